@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds the release configuration and runs vynconf with the given arguments,
+# against the built-in simulated controller unless VYN_SIMULATOR says otherwise.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+
+"$here/tools/setup-deps.sh" >&2
+
+build="$here/build/release"
+cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVYN_BUILD_TESTS=OFF >&2
+cmake --build "$build" --parallel "$(nproc)" >&2
+
+if [ -x "$build/vynconf" ]; then
+  export VYN_SIMULATOR="${VYN_SIMULATOR:-default}"
+  exec "$build/vynconf" "$@"
+fi
+echo "vynconf is not built yet; built libraries:" >&2
+find "$build" -maxdepth 3 -name 'libvyn_*.a' -printf '  %f\n' | sort

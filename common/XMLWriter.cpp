@@ -1,0 +1,497 @@
+#include "common/XMLWriter.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "common/Addr.h"
+// Only the node's virtual operations and its inline child list are used, so
+// the writer needs the object model's declarations but none of its code and
+// this library never links against the model. For the same reason this file
+// is built without the sanitizer's vptr check, which would reference the
+// model's type information.
+#include "RaidModel/Interface/RaidObject.h"
+
+namespace {
+
+const unsigned int FIRST_BUFFER_SIZE = 512;
+const unsigned int DOUBLING_LIMIT = 65535;
+const unsigned int LINEAR_GROWTH = 65536;
+const unsigned int MAX_START_INDENT = 62;
+const unsigned int MAX_END_INDENT = 61;
+const unsigned char FIRST_PRINTABLE = 0x20;
+
+// The entity for a byte that XML attribute values cannot carry as it is.
+const char* entityFor(unsigned char c)
+{
+    switch (c) {
+    case '"': return "&quot;";
+    case '&': return "&amp;";
+    case '\'': return "&apos;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    default: return nullptr;
+    }
+}
+
+} // namespace
+
+XMLWriter::XMLWriter(char** out)
+    : buffer(out != nullptr ? *out : nullptr), out(out), scratch(), bufSize(0), strSize(0), indent(0),
+      indentStep(4)
+{
+}
+
+XMLWriter::~XMLWriter()
+{
+    delete[] buffer;
+}
+
+unsigned long XMLWriter::getBuffSize() const
+{
+    return bufSize;
+}
+
+unsigned long XMLWriter::getStrSize() const
+{
+    return strSize;
+}
+
+void XMLWriter::append(const char* text, unsigned int n)
+{
+    if (text == nullptr)
+        return;
+    unsigned long long needed = static_cast<unsigned long long>(strSize) + n + 2;
+    if (needed > 0xFFFFFFFFull)
+        return;
+    if (bufSize == 0) {
+        unsigned int size = needed > FIRST_BUFFER_SIZE ? static_cast<unsigned int>(needed) : FIRST_BUFFER_SIZE;
+        // The caller's block is released only once its successor exists, so
+        // that *out never designates freed memory.
+        char* block = new (std::nothrow) char[size];
+        if (block == nullptr)
+            return;
+        delete[] buffer;
+        buffer = block;
+        buffer[0] = '\0';
+        strSize = 0;
+        bufSize = size;
+        if (out != nullptr)
+            *out = buffer;
+    }
+    if (bufSize <= needed) {
+        unsigned long long size = bufSize;
+        while (size < needed)
+            size = size <= DOUBLING_LIMIT ? size * 2 : size + LINEAR_GROWTH;
+        if (size > 0xFFFFFFFFull)
+            return;
+        char* block = new (std::nothrow) char[size];
+        if (block == nullptr)
+            return;
+        std::memcpy(block, buffer, strSize);
+        std::memcpy(block + strSize, text, n);
+        strSize += n;
+        block[strSize] = '\0';
+        delete[] buffer;
+        buffer = block;
+        bufSize = static_cast<unsigned int>(size);
+        if (out != nullptr)
+            *out = buffer;
+        return;
+    }
+    std::memcpy(buffer + strSize, text, n);
+    strSize += n;
+    buffer[strSize] = '\0';
+}
+
+void XMLWriter::append(const char* text)
+{
+    if (text != nullptr)
+        append(text, static_cast<unsigned int>(std::strlen(text)));
+}
+
+void XMLWriter::append(char c)
+{
+    append(&c, 1);
+}
+
+void XMLWriter::beginAttribute(const char* name)
+{
+    append(' ');
+    append(name);
+    append("=\"", 2);
+}
+
+void XMLWriter::endAttribute()
+{
+    append('"');
+}
+
+void XMLWriter::formattedAttribute(const char* name, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int length = std::vsnprintf(scratch, sizeof scratch, format, args);
+    va_end(args);
+    if (length < 0)
+        return;
+    beginAttribute(name);
+    if (static_cast<unsigned int>(length) < sizeof scratch) {
+        append(scratch, static_cast<unsigned int>(length));
+    } else {
+        // "%f" of a large double does not fit the scratch space.
+        std::vector<char> wide(static_cast<size_t>(length) + 1);
+        va_start(args, format);
+        std::vsnprintf(wide.data(), wide.size(), format, args);
+        va_end(args);
+        append(wide.data(), static_cast<unsigned int>(length));
+    }
+    endAttribute();
+}
+
+void XMLWriter::appendEscaped(const char* value, bool delimit, bool stripHighBit)
+{
+    if (value == nullptr)
+        return;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(value);
+    const unsigned char mask = stripHighBit ? 0x7F : 0xFF;
+    const char* run = value;
+    unsigned int runLength = 0;
+    for (;; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p & mask);
+        if (c == '\0')
+            break;
+        const char* replacement = delimit && c < FIRST_PRINTABLE ? "DELIM" : entityFor(c);
+        if (replacement == nullptr && c == *p) {
+            ++runLength;
+            continue;
+        }
+        append(run, runLength);
+        if (replacement != nullptr) {
+            append(replacement);
+        } else {
+            const char stripped = static_cast<char>(c);
+            append(&stripped, 1);
+        }
+        run = reinterpret_cast<const char*>(p + 1);
+        runLength = 0;
+    }
+    append(run, runLength);
+}
+
+void XMLWriter::writeChar(const char* name, char value)
+{
+    char text[2] = {value, '\0'};
+    beginAttribute(name);
+    appendEscaped(text, false, false);
+    endAttribute();
+}
+
+void XMLWriter::writeUChar(const char* name, unsigned char value)
+{
+    writeChar(name, static_cast<char>(value));
+}
+
+void XMLWriter::writeLong(const char* name, long value)
+{
+    formattedAttribute(name, "%ld", value);
+}
+
+void XMLWriter::writeULong(const char* name, unsigned long value)
+{
+    formattedAttribute(name, "%lu", value);
+}
+
+void XMLWriter::writeShort(const char* name, short value)
+{
+    formattedAttribute(name, "%d", value);
+}
+
+void XMLWriter::writeUShort(const char* name, unsigned short value)
+{
+    formattedAttribute(name, "%u", value);
+}
+
+void XMLWriter::writeInt(const char* name, int value)
+{
+    formattedAttribute(name, "%d", value);
+}
+
+void XMLWriter::writeUInt(const char* name, unsigned int value)
+{
+    formattedAttribute(name, "%u", value);
+}
+
+void XMLWriter::writeUIntHex(const char* name, unsigned int value)
+{
+    formattedAttribute(name, "0x%x", value);
+}
+
+void XMLWriter::writeFloat(const char* name, float value)
+{
+    formattedAttribute(name, "%f", static_cast<double>(value));
+}
+
+void XMLWriter::writeDouble(const char* name, double value)
+{
+    formattedAttribute(name, "%f", value);
+}
+
+void XMLWriter::writeU64(const char* name, unsigned long long value)
+{
+    formattedAttribute(name, "%llu", value);
+}
+
+void XMLWriter::writeI64(const char* name, long long value)
+{
+    formattedAttribute(name, "%lld", value);
+}
+
+void XMLWriter::writeBlockT(const char* name, unsigned long long value)
+{
+    formattedAttribute(name, "%llu", value);
+}
+
+void XMLWriter::writeBool(const char* name, bool value)
+{
+    // Only the byte value 1 is true, whatever else a caller left in the byte.
+    unsigned char stored = 0;
+    std::memcpy(&stored, &value, 1);
+    beginAttribute(name);
+    append(stored == 1 ? "true" : "false");
+    endAttribute();
+}
+
+void XMLWriter::writeString(const char* name, const char* value)
+{
+    beginAttribute(name);
+    appendEscaped(value, true, false);
+    endAttribute();
+}
+
+void XMLWriter::writeASCIIString(const char* name, char* value)
+{
+    // Bit 7 is dropped on the way out; the caller's text stays as it is.
+    beginAttribute(name);
+    appendEscaped(value, true, true);
+    endAttribute();
+}
+
+void XMLWriter::writeBinary(const char* name, const char* data, unsigned long length)
+{
+    static const char digits[] = "0123456789abcdef";
+    beginAttribute(name);
+    for (unsigned long i = 0; data != nullptr && i < length; ++i) {
+        unsigned char byte = static_cast<unsigned char>(data[i]);
+        char text[3] = {' ', digits[byte >> 4], digits[byte & 0x0F]};
+        if (i == 0)
+            append(text + 1, 2);
+        else
+            append(text, 3);
+    }
+    endAttribute();
+}
+
+void XMLWriter::writeObject(const RaidObject* object)
+{
+    if (object == nullptr)
+        return;
+    append('<');
+    append(object->serializedName());
+    object->writeTo(this);
+    append("/>", 2);
+}
+
+void XMLWriter::writeObject(const RaidObject& object)
+{
+    writeObject(&object);
+}
+
+void XMLWriter::writeObject(const Addr* addr)
+{
+    if (addr == nullptr)
+        return;
+    append('<');
+    append(addr->serializedName());
+    writeAddr(addr);
+    append("/>", 2);
+}
+
+void XMLWriter::writeObject(const Addr& addr)
+{
+    writeObject(&addr);
+}
+
+void XMLWriter::writeObject(const Addr2* addr)
+{
+    if (addr == nullptr)
+        return;
+    append("<Addr");
+    writeAddr2(addr);
+    append("/>", 2);
+}
+
+void XMLWriter::writeObject(const Addr2& addr)
+{
+    writeObject(&addr);
+}
+
+void XMLWriter::writeAddr(const Addr* addr)
+{
+    if (addr == nullptr)
+        return;
+    if (addr->getAdapterID() != Addr::UNSET_ID)
+        writeULong("controllerID", addr->getAdapterID());
+    if (addr->getArrayID() != Addr::UNSET_ID)
+        writeULong("arrayID", addr->getArrayID());
+    if (addr->getLogicalDriveID() != Addr::UNSET_ID)
+        writeULong("logicalDriveID", addr->getLogicalDriveID());
+    if (addr->getChannelID() != Addr::UNSET_ID)
+        writeULong("channelID", addr->getChannelID());
+    if (addr->getDeviceID() != Addr::UNSET_ID)
+        writeULong("deviceID", addr->getDeviceID());
+    if (addr->getChunkID() != Addr::UNSET_CHUNK_ID)
+        writeBlockT("chunkID", addr->getChunkID());
+    if (addr->getItemID() != Addr::UNSET_ID)
+        writeULong("itemID", addr->getItemID());
+    if (addr->getSASPhyID() != Addr::UNSET_ID)
+        writeULong("phyID", addr->getSASPhyID());
+}
+
+void XMLWriter::writeAddrDefinedIDsOnly(const Addr& addr)
+{
+    writeAddr(&addr);
+}
+
+void XMLWriter::writeAddr(const Addr& addr)
+{
+    writeAddr(&addr);
+}
+
+void XMLWriter::writeAddrAll(const Addr* addr)
+{
+    if (addr == nullptr)
+        return;
+    writeULong("controllerID", addr->getAdapterID());
+    writeULong("arrayID", addr->getArrayID());
+    writeULong("logicalDriveID", addr->getLogicalDriveID());
+    writeULong("channelID", addr->getChannelID());
+    writeULong("deviceID", addr->getDeviceID());
+    writeBlockT("chunkID", addr->getChunkID());
+    writeULong("itemID", addr->getItemID());
+    writeULong("phyID", addr->getSASPhyID());
+}
+
+void XMLWriter::writeAddrAll(const Addr& addr)
+{
+    writeAddrAll(&addr);
+}
+
+void XMLWriter::writeAddr2(const Addr2* addr)
+{
+    if (addr == nullptr)
+        return;
+    if (addr->getStorLibType() != 0)
+        writeInt("storlibType", static_cast<int>(addr->getStorLibType()));
+    writeAddr(addr);
+}
+
+void XMLWriter::writeAddr2(const Addr2& addr)
+{
+    writeAddr2(&addr);
+}
+
+void XMLWriter::writeAddr2All(const Addr2* addr)
+{
+    if (addr == nullptr)
+        return;
+    writeInt("storlibType", static_cast<int>(addr->getStorLibType()));
+    writeAddrAll(addr);
+}
+
+void XMLWriter::writeAddr2All(const Addr2& addr)
+{
+    writeAddr2All(&addr);
+}
+
+void XMLWriter::writeRawString(const char* text)
+{
+    append(text);
+}
+
+void XMLWriter::addTag(const char* text)
+{
+    append(text);
+}
+
+void XMLWriter::appendIndent(unsigned int blanks)
+{
+    static const char spaces[] = "                                                                ";
+    static_assert(sizeof spaces > MAX_START_INDENT, "indent runs are cut at 62 blanks");
+    append(spaces, blanks);
+}
+
+void XMLWriter::writeTree(const RaidObject* root)
+{
+    if (root == nullptr)
+        return;
+    const char* name = root->serializedName();
+    const std::vector<RaidObject*> children = root->getChildren();
+    appendIndent(indent < MAX_START_INDENT ? indent : MAX_START_INDENT);
+    append('<');
+    append(name);
+    root->writeTo(this);
+    if (children.empty()) {
+        append("/>\n", 3);
+        return;
+    }
+    append(">\n", 2);
+    indent += indentStep;
+    for (const RaidObject* child : children)
+        writeTree(child);
+    closeElement(name);
+}
+
+void XMLWriter::writeTree(const RaidObject& root)
+{
+    writeTree(&root);
+}
+
+void XMLWriter::writeUserConfigTree(const RaidObject* root)
+{
+    if (root == nullptr)
+        return;
+    const char* name = root->serializedName();
+    // Enclosure elements and the SAS topology are discovered, never
+    // configured, so they have no place in a saved configuration.
+    if (std::strcmp(name, "SESEnclosureDevice") == 0 || std::strcmp(name, "SASPhy") == 0 ||
+        std::strcmp(name, "SASConnector") == 0)
+        return;
+    const std::vector<RaidObject*> children = root->getChildren();
+    appendIndent(indent < MAX_START_INDENT ? indent : MAX_START_INDENT);
+    append('<');
+    append(name);
+    root->writeToXML(this);
+    if (children.empty()) {
+        append("/>\n", 3);
+        return;
+    }
+    append(">\n", 2);
+    indent += indentStep;
+    for (const RaidObject* child : children)
+        writeUserConfigTree(child);
+    closeElement(name);
+}
+
+void XMLWriter::closeElement(const char* name)
+{
+    if (indent != 0)
+        indent -= indentStep;
+    appendIndent(indent < MAX_END_INDENT ? indent : MAX_END_INDENT);
+    append("</", 2);
+    append(name);
+    append(">\n", 2);
+}

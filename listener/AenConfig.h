@@ -1,0 +1,20 @@
+#ifndef VYN_LISTENER_AENCONFIG_H
+#define VYN_LISTENER_AENCONFIG_H
+
+#include <cstddef>
+
+// Paths joined from the install directory fit this buffer, NUL included.
+constexpr std::size_t AEN_PATH_SIZE = 256;
+// Host, user and password buffers of getVMCIMOMDetails.
+constexpr std::size_t AEN_CREDENTIAL_SIZE = 512;
+
+extern const char* const AEN_CREDENTIAL_FILE;   // "VMCIMOMConfig.txt"
+
+int vynInstallPath(char* dst, unsigned size);
+int readAenConfigFile(unsigned* listenerPort);
+int getVMCIMOMDetails(char* host, char* user, char* password, int* port, unsigned* listenerPort);
+// XOR with the key "QJX", one key letter per four bytes, starting over for
+// each field; scrambles and unscrambles alike. Always 1.
+int decryption(char* buffer, char*& result, int length);
+
+#endif

@@ -1,0 +1,217 @@
+#include "common/XMLWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/Addr.h"
+
+namespace {
+
+const std::uint32_t U = Addr::UNSET_ID;
+const std::uint64_t UC = Addr::UNSET_CHUNK_ID;
+
+// Runs `write` on a fresh writer and returns the text it produced.
+std::string written(const std::function<void(XMLWriter&)>& write)
+{
+    char* text = nullptr;
+    XMLWriter writer(&text);
+    write(writer);
+    return text != nullptr ? std::string(text) : std::string();
+}
+
+struct AttributeCase {
+    const char* label;
+    std::function<void(XMLWriter&)> write;
+    const char* expected;
+};
+
+TEST(XMLWriterTest, AttributeValuesAreFormattedAndEscaped)
+{
+    static const char binary[] = {0x00, 0x01, static_cast<char>(0xAB)};
+    const std::vector<AttributeCase> cases = {
+        {"entities", [](XMLWriter& w) { w.writeString("name", "a<b & \"c\""); },
+         " name=\"a&lt;b &amp; &quot;c&quot;\""},
+        {"apostrophe and greater-than", [](XMLWriter& w) { w.writeString("n", "'>"); }, " n=\"&apos;&gt;\""},
+        {"control byte", [](XMLWriter& w) { w.writeString("n", "x\ty"); }, " n=\"xDELIMy\""},
+        {"first and last control bytes", [](XMLWriter& w) { w.writeString("n", "\x01\x1f"); },
+         " n=\"DELIMDELIM\""},
+        {"high bytes kept", [](XMLWriter& w) { w.writeString("n", "\xc3\xa9"); }, " n=\"\xc3\xa9\""},
+        {"empty", [](XMLWriter& w) { w.writeString("n", ""); }, " n=\"\""},
+        {"null value", [](XMLWriter& w) { w.writeString("n", nullptr); }, " n=\"\""},
+        {"char escaped", [](XMLWriter& w) { w.writeChar("c", '<'); }, " c=\"&lt;\""},
+        {"char without DELIM rule", [](XMLWriter& w) { w.writeChar("c", '\t'); }, " c=\"\t\""},
+        {"unsigned char", [](XMLWriter& w) { w.writeUChar("c", 'A'); }, " c=\"A\""},
+        {"hex", [](XMLWriter& w) { w.writeUIntHex("mask", 255); }, " mask=\"0xff\""},
+        {"hex zero", [](XMLWriter& w) { w.writeUIntHex("mask", 0); }, " mask=\"0x0\""},
+        {"bool true", [](XMLWriter& w) { w.writeBool("b", true); }, " b=\"true\""},
+        {"bool false", [](XMLWriter& w) { w.writeBool("b", false); }, " b=\"false\""},
+        {"negative long", [](XMLWriter& w) { w.writeLong("v", -7); }, " v=\"-7\""},
+        {"unsigned long", [](XMLWriter& w) { w.writeULong("v", 4294967295UL); }, " v=\"4294967295\""},
+        {"short", [](XMLWriter& w) { w.writeShort("v", -1); }, " v=\"-1\""},
+        {"unsigned short", [](XMLWriter& w) { w.writeUShort("v", 65535); }, " v=\"65535\""},
+        {"int", [](XMLWriter& w) { w.writeInt("v", INT_MIN); }, " v=\"-2147483648\""},
+        {"unsigned int", [](XMLWriter& w) { w.writeUInt("v", 7); }, " v=\"7\""},
+        {"negative I64", [](XMLWriter& w) { w.writeI64("v", -5); }, " v=\"-5\""},
+        {"largest U64", [](XMLWriter& w) { w.writeU64("v", 18446744073709551615ULL); },
+         " v=\"18446744073709551615\""},
+        {"block count", [](XMLWriter& w) { w.writeBlockT("v", 0x100000000ULL); }, " v=\"4294967296\""},
+        {"float", [](XMLWriter& w) { w.writeFloat("v", 1.5f); }, " v=\"1.500000\""},
+        {"double", [](XMLWriter& w) { w.writeDouble("v", -0.25); }, " v=\"-0.250000\""},
+        {"binary", [](XMLWriter& w) { w.writeBinary("d", binary, 3); }, " d=\"00 01 ab\""},
+        {"binary empty", [](XMLWriter& w) { w.writeBinary("d", binary, 0); }, " d=\"\""},
+        {"raw text", [](XMLWriter& w) { w.writeRawString("<x a=\"&\">"); }, "<x a=\"&\">"},
+        {"raw null", [](XMLWriter& w) { w.writeRawString(nullptr); }, ""},
+        {"tag", [](XMLWriter& w) { w.addTag("</y>\n"); }, "</y>\n"},
+    };
+    for (const AttributeCase& c : cases)
+        EXPECT_EQ(written(c.write), c.expected) << c.label;
+}
+
+TEST(XMLWriterTest, HugeDoubleIsWrittenWhole)
+{
+    std::string text = written([](XMLWriter& w) { w.writeDouble("v", 1e300); });
+    ASSERT_EQ(text.substr(0, 5), " v=\"1");
+    EXPECT_EQ(text.size(), 4 + 301 + 7 + 1u);
+    EXPECT_EQ(text.substr(text.size() - 8), ".000000\"");
+}
+
+TEST(XMLWriterTest, ASCIIStringDropsBit7WithoutTouchingTheCallersText)
+{
+    char text[] = "A\xc1\x81" "B<\x80tail";
+    const std::string before = text;
+    EXPECT_EQ(written([&](XMLWriter& w) { w.writeASCIIString("s", text); }), " s=\"AADELIMB&lt;\"");
+    EXPECT_EQ(std::string(text), before);
+}
+
+TEST(XMLWriterTest, AddressAttributesFollowTheirFixedOrder)
+{
+    const Addr device(0, U, U, U, 3, UC, U, U);
+    EXPECT_EQ(written([&](XMLWriter& w) { w.writeAddr(device); }), " controllerID=\"0\" deviceID=\"3\"");
+    EXPECT_EQ(written([&](XMLWriter& w) { w.writeAddrDefinedIDsOnly(device); }),
+              " controllerID=\"0\" deviceID=\"3\"");
+    EXPECT_EQ(written([&](XMLWriter& w) { w.writeAddrAll(device); }),
+              " controllerID=\"0\" arrayID=\"2147483647\" logicalDriveID=\"2147483647\" channelID=\"2147483647\""
+              " deviceID=\"3\" chunkID=\"9223372036854775807\" itemID=\"2147483647\" phyID=\"2147483647\"");
+
+    const Addr all(1, 2, 3, 4, 5, 0x100000006ULL, 7, 8);
+    EXPECT_EQ(written([&](XMLWriter& w) { w.writeAddr(&all); }),
+              " controllerID=\"1\" arrayID=\"2\" logicalDriveID=\"3\" channelID=\"4\" deviceID=\"5\""
+              " chunkID=\"4294967302\" itemID=\"7\" phyID=\"8\"");
+    EXPECT_EQ(written([&](XMLWriter& w) { w.writeObject(Addr(1)); }), "<Addr controllerID=\"1\"/>");
+
+    Addr2 typed(STORLIB_TYPE_VYN, 1, U, U, U, U, UC, U, U);
+    EXPECT_EQ(written([&](XMLWriter& w) { w.writeAddr2(typed); }), " storlibType=\"9\" controllerID=\"1\"");
+    EXPECT_EQ(written([&](XMLWriter& w) { w.writeObject(typed); }), "<Addr storlibType=\"9\" controllerID=\"1\"/>");
+    typed.setStorLibType(STORLIB_TYPE_NONE);
+    EXPECT_EQ(written([&](XMLWriter& w) { w.writeAddr2(typed); }), " controllerID=\"1\"");
+    EXPECT_EQ(written([&](XMLWriter& w) { w.writeAddr2All(Addr2()); }),
+              " storlibType=\"0\" controllerID=\"2147483647\" arrayID=\"2147483647\" logicalDriveID=\"2147483647\""
+              " channelID=\"2147483647\" deviceID=\"2147483647\" chunkID=\"9223372036854775807\""
+              " itemID=\"2147483647\" phyID=\"2147483647\"");
+}
+
+// Records which pointer forms were reached, to show that every reference
+// form dispatches through the virtual table.
+class RecordingWriter : public XMLWriter {
+public:
+    explicit RecordingWriter(char** out) : XMLWriter(out) {}
+    void writeAddr(const Addr* addr) override
+    {
+        calls.push_back("writeAddr");
+        XMLWriter::writeAddr(addr);
+    }
+    void writeObject(const Addr* addr) override
+    {
+        calls.push_back("writeObject");
+        XMLWriter::writeObject(addr);
+    }
+    void writeAddr2(const Addr2* addr) override
+    {
+        calls.push_back("writeAddr2");
+        XMLWriter::writeAddr2(addr);
+    }
+    using XMLWriter::writeAddr;
+    using XMLWriter::writeAddr2;
+    using XMLWriter::writeObject;
+    std::vector<std::string> calls;
+};
+
+TEST(XMLWriterTest, ReferenceFormsReachOverriddenPointerForms)
+{
+    char* text = nullptr;
+    RecordingWriter writer(&text);
+    Writer& base = writer;
+    const Addr a(1);
+    base.writeAddr(a);
+    base.writeAddrDefinedIDsOnly(a);
+    base.writeObject(a);
+    writer.writeObject(Addr2(STORLIB_TYPE_VYN, 1, U, U, U, U, UC, U, U));
+    const std::vector<std::string> expected = {"writeAddr",   "writeAddr",  "writeObject",
+                                               "writeAddr",   "writeAddr2", "writeAddr"};
+    EXPECT_EQ(writer.calls, expected);
+}
+
+TEST(XMLWriterTest, BufferStartsAt512AndDoublesPublishingEveryAddress)
+{
+    char* text = new char[1];
+    text[0] = '\0';
+    XMLWriter writer(&text);
+    EXPECT_EQ(writer.getBuffSize(), 0u);
+
+    writer.append("0123456789");
+    EXPECT_EQ(writer.getBuffSize(), 512u);
+    EXPECT_EQ(writer.getStrSize(), 10u);
+    EXPECT_STREQ(text, "0123456789");
+
+    const char* first = text;
+    std::string expected = "0123456789";
+    while (expected.size() < 600) {
+        writer.append("abcdefghij", 10);
+        expected += "abcdefghij";
+    }
+    EXPECT_EQ(writer.getBuffSize(), 1024u);
+    EXPECT_NE(text, first);
+    EXPECT_EQ(std::string(text), expected);
+}
+
+TEST(XMLWriterTest, GrowthDoublesUpTo64KiBThenAddsSteps)
+{
+    char* text = nullptr;
+    XMLWriter writer(&text);
+    const std::string piece(100, 'x');
+    std::vector<unsigned long> sizes;
+    while (writer.getStrSize() < 300000) {
+        writer.append(piece.c_str(), static_cast<unsigned int>(piece.size()));
+        if (sizes.empty() || sizes.back() != writer.getBuffSize())
+            sizes.push_back(writer.getBuffSize());
+    }
+    const std::vector<unsigned long> expected = {512,   1024,   2048,   4096,   8192,   16384,
+                                                 32768, 65536, 131072, 196608, 262144, 327680};
+    EXPECT_EQ(sizes, expected);
+    EXPECT_EQ(std::strlen(text), writer.getStrSize());
+}
+
+TEST(XMLWriterTest, LargeFirstPieceIsKeptWhole)
+{
+    const std::string piece(3000, 'p');
+    char* text = nullptr;
+    XMLWriter writer(&text);
+    writer.append(piece.c_str());
+    EXPECT_GT(writer.getBuffSize(), 3001u);
+    EXPECT_EQ(std::string(text), piece);
+}
+
+TEST(XMLWriterTest, AttributeLongerThanScratchSpaceIsWrittenWhole)
+{
+    const std::string name(200, 'n');
+    const std::string value(300, 'v');
+    EXPECT_EQ(written([&](XMLWriter& w) { w.writeString(name.c_str(), value.c_str()); }),
+              " " + name + "=\"" + value + "\"");
+}
+
+} // namespace

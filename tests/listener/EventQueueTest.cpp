@@ -1,0 +1,153 @@
+#include "AenTestSupport.h"
+
+#include "listener/AenDaemon.h"
+#include "listener/PlugInManager.h"
+#include "listener/osal/FnLogger.h"
+
+#include <semaphore.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <cstdio>
+#include <future>
+#include <string>
+#include <vector>
+
+namespace {
+
+using aentest::AenDaemonTest;
+using namespace std::chrono_literals;
+
+_vynEvent makeEvent(const std::string& desc, uint32_t code)
+{
+    _vynEvent e;
+    e.eventTime = "t" + std::to_string(code);
+    e.eventCode = code;
+    e.eventType = 2;
+    e.eventDesc = desc;
+    e.identifier = "ctl0";
+    return e;
+}
+
+class EventQueueTest : public AenDaemonTest {
+protected:
+    void startProcessThread(const char* plugin)
+    {
+        writeInstallFile("PlugInConfig.txt", std::string("PLUGIN=") + plugin + "\nSTATE=ON\n");
+        ASSERT_EQ(AenDaemonLoadPlugIn(), 0);
+        ASSERT_EQ(TovCreateEvent(&gAenConfig.TerminateEvent, "", 0), 0u);
+        ASSERT_EQ(TovCreateEvent(&gAenConfig.AenMonitorEvent, "", 0), 0u);
+        ASSERT_EQ(TovCreateEvent(&gAenConfig.AenPushedToQEvent, "", 0), 0u);
+        gAenConfig.QueueMutex = TovMutexInit();
+        gAenConfig.CurrentStatus.store(AEN_STATUS_RUNNING);
+        gAenConfig.ProcessThread = TovThreadCreate(processAenThread, nullptr);
+        ASSERT_NE(gAenConfig.ProcessThread, nullptr);
+    }
+
+    // Runs `stop` and fails the whole program when the process thread does not
+    // end: a hung join must not hold the suite until its time-out.
+    void expectStopsWithin(std::function<void()> stop)
+    {
+        auto done = std::async(std::launch::async, stop);
+        if (done.wait_for(5s) != std::future_status::ready) {
+            std::fprintf(stderr, "process thread did not end\n");
+            std::_Exit(1);
+        }
+    }
+};
+
+TEST_F(EventQueueTest, EventsQueuedWhileAPlugInIsBusyArriveInOrderOnce)
+{
+    startProcessThread("slownotify");
+    AenQueueEvent(makeEvent("first", 1));
+    // The slow plug-in is now busy with the first; these wait in the queue.
+    AenQueueEvent(makeEvent("second", 2));
+    AenQueueEvent(makeEvent("third", 3));
+    AenQueueEvent(makeEvent("", 4));
+    ASSERT_TRUE(waitForPluginLines(5, 5s));
+
+    expectStopsWithin([] {
+        gAenConfig.CurrentStatus.store(AEN_STATUS_STOPPING);
+        TovSetEvent(gAenConfig.AenPushedToQEvent);
+        TovWaitForThreadTerminate(gAenConfig.ProcessThread);
+    });
+    EXPECT_EQ(pluginLines(), (std::vector<std::string>{"init", "t1|1|2|first|ctl0", "t2|2|2|second|ctl0",
+                                                        "t3|3|2|third|ctl0", "t4|4|2||ctl0"}));
+    EXPECT_TRUE(logHas("Received event : second , Time Stamp : t2 : eventType : 2 : eventCode : 2"));
+    EXPECT_TRUE(logHas("Received event :  , Time Stamp : t4 : eventType : 2 : eventCode : 4"));
+    EXPECT_TRUE(logHas("Process AEN Thread received terminate event!"));
+    EXPECT_TRUE(logHas("Leaving processAenThread"));
+}
+
+TEST_F(EventQueueTest, ProducerWakesBothThreadsOncePerRecord)
+{
+    ASSERT_EQ(TovCreateEvent(&gAenConfig.AenMonitorEvent, "", 0), 0u);
+    ASSERT_EQ(TovCreateEvent(&gAenConfig.AenPushedToQEvent, "", 0), 0u);
+    gAenConfig.QueueMutex = TovMutexInit();
+    AenQueueEvent(makeEvent("a", 1));
+    AenQueueEvent(makeEvent("b", 2));
+    ASSERT_EQ(gAenConfig.EventQueue.size(), 2u);
+    EXPECT_EQ(gAenConfig.EventQueue.front().eventDesc, "a");
+    int pushed = 0;
+    int monitor = 0;
+    while (sem_trywait(static_cast<sem_t*>(gAenConfig.AenPushedToQEvent)) == 0)
+        ++pushed;
+    while (sem_trywait(static_cast<sem_t*>(gAenConfig.AenMonitorEvent)) == 0)
+        ++monitor;
+    EXPECT_EQ(pushed, 2);
+    EXPECT_EQ(monitor, 2);
+}
+
+TEST_F(EventQueueTest, StopSequenceEndsTheThreadWhileStatusStillReadsRunning)
+{
+    // The monitor thread gives up on its own (a failed subscription, say)
+    // before the main thread has changed the status.
+    startProcessThread("notifyfile");
+    AenQueueEvent(makeEvent("one", 1));
+    ASSERT_TRUE(waitForPluginLines(2, 5s));
+    expectStopsWithin([] {
+        FnLogger logger("test", "vynlistend.log");
+        AenStopProcessThread(logger, false);
+    });
+    EXPECT_EQ(gAenConfig.CurrentStatus.load(), AEN_STATUS_RUNNING);
+    EXPECT_TRUE(logHas("Shutting down the Daemon Now!!"));
+    EXPECT_TRUE(logHas("Aen Monitor Thread is waiting for Process AEN thread to End"));
+    EXPECT_TRUE(logHas("Process AEN thread terminated"));
+    // The stop also asks the main thread to stop the daemon.
+    EXPECT_EQ(sem_trywait(static_cast<sem_t*>(gAenConfig.TerminateEvent)), 0);
+}
+
+TEST_F(EventQueueTest, LeftOverWakeUpsWithAnEmptyQueueWaitAgain)
+{
+    startProcessThread("notifyfile");
+    // Counts without records: the thread must not take from the empty queue.
+    TovSetEvent(gAenConfig.AenPushedToQEvent);
+    TovSetEvent(gAenConfig.AenPushedToQEvent);
+    AenQueueEvent(makeEvent("real", 7));
+    ASSERT_TRUE(waitForPluginLines(2, 5s));
+    expectStopsWithin([] {
+        gAenConfig.CurrentStatus.store(AEN_STATUS_STOPPING_2);
+        TovSetEvent(gAenConfig.AenPushedToQEvent);
+        TovWaitForThreadTerminate(gAenConfig.ProcessThread);
+    });
+    EXPECT_EQ(pluginLines(), (std::vector<std::string>{"init", "t7|7|2|real|ctl0"}));
+}
+
+TEST_F(EventQueueTest, RecordsStillQueuedAtStopAreDropped)
+{
+    startProcessThread("slownotify");
+    AenQueueEvent(makeEvent("busy", 1));
+    ASSERT_TRUE(waitForPluginLines(1, 5s));
+    gAenConfig.CurrentStatus.store(AEN_STATUS_STOPPING);
+    expectStopsWithin([] {
+        FnLogger logger("test", "vynlistend.log");
+        AenStopProcessThread(logger, true);
+    });
+    // Queued after the stop: nobody takes it any more.
+    AenQueueEvent(makeEvent("late", 2));
+    EXPECT_EQ(gAenConfig.EventQueue.size(), 1u);
+    EXPECT_TRUE(logHas("AenPushedToQEvent is SET"));
+}
+
+}  // namespace

@@ -35,6 +35,7 @@ public:
     void setTaskID(unsigned long id) { taskID = static_cast<unsigned int>(id); }
 
     Addr* getDeviceAddr() { return &device; }
+    const Addr* getDeviceAddr() const { return &device; }
     // Also takes the address's logical drive, so that a device address
     // leaves the record without one.
     void setDeviceAddr(const Addr& a);
@@ -62,6 +63,7 @@ public:
 
     void add(Progress& p) { progress.push_back(p); }
     Progress* getProgress(int i) { return &progress[static_cast<size_t>(i)]; }
+    const Progress* getProgress(int i) const { return &progress[static_cast<size_t>(i)]; }
     unsigned long getSize() const { return progress.size(); }
     unsigned long getProgressCount() const { return progress.size(); }
     std::vector<Progress> getCollection() const { return progress; }

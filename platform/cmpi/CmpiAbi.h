@@ -179,20 +179,19 @@ typedef struct CMPIBrokerFT {
                                                const CMPIObjectPath*, CMPIStatus*);
     CMPIInstance* (*getInstance)(const CMPIBroker*, const CMPIContext*, const CMPIObjectPath*,
                                  const char** props, CMPIStatus*);
-    CMPIObjectPath* (*createInstance)(const CMPIBroker*, const CMPIContext*,
-                                      const CMPIObjectPath*, const CMPIInstance*, CMPIStatus*);
+    CMPIObjectPath* (*createInstance)(const CMPIBroker*, const CMPIContext*, const CMPIObjectPath*,
+                                      const CMPIInstance*, CMPIStatus*);
     CMPIStatus (*modifyInstance)(const CMPIBroker*, const CMPIContext*, const CMPIObjectPath*,
                                  const CMPIInstance*, const char** props);
     CMPIStatus (*deleteInstance)(const CMPIBroker*, const CMPIContext*, const CMPIObjectPath*);
     CMPIEnumeration* (*execQuery)(const CMPIBroker*, const CMPIContext*, const CMPIObjectPath*,
                                   const char* query, const char* lang, CMPIStatus*);
     CMPIEnumeration* (*enumerateInstances)(const CMPIBroker*, const CMPIContext*,
-                                           const CMPIObjectPath*, const char** props,
-                                           CMPIStatus*);
+                                           const CMPIObjectPath*, const char** props, CMPIStatus*);
     CMPIEnumeration* (*associators)(const CMPIBroker*, const CMPIContext*, const CMPIObjectPath*,
                                     const char* assocClass, const char* resultClass,
-                                    const char* role, const char* resultRole,
-                                    const char** props, CMPIStatus*);
+                                    const char* role, const char* resultRole, const char** props,
+                                    CMPIStatus*);
     CMPIEnumeration* (*associatorNames)(const CMPIBroker*, const CMPIContext*,
                                         const CMPIObjectPath*, const char* assocClass,
                                         const char* resultClass, const char* role,
@@ -200,9 +199,8 @@ typedef struct CMPIBrokerFT {
     CMPIEnumeration* (*references)(const CMPIBroker*, const CMPIContext*, const CMPIObjectPath*,
                                    const char* resultClass, const char* role, const char** props,
                                    CMPIStatus*);
-    CMPIEnumeration* (*referenceNames)(const CMPIBroker*, const CMPIContext*,
-                                       const CMPIObjectPath*, const char* resultClass,
-                                       const char* role, CMPIStatus*);
+    CMPIEnumeration* (*referenceNames)(const CMPIBroker*, const CMPIContext*, const CMPIObjectPath*,
+                                       const char* resultClass, const char* role, CMPIStatus*);
     CMPIData (*invokeMethod)(const CMPIBroker*, const CMPIContext*, const CMPIObjectPath*,
                              const char* method, const CMPIArgs* in, CMPIArgs* out, CMPIStatus*);
     CMPIStatus (*setProperty)(const CMPIBroker*, const CMPIContext*, const CMPIObjectPath*,
@@ -230,8 +228,8 @@ typedef struct CMPIBrokerEncFT {
     CMPIString* (*toString)(const CMPIBroker*, const void* obj, CMPIStatus*);
     CMPIBoolean (*isOfType)(const CMPIBroker*, const void* obj, const char* type, CMPIStatus*);
     CMPIString* (*getType)(const CMPIBroker*, const void* obj, CMPIStatus*);
-    CMPIString* (*getMessage)(const CMPIBroker*, const char* msgId, const char* defMsg,
-                              CMPIStatus*, CMPICount count, ...);
+    CMPIString* (*getMessage)(const CMPIBroker*, const char* msgId, const char* defMsg, CMPIStatus*,
+                              CMPICount count, ...);
     CMPIStatus (*logMessage)(const CMPIBroker*, int severity, const char* id, const char* text,
                              const CMPIString*);
     CMPIStatus (*trace)(const CMPIBroker*, int level, const char* component, const char* text,
@@ -319,12 +317,12 @@ typedef struct CMPIObjectPathFT {
     CMPIStatus (*setNameSpaceFromObjectPath)(CMPIObjectPath*, const CMPIObjectPath* src);
     CMPIStatus (*setHostAndNameSpaceFromObjectPath)(CMPIObjectPath*, const CMPIObjectPath* src);
     CMPIData (*getClassQualifier)(const CMPIObjectPath*, const char* qualifier, CMPIStatus*);
-    CMPIData (*getPropertyQualifier)(const CMPIObjectPath*, const char* prop,
-                                     const char* qualifier, CMPIStatus*);
-    CMPIData (*getMethodQualifier)(const CMPIObjectPath*, const char* method,
-                                   const char* qualifier, CMPIStatus*);
-    CMPIData (*getParameterQualifier)(const CMPIObjectPath*, const char* method,
-                                      const char* param, const char* qualifier, CMPIStatus*);
+    CMPIData (*getPropertyQualifier)(const CMPIObjectPath*, const char* prop, const char* qualifier,
+                                     CMPIStatus*);
+    CMPIData (*getMethodQualifier)(const CMPIObjectPath*, const char* method, const char* qualifier,
+                                   CMPIStatus*);
+    CMPIData (*getParameterQualifier)(const CMPIObjectPath*, const char* method, const char* param,
+                                      const char* qualifier, CMPIStatus*);
     CMPIString* (*toString)(const CMPIObjectPath*, CMPIStatus*);
 } CMPIObjectPathFT;
 

@@ -23,9 +23,7 @@ CMPIData booleanData(CMPIBoolean v) {
 const CmpiBooleanData CmpiTrue(1);
 const CmpiBooleanData CmpiFalse(0);
 
-CmpiData::CmpiData() : data_(makeData(CMPI_null)) {
-    data_.state = CMPI_nullValue;
-}
+CmpiData::CmpiData() : data_(makeData(CMPI_null)) { data_.state = CMPI_nullValue; }
 
 CmpiData::CmpiData(const CMPIData& data) : data_(data) {}
 
@@ -84,7 +82,8 @@ const CMPIValue* CmpiData::valuePtr() const {
 bool CmpiData::readable(CMPIType accepted, CMPIType alsoAccepted) const {
     if (data_.state & CMPI_notFound) cmpislot::fail(CMPI_RC_ERR_NOT_FOUND);
     if (data_.state & CMPI_badValue) cmpislot::fail(CMPI_RC_ERR_FAILED);
-    if (data_.type != accepted && data_.type != alsoAccepted) cmpislot::fail(CMPI_RC_ERR_TYPE_MISMATCH);
+    if (data_.type != accepted && data_.type != alsoAccepted)
+        cmpislot::fail(CMPI_RC_ERR_TYPE_MISMATCH);
     return (data_.state & CMPI_nullValue) == 0;
 }
 
@@ -149,7 +148,8 @@ CmpiData::operator CmpiArray() const {
 }
 
 CmpiData::operator CmpiObjectPath() const {
-    if (!readable(CMPI_ref, CMPI_ref) || !data_.value.ref) cmpislot::fail(CMPI_RC_ERR_TYPE_MISMATCH);
+    if (!readable(CMPI_ref, CMPI_ref) || !data_.value.ref)
+        cmpislot::fail(CMPI_RC_ERR_TYPE_MISMATCH);
     return CmpiObjectPath(data_.value.ref);
 }
 

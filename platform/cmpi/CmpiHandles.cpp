@@ -45,9 +45,7 @@ CmpiString::CmpiString(const char* text) : str_(nullptr) {
     str_ = made(require(mb.eft->newString)(&mb, text ? text : "", &st), st);
 }
 
-const char* CmpiString::charPtr() const {
-    return textOf(str_);
-}
+const char* CmpiString::charPtr() const { return textOf(str_); }
 
 bool CmpiString::equals(const char* text) const {
     return std::strcmp(charPtr(), text ? text : "") == 0;
@@ -59,7 +57,8 @@ bool CmpiString::equalsIgnoreCase(const char* text) const {
 
 // CmpiArray
 
-CmpiArray::CmpiArray(CMPICount size, CMPIType elementType) : array_(nullptr), elementType_(CMPI_null) {
+CmpiArray::CmpiArray(CMPICount size, CMPIType elementType)
+    : array_(nullptr), elementType_(CMPI_null) {
     CMPIType element = static_cast<CMPIType>(elementType & ~CMPI_ARRAY);
     if (element == CMPI_string) element = CMPI_chars;
     const CMPIBroker& mb = cmpislot::broker();
@@ -93,7 +92,8 @@ void CmpiArray::setElement(CMPICount i, const CmpiData& value) {
     } else if (value.type() != elementType_) {
         cmpislot::fail(CMPI_RC_ERR_TYPE_MISMATCH);
     }
-    check(require(require(array_->ft)->setElementAt)(array_, i, element.valuePtr(), element.type()));
+    check(
+        require(require(array_->ft)->setElementAt)(array_, i, element.valuePtr(), element.type()));
 }
 
 // CmpiObjectPath
@@ -188,7 +188,8 @@ void CmpiResult::returnData(const CmpiInstance& inst) {
 }
 
 void CmpiResult::returnData(const CmpiObjectPath& path) {
-    check(require(require(require(result_)->ft)->returnObjectPath)(result_, require(path.getEnc())));
+    check(
+        require(require(require(result_)->ft)->returnObjectPath)(result_, require(path.getEnc())));
 }
 
 void CmpiResult::returnDone() {

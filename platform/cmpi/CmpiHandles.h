@@ -41,7 +41,9 @@ public:
     bool equals(const char* text) const;
     bool equals(const CmpiString& other) const { return equals(other.charPtr()); }
     bool equalsIgnoreCase(const char* text) const;
-    bool equalsIgnoreCase(const CmpiString& other) const { return equalsIgnoreCase(other.charPtr()); }
+    bool equalsIgnoreCase(const CmpiString& other) const {
+        return equalsIgnoreCase(other.charPtr());
+    }
     CMPIString* getEnc() const { return str_; }
 
 private:
@@ -73,7 +75,8 @@ private:
 class CmpiObjectPath {
 public:
     CmpiObjectPath(const char* ns, const char* className);
-    explicit CmpiObjectPath(const CMPIObjectPath* path) : path_(const_cast<CMPIObjectPath*>(path)) {}
+    explicit CmpiObjectPath(const CMPIObjectPath* path)
+        : path_(const_cast<CMPIObjectPath*>(path)) {}
 
     CmpiString getNameSpace() const;
     CmpiString getClassName() const;

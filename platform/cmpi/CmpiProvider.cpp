@@ -7,9 +7,7 @@
 
 namespace {
 
-CMPIStatus status(CMPIrc rc) {
-    return CMPIStatus{rc, nullptr};
-}
+CMPIStatus status(CMPIrc rc) { return CMPIStatus{rc, nullptr}; }
 
 void setRc(CMPIStatus* rc, const CMPIStatus& value) {
     if (rc) *rc = value;
@@ -41,13 +39,9 @@ CmpiBaseMI::CmpiBaseMI(const CmpiBroker& broker, const CmpiContext&)
 
 CmpiBaseMI::~CmpiBaseMI() = default;
 
-CmpiStatus CmpiBaseMI::initialize(const CmpiContext&) {
-    return CmpiStatus(CMPI_RC_OK);
-}
+CmpiStatus CmpiBaseMI::initialize(const CmpiContext&) { return CmpiStatus(CMPI_RC_OK); }
 
-CmpiStatus CmpiBaseMI::cleanup(CmpiContext&, bool) {
-    return CmpiStatus(CMPI_RC_OK);
-}
+CmpiStatus CmpiBaseMI::cleanup(CmpiContext&, bool) { return CmpiStatus(CMPI_RC_OK); }
 
 // CmpiInstanceMI
 
@@ -79,8 +73,7 @@ CmpiStatus CmpiInstanceMI::setInstance(const CmpiContext&, CmpiResult&, const Cm
     return CmpiStatus(CMPI_RC_ERR_NOT_SUPPORTED);
 }
 
-CmpiStatus CmpiInstanceMI::deleteInstance(const CmpiContext&, CmpiResult&,
-                                          const CmpiObjectPath&) {
+CmpiStatus CmpiInstanceMI::deleteInstance(const CmpiContext&, CmpiResult&, const CmpiObjectPath&) {
     return CmpiStatus(CMPI_RC_ERR_NOT_SUPPORTED);
 }
 

@@ -158,9 +158,8 @@ private:
         return new Provider(broker, ctx);
     }
 
-    CMPIInstanceMI* attach(CMPIInstanceMI& record, CMPIInstanceMIFT& table,
-                           Constructor constructor, const CMPIBroker* mb,
-                           const CMPIContext* ctx, CMPIStatus* rc) noexcept;
+    CMPIInstanceMI* attach(CMPIInstanceMI& record, CMPIInstanceMIFT& table, Constructor constructor,
+                           const CMPIBroker* mb, const CMPIContext* ctx, CMPIStatus* rc) noexcept;
     CMPIMethodMI* attach(CMPIMethodMI& record, CMPIMethodMIFT& table, Constructor constructor,
                          const CMPIBroker* mb, const CMPIContext* ctx, CMPIStatus* rc) noexcept;
     // With the mutex held: makes the provider object when there is none and

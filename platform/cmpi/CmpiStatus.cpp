@@ -10,17 +10,13 @@ namespace {
 thread_local const CMPIBroker* tlsCurrentBroker = nullptr;
 }
 
-const CMPIBroker* cmpiCurrentBroker() noexcept {
-    return tlsCurrentBroker;
-}
+const CMPIBroker* cmpiCurrentBroker() noexcept { return tlsCurrentBroker; }
 
 CmpiBrokerScope::CmpiBrokerScope(const CMPIBroker* broker) noexcept : previous_(tlsCurrentBroker) {
     tlsCurrentBroker = broker;
 }
 
-CmpiBrokerScope::~CmpiBrokerScope() {
-    tlsCurrentBroker = previous_;
-}
+CmpiBrokerScope::~CmpiBrokerScope() { tlsCurrentBroker = previous_; }
 
 CMPIString* cmpiTryNewString(const char* text) noexcept {
     const CMPIBroker* mb = tlsCurrentBroker;
@@ -61,9 +57,7 @@ CMPIStatus cmpiStatusOfCurrentException() noexcept {
 
 namespace cmpislot {
 
-void fail(CMPIrc rc) {
-    throw CmpiStatus(rc);
-}
+void fail(CMPIrc rc) { throw CmpiStatus(rc); }
 
 void check(const CMPIStatus& status) {
     if (status.rc != CMPI_RC_OK) throw CmpiStatus(status);

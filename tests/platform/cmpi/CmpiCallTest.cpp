@@ -55,7 +55,9 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"method with every output type", {"passing"}, 0,
+    {"method with every output type",
+     {"passing"},
+     0,
      "status 0\n"
      "return returned\n"
      "out chars text\n"
@@ -81,12 +83,18 @@ const Case kCases[] = {
      "out words \n"
      "out words b\n"},
     {"empty string array", {"echoAll", "words:string[]="}, 0, "status 0\n"},
-    {"names", {"enumInstanceNames"}, 0,
+    {"names",
+     {"enumInstanceNames"},
+     0,
      "status 0\npath root/test:Test_Class.InstanceID=\"TestInstance\"\n"},
-    {"instances", {"enumInstances"}, 0,
+    {"instances",
+     {"enumInstances"},
+     0,
      "status 0\ninstance root/test:Test_Class.InstanceID=\"TestInstance\"\n"
      "property InstanceID TestInstance\n"},
-    {"instance by key", {"InstanceID=TestInstance", "getInstance"}, 0,
+    {"instance by key",
+     {"InstanceID=TestInstance", "getInstance"},
+     0,
      "status 0\ninstance root/test:Test_Class.InstanceID=\"TestInstance\"\n"
      "property InstanceID TestInstance\n"},
     {"instance with a wrong key", {"InstanceID=Other", "getInstance"}, 0, "status 6\n"},
@@ -110,7 +118,9 @@ TEST(CmpiCall, PrintsStatusReturnAndOutputArguments) {
 }
 
 TEST(CmpiCall, FailsWithoutLibraryOrProvider) {
-    EXPECT_EQ(runCmpiCall({"/nonexistent/libnone.so", "vynTestProvider", "root/test", "C", "m"}).exitCode, 1);
+    EXPECT_EQ(
+        runCmpiCall({"/nonexistent/libnone.so", "vynTestProvider", "root/test", "C", "m"}).exitCode,
+        1);
     EXPECT_EQ(runCmpiCall({kLibrary, "vynNoSuchProvider", "root/test", "C", "m"}).exitCode, 1);
     CallRun failing = runCmpiCall({kLibrary, "vynFailingProvider", "root/test", "C", "m"});
     EXPECT_EQ(failing.exitCode, 1);

@@ -32,24 +32,25 @@ enum class As { Chars, String, Uint32, Sint32, Boolean, Array, Path };
 std::string read(const CmpiData& d, As as) {
     try {
         switch (as) {
-        case As::Chars:
-            return static_cast<const char*>(d);
-        case As::String:
-            return static_cast<CmpiString>(d).charPtr();
-        case As::Uint32:
-            return std::to_string(static_cast<CMPIUint32>(d));
-        case As::Sint32:
-            return std::to_string(static_cast<CMPISint32>(d));
-        case As::Boolean:
-            return std::to_string(static_cast<CMPIBoolean>(d));
-        case As::Array: {
-            CmpiArray a = d;
-            std::string text = "size=" + std::to_string(a.size());
-            for (CMPICount i = 0; i < a.size(); ++i) text += std::string(" ") + static_cast<const char*>(a[i]);
-            return text;
-        }
-        case As::Path:
-            return static_cast<CmpiObjectPath>(d).getClassName().charPtr();
+            case As::Chars:
+                return static_cast<const char*>(d);
+            case As::String:
+                return static_cast<CmpiString>(d).charPtr();
+            case As::Uint32:
+                return std::to_string(static_cast<CMPIUint32>(d));
+            case As::Sint32:
+                return std::to_string(static_cast<CMPISint32>(d));
+            case As::Boolean:
+                return std::to_string(static_cast<CMPIBoolean>(d));
+            case As::Array: {
+                CmpiArray a = d;
+                std::string text = "size=" + std::to_string(a.size());
+                for (CMPICount i = 0; i < a.size(); ++i)
+                    text += std::string(" ") + static_cast<const char*>(a[i]);
+                return text;
+            }
+            case As::Path:
+                return static_cast<CmpiObjectPath>(d).getClassName().charPtr();
         }
     } catch (const CmpiStatus& s) {
         return "rc " + std::to_string(s.rc());
@@ -216,7 +217,8 @@ TEST_P(CmpiDataTest, ArrayElementsMustHaveTheArraysType) {
 TEST_P(CmpiDataTest, PathCopyKeepsEverythingAndTakesNewKeys) {
     MiniBroker::Scope scope(broker_);
     CmpiBrokerScope current(broker_.broker());
-    Path p{"root/test", "Test_Class", "host1", {{"A", Value::string("1")}, {"B", Value::uint32(2)}}};
+    Path p{
+        "root/test", "Test_Class", "host1", {{"A", Value::string("1")}, {"B", Value::uint32(2)}}};
     CmpiObjectPath request(scope.path(p));
     CmpiObjectPath copy = request.copy();
     copy.setKey("C", CmpiData("3"));
@@ -305,3 +307,52 @@ INSTANTIATE_TEST_SUITE_P(Flavours, CmpiDataTest, ::testing::Values(Flavour::Sfcb
                          });
 
 }  // namespace
+
+// The breaches the mini broker exists to catch, so that provider tests can
+// rely on an empty failure list.
+TEST(MiniBrokerContract, BreachesAreRecorded) {
+    struct Case {
+        const char* name;
+        const char* failure;
+        void (*breach)(MiniBroker&);
+    };
+    const Case cases[] = {
+        {"mutating a request path", "mutator CMPIObjectPathFT.addKey",
+         [](MiniBroker& mb) {
+             MiniBroker::Scope scope(mb);
+             CMPIObjectPath* p = scope.path(Path{"root/test", "C", "", {}});
+             p->ft->addKey(p, "K", reinterpret_cast<const CMPIValue*>("v"), CMPI_chars);
+         }},
+        {"using an object after its call", "use after call CMPIStringFT.getCharPtr",
+         [](MiniBroker& mb) {
+             CMPIString* s = nullptr;
+             {
+                 MiniBroker::Scope scope(mb);
+                 s = mb.broker()->eft->newString(mb.broker(), "x", nullptr);
+             }
+             s->ft->getCharPtr(s, nullptr);
+         }},
+        {"a slot the library never needs", "unexpected slot CMPIArrayFT.getSimpleType",
+         [](MiniBroker& mb) {
+             MiniBroker::Scope scope(mb);
+             CMPIArray* a = mb.broker()->eft->newArray(mb.broker(), 1, CMPI_chars, nullptr);
+             a->ft->getSimpleType(a, nullptr);
+         }},
+        {"a 2.0 service of a 1.0 broker", "slot beyond the broker's table",
+         [](MiniBroker& mb) {
+             MiniBroker::Scope scope(mb);
+             mb.broker()->eft->openMessageFile(mb.broker(), "f", nullptr);
+         }},
+        {"an object made outside a call", "outside a call",
+         [](MiniBroker& mb) { mb.broker()->eft->newString(mb.broker(), "x", nullptr); }},
+    };
+    for (const Case& c : cases) {
+        MiniBroker::clearFailures();
+        MiniBroker mb(Flavour::Sfcb);
+        c.breach(mb);
+        std::vector<std::string> failures = MiniBroker::failures();
+        ASSERT_EQ(failures.size(), 1u) << c.name;
+        EXPECT_NE(failures[0].find(c.failure), std::string::npos) << c.name << ": " << failures[0];
+    }
+    MiniBroker::clearFailures();
+}

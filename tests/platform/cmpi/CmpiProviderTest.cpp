@@ -43,9 +43,9 @@ TEST(CmpiExports, OnlyTheFactoriesAreExported) {
     std::vector<std::string> symbols = exportedSymbols(kLibrary, &error);
     std::sort(symbols.begin(), symbols.end());
     const std::vector<std::string> expected = {
-        "vynDefaultProvider_Create_InstanceMI",    "vynDefaultProvider_Create_MethodMI",
-        "vynFailingProvider_Create_MethodMI",      "vynMethodOnlyProvider_Create_InstanceMI",
-        "vynMethodOnlyProvider_Create_MethodMI",   "vynTestProvider_Create_InstanceMI",
+        "vynDefaultProvider_Create_InstanceMI",  "vynDefaultProvider_Create_MethodMI",
+        "vynFailingProvider_Create_MethodMI",    "vynMethodOnlyProvider_Create_InstanceMI",
+        "vynMethodOnlyProvider_Create_MethodMI", "vynTestProvider_Create_InstanceMI",
         "vynTestProvider_Create_MethodMI",
     };
     EXPECT_EQ(symbols, expected) << error;
@@ -193,8 +193,8 @@ TEST_P(CmpiProviderTest, UnimplementedOperationsAnswerNotSupported) {
         createBoth(provider);
         Instance inst{testPath(), {}};
         const Outcome outcomes[] = {
-            broker_.enumInstanceNames(testPath()), broker_.enumInstances(testPath()),
-            broker_.getInstance(testPath()),       broker_.createInstance(testPath(), inst),
+            broker_.enumInstanceNames(testPath()),    broker_.enumInstances(testPath()),
+            broker_.getInstance(testPath()),          broker_.createInstance(testPath(), inst),
             broker_.modifyInstance(testPath(), inst), broker_.deleteInstance(testPath()),
             broker_.execQuery(testPath(), "q", "l"),
         };
@@ -244,10 +244,14 @@ TEST_P(CmpiProviderTest, OutputArgumentsReachTheBrokerTyped) {
         CMPIType type;
         const char* text;
     } expected[] = {
-        {"chars", CMPI_chars, "text"},         {"string", CMPI_chars, "made"},
-        {"uint32", CMPI_uint32, "7"},          {"sint32", CMPI_sint32, "-7"},
-        {"boolean", CMPI_boolean, "true"},     {"names", CMPI_stringA, nullptr},
-        {"numbers", CMPI_uint32A, nullptr},    {"path", CMPI_ref, "root/test:Test_Class.InstanceID=\"TestInstance\""},
+        {"chars", CMPI_chars, "text"},
+        {"string", CMPI_chars, "made"},
+        {"uint32", CMPI_uint32, "7"},
+        {"sint32", CMPI_sint32, "-7"},
+        {"boolean", CMPI_boolean, "true"},
+        {"names", CMPI_stringA, nullptr},
+        {"numbers", CMPI_uint32A, nullptr},
+        {"path", CMPI_ref, "root/test:Test_Class.InstanceID=\"TestInstance\""},
         {"instance", CMPI_instance, "instance root/test:Test_Class.InstanceID=\"TestInstance\""},
     };
     for (const Expect& e : expected) {
@@ -268,7 +272,8 @@ TEST_P(CmpiProviderTest, OutputArgumentsReachTheBrokerTyped) {
 TEST_P(CmpiProviderTest, ClassPathIsAAsksTheBroker) {
     createBoth();
     broker_.setSuperclasses("Test_Class", {"CIM_Base"});
-    for (auto [cls, expected] : {std::pair<const char*, bool>{"cim_base", true}, {"Test_Class", true},
+    for (auto [cls, expected] : {std::pair<const char*, bool>{"cim_base", true},
+                                 {"Test_Class", true},
                                  {"Other_Class", false}}) {
         Outcome o = broker_.invoke(testPath(), "classIs", {{"cls", Value::string(cls)}});
         ASSERT_EQ(o.rc, CMPI_RC_OK) << cls;
@@ -312,7 +317,8 @@ TEST_P(CmpiProviderTest, LastCleanupDeletesTheObjectAndFactoriesStartAgain) {
 
 TEST_P(CmpiProviderTest, ACleanupThatAsksToStayKeepsTheObject) {
     createBoth();
-    ASSERT_EQ(broker_.invoke(testPath(), "stayLoaded", {{"stay", Value::boolean(true)}}).rc, CMPI_RC_OK);
+    ASSERT_EQ(broker_.invoke(testPath(), "stayLoaded", {{"stay", Value::boolean(true)}}).rc,
+              CMPI_RC_OK);
     std::vector<unsigned> before = counters();
     CMPIInstanceMI* inst = broker_.instanceMI();
     CMPIMethodMI* meth = broker_.methodMI();

@@ -53,9 +53,7 @@ std::vector<std::string>& failureList() {
     return list;
 }
 
-CMPIStatus status(CMPIrc rc) {
-    return CMPIStatus{rc, nullptr};
-}
+CMPIStatus status(CMPIrc rc) { return CMPIStatus{rc, nullptr}; }
 
 void setRc(CMPIStatus* rc, CMPIrc value) {
     if (rc) *rc = status(value);
@@ -68,15 +66,15 @@ enum class StubKind { Unexpected, Poisoned, BeyondTable };
 
 void recordStub(StubKind kind, const char* slot) {
     switch (kind) {
-    case StubKind::Unexpected:
-        MiniBroker::recordFailure(std::string("unexpected slot ") + slot);
-        break;
-    case StubKind::Poisoned:
-        MiniBroker::recordFailure(std::string("use after call ") + slot);
-        break;
-    case StubKind::BeyondTable:
-        MiniBroker::recordFailure(std::string("slot beyond the broker's table ") + slot);
-        break;
+        case StubKind::Unexpected:
+            MiniBroker::recordFailure(std::string("unexpected slot ") + slot);
+            break;
+        case StubKind::Poisoned:
+            MiniBroker::recordFailure(std::string("use after call ") + slot);
+            break;
+        case StubKind::BeyondTable:
+            MiniBroker::recordFailure(std::string("slot beyond the broker's table ") + slot);
+            break;
     }
 }
 
@@ -107,37 +105,42 @@ void setStatusArg(A a) {
     }
 }
 
-#define MB_STUB(FT, table, slot, kind, name)                                        \
+#define MB_STUB(FT, table, slot, kind, name)                                         \
     (table).slot = [](auto... args) -> typename ReturnOf<decltype(FT::slot)>::type { \
-        (setStatusArg(args), ...);                                                  \
-        recordStub(kind, name "." #slot);                                           \
-        return stubAnswer<typename ReturnOf<decltype(FT::slot)>::type>();           \
+        (setStatusArg(args), ...);                                                   \
+        recordStub(kind, name "." #slot);                                            \
+        return stubAnswer<typename ReturnOf<decltype(FT::slot)>::type>();            \
     }
 
-#define MB_CONTEXT_SLOTS(X) X(release) X(clone) X(getEntry) X(getEntryAt) X(getEntryCount) X(addEntry)
+// clang-format off
+#define MB_CONTEXT_SLOTS(X) \
+    X(release) X(clone) X(getEntry) X(getEntryAt) X(getEntryCount) X(addEntry)
 #define MB_RESULT_SLOTS(X) \
-    X(release) X(clone) X(returnData) X(returnInstance) X(returnObjectPath) X(returnDone) X(returnError)
+    X(release) X(clone) X(returnData) X(returnInstance) X(returnObjectPath) X(returnDone) \
+    X(returnError)
 #define MB_ARGS_SLOTS(X) X(release) X(clone) X(addArg) X(getArg) X(getArgAt) X(getArgCount)
-#define MB_PATH_SLOTS(X)                                                                     \
-    X(release) X(clone) X(setNameSpace) X(getNameSpace) X(setHostname) X(getHostname)       \
-    X(setClassName) X(getClassName) X(addKey) X(getKey) X(getKeyAt) X(getKeyCount)          \
+#define MB_PATH_SLOTS(X) \
+    X(release) X(clone) X(setNameSpace) X(getNameSpace) X(setHostname) X(getHostname) \
+    X(setClassName) X(getClassName) X(addKey) X(getKey) X(getKeyAt) X(getKeyCount) \
     X(setNameSpaceFromObjectPath) X(setHostAndNameSpaceFromObjectPath) X(getClassQualifier) \
     X(getPropertyQualifier) X(getMethodQualifier) X(getParameterQualifier) X(toString)
-#define MB_INSTANCE_SLOTS(X)                                                             \
+#define MB_INSTANCE_SLOTS(X) \
     X(release) X(clone) X(getProperty) X(getPropertyAt) X(getPropertyCount) X(setProperty) \
     X(getObjectPath) X(setPropertyFilter) X(setObjectPath) X(setPropertyWithOrigin)
 #define MB_STRING_SLOTS(X) X(release) X(clone) X(getCharPtr)
-#define MB_ARRAY_SLOTS(X) X(release) X(clone) X(getSize) X(getSimpleType) X(getElementAt) X(setElementAt)
-#define MB_ENC10_SLOTS(X)                                                                     \
-    X(newInstance) X(newObjectPath) X(newArgs) X(newString) X(newArray) X(newDateTime)        \
-    X(newDateTimeFromBinary) X(newDateTimeFromChars) X(newSelectExp) X(classPathIsA)          \
+#define MB_ARRAY_SLOTS(X) \
+    X(release) X(clone) X(getSize) X(getSimpleType) X(getElementAt) X(setElementAt)
+#define MB_ENC10_SLOTS(X) \
+    X(newInstance) X(newObjectPath) X(newArgs) X(newString) X(newArray) X(newDateTime) \
+    X(newDateTimeFromBinary) X(newDateTimeFromChars) X(newSelectExp) X(classPathIsA) \
     X(toString) X(isOfType) X(getType) X(logMessage) X(trace)
 #define MB_ENC20_SLOTS(X) X(newCMPIError) X(openMessageFile) X(closeMessageFile)
-#define MB_BROKER_SLOTS(X)                                                                  \
-    X(prepareAttachThread) X(attachThread) X(detachThread) X(deliverIndication)            \
-    X(enumerateInstanceNames) X(getInstance) X(createInstance) X(modifyInstance)           \
+#define MB_BROKER_SLOTS(X) \
+    X(prepareAttachThread) X(attachThread) X(detachThread) X(deliverIndication) \
+    X(enumerateInstanceNames) X(getInstance) X(createInstance) X(modifyInstance) \
     X(deleteInstance) X(execQuery) X(enumerateInstances) X(associators) X(associatorNames) \
     X(references) X(referenceNames) X(invokeMethod) X(setProperty) X(getProperty)
+// clang-format on
 
 template <StubKind K>
 void fillContext(CMPIContextFT& t) {
@@ -239,7 +242,9 @@ const Tables& tables(Flavour flavour);
 struct StringNode : Node {
     CMPIString c{};
     std::string text;
-    void poison() override { c.ft = const_cast<CMPIStringFT*>(&tables(owner->flavour()).stringPoison); }
+    void poison() override {
+        c.ft = const_cast<CMPIStringFT*>(&tables(owner->flavour()).stringPoison);
+    }
 };
 
 struct ArgsNode : Node {
@@ -251,7 +256,9 @@ struct ArgsNode : Node {
 struct PathNode : Node {
     CMPIObjectPath c{};
     Path path;
-    void poison() override { c.ft = const_cast<CMPIObjectPathFT*>(&tables(owner->flavour()).pathPoison); }
+    void poison() override {
+        c.ft = const_cast<CMPIObjectPathFT*>(&tables(owner->flavour()).pathPoison);
+    }
 };
 
 struct InstanceNode : Node {
@@ -266,14 +273,18 @@ struct ArrayNode : Node {
     CMPIArray c{};
     CMPIType elementType = CMPI_null;
     std::vector<Value> elements;
-    void poison() override { c.ft = const_cast<CMPIArrayFT*>(&tables(owner->flavour()).arrayPoison); }
+    void poison() override {
+        c.ft = const_cast<CMPIArrayFT*>(&tables(owner->flavour()).arrayPoison);
+    }
 };
 
 struct ResultNode : Node {
     CMPIResult c{};
     std::vector<Item> items;
     bool done = false;
-    void poison() override { c.ft = const_cast<CMPIResultFT*>(&tables(owner->flavour()).resultPoison); }
+    void poison() override {
+        c.ft = const_cast<CMPIResultFT*>(&tables(owner->flavour()).resultPoison);
+    }
 };
 
 struct ContextNode : Node {
@@ -344,36 +355,32 @@ bool mutable_(const Node* n, const char* slot) {
     return true;
 }
 
-MiniBroker* brokerOf(const CMPIBroker* mb) {
-    return static_cast<MiniBroker*>(mb->hdl);
-}
+MiniBroker* brokerOf(const CMPIBroker* mb) { return static_cast<MiniBroker*>(mb->hdl); }
 
 std::size_t scalarSize(CMPIType t) {
     switch (t) {
-    case CMPI_boolean:
-    case CMPI_uint8:
-    case CMPI_sint8:
-        return 1;
-    case CMPI_char16:
-    case CMPI_uint16:
-    case CMPI_sint16:
-        return 2;
-    case CMPI_uint32:
-    case CMPI_sint32:
-    case CMPI_real32:
-        return 4;
-    case CMPI_uint64:
-    case CMPI_sint64:
-    case CMPI_real64:
-        return 8;
-    default:
-        return 0;
+        case CMPI_boolean:
+        case CMPI_uint8:
+        case CMPI_sint8:
+            return 1;
+        case CMPI_char16:
+        case CMPI_uint16:
+        case CMPI_sint16:
+            return 2;
+        case CMPI_uint32:
+        case CMPI_sint32:
+        case CMPI_real32:
+            return 4;
+        case CMPI_uint64:
+        case CMPI_sint64:
+        case CMPI_real64:
+            return 8;
+        default:
+            return 0;
     }
 }
 
-bool isStringType(CMPIType t) {
-    return t == CMPI_string || t == CMPI_chars;
-}
+bool isStringType(CMPIType t) { return t == CMPI_string || t == CMPI_chars; }
 
 // A value the library hands in (const CMPIValue*, CMPIType).
 bool fromValue(const CMPIValue* v, CMPIType t, const char* slot, Value* out) {
@@ -494,7 +501,8 @@ CMPIStatus argsAddArg(const CMPIArgs* args, const char* name, const CMPIValue* v
     if (!n || !mutable_(n, "CMPIArgsFT.addArg")) return status(CMPI_RC_ERR_INVALID_HANDLE);
     if (n->owner->consumeFailure("addArg")) return status(CMPI_RC_ERR_FAILED);
     Value value;
-    if (!name || !fromValue(v, t, "CMPIArgsFT.addArg", &value)) return status(CMPI_RC_ERR_INVALID_PARAMETER);
+    if (!name || !fromValue(v, t, "CMPIArgsFT.addArg", &value))
+        return status(CMPI_RC_ERR_INVALID_PARAMETER);
     setEntry(n->entries, name, value);
     return status(CMPI_RC_OK);
 }
@@ -549,7 +557,8 @@ CMPIString* pathGetHostname(const CMPIObjectPath* p, CMPIStatus* rc) {
 
 CMPIStatus pathSetHostname(CMPIObjectPath* p, const char* host) {
     PathNode* n = nodeOf<PathNode>(p, "CMPIObjectPathFT.setHostname");
-    if (!n || !mutable_(n, "CMPIObjectPathFT.setHostname")) return status(CMPI_RC_ERR_INVALID_HANDLE);
+    if (!n || !mutable_(n, "CMPIObjectPathFT.setHostname"))
+        return status(CMPI_RC_ERR_INVALID_HANDLE);
     n->path.host = host ? host : "";
     return status(CMPI_RC_OK);
 }
@@ -679,7 +688,8 @@ CMPIData arrayGetElementAt(const CMPIArray* a, CMPICount i, CMPIStatus* rc) {
     }
     Value element = n->elements[i];
     // sfcb keeps every string element as a string object.
-    if (n->owner->flavour() == Flavour::Sfcb && element.type == CMPI_chars) element.type = CMPI_string;
+    if (n->owner->flavour() == Flavour::Sfcb && element.type == CMPI_chars)
+        element.type = CMPI_string;
     setRc(rc, CMPI_RC_OK);
     return toData(n->owner, element, n->readOnly);
 }
@@ -696,7 +706,8 @@ CMPIStatus arraySetElementAt(CMPIArray* a, CMPICount i, const CMPIValue* v, CMPI
         return status(CMPI_RC_ERR_TYPE_MISMATCH);
     }
     Value value;
-    if (!fromValue(v, t, "CMPIArrayFT.setElementAt", &value)) return status(CMPI_RC_ERR_INVALID_PARAMETER);
+    if (!fromValue(v, t, "CMPIArrayFT.setElementAt", &value))
+        return status(CMPI_RC_ERR_INVALID_PARAMETER);
     value.type = stored;
     n->elements[i] = std::move(value);
     return status(CMPI_RC_OK);
@@ -719,7 +730,8 @@ CMPIInstance* encNewInstance(const CMPIBroker* mb, const CMPIObjectPath* p, CMPI
     return &n->c;
 }
 
-CMPIObjectPath* encNewObjectPath(const CMPIBroker* mb, const char* ns, const char* cn, CMPIStatus* rc) {
+CMPIObjectPath* encNewObjectPath(const CMPIBroker* mb, const char* ns, const char* cn,
+                                 CMPIStatus* rc) {
     MiniBroker* owner = brokerOf(mb);
     if (owner->consumeFailure("newObjectPath")) {
         setRc(rc, CMPI_RC_ERR_FAILED);
@@ -982,39 +994,39 @@ std::string Value::toText() const {
     if (isNull()) return "null";
     char buf[32];
     switch (type) {
-    case CMPI_string:
-    case CMPI_chars:
-        return cEscape(text);
-    case CMPI_boolean:
-        return scalar.boolean ? "true" : "false";
-    case CMPI_uint8:
-        return std::to_string(scalar.uint8);
-    case CMPI_uint16:
-    case CMPI_char16:
-        return std::to_string(scalar.uint16);
-    case CMPI_uint32:
-        return std::to_string(scalar.uint32);
-    case CMPI_uint64:
-        return std::to_string(scalar.uint64);
-    case CMPI_sint8:
-        return std::to_string(scalar.sint8);
-    case CMPI_sint16:
-        return std::to_string(scalar.sint16);
-    case CMPI_sint32:
-        return std::to_string(scalar.sint32);
-    case CMPI_sint64:
-        return std::to_string(scalar.sint64);
-    case CMPI_real32:
-        return std::to_string(scalar.real32);
-    case CMPI_real64:
-        return std::to_string(scalar.real64);
-    case CMPI_ref:
-        return ref ? pathText(*ref) : "null";
-    case CMPI_instance:
-        return inst ? "instance " + pathText(inst->path) : "null";
-    default:
-        std::snprintf(buf, sizeof buf, "<type 0x%x>", type);
-        return buf;
+        case CMPI_string:
+        case CMPI_chars:
+            return cEscape(text);
+        case CMPI_boolean:
+            return scalar.boolean ? "true" : "false";
+        case CMPI_uint8:
+            return std::to_string(scalar.uint8);
+        case CMPI_uint16:
+        case CMPI_char16:
+            return std::to_string(scalar.uint16);
+        case CMPI_uint32:
+            return std::to_string(scalar.uint32);
+        case CMPI_uint64:
+            return std::to_string(scalar.uint64);
+        case CMPI_sint8:
+            return std::to_string(scalar.sint8);
+        case CMPI_sint16:
+            return std::to_string(scalar.sint16);
+        case CMPI_sint32:
+            return std::to_string(scalar.sint32);
+        case CMPI_sint64:
+            return std::to_string(scalar.sint64);
+        case CMPI_real32:
+            return std::to_string(scalar.real32);
+        case CMPI_real64:
+            return std::to_string(scalar.real64);
+        case CMPI_ref:
+            return ref ? pathText(*ref) : "null";
+        case CMPI_instance:
+            return inst ? "instance " + pathText(inst->path) : "null";
+        default:
+            std::snprintf(buf, sizeof buf, "<type 0x%x>", type);
+            return buf;
     }
 }
 
@@ -1042,9 +1054,7 @@ const Value* Outcome::returned() const {
     return nullptr;
 }
 
-const char* flavourName(Flavour flavour) {
-    return flavour == Flavour::Sfcb ? "sfcb" : "pegasus";
-}
+const char* flavourName(Flavour flavour) { return flavour == Flavour::Sfcb ? "sfcb" : "pegasus"; }
 
 // ---------------------------------------------------------------------------
 // MiniBroker
@@ -1055,7 +1065,8 @@ MiniBroker::MiniBroker(Flavour flavour) : flavour_(flavour), broker_{} {
     broker_.bft = const_cast<CMPIBrokerFT*>(&t.bft);
     broker_.eft = const_cast<CMPIBrokerEncFT*>(&t.eft);
     broker_.xft = reinterpret_cast<CMPIBrokerExtFT*>(extServices);
-    broker_.mft = flavour == Flavour::Sfcb ? nullptr : reinterpret_cast<CMPIBrokerMemFT*>(memServices);
+    broker_.mft =
+        flavour == Flavour::Sfcb ? nullptr : reinterpret_cast<CMPIBrokerMemFT*>(memServices);
 }
 
 MiniBroker::~MiniBroker() {
@@ -1113,7 +1124,8 @@ void* MiniBroker::factory(const std::string& symbol) {
 using InstanceFactory = CMPIInstanceMI* (*)(const CMPIBroker*, const CMPIContext*, CMPIStatus*);
 using MethodFactory = CMPIMethodMI* (*)(const CMPIBroker*, const CMPIContext*, CMPIStatus*);
 
-CMPIInstanceMI* MiniBroker::createInstanceMI(const std::string& name, CMPIStatus* rc, CMPIStatus preset) {
+CMPIInstanceMI* MiniBroker::createInstanceMI(const std::string& name, CMPIStatus* rc,
+                                             CMPIStatus preset) {
     auto fn = reinterpret_cast<InstanceFactory>(factory(name + "_Create_InstanceMI"));
     *rc = preset;
     if (!fn) return nullptr;
@@ -1129,7 +1141,8 @@ CMPIInstanceMI* MiniBroker::createInstanceMI(const std::string& name, CMPIStatus
     return mi;
 }
 
-CMPIMethodMI* MiniBroker::createMethodMI(const std::string& name, CMPIStatus* rc, CMPIStatus preset) {
+CMPIMethodMI* MiniBroker::createMethodMI(const std::string& name, CMPIStatus* rc,
+                                         CMPIStatus preset) {
     auto fn = reinterpret_cast<MethodFactory>(factory(name + "_Create_MethodMI"));
     *rc = preset;
     if (!fn) return nullptr;
@@ -1205,7 +1218,8 @@ Outcome MiniBroker::enumInstanceNames(const Path& path) {
     return call([&](CallIo& io) {
         if (!requireMI(instanceMI_, "enumerateInstanceNames")) return status(CMPI_RC_ERR_FAILED);
         PathNode* p = makeRequestPath(this, path);
-        return instanceMI_->ft->enumerateInstanceNames(instanceMI_, &io.ctx->c, &io.result->c, &p->c);
+        return instanceMI_->ft->enumerateInstanceNames(instanceMI_, &io.ctx->c, &io.result->c,
+                                                       &p->c);
     });
 }
 
@@ -1213,7 +1227,8 @@ Outcome MiniBroker::enumInstances(const Path& path, const char** props) {
     return call([&](CallIo& io) {
         if (!requireMI(instanceMI_, "enumerateInstances")) return status(CMPI_RC_ERR_FAILED);
         PathNode* p = makeRequestPath(this, path);
-        return instanceMI_->ft->enumerateInstances(instanceMI_, &io.ctx->c, &io.result->c, &p->c, props);
+        return instanceMI_->ft->enumerateInstances(instanceMI_, &io.ctx->c, &io.result->c, &p->c,
+                                                   props);
     });
 }
 
@@ -1232,7 +1247,8 @@ Outcome MiniBroker::createInstance(const Path& path, const Instance& inst) {
         InstanceNode* i = makeNode<InstanceNode>(this, &Tables::instance);
         i->inst = inst;
         i->readOnly = true;
-        return instanceMI_->ft->createInstance(instanceMI_, &io.ctx->c, &io.result->c, &p->c, &i->c);
+        return instanceMI_->ft->createInstance(instanceMI_, &io.ctx->c, &io.result->c, &p->c,
+                                               &i->c);
     });
 }
 
@@ -1260,8 +1276,8 @@ Outcome MiniBroker::execQuery(const Path& path, const std::string& query, const 
     return call([&](CallIo& io) {
         if (!requireMI(instanceMI_, "execQuery")) return status(CMPI_RC_ERR_FAILED);
         PathNode* p = makeRequestPath(this, path);
-        return instanceMI_->ft->execQuery(instanceMI_, &io.ctx->c, &io.result->c, &p->c, query.c_str(),
-                                          lang.c_str());
+        return instanceMI_->ft->execQuery(instanceMI_, &io.ctx->c, &io.result->c, &p->c,
+                                          query.c_str(), lang.c_str());
     });
 }
 
@@ -1286,13 +1302,9 @@ CMPIStatus MiniBroker::cleanup(bool instance, bool terminating) {
     return status(outcome.rc);
 }
 
-CMPIStatus MiniBroker::cleanupInstanceMI(bool terminating) {
-    return cleanup(true, terminating);
-}
+CMPIStatus MiniBroker::cleanupInstanceMI(bool terminating) { return cleanup(true, terminating); }
 
-CMPIStatus MiniBroker::cleanupMethodMI(bool terminating) {
-    return cleanup(false, terminating);
-}
+CMPIStatus MiniBroker::cleanupMethodMI(bool terminating) { return cleanup(false, terminating); }
 
 void MiniBroker::setSuperclasses(const std::string& cls, std::vector<std::string> superclasses) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -1372,9 +1384,7 @@ CMPIObjectPath* MiniBroker::Scope::path(const Path& path, bool readOnly) {
     return &n->c;
 }
 
-CMPIContext* MiniBroker::Scope::context() {
-    return &makeContext(&broker_, "root/cimv2")->c;
-}
+CMPIContext* MiniBroker::Scope::context() { return &makeContext(&broker_, "root/cimv2")->c; }
 
 CMPIResult* MiniBroker::Scope::result() {
     return &makeNode<ResultNode>(&broker_, &Tables::result)->c;
@@ -1456,17 +1466,21 @@ std::vector<std::string> exportedSymbols(const std::string& path, std::string* e
         if (!readAt(file, eh.e_shoff + std::uint64_t(i) * sizeof(Elf64_Shdr), &sh)) break;
         if (sh.sh_type != SHT_DYNSYM || sh.sh_entsize != sizeof(Elf64_Sym)) continue;
         Elf64_Shdr strings;
-        if (!readAt(file, eh.e_shoff + std::uint64_t(sh.sh_link) * sizeof(Elf64_Shdr), &strings)) break;
-        for (std::uint64_t off = 0; off + sizeof(Elf64_Sym) <= sh.sh_size; off += sizeof(Elf64_Sym)) {
+        if (!readAt(file, eh.e_shoff + std::uint64_t(sh.sh_link) * sizeof(Elf64_Shdr), &strings))
+            break;
+        for (std::uint64_t off = 0; off + sizeof(Elf64_Sym) <= sh.sh_size;
+             off += sizeof(Elf64_Sym)) {
             Elf64_Sym sym;
             if (!readAt(file, sh.sh_offset + off, &sym)) break;
             if (sym.st_shndx == SHN_UNDEF || ELF64_ST_BIND(sym.st_info) == STB_LOCAL) continue;
             if (sym.st_name >= strings.sh_size) continue;
             std::uint64_t start = strings.sh_offset + sym.st_name;
             if (start >= file.size()) continue;
-            std::uint64_t limit = std::min<std::uint64_t>(file.size(), strings.sh_offset + strings.sh_size);
+            std::uint64_t limit =
+                std::min<std::uint64_t>(file.size(), strings.sh_offset + strings.sh_size);
             std::string name;
-            for (std::uint64_t p = start; p < limit && file[p] != '\0'; ++p) name.push_back(file[p]);
+            for (std::uint64_t p = start; p < limit && file[p] != '\0'; ++p)
+                name.push_back(file[p]);
             if (!name.empty()) names.push_back(name);
         }
     }
@@ -1488,19 +1502,29 @@ std::string cEscape(const std::string& text) {
     std::string out;
     for (unsigned char ch : text) {
         switch (ch) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        default:
-            if (ch < 0x20 || ch >= 0x7f) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\%03o", ch);
-                out += buf;
-            } else {
-                out += static_cast<char>(ch);
-            }
+            case '\\':
+                out += "\\\\";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                if (ch < 0x20 || ch >= 0x7f) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\%03o", ch);
+                    out += buf;
+                } else {
+                    out += static_cast<char>(ch);
+                }
         }
     }
     return out;

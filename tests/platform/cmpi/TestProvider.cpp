@@ -243,44 +243,51 @@ CMPIMethodMI failingMethodRecord;
 
 }  // namespace
 
-VYN_CMPI_FACTORY CMPIInstanceMI* vynTestProvider_Create_InstanceMI(const CMPIBroker* mb, const CMPIContext* ctx,
-                                                  CMPIStatus* rc) {
+VYN_CMPI_FACTORY CMPIInstanceMI* vynTestProvider_Create_InstanceMI(const CMPIBroker* mb,
+                                                                   const CMPIContext* ctx,
+                                                                   CMPIStatus* rc) {
     return CmpiProviderBase::createMI<TestProvider>(testBase, testInstanceRecord, testInstanceTable,
                                                     mb, ctx, rc);
 }
 
-VYN_CMPI_FACTORY CMPIMethodMI* vynTestProvider_Create_MethodMI(const CMPIBroker* mb, const CMPIContext* ctx,
-                                              CMPIStatus* rc) {
+VYN_CMPI_FACTORY CMPIMethodMI* vynTestProvider_Create_MethodMI(const CMPIBroker* mb,
+                                                               const CMPIContext* ctx,
+                                                               CMPIStatus* rc) {
     return CmpiProviderBase::createMI<TestProvider>(testBase, testMethodRecord, testMethodTable, mb,
                                                     ctx, rc);
 }
 
-VYN_CMPI_FACTORY CMPIInstanceMI* vynDefaultProvider_Create_InstanceMI(const CMPIBroker* mb, const CMPIContext* ctx,
-                                                     CMPIStatus* rc) {
+VYN_CMPI_FACTORY CMPIInstanceMI* vynDefaultProvider_Create_InstanceMI(const CMPIBroker* mb,
+                                                                      const CMPIContext* ctx,
+                                                                      CMPIStatus* rc) {
     return CmpiProviderBase::createMI<DefaultProvider>(defaultBase, defaultInstanceRecord,
                                                        defaultInstanceTable, mb, ctx, rc);
 }
 
-VYN_CMPI_FACTORY CMPIMethodMI* vynDefaultProvider_Create_MethodMI(const CMPIBroker* mb, const CMPIContext* ctx,
-                                                 CMPIStatus* rc) {
+VYN_CMPI_FACTORY CMPIMethodMI* vynDefaultProvider_Create_MethodMI(const CMPIBroker* mb,
+                                                                  const CMPIContext* ctx,
+                                                                  CMPIStatus* rc) {
     return CmpiProviderBase::createMI<DefaultProvider>(defaultBase, defaultMethodRecord,
                                                        defaultMethodTable, mb, ctx, rc);
 }
 
 VYN_CMPI_FACTORY CMPIInstanceMI* vynMethodOnlyProvider_Create_InstanceMI(const CMPIBroker* mb,
-                                                        const CMPIContext* ctx, CMPIStatus* rc) {
+                                                                         const CMPIContext* ctx,
+                                                                         CMPIStatus* rc) {
     return CmpiProviderBase::createMI<MethodOnlyProvider>(methodOnlyBase, methodOnlyInstanceRecord,
                                                           methodOnlyInstanceTable, mb, ctx, rc);
 }
 
-VYN_CMPI_FACTORY CMPIMethodMI* vynMethodOnlyProvider_Create_MethodMI(const CMPIBroker* mb, const CMPIContext* ctx,
-                                                    CMPIStatus* rc) {
+VYN_CMPI_FACTORY CMPIMethodMI* vynMethodOnlyProvider_Create_MethodMI(const CMPIBroker* mb,
+                                                                     const CMPIContext* ctx,
+                                                                     CMPIStatus* rc) {
     return CmpiProviderBase::createMI<MethodOnlyProvider>(methodOnlyBase, methodOnlyMethodRecord,
                                                           methodOnlyMethodTable, mb, ctx, rc);
 }
 
-VYN_CMPI_FACTORY CMPIMethodMI* vynFailingProvider_Create_MethodMI(const CMPIBroker* mb, const CMPIContext* ctx,
-                                                 CMPIStatus* rc) {
+VYN_CMPI_FACTORY CMPIMethodMI* vynFailingProvider_Create_MethodMI(const CMPIBroker* mb,
+                                                                  const CMPIContext* ctx,
+                                                                  CMPIStatus* rc) {
     return CmpiProviderBase::createMI<FailingProvider>(failingBase, failingMethodRecord,
                                                        failingMethodTable, mb, ctx, rc);
 }

@@ -94,18 +94,18 @@ void print(const Outcome& o) {
     std::cout << "status " << o.rc << "\n";
     for (const Item& item : o.items) {
         switch (item.kind) {
-        case Item::Kind::Data:
-            printValue("return ", item.data);
-            break;
-        case Item::Kind::ObjectPath:
-            std::cout << "path " << pathText(item.path) << "\n";
-            break;
-        case Item::Kind::Instance:
-            std::cout << "instance " << pathText(item.instance.path) << "\n";
-            for (const auto& prop : item.instance.props) {
-                printValue("property " + prop.first + " ", prop.second);
-            }
-            break;
+            case Item::Kind::Data:
+                printValue("return ", item.data);
+                break;
+            case Item::Kind::ObjectPath:
+                std::cout << "path " << pathText(item.path) << "\n";
+                break;
+            case Item::Kind::Instance:
+                std::cout << "instance " << pathText(item.instance.path) << "\n";
+                for (const auto& prop : item.instance.props) {
+                    printValue("property " + prop.first + " ", prop.second);
+                }
+                break;
         }
     }
     for (const auto& arg : o.out) printValue("out " + arg.first + " ", arg.second);

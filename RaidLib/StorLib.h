@@ -7,6 +7,7 @@
 
 class Adapter;
 class System;
+enum EnumForceOption : int;
 
 // The storage library object: owns the current system tree, builds it through
 // the controller family's factory and hands it out as XML.
@@ -39,6 +40,12 @@ public:
     Ret getUserConfig(char** pXmlOUT);
     Ret getCachedSystemConfig(char** pXmlOUT);
     Ret freeBuffer(void* buffer);
+
+    // Replays a saved configuration onto the live controllers, recording
+    // each step in the replay log `logFile`.
+    Ret playConfig(char** pXmlIN, long buffersize, EnumForceOption force, char* logFile, bool slotIDFlag);
+    // The replay log's stamp: 24 characters of the date, two blanks, NUL.
+    static char* getTime(char* timeEntry);
 
 protected:
     enum class Discovery { AllAdapters, SingleAdapter };

@@ -1,10 +1,12 @@
 #include "cli/CommandLog.h"
 
+#include "cli/Engine.h"
 #include "common/HostPath.h"
 #include "common/Ret.h"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -29,12 +31,15 @@ namespace {
 constexpr std::size_t kCounterWidth = 4;
 constexpr std::size_t kCounterLineMax = 64;
 
+// A name longer than the path buffer is cut to fit it.
 void buildLogPath(char* out, int useUser, const char* userFile, const char* defaultName)
 {
-    if (useUser && userFile != nullptr)
-        std::snprintf(out, UCLI_LOG_PATH_SIZE, "%s", userFile);
-    else
-        std::snprintf(out, UCLI_LOG_PATH_SIZE, "%s%s", logFilePath, defaultName);
+    const std::string path = useUser && userFile != nullptr
+                                 ? std::string(userFile)
+                                 : std::string(logFilePath) + defaultName;
+    const std::size_t length = std::min(path.size(), UCLI_LOG_PATH_SIZE - 1);
+    std::memcpy(out, path.data(), length);
+    out[length] = '\0';
 }
 
 // The log's name up to its first "." and ".bak". The host root is not part of
@@ -193,11 +198,19 @@ int ucliprintf(EnumOutputStream stream, const char* text)
     if (stream == UCLI_ERROR_LOG || stream == UCLI_STDERR_AND_ERROR_LOG || stream == UCLI_ALL)
         errorLog = openLog(errorPath, ucliRealStderr, &status);
 
-    if (stream == UCLI_STDOUT || stream == UCLI_STDOUT_AND_EVENT_LOG || stream == UCLI_ALL)
+    const bool toStdout =
+        stream == UCLI_STDOUT || stream == UCLI_STDOUT_AND_EVENT_LOG || stream == UCLI_ALL;
+    const bool toStderr =
+        stream == UCLI_STDERR || stream == UCLI_STDERR_AND_ERROR_LOG || stream == UCLI_ALL;
+    // The program's captured text comes first, so that the real output keeps
+    // the order in which things were printed.
+    if (toStdout || toStderr)
+        emitCapturedOutput();
+    if (toStdout)
         writeLine(ucliRealStdout, text);
     if (eventLog != nullptr)
         logMessage(eventLog, text);
-    if (stream == UCLI_STDERR || stream == UCLI_STDERR_AND_ERROR_LOG || stream == UCLI_ALL)
+    if (toStderr)
         writeLine(ucliRealStderr, text);
     if (errorLog != nullptr && !disableUcliLog)
         logMessage(errorLog, text);
@@ -216,6 +229,7 @@ void logMessage(FILE* file, const char* text)
     char stamp[UCLI_LOG_STAMP_LENGTH + 1];
     std::fprintf(file, "%s%.*s\n", getTime(stamp), static_cast<int>(UCLI_LOG_TEXT_MAX),
                  text != nullptr ? text : "");
+    std::fflush(file);
 }
 
 char* getTime(char* buffer)
@@ -280,9 +294,9 @@ int GetLocalTime(char* buffer, int mode)
     struct tm local;
     if (localtime_r(&now, &local) == nullptr)
         return 0;
-    const int length = std::snprintf(buffer, 25, "%02d/%d/%d %02d:%02d:%02d", local.tm_mon + 1,
-                                     local.tm_mday, local.tm_year + 1900, local.tm_hour,
-                                     local.tm_min, local.tm_sec);
+    const int length =
+        std::snprintf(buffer, 25, "%02d/%d/%d %02d:%02d:%02d", local.tm_mon + 1, local.tm_mday,
+                      local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);
     if (mode == 2) {
         for (char* p = buffer; *p != '\0'; ++p) {
             if (*p == '/')

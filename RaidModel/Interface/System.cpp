@@ -86,6 +86,11 @@ void System::disableDebugLogging(Ret& ret)
 
 void System::buildChildrenForSingleAdapter(StorLib*, unsigned long, Ret&) {}
 
+Ret System::compareConfig(StorLib*, System&, System&, char*, EnumForceOption, bool)
+{
+    return Ret(-1);
+}
+
 Adapter* System::getAdapter(unsigned long index) const
 {
     return index < adapters.size() ? adapters[index] : nullptr;

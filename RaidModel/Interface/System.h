@@ -9,6 +9,7 @@
 class Adapter;
 class Ret;
 class StorLib;
+enum EnumForceOption : int;
 
 // The root of the storage object tree. It keeps its controllers as children
 // and in an index sorted by library type, and carries the reference count of
@@ -34,6 +35,10 @@ public:
     virtual void disableDebugLogging(Ret& ret);
     virtual void buildChildrenForSingleAdapter(StorLib* lib, unsigned long adapterIndex, Ret& ret);
     virtual int getControllerCount(StorLib* lib, Ret& ret) = 0;
+    // Applies the saved configuration `parsed` to the live controllers of
+    // `current`; the controller family replays, the base answers -1.
+    virtual Ret compareConfig(StorLib* lib, System& parsed, System& current, char* logFile,
+                              EnumForceOption force, bool slotIDFlag);
 
     Adapter* getAdapter(unsigned long index) const;
     unsigned long getNumAdapters() const { return adapters.size(); }

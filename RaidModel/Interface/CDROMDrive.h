@@ -1,0 +1,24 @@
+#ifndef VYN_RAIDMODEL_INTERFACE_CDROMDRIVE_H
+#define VYN_RAIDMODEL_INTERFACE_CDROMDRIVE_H
+
+#include "RaidModel/Interface/PhysicalDevice.h"
+
+class Adapter;
+class Channel;
+class SimpleXmlParser;
+
+// A CD/DVD device on a channel.
+// For now it carries only what the channel and controller indexes and the
+// tree's XML reader need: its names and its element.
+class CDROMDrive : public PhysicalDevice {
+public:
+    CDROMDrive();
+    CDROMDrive(Adapter* adapter, Channel* channel, SimpleXmlParser& parser);
+    ~CDROMDrive() override;
+
+    bool isInstanceOf(const char* name) const override;
+    const char* typeName() const override;
+    const char* serializedName() const override;
+};
+
+#endif

@@ -1,0 +1,47 @@
+#ifndef VYN_CIMPROV_CLIPROVIDER_H
+#define VYN_CIMPROV_CLIPROVIDER_H
+
+#include "listener/osal/Tov.h"
+#include "platform/cmpi/CmpiProvider.h"
+
+class FnLogger;
+
+// "VYN_CLIExecutor": runs one vynconf command line per "executeCommand"
+// request and returns what it printed. Requests run one at a time under
+// m_MethodMutex, because the command engine's state is process-wide.
+class CLIProvider : public CmpiInstanceMI, public CmpiMethodMI {
+public:
+    CLIProvider(const CmpiBroker& broker, const CmpiContext& ctx);
+    ~CLIProvider() override;
+
+    CmpiStatus enumInstanceNames(const CmpiContext& ctx, CmpiResult& rslt,
+                                 const CmpiObjectPath& cop) override;
+    CmpiStatus enumInstances(const CmpiContext& ctx, CmpiResult& rslt,
+                             const CmpiObjectPath& cop, const char** props) override;
+    CmpiStatus getInstance(const CmpiContext& ctx, CmpiResult& rslt, const CmpiObjectPath& cop,
+                           const char** props) override;
+
+    CmpiStatus initialize(const CmpiContext& ctx) override;
+    CmpiStatus cleanup(CmpiContext& ctx, bool terminating) override;
+
+    CmpiStatus invokeMethod(const CmpiContext& ctx, CmpiResult& rslt, const CmpiObjectPath& cop,
+                            const char* method, const CmpiArgs& in, CmpiArgs& out) override;
+
+    // Appends the final message for command result `rc` to the captured
+    // output and returns the method's value.
+    int processReturnCode(int rc);
+
+    // A factory's trace line, into the captured output that the next request
+    // clears; taken under the method mutex once it exists, since requests
+    // may run on other threads.
+    static void factoryTrace(const char* text) noexcept;
+
+private:
+    // Steps run under the method mutex: the engine reset, the command and the
+    // output arguments. Returns the method's value.
+    int runCommand(FnLogger& log, char** words, int count, bool warningFlag);
+
+    static TovMutexHandle m_MethodMutex;
+};
+
+#endif

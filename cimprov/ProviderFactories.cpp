@@ -1,0 +1,78 @@
+// The library's only exported symbols: the broker's entry points for the two
+// providers. Each pair shares one provider object, made by whichever factory
+// the broker calls first. The command provider's trace lines land in its
+// captured output, the file provider's on the real standard error.
+
+#include "cimprov/CLIProvider.h"
+#include "cimprov/FileProvider.h"
+
+#include <cstdio>
+#include <typeinfo>
+
+namespace {
+
+CmpiProviderBase cliBase;
+CMPIInstanceMIFT cliInstanceTable = CmpiInstanceMI::miTable("vynCLIProvider");
+CMPIMethodMIFT cliMethodTable = CmpiMethodMI::miTable("vynCLIProvider");
+CMPIInstanceMI cliInstanceRecord;
+CMPIMethodMI cliMethodRecord;
+
+CmpiProviderBase fileBase;
+CMPIInstanceMIFT fileInstanceTable = CmpiInstanceMI::miTable("vynFileProvider");
+CMPIMethodMIFT fileMethodTable = CmpiMethodMI::miTable("vynFileProvider");
+CMPIInstanceMI fileInstanceRecord;
+CMPIMethodMI fileMethodRecord;
+
+struct TraceLine {
+    char text[128];
+};
+
+TraceLine methodTrace(const CMPIBroker* mb) {
+    TraceLine line;
+    std::snprintf(line.text, sizeof line.text, "--- _Create_MethodMI() broker: %p\n",
+                  static_cast<const void*>(mb));
+    return line;
+}
+
+TraceLine instanceTrace() {
+    TraceLine line;
+    std::snprintf(line.text, sizeof line.text, "--- _Create_InstanceMI() %s\n",
+                  typeid(CmpiBaseMI*).name());
+    return line;
+}
+
+}  // namespace
+
+VYN_CMPI_FACTORY CMPIInstanceMI* vynCLIProvider_Create_InstanceMI(const CMPIBroker* mb,
+                                                                  const CMPIContext* ctx,
+                                                                  CMPIStatus* rc) {
+    CMPIInstanceMI* mi = CmpiProviderBase::createMI<CLIProvider>(
+        cliBase, cliInstanceRecord, cliInstanceTable, mb, ctx, rc);
+    CLIProvider::factoryTrace(instanceTrace().text);
+    return mi;
+}
+
+VYN_CMPI_FACTORY CMPIMethodMI* vynCLIProvider_Create_MethodMI(const CMPIBroker* mb,
+                                                              const CMPIContext* ctx,
+                                                              CMPIStatus* rc) {
+    CLIProvider::factoryTrace(methodTrace(mb).text);
+    return CmpiProviderBase::createMI<CLIProvider>(cliBase, cliMethodRecord, cliMethodTable, mb,
+                                                   ctx, rc);
+}
+
+VYN_CMPI_FACTORY CMPIInstanceMI* vynFileProvider_Create_InstanceMI(const CMPIBroker* mb,
+                                                                   const CMPIContext* ctx,
+                                                                   CMPIStatus* rc) {
+    CMPIInstanceMI* mi = CmpiProviderBase::createMI<FileProvider>(
+        fileBase, fileInstanceRecord, fileInstanceTable, mb, ctx, rc);
+    std::fputs(instanceTrace().text, stderr);
+    return mi;
+}
+
+VYN_CMPI_FACTORY CMPIMethodMI* vynFileProvider_Create_MethodMI(const CMPIBroker* mb,
+                                                               const CMPIContext* ctx,
+                                                               CMPIStatus* rc) {
+    std::fputs(methodTrace(mb).text, stderr);
+    return CmpiProviderBase::createMI<FileProvider>(fileBase, fileMethodRecord, fileMethodTable,
+                                                    mb, ctx, rc);
+}

@@ -1,0 +1,523 @@
+#include "cli/ReportPrinters.h"
+
+#include "RaidModel/Interface/Adapter.h"
+#include "cli/ArgParse.h"
+#include "cli/DisplayTexts.h"
+#include "cli/Engine.h"
+
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t XML_NAME_MAX = 48;
+constexpr std::size_t XML_VALUE_MAX = 78;
+const char* const DEVICE_ID_LABEL = "deviceID(T:L) ............................";
+
+// ---- label and value lines of the GETCONFIG reports ---------------------
+
+void printLabelValue(int indent, const char* label, const char* value)
+{
+    char layout[GETCONFIG_LABEL_WIDTH];
+    myprintf(CONFIGOUT, "%s: %s\n", getFormattedString(indent, label, GETCONFIG_LABEL_WIDTH, layout),
+             value);
+}
+
+void printLine(const char* label, const char* value)
+{
+    printLabelValue(1, label, value);
+}
+
+void printLinef(const char* label, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void printLinef(const char* label, const char* format, ...)
+{
+    char value[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(value, sizeof(value), format, args);
+    va_end(args);
+    printLine(label, value);
+}
+
+const char* yesNo(bool on)
+{
+    return on ? "Yes" : "No";
+}
+
+void printSectionTitle(const char* title)
+{
+    printSectionRule();
+    myprintf(CONFIGOUT, "   %s\n", title);
+    printSectionRule();
+}
+
+const char* batteryStatusText(int status)
+{
+    switch (status) {
+    case 4:
+        return "Not Installed";
+    case 5:
+        return "Optimal";
+    case 6:
+        return "Failed";
+    case 7:
+        return "Charging";
+    case 8:
+        return "Discharging";
+    case 9:
+        return "Maintenance mode";
+    case 10:
+        return "Charging disabled";
+    default:
+        return "Unknown";
+    }
+}
+
+// ---- a tolerant walk over XML text -------------------------------------
+
+struct XmlAttribute {
+    std::string name;
+    std::string value;
+};
+
+// The walk stops at the end of the text or at a control character other than
+// 9 to 15, as firmware logs may carry binary garbage after the XML.
+bool endsWalk(char c)
+{
+    const unsigned char u = static_cast<unsigned char>(c);
+    return u == 0 || (u < 32 && (u < 9 || u > 15)) || u == 127;
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// Walks `xml` and calls onElement(name, depth, attributes) for each start
+// tag. The depth rises at each start tag and falls at each "/" that closes
+// an element; declarations and comments are passed over.
+template <typename OnElement>
+void walkXml(const char* xml, OnElement onElement)
+{
+    if (xml == nullptr)
+        return;
+    const char* p = xml;
+    int depth = 0;
+    while (!endsWalk(*p)) {
+        if (*p != '<') {
+            ++p;
+            continue;
+        }
+        ++p;
+        if (*p == '?' || *p == '!') {
+            const char* close = (std::strncmp(p, "!--", 3) == 0) ? "-->" : ">";
+            while (!endsWalk(*p) && std::strncmp(p, close, std::strlen(close)) != 0)
+                ++p;
+            if (endsWalk(*p))
+                return;
+            p += std::strlen(close);
+            continue;
+        }
+        if (*p == '/') {
+            --depth;
+            while (!endsWalk(*p) && *p != '>')
+                ++p;
+            continue;
+        }
+        ++depth;
+        std::string name;
+        while (!endsWalk(*p) && !isBlank(*p) && *p != '/' && *p != '>')
+            name.push_back(*p++);
+        std::vector<XmlAttribute> attributes;
+        bool selfClosing = false;
+        for (;;) {
+            while (isBlank(*p))
+                ++p;
+            if (endsWalk(*p)) {
+                onElement(name, depth, attributes);
+                return;
+            }
+            if (*p == '>') {
+                ++p;
+                break;
+            }
+            if (*p == '/') {
+                selfClosing = true;
+                ++p;
+                continue;
+            }
+            XmlAttribute attribute;
+            while (!endsWalk(*p) && !isBlank(*p) && *p != '=' && *p != '>' && *p != '/')
+                attribute.name.push_back(*p++);
+            while (isBlank(*p))
+                ++p;
+            if (*p == '=') {
+                ++p;
+                while (isBlank(*p))
+                    ++p;
+                if (*p == '"' || *p == '\'') {
+                    const char quote = *p++;
+                    while (!endsWalk(*p) && *p != quote)
+                        attribute.value.push_back(*p++);
+                    if (endsWalk(*p)) {
+                        onElement(name, depth, attributes);
+                        return;
+                    }
+                    ++p;
+                } else {
+                    while (!endsWalk(*p) && !isBlank(*p) && *p != '>')
+                        attribute.value.push_back(*p++);
+                }
+            }
+            if (attribute.name.empty() && attribute.value.empty()) {
+                ++p;  // a stray character inside the tag
+                continue;
+            }
+            attributes.push_back(attribute);
+        }
+        onElement(name, depth, attributes);
+        if (selfClosing)
+            --depth;
+    }
+}
+
+std::string cut(const std::string& text, std::size_t max)
+{
+    return text.size() > max ? text.substr(0, max) : text;
+}
+
+int attributeIndent(int depth)
+{
+    const int spaces = depth * 3 + 3;
+    return spaces > 0 ? spaces : 0;
+}
+
+FILE* target(FILE* out)
+{
+    return out != nullptr ? out : stdout;
+}
+
+void printElementTitle(FILE* out, int depth, const std::string& title, int width)
+{
+    std::vector<char> buffer(static_cast<std::size_t>(width));
+    myprintf(out, "\n");
+    myprintf(out, "%s\n", getFormattedString(depth, title.c_str(), width, buffer.data()));
+}
+
+// ---- statistics display names -------------------------------------------
+
+const char* const controllerLogKeys[] = {"controllerID", "type", "time", "deviceVendor",
+                                         "deviceName", "serialNumber", "end"};
+const char* const controllerLogNames[] = {"Controller ID", "Type", "Time", "Device vendor",
+                                          "Device name", "Serial number", "end"};
+
+const char* const outCmdKeys[] = {"cmdCnt0", "cmdCnt1", "cmdCnt2", "cmdCnt4", "cmdCnt8",
+                                  "cmdCnt16", "cmdCnt32", "cmdCnt64", "cmdCnt128",
+                                  "cmdCnt256", "cmdCnt512", "end"};
+const char* const outCmdNames[] = {"Command count 0", "Command count 1", "Command count 2",
+                                   "Command count 4", "Command count 8", "Command count 16",
+                                   "Command count 32", "Command count 64", "Command count 128",
+                                   "Command count 256", "Command count 512", "end"};
+
+const char* const physicalKeys[] = {"channel", "id", "senseKey4Cnt", "mediumErrCnt",
+                                    "parityErrCnt", "linkFailCnt", "abortedCmdCnt",
+                                    "smartWarnCnt", "end"};
+const char* const physicalNames[] = {"Channel", "Device ID", "Hardware errors", "Medium errors",
+                                     "Parity errors", "Link failures", "Aborted commands",
+                                     "SMART errors", "end"};
+
+const char* const dramKeys[] = {"dramFullHitReads", "dramWaitHitReads", "dramHybridHitReads",
+                                "dramCacheWrites", "dramFlushWaitWrites", "dramCacheFlushes",
+                                "end"};
+const char* const dramNames[] = {"DRAM cache full hit reads", "DRAM cache fetch/flush wait reads",
+                                 "DRAM cache hybrid reads", "DRAM cache full hit writes",
+                                 "DRAM cache fetch/flush wait writes", "DRAM cache flushes",
+                                 "end"};
+
+const char* const ssdKeys[] = {"ssdHitReads", "ssdHitWrites", "ssdPageUpdates",
+                               "ssdPageDirectAllocations", "ssdInvalidationsReplace",
+                               "ssdInvalidationsRWBalance", "ssdInvalidationsFSW",
+                               "ssdInvalidationsLargeWrite", "ssdInvalidationsOther",
+                               "ssdFetches", "ssdFlushes", "ssdCacheValidPages",
+                               "ssdCacheDirtyPages", "end"};
+const char* const ssdNames[] = {"Read hits", "Write hits", "Updates on writes",
+                                "SSD page direct allocations", "Invalidation by replacement",
+                                "Invalidation by R/W balance",
+                                "SSD invalidations by full stripe size",
+                                "Invalidation by large write", "Invalidation by other",
+                                "Page fetches", "SSD flushes", "Valid pages",
+                                "SSD cache dirty pages", "end"};
+
+const char* const overallSsdKeys[] = {"ssdCachePages", "pagesOnFetchList", "pagesOnDirtyList",
+                                      "pagesOnFailedList", "fetchCandidates",
+                                      "candidateReplacements", "end"};
+const char* const overallSsdNames[] = {"SSD cache size", "Pages on fetch list",
+                                       "Pages on dirty list", "Pages on failed list",
+                                       "Fetch list candidates", "Candidate replacement", "end"};
+
+const char* const pageHitKeys[] = {"ssdpageshit0", "ssdpageshit1", "ssdpageshit2to3",
+                                   "ssdpageshit4to7", "ssdpageshit8to15", "ssdpageshit16to31",
+                                   "ssdpageshit32to63", "ssdpageshit64to127",
+                                   "ssdpageshit128to255", "ssdpageshit256plus",
+                                   "ssdpageshit256to511", "ssdpageshit512to1023",
+                                   "ssdpageshit1Kto2047", "ssdpageshit2Kto4095",
+                                   "ssdpageshit4Kto9191", "ssdpageshit8Kto16383",
+                                   "ssdpageshit16Kto32767", "ssdpageshit32Kplus", "end"};
+const char* const pageHitNames[] = {"SSD pages hit 0", "SSD pages hit 1", "SSD pages hit 2 to 3",
+                                    "SSD pages hit 4 to 7", "SSD pages hit 8 to 15",
+                                    "SSD pages hit 16 to 31", "SSD pages hit 32 to 63",
+                                    "SSD pages hit 64 to 127", "SSD pages hit 128 to 255",
+                                    "SSD pages hit 256 plus", "SSD pages hit 256 to 511",
+                                    "SSD pages hit 512 to 1023", "SSD pages hit 1K to 2047",
+                                    "SSD pages hit 2K to 4095", "SSD pages hit 4K to 9191",
+                                    "SSD pages hit 8K to 16383", "SSD pages hit 16K to 32767",
+                                    "SSD pages hit 32K plus", "end"};
+
+const char* const logicalKeys[] = {"id", "numReads", "numWrites", "ttlBlkRead", "ttlBlkWrite",
+                                   "ttlDiskFailures", "pwrMgtState1", "pwrMgtState2", "end"};
+const char* const logicalNames[] = {"Logical drive ID", "Overall host reads",
+                                    "Overall host writes", "Overall reads in MB",
+                                    "Overall writes in MB", "Overall disk failures",
+                                    "Power management state1", "Power management state2", "end"};
+
+const char* const uncachedKeys[] = {"uncachedReads", "uncachedWrites", "end"};
+const char* const uncachedNames[] = {"Uncached reads", "Uncached writes", "end"};
+
+const char* const controllerStatsKeys[] = {"statsVersion", "secondsSinceLastUpdate", "ldCount",
+                                           "pdCount", "maxSectorsPerSec", "maxIOsPerSec",
+                                           "configAge", "end"};
+const char* const controllerStatsNames[] = {"Statistics version", "Seconds since last update",
+                                            "Logical drive count", "Physical device count",
+                                            "Max sectors per second", "Max I/O per second",
+                                            "Configuration age", "end"};
+
+struct StatsTable {
+    const char* element;
+    const char* const* keys;
+    const char* const* names;
+};
+
+// Which element's attributes each table names.
+const StatsTable statsTables[] = {
+    {"ControllerLog", controllerLogKeys, controllerLogNames},
+    {"controllerstats", controllerStatsKeys, controllerStatsNames},
+    {"outCmds", outCmdKeys, outCmdNames},
+    {"OverallSSDCacheStats", overallSsdKeys, overallSsdNames},
+    {"logicaldrivestats", logicalKeys, logicalNames},
+    {"physicaldrivestats", physicalKeys, physicalNames},
+    {"UncachedIOs", uncachedKeys, uncachedNames},
+    {"DRAMCacheStats", dramKeys, dramNames},
+    {"SSDCacheStats", ssdKeys, ssdNames},
+    {"ssdHitHistogram", pageHitKeys, pageHitNames},
+};
+
+const char* const elementTitles[][2] = {
+    {"ControllerLog", "Controller log"},
+    {"statslog", "Statistics log"},
+    {"controllerstats", "Controller statistics"},
+    {"OverallSSDCacheStats", "Overall SSD cache statistics"},
+    {"logicaldrivestats", "Logical drive statistics"},
+    {"CacheStatistics", "Cache statistics"},
+    {"UncachedIOs", "Uncached IOs"},
+    {"DRAMCacheStats", "DRAM cache statistics"},
+};
+
+const char* const histogramPrefixes[][2] = {
+    {"cmdTimeUsec", "Inter-IO times (usecs) "},
+    {"cmdTimeSec", "Inter-IO times (secs) "},
+    {"rCompTimeUsec", "IO completion time reads (usec) "},
+    {"wCompTimeUsec", "IO completion time writes (usec) "},
+    {"rCmdDisp", "IO displacement reads (sectors) "},
+    {"wCmdDisp", "IO displacement writes (sectors) "},
+    {"rCmdSize", "IO size reads (sectors) "},
+    {"wCmdSize", "IO size writes (sectors) "},
+};
+
+std::string elementTitle(const std::string& element)
+{
+    for (const auto& entry : elementTitles) {
+        if (element == entry[0])
+            return entry[1];
+    }
+    return element;
+}
+
+std::string statsDisplayName(const std::string& element, const std::string& attribute)
+{
+    for (const StatsTable& table : statsTables) {
+        if (element != table.element)
+            continue;
+        std::map<std::string, std::string> names;
+        repharseStatsData(table.keys, table.names, names);
+        const auto found = names.find(attribute);
+        if (found != names.end())
+            return found->second;
+    }
+    for (const auto& prefix : histogramPrefixes) {
+        if (attribute.compare(0, std::strlen(prefix[0]), prefix[0]) == 0) {
+            std::vector<char> text(attribute.begin(), attribute.end());
+            text.push_back('\0');
+            return replace_str(text.data(), prefix[0], prefix[1]);
+        }
+    }
+    return attribute;
+}
+
+// The display name dotted to the attribute column.
+std::string dottedLabel(const std::string& name)
+{
+    char label[APPEND_STR_WIDTH + 1];
+    std::snprintf(label, sizeof(label), "%s", name.c_str());
+    return append_str(label);
+}
+
+}  // namespace
+
+char* getFormattedString(int indent, const char* label, int width, char* buffer)
+{
+    if (buffer == nullptr || width < 1)
+        return buffer;
+    const std::size_t room = static_cast<std::size_t>(width - 1);
+    std::memset(buffer, ' ', room);
+    buffer[room] = '\0';
+    const std::size_t column = indent > 0 ? static_cast<std::size_t>(indent) * 3 : 0;
+    if (label == nullptr || column >= room)
+        return buffer;
+    const std::size_t length = strnlen(label, room - column);
+    std::memcpy(buffer + column, label, length);
+    return buffer;
+}
+
+void printSectionRule()
+{
+    myprintf(CONFIGOUT, "   %s\n", std::string(56, '-').c_str());
+}
+
+FILE* setFilePointer(const char* path)
+{
+    if (path == nullptr)
+        return nullptr;
+    FILE* file = std::fopen(path, "w");
+    if (file != nullptr)
+        CONFIGOUT = file;
+    return file;
+}
+
+void printVersions(Adapter* adapter)
+{
+    if (adapter == nullptr)
+        return;
+    printSectionTitle("Controller Version Information");
+    if (!adapter->isInstanceOf("VynAdapter"))
+        return;
+    printLinef("BIOS", "%s (%u)", adapter->getBiosVersion(), static_cast<unsigned>(adapter->getBiosBuildNum()));
+    printLinef("Firmware", "%s (%u)", adapter->getFirmwareVersion(), static_cast<unsigned>(adapter->getFwBuildNum()));
+    printLinef("Driver", "%s (%u)", adapter->getDeviceDriverVersion(),
+               static_cast<unsigned>(adapter->getDriverBuildNum()));
+    printLinef("Boot Flash", "%s (%u)", adapter->getFirmwareBootVersion(),
+               static_cast<unsigned>(adapter->getFwBootBuildNum()));
+}
+
+void printBattery(Adapter* adapter)
+{
+    if (adapter == nullptr)
+        return;
+    printSectionTitle("Controller Battery Information");
+    const int status = adapter->getBatStatus();
+    printLine("Status", batteryStatusText(status));
+    if (status == 4 || status == 6)
+        return;
+    printLine("Over temperature", yesNo(adapter->IsBatTempWarning()));
+    const long long full = adapter->getBatFullCapacity();
+    const long long remaining = adapter->getBatRemainingCapacity();
+    const long long draw = adapter->getBatCurrentDraw();
+    if (UCLI_DEBUG) {
+        printLinef("Total capacity", "%u mAmp/hours", static_cast<unsigned>(full));
+        printLinef("Capacity remaining", "%u mAmp/hours", static_cast<unsigned>(remaining));
+        printLinef("Current draw", "%u mAmp/hours", static_cast<unsigned>(draw / 10));
+    }
+    long long percent = full == 0 ? 0 : remaining * 100 / full;
+    if (percent > 100)
+        percent = 100;
+    printLinef("Capacity remaining", "%d percent", static_cast<int>(percent));
+    const long long minutes = draw == 0 ? 0 : remaining * 10 / draw * 60;
+    printLinef("Time remaining (at current draw)", "%d days, %d hours, %d minutes",
+               static_cast<int>(minutes / 1440), static_cast<int>(minutes % 1440 / 60),
+               static_cast<int>(minutes % 60));
+}
+
+void printBLBU(Adapter* adapter)
+{
+    static const char* const statusTexts[] = {"KVT Status Unknown", "KVT Optimal", "KVT Charging / Not Ready",
+                                              "KVT Failed", "KVT not installed"};
+    if (adapter == nullptr)
+        return;
+    printSectionTitle("Controller KVT Information");
+    const int status = adapter->getBLBUStatus();
+    if (status >= 0 && status <= 4)
+        printLine("Status", statusTexts[status]);
+}
+
+void printVPD(Adapter*)
+{
+}
+
+void printXML(const char* xml, FILE* out)
+{
+    out = target(out);
+    walkXml(xml, [out](const std::string& name, int depth, const std::vector<XmlAttribute>& attributes) {
+        printElementTitle(out, depth, name, XML_ELEMENT_WIDTH);
+        for (const XmlAttribute& attribute : attributes) {
+            const int indent = attributeIndent(depth);
+            if (attribute.name == "deviceID") {
+                const unsigned long id = std::strtoul(attribute.value.c_str(), nullptr, 10);
+                const unsigned deviceId = static_cast<unsigned>(id);
+                int upper = 0;
+                const int lower = devID2TL(deviceId, &upper);
+                myprintf(out, "%*s%s %d(%d:%d)\n", indent, "", DEVICE_ID_LABEL,
+                         static_cast<int>(deviceId), lower, upper);
+                continue;
+            }
+            std::string label = cut(attribute.name, XML_NAME_MAX) + " ";
+            if (label.size() < APPEND_STR_WIDTH)
+                label.append(APPEND_STR_WIDTH - label.size(), '.');
+            myprintf(out, "%*s%s %s\n", indent, "", label.c_str(),
+                     cut(attribute.value, XML_VALUE_MAX).c_str());
+        }
+    });
+}
+
+void printStatisticsData(const char* xml, FILE* out)
+{
+    out = target(out);
+    walkXml(xml, [out](const std::string& name, int depth, const std::vector<XmlAttribute>& attributes) {
+        printElementTitle(out, depth, elementTitle(name), XML_ATTRIBUTE_WIDTH);
+        char layout[XML_ATTRIBUTE_WIDTH];
+        for (const XmlAttribute& attribute : attributes) {
+            const int indent = attributeIndent(depth);
+            if (attribute.name == "handle") {
+                myprintf(out, "%*s%s %s\n", indent, "",
+                         getFormattedString(0, "", XML_ATTRIBUTE_WIDTH, layout), "");
+                continue;
+            }
+            const std::string label = dottedLabel(statsDisplayName(name, attribute.name));
+            myprintf(out, "%*s%s %s\n", indent, "",
+                     getFormattedString(0, label.c_str(), XML_ATTRIBUTE_WIDTH, layout),
+                     cut(attribute.value, XML_VALUE_MAX).c_str());
+        }
+    });
+}
+
+void repharseStatsData(const char* const* keys, const char* const* names,
+                       std::map<std::string, std::string>& map)
+{
+    if (keys == nullptr || names == nullptr)
+        return;
+    for (std::size_t i = 0; keys[i] != nullptr && std::strcmp(keys[i], "end") != 0; ++i) {
+        if (names[i] == nullptr || std::strcmp(names[i], "end") == 0)
+            break;
+        map[keys[i]] = names[i];
+    }
+}

@@ -1,0 +1,17 @@
+#ifndef VYN_CLI_COMMANDS_SETVMCREDENTIAL_H
+#define VYN_CLI_COMMANDS_SETVMCREDENTIAL_H
+
+#include "cli/UcliFunction.h"
+
+class SetVMCredential : public UcliCommand {
+public:
+    SetVMCredential()
+        : UcliCommand("SETVMCREDENTIAL",
+                      "Storing the ESX server credentials in Guest OS in encrypted format", Listed,
+                      " SETVMCREDENTIAL             | Storing the ESX server credentials in Guest OS"
+                      " in encrypted format\n")
+    {
+    }
+};
+
+#endif

@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "RaidModel/Implementation/Vyn/VynLib.h"
+#include "RaidModel/Implementation/Vyn/VynSystem.h"
+#include "RaidModel/Interface/Adapter.h"
+#include "common/Ret.h"
+#include "common/StorDebug.h"
+#include "support/HostRootTest.h"
+
+namespace {
+
+// A controller that answers to the family's controller class name.
+class FakeVynAdapter : public Adapter {
+public:
+    explicit FakeVynAdapter(unsigned long id)
+    {
+        setAdapterID(id);
+        setStorLibType(STORLIB_TYPE_VYN);
+    }
+    bool isInstanceOf(const char* name) const override
+    {
+        return (name != nullptr && std::strcmp(name, "VynAdapter") == 0) || Adapter::isInstanceOf(name);
+    }
+};
+
+const void* asObject(const VynAdapter* adapter)
+{
+    return adapter;
+}
+
+class VynLibTest : public vyntest::HostRootTest {
+protected:
+    void TearDown() override
+    {
+        StorDebugDeleteAll();
+        vyntest::HostRootTest::TearDown();
+    }
+};
+
+const char* const emptySystem = "<System typeName=\"VynSystem\" attachmentType=\"none\"/>\n";
+
+TEST_F(VynLibTest, AFreshLibraryHasNoControllers)
+{
+    VynLib lib;
+    EXPECT_EQ(lib.getStorLibType(), STORLIB_TYPE_VYN);
+    EXPECT_EQ(lib.getNumVynAdapters(), 0u);
+    EXPECT_EQ(lib.getVynAdapter(0), nullptr);
+}
+
+TEST_F(VynLibTest, ExportWithoutControllersWritesAnEmptyRootAndDumpsIt)
+{
+    VynLib lib;
+    char* xml = nullptr;
+    EXPECT_EQ(lib.getSystemConfig(&xml), Ret(0));
+    ASSERT_NE(xml, nullptr);
+    EXPECT_STREQ(xml, emptySystem);
+    lib.freeBuffer(xml);
+    EXPECT_EQ(lib.getNumVynAdapters(), 0u);
+    ASSERT_NE(lib.getSystem(), nullptr);
+    EXPECT_TRUE(lib.getSystem()->isInstanceOf("VynSystem"));
+
+    // Three header lines, then the tree as exported.
+    const std::string dump = vyntest::readFile(hostFile("/var/log/vynconfig.xml"));
+    size_t bodyStart = 0;
+    for (int line = 0; line < 3; ++line) {
+        bodyStart = dump.find('\n', bodyStart);
+        ASSERT_NE(bodyStart, std::string::npos) << dump;
+        ++bodyStart;
+    }
+    EXPECT_EQ(dump.compare(bodyStart, std::strlen(emptySystem), emptySystem), 0) << dump;
+}
+
+TEST_F(VynLibTest, ControllerCountOfThePlaceholderDiscoveryIsZero)
+{
+    VynLib lib;
+    ASSERT_EQ(lib.getSystemConfig().getReturn(), 0);
+    unsigned long count = 99;
+    EXPECT_EQ(lib.getControllerCount(count), Ret(0));
+    EXPECT_EQ(count, 0u);
+    Ret ret(0);
+    lib.getSystem()->buildChildrenForSingleAdapter(&lib, 0, ret);
+    EXPECT_EQ(ret.getReturn(), -2);
+}
+
+TEST_F(VynLibTest, RootsComeFromTheFamilyAndTheLastIsRemembered)
+{
+    VynLib lib;
+    ASSERT_EQ(lib.getSystemConfig().getReturn(), 0);
+    EXPECT_EQ(lib.disableDebugLogs(), Ret(0));
+    // The root made to switch logging off is the one named now; it stays
+    // alive until the library goes, so asking it is safe.
+    EXPECT_EQ(lib.getNumVynAdapters(), 0u);
+    disableDebugLog = false;
+}
+
+TEST_F(VynLibTest, TheHolderOwnsOneLibrary)
+{
+    VynSDK::StorLibSDK sdk;
+    ASSERT_NE(sdk.getLibHandle(), nullptr);
+    EXPECT_EQ(sdk.getLibHandle()->getStorLibType(), STORLIB_TYPE_VYN);
+    EXPECT_EQ(sdk.getLibHandle()->getSystemConfig().getReturn(), 0);
+}
+
+TEST_F(VynLibTest, OnlyFamilyControllersJoinTheListInArrivalOrder)
+{
+    VynSystem system;
+    EXPECT_TRUE(system.isInstanceOf("VynSystem"));
+    EXPECT_TRUE(system.isInstanceOf("System"));
+    EXPECT_STREQ(system.typeName(), "VynSystem");
+    EXPECT_STREQ(system.serializedName(), "System");
+
+    auto* first = new FakeVynAdapter(0);
+    Adapter* plain = new Adapter();
+    auto* second = new FakeVynAdapter(1);
+    system.addChild(first);
+    system.addChild(plain);
+    system.addChild(second);
+
+    EXPECT_EQ(system.getNumAdapters(), 3u);
+    ASSERT_EQ(system.getNumVynAdapters(), 2u);
+    EXPECT_EQ(asObject(system.getVynAdapter(0)), static_cast<const void*>(first));
+    EXPECT_EQ(asObject(system.getVynAdapter(1)), static_cast<const void*>(second));
+    EXPECT_EQ(system.getVynAdapter(2), nullptr);
+}
+
+} // namespace

@@ -1,0 +1,295 @@
+#include "cli/ReportPrinters.h"
+
+#include "CliTest.h"
+#include "RaidModel/Interface/Adapter.h"
+#include "cli/Engine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using vyntest::CliTest;
+
+std::string blanks(std::size_t n)
+{
+    return std::string(n, ' ');
+}
+
+std::string dots(std::size_t n)
+{
+    return std::string(n, '.');
+}
+
+TEST(ReportLayout, LabelColumns)
+{
+    struct {
+        int indent;
+        const char* label;
+        int width;
+        std::string expected;
+    } cases[] = {
+        {1, "Controller Status", 45, "   Controller Status" + blanks(24)},
+        {0, "Firmware", 20, "Firmware" + blanks(11)},
+        {2, "Transfer Speed", 45, "      Transfer Speed" + blanks(24)},
+        {1, "A label much longer than its column", 20, "   A label much lon"},
+        {7, "Lost", 20, blanks(19)},
+        {0, "", 5, blanks(4)},
+    };
+    for (const auto& c : cases) {
+        std::vector<char> buffer(static_cast<std::size_t>(c.width) + 8, '#');
+        getFormattedString(c.indent, c.label, c.width, buffer.data());
+        EXPECT_EQ(std::string(buffer.data()), c.expected) << c.label;
+        EXPECT_EQ(buffer[static_cast<std::size_t>(c.width)], '#') << "written past the width";
+    }
+}
+
+class ReportPrintersTest : public CliTest {};
+
+TEST_F(ReportPrintersTest, SectionRuleIsThreeBlanksAnd56Dashes)
+{
+    printSectionRule();
+    EXPECT_EQ(retString, "   " + std::string(56, '-') + "\n");
+}
+
+TEST_F(ReportPrintersTest, FileTargetTakesReportsUntilStandardOutputReturns)
+{
+    const std::string path = hostFile("/tmp/report.txt");
+    vyntest::writeFile(path, "old content that must go\n");
+    FILE* file = setFilePointer(path.c_str());
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(CONFIGOUT, file);
+    printSectionRule();
+    std::fclose(file);
+    CONFIGOUT = stdout;
+    EXPECT_EQ(retString, "");
+    EXPECT_EQ(vyntest::readFile(path), "   " + std::string(56, '-') + "\n");
+
+    EXPECT_EQ(setFilePointer(hostFile("/tmp/no/such/dir/x.txt").c_str()), nullptr);
+    EXPECT_EQ(CONFIGOUT, stdout);
+}
+
+TEST_F(ReportPrintersTest, XmlElementWithOneAttribute)
+{
+    printXML("<Controller model=\"MODEL 8\"/>", nullptr);
+    const std::string expected = "\n"
+                                 "   Controller" + blanks(26) + "\n" +
+                                 blanks(6) + "model " + dots(43) + " MODEL 8\n";
+    EXPECT_EQ(retString, expected);
+}
+
+TEST_F(ReportPrintersTest, XmlNestingAndSiblings)
+{
+    printXML("<?xml version=\"1.0\"?><!-- a / comment -->"
+             "<A><B x=\"a/b\"/><C><D/></C></A><E/>",
+             nullptr);
+    std::vector<std::string> names;
+    for (const std::string& line : vyntest::lines(retString)) {
+        if (!line.empty() && line.find('.') == std::string::npos)
+            names.push_back(line.substr(0, line.find_last_not_of(' ') + 1));
+    }
+    const std::vector<std::string> expected = {"   A", "      B", "      C", "         D", "   E"};
+    EXPECT_EQ(names, expected);
+    EXPECT_NE(retString.find(blanks(9) + "x " + dots(47) + " a/b\n"), std::string::npos);
+}
+
+TEST_F(ReportPrintersTest, XmlAttributeCutsAndDeviceId)
+{
+    const std::string longName(60, 'n');
+    const std::string longValue(100, 'v');
+    const std::string xml = "<Dev " + longName + "=\"" + longValue + "\" deviceID=\"131077\"/>";
+    printXML(xml.c_str(), nullptr);
+    const std::string expected = "\n   Dev" + blanks(33) + "\n" +
+                                 blanks(6) + std::string(48, 'n') + "  " + std::string(78, 'v') + "\n" +
+                                 blanks(6) + "deviceID(T:L) ............................ 131077(5:2)\n";
+    EXPECT_EQ(retString, expected);
+}
+
+TEST_F(ReportPrintersTest, XmlStopsAtControlCharacters)
+{
+    printXML("<A a=\"1\"/>\t\n<B/>\x01<C/>", nullptr);
+    EXPECT_NE(retString.find("   B"), std::string::npos);
+    EXPECT_EQ(retString.find("C"), std::string::npos);
+    printXML(nullptr, nullptr);
+    printXML("", nullptr);
+    printXML("<Unclosed a=\"1", nullptr);
+    EXPECT_NE(retString.find("Unclosed"), std::string::npos);
+}
+
+TEST_F(ReportPrintersTest, XmlGoesToTheGivenStream)
+{
+    const std::string path = hostFile("/tmp/xml.txt");
+    FILE* file = std::fopen(path.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    printXML("<A/>", file);
+    std::fclose(file);
+    EXPECT_EQ(retString, "");
+    EXPECT_EQ(vyntest::readFile(path), "\n   A" + blanks(35) + "\n");
+}
+
+std::string statsLine(int depth, const std::string& label, const std::string& value)
+{
+    std::string padded = label.size() < 49 ? label + dots(49 - label.size()) : label.substr(0, 49);
+    return blanks(static_cast<std::size_t>(depth) * 3 + 3) + padded + " " + value + "\n";
+}
+
+TEST_F(ReportPrintersTest, StatisticsUseDisplayNames)
+{
+    printStatisticsData("<ControllerLog controllerID=\"0\" deviceVendor=\"VEND\">"
+                        "<statslog><controllerstats statsVersion=\"3.0\" custom=\"7\">"
+                        "<physicaldrivestats handle=\"9\" id=\"3\" senseKey4Cnt=\"1\"/>"
+                        "<logicaldrivestats handle=\"1\" id=\"0\">"
+                        "<interCmdTime cmdTimeUsec16=\"4\"/>"
+                        "</logicaldrivestats></controllerstats></statslog></ControllerLog>",
+                        nullptr);
+    const std::string expected =
+        "\n   Controller log" + blanks(32) + "\n" +
+        statsLine(1, "Controller ID", "0") + statsLine(1, "Device vendor", "VEND") +
+        "\n      Statistics log" + blanks(29) + "\n" +
+        "\n         Controller statistics" + blanks(19) + "\n" +
+        statsLine(3, "Statistics version", "3.0") + statsLine(3, "custom", "7") +
+        "\n            physicaldrivestats" + blanks(19) + "\n" +
+        blanks(15) + blanks(49) + " \n" +
+        statsLine(4, "Device ID", "3") + statsLine(4, "Hardware errors", "1") +
+        "\n            Logical drive statistics" + blanks(13) + "\n" +
+        blanks(15) + blanks(49) + " \n" +
+        statsLine(4, "Logical drive ID", "0") +
+        "\n               interCmdTime" + blanks(22) + "\n" +
+        statsLine(5, "Inter-IO times (usecs) 16", "4");
+    EXPECT_EQ(retString, expected);
+}
+
+// A controller of the family as the tests need it; the fields are the ones
+// the controller family fills from the firmware.
+class TestAdapter : public Adapter {
+public:
+    bool isInstanceOf(const char* name) const override
+    {
+        return std::strcmp(name, "VynAdapter") == 0 || Adapter::isInstanceOf(name);
+    }
+    void battery(int status, int full, int remaining, int draw)
+    {
+        batStatus = status;
+        batFullCapacity = full;
+        batRemainingCapacity = remaining;
+        batCurrentDraw = draw;
+    }
+    void backupUnit(bool present, int status)
+    {
+        blbuPresent = present;
+        blbuStatus = status;
+    }
+    void versions()
+    {
+        std::strcpy(biosVersion, "5.2-0");
+        std::strcpy(firmwareVersion, "5.2-0");
+        std::strcpy(driverVersion, "1.1-5");
+        std::strcpy(firmwareBootVersion, "5.2-0");
+        biosBuildNum = 17899;
+        firmwareBuildNum = 17900;
+        driverBuildNum = 2470;
+        fwBootBuildNum = 17901;
+    }
+};
+
+std::string rule()
+{
+    return "   " + std::string(56, '-') + "\n";
+}
+
+std::string line(const char* label, const std::string& value)
+{
+    std::string laid = std::string("   ") + label;
+    laid.resize(44, ' ');
+    return laid + ": " + value + "\n";
+}
+
+struct BatteryCase {
+    int status;
+    int full;
+    int remaining;
+    int draw;
+    std::vector<std::string> lines;
+};
+
+TEST_F(ReportPrintersTest, BatterySection)
+{
+    const std::string head = rule() + "   Controller Battery Information\n" + rule();
+    const BatteryCase cases[] = {
+        {5, 0, 0, 0, {"Optimal", "No", "0 percent", "0 days, 0 hours, 0 minutes"}},
+        {7, 1000, 500, 0, {"Charging", "No", "50 percent", "0 days, 0 hours, 0 minutes"}},
+        {8, 1000, 1500, 7, {"Discharging", "No", "100 percent", "89 days, 6 hours, 0 minutes"}},
+        {9, 3, 1, 1, {"Maintenance mode", "No", "33 percent", "0 days, 10 hours, 0 minutes"}},
+        {11, 100, 25, 3, {"Unknown", "No", "25 percent", "3 days, 11 hours, 0 minutes"}},
+        {4, 100, 100, 100, {"Not Installed"}},
+        {6, 100, 100, 100, {"Failed"}},
+    };
+    for (const auto& c : cases) {
+        TestAdapter adapter;
+        adapter.battery(c.status, c.full, c.remaining, c.draw);
+        discardOutputData();
+        printBattery(&adapter);
+        std::string expected = head + line("Status", c.lines[0]);
+        if (c.lines.size() > 1) {
+            expected += line("Over temperature", c.lines[1]) + line("Capacity remaining", c.lines[2]) +
+                        line("Time remaining (at current draw)", c.lines[3]);
+        }
+        EXPECT_EQ(retString, expected) << c.status << " " << c.remaining << "/" << c.full;
+    }
+}
+
+TEST_F(ReportPrintersTest, BatteryDetailsInDebugMode)
+{
+    TestAdapter adapter;
+    adapter.battery(5, 2000, 1000, 255);
+    UCLI_DEBUG = 1;
+    printBattery(&adapter);
+    EXPECT_NE(retString.find(line("Total capacity", "2000 mAmp/hours")), std::string::npos);
+    EXPECT_NE(retString.find(line("Capacity remaining", "1000 mAmp/hours")), std::string::npos);
+    EXPECT_NE(retString.find(line("Current draw", "25 mAmp/hours")), std::string::npos);
+}
+
+TEST_F(ReportPrintersTest, BackupUnitSection)
+{
+    const std::string head = rule() + "   Controller KVT Information\n" + rule();
+    const std::pair<int, const char*> cases[] = {
+        {0, "KVT Status Unknown"}, {2, "KVT Charging / Not Ready"}, {4, "KVT not installed"}, {5, nullptr},
+    };
+    for (const auto& c : cases) {
+        TestAdapter adapter;
+        adapter.backupUnit(true, c.first);
+        discardOutputData();
+        printBLBU(&adapter);
+        EXPECT_EQ(retString, c.second ? head + line("Status", c.second) : head) << c.first;
+    }
+}
+
+TEST_F(ReportPrintersTest, VersionsOfTheFamilysControllers)
+{
+    TestAdapter adapter;
+    adapter.versions();
+    printVersions(&adapter);
+    EXPECT_EQ(retString, rule() + "   Controller Version Information\n" + rule() +
+                             line("BIOS", "5.2-0 (17899)") + line("Firmware", "5.2-0 (17900)") +
+                             line("Driver", "1.1-5 (2470)") + line("Boot Flash", "5.2-0 (17901)"));
+    discardOutputData();
+    Adapter other;
+    printVersions(&other);
+    EXPECT_EQ(retString, rule() + "   Controller Version Information\n" + rule());
+}
+
+TEST(ReportStatsNames, MapEndsAtEndKey)
+{
+    const char* const keys[] = {"a", "b", "end", "c"};
+    const char* const names[] = {"Alpha", "Beta", "end", "Gamma"};
+    std::map<std::string, std::string> map;
+    repharseStatsData(keys, names, map);
+    EXPECT_EQ(map.size(), 2u);
+    EXPECT_EQ(map["b"], "Beta");
+    EXPECT_EQ(map.count("c"), 0u);
+}
+
+}  // namespace

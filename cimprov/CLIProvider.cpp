@@ -29,8 +29,14 @@ const char* const kProgramName = "vynconf";
 const char* const kSingleWordCommands[] = {"GETVERSION", "GETXML", "SAVESUPPORTARCHIVE",
                                            "SAVECONFIG"};
 
-// Private to this provider; used only under the method mutex.
-LibraryKeeper storLib;
+// Private to this provider; used only under the method mutex. Never
+// destroyed: at process exit or unload the objects' own statics may already be
+// gone, so only the provider's cleanup releases them.
+LibraryKeeper& storLib() {
+    alignas(LibraryKeeper) static unsigned char storage[sizeof(LibraryKeeper)];
+    static LibraryKeeper* keeper = ::new (static_cast<void*>(storage)) LibraryKeeper;
+    return *keeper;
+}
 
 // The argument vector of one request: the program name and the command
 // words, each a heap copy; every word is freed with it, a "noprompt" taken
@@ -121,7 +127,7 @@ CmpiStatus CLIProvider::cleanup(CmpiContext&, bool) {
     FnLogger log("CLIProvider::cleanup");
     if (m_MethodMutex != nullptr) {
         // No request runs any more; their library objects go with the provider.
-        storLib.releaseAll();
+        storLib().releaseAll();
         TovMutexDelete(&m_MethodMutex);
         m_MethodMutex = nullptr;
     }
@@ -210,12 +216,12 @@ CmpiStatus CLIProvider::invokeMethod(const CmpiContext&, CmpiResult& rslt,
     out.setArg("result", CmpiData(retString.c_str()));
     out.setArg("warningType", CmpiData(static_cast<CMPIUint32>(outputWarningFlag)));
     returnMethodValue(rslt, value);
-    storLib.endRequest(outputWarningFlag);
+    storLib().endRequest(outputWarningFlag);
     return CmpiStatus(CMPI_RC_OK);
 }
 
 int CLIProvider::runCommand(FnLogger& log, char** words, int count, bool warningFlag) {
-    storLib.startRequest();
+    storLib().startRequest();
     inputWarningFlag = warningFlag ? 1 : 0;
     outputWarningFlag = 0;
     discardOutputData();
@@ -244,7 +250,7 @@ int CLIProvider::runCommand(FnLogger& log, char** words, int count, bool warning
     }
 
     StorLibPlugin* lib = loadLibrary(argv2);
-    storLib.adopt(lib);
+    storLib().adopt(lib);
     if (lib == nullptr) {
         myprintf(stdout, "Error, cannot load library.\n");
         // As the program's exit code says: the command did not run.

@@ -17,18 +17,22 @@ void LibraryKeeper::adopt(StorLibPlugin* lib) {
 
 void LibraryKeeper::endRequest(int warningType) {
     if (warningType == kAcknowledgementPending) {
-        if (current_ != nullptr) {
-            pending_.push_back(current_);
-            current_ = nullptr;
+        if (current_ == nullptr) return;
+        if (pendingCount_ == kMaxPending) {
+            // The oldest waiting object goes first.
+            delete pending_[0];
+            for (std::size_t i = 1; i < kMaxPending; ++i) pending_[i - 1] = pending_[i];
+            --pendingCount_;
         }
-        while (pending_.size() > kMaxPending) {
-            delete pending_.front();
-            pending_.pop_front();
-        }
+        pending_[pendingCount_++] = current_;
+        current_ = nullptr;
         return;
     }
-    for (StorLibPlugin* lib : pending_) delete lib;
-    pending_.clear();
+    for (std::size_t i = 0; i < pendingCount_; ++i) {
+        delete pending_[i];
+        pending_[i] = nullptr;
+    }
+    pendingCount_ = 0;
 }
 
 void LibraryKeeper::releaseAll() {

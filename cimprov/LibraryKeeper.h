@@ -2,7 +2,6 @@
 #define VYN_CIMPROV_LIBRARYKEEPER_H
 
 #include <cstddef>
-#include <deque>
 
 class StorLibPlugin;
 
@@ -34,11 +33,14 @@ public:
     void releaseAll();
 
     StorLibPlugin* current() const { return current_; }
-    std::size_t pendingCount() const { return pending_.size(); }
+    std::size_t pendingCount() const { return pendingCount_; }
 
 private:
+    // Fixed storage: the provider's keeper is never destroyed, so it must own
+    // no heap block of its own.
     StorLibPlugin* current_ = nullptr;
-    std::deque<StorLibPlugin*> pending_;
+    StorLibPlugin* pending_[kMaxPending] = {};
+    std::size_t pendingCount_ = 0;
 };
 
 #endif

@@ -9,7 +9,16 @@
 #include <cstdio>
 #include <typeinfo>
 
+namespace __gnu_cxx {
+void __freeres() noexcept;
+}
+
 namespace {
+
+// The C++ runtime linked into this library keeps its emergency exception
+// pool for as long as the library is mapped; without handing it back, every
+// unload by the broker would lose it.
+__attribute__((destructor)) void releaseRuntimePool() { __gnu_cxx::__freeres(); }
 
 CmpiProviderBase cliBase;
 CMPIInstanceMIFT cliInstanceTable = CmpiInstanceMI::miTable("vynCLIProvider");

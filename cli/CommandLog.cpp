@@ -148,6 +148,8 @@ FILE* openLog(const char* path, FILE* complaintStream, int* status)
     FILE* file = std::fopen(path, "a");
     if (file == nullptr) {
         if (complaintStream != nullptr) {
+            // After the program's captured text, as every direct line.
+            emitCapturedOutput();
             std::fprintf(complaintStream, "Could not open log file: %s\n", path);
             std::fflush(complaintStream);
         }

@@ -1,6 +1,9 @@
 #include "cli/ReportPrinters.h"
 
 #include "RaidModel/Interface/Adapter.h"
+#include "RaidModel/Interface/Channel.h"
+#include "RaidModel/Interface/Enclosure.h"
+#include "RaidModel/Interface/SES2EnclosureDevice.h"
 #include "cli/ArgParse.h"
 #include "cli/DisplayTexts.h"
 #include "cli/Engine.h"
@@ -8,6 +11,7 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 namespace {
@@ -73,6 +77,145 @@ const char* batteryStatusText(int status)
     default:
         return "Unknown";
     }
+}
+
+// ---- enclosures -------------------------------------------------------------
+
+constexpr int DEVICE_LABEL_INDENT = 3;
+
+void printDeviceLine(const char* label, const char* value)
+{
+    printLabelValue(DEVICE_LABEL_INDENT, label, value);
+}
+
+void printDeviceLinef(const char* label, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void printDeviceLinef(const char* label, const char* format, ...)
+{
+    char value[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(value, sizeof(value), format, args);
+    va_end(args);
+    printDeviceLine(label, value);
+}
+
+bool isOneOf(const char* text, std::initializer_list<const char*> choices)
+{
+    for (const char* choice : choices) {
+        if (std::strcmp(text, choice) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool isSun(const PhysicalDevice* device)
+{
+    return std::strcmp(device->getVendor(), "SUN") == 0;
+}
+
+bool isSunJ4200(const PhysicalDevice* device)
+{
+    return isSun(device) && isOneOf(device->getModel(), {"Storage J4200", "StorageTek J4200"});
+}
+
+bool isSunJ4400(const PhysicalDevice* device)
+{
+    return isSun(device) && isOneOf(device->getModel(), {"Storage J4400", "StorageTek J4400"});
+}
+
+bool isSunJ4500(const PhysicalDevice* device)
+{
+    return isSun(device) && isOneOf(device->getModel(), {"Storage J4500", "ST4500", "ST J4500"});
+}
+
+int channelTypeOf(const PhysicalDevice* device)
+{
+    const Channel* channel = device->getChannel();
+    return channel != nullptr ? static_cast<int>(channel->getChannelType()) : -1;
+}
+
+void printDeviceHeading(const PhysicalDevice* device, int index, const char* article, const char* what)
+{
+    const int number = index < 0 ? static_cast<int>(device->getDeviceID()) : index;
+    myprintf(CONFIGOUT, "      Device #%d\n", number);
+    myprintf(CONFIGOUT, "         Device is %s %s\n", article, what);
+}
+
+void printReportedChannelDevice(const PhysicalDevice* device)
+{
+    const unsigned deviceID = static_cast<unsigned>(device->getDeviceID());
+    int upper = 0;
+    const int lower = devID2TL(deviceID, &upper);
+    printDeviceLinef("Reported Channel,Device(T:L)", "%d,%d(%d:%d)", static_cast<int>(device->getChannelID()),
+                     static_cast<int>(deviceID), lower, upper);
+}
+
+void printSES2EnclosureID(const SES2EnclosureDevice* enclosure)
+{
+    const int id = static_cast<int>(enclosure->getEnclosureID());
+    if (isSunJ4500(enclosure))
+        printDeviceLinef("Enclosure ID", "%d (BaseWWN - %s)", id, enclosure->getWWN());
+    else if (isSunJ4200(enclosure) || isSunJ4400(enclosure))
+        printDeviceLinef("Enclosure ID", "%d (SysSN - %s)", id, enclosure->getSerialNumber());
+    else
+        printDeviceLinef("Enclosure ID", "%d", id);
+}
+
+void printSES2Elements(SES2EnclosureDevice* enclosure)
+{
+    const int firstNumber = isSun(enclosure) ? 0 : 1;
+    const int fans = enclosure->getFanCount();
+    if (UCLI_DEBUG)
+        printDeviceLinef("Fan Count", "%d", fans);
+    if (isSunJ4200(enclosure) || isSunJ4400(enclosure) || isSunJ4500(enclosure)) {
+        printSUNEnclFanStatus(enclosure, fans);
+    } else {
+        for (int i = 0; i < fans; ++i) {
+            char label[32];
+            std::snprintf(label, sizeof(label), "Fan %d status", i + 1);
+            printDeviceLine(label, getSES2State(static_cast<unsigned short>(
+                                       enclosure->getFanStatus(static_cast<unsigned short>(i)))));
+        }
+    }
+    const int supplies = enclosure->getPowerSupplyCount();
+    if (UCLI_DEBUG)
+        printDeviceLinef("Power Supply Count", "%d", supplies);
+    for (int i = 0; i < supplies; ++i) {
+        char label[40];
+        std::snprintf(label, sizeof(label), "Power supply %d status", i + firstNumber);
+        printDeviceLine(label, getSES2State(static_cast<unsigned short>(
+                                   enclosure->getPowerSupplyStatus(static_cast<unsigned short>(i)))));
+    }
+    const int sensors = enclosure->getTempSensorCount();
+    for (int i = 0; i < sensors; ++i) {
+        char label[48];
+        std::snprintf(label, sizeof(label), "Temperature Sensor Status %d", i + firstNumber);
+        printDeviceLine(label, getSES2TempSensorState(static_cast<unsigned short>(
+                                   enclosure->getTempSensorStatus(static_cast<unsigned short>(i)))));
+    }
+}
+
+void printSafteElements(const Enclosure* enclosure)
+{
+    const int firstNumber = isSun(enclosure) ? 0 : 1;
+    const int fans = enclosure->getFanCount();
+    if (UCLI_DEBUG)
+        printDeviceLinef("Fan Count", "%d", fans);
+    for (int i = 0; i < fans; ++i) {
+        char label[32];
+        std::snprintf(label, sizeof(label), "Fan %d status", i + 1);
+        printDeviceLine(label, getSAFTEFanState(enclosure->getFanStatus(static_cast<unsigned short>(i))));
+    }
+    const int supplies = enclosure->getPowerSupplyCount();
+    if (UCLI_DEBUG)
+        printDeviceLinef("Power Supply Count", "%d", supplies);
+    for (int i = 0; i < supplies; ++i) {
+        char label[40];
+        std::snprintf(label, sizeof(label), "Power supply %d status", i + firstNumber);
+        printDeviceLine(label,
+                        getSAFTEPowerSupplyState(enclosure->getPowerSupplyStatus(static_cast<unsigned short>(i))));
+    }
+    printDeviceLine("Temperature status", enclosure->isTempOutOfRange() ? "Abnormal" : "Normal");
 }
 
 // ---- a tolerant walk over XML text -------------------------------------
@@ -462,6 +605,70 @@ void printBLBU(Adapter* adapter)
 
 void printVPD(Adapter*)
 {
+}
+
+void printEnclosure(PhysicalDevice* device, int index)
+{
+    if (device == nullptr)
+        return;
+    const char* typeText = getDeviceType(device->getDeviceType());
+    printDeviceHeading(device, index, "an", typeText);
+    if (channelTypeOf(device) == CHANNEL_TYPE_SAS)
+        printReportedChannelDevice(device);
+    const bool ses2 = device->isInstanceOf("SES2EnclosureDevice");
+    if (ses2)
+        printSES2EnclosureID(static_cast<SES2EnclosureDevice*>(device));
+    printDeviceLine("Type", ses2 ? "SES2" : "SAF-TE");
+    printDeviceLine("Vendor", device->getVendor());
+    printDeviceLine("Model", device->getModel());
+    printDeviceLine("Firmware", device->getFirmwareLevel());
+    myprintf(CONFIGOUT, "         Status of %s\n", typeText);
+    if (ses2)
+        printSES2Elements(static_cast<SES2EnclosureDevice*>(device));
+    else if (device->isInstanceOf("Enclosure"))
+        printSafteElements(static_cast<Enclosure*>(device));
+}
+
+void printSUNEnclFanStatus(PhysicalDevice* device, int fanCount)
+{
+    static const char* const j4200Fans[] = {"Power Supply Fan 0 left", "Power Supply Fan 1 right", "Fan 0 left ",
+                                            "Fan 1 right "};
+    static const char* const j4400Fans[] = {"Power Supply Fan 0 left", "Power Supply Fan 1 right",
+                                            "Power Supply Fan 2 left", "Power Supply Fan 3 right"};
+    static const char* const j4500Fans[] = {"Fan00 FT0", "Fan01 FT1", "Fan02 FT2", "Fan03 FT3", "Fan04 FT4"};
+    if (device == nullptr || !device->isInstanceOf("SES2EnclosureDevice"))
+        return;
+    SES2EnclosureDevice* enclosure = static_cast<SES2EnclosureDevice*>(device);
+    const char* const* names = nullptr;
+    int nameCount = 0;
+    if (isSunJ4200(device)) {
+        names = j4200Fans;
+        nameCount = 4;
+    } else if (isSunJ4400(device)) {
+        names = j4400Fans;
+        nameCount = 4;
+    } else if (isSunJ4500(device)) {
+        names = j4500Fans;
+        nameCount = 5;
+    }
+    for (int i = 0; i < fanCount && i < nameCount; ++i) {
+        printDeviceLine(names[i], getSES2State(static_cast<unsigned short>(
+                                      enclosure->getFanStatus(static_cast<unsigned short>(i)))));
+    }
+}
+
+int getSlotOffset(int enclosureDeviceId, PhysicalDevice* device)
+{
+    if (device == nullptr || device->getAdapter() == nullptr)
+        return 0;
+    Adapter* adapter = device->getAdapter();
+    for (unsigned long i = 0;; ++i) {
+        SES2EnclosureDevice* enclosure = adapter->getSES2EnclosureDevice(i);
+        if (enclosure == nullptr)
+            return 0;
+        if (static_cast<int>(enclosure->getDeviceID()) == enclosureDeviceId)
+            return (isSunJ4200(enclosure) || isSunJ4400(enclosure)) ? 1 : 0;
+    }
 }
 
 void printXML(const char* xml, FILE* out)

@@ -6,6 +6,7 @@
 #include <string>
 
 class Adapter;
+class PhysicalDevice;
 
 // Label columns of the reports.
 constexpr int GETCONFIG_LABEL_WIDTH = 45;
@@ -32,6 +33,14 @@ void printBattery(Adapter* adapter);
 // The backup unit that stands in for a battery on some controllers.
 void printBLBU(Adapter* adapter);
 void printVPD(Adapter* adapter);
+
+// One SAF-TE or SES-2 enclosure; a negative index shows the device id.
+void printEnclosure(PhysicalDevice* device, int index);
+// The named fans of the Sun J4200, J4400 and J4500 enclosures.
+void printSUNEnclFanStatus(PhysicalDevice* device, int fanCount);
+// 1 when the SES-2 enclosure of that device id, on the device's controller,
+// numbers its slots from 1; else 0.
+int getSlotOffset(int enclosureDeviceId, PhysicalDevice* device);
 
 // Any XML text as an indented table; a null `out` means standard output.
 void printXML(const char* xml, FILE* out);

@@ -211,10 +211,7 @@ int runCommandLine(char** argv, int argc, const LibraryFactory& makeLibrary)
         fnResolver = nullptr;
         return 1;
     }
-    const int result = fnResolver->executeOrShowHelp(lib);
-    const int exitCode = applyResultTable(result, returnCodes, argv2[1], ResultColumn::Program);
-    if (result != 7 && result != 8 && result != 16 && !disableUcliLog)
-        writeEventLogEntry(result);
+    const int exitCode = runDispatchedCommand(*fnResolver, lib, argv2[1]);
     delete lib;
     delete fnResolver;
     fnResolver = nullptr;
@@ -222,6 +219,15 @@ int runCommandLine(char** argv, int argc, const LibraryFactory& makeLibrary)
 }
 
 }  // namespace
+
+int runDispatchedCommand(FunctionResolver& resolver, StorLibPlugin* lib, const char* keyword)
+{
+    const int result = resolver.executeOrShowHelp(lib);
+    const int exitCode = applyResultTable(result, returnCodes, keyword, ResultColumn::Program);
+    if (result != 7 && result != 8 && result != 16 && !disableUcliLog)
+        writeEventLogEntry(result);
+    return exitCode;
+}
 
 int runVynconf(const std::vector<std::string>& words, LibraryFactory makeLibrary, FILE* realOut)
 {

@@ -34,6 +34,9 @@ public:
     virtual void buildChildren(StorLib* lib, Ret& ret) = 0;
     virtual void disableDebugLogging(Ret& ret);
     virtual void buildChildrenForSingleAdapter(StorLib* lib, unsigned long adapterIndex, Ret& ret);
+    // Reads the controllers of a saved system; the root's own attributes
+    // stay in its attribute list.
+    virtual void buildChildren(SimpleXmlParser& parser);
     virtual int getControllerCount(StorLib* lib, Ret& ret) = 0;
     // Applies the saved configuration `parsed` to the live controllers of
     // `current`; the controller family replays, the base answers -1.

@@ -6,11 +6,10 @@ namespace provtest {
 
 namespace {
 
-// The C++ runtime linked into the library allocates its exception pool once
-// at load and never frees it; a library that is unloaded between tests would
-// leave that block unreachable and the leak checker would report it. Pinned,
-// the library stays mapped, and every test still gets fresh provider objects
-// from the factories.
+// Blocks that the library's globals still hold when a broker unloads it
+// become unreachable, and the leak checker would blame each test for them.
+// Pinned, the library stays mapped, and every test still gets fresh provider
+// objects from the factories.
 const bool pinned = dlopen(kLibrary, RTLD_NOW | RTLD_NODELETE) != nullptr;
 
 }  // namespace

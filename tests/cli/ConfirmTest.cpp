@@ -146,3 +146,18 @@ TEST_F(ConfirmTest, DirectLinesToTheRealOutputComeAfterWhatWasCapturedBefore)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ConfirmTest, LogComplaintComesAfterWhatWasCapturedBefore)
+{
+    capturedOutputSink = out;
+    const std::string missing = hostFile("/missing/events.log");
+    useUserEventLog = 1;
+    userEventLog = missing.c_str();
+    myprintf(stdout, "captured\n");
+    EXPECT_EQ(ucliprintf(UCLI_EVENT_LOG, "entry"), 2);
+    EXPECT_EQ(realOut(), "captured\nCould not open log file: " + missing + "\n");
+}
+
+}  // namespace

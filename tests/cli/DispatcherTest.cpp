@@ -91,6 +91,32 @@ TEST_F(DispatcherTest, LoaderResultsDecideRunHelpOrList)
     }
 }
 
+TEST_F(DispatcherTest, LoaderResultsActAlikeForHiddenAndListedCommands)
+{
+    const struct {
+        int load;
+        int result;
+        bool list;
+        const char* printed;
+    } cases[] = {
+        {0, 42, false, "executed\n"}, {2, 2, false, ""},  {4, 1, true, ""},
+        {5, 1, true, ""},             {6, 6, false, ""},  {20, 1, false, ""},
+        {256, 256, false, ""},        {-1, 1, true, ""},
+    };
+    for (const auto& c : cases) {
+        for (const bool hidden : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "load " << c.load << " hidden " << hidden);
+            discardOutputData();
+            const std::string list =
+                kList + (hidden ? "" : " TEST                    | scripted\n") + "\n";
+            EXPECT_EQ(dispatch({"test"}, hidden ? UcliCommand::Hidden : UcliCommand::Listed,
+                               c.load),
+                      c.result);
+            EXPECT_EQ(retString, c.list ? list : std::string(c.printed));
+        }
+    }
+}
+
 TEST_F(DispatcherTest, UnknownKeywordShowsTheList)
 {
     EXPECT_EQ(dispatch({"NOSUCH"}, UcliCommand::Listed, 0), 1);
@@ -186,6 +212,78 @@ TEST_F(RegistryTest, MenuLinesKeepTheirExactLayout)
         discardOutputData();
         fnResolver->function(c.index)->menuEntry();
         EXPECT_EQ(retString, c.line);
+    }
+}
+
+TEST_F(RegistryTest, CommandListHoldsEveryMenuLineInTableOrder)
+{
+    const struct {
+        const char* line;
+        bool hidden;
+    } table[] = {
+        {" ATAPASSWORD             | Setting password on a physical drive\n", false},
+        {" BACKUP                  | saves the current configuration to a file\n", true},
+        {" COPYBACK                | toggles controller copy back mode\n", false},
+        {" CLEARNVSRAM             | clears the SAS NVSRAM layout for the controller\n", true},
+        {" CREATE                  | creates a logical device\n", false},
+        {" DATASCRUB               | toggles the controller background consistency check mode\n",
+         false},
+        {" DELETE                  | deletes one or more logical devices\n", false},
+        {" FAILOVER                | toggles the controller automatic failover mode\n", false},
+        {" GETCONFIG               | prints controller information\n", false},
+        {" GETLOGS                 | gets controller log information\n", false},
+        {" GETSMARTSTATS           | gets the SMART statistics\n", false},
+        {" GETSTATUS               | displays the status of running tasks\n", false},
+        {" GETVERSION              | prints version information for all controllers\n", false},
+        {" GETXML                  | returns XML'ized controller info\n", true},
+        {" IDENTIFY                | blinks LEDS on device(s) connected to a controller\n", false},
+        {" IMAGEUPDATE             | update physical device firmware\n", false},
+        {" MODIFY                  | performs RAID Level Migration or Online Capacity"
+         " Expansion\n",
+         false},
+        {" PASSTHROUGH             | sends a passthrough SCSI command to a device\n", true},
+        {" RESCAN                  | checks for new or removed drives\n", false},
+        {" RESET                   | resets a .ufi updated controller, avoiding required reboot\n",
+         true},
+        {" RESETSTATISTICSCOUNTERS | resets the controller statistics counters\n", false},
+        {" RESTORE                 | restores a configuration from a saved file\n", true},
+        {" ROMUPDATE               | updates controller firmware\n", false},
+        {" SAVESUPPORTARCHIVE      | saves the support archive \n", false},
+        {" SETALARM                | controls the controller alarm, if present\n", false},
+        {" SETCACHE                | adjusts physical or logical device cache mode\n", false},
+        {" SETCONFIG               | restores the default configuration\n", false},
+        {" SETORVEXA               | adjusts Orvexa settings for physical or logical device\n",
+         false},
+        {" SETNAME                 | renames a logical device given its logical device number\n",
+         false},
+        {" SETNCQ                  | toggles the controller NCQ status\n", false},
+        {" SETPERFORM              | changes adapter settings based on application\n", false},
+        {" SETPOWER                | power settings for controller or logical device\n", false},
+        {" SETPRIORITY             | changes specific or global task priority\n", false},
+        {" SETSTATE                | manually sets the state of a physical or logical device\n",
+         false},
+        {" SETSTATSDATACOLLECTION  | toggles the controller statistics data collection modes\n",
+         false},
+        {" ORVEXAWRITECACHE             | toggles controller Orvexa writecache mode\n", true},
+        {" SETVMCREDENTIAL             | Storing the ESX server credentials in Guest OS in"
+         " encrypted format\n",
+         false},
+        {" TASK                    | performs a task such as build/verify on a physical or"
+         " logical device\n",
+         false},
+    };
+    load({"vynconf"});
+    for (int developer : {0, 1}) {
+        SCOPED_TRACE(developer);
+        std::string expected = kBanner;
+        for (const auto& entry : table)
+            if (!entry.hidden || developer)
+                expected += entry.line;
+        expected += "\n";
+        UCLI_DEVELOPER_MODE = developer;
+        discardOutputData();
+        fnResolver->showCommandList();
+        EXPECT_EQ(retString, expected);
     }
 }
 

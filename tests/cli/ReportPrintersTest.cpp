@@ -2,6 +2,9 @@
 
 #include "CliTest.h"
 #include "RaidModel/Interface/Adapter.h"
+#include "RaidModel/Interface/Channel.h"
+#include "RaidModel/Interface/Enclosure.h"
+#include "RaidModel/Interface/SES2EnclosureDevice.h"
 #include "cli/Engine.h"
 
 #include <gtest/gtest.h>
@@ -279,6 +282,51 @@ TEST_F(ReportPrintersTest, VersionsOfTheFamilysControllers)
     Adapter other;
     printVersions(&other);
     EXPECT_EQ(retString, rule() + "   Controller Version Information\n" + rule());
+}
+
+std::string deviceLine(const char* label, const std::string& value)
+{
+    std::string laid = std::string(9, ' ') + label;
+    laid.resize(44, ' ');
+    return laid + ": " + value + "\n";
+}
+
+TEST_F(ReportPrintersTest, SafteEnclosureWithoutPages)
+{
+    Adapter adapter;
+    Channel* channel = new SASChannel(&adapter, 1, static_cast<EnumSpeed>(401));
+    adapter.addChild(channel);
+    char vendor[] = "VEND", model[] = "ENCL", serial[] = "", firmware[] = "0102", fru[] = "";
+    Enclosure* enclosure = new Enclosure(&adapter, channel, 0x00010002, vendor, model, serial, firmware,
+                                         PD_READY, fru);
+    channel->addChild(enclosure);
+    printEnclosure(enclosure, -1);
+    EXPECT_EQ(retString, "      Device #65538\n"
+                         "         Device is an Enclosure\n" +
+                             deviceLine("Reported Channel,Device(T:L)", "1,65538(2:1)") +
+                             deviceLine("Type", "SAF-TE") + deviceLine("Vendor", "VEND") +
+                             deviceLine("Model", "ENCL") + deviceLine("Firmware", "0102") +
+                             "         Status of Enclosure\n" + deviceLine("Temperature status", "Normal"));
+    adapter.deleteAllChildren();
+}
+
+TEST_F(ReportPrintersTest, SunSes2EnclosureShowsItsBaseWwn)
+{
+    Adapter adapter;
+    Channel* channel = new SASChannel(&adapter, 0, static_cast<EnumSpeed>(401));
+    adapter.addChild(channel);
+    char vendor[] = "SUN", model[] = "ST J4500", serial[] = "SN9", firmware[] = "3R21", text[] = "";
+    SES2EnclosureDevice* enclosure =
+        new SES2EnclosureDevice(&adapter, channel, 8, vendor, model, serial, firmware, PD_READY, text);
+    channel->addChild(enclosure);
+    enclosure->setEnclosureID(2);
+    printEnclosure(enclosure, 4);
+    EXPECT_NE(retString.find("      Device #4\n"), std::string::npos);
+    EXPECT_NE(retString.find(deviceLine("Enclosure ID", std::string("2 (BaseWWN - ") + enclosure->getWWN() + ")")),
+              std::string::npos);
+    EXPECT_NE(retString.find(deviceLine("Type", "SES2")), std::string::npos);
+    EXPECT_EQ(getSlotOffset(8, enclosure), 0);
+    adapter.deleteAllChildren();
 }
 
 TEST(ReportStatsNames, MapEndsAtEndKey)

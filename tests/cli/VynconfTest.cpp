@@ -2,7 +2,10 @@
 
 #include "cli/CommandLog.h"
 #include "cli/Engine.h"
+#include "cli/FunctionResolver.h"
+#include "cli/UcliFunction.h"
 #include "cli/Vynconf.h"
+#include "common/Ret.h"
 #include "cli/support/RecordingLib.h"
 
 #include <gmock/gmock.h>
@@ -216,6 +219,55 @@ TEST_F(VynconfTest, InvalidArgumentsOfAListedCommandShowItsHelp)
     EXPECT_EQ(run({"vynconf", "SETVMCREDENTIAL", "a", "b"}), 3);
     EXPECT_EQ(realOut(), "Controllers found: 0\nInvalid arguments.\n\n");
     EXPECT_THAT(logEntries(eventLog()).back(), "Status: invalid arguments, ReturnCode: 0x3");
+}
+
+// A command that accepts any arguments and ends with the chosen result.
+class ResultCommand : public UcliCommand {
+public:
+    explicit ResultCommand(int result) : UcliCommand("TEST", "ends as told", Listed), result_(result)
+    {
+    }
+    int loadArguments(char**, int, StorLibPlugin*) override { return 0; }
+    int execute(StorLibPlugin*) override { return result_; }
+
+private:
+    int result_;
+};
+
+TEST_F(VynconfTest, EveryResultButSevenEightAndSixteenIsLogged)
+{
+    Ret firmwareMismatch;
+    firmwareMismatch.setApiError(587);
+    const struct {
+        int result;
+        Ret codes;
+        int noLogs;
+        int exitCode;
+        const char* entry;  // null: no entry
+    } cases[] = {
+        {16, Ret(-1), 0, 16, nullptr},
+        {7, Ret(-1), 0, 0, nullptr},
+        {8, Ret(-1), 0, 1, nullptr},
+        {17, Ret(-1), 0, 17, "Status: failure, ReturnCode: 0x1"},
+        {5, firmwareMismatch, 0, 1, "Status: failure, ReturnCode: 0x10"},
+        {0, Ret(-1), 0, 0, "Status: success, ReturnCode: 0x0"},
+        {0, Ret(-1), 1, 0, nullptr},
+    };
+    std::string words[] = {"vynconf", "TEST"};
+    char* argv[] = {&words[0][0], &words[1][0], nullptr};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "result " << c.result << " nologs " << c.noLogs);
+        std::remove(hostFile("/var/log/UcliEvt.log").c_str());
+        FunctionResolver resolver(2, argv);
+        resolver.addFunction(new ResultCommand(c.result));
+        returnCodes = c.codes;
+        disableUcliLog = c.noLogs;
+        EXPECT_EQ(runDispatchedCommand(resolver, nullptr, "TEST"), c.exitCode);
+        if (c.entry == nullptr)
+            EXPECT_FALSE(fileExists(hostFile("/var/log/UcliEvt.log")));
+        else
+            EXPECT_THAT(logEntries(eventLog()), ElementsAre(c.entry));
+    }
 }
 
 }  // namespace

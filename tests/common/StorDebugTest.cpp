@@ -140,6 +140,48 @@ TEST_F(StorDebugTest, EveryOutermostCallStartsWithADateLine)
               "TIME  vynconf: Lib::op() OUT\n");
 }
 
+// The flags of a trace line travel with it but never filter it out.
+TEST_F(StorDebugTest, EveryTraceFrontEndWritesOneMarkedLine)
+{
+    writeFile(traceFile(), "");
+    {
+        StorDebugTracer call(kVyn, STOR_DEBUG_TRACE, "Lib::op()");
+        StorTracePrintf(kVyn, STOR_DEBUG_TASKS, "tasks %d", 1);
+        StorTracePrintf(libType(0), STOR_DEBUG_TRACE, "default type");
+        STORDBG(libType(14), "level one");
+        STORDBGL2(kVyn, "level two");
+        VynTracePrintf("vyn %s", "one");
+        VynTracePrintfL2("vyn %s", "two");
+    }
+    EXPECT_EQ(withoutTimes(readFile(traceFile())),
+              "DATE\nTIME  vynconf: Lib::op() IN\n"
+              "TIME  vynconf: 0   tasks 1\n"
+              "TIME  vynconf: 0   default type\n"
+              "TIME  vynconf: 0   level one\n"
+              "TIME  vynconf: 0   level two\n"
+              "TIME  vynconf: 0   vyn one\n"
+              "TIME  vynconf: 0   vyn two\n"
+              "TIME  vynconf: Lib::op() OUT\n");
+}
+
+// A missing function or file name still gives a readable record; the stack
+// keeps the stand-in name, so the error record lists it too.
+TEST_F(StorDebugTest, MissingNamesAreShownAsQuestionMarks)
+{
+    writeFile(traceFile(), "");
+    {
+        StorDebugTracer call(kVyn, STOR_DEBUG_TRACE, nullptr);
+        StorErrorPrintf(kVyn, nullptr, 5, "lost");
+    }
+    EXPECT_EQ(withoutTimes(readFile(traceFile())),
+              "DATE\nTIME  vynconf: ?\?\?() IN\nTIME  vynconf: 0   lost\n"
+              "TIME  vynconf: ?\?\?() OUT\n");
+    EXPECT_EQ(withoutTimes(readFile(errorFile())),
+              "DATE\nTIME  vynconf: ?\?\?: Line #: 5\n"
+              "                   ?\?\?()\n"
+              "                       lost\n");
+}
+
 TEST_F(StorDebugTest, WithoutATraceFileNothingIsTracedOrCreated)
 {
     {
@@ -360,6 +402,18 @@ TEST_F(StorDebugTest, InstanceCountersDecideTheLifeOfAState)
     EXPECT_EQ(storDebugInstanceCounter[kVyn], 1u) << "counters are left as they are";
 }
 
+// The library holds type 9's first reference itself, so one initialisation
+// and one cleanup of its own leave the state that its objects trace into.
+TEST_F(StorDebugTest, TypeNineStartsWithOneReference)
+{
+    for (unsigned int t = 0; t <= STOR_DEBUG_TYPE_COUNT; ++t)
+        EXPECT_EQ(storDebugInstanceCounter[t], t == kVyn ? 1u : 0u) << "type " << t;
+    StorDebugInfo* vyn = storDebugInfo[kVyn];
+    doStorDebugInitialization(kVyn);
+    doStorDebugCleanup(kVyn);
+    EXPECT_EQ(storDebugInfo[kVyn], vyn);
+}
+
 TEST_F(StorDebugTest, TypesThreeFourAndAboveThirteenAreStoredAsNone)
 {
     for (unsigned int t : {3u, 4u, 14u}) {
@@ -447,6 +501,17 @@ TEST_F(UnixLockerDebugTest, OutermostTracedCallsOfTypeSevenHoldTheCrossProcessLo
     delete storDebugInfo[seven];
     storDebugInfo[seven] = nullptr;
     EXPECT_FALSE(fileExists(root() + "/StorLock512"));
+}
+
+TEST_F(UnixLockerDebugTest, TypeTwelveLocksAsAdapterType1792AndTypeNineNotAtAll)
+{
+    EXPECT_FALSE(state().hasCrossProcessLock());
+    {
+        StorDebugInfo twelve(libType(12), nullptr);
+        EXPECT_TRUE(twelve.hasCrossProcessLock());
+        EXPECT_TRUE(fileExists(root() + "/StorLock1792"));
+    }
+    EXPECT_FALSE(fileExists(root() + "/StorLock1792"));
 }
 
 }  // namespace

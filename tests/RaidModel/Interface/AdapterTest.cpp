@@ -39,6 +39,10 @@ public:
     AdapterFeatures*& featureTable() { return features; }
     std::vector<RaidSupportInfo>& capabilities() { return raidSupport; }
     bool ncqEnabled() const { return sataNCQEnabled; }
+    bool reconditionRequired() const { return batReconditionRequired; }
+    int versionMatch() const { return versionMatchStatus; }
+    bool smartStats() const { return smartStatsSupported; }
+    void* raw() const { return rawData; }
 };
 
 // A controller whose single-task query answers as told.
@@ -73,6 +77,10 @@ TEST(AdapterDefaults, FreshAdapterHasItsDefaultsAndEmptyIndexes)
     FieldAdapter a;
     EXPECT_TRUE(a.IsAutoFailoverEnabled());
     EXPECT_EQ(a.getBatStatus(), 1);
+    EXPECT_TRUE(a.reconditionRequired());
+    EXPECT_EQ(a.versionMatch(), 2);
+    EXPECT_TRUE(a.smartStats());
+    EXPECT_EQ(a.raw(), nullptr);
     EXPECT_EQ(a.getSasHDCacheMode(), 3);
     EXPECT_EQ(a.getSataHDCacheMode(), 3);
     EXPECT_EQ(a.getAdapterType(), 0);

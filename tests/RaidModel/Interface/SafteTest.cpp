@@ -306,7 +306,7 @@ TEST(EnclosureTest, XmlRoundTripKeepsItemsStatusesAndFruRecords)
     const std::string xml = xmlOf(enclosure);
     enclosure.deleteAllChildren();
 
-    const auto fruNames = attributes(xml, "fru[A-Za-z]+");
+    const auto fruNames = attributes(xml, "fru(PartNum|SerialNum|DateOfMfr|Vendor|Type)");
     ASSERT_EQ(fruNames.size(), 5u) << xml;
     EXPECT_EQ(fruNames[0].first, "fruPartNum");
     EXPECT_EQ(fruNames[2].first, "fruDateOfMfr");

@@ -1,0 +1,475 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "RaidModel/Interface/HexPage.h"
+#include "RaidModel/Interface/SASPhy.h"
+#include "RaidModel/Interface/SES2EnclosureDevice.h"
+#include "RaidModel/Interface/SESElements.h"
+#include "common/Buffer.h"
+#include "common/SimpleXmlParser.h"
+#include "common/XMLWriter.h"
+
+using vyntest::readHexPage;
+
+namespace {
+
+Buffer bufferOf(const std::vector<unsigned char>& bytes)
+{
+    return Buffer(static_cast<unsigned long>(bytes.size()), bytes.empty() ? nullptr : bytes.data());
+}
+
+Buffer fixture(const char* name)
+{
+    return bufferOf(readHexPage(name));
+}
+
+// Captures the control pages instead of sending them.
+class CapturingDevice : public SES2EnclosureDevice {
+public:
+    Ret sendDiagnosticPage(EnumSESPageCodes code, unsigned char* page, unsigned long length) override
+    {
+        ++sent;
+        lastCode = code;
+        lastPage.assign(page, page + length);
+        return Ret(0);
+    }
+
+    int sent = 0;
+    int lastCode = -1;
+    std::vector<unsigned char> lastPage;
+};
+
+struct Pages {
+    Buffer config = fixture("ses_config_two_descriptors.hex");
+    Buffer status = fixture("ses_status.hex");
+    Buffer descriptors = fixture("ses_element_descriptors.hex");
+    Buffer additional = fixture("ses_additional_status.hex");
+};
+
+void load(SES2EnclosureDevice& device, const Pages& pages)
+{
+    device.setConfigurationPage(pages.config);
+    device.setStatusPage(pages.status);
+    device.setElementDescriptorPage(pages.descriptors);
+    device.setDeviceElementStatusPage(pages.additional);
+    device.initSESData();
+}
+
+// An element descriptor page with these texts, one per status element of
+// the fixture's configuration.
+Buffer descriptorPage(const std::vector<std::string>& texts)
+{
+    std::vector<unsigned char> body;
+    for (const std::string& t : texts) {
+        body.insert(body.end(), {0, 0, static_cast<unsigned char>(t.size() >> 8), static_cast<unsigned char>(t.size())});
+        body.insert(body.end(), t.begin(), t.end());
+    }
+    std::vector<unsigned char> page = {0x07, 0, static_cast<unsigned char>((body.size() + 4) >> 8),
+                                       static_cast<unsigned char>(body.size() + 4), 0, 0, 0, 0};
+    page.insert(page.end(), body.begin(), body.end());
+    return bufferOf(page);
+}
+
+std::vector<std::string> fixtureTexts(const std::vector<std::string>& slots)
+{
+    std::vector<std::string> texts = {"ArrayOverall"};
+    texts.insert(texts.end(), slots.begin(), slots.end());
+    for (const char* t : {"Cooling", "Fan 1", "Fan 2", "AlarmOverall", "Buzzer", "TempOverall", "Temp A", "Temp B",
+                          "EnclOverall", "Chassis", "Vendor", "V1"})
+        texts.emplace_back(t);
+    return texts;
+}
+
+class SESDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override { load(device, pages); }
+    void TearDown() override { device.deleteAllChildren(); }
+
+    Pages pages;
+    CapturingDevice device;
+};
+
+TEST_F(SESDeviceTest, ConfigurationHeadersFollowTheLastEnclosureDescriptor)
+{
+    const auto headers = device.getTypeDescriptorHeaders();
+    ASSERT_EQ(device.getNumberOfElementTypesSupported(), 6);
+    const int types[] = {0x17, 0x03, 0x06, 0x04, 0x0E, 0x83};
+    const int possible[] = {4, 2, 1, 2, 1, 1};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(headers[i].elementType, types[i]) << i;
+        EXPECT_EQ(headers[i].numPossibleElements, possible[i]) << i;
+    }
+    // Headers without text add no entry, so texts and headers do not pair.
+    const std::vector<std::string> texts = {"ArrayDev", "Alarm", "Temp"};
+    EXPECT_EQ(device.getTypeDescriptorTexts(), texts);
+    EXPECT_STREQ(device.getVendor(), "ACME");
+    EXPECT_STREQ(device.getModel(), "JBOD-12");
+    EXPECT_STREQ(device.getEnclosureLogicalID(), "500A0B0C0D0E0F10");
+    EXPECT_STREQ(device.getWWN(), "0000000000000000");
+    device.makeEnclosureKey();
+    EXPECT_STREQ(device.getEnclosureKey(), "500A0B0C0D0E0F10");
+}
+
+TEST_F(SESDeviceTest, ElementsAreMadeInPageOrderWithTheirSasParts)
+{
+    ASSERT_TRUE(device.isSESDataValid());
+    // Four slots, two fans, the alarm, two sensors and the enclosure; the
+    // vendor-specific element gets no object.
+    ASSERT_EQ(device.getChildCount(), 10u);
+    for (unsigned long i = 0; i < 10; ++i)
+        EXPECT_EQ(device.getSESElement(i)->getItemID(), i);
+    EXPECT_EQ(device.getSESArrayDevice(3)->getItemID(), 3u);
+    ASSERT_NE(device.getSESArrayDeviceSAS(2), nullptr);
+    EXPECT_EQ(device.getSESArrayDeviceSAS(3), nullptr);
+    // The third slot speaks another protocol: kept plain, cursor still moved.
+    EXPECT_FALSE(device.getSESArrayDevice(2)->isInstanceOf("SESArrayDeviceSAS"));
+    EXPECT_STREQ(device.getSESArrayDevice(2)->getDescriptor(), "Slot 03");
+    SESArrayDeviceSAS* last = device.getSESArrayDeviceSAS(2);
+    EXPECT_STREQ(last->getDescriptor(), "Slot 04");
+    EXPECT_FALSE(last->isEIP());
+    EXPECT_EQ(last->getBayNumber(), 0x7FFFFFFFu);
+    EXPECT_EQ(last->getNumPhy(), 1u);
+    ASSERT_EQ(last->getNumSASPhys(), 1u);
+    EXPECT_EQ(last->getSASPhy(1), nullptr);
+    EXPECT_STREQ(last->getSASPhy(0)->getSASAddress(), "5000000000000004");
+    EXPECT_EQ(last->getSASPhy(0)->getPhyID(), 0x21u);
+    EXPECT_EQ(last->getPhy0()[7], 0x04);
+    EXPECT_EQ(device.getOtherSESElement(0)->getType(), 0x03);
+    EXPECT_EQ(device.getNumSASPhys(), 3u);
+}
+
+TEST_F(SESDeviceTest, SensorsAlarmAndTemperature)
+{
+    EXPECT_EQ(device.getFanCount(), 2);
+    EXPECT_EQ(device.getPowerSupplyCount(), 0);
+    EXPECT_EQ(device.getTempSensorCount(), 2);
+    EXPECT_EQ(device.getFanStatus(0), 1);
+    EXPECT_EQ(device.getFanStatus(1), 2);
+    EXPECT_EQ(device.getFanStatus(2), 6);
+    EXPECT_EQ(device.getPowerSupplyStatus(0), 6);
+    EXPECT_EQ(device.getCelciusTemperature(), 25);
+    EXPECT_FALSE(device.isTempOutOfRange());
+    EXPECT_EQ(device.getOtherSESElement(2)->getType(), 0x06);
+    EXPECT_EQ(device.getOtherSESElement(2)->getStatus(), 3u);
+}
+
+TEST_F(SESDeviceTest, DescriptorTextsSelectSlotMethodThree)
+{
+    device.determineSlotIDMethod();
+    EXPECT_EQ(device.getSlotIDMethod(), 3);
+    const std::vector<unsigned long> numbers = {1, 2, 3, 4};
+    EXPECT_EQ(device.getSlotNumbers(), numbers);
+}
+
+TEST(SESSlotTest, SlotTextsNumberTheSlotsOrFailTheMethod)
+{
+    struct Case {
+        std::vector<std::string> slots;
+        int method;
+        std::vector<unsigned long> numbers;
+    };
+    const Case cases[] = {
+        {{"Bay 1 Slot 4", "Disk #12", "SLOT 7", "bay 2"}, 3, {14, 12, 7, 2}},
+        // One slot without the words: method 3 fails; nothing else fits.
+        {{"Slot 01", "Slot 02", "Drive 3", "Slot 04"}, 0, {}},
+        // Digits beyond what a number holds are cut.
+        {{"Slot 12345678901234", "Slot 2", "Slot 3", "Slot 4"}, 3, {123456789, 2, 3, 4}},
+    };
+    for (const Case& c : cases) {
+        Pages pages;
+        pages.descriptors = descriptorPage(fixtureTexts(c.slots));
+        CapturingDevice device;
+        load(device, pages);
+        device.determineSlotIDMethod();
+        EXPECT_EQ(device.getSlotIDMethod(), c.method) << c.slots[0];
+        EXPECT_EQ(device.getSlotNumbers(), c.numbers) << c.slots[0];
+        device.deleteAllChildren();
+    }
+}
+
+TEST(SESSlotTest, BayNumbersWithEipSelectMethodOne)
+{
+    Pages pages;
+    pages.additional = fixture("ses_additional_status_eip.hex");
+    CapturingDevice device;
+    load(device, pages);
+    // Only the first two slots have additional descriptors on this page; the
+    // other two stay plain, so the SAS index holds two slots.
+    ASSERT_NE(device.getSESArrayDeviceSAS(1), nullptr);
+    EXPECT_EQ(device.getSESArrayDeviceSAS(0)->getBayNumber(), 7u);
+    EXPECT_EQ(device.getSESArrayDeviceSAS(1)->getElementIndex(), 2u);
+    EXPECT_TRUE(device.getSESArrayDeviceSAS(1)->isNotAllPhys());
+    EXPECT_EQ(device.getSESArrayDeviceSAS(1)->getDescriptorType(), 1);
+    device.determineSlotIDMethod();
+    EXPECT_EQ(device.getSlotIDMethod(), 1);
+    const std::vector<unsigned long> bays = {7, 3};
+    EXPECT_EQ(device.getSlotNumbers(), bays);
+
+    // A drive whose phy matches the second slot is found at index 1.
+    PhysicalDevice drive;
+    drive.addChild(new SASPhy(0, "5000000000000012XYZ", 0, 0, 0, "", 0, 0, EnumSASDeviceType(0),
+                              EnumSASNegotiatedLinkRate(0), EnumSASProgrammedLinkRate(0),
+                              EnumSASProgrammedLinkRate(0), EnumSASHardwareLinkRate(0),
+                              EnumSASHardwareLinkRate(0), 0, false, 0, EnumSASRoutingType(0)));
+    EXPECT_EQ(device.getArrayDeviceIndexForDrive(&drive), 1u);
+    EXPECT_EQ(device.getDeviceIndexForDrive(&drive), 0x7FFFFFFFu);
+    drive.deleteAllChildren();
+    device.deleteAllChildren();
+}
+
+TEST(SESSlotTest, DriveLookupsNeedSesData)
+{
+    CapturingDevice device;
+    PhysicalDevice drive;
+    EXPECT_EQ(device.getArrayDeviceIndexForDrive(&drive), 0x7FFFFFFFu);
+    EXPECT_EQ(device.getCelciusTemperature(), 0x7FFFFFFF);
+    EXPECT_EQ(device.getFanStatus(0), 6);
+}
+
+struct ControlCase {
+    const char* label;
+    EnumAlarmState state;
+    std::vector<std::pair<unsigned, unsigned char>> set;
+};
+
+// The alarm is the third type: 8 + 4*(1+4) + 4*(1+2) + 4 = 44.
+const unsigned ALARM_AT = 44;
+
+TEST_F(SESDeviceTest, AlarmControlPageSetsOnlyTheAlarmElement)
+{
+    const ControlCase cases[] = {
+        {"none", ALARM_NONE, {{ALARM_AT, 0x80}}},
+        {"on", ALARM_ON, {{ALARM_AT, 0x80}}},
+        {"off", ALARM_OFF, {{ALARM_AT, 0xA0}}},
+        {"silence", ALARM_SILENCE, {{ALARM_AT, 0x80}, {ALARM_AT + 3, 0x40}}},
+        {"test", ALARM_TEST, {{ALARM_AT, 0x80}, {ALARM_AT + 3, 0x02}}},
+        {"clear test", ALARM_CLEAR_TEST, {{ALARM_AT, 0x80}}},
+        {"beyond", EnumAlarmState(9), {{ALARM_AT, 0x80}}},
+    };
+    for (const ControlCase& c : cases) {
+        ASSERT_EQ(device.setAlarmState(c.state), Ret(0)) << c.label;
+        ASSERT_EQ(device.lastCode, 2);
+        ASSERT_EQ(device.lastPage.size(), 8u + 4 * 17) << c.label;
+        std::vector<unsigned char> expected(device.lastPage.size(), 0);
+        expected[0] = 0x02;
+        expected[3] = 72;
+        expected[4] = 0xde, expected[5] = 0xad, expected[6] = 0xbe, expected[7] = 0xef;
+        for (const auto& byte : c.set)
+            expected[byte.first] = byte.second;
+        EXPECT_EQ(device.lastPage, expected) << c.label;
+    }
+}
+
+TEST_F(SESDeviceTest, BlinkAndRawControlAimAtTheElementsOrdinal)
+{
+    struct Case {
+        const char* label;
+        SESElement* element;
+        bool on;
+        std::vector<std::pair<unsigned, unsigned char>> set;
+    };
+    const Case cases[] = {
+        {"second slot on", device.getSESArrayDevice(1), true, {{16, 0x80}, {18, 0x02}}},
+        {"second slot off", device.getSESArrayDevice(1), false, {{16, 0x80}}},
+        {"enclosure on", device.getOtherSESElement(5), true, {{64, 0x80}, {65, 0x80}}},
+        {"fan selects nothing", device.getOtherSESElement(0), true, {}},
+    };
+    for (const Case& c : cases) {
+        ASSERT_NE(c.element, nullptr) << c.label;
+        ASSERT_EQ(device.blinkElement(c.on, *c.element), Ret(0)) << c.label;
+        std::vector<unsigned char> expected(device.lastPage.size(), 0);
+        expected[0] = 0x02;
+        expected[3] = 72;
+        expected[4] = 0xde, expected[5] = 0xad, expected[6] = 0xbe, expected[7] = 0xef;
+        for (const auto& byte : c.set)
+            expected[byte.first] = byte.second;
+        EXPECT_EQ(device.lastPage, expected) << c.label;
+    }
+
+    ASSERT_EQ(device.setControlBytes(0x81, 0x02, 0x03, 0x04), Ret(0));
+    EXPECT_EQ(std::vector<unsigned char>(device.lastPage.begin() + 64, device.lastPage.begin() + 68),
+              (std::vector<unsigned char>{0x81, 0x02, 0x03, 0x04}));
+    ASSERT_EQ(device.getSESArrayDevice(3)->setControlBytes(0x80, 0, 0, 0x20), Ret(0));
+    EXPECT_EQ(device.lastPage[24], 0x80);
+    EXPECT_EQ(device.lastPage[27], 0x20);
+
+    // An element of another device selects nothing on this page.
+    SESElement stranger(1, "x", 0x0E);
+    ASSERT_EQ(device.setElementControlBytes(&stranger, 0xff, 0xff, 0xff, 0xff), Ret(0));
+    for (unsigned i = 8; i < device.lastPage.size(); ++i)
+        EXPECT_EQ(device.lastPage[i], 0) << i;
+}
+
+TEST(SESControlTest, WithoutAnAlarmElementNothingIsSent)
+{
+    CapturingDevice device;
+    EXPECT_EQ(device.setAlarmState(ALARM_OFF).getReturn(), -1);
+    EXPECT_EQ(device.setControlBytes(1, 2, 3, 4).getReturn(), -1);
+    EXPECT_EQ(device.sent, 0);
+    SES2EnclosureDevice plain;
+    SESElement element(1, "", 0x01);
+    EXPECT_EQ(plain.blinkElement(true, element).getReturn(), -1);
+    EXPECT_EQ(plain.upgradeFirmware("f", false).getReturn(), -1);
+    EXPECT_EQ(plain.quiesceForDownload(true).getReturn(), 0);
+}
+
+TEST(SESPageTest, PagesWithTheWrongCodeAreIgnored)
+{
+    CapturingDevice device;
+    device.setConfigurationPage(fixture("ses_status.hex"));
+    device.setStatusPage(fixture("ses_config_two_descriptors.hex"));
+    device.initSESData();
+    EXPECT_EQ(device.getNumberOfElementTypesSupported(), 0);
+    EXPECT_FALSE(device.isSESDataValid());
+    EXPECT_EQ(device.getConfigurationPage().Size(), 0u);
+
+    device.setSupportedDiagnosticPages(bufferOf({0x00, 0x00, 0x00, 0x03, 0x01, 0x02, 0x07}));
+    EXPECT_TRUE(device.supportsDiagnosticPage(7));
+    EXPECT_FALSE(device.supportsDiagnosticPage(0x0A));
+    device.setSupportedDiagnosticPages(bufferOf({0x00, 0x00, 0x00, 0x09, 0x01}));
+    EXPECT_TRUE(device.supportsDiagnosticPage(1));
+    EXPECT_FALSE(device.supportsDiagnosticPage(7));
+}
+
+TEST(SESPageTest, OutsideVendorRulesApplyToTheirExactTexts)
+{
+    std::vector<unsigned char> config = readHexPage("ses_config_two_descriptors.hex");
+    auto name = [&](const std::string& vendor, const std::string& model) {
+        std::vector<unsigned char> page = config;
+        for (unsigned i = 0; i < 8; ++i)
+            page[8 + 12 + i] = i < vendor.size() ? vendor[i] : ' ';
+        for (unsigned i = 0; i < 16; ++i)
+            page[8 + 20 + i] = i < model.size() ? model[i] : ' ';
+        return bufferOf(page);
+    };
+    SES2EnclosureDevice sun;
+    sun.setConfigurationPage(name("SUN", "ST4500"));
+    EXPECT_STREQ(sun.getWWN(), "1122334455667788");
+    SES2EnclosureDevice other;
+    other.setConfigurationPage(name("SUN", "ST4500X"));
+    EXPECT_STREQ(other.getWWN(), "0000000000000000");
+
+    std::vector<unsigned char> stringIn(115, 0);
+    stringIn[0] = 0x04;
+    std::memcpy(&stringIn[105], "SER123\0zzz", 10);
+    SES2EnclosureDevice j4400;
+    j4400.setConfigurationPage(name("SUN", "Storage J4400"));
+    j4400.setStatusPage2(bufferOf(stringIn));
+    EXPECT_STREQ(j4400.getSerialNumber(), "SER123");
+    // A String In page too short for the serial leaves it alone.
+    SES2EnclosureDevice shortPage;
+    shortPage.setConfigurationPage(name("SUN", "Storage J4400"));
+    shortPage.setStatusPage2(bufferOf(std::vector<unsigned char>(stringIn.begin(), stringIn.begin() + 110)));
+    EXPECT_STREQ(shortPage.getSerialNumber(), "");
+    EXPECT_EQ(shortPage.getStatusPage2().Size(), 110u);
+
+    EXPECT_FALSE(SES2EnclosureDevice::isValidWWN(""));
+    EXPECT_FALSE(SES2EnclosureDevice::isValidWWN("0000"));
+    EXPECT_TRUE(SES2EnclosureDevice::isValidWWN("0010"));
+}
+
+TEST(SESPageTest, EveryPageCutAtEveryLengthDecodesWithinItsBounds)
+{
+    const Pages whole;
+    const Buffer Pages::*members[] = {&Pages::config, &Pages::status, &Pages::descriptors, &Pages::additional};
+    for (const Buffer Pages::*member : members) {
+        const Buffer& full = whole.*member;
+        for (unsigned long cut = 1; cut <= full.Size(); ++cut) {
+            Pages pages;
+            // Buffer keeps exactly `cut` bytes, so the sanitizer sees any
+            // read past the stored page.
+            pages.*const_cast<Buffer Pages::*>(member) = Buffer(cut, full.CPtr());
+            CapturingDevice device;
+            load(device, pages);
+            device.determineSlotIDMethod();
+            device.makeEnclosureKey();
+            device.setAlarmState(ALARM_OFF);
+            if (device.getSESElement(0) != nullptr)
+                device.blinkElement(true, *device.getSESElement(0));
+            EXPECT_LE(device.getChildCount(), 10u);
+            device.deleteAllChildren();
+        }
+    }
+}
+
+TEST(SESElementTest, AlarmStatusDecoding)
+{
+    struct Case {
+        unsigned long word;
+        unsigned long expected;
+    };
+    const Case cases[] = {
+        {0x40000001, 3}, {0x00000021, 2}, {0x01000002, 4}, {0x00000003, 1}, {0x00000004, 1},
+        {0x00000000, 2}, {0x00000006, 2}, {0x00000007, 2}, {0x00000008, 2}, {0x00000005, 0},
+        {0x00000009, 0}, {0x0000000F, 0},
+    };
+    for (const Case& c : cases) {
+        SESElement alarm(c.word, "", 0x06);
+        EXPECT_EQ(alarm.getStatus(), c.expected) << std::hex << c.word;
+        SESElement other(c.word, "", 0x03);
+        EXPECT_EQ(other.getStatus(), c.word);
+    }
+}
+
+TEST(SESElementTest, SlotAddressAndClassNames)
+{
+    EXPECT_EQ(SESDevice(6, "", 15).getSlotAddress(), 0x7FFFFFFFu);
+    EXPECT_EQ(SESDevice(0x301, "", 15).getSlotAddress(), 3u);
+    EXPECT_EQ(SESDevice(0x106, "", 15).getSlotAddress(), 1u);
+
+    SESElement element(0, "", 2);
+    SESDevice device(0, "", 15);
+    SESArrayDevice array(0, "", 15);
+    SESDeviceSAS deviceSAS(0, "", false, true, false, 1, EnumSESAdditionalElementDescriptorTypes(0), 1, 0);
+    SESArrayDeviceSAS arraySAS(0, "", false, true, false, 1, EnumSESAdditionalElementDescriptorTypes(0), 1, 0);
+    const RaidObject* all[] = {&element, &device, &array, &deviceSAS, &arraySAS};
+    for (const RaidObject* o : all) {
+        EXPECT_TRUE(o->isInstanceOf("SESElement")) << o->typeName();
+        EXPECT_FALSE(o->isInstanceOf("RaidObject")) << o->typeName();
+        EXPECT_STREQ(o->serializedName(), "SESElement");
+    }
+    EXPECT_TRUE(deviceSAS.isInstanceOf("SESDevice"));
+    EXPECT_FALSE(arraySAS.isInstanceOf("SESDevice"));
+    EXPECT_TRUE(arraySAS.isInstanceOf("SESArrayDevice"));
+    EXPECT_EQ(device.getType(), 0x01);
+    EXPECT_EQ(arraySAS.getType(), 0x17);
+    EXPECT_EQ(arraySAS.getProtocolIdentifier(), 6u);
+    EXPECT_EQ(element.setControlBytes(1, 2, 3, 4).getReturn(), -1);
+}
+
+TEST_F(SESDeviceTest, XmlKeepsElementsButNoPages)
+{
+    char* text = nullptr;
+    {
+        XMLWriter writer(&text);
+        static_cast<Writer&>(writer).writeTree(device);
+        std::string xml = text;
+        EXPECT_NE(xml.find(" sesVersionDescriptor=\"992\" enclosureLogicalID=\"500A0B0C0D0E0F10\""), std::string::npos);
+        // The alarm writes its decoded state.
+        EXPECT_NE(xml.find("status=\"3\" descriptor=\"Buzzer\" elementType=\"6\""), std::string::npos) << xml;
+
+        std::vector<char> buffer(xml.begin(), xml.end());
+        SimpleXmlParser parser(buffer.data(), buffer.size());
+        ASSERT_TRUE(parser.parseNext());
+        SES2EnclosureDevice back(nullptr, nullptr, parser);
+        EXPECT_FALSE(back.isSESDataValid());
+        EXPECT_STREQ(back.getVendor(), "ACME");
+        ASSERT_EQ(back.getChildCount(), 10u);
+        // Plain slots come back as plain elements, among the others.
+        EXPECT_EQ(back.getSESArrayDeviceSAS(2)->getSASPhy(0) != nullptr, true);
+        EXPECT_STREQ(back.getSESArrayDeviceSAS(2)->getSASPhy(0)->getSASAddress(), "5000000000000004");
+        EXPECT_STREQ(back.getSESArrayDeviceSAS(2)->getDescriptor(), "Slot 04");
+        EXPECT_EQ(back.getSESArrayDevice(3), nullptr);
+        EXPECT_STREQ(back.getOtherSESElement(0)->getDescriptor(), "Slot 03");
+        // The alarm wrote its state 3; read back as a status word (code 3) it
+        // decodes to 1.
+        EXPECT_EQ(back.getOtherSESElement(3)->getStatus(), 1u);
+        back.deleteAllChildren();
+    }
+}
+
+} // namespace

@@ -2,66 +2,80 @@
 #define VYN_BENCH_XML_TREE_H
 
 #include <memory>
-#include <string>
 
-#include "RaidModel/Interface/RaidObject.h"
-#include "common/Writer.h"
+#include "RaidModel/Interface/Adapter.h"
+#include "RaidModel/Interface/Channel.h"
+#include "RaidModel/Interface/Chunk.h"
+#include "RaidModel/Interface/HardDrive.h"
+#include "RaidModel/Interface/LogicalDrive.h"
+#include "RaidModel/Interface/System.h"
 
 namespace vynbench {
 
-// A node of a generated configuration tree: its address and five attributes
-// of the kinds a real drive writes.
-class BenchNode : public RaidObject {
+// A root that discovers nothing: the benchmark builds or reads its tree.
+class BenchSystem : public System {
 public:
-    BenchNode(const char* element, unsigned long serial) : element_(element), serial_(serial) {}
-
-    const char* serializedName() const override { return element_; }
-    void writeTo(Writer* w) const override
-    {
-        RaidObject::writeTo(w);
-        w->writeString("name", "Vendor Model <rev 1.0> & co");
-        w->writeULong("serial", serial_);
-        w->writeU64("totalSize", 1953525168ULL + serial_);
-        w->writeBool("writeCache", (serial_ & 1) != 0);
-        w->writeInt("state", static_cast<int>(serial_ % 10));
-    }
-
-private:
-    const char* element_;
-    unsigned long serial_;
+    BenchSystem() : System(STORLIB_TYPE_VYN) {}
+    using System::buildChildren;
+    void buildChildren(StorLib*, Ret&) override {}
+    int getControllerCount(StorLib*, Ret&) override { return static_cast<int>(getNumAdapters()); }
 };
 
 // The whole tree goes with its root.
 struct BenchTree {
-    std::unique_ptr<BenchNode> root;
-    ~BenchTree()
-    {
-        if (root)
-            root->deleteAllChildren();
-    }
+    std::unique_ptr<BenchSystem> root;
 };
 
-// Four levels: a root, 4 controllers, 16 channels each and 77 devices per
-// channel, 4,997 nodes in all.
+constexpr unsigned long kControllers = 4;
+constexpr unsigned long kChannelsPerController = 4;
+constexpr unsigned long kDrivesPerChannel = 16;
+constexpr unsigned long kLogicalsPerController = 16;
+constexpr unsigned long long kDriveSectors = 1953525168ULL;
+constexpr unsigned long long kChunkSectors = 976762584ULL;
+
+inline HardDrive* newBenchDrive(Adapter* adapter, Channel* channel, unsigned long id)
+{
+    static char vendor[] = "VENDOR";
+    static char model[] = "Model 2TB <rev 1.0> & co";
+    static char serial[] = "WD-WCC4E0123456";
+    static char firmware[] = "80.00A80";
+    return new HardDrive(adapter, channel, id, kDriveSectors, PD_READY, vendor, model, serial, firmware, false,
+                         static_cast<EnumHardDriveCacheMode>(4), true, true, false, nullptr, true);
+}
+
+// A system as discovery makes it: 4 controllers, each with 4 SAS channels of
+// 16 hard drives (256 drives in all) and 16 RAID 5 drives over 4 of its
+// drives each (64 logical drives), every member extent a chunk under the
+// logical drive and its twin under the hard drive.
 inline void buildBenchTree(BenchTree& tree)
 {
-    unsigned long serial = 0;
-    tree.root.reset(new BenchNode("System", serial++));
-    for (unsigned long c = 0; c < 4; ++c) {
-        BenchNode* controller = new BenchNode("Controller", serial++);
-        controller->setAdapterID(c);
-        tree.root->addChild(controller);
-        for (unsigned long ch = 0; ch < 16; ++ch) {
-            BenchNode* channel = new BenchNode("Channel", serial++);
-            channel->setAdapterID(c);
-            channel->setChannelID(ch);
-            controller->addChild(channel);
-            for (unsigned long d = 0; d < 77; ++d) {
-                BenchNode* device = new BenchNode("HardDrive", serial++);
-                device->setAdapterID(c);
-                device->setChannelID(ch);
-                device->setDeviceID(d);
-                channel->addChild(device);
+    tree.root.reset(new BenchSystem);
+    for (unsigned long c = 0; c < kControllers; ++c) {
+        Adapter* adapter = new Adapter;
+        adapter->setAdapterType(ADAPTER_TYPE_VYN);
+        adapter->setAdapterID(c);
+        tree.root->addChild(adapter);
+        for (unsigned long ch = 0; ch < kChannelsPerController; ++ch) {
+            Channel* channel = new SASChannel(adapter, ch, SPEED_UNSET);
+            adapter->addChild(channel);
+            for (unsigned long d = 0; d < kDrivesPerChannel; ++d) {
+                channel->addChild(newBenchDrive(adapter, channel, ch * kDrivesPerChannel + d));
+            }
+        }
+        const unsigned long membersPerLogical = adapter->getNumHardDrives() / kLogicalsPerController;
+        for (unsigned long l = 0; l < kLogicalsPerController; ++l) {
+            BasicLogicalDrive* ld =
+                new BasicLogicalDrive(adapter, nullptr, l, LD_OPTIMAL, RAID_LEVEL_5, kChunkSectors * 3, kChunkSectors,
+                                      false, static_cast<EnumLogicalDriveCacheMode>(1), false, false);
+            ld->setName("bench volume");
+            adapter->addChild(ld);
+            for (unsigned long m = 0; m < membersPerLogical; ++m) {
+                HardDrive* drive = adapter->getHardDrive(l * membersPerLogical + m);
+                const EnumChunkType type = static_cast<EnumChunkType>(1);
+                ld->addChild(new Chunk(drive, ld, 0, kChunkSectors, type, 0, CHUNK_STATE_NORMAL, m,
+                                       membersPerLogical));
+                drive->addChild(new Chunk(drive, ld, 0, kChunkSectors, type, 0, CHUNK_STATE_NORMAL, m,
+                                          membersPerLogical));
             }
         }
     }

@@ -25,6 +25,7 @@ namespace {
 const ProviderInstance kServed = {"VYN_CLIExecutor", "VYN_CLI_Engine"};
 const char* const kMethodName = "executeCommand";
 const char* const kProgramName = "vynconf";
+constexpr CMPICount kMaxCommandWords = 1024;
 // Lone keywords that run instead of showing their help.
 const char* const kSingleWordCommands[] = {"GETVERSION", "GETXML", "SAVESUPPORTARCHIVE",
                                            "SAVECONFIG"};
@@ -186,6 +187,9 @@ CmpiStatus CLIProvider::invokeMethod(const CmpiContext&, CmpiResult& rslt,
     try {
         CmpiArray commands = in.getArg("commands");
         const CMPICount n = commands.size();
+        // No command line comes near this; the count is bounded before it
+        // sizes the vector.
+        if (n > kMaxCommandWords) throw CmpiStatus(CMPI_RC_ERR_INVALID_PARAMETER);
         haveVector = args.allocate(static_cast<int>(n) + 1) && args.set(0, kProgramName);
         for (CMPICount i = 0; haveVector && i < n; ++i) {
             const char* word = commands[i];

@@ -3,11 +3,14 @@
 #include "RaidModel/Interface/Adapter.h"
 #include "RaidModel/Interface/Channel.h"
 #include "RaidModel/Interface/FilterCollection.h"
+#include "RaidModel/Interface/HardDrive.h"
+#include "RaidModel/Interface/LogicalDrive.h"
 #include "common/Addr.h"
 #include "common/LogicalDriveSpec.h"
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -303,6 +306,62 @@ const char* getNCQSettingString(bool on)
 const char* getStatsDataCollectionModeString(bool on)
 {
     return enabledText(on);
+}
+
+const char* getPfa(HardDrive* drive)
+{
+    return drive != nullptr && drive->getPfaError() ? "Yes" : "No";
+}
+
+const char* getWriteCacheMode(HardDrive* drive)
+{
+    if (drive == nullptr || !drive->getWriteCacheEnableSupported())
+        return UNKNOWN;
+    return static_cast<int>(drive->getWriteCacheEnable()) == 0 ? "Enabled (write-back)"
+                                                               : "Disabled (write-through)";
+}
+
+const char* getWriteCacheMode(LogicalDrive* drive)
+{
+    if (drive == nullptr)
+        return UNKNOWN;
+    switch (static_cast<int>(drive->getWriteCacheMode())) {
+    case 0:
+        return NOT_SUPPORTED;
+    case 2:
+    case 3:
+        return "Enabled (write-back)";
+    default:
+        return "Disabled (write-through)";
+    }
+}
+
+const char* getPMStateDisplayString(LogicalDrive* drive, EnumLogicalDevicePMState state)
+{
+    switch (static_cast<int>(state)) {
+    case 1:
+        return "Active";
+    case 2:
+        return "Standby";
+    case 3:
+        return "Powered Off";
+    case 4:
+        return "Verifying";
+    case 5:
+        return "Stay Awake";
+    default:
+        break;
+    }
+    std::vector<HardDrive*> members;
+    if (drive != nullptr)
+        drive->getHardDrives(members);
+    bool standby = false;
+    for (const HardDrive* member : members) {
+        if (member->getPMState() == 1)
+            return "Active";
+        standby = standby || member->getPMState() == 2;
+    }
+    return standby ? "Standby" : "Powered Off";
 }
 
 const char* getAdapterChannelType(Adapter* adapter)

@@ -11,6 +11,7 @@ class Addr;
 class HardDrive;
 class LogicalDrive;
 enum EnumControllerStatus : int;
+enum EnumLogicalDevicePMState : int;
 enum EnumRaidLevel : int;
 enum EnumSpeed : int;
 
@@ -50,6 +51,15 @@ const char* getOrvexaWriteCachePolicySettingString(EnumOrvexaWriteCachePolicySet
 const char* getOrvexaSettingString(bool on);
 const char* getNCQSettingString(bool on);
 const char* getStatsDataCollectionModeString(bool on);
+
+// "Yes" when the drive reports a predicted failure.
+const char* getPfa(HardDrive* drive);
+// A cache-enable value of 0 reads as write-back, as the drives report it.
+const char* getWriteCacheMode(HardDrive* drive);
+const char* getWriteCacheMode(LogicalDrive* drive);
+// States 1 to 5 stand for themselves; any other is taken from the members'
+// power states.
+const char* getPMStateDisplayString(LogicalDrive* drive, EnumLogicalDevicePMState state);
 
 // The first channel below the adapter, level by level, whose type tells.
 const char* getAdapterChannelType(Adapter* adapter);

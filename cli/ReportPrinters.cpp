@@ -2,7 +2,11 @@
 
 #include "RaidModel/Interface/Adapter.h"
 #include "RaidModel/Interface/Channel.h"
+#include "RaidModel/Interface/Chunk.h"
+#include "RaidModel/Interface/SASConnector.h"
 #include "RaidModel/Interface/Enclosure.h"
+#include "RaidModel/Interface/HardDrive.h"
+#include "RaidModel/Interface/LogicalDrive.h"
 #include "RaidModel/Interface/SES2EnclosureDevice.h"
 #include "cli/ArgParse.h"
 #include "cli/DisplayTexts.h"
@@ -21,6 +25,9 @@ constexpr std::size_t XML_VALUE_MAX = 78;
 const char* const DEVICE_ID_LABEL = "deviceID(T:L) ............................";
 
 // ---- label and value lines of the GETCONFIG reports ---------------------
+
+constexpr unsigned long UNSET_ID = 0x7FFFFFFF;
+constexpr int MIB_SHIFT = 20;
 
 void printLabelValue(int indent, const char* label, const char* value)
 {
@@ -45,6 +52,11 @@ void printLinef(const char* label, const char* format, ...)
     printLine(label, value);
 }
 
+const char* enabledDisabled(bool on)
+{
+    return on ? "Enabled" : "Disabled";
+}
+
 const char* yesNo(bool on)
 {
     return on ? "Yes" : "No";
@@ -55,6 +67,90 @@ void printSectionTitle(const char* title)
     printSectionRule();
     myprintf(CONFIGOUT, "   %s\n", title);
     printSectionRule();
+}
+
+bool hasFeature(Adapter* adapter, FeatureEnum feature)
+{
+    return adapter->getFeature(feature) != 0;
+}
+
+bool isMissingDeviceId(unsigned long deviceID)
+{
+    return (deviceID & 0xFFFFu) == 0xFFu;
+}
+
+// Logical drives at or above this id are members of other drives.
+unsigned long topLevelLogicalDriveLimit(Adapter* adapter)
+{
+    if (adapter->isInstanceOf("VynAdapter"))
+        return static_cast<unsigned long>(adapter->getMaxTopLevelLogicalDrives());
+    return static_cast<unsigned long>(adapter->getLimit(LIMIT_MAX_LOGICAL_DRIVES)) +
+           static_cast<unsigned long>(adapter->getLimit(static_cast<Limit>(12)));
+}
+
+int defunctDiskCount(Adapter* adapter)
+{
+    int count = 0;
+    for (HardDrive* drive : adapter->getAllHardDrives()) {
+        if (drive->getState() == PD_FAILED && !isMissingDeviceId(drive->getDeviceID()))
+            ++count;
+    }
+    return count;
+}
+
+void printLogicalDriveCounts(Adapter* adapter)
+{
+    const unsigned long limit = topLevelLogicalDriveLimit(adapter);
+    int total = 0;
+    int failed = 0;
+    int degraded = 0;
+    for (LogicalDrive* drive : adapter->getAllLogicalDrives()) {
+        if (drive->getLogicalDriveID() >= limit)
+            continue;
+        ++total;
+        const int state = drive->getState();
+        if (state == LD_FAILED)
+            ++failed;
+        else if (state == LD_DEGRADED || (state >= LD_DEGRADED_RECONFIGURING && state <= LD_SUBOPTIMAL_SYSTEM))
+            ++degraded;
+    }
+    printLinef("Logical devices/Failed/Degraded", "%d/%d/%d", total, failed, degraded);
+}
+
+void printStayAwake(Adapter* adapter)
+{
+    if (!adapter->isPMStayAwakeMainEnabled()) {
+        printLine("Stayawake period", "Disabled");
+        return;
+    }
+    printLine("Stayawake period", "Enabled");
+    char text[DAY_TEXT_SIZE];
+    printLine("Stayawake period start(HHMM)", stayawakeTimeString(adapter->getPMStayAwakeStart(), text));
+    printLine("Stayawake period end(HHMM)", stayawakeTimeString(adapter->getPMStayAwakeEnd(), text));
+    printLine("Stayawake is enabled on following days",
+              stayawakeDayString(static_cast<unsigned char>(adapter->getPMStayAwakeDays() & 0xFFu), text));
+}
+
+void printOrvexaSettings(Adapter* adapter)
+{
+    const bool orvexa = hasFeature(adapter, featOrvexaSupport);
+    if (orvexa) {
+        printLinef("SSDs assigned to Orvexa pool", "%d", static_cast<int>(adapter->getNumOrvexaAssignedDrives()));
+        printLinef("Maximum SSDs allowed in Orvexa pool", "%d",
+                   static_cast<int>(adapter->getMaxNumOrvexaAssignedDrives()));
+    }
+    if (adapter->iSOrvexaReadCachePoolSizeSupported()) {
+        const double gib = static_cast<double>(adapter->getOrvexaReadCachePoolSize()) * 512.0 /
+                           static_cast<double>(1ull << 30);
+        printLinef("Orvexa Read Cache Pool Size", "%.3f GB", gib);
+    }
+    if (hasFeature(adapter, featOrvexaFlushAndFetchRate))
+        printLinef("Orvexa flush and fetch rate", "%d", static_cast<int>(adapter->getOrvexaFlushAndFetchRate()));
+    if (hasFeature(adapter, featOrvexaRWFactor))
+        printLinef("Orvexa Read, Write Balance Factor", "%d,%d", static_cast<int>(adapter->getOrvexaReadFactor()),
+                   static_cast<int>(adapter->getOrvexaWriteFactor()));
+    if (orvexa && hasFeature(adapter, featOrvexaWriteCacheSupport))
+        printLinef("Orvexa Dirty Page Threshold", "%d", static_cast<int>(adapter->getDirtyPageThresholdValue()));
 }
 
 const char* batteryStatusText(int status)
@@ -77,6 +173,244 @@ const char* batteryStatusText(int status)
     default:
         return "Unknown";
     }
+}
+
+// ---- logical drives ---------------------------------------------------------
+
+bool isTwoLevelRaid(int level)
+{
+    switch (level) {
+    case 8:
+    case 9:
+    case 10:
+    case 11:
+    case 12:
+    case 17:
+    case 19:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool hasStripeUnit(int level)
+{
+    return level != 1 && level != 13 && level != 14 && level != 15;
+}
+
+const char* cacheEnabledText(int mode)
+{
+    return (mode == 2 || mode == 3) ? "Enabled" : "Disabled";
+}
+
+const char* partitionedText(int hasPartition)
+{
+    switch (hasPartition) {
+    case 0:
+        return "No";
+    case 1:
+        return "Yes";
+    default:
+        return "Unknown";
+    }
+}
+
+bool isMemberOf(const HardDrive* spare, const std::vector<HardDrive*>& members)
+{
+    for (const HardDrive* member : members) {
+        if (member == spare)
+            return true;
+    }
+    return false;
+}
+
+bool spareListHolds(const HardDrive* spare, unsigned long logicalDriveID)
+{
+    const int* list = spare->getSpareList();
+    for (int i = 0; list != nullptr && i < spare->getSpareListSize(); ++i) {
+        if (static_cast<unsigned long>(list[i]) == logicalDriveID)
+            return true;
+    }
+    return false;
+}
+
+bool spareCovers(HardDrive* spare, LogicalDrive* drive)
+{
+    switch (static_cast<int>(spare->getSpareType())) {
+    case 2:
+        return spareListHolds(spare, drive->getLogicalDriveID());
+    case 0:
+        return spare->getSize() >= drive->getDataSpace64();
+    case 1: {
+        const Chunk* hole = spare->getLargestHole();
+        const Chunk* smallest = drive->getSmallestChunk();
+        return hole != nullptr && smallest != nullptr && hole->getNumSector() >= smallest->getNumSector();
+    }
+    default:
+        return false;
+    }
+}
+
+// The controller's hot spares, not members of the drive, that cover it.
+std::vector<HardDrive*> coveringSpares(LogicalDrive* drive)
+{
+    std::vector<HardDrive*> spares;
+    Adapter* adapter = drive->getAdapter();
+    if (adapter == nullptr)
+        return spares;
+    std::vector<HardDrive*> members;
+    drive->getHardDrives(members);
+    for (HardDrive* candidate : adapter->getAllHardDrives()) {
+        if (candidate->getState() == PD_HOT_SPARE && !isMemberOf(candidate, members) &&
+            spareCovers(candidate, drive))
+            spares.push_back(candidate);
+    }
+    return spares;
+}
+
+void printHotSpares(LogicalDrive* drive)
+{
+    const std::vector<HardDrive*> spares = coveringSpares(drive);
+    const int level = drive->getRaidLevel();
+    bool covered = !spares.empty() || (level == RAID_LEVEL_5EE && drive->getRaid5EEState() == 0);
+    const bool tolerant = hasFaultTolerance(level, drive->getParitySpace64()) != 0;
+    printLine("Protected by Hot-Spare", yesNo(tolerant && covered));
+    for (int dedicated = 0; dedicated < 2; ++dedicated) {
+        for (const HardDrive* spare : spares) {
+            if ((static_cast<int>(spare->getSpareType()) == 2) != (dedicated == 1))
+                continue;
+            printLinef(dedicated == 1 ? "Dedicated Hot-Spare" : "Global Hot-Spare", "%d,%d",
+                       static_cast<int>(spare->getChannelID()),
+                       static_cast<int>(spare->getDeviceID() & 0xFFFFu));
+        }
+    }
+}
+
+bool isSmallestLogicalDriveID(LogicalDrive* drive)
+{
+    Adapter* adapter = drive->getAdapter();
+    if (adapter == nullptr)
+        return true;
+    for (const LogicalDrive* other : adapter->getAllLogicalDrives()) {
+        if (other->getLogicalDriveID() < drive->getLogicalDriveID())
+            return false;
+    }
+    return true;
+}
+
+void printBasicLogicalDriveDetails(LogicalDrive* drive)
+{
+    printLine("Bootable", yesNo(isSmallestLogicalDriveID(drive)));
+    printLine("Failed stripes", yesNo(drive->getBadBlockCount() >= 1));
+    if (UCLI_DEBUG)
+        printLinef("Failed stripe count", "%d", drive->getBadBlockCount());
+    if (drive->getSnapshotType() == 1)
+        printLine("Snapshot type", "Child");
+    else if (drive->getSnapshotType() == 2)
+        printLine("Snapshot type", "Parent");
+}
+
+void printPowerSettings(LogicalDrive* drive)
+{
+    printLine("Power settings", enabledDisabled(drive->getPMEnabled()));
+    if (!drive->getPMEnabled())
+        return;
+    char text[TIME_TEXT_SIZE];
+    printLine("Slow down after(Minutes)", timeString(drive->getPMStandbyTimer(), text));
+    printLine("Power off after(Minutes)", timeString(drive->getPMOffTimer(), text));
+    printLine("Verify after(Hours)", timeString(drive->getPMVerifyTimer(), text));
+    printLine("Power State", getPMStateDisplayString(drive, drive->getPMState()));
+}
+
+void printOrvexaCacheSettings(LogicalDrive* drive)
+{
+    Adapter* adapter = drive->getAdapter();
+    if (adapter == nullptr)
+        return;
+    if (hasFeature(adapter, featOrvexaSupport)) {
+        printLine("Orvexa preferred read cache setting",
+                  getOrvexaPreferredSettingString(drive->getOrvexaPreferredSetting()));
+        printLine("Orvexa read cache setting", getOrvexaPreferredSettingString(
+                                                   static_cast<EnumOrvexaPreferredSetting>(drive->getOrvexaSetting())));
+    }
+    if (hasFeature(adapter, featOrvexaWriteCacheSupport)) {
+        printLine("Orvexa preferred write cache setting",
+                  getOrvexaWriteCachePreferredSettingString(drive->getOrvexaWriteCachePreferredSetting()));
+        printLine("Orvexa write cache setting",
+                  getOrvexaWriteCachePreferredSettingString(
+                      static_cast<EnumOrvexaWriteCachePreferredSetting>(drive->getOrvexaWriteCacheSetting())));
+        if (static_cast<int>(drive->getOrvexaWriteCachePreferredSetting()) == 2)
+            printLine("Orvexa write cache policy",
+                      getOrvexaWriteCachePolicySettingString(drive->getOrvexaWriteCachePolicySetting()));
+    }
+}
+
+const char* chunkStateText(int state)
+{
+    switch (state) {
+    case 0:
+        return "Present";
+    case 1:
+        return "Rebuilding";
+    case 2:
+        return "Inconsistent";
+    default:
+        return "Unknown";
+    }
+}
+
+const SASConnector* connectorOf(const HardDrive* drive)
+{
+    Adapter* adapter = drive->getAdapter();
+    for (unsigned long i = 0; adapter != nullptr && i < adapter->getNumSASConnector(); ++i) {
+        const SASConnector* connector = adapter->getSASConnector(i);
+        if (connector != nullptr && connector->getChannelID() == static_cast<long>(drive->getChannelID()) &&
+            connector->getDevID() == static_cast<long>(drive->getDeviceID()))
+            return connector;
+    }
+    return nullptr;
+}
+
+// "(Controller:1,Channel:0,Device:2)" and the longer forms of a member.
+std::string memberLocation(const HardDrive* drive)
+{
+    char text[160];
+    const int controller = static_cast<int>(drive->getAdapterID()) + 1;
+    const SASConnector* connector = connectorOf(drive);
+    const char* firstName = "Channel";
+    const char* secondName = "Device";
+    long first = static_cast<long>(drive->getChannelID());
+    long second = static_cast<long>(drive->getDeviceID());
+    if (connector != nullptr) {
+        firstName = "Connector";
+        first = connector->getConnectorID();
+        second = connector->getLaneID();
+    } else if (drive->getEnclosureID() != UNSET_ID && drive->getSlotID() != UNSET_ID) {
+        firstName = "Enclosure";
+        secondName = "Slot";
+        first = static_cast<long>(drive->getEnclosureID());
+        second = static_cast<long>(drive->getSlotID());
+    }
+    int length = std::snprintf(text, sizeof(text), "(%s:%d,%s:%d,%s:%d", "Controller", controller, firstName,
+                               static_cast<int>(first), secondName, static_cast<int>(second));
+    if (drive->getSataPortMultiplierNumber() != PhysicalDevice::UNSET && length > 0 &&
+        static_cast<std::size_t>(length) < sizeof(text)) {
+        length += std::snprintf(text + length, sizeof(text) - static_cast<std::size_t>(length), ",%s:%d,%s:%d",
+                                "Port Multiplier", drive->getSataPortMultiplierNumber(), "Port",
+                                drive->getSataPortNumber());
+    }
+    return std::string(text) + ")";
+}
+
+void printSegment(const char* label, const Chunk* chunk)
+{
+    const HardDrive* member = chunk->getPhysicalDevice();
+    if (member == nullptr || isMissingDeviceId(member->getDeviceID()) || member->getState() == PD_FAILED) {
+        printLine(label, "Missing");
+        return;
+    }
+    printLinef(label, "%s %s %s", chunkStateText(chunk->getChunkState()), memberLocation(member).c_str(),
+               member->getSerialNumber());
 }
 
 // ---- enclosures -------------------------------------------------------------
@@ -548,6 +882,54 @@ FILE* setFilePointer(const char* path)
     return file;
 }
 
+void printAdapter(Adapter* adapter)
+{
+    if (adapter == nullptr)
+        return;
+    printLine("Controller Status", getAdapterStatus(adapter->getAdapterStatus()));
+    if (adapter->getAdapterStatus() != CONTROLLER_STATUS_OPTIMAL)
+        return;
+    printLine("Channel description", getAdapterChannelType(adapter));
+    printLinef("Controller Model", "%s %s", adapter->getDeviceVendor(), adapter->getDeviceName());
+    char serial[Adapter::TEXT_SIZE + 1];
+    std::snprintf(serial, sizeof(serial), "%.32s", adapter->getSerialNumString());
+    toUpper(serial);
+    printLine("Controller Serial Number", serial);
+    if (static_cast<unsigned long>(adapter->getPhysicalSlot()) != UNSET_ID)
+        printLinef("Physical Slot", "%d", adapter->getPhysicalSlot());
+    if (hasFeature(adapter, featHeatSensor)) {
+        const int celsius = adapter->getHSTemperature();
+        printLinef("Temperature", "%d C/ %d F (%s)", celsius, celsius * 9 / 5 + 32,
+                   celsius >= adapter->getHSThresholdHi() ? "Abnormal" : "Normal");
+    }
+    if (UCLI_DEBUG)
+        printLinef("Cache memory", "%u MB", static_cast<unsigned>(adapter->getCacheMemory() >> MIB_SHIFT));
+    printLinef("Installed memory", "%u MB", static_cast<unsigned>(adapter->getInstalledMemory() >> MIB_SHIFT));
+    printLine("Copyback", enabledDisabled(adapter->IsCopyBackEnabled()));
+    printLine("Background consistency check", enabledDisabled(adapter->IsDataScrubbingActive()));
+    printLine("Automatic Failover", enabledDisabled(adapter->IsAutoFailoverEnabled()));
+    if (hasFeature(adapter, featDefaultLDTaskPriority))
+        printLine("Global task priority", getTaskPriority(adapter->getDefaultLDTaskPriority()));
+    if (hasFeature(adapter, featPerformanceMode))
+        printLine("Performance Mode", getPerfModeString(adapter->getPerformanceMode()));
+    printStayAwake(adapter);
+    printLinef("Spinup limit internal drives", "%d", static_cast<int>(adapter->getPMSpinupInternalLimit()));
+    printLinef("Spinup limit external drives", "%d", static_cast<int>(adapter->getPMSpinupExternalLimit()));
+    printLinef("Defunct disk drive count", "%d", defunctDiskCount(adapter));
+    printLogicalDriveCounts(adapter);
+    printOrvexaSettings(adapter);
+    if (adapter->isSataNCQSupported())
+        printLine("NCQ status", getNCQSettingString(adapter->isSataNCQEnabled()));
+    if (hasFeature(adapter, featAdapterStatsDataCollectionMode))
+        printLine("Statistics data collection mode",
+                  getStatsDataCollectionModeString(adapter->isStatisticDataCollectionEnabled()));
+    printVersions(adapter);
+    if (adapter->IsBLBUPresent())
+        printBLBU(adapter);
+    else if (adapter->getBatStatus() != 3)
+        printBattery(adapter);
+}
+
 void printVersions(Adapter* adapter)
 {
     if (adapter == nullptr)
@@ -605,6 +987,65 @@ void printBLBU(Adapter* adapter)
 
 void printVPD(Adapter*)
 {
+}
+
+void printLogicalDrive(LogicalDrive* drive)
+{
+    if (drive == nullptr || drive->getState() == LD_SYSTEM)
+        return;
+    Adapter* adapter = drive->getAdapter();
+    if (adapter != nullptr && adapter->isInstanceOf("VynAdapter") &&
+        drive->getLogicalDriveID() >= static_cast<unsigned long>(adapter->getMaxTopLevelLogicalDrives()))
+        return;
+    const int level = drive->getRaidLevel();
+    const bool basic = drive->isInstanceOf("VynBasicLogicalDrive");
+    myprintf(CONFIGOUT, "Logical device number %u\n", static_cast<unsigned>(drive->getLogicalDriveID()));
+    printLine("Logical device name", drive->getName());
+    if (UCLI_DEBUG)
+        printLinef("Pool", "%u", static_cast<unsigned>(drive->getArrayID()));
+    printLine("RAID level", getRAIDLevelString(drive->getRaidLevel()));
+    printLine("Status of logical device", getLogicalState(drive->getState(), drive->getSubState()));
+    if (level == RAID_LEVEL_5EE)
+        printLine("Status of RAID 5EE", getRaid5EEState(drive->getRaid5EEState()));
+    std::string size;
+    u64ToString(basic ? drive->getDataSpace64() / 2048 : drive->getDataSpace64(), size);
+    printLinef("Size", "%s MB", size.c_str());
+    if (hasStripeUnit(level))
+        printLinef("Stripe-unit size", "%u KB", static_cast<unsigned>(drive->getStripeSize()));
+    if (drive->getReadCacheMode() != 0)
+        printLine("Read-cache mode", cacheEnabledText(drive->getReadCacheMode()));
+    printOrvexaCacheSettings(drive);
+    printLine("Write-cache mode", getWriteCacheMode(drive));
+    if (drive->getWriteCacheSetting() != 0)
+        printLine("Write-cache setting", cacheEnabledText(drive->getWriteCacheSetting()));
+    printLine("Partitioned", partitionedText(drive->getHasPartition()));
+    printHotSpares(drive);
+    if (basic)
+        printBasicLogicalDriveDetails(drive);
+    printPowerSettings(drive);
+    printVynSegmentStatus(drive);
+}
+
+void printVynSegmentStatus(LogicalDrive* drive)
+{
+    if (drive == nullptr)
+        return;
+    printSectionTitle("Logical device segment information");
+    const bool twoLevel = isTwoLevelRaid(drive->getRaidLevel());
+    std::map<unsigned long, int> positionInGroup;
+    int segment = 0;
+    for (const Chunk* chunk : drive->getHardDriveChunkVector()) {
+        char label[48];
+        if (twoLevel) {
+            const unsigned long group = chunk->getGroup();
+            std::snprintf(label, sizeof(label), "Group %d, Segment %d", static_cast<int>(group),
+                          positionInGroup[group]++);
+        } else {
+            std::snprintf(label, sizeof(label), "Segment %d", segment);
+        }
+        ++segment;
+        printSegment(label, chunk);
+    }
 }
 
 void printEnclosure(PhysicalDevice* device, int index)

@@ -6,6 +6,7 @@
 #include <string>
 
 class Adapter;
+class LogicalDrive;
 class PhysicalDevice;
 
 // Label columns of the reports.
@@ -28,11 +29,19 @@ void printSectionRule();
 // the file and sets standard output again.
 FILE* setFilePointer(const char* path);
 
+// The controller section of GETCONFIG, ending with versions and battery;
+// only the status line for a controller that is not Optimal.
+void printAdapter(Adapter* adapter);
 void printVersions(Adapter* adapter);
 void printBattery(Adapter* adapter);
 // The backup unit that stands in for a battery on some controllers.
 void printBLBU(Adapter* adapter);
 void printVPD(Adapter* adapter);
+
+// One logical drive, ending with its segments; nothing for a drive in
+// state 5 or one that is a member of another drive.
+void printLogicalDrive(LogicalDrive* drive);
+void printVynSegmentStatus(LogicalDrive* drive);
 
 // One SAF-TE or SES-2 enclosure; a negative index shows the device id.
 void printEnclosure(PhysicalDevice* device, int index);

@@ -91,16 +91,20 @@ void child_handler(int signal)
 
 void* sig_thread(void*)
 {
-    FnLogger logger("sig_thread", AEN_LOG_FILE);
-    TovSetEvent(signalThreadReady);
     int signal = 0;
-    if (sigwait(&daemonSigMask, &signal) != 0)
-        logger.log("SIG_THREAD: sigwait Failed");
-    logger.log("SIG_THREAD: received signal");
-    if (signal == SIGTERM) {
-        logger.log("SIG_THREAD: terminate signal received");
-        TovSetEvent(gAenConfig.TerminateEvent);
+    {
+        FnLogger logger("sig_thread", AEN_LOG_FILE);
+        TovSetEvent(signalThreadReady);
+        if (sigwait(&daemonSigMask, &signal) != 0)
+            logger.log("SIG_THREAD: sigwait Failed");
+        logger.log("SIG_THREAD: received signal");
+        if (signal == SIGTERM)
+            logger.log("SIG_THREAD: terminate signal received");
     }
+    // Only once this thread's trace is complete: the main thread may run the
+    // whole stop sequence, down to its last line, as soon as the event is set.
+    if (signal == SIGTERM)
+        TovSetEvent(gAenConfig.TerminateEvent);
     return nullptr;
 }
 

@@ -81,6 +81,8 @@ public:
     const char* typeName() const override;
     const char* serializedName() const override;
     void descendantAdded(RaidObject* descendant) override;
+    void writeTo(Writer* writer) const override;
+    void writeToXML(Writer* writer) const override;
 
     virtual void build(SimpleXmlParser& parser);
     virtual bool operator==(const Adapter& other) const;

@@ -19,6 +19,35 @@ constexpr unsigned EXPANDER_COUNT = 2;
 constexpr unsigned EXPANDER_BYTES = 8;
 constexpr std::size_t EXPANDER_TEXT_MAX = 256;
 
+bool allZero(const unsigned char (&wwn)[EXPANDER_BYTES])
+{
+    for (unsigned char byte : wwn) {
+        if (byte != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string expanderText(const unsigned char (&expanders)[EXPANDER_COUNT][EXPANDER_BYTES])
+{
+    std::string text;
+    for (const auto& wwn : expanders) {
+        if (allZero(wwn)) {
+            continue;
+        }
+        if (!text.empty()) {
+            text += ',';
+        }
+        char digits[3];
+        for (unsigned char byte : wwn) {
+            std::snprintf(digits, sizeof digits, "%02x", byte);
+            text += digits;
+        }
+    }
+    return text;
+}
+
 int hexDigit(char c)
 {
     if (c >= '0' && c <= '9') {
@@ -166,6 +195,69 @@ void addReachable(const XmlAttributeList_C& a, const LevelName& from, const Leve
 }
 
 }  // namespace
+
+void Adapter::writeTo(Writer* writer) const
+{
+    RaidObject::writeTo(writer);
+    writer->writeInt("controllerType", controllerType);
+    writer->writeInt("controllerStatus", controllerStatus);
+    writer->writeString("biosVersion", biosVersion);
+    writer->writeString("firmwareVersion", firmwareVersion);
+    writer->writeString("driverVersion", driverVersion);
+    writer->writeString("firmwareBootVersion", firmwareBootVersion);
+    writer->writeInt("physicalSlot", physicalSlot);
+    writer->writeBool("unattended", unattended);
+    writer->writeInt("maxLogicalDrives", maxLogicalDrives);
+    writer->writeInt("maxArrays", maxArrays);
+    writer->writeInt("maxSpannedArrays", maxSpannedArrays);
+    writer->writeInt("maxChannels", maxChannels);
+    writer->writeInt("maxID", maxID);
+    writer->writeInt("maxDevicesPerArray", maxDevicesPerArray);
+    writer->writeInt("maxControllers", maxControllers);
+    writer->writeInt("maxJBODs", maxJBODs);
+    writer->writeULong("buildNum", buildNum);
+    writer->writeULong("firmwareBuildNum", firmwareBuildNum);
+    writer->writeULong("biosBuildNum", biosBuildNum);
+    writer->writeULong("driverBuildNum", driverBuildNum);
+    writer->writeInt("alarmState", alarmState);
+    writer->writeBool("autoFailoverEnabled", autoFailoverEnabled);
+    writer->writeInt("sasHDCacheMode", sasHDCacheMode);
+    writer->writeInt("sataHDCacheMode", sataHDCacheMode);
+    writer->writeInt("defaultLDTaskPriority", defaultLDTaskPriority);
+    writer->writeInt("performanceMode", performanceMode);
+    writer->writeULong("supportedPerformanceModes", supportedPerformanceModes);
+    writer->writeULong("pmStayAwakeStart", pmStayAwakeStart);
+    writer->writeULong("pmStayAwakeStop", pmStayAwakeStop);
+    writer->writeULong("pmSpinupLimitInternal", pmSpinupLimitInternal);
+    writer->writeULong("pmSpinupLimitExternal", pmSpinupLimitExternal);
+    writer->writeLong("pmUTCtoLocalTimeDiff", pmUTCtoLocalTimeDiff);
+    const std::string expanders = expanderText(onBoardExpanders);
+    if (!expanders.empty()) {
+        writer->writeString("onBoardExpanders", expanders.c_str());
+    }
+}
+
+void Adapter::writeToXML(Writer* writer) const
+{
+    RaidObject::writeToXML(writer);
+    writer->writeInt("controllerType", controllerType);
+    writer->writeString("biosVersion", biosVersion);
+    writer->writeString("firmwareVersion", firmwareVersion);
+    writer->writeString("driverVersion", driverVersion);
+    writer->writeString("firmwareBootVersion", firmwareBootVersion);
+    writer->writeULong("buildNum", buildNum);
+    writer->writeULong("firmwareBuildNum", firmwareBuildNum);
+    writer->writeULong("biosBuildNum", biosBuildNum);
+    writer->writeULong("driverBuildNum", driverBuildNum);
+    writer->writeInt("alarmState", alarmState);
+    writer->writeInt("defaultLDTaskPriority", defaultLDTaskPriority);
+    writer->writeInt("performanceMode", performanceMode);
+    writer->writeULong("pmStayAwakeStart", pmStayAwakeStart);
+    writer->writeULong("pmStayAwakeStop", pmStayAwakeStop);
+    writer->writeULong("pmSpinupLimitInternal", pmSpinupLimitInternal);
+    writer->writeULong("pmSpinupLimitExternal", pmSpinupLimitExternal);
+    writer->writeLong("pmUTCtoLocalTimeDiff", pmUTCtoLocalTimeDiff);
+}
 
 namespace {
 

@@ -183,7 +183,7 @@ void Channel::buildElement(Adapter* owner, SimpleXmlParser& parser, bool acceptS
             device = new CDROMDrive(owner, this, p);
         } else if (p.tagIs("Enclosure")) {
             device = new Enclosure(owner, this, p);
-        } else if (p.tagIs("PhysicalDevice")) {
+        } else if (p.tagIs("PhysicalDevice") || OtherDevice::isElementName(p.getTag())) {
             device = new OtherDevice(owner, this, p);
         } else if (acceptSES && p.tagIs("SESEnclosureDevice")) {
             device = new SES2EnclosureDevice(owner, this, p);

@@ -15,6 +15,10 @@ namespace {
 
 const char kNotWellFormed[] = "request-not-well-formed";
 const char kNotValid[] = "request-not-valid";
+// Each level of references nested in references escapes the text of the one
+// inside it again, so its size can double per level: a short body must not
+// grow into gigabytes. The daemon's own paths nest one level deep.
+constexpr int kMaxReferenceDepth = 3;
 
 [[noreturn]] void invalid(const String& message) { throw XmlError(kNotValid, message); }
 
@@ -96,24 +100,26 @@ CIMNamespaceName readLocalNamespacePath(const pugi::xml_node& node)
     return ns;
 }
 
-CIMObjectPath readInstanceName(const pugi::xml_node& node);
+CIMObjectPath readInstanceName(const pugi::xml_node& node, int depth = 0);
 
-CIMObjectPath readValueReference(const pugi::xml_node& node)
+CIMObjectPath readValueReference(const pugi::xml_node& node, int depth)
 {
+    if (++depth > kMaxReferenceDepth)
+        invalid("References nested more than " + std::to_string(kMaxReferenceDepth) + " deep");
     std::vector<pugi::xml_node> children = elements(node);
     if (children.size() != 1)
         invalid("VALUE.REFERENCE without exactly one path");
     const pugi::xml_node& c = children[0];
     if (is(c, "INSTANCENAME"))
-        return readInstanceName(c);
+        return readInstanceName(c, depth);
     if (is(c, "LOCALINSTANCEPATH")) {
-        CIMObjectPath path = readInstanceName(requiredChild(c, "INSTANCENAME"));
+        CIMObjectPath path = readInstanceName(requiredChild(c, "INSTANCENAME"), depth);
         path.setNameSpace(readLocalNamespacePath(requiredChild(c, "LOCALNAMESPACEPATH")));
         return path;
     }
     if (is(c, "INSTANCEPATH")) {
         pugi::xml_node nsPath = requiredChild(c, "NAMESPACEPATH");
-        CIMObjectPath path = readInstanceName(requiredChild(c, "INSTANCENAME"));
+        CIMObjectPath path = readInstanceName(requiredChild(c, "INSTANCENAME"), depth);
         path.setHost(textOf(requiredChild(nsPath, "HOST")));
         path.setNameSpace(readLocalNamespacePath(requiredChild(nsPath, "LOCALNAMESPACEPATH")));
         return path;
@@ -140,7 +146,7 @@ String trimmed(const String& s)
     return s.substr(b, s.find_last_not_of(ws) - b + 1);
 }
 
-CIMKeyBinding readKeyBinding(const pugi::xml_node& node)
+CIMKeyBinding readKeyBinding(const pugi::xml_node& node, int depth)
 {
     String name = requiredAttribute(node, "NAME");
     if (name.empty())
@@ -150,7 +156,7 @@ CIMKeyBinding readKeyBinding(const pugi::xml_node& node)
         invalid("KEYBINDING " + name + " without exactly one value");
     const pugi::xml_node& c = children[0];
     if (is(c, "VALUE.REFERENCE"))
-        return CIMKeyBinding(name, readValueReference(c));
+        return CIMKeyBinding(name, readValueReference(c, depth));
     if (!is(c, "KEYVALUE"))
         invalid("KEYBINDING " + name + " holding " + String(c.name()));
     String valueType = c.attribute("VALUETYPE") ? c.attribute("VALUETYPE").value() : "string";
@@ -171,7 +177,7 @@ CIMKeyBinding readKeyBinding(const pugi::xml_node& node)
     invalid("Unknown VALUETYPE \"" + valueType + "\"");
 }
 
-CIMObjectPath readInstanceName(const pugi::xml_node& node)
+CIMObjectPath readInstanceName(const pugi::xml_node& node, int depth)
 {
     String className = requiredAttribute(node, "CLASSNAME");
     if (className.empty())
@@ -180,7 +186,7 @@ CIMObjectPath readInstanceName(const pugi::xml_node& node)
     for (pugi::xml_node child : elements(node)) {
         if (!is(child, "KEYBINDING"))
             invalid("INSTANCENAME holding " + String(child.name()));
-        keys.push_back(readKeyBinding(child));
+        keys.push_back(readKeyBinding(child, depth));
     }
     return CIMObjectPath(String(), CIMNamespaceName(), className, keys);
 }
@@ -264,7 +270,7 @@ CIMProperty readReferenceProperty(const pugi::xml_node& node)
     }
     if (!valueNode)
         return CIMProperty(name, CIMValue(CIMTYPE_REFERENCE, false), 0, referenceClass);
-    return CIMProperty(name, CIMValue(readValueReference(valueNode)), 0, referenceClass);
+    return CIMProperty(name, CIMValue(readValueReference(valueNode, 0)), 0, referenceClass);
 }
 
 CIMInstance readInstance(const pugi::xml_node& node)

@@ -2,6 +2,8 @@
 
 #include "RaidModel/Interface/Adapter.h"
 #include "RaidModel/Interface/Channel.h"
+#include "RaidModel/Interface/HardDrive.h"
+#include "RaidModel/Interface/LogicalDrive.h"
 #include "common/Addr.h"
 #include "common/LogicalDriveSpec.h"
 
@@ -159,6 +161,77 @@ TEST(DisplayTexts, AdapterChannelTypeFromFirstDecidingChannel)
         EXPECT_STREQ(getAdapterChannelType(&adapter), c.expected) << c.channels.size();
         adapter.deleteAllChildren();
     }
+}
+
+// A disk whose power state the test sets.
+class PoweredDrive : public HardDrive {
+public:
+    PoweredDrive(int powerState, bool pfa, int cacheEnable, bool cacheSupported)
+        : HardDrive(nullptr, nullptr, 0, 1000, PD_ONLINE, vendor(), model(), serial(), firmware(), pfa,
+                    static_cast<EnumHardDriveCacheMode>(cacheEnable), cacheSupported, false, false, fru(), true)
+    {
+        pmState = powerState;
+    }
+
+private:
+    static char* vendor() { static char t[] = "VEND"; return t; }
+    static char* model() { static char t[] = "DISK"; return t; }
+    static char* serial() { static char t[] = "d0"; return t; }
+    static char* firmware() { static char t[] = "1.0"; return t; }
+    static char* fru() { static char t[] = ""; return t; }
+};
+
+TEST(DisplayTextsOfObjects, HardDriveTexts)
+{
+    PoweredDrive failing(0, true, 0, true);
+    PoweredDrive writeThrough(0, false, 1, true);
+    PoweredDrive noSetting(0, false, 0, false);
+    const TextCase cases[] = {
+        {"pfa", getPfa(&failing), "Yes"},
+        {"no pfa", getPfa(&writeThrough), "No"},
+        {"enable 0", getWriteCacheMode(&failing), "Enabled (write-back)"},
+        {"enable 1", getWriteCacheMode(&writeThrough), "Disabled (write-through)"},
+        {"not settable", getWriteCacheMode(&noSetting), "Unknown"},
+    };
+    expectTexts(std::begin(cases), std::end(cases));
+}
+
+LogicalDrive* logicalWithCache(int writeCacheMode)
+{
+    return new LogicalDrive(nullptr, nullptr, 0, LD_OPTIMAL, RAID_LEVEL_1, 2048, 0, false,
+                            static_cast<EnumLogicalDriveCacheMode>(writeCacheMode), false, false);
+}
+
+TEST(DisplayTextsOfObjects, LogicalDriveWriteCache)
+{
+    const std::pair<int, const char*> cases[] = {
+        {0, "Not supported"}, {1, "Disabled (write-through)"}, {2, "Enabled (write-back)"},
+        {3, "Enabled (write-back)"}, {4, "Disabled (write-through)"},
+    };
+    for (const auto& c : cases) {
+        LogicalDrive* drive = logicalWithCache(c.first);
+        EXPECT_STREQ(getWriteCacheMode(drive), c.second) << c.first;
+        delete drive;
+    }
+}
+
+TEST(DisplayTextsOfObjects, PowerStateFromMembersWhenNotReported)
+{
+    LogicalDrive* drive = logicalWithCache(2);
+    PoweredDrive off(3, false, 0, true);
+    PoweredDrive standby(2, false, 0, true);
+    PoweredDrive active(1, false, 0, true);
+    const auto state = [](int v) { return static_cast<EnumLogicalDevicePMState>(v); };
+    EXPECT_STREQ(getPMStateDisplayString(drive, state(4)), "Verifying");
+    EXPECT_STREQ(getPMStateDisplayString(drive, state(5)), "Stay Awake");
+    EXPECT_STREQ(getPMStateDisplayString(drive, state(0)), "Powered Off");
+    drive->addHardDriveVector(&off);
+    drive->addHardDriveVector(&standby);
+    EXPECT_STREQ(getPMStateDisplayString(drive, state(0)), "Standby");
+    drive->addHardDriveVector(&active);
+    EXPECT_STREQ(getPMStateDisplayString(drive, state(6)), "Active");
+    EXPECT_STREQ(getPMStateDisplayString(drive, state(3)), "Powered Off");
+    delete drive;
 }
 
 struct MinutesCase {

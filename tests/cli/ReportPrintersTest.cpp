@@ -5,6 +5,7 @@
 #include "RaidModel/Interface/Channel.h"
 #include "RaidModel/Interface/Enclosure.h"
 #include "RaidModel/Interface/SES2EnclosureDevice.h"
+#include "cli/support/Fixtures.h"
 #include "cli/Engine.h"
 
 #include <gtest/gtest.h>
@@ -327,6 +328,116 @@ TEST_F(ReportPrintersTest, SunSes2EnclosureShowsItsBaseWwn)
     EXPECT_NE(retString.find(deviceLine("Type", "SES2")), std::string::npos);
     EXPECT_EQ(getSlotOffset(8, enclosure), 0);
     adapter.deleteAllChildren();
+}
+
+using vyntest::FixtureAdapter;
+using vyntest::FixtureLogicalDrive;
+
+FixtureAdapter* fixtureAdapter(System& root)
+{
+    return static_cast<FixtureAdapter*>(root.getAdapter(0));
+}
+
+TEST_F(ReportPrintersTest, BasicControllerSection)
+{
+    auto root = vyntest::makeFixtureSystem("basic");
+    ASSERT_NE(root, nullptr);
+    printAdapter(fixtureAdapter(*root));
+    const std::string expected =
+        line("Controller Status", "Optimal") + line("Channel description", "SATA") +
+        line("Controller Model", "VEND MODEL 8") + line("Controller Serial Number", "SN0001") +
+        line("Installed memory", "512 MB") + line("Copyback", "Disabled") +
+        line("Background consistency check", "Disabled") + line("Automatic Failover", "Enabled") +
+        line("Stayawake period", "Disabled") + line("Spinup limit internal drives", "0") +
+        line("Spinup limit external drives", "0") + line("Defunct disk drive count", "0") +
+        line("Logical devices/Failed/Degraded", "0/0/0") + rule() + "   Controller Version Information\n" +
+        rule() + line("BIOS", " (0)") + line("Firmware", " (0)") + line("Driver", " (0)") +
+        line("Boot Flash", " (0)") + rule() + "   Controller Battery Information\n" + rule() +
+        line("Status", "Not Installed");
+    EXPECT_EQ(retString, expected);
+}
+
+TEST_F(ReportPrintersTest, ControllerNotOptimalShowsOnlyItsStatus)
+{
+    auto root = vyntest::makeFixtureSystem("basic");
+    fixtureAdapter(*root)->setAdapterStatus(CONTROLLER_STATUS_INACCESSIBLE);
+    printAdapter(fixtureAdapter(*root));
+    EXPECT_EQ(retString, line("Controller Status", "Inaccessible"));
+}
+
+TEST_F(ReportPrintersTest, ControllerCountsAndBattery)
+{
+    auto root = vyntest::makeFixtureSystem("ld");
+    FixtureAdapter* adapter = fixtureAdapter(*root);
+    adapter->setBattery(5, 0, 0, 0);
+    adapter->setSerialNumber("abcdefghijklmnopqrstuvwxyz0123456789");
+    adapter->getHardDrive(2)->setStateProperty(PD_FAILED);
+    adapter->getHardDrive(3)->setStateProperty(PD_FAILED);
+    adapter->getHardDrive(3)->setDeviceID(0x00FF);
+    static_cast<FixtureLogicalDrive*>(adapter->getLogicalDrive(0))->setStateProperty(LD_DEGRADED_RECONFIGURING);
+    printAdapter(adapter);
+    EXPECT_NE(retString.find(line("Controller Serial Number", "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234")),
+              std::string::npos);
+    EXPECT_NE(retString.find(line("Defunct disk drive count", "1")), std::string::npos);
+    EXPECT_NE(retString.find(line("Logical devices/Failed/Degraded", "1/0/1")), std::string::npos);
+    EXPECT_NE(retString.find(line("Capacity remaining", "0 percent")), std::string::npos);
+    EXPECT_NE(retString.find(line("Time remaining (at current draw)", "0 days, 0 hours, 0 minutes")),
+              std::string::npos);
+}
+
+TEST_F(ReportPrintersTest, ControllerOptionalLines)
+{
+    auto root = vyntest::makeFixtureSystem("basic");
+    FixtureAdapter* adapter = fixtureAdapter(*root);
+    adapter->setFeature(featHeatSensor, 1);
+    adapter->setFeature(featDefaultLDTaskPriority, 1);
+    adapter->backupUnitForTest(true, 1);
+    adapter->heatSensorForTest(41, 41);
+    printAdapter(adapter);
+    EXPECT_NE(retString.find(line("Temperature", "41 C/ 105 F (Abnormal)")), std::string::npos);
+    EXPECT_NE(retString.find(line("Global task priority", "Low")), std::string::npos);
+    EXPECT_NE(retString.find("   Controller KVT Information\n" + rule() + line("Status", "KVT Optimal")),
+              std::string::npos);
+    EXPECT_EQ(retString.find("Battery"), std::string::npos);
+}
+
+TEST_F(ReportPrintersTest, LogicalDriveOfTheLdFixture)
+{
+    auto root = vyntest::makeFixtureSystem("ld");
+    printLogicalDrive(fixtureAdapter(*root)->getLogicalDrive(0));
+    const std::string expected =
+        "Logical device number 0\n" + line("Logical device name", "Data") + line("RAID level", "1") +
+        line("Status of logical device", "Optimal") + line("Size", "10000 MB") +
+        line("Write-cache mode", "Enabled (write-back)") + line("Write-cache setting", "Enabled") +
+        line("Partitioned", "No") + line("Protected by Hot-Spare", "No") + line("Bootable", "Yes") +
+        line("Failed stripes", "No") + line("Power settings", "Disabled") + rule() +
+        "   Logical device segment information\n" + rule() +
+        line("Segment 0", "Present (Controller:1,Channel:0,Device:0) d0") +
+        line("Segment 1", "Present (Controller:1,Channel:0,Device:1) d1");
+    EXPECT_EQ(retString, expected);
+}
+
+TEST_F(ReportPrintersTest, LogicalDriveInStateFivePrintsNothing)
+{
+    auto root = vyntest::makeFixtureSystem("ld");
+    auto* drive = static_cast<FixtureLogicalDrive*>(fixtureAdapter(*root)->getLogicalDrive(0));
+    drive->setStateProperty(LD_SYSTEM);
+    printLogicalDrive(drive);
+    EXPECT_EQ(retString, "");
+}
+
+TEST_F(ReportPrintersTest, HotSparesAndMissingMembers)
+{
+    auto root = vyntest::makeFixtureSystem("ld");
+    FixtureAdapter* adapter = fixtureAdapter(*root);
+    HardDrive* spare = adapter->getHardDrive(2);
+    spare->setStateProperty(PD_HOT_SPARE);
+    spare->setSpareTypeProperty(SPARE_NONE);
+    adapter->getHardDrive(1)->setStateProperty(PD_FAILED);
+    printLogicalDrive(adapter->getLogicalDrive(0));
+    EXPECT_NE(retString.find(line("Protected by Hot-Spare", "Yes") + line("Global Hot-Spare", "0,2")),
+              std::string::npos);
+    EXPECT_NE(retString.find(line("Segment 1", "Missing")), std::string::npos);
 }
 
 TEST(ReportStatsNames, MapEndsAtEndKey)

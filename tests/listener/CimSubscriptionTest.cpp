@@ -5,6 +5,7 @@
 #include "listener/AenDaemon.h"
 #include "listener/osal/FnLogger.h"
 #include "platform/cim/Cim.h"
+#include "platform/cim/CimXml.h"
 
 #include <netinet/in.h>
 #include <signal.h>
@@ -146,6 +147,63 @@ protected:
     std::future<int> daemon_;
 };
 
+// "name=value" of each property (NewInstance) or key (InstanceName) a request
+// carries, in the order sent; reference keys and properties give their name
+// followed by "&".
+std::vector<std::string> sentFields(const cimstandin::StandinBroker::Record& record)
+{
+    std::vector<std::string> fields;
+    const cimxml::xml::Request call = cimxml::xml::parseRequest(record.body);
+    for (const auto& param : call.params) {
+        if (param.kind == cimxml::xml::ParamValue::INSTANCE) {
+            for (cimxml::Uint32 i = 0; i < param.instance.getPropertyCount(); ++i) {
+                const CIMProperty& p = param.instance.getProperty(i);
+                fields.push_back(p.getName().getString() + (p.getType() == cimxml::CIMTYPE_REFERENCE
+                                                                ? "&"
+                                                                : "=" + p.getValue().toString()));
+            }
+        } else if (param.kind == cimxml::xml::ParamValue::INSTANCENAME) {
+            for (const auto& key : param.instanceName.getKeyBindings())
+                fields.push_back(key.getName().getString() + (key.getType() == cimxml::CIMKeyBinding::REFERENCE
+                                                                  ? "&"
+                                                                  : "=" + key.getValue()));
+        }
+    }
+    return fields;
+}
+
+// D1 D2 D3 C1 C2 C3 of a clean start: keys and properties in the daemon's order.
+void expectWireOrder(const std::vector<cimstandin::StandinBroker::Record>& records, const std::string& destination)
+{
+    ASSERT_GE(records.size(), 6u);
+    using Fields = std::vector<std::string>;
+    const std::string system = "SystemCreationClassName=CIM_ComputerSystem";
+    const std::string host = "SystemName=" + cimxml::System::getFullyQualifiedHostName();
+    const Fields handlerKeys = {system, host, "CreationClassName=CIM_IndicationHandlerCIMXML", "Name=TOVAendHandler01"};
+    const Fields filterKeys = {system, host, "CreationClassName=CIM_IndicationFilter", "Name=TOVAendFilter01"};
+    EXPECT_EQ(sentFields(records[0]), (Fields{"Filter&", "Handler&"}));
+    EXPECT_EQ(sentFields(records[1]), handlerKeys);
+    EXPECT_EQ(sentFields(records[2]), filterKeys);
+    Fields filter = filterKeys;
+    filter.insert(filter.end(), {"Query=SELECT * FROM VYN_EventIndication", "QueryLanguage=WQL",
+                                 "SourceNamespace=root/interop"});
+    EXPECT_EQ(sentFields(records[3]), filter);
+    Fields handler = handlerKeys;
+    handler.push_back("Destination=" + destination);
+    EXPECT_EQ(sentFields(records[4]), handler);
+    EXPECT_EQ(sentFields(records[5]), (Fields{"Filter&", "Handler&", "SubscriptionState=2"}));
+    const std::string subscription = records[5].body;
+    EXPECT_NE(subscription.find("<PROPERTY.REFERENCE NAME=\"Filter\" REFERENCECLASS=\"CIM_IndicationFilter\">"),
+              std::string::npos);
+    EXPECT_NE(subscription.find("<PROPERTY NAME=\"SubscriptionState\" TYPE=\"uint16\"><VALUE>2</VALUE>"),
+              std::string::npos);
+    // The subscription's references keep the key order of the daemon's path texts.
+    EXPECT_NE(subscription.find("<INSTANCENAME CLASSNAME=\"CIM_IndicationFilter\">\n<KEYBINDING NAME=\"CreationClassName\">"
+                                "<KEYVALUE VALUETYPE=\"string\">CIM_IndicationFilter</KEYVALUE></KEYBINDING>\n"
+                                "<KEYBINDING NAME=\"Name\">"),
+              std::string::npos);
+}
+
 const std::string kDelSub = "D:CIM_IndicationSubscription";
 const std::string kDelHandler = "D:CIM_IndicationHandlerCIMXML";
 const std::string kDelFilter = "D:CIM_IndicationFilter";
@@ -166,6 +224,7 @@ TEST_F(CimDaemonTest, NormalRunSubscribesDeliversAndCleansUp)
     }
     const std::string destination = "http://192.0.2.10:" + std::to_string(listenerPort_);
     EXPECT_NE(broker_.requests()[4].body.find(destination), std::string::npos);
+    expectWireOrder(broker_.requests(), destination);
     EXPECT_TRUE(logHas("Created handler at " + destination));
     EXPECT_EQ(std::getenv("EVT_SOURCE_ESX"), std::string("127.0.0.1"));
 
@@ -182,6 +241,10 @@ TEST_F(CimDaemonTest, NormalRunSubscribesDeliversAndCleansUp)
     EXPECT_EQ(std::vector<std::string>(all.begin() + 6, all.end()),
               (std::vector<std::string>{kDelSub + ":0", kDelHandler + ":0", kDelFilter + ":0"}));
     EXPECT_EQ(broker_.instanceCount(), 0u);
+    // The clean-up at shut-down runs on a connection of its own.
+    const auto records = broker_.requests();
+    EXPECT_NE(records[6].remotePort, records[5].remotePort);
+    EXPECT_EQ(records[7].remotePort, records[6].remotePort);
     // In-process the trace scope of the test's stand-in for daemonize closes
     // after the daemon's last line.
     const std::vector<std::string> log = daemonLog();

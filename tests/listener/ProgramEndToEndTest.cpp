@@ -7,6 +7,7 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -43,6 +44,27 @@ bool hostHasNonLoopbackIPv4()
     return false;
 }
 
+// Kills the daemon when a failed assertion leaves it running: it would wait
+// for SIGTERM for ever, long after the test.
+class DaemonGuard {
+public:
+    explicit DaemonGuard(pid_t pid) : pid_(pid) {}
+    ~DaemonGuard()
+    {
+        int status = 0;
+        // 0 only while the child still runs; once reaped its pid may be reused.
+        if (pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, &status, 0);
+        }
+    }
+    DaemonGuard(const DaemonGuard&) = delete;
+    DaemonGuard& operator=(const DaemonGuard&) = delete;
+
+private:
+    pid_t pid_;
+};
+
 class ProgramEndToEndTest : public aentest::AenDaemonTest {};
 
 TEST_F(ProgramEndToEndTest, IndicationReachesThePlugInAndSigtermLeavesTheBrokerEmpty)
@@ -66,6 +88,7 @@ TEST_F(ProgramEndToEndTest, IndicationReachesThePlugInAndSigtermLeavesTheBrokerE
     EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
     const pid_t daemon = aentest::findChild(launcher, 2s);
     ASSERT_GT(daemon, 0);
+    const DaemonGuard guard(daemon);
 
     ASSERT_TRUE(broker.waitForRequests(6, 15s));
     EXPECT_EQ(broker.instanceCount(), 3u);

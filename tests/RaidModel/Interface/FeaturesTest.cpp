@@ -124,6 +124,36 @@ TEST(AdapterFeatures, ReadsOnlyTheRestoredFeatures)
     EXPECT_EQ(features.getFeature(featOrvexaWriteCacheSupport), -2);
 }
 
+// Every named feature offered at once: exactly the restored ranges come
+// back, the report-only features stay 0.
+TEST(AdapterFeatures, ReadsExactlyTheRestoredRanges)
+{
+    const struct {
+        int first;
+        int last;
+    } restored[] = {
+        {0, 1},    {3, 8},     {11, 16},   {23, 23},   {25, 27},   {29, 90},
+        {92, 101}, {103, 113}, {115, 195}, {200, 200}, {260, 261}, {263, 276},
+    };
+    std::string element = "<Controller";
+    for (int f = 0; f < featMaxIndex; ++f) {
+        if (FeatureStrings[f] != nullptr) {
+            element += std::string(" ") + FeatureStrings[f] + "=\"" + std::to_string(f + 1) + "\"";
+        }
+    }
+    ParsedXml xml(element + "/>");
+    XmlAttributeList_C list = attributesFrom(xml);
+    AdapterFeatures features;
+    features.initFromXML(list);
+    for (int f = 0; f < featMaxIndex; ++f) {
+        bool read = false;
+        for (const auto& range : restored) {
+            read = read || (f >= range.first && f <= range.last);
+        }
+        EXPECT_EQ(features.getFeature(static_cast<FeatureEnum>(f)), read ? f + 1 : 0) << f;
+    }
+}
+
 TEST(AdapterFeatures, AbsentAttributesKeepTheirValues)
 {
     ParsedXml xml("<Controller featRaid1=\"4\"/>");

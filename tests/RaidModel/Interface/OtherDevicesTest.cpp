@@ -103,3 +103,28 @@ TEST(OtherDevicesTest, OtherDeviceReadsTheElementItStartedOn)
 }
 
 }  // namespace
+
+namespace {
+
+// A channel reads back the devices it wrote under their names by type.
+TEST(OtherDevicesTest, ChannelReadsDevicesUnderTheirNamesByType)
+{
+    Adapter adapter;
+    SASChannel channel(&adapter, 0, SPEED_UNSET);
+    channel.addChild(new OtherDevice(&adapter, &channel, 1, static_cast<EnumPhysicalDeviceType>(8), nullptr,
+                                     nullptr, nullptr, nullptr, nullptr));
+    channel.addChild(new OtherDevice(&adapter, &channel, 2, static_cast<EnumPhysicalDeviceType>(10), nullptr,
+                                     nullptr, nullptr, nullptr, nullptr));
+    channel.addChild(new TapeDrive(&adapter, &channel, 3, nullptr, nullptr, nullptr, nullptr, nullptr));
+    ParsedXml xml(vyntest::xmlOf(channel));
+    SASChannel read(&adapter, xml.parser());
+    ASSERT_EQ(read.getChildCount(), 3u);
+    EXPECT_STREQ(read.getChild(0)->serializedName(), "MediaChanger");
+    EXPECT_STREQ(read.getChild(1)->serializedName(), "UnknownDevice");
+    EXPECT_STREQ(read.getChild(2)->typeName(), "TapeDrive");
+    EXPECT_EQ(read.getChild(2)->getDeviceID(), 3u);
+    read.deleteAllChildren();
+    channel.deleteAllChildren();
+}
+
+}  // namespace

@@ -56,6 +56,10 @@ public:
         setAdapterID(adapterID);
         setStorLibType(type);
     }
+    // The library's tests look at the tree around the controllers, not at
+    // the controller's own attributes.
+    void writeTo(Writer* writer) const override { RaidObject::writeTo(writer); }
+    void writeToXML(Writer* writer) const override { RaidObject::writeToXML(writer); }
 };
 
 // A system root whose discovery adds the controllers it was given, and

@@ -252,6 +252,13 @@ TEST(TovHost, AddressRecordIsNeverOverrun)
         EXPECT_EQ(space[16 + sizeof *list + i], 0xA5);
     for (unsigned i = 0; i < list->count; ++i)
         EXPECT_EQ(list->address[i][TOV_HOST_ADDRESS_TEXT - 1], '\0');
+
+    // A full record takes nothing more, even from a host with loopback alone.
+    list->count = TOV_HOST_ADDRESS_ENTRIES;
+    ASSERT_EQ(TovGetHostIPAddress(list), 0u);
+    EXPECT_EQ(list->count, TOV_HOST_ADDRESS_ENTRIES);
+    for (std::size_t i = 0; i < 16; ++i)
+        EXPECT_EQ(space[16 + sizeof *list + i], 0xA5);
     EXPECT_EQ(TovGetHostIPAddress(nullptr), 1u);
 }
 

@@ -319,6 +319,14 @@ TEST(CimXmlReadTest, SortsBadBodiesByCimError)
                           "</INSTANCE></EXPPARAMVALUE>");
     };
     const std::string good = exportCall(indication);
+    // A reference property whose value nests `depth` VALUE.REFERENCE levels.
+    auto nestedReference = [&](int depth) {
+        std::string value = "<KEYVALUE>x</KEYVALUE>";
+        for (int i = 0; i < depth; ++i)
+            value = "<VALUE.REFERENCE><INSTANCENAME CLASSNAME=\"X\"><KEYBINDING NAME=\"k\">" + value +
+                    "</KEYBINDING></INSTANCENAME></VALUE.REFERENCE>";
+        return withProperty("<PROPERTY.REFERENCE NAME=\"r\">" + value + "</PROPERTY.REFERENCE>");
+    };
     struct Case {
         const char* what;
         std::string body;
@@ -358,6 +366,9 @@ TEST(CimXmlReadTest, SortsBadBodiesByCimError)
                     "VALUETYPE=\"numeric\">ten</KEYVALUE></KEYBINDING></INSTANCENAME></VALUE.REFERENCE>"
                     "</PROPERTY.REFERENCE></INSTANCE></EXPPARAMVALUE>"),
          "request-not-valid"},
+        // Every level escapes the one inside again: unbounded, a few kilobytes
+        // would grow into gigabytes.
+        {"references nested too deep", nestedReference(12), "request-not-valid"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -372,6 +383,7 @@ TEST(CimXmlReadTest, SortsBadBodiesByCimError)
     std::string minor = good;
     minor.replace(minor.find("CIMVERSION=\"2.0\""), 16, "CIMVERSION=\"2.7\"");
     EXPECT_NO_THROW(xml::parseRequest(minor));
+    EXPECT_NO_THROW(xml::parseRequest(nestedReference(3)));
 
     // A parser error says where.
     try {

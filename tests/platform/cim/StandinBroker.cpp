@@ -604,6 +604,7 @@ void StandinBroker::start()
         rec.headers = fromHttplib(req.headers);
         rec.body = req.body;
         rec.tls = req.ssl != nullptr;
+        rec.remotePort = req.remote_port;
         if (req.ssl)
             rec.tlsVersion = SSL_get_version(req.ssl);
         impl->handle(req, res, rec);

@@ -70,6 +70,7 @@ public:
         std::string body;
         bool tls = false;
         std::string tlsVersion;  // "TLSv1.3" and so on
+        int remotePort = 0;      // tells the client's connections apart
         // The parsed call; empty when the body could not be read.
         std::string cimMethod;
         std::string className;  // of NewInstance or InstanceName

@@ -7,6 +7,7 @@
 #include "cli/Engine.h"
 #include "cli/FunctionResolver.h"
 #include "cli/LibraryFactory.h"
+#include "cli/PasswordMask.h"
 #include "cli/ResultTable.h"
 #include "common/Ret.h"
 #include "listener/osal/FnLogger.h"
@@ -191,11 +192,13 @@ CmpiStatus CLIProvider::invokeMethod(const CmpiContext&, CmpiResult& rslt,
         // sizes the vector.
         if (n > kMaxCommandWords) throw CmpiStatus(CMPI_RC_ERR_INVALID_PARAMETER);
         haveVector = args.allocate(static_cast<int>(n) + 1) && args.set(0, kProgramName);
-        for (CMPICount i = 0; haveVector && i < n; ++i) {
-            const char* word = commands[i];
-            haveVector = args.set(static_cast<int>(i) + 1, word);
-            log.log("Command %d = %s", static_cast<int>(i), word);
-        }
+        for (CMPICount i = 0; haveVector && i < n; ++i)
+            haveVector = args.set(static_cast<int>(i) + 1, commands[i]);
+        // The trace file is readable by more than the broker: password words
+        // are masked, which needs the whole command line first.
+        for (int i = 1; haveVector && i < args.size(); ++i)
+            log.log("Command %d = %s", i - 1,
+                    isPasswordWord(args.words(), args.size(), i) ? kPasswordMask : args.words()[i]);
         CMPIBoolean flag = in.getArg("warningFlag");
         warningFlag = flag != 0;
         if (warningFlag) log.log("Warning flag is ON");
@@ -216,7 +219,7 @@ CmpiStatus CLIProvider::invokeMethod(const CmpiContext&, CmpiResult& rslt,
     }
     RequestScope request(m_MethodMutex);
     const int value = runCommand(log, args.words(), args.size(), warningFlag);
-    log.log("%s", retString.c_str());
+    log.log("%s", maskPasswordWords(retString, args.words(), args.size()).c_str());
     out.setArg("result", CmpiData(retString.c_str()));
     out.setArg("warningType", CmpiData(static_cast<CMPIUint32>(outputWarningFlag)));
     returnMethodValue(rslt, value);

@@ -5,6 +5,7 @@
 #include "RaidModel/Interface/Chunk.h"
 #include "RaidModel/Interface/SASConnector.h"
 #include "RaidModel/Interface/Enclosure.h"
+#include "RaidModel/Interface/FilterCollection.h"
 #include "RaidModel/Interface/HardDrive.h"
 #include "RaidModel/Interface/LogicalDrive.h"
 #include "RaidModel/Interface/SES2EnclosureDevice.h"
@@ -552,6 +553,115 @@ void printSafteElements(const Enclosure* enclosure)
     printDeviceLine("Temperature status", enclosure->isTempOutOfRange() ? "Abnormal" : "Normal");
 }
 
+// ---- physical devices -------------------------------------------------------
+
+constexpr int CHANNEL_TYPE_LOCATED = 5;
+
+bool isEnclosureType(int deviceType)
+{
+    return deviceType == 3 || deviceType == 13;
+}
+
+void printDeviceOrEnclosure(Adapter* adapter, PhysicalDevice* device, int index)
+{
+    if (isEnclosureType(device->getDeviceType()))
+        printEnclosure(device, index);
+    else
+        printPhysicalDevice(adapter, device, index);
+}
+
+void printNoDevices()
+{
+    myprintf(CONFIGOUT, "      No physical drives attached\n");
+}
+
+void printHardDriveState(HardDrive* drive)
+{
+    if (drive->isJBOD())
+        printDeviceLine("State", "Online (JBOD)");
+    else
+        printDeviceLine("State", getPhysicalState(drive->getState()));
+    for (const Chunk* chunk : drive->getChunks()) {
+        if (chunk->getChunkState() == CHUNK_STATE_FAILED_SEGMENT) {
+            printDeviceLine("Failed logical device segments", "True");
+            break;
+        }
+    }
+    if (drive->getState() == PD_HOT_SPARE && drive->getSpareType() == SPARE_DEDICATED) {
+        const int* list = drive->getSpareList();
+        for (int i = 0; list != nullptr && i < drive->getSpareListSize(); ++i)
+            printDeviceLinef("Dedicated Spare for", "logical device %d", list[i]);
+    }
+}
+
+const SES2EnclosureDevice* enclosureHolding(Adapter* adapter, PhysicalDevice* drive)
+{
+    for (unsigned long i = 0; adapter != nullptr; ++i) {
+        SES2EnclosureDevice* enclosure = adapter->getSES2EnclosureDevice(i);
+        if (enclosure == nullptr)
+            break;
+        if (enclosure->getArrayDeviceIndexForDrive(drive) != UNSET_ID)
+            return enclosure;
+    }
+    return nullptr;
+}
+
+void printReportedLocation(Adapter* adapter, PhysicalDevice* device)
+{
+    const HardDrive* drive = device->isInstanceOf("HardDrive") ? static_cast<HardDrive*>(device) : nullptr;
+    const SASConnector* connector = drive != nullptr ? connectorOf(drive) : nullptr;
+    if (drive != nullptr && drive->getEnclosureID() != UNSET_ID && drive->getSlotID() != UNSET_ID)
+        printDeviceLinef("Reported Location", "%s %d, %s %d", "Enclosure", static_cast<int>(drive->getEnclosureID()),
+                         "Slot", static_cast<int>(drive->getSlotID()));
+    else if (connector != nullptr)
+        printDeviceLinef("Reported Location", "%s %d, %s %d", "Connector", static_cast<int>(connector->getConnectorID()),
+                         "Device", static_cast<int>(connector->getLaneID()));
+    else if (device->getSataPortMultiplierNumber() != PhysicalDevice::UNSET)
+        printDeviceLinef("Reported Location", "%s %d, %s %d", "Port Multiplier",
+                         device->getSataPortMultiplierNumber(), "Port", device->getSataPortNumber());
+    else if (UCLI_DEBUG)
+        printDeviceLine("Reported Location", "Unknown");
+    if (const SES2EnclosureDevice* enclosure = enclosureHolding(adapter, device))
+        printDeviceLinef("Reported ESD(T:L)", "%d,%d", static_cast<int>(enclosure->getChannelID()),
+                         static_cast<int>(enclosure->getDeviceID()));
+}
+
+void printIdentity(const PhysicalDevice* device)
+{
+    printDeviceLine("Vendor", device->getVendor());
+    printDeviceLine("Model", device->getModel());
+    printDeviceLine("Firmware", device->getFirmwareLevel());
+    const char* serial = device->getSerialNumber();
+    if (serial[0] != '\0' && std::strcmp(serial, "none") != 0)
+        printDeviceLine("Serial number", serial);
+    if ((device->getWWN0() != 0 || device->getWWN1() != 0) && device->getWWN()[0] == '5')
+        printDeviceLine("World-wide name", device->getWWN());
+}
+
+void printHardDriveDetails(Adapter* adapter, HardDrive* drive)
+{
+    printDeviceLinef("Size", "%u MB", static_cast<unsigned>(drive->getSize() / 2048));
+    printDeviceLine("Write Cache", getWriteCacheMode(drive));
+    const char* fru = drive->getFruNumber();
+    printDeviceLine("FRU", fru[0] != '\0' ? fru : "None");
+    printDeviceLine("S.M.A.R.T.", getPfa(drive));
+    printDeviceLinef("S.M.A.R.T. warnings", "%u", static_cast<unsigned>(drive->getPfaWarn()));
+    if (drive->getPMSupportedStates() != 0) {
+        printDeviceLine("Power State", getPowerMgtStateString(static_cast<unsigned long>(drive->getPMState())));
+        char states[POWER_STATES_TEXT_SIZE] = "";
+        printDeviceLine("Supported Power States",
+                        getPowerMgtSupportedStatesString(static_cast<unsigned long>(drive->getPMSupportedStates()),
+                                                         states));
+    }
+    if (adapter != nullptr && hasFeature(adapter, featOrvexaSupport)) {
+        printDeviceLine("SSD", yesNo(drive->IsNonSpinning()));
+        printDeviceLine("Orvexa Capable", yesNo(drive->IsOrvexaCapable()));
+        printDeviceLine("Orvexa Assigned", yesNo(drive->IsOrvexaAssigned()));
+    }
+    if (drive->getInterfaceType() == 1)
+        printDeviceLine("NCQ status", getNCQSettingString(drive->IsSataNCQEnabled()));
+}
+
 // ---- a tolerant walk over XML text -------------------------------------
 
 struct XmlAttribute {
@@ -1046,6 +1156,76 @@ void printVynSegmentStatus(LogicalDrive* drive)
         ++segment;
         printSegment(label, chunk);
     }
+}
+
+void printChannel(Adapter* adapter, Channel* channel)
+{
+    if (channel == nullptr)
+        return;
+    myprintf(CONFIGOUT, "   Channel #%d:\n", static_cast<int>(channel->getChannelID()));
+    if (channel->isInstanceOf("SCSIChannel")) {
+        printLabelValue(2, "Transfer Speed", getTransferSpeed(channel->getTransferSpeed()));
+        myprintf(CONFIGOUT, "      Initiator at SCSI ID %d\n",
+                 static_cast<int>(static_cast<SCSIChannel*>(channel)->getInitiatorID()));
+    } else if (channel->isInstanceOf("SATAChannel")) {
+        printLabelValue(2, "Transfer Speed", getTransferSpeed(channel->getTransferSpeed()));
+    }
+    FilterCollection devices(channel);
+    devices.apply("PhysicalDevice", true);
+    int printed = 0;
+    for (int i = 0; i < devices.size(); ++i) {
+        PhysicalDevice* device = static_cast<PhysicalDevice*>(devices.elementAt(i));
+        if (isMissingDeviceId(device->getDeviceID()))
+            continue;
+        printDeviceOrEnclosure(adapter, device, -1);
+        ++printed;
+    }
+    if (printed == 0)
+        printNoDevices();
+}
+
+void printSASPhysicalDevices(Adapter* adapter)
+{
+    if (adapter == nullptr)
+        return;
+    FilterCollection devices(adapter);
+    devices.apply("PhysicalDevice", true);
+    int printed = 0;
+    for (int i = 0; i < devices.size(); ++i) {
+        PhysicalDevice* device = static_cast<PhysicalDevice*>(devices.elementAt(i));
+        if (isMissingDeviceId(device->getDeviceID()))
+            continue;
+        printDeviceOrEnclosure(adapter, device, i);
+        ++printed;
+    }
+    if (printed == 0)
+        printNoDevices();
+}
+
+void printPhysicalDevice(Adapter* adapter, PhysicalDevice* device, int index)
+{
+    if (device == nullptr)
+        return;
+    printDeviceHeading(device, index, "a", getDeviceType(device->getDeviceType()));
+    HardDrive* drive = device->isInstanceOf("HardDrive") ? static_cast<HardDrive*>(device) : nullptr;
+    if (drive != nullptr)
+        printHardDriveState(drive);
+    printDeviceLine("Supported", getSupportStatus(device->getUnsupportedDeviceReason()));
+    if (device->getEnumeratedNegotiatedSpeed() != PhysicalDevice::UNSET) {
+        printDeviceLine("Transfer Speed", device->getState() == PD_FAILED
+                                              ? "Failed"
+                                              : getTransferSpeed(static_cast<EnumSpeed>(
+                                                    device->getEnumeratedNegotiatedSpeed())));
+    }
+    printReportedChannelDevice(device);
+    const bool located = channelTypeOf(device) == CHANNEL_TYPE_LOCATED;
+    if (located)
+        printReportedLocation(adapter, device);
+    if (located && device->getSataPortNumber() != PhysicalDevice::UNSET)
+        printDeviceLinef("SATA Port", "%d", device->getSataPortNumber());
+    printIdentity(device);
+    if (drive != nullptr)
+        printHardDriveDetails(adapter, drive);
 }
 
 void printEnclosure(PhysicalDevice* device, int index)

@@ -6,6 +6,7 @@
 #include <string>
 
 class Adapter;
+class Channel;
 class LogicalDrive;
 class PhysicalDevice;
 
@@ -42,6 +43,13 @@ void printVPD(Adapter* adapter);
 // state 5 or one that is a member of another drive.
 void printLogicalDrive(LogicalDrive* drive);
 void printVynSegmentStatus(LogicalDrive* drive);
+
+// One parallel-SCSI or SATA channel and the devices on it.
+void printChannel(Adapter* adapter, Channel* channel);
+// Every device of a SAS controller, numbered by its place in the sorted list.
+void printSASPhysicalDevices(Adapter* adapter);
+// One drive or other device; a negative index shows the device id.
+void printPhysicalDevice(Adapter* adapter, PhysicalDevice* device, int index);
 
 // One SAF-TE or SES-2 enclosure; a negative index shows the device id.
 void printEnclosure(PhysicalDevice* device, int index);

@@ -4,6 +4,7 @@
 #include "cli/CommandLog.h"
 #include "cli/Engine.h"
 #include "cli/FunctionResolver.h"
+#include "cli/PasswordMask.h"
 #include "cli/ResultTable.h"
 #include "common/Ret.h"
 
@@ -13,27 +14,9 @@
 
 namespace {
 
-constexpr const char kPasswordMask[] = "********";
-
 bool sameWord(const char* a, const char* b)
 {
     return a != nullptr && strcasecmp(a, b) == 0;
-}
-
-// Words that carry a password: ATAPASSWORD's password, SETVMCREDENTIAL's
-// ESX password and the word after TASK's "secureerase".
-bool isPasswordWord(char** argv, int argc, int index)
-{
-    if (argc < 2 || index < 2)
-        return false;
-    const char* keyword = argv[1];
-    if (sameWord(keyword, "ATAPASSWORD"))
-        return index == 4;
-    if (sameWord(keyword, "SETVMCREDENTIAL"))
-        return index == 5;
-    if (sameWord(keyword, "TASK"))
-        return sameWord(argv[index - 1], "secureerase");
-    return false;
 }
 
 // Each word and a blank, while the text, the word and two more characters

@@ -419,6 +419,10 @@ void XMLWriter::writeAddr2All(const Addr2& addr)
 
 void XMLWriter::writeRawString(const char* text)
 {
+    // Unlike an append of nothing, no text at all leaves even the first
+    // buffer unallocated and the caller's block in place.
+    if (text == nullptr || *text == '\0')
+        return;
     append(text);
 }
 

@@ -23,9 +23,6 @@ constexpr unsigned kDelayedStartSeconds = 60;
 constexpr int kVersion[4] = {1, 0, 0, 0};
 
 TovEventHandle TerminateParent = nullptr;
-// The launcher's verdict: the first signal from the child decides, so a child
-// that reports a failure and then its start still counts as failed.
-volatile sig_atomic_t exit_status = 0;
 volatile sig_atomic_t verdictSignal = 0;
 sigset_t daemonSigMask;
 TovThreadHandle signalThread = nullptr;
@@ -77,6 +74,10 @@ void releaseCredentialFile(FnLogger& logger)
 }
 
 }  // namespace
+
+// The first signal from the child decides, so a child that reports a failure
+// and then its start still counts as failed.
+volatile sig_atomic_t exit_status = 0;
 
 void child_handler(int signal)
 {

@@ -4,6 +4,7 @@
 #include "listener/VynEvent.h"
 #include "listener/osal/Tov.h"
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <atomic>
@@ -46,7 +47,9 @@ extern _AenConfigInfo gAenConfig;
 
 bool AenIsStopping();
 
-// Start-up, signals and shutdown.
+// Start-up, signals and shutdown. `exit_status` is the launcher's verdict,
+// 0 while no signal from the child has arrived.
+extern volatile sig_atomic_t exit_status;
 int daemonize(int delayedStart);
 void child_handler(int signal);
 void* sig_thread(void* unused);

@@ -295,13 +295,15 @@ void Adapter::descendantAdded(RaidObject* node)
     }
 }
 
+// The versions compare as texts: a shorter text written over a longer one
+// leaves bytes behind its terminator that are no part of the version.
 bool Adapter::operator==(const Adapter& o) const
 {
     return controllerType == o.controllerType && getAdapterID() == o.getAdapterID()
         && controllerStatus == o.controllerStatus
-        && std::memcmp(biosVersion, o.biosVersion, TEXT_SIZE) == 0
-        && std::memcmp(firmwareVersion, o.firmwareVersion, TEXT_SIZE) == 0
-        && std::memcmp(driverVersion, o.driverVersion, TEXT_SIZE) == 0
+        && std::strncmp(biosVersion, o.biosVersion, TEXT_SIZE) == 0
+        && std::strncmp(firmwareVersion, o.firmwareVersion, TEXT_SIZE) == 0
+        && std::strncmp(driverVersion, o.driverVersion, TEXT_SIZE) == 0
         && physicalSlot == o.physicalSlot;
 }
 

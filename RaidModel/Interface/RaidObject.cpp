@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "RaidModel/Interface/SASPhy.h"
 #include "common/StorDebug.h"
 #include "common/StorDebugTracer.h"
 #include "common/Writer.h"
@@ -447,4 +448,16 @@ void RaidObject::getChildren(std::vector<RaidObject*>& out, const char* classNam
 {
     std::unordered_set<const RaidObject*> seen(out.begin(), out.end());
     collectChildren(this, out, className == nullptr ? "" : className, recursive, unique, seen);
+}
+
+std::vector<SASPhy*> RaidObject::getSASPhys() const
+{
+    std::vector<RaidObject*> nodes;
+    getChildren(nodes, "SASPhy", true, true);
+    std::vector<SASPhy*> phys;
+    phys.reserve(nodes.size());
+    for (RaidObject* node : nodes) {
+        phys.push_back(static_cast<SASPhy*>(node));
+    }
+    return phys;
 }

@@ -10,6 +10,7 @@
 #include "common/SimpleXmlParser.h"
 
 class Reader;
+class SASPhy;
 class Writer;
 
 // Live tree nodes of the whole process; the system handle reports it when it
@@ -94,6 +95,9 @@ public:
     void getChildren(std::vector<RaidObject*>& out, bool recursive, bool unique) const;
     void getChildren(std::vector<RaidObject*>& out, const char* className, bool recursive,
                      bool unique) const;
+    // Every SAS phy below this node (the controller's, the devices' and the
+    // enclosure slots'), depth-first.
+    std::vector<SASPhy*> getSASPhys() const;
 
     // The attributes of the node's XML start tag, collected by the builders.
     XmlAttributeList_C& getAttributes() { return attributes; }

@@ -271,3 +271,63 @@ TEST_F(FacadeTest, OverloadsTraceUnderTheirOwnLabels)
             << c.name << " " << c.overload << "\n" << trace;
     }
 }
+
+namespace {
+
+// A controller whose reset answers a prepared record, or throws.
+class ScriptedAdapter : public vyntest::TestAdapter {
+public:
+    ScriptedAdapter(const Ret& answer, bool throws)
+        : TestAdapter(0, STORLIB_TYPE_VYN), answer_(answer), throws_(throws)
+    {
+    }
+    Ret resetController() override
+    {
+        if (throws_)
+            throw std::runtime_error("reset failed");
+        return answer_;
+    }
+
+private:
+    Ret answer_;
+    bool throws_;
+};
+
+class ScriptedSystem : public System {
+public:
+    ScriptedSystem(const Ret& answer, bool throws) : System(STORLIB_TYPE_VYN), answer_(answer), throws_(throws) {}
+    void buildChildren(StorLib*, Ret&) override { addChild(new ScriptedAdapter(answer_, throws_)); }
+    int getControllerCount(StorLib*, Ret&) override { return 1; }
+
+private:
+    Ret answer_;
+    bool throws_;
+};
+
+class ScriptedLib : public StorLibPlugin {
+public:
+    ScriptedLib(const Ret& answer, bool throws) : StorLibPlugin(STORLIB_TYPE_VYN), answer_(answer), throws_(throws) {}
+    System* newSystem() override { return new ScriptedSystem(answer_, throws_); }
+
+private:
+    Ret answer_;
+    bool throws_;
+};
+
+}  // namespace
+
+TEST_F(FacadeTest, TheTargetsRecordIsHandedBackWholeAndItsExceptionsAreCaught)
+{
+    Ret answer;
+    answer.setApiError(0x1234);
+    answer.setMiscErrors(77, -9);
+    ScriptedLib failing(answer, false);
+    ASSERT_EQ(failing.getSystemConfig().getReturn(), 0);
+    EXPECT_EQ(failing.resetController(controller0), answer);
+
+    ScriptedLib throwing(Ret(0), true);
+    ASSERT_EQ(throwing.getSystemConfig().getReturn(), 0);
+    const Ret caught = throwing.resetController(controller0);
+    EXPECT_EQ(caught.getReturn(), -13);
+    EXPECT_NE(errorFile().find("*** Exception Caught ***"), std::string::npos);
+}

@@ -115,6 +115,19 @@ TEST_P(CLIProviderTest, LibraryCommandsOpenWithTheControllerCount) {
     EXPECT_EQ(result(again), result(o));
 }
 
+TEST_P(CLIProviderTest, PasswordsNeverReachTheTrace) {
+    // The echo option puts the command line into the result as typed; the
+    // trace of the request and of its result must still hide the password.
+    execute({"ATAPASSWORD", "1", "SET", "s3cr3tPass", "0", "1", "echo", "noprompt"});
+    execute({"SETVMCREDENTIAL", "192.0.2.7", "5989", "root", "hunter2word", "noprompt"});
+    const std::string trace = vyntest::readFile(hostFile("/var/log/vynconf.log"));
+    EXPECT_EQ(trace.find("s3cr3tPass"), std::string::npos) << trace;
+    EXPECT_EQ(trace.find("hunter2word"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("Command 3 = ********"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("Controllers found: 0"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("Command 0 = ATAPASSWORD"), std::string::npos) << trace;
+}
+
 TEST_P(CLIProviderTest, ConcurrentRequestsKeepTheirOwnOutput) {
     const std::string expected = result(execute({}));
     std::vector<std::string> results(4);

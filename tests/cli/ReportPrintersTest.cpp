@@ -440,6 +440,62 @@ TEST_F(ReportPrintersTest, HotSparesAndMissingMembers)
     EXPECT_NE(retString.find(line("Segment 1", "Missing")), std::string::npos);
 }
 
+TEST_F(ReportPrintersTest, HardDriveOfTheBasicFixture)
+{
+    auto root = vyntest::makeFixtureSystem("basic");
+    FixtureAdapter* adapter = fixtureAdapter(*root);
+    printPhysicalDevice(adapter, adapter->getHardDrive(2), -1);
+    const std::string expected =
+        "      Device #2\n         Device is a Hard drive\n" + deviceLine("State", "Ready") +
+        deviceLine("Supported", "Yes") + deviceLine("Reported Channel,Device(T:L)", "0,2(2:0)") +
+        deviceLine("Vendor", "VEND") + deviceLine("Model", "DISK") + deviceLine("Firmware", "") +
+        deviceLine("Serial number", "d2") + deviceLine("Size", "140014 MB") +
+        deviceLine("Write Cache", "Enabled (write-back)") + deviceLine("FRU", "None") +
+        deviceLine("S.M.A.R.T.", "No") + deviceLine("S.M.A.R.T. warnings", "0") +
+        deviceLine("NCQ status", "Disabled");
+    EXPECT_EQ(retString, expected);
+}
+
+TEST_F(ReportPrintersTest, ChannelListsItsDevicesByDeviceId)
+{
+    auto root = vyntest::makeFixtureSystem("ld");
+    FixtureAdapter* adapter = fixtureAdapter(*root);
+    adapter->getHardDrive(0)->setStateProperty(PD_ONLINE);
+    adapter->getHardDrive(3)->setDeviceID(0x00FF);
+    printChannel(adapter, adapter->getChannel(0));
+    std::string laid = "      Transfer Speed";
+    laid.resize(44, ' ');
+    EXPECT_EQ(retString.rfind("   Channel #0:\n" + laid + ": SATA 3.0 Gb/s\n      Device #0\n", 0), 0u);
+    std::vector<std::string> numbers;
+    for (const std::string& text : vyntest::lines(retString)) {
+        if (text.rfind("      Device #", 0) == 0)
+            numbers.push_back(text.substr(14));
+    }
+    EXPECT_EQ(numbers, (std::vector<std::string>{"0", "1", "2"}));
+    EXPECT_NE(retString.find(deviceLine("State", "Online")), std::string::npos);
+}
+
+TEST_F(ReportPrintersTest, SasListNumbersSkippedDevicesToo)
+{
+    auto root = vyntest::makeFixtureSystem("basic");
+    FixtureAdapter* adapter = fixtureAdapter(*root);
+    adapter->getHardDrive(1)->setDeviceID(0x00FF);
+    adapter->getHardDrive(2)->setDeviceID(0x0100);
+    adapter->getHardDrive(3)->setDeviceID(0x0101);
+    printSASPhysicalDevices(adapter);
+    std::vector<std::string> numbers;
+    for (const std::string& text : vyntest::lines(retString)) {
+        if (text.rfind("      Device #", 0) == 0)
+            numbers.push_back(text.substr(14));
+    }
+    EXPECT_EQ(numbers, (std::vector<std::string>{"0", "2", "3"}));
+
+    discardOutputData();
+    Adapter empty;
+    printSASPhysicalDevices(&empty);
+    EXPECT_EQ(retString, "      No physical drives attached\n");
+}
+
 TEST(ReportStatsNames, MapEndsAtEndKey)
 {
     const char* const keys[] = {"a", "b", "end", "c"};

@@ -179,6 +179,18 @@ TEST(XMLWriterTest, BufferStartsAt512AndDoublesPublishingEveryAddress)
     EXPECT_EQ(std::string(text), expected);
 }
 
+TEST(XMLWriterTest, RawStringOfNothingLeavesTheCallersBlock)
+{
+    char* text = new char[1];
+    text[0] = '\0';
+    char* const callers = text;
+    XMLWriter writer(&text);
+    writer.writeRawString("");
+    writer.writeRawString(nullptr);
+    EXPECT_EQ(writer.getBuffSize(), 0u);
+    EXPECT_EQ(text, callers);
+}
+
 TEST(XMLWriterTest, GrowthDoublesUpTo64KiBThenAddsSteps)
 {
     char* text = nullptr;

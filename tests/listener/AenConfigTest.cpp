@@ -141,6 +141,17 @@ TEST_F(AenCredentialTest, ReadsTheFourFieldsAndHidesThePassword)
     ::close(other);
 }
 
+TEST_F(AenCredentialTest, EmptyFieldGivesAnEmptyText)
+{
+    writeInstallFile("aen.conf", "EVENT_LISTENER_PORT=5990\n");
+    writeInstallFile("VMCIMOMConfig.txt", credentialFile("192.0.2.20", "5989", "", "pw"));
+    Details d;
+    std::memset(d.user, 'z', sizeof d.user);
+    ASSERT_EQ(read(d), 0);
+    EXPECT_STREQ(d.user, "");
+    EXPECT_STREQ(d.password, "pw");
+}
+
 TEST_F(AenCredentialTest, MalformedFilesReturnOne)
 {
     writeInstallFile("aen.conf", "EVENT_LISTENER_PORT=5990\n");

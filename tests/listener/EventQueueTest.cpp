@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -61,7 +62,11 @@ TEST_F(EventQueueTest, EventsQueuedWhileAPlugInIsBusyArriveInOrderOnce)
 {
     startProcessThread("slownotify");
     AenQueueEvent(makeEvent("first", 1));
-    // The slow plug-in is now busy with the first; these wait in the queue.
+    // Once the slow plug-in is busy with the first, these wait in the queue.
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!logHas("Calling NotifyFunc") && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+    ASSERT_TRUE(logHas("Calling NotifyFunc"));
     AenQueueEvent(makeEvent("second", 2));
     AenQueueEvent(makeEvent("third", 3));
     AenQueueEvent(makeEvent("", 4));

@@ -1,16 +1,40 @@
 #include "AenTestSupport.h"
 #include "ProgramSupport.h"
 
+#include "listener/AenDaemon.h"
+
 #include <signal.h>
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 #include <string>
 
 namespace {
 
 using namespace std::chrono_literals;
+
+TEST(LauncherVerdict, FirstSignalFromTheChildDecides)
+{
+    // Each case in a fresh process: the verdict is kept once set.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct Case {
+        int first;
+        int second;
+        int status;
+    };
+    for (const Case& c : {Case{SIGALRM, SIGUSR1, 1}, Case{SIGCHLD, SIGUSR1, 1}, Case{SIGUSR1, SIGALRM, 0}}) {
+        EXPECT_EXIT(
+            {
+                child_handler(c.first);
+                child_handler(c.second);
+                std::_Exit(exit_status);
+            },
+            ::testing::ExitedWithCode(c.status), "")
+            << c.first << " then " << c.second;
+    }
+}
 
 class ProgramTest : public aentest::AenDaemonTest {
 protected:

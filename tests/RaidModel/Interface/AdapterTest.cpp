@@ -34,6 +34,9 @@ public:
     std::uint32_t& dirtyPages() { return dirtyPageThresholdValue; }
     std::uint32_t& scrubRate() { return dataScrubRate; }
     char* staged() { return stagedVersion; }
+    char* firmwareText() { return firmwareVersion; }
+    EnumHardDriveCacheMode& sasCache() { return sasHDCacheMode; }
+    EnumHardDriveCacheMode& sataCache() { return sataHDCacheMode; }
     int& maxGlobal() { return maxGlobalSpares; }
     unsigned char* expander(int i) { return onBoardExpanders[i]; }
     AdapterFeatures*& featureTable() { return features; }
@@ -304,8 +307,12 @@ TEST(AdapterCopy, AssignmentTakesIdentityAndSettingsOnly)
     source.alarm() = ALARM_OFF;
     source.battery() = 9;
     source.dirtyPages() = 70;
+    source.sasCache() = EnumHardDriveCacheMode(1);
+    source.sataCache() = EnumHardDriveCacheMode(2);
     FieldAdapter target;
     target = source;
+    EXPECT_EQ(target.getSasHDCacheMode(), 1);
+    EXPECT_EQ(target.getSataHDCacheMode(), 2);
     EXPECT_EQ(target.getStorLibType(), STORLIB_TYPE_VYN);
     EXPECT_EQ(target.getAdapterID(), 4u);
     EXPECT_STREQ(target.getDeviceDriverVersion(), "DRV-3.0");
@@ -328,6 +335,22 @@ TEST(AdapterCompare, IdentityFieldsOnly)
     EXPECT_TRUE(a == b);
     EXPECT_FALSE(a != b);
     b.slot() = 4;
+    EXPECT_TRUE(a != b);
+}
+
+// A version rewritten in place by a shorter one still equals the same text
+// written fresh; what lies behind the terminator does not count.
+TEST(AdapterCompare, VersionsCompareAsTexts)
+{
+    char longer[] = "FW-2.0.1234";
+    FieldAdapter a(1280, 4, CONTROLLER_STATUS_OPTIMAL, bios, longer, driver, 3, false, 1, 2, 3, 4,
+                   5, 6, 7);
+    FieldAdapter b(1280, 4, CONTROLLER_STATUS_OPTIMAL, bios, firmware, driver, 3, false, 1, 2, 3, 4,
+                   5, 6, 7);
+    EXPECT_TRUE(a != b);
+    std::memcpy(a.firmwareText(), "FW-2.0", 7);
+    EXPECT_TRUE(a == b);
+    a.firmwareText()[5] = '1';
     EXPECT_TRUE(a != b);
 }
 

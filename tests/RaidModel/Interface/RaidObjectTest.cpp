@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "RaidModel/Interface/RaidObject.h"
+#include "RaidModel/Interface/SASPhy.h"
 #include "RaidModel/Interface/TestTree.h"
 #include "common/SimpleXmlParser.h"
 #include "common/Writer.h"
@@ -381,6 +382,26 @@ TEST(RaidObjectLookup, CollectingChildren)
     out.clear();
     root->getChildren(out, "LogicalDrive", false, true);
     EXPECT_EQ(names(out), (std::vector<std::string>{"b"}));
+}
+
+TEST(RaidObjectLookup, SASPhysAreCollectedFromEveryLevelDepthFirst)
+{
+    TestNode* root = new TestNode("root");
+    TreeOwner owner{root};
+    TestNode* device = new TestNode("device", "HardDrive");
+    SASPhy* devicePhy = new SASPhy;
+    SASPhy* rootPhy = new SASPhy;
+    SASPhy* slotPhy = new SASPhy;
+    TestNode* slot = new TestNode("slot", "SESArrayDevice");
+    root->addChild(device);
+    device->addChild(devicePhy);
+    root->addChild(rootPhy);
+    root->addChild(slot);
+    slot->addChild(slotPhy);
+
+    EXPECT_EQ(root->getSASPhys(), (std::vector<SASPhy*>{devicePhy, rootPhy, slotPhy}));
+    EXPECT_EQ(slot->getSASPhys(), (std::vector<SASPhy*>{slotPhy}));
+    EXPECT_TRUE(devicePhy->getSASPhys().empty());
 }
 
 TEST(RaidObjectXml, BareNodeWritesTypeNameAndNoAttachment)

@@ -3,6 +3,7 @@
 
 #include <dlfcn.h>
 #include <pthread.h>
+#include <semaphore.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -50,6 +51,11 @@ TEST(TovEvent, SetsBeforeTheWaitAreCounted)
     ASSERT_NE(event, nullptr);
     EXPECT_EQ(TovSetEvent(event), 0u);
     EXPECT_EQ(TovSetEvent(event), 0u);
+    // Checked before waiting, so that an event that lost a set fails here
+    // instead of blocking the second wait for ever.
+    int count = 0;
+    ASSERT_EQ(sem_getvalue(static_cast<sem_t*>(event), &count), 0);
+    ASSERT_EQ(count, 2);
     EXPECT_EQ(TovWaitOnEvent(event), 0u);
     EXPECT_EQ(TovWaitOnEvent(event), 0u);
     EXPECT_EQ(TovDestroyEvent(&event), 0u);

@@ -25,8 +25,8 @@ using Headers = std::multimap<std::string, std::string, NoCaseLess>;
 // First value of `name`, or "".
 std::string headerValue(const Headers& headers, const std::string& name);
 
-// A throwaway RSA 2048 key and self-signed certificate for IP 127.0.0.1,
-// valid one day; PEM texts.
+// A throwaway P-256 key and self-signed certificate for IP 127.0.0.1, valid
+// one day; PEM texts.
 struct Certificate {
     std::string certificatePem;
     std::string privateKeyPem;

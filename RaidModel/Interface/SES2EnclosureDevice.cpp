@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <type_traits>
-#include <utility>
 
 #include "RaidModel/Interface/Adapter.h"
 #include "RaidModel/Interface/FilterCollection.h"
@@ -151,28 +149,6 @@ bool slotMatchesDrive(const Slot* slot, const PhysicalDevice* drive)
             if (sameSasAddress(drive->getSASPhy(d), slot->getSASPhy(s)))
                 return true;
     return false;
-}
-
-// Records the drive's place once the drive class carries one; until then the
-// mapping has nowhere to go.
-template <typename Drive, typename = void>
-struct DrivePlacement {
-    static void place(Drive*, unsigned long, unsigned int) {}
-};
-
-template <typename Drive>
-struct DrivePlacement<Drive, std::void_t<decltype(std::declval<Drive&>().setSlotID(0ul)),
-                                         decltype(std::declval<Drive&>().setEnclosureID(0u))>> {
-    static void place(Drive* drive, unsigned long slot, unsigned int enclosure)
-    {
-        drive->setSlotID(slot);
-        drive->setEnclosureID(enclosure);
-    }
-};
-
-void placeDrive(HardDrive* drive, unsigned long slot, unsigned int enclosure)
-{
-    DrivePlacement<HardDrive>::place(drive, slot, enclosure);
 }
 
 template <typename T>
@@ -834,8 +810,10 @@ void SES2EnclosureDevice::setHardDriveLocationMap(unsigned int id)
             for (unsigned long d = 0; d < drive->getNumSASPhys() && !match; ++d)
                 for (unsigned long s = 0; s < sas->getNumSASPhys() && !match; ++s)
                     match = sameSasAddress(drive->getSASPhy(d), sas->getSASPhy(s));
-            if (match)
-                placeDrive(drive, slot, id);
+            if (match) {
+                drive->setSlotID(slot);
+                drive->setEnclosureID(id);
+            }
         }
     }
 }

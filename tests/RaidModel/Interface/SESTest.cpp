@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "RaidModel/Interface/Adapter.h"
+#include "RaidModel/Interface/HardDrive.h"
 #include "RaidModel/Interface/HexPage.h"
 #include "RaidModel/Interface/SASPhy.h"
 #include "RaidModel/Interface/SES2EnclosureDevice.h"
@@ -219,6 +221,41 @@ TEST(SESSlotTest, BayNumbersWithEipSelectMethodOne)
     EXPECT_EQ(device.getDeviceIndexForDrive(&drive), 0x7FFFFFFFu);
     drive.deleteAllChildren();
     device.deleteAllChildren();
+}
+
+SASPhy* phyAt(const char* address)
+{
+    return new SASPhy(0, address, 0, 0, 0, "", 0, 0, EnumSASDeviceType(0), EnumSASNegotiatedLinkRate(0),
+                      EnumSASProgrammedLinkRate(0), EnumSASProgrammedLinkRate(0), EnumSASHardwareLinkRate(0),
+                      EnumSASHardwareLinkRate(0), 0, false, 0, EnumSASRoutingType(0));
+}
+
+TEST(SESSlotTest, DrivesTakeTheSlotOfTheElementSharingTheirSasAddress)
+{
+    Adapter adapter;
+    auto* matched = new HardDrive();
+    matched->setDeviceID(1);
+    matched->addChild(phyAt("5000000000000012"));
+    auto* elsewhere = new HardDrive();
+    elsewhere->setDeviceID(2);
+    elsewhere->addChild(phyAt("5000000000000077"));
+    adapter.addChild(matched);
+    adapter.addChild(elsewhere);
+    const unsigned long slotBefore = elsewhere->getSlotID();
+
+    char empty[] = "";
+    SES2EnclosureDevice device(&adapter, nullptr, 5, empty, empty, empty, empty, PD_READY, empty);
+    Pages pages;
+    pages.additional = fixture("ses_additional_status_eip.hex");
+    load(device, pages);
+    device.setHardDriveLocationMap(6);
+    EXPECT_EQ(device.getSlotIDMethod(), 1);
+    // Bay numbers decide: the second SAS slot reports bay 3.
+    EXPECT_EQ(matched->getSlotID(), 3u);
+    EXPECT_EQ(matched->getEnclosureID(), 6u);
+    EXPECT_EQ(elsewhere->getSlotID(), slotBefore);
+    device.deleteAllChildren();
+    adapter.deleteAllChildren();
 }
 
 TEST(SESSlotTest, DriveLookupsNeedSesData)

@@ -92,7 +92,8 @@ Chunk::Chunk(const Chunk& other)
       groupPosition(other.groupPosition),
       groupSize(other.groupSize),
       chunkType(other.chunkType),
-      chunkState(other.chunkState)
+      chunkState(other.chunkState),
+      chunkTypeGiven(other.chunkTypeGiven)
 {
     StorDebugTracer trace(getStorLibType(), STOR_DEBUG_TRACE_CORE_CONSTRUCT, "Chunk::Chunk(const Chunk &)");
 }
@@ -111,6 +112,7 @@ Chunk& Chunk::operator=(const Chunk& other)
     groupSize = other.groupSize;
     chunkType = other.chunkType;
     chunkState = other.chunkState;
+    chunkTypeGiven = other.chunkTypeGiven;
     return *this;
 }
 
@@ -237,7 +239,8 @@ void Chunk::build(SimpleXmlParser& parser)
     if (a.Exists("groupSize")) {
         groupSize = static_cast<std::uint32_t>(a.GetULong("groupSize"));
     }
-    if (a.Exists("chunkType")) {
+    chunkTypeGiven = a.Exists("chunkType");
+    if (chunkTypeGiven) {
         chunkType = static_cast<EnumChunkType>(a.GetULong("chunkType"));
     }
     if (a.Exists("chunkState")) {

@@ -55,6 +55,9 @@ public:
     unsigned long getGroupSize() const { return groupSize; }
     EnumChunkType getChunkType() const { return chunkType; }
     EnumChunkState getChunkState() const { return chunkState; }
+    // False for a chunk read from an element without "chunkType": the
+    // user-configuration form names its extents by address only.
+    bool hasChunkType() const { return chunkTypeGiven; }
     unsigned long getEnclosureID() const { return enclosureID; }
     unsigned long getSlotID() const { return slotID; }
 
@@ -82,6 +85,7 @@ private:
     std::uint32_t groupSize = UNSET;
     EnumChunkType chunkType = static_cast<EnumChunkType>(1);
     EnumChunkState chunkState = CHUNK_STATE_NORMAL;
+    bool chunkTypeGiven = true;
     std::uint32_t enclosureID = UNSET;
     std::uint32_t slotID = UNSET;
 };

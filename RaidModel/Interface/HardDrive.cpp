@@ -419,15 +419,21 @@ std::vector<unsigned long> HardDrive::dropPlaceholders()
 
 // A drive read from a saved configuration already carries the spare's pair
 // of extents for `ld`; adding another pair on every load would make the
-// saved configuration grow with each cycle.
+// saved configuration grow with each cycle. The user-configuration form
+// writes no chunk types, so there the spare's extent is known by its start.
 bool HardDrive::hasOwnSpareChunk(const LogicalDrive* ld) const
 {
     for (const RaidObject* child : ld->getChildren()) {
-        if (child->isInstanceOf("Chunk")) {
-            const Chunk* chunk = static_cast<const Chunk*>(child);
-            if (chunk->getChunkType() == SPARE_CHUNK_TYPE && chunk->getProviderHardDrive() == this) {
-                return true;
-            }
+        if (!child->isInstanceOf("Chunk")) {
+            continue;
+        }
+        const Chunk* chunk = static_cast<const Chunk*>(child);
+        if (chunk->getProviderHardDrive() != this) {
+            continue;
+        }
+        if (chunk->getChunkType() == SPARE_CHUNK_TYPE ||
+            (!chunk->hasChunkType() && chunk->getChunkID() == SPARE_CHUNK_START)) {
+            return true;
         }
     }
     return false;

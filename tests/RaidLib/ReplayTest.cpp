@@ -69,6 +69,9 @@ public:
     {
         ++made;
         if (failFrom != 0 && made >= failFrom) {
+            if (throwing) {
+                throw 1;
+            }
             return nullptr;
         }
         return new ReplayRoot(seam);
@@ -79,6 +82,7 @@ public:
     Seam seam;
     int made = 0;
     int failFrom = 0;
+    bool throwing = false;
 };
 
 class ReplayTest : public vyntest::HostRootTest {
@@ -148,22 +152,34 @@ TEST_F(ReplayTest, NullInputLineEndsWithoutBlank)
     EXPECT_EQ(lib.made, 0);
 }
 
+// A root that could not be made counts as missing; when making the second
+// one throws, the first is not used either.
 TEST_F(ReplayTest, MissingRootsAreLoggedWithABlank)
 {
     struct Case {
         int failFrom;
-        const char* line;
-    } cases[] = {{1, "   NULL newParsedSystem. \n"}, {2, "   NULL currentSystem. \n"}};
+        bool throwing;
+        bool parsedKept;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {1, false, false, {"   NULL newParsedSystem. \n"}},
+        {2, false, true, {"   NULL currentSystem. \n"}},
+        {2, true, false, {"   Exception in creating newSystem(). \n", "   NULL newParsedSystem. \n"}},
+    };
     for (const Case& c : cases) {
         std::remove(logPath().c_str());
         lib.made = 0;
         lib.failFrom = c.failFrom;
+        lib.throwing = c.throwing;
         Ret ret = play(SAVED, sizeof SAVED);
-        EXPECT_EQ(ret.getReturn(), -3) << c.line;
+        EXPECT_EQ(ret.getReturn(), -3) << c.lines[0];
         const std::vector<std::string> lines = logLines();
-        ASSERT_EQ(lines.size(), 1u);
-        EXPECT_EQ(lines[0].substr(26), c.line);
+        ASSERT_EQ(lines.size(), c.lines.size()) << c.lines[0];
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_EQ(lines[i].substr(26), c.lines[i]);
+        }
         EXPECT_EQ(lib.seam.calledOn, nullptr);
+        EXPECT_EQ(lib.parsedRoot() != nullptr, c.parsedKept) << c.lines[0];
     }
 }
 

@@ -368,8 +368,10 @@ void SES2EnclosureDevice::setSupportedDiagnosticPages(Buffer buffer)
     const Page page(buffer);
     if (!page.has(0, 5) || page.at(0) != SES_PAGE_SUPPORTED)
         return;
+    // The list is as long as the page says; codes the buffer does not hold
+    // read as 0.
     const unsigned long length = page.be16(2);
-    for (unsigned long k = 0; k < length && page.has(4 + k, 1); ++k)
+    for (unsigned long k = 0; k < length; ++k)
         supportedPages.push_back(page.at(4 + k));
     supportedPagesValid = true;
 }

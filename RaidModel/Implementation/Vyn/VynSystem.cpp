@@ -90,3 +90,11 @@ int VynSystem::getControllerCount(StorLib*, Ret& ret)
 void VynSystem::disableDebugLogging(Ret&)
 {
 }
+
+Ret VynSystem::compareConfig(StorLib*, System&, System&, char*, EnumForceOption, bool)
+{
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE,
+                          "VynSystem::compareConfig(System &pNewSystemIN,System &curSystemIN, EnumForceOption "
+                          "force, char *logFile, bool slotIDFlag)");
+    return Ret(-1);
+}

@@ -23,6 +23,10 @@ public:
     void disableDebugLogging(Ret& ret) override;
     void buildChildrenForSingleAdapter(StorLib* previous, unsigned long index, Ret& ret) override;
     int getControllerCount(StorLib* previous, Ret& ret) override;
+    // Replaying a saved configuration onto the controllers is not part of
+    // this build yet: it answers "not supported" and changes nothing.
+    Ret compareConfig(StorLib* lib, System& parsed, System& current, char* logFile, EnumForceOption force,
+                      bool slotIDFlag) override;
 
     VynAdapter* getVynAdapter(unsigned long index) const;
     unsigned long getNumVynAdapters() const { return vynAdapters.size(); }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -193,6 +194,66 @@ TEST(SESSlotTest, SlotTextsNumberTheSlotsOrFailTheMethod)
     }
 }
 
+// A device with array device slots, then device slots, each with the given
+// descriptor texts; device slot i reports slot address addresses[i].
+void loadSlots(SES2EnclosureDevice& device, const std::vector<std::string>& arrayTexts,
+               const std::vector<std::string>& deviceTexts, const std::vector<unsigned char>& addresses)
+{
+    std::vector<unsigned char> config(8 + 40, 0);
+    config[0] = 0x01;
+    config[8 + 2] = 2;
+    config[8 + 3] = 36;
+    for (unsigned i = 12; i < 36; ++i)
+        config[8 + i] = ' ';
+    config.insert(config.end(), {0x17, static_cast<unsigned char>(arrayTexts.size()), 0, 0});
+    config.insert(config.end(), {0x01, static_cast<unsigned char>(deviceTexts.size()), 0, 0});
+    config[3] = static_cast<unsigned char>(config.size() - 4);
+    device.setConfigurationPage(bufferOf(config));
+
+    std::vector<unsigned char> status(8 + 4 * (2 + arrayTexts.size() + deviceTexts.size()), 0);
+    status[0] = 0x02;
+    status[3] = static_cast<unsigned char>(status.size() - 4);
+    for (std::size_t i = 0; i < deviceTexts.size(); ++i) {
+        const std::size_t at = 8 + 4 * (1 + arrayTexts.size() + 1 + i);
+        status[at] = 0x01;
+        status[at + 1] = addresses[i];
+    }
+    device.setStatusPage(bufferOf(status));
+
+    std::vector<std::string> texts = {"arrays"};
+    texts.insert(texts.end(), arrayTexts.begin(), arrayTexts.end());
+    texts.push_back("devices");
+    texts.insert(texts.end(), deviceTexts.begin(), deviceTexts.end());
+    device.setElementDescriptorPage(descriptorPage(texts));
+    device.initSESData();
+}
+
+TEST(SESSlotTest, AMethodThatCannotNumberEverySlotGivesWayToTheNext)
+{
+    struct Case {
+        const char* label;
+        std::vector<std::string> arrays;
+        std::vector<std::string> devices;
+        int method;
+        std::vector<unsigned long> numbers;
+    };
+    const Case cases[] = {
+        {"array texts", {"Slot 1", "Slot 2"}, {"Bay 5", "Bay 6"}, 3, {1, 2}},
+        {"device texts", {"Slot 1", "Drive 2"}, {"Bay 5", "Bay 6"}, 4, {5, 6}},
+        {"slot addresses", {"Slot 1", "Drive 2"}, {"Bay 5", "Front"}, 5, {9, 10}},
+        {"no array slots", {}, {"Front", "Rear"}, 5, {9, 10}},
+    };
+    for (const Case& c : cases) {
+        SES2EnclosureDevice device;
+        loadSlots(device, c.arrays, c.devices, {9, 10});
+        ASSERT_EQ(device.getChildCount(), c.arrays.size() + c.devices.size()) << c.label;
+        device.determineSlotIDMethod();
+        EXPECT_EQ(device.getSlotIDMethod(), c.method) << c.label;
+        EXPECT_EQ(device.getSlotNumbers(), c.numbers) << c.label;
+        device.deleteAllChildren();
+    }
+}
+
 TEST(SESSlotTest, BayNumbersWithEipSelectMethodOne)
 {
     Pages pages;
@@ -339,6 +400,21 @@ TEST_F(SESDeviceTest, BlinkAndRawControlAimAtTheElementsOrdinal)
     ASSERT_EQ(device.setElementControlBytes(&stranger, 0xff, 0xff, 0xff, 0xff), Ret(0));
     for (unsigned i = 8; i < device.lastPage.size(); ++i)
         EXPECT_EQ(device.lastPage[i], 0) << i;
+
+    // The configuration has room for one enclosure element: a second one
+    // lies beyond its type and selects nothing either.
+    auto* extra = new SESElement(1, "extra", 0x0E);
+    device.addChild(extra);
+    const std::function<Ret()> aimedAtExtra[] = {
+        [&] { return device.setElementControlBytes(extra, 0xff, 0xff, 0xff, 0xff); },
+        [&] { return device.blinkElement(true, *extra); },
+    };
+    for (const auto& send : aimedAtExtra) {
+        ASSERT_EQ(send(), Ret(0));
+        ASSERT_EQ(device.lastPage.size(), 8u + 4 * 17);
+        for (unsigned i = 8; i < device.lastPage.size(); ++i)
+            EXPECT_EQ(device.lastPage[i], 0) << i;
+    }
 }
 
 TEST(SESControlTest, WithoutAnAlarmElementNothingIsSent)
@@ -367,9 +443,18 @@ TEST(SESPageTest, PagesWithTheWrongCodeAreIgnored)
     device.setSupportedDiagnosticPages(bufferOf({0x00, 0x00, 0x00, 0x03, 0x01, 0x02, 0x07}));
     EXPECT_TRUE(device.supportsDiagnosticPage(7));
     EXPECT_FALSE(device.supportsDiagnosticPage(0x0A));
+    EXPECT_FALSE(device.supportsDiagnosticPage(0));
+    // The length field decides how many codes there are; those the buffer
+    // does not hold read as 0.
     device.setSupportedDiagnosticPages(bufferOf({0x00, 0x00, 0x00, 0x09, 0x01}));
     EXPECT_TRUE(device.supportsDiagnosticPage(1));
+    EXPECT_TRUE(device.supportsDiagnosticPage(0));
     EXPECT_FALSE(device.supportsDiagnosticPage(7));
+    // Too short to hold a code, or of another page: the list is emptied.
+    device.setSupportedDiagnosticPages(bufferOf({0x00, 0x00, 0x00, 0x01}));
+    EXPECT_FALSE(device.supportsDiagnosticPage(1));
+    device.setSupportedDiagnosticPages(bufferOf({0x02, 0x00, 0x00, 0x01, 0x01}));
+    EXPECT_FALSE(device.supportsDiagnosticPage(1));
 }
 
 TEST(SESPageTest, OutsideVendorRulesApplyToTheirExactTexts)

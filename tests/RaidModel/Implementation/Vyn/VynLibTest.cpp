@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "RaidModel/Implementation/Vyn/VynLib.h"
 #include "RaidModel/Implementation/Vyn/VynSystem.h"
@@ -94,6 +95,23 @@ TEST_F(VynLibTest, RootsComeFromTheFamilyAndTheLastIsRemembered)
     // alive until the library goes, so asking it is safe.
     EXPECT_EQ(lib.getNumVynAdapters(), 0u);
     disableDebugLog = false;
+}
+
+TEST_F(VynLibTest, ReplayIsNotSupportedYetAndLeavesBothTreesToTheLibrary)
+{
+    VynLib lib;
+    std::vector<char> saved;
+    const std::string xml = "<System><Controller controllerID=\"0\"/></System>";
+    saved.assign(xml.begin(), xml.end());
+    saved.push_back('\0');
+    char* input = saved.data();
+    std::string log = root() + "/replay.log";
+    const Ret ret = lib.playConfig(&input, static_cast<long>(saved.size()), static_cast<EnumForceOption>(0), &log[0],
+                                   false);
+    EXPECT_EQ(ret.getReturn(), -1);
+    ASSERT_NE(lib.getSystem(), nullptr);
+    EXPECT_TRUE(lib.getSystem()->isInstanceOf("VynSystem"));
+    EXPECT_EQ(lib.getNumVynAdapters(), 0u);
 }
 
 TEST_F(VynLibTest, TheHolderOwnsOneLibrary)

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "RaidModel/Interface/RefSystem.h"
 #include "RaidModel/Interface/TestTree.h"
@@ -28,6 +33,27 @@ public:
 
 private:
     bool* alive_;
+};
+
+// Finds out, while it is being deleted, whether another thread can still take
+// its lock: a root destroyed with its lock held would leave that thread
+// waiting on a mutex that no longer exists.
+class LockProbeSystem : public TestSystem {
+public:
+    explicit LockProbeSystem(bool* lockFree) : TestSystem({}), lockFree_(lockFree) {}
+    ~LockProbeSystem() override
+    {
+        auto added = std::make_shared<std::promise<void>>();
+        std::future<void> done = added->get_future();
+        std::thread([this, added] {
+            addChild(nullptr);
+            added->set_value();
+        }).detach();
+        *lockFree_ = done.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    }
+
+private:
+    bool* lockFree_;
 };
 
 }  // namespace
@@ -92,6 +118,40 @@ TEST(RefSystemHandle, AssigningHandlesCountsBothWays)
     EXPECT_TRUE(firstAlive);
     b.Release();
     EXPECT_FALSE(firstAlive);
+}
+
+TEST(RefSystemHandle, TheRootIsDeletedWithItsLockReleased)
+{
+    bool lockFree = false;
+    {
+        RefSystem first(new LockProbeSystem(&lockFree));
+        RefSystem second(first);
+    }
+    EXPECT_TRUE(lockFree);
+}
+
+TEST(RefSystemHandle, HandlesInSeveralThreadsShareOneCount)
+{
+    bool alive = false;
+    RefSystem shared(new WatchedSystem(&alive));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&shared] {
+            for (int i = 0; i < 2000; ++i) {
+                RefSystem copy(shared);
+                RefSystem other;
+                other = copy;
+                copy.Release();
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_TRUE(alive);
+    EXPECT_EQ(shared->getNumAdapters(), 1u);
+    shared.Release();
+    EXPECT_FALSE(alive);
 }
 
 TEST(RefSystemHandle, EmptyHandleDoesNothing)

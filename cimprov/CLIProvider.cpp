@@ -15,6 +15,7 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -94,11 +95,25 @@ bool isSingleWordCommand(const char* word) {
     return false;
 }
 
+// Constant-initialised and trivially destroyed, so unloading the library
+// runs no code for it.
+std::atomic<CLIProvider::LibraryMaker> libraryMaker{nullptr};
+
+// A library whose construction throws is one that cannot be made.
+StorLibPlugin* makeLibrary() {
+    const CLIProvider::LibraryMaker maker = libraryMaker.load();
+    try {
+        return maker != nullptr ? maker() : createStorageLibrary();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
 // The request's library with its system tree; null when it cannot be made.
 StorLibPlugin* loadLibrary(char** words) {
     const bool singleAdapter = strcasecmp(words[1], "GETCONFIG") == 0;
     const int adapter = singleAdapter ? fnResolver->parseAdapterNumber() : -1;
-    StorLibPlugin* lib = createStorageLibrary();
+    StorLibPlugin* lib = makeLibrary();
     if (lib == nullptr) return nullptr;
     if (singleAdapter) {
         lib->getSystemConfigForSingleAdapter(static_cast<unsigned long>(static_cast<long>(adapter)));
@@ -153,6 +168,8 @@ CmpiStatus CLIProvider::getInstance(const CmpiContext&, CmpiResult& rslt,
     FnLogger log("CLIProvider::getInstance");
     return getServedInstance(rslt, cop, kServed, log);
 }
+
+void CLIProvider::setLibraryMaker(LibraryMaker maker) noexcept { libraryMaker.store(maker); }
 
 void CLIProvider::factoryTrace(const char* text) noexcept {
     const bool locked = m_MethodMutex != nullptr && TovMutexLock(m_MethodMutex) == 0;

@@ -5,6 +5,7 @@
 #include "platform/cmpi/CmpiProvider.h"
 
 class FnLogger;
+class StorLibPlugin;
 
 // "VYN_CLIExecutor": runs one vynconf command line per "executeCommand"
 // request and returns what it printed. Requests run one at a time under
@@ -30,6 +31,12 @@ public:
     // Appends the final message for command result `rc` to the captured
     // output and returns the method's value.
     int processReturnCode(int rc);
+
+    // Where each request's storage-library object comes from; null restores
+    // the controller family's library. A seam for tests, which hand in a
+    // recording library; set it while no request runs.
+    using LibraryMaker = StorLibPlugin* (*)();
+    static void setLibraryMaker(LibraryMaker maker) noexcept;
 
     // A factory's trace line, into the captured output that the next request
     // clears; taken under the method mutex once it exists, since requests

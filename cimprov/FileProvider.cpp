@@ -424,6 +424,11 @@ CmpiStatus FileProvider::readFile(const CmpiArgs& in, CmpiArgs& out, CmpiResult&
         return failed();
     }
     struct stat st;
+    if (lstat(path.hostPath.c_str(), &st) != 0) {
+        log.log("Failed to stat file %s code %x", fileName.c_str(), static_cast<unsigned>(errno));
+        return failed();
+    }
+    // The size sent is that of the opened file, which the checks below see.
     int fd = openRegular(path, O_RDONLY, 0, st);
     if (fd < 0) {
         log.log("Failed to open file %s code %x", fileName.c_str(), static_cast<unsigned>(errno));

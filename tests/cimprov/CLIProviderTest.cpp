@@ -59,6 +59,25 @@ TEST_P(CLIProviderTest, RequestChecksComeInOrder) {
               1u);
     EXPECT_EQ(broker_.enumInstanceNames(path("root/x", "VYN_CLIExecutor", nullptr)).rc,
               CMPI_RC_ERR_INVALID_CLASS);
+
+    // A subclass is served too; the instance carries its key as a property.
+    broker_.setSuperclasses("VYN_CLIExecutorChild", {"VYN_CLIExecutor"});
+    Outcome instances = broker_.enumInstances(path(kNamespace, "VYN_CLIExecutorChild", nullptr));
+    EXPECT_EQ(instances.rc, CMPI_RC_OK);
+    EXPECT_TRUE(instances.done);
+    ASSERT_EQ(instances.items.size(), 1u);
+    const Value* id = minibroker::findEntry(instances.items[0].instance.props, "InstanceID");
+    ASSERT_NE(id, nullptr);
+    EXPECT_EQ(id->text, "VYN_CLI_Engine");
+    EXPECT_EQ(broker_.enumInstances(path(kNamespace, "VYN_Other", nullptr)).rc,
+              CMPI_RC_ERR_INVALID_CLASS);
+
+    const minibroker::Instance inst{path(), {}};
+    EXPECT_EQ(broker_.createInstance(path(), inst).rc, CMPI_RC_ERR_NOT_SUPPORTED);
+    EXPECT_EQ(broker_.modifyInstance(path(), inst).rc, CMPI_RC_ERR_NOT_SUPPORTED);
+    EXPECT_EQ(broker_.deleteInstance(path()).rc, CMPI_RC_ERR_NOT_SUPPORTED);
+    EXPECT_EQ(broker_.execQuery(path(), "select * from VYN_CLIExecutor", "WQL").rc,
+              CMPI_RC_ERR_NOT_SUPPORTED);
 }
 
 TEST_P(CLIProviderTest, BadArgumentsGiveInvalidParameter) {

@@ -317,6 +317,13 @@ TEST_P(FileProviderTest, MissingArgumentsFail) {
         expectFailedWithoutOutput(invoke(method, {{"fileName", Value::uint32(1)},
                                                   {"dirName", Value::uint32(1)}}));
     }
+    expectFailedWithoutOutput(read("/tmp/missing"));
+    expectFailedWithoutOutput(invoke("createSequencedFiles"));
+    const std::string trace = vyntest::readFile(hostFile("/var/log/vynconf.log"));
+    EXPECT_NE(trace.find("Exception in getting arg 'fileName'"), std::string::npos);
+    EXPECT_NE(trace.find("Exception in getting arguments"), std::string::npos);
+    EXPECT_NE(trace.find("Exception in retrieving argument"), std::string::npos);
+    EXPECT_NE(trace.find("Failed to stat file /tmp/missing code 2"), std::string::npos) << trace;
 }
 
 INSTANTIATE_TEST_SUITE_P(Flavours, FileProviderTest,

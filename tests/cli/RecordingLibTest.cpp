@@ -1,10 +1,13 @@
 #include "cli/support/RecordingLib.h"
 
+#include "RaidModel/Interface/Adapter.h"
 #include "common/Addr.h"
 #include "common/AddrCollection.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <stdexcept>
 
 using namespace vyntest;
 using ::testing::ElementsAre;
@@ -38,14 +41,57 @@ TEST(RecordingLibTest, RecordsEveryCallAndAnswersAsTold)
                             "configureATAPassword adapter=0,channel=0,device=1 | \"secret\", false"));
 }
 
-TEST(RecordingLibTest, EmptyFixtureHasNoControllers)
+TEST(RecordingLibTest, FixturesBuildTheirTreesThroughDiscovery)
 {
-    RecordingLib lib("empty");
-    EXPECT_EQ(lib.getSystemConfig().getReturn(), 0);
-    unsigned long count = 99;
+    struct Case {
+        const char* fixture;
+        unsigned long controllers;
+        std::size_t hardDrives;
+        std::size_t logicalDrives;
+    } cases[] = {
+        {"empty", 0, 0, 0},
+        {"basic", 1, 4, 0},
+        {"ld", 1, 4, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fixture);
+        RecordingLib lib(c.fixture);
+        EXPECT_EQ(lib.getSystemConfig().getReturn(), 0);
+        unsigned long count = 99;
+        lib.getControllerCount(count);
+        EXPECT_EQ(count, c.controllers);
+        Adapter* adapter = lib.getAdapter(0);
+        EXPECT_EQ(adapter != nullptr, c.controllers > 0);
+        if (adapter != nullptr) {
+            EXPECT_EQ(adapter->getAllHardDrives().size(), c.hardDrives);
+            EXPECT_EQ(adapter->getAllLogicalDrives().size(), c.logicalDrives);
+        }
+        // A second discovery gives a fresh tree, not one grown twice.
+        lib.getSystemConfig();
+        lib.getControllerCount(count);
+        EXPECT_EQ(count, c.controllers);
+        EXPECT_TRUE(lib.calls().empty());
+    }
+    EXPECT_THROW(RecordingLib("no such fixture"), std::invalid_argument);
+}
+
+TEST(RecordingLibTest, SingleControllerDiscoveryKnowsOnlyPositionZero)
+{
+    RecordingLib lib("ld");
+    EXPECT_EQ(lib.getSystemConfigForSingleAdapter(0).getReturn(), 0);
+    unsigned long count = 0;
     lib.getControllerCount(count);
-    EXPECT_EQ(count, 0u);
-    EXPECT_TRUE(lib.calls().empty());
+    EXPECT_EQ(count, 1u);
+    ASSERT_NE(lib.getAdapter(0), nullptr);
+    EXPECT_EQ(lib.getAdapter(0)->getAllLogicalDrives().size(), 1u);
+
+    for (unsigned long index : {1ul, static_cast<unsigned long>(-1L)}) {
+        EXPECT_NE(lib.getSystemConfigForSingleAdapter(index).getReturn(), 0) << index;
+        lib.getControllerCount(count);
+        EXPECT_EQ(count, 0u) << index;
+    }
+    RecordingLib empty("empty");
+    EXPECT_NE(empty.getSystemConfigForSingleAdapter(0).getReturn(), 0);
 }
 
 }  // namespace

@@ -4,8 +4,10 @@
 #include "RaidModel/Interface/Chunk.h"
 #include "RaidModel/Interface/Features.h"
 #include "RaidModel/Interface/ModelText.h"
+#include "common/Ret.h"
 
 #include <cstring>
+#include <utility>
 
 namespace vyntest {
 
@@ -21,13 +23,6 @@ const FeatureEnum basicFeatures[] = {
     static_cast<FeatureEnum>(16),  static_cast<FeatureEnum>(26),  static_cast<FeatureEnum>(27),
     static_cast<FeatureEnum>(202), static_cast<FeatureEnum>(264), static_cast<FeatureEnum>(265),
     static_cast<FeatureEnum>(267),
-};
-
-class FixtureSystemRoot : public System {
-public:
-    FixtureSystemRoot() : System(STORLIB_TYPE_VYN) {}
-    void buildChildren(StorLib*, Ret&) override {}
-    int getControllerCount(StorLib*, Ret&) override { return static_cast<int>(getNumAdapters()); }
 };
 
 // The model's constructors take writable texts, which they copy.
@@ -151,8 +146,15 @@ bool FixtureLogicalDrive::isInstanceOf(const char* name) const
            BasicLogicalDrive::isInstanceOf(name);
 }
 
+bool isFixtureName(const std::string& name)
+{
+    return name == "empty" || name == "basic" || name == "ld";
+}
+
 bool buildFixture(const std::string& name, System& root)
 {
+    if (name == "empty")
+        return true;
     if (name == "basic") {
         buildBasic(root);
         return true;
@@ -164,11 +166,34 @@ bool buildFixture(const std::string& name, System& root)
     return false;
 }
 
+FixtureSystem::FixtureSystem(std::string fixture) : System(STORLIB_TYPE_VYN), fixture_(std::move(fixture)) {}
+
+void FixtureSystem::buildChildren(StorLib*, Ret&)
+{
+    buildFixture(fixture_, *this);
+}
+
+void FixtureSystem::buildChildrenForSingleAdapter(StorLib*, unsigned long index, Ret& ret)
+{
+    if (index == 0 && fixture_ != "empty") {
+        buildFixture(fixture_, *this);
+        return;
+    }
+    ret.setBadParam(static_cast<long>(index));
+}
+
+int FixtureSystem::getControllerCount(StorLib*, Ret& ret)
+{
+    ret.setReturn(0);
+    return static_cast<int>(getNumAdapters());
+}
+
 std::unique_ptr<System> makeFixtureSystem(const std::string& name)
 {
-    std::unique_ptr<System> root(new FixtureSystemRoot);
-    if (!buildFixture(name, *root))
+    if (!isFixtureName(name))
         return nullptr;
+    std::unique_ptr<System> root(new FixtureSystem(name));
+    buildFixture(name, *root);
     return root;
 }
 

@@ -51,9 +51,27 @@ public:
     void setStateProperty(EnumLogicalDeviceState newState) { state = newState; }
 };
 
-// Adds the controllers of the named fixture ("basic", "ld") below `root`;
-// false, adding nothing, for any other name.
+// Whether `name` names a fixture: "empty" (no controller), "basic", "ld".
+bool isFixtureName(const std::string& name);
+
+// Adds the controllers of the named fixture below `root`; false, adding
+// nothing, for an unknown name.
 bool buildFixture(const std::string& name, System& root);
+
+// The root a storage library builds for a fixture: discovery adds the
+// fixture's controllers, as the controller family adds what it finds. Every
+// fixture holds at most one controller, at position 0; a single-controller
+// build of another position reports a bad parameter, as the family does.
+class FixtureSystem : public System {
+public:
+    explicit FixtureSystem(std::string fixture);
+    void buildChildren(StorLib* lib, Ret& ret) override;
+    void buildChildrenForSingleAdapter(StorLib* lib, unsigned long index, Ret& ret) override;
+    int getControllerCount(StorLib* lib, Ret& ret) override;
+
+private:
+    std::string fixture_;
+};
 
 // A system root holding the named fixture, or null for an unknown name.
 std::unique_ptr<System> makeFixtureSystem(const std::string& name);

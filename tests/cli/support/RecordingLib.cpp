@@ -1,5 +1,7 @@
 #include "cli/support/RecordingLib.h"
 
+#include "cli/support/Fixtures.h"
+
 #include "RaidModel/Interface/System.h"
 #include "common/Addr.h"
 #include "common/AddrCollection.h"
@@ -10,16 +12,6 @@
 namespace vyntest {
 
 namespace {
-
-// The roots the fixtures name. "empty" finds no controllers; richer trees
-// join as the commands that need them arrive.
-class FixtureSystem : public System {
-public:
-    FixtureSystem() : System(STORLIB_TYPE_VYN) {}
-    void buildChildren(StorLib*, Ret&) override {}
-    void buildChildrenForSingleAdapter(StorLib*, unsigned long, Ret&) override {}
-    int getControllerCount(StorLib*, Ret&) override { return static_cast<int>(getNumAdapters()); }
-};
 
 template <typename T> std::string arg(T value)
 {
@@ -75,7 +67,7 @@ std::string describeAddress(const Addr& addr)
 RecordingLib::RecordingLib(std::string fixture)
     : StorLibPlugin(STORLIB_TYPE_VYN), fixture_(std::move(fixture))
 {
-    if (fixture_ != "empty")
+    if (!isFixtureName(fixture_))
         throw std::invalid_argument("unknown library fixture: " + fixture_);
 }
 
@@ -83,7 +75,7 @@ RecordingLib::~RecordingLib() = default;
 
 System* RecordingLib::newSystem()
 {
-    return new FixtureSystem;
+    return new FixtureSystem(fixture_);
 }
 
 void RecordingLib::answer(const std::string& operation, const Ret& ret)

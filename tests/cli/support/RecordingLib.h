@@ -16,7 +16,8 @@ namespace vyntest {
 // unless the test chose another answer for its operation.
 class RecordingLib : public StorLibPlugin {
 public:
-    // The tree newSystem builds; "empty" has no controllers.
+    // The tree that discovery builds: a fixture of cli/support/Fixtures.h,
+    // "empty" (no controller), "basic" or "ld".
     explicit RecordingLib(std::string fixture = "empty");
     ~RecordingLib() override;
 

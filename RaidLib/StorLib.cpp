@@ -74,6 +74,20 @@ unsigned long StorLib::getNumAdapters() const
     return system != nullptr ? system->getNumAdapters() : 0;
 }
 
+void StorLib::forgetSystem(System*)
+{
+}
+
+void StorLib::discardSystem(System* root)
+{
+    if (root == nullptr) {
+        return;
+    }
+    forgetSystem(root);
+    root->deleteAllChildren();
+    delete root;
+}
+
 void StorLib::exceptionCaught(Ret& ret, const char* file, int line) const
 {
     ret.setException();
@@ -106,8 +120,7 @@ bool StorLib::buildSystem(Ret& ret, Discovery discovery, unsigned long adapterIn
         }
     } catch (...) {
         // Nobody holds the new root yet: free it before reporting.
-        system->deleteAllChildren();
-        delete system;
+        discardSystem(system);
         throw;
     }
     curSystem = system;

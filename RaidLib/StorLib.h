@@ -57,6 +57,12 @@ protected:
     bool buildSystem(Ret& ret, Discovery discovery, unsigned long adapterIndex, System* proxy,
                      StorLib* discoveryLib, const char* file);
     void exceptionCaught(Ret& ret, const char* file, int line) const;
+    // Called for a root from newSystem that is freed before any handle took
+    // it (its discovery or parse threw), so a family that remembers the root
+    // it made last can let go of it first.
+    virtual void forgetSystem(System* root);
+    // Frees such a root and its tree.
+    void discardSystem(System* root);
 
     EnumStorLibType storLibType;
     RefSystem curSystem;

@@ -46,29 +46,6 @@ private:
     FILE* file;
 };
 
-// A root that no handle holds yet; freed with its tree unless released.
-class PendingRoot {
-public:
-    PendingRoot() : root(nullptr) {}
-    ~PendingRoot()
-    {
-        if (root != nullptr) {
-            root->deleteAllChildren();
-            delete root;
-        }
-    }
-    PendingRoot(const PendingRoot&) = delete;
-    PendingRoot& operator=(const PendingRoot&) = delete;
-
-    System* root;
-    System* release()
-    {
-        System* held = root;
-        root = nullptr;
-        return held;
-    }
-};
-
 // The parser never reads past the text's first NUL, whatever size the caller
 // claims: the library cannot know the size of the caller's buffer.
 unsigned long parsableLength(const char* text, long buffersize)
@@ -132,18 +109,37 @@ Ret StorLib::playConfig(char** pXmlIN, long buffersize, EnumForceOption force, c
                         "pXmlIN==NULL", 0);
         return ret;
     }
+    // A root that no handle holds yet; discarded with its tree unless released.
+    class PendingRoot {
+    public:
+        explicit PendingRoot(StorLib& owner) : lib(owner), root(nullptr) {}
+        ~PendingRoot() { lib.discardSystem(release()); }
+        PendingRoot(const PendingRoot&) = delete;
+        PendingRoot& operator=(const PendingRoot&) = delete;
+
+        System* release()
+        {
+            System* held = root;
+            root = nullptr;
+            return held;
+        }
+
+        StorLib& lib;
+        System* root;
+    };
+
     try {
         SimpleXmlParser parser(*pXmlIN, parsableLength(*pXmlIN, buffersize));
-        PendingRoot parsed;
-        PendingRoot current;
+        PendingRoot parsed(*this);
+        PendingRoot current(*this);
         try {
             parsed.root = newSystem();
             current.root = newSystem();
         } catch (...) {
             StorErrorPrintf(storLibType, __FILE__, __LINE__, "Exception in creating newSystem()");
             log.line("Exception in creating newSystem()");
-            delete parsed.release();
-            delete current.release();
+            discardSystem(parsed.release());
+            discardSystem(current.release());
         }
         if (parsed.root != nullptr) {
             parsed.root->buildChildren(parser);

@@ -149,6 +149,9 @@ TEST_F(StorLibTest, AnExceptionInDiscoveryIsReportedAndLeaksNothing)
     EXPECT_EQ(lib->getSystem(), tree);
     EXPECT_EQ(globalRaidObjectCounter, before);
     EXPECT_NE(errorFile().find("*** Exception Caught ***"), std::string::npos);
+    // Each discarded root was announced, so a family that remembers the root
+    // it made last can let go of it.
+    EXPECT_EQ(lib->forgotten.size(), 2u);
 }
 
 TEST_F(StorLibTest, ControllerCountNeedsATree)

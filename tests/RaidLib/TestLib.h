@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "RaidLib/StorLibPlugin.h"
 #include "RaidModel/Interface/TestTree.h"
@@ -26,7 +27,11 @@ public:
         return new TestSystem(plan);
     }
 
+    // Roots the library announced as discarded before any handle took them.
+    void forgetSystem(System* root) override { forgotten.push_back(root); }
+
     TestSystem::Plan plan;
+    std::vector<System*> forgotten;
     int discoveries = 0;
     int systemsMade = 0;
     bool failFactory = false;

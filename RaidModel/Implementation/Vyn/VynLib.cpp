@@ -22,6 +22,13 @@ System* VynLib::newSystem()
     return system;
 }
 
+void VynLib::forgetSystem(System* root)
+{
+    if (root != nullptr && root == system) {
+        system = dynamic_cast<VynSystem*>(getSystem());
+    }
+}
+
 VynAdapter* VynLib::getVynAdapter(unsigned long index) const
 {
     return system != nullptr ? system->getVynAdapter(index) : nullptr;

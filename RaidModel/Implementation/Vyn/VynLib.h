@@ -20,6 +20,11 @@ public:
     VynAdapter* getVynAdapter(unsigned long index) const;
     unsigned long getNumVynAdapters() const;
 
+protected:
+    // A root freed before any handle took it must not stay remembered: the
+    // root before it, still held as the current tree, is named again.
+    void forgetSystem(System* root) override;
+
 private:
     VynSystem* system;
 };

@@ -97,6 +97,26 @@ TEST_F(VynLibTest, RootsComeFromTheFamilyAndTheLastIsRemembered)
     disableDebugLog = false;
 }
 
+// Exposes the discard of a root that no handle took, as a throwing discovery
+// or parse would trigger it.
+class DiscardingLib : public VynLib {
+public:
+    using VynLib::discardSystem;
+};
+
+TEST_F(VynLibTest, ARootDiscardedBeforeAnyHandleTookItIsForgotten)
+{
+    DiscardingLib lib;
+    ASSERT_EQ(lib.getSystemConfig().getReturn(), 0);
+    lib.getSystem()->addChild(new FakeVynAdapter(0));
+    ASSERT_EQ(lib.getNumVynAdapters(), 1u);
+
+    lib.discardSystem(lib.newSystem());
+    // The current tree is named again; the freed root is never read.
+    EXPECT_EQ(lib.getNumVynAdapters(), 1u);
+    EXPECT_NE(lib.getVynAdapter(0), nullptr);
+}
+
 TEST_F(VynLibTest, ReplayIsNotSupportedYetAndLeavesBothTreesToTheLibrary)
 {
     VynLib lib;

@@ -2,14 +2,18 @@
 
 #include "listener/AenConfig.h"
 #include "listener/AenDaemon.h"
+#include "listener/PlugInManager.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -104,6 +108,54 @@ TEST_F(AenSettingsTest, OverlongInstallDirectoryIsRefused)
     EXPECT_EQ(vynInstallPath(dir, sizeof dir), 1);
     EXPECT_STREQ(dir, "");
     EXPECT_TRUE(logHas("VYNCONF_PATH is not set"));
+}
+
+TEST_F(AenSettingsTest, JoinedPathsMustFitTheirBuffers)
+{
+    // Install directory and file name share 255 characters: one more and
+    // each reader refuses with its own line instead of building the path.
+    struct Case {
+        const char* what;
+        std::string fileName;
+        std::function<int()> read;
+        std::string refused;  // logged when the joined path does not fit
+        std::string tried;    // logged when it fits (the directory is absent)
+    };
+    const std::vector<Case> cases = {
+        {"settings", "aen.conf", [] { unsigned port = 0; return readAenConfigFile(&port); },
+         "readAenConfigFile::Logger config file string size exceeding", "Using smtp config file "},
+        {"plug-in list", "PlugInConfig.txt", [] { return AenDaemonLoadPlugIn(); },
+         "Logger Plugin Path Name string size exceeding", "Failed to read config file "},
+        {"credentials", "VMCIMOMConfig.txt",
+         [] {
+             char host[AEN_CREDENTIAL_SIZE], user[AEN_CREDENTIAL_SIZE], password[AEN_CREDENTIAL_SIZE];
+             int port = 0;
+             unsigned listenerPort = 0;
+             const int result = getVMCIMOMDetails(host, user, password, &port, &listenerPort);
+             if (gAenConfig.ConfigFileFd >= 0)
+                 ::close(gAenConfig.ConfigFileFd);
+             gAenConfig.ConfigFileFd = -1;
+             return result;
+         },
+         "VM config file not found.", "Could not open file "},
+    };
+    for (const Case& c : cases) {
+        for (const std::size_t joined : {std::size_t{255}, std::size_t{256}}) {
+            SCOPED_TRACE(std::string(c.what) + " " + std::to_string(joined));
+            std::remove(hostFile("/var/log/vynlistend.log").c_str());
+            // An absent directory inside the test's own root.
+            const std::string head = root() + "/";
+            const std::string dir = head + std::string(joined - c.fileName.size() - head.size() - 1, 'd') + "/";
+            ::setenv("VYNCONF_PATH", dir.c_str(), 1);
+            EXPECT_EQ(c.read(), 1);
+            if (joined == 255) {
+                EXPECT_TRUE(logHas(c.tried + dir + c.fileName));
+            } else {
+                EXPECT_TRUE(logHas(c.refused));
+                EXPECT_FALSE(logHas(c.tried));
+            }
+        }
+    }
 }
 
 class AenCredentialTest : public AenDaemonTest {

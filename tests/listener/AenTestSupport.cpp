@@ -57,6 +57,7 @@ void AenDaemonTest::SetUp()
     ::setenv("CONFIG_FILE_SMTP", "aen.conf", 1);
     ::setenv("VYN_PLUGIN_LOG", "/var/log/plugin.txt", 1);
     ::unsetenv("VYN_PLUGIN_INIT_RESULT");
+    ::unsetenv("VYN_PLUGIN_RELEASE");
     // Present before any daemon thread runs, so the daemon's own setenv only
     // replaces a value and never regrows the environment under a reader.
     ::setenv("EVT_SOURCE_ESX", "", 1);
@@ -65,7 +66,8 @@ void AenDaemonTest::SetUp()
 void AenDaemonTest::TearDown()
 {
     resetDaemonState();
-    for (const char* name : {"VYNCONF_PATH", "CONFIG_FILE_SMTP", "VYN_PLUGIN_LOG", "VYN_PLUGIN_INIT_RESULT"})
+    for (const char* name : {"VYNCONF_PATH", "CONFIG_FILE_SMTP", "VYN_PLUGIN_LOG", "VYN_PLUGIN_INIT_RESULT",
+                             "VYN_PLUGIN_RELEASE"})
         ::unsetenv(name);
     HostRootTest::TearDown();
 }

@@ -19,6 +19,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Bounds a hang only; a passing run never waits this long.
+constexpr std::chrono::seconds kDeadline{30};
+
 int freePort()
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -80,35 +83,36 @@ TEST_F(ProgramEndToEndTest, IndicationReachesThePlugInAndSigtermLeavesTheBrokerE
     writeInstallFile("aen.conf", "EVENT_LISTENER_PORT=" + std::to_string(listenerPort) + "\n");
     writeInstallFile("PlugInConfig.txt", "PLUGIN=notifyfile\nSTATE=ON\n");
 
-    const auto started = std::chrono::steady_clock::now();
     const pid_t launcher = aentest::spawnProgram(VYNLISTEND_PATH, {});
     ASSERT_GT(launcher, 0);
-    EXPECT_EQ(aentest::waitExit(launcher, 5s), 0);
-    // Within a second when run alone; parallel sanitizer runs need slack.
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
-    const pid_t daemon = aentest::findChild(launcher, 2s);
+    // Status 0: the daemon reported its start before the launcher's
+    // 4-second alarm (how much sooner depends on the machine's load).
+    EXPECT_EQ(aentest::waitExit(launcher, kDeadline), 0);
+    EXPECT_TRUE(logHas("CHILD_HANDLER: received SIGUSR1"));
+    const pid_t daemon = aentest::findChild(launcher, kDeadline);
     ASSERT_GT(daemon, 0);
     const DaemonGuard guard(daemon);
 
-    ASSERT_TRUE(broker.waitForRequests(6, 15s));
+    ASSERT_TRUE(broker.waitForRequests(6, kDeadline));
     EXPECT_EQ(broker.instanceCount(), 3u);
     // The listener may come up just after the subscription.
     std::vector<cimstandin::HttpAnswer> answers;
-    for (int i = 0; i < 100; ++i) {
+    const auto deadline = std::chrono::steady_clock::now() + kDeadline;
+    for (;;) {
         answers = broker.deliver(cimstandin::sampleIndication("disk 0,3 failed"));
-        if (answers.size() == 1 && answers[0].status == 200)
+        if ((answers.size() == 1 && answers[0].status == 200) || std::chrono::steady_clock::now() > deadline)
             break;
         std::this_thread::sleep_for(50ms);
     }
     ASSERT_EQ(answers.size(), 1u);
     EXPECT_EQ(answers[0].status, 200);
-    ASSERT_TRUE(waitForPluginLines(2, 5s));
+    ASSERT_TRUE(waitForPluginLines(2, kDeadline));
     const std::vector<std::string> lines = pluginLines();
     EXPECT_EQ(lines[0], "init");
     EXPECT_NE(lines[1].find("|disk 0,3 failed|"), std::string::npos);
 
     ASSERT_EQ(::kill(daemon, SIGTERM), 0);
-    EXPECT_EQ(aentest::waitExit(daemon, 20s), 0);
+    EXPECT_EQ(aentest::waitExit(daemon, kDeadline), 0);
     const std::vector<std::string> log = daemonLog();
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back().substr(log.back().size() - 20), "AEN_DAEMON: bye bye ");

@@ -15,6 +15,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Bounds a hang only; a passing run never waits this long.
+constexpr std::chrono::seconds kDeadline{30};
+
 TEST(LauncherVerdict, FirstSignalFromTheChildDecides)
 {
     // Each case in a fresh process: the verdict is kept once set.
@@ -48,17 +51,17 @@ protected:
 TEST_F(ProgramTest, WithoutPlugInsTheDaemonStartsThenStopsCleanly)
 {
     writeInstallFile("PlugInConfig.txt", "# no plug-in configured\n");
-    const auto started = std::chrono::steady_clock::now();
     const pid_t launcher = aentest::spawnProgram(VYNLISTEND_PATH, {});
     ASSERT_GT(launcher, 0);
-    EXPECT_EQ(aentest::waitExit(launcher, 5s), 0);
-    // Well before the launcher's 4-second alarm, even on a loaded machine.
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
+    // Status 0 is the daemon's word (SIGUSR1, logged below) arriving before
+    // the launcher's 4-second alarm. How much sooner depends on the load of
+    // the machine, so no clock is read here.
+    EXPECT_EQ(aentest::waitExit(launcher, kDeadline), 0);
 
     // The detached daemon is now this process's child: it ends by itself.
     int status = 0;
     pid_t daemon = -1;
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    const auto deadline = std::chrono::steady_clock::now() + kDeadline;
     while ((daemon = ::waitpid(-1, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(10ms);
     ASSERT_GT(daemon, 0);
@@ -91,17 +94,19 @@ TEST_F(ProgramTest, DelayedStartLeavesTheLauncherWithOneAfterFourSeconds)
     const auto started = std::chrono::steady_clock::now();
     const pid_t launcher = aentest::spawnProgram(VYNLISTEND_PATH, {"delayed"});
     ASSERT_GT(launcher, 0);
-    EXPECT_EQ(aentest::waitExit(launcher, 8s), 1);
+    EXPECT_EQ(aentest::waitExit(launcher, kDeadline), 1);
     const auto waited = std::chrono::steady_clock::now() - started;
+    // The alarm, not the daemon's 60-second sleep, ended the wait; the upper
+    // bound leaves a busy machine room.
     EXPECT_GE(waited, 3900ms);
-    EXPECT_LT(waited, 8s);
+    EXPECT_LT(waited, 20s);
     EXPECT_TRUE(logHas("CHILD_HANDLER: received SIGALRM"));
 
     // The daemon is still in its 60-second sleep: end it by its pid.
-    const pid_t daemon = aentest::findChild(launcher, 2s);
+    const pid_t daemon = aentest::findChild(launcher, kDeadline);
     ASSERT_GT(daemon, 0);
     ::kill(daemon, SIGKILL);
-    EXPECT_EQ(aentest::waitExit(daemon, 5s), -2);
+    EXPECT_EQ(aentest::waitExit(daemon, kDeadline), -2);
 }
 
 TEST_F(ProgramTest, StartedByProcessOneEndsAtOnceWithOne)

@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <pthread.h>
 #include <semaphore.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -266,6 +267,25 @@ TEST(TovHost, AddressRecordIsNeverOverrun)
     for (std::size_t i = 0; i < 16; ++i)
         EXPECT_EQ(space[16 + sizeof *list + i], 0xA5);
     EXPECT_EQ(TovGetHostIPAddress(nullptr), 1u);
+}
+
+TEST(TovHost, UnreadableInterfaceListFailsWithoutEndingTheProcess)
+{
+    // With no descriptor to spare the interface query cannot open its
+    // socket: the caller gets 1 and goes on (its own process, not this one).
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            struct rlimit limit;
+            getrlimit(RLIMIT_NOFILE, &limit);
+            limit.rlim_cur = 0;
+            setrlimit(RLIMIT_NOFILE, &limit);
+            TovHostAddressList list;
+            std::memset(&list, 0, sizeof list);
+            const uint32_t result = TovGetHostIPAddress(&list);
+            std::_Exit(result == 1 && list.count == 0 ? 7 : 8);
+        },
+        ::testing::ExitedWithCode(7), "socket");
 }
 
 TEST(TovHost, HostNameOsInfoAndProcessId)

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -309,14 +310,27 @@ TEST_F(CimListenerTest, ConcurrentPostsEachArriveOnce)
         EXPECT_EQ(descs.count("event " + std::to_string(i)), 1u);
 }
 
-TEST_F(CimListenerTest, HundredIndicationsTakeLessThanASecond)
+TEST_F(CimListenerTest, HundredKeptAliveIndicationsAreNeverHeldBack)
 {
-    auto begin = std::chrono::steady_clock::now();
-    for (int i = 0; i < 100; ++i)
-        ASSERT_EQ(post(sampleIndication()).status, 200);
-    auto elapsed = std::chrono::steady_clock::now() - begin;
-    EXPECT_LT(elapsed, std::chrono::seconds(1));
+    // A broker delivers a burst over one kept-alive connection. Were an answer
+    // to leave in two writes under Nagle's rule, every exchange would wait for
+    // the client's delayed acknowledgement, 40 ms or more (over four seconds
+    // for the hundred, where a second is plenty). A busy machine, such as
+    // parallel sanitizer runs on two cores, delays many exchanges but not
+    // all of them, so the pace is judged by the fastest tenth: a stall would
+    // hold back those as well.
+    const std::vector<cimstandin::TimedExchange> exchanges =
+        cimstandin::postKeptAlive(port_, exportIndicationHeaders(), exportIndicationBody(sampleIndication()), 100);
+    ASSERT_EQ(exchanges.size(), 100u);
+    std::vector<std::chrono::microseconds> took;
+    for (const cimstandin::TimedExchange& e : exchanges) {
+        EXPECT_EQ(e.status, 200);
+        took.push_back(e.took);
+    }
     EXPECT_EQ(consumer_.count(), 100u);
+    std::sort(took.begin(), took.end());
+    EXPECT_LT(took[9], std::chrono::milliseconds(20))
+        << "tenth fastest " << took[9].count() << " us, median " << took[50].count() << " us";
 }
 
 TEST_F(CimListenerTest, StopWaitsForARunningConsumer)

@@ -291,6 +291,32 @@ HttpAnswer postRaw(int port, const std::string& method, const std::string& path,
     return answer;
 }
 
+std::vector<TimedExchange> postKeptAlive(int port, const Headers& headers, const std::string& body, int count)
+{
+    httplib::Client client("127.0.0.1", port);
+    client.set_tcp_nodelay(true);
+    client.set_keep_alive(true);
+    client.set_connection_timeout(5);
+    client.set_read_timeout(40);
+    httplib::Headers sent;
+    for (const auto& h : headers)
+        sent.emplace(h.first, h.second);
+    // Given once, as the content type argument.
+    sent.erase("Content-Type");
+    std::vector<TimedExchange> exchanges;
+    for (int i = 0; i < count; ++i) {
+        TimedExchange exchange;
+        const auto begin = std::chrono::steady_clock::now();
+        httplib::Result result = client.Post("/", sent, body, headerValue(headers, "Content-Type").c_str());
+        exchange.took =
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - begin);
+        if (result)
+            exchange.status = result->status;
+        exchanges.push_back(exchange);
+    }
+    return exchanges;
+}
+
 std::string exportIndicationBody(const CIMInstance& indication, const std::string& messageId)
 {
     return cimxml::xml::exportIndicationRequest(messageId, indication);

@@ -45,6 +45,18 @@ struct HttpAnswer {
 HttpAnswer postRaw(int port, const std::string& method, const std::string& path,
                    const Headers& headers, const std::string& body);
 
+// One exchange of postKeptAlive: the status (0 when no answer arrived) and
+// the time from the first byte sent to the last byte of the answer.
+struct TimedExchange {
+    int status = 0;
+    std::chrono::microseconds took{0};
+};
+
+// Sends `count` POSTs of `body` to 127.0.0.1:`port` path "/", one after the
+// other over a single kept-alive connection (TCP_NODELAY on this side), as a
+// broker delivering a burst does.
+std::vector<TimedExchange> postKeptAlive(int port, const Headers& headers, const std::string& body, int count);
+
 // A valid ExportIndication request body with the given MESSAGE ID.
 std::string exportIndicationBody(const cimxml::CIMInstance& indication,
                                  const std::string& messageId = "87001");

@@ -3,6 +3,7 @@
 #include "platform/cim/CIMInstance.h"
 #include "platform/cim/CimXml.h"
 #include "platform/cim/Exception.h"
+#include "platform/cim/HttpText.h"
 #include "platform/cim/OperationContext.h"
 
 #include <arpa/inet.h>
@@ -25,48 +26,11 @@ namespace cimxml {
 
 namespace {
 
+using http::isXmlContentType;
+using http::trim;
+
 const char kManUri[] = "http://www.dmtf.org/cim/mapping/http/v1.0";
 const char kExportIndication[] = "ExportIndication";
-
-String lower(String s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
-String trim(const String& s)
-{
-    std::size_t b = s.find_first_not_of(" \t");
-    if (b == String::npos)
-        return String();
-    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
-
-// application/xml or text/xml; a charset parameter must say utf-8.
-bool isXmlContentType(const String& value)
-{
-    String v = lower(value);
-    std::size_t semicolon = v.find(';');
-    String media = trim(v.substr(0, semicolon));
-    if (media != "application/xml" && media != "text/xml")
-        return false;
-    while (semicolon != String::npos) {
-        std::size_t next = v.find(';', semicolon + 1);
-        String param = trim(v.substr(semicolon + 1, next == String::npos ? String::npos : next - semicolon - 1));
-        semicolon = next;
-        std::size_t eq = param.find('=');
-        if (eq == String::npos || trim(param.substr(0, eq)) != "charset")
-            continue;
-        String charset = trim(param.substr(eq + 1));
-        if (charset.size() >= 2 && charset.front() == '"' && charset.back() == '"')
-            charset = charset.substr(1, charset.size() - 2);
-        if (charset != "utf-8")
-            return false;
-    }
-    return true;
-}
 
 // The header prefix an M-POST declares: "Man: <uri> ; ns=NN" gives "NN-".
 bool manPrefix(const char* man, String& prefix)

@@ -4,6 +4,7 @@
 #include "common/StorLocker.h"
 #include "common/StorTimeInfo.h"
 #include "support/HostRootTest.h"
+#include "support/ScopedTimeZone.h"
 
 #include <gtest/gtest.h>
 
@@ -156,31 +157,7 @@ TEST_F(OsFileWriterTest, LockGrabbersTakeAnExclusiveFlock)
     EXPECT_TRUE(flockFreeFor(path));
 }
 
-// Sets TZ for one test and restores it.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* tz)
-    {
-        if (const char* old = std::getenv("TZ")) {
-            had_ = true;
-            old_ = old;
-        }
-        ::setenv("TZ", tz, 1);
-        ::tzset();
-    }
-    ~ScopedTimeZone()
-    {
-        if (had_)
-            ::setenv("TZ", old_.c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-
-private:
-    bool had_ = false;
-    std::string old_;
-};
+using vyntest::ScopedTimeZone;
 
 TEST(StorTimeInfoTest, BreaksDownOneReadingOfTheClock)
 {

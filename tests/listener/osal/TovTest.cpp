@@ -1,5 +1,6 @@
 #include "listener/osal/Tov.h"
 #include "support/HostRootTest.h"
+#include "support/ScopedTimeZone.h"
 
 #include <dlfcn.h>
 #include <pthread.h>
@@ -19,31 +20,7 @@
 
 namespace {
 
-// Sets TZ for one test and restores it afterwards.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* zone)
-    {
-        if (const char* old = std::getenv("TZ")) {
-            had_ = true;
-            old_ = old;
-        }
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~ScopedTimeZone()
-    {
-        if (had_)
-            ::setenv("TZ", old_.c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-
-private:
-    bool had_ = false;
-    std::string old_;
-};
+using vyntest::ScopedTimeZone;
 
 TEST(TovEvent, SetsBeforeTheWaitAreCounted)
 {

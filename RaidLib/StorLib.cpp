@@ -8,6 +8,20 @@
 #include "common/StorDebugTracer.h"
 #include "common/XMLWriter.h"
 
+namespace {
+
+// A family whose root cannot be made, by exception or not, gives null.
+System* newSystemOrNull(StorLib& lib)
+{
+    try {
+        return lib.newSystem();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+}  // namespace
+
 bool StorLibInit::isInstance = false;
 
 StorLibInit::StorLibInit() : owner(false)
@@ -97,12 +111,7 @@ void StorLib::exceptionCaught(Ret& ret, const char* file, int line) const
 bool StorLib::buildSystem(Ret& ret, Discovery discovery, unsigned long adapterIndex, System* proxy,
                           StorLib* discoveryLib, const char* file)
 {
-    System* system = nullptr;
-    try {
-        system = newSystem();
-    } catch (...) {
-        system = nullptr;
-    }
+    System* system = newSystemOrNull(*this);
     if (system == nullptr) {
         ret.setResource();
         StorErrorPrintf(storLibType, file, __LINE__, "*** Resource Error: %s ***",
@@ -241,12 +250,7 @@ Ret StorLib::disableDebugLogs()
 {
     Ret ret(0);
     disableDebugLog = true;
-    System* system = nullptr;
-    try {
-        system = newSystem();
-    } catch (...) {
-        system = nullptr;
-    }
+    System* system = newSystemOrNull(*this);
     if (system == nullptr) {
         return ret;
     }

@@ -126,7 +126,7 @@ StorLibPlugin* loadLibrary(char** words) {
 }  // namespace
 
 CLIProvider::CLIProvider(const CmpiBroker& broker, const CmpiContext& ctx)
-    : CmpiBaseMI(broker, ctx), CmpiInstanceMI(broker, ctx), CmpiMethodMI(broker, ctx) {
+    : CmpiBaseMI(broker, ctx), ServedInstanceProvider(broker, ctx, kServed, "CLIProvider") {
     FnLogger log("CLIProvider::CLIProvider");
 }
 
@@ -149,24 +149,6 @@ CmpiStatus CLIProvider::cleanup(CmpiContext&, bool) {
         m_MethodMutex = nullptr;
     }
     return CmpiStatus(CMPI_RC_OK);
-}
-
-CmpiStatus CLIProvider::enumInstanceNames(const CmpiContext&, CmpiResult& rslt,
-                                          const CmpiObjectPath& cop) {
-    FnLogger log("CLIProvider::enumInstanceNames");
-    return enumServedInstanceNames(rslt, cop, kServed);
-}
-
-CmpiStatus CLIProvider::enumInstances(const CmpiContext&, CmpiResult& rslt,
-                                      const CmpiObjectPath& cop, const char**) {
-    FnLogger log("CLIProvider::enumInstances");
-    return enumServedInstances(rslt, cop, kServed);
-}
-
-CmpiStatus CLIProvider::getInstance(const CmpiContext&, CmpiResult& rslt,
-                                    const CmpiObjectPath& cop, const char**) {
-    FnLogger log("CLIProvider::getInstance");
-    return getServedInstance(rslt, cop, kServed, log);
 }
 
 void CLIProvider::setLibraryMaker(LibraryMaker maker) noexcept { libraryMaker.store(maker); }

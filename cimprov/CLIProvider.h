@@ -1,8 +1,8 @@
 #ifndef VYN_CIMPROV_CLIPROVIDER_H
 #define VYN_CIMPROV_CLIPROVIDER_H
 
+#include "cimprov/ProviderInstance.h"
 #include "listener/osal/Tov.h"
-#include "platform/cmpi/CmpiProvider.h"
 
 class FnLogger;
 class StorLibPlugin;
@@ -10,17 +10,10 @@ class StorLibPlugin;
 // "VYN_CLIExecutor": runs one vynconf command line per "executeCommand"
 // request and returns what it printed. Requests run one at a time under
 // m_MethodMutex, because the command engine's state is process-wide.
-class CLIProvider : public CmpiInstanceMI, public CmpiMethodMI {
+class CLIProvider : public ServedInstanceProvider {
 public:
     CLIProvider(const CmpiBroker& broker, const CmpiContext& ctx);
     ~CLIProvider() override;
-
-    CmpiStatus enumInstanceNames(const CmpiContext& ctx, CmpiResult& rslt,
-                                 const CmpiObjectPath& cop) override;
-    CmpiStatus enumInstances(const CmpiContext& ctx, CmpiResult& rslt,
-                             const CmpiObjectPath& cop, const char** props) override;
-    CmpiStatus getInstance(const CmpiContext& ctx, CmpiResult& rslt, const CmpiObjectPath& cop,
-                           const char** props) override;
 
     CmpiStatus initialize(const CmpiContext& ctx) override;
     CmpiStatus cleanup(CmpiContext& ctx, bool terminating) override;

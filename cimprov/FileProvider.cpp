@@ -66,6 +66,19 @@ std::string stringArg(const CmpiArgs& in, const char* name) {
     return static_cast<const char*>(in.getArg(name));
 }
 
+// A method's one text argument; false, after the trace `failure`, when it is
+// missing or of another type.
+bool soleStringArg(const CmpiArgs& in, const char* name, FnLogger& log, const char* failure,
+                   std::string& value) {
+    try {
+        value = stringArg(in, name);
+    } catch (const CmpiStatus&) {
+        log.log("%s", failure);
+        return false;
+    }
+    return true;
+}
+
 // A missing or null optional argument gives `fallback`; one of another type
 // still throws.
 std::string optionalStringArg(const CmpiArgs& in, const char* name, const char* fallback) {
@@ -153,9 +166,13 @@ bool isBase64Text(const std::string& text) {
     return true;
 }
 
-bool writeAll(int fd, const unsigned char* data, std::size_t size) {
+// Moves all `size` bytes with `io` (read or write), resuming after short
+// transfers and interruptions; false with errno set, EIO for a transfer of
+// nothing.
+template <class Byte, class Io>
+bool transferAll(int fd, Byte* data, std::size_t size, Io io) {
     while (size > 0) {
-        ssize_t n = write(fd, data, size);
+        ssize_t n = io(fd, data, size);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             if (n == 0) errno = EIO;
@@ -167,18 +184,15 @@ bool writeAll(int fd, const unsigned char* data, std::size_t size) {
     return true;
 }
 
+bool writeAll(int fd, const unsigned char* data, std::size_t size) {
+    return transferAll(fd, data, size, [](int f, const unsigned char* p, std::size_t n) {
+        return write(f, p, n);
+    });
+}
+
 bool readAll(int fd, unsigned char* data, std::size_t size) {
-    while (size > 0) {
-        ssize_t n = read(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+    return transferAll(fd, data, size,
+                       [](int f, unsigned char* p, std::size_t n) { return read(f, p, n); });
 }
 
 // Opens a confined path for the operation and insists on a regular file,
@@ -211,7 +225,7 @@ bool isRegularEntry(DIR* dir, const dirent* entry) {
 }  // namespace
 
 FileProvider::FileProvider(const CmpiBroker& broker, const CmpiContext& ctx)
-    : CmpiBaseMI(broker, ctx), CmpiInstanceMI(broker, ctx), CmpiMethodMI(broker, ctx) {
+    : CmpiBaseMI(broker, ctx), ServedInstanceProvider(broker, ctx, kServed, "FileProvider") {
     FnLogger log("FileProvider::FileProvider");
 }
 
@@ -230,24 +244,6 @@ CmpiStatus FileProvider::cleanup(CmpiContext&, bool) {
         m_MethodMutex = nullptr;
     }
     return CmpiStatus(CMPI_RC_OK);
-}
-
-CmpiStatus FileProvider::enumInstanceNames(const CmpiContext&, CmpiResult& rslt,
-                                           const CmpiObjectPath& cop) {
-    FnLogger log("FileProvider::enumInstanceNames");
-    return enumServedInstanceNames(rslt, cop, kServed);
-}
-
-CmpiStatus FileProvider::enumInstances(const CmpiContext&, CmpiResult& rslt,
-                                       const CmpiObjectPath& cop, const char**) {
-    FnLogger log("FileProvider::enumInstances");
-    return enumServedInstances(rslt, cop, kServed);
-}
-
-CmpiStatus FileProvider::getInstance(const CmpiContext&, CmpiResult& rslt,
-                                     const CmpiObjectPath& cop, const char**) {
-    FnLogger log("FileProvider::getInstance");
-    return getServedInstance(rslt, cop, kServed, log);
 }
 
 CmpiStatus FileProvider::invokeMethod(const CmpiContext&, CmpiResult& rslt,
@@ -412,12 +408,8 @@ CmpiStatus FileProvider::appendFile(const CmpiArgs& in, CmpiArgs&, CmpiResult& r
 CmpiStatus FileProvider::readFile(const CmpiArgs& in, CmpiArgs& out, CmpiResult& rslt) {
     FnLogger log("FileProvider::readFile");
     std::string fileName;
-    try {
-        fileName = stringArg(in, "fileName");
-    } catch (const CmpiStatus&) {
-        log.log("Exception in getting arguments");
+    if (!soleStringArg(in, "fileName", log, "Exception in getting arguments", fileName))
         return failed();
-    }
     ConfinedPath path;
     if (int error = confinePath(fileName, FileArea::TempOrLogs, path)) {
         log.log("Failed to open file %s code %x", fileName.c_str(), static_cast<unsigned>(error));
@@ -467,12 +459,8 @@ CmpiStatus FileProvider::readFile(const CmpiArgs& in, CmpiArgs& out, CmpiResult&
 CmpiStatus FileProvider::deleteFile(const CmpiArgs& in, CmpiArgs&, CmpiResult& rslt) {
     FnLogger log("FileProvider::deleteFile");
     std::string fileName;
-    try {
-        fileName = stringArg(in, "fileName");
-    } catch (const CmpiStatus&) {
-        log.log("Exception in getting arg 'fileName'");
+    if (!soleStringArg(in, "fileName", log, "Exception in getting arg 'fileName'", fileName))
         return failed();
-    }
     log.log("Trying to delete file %s", fileName.c_str());
     ConfinedPath path;
     int error = confinePath(fileName, FileArea::Temp, path);
@@ -493,12 +481,8 @@ CmpiStatus FileProvider::deleteFile(const CmpiArgs& in, CmpiArgs&, CmpiResult& r
 CmpiStatus FileProvider::listDirectory(const CmpiArgs& in, CmpiArgs& out, CmpiResult& rslt) {
     FnLogger log("FileProvider::listDirectory");
     std::string dirName;
-    try {
-        dirName = stringArg(in, "dirName");
-    } catch (const CmpiStatus&) {
-        log.log("Exception in getting arguments");
+    if (!soleStringArg(in, "dirName", log, "Exception in getting arguments", dirName))
         return failed();
-    }
     log.log("dirName= %s", dirName.c_str());
     ConfinedPath path;
     int error = confinePath(dirName, FileArea::TempOrLogs, path);

@@ -1,24 +1,17 @@
 #ifndef VYN_CIMPROV_FILEPROVIDER_H
 #define VYN_CIMPROV_FILEPROVIDER_H
 
+#include "cimprov/ProviderInstance.h"
 #include "listener/osal/Tov.h"
-#include "platform/cmpi/CmpiProvider.h"
 
 // "VYN_FileProvider": moves files between management clients and the host's
 // temporary directory (reads also from its log directory), contents as Base64
 // text. The methods take no lock: each works only on its own arguments and the
 // file system.
-class FileProvider : public CmpiInstanceMI, public CmpiMethodMI {
+class FileProvider : public ServedInstanceProvider {
 public:
     FileProvider(const CmpiBroker& broker, const CmpiContext& ctx);
     ~FileProvider() override;
-
-    CmpiStatus enumInstanceNames(const CmpiContext& ctx, CmpiResult& rslt,
-                                 const CmpiObjectPath& cop) override;
-    CmpiStatus enumInstances(const CmpiContext& ctx, CmpiResult& rslt,
-                             const CmpiObjectPath& cop, const char** props) override;
-    CmpiStatus getInstance(const CmpiContext& ctx, CmpiResult& rslt, const CmpiObjectPath& cop,
-                           const char** props) override;
 
     CmpiStatus initialize(const CmpiContext& ctx) override;
     CmpiStatus cleanup(CmpiContext& ctx, bool terminating) override;

@@ -20,17 +20,8 @@ namespace {
 // unload by the broker would lose it.
 __attribute__((destructor)) void releaseRuntimePool() { __gnu_cxx::__freeres(); }
 
-CmpiProviderBase cliBase;
-CMPIInstanceMIFT cliInstanceTable = CmpiInstanceMI::miTable("vynCLIProvider");
-CMPIMethodMIFT cliMethodTable = CmpiMethodMI::miTable("vynCLIProvider");
-CMPIInstanceMI cliInstanceRecord;
-CMPIMethodMI cliMethodRecord;
-
-CmpiProviderBase fileBase;
-CMPIInstanceMIFT fileInstanceTable = CmpiInstanceMI::miTable("vynFileProvider");
-CMPIMethodMIFT fileMethodTable = CmpiMethodMI::miTable("vynFileProvider");
-CMPIInstanceMI fileInstanceRecord;
-CMPIMethodMI fileMethodRecord;
+CmpiProviderRecords cliRecords("vynCLIProvider");
+CmpiProviderRecords fileRecords("vynFileProvider");
 
 struct TraceLine {
     char text[128];
@@ -55,8 +46,7 @@ TraceLine instanceTrace() {
 VYN_CMPI_FACTORY CMPIInstanceMI* vynCLIProvider_Create_InstanceMI(const CMPIBroker* mb,
                                                                   const CMPIContext* ctx,
                                                                   CMPIStatus* rc) {
-    CMPIInstanceMI* mi = CmpiProviderBase::createMI<CLIProvider>(
-        cliBase, cliInstanceRecord, cliInstanceTable, mb, ctx, rc);
+    CMPIInstanceMI* mi = cliRecords.createInstanceMI<CLIProvider>(mb, ctx, rc);
     CLIProvider::factoryTrace(instanceTrace().text);
     return mi;
 }
@@ -65,15 +55,13 @@ VYN_CMPI_FACTORY CMPIMethodMI* vynCLIProvider_Create_MethodMI(const CMPIBroker* 
                                                               const CMPIContext* ctx,
                                                               CMPIStatus* rc) {
     CLIProvider::factoryTrace(methodTrace(mb).text);
-    return CmpiProviderBase::createMI<CLIProvider>(cliBase, cliMethodRecord, cliMethodTable, mb,
-                                                   ctx, rc);
+    return cliRecords.createMethodMI<CLIProvider>(mb, ctx, rc);
 }
 
 VYN_CMPI_FACTORY CMPIInstanceMI* vynFileProvider_Create_InstanceMI(const CMPIBroker* mb,
                                                                    const CMPIContext* ctx,
                                                                    CMPIStatus* rc) {
-    CMPIInstanceMI* mi = CmpiProviderBase::createMI<FileProvider>(
-        fileBase, fileInstanceRecord, fileInstanceTable, mb, ctx, rc);
+    CMPIInstanceMI* mi = fileRecords.createInstanceMI<FileProvider>(mb, ctx, rc);
     std::fputs(instanceTrace().text, stderr);
     return mi;
 }
@@ -82,6 +70,5 @@ VYN_CMPI_FACTORY CMPIMethodMI* vynFileProvider_Create_MethodMI(const CMPIBroker*
                                                                const CMPIContext* ctx,
                                                                CMPIStatus* rc) {
     std::fputs(methodTrace(mb).text, stderr);
-    return CmpiProviderBase::createMI<FileProvider>(fileBase, fileMethodRecord, fileMethodTable,
-                                                    mb, ctx, rc);
+    return fileRecords.createMethodMI<FileProvider>(mb, ctx, rc);
 }

@@ -83,3 +83,34 @@ void returnMethodValue(CmpiResult& rslt, CMPISint32 value) {
     rslt.returnData(CmpiData(value));
     rslt.returnDone();
 }
+
+ServedInstanceProvider::ServedInstanceProvider(const CmpiBroker& broker, const CmpiContext& ctx,
+                                               const ProviderInstance& served,
+                                               const char* traceName)
+    : CmpiBaseMI(broker, ctx),
+      CmpiInstanceMI(broker, ctx),
+      CmpiMethodMI(broker, ctx),
+      served_(served),
+      traceName_(traceName) {}
+
+std::string ServedInstanceProvider::traced(const char* operation) const {
+    return std::string(traceName_) + "::" + operation;
+}
+
+CmpiStatus ServedInstanceProvider::enumInstanceNames(const CmpiContext&, CmpiResult& rslt,
+                                                     const CmpiObjectPath& cop) {
+    FnLogger log(traced("enumInstanceNames").c_str());
+    return enumServedInstanceNames(rslt, cop, served_);
+}
+
+CmpiStatus ServedInstanceProvider::enumInstances(const CmpiContext&, CmpiResult& rslt,
+                                                 const CmpiObjectPath& cop, const char**) {
+    FnLogger log(traced("enumInstances").c_str());
+    return enumServedInstances(rslt, cop, served_);
+}
+
+CmpiStatus ServedInstanceProvider::getInstance(const CmpiContext&, CmpiResult& rslt,
+                                               const CmpiObjectPath& cop, const char**) {
+    FnLogger log(traced("getInstance").c_str());
+    return getServedInstance(rslt, cop, served_, log);
+}

@@ -2,6 +2,9 @@
 #define VYN_CIMPROV_PROVIDERINSTANCE_H
 
 #include "platform/cmpi/CmpiHandles.h"
+#include "platform/cmpi/CmpiProvider.h"
+
+#include <string>
 
 class FnLogger;
 
@@ -29,5 +32,27 @@ CmpiStatus getServedInstance(CmpiResult& rslt, const CmpiObjectPath& cop,
 
 // The method's return value followed by the end of the result.
 void returnMethodValue(CmpiResult& rslt, CMPISint32 value);
+
+// A provider of the one served instance and its methods. The instance
+// operations answer from `served`, each traced as "<traceName>::<operation>".
+// The most derived class still constructs the virtual CmpiBaseMI itself.
+class ServedInstanceProvider : public CmpiInstanceMI, public CmpiMethodMI {
+public:
+    ServedInstanceProvider(const CmpiBroker& broker, const CmpiContext& ctx,
+                           const ProviderInstance& served, const char* traceName);
+
+    CmpiStatus enumInstanceNames(const CmpiContext& ctx, CmpiResult& rslt,
+                                 const CmpiObjectPath& cop) override;
+    CmpiStatus enumInstances(const CmpiContext& ctx, CmpiResult& rslt,
+                             const CmpiObjectPath& cop, const char** props) override;
+    CmpiStatus getInstance(const CmpiContext& ctx, CmpiResult& rslt, const CmpiObjectPath& cop,
+                           const char** props) override;
+
+private:
+    std::string traced(const char* operation) const;
+
+    ProviderInstance served_;
+    const char* traceName_;
+};
 
 #endif

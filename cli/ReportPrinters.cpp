@@ -42,15 +42,22 @@ void printLine(const char* label, const char* value)
     printLabelValue(1, label, value);
 }
 
+void printLabelValueV(int indent, const char* label, const char* format, va_list args)
+    __attribute__((format(printf, 3, 0)));
+void printLabelValueV(int indent, const char* label, const char* format, va_list args)
+{
+    char value[256];
+    std::vsnprintf(value, sizeof(value), format, args);
+    printLabelValue(indent, label, value);
+}
+
 void printLinef(const char* label, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void printLinef(const char* label, const char* format, ...)
 {
-    char value[256];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(value, sizeof(value), format, args);
+    printLabelValueV(1, label, format, args);
     va_end(args);
-    printLine(label, value);
 }
 
 const char* enabledDisabled(bool on)
@@ -426,12 +433,10 @@ void printDeviceLine(const char* label, const char* value)
 void printDeviceLinef(const char* label, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void printDeviceLinef(const char* label, const char* format, ...)
 {
-    char value[256];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(value, sizeof(value), format, args);
+    printLabelValueV(DEVICE_LABEL_INDENT, label, format, args);
     va_end(args);
-    printDeviceLine(label, value);
 }
 
 bool isOneOf(const char* text, std::initializer_list<const char*> choices)
@@ -496,6 +501,20 @@ void printSES2EnclosureID(const SES2EnclosureDevice* enclosure)
         printDeviceLinef("Enclosure ID", "%d", id);
 }
 
+// One status line a power supply, numbered from `firstNumber`; `stateText`
+// gives the text of supply i.
+template <class StateText>
+void printPowerSupplies(int supplies, int firstNumber, StateText stateText)
+{
+    if (UCLI_DEBUG)
+        printDeviceLinef("Power Supply Count", "%d", supplies);
+    for (int i = 0; i < supplies; ++i) {
+        char label[40];
+        std::snprintf(label, sizeof(label), "Power supply %d status", i + firstNumber);
+        printDeviceLine(label, stateText(static_cast<unsigned short>(i)));
+    }
+}
+
 void printSES2Elements(SES2EnclosureDevice* enclosure)
 {
     const int firstNumber = isSun(enclosure) ? 0 : 1;
@@ -512,15 +531,9 @@ void printSES2Elements(SES2EnclosureDevice* enclosure)
                                        enclosure->getFanStatus(static_cast<unsigned short>(i)))));
         }
     }
-    const int supplies = enclosure->getPowerSupplyCount();
-    if (UCLI_DEBUG)
-        printDeviceLinef("Power Supply Count", "%d", supplies);
-    for (int i = 0; i < supplies; ++i) {
-        char label[40];
-        std::snprintf(label, sizeof(label), "Power supply %d status", i + firstNumber);
-        printDeviceLine(label, getSES2State(static_cast<unsigned short>(
-                                   enclosure->getPowerSupplyStatus(static_cast<unsigned short>(i)))));
-    }
+    printPowerSupplies(enclosure->getPowerSupplyCount(), firstNumber, [enclosure](unsigned short i) {
+        return getSES2State(static_cast<unsigned short>(enclosure->getPowerSupplyStatus(i)));
+    });
     const int sensors = enclosure->getTempSensorCount();
     for (int i = 0; i < sensors; ++i) {
         char label[48];
@@ -541,15 +554,9 @@ void printSafteElements(const Enclosure* enclosure)
         std::snprintf(label, sizeof(label), "Fan %d status", i + 1);
         printDeviceLine(label, getSAFTEFanState(enclosure->getFanStatus(static_cast<unsigned short>(i))));
     }
-    const int supplies = enclosure->getPowerSupplyCount();
-    if (UCLI_DEBUG)
-        printDeviceLinef("Power Supply Count", "%d", supplies);
-    for (int i = 0; i < supplies; ++i) {
-        char label[40];
-        std::snprintf(label, sizeof(label), "Power supply %d status", i + firstNumber);
-        printDeviceLine(label,
-                        getSAFTEPowerSupplyState(enclosure->getPowerSupplyStatus(static_cast<unsigned short>(i))));
-    }
+    printPowerSupplies(enclosure->getPowerSupplyCount(), firstNumber, [enclosure](unsigned short i) {
+        return getSAFTEPowerSupplyState(enclosure->getPowerSupplyStatus(i));
+    });
     printDeviceLine("Temperature status", enclosure->isTempOutOfRange() ? "Abnormal" : "Normal");
 }
 
@@ -1158,6 +1165,24 @@ void printVynSegmentStatus(LogicalDrive* drive)
     }
 }
 
+// Every present device below `root`; `numbered` gives each its place in the
+// list, which the SAS listing shows.
+void printDevicesBelow(Adapter* adapter, RaidObject* root, bool numbered)
+{
+    FilterCollection devices(root);
+    devices.apply("PhysicalDevice", true);
+    int printed = 0;
+    for (int i = 0; i < devices.size(); ++i) {
+        PhysicalDevice* device = static_cast<PhysicalDevice*>(devices.elementAt(i));
+        if (isMissingDeviceId(device->getDeviceID()))
+            continue;
+        printDeviceOrEnclosure(adapter, device, numbered ? i : -1);
+        ++printed;
+    }
+    if (printed == 0)
+        printNoDevices();
+}
+
 void printChannel(Adapter* adapter, Channel* channel)
 {
     if (channel == nullptr)
@@ -1170,36 +1195,14 @@ void printChannel(Adapter* adapter, Channel* channel)
     } else if (channel->isInstanceOf("SATAChannel")) {
         printLabelValue(2, "Transfer Speed", getTransferSpeed(channel->getTransferSpeed()));
     }
-    FilterCollection devices(channel);
-    devices.apply("PhysicalDevice", true);
-    int printed = 0;
-    for (int i = 0; i < devices.size(); ++i) {
-        PhysicalDevice* device = static_cast<PhysicalDevice*>(devices.elementAt(i));
-        if (isMissingDeviceId(device->getDeviceID()))
-            continue;
-        printDeviceOrEnclosure(adapter, device, -1);
-        ++printed;
-    }
-    if (printed == 0)
-        printNoDevices();
+    printDevicesBelow(adapter, channel, false);
 }
 
 void printSASPhysicalDevices(Adapter* adapter)
 {
     if (adapter == nullptr)
         return;
-    FilterCollection devices(adapter);
-    devices.apply("PhysicalDevice", true);
-    int printed = 0;
-    for (int i = 0; i < devices.size(); ++i) {
-        PhysicalDevice* device = static_cast<PhysicalDevice*>(devices.elementAt(i));
-        if (isMissingDeviceId(device->getDeviceID()))
-            continue;
-        printDeviceOrEnclosure(adapter, device, i);
-        ++printed;
-    }
-    if (printed == 0)
-        printNoDevices();
+    printDevicesBelow(adapter, adapter, true);
 }
 
 void printPhysicalDevice(Adapter* adapter, PhysicalDevice* device, int index)

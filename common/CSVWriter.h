@@ -1,6 +1,8 @@
 #ifndef VYN_COMMON_CSVWRITER_H
 #define VYN_COMMON_CSVWRITER_H
 
+#include "common/TextBuffer.h"
+
 // Writes comma-separated values into one growing NUL-terminated heap buffer
 // and publishes the buffer's address into the caller's variable after every
 // growth, as XMLWriter does. Every value is followed by a comma and nothing
@@ -9,7 +11,7 @@ class CSVWriter {
 public:
     explicit CSVWriter(char** out);
     // Not virtual: the writer is never deleted through a base.
-    ~CSVWriter();
+    ~CSVWriter() = default;
     CSVWriter(const CSVWriter&) = delete;
     CSVWriter& operator=(const CSVWriter&) = delete;
 
@@ -26,11 +28,8 @@ public:
 private:
     void appendFormatted(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-    char* buffer;
-    char** out;
+    TextBuffer output;
     char scratch[64];
-    unsigned int bufSize;
-    unsigned int strSize;
 };
 
 #endif

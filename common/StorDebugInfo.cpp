@@ -190,41 +190,34 @@ void StorDebugInfo::ErrorVPrintf(const char* file, int line, const char* fmt, va
 {
     if (!FlagsEnabled(STOR_DEBUG_ERROR))
         return;
-    if (file == nullptr)
-        file = "???";
-    va_list traceArgs;
-    va_copy(traceArgs, args);
-    if (openErrorFile()) {
-        {
-            osFileLockGrabber grab(errorFile);
-            errorFile.SeekEnd();
-            writeRecordStart(errorFile, true);
-            errorFile.Printf("%s: Line #: %d\n", baseName(file), line);
-            for (std::size_t i = 0; i < traceStack.size(); ++i) {
-                writeIndent(errorFile, i);
-                errorFile.Printf("%s\n", traceStack[i]);
-            }
-            writeIndent(errorFile, traceStack.size());
-            errorFile.VPrintf(fmt, args);
-            errorFile.Printf("\n");
-            errorFile.Flush();
-        }
-        errorFile.Close();
-    }
-    TraceVPrintf(STOR_DEBUG_ERROR, fmt, traceArgs, false);
-    va_end(traceArgs);
+    writeError(file != nullptr ? file : "???", line, fmt, args);
 }
 
 void StorDebugInfo::ExtraErrorVPrintf(const char* fmt, va_list args)
 {
     if (!FlagsEnabled(STOR_DEBUG_ERROR))
         return;
+    writeError(nullptr, 0, fmt, args);
+}
+
+// Appends the message to the error file under its lock, after a record head
+// with the source place when `file` is given, and traces it as well.
+void StorDebugInfo::writeError(const char* file, int line, const char* fmt, va_list args)
+{
     va_list traceArgs;
     va_copy(traceArgs, args);
     if (openErrorFile()) {
         {
             osFileLockGrabber grab(errorFile);
             errorFile.SeekEnd();
+            if (file != nullptr) {
+                writeRecordStart(errorFile, true);
+                errorFile.Printf("%s: Line #: %d\n", baseName(file), line);
+                for (std::size_t i = 0; i < traceStack.size(); ++i) {
+                    writeIndent(errorFile, i);
+                    errorFile.Printf("%s\n", traceStack[i]);
+                }
+            }
             writeIndent(errorFile, traceStack.size());
             errorFile.VPrintf(fmt, args);
             errorFile.Printf("\n");

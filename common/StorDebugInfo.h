@@ -45,6 +45,7 @@ public:
 
 private:
     bool openErrorFile();
+    void writeError(const char* file, int line, const char* fmt, va_list args);
     void writeRecordStart(osFileWriter& file, bool withDate);
     void writeTraceLine(const char* fmt, va_list args, bool first);
 

@@ -1,9 +1,9 @@
 #include "common/XMLWriter.h"
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -17,9 +17,6 @@
 
 namespace {
 
-const unsigned int FIRST_BUFFER_SIZE = 512;
-const unsigned int DOUBLING_LIMIT = 65535;
-const unsigned int LINEAR_GROWTH = 65536;
 const unsigned int MAX_START_INDENT = 62;
 const unsigned int MAX_END_INDENT = 61;
 const unsigned char FIRST_PRINTABLE = 0x20;
@@ -40,71 +37,25 @@ const char* entityFor(unsigned char c)
 } // namespace
 
 XMLWriter::XMLWriter(char** out)
-    : buffer(out != nullptr ? *out : nullptr), out(out), scratch(), bufSize(0), strSize(0), indent(0),
-      indentStep(4)
+    : output(out), scratch(), indent(0), indentStep(4)
 {
 }
 
-XMLWriter::~XMLWriter()
-{
-    delete[] buffer;
-}
+XMLWriter::~XMLWriter() = default;
 
 unsigned long XMLWriter::getBuffSize() const
 {
-    return bufSize;
+    return output.capacity();
 }
 
 unsigned long XMLWriter::getStrSize() const
 {
-    return strSize;
+    return output.length();
 }
 
 void XMLWriter::append(const char* text, unsigned int n)
 {
-    if (text == nullptr)
-        return;
-    unsigned long long needed = static_cast<unsigned long long>(strSize) + n + 2;
-    if (needed > 0xFFFFFFFFull)
-        return;
-    if (bufSize == 0) {
-        unsigned int size = needed > FIRST_BUFFER_SIZE ? static_cast<unsigned int>(needed) : FIRST_BUFFER_SIZE;
-        // The caller's block is released only once its successor exists, so
-        // that *out never designates freed memory.
-        char* block = new (std::nothrow) char[size];
-        if (block == nullptr)
-            return;
-        delete[] buffer;
-        buffer = block;
-        buffer[0] = '\0';
-        strSize = 0;
-        bufSize = size;
-        if (out != nullptr)
-            *out = buffer;
-    }
-    if (bufSize <= needed) {
-        unsigned long long size = bufSize;
-        while (size < needed)
-            size = size <= DOUBLING_LIMIT ? size * 2 : size + LINEAR_GROWTH;
-        if (size > 0xFFFFFFFFull)
-            return;
-        char* block = new (std::nothrow) char[size];
-        if (block == nullptr)
-            return;
-        std::memcpy(block, buffer, strSize);
-        std::memcpy(block + strSize, text, n);
-        strSize += n;
-        block[strSize] = '\0';
-        delete[] buffer;
-        buffer = block;
-        bufSize = static_cast<unsigned int>(size);
-        if (out != nullptr)
-            *out = buffer;
-        return;
-    }
-    std::memcpy(buffer + strSize, text, n);
-    strSize += n;
-    buffer[strSize] = '\0';
+    output.append(text, n);
 }
 
 void XMLWriter::append(const char* text)
@@ -341,24 +292,8 @@ void XMLWriter::writeObject(const Addr2& addr)
 
 void XMLWriter::writeAddr(const Addr* addr)
 {
-    if (addr == nullptr)
-        return;
-    if (addr->getAdapterID() != Addr::UNSET_ID)
-        writeULong("controllerID", addr->getAdapterID());
-    if (addr->getArrayID() != Addr::UNSET_ID)
-        writeULong("arrayID", addr->getArrayID());
-    if (addr->getLogicalDriveID() != Addr::UNSET_ID)
-        writeULong("logicalDriveID", addr->getLogicalDriveID());
-    if (addr->getChannelID() != Addr::UNSET_ID)
-        writeULong("channelID", addr->getChannelID());
-    if (addr->getDeviceID() != Addr::UNSET_ID)
-        writeULong("deviceID", addr->getDeviceID());
-    if (addr->getChunkID() != Addr::UNSET_CHUNK_ID)
-        writeBlockT("chunkID", addr->getChunkID());
-    if (addr->getItemID() != Addr::UNSET_ID)
-        writeULong("itemID", addr->getItemID());
-    if (addr->getSASPhyID() != Addr::UNSET_ID)
-        writeULong("phyID", addr->getSASPhyID());
+    if (addr != nullptr)
+        writeAddrIDs(*addr, false);
 }
 
 void XMLWriter::writeAddrDefinedIDsOnly(const Addr& addr)
@@ -373,16 +308,26 @@ void XMLWriter::writeAddr(const Addr& addr)
 
 void XMLWriter::writeAddrAll(const Addr* addr)
 {
-    if (addr == nullptr)
-        return;
-    writeULong("controllerID", addr->getAdapterID());
-    writeULong("arrayID", addr->getArrayID());
-    writeULong("logicalDriveID", addr->getLogicalDriveID());
-    writeULong("channelID", addr->getChannelID());
-    writeULong("deviceID", addr->getDeviceID());
-    writeBlockT("chunkID", addr->getChunkID());
-    writeULong("itemID", addr->getItemID());
-    writeULong("phyID", addr->getSASPhyID());
+    if (addr != nullptr)
+        writeAddrIDs(*addr, true);
+}
+
+// The eight ids in their fixed order; unset ones only when `all`.
+void XMLWriter::writeAddrIDs(const Addr& addr, bool all)
+{
+    auto id = [&](const char* name, std::uint32_t value) {
+        if (all || value != Addr::UNSET_ID)
+            writeULong(name, value);
+    };
+    id("controllerID", addr.getAdapterID());
+    id("arrayID", addr.getArrayID());
+    id("logicalDriveID", addr.getLogicalDriveID());
+    id("channelID", addr.getChannelID());
+    id("deviceID", addr.getDeviceID());
+    if (all || addr.getChunkID() != Addr::UNSET_CHUNK_ID)
+        writeBlockT("chunkID", addr.getChunkID());
+    id("itemID", addr.getItemID());
+    id("phyID", addr.getSASPhyID());
 }
 
 void XMLWriter::writeAddrAll(const Addr& addr)
@@ -442,21 +387,7 @@ void XMLWriter::writeTree(const RaidObject* root)
 {
     if (root == nullptr)
         return;
-    const char* name = root->serializedName();
-    const std::vector<RaidObject*> children = root->getChildren();
-    appendIndent(indent < MAX_START_INDENT ? indent : MAX_START_INDENT);
-    append('<');
-    append(name);
-    root->writeTo(this);
-    if (children.empty()) {
-        append("/>\n", 3);
-        return;
-    }
-    append(">\n", 2);
-    indent += indentStep;
-    for (const RaidObject* child : children)
-        writeTree(child);
-    closeElement(name);
+    writeElement(root, &RaidObject::writeTo, &XMLWriter::writeTree);
 }
 
 void XMLWriter::writeTree(const RaidObject& root)
@@ -474,19 +405,29 @@ void XMLWriter::writeUserConfigTree(const RaidObject* root)
     if (std::strcmp(name, "SESEnclosureDevice") == 0 || std::strcmp(name, "SASPhy") == 0 ||
         std::strcmp(name, "SASConnector") == 0)
         return;
-    const std::vector<RaidObject*> children = root->getChildren();
+    writeElement(root, &RaidObject::writeToXML, &XMLWriter::writeUserConfigTree);
+}
+
+// Both tree forms: the node's element with the attributes `attributes`
+// writes, its children each in the form `child` writes, indented by depth.
+// The children go through the virtual entry so that an override sees them.
+void XMLWriter::writeElement(const RaidObject* node, void (RaidObject::*attributes)(Writer*) const,
+                             void (XMLWriter::*child)(const RaidObject*))
+{
+    const char* name = node->serializedName();
+    const std::vector<RaidObject*> children = node->getChildren();
     appendIndent(indent < MAX_START_INDENT ? indent : MAX_START_INDENT);
     append('<');
     append(name);
-    root->writeToXML(this);
+    (node->*attributes)(this);
     if (children.empty()) {
         append("/>\n", 3);
         return;
     }
     append(">\n", 2);
     indent += indentStep;
-    for (const RaidObject* child : children)
-        writeUserConfigTree(child);
+    for (const RaidObject* c : children)
+        (this->*child)(c);
     closeElement(name);
 }
 

@@ -1,6 +1,7 @@
 #ifndef VYN_COMMON_XMLWRITER_H
 #define VYN_COMMON_XMLWRITER_H
 
+#include "common/TextBuffer.h"
 #include "common/Writer.h"
 
 class Addr2;
@@ -73,12 +74,12 @@ private:
     void appendEscaped(const char* value, bool delimit, bool stripHighBit);
     void appendIndent(unsigned int blanks);
     void closeElement(const char* name);
+    void writeElement(const RaidObject* node, void (RaidObject::*attributes)(Writer*) const,
+                      void (XMLWriter::*child)(const RaidObject*));
+    void writeAddrIDs(const Addr& addr, bool all);
 
-    char* buffer;
-    char** out;
+    TextBuffer output;
     char scratch[64];
-    unsigned int bufSize;
-    unsigned int strSize;
     unsigned int indent;
     unsigned int indentStep;
 };

@@ -96,6 +96,47 @@ Adapter::Adapter(const Adapter& other) : RaidObject()
     copyScalars(other);
 }
 
+// The identity texts and the user settings: what assignment takes, and
+// copying with it.
+void Adapter::copySettings(const Adapter& o)
+{
+    controllerStatus = o.controllerStatus;
+    std::memcpy(biosVersion, o.biosVersion, TEXT_SIZE);
+    std::memcpy(firmwareVersion, o.firmwareVersion, TEXT_SIZE);
+    std::memcpy(driverVersion, o.driverVersion, TEXT_SIZE);
+    physicalSlot = o.physicalSlot;
+    alarmState = o.alarmState;
+    sasHDCacheMode = o.sasHDCacheMode;
+    sataHDCacheMode = o.sataHDCacheMode;
+    defaultLDTaskPriority = o.defaultLDTaskPriority;
+    performanceMode = o.performanceMode;
+    supportedPerformanceModes = o.supportedPerformanceModes;
+    maxJBODs = o.maxJBODs;
+    pmStayAwakeStart = o.pmStayAwakeStart;
+    pmStayAwakeStop = o.pmStayAwakeStop;
+    pmSpinupLimitInternal = o.pmSpinupLimitInternal;
+    pmSpinupLimitExternal = o.pmSpinupLimitExternal;
+    pmUTCtoLocalTimeDiff = o.pmUTCtoLocalTimeDiff;
+    pmStayAwakeDaysSupported = o.pmStayAwakeDaysSupported;
+    pmStayAwakeMainEnabled = o.pmStayAwakeMainEnabled;
+    pmStayAwakeDays = o.pmStayAwakeDays;
+    numOrvexaAssignedDrives = o.numOrvexaAssignedDrives;
+    maxNumOrvexaAssignedDrives = o.maxNumOrvexaAssignedDrives;
+    orvexaFlushAndFetchRate = o.orvexaFlushAndFetchRate;
+    sataNCQSupported = o.sataNCQSupported;
+    sataNCQEnabled = o.sataNCQEnabled;
+    smartStatsSupported = o.smartStatsSupported;
+    statisticDataCollectionEnabled = o.statisticDataCollectionEnabled;
+    orvexaReadFactor = o.orvexaReadFactor;
+    orvexaWriteFactor = o.orvexaWriteFactor;
+    orvexaReadCachePoolSize = o.orvexaReadCachePoolSize;
+    orvexaReadCachePoolSizeSupported = o.orvexaReadCachePoolSizeSupported;
+    orvexaCapacity = o.orvexaCapacity;
+    orvexaCapacitySupported = o.orvexaCapacitySupported;
+    maxDiskXtasks = o.maxDiskXtasks;
+    maxDiskXtasksSupported = o.maxDiskXtasksSupported;
+}
+
 // Everything but the address, the limits 1-7, the staged and boot-image
 // versions, the scrub rate, the long serial number, the features, the
 // capability records and the indexes. The family's raw data stays with its
@@ -103,11 +144,7 @@ Adapter::Adapter(const Adapter& other) : RaidObject()
 void Adapter::copyScalars(const Adapter& o)
 {
     controllerType = o.controllerType;
-    controllerStatus = o.controllerStatus;
-    std::memcpy(biosVersion, o.biosVersion, TEXT_SIZE);
-    std::memcpy(firmwareVersion, o.firmwareVersion, TEXT_SIZE);
-    std::memcpy(driverVersion, o.driverVersion, TEXT_SIZE);
-    physicalSlot = o.physicalSlot;
+    copySettings(o);
     unattended = o.unattended;
     maxTopLevelLogicalDrives = o.maxTopLevelLogicalDrives;
     reservedInBeginning = o.reservedInBeginning;
@@ -116,7 +153,6 @@ void Adapter::copyScalars(const Adapter& o)
     maxStripeSize = o.maxStripeSize;
     minStripeSize = o.minStripeSize;
     maxGlobalSpares = o.maxGlobalSpares;
-    maxJBODs = o.maxJBODs;
     std::memcpy(deviceVendor, o.deviceVendor, TEXT_SIZE);
     std::memcpy(deviceName, o.deviceName, TEXT_SIZE);
     pciVendorID = o.pciVendorID;
@@ -128,7 +164,6 @@ void Adapter::copyScalars(const Adapter& o)
     pciFunction = o.pciFunction;
     isClustered = o.isClustered;
     autoFailoverEnabled = o.autoFailoverEnabled;
-    alarmState = o.alarmState;
     batStatus = o.batStatus;
     batTempWarning = o.batTempWarning;
     batReconditionRequired = o.batReconditionRequired;
@@ -154,35 +189,7 @@ void Adapter::copyScalars(const Adapter& o)
     heatSensorThresholdHi = o.heatSensorThresholdHi;
     std::memcpy(serialNumber, o.serialNumber, TEXT_SIZE);
     std::memcpy(onBoardExpanders, o.onBoardExpanders, sizeof(onBoardExpanders));
-    sasHDCacheMode = o.sasHDCacheMode;
-    sataHDCacheMode = o.sataHDCacheMode;
-    defaultLDTaskPriority = o.defaultLDTaskPriority;
-    performanceMode = o.performanceMode;
-    supportedPerformanceModes = o.supportedPerformanceModes;
-    pmStayAwakeStart = o.pmStayAwakeStart;
-    pmStayAwakeStop = o.pmStayAwakeStop;
-    pmSpinupLimitInternal = o.pmSpinupLimitInternal;
-    pmSpinupLimitExternal = o.pmSpinupLimitExternal;
-    pmUTCtoLocalTimeDiff = o.pmUTCtoLocalTimeDiff;
-    pmStayAwakeDaysSupported = o.pmStayAwakeDaysSupported;
-    pmStayAwakeMainEnabled = o.pmStayAwakeMainEnabled;
-    pmStayAwakeDays = o.pmStayAwakeDays;
-    numOrvexaAssignedDrives = o.numOrvexaAssignedDrives;
-    maxNumOrvexaAssignedDrives = o.maxNumOrvexaAssignedDrives;
-    orvexaFlushAndFetchRate = o.orvexaFlushAndFetchRate;
     dirtyPageThresholdValue = o.dirtyPageThresholdValue;
-    sataNCQSupported = o.sataNCQSupported;
-    sataNCQEnabled = o.sataNCQEnabled;
-    smartStatsSupported = o.smartStatsSupported;
-    statisticDataCollectionEnabled = o.statisticDataCollectionEnabled;
-    orvexaReadFactor = o.orvexaReadFactor;
-    orvexaWriteFactor = o.orvexaWriteFactor;
-    orvexaReadCachePoolSize = o.orvexaReadCachePoolSize;
-    orvexaReadCachePoolSizeSupported = o.orvexaReadCachePoolSizeSupported;
-    orvexaCapacity = o.orvexaCapacity;
-    orvexaCapacitySupported = o.orvexaCapacitySupported;
-    maxDiskXtasks = o.maxDiskXtasks;
-    maxDiskXtasksSupported = o.maxDiskXtasksSupported;
 }
 
 // Assignment takes the identity and the user settings only; limits,
@@ -194,41 +201,7 @@ Adapter& Adapter::operator=(const Adapter& o)
     }
     setAdapterType(o.controllerType);
     setAdapterID(o.getAdapterID());
-    controllerStatus = o.controllerStatus;
-    std::memcpy(biosVersion, o.biosVersion, TEXT_SIZE);
-    std::memcpy(firmwareVersion, o.firmwareVersion, TEXT_SIZE);
-    std::memcpy(driverVersion, o.driverVersion, TEXT_SIZE);
-    physicalSlot = o.physicalSlot;
-    alarmState = o.alarmState;
-    sasHDCacheMode = o.sasHDCacheMode;
-    sataHDCacheMode = o.sataHDCacheMode;
-    defaultLDTaskPriority = o.defaultLDTaskPriority;
-    performanceMode = o.performanceMode;
-    supportedPerformanceModes = o.supportedPerformanceModes;
-    maxJBODs = o.maxJBODs;
-    pmStayAwakeStart = o.pmStayAwakeStart;
-    pmStayAwakeStop = o.pmStayAwakeStop;
-    pmSpinupLimitInternal = o.pmSpinupLimitInternal;
-    pmSpinupLimitExternal = o.pmSpinupLimitExternal;
-    pmUTCtoLocalTimeDiff = o.pmUTCtoLocalTimeDiff;
-    pmStayAwakeDaysSupported = o.pmStayAwakeDaysSupported;
-    pmStayAwakeMainEnabled = o.pmStayAwakeMainEnabled;
-    pmStayAwakeDays = o.pmStayAwakeDays;
-    numOrvexaAssignedDrives = o.numOrvexaAssignedDrives;
-    maxNumOrvexaAssignedDrives = o.maxNumOrvexaAssignedDrives;
-    orvexaFlushAndFetchRate = o.orvexaFlushAndFetchRate;
-    sataNCQSupported = o.sataNCQSupported;
-    sataNCQEnabled = o.sataNCQEnabled;
-    smartStatsSupported = o.smartStatsSupported;
-    statisticDataCollectionEnabled = o.statisticDataCollectionEnabled;
-    orvexaReadFactor = o.orvexaReadFactor;
-    orvexaWriteFactor = o.orvexaWriteFactor;
-    orvexaReadCachePoolSize = o.orvexaReadCachePoolSize;
-    orvexaReadCachePoolSizeSupported = o.orvexaReadCachePoolSizeSupported;
-    orvexaCapacity = o.orvexaCapacity;
-    orvexaCapacitySupported = o.orvexaCapacitySupported;
-    maxDiskXtasks = o.maxDiskXtasks;
-    maxDiskXtasksSupported = o.maxDiskXtasksSupported;
+    copySettings(o);
     return *this;
 }
 

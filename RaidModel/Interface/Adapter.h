@@ -353,6 +353,7 @@ protected:
     void* rawData = nullptr;
 
 private:
+    void copySettings(const Adapter& other);
     void copyScalars(const Adapter& other);
 };
 

@@ -318,7 +318,10 @@ void RaidObject::attach(Serializable* newAttachment)
     attachment = newAttachment;
 }
 
-RaidObject* RaidObject::getChild(const Addr& addr, bool recursive) const
+// The Addr and Addr2 lookups differ only in the comparison their address
+// type makes.
+template <class A>
+RaidObject* RaidObject::findChild(const A& addr, bool recursive) const
 {
     for (RaidObject* child : children) {
         if (child->address == addr) {
@@ -327,45 +330,55 @@ RaidObject* RaidObject::getChild(const Addr& addr, bool recursive) const
     }
     if (recursive) {
         for (RaidObject* child : children) {
-            if (RaidObject* found = child->getChild(addr, true)) {
+            if (RaidObject* found = child->findChild(addr, true)) {
                 return found;
             }
         }
     }
     return nullptr;
+}
+
+template <class A>
+RaidObject* RaidObject::findObject(const A& addr)
+{
+    if (addr.getType() == ADDR_TYPE_LOGICAL) {
+        return findLogicalDrive(addr.getAdapterID(), addr.getLogicalDriveID());
+    }
+    return getObjectHelper(addr);
+}
+
+template <class A>
+RaidObject* RaidObject::getObjectHelper(const A& addr)
+{
+    if (address == addr) {
+        return this;
+    }
+    for (RaidObject* child : children) {
+        if (RaidObject* found = child->getObjectHelper(addr)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+RaidObject* RaidObject::getChild(const Addr& addr, bool recursive) const
+{
+    return findChild(addr, recursive);
 }
 
 RaidObject* RaidObject::getChild(const Addr2& addr, bool recursive) const
 {
-    for (RaidObject* child : children) {
-        if (child->address == addr) {
-            return child;
-        }
-    }
-    if (recursive) {
-        for (RaidObject* child : children) {
-            if (RaidObject* found = child->getChild(addr, true)) {
-                return found;
-            }
-        }
-    }
-    return nullptr;
+    return findChild(addr, recursive);
 }
 
 RaidObject* RaidObject::getObject(const Addr& addr)
 {
-    if (addr.getType() == ADDR_TYPE_LOGICAL) {
-        return findLogicalDrive(addr.getAdapterID(), addr.getLogicalDriveID());
-    }
-    return getObjectHelper(addr);
+    return findObject(addr);
 }
 
 RaidObject* RaidObject::getObject(const Addr2& addr)
 {
-    if (addr.getType() == ADDR_TYPE_LOGICAL) {
-        return findLogicalDrive(addr.getAdapterID(), addr.getLogicalDriveID());
-    }
-    return getObjectHelper(addr);
+    return findObject(addr);
 }
 
 RaidObject* RaidObject::getObject(unsigned long adapterID, unsigned long arrayID,
@@ -388,32 +401,6 @@ RaidObject* RaidObject::findLogicalDrive(unsigned long adapterID, unsigned long 
         if (adapter != nullptr && adapter->getAdapterID() == adapterID
             && drive->getLogicalDriveID() == logicalDriveID) {
             return drive;
-        }
-    }
-    return nullptr;
-}
-
-RaidObject* RaidObject::getObjectHelper(const Addr& addr)
-{
-    if (address == addr) {
-        return this;
-    }
-    for (RaidObject* child : children) {
-        if (RaidObject* found = child->getObjectHelper(addr)) {
-            return found;
-        }
-    }
-    return nullptr;
-}
-
-RaidObject* RaidObject::getObjectHelper(const Addr2& addr)
-{
-    if (address == addr) {
-        return this;
-    }
-    for (RaidObject* child : children) {
-        if (RaidObject* found = child->getObjectHelper(addr)) {
-            return found;
         }
     }
     return nullptr;

@@ -108,8 +108,12 @@ private:
     void writeBaseAttributes(Writer* writer, bool withAttachment) const;
     void notifyAncestors(RaidObject* node);
     RaidObject* findLogicalDrive(unsigned long adapterID, unsigned long logicalDriveID);
-    RaidObject* getObjectHelper(const Addr& addr);
-    RaidObject* getObjectHelper(const Addr2& addr);
+    template <class A>
+    RaidObject* findChild(const A& addr, bool recursive) const;
+    template <class A>
+    RaidObject* findObject(const A& addr);
+    template <class A>
+    RaidObject* getObjectHelper(const A& addr);
     static void collectChildren(const RaidObject* node, std::vector<RaidObject*>& out,
                                 const char* className, bool recursive, bool unique,
                                 std::unordered_set<const RaidObject*>& seen);

@@ -82,6 +82,15 @@ unsigned long blocksToBytes(unsigned long count)
     return bytes > 0xFFFFFFFFull ? 0 : static_cast<unsigned long>(bytes);
 }
 
+// READ(10) or WRITE(10): 32-bit LBA, 16-bit block count.
+void putReadWrite10(unsigned char* c, unsigned char op, unsigned long lba, unsigned long count, bool fua)
+{
+    c[0] = op;
+    c[1] = fua ? kForceUnitAccess : 0;
+    putBE32(c + 2, lba);
+    putBE16(c + 7, count);
+}
+
 }  // namespace
 
 SCSICommand::SCSICommand() : scsiStatus(0), srbStatus(0), direction(SCSI_DIRECTION_READ) {}
@@ -143,12 +152,17 @@ void SCSICommand::newSense(unsigned long length)
     zeroed(senseData, length);
 }
 
+unsigned char* SCSICommand::startCommand(EnumDirection directionIN, unsigned long cdbLength)
+{
+    direction = directionIN;
+    newSense(SENSE_SIZE);
+    return newCdb(cdbLength);
+}
+
 void SCSICommand::initInquiry(unsigned char page)
 {
-    direction = SCSI_DIRECTION_DATA_IN;
-    newSense(SENSE_SIZE);
     zeroed(readData, kDefaultAllocation);
-    unsigned char* c = newCdb(kCdb6);
+    unsigned char* c = startCommand(SCSI_DIRECTION_DATA_IN, kCdb6);
     if (c == nullptr) {
         return;
     }
@@ -179,9 +193,7 @@ void SCSICommand::initInquiry(unsigned char page, unsigned long allocLength, boo
 
 void SCSICommand::initTestUnitReady()
 {
-    direction = SCSI_DIRECTION_NONE;
-    newSense(SENSE_SIZE);
-    unsigned char* c = newCdb(kCdb6);
+    unsigned char* c = startCommand(SCSI_DIRECTION_NONE, kCdb6);
     if (c != nullptr) {
         c[0] = kOpTestUnitReady;
     }
@@ -189,10 +201,8 @@ void SCSICommand::initTestUnitReady()
 
 void SCSICommand::initModeSense(unsigned char page)
 {
-    direction = SCSI_DIRECTION_DATA_IN;
-    newSense(SENSE_SIZE);
     zeroed(readData, kDefaultAllocation);
-    unsigned char* c = newCdb(kCdb6);
+    unsigned char* c = startCommand(SCSI_DIRECTION_DATA_IN, kCdb6);
     if (c == nullptr) {
         return;
     }
@@ -204,10 +214,8 @@ void SCSICommand::initModeSense(unsigned char page)
 
 void SCSICommand::initModeSelect(unsigned char length, unsigned char* data)
 {
-    direction = SCSI_DIRECTION_DATA_OUT;
-    newSense(SENSE_SIZE);
     fillFrom(writeData, length, data);
-    unsigned char* c = newCdb(kCdb6);
+    unsigned char* c = startCommand(SCSI_DIRECTION_DATA_OUT, kCdb6);
     if (c == nullptr) {
         return;
     }
@@ -218,32 +226,20 @@ void SCSICommand::initModeSelect(unsigned char length, unsigned char* data)
 
 void SCSICommand::initRead(unsigned long lba, unsigned long count, bool fua)
 {
-    direction = SCSI_DIRECTION_DATA_IN;
-    newSense(SENSE_SIZE);
     zeroed(readData, blocksToBytes(count));
-    unsigned char* c = newCdb(kCdb10);
-    if (c == nullptr) {
-        return;
+    unsigned char* c = startCommand(SCSI_DIRECTION_DATA_IN, kCdb10);
+    if (c != nullptr) {
+        putReadWrite10(c, kOpRead10, lba, count, fua);
     }
-    c[0] = kOpRead10;
-    c[1] = fua ? kForceUnitAccess : 0;
-    putBE32(c + 2, lba);
-    putBE16(c + 7, count);
 }
 
 void SCSICommand::initWrite(unsigned long lba, unsigned long count, unsigned char* data, bool fua)
 {
-    direction = SCSI_DIRECTION_DATA_OUT;
-    newSense(SENSE_SIZE);
     fillFrom(writeData, blocksToBytes(count), data);
-    unsigned char* c = newCdb(kCdb10);
-    if (c == nullptr) {
-        return;
+    unsigned char* c = startCommand(SCSI_DIRECTION_DATA_OUT, kCdb10);
+    if (c != nullptr) {
+        putReadWrite10(c, kOpWrite10, lba, count, fua);
     }
-    c[0] = kOpWrite10;
-    c[1] = fua ? kForceUnitAccess : 0;
-    putBE32(c + 2, lba);
-    putBE16(c + 7, count);
 }
 
 // Every byte of this CDB is written, so it is not cleared first.
@@ -265,9 +261,7 @@ void SCSICommand::initReadSES(unsigned char page, unsigned long length)
 
 void SCSICommand::initWriteBuffer(unsigned char mode, unsigned long length)
 {
-    direction = SCSI_DIRECTION_DATA_OUT;
-    newSense(SENSE_SIZE);
-    unsigned char* c = newCdb(kCdb10);
+    unsigned char* c = startCommand(SCSI_DIRECTION_DATA_OUT, kCdb10);
     if (c == nullptr) {
         return;
     }
@@ -280,9 +274,7 @@ void SCSICommand::initWriteBuffer(unsigned char mode, unsigned long length)
 // byte) and LBA low (high byte), as DOWNLOAD MICROCODE takes it.
 void SCSICommand::initAtaPassthrough12DownloadMicrocode(unsigned char subcommand, unsigned long blocks)
 {
-    direction = SCSI_DIRECTION_DATA_OUT;
-    newSense(SENSE_SIZE);
-    unsigned char* c = newCdb(kCdb12);
+    unsigned char* c = startCommand(SCSI_DIRECTION_DATA_OUT, kCdb12);
     if (c == nullptr) {
         return;
     }
@@ -297,10 +289,8 @@ void SCSICommand::initAtaPassthrough12DownloadMicrocode(unsigned char subcommand
 
 void SCSICommand::initAtaPassthrough12IdentifyDevice()
 {
-    direction = SCSI_DIRECTION_DATA_IN;
-    newSense(SENSE_SIZE);
     zeroed(readData, BLOCK_SIZE);
-    unsigned char* c = newCdb(kCdb12);
+    unsigned char* c = startCommand(SCSI_DIRECTION_DATA_IN, kCdb12);
     if (c == nullptr) {
         return;
     }

@@ -82,6 +82,10 @@ public:
 private:
     unsigned char* newCdb(unsigned long length);
     void newSense(unsigned long length);
+    // The common start of a builder: the direction, a sense area of
+    // SENSE_SIZE and a zeroed CDB of `cdbLength` bytes (null when memory is
+    // short).
+    unsigned char* startCommand(EnumDirection directionIN, unsigned long cdbLength);
 
     EnumDirection direction;
     Buffer cdb;

@@ -107,16 +107,14 @@ private:
 //
 // A provider library writes one factory per MI type on createMI, marked with
 // VYN_CMPI_FACTORY (libraries are built with hidden visibility, and a version
-// script cannot export a hidden symbol):
+// script cannot export a hidden symbol); CmpiProviderRecords below holds the
+// statics they need:
 //
-//   static CmpiProviderBase base;
-//   static CMPIMethodMIFT methodTable = CmpiMethodMI::miTable("vynXProvider");
-//   static CMPIMethodMI methodRecord;
+//   static CmpiProviderRecords records("vynXProvider");
 //   VYN_CMPI_FACTORY CMPIMethodMI* vynXProvider_Create_MethodMI(const CMPIBroker* mb,
 //                                                         const CMPIContext* ctx,
 //                                                         CMPIStatus* rc) {
-//       return CmpiProviderBase::createMI<XProvider>(base, methodRecord, methodTable,
-//                                                    mb, ctx, rc);
+//       return records.createMethodMI<XProvider>(mb, ctx, rc);
 //   }
 class CmpiProviderBase {
 public:
@@ -175,6 +173,33 @@ private:
     unsigned handedOut_ = 0;
     CMPIInstanceMI* instanceRecord_ = nullptr;
     CMPIMethodMI* methodRecord_ = nullptr;
+};
+
+// The static state behind one provider name's two factories: the shared
+// provider base, both function tables and the two MI records handed out.
+struct CmpiProviderRecords {
+    explicit CmpiProviderRecords(const char* miName)
+        : instanceTable(CmpiInstanceMI::miTable(miName)), methodTable(CmpiMethodMI::miTable(miName)) {}
+    CmpiProviderRecords(const CmpiProviderRecords&) = delete;
+    CmpiProviderRecords& operator=(const CmpiProviderRecords&) = delete;
+
+    template <class Provider>
+    CMPIInstanceMI* createInstanceMI(const CMPIBroker* mb, const CMPIContext* ctx,
+                                     CMPIStatus* rc) noexcept {
+        return CmpiProviderBase::createMI<Provider>(base, instanceRecord, instanceTable, mb, ctx, rc);
+    }
+
+    template <class Provider>
+    CMPIMethodMI* createMethodMI(const CMPIBroker* mb, const CMPIContext* ctx,
+                                 CMPIStatus* rc) noexcept {
+        return CmpiProviderBase::createMI<Provider>(base, methodRecord, methodTable, mb, ctx, rc);
+    }
+
+    CmpiProviderBase base;
+    CMPIInstanceMIFT instanceTable;
+    CMPIMethodMIFT methodTable;
+    CMPIInstanceMI instanceRecord{};
+    CMPIMethodMI methodRecord{};
 };
 
 #endif

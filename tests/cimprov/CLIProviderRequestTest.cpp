@@ -77,8 +77,8 @@ protected:
         MiniBroker::clearFailures();
         MiniBroker::Scope scope(broker_);
         CMPIStatus rc{CMPI_RC_ERR_FAILED, nullptr};
-        CMPIMethodMI* mi = CmpiProviderBase::createMI<CLIProvider>(
-            base_, record_, table_, broker_.broker(), scope.context(), &rc);
+        CMPIMethodMI* mi =
+            records_.createMethodMI<CLIProvider>(broker_.broker(), scope.context(), &rc);
         ASSERT_NE(mi, nullptr);
         ASSERT_EQ(rc.rc, CMPI_RC_OK);
         broker_.reinstate(nullptr, mi);
@@ -124,9 +124,7 @@ protected:
     MiniBroker broker_{Flavour::Sfcb};
 
 private:
-    CmpiProviderBase base_;
-    CMPIMethodMIFT table_ = CmpiMethodMI::miTable("vynCLIProvider");
-    CMPIMethodMI record_{};
+    CmpiProviderRecords records_{"vynCLIProvider"};
 };
 
 // What the engine prints as the help of one keyword.

@@ -496,15 +496,23 @@ const char* strGetCharPtr(const CMPIString* s, CMPIStatus* rc) {
     return n->text.c_str();
 }
 
-CMPIStatus argsAddArg(const CMPIArgs* args, const char* name, const CMPIValue* v, CMPIType t) {
-    ArgsNode* n = nodeOf<ArgsNode>(args, "CMPIArgsFT.addArg");
-    if (!n || !mutable_(n, "CMPIArgsFT.addArg")) return status(CMPI_RC_ERR_INVALID_HANDLE);
-    if (n->owner->consumeFailure("addArg")) return status(CMPI_RC_ERR_FAILED);
+// The slots that set one named value on an object the library made: the
+// object must be live and mutable, and a staged failure of `operation` wins.
+template <class N, class C, class EntriesOf>
+CMPIStatus setNamedValue(const C* c, const char* slot, const char* operation, const char* name,
+                         const CMPIValue* v, CMPIType t, EntriesOf entriesOf) {
+    N* n = nodeOf<N>(c, slot);
+    if (!n || !mutable_(n, slot)) return status(CMPI_RC_ERR_INVALID_HANDLE);
+    if (n->owner->consumeFailure(operation)) return status(CMPI_RC_ERR_FAILED);
     Value value;
-    if (!name || !fromValue(v, t, "CMPIArgsFT.addArg", &value))
-        return status(CMPI_RC_ERR_INVALID_PARAMETER);
-    setEntry(n->entries, name, value);
+    if (!name || !fromValue(v, t, slot, &value)) return status(CMPI_RC_ERR_INVALID_PARAMETER);
+    setEntry(entriesOf(*n), name, value);
     return status(CMPI_RC_OK);
+}
+
+CMPIStatus argsAddArg(const CMPIArgs* args, const char* name, const CMPIValue* v, CMPIType t) {
+    return setNamedValue<ArgsNode>(args, "CMPIArgsFT.addArg", "addArg", name, v, t,
+                                   [](ArgsNode& n) -> Entries& { return n.entries; });
 }
 
 CMPIData argsGetArg(const CMPIArgs* args, const char* name, CMPIStatus* rc) {
@@ -564,15 +572,8 @@ CMPIStatus pathSetHostname(CMPIObjectPath* p, const char* host) {
 }
 
 CMPIStatus pathAddKey(CMPIObjectPath* p, const char* name, const CMPIValue* v, CMPIType t) {
-    PathNode* n = nodeOf<PathNode>(p, "CMPIObjectPathFT.addKey");
-    if (!n || !mutable_(n, "CMPIObjectPathFT.addKey")) return status(CMPI_RC_ERR_INVALID_HANDLE);
-    if (n->owner->consumeFailure("addKey")) return status(CMPI_RC_ERR_FAILED);
-    Value value;
-    if (!name || !fromValue(v, t, "CMPIObjectPathFT.addKey", &value)) {
-        return status(CMPI_RC_ERR_INVALID_PARAMETER);
-    }
-    setEntry(n->path.keys, name, value);
-    return status(CMPI_RC_OK);
+    return setNamedValue<PathNode>(p, "CMPIObjectPathFT.addKey", "addKey", name, v, t,
+                                   [](PathNode& n) -> Entries& { return n.path.keys; });
 }
 
 CMPIData pathGetKey(const CMPIObjectPath* p, const char* name, CMPIStatus* rc) {
@@ -612,15 +613,8 @@ CMPICount pathGetKeyCount(const CMPIObjectPath* p, CMPIStatus* rc) {
 
 CMPIStatus instSetProperty(const CMPIInstance* inst, const char* name, const CMPIValue* v,
                            CMPIType t) {
-    InstanceNode* n = nodeOf<InstanceNode>(inst, "CMPIInstanceFT.setProperty");
-    if (!n || !mutable_(n, "CMPIInstanceFT.setProperty")) return status(CMPI_RC_ERR_INVALID_HANDLE);
-    if (n->owner->consumeFailure("setProperty")) return status(CMPI_RC_ERR_FAILED);
-    Value value;
-    if (!name || !fromValue(v, t, "CMPIInstanceFT.setProperty", &value)) {
-        return status(CMPI_RC_ERR_INVALID_PARAMETER);
-    }
-    setEntry(n->inst.props, name, value);
-    return status(CMPI_RC_OK);
+    return setNamedValue<InstanceNode>(inst, "CMPIInstanceFT.setProperty", "setProperty", name, v,
+                                       t, [](InstanceNode& n) -> Entries& { return n.inst.props; });
 }
 
 ResultNode* openResult(const CMPIResult* r, const char* slot) {
@@ -713,12 +707,18 @@ CMPIStatus arraySetElementAt(CMPIArray* a, CMPICount i, const CMPIValue* v, CMPI
     return status(CMPI_RC_OK);
 }
 
-CMPIInstance* encNewInstance(const CMPIBroker* mb, const CMPIObjectPath* p, CMPIStatus* rc) {
+// The broker behind an encoder's constructor slot; null, with *rc failed,
+// when a failure of `operation` is staged.
+MiniBroker* constructorOwner(const CMPIBroker* mb, const char* operation, CMPIStatus* rc) {
     MiniBroker* owner = brokerOf(mb);
-    if (owner->consumeFailure("newInstance")) {
-        setRc(rc, CMPI_RC_ERR_FAILED);
-        return nullptr;
-    }
+    if (!owner->consumeFailure(operation)) return owner;
+    setRc(rc, CMPI_RC_ERR_FAILED);
+    return nullptr;
+}
+
+CMPIInstance* encNewInstance(const CMPIBroker* mb, const CMPIObjectPath* p, CMPIStatus* rc) {
+    MiniBroker* owner = constructorOwner(mb, "newInstance", rc);
+    if (!owner) return nullptr;
     PathNode* pn = nodeOf<PathNode>(p, "CMPIBrokerEncFT.newInstance");
     if (!pn) {
         setRc(rc, CMPI_RC_ERR_INVALID_PARAMETER);
@@ -732,11 +732,8 @@ CMPIInstance* encNewInstance(const CMPIBroker* mb, const CMPIObjectPath* p, CMPI
 
 CMPIObjectPath* encNewObjectPath(const CMPIBroker* mb, const char* ns, const char* cn,
                                  CMPIStatus* rc) {
-    MiniBroker* owner = brokerOf(mb);
-    if (owner->consumeFailure("newObjectPath")) {
-        setRc(rc, CMPI_RC_ERR_FAILED);
-        return nullptr;
-    }
+    MiniBroker* owner = constructorOwner(mb, "newObjectPath", rc);
+    if (!owner) return nullptr;
     PathNode* n = makeNode<PathNode>(owner, &Tables::path);
     n->path.ns = ns ? ns : "";
     n->path.cls = cn ? cn : "";
@@ -745,31 +742,22 @@ CMPIObjectPath* encNewObjectPath(const CMPIBroker* mb, const char* ns, const cha
 }
 
 CMPIArgs* encNewArgs(const CMPIBroker* mb, CMPIStatus* rc) {
-    MiniBroker* owner = brokerOf(mb);
-    if (owner->consumeFailure("newArgs")) {
-        setRc(rc, CMPI_RC_ERR_FAILED);
-        return nullptr;
-    }
+    MiniBroker* owner = constructorOwner(mb, "newArgs", rc);
+    if (!owner) return nullptr;
     setRc(rc, CMPI_RC_OK);
     return &makeNode<ArgsNode>(owner, &Tables::args)->c;
 }
 
 CMPIString* encNewString(const CMPIBroker* mb, const char* text, CMPIStatus* rc) {
-    MiniBroker* owner = brokerOf(mb);
-    if (owner->consumeFailure("newString")) {
-        setRc(rc, CMPI_RC_ERR_FAILED);
-        return nullptr;
-    }
+    MiniBroker* owner = constructorOwner(mb, "newString", rc);
+    if (!owner) return nullptr;
     setRc(rc, CMPI_RC_OK);
     return &makeString(owner, text ? text : "")->c;
 }
 
 CMPIArray* encNewArray(const CMPIBroker* mb, CMPICount max, CMPIType type, CMPIStatus* rc) {
-    MiniBroker* owner = brokerOf(mb);
-    if (owner->consumeFailure("newArray")) {
-        setRc(rc, CMPI_RC_ERR_FAILED);
-        return nullptr;
-    }
+    MiniBroker* owner = constructorOwner(mb, "newArray", rc);
+    if (!owner) return nullptr;
     CMPIType element = type;
     if (owner->flavour() == Flavour::Sfcb) {
         element = static_cast<CMPIType>(element & ~CMPI_ARRAY);
@@ -905,10 +893,19 @@ PathNode* makeRequestPath(MiniBroker* owner, const Path& path) {
 // ---------------------------------------------------------------------------
 // Values
 
-Value Value::string(const std::string& text) {
+namespace {
+
+Value goodValue(CMPIType type) {
     Value v;
-    v.type = CMPI_string;
+    v.type = type;
     v.state = CMPI_goodValue;
+    return v;
+}
+
+}  // namespace
+
+Value Value::string(const std::string& text) {
+    Value v = goodValue(CMPI_string);
     v.text = text;
     return v;
 }
@@ -920,65 +917,49 @@ Value Value::chars(const std::string& text) {
 }
 
 Value Value::boolean(bool b) {
-    Value v;
-    v.type = CMPI_boolean;
-    v.state = CMPI_goodValue;
+    Value v = goodValue(CMPI_boolean);
     v.scalar.boolean = b ? 1 : 0;
     return v;
 }
 
 Value Value::uint8(std::uint8_t n) {
-    Value v;
-    v.type = CMPI_uint8;
-    v.state = CMPI_goodValue;
+    Value v = goodValue(CMPI_uint8);
     v.scalar.uint8 = n;
     return v;
 }
 
 Value Value::uint16(std::uint16_t n) {
-    Value v;
-    v.type = CMPI_uint16;
-    v.state = CMPI_goodValue;
+    Value v = goodValue(CMPI_uint16);
     v.scalar.uint16 = n;
     return v;
 }
 
 Value Value::uint32(std::uint32_t n) {
-    Value v;
-    v.type = CMPI_uint32;
-    v.state = CMPI_goodValue;
+    Value v = goodValue(CMPI_uint32);
     v.scalar.uint32 = n;
     return v;
 }
 
 Value Value::sint32(std::int32_t n) {
-    Value v;
-    v.type = CMPI_sint32;
-    v.state = CMPI_goodValue;
+    Value v = goodValue(CMPI_sint32);
     v.scalar.sint32 = n;
     return v;
 }
 
 Value Value::uint64(std::uint64_t n) {
-    Value v;
-    v.type = CMPI_uint64;
-    v.state = CMPI_goodValue;
+    Value v = goodValue(CMPI_uint64);
     v.scalar.uint64 = n;
     return v;
 }
 
 Value Value::sint64(std::int64_t n) {
-    Value v;
-    v.type = CMPI_sint64;
-    v.state = CMPI_goodValue;
+    Value v = goodValue(CMPI_sint64);
     v.scalar.sint64 = n;
     return v;
 }
 
 Value Value::stringArray(const std::vector<std::string>& texts) {
-    Value v;
-    v.type = CMPI_stringA;
-    v.state = CMPI_goodValue;
+    Value v = goodValue(CMPI_stringA);
     for (const std::string& t : texts) v.elements.push_back(string(t));
     return v;
 }
@@ -1121,41 +1102,30 @@ void* MiniBroker::factory(const std::string& symbol) {
     return dlsym(lib_, symbol.c_str());
 }
 
-using InstanceFactory = CMPIInstanceMI* (*)(const CMPIBroker*, const CMPIContext*, CMPIStatus*);
-using MethodFactory = CMPIMethodMI* (*)(const CMPIBroker*, const CMPIContext*, CMPIStatus*);
+template <class MI>
+MI* MiniBroker::createMI(const std::string& symbol, CMPIStatus* rc, CMPIStatus preset,
+                         MI*& created) {
+    using Factory = MI* (*)(const CMPIBroker*, const CMPIContext*, CMPIStatus*);
+    auto fn = reinterpret_cast<Factory>(factory(symbol));
+    *rc = preset;
+    if (!fn) return nullptr;
+    MI* mi = nullptr;
+    {
+        Scope scope(*this);
+        mi = fn(&broker_, scope.context(), rc);
+    }
+    if (mi && rc->rc == CMPI_RC_OK) created = mi;
+    return mi;
+}
 
 CMPIInstanceMI* MiniBroker::createInstanceMI(const std::string& name, CMPIStatus* rc,
                                              CMPIStatus preset) {
-    auto fn = reinterpret_cast<InstanceFactory>(factory(name + "_Create_InstanceMI"));
-    *rc = preset;
-    if (!fn) return nullptr;
-    CallState state;
-    state.broker = this;
-    CallState* previous = tlsCall;
-    tlsCall = &state;
-    ContextNode* ctx = makeContext(this, "root/cimv2");
-    CMPIInstanceMI* mi = fn(&broker_, &ctx->c, rc);
-    tlsCall = previous;
-    poisonAll(state);
-    if (mi && rc->rc == CMPI_RC_OK) instanceMI_ = mi;
-    return mi;
+    return createMI(name + "_Create_InstanceMI", rc, preset, instanceMI_);
 }
 
 CMPIMethodMI* MiniBroker::createMethodMI(const std::string& name, CMPIStatus* rc,
                                          CMPIStatus preset) {
-    auto fn = reinterpret_cast<MethodFactory>(factory(name + "_Create_MethodMI"));
-    *rc = preset;
-    if (!fn) return nullptr;
-    CallState state;
-    state.broker = this;
-    CallState* previous = tlsCall;
-    tlsCall = &state;
-    ContextNode* ctx = makeContext(this, "root/cimv2");
-    CMPIMethodMI* mi = fn(&broker_, &ctx->c, rc);
-    tlsCall = previous;
-    poisonAll(state);
-    if (mi && rc->rc == CMPI_RC_OK) methodMI_ = mi;
-    return mi;
+    return createMI(name + "_Create_MethodMI", rc, preset, methodMI_);
 }
 
 struct CallIo {
@@ -1167,10 +1137,7 @@ struct CallIo {
 template <class Fn>
 Outcome MiniBroker::call(Fn fn) {
     Outcome outcome;
-    CallState state;
-    state.broker = this;
-    CallState* previous = tlsCall;
-    tlsCall = &state;
+    Scope scope(*this);
     CallIo io;
     io.ctx = makeContext(this, "root/cimv2");
     io.result = makeNode<ResultNode>(this, &Tables::result);
@@ -1189,8 +1156,6 @@ Outcome MiniBroker::call(Fn fn) {
     outcome.items = io.result->items;
     outcome.done = io.result->done;
     if (io.out) outcome.out = io.out->entries;
-    tlsCall = previous;
-    poisonAll(state);
     return outcome;
 }
 

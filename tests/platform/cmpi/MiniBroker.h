@@ -195,6 +195,8 @@ public:
     void bury(std::unique_ptr<Node> node);
 
 private:
+    template <class MI>
+    MI* createMI(const std::string& symbol, CMPIStatus* rc, CMPIStatus preset, MI*& created);
     template <class Fn>
     Outcome call(Fn fn);
     CMPIStatus cleanup(bool instance, bool terminating);

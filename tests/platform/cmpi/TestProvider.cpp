@@ -219,75 +219,51 @@ public:
     }
 };
 
-CmpiProviderBase testBase;
-CMPIInstanceMIFT testInstanceTable = CmpiInstanceMI::miTable("vynTestProvider");
-CMPIMethodMIFT testMethodTable = CmpiMethodMI::miTable("vynTestProvider");
-CMPIInstanceMI testInstanceRecord;
-CMPIMethodMI testMethodRecord;
-
-CmpiProviderBase defaultBase;
-CMPIInstanceMIFT defaultInstanceTable = CmpiInstanceMI::miTable("vynDefaultProvider");
-CMPIMethodMIFT defaultMethodTable = CmpiMethodMI::miTable("vynDefaultProvider");
-CMPIInstanceMI defaultInstanceRecord;
-CMPIMethodMI defaultMethodRecord;
-
-CmpiProviderBase methodOnlyBase;
-CMPIInstanceMIFT methodOnlyInstanceTable = CmpiInstanceMI::miTable("vynMethodOnlyProvider");
-CMPIMethodMIFT methodOnlyMethodTable = CmpiMethodMI::miTable("vynMethodOnlyProvider");
-CMPIInstanceMI methodOnlyInstanceRecord;
-CMPIMethodMI methodOnlyMethodRecord;
-
-CmpiProviderBase failingBase;
-CMPIMethodMIFT failingMethodTable = CmpiMethodMI::miTable("vynFailingProvider");
-CMPIMethodMI failingMethodRecord;
+CmpiProviderRecords testRecords("vynTestProvider");
+CmpiProviderRecords defaultRecords("vynDefaultProvider");
+CmpiProviderRecords methodOnlyRecords("vynMethodOnlyProvider");
+CmpiProviderRecords failingRecords("vynFailingProvider");
 
 }  // namespace
 
 VYN_CMPI_FACTORY CMPIInstanceMI* vynTestProvider_Create_InstanceMI(const CMPIBroker* mb,
                                                                    const CMPIContext* ctx,
                                                                    CMPIStatus* rc) {
-    return CmpiProviderBase::createMI<TestProvider>(testBase, testInstanceRecord, testInstanceTable,
-                                                    mb, ctx, rc);
+    return testRecords.createInstanceMI<TestProvider>(mb, ctx, rc);
 }
 
 VYN_CMPI_FACTORY CMPIMethodMI* vynTestProvider_Create_MethodMI(const CMPIBroker* mb,
                                                                const CMPIContext* ctx,
                                                                CMPIStatus* rc) {
-    return CmpiProviderBase::createMI<TestProvider>(testBase, testMethodRecord, testMethodTable, mb,
-                                                    ctx, rc);
+    return testRecords.createMethodMI<TestProvider>(mb, ctx, rc);
 }
 
 VYN_CMPI_FACTORY CMPIInstanceMI* vynDefaultProvider_Create_InstanceMI(const CMPIBroker* mb,
                                                                       const CMPIContext* ctx,
                                                                       CMPIStatus* rc) {
-    return CmpiProviderBase::createMI<DefaultProvider>(defaultBase, defaultInstanceRecord,
-                                                       defaultInstanceTable, mb, ctx, rc);
+    return defaultRecords.createInstanceMI<DefaultProvider>(mb, ctx, rc);
 }
 
 VYN_CMPI_FACTORY CMPIMethodMI* vynDefaultProvider_Create_MethodMI(const CMPIBroker* mb,
                                                                   const CMPIContext* ctx,
                                                                   CMPIStatus* rc) {
-    return CmpiProviderBase::createMI<DefaultProvider>(defaultBase, defaultMethodRecord,
-                                                       defaultMethodTable, mb, ctx, rc);
+    return defaultRecords.createMethodMI<DefaultProvider>(mb, ctx, rc);
 }
 
 VYN_CMPI_FACTORY CMPIInstanceMI* vynMethodOnlyProvider_Create_InstanceMI(const CMPIBroker* mb,
                                                                          const CMPIContext* ctx,
                                                                          CMPIStatus* rc) {
-    return CmpiProviderBase::createMI<MethodOnlyProvider>(methodOnlyBase, methodOnlyInstanceRecord,
-                                                          methodOnlyInstanceTable, mb, ctx, rc);
+    return methodOnlyRecords.createInstanceMI<MethodOnlyProvider>(mb, ctx, rc);
 }
 
 VYN_CMPI_FACTORY CMPIMethodMI* vynMethodOnlyProvider_Create_MethodMI(const CMPIBroker* mb,
                                                                      const CMPIContext* ctx,
                                                                      CMPIStatus* rc) {
-    return CmpiProviderBase::createMI<MethodOnlyProvider>(methodOnlyBase, methodOnlyMethodRecord,
-                                                          methodOnlyMethodTable, mb, ctx, rc);
+    return methodOnlyRecords.createMethodMI<MethodOnlyProvider>(mb, ctx, rc);
 }
 
 VYN_CMPI_FACTORY CMPIMethodMI* vynFailingProvider_Create_MethodMI(const CMPIBroker* mb,
                                                                   const CMPIContext* ctx,
                                                                   CMPIStatus* rc) {
-    return CmpiProviderBase::createMI<FailingProvider>(failingBase, failingMethodRecord,
-                                                       failingMethodTable, mb, ctx, rc);
+    return failingRecords.createMethodMI<FailingProvider>(mb, ctx, rc);
 }

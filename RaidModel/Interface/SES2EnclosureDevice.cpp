@@ -485,19 +485,22 @@ void SES2EnclosureDevice::setDeviceElementStatusPage(Buffer buffer)
 
 namespace {
 
-// Hands out the element descriptor texts in page order; once a descriptor
-// does not fit the page, every later text is empty.
+// Hands out the element descriptor texts in page order. A descriptor is
+// taken while it starts within the page length the page declares; its text
+// may run on past that length as long as the stored page holds it. Once the
+// cursor passes the declared length, or a descriptor does not fit the stored
+// page, every later text is empty.
 class DescriptorTexts {
 public:
-    DescriptorTexts(const Buffer& buffer, bool valid) : page(buffer), end(valid ? page.declaredEnd() : 0) {}
+    DescriptorTexts(const Buffer& buffer, bool valid) : page(buffer), valid(valid) {}
     std::string next()
     {
-        if (exhausted || !page.has(pos, 4) || pos + 4 > end) {
+        if (exhausted || !valid || pos > page.be16(2) || !page.has(pos, 4)) {
             exhausted = true;
             return std::string();
         }
         const unsigned long length = page.be16(pos + 2);
-        if (!page.has(pos + 4, length) || pos + 4 + length > end) {
+        if (!page.has(pos + 4, length)) {
             exhausted = true;
             return std::string();
         }
@@ -508,7 +511,7 @@ public:
 
 private:
     Page page;
-    unsigned long end;
+    bool valid;
     unsigned long pos = PAGE_HEADER_SIZE;
     bool exhausted = false;
 };
@@ -920,10 +923,12 @@ Ret SES2EnclosureDevice::sendControlPage(int elementType, unsigned long ordinal,
 
 Ret SES2EnclosureDevice::setAlarmState(EnumAlarmState state)
 {
+    // The control page aims at the last alarm type; without an element
+    // there, there is nothing to set.
     bool hasAlarm = false;
     for (const QVRN_SES_TYPE_DESCRIPTOR_HEADER& header : typeHeaders)
-        if (header.elementType == SES_TYPE_AUDIBLE_ALARM && header.numPossibleElements > 0)
-            hasAlarm = true;
+        if (header.elementType == SES_TYPE_AUDIBLE_ALARM)
+            hasAlarm = header.numPossibleElements > 0;
     if (!hasAlarm)
         return Ret(-1);
     return sendControlPage(SES_TYPE_AUDIBLE_ALARM, 0, [state](unsigned char* page, unsigned long at) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -158,6 +159,82 @@ TEST_F(SESDeviceTest, SensorsAlarmAndTemperature)
     EXPECT_FALSE(device.isTempOutOfRange());
     EXPECT_EQ(device.getOtherSESElement(2)->getType(), 0x06);
     EXPECT_EQ(device.getOtherSESElement(2)->getStatus(), 3u);
+}
+
+TEST(SESPageTest, DescriptorTextsAreTakenWhileTheirStartLiesWithinThePageLength)
+{
+    // In the fixture the enclosure element's descriptor ("Chassis") starts
+    // at byte 173 and its text ends at byte 184; the page length field
+    // decides whether it is taken, the stored page whether it can be.
+    struct Case {
+        unsigned pageLength;
+        unsigned long stored;
+        const char* chassis;
+        const char* secondSensor;
+    };
+    const Case cases[] = {
+        {0xC4, 200, "Chassis", "Temp B"},
+        // Starts exactly at the declared length: taken, though its text
+        // runs past it.
+        {173, 200, "Chassis", "Temp B"},
+        {172, 200, "", "Temp B"},
+        // Declared in full but stored only in part: never read past the
+        // stored bytes.
+        {0xC4, 183, "", "Temp B"},
+        {0xC4, 184, "Chassis", "Temp B"},
+        {0xC4, 150, "", ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<unsigned char> bytes = readHexPage("ses_element_descriptors.hex");
+        bytes[2] = static_cast<unsigned char>(c.pageLength >> 8);
+        bytes[3] = static_cast<unsigned char>(c.pageLength);
+        bytes.resize(c.stored);
+        Pages pages;
+        pages.descriptors = bufferOf(bytes);
+        CapturingDevice device;
+        load(device, pages);
+        ASSERT_EQ(device.getChildCount(), 10u);
+        EXPECT_STREQ(device.getOtherSESElement(5)->getDescriptor(), c.chassis) << c.pageLength << "/" << c.stored;
+        EXPECT_STREQ(device.getOtherSESElement(4)->getDescriptor(), c.secondSensor)
+            << c.pageLength << "/" << c.stored;
+        device.deleteAllChildren();
+    }
+}
+
+TEST(SESSensorTest, TemperatureComesFromTheLastReadingSensor)
+{
+    // The two temperature sensor elements of ses_status.hex sit at bytes 52
+    // and 56: status code, unused, reading (degrees + 20), flags.
+    struct Case {
+        std::vector<unsigned char> first, second;
+        int celsius;
+        bool outOfRange;
+    };
+    const Case cases[] = {
+        {{0x01, 0, 45, 0}, {0x01, 0, 0, 0}, 25, false},
+        {{0x01, 0, 0, 0}, {0x01, 0, 0, 0}, 0x7FFFFFFF, false},
+        {{0x01, 0, 45, 0}, {0x01, 0, 30, 0}, 10, false},
+        {{0x01, 0, 0, 0}, {0x01, 0, 30, 0}, 10, false},
+        {{0x01, 0, 45, 0x08}, {0x01, 0, 0, 0}, 25, true},
+        {{0x01, 0, 45, 0x01}, {0x01, 0, 0, 0}, 25, true},
+        {{0x01, 0, 45, 0x10}, {0x01, 0, 0, 0}, 25, false},
+        {{0x01, 0, 45, 0}, {0x02, 0, 0, 0}, 25, true},
+        {{0x01, 0, 45, 0}, {0x05, 0, 0, 0}, 25, true},
+    };
+    for (const Case& c : cases) {
+        std::vector<unsigned char> status = readHexPage("ses_status.hex");
+        std::copy(c.first.begin(), c.first.end(), status.begin() + 52);
+        std::copy(c.second.begin(), c.second.end(), status.begin() + 56);
+        Pages pages;
+        pages.status = bufferOf(status);
+        CapturingDevice device;
+        load(device, pages);
+        EXPECT_EQ(device.getTempSensorCount(), 2);
+        EXPECT_EQ(device.getCelciusTemperature(), c.celsius) << int(c.first[2]) << "/" << int(c.second[2]);
+        EXPECT_EQ(device.isTempOutOfRange(), c.outOfRange) << int(c.first[3]) << "/" << int(c.second[0]);
+        EXPECT_EQ(device.getTempSensorStatus(1), c.second[0] & 0x0F);
+        device.deleteAllChildren();
+    }
 }
 
 TEST_F(SESDeviceTest, DescriptorTextsSelectSlotMethodThree)
@@ -328,10 +405,25 @@ TEST(SESSlotTest, DriveLookupsNeedSesData)
     EXPECT_EQ(device.getFanStatus(0), 6);
 }
 
+using ByteSettings = std::vector<std::pair<unsigned, unsigned char>>;
+
+// The enclosure-control page the device should send: its head (page 2, the
+// length and the configuration page's generation code) and the bytes `set`.
+std::vector<unsigned char> controlPage(std::size_t size, const ByteSettings& set)
+{
+    std::vector<unsigned char> page(size, 0);
+    page[0] = 0x02;
+    page[3] = 72;
+    page[4] = 0xde, page[5] = 0xad, page[6] = 0xbe, page[7] = 0xef;
+    for (const auto& byte : set)
+        page[byte.first] = byte.second;
+    return page;
+}
+
 struct ControlCase {
     const char* label;
     EnumAlarmState state;
-    std::vector<std::pair<unsigned, unsigned char>> set;
+    ByteSettings set;
 };
 
 // The alarm is the third type: 8 + 4*(1+4) + 4*(1+2) + 4 = 44.
@@ -352,13 +444,7 @@ TEST_F(SESDeviceTest, AlarmControlPageSetsOnlyTheAlarmElement)
         ASSERT_EQ(device.setAlarmState(c.state), Ret(0)) << c.label;
         ASSERT_EQ(device.lastCode, 2);
         ASSERT_EQ(device.lastPage.size(), 8u + 4 * 17) << c.label;
-        std::vector<unsigned char> expected(device.lastPage.size(), 0);
-        expected[0] = 0x02;
-        expected[3] = 72;
-        expected[4] = 0xde, expected[5] = 0xad, expected[6] = 0xbe, expected[7] = 0xef;
-        for (const auto& byte : c.set)
-            expected[byte.first] = byte.second;
-        EXPECT_EQ(device.lastPage, expected) << c.label;
+        EXPECT_EQ(device.lastPage, controlPage(device.lastPage.size(), c.set)) << c.label;
     }
 }
 
@@ -368,7 +454,7 @@ TEST_F(SESDeviceTest, BlinkAndRawControlAimAtTheElementsOrdinal)
         const char* label;
         SESElement* element;
         bool on;
-        std::vector<std::pair<unsigned, unsigned char>> set;
+        ByteSettings set;
     };
     const Case cases[] = {
         {"second slot on", device.getSESArrayDevice(1), true, {{16, 0x80}, {18, 0x02}}},
@@ -379,13 +465,7 @@ TEST_F(SESDeviceTest, BlinkAndRawControlAimAtTheElementsOrdinal)
     for (const Case& c : cases) {
         ASSERT_NE(c.element, nullptr) << c.label;
         ASSERT_EQ(device.blinkElement(c.on, *c.element), Ret(0)) << c.label;
-        std::vector<unsigned char> expected(device.lastPage.size(), 0);
-        expected[0] = 0x02;
-        expected[3] = 72;
-        expected[4] = 0xde, expected[5] = 0xad, expected[6] = 0xbe, expected[7] = 0xef;
-        for (const auto& byte : c.set)
-            expected[byte.first] = byte.second;
-        EXPECT_EQ(device.lastPage, expected) << c.label;
+        EXPECT_EQ(device.lastPage, controlPage(device.lastPage.size(), c.set)) << c.label;
     }
 
     ASSERT_EQ(device.setControlBytes(0x81, 0x02, 0x03, 0x04), Ret(0));
@@ -414,6 +494,47 @@ TEST_F(SESDeviceTest, BlinkAndRawControlAimAtTheElementsOrdinal)
         ASSERT_EQ(device.lastPage.size(), 8u + 4 * 17);
         for (unsigned i = 8; i < device.lastPage.size(); ++i)
             EXPECT_EQ(device.lastPage[i], 0) << i;
+    }
+}
+
+// A configuration page with one enclosure descriptor and these type
+// headers (element type, possible elements), no texts.
+Buffer configWithTypes(const std::vector<std::pair<unsigned char, unsigned char>>& types)
+{
+    std::vector<unsigned char> config(8 + 40, 0);
+    config[0] = 0x01;
+    config[8 + 2] = static_cast<unsigned char>(types.size());
+    config[8 + 3] = 36;
+    for (const auto& type : types)
+        config.insert(config.end(), {type.first, type.second, 0, 0});
+    config[3] = static_cast<unsigned char>(config.size() - 4);
+    return bufferOf(config);
+}
+
+TEST(SESControlTest, TheAlarmIsSetInTheLastAlarmTypeOrNotAtAll)
+{
+    struct Case {
+        const char* label;
+        std::vector<std::pair<unsigned char, unsigned char>> types;
+        int ret;
+        unsigned selectAt; // 0: nothing sent
+    };
+    const Case cases[] = {
+        {"no types", {}, -1, 0},
+        {"alarm type without elements", {{0x03, 2}, {0x06, 0}}, -1, 0},
+        {"last alarm type without elements", {{0x06, 1}, {0x06, 0}}, -1, 0},
+        {"last alarm type has one", {{0x06, 0}, {0x06, 1}}, 0, 8 + 4 + 4},
+        {"after a fan type", {{0x03, 2}, {0x06, 1}}, 0, 8 + 12 + 4},
+    };
+    for (const Case& c : cases) {
+        CapturingDevice device;
+        device.setConfigurationPage(configWithTypes(c.types));
+        EXPECT_EQ(device.setAlarmState(ALARM_OFF).getReturn(), c.ret) << c.label;
+        EXPECT_EQ(device.sent, c.selectAt != 0 ? 1 : 0) << c.label;
+        if (c.selectAt != 0) {
+            ASSERT_LT(c.selectAt, device.lastPage.size()) << c.label;
+            EXPECT_EQ(device.lastPage[c.selectAt], 0xA0) << c.label;
+        }
     }
 }
 
@@ -514,6 +635,32 @@ TEST(SESPageTest, EveryPageCutAtEveryLengthDecodesWithinItsBounds)
                 device.blinkElement(true, *device.getSESElement(0));
             EXPECT_LE(device.getChildCount(), 10u);
             device.deleteAllChildren();
+        }
+    }
+}
+
+TEST(SESPageTest, AnyLyingByteStillDecodesWithinThePage)
+{
+    // Counts, lengths and offsets taken at their largest or smallest must
+    // still never lead a read past the stored page.
+    const Pages whole;
+    Buffer Pages::*const members[] = {&Pages::config, &Pages::status, &Pages::descriptors, &Pages::additional};
+    for (Buffer Pages::*member : members) {
+        const Buffer& full = whole.*member;
+        for (unsigned long at = 0; at < full.Size(); ++at) {
+            for (unsigned char value : {0x00, 0xFF}) {
+                std::vector<unsigned char> bytes(full.CPtr(), full.CPtr() + full.Size());
+                bytes[at] = value;
+                Pages pages;
+                pages.*member = bufferOf(bytes);
+                CapturingDevice device;
+                load(device, pages);
+                device.determineSlotIDMethod();
+                device.setAlarmState(ALARM_TEST);
+                if (device.getSESElement(0) != nullptr)
+                    device.blinkElement(true, *device.getSESElement(0));
+                device.deleteAllChildren();
+            }
         }
     }
 }

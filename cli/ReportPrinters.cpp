@@ -569,6 +569,13 @@ bool isEnclosureType(int deviceType)
     return deviceType == 3 || deviceType == 13;
 }
 
+// The tree keeps a removable drive as a device of peripheral type 0 that is
+// not a disk of the controller ("RemovableDrive" in the configuration XML).
+bool isRemovableDrive(const PhysicalDevice* device)
+{
+    return device->isInstanceOf("OtherDevice") && device->getDeviceType() == PHYSICAL_DEVICE_DISK;
+}
+
 void printDeviceOrEnclosure(Adapter* adapter, PhysicalDevice* device, int index)
 {
     if (isEnclosureType(device->getDeviceType()))
@@ -1209,7 +1216,8 @@ void printPhysicalDevice(Adapter* adapter, PhysicalDevice* device, int index)
 {
     if (device == nullptr)
         return;
-    printDeviceHeading(device, index, "a", getDeviceType(device->getDeviceType()));
+    printDeviceHeading(device, index, "a", isRemovableDrive(device) ? "Removable Media"
+                                                                   : getDeviceType(device->getDeviceType()));
     HardDrive* drive = device->isInstanceOf("HardDrive") ? static_cast<HardDrive*>(device) : nullptr;
     if (drive != nullptr)
         printHardDriveState(drive);

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -119,6 +121,130 @@ TEST(DisplayTexts, TablesAndTheirGaps)
         {"stats flag", getStatsDataCollectionModeString(true), "Enabled"},
     };
     expectTexts(std::begin(cases), std::end(cases));
+}
+
+// One enumeration table as the reports show it: every listed code with its
+// text; every other code gives `otherwise`.
+struct EnumTable {
+    const char* name;
+    std::function<const char*(long)> text;
+    std::vector<std::pair<long, const char*>> rows;
+    const char* otherwise;
+};
+
+template <class E>
+std::function<const char*(long)> byCode(const char* (*fn)(E))
+{
+    return [fn](long code) { return fn(static_cast<E>(code)); };
+}
+
+TEST(DisplayTexts, EveryTableAgainstItsKeys)
+{
+    const EnumTable tables[] = {
+        {"adapter status", byCode(getAdapterStatus),
+         {{0, "Optimal"}, {1, "Failed"}, {2, "Passive"}, {3, "Removed"}, {4, "Signature Error"},
+          {5, "Inaccessible"}, {7, "Down"}, {8, "Driver Update Required"}},
+         "Unknown"},
+        {"logical state", [](long code) { return getLogicalState(static_cast<EnumLogicalDeviceState>(code), 0); },
+         {{0, "Does Not Exist"}, {1, "Failed"}, {2, "Optimal"}, {3, "Degraded"},
+          {4, "Logical device Reconfiguring"}, {5, "System"}, {6, "Degraded, Reconfiguring"},
+          {7, "Degraded, System"}, {8, "Suboptimal, Fault Tolerant"}, {9, "Suboptimal, Reconfiguring"},
+          {10, "Suboptimal, System"}},
+         "Unknown"},
+        {"logical sub-state", byCode(getLogicalSubState),
+         {{5, "Uninitialized"}, {6, "Clearing"}, {7, "Impacted"}},
+         "Unknown"},
+        {"physical state", byCode(getPhysicalState),
+         {{0, "Ready"}, {1, "Online"}, {2, "Failed"}, {3, "Standby"}, {4, "Hot Spare"}, {5, "Rebuilding"},
+          {6, "Partitioned"}, {7, "Does Not Exist"}, {8, "Unsupported"}, {9, "Copying Back"}},
+         "Unknown"},
+        {"task priority", byCode(getTaskPriority), {{0, "Low"}, {1, "Medium"}, {2, "High"}}, "Unknown"},
+        {"task state", byCode(getTaskState),
+         {{0, "None"}, {1, "Complete"}, {2, "In Progress"}, {3, "Failed"}, {4, "Paused"}, {5, "Aborted"},
+          {6, "Preempted"}, {7, "Pending"}},
+         "Unknown"},
+        {"task type",
+         [](long code) {
+             Addr drive(0);
+             drive.setLogicalDriveID(1);
+             return getTaskType(static_cast<EnumTaskType>(code), drive);
+         },
+         {{0, "None"}, {1, "Clear"}, {2, "Format"}, {3, "Verify with fix"}, {4, "Build/Verify"}, {5, "Verify"},
+          {6, "Rebuild"}, {7, "Reconfiguration"}, {8, "Snapshot"}, {9, "Copyback"}, {10, "Compacting"},
+          {11, "Expanding"}, {12, "Backup Snapshot"}, {13, "Secure Erase"}, {16, "Flush"}},
+         "Unknown"},
+        {"RAID 5EE state", byCode(getRaid5EEState),
+         {{0, "Expanded"}, {1, "Compacted"}, {2, "Compacting"}, {3, "Expanding"}},
+         "Unknown"},
+        {"performance mode", byCode(getPerfModeString),
+         {{0, "Default/Dynamic"}, {1, "Media/Application Server"}, {2, "Media Capture/Virtual Tape Library"},
+          {3, "OLTP/Database"}, {4, "E-Mail/Decision Support Systems"}, {5, "Web Services"},
+          {6, "Content Creation/Backup/Reference Data"}, {7, "File and Print Server"},
+          {8, "Workstation/Business Productivity"}, {9, "Gaming"}, {10, "Benchmarking"},
+          {11, "Big Block Bypass"}},
+         "Unknown"},
+        {"RAID level", byCode(getRAIDLevelString),
+         {{0, "0"}, {1, "1"}, {2, "1E"}, {5, "5"}, {6, "5E"}, {7, "5EE"}, {8, "00"}, {9, "10"}, {10, "1E0"},
+          {11, "50"}, {12, "5E0"}, {13, "Spanned_volume"}, {14, "RAID_volume"}, {15, "Simple_volume"},
+          {16, "6 XOR"}, {17, "60 XOR"}, {18, "6 Reed-Solomon"}, {19, "60 Reed-Solomon"}},
+         "Unknown"},
+        {"transfer speed", byCode(getTransferSpeed),
+         {{1, "Basic SCSI"}, {2, "SCSI 2"}, {3, "Fast SCSI 2"}, {4, "Ultra SCSI"}, {5, "Ultra2 SCSI"},
+          {6, "Ultra160"}, {7, "Ultra320"}, {300, "SATA 1.5 Gb/s"}, {301, "SATA 3.0 Gb/s"},
+          {302, "SATA 6.0 Gb/s"}, {400, "SAS 1.5 Gb/s"}, {401, "SAS 3.0 Gb/s"}, {402, "SAS 6.0 Gb/s"},
+          {500, "SATA on SAS 1.5 Gb/s"}, {501, "SATA on SAS 3.0 Gb/s"}, {502, "SATA on SAS 6.0 Gb/s"}},
+         "Unknown"},
+        {"device type", byCode(getDeviceType),
+         {{0, "Hard drive"}, {1, "Tape drive"}, {3, "Enclosure"}, {5, "CD ROM"}, {7, "Optical"},
+          {8, "Media changer"}, {12, "Storage array controller"}, {13, "Enclosure services device"}},
+         "Unknown"},
+        {"SAF-TE fan", byCode(getSAFTEFanState),
+         {{0, "Optimal"}, {1, "Malfunctioning"}, {2, "Not Installed"}},
+         "Unknown"},
+        {"SAF-TE power supply", byCode(getSAFTEPowerSupplyState),
+         {{0, "On / Operational"}, {1, "Off / Operational"}, {16, "On / Malfunctioning"},
+          {17, "Off / Malfunctioning"}, {32, "Not Installed"}, {33, "Installed"}},
+         "Unknown"},
+        {"SES-2 element", byCode(getSES2State),
+         {{0, "Not supported"}, {1, "Optimal"}, {2, "Critical"}, {3, "Not critical"}, {4, "Malfunctioning"},
+          {5, "Not Installed"}, {7, "Not available"}},
+         "Unknown"},
+        {"SES-2 temperature", byCode(getSES2TempSensorState),
+         {{1, "Normal"}, {2, "Abnormal"}, {3, "Abnormal"}, {4, "Abnormal"}, {5, "Not Installed"}},
+         "Unknown"},
+        {"power state", byCode(getPowerMgtStateString),
+         {{1, "Full rpm"}, {2, "Reduced rpm"}, {3, "Powered off"}},
+         "Unknown"},
+        {"support status", byCode(getSupportStatus),
+         {{1, "No, Known data integrity issues"}, {2, "No, Unsupported sector size"}},
+         "Yes"},
+        {"Orvexa preferred", byCode(getOrvexaPreferredSettingString), {{1, "Disabled"}, {2, "Enabled"}},
+         "Not supported"},
+        {"Orvexa write preferred", byCode(getOrvexaWriteCachePreferredSettingString),
+         {{1, "Disabled"}, {2, "Enabled"}},
+         "Not supported"},
+        {"Orvexa write policy", byCode(getOrvexaWriteCachePolicySettingString),
+         {{1, "Write Back"}, {2, "Instant Write Back"}, {3, "Write Through"}, {4, "Write Back with Write Through"}},
+         "Not supported"},
+    };
+    for (const EnumTable& table : tables) {
+        // Every listed code, every code around and between them, and a few far ones.
+        std::map<long, const char*> expected(table.rows.begin(), table.rows.end());
+        std::vector<long> codes = {-1, 0x7FFFFFFF, 1000};
+        for (long code = 0; code <= 40; ++code)
+            codes.push_back(code);
+        for (const auto& row : table.rows) {
+            codes.push_back(row.first - 1);
+            codes.push_back(row.first + 1);
+        }
+        for (long code : codes) {
+            const auto found = expected.find(code);
+            const char* want = found != expected.end() ? found->second : table.otherwise;
+            const char* got = table.text(code);
+            ASSERT_NE(got, nullptr) << table.name << " " << code;
+            EXPECT_STREQ(got, want) << table.name << " " << code;
+        }
+    }
 }
 
 TEST(DisplayTexts, AdapterWithoutChannelsHasUnknownType)

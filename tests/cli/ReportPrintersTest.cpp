@@ -4,7 +4,11 @@
 #include "RaidModel/Interface/Adapter.h"
 #include "RaidModel/Interface/Channel.h"
 #include "RaidModel/Interface/Enclosure.h"
+#include "RaidModel/Interface/OtherDevice.h"
 #include "RaidModel/Interface/SES2EnclosureDevice.h"
+#include "RaidModel/Interface/SESElements.h"
+#include "cli/DisplayTexts.h"
+#include "RaidModel/Interface/TapeDrive.h"
 #include "cli/support/Fixtures.h"
 #include "cli/Engine.h"
 
@@ -330,6 +334,59 @@ TEST_F(ReportPrintersTest, SunSes2EnclosureShowsItsBaseWwn)
     adapter.deleteAllChildren();
 }
 
+struct Ses2Case {
+    const char* vendor;
+    const char* model;
+    std::string enclosureId;
+    std::vector<std::pair<const char*, const char*>> statusLines;
+};
+
+TEST_F(ReportPrintersTest, Ses2EnclosureElements)
+{
+    // Two fans (Optimal, Critical), one power supply (Not Installed) and two
+    // temperature sensors (Normal, Abnormal) in every case.
+    const Ses2Case cases[] = {
+        {"VEND", "ENC", "2",
+         {{"Fan 1 status", "Optimal"}, {"Fan 2 status", "Critical"}, {"Power supply 1 status", "Not Installed"},
+          {"Temperature Sensor Status 1", "Normal"}, {"Temperature Sensor Status 2", "Abnormal"}}},
+        {"SUN", "Storage J4200", "2 (SysSN - SN9)",
+         {{"Power Supply Fan 0 left", "Optimal"}, {"Power Supply Fan 1 right", "Critical"},
+          {"Power supply 0 status", "Not Installed"}, {"Temperature Sensor Status 0", "Normal"},
+          {"Temperature Sensor Status 1", "Abnormal"}}},
+        {"SUN", "Other", "2",
+         {{"Fan 1 status", "Optimal"}, {"Fan 2 status", "Critical"}, {"Power supply 0 status", "Not Installed"},
+          {"Temperature Sensor Status 0", "Normal"}, {"Temperature Sensor Status 1", "Abnormal"}}},
+    };
+    for (const auto& c : cases) {
+        Adapter adapter;
+        Channel* channel = new SASChannel(&adapter, 0, static_cast<EnumSpeed>(401));
+        adapter.addChild(channel);
+        char serial[] = "SN9", firmware[] = "3R21", text[] = "";
+        std::string vendor = c.vendor, model = c.model;
+        SES2EnclosureDevice* enclosure =
+            new SES2EnclosureDevice(&adapter, channel, 8, &vendor[0], &model[0], serial, firmware, PD_READY, text);
+        channel->addChild(enclosure);
+        enclosure->setEnclosureID(2);
+        enclosure->addChild(new SESElement(1, "", 3));
+        enclosure->addChild(new SESElement(2, "", 3));
+        enclosure->addChild(new SESElement(5, "", 2));
+        enclosure->addChild(new SESElement(1, "", 4));
+        enclosure->addChild(new SESElement(3, "", 4));
+        discardOutputData();
+        printEnclosure(enclosure, 4);
+        const std::string type = getDeviceType(enclosure->getDeviceType());
+        std::string expected = "      Device #4\n         Device is an " + type + "\n" +
+                               deviceLine("Reported Channel,Device(T:L)", "0,8(8:0)") +
+                               deviceLine("Enclosure ID", c.enclosureId) + deviceLine("Type", "SES2") +
+                               deviceLine("Vendor", c.vendor) + deviceLine("Model", c.model) +
+                               deviceLine("Firmware", "3R21") + "         Status of " + type + "\n";
+        for (const auto& status : c.statusLines)
+            expected += deviceLine(status.first, status.second);
+        EXPECT_EQ(retString, expected) << c.vendor << " " << c.model;
+        adapter.deleteAllChildren();
+    }
+}
+
 using vyntest::FixtureAdapter;
 using vyntest::FixtureLogicalDrive;
 
@@ -454,6 +511,35 @@ TEST_F(ReportPrintersTest, HardDriveOfTheBasicFixture)
         deviceLine("S.M.A.R.T.", "No") + deviceLine("S.M.A.R.T. warnings", "0") +
         deviceLine("NCQ status", "Disabled");
     EXPECT_EQ(retString, expected);
+}
+
+TEST_F(ReportPrintersTest, DeviceHeadingNamesWhatTheDeviceIs)
+{
+    auto root = vyntest::makeFixtureSystem("basic");
+    FixtureAdapter* adapter = fixtureAdapter(*root);
+    Channel* channel = adapter->getChannel(0);
+    char vendor[] = "VEND", model[] = "DEV", serial[] = "", firmware[] = "1.0", fru[] = "";
+    struct {
+        PhysicalDevice* device;
+        const char* kind;
+    } cases[] = {
+        {new OtherDevice(adapter, channel, 4, PHYSICAL_DEVICE_DISK, vendor, model, serial, firmware, fru),
+         "Removable Media"},
+        {new OtherDevice(adapter, channel, 5, static_cast<EnumPhysicalDeviceType>(8), vendor, model, serial,
+                         firmware, fru),
+         "Media changer"},
+        {new TapeDrive(adapter, channel, 6, vendor, model, serial, firmware, fru), "Tape drive"},
+        {adapter->getHardDrive(0), "Hard drive"},
+    };
+    for (const auto& c : cases) {
+        if (!c.device->isInstanceOf("HardDrive"))
+            channel->addChild(c.device);
+        discardOutputData();
+        printPhysicalDevice(adapter, c.device, -1);
+        const std::string heading = "      Device #" + std::to_string(c.device->getDeviceID()) +
+                                    "\n         Device is a " + c.kind + "\n";
+        EXPECT_EQ(retString.rfind(heading, 0), 0u) << c.kind << "\n" << retString;
+    }
 }
 
 TEST_F(ReportPrintersTest, ChannelListsItsDevicesByDeviceId)

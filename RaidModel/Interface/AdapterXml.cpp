@@ -277,6 +277,20 @@ Channel* newChannelOfKind(Adapter* adapter, const char* typeName, SimpleXmlParse
     return nullptr;
 }
 
+// A channel of a kind this model does not know is passed over whole: read
+// here, the phys of its drives would pose as the controller's own.
+void skipChannelElement(SimpleXmlParser& parser)
+{
+    if (parser.foundEndTag()) {
+        return;
+    }
+    while (parser.parseNext()) {
+        if (parser.tagIs("Channel") && parser.foundEndTag()) {
+            return;
+        }
+    }
+}
+
 }  // namespace
 
 void Adapter::build(SimpleXmlParser& parser)
@@ -299,7 +313,12 @@ void Adapter::build(SimpleXmlParser& parser)
                 }
             } else if (parser.tagIs("Channel")) {
                 if (parser.nameIs("typeName")) {
-                    addChild(newChannelOfKind(this, parser.getValue(), parser));
+                    Channel* channel = newChannelOfKind(this, parser.getValue(), parser);
+                    if (channel != nullptr) {
+                        addChild(channel);
+                    } else {
+                        skipChannelElement(parser);
+                    }
                 }
             } else if (parser.foundStartTag() && parser.tagIs("LogicalDrive")) {
                 addChild(new BasicLogicalDrive(this, parser));

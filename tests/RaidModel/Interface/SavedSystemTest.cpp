@@ -174,12 +174,16 @@ TEST(AdapterXmlTest, ChannelKindIsToldByItsTypeName)
         "<Controller storlibType=\"9\" controllerID=\"2\">"
         "<Channel typeName=\"VynSCSIChannel\" channelID=\"0\"><HardDrive deviceID=\"1\"/></Channel>"
         "<Channel typeName=\"SASChannel\" channelID=\"1\"></Channel>"
-        "<Channel typeName=\"FibreChannel\" channelID=\"2\"></Channel>"
+        "<Channel typeName=\"FibreChannel\" channelID=\"2\">"
+        "<HardDrive deviceID=\"5\"><SASPhy phyID=\"0\"/></HardDrive></Channel>"
+        "<Channel typeName=\"SATAChannel\" channelID=\"3\"></Channel>"
         "<Unknown a=\"1\"/>"
         "</Controller>").release());
-    ASSERT_EQ(adapter->getChildCount(), 2u);
+    // The unknown channel is passed over with its drives and their phys.
+    ASSERT_EQ(adapter->getChildCount(), 3u);
     EXPECT_TRUE(adapter->getChild(0)->isInstanceOf("SCSIChannel"));
     EXPECT_TRUE(adapter->getChild(1)->isInstanceOf("SASChannel"));
+    EXPECT_TRUE(adapter->getChild(2)->isInstanceOf("SATAChannel"));
     ASSERT_EQ(adapter->getNumHardDrives(), 1u);
     EXPECT_EQ(adapter->getHardDrive(0)->getAdapterID(), 2u);
     EXPECT_EQ(adapter->getHardDrive(0)->getStorLibType(), STORLIB_TYPE_VYN);

@@ -5,6 +5,37 @@
 
 namespace {
 
+// The writer escapes these five characters; a value read back must be the
+// text that was written, or every save and load would escape it once more.
+// Decoding only shortens the text, so it is done in place.
+void decodeEntities(char* text)
+{
+    static const struct {
+        const char* entity;
+        std::size_t length;
+        char character;
+    } entities[] = {
+        {"&quot;", 6, '"'}, {"&amp;", 5, '&'}, {"&apos;", 6, '\''}, {"&lt;", 4, '<'}, {"&gt;", 4, '>'},
+    };
+    char* out = text;
+    for (const char* in = text; *in != '\0';) {
+        bool decoded = false;
+        if (*in == '&') {
+            for (const auto& e : entities) {
+                if (std::strncmp(in, e.entity, e.length) == 0) {
+                    *out++ = e.character;
+                    in += e.length;
+                    decoded = true;
+                    break;
+                }
+            }
+        }
+        if (!decoded)
+            *out++ = *in++;
+    }
+    *out = '\0';
+}
+
 const SimpleXmlAttribute_S* const NO_ATTRIBUTE = nullptr;
 
 bool isWhiteSpace(char c)
@@ -390,6 +421,7 @@ bool SimpleXmlParser::parseInside()
         return flags != 0;
     }
     terminate();
+    decodeEntities(value);
     return true;
 }
 

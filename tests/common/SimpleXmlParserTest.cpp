@@ -65,7 +65,7 @@ TEST(SimpleXmlParserTest, ItemsOfWellFormedText)
         {"<a x y='2'>", {{3, "a", "x", NONE}, {2, "a", "y", "2"}}},
         {"<a x/>", {{3, "a", "x", NONE}, {12, "a", NONE, NONE}}},
         {"<a\n\tx = 'v w'\r\n>", {{3, "a", "x", "v w"}}},
-        {"<a v='&lt;'>", {{3, "a", "v", "&lt;"}}},
+        {"<a v='&lt;'>", {{3, "a", "v", "<"}}},
         {"<?xml version=\"1.0\"?>", {{3, "?xml", "version", "1.0"}, {2, "?xml", "?", NONE}}},
         {"no tags at all", {}},
         {"", {}},
@@ -125,6 +125,29 @@ TEST(SimpleXmlParserTest, MalformedTextThrowsWithCharacterAndOffset)
 // Every prefix of a document, held in a block of exactly its length with no
 // terminator: parsing never throws, and the sanitizer run shows that nothing
 // is read or written past the end.
+TEST(SimpleXmlParserTest, ValuesComeBackAsTheWriterWasGivenThem)
+{
+    struct Case {
+        const char* written;
+        const char* read;
+    };
+    const Case cases[] = {
+        {"x &amp; y", "x & y"},
+        {"&lt;z&gt;", "<z>"},
+        {"&quot;q&quot; &apos;s&apos;", "\"q\" 's'"},
+        // Escaped twice stays escaped once: only one level is undone.
+        {"&amp;amp;", "&amp;"},
+        // What the writer never produces is kept as it stands.
+        {"&bogus; &amp &#38;", "&bogus; &amp &#38;"},
+        {"&", "&"},
+    };
+    for (const Case& c : cases) {
+        const std::string xml = std::string("<a n=\"") + c.written + "\" m='after'/>";
+        EXPECT_EQ(itemsOf(xml), (std::vector<Item>{{3, "a", "n", c.read}, {2, "a", "m", "after"}, {12, "a", NONE, NONE}}))
+            << c.written;
+    }
+}
+
 TEST(SimpleXmlParserTest, TextCutAnywhereIsReadOnlyUpToItsEnd)
 {
     const std::string xml = "<?xml version=\"1.0\"?>\n<System a='1' b=\"x y\" c>\n  <Controller controllerID='0'/>"

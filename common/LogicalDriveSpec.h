@@ -42,6 +42,7 @@ struct chunkspec {
     std::uint32_t groupNum;
     std::uint32_t chunkType;
 };
+static_assert(sizeof(chunkspec) == 28, "chunkspec is seven 32-bit words");
 
 // One extent of a logical drive to be built, named either by the logical
 // drive that provides it or by the channel and device of a hard drive.

@@ -265,7 +265,7 @@ void SCSIChannel::build(Adapter* owner, SimpleXmlParser& parser)
 {
     buildElement(owner, parser, false);
     if (getAttributes().Exists("initiatorID")) {
-        initiatorID = static_cast<std::uint32_t>(getAttributes().GetULong("initiatorID"));
+        initiatorID = static_cast<std::uint32_t>(getAttributes().GetLong("initiatorID"));
     }
 }
 

@@ -196,6 +196,7 @@ TEST(AdapterIndexes, ChannelWithTwoDrivesAndAnEnclosure)
     EXPECT_EQ(a.getChannel(0), channel);
     EXPECT_EQ(a.getChannel(1), nullptr);
     EXPECT_EQ(a.getSASChannel(0), channel);
+    EXPECT_EQ(a.getSASChannel(1), nullptr);
     EXPECT_EQ(a.getSCSIChannel(0), nullptr);
     EXPECT_EQ(a.getSATAChannel(0), nullptr);
     EXPECT_EQ(a.getPhysicalDevice(2), e);

@@ -4,6 +4,7 @@
 #include "common/HostPath.h"
 #include "common/Ret.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -163,6 +164,12 @@ FILE* openLog(const char* path, FILE* complaintStream, int* status)
 void checkLogSize(const char* path)
 {
     if (path == nullptr || path[0] == '\0')
+        return;
+    // Only a log file of our own has a counter and a backup generation. A
+    // device such as /dev/null or a directory given as the log is left where
+    // it is: moving it aside would take it away from the whole system.
+    struct stat info;
+    if (::stat(path, &info) == 0 && !S_ISREG(info.st_mode))
         return;
     FILE* log = std::fopen(path, "r+");
     if (log != nullptr) {

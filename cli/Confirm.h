@@ -29,7 +29,8 @@ constexpr int CONFIRMATION_PENDING = 256;
 // The two-phase rule at the point where a command would act: when the caller
 // asked for warnings and prompting is on, prints `question` and the request
 // to confirm, marks the warning pending and returns CONFIRMATION_PENDING;
-// otherwise drops the text captured so far and returns 0, and the command acts.
+// otherwise drops the text captured so far (the program shows it instead) and
+// returns 0, and the command acts.
 int confirmBeforeActing(const char* question);
 
 #endif

@@ -11,6 +11,7 @@
 #include <regex>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vyntest;
 using ::testing::ElementsAre;
@@ -228,6 +229,40 @@ TEST_F(CommandLogTest, BackupNameEndsAtTheFirstDotOfTheLogsOwnPath)
         EXPECT_EQ(readFile(hostFile(c.backup)), "2500\n");
         EXPECT_EQ(logCounter(readFile(path)), 0);
     }
+}
+
+TEST_F(CommandLogTest, LogThatIsNoRegularFileIsNeverMovedAside)
+{
+    // A link stands for the device, so that even a wrong move could only
+    // take the link away, never the device itself.
+    const std::string device = hostFile("/tmp/null");
+    const std::string directory = hostFile("/tmp/logdir");
+    ASSERT_EQ(::symlink("/dev/null", device.c_str()), 0);
+    ASSERT_EQ(::mkdir(directory.c_str(), 0755), 0);
+    struct Case {
+        const std::string* path;
+        int status;
+        const char* complaint;
+    } cases[] = {
+        {&device, 1, ""},
+        {&directory, 2, "Could not open log file: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(*c.path);
+        const std::string before = realOut();
+        useUserEventLog = 1;
+        userEventLog = c.path->c_str();
+        EXPECT_EQ(ucliprintf(UCLI_EVENT_LOG, "entry"), c.status);
+        EXPECT_EQ(realOut().substr(before.size()),
+                  c.status == 1 ? "" : c.complaint + *c.path + "\n");
+        EXPECT_FALSE(fileExists(*c.path + ".bak"));
+    }
+    char target[32] = {};
+    EXPECT_EQ(::readlink(device.c_str(), target, sizeof target - 1), 9);
+    EXPECT_STREQ(target, "/dev/null");
+    struct stat info;
+    ASSERT_EQ(::stat(directory.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
 }
 
 TEST_F(CommandLogTest, RetDumpWritesOnlyTheFieldsThatAreSet)

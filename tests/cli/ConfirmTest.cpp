@@ -120,6 +120,34 @@ TEST_F(ConfirmTest, TwoPhaseRuleAsksFirstAndActsOnTheRepeat)
     }
 }
 
+TEST_F(ConfirmTest, ProgramStillShowsWhatWasPrintedBeforeTheCommandActs)
+{
+    capturedOutputSink = out;
+    const struct {
+        unsigned char inputWarning;
+        int promptOn;
+        int result;
+        const char* shown;
+        const char* captured;
+    } cases[] = {
+        {0, 1, 0, "Controllers found: 1\n", ""},
+        {0, 0, 0, "Controllers found: 1\n", ""},
+        {1, 1, 256, "",
+         "Controllers found: 1\nDelete it?\n"
+         "Press y, then ENTER to continue or press ENTER to abort: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.inputWarning) << c.promptOn);
+        const std::string before = realOut();
+        retString = "Controllers found: 1\n";
+        inputWarningFlag = c.inputWarning;
+        prompt = c.promptOn;
+        EXPECT_EQ(confirmBeforeActing("Delete it?\n"), c.result);
+        EXPECT_EQ(realOut().substr(before.size()), c.shown);
+        EXPECT_EQ(retString, c.captured);
+    }
+}
+
 TEST_F(ConfirmTest, OneHugePrintArrivesWhole)
 {
     const std::string big(3 * 1024 * 1024, 'x');

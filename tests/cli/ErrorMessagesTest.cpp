@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 using namespace vyntest;
@@ -71,6 +72,37 @@ TEST_F(ErrorMessagesTest, TextFollowsTheReturnCodeAndItsStatus)
     }
     char message[CLI_ERROR_MESSAGE_SIZE];
     EXPECT_STREQ(setIOCTLErrorMessage(0x2a, message), "IOCTL failure occurred (0x2a)");
+}
+
+TEST_F(ErrorMessagesTest, EveryReturnCodeWithoutFurtherNumberHasItsOwnText)
+{
+    // Codes -2, -4 and -5 take their text from a further number, tested above.
+    const std::map<int, std::string> texts = {
+        {-1, "The requested action is not supported"},
+        {-3, "Unsupported Error (resource failure)"},
+        {-6, "Unsupported Error (busy failure)"},
+        {-7, "The requested action has timed out"},
+        {-8, "Unsupported Error (parameter limit failure)"},
+        {-9, "Unsupported Error (general failure)"},
+        {-10, "Unsupported Error (more info)"},
+        {-11, "Unsupported Error (uninitialized)"},
+        {-12, "Unsupported Error (object not found)"},
+        {-13, "Unsupported Error (exception thrown)"},
+        {-14, "Unsupported Error (output overflow)"},
+        {-15, "Unsupported Error (debug overflow)"},
+        {-16, "Unsupported Error (invalid command/buffer)"},
+        {-100, "Unsupported Error (parse error)"},
+    };
+    for (int code = -120; code <= 20; ++code) {
+        if (code == -2 || code == -4 || code == -5)
+            continue;
+        SCOPED_TRACE(code);
+        const auto row = texts.find(code);
+        char message[CLI_ERROR_MESSAGE_SIZE];
+        EXPECT_STREQ(getErrorMessage(withCode(code), message, "X"),
+                     row != texts.end() ? row->second.c_str()
+                                        : "Unsupported Error (unknown failure)");
+    }
 }
 
 TEST_F(ErrorMessagesTest, EngineTableHoldsExactlyItsOwnCodes)

@@ -27,13 +27,23 @@ public:
 
     unsigned long SetGrowBy(unsigned long bytes)
     {
-        unsigned long steps = (bytes + sizeof(T) - 1) / sizeof(T);
-        growBy = static_cast<unsigned int>((steps == 0 ? 1 : steps) * sizeof(T));
+        // The step is kept in 32 bits; a larger one is cut to the largest
+        // whole number of elements that fits, never wrapped towards zero.
+        const unsigned long maxSteps = kMaxBytes / sizeof(T);
+        unsigned long steps = bytes / sizeof(T) + (bytes % sizeof(T) != 0 ? 1 : 0);
+        if (steps == 0)
+            steps = 1;
+        if (steps > maxSteps)
+            steps = maxSteps;
+        growBy = static_cast<unsigned int>(steps * sizeof(T));
         return growBy;
     }
 
     unsigned long AllocTo(unsigned long bytes)
     {
+        // Refused before rounding, which would otherwise wrap to a small size.
+        if (bytes > kMaxBytes)
+            byRefArrayAllocationFailed();
         unsigned long target = bytes > BytesUsed() ? bytes : BytesUsed();
         target = (target + growBy - 1) / growBy * growBy;
         if (target == bufferSize)
@@ -43,7 +53,7 @@ public:
             storage = nullptr;
             bufferSize = 0;
         }
-        if (target > 0xFFFFFFFFul)
+        if (target > kMaxBytes)
             byRefArrayAllocationFailed();
         if (target != 0) {
             unsigned char* block = new (std::nothrow) unsigned char[target];
@@ -59,7 +69,12 @@ public:
         return bufferSize;
     }
 
-    unsigned long GrowBy(unsigned long bytes) { return AllocTo(bufferSize + bytes); }
+    unsigned long GrowBy(unsigned long bytes)
+    {
+        if (bytes > kMaxBytes - bufferSize)
+            byRefArrayAllocationFailed();
+        return AllocTo(bufferSize + bytes);
+    }
 
     unsigned long BytesUsed() const { return static_cast<unsigned long>(count) * sizeof(T); }
     unsigned long BytesAvailable() const { return bufferSize - BytesUsed(); }
@@ -105,6 +120,8 @@ public:
     }
 
 private:
+    static constexpr unsigned long kMaxBytes = 0xFFFFFFFFul;
+
     long ownIndex(const T* p) const
     {
         std::uintptr_t at = reinterpret_cast<std::uintptr_t>(p);

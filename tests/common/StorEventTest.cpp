@@ -32,6 +32,43 @@ TEST(ByRefArrayTest, GrowthStepIsRoundedUpToWholeElements)
     EXPECT_EQ(array.AllocTo(0), 0u) << "an empty array gives its block back";
 }
 
+// Sizes are kept in 32 bits: a request beyond them must neither wrap to a
+// step of zero nor pass for a smaller one.
+TEST(ByRefArrayTest, OversizedRequestsAreRefusedNotWrapped)
+{
+    const unsigned long largestStep = 0xFFFFFFFFul / sizeof(Elem92) * sizeof(Elem92);
+    const std::vector<GrowCase> steps = {
+        {0xFFFFFFFFul, largestStep}, {0x100000000ul, largestStep}, {~0ul, largestStep}};
+    for (const GrowCase& c : steps) {
+        ByRefArray_TC<Elem92> array(0, 0);
+        EXPECT_EQ(array.SetGrowBy(c.requested), c.expected) << c.requested;
+    }
+
+    const unsigned long requests[] = {0x100000000ul, ~0ul - 8, ~0ul};
+    for (unsigned long bytes : requests) {
+        SCOPED_TRACE(bytes);
+        ByRefArray_TC<int> array(4 * sizeof(int), sizeof(int));
+        array.InsertBack(5);
+        for (int round = 0; round < 2; ++round) {
+            try {
+                round == 0 ? array.AllocTo(bytes) : array.GrowBy(bytes);
+                ADD_FAILURE() << "no exception";
+            } catch (const DynamicBufferException& e) {
+                EXPECT_EQ(e.code, 1);
+            }
+            EXPECT_EQ(array.BufferSize(), 4 * sizeof(int));
+            ASSERT_EQ(array.LastIndex(), 0);
+            EXPECT_EQ(*array.Obj_P(0), 5);
+        }
+    }
+
+    // A step of whole elements near the limit still works for small arrays.
+    ByRefArray_TC<int> array(0, 0x100000000ul);
+    array.SetGrowBy(sizeof(int));
+    EXPECT_TRUE(array.InsertBack(1));
+    EXPECT_EQ(array.BufferSize(), sizeof(int));
+}
+
 TEST(ByRefArrayTest, InsertPlacesAndMovesElements)
 {
     ByRefArray_TC<int> array(0, 2 * sizeof(int));

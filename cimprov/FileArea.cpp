@@ -3,6 +3,7 @@
 #include "common/HostPath.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -43,6 +44,44 @@ bool isInside(const std::string& real, const std::string& root) {
     return real.compare(0, prefix.size(), prefix) == 0;
 }
 
+// A name ending in "/" or "/." asks for a directory, as it does for the
+// system: never a file to read, append to or delete.
+bool namesDirectory(const std::string& path) {
+    const std::size_t size = path.size();
+    return size > 1 && (path.back() == '/' || path.compare(size - 2, 2, "/.") == 0);
+}
+
+void closeKeepingErrno(int fd) {
+    const int error = errno;
+    close(fd);
+    errno = error;
+}
+
+// The parent directory of a confined path, reached from the area's directory
+// one component at a time without following a link. -1 with errno set.
+int openParent(const ConfinedPath& path) {
+    const int flags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int fd = open(path.areaRoot.c_str(), flags);
+    for (std::size_t i = 0; fd >= 0 && i < path.parentDirs.size(); ++i) {
+        const int next = openat(fd, path.parentDirs[i].c_str(), flags);
+        closeKeepingErrno(fd);
+        fd = next;
+    }
+    if (fd < 0) return -1;
+    // A link opened as itself is no directory to look into.
+    struct stat st;
+    if (fstat(fd, &st) != 0) {
+        closeKeepingErrno(fd);
+        return -1;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        close(fd);
+        errno = ENOTDIR;
+        return -1;
+    }
+    return fd;
+}
+
 }  // namespace
 
 int confinePath(const std::string& clientPath, FileArea area, ConfinedPath& out) {
@@ -51,22 +90,23 @@ int confinePath(const std::string& clientPath, FileArea area, ConfinedPath& out)
     for (const std::string& part : parts) {
         if (part == "..") return EACCES;
     }
-    const char* areaRoot = nullptr;
+    const char* areaDir = nullptr;
     std::size_t areaDepth = 0;
     if (!parts.empty() && parts[0] == "tmp") {
-        areaRoot = "/tmp";
+        areaDir = "/tmp";
         areaDepth = 1;
     } else if (area == FileArea::TempOrLogs && parts.size() >= 2 && parts[0] == "var" &&
                parts[1] == "log") {
-        areaRoot = "/var/log";
+        areaDir = "/var/log";
         areaDepth = 2;
     } else {
         return EACCES;
     }
     std::string realRoot;
-    if (int rc = resolve(vynHostPath(areaRoot), realRoot)) return rc;
+    if (int rc = resolve(vynHostPath(areaDir), realRoot)) return rc;
+    out = ConfinedPath();
+    out.areaRoot = realRoot;
     if (parts.size() == areaDepth) {
-        out.hostPath = realRoot;
         out.isAreaRoot = true;
         return 0;
     }
@@ -75,12 +115,47 @@ int confinePath(const std::string& clientPath, FileArea area, ConfinedPath& out)
     std::string realParent;
     if (int rc = resolve(parent, realParent)) return rc;
     if (!isInside(realParent, realRoot)) return EACCES;
-    out.hostPath = (realParent == "/" ? "" : realParent) + "/" + parts.back();
-    out.isAreaRoot = false;
+    const std::size_t below = realRoot.size() + (realRoot == "/" ? 0 : 1);
+    if (realParent.size() > below) out.parentDirs = components(realParent.substr(below));
+    out.leaf = parts.back();
+    out.directoryOnly = namesDirectory(clientPath);
     return 0;
 }
 
 int openConfined(const ConfinedPath& path, int flags, unsigned mode) {
-    return open(path.hostPath.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
-                static_cast<mode_t>(mode));
+    flags |= O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    if (path.directoryOnly) {
+        if ((flags & O_CREAT) != 0) {
+            errno = EISDIR;
+            return -1;
+        }
+        flags |= O_DIRECTORY;
+    }
+    if (path.isAreaRoot) return open(path.areaRoot.c_str(), flags, static_cast<mode_t>(mode));
+    const int dir = openParent(path);
+    if (dir < 0) return -1;
+    const int fd = openat(dir, path.leaf.c_str(), flags, static_cast<mode_t>(mode));
+    closeKeepingErrno(dir);
+    return fd;
+}
+
+int statConfined(const ConfinedPath& path, struct stat& st) {
+    if (path.isAreaRoot) return lstat(path.areaRoot.c_str(), &st);
+    const int dir = openParent(path);
+    if (dir < 0) return -1;
+    const int rc = fstatat(dir, path.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW);
+    closeKeepingErrno(dir);
+    return rc;
+}
+
+int removeConfined(const ConfinedPath& path, bool directory) {
+    if (path.isAreaRoot || (path.directoryOnly && !directory)) {
+        errno = path.isAreaRoot ? EACCES : ENOTDIR;
+        return -1;
+    }
+    const int dir = openParent(path);
+    if (dir < 0) return -1;
+    const int rc = unlinkat(dir, path.leaf.c_str(), directory ? AT_REMOVEDIR : 0);
+    closeKeepingErrno(dir);
+    return rc;
 }

@@ -359,16 +359,6 @@ CmpiStatus FileProvider::appendFile(const CmpiArgs& in, CmpiArgs&, CmpiResult& r
         log.log("Exception in getting arguments");
         return failed();
     }
-    ConfinedPath path;
-    if (int error = confinePath(fileName, FileArea::Temp, path)) {
-        log.log("File append failed with code %x for file %s", static_cast<unsigned>(error),
-                fileName.c_str());
-        return failed();
-    }
-    if (dataString.size() > kMaxAppendText) {
-        log.log("Data string of %zu characters is too long", dataString.size());
-        return failed();
-    }
     unsigned int bufferSize = 0;
     if (getDataLength(dataString, bufferSize) != 0) {
         log.log("Failed to calculate buffer size");
@@ -380,6 +370,10 @@ CmpiStatus FileProvider::appendFile(const CmpiArgs& in, CmpiArgs&, CmpiResult& r
         log.log("Data size mismatch");
         return failed();
     }
+    if (dataString.size() > kMaxAppendText) {
+        log.log("Data string of %zu characters is too long", dataString.size());
+        return failed();
+    }
     std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[bufferSize + 1]);
     if (!buffer) {
         log.log("Insufficient memory !!!");
@@ -389,15 +383,20 @@ CmpiStatus FileProvider::appendFile(const CmpiArgs& in, CmpiArgs&, CmpiResult& r
         log.log("Failed to decode dataString");
         return failed();
     }
+    // A path outside the area is one that cannot be opened for appending.
+    ConfinedPath path;
+    int error = confinePath(fileName, FileArea::Temp, path);
+    int fd = -1;
     struct stat st;
-    int fd = openRegular(path, O_WRONLY | O_APPEND | O_CREAT, 0666, st);
-    bool ok = fd >= 0 && writeAll(fd, buffer.get(), dataSize);
-    int error = errno;
-    if (fd >= 0 && close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
+    if (error == 0) {
+        fd = openRegular(path, O_WRONLY | O_APPEND | O_CREAT, 0666, st);
+        if (fd < 0) error = errno;
     }
-    if (!ok) {
+    if (fd >= 0) {
+        if (!writeAll(fd, buffer.get(), dataSize)) error = errno;
+        if (close(fd) != 0 && error == 0) error = errno;
+    }
+    if (error != 0) {
         log.log("File append failed with code %x for file %s", static_cast<unsigned>(error),
                 fileName.c_str());
         return failed();
@@ -410,13 +409,21 @@ CmpiStatus FileProvider::readFile(const CmpiArgs& in, CmpiArgs& out, CmpiResult&
     std::string fileName;
     if (!soleStringArg(in, "fileName", log, "Exception in getting arguments", fileName))
         return failed();
+    // A path outside the areas is refused as one that cannot be opened; one
+    // whose parent does not resolve is one that cannot be looked at.
     ConfinedPath path;
     if (int error = confinePath(fileName, FileArea::TempOrLogs, path)) {
-        log.log("Failed to open file %s code %x", fileName.c_str(), static_cast<unsigned>(error));
+        if (error == EACCES) {
+            log.log("Failed to open file %s code %x", fileName.c_str(),
+                    static_cast<unsigned>(error));
+        } else {
+            log.log("Failed to stat file %s code %x", fileName.c_str(),
+                    static_cast<unsigned>(error));
+        }
         return failed();
     }
     struct stat st;
-    if (lstat(path.hostPath.c_str(), &st) != 0) {
+    if (statConfined(path, st) != 0) {
         log.log("Failed to stat file %s code %x", fileName.c_str(), static_cast<unsigned>(errno));
         return failed();
     }
@@ -466,10 +473,10 @@ CmpiStatus FileProvider::deleteFile(const CmpiArgs& in, CmpiArgs&, CmpiResult& r
     int error = confinePath(fileName, FileArea::Temp, path);
     struct stat st;
     if (error == 0 && path.isAreaRoot) error = EACCES;
-    if (error == 0 && lstat(path.hostPath.c_str(), &st) != 0) error = errno;
+    if (error == 0 && statConfined(path, st) != 0) error = errno;
     // Only files and directories the clients made; never a link or a node.
     if (error == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) error = EACCES;
-    if (error == 0 && std::remove(path.hostPath.c_str()) != 0) error = errno;
+    if (error == 0 && removeConfined(path, S_ISDIR(st.st_mode)) != 0) error = errno;
     if (error != 0) {
         log.log("File deletion failed with code %x for file %s", static_cast<unsigned>(error),
                 fileName.c_str());
@@ -487,7 +494,7 @@ CmpiStatus FileProvider::listDirectory(const CmpiArgs& in, CmpiArgs& out, CmpiRe
     ConfinedPath path;
     int error = confinePath(dirName, FileArea::TempOrLogs, path);
     struct stat st;
-    if (error == 0 && lstat(path.hostPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) error = EACCES;
+    if (error == 0 && statConfined(path, st) == 0 && S_ISLNK(st.st_mode)) error = EACCES;
     if (error == EACCES) {
         log.log("Directory %s is outside the permitted directories", dirName.c_str());
         return failed();

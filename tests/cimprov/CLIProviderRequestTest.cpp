@@ -36,6 +36,11 @@ const char* fixtureName = "basic";
 enum class Making { Works, ReturnsNull, Throws };
 Making making = Making::Works;
 std::vector<std::string> builds;
+// Stands in for IDENTIFY's first phase: the request ends with an
+// acknowledgement pending while its library object keeps a drive blinking.
+bool leavesAcknowledgementPending = false;
+// `live` as each tree build saw it, the build's own object included.
+std::vector<int> liveAtBuild;
 
 class CountedLib : public vyntest::RecordingLib {
 public:
@@ -43,6 +48,8 @@ public:
     ~CountedLib() override { --live; }
     Ret getSystemConfig() override {
         builds.push_back("all");
+        liveAtBuild.push_back(live);
+        if (leavesAcknowledgementPending) outputWarningFlag = 2;
         return RecordingLib::getSystemConfig();
     }
     Ret getSystemConfigForSingleAdapter(unsigned long index) override {
@@ -73,6 +80,8 @@ protected:
         fixtureName = "basic";
         making = Making::Works;
         builds.clear();
+        leavesAcknowledgementPending = false;
+        liveAtBuild.clear();
         CLIProvider::setLibraryMaker(&makeCounted);
         MiniBroker::clearFailures();
         MiniBroker::Scope scope(broker_);
@@ -232,6 +241,23 @@ TEST_F(CLIProviderRequestTest, OnlyTheLastRequestsLibraryStaysAlive) {
     EXPECT_EQ(live, 1);
     EXPECT_EQ(broker_.cleanupMethodMI(true).rc, CMPI_RC_OK);
     EXPECT_EQ(live, 0);
+}
+
+TEST_F(CLIProviderRequestTest, PendingAcknowledgementKeepsItsLibraryAlive) {
+    for (int i = 0; i < 5; ++i) execute({"GETVERSION"});
+    leavesAcknowledgementPending = true;
+    const Outcome blinking = execute({"GETVERSION"});
+    EXPECT_EQ(warningType(blinking), 2u);
+    EXPECT_EQ(live, 1);
+    // The next request runs beside the kept object and, ending without an
+    // acknowledgement pending, lets it go.
+    leavesAcknowledgementPending = false;
+    liveAtBuild.clear();
+    const Outcome acknowledged = execute({"GETVERSION"});
+    EXPECT_EQ(warningType(acknowledged), 0u);
+    EXPECT_EQ(liveAtBuild, std::vector<int>{2});
+    EXPECT_EQ(live, 1);
+    EXPECT_EQ(made, 7);
 }
 
 TEST_F(CLIProviderRequestTest, MethodMutexIsFreeAfterAFailedRequest) {

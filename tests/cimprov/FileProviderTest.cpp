@@ -166,6 +166,65 @@ TEST_P(FileProviderTest, MalformedAppendsWriteNothing) {
     EXPECT_EQ(vyntest::readFile(hostFile("/tmp/ok")), "ab");
 }
 
+TEST_P(FileProviderTest, FailuresAreTracedInTheOrderOfTheChecks) {
+    // A path outside the temporary directory is refused where the file is
+    // opened, so the checks of the text come first; a read whose parent is
+    // missing fails where the file is looked at.
+    struct Case {
+        const char* method;
+        const char* name;
+        const char* data;
+        CMPIUint32 size;
+        const char* trace;
+    };
+    const Case cases[] = {
+        {"appendFile", "/etc/x", "YWJ", 2, "Failed to calculate buffer size"},
+        {"appendFile", "/etc/x", "YWJj", 4, "Data size mismatch"},
+        {"appendFile", "/etc/x", "YW*j", 3, "Failed to decode dataString"},
+        {"appendFile", "/etc/x", "YWJj", 3, "File append failed with code d for file /etc/x"},
+        {"appendFile", "/tmp/no/x", "YWJj", 3, "File append failed with code 2 for file /tmp/no/x"},
+        {"readFile", "/tmp/no/x", nullptr, 0, "Failed to stat file /tmp/no/x code 2"},
+        {"readFile", "/tmp/missing", nullptr, 0, "Failed to stat file /tmp/missing code 2"},
+        {"readFile", "/etc/x", nullptr, 0, "Failed to open file /etc/x code d"},
+    };
+    const std::string log = hostFile("/var/log/vynconf.log");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.method) + " " + c.name + " " + (c.data ? c.data : ""));
+        const std::size_t start =
+            vyntest::fileExists(log) ? vyntest::readFile(log).size() : 0;
+        expectFailedWithoutOutput(c.data ? append(c.name, c.data, c.size) : read(c.name));
+        const std::string traced = vyntest::readFile(log).substr(start);
+        EXPECT_NE(traced.find(c.trace), std::string::npos) << traced;
+    }
+    EXPECT_FALSE(vyntest::fileExists(hostFile("/etc/x")));
+}
+
+TEST_P(FileProviderTest, DeleteFileRemovesFilesAndEmptyDirectories) {
+    vyntest::writeFile(hostFile("/tmp/file"), "x");
+    fs::create_directories(hostFile("/tmp/empty"));
+    fs::create_directories(hostFile("/tmp/full"));
+    vyntest::writeFile(hostFile("/tmp/full/inner"), "y");
+    EXPECT_EQ(remove("/tmp/file").rc, CMPI_RC_OK);
+    EXPECT_EQ(remove("/tmp/empty/").rc, CMPI_RC_OK);
+    expectFailedWithoutOutput(remove("/tmp/full"));
+    expectFailedWithoutOutput(remove("/tmp"));
+    EXPECT_FALSE(vyntest::fileExists(hostFile("/tmp/file")));
+    EXPECT_FALSE(vyntest::fileExists(hostFile("/tmp/empty")));
+    EXPECT_TRUE(vyntest::fileExists(hostFile("/tmp/full/inner")));
+}
+
+TEST_P(FileProviderTest, NameEndingInSlashIsNoFile) {
+    vyntest::writeFile(hostFile("/tmp/file"), "x");
+    for (const char* name : {"/tmp/new/", "/tmp/file/", "/tmp/file/."}) {
+        SCOPED_TRACE(name);
+        expectFailedWithoutOutput(append(name, "YWJj", 3));
+        expectFailedWithoutOutput(read(name));
+        expectFailedWithoutOutput(remove(name));
+    }
+    EXPECT_FALSE(vyntest::fileExists(hostFile("/tmp/new")));
+    EXPECT_EQ(vyntest::readFile(hostFile("/tmp/file")), "x");
+}
+
 TEST_P(FileProviderTest, PathsOutsideTheirDirectoriesAreRefused) {
     const std::string secret = hostFile("/etc/secret");
     vyntest::writeFile(secret, "keep");

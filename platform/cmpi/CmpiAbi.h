@@ -9,6 +9,8 @@
  * the objects it never touches stay incomplete types.
  */
 
+#include <stddef.h>
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -440,16 +442,97 @@ struct CMPIMethodMI {
 
 #ifdef __cplusplus
 #define VYN_CMPI_STATIC_ASSERT(cond, msg) static_assert(cond, msg)
+#define VYN_CMPI_ALIGNOF(type) alignof(type)
 #else
 #define VYN_CMPI_STATIC_ASSERT(cond, msg) _Static_assert(cond, msg)
+#define VYN_CMPI_ALIGNOF(type) _Alignof(type)
 #endif
 
+/* Widths of the scalars every table passes. */
+VYN_CMPI_STATIC_ASSERT(sizeof(CMPIBoolean) == 1 && sizeof(CMPIUint8) == 1 && sizeof(CMPISint8) == 1,
+                       "8-bit CMPI scalars");
+VYN_CMPI_STATIC_ASSERT(sizeof(CMPIChar16) == 2 && sizeof(CMPIUint16) == 2 &&
+                           sizeof(CMPISint16) == 2 && sizeof(CMPIType) == 2 &&
+                           sizeof(CMPIValueState) == 2,
+                       "16-bit CMPI scalars");
+VYN_CMPI_STATIC_ASSERT(sizeof(CMPIUint32) == 4 && sizeof(CMPISint32) == 4 &&
+                           sizeof(CMPICount) == 4 && sizeof(CMPIFlags) == 4 &&
+                           sizeof(CMPIReal32) == 4 && sizeof(CMPIrc) == 4,
+                       "32-bit CMPI scalars; CMPIrc is a 4-byte enum");
+VYN_CMPI_STATIC_ASSERT(sizeof(CMPIUint64) == 8 && sizeof(CMPISint64) == 8 &&
+                           sizeof(CMPIReal64) == 8,
+                       "64-bit CMPI scalars");
+
+/*
+ * The LP64 layout brokers are compiled with: values passed by value, the
+ * broker record, and the size of every function table (a slot added or lost
+ * moves all that follow). Slot order is checked member by member by the
+ * layout tests.
+ */
 #if defined(__LP64__)
-VYN_CMPI_STATIC_ASSERT(sizeof(CMPIValue) == 16, "CMPIValue is 16 bytes on LP64");
-VYN_CMPI_STATIC_ASSERT(sizeof(CMPIData) == 24, "CMPIData is 24 bytes on LP64");
-VYN_CMPI_STATIC_ASSERT(sizeof(CMPIStatus) == 16, "CMPIStatus is 16 bytes on LP64");
-VYN_CMPI_STATIC_ASSERT(sizeof(CMPIBroker) == 40, "CMPIBroker is 40 bytes on LP64");
-VYN_CMPI_STATIC_ASSERT(sizeof(CMPIrc) == 4, "CMPIrc is a 4-byte enum");
+#define VYN_CMPI_AT(type, member, off) \
+    VYN_CMPI_STATIC_ASSERT(offsetof(type, member) == (off), #type "." #member " at " #off)
+#define VYN_CMPI_SIZE(type, size) VYN_CMPI_STATIC_ASSERT(sizeof(type) == (size), #type " size")
+
+VYN_CMPI_SIZE(CMPIValue, 16);
+VYN_CMPI_STATIC_ASSERT(VYN_CMPI_ALIGNOF(CMPIValue) == 8, "CMPIValue is aligned to 8");
+VYN_CMPI_SIZE(CMPIData, 24);
+VYN_CMPI_AT(CMPIData, type, 0);
+VYN_CMPI_AT(CMPIData, state, 2);
+VYN_CMPI_AT(CMPIData, value, 8);
+VYN_CMPI_SIZE(CMPIStatus, 16);
+VYN_CMPI_AT(CMPIStatus, rc, 0);
+VYN_CMPI_AT(CMPIStatus, msg, 8);
+VYN_CMPI_SIZE(CMPIBroker, 40);
+VYN_CMPI_AT(CMPIBroker, bft, 8);
+VYN_CMPI_AT(CMPIBroker, eft, 16);
+VYN_CMPI_AT(CMPIBroker, xft, 24);
+VYN_CMPI_AT(CMPIBroker, mft, 32);
+
+VYN_CMPI_SIZE(CMPIBrokerFT, 160);
+VYN_CMPI_AT(CMPIBrokerFT, brokerVersion, 4);
+VYN_CMPI_AT(CMPIBrokerFT, brokerName, 8);
+VYN_CMPI_AT(CMPIBrokerFT, getProperty, 152);
+VYN_CMPI_SIZE(CMPIBrokerEncFT, 168);
+VYN_CMPI_AT(CMPIBrokerEncFT, newInstance, 8);
+VYN_CMPI_AT(CMPIBrokerEncFT, classPathIsA, 80);
+VYN_CMPI_AT(CMPIBrokerEncFT, trace, 128);
+VYN_CMPI_SIZE(CMPIContextFT, 56);
+VYN_CMPI_SIZE(CMPIResultFT, 64);
+VYN_CMPI_SIZE(CMPIArgsFT, 56);
+VYN_CMPI_SIZE(CMPIObjectPathFT, 160);
+VYN_CMPI_SIZE(CMPIInstanceFT, 88);
+VYN_CMPI_SIZE(CMPIStringFT, 32);
+VYN_CMPI_SIZE(CMPIArrayFT, 56);
+VYN_CMPI_SIZE(CMPIEnumerationFT, 48);
+
+VYN_CMPI_SIZE(CMPIInstanceMIFT, 80);
+VYN_CMPI_AT(CMPIInstanceMIFT, miVersion, 4);
+VYN_CMPI_AT(CMPIInstanceMIFT, miName, 8);
+VYN_CMPI_AT(CMPIInstanceMIFT, cleanup, 16);
+VYN_CMPI_AT(CMPIInstanceMIFT, execQuery, 72);
+VYN_CMPI_SIZE(CMPIMethodMIFT, 32);
+VYN_CMPI_AT(CMPIMethodMIFT, miVersion, 4);
+VYN_CMPI_AT(CMPIMethodMIFT, miName, 8);
+VYN_CMPI_AT(CMPIMethodMIFT, cleanup, 16);
+VYN_CMPI_AT(CMPIMethodMIFT, invokeMethod, 24);
+
+/* Every encapsulated object and MI record: { hdl at 0, ft at 8 }. */
+VYN_CMPI_SIZE(CMPIContext, 16);
+VYN_CMPI_SIZE(CMPIResult, 16);
+VYN_CMPI_SIZE(CMPIArgs, 16);
+VYN_CMPI_SIZE(CMPIObjectPath, 16);
+VYN_CMPI_SIZE(CMPIInstance, 16);
+VYN_CMPI_SIZE(CMPIString, 16);
+VYN_CMPI_SIZE(CMPIArray, 16);
+VYN_CMPI_SIZE(CMPIEnumeration, 16);
+VYN_CMPI_SIZE(CMPIInstanceMI, 16);
+VYN_CMPI_SIZE(CMPIMethodMI, 16);
+VYN_CMPI_AT(CMPIInstanceMI, ft, 8);
+VYN_CMPI_AT(CMPIMethodMI, ft, 8);
+
+#undef VYN_CMPI_AT
+#undef VYN_CMPI_SIZE
 #endif
 
 #ifdef __cplusplus

@@ -37,8 +37,9 @@ CmpiStatus::CmpiStatus(const CMPIStatus& status) : status_(status) {}
 const char* CmpiStatus::msg() const {
     const CMPIString* s = status_.msg;
     if (!s || !s->ft || !s->ft->getCharPtr) return "";
-    const char* text = s->ft->getCharPtr(s, nullptr);
-    return text ? text : "";
+    CMPIStatus st = cmpislot::ok();
+    const char* text = s->ft->getCharPtr(s, &st);
+    return st.rc == CMPI_RC_OK && text ? text : "";
 }
 
 CMPIStatus cmpiStatusOfCurrentException() noexcept {

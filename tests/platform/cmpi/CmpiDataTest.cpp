@@ -325,18 +325,20 @@ TEST(MiniBrokerContract, BreachesAreRecorded) {
          }},
         {"using an object after its call", "use after call CMPIStringFT.getCharPtr",
          [](MiniBroker& mb) {
+             CMPIStatus st{CMPI_RC_OK, nullptr};
              CMPIString* s = nullptr;
              {
                  MiniBroker::Scope scope(mb);
-                 s = mb.broker()->eft->newString(mb.broker(), "x", nullptr);
+                 s = mb.broker()->eft->newString(mb.broker(), "x", &st);
              }
-             s->ft->getCharPtr(s, nullptr);
+             s->ft->getCharPtr(s, &st);
          }},
         {"a slot the library never needs", "unexpected slot CMPIArrayFT.getSimpleType",
          [](MiniBroker& mb) {
              MiniBroker::Scope scope(mb);
-             CMPIArray* a = mb.broker()->eft->newArray(mb.broker(), 1, CMPI_chars, nullptr);
-             a->ft->getSimpleType(a, nullptr);
+             CMPIStatus st{CMPI_RC_OK, nullptr};
+             CMPIArray* a = mb.broker()->eft->newArray(mb.broker(), 1, CMPI_chars, &st);
+             a->ft->getSimpleType(a, &st);
          }},
         {"a 2.0 service of a 1.0 broker", "slot beyond the broker's table",
          [](MiniBroker& mb) {
@@ -344,7 +346,17 @@ TEST(MiniBrokerContract, BreachesAreRecorded) {
              mb.broker()->eft->openMessageFile(mb.broker(), "f", nullptr);
          }},
         {"an object made outside a call", "outside a call",
-         [](MiniBroker& mb) { mb.broker()->eft->newString(mb.broker(), "x", nullptr); }},
+         [](MiniBroker& mb) {
+             CMPIStatus st{CMPI_RC_OK, nullptr};
+             mb.broker()->eft->newString(mb.broker(), "x", &st);
+         }},
+        {"a slot called without a status", "no status passed to CMPIStringFT.getCharPtr",
+         [](MiniBroker& mb) {
+             MiniBroker::Scope scope(mb);
+             CMPIStatus st{CMPI_RC_OK, nullptr};
+             CMPIString* s = mb.broker()->eft->newString(mb.broker(), "x", &st);
+             s->ft->getCharPtr(s, nullptr);
+         }},
     };
     for (const Case& c : cases) {
         MiniBroker::clearFailures();

@@ -46,7 +46,8 @@ TEST(CmpiExports, OnlyTheFactoriesAreExported) {
         "vynDefaultProvider_Create_InstanceMI",  "vynDefaultProvider_Create_MethodMI",
         "vynFailingProvider_Create_MethodMI",    "vynMethodOnlyProvider_Create_InstanceMI",
         "vynMethodOnlyProvider_Create_MethodMI", "vynTestProvider_Create_InstanceMI",
-        "vynTestProvider_Create_MethodMI",
+        "vynTestProvider_Create_MethodMI",       "vynThrowingProvider_Create_InstanceMI",
+        "vynThrowingProvider_Create_MethodMI",
     };
     EXPECT_EQ(symbols, expected) << error;
     void* lib = dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL);
@@ -147,6 +148,17 @@ TEST_P(CmpiProviderTest, FailedInitializeFailsTheFactory) {
     CMPIStatus rc;
     EXPECT_EQ(broker_.createMethodMI("vynFailingProvider", &rc), nullptr);
     EXPECT_EQ(rc.rc, CMPI_RC_ERR_ACCESS_DENIED);
+
+    // An initialize that throws fails each factory call alike (either MI type
+    // first, *rc preset to garbage) and leaves no half-made object behind: the
+    // third attempt makes a fresh one that works.
+    const CMPIStatus garbage{static_cast<CMPIrc>(77), nullptr};
+    EXPECT_EQ(broker_.createInstanceMI("vynThrowingProvider", &rc, garbage), nullptr);
+    EXPECT_EQ(rc.rc, CMPI_RC_ERR_FAILED);
+    EXPECT_EQ(broker_.createMethodMI("vynThrowingProvider", &rc, garbage), nullptr);
+    EXPECT_EQ(rc.rc, CMPI_RC_ERR_FAILED);
+    createBoth("vynThrowingProvider");
+    EXPECT_EQ(broker_.invoke(testPath(), "m", {}).rc, CMPI_RC_ERR_NOT_SUPPORTED);
 }
 
 TEST_P(CmpiProviderTest, EachSlotReachesTheVirtualOfItsName) {
@@ -341,6 +353,71 @@ TEST_P(CmpiProviderTest, ACleanupThatAsksToStayKeepsTheObject) {
     std::vector<unsigned> after = counters();
     EXPECT_EQ(after[1], before[1] + 1);
     broker_.invoke(testPath(), "stayLoaded", {{"stay", Value::boolean(false)}});
+}
+
+// Brokers call one provider on several threads at once: each call's objects
+// and the current broker are its own.
+TEST_P(CmpiProviderTest, ConcurrentCallsKeepTheirOwnObjects) {
+    createBoth();
+    const int kThreads = 8;
+    const int kCalls = 25;
+    std::vector<std::vector<std::string>> wrong(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([this, t, &wrong] {
+            for (int i = 0; i < kCalls; ++i) {
+                const std::string text =
+                    "thread " + std::to_string(t) + " call " + std::to_string(i);
+                Outcome o = broker_.invoke(testPath(), "echo", {{"text", Value::string(text)}});
+                const Value* out = o.outArg("text");
+                const Value* ret = o.returned();
+                if (o.rc != CMPI_RC_OK || !o.done || !out || out->text != text || !ret ||
+                    ret->type != CMPI_sint32 || o.items.size() != 1) {
+                    wrong[t].push_back(text + " came back as " + (out ? out->text : "nothing"));
+                }
+            }
+        });
+    }
+    for (std::thread& th : threads) th.join();
+    for (int t = 0; t < kThreads; ++t) EXPECT_TRUE(wrong[t].empty()) << wrong[t].front();
+}
+
+// A broker slot failing in the middle of a call ends that call with the
+// broker's status; the next call runs normally.
+TEST_P(CmpiProviderTest, BrokerFailuresInsideACallEndTheCall) {
+    createBoth();
+    for (const char* slot : {"addArg", "newString", "newArray", "setElementAt", "newObjectPath",
+                             "addKey", "newInstance", "setProperty"}) {
+        broker_.failOnce(slot);
+        Outcome failed = broker_.invoke(testPath(), "passing", {});
+        EXPECT_EQ(failed.rc, CMPI_RC_ERR_FAILED) << slot;
+        EXPECT_FALSE(failed.done) << slot;
+        Outcome next = broker_.invoke(testPath(), "passing", {});
+        EXPECT_EQ(next.rc, CMPI_RC_OK) << "after " << slot;
+        EXPECT_TRUE(next.done) << "after " << slot;
+    }
+}
+
+// After the last cleanup the broker may close the library and load it again:
+// the library leaves the process, and the new copy starts from fresh statics.
+TEST_P(CmpiProviderTest, ReloadedLibraryStartsAfresh) {
+    createBoth();
+    ASSERT_EQ(broker_.invoke(testPath(), "passing", {}).rc, CMPI_RC_OK);
+    ASSERT_EQ(broker_.cleanupInstanceMI(false).rc, CMPI_RC_OK);
+    ASSERT_EQ(broker_.cleanupMethodMI(false).rc, CMPI_RC_OK);
+    EXPECT_TRUE(broker_.unload()) << "the library stays in the process after dlclose";
+
+    std::string error;
+    ASSERT_TRUE(broker_.load(kLibrary, &error)) << error;
+    // The method factory first this time.
+    CMPIStatus rc;
+    ASSERT_NE(broker_.createMethodMI(kProvider, &rc), nullptr);
+    ASSERT_NE(broker_.createInstanceMI(kProvider, &rc), nullptr);
+    // constructed, destroyed, initialized, cleanups
+    EXPECT_EQ(counters(), (std::vector<unsigned>{1, 0, 1, 0}));
+    Outcome o = broker_.getInstance(testPath());
+    EXPECT_EQ(o.rc, CMPI_RC_OK);
+    EXPECT_EQ(o.items.size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Flavours, CmpiProviderTest,

@@ -4,11 +4,11 @@
 #include <elf.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <type_traits>
 #include <unordered_set>
 
@@ -328,6 +328,17 @@ bool isLive(const Node* n) {
     return liveNodes().count(n) != 0;
 }
 
+// The live string node whose C struct is `s`, found without reading through
+// `s`: a status message the library made up may point anywhere.
+const StringNode* liveString(const CMPIString* s) {
+    std::lock_guard<std::mutex> lock(registryMutex());
+    for (const Node* n : liveNodes()) {
+        auto* str = dynamic_cast<const StringNode*>(n);
+        if (str && &str->c == s) return str;
+    }
+    return nullptr;
+}
+
 // The node behind an object the library passed in; a foreign or dead object
 // is a failure.
 template <class N, class C>
@@ -356,6 +367,12 @@ bool mutable_(const Node* n, const char* slot) {
 }
 
 MiniBroker* brokerOf(const CMPIBroker* mb) { return static_cast<MiniBroker*>(mb->hdl); }
+
+// The library passes a status to every slot that takes one, so that it sees
+// the broker's errors.
+void expectStatus(const CMPIStatus* rc, const char* slot) {
+    if (!rc) MiniBroker::recordFailure(std::string("no status passed to ") + slot);
+}
 
 std::size_t scalarSize(CMPIType t) {
     switch (t) {
@@ -487,6 +504,7 @@ CMPIData missing(CMPIValueState state) {
 // Implemented slots.
 
 const char* strGetCharPtr(const CMPIString* s, CMPIStatus* rc) {
+    expectStatus(rc, "CMPIStringFT.getCharPtr");
     StringNode* n = nodeOf<StringNode>(s, "CMPIStringFT.getCharPtr");
     if (!n) {
         setRc(rc, CMPI_RC_ERR_INVALID_HANDLE);
@@ -516,6 +534,7 @@ CMPIStatus argsAddArg(const CMPIArgs* args, const char* name, const CMPIValue* v
 }
 
 CMPIData argsGetArg(const CMPIArgs* args, const char* name, CMPIStatus* rc) {
+    expectStatus(rc, "CMPIArgsFT.getArg");
     ArgsNode* n = nodeOf<ArgsNode>(args, "CMPIArgsFT.getArg");
     if (!n) {
         setRc(rc, CMPI_RC_ERR_INVALID_HANDLE);
@@ -535,6 +554,7 @@ CMPIData argsGetArg(const CMPIArgs* args, const char* name, CMPIStatus* rc) {
 }
 
 CMPICount argsGetArgCount(const CMPIArgs* args, CMPIStatus* rc) {
+    expectStatus(rc, "CMPIArgsFT.getArgCount");
     ArgsNode* n = nodeOf<ArgsNode>(args, "CMPIArgsFT.getArgCount");
     setRc(rc, n ? CMPI_RC_OK : CMPI_RC_ERR_INVALID_HANDLE);
     return n ? static_cast<CMPICount>(n->entries.size()) : 0;
@@ -542,6 +562,7 @@ CMPICount argsGetArgCount(const CMPIArgs* args, CMPIStatus* rc) {
 
 CMPIString* pathString(const CMPIObjectPath* p, CMPIStatus* rc, const char* slot,
                        std::string Path::*field) {
+    expectStatus(rc, slot);
     PathNode* n = nodeOf<PathNode>(p, slot);
     if (!n) {
         setRc(rc, CMPI_RC_ERR_INVALID_HANDLE);
@@ -577,6 +598,7 @@ CMPIStatus pathAddKey(CMPIObjectPath* p, const char* name, const CMPIValue* v, C
 }
 
 CMPIData pathGetKey(const CMPIObjectPath* p, const char* name, CMPIStatus* rc) {
+    expectStatus(rc, "CMPIObjectPathFT.getKey");
     PathNode* n = nodeOf<PathNode>(p, "CMPIObjectPathFT.getKey");
     if (!n) {
         setRc(rc, CMPI_RC_ERR_INVALID_HANDLE);
@@ -595,6 +617,7 @@ CMPIData pathGetKey(const CMPIObjectPath* p, const char* name, CMPIStatus* rc) {
 }
 
 CMPIData pathGetKeyAt(const CMPIObjectPath* p, CMPICount i, CMPIString** name, CMPIStatus* rc) {
+    expectStatus(rc, "CMPIObjectPathFT.getKeyAt");
     PathNode* n = nodeOf<PathNode>(p, "CMPIObjectPathFT.getKeyAt");
     if (!n || i >= n->path.keys.size()) {
         setRc(rc, n ? CMPI_RC_ERR_NO_SUCH_PROPERTY : CMPI_RC_ERR_INVALID_HANDLE);
@@ -606,6 +629,7 @@ CMPIData pathGetKeyAt(const CMPIObjectPath* p, CMPICount i, CMPIString** name, C
 }
 
 CMPICount pathGetKeyCount(const CMPIObjectPath* p, CMPIStatus* rc) {
+    expectStatus(rc, "CMPIObjectPathFT.getKeyCount");
     PathNode* n = nodeOf<PathNode>(p, "CMPIObjectPathFT.getKeyCount");
     setRc(rc, n ? CMPI_RC_OK : CMPI_RC_ERR_INVALID_HANDLE);
     return n ? static_cast<CMPICount>(n->path.keys.size()) : 0;
@@ -669,12 +693,14 @@ CMPIStatus resultReturnDone(const CMPIResult* r) {
 }
 
 CMPICount arrayGetSize(const CMPIArray* a, CMPIStatus* rc) {
+    expectStatus(rc, "CMPIArrayFT.getSize");
     ArrayNode* n = nodeOf<ArrayNode>(a, "CMPIArrayFT.getSize");
     setRc(rc, n ? CMPI_RC_OK : CMPI_RC_ERR_INVALID_HANDLE);
     return n ? static_cast<CMPICount>(n->elements.size()) : 0;
 }
 
 CMPIData arrayGetElementAt(const CMPIArray* a, CMPICount i, CMPIStatus* rc) {
+    expectStatus(rc, "CMPIArrayFT.getElementAt");
     ArrayNode* n = nodeOf<ArrayNode>(a, "CMPIArrayFT.getElementAt");
     if (!n || i >= n->elements.size()) {
         setRc(rc, n ? CMPI_RC_ERR_NO_SUCH_PROPERTY : CMPI_RC_ERR_INVALID_HANDLE);
@@ -710,6 +736,7 @@ CMPIStatus arraySetElementAt(CMPIArray* a, CMPICount i, const CMPIValue* v, CMPI
 // The broker behind an encoder's constructor slot; null, with *rc failed,
 // when a failure of `operation` is staged.
 MiniBroker* constructorOwner(const CMPIBroker* mb, const char* operation, CMPIStatus* rc) {
+    expectStatus(rc, (std::string("CMPIBrokerEncFT.") + operation).c_str());
     MiniBroker* owner = brokerOf(mb);
     if (!owner->consumeFailure(operation)) return owner;
     setRc(rc, CMPI_RC_ERR_FAILED);
@@ -772,6 +799,7 @@ CMPIArray* encNewArray(const CMPIBroker* mb, CMPICount max, CMPIType type, CMPIS
 
 CMPIBoolean encClassPathIsA(const CMPIBroker* mb, const CMPIObjectPath* p, const char* cls,
                             CMPIStatus* rc) {
+    expectStatus(rc, "CMPIBrokerEncFT.classPathIsA");
     PathNode* n = nodeOf<PathNode>(p, "CMPIBrokerEncFT.classPathIsA");
     if (!n || !cls) {
         setRc(rc, CMPI_RC_ERR_INVALID_PARAMETER);
@@ -1113,6 +1141,9 @@ MI* MiniBroker::createMI(const std::string& symbol, CMPIStatus* rc, CMPIStatus p
     {
         Scope scope(*this);
         mi = fn(&broker_, scope.context(), rc);
+        if (rc->msg && !liveString(rc->msg)) {
+            recordFailure(symbol + ": status message is no live string of this broker");
+        }
     }
     if (mi && rc->rc == CMPI_RC_OK) created = mi;
     return mi;
@@ -1144,8 +1175,7 @@ Outcome MiniBroker::call(Fn fn) {
     CMPIStatus st = fn(io);
     outcome.rc = st.rc;
     if (st.msg) {
-        auto* n = static_cast<Node*>(st.msg->hdl);
-        auto* s = isLive(n) ? dynamic_cast<StringNode*>(n) : nullptr;
+        const StringNode* s = liveString(st.msg);
         if (s) {
             outcome.hasMsg = true;
             outcome.msg = s->text;
@@ -1414,43 +1444,110 @@ bool readAt(const std::vector<char>& file, std::uint64_t offset, T* out) {
     return true;
 }
 
-}  // namespace
+// A NUL-terminated name inside a string table section, or "" when it lies
+// outside the section or the file.
+std::string tableString(const std::vector<char>& file, const Elf64_Shdr& strings,
+                        std::uint64_t index) {
+    std::string name;
+    if (index >= strings.sh_size) return name;
+    std::uint64_t start = strings.sh_offset + index;
+    std::uint64_t limit = std::min<std::uint64_t>(file.size(), strings.sh_offset + strings.sh_size);
+    for (std::uint64_t p = start; p < limit && file[p] != '\0'; ++p) name.push_back(file[p]);
+    return name;
+}
 
-std::vector<std::string> exportedSymbols(const std::string& path, std::string* error) {
-    std::vector<std::string> names;
-    std::ifstream in(path, std::ios::binary);
-    std::vector<char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+// The file's section headers; empty with `error` set when it is no ELF64
+// file with readable section headers.
+std::vector<Elf64_Shdr> sectionHeaders(const std::vector<char>& file, const std::string& path,
+                                       std::string* error) {
+    std::vector<Elf64_Shdr> sections;
     Elf64_Ehdr eh;
     if (!readAt(file, 0, &eh) || std::memcmp(eh.e_ident, ELFMAG, SELFMAG) != 0 ||
         eh.e_ident[EI_CLASS] != ELFCLASS64 || eh.e_shentsize != sizeof(Elf64_Shdr)) {
         if (error) *error = "not an ELF64 file: " + path;
-        return names;
+        return sections;
     }
     for (unsigned i = 0; i < eh.e_shnum; ++i) {
         Elf64_Shdr sh;
-        if (!readAt(file, eh.e_shoff + std::uint64_t(i) * sizeof(Elf64_Shdr), &sh)) break;
-        if (sh.sh_type != SHT_DYNSYM || sh.sh_entsize != sizeof(Elf64_Sym)) continue;
-        Elf64_Shdr strings;
-        if (!readAt(file, eh.e_shoff + std::uint64_t(sh.sh_link) * sizeof(Elf64_Shdr), &strings))
+        if (!readAt(file, eh.e_shoff + std::uint64_t(i) * sizeof(Elf64_Shdr), &sh)) {
+            if (error) *error = "truncated section headers: " + path;
+            sections.clear();
             break;
+        }
+        sections.push_back(sh);
+    }
+    return sections;
+}
+
+std::vector<char> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::vector<char> file;
+    const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+    if (size <= 0) return file;
+    file.resize(static_cast<std::size_t>(size));
+    in.seekg(0);
+    if (!in.read(file.data(), size)) file.clear();
+    return file;
+}
+
+}  // namespace
+
+std::vector<DynamicSymbol> dynamicSymbols(const std::string& path, std::string* error) {
+    std::vector<DynamicSymbol> symbols;
+    const std::vector<char> file = readFile(path);
+    const std::vector<Elf64_Shdr> sections = sectionHeaders(file, path, error);
+    bool table = false;
+    for (const Elf64_Shdr& sh : sections) {
+        if (sh.sh_type != SHT_DYNSYM || sh.sh_entsize != sizeof(Elf64_Sym)) continue;
+        if (sh.sh_link >= sections.size()) continue;
+        table = true;
+        const Elf64_Shdr& strings = sections[sh.sh_link];
         for (std::uint64_t off = 0; off + sizeof(Elf64_Sym) <= sh.sh_size;
              off += sizeof(Elf64_Sym)) {
             Elf64_Sym sym;
             if (!readAt(file, sh.sh_offset + off, &sym)) break;
-            if (sym.st_shndx == SHN_UNDEF || ELF64_ST_BIND(sym.st_info) == STB_LOCAL) continue;
-            if (sym.st_name >= strings.sh_size) continue;
-            std::uint64_t start = strings.sh_offset + sym.st_name;
-            if (start >= file.size()) continue;
-            std::uint64_t limit =
-                std::min<std::uint64_t>(file.size(), strings.sh_offset + strings.sh_size);
-            std::string name;
-            for (std::uint64_t p = start; p < limit && file[p] != '\0'; ++p)
-                name.push_back(file[p]);
-            if (!name.empty()) names.push_back(name);
+            const unsigned bind = ELF64_ST_BIND(sym.st_info);
+            if (bind == STB_LOCAL) continue;
+            DynamicSymbol s;
+            s.name = tableString(file, strings, sym.st_name);
+            if (s.name.empty()) continue;
+            s.defined = sym.st_shndx != SHN_UNDEF;
+            s.weak = bind == STB_WEAK;
+            s.function = ELF64_ST_TYPE(sym.st_info) == STT_FUNC ||
+                         ELF64_ST_TYPE(sym.st_info) == STT_GNU_IFUNC;
+            symbols.push_back(std::move(s));
         }
     }
-    if (error && names.empty()) *error = "no defined dynamic symbols in " + path;
+    if (error && !sections.empty() && !table) *error = "no dynamic symbol table in " + path;
+    return symbols;
+}
+
+std::vector<std::string> exportedSymbols(const std::string& path, std::string* error) {
+    std::vector<std::string> names;
+    for (const DynamicSymbol& s : dynamicSymbols(path, error)) {
+        if (s.defined) names.push_back(s.name);
+    }
+    if (error && error->empty() && names.empty()) *error = "no defined dynamic symbols in " + path;
     return names;
+}
+
+std::vector<std::string> neededLibraries(const std::string& path, std::string* error) {
+    std::vector<std::string> needed;
+    const std::vector<char> file = readFile(path);
+    const std::vector<Elf64_Shdr> sections = sectionHeaders(file, path, error);
+    for (const Elf64_Shdr& sh : sections) {
+        if (sh.sh_type != SHT_DYNAMIC || sh.sh_link >= sections.size()) continue;
+        const Elf64_Shdr& strings = sections[sh.sh_link];
+        for (std::uint64_t off = 0; off + sizeof(Elf64_Dyn) <= sh.sh_size;
+             off += sizeof(Elf64_Dyn)) {
+            Elf64_Dyn dyn;
+            if (!readAt(file, sh.sh_offset + off, &dyn) || dyn.d_tag == DT_NULL) break;
+            if (dyn.d_tag == DT_NEEDED) {
+                needed.push_back(tableString(file, strings, dyn.d_un.d_val));
+            }
+        }
+    }
+    return needed;
 }
 
 std::string pathText(const Path& p) {

@@ -215,10 +215,24 @@ private:
     std::vector<std::unique_ptr<Node>> graveyard_;
 };
 
-// The defined dynamic symbols of a shared library file, read from its ELF
-// dynamic symbol table; empty with `error` set when the file is no ELF64
-// shared object.
+// One global or weak entry of a shared library's dynamic symbol table.
+struct DynamicSymbol {
+    std::string name;
+    bool defined = false;
+    bool weak = false;
+    bool function = false;
+};
+
+// The global and weak entries of a shared library file's ELF dynamic symbol
+// table, defined and undefined; empty with `error` set when the file is no
+// ELF64 shared object.
+std::vector<DynamicSymbol> dynamicSymbols(const std::string& path, std::string* error);
+
+// The names of the defined ones: what the library offers to the process.
 std::vector<std::string> exportedSymbols(const std::string& path, std::string* error);
+
+// The libraries the file names as needed (DT_NEEDED), in order.
+std::vector<std::string> neededLibraries(const std::string& path, std::string* error);
 
 // "ns:Class.Key=\"value\",..." for messages and cmpi-call.
 std::string pathText(const Path& path);

@@ -143,9 +143,10 @@ CmpiStatus TestProvider::invokeMethod(const CmpiContext&, CmpiResult& rslt,
     if (m == "echo") {
         const char* text = in.getArg("text");
         std::string copy = text;
-        // Widens the window in which concurrent calls could mix their objects.
+        // Widens the window in which concurrent calls could mix their objects
+        // or lose their current broker; the string made afterwards needs it.
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        out.setArg("text", CmpiData(copy.c_str()));
+        out.setArg("text", CmpiData(CmpiString(copy.c_str())));
         rslt.returnData(CmpiData(CMPISint32(0)));
         rslt.returnDone();
         return CmpiStatus(CMPI_RC_OK);
@@ -219,10 +220,25 @@ public:
     }
 };
 
+std::atomic<unsigned> throwingDestroyed{0};
+
+// Its initialize throws: the factory fails and deletes the half-made object.
+class ThrowingProvider : public CmpiInstanceMI, public CmpiMethodMI {
+public:
+    ThrowingProvider(const CmpiBroker& broker, const CmpiContext& ctx)
+        : CmpiBaseMI(broker, ctx), CmpiInstanceMI(broker, ctx), CmpiMethodMI(broker, ctx) {}
+    ~ThrowingProvider() override { ++throwingDestroyed; }
+    CmpiStatus initialize(const CmpiContext&) override {
+        if (throwingDestroyed < 2) throw std::runtime_error("cannot start");
+        return CmpiStatus(CMPI_RC_OK);
+    }
+};
+
 CmpiProviderRecords testRecords("vynTestProvider");
 CmpiProviderRecords defaultRecords("vynDefaultProvider");
 CmpiProviderRecords methodOnlyRecords("vynMethodOnlyProvider");
 CmpiProviderRecords failingRecords("vynFailingProvider");
+CmpiProviderRecords throwingRecords("vynThrowingProvider");
 
 }  // namespace
 
@@ -266,4 +282,16 @@ VYN_CMPI_FACTORY CMPIMethodMI* vynFailingProvider_Create_MethodMI(const CMPIBrok
                                                                   const CMPIContext* ctx,
                                                                   CMPIStatus* rc) {
     return failingRecords.createMethodMI<FailingProvider>(mb, ctx, rc);
+}
+
+VYN_CMPI_FACTORY CMPIInstanceMI* vynThrowingProvider_Create_InstanceMI(const CMPIBroker* mb,
+                                                                       const CMPIContext* ctx,
+                                                                       CMPIStatus* rc) {
+    return throwingRecords.createInstanceMI<ThrowingProvider>(mb, ctx, rc);
+}
+
+VYN_CMPI_FACTORY CMPIMethodMI* vynThrowingProvider_Create_MethodMI(const CMPIBroker* mb,
+                                                                   const CMPIContext* ctx,
+                                                                   CMPIStatus* rc) {
+    return throwingRecords.createMethodMI<ThrowingProvider>(mb, ctx, rc);
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -163,17 +164,17 @@ Ret StorLibPlugin::getControllerLog(const Addr& addr, EnumLogTypeRequest type, c
         if (!object.isInstanceOf("Adapter"))
             return invalidType(*this);
         unsigned long size = SINGLE_LOG_SIZE;
-        char* buffer = new (std::nothrow) char[size];
+        // Held here until handed out, so a controller that throws leaks nothing.
+        std::unique_ptr<char[]> buffer(new (std::nothrow) char[size]);
         if (buffer == nullptr)
             return resourceError(*this, "pBuffer = new char[buffSize]");
         buffer[0] = '\0';
-        Ret ret = static_cast<Adapter&>(object).getControllerLog(type, buffer, size, 0);
+        Ret ret = static_cast<Adapter&>(object).getControllerLog(type, buffer.get(), size, 0);
         delete[] *pBufferOUT;
         if (ret.getReturn() == 0) {
-            *pBufferOUT = buffer;
+            *pBufferOUT = buffer.release();
             *buffSizeOUT = size;
         } else {
-            delete[] buffer;
             *pBufferOUT = nullptr;
             *buffSizeOUT = 0;
         }
@@ -215,8 +216,14 @@ Ret StorLibPlugin::getControllerLog(const Addr& addr, EnumLogTypeRequest type, c
             throw;
         }
         const bool ok = ret.getReturn() == 0;
-        auto handOut = [ok](char* buffer, unsigned long size, char** out, unsigned long* sizeOut) {
-            delete[] *out;
+        // A caller that parked one array in both out-pointers gets it
+        // released once, not twice.
+        char* released = nullptr;
+        auto handOut = [ok, &released](char* buffer, unsigned long size, char** out, unsigned long* sizeOut) {
+            if (*out != released) {
+                delete[] *out;
+                released = *out;
+            }
             if (ok) {
                 *out = buffer;
                 *sizeOut = size;
@@ -593,7 +600,7 @@ Ret StorLibPlugin::createGlobalHotSpare(const Addr& addr)
 Ret StorLibPlugin::createAssignedHotSpare(const Addr& addr, const AddrCollection& logicalDrives)
 {
     return runOn<HardDrive>(*this, "StorLib::createAssignedHotSpare()", addr, "HardDrive",
-                     [&](HardDrive& d) { return d.createAssignedHotSpare(logicalDrives); });
+                     [&](HardDrive& d) { return d.createDedicatedHotSpare(logicalDrives); });
 }
 
 Ret StorLibPlugin::deleteHotSpare(const Addr& addr)

@@ -74,6 +74,8 @@ public:
     Ret getControllerLog(EnumLogTypeRequest, char* buffer, unsigned long& size, unsigned int) override
     {
         calls.push_back("log " + std::to_string(size));
+        if (throwing)
+            throw 8;
         std::strcpy(buffer, "log");
         size = 4;
         return failing ? fullFailure() : Ret(0);
@@ -364,6 +366,49 @@ TEST_F(FacadeRowsTest, LogBuffersAreAllocatedAndResetOnFailure)
     EXPECT_EQ(xmlSize, 0u);
     EXPECT_EQ(csvSize, 0u);
     EXPECT_EQ(tree.calls, (Calls{"log 2097664", "dual no-xml 3146240", "log 2097664", "dual 3146240 3146240"}));
+}
+
+TEST_F(FacadeRowsTest, LogArraysAreNeitherLeakedNorReleasedTwice)
+{
+    // The sanitizer reports a lost or twice-released array; the values
+    // show which arrays the caller ends up holding.
+    char* log = nullptr;
+    unsigned long size = 7;
+    tree.adapter->throwing = true;
+    EXPECT_EQ(lib->getControllerLog(controller(), EnumLogTypeRequest(1), &log, &size).getReturn(), -13);
+    EXPECT_EQ(log, nullptr);
+    EXPECT_EQ(size, 7u);
+    tree.adapter->throwing = false;
+
+    const struct {
+        bool failing;
+        bool oneVariable;  // the same char* given for both forms
+    } cases[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "failing=" << c.failing << " oneVariable=" << c.oneVariable);
+        tree.adapter->failing = c.failing;
+        char* const earlier = new char[8];
+        char* xml = earlier;
+        char* csv = earlier;
+        char** const csvOut = c.oneVariable ? &xml : &csv;
+        unsigned long xmlSize = 1;
+        unsigned long csvSize = 1;
+        const Ret ret = lib->getControllerLog(controller(), EnumLogTypeRequest(1), &xml, &xmlSize, csvOut, &csvSize);
+        EXPECT_EQ(ret.getReturn(), c.failing ? -9 : 0);
+        if (c.failing) {
+            EXPECT_EQ(xml, nullptr);
+            EXPECT_EQ(*csvOut, nullptr);
+        } else {
+            ASSERT_NE(*csvOut, nullptr);
+            EXPECT_STREQ(*csvOut, "a,b,");
+            EXPECT_EQ(csvSize, 5u);
+            if (!c.oneVariable) {
+                EXPECT_NE(xml, nullptr);
+                lib->freeBuffer(xml);
+            }
+            lib->freeBuffer(*csvOut);
+        }
+    }
 }
 
 TEST_F(FacadeRowsTest, StatisticsNeedTheFamilysController)

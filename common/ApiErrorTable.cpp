@@ -377,8 +377,7 @@ constexpr ApiErrorRow kRows[] = {
     {299, "The device list could not be read from the controller."},
     {300, "There are not enough free partition entries on the disk to complete the requested"
              " operation."},
-    {301, "The controller cannot be opened because it is paused.  Please wait until the"
-             " controller resumes operation."},
+    {301, "The controller cannot be opened while it is paused."},
     {302, "The controller cannot update the partition table.  The limit of 30 partitions on a"
              " disk may have been exceeded."},
     {303, "The partition table on the disk is invalid."},

@@ -147,6 +147,8 @@ void Ret::debug(FILE* stream) const
 
 char* Ret::getErrorMessage(char* buffer) const
 {
+    if (buffer == nullptr)
+        return nullptr;
     switch (m_return) {
     case -5:
         return apiErrorMessage(apiErrorTable(), m_apiReturn, buffer, ERROR_MESSAGE_SIZE);

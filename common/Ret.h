@@ -48,7 +48,7 @@ public:
     void debug(FILE* stream) const;
 
     // Writes the English message for this record into `buffer` (at least
-    // ERROR_MESSAGE_SIZE bytes) and returns `buffer`.
+    // ERROR_MESSAGE_SIZE bytes) and returns `buffer`; a null buffer gets nothing.
     char* getErrorMessage(char* buffer) const;
 
 private:

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <set>
@@ -36,6 +37,24 @@ TEST(ApiErrorTableTest, KeysAreZeroTo618And999InOrder)
         keys.push_back(row.key);
     EXPECT_EQ(keys, expected);
     EXPECT_EQ(apiErrorTable().base(), nullptr);
+}
+
+// Walks every status up to past the last key: a keyed status reads its own
+// row through the status record, any other the fallback with its number.
+TEST(ApiErrorTableTest, EveryStatusReadsItsRowOrTheFallback)
+{
+    std::map<std::uint32_t, std::string> rows;
+    for (const ApiErrorRow& row : apiErrorTable())
+        rows[row.key] = row.text;
+
+    for (std::uint32_t status = 0; status <= 1100; ++status) {
+        const bool keyed = status <= 618 || status == 999;
+        char fallback[64];
+        std::snprintf(fallback, sizeof fallback, "API failure occurred (0x%x)", status);
+        EXPECT_EQ(apiMessage(status), keyed ? rows.at(status) : std::string(fallback))
+            << "status " << status;
+        EXPECT_EQ(apiErrorTable().find(status) != nullptr, keyed) << "status " << status;
+    }
 }
 
 TEST(ApiErrorTableTest, EveryTextIsOneBoundedLine)

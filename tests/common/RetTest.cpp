@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 
 namespace {
@@ -168,14 +170,21 @@ TEST(RetTest, MessageFollowsTheReturnCode)
         {-3, "Unsupported Error (resource failure)"},
         {-2, "Parameter Check failure occured (0x0)"},
         {-1, "The requested action is not supported"},
-        {0, "Unsupported Error (unknown failure)"},
-        {1, "Unsupported Error (unknown failure)"},
-        {-17, "Unsupported Error (unknown failure)"},
-        {-99, "Unsupported Error (unknown failure)"},
-        {-101, "Unsupported Error (unknown failure)"},
     };
+    std::map<int, std::string> texts;
     for (const Case& c : cases)
-        EXPECT_EQ(message(Ret(c.code)), c.text) << "code " << c.code;
+        texts[c.code] = c.text;
+
+    // Every code around and between the named ones: those without a row,
+    // 0 and positive codes included, read as an unknown failure.
+    for (int code = -130; code <= 5; ++code) {
+        const auto row = texts.find(code);
+        const std::string expected =
+            row != texts.end() ? row->second : "Unsupported Error (unknown failure)";
+        EXPECT_EQ(message(Ret(code)), expected) << "code " << code;
+    }
+    for (int code : {INT_MIN, INT_MAX})
+        EXPECT_EQ(message(Ret(code)), "Unsupported Error (unknown failure)") << "code " << code;
 }
 
 TEST(RetTest, MessageShowsTheWordOfItsKind)
@@ -202,6 +211,16 @@ TEST(RetTest, MessageShowsTheWordOfItsKind)
     Ret badParam;
     badParam.setBadParam(7);
     EXPECT_EQ(message(badParam), "Parameter Check failure occured (0x0)");
+}
+
+// Every kind of record, table lookups and formatted values included, answers
+// a missing buffer with null instead of writing through it.
+TEST(RetTest, MessageIntoNoBufferWritesNothing)
+{
+    for (int code : {-100, -7, -5, -4, -2, -1, 0}) {
+        Ret ret(code);
+        EXPECT_EQ(ret.getErrorMessage(nullptr), nullptr) << "code " << code;
+    }
 }
 
 TEST(RetTest, DumpPrintsTenWordsBetweenRules)

@@ -70,7 +70,9 @@ private:
 // A pull parser that works in place on a writable text: it writes NULs into
 // the text to end names and values and hands out pointers into it, so every
 // result lives only as long as the text. It never reads at or past the end,
-// and the text need not be NUL-terminated. Entities are not decoded.
+// and the text need not be NUL-terminated. In attribute values the five
+// entities the XML writer produces are decoded, one level, so that a value
+// reads back as it was written; any other '&' stays as it stands.
 class SimpleXmlParser {
 public:
     // What parseNext found, as bits of getFlags().

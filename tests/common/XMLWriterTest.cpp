@@ -214,8 +214,12 @@ TEST(XMLWriterTest, LargeFirstPieceIsKeptWhole)
     char* text = nullptr;
     XMLWriter writer(&text);
     writer.append(piece.c_str());
-    EXPECT_GT(writer.getBuffSize(), 3001u);
+    EXPECT_EQ(writer.getBuffSize(), 3002u);
     EXPECT_EQ(std::string(text), piece);
+    // Growth doubles from the size the first piece needed.
+    writer.append('q');
+    EXPECT_EQ(writer.getBuffSize(), 6004u);
+    EXPECT_EQ(std::string(text), piece + "q");
 }
 
 TEST(XMLWriterTest, AttributeLongerThanScratchSpaceIsWrittenWhole)

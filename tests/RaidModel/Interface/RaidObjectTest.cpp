@@ -3,9 +3,11 @@
 #include <string>
 #include <vector>
 
+#include "RaidModel/Interface/LogicalDrive.h"
 #include "RaidModel/Interface/RaidObject.h"
 #include "RaidModel/Interface/SASPhy.h"
 #include "RaidModel/Interface/TestTree.h"
+#include "RaidModel/Interface/XmlElementReader.h"
 #include "common/SimpleXmlParser.h"
 #include "common/Writer.h"
 #include "common/XMLWriter.h"
@@ -504,4 +506,101 @@ TEST(RaidObjectXml, CopyStartsWithoutAttributesOrAddress)
     EXPECT_EQ(copy.getAttributes().NumEntries(), 0u);
     EXPECT_EQ(copy.getAttachment(), nullptr);
     EXPECT_EQ(copy.getAdapterID(), U);
+}
+
+namespace {
+
+// Reads a "Node" element into `node`; with `takeNested`, nested "Node"
+// elements become children read the same way, otherwise they are ignored.
+void readNode(RaidObject& node, SimpleXmlParser& parser, bool takeNested)
+{
+    readXmlElement(node, parser, "Node", [&node, takeNested](SimpleXmlParser& p) {
+        if (takeNested && p.tagIs("Node")) {
+            RaidObject* child = new RaidObject;
+            readNode(*child, p, true);
+            node.addChild(child);
+        }
+    });
+}
+
+// "a=1 b=2(child;child)": the attributes a node collected, then its children.
+std::string describe(const RaidObject& node)
+{
+    std::string text;
+    const XmlAttributeList_C& attributes = node.getAttributes();
+    for (unsigned long i = 0; i < attributes.NumEntries(); ++i) {
+        text += (i == 0 ? "" : " ") + std::string(attributes.GetName(i)) + "=" + attributes.GetValue(i);
+    }
+    if (node.getChildCount() != 0) {
+        text += "(";
+        for (unsigned long i = 0; i < node.getChildCount(); ++i) {
+            text += (i == 0 ? "" : ";") + describe(*node.getChild(static_cast<int>(i)));
+        }
+        text += ")";
+    }
+    return text;
+}
+
+}  // namespace
+
+// A nested element of the element's own name is a child: its attributes never
+// reach the parent and its end does not end the parent, whether a builder
+// takes it or not.
+TEST(RaidObjectBuild, NestedElementOfTheSameNameIsAChildNeverPartOfTheParent)
+{
+    struct Case {
+        const char* xml;
+        int skipItems;  // items the caller consumed before handing over
+        bool takeNested;
+        const char* expected;
+    };
+    const char* const nested =
+        "<Node id=\"1\"><Node id=\"2\" x=\"y\"/><Other a=\"b\"/>"
+        "<Node id=\"3\"><Node id=\"4\"></Node><Node/></Node></Node><After/>";
+    const Case cases[] = {
+        {nested, 0, false, "id=1"},
+        {nested, 0, true, "id=1(id=2 x=y;id=3(id=4;))"},
+        {"<Node a=\"0\" id=\"1\"><Node id=\"2\"/></Node><After/>", 1, false, "id=1"},
+        {"<Node a=\"0\" id=\"1\"><Node id=\"2\"/></Node><After/>", 1, true, "id=1(id=2)"},
+        {"<Node><Node><Node id=\"3\"/></Node></Node><After/>", 0, false, ""},
+    };
+    for (const Case& c : cases) {
+        std::string text(c.xml);
+        SimpleXmlParser parser(&text[0], text.size());
+        for (int i = 0; i <= c.skipItems; ++i) {
+            ASSERT_TRUE(parser.parseNext()) << c.xml;
+        }
+        RaidObject node;
+        readNode(node, parser, c.takeNested);
+        EXPECT_EQ(describe(node), c.expected) << c.xml;
+        EXPECT_TRUE(parser.tagIs("Node") && parser.foundEndTag()) << c.xml;
+        ASSERT_TRUE(parser.parseNext()) << c.xml;
+        EXPECT_TRUE(parser.tagIs("After")) << c.xml;
+        node.deleteAllChildren();
+    }
+}
+
+TEST(RaidObjectBuild, MemberDrivesOfASpannedDriveKeepTheirOwnAttributes)
+{
+    std::string text =
+        "<LogicalDrive logicalDriveID=\"5\" raidLevel=\"13\">"
+        "<LogicalDrive logicalDriveID=\"6\" raidLevel=\"1\"/>"
+        "<LogicalDrive logicalDriveID=\"7\" raidLevel=\"5\"></LogicalDrive>"
+        "</LogicalDrive><After/>";
+    SimpleXmlParser parser(&text[0], text.size());
+    ASSERT_TRUE(parser.parseNext());
+    BasicLogicalDrive spanned(nullptr, parser);
+    EXPECT_EQ(spanned.getLogicalDriveID(), 5u);
+    EXPECT_EQ(spanned.getRaidLevel(), static_cast<EnumRaidLevel>(13));
+    EXPECT_EQ(spanned.getAttributes().NumEntries(), 2u);
+    ASSERT_EQ(spanned.getChildCount(), 2u);
+    const std::vector<LogicalDrive*> members = spanned.getSecondLevelLogicalVector();
+    ASSERT_EQ(members.size(), 2u);
+    EXPECT_EQ(members[0]->getLogicalDriveID(), 6u);
+    EXPECT_EQ(members[0]->getRaidLevel(), static_cast<EnumRaidLevel>(1));
+    EXPECT_EQ(members[1]->getLogicalDriveID(), 7u);
+    EXPECT_EQ(members[1]->getRaidLevel(), static_cast<EnumRaidLevel>(5));
+    ASSERT_TRUE(parser.parseNext());
+    EXPECT_TRUE(parser.tagIs("After"));
+    spanned.deleteAllChildren();
 }

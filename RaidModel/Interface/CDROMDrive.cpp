@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "RaidModel/Interface/SASPhy.h"
 #include "common/StorDebug.h"
 #include "common/StorDebugTracer.h"
 
@@ -65,4 +66,7 @@ void CDROMDrive::writeTo(Writer* writer) const
 void CDROMDrive::build(SimpleXmlParser& parser)
 {
     buildFromXml(parser);
+    // The phys joined before the device's own id was read.
+    for (unsigned long i = 0; i < getNumSASPhys(); ++i)
+        getSASPhy(i)->setDeviceID(getDeviceID());
 }

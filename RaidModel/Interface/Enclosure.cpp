@@ -126,6 +126,9 @@ void Enclosure::build(SimpleXmlParser& parser)
     unsigned long slotNum = 0;
     unsigned long sensorNum = 0;
     readXmlElement(*this, parser, "Enclosure", [&](SimpleXmlParser& p) {
+        // The element's attributes all precede its first child: take the ids
+        // now, so that every child is stamped with this device's id.
+        takeOwnIds();
         if (p.tagIs("SafteConfig"))
             addChild(new SafteConfig(this, p));
         else if (p.tagIs("Fan"))
@@ -140,6 +143,15 @@ void Enclosure::build(SimpleXmlParser& parser)
     PhysicalDevice::build();
     if (getAttributes().Exists("safteDataValid"))
         safteDataValid = getAttributes().GetBool("safteDataValid");
+}
+
+void Enclosure::takeOwnIds()
+{
+    const XmlAttributeList_C& a = getAttributes();
+    if (a.Exists("deviceID"))
+        setDeviceID(a.GetULong("deviceID"));
+    if (a.Exists("itemID"))
+        setItemID(a.GetULong("itemID"));
 }
 
 void Enclosure::setSafteConfig(SafteConfig* config)

@@ -71,6 +71,8 @@ protected:
 
 private:
     bool hasStatus() const { return safteDataValid && safteStatus != nullptr; }
+    // The device and item ids of the attributes read so far.
+    void takeOwnIds();
 
     std::vector<EnclosureItem*> items;
     std::vector<EnclosureItem*> otherItems;

@@ -23,6 +23,12 @@ bool named(const char* name, const char* own)
 } // namespace
 
 EnclosureItem::EnclosureItem(Enclosure* owner, ITEM_TYPE type, unsigned long number)
+    : EnclosureItem(owner, type, number, JoinLater())
+{
+    registerWithEnclosure();
+}
+
+EnclosureItem::EnclosureItem(Enclosure* owner, ITEM_TYPE type, unsigned long number, JoinLater)
     : enclosure(owner), itemType(type), itemNum(number), fru(nullptr)
 {
     StorDebugTracer trace(getStorLibType(), STOR_DEBUG_TRACE_CORE_CONSTRUCT,
@@ -37,7 +43,7 @@ EnclosureItem::~EnclosureItem()
 
 void EnclosureItem::registerWithEnclosure()
 {
-    if (enclosure != nullptr)
+    if (enclosure != nullptr && getParent() == nullptr)
         enclosure->addChild(this);
 }
 
@@ -121,7 +127,7 @@ void EnclosureItem::readElement(SimpleXmlParser& parser, const char* tag)
 // Fans ----------------------------------------------------------------------
 
 SafteFan::SafteFan(Enclosure* owner, STATUS status, unsigned long number)
-    : EnclosureItem(owner, FAN, number), fanStatus(status)
+    : EnclosureItem(owner, FAN, number, JoinLater()), fanStatus(status)
 {
     StorDebugTracer trace(getStorLibType(), STOR_DEBUG_TRACE_CORE_CONSTRUCT,
                           "SafteFan::SafteFan(Enclosure *, STATUS, ULONG)");
@@ -129,7 +135,7 @@ SafteFan::SafteFan(Enclosure* owner, STATUS status, unsigned long number)
 }
 
 SafteFan::SafteFan(Enclosure* owner, unsigned long number, SimpleXmlParser& parser)
-    : EnclosureItem(owner, FAN, number), fanStatus(STATUS())
+    : EnclosureItem(owner, FAN, number, JoinLater()), fanStatus(STATUS())
 {
     StorDebugTracer trace(getStorLibType(), STOR_DEBUG_TRACE_CORE_CONSTRUCT,
                           "SafteFan::SafteFan(Enclosure *, ULONG, SimpleXmlParser &)");
@@ -175,7 +181,7 @@ void SafteFan::build(SimpleXmlParser& parser)
 // Power supplies ------------------------------------------------------------
 
 SaftePowerSupply::SaftePowerSupply(Enclosure* owner, STATUS status, unsigned long number)
-    : EnclosureItem(owner, POWER_SUPPLY, number), powerSupplyStatus(status)
+    : EnclosureItem(owner, POWER_SUPPLY, number, JoinLater()), powerSupplyStatus(status)
 {
     StorDebugTracer trace(getStorLibType(), STOR_DEBUG_TRACE_CORE_CONSTRUCT,
                           "SaftePowerSupply::SaftePowerSupply(Enclosure *, STATUS, ULONG)");
@@ -183,7 +189,7 @@ SaftePowerSupply::SaftePowerSupply(Enclosure* owner, STATUS status, unsigned lon
 }
 
 SaftePowerSupply::SaftePowerSupply(Enclosure* owner, unsigned long number, SimpleXmlParser& parser)
-    : EnclosureItem(owner, POWER_SUPPLY, number), powerSupplyStatus(STATUS())
+    : EnclosureItem(owner, POWER_SUPPLY, number, JoinLater()), powerSupplyStatus(STATUS())
 {
     StorDebugTracer trace(getStorLibType(), STOR_DEBUG_TRACE_CORE_CONSTRUCT,
                           "SaftePowerSupply::SaftePowerSupply(Enclosure *, ULONG, SimpleXmlParser &)");
@@ -229,7 +235,7 @@ void SaftePowerSupply::build(SimpleXmlParser& parser)
 // Slots ---------------------------------------------------------------------
 
 SafteSlot::SafteSlot(Enclosure* owner, unsigned long id, unsigned char status, unsigned long number)
-    : EnclosureItem(owner, SLOT, number), scsiID(id)
+    : EnclosureItem(owner, SLOT, number, JoinLater()), scsiID(id)
 {
     StorDebugTracer trace(getStorLibType(), STOR_DEBUG_TRACE_CORE_CONSTRUCT,
                           "SafteSlot::SafteSlot(Enclosure *, ULONG, UCHAR, ULONG)");
@@ -238,7 +244,7 @@ SafteSlot::SafteSlot(Enclosure* owner, unsigned long id, unsigned char status, u
 }
 
 SafteSlot::SafteSlot(Enclosure* owner, unsigned long number, SimpleXmlParser& parser)
-    : EnclosureItem(owner, SLOT, number)
+    : EnclosureItem(owner, SLOT, number, JoinLater())
 {
     StorDebugTracer trace(getStorLibType(), STOR_DEBUG_TRACE_CORE_CONSTRUCT,
                           "SafteSlot::SafteSlot(Enclosure *, ULONG, SimpleXmlParser &)");
@@ -301,7 +307,7 @@ void SafteSlot::build(SimpleXmlParser& parser)
 // Temperature sensors -------------------------------------------------------
 
 SafteTempSensor::SafteTempSensor(Enclosure* owner, int degrees, bool outside, unsigned long number)
-    : EnclosureItem(owner, TEMP_SENSOR, number), temperature(degrees), outOfRange(outside)
+    : EnclosureItem(owner, TEMP_SENSOR, number, JoinLater()), temperature(degrees), outOfRange(outside)
 {
     StorDebugTracer trace(getStorLibType(), STOR_DEBUG_TRACE_CORE_CONSTRUCT,
                           "SafteTempSensor::SafteTempSensor(Enclosure *, int, bool, ULONG)");
@@ -309,7 +315,7 @@ SafteTempSensor::SafteTempSensor(Enclosure* owner, int degrees, bool outside, un
 }
 
 SafteTempSensor::SafteTempSensor(Enclosure* owner, unsigned long number, SimpleXmlParser& parser)
-    : EnclosureItem(owner, TEMP_SENSOR, number)
+    : EnclosureItem(owner, TEMP_SENSOR, number, JoinLater())
 {
     StorDebugTracer trace(getStorLibType(), STOR_DEBUG_TRACE_CORE_CONSTRUCT,
                           "SafteTempSensor::SafteTempSensor(Enclosure *, ULONG, SimpleXmlParser &)");

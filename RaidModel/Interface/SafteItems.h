@@ -31,13 +31,15 @@ private:
     std::string type;
 };
 
-// One element of a SAF-TE enclosure. The concrete item joins its enclosure
-// only once it is fully built (registerWithEnclosure at the end of its
-// constructor), so that the enclosure's typed indexes see its real class.
+// One element of a SAF-TE enclosure; it joins its enclosure as a child. The
+// enclosure files an item by its class, which is only known once the item is
+// fully built: the SAF-TE kinds below therefore join at the end of their own
+// constructors, and any other item joins from this constructor.
 class EnclosureItem : public RaidObject {
 public:
     enum ITEM_TYPE : int { SLOT = 1, POWER_SUPPLY = 2, FAN = 3, TEMP_SENSOR = 4 };
 
+    // Joins the enclosure at once.
     EnclosureItem(Enclosure* enclosure, ITEM_TYPE type, unsigned long itemNum);
     ~EnclosureItem() override;
     EnclosureItem(const EnclosureItem&) = delete;
@@ -59,6 +61,10 @@ public:
     void setIbmFruInfo(IbmFruInfo* info);
 
 protected:
+    struct JoinLater {};
+    // Leaves joining to the derived constructor (registerWithEnclosure).
+    EnclosureItem(Enclosure* enclosure, ITEM_TYPE type, unsigned long itemNum, JoinLater);
+    // Adds the item to its enclosure once; later calls change nothing.
     void registerWithEnclosure();
     // Collects the attributes of the item's element `tag`, then runs build().
     void readElement(SimpleXmlParser& parser, const char* tag);

@@ -8,6 +8,7 @@
 #include "RaidModel/Interface/Channel.h"
 #include "RaidModel/Interface/ModelXml.h"
 #include "RaidModel/Interface/OtherDevice.h"
+#include "RaidModel/Interface/SASPhy.h"
 #include "RaidModel/Interface/TapeDrive.h"
 
 using vyntest::attributesOf;
@@ -67,15 +68,34 @@ TEST(OtherDevicesTest, CopiesStartInStandby)
     EXPECT_EQ(otherCopy.getDeviceType(), 8);
 }
 
+// Each phy is indexed and addressed by its own device, whose id comes before
+// the phys in the text but is read after them.
 TEST(OtherDevicesTest, DeviceReadsItsSASPhys)
 {
-    ParsedXml xml("<CDROMDrive deviceID=\"3\" state=\"1\"><SASPhy phyID=\"0\"/><SASPhy phyID=\"1\"/></CDROMDrive>"
-                  "<CDROMDrive deviceID=\"4\"/>");
-    CDROMDrive cdrom(nullptr, nullptr, xml.parser());
-    EXPECT_EQ(cdrom.getNumSASPhys(), 2u);
-    EXPECT_EQ(cdrom.getDeviceID(), 3u);
-    EXPECT_EQ(cdrom.getState(), PD_ONLINE);
-    cdrom.deleteAllChildren();
+    struct Case {
+        const char* tag;
+        PhysicalDevice* (*make)(SimpleXmlParser&);
+    };
+    const Case cases[] = {
+        {"CDROMDrive", [](SimpleXmlParser& p) -> PhysicalDevice* { return new CDROMDrive(nullptr, nullptr, p); }},
+        {"TapeDrive", [](SimpleXmlParser& p) -> PhysicalDevice* { return new TapeDrive(nullptr, nullptr, p); }},
+        {"PhysicalDevice",
+         [](SimpleXmlParser& p) -> PhysicalDevice* { return new OtherDevice(nullptr, nullptr, p); }},
+    };
+    for (const Case& c : cases) {
+        const std::string tag = c.tag;
+        ParsedXml xml("<" + tag + " deviceID=\"3\" state=\"1\"><SASPhy phyID=\"0\" deviceID=\"9\"/>"
+                      "<SASPhy phyID=\"1\"/></" + tag + "><" + tag + " deviceID=\"4\"/>");
+        std::unique_ptr<PhysicalDevice> device(c.make(xml.parser()));
+        EXPECT_EQ(device->getDeviceID(), 3u) << tag;
+        EXPECT_EQ(device->getState(), PD_ONLINE) << tag;
+        ASSERT_EQ(device->getNumSASPhys(), 2u) << tag;
+        for (unsigned long i = 0; i < 2; ++i) {
+            EXPECT_EQ(device->getSASPhy(i)->getSASPhyID(), i) << tag;
+            EXPECT_EQ(device->getSASPhy(i)->getDeviceID(), 3u) << tag << " phy " << i;
+        }
+        device->deleteAllChildren();
+    }
 }
 
 // A device made from a generic element reads that element only and leaves

@@ -72,7 +72,7 @@ public:
 // An element of a kind the enclosure has no typed index for.
 class OtherItem : public EnclosureItem {
 public:
-    explicit OtherItem(Enclosure* enclosure) : EnclosureItem(enclosure, SLOT, 0) { registerWithEnclosure(); }
+    explicit OtherItem(Enclosure* enclosure) : EnclosureItem(enclosure, SLOT, 0) {}
 };
 
 TEST(SafteConfigTest, ConfigurationPageGivesCountsUnitsAndStatusLength)
@@ -271,6 +271,8 @@ TEST(EnclosureTest, ItemsLandInTheirTypedIndexesNumberedInArrivalOrder)
     auto* supply = new SaftePowerSupply(&enclosure, SaftePowerSupply::STATUS(2), 0);
     auto* sensor = new SafteTempSensor(&enclosure, 20, true, 0);
     auto* fan2 = new SafteFan(&enclosure, SafteFan::STATUS(3), 1);
+    // A plain item, made as it is, is a child and an other item as well.
+    auto* plain = new EnclosureItem(&enclosure, EnclosureItem::FAN, 2);
 
     EXPECT_EQ(enclosure.getSafteFan(0), fan);
     EXPECT_EQ(enclosure.getSafteFan(1), fan2);
@@ -279,9 +281,11 @@ TEST(EnclosureTest, ItemsLandInTheirTypedIndexesNumberedInArrivalOrder)
     EXPECT_EQ(enclosure.getSafteSlot(0), slot);
     EXPECT_EQ(enclosure.getSafteTempSensor(0), sensor);
     EXPECT_EQ(enclosure.getOtherEnclosureItem(0), other);
-    EXPECT_EQ(enclosure.getOtherEnclosureItem(1), nullptr);
-    const EnclosureItem* order[] = {slot, fan, other, supply, sensor, fan2};
-    for (unsigned long i = 0; i < 6; ++i) {
+    EXPECT_EQ(enclosure.getOtherEnclosureItem(1), plain);
+    EXPECT_EQ(enclosure.getOtherEnclosureItem(2), nullptr);
+    ASSERT_EQ(enclosure.getChildCount(), 7u);
+    const EnclosureItem* order[] = {slot, fan, other, supply, sensor, fan2, plain};
+    for (unsigned long i = 0; i < 7; ++i) {
         EXPECT_EQ(enclosure.getEnclosureItem(i), order[i]);
         EXPECT_EQ(order[i]->getItemID(), i);
     }
@@ -290,7 +294,7 @@ TEST(EnclosureTest, ItemsLandInTheirTypedIndexesNumberedInArrivalOrder)
 
 TEST(EnclosureTest, XmlRoundTripKeepsItemsStatusesAndFruRecords)
 {
-    Enclosure enclosure;
+    Enclosure enclosure(nullptr, nullptr, 5, nullptr, nullptr, nullptr, nullptr, PD_READY, nullptr);
     auto* fan = new SafteFan(&enclosure, SafteFan::STATUS(1), 0);
     auto* fru = new IbmFruInfo();
     fru->setPartNum("P1");
@@ -337,8 +341,12 @@ TEST(EnclosureTest, XmlRoundTripKeepsItemsStatusesAndFruRecords)
         EXPECT_EQ(back.getSafteTempSensor(0)->getTemperature(), 31);
         EXPECT_TRUE(back.getSafteTempSensor(0)->getOutOfRange());
         EXPECT_EQ(back.getEnclosureItem(5), nullptr);
-        for (unsigned long i = 0; i < 6; ++i)
+        // Every child carries the enclosure's device id, as it did when written.
+        EXPECT_EQ(back.getDeviceID(), 5u);
+        for (unsigned long i = 0; i < 6; ++i) {
             EXPECT_EQ(back.getChild(static_cast<int>(i))->getItemID(), i);
+            EXPECT_EQ(back.getChild(static_cast<int>(i))->getDeviceID(), 5u) << i;
+        }
         back.deleteAllChildren();
     });
 }

@@ -3,6 +3,7 @@
 #include "RaidModel/Interface/Adapter.h"
 #include "common/Addr.h"
 #include "common/AddrCollection.h"
+#include "common/LogicalDriveSpec.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -39,6 +40,22 @@ TEST(RecordingLibTest, RecordsEveryCallAndAnswersAsTold)
                             "setCopyBack adapter=0,channel=1,device=2 | true",
                             "startTask adapter=1,channel=0,device=3 | 2, \"pw\"",
                             "configureATAPassword adapter=0,channel=0,device=1 | \"secret\", false"));
+}
+
+TEST(RecordingLibTest, LogicalDriveRequestsAreRecordedWithTheirChunks)
+{
+    RecordingLib lib;
+    LogicalDriveSpec spec(static_cast<EnumRaidLevel>(1), static_cast<EnumStripeSize>(256), "Data");
+    spec.addChunk(0, 0, 0, 20480000, 0, static_cast<EnumChunkType>(0));
+    spec.addChunk(0, 1, 0, 20480000, 0, static_cast<EnumChunkType>(0));
+    Addr controller;
+    controller.setAdapterID(0);
+    lib.createLogicalDrive(controller, spec);
+    const std::vector<ChunkSpec> more(spec.chunks.begin() + 1, spec.chunks.end());
+    lib.increaseLogicalDriveSize(controller, more, static_cast<EnumPriorityLevel>(2));
+    EXPECT_THAT(lib.calls(),
+                ElementsAre("createLogicalDrive adapter=0 | \"Data\", 1, 256, [0,0@0+20480000;0,1@0+20480000]",
+                            "increaseLogicalDriveSize adapter=0 | [0,1@0+20480000], 2"));
 }
 
 TEST(RecordingLibTest, FixturesBuildTheirTreesThroughDiscovery)

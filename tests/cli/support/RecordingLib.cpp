@@ -5,6 +5,7 @@
 #include "RaidModel/Interface/System.h"
 #include "common/Addr.h"
 #include "common/AddrCollection.h"
+#include "common/LogicalDriveSpec.h"
 
 #include <sstream>
 #include <stdexcept>
@@ -28,6 +29,27 @@ std::string arg(bool value)
 std::string quoted(const char* text)
 {
     return text != nullptr ? "\"" + std::string(text) + "\"" : "null";
+}
+
+// Chunks as channel,device@start+count, in request order.
+std::string chunkList(const std::vector<ChunkSpec>& chunks)
+{
+    std::string text = "[";
+    for (std::size_t i = 0; i < chunks.size(); ++i) {
+        const ChunkSpec& c = chunks[i];
+        if (i > 0)
+            text += ";";
+        text += arg(c.getChannelID()) + "," + arg(c.getDeviceID()) + "@" + arg(c.getStartBlock()) + "+" +
+                arg(c.getNumBlocks());
+    }
+    return text + "]";
+}
+
+// A logical-drive request as its name, RAID level, stripe size and chunks.
+std::vector<std::string> specArguments(const LogicalDriveSpec& spec)
+{
+    return {quoted(spec.getName()), arg(static_cast<long long>(spec.raidLevel)),
+            arg(static_cast<long long>(spec.stripeSize)), chunkList(spec.chunks)};
 }
 
 std::string addresses(const AddrCollection& collection)
@@ -104,9 +126,9 @@ Ret RecordingLib::record(const char* operation, const Addr& addr,
     return chosen != answers_.end() ? chosen->second : Ret(0);
 }
 
-Ret RecordingLib::createLogicalDrive(const Addr& addr, const LogicalDriveSpec& /*spec*/)
+Ret RecordingLib::createLogicalDrive(const Addr& addr, const LogicalDriveSpec& spec)
 {
-    return record("createLogicalDrive", addr, {std::string("spec")});
+    return record("createLogicalDrive", addr, specArguments(spec));
 }
 
 Ret RecordingLib::getEvents(const Addr& addr, unsigned long startEventNumber, char** /*xml*/)
@@ -313,15 +335,15 @@ Ret RecordingLib::setStripeSize(const Addr& addr, EnumStripeSize stripeSize)
 }
 
 Ret RecordingLib::increaseLogicalDriveSize(const Addr& addr,
-                                           const std::vector<ChunkSpec>& /*chunks*/,
+                                           const std::vector<ChunkSpec>& chunks,
                                            EnumPriorityLevel priority)
 {
-    return record("increaseLogicalDriveSize", addr, {std::string("chunks"), arg(priority)});
+    return record("increaseLogicalDriveSize", addr, {chunkList(chunks), arg(priority)});
 }
 
-Ret RecordingLib::modifyLogicalDrive(const Addr& addr, const LogicalDriveSpec& /*spec*/)
+Ret RecordingLib::modifyLogicalDrive(const Addr& addr, const LogicalDriveSpec& spec)
 {
-    return record("modifyLogicalDrive", addr, {std::string("spec")});
+    return record("modifyLogicalDrive", addr, specArguments(spec));
 }
 
 Ret RecordingLib::setLogicalDriveBootable(const Addr& addr, bool bootable)

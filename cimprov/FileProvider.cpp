@@ -196,7 +196,9 @@ bool readAll(int fd, unsigned char* data, std::size_t size) {
 }
 
 // Opens a confined path for the operation and insists on a regular file,
-// which also keeps a FIFO from holding a broker thread. -1 with errno set.
+// which also keeps a FIFO from holding a broker thread, with a single name:
+// a second hard link in the shared temporary directory may name a file
+// anywhere on its file system. -1 with errno set.
 int openRegular(const ConfinedPath& path, int flags, unsigned mode, struct stat& st) {
     int fd = openConfined(path, flags, mode);
     if (fd < 0) return -1;
@@ -205,6 +207,8 @@ int openRegular(const ConfinedPath& path, int flags, unsigned mode, struct stat&
         error = errno;
     } else if (!S_ISREG(st.st_mode)) {
         error = EINVAL;
+    } else if (st.st_nlink > 1) {
+        error = EMLINK;
     }
     if (error != 0) {
         close(fd);

@@ -233,10 +233,12 @@ TEST_P(FileProviderTest, PathsOutsideTheirDirectoriesAreRefused) {
     fs::create_directories(hostFile("/tmp/sub"));
     ASSERT_EQ(symlink(hostFile("/etc").c_str(), hostFile("/tmp/sub/etcdir").c_str()), 0);
     ASSERT_EQ(mkfifo(hostFile("/tmp/fifo").c_str(), 0600), 0);
+    // A second name in the shared directory for a file that lives elsewhere.
+    ASSERT_EQ(link(secret.c_str(), hostFile("/tmp/hard").c_str()), 0);
 
     const char* const refusedEverywhere[] = {
         "/etc/secret", "/tmp/../etc/secret", "tmp/a", "/tmp/link",
-        "/tmp/sub/etcdir/secret", "/tmp/fifo", "/tmp", "",
+        "/tmp/sub/etcdir/secret", "/tmp/fifo", "/tmp/hard", "/tmp", "",
     };
     for (const char* name : refusedEverywhere) {
         SCOPED_TRACE(name);

@@ -383,7 +383,9 @@ const SASConnector* connectorOf(const HardDrive* drive)
 std::string memberLocation(const HardDrive* drive)
 {
     char text[160];
-    const int controller = static_cast<int>(drive->getAdapterID()) + 1;
+    // Counted in the id's own unsigned type: an id read from a configuration
+    // may be the largest int.
+    const int controller = static_cast<int>(drive->getAdapterID() + 1);
     const SASConnector* connector = connectorOf(drive);
     const char* firstName = "Channel";
     const char* secondName = "Device";
@@ -1023,7 +1025,9 @@ void printAdapter(Adapter* adapter)
         printLinef("Physical Slot", "%d", adapter->getPhysicalSlot());
     if (hasFeature(adapter, featHeatSensor)) {
         const int celsius = adapter->getHSTemperature();
-        printLinef("Temperature", "%d C/ %d F (%s)", celsius, celsius * 9 / 5 + 32,
+        // Wider than the reading, which any int of a configuration may be.
+        const long long fahrenheit = static_cast<long long>(celsius) * 9 / 5 + 32;
+        printLinef("Temperature", "%d C/ %lld F (%s)", celsius, fahrenheit,
                    celsius >= adapter->getHSThresholdHi() ? "Abnormal" : "Normal");
     }
     if (UCLI_DEBUG)

@@ -166,13 +166,14 @@ void StorDebugInfo::writeTraceLine(const char* fmt, va_list args, bool first)
     traceFile.Flush();
 }
 
+// The application name fills eight columns, right-aligned and cut to fit.
 void StorDebugInfo::writeRecordStart(osFileWriter& file, bool withDate)
 {
     StorTimeInfo now(STOR_LOCAL_TIME);
     if (withDate)
         file.Printf("%s %02d%s%04d (tz=%d)\n", now.DayOfWeekAbbrev(), now.DayOfMonth(),
                     now.MonthAbbrev(), now.Year(), now.TimeZone());
-    file.Printf("%02d:%02d:%02d.%03d %8s: ", now.Hour(), now.Minute(), now.Second(),
+    file.Printf("%02d:%02d:%02d.%03d %8.8s: ", now.Hour(), now.Minute(), now.Second(),
                 now.MSec(), pStorLibAppName);
 }
 
@@ -244,7 +245,7 @@ void StorDebugInfo::ConfigPrintf(const char* text)
         configFile.Printf("<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n");
         configFile.Printf("<!-- %s %02d%s%04d (tz=%d) -->\n", now.DayOfWeekAbbrev(),
                           now.DayOfMonth(), now.MonthAbbrev(), now.Year(), now.TimeZone());
-        configFile.Printf("<!-- %02d:%02d:%02d.%03d %8s: -->\n", now.Hour(), now.Minute(),
+        configFile.Printf("<!-- %02d:%02d:%02d.%03d %8.8s: -->\n", now.Hour(), now.Minute(),
                           now.Second(), now.MSec(), pStorLibAppName);
         if (text != nullptr)
             configFile.Write(text, std::strlen(text));

@@ -265,6 +265,10 @@ namespace {
 // have prefixed.
 Channel* newChannelOfKind(Adapter* adapter, const char* typeName, SimpleXmlParser& parser)
 {
+    // A "typeName" written without a value names no kind.
+    if (typeName == nullptr) {
+        return nullptr;
+    }
     if (std::strstr(typeName, "SCSIChannel") != nullptr) {
         return new SCSIChannel(adapter, parser);
     }
@@ -463,13 +467,7 @@ void Adapter::build(SimpleXmlParser& parser)
         std::vector<LogicalDrive*> logicals;
         for (RaidObject* child : getChildren()) {
             if (child->isInstanceOf("LogicalDrive")) {
-                bool seen = false;
-                for (LogicalDrive* ld : logicals) {
-                    seen = seen || ld == child;
-                }
-                if (!seen) {
-                    logicals.push_back(static_cast<LogicalDrive*>(child));
-                }
+                logicals.push_back(static_cast<LogicalDrive*>(child));
             }
         }
         for (RaidObject* node : drives) {

@@ -458,6 +458,33 @@ TEST_F(ReportPrintersTest, ControllerOptionalLines)
     EXPECT_EQ(retString.find("Battery"), std::string::npos);
 }
 
+// Readings and ids come from a configuration and may be any int; the report
+// shows them without overflowing.
+TEST_F(ReportPrintersTest, ExtremeConfigurationValues)
+{
+    auto root = vyntest::makeFixtureSystem("ld");
+    FixtureAdapter* adapter = fixtureAdapter(*root);
+    adapter->setFeature(featHeatSensor, 1);
+    const struct {
+        int celsius;
+        const char* shown;
+    } readings[] = {
+        {2147483647, "2147483647 C/ 3865470596 F (Abnormal)"},
+        {-2147483647 - 1, "-2147483648 C/ -3865470534 F (Normal)"},
+    };
+    for (const auto& r : readings) {
+        retString.clear();
+        adapter->heatSensorForTest(r.celsius, 0);
+        printAdapter(adapter);
+        EXPECT_NE(retString.find(line("Temperature", r.shown)), std::string::npos) << r.shown;
+    }
+    retString.clear();
+    adapter->getHardDrive(0)->setAdapterID(0x7FFFFFFF);
+    printVynSegmentStatus(adapter->getLogicalDrive(0));
+    EXPECT_NE(retString.find(line("Segment 0", "Present (Controller:-2147483648,Channel:0,Device:0) d0")),
+              std::string::npos);
+}
+
 TEST_F(ReportPrintersTest, LogicalDriveOfTheLdFixture)
 {
     auto root = vyntest::makeFixtureSystem("ld");

@@ -313,6 +313,18 @@ TEST_F(StorDebugTest, ConfigurationDumpReplacesThePreviousOne)
               "<System a=\"%d\">second</System>\n");
 }
 
+TEST_F(StorDebugTest, TheApplicationNameTakesEightColumnsAtMost)
+{
+    const char* const saved = pStorLibAppName;
+    pStorLibAppName = "vynconfigurator";
+    StorErrorPrintf(kVyn, "Long.cpp", 3, "cut");
+    StorConfigPrintf(kVyn, "<System/>");
+    pStorLibAppName = saved;
+    EXPECT_EQ(withoutTimes(readFile(errorFile())),
+              "DATE\nTIME vynconfi: Long.cpp: Line #: 3\n                   cut\n");
+    EXPECT_NE(readFile(configFile()).find(" vynconfi: -->\n"), std::string::npos);
+}
+
 TEST_F(StorDebugTest, FrontEndsMapTypeZeroAndLargeTypesToTheDefault)
 {
     const struct {

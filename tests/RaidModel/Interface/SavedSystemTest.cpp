@@ -190,6 +190,18 @@ TEST(AdapterXmlTest, ChannelKindIsToldByItsTypeName)
     EXPECT_EQ(adapter->getHardDrive(0)->getChannelID(), 0u);
 }
 
+TEST(AdapterXmlTest, ChannelTypeNameWithoutAValueNamesNoKind)
+{
+    std::unique_ptr<Adapter, AdapterDeleter> adapter(readAdapter(
+        "<Controller controllerID=\"0\">"
+        "<Channel typeName channelID=\"0\"><HardDrive deviceID=\"1\"/></Channel>"
+        "<Channel typeName=\"SATAChannel\" channelID=\"1\"></Channel>"
+        "</Controller>").release());
+    ASSERT_EQ(adapter->getChildCount(), 1u);
+    EXPECT_TRUE(adapter->getChild(0)->isInstanceOf("SATAChannel"));
+    EXPECT_EQ(adapter->getNumHardDrives(), 0u);
+}
+
 TEST(AdapterXmlTest, SpareIsReconnectedToTheLogicalDrivesItNames)
 {
     std::unique_ptr<Adapter, AdapterDeleter> adapter(readAdapter(

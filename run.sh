@@ -10,9 +10,5 @@ build="$here/build/release"
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVYN_BUILD_TESTS=OFF >&2
 cmake --build "$build" --parallel "$(nproc)" >&2
 
-if [ -x "$build/vynconf" ]; then
-  export VYN_SIMULATOR="${VYN_SIMULATOR:-default}"
-  exec "$build/vynconf" "$@"
-fi
-echo "vynconf is not built yet; built libraries:" >&2
-find "$build" -maxdepth 3 -name 'libvyn_*.a' -printf '  %f\n' | sort
+export VYN_SIMULATOR="${VYN_SIMULATOR:-default}"
+exec "$build/vynconf" "$@"

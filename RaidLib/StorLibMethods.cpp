@@ -1,6 +1,5 @@
 #include "RaidLib/StorLibPlugin.h"
 
-#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -191,47 +190,35 @@ Ret StorLibPlugin::getControllerLog(const Addr& addr, EnumLogTypeRequest type, c
         const bool wantCsv = csvOUT != nullptr && csvSizeOUT != nullptr;
         unsigned long xmlSize = DUAL_LOG_SIZE;
         unsigned long csvSize = DUAL_LOG_SIZE;
-        char* xmlBuffer = nullptr;
-        char* csvBuffer = nullptr;
+        // Held here until handed out, so a controller that throws or fails
+        // leaks nothing.
+        std::unique_ptr<char[]> xmlBuffer;
+        std::unique_ptr<char[]> csvBuffer;
         if (wantXml) {
-            xmlBuffer = new (std::nothrow) char[xmlSize];
+            xmlBuffer.reset(new (std::nothrow) char[xmlSize]);
             if (xmlBuffer == nullptr)
                 return resourceError(*this, "pXMLBuffer = new char[buffSize]");
             xmlBuffer[0] = '\0';
         }
         if (wantCsv) {
-            csvBuffer = new (std::nothrow) char[csvSize];
-            if (csvBuffer == nullptr) {
-                delete[] xmlBuffer;
+            csvBuffer.reset(new (std::nothrow) char[csvSize]);
+            if (csvBuffer == nullptr)
                 return resourceError(*this, "pCSVBuffer = new char[buffSize]");
-            }
             csvBuffer[0] = '\0';
         }
-        Ret ret(0);
-        try {
-            ret = adapter.getControllerLog(type, xmlBuffer, xmlSize, csvBuffer, csvSize);
-        } catch (...) {
-            delete[] xmlBuffer;
-            delete[] csvBuffer;
-            throw;
-        }
+        Ret ret = adapter.getControllerLog(type, xmlBuffer.get(), xmlSize, csvBuffer.get(), csvSize);
         const bool ok = ret.getReturn() == 0;
         // A caller that parked one array in both out-pointers gets it
         // released once, not twice.
         char* released = nullptr;
-        auto handOut = [ok, &released](char* buffer, unsigned long size, char** out, unsigned long* sizeOut) {
+        auto handOut = [ok, &released](std::unique_ptr<char[]>& buffer, unsigned long size, char** out,
+                                       unsigned long* sizeOut) {
             if (*out != released) {
                 delete[] *out;
                 released = *out;
             }
-            if (ok) {
-                *out = buffer;
-                *sizeOut = size;
-            } else {
-                delete[] buffer;
-                *out = nullptr;
-                *sizeOut = 0;
-            }
+            *out = ok ? buffer.release() : nullptr;
+            *sizeOut = ok ? size : 0;
         };
         if (wantXml)
             handOut(xmlBuffer, xmlSize, xmlOUT, xmlSizeOUT);

@@ -270,12 +270,12 @@ const char* getSES2TempSensorState(unsigned short state)
 
 const char* getPowerMgtStateString(unsigned long state)
 {
-    return state > 3 ? UNKNOWN : lookup(powerMgtStateTexts, static_cast<long>(state));
+    return lookup(powerMgtStateTexts, static_cast<long>(state));
 }
 
 const char* getSupportStatus(unsigned long reason)
 {
-    return reason > 2 ? "Yes" : lookup(supportStatusTexts, static_cast<long>(reason), "Yes");
+    return lookup(supportStatusTexts, static_cast<long>(reason), "Yes");
 }
 
 const char* getOrvexaPreferredSettingString(EnumOrvexaPreferredSetting setting)

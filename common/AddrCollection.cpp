@@ -17,14 +17,10 @@ Addr AddrCollection::getAddr(unsigned long i) const
     return i < m_addrs.size() ? m_addrs[i] : Addr();
 }
 
+// Addr2's own == compares the library type as well.
 bool Addr2Collection::operator==(const Addr2Collection& other) const
 {
-    if (m_addrs.size() != other.m_addrs.size())
-        return false;
-    for (std::size_t i = 0; i < m_addrs.size(); ++i)
-        if (!m_addrs[i].IsEqual2(other.m_addrs[i]))
-            return false;
-    return true;
+    return m_addrs == other.m_addrs;
 }
 
 void Addr2Collection::addAddr(const Addr2& addr)

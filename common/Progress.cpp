@@ -4,7 +4,9 @@
 
 namespace {
 
-const unsigned int NO_ID = 0x7FFFFFFF;
+// The logical drive and the task number are unset as an address id is, so
+// that setDeviceAddr can take the address's logical drive as it stands.
+constexpr unsigned int NO_ID = Addr::UNSET_ID;
 
 } // namespace
 

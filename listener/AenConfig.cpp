@@ -21,7 +21,6 @@ namespace {
 
 constexpr const char* kSettingsVariable = "CONFIG_FILE_SMTP";
 constexpr const char* kListenerPortAttribute = "EVENT_LISTENER_PORT";
-constexpr std::size_t kLineSize = 1024;
 constexpr std::size_t kPortTextSize = 8;
 constexpr std::size_t kCredentialFileMax = 255;
 constexpr char kScrambleKey[] = "QJX";
@@ -64,9 +63,9 @@ bool takeField(std::vector<unsigned char>& data, std::size_t& offset, std::size_
     return true;
 }
 
-// Splits "attribute=value\n" without trimming; false for comments and lines
-// without "=".
-bool splitSetting(char* line, char*& attribute, char*& value)
+}  // namespace
+
+bool splitAenSetting(char* line, char*& attribute, char*& value)
 {
     if (line[0] == '#')
         return false;
@@ -81,8 +80,6 @@ bool splitSetting(char* line, char*& attribute, char*& value)
         value[n - 1] = '\0';
     return true;
 }
-
-}  // namespace
 
 int decryption(char* buffer, char*& result, int length)
 {
@@ -134,11 +131,11 @@ int readAenConfigFile(unsigned* listenerPort)
         return 1;
     }
     bool found = false;
-    char line[kLineSize];
+    char line[AEN_LINE_SIZE];
     while (std::fgets(line, sizeof line, file) != nullptr) {
         char* attribute = nullptr;
         char* value = nullptr;
-        if (!splitSetting(line, attribute, value))
+        if (!splitAenSetting(line, attribute, value))
             continue;
         logger.log("readAenConfigFile::DEBUG : Attribute = %s Value = %s", attribute, value);
         if (std::strcmp(attribute, kListenerPortAttribute) == 0) {

@@ -16,7 +16,6 @@ const char* const AEN_PLUGIN_LIST_FILE = "PlugInConfig.txt";
 
 namespace {
 
-constexpr std::size_t kLineSize = 1024;
 // Install directory, plug-in name and the loader's ".so" share this many
 // characters.
 constexpr std::size_t kPlugInPathMax = 511;
@@ -140,19 +139,12 @@ int AenDaemonLoadPlugIn()
 
     std::string pending;
     bool havePending = false;
-    char line[kLineSize];
+    char line[AEN_LINE_SIZE];
     while (std::fgets(line, sizeof line, file) != nullptr) {
-        if (line[0] == '#')
+        char* attribute = nullptr;
+        char* value = nullptr;
+        if (!splitAenSetting(line, attribute, value))
             continue;
-        char* equals = std::strchr(line, '=');
-        if (equals == nullptr)
-            continue;
-        *equals = '\0';
-        const char* attribute = line;
-        char* value = equals + 1;
-        const std::size_t n = std::strlen(value);
-        if (n > 0 && value[n - 1] == '\n')
-            value[n - 1] = '\0';
         logger.log("Attribute=%s Value=%s", attribute, value);
 
         if (std::strcmp(attribute, "PLUGIN") == 0) {

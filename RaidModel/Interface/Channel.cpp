@@ -210,7 +210,6 @@ SCSIChannel::SCSIChannel(Adapter* owner, SimpleXmlParser& parser)
     StorDebugTracer trace(getStorLibType(), STOR_DEBUG_TRACE_CORE_CONSTRUCT,
                           "SCSIChannel::SCSIChannel(SimpleXmlParser &xmlParser...)");
     getAttributes().setInitElements(7);
-    adapter = owner;
     build(owner, parser);
 }
 
@@ -284,7 +283,6 @@ SASChannel::SASChannel(Adapter* owner, SimpleXmlParser& parser)
     StorDebugTracer trace(getStorLibType(), STOR_DEBUG_TRACE_CORE_CONSTRUCT,
                           "SASChannel::SASChannel(SimpleXmlParser &xmlParser...)");
     getAttributes().setInitElements(4);
-    adapter = owner;
     build(owner, parser);
 }
 
@@ -348,7 +346,6 @@ SATAChannel::SATAChannel(Adapter* owner, SimpleXmlParser& parser)
     StorDebugTracer trace(getStorLibType(), STOR_DEBUG_TRACE_CORE_CONSTRUCT,
                           "SATAChannel::SATAChannel(SimpleXmlParser &xmlParser...)");
     getAttributes().setInitElements(5);
-    adapter = owner;
     build(owner, parser);
 }
 

@@ -216,12 +216,5 @@ void FilterCollection::repackResultSet()
     if (tracing(kTraceCalls)) {
         std::fprintf(stderr, "FilterCollection::repackResultSet\n");
     }
-    scratch.clear();
-    for (RaidObject* entry : results) {
-        if (entry != nullptr) {
-            scratch.push_back(entry);
-        }
-    }
-    results.swap(scratch);
-    scratch.clear();
+    results.erase(std::remove(results.begin(), results.end(), nullptr), results.end());
 }

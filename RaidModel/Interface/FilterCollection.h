@@ -51,7 +51,6 @@ private:
 
     RaidObject* root;
     std::vector<RaidObject*> results;
-    std::vector<RaidObject*> scratch;
 };
 
 #endif

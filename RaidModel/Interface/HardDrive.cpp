@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "RaidModel/Interface/Adapter.h"
@@ -91,7 +92,7 @@ HardDrive::HardDrive(const HardDrive& other)
     StorDebugTracer trace(getStorLibType(), STOR_DEBUG_TRACE_CORE_CONSTRUCT, "HardDrive::HardDrive(const HardDrive &)");
     deviceType = other.deviceType;
     if (other.pSpareList != nullptr && other.spareListSize > 0) {
-        pSpareList = new int[other.spareListSize];
+        pSpareList = new (std::nothrow) int[other.spareListSize];
         if (pSpareList == nullptr) {
             StorErrorPrintf(getStorLibType(), __FILE__, __LINE__, "%s", SPARE_LIST_ERROR);
         } else {
@@ -474,7 +475,7 @@ void HardDrive::addAssignedLogical(LogicalDrive* ld)
                                Chunk::UNSET));
     }
 
-    int* grown = new int[static_cast<std::size_t>(spareListSize) + 1];
+    int* grown = new (std::nothrow) int[static_cast<std::size_t>(spareListSize) + 1];
     if (grown == nullptr) {
         StorErrorPrintf(getStorLibType(), __FILE__, __LINE__, "%s", SPARE_LIST_ERROR);
         return;
@@ -517,20 +518,16 @@ std::vector<Chunk*> HardDrive::getChunks()
     if (adapter == nullptr) {
         return found;
     }
-    FilterCollection* logicals = new FilterCollection(adapter);
-    if (logicals == nullptr) {
-        return found;
-    }
-    logicals->apply("LogicalDrive", false);
-    for (int i = 0; i < logicals->size(); ++i) {
-        const LogicalDrive* ld = static_cast<const LogicalDrive*>(logicals->elementAt(i));
+    FilterCollection logicals(adapter);
+    logicals.apply("LogicalDrive", false);
+    for (int i = 0; i < logicals.size(); ++i) {
+        const LogicalDrive* ld = static_cast<const LogicalDrive*>(logicals.elementAt(i));
         for (Chunk* chunk : ld->enumerateChunks()) {
             if (chunk->getProviderHardDrive() == this) {
                 found.push_back(chunk);
             }
         }
     }
-    delete logicals;
     return found;
 }
 

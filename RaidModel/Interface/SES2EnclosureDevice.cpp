@@ -648,46 +648,51 @@ const SESElement* SES2EnclosureDevice::nthElementOfType(int type, unsigned long 
     return found;
 }
 
-int SES2EnclosureDevice::getFanCount() const
+namespace {
+
+int countOfType(const std::vector<RaidObject*>& children, int type)
 {
     int n = 0;
-    forEachElementOfType(getChildren(), SES_TYPE_COOLING, [&](SESElement*) { ++n; });
+    forEachElementOfType(children, type, [&](SESElement*) { ++n; });
     return n;
+}
+
+int statusCodeOf(const SESElement* element)
+{
+    return element != nullptr ? static_cast<int>(element->getStatus() & SESElement::STATUS_CODE_MASK)
+                              : STATUS_UNKNOWN;
+}
+
+} // namespace
+
+int SES2EnclosureDevice::getFanCount() const
+{
+    return countOfType(getChildren(), SES_TYPE_COOLING);
 }
 
 int SES2EnclosureDevice::getPowerSupplyCount() const
 {
-    int n = 0;
-    forEachElementOfType(getChildren(), SES_TYPE_POWER_SUPPLY, [&](SESElement*) { ++n; });
-    return n;
+    return countOfType(getChildren(), SES_TYPE_POWER_SUPPLY);
 }
 
 int SES2EnclosureDevice::getTempSensorCount() const
 {
-    int n = 0;
-    forEachElementOfType(getChildren(), SES_TYPE_TEMPERATURE, [&](SESElement*) { ++n; });
-    return n;
+    return countOfType(getChildren(), SES_TYPE_TEMPERATURE);
 }
 
 int SES2EnclosureDevice::getFanStatus(unsigned short i) const
 {
-    const SESElement* element = nthElementOfType(SES_TYPE_COOLING, i);
-    return element != nullptr ? static_cast<int>(element->getStatus() & SESElement::STATUS_CODE_MASK)
-                              : STATUS_UNKNOWN;
+    return statusCodeOf(nthElementOfType(SES_TYPE_COOLING, i));
 }
 
 int SES2EnclosureDevice::getPowerSupplyStatus(unsigned short i) const
 {
-    const SESElement* element = nthElementOfType(SES_TYPE_POWER_SUPPLY, i);
-    return element != nullptr ? static_cast<int>(element->getStatus() & SESElement::STATUS_CODE_MASK)
-                              : STATUS_UNKNOWN;
+    return statusCodeOf(nthElementOfType(SES_TYPE_POWER_SUPPLY, i));
 }
 
 int SES2EnclosureDevice::getTempSensorStatus(unsigned short i) const
 {
-    const SESElement* element = nthElementOfType(SES_TYPE_TEMPERATURE, i);
-    return element != nullptr ? static_cast<int>(element->getStatus() & SESElement::STATUS_CODE_MASK)
-                              : STATUS_UNKNOWN;
+    return statusCodeOf(nthElementOfType(SES_TYPE_TEMPERATURE, i));
 }
 
 bool SES2EnclosureDevice::isTempOutOfRange() const
@@ -811,11 +816,7 @@ void SES2EnclosureDevice::setHardDriveLocationMap(unsigned int id)
         const unsigned long slot = slotForMapping(element, counter++);
         for (int i = 0; i < drives.size(); ++i) {
             HardDrive* drive = static_cast<HardDrive*>(drives.elementAt(i));
-            bool match = false;
-            for (unsigned long d = 0; d < drive->getNumSASPhys() && !match; ++d)
-                for (unsigned long s = 0; s < sas->getNumSASPhys() && !match; ++s)
-                    match = sameSasAddress(drive->getSASPhy(d), sas->getSASPhy(s));
-            if (match) {
+            if (slotMatchesDrive(sas, drive)) {
                 drive->setSlotID(slot);
                 drive->setEnclosureID(id);
             }
@@ -823,30 +824,36 @@ void SES2EnclosureDevice::setHardDriveLocationMap(unsigned int id)
     }
 }
 
+namespace {
+
+// The position of the last slot of class `Slot` under `device` that shares a
+// SAS address with the drive.
+template <typename Slot>
+unsigned long lastSlotOfDrive(SES2EnclosureDevice* device, const char* className, const PhysicalDevice* drive)
+{
+    FilterCollection slots(device);
+    slots.apply(className, false);
+    unsigned long found = UNSET;
+    for (int i = 0; i < slots.size(); ++i)
+        if (slotMatchesDrive(static_cast<Slot*>(slots.elementAt(i)), drive))
+            found = static_cast<unsigned long>(i);
+    return found;
+}
+
+} // namespace
+
 unsigned long SES2EnclosureDevice::getDeviceIndexForDrive(PhysicalDevice* drive) const
 {
     if (!sesDataValid || drive == nullptr)
         return UNSET;
-    FilterCollection slots(const_cast<SES2EnclosureDevice*>(this));
-    slots.apply("SESDeviceSAS", false);
-    unsigned long found = UNSET;
-    for (int i = 0; i < slots.size(); ++i)
-        if (slotMatchesDrive(static_cast<SESDeviceSAS*>(slots.elementAt(i)), drive))
-            found = static_cast<unsigned long>(i);
-    return found;
+    return lastSlotOfDrive<SESDeviceSAS>(const_cast<SES2EnclosureDevice*>(this), "SESDeviceSAS", drive);
 }
 
 unsigned long SES2EnclosureDevice::getArrayDeviceIndexForDrive(PhysicalDevice* drive) const
 {
     if (!sesDataValid || drive == nullptr)
         return UNSET;
-    FilterCollection slots(const_cast<SES2EnclosureDevice*>(this));
-    slots.apply("SESArrayDeviceSAS", false);
-    unsigned long found = UNSET;
-    for (int i = 0; i < slots.size(); ++i)
-        if (slotMatchesDrive(static_cast<SESArrayDeviceSAS*>(slots.elementAt(i)), drive))
-            found = static_cast<unsigned long>(i);
-    return found;
+    return lastSlotOfDrive<SESArrayDeviceSAS>(const_cast<SES2EnclosureDevice*>(this), "SESArrayDeviceSAS", drive);
 }
 
 // Enclosure key ---------------------------------------------------------------------

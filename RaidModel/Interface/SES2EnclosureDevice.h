@@ -137,7 +137,6 @@ public:
 private:
     enum SlotMethod { ARRAY_BAY, DEVICE_BAY, ARRAY_TEXT, DEVICE_TEXT, DEVICE_ADDRESS, METHOD_COUNT };
 
-    void resetSesPart();
     bool trySlotMethod(SlotMethod method, std::vector<unsigned long>& numbers) const;
     unsigned long slotForMapping(const SESElement* element, unsigned long counter) const;
     // Builds the control page, lets `edit` change it and sends it; `edit`

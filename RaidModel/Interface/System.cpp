@@ -37,11 +37,6 @@ const char* System::serializedName() const
     return "System";
 }
 
-void System::writeTo(Writer* writer) const
-{
-    RaidObject::writeTo(writer);
-}
-
 void System::addChild(RaidObject* child)
 {
     osThreadLockerGrabber grab(lock);

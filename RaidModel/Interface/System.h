@@ -24,7 +24,6 @@ public:
     bool isInstanceOf(const char* name) const override;
     const char* typeName() const override;
     const char* serializedName() const override;
-    void writeTo(Writer* writer) const override;
     // Both forms hold the root's lock for the whole addition; with a proxy
     // set the child goes to the proxy and this root stays without it.
     void addChild(RaidObject* child) override;

@@ -1,6 +1,7 @@
 #include "platform/cim/CIMValue.h"
 
 #include "platform/cim/Exception.h"
+#include "platform/cim/HttpText.h"
 
 #include <cerrno>
 #include <cmath>
@@ -11,18 +12,6 @@
 namespace cimxml {
 
 namespace {
-
-bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-String trimmed(const String& s)
-{
-    std::size_t b = 0, e = s.size();
-    while (b < e && isXmlSpace(s[b]))
-        ++b;
-    while (e > b && isXmlSpace(s[e - 1]))
-        --e;
-    return s.substr(b, e - b);
-}
 
 bool isUnsigned(CIMType t)
 {
@@ -52,7 +41,7 @@ unsigned bitsOf(CIMType t)
 // Decimal integer with optional sign, checked against the type's range.
 Uint64 parseInteger(CIMType type, const String& raw)
 {
-    String s = trimmed(raw);
+    String s = http::trim(raw);
     std::size_t i = 0;
     bool negative = false;
     if (i < s.size() && (s[i] == '+' || s[i] == '-'))
@@ -138,7 +127,7 @@ String encodeUtf8(char32_t cp)
 
 Real64 parseReal(CIMType type, const String& raw)
 {
-    String s = trimmed(raw);
+    String s = http::trim(raw);
     if (s.empty())
         badText(type, raw);
     errno = 0;
@@ -214,7 +203,7 @@ CIMValue::Element CIMValue::parseElement(CIMType type, const String& text)
 {
     Element e;
     if (type == CIMTYPE_BOOLEAN) {
-        String s = trimmed(text);
+        String s = http::trim(text);
         if (equalNoCase(s, "TRUE"))
             e.bits = 1;
         else if (!equalNoCase(s, "FALSE"))

@@ -1,6 +1,7 @@
 #include "platform/cim/CimXml.h"
 
 #include "platform/cim/Exception.h"
+#include "platform/cim/HttpText.h"
 
 #include <pugixml.hpp>
 
@@ -137,15 +138,6 @@ bool isNumericKey(const String& s)
     return end == s.c_str() + s.size() && errno != ERANGE;
 }
 
-String trimmed(const String& s)
-{
-    const char* ws = " \t\r\n";
-    std::size_t b = s.find_first_not_of(ws);
-    if (b == String::npos)
-        return String();
-    return s.substr(b, s.find_last_not_of(ws) - b + 1);
-}
-
 CIMKeyBinding readKeyBinding(const pugi::xml_node& node, int depth)
 {
     String name = requiredAttribute(node, "NAME");
@@ -163,7 +155,7 @@ CIMKeyBinding readKeyBinding(const pugi::xml_node& node, int depth)
     String text = textOf(c);
     if (valueType == "string")
         return CIMKeyBinding(name, text, CIMKeyBinding::STRING);
-    String value = trimmed(text);
+    String value = http::trim(text);
     if (valueType == "boolean") {
         if (!equalNoCase(value, "TRUE") && !equalNoCase(value, "FALSE"))
             invalid("Bad boolean key value \"" + text + "\"");

@@ -9,7 +9,8 @@ namespace http {
 
 // ASCII lower case; header names and media types compare without case.
 String lower(String s);
-// Without leading and trailing blanks, tabs and line ends.
+// Without leading and trailing blanks, tabs and line ends (XML white space
+// too, so value texts use it as well).
 String trim(const String& s);
 // application/xml or text/xml; a charset parameter, if any, must say utf-8.
 bool isXmlContentType(const String& value);

@@ -18,6 +18,12 @@ CMPIData booleanData(CMPIBoolean v) {
     return d;
 }
 
+// A missing or bad value reads as nothing, whatever the conversion.
+void requirePresent(const CMPIData& d) {
+    if (d.state & CMPI_notFound) cmpislot::fail(CMPI_RC_ERR_NOT_FOUND);
+    if (d.state & CMPI_badValue) cmpislot::fail(CMPI_RC_ERR_FAILED);
+}
+
 }  // namespace
 
 const CmpiBooleanData CmpiTrue(1);
@@ -80,8 +86,7 @@ const CMPIValue* CmpiData::valuePtr() const {
 }
 
 bool CmpiData::readable(CMPIType accepted, CMPIType alsoAccepted) const {
-    if (data_.state & CMPI_notFound) cmpislot::fail(CMPI_RC_ERR_NOT_FOUND);
-    if (data_.state & CMPI_badValue) cmpislot::fail(CMPI_RC_ERR_FAILED);
+    requirePresent(data_);
     if (data_.type != accepted && data_.type != alsoAccepted)
         cmpislot::fail(CMPI_RC_ERR_TYPE_MISMATCH);
     return (data_.state & CMPI_nullValue) == 0;
@@ -140,8 +145,7 @@ CmpiData::operator CMPIReal64() const {
 }
 
 CmpiData::operator CmpiArray() const {
-    if (data_.state & CMPI_notFound) cmpislot::fail(CMPI_RC_ERR_NOT_FOUND);
-    if (data_.state & CMPI_badValue) cmpislot::fail(CMPI_RC_ERR_FAILED);
+    requirePresent(data_);
     if ((data_.type & CMPI_ARRAY) == 0) cmpislot::fail(CMPI_RC_ERR_TYPE_MISMATCH);
     if ((data_.state & CMPI_nullValue) || !data_.value.array) return CmpiArray();
     return CmpiArray(data_.value.array, static_cast<CMPIType>(data_.type & ~CMPI_ARRAY));

@@ -16,9 +16,9 @@ void setRc(CMPIStatus* rc, const CMPIStatus& value) {
 // Every slot: the record's object, its broker as the current one, the
 // interface the slot belongs to, and no exception back into the broker's C
 // frames.
-template <class Interface, class Call>
-CMPIStatus dispatch(const void* hdl, Call call) noexcept {
-    auto* base = static_cast<CmpiBaseMI*>(const_cast<void*>(hdl));
+template <class Interface, class Record, class Call>
+CMPIStatus dispatch(const Record* record, Call call) noexcept {
+    auto* base = static_cast<CmpiBaseMI*>(const_cast<void*>(record ? record->hdl : nullptr));
     if (!base) return status(CMPI_RC_ERR_FAILED);
     CmpiBrokerScope scope(base->broker().getEnc());
     try {
@@ -101,7 +101,7 @@ CMPIInstanceMIFT CmpiInstanceMI::miTable(const char* miName) {
 CMPIStatus CmpiInstanceMI::slotEnumInstanceNames(CMPIInstanceMI* mi, const CMPIContext* ctx,
                                                  const CMPIResult* rslt,
                                                  const CMPIObjectPath* cop) noexcept {
-    return dispatch<CmpiInstanceMI>(mi ? mi->hdl : nullptr, [&](CmpiInstanceMI& p) {
+    return dispatch<CmpiInstanceMI>(mi, [&](CmpiInstanceMI& p) {
         CmpiResult result(rslt);
         return p.enumInstanceNames(CmpiContext(ctx), result, CmpiObjectPath(cop));
     });
@@ -110,7 +110,7 @@ CMPIStatus CmpiInstanceMI::slotEnumInstanceNames(CMPIInstanceMI* mi, const CMPIC
 CMPIStatus CmpiInstanceMI::slotEnumInstances(CMPIInstanceMI* mi, const CMPIContext* ctx,
                                              const CMPIResult* rslt, const CMPIObjectPath* cop,
                                              const char** props) noexcept {
-    return dispatch<CmpiInstanceMI>(mi ? mi->hdl : nullptr, [&](CmpiInstanceMI& p) {
+    return dispatch<CmpiInstanceMI>(mi, [&](CmpiInstanceMI& p) {
         CmpiResult result(rslt);
         return p.enumInstances(CmpiContext(ctx), result, CmpiObjectPath(cop), props);
     });
@@ -119,7 +119,7 @@ CMPIStatus CmpiInstanceMI::slotEnumInstances(CMPIInstanceMI* mi, const CMPIConte
 CMPIStatus CmpiInstanceMI::slotGetInstance(CMPIInstanceMI* mi, const CMPIContext* ctx,
                                            const CMPIResult* rslt, const CMPIObjectPath* cop,
                                            const char** props) noexcept {
-    return dispatch<CmpiInstanceMI>(mi ? mi->hdl : nullptr, [&](CmpiInstanceMI& p) {
+    return dispatch<CmpiInstanceMI>(mi, [&](CmpiInstanceMI& p) {
         CmpiResult result(rslt);
         return p.getInstance(CmpiContext(ctx), result, CmpiObjectPath(cop), props);
     });
@@ -128,7 +128,7 @@ CMPIStatus CmpiInstanceMI::slotGetInstance(CMPIInstanceMI* mi, const CMPIContext
 CMPIStatus CmpiInstanceMI::slotCreateInstance(CMPIInstanceMI* mi, const CMPIContext* ctx,
                                               const CMPIResult* rslt, const CMPIObjectPath* cop,
                                               const CMPIInstance* inst) noexcept {
-    return dispatch<CmpiInstanceMI>(mi ? mi->hdl : nullptr, [&](CmpiInstanceMI& p) {
+    return dispatch<CmpiInstanceMI>(mi, [&](CmpiInstanceMI& p) {
         CmpiResult result(rslt);
         return p.createInstance(CmpiContext(ctx), result, CmpiObjectPath(cop), CmpiInstance(inst));
     });
@@ -138,7 +138,7 @@ CMPIStatus CmpiInstanceMI::slotModifyInstance(CMPIInstanceMI* mi, const CMPICont
                                               const CMPIResult* rslt, const CMPIObjectPath* cop,
                                               const CMPIInstance* inst,
                                               const char** props) noexcept {
-    return dispatch<CmpiInstanceMI>(mi ? mi->hdl : nullptr, [&](CmpiInstanceMI& p) {
+    return dispatch<CmpiInstanceMI>(mi, [&](CmpiInstanceMI& p) {
         CmpiResult result(rslt);
         return p.setInstance(CmpiContext(ctx), result, CmpiObjectPath(cop), CmpiInstance(inst),
                              props);
@@ -148,7 +148,7 @@ CMPIStatus CmpiInstanceMI::slotModifyInstance(CMPIInstanceMI* mi, const CMPICont
 CMPIStatus CmpiInstanceMI::slotDeleteInstance(CMPIInstanceMI* mi, const CMPIContext* ctx,
                                               const CMPIResult* rslt,
                                               const CMPIObjectPath* cop) noexcept {
-    return dispatch<CmpiInstanceMI>(mi ? mi->hdl : nullptr, [&](CmpiInstanceMI& p) {
+    return dispatch<CmpiInstanceMI>(mi, [&](CmpiInstanceMI& p) {
         CmpiResult result(rslt);
         return p.deleteInstance(CmpiContext(ctx), result, CmpiObjectPath(cop));
     });
@@ -159,7 +159,7 @@ CMPIStatus CmpiInstanceMI::slotDeleteInstance(CMPIInstanceMI* mi, const CMPICont
 CMPIStatus CmpiInstanceMI::slotExecQuery(CMPIInstanceMI* mi, const CMPIContext* ctx,
                                          const CMPIResult* rslt, const CMPIObjectPath* cop,
                                          const char* query, const char* lang) noexcept {
-    return dispatch<CmpiInstanceMI>(mi ? mi->hdl : nullptr, [&](CmpiInstanceMI& p) {
+    return dispatch<CmpiInstanceMI>(mi, [&](CmpiInstanceMI& p) {
         CmpiResult result(rslt);
         return p.execQuery(CmpiContext(ctx), result, CmpiObjectPath(cop), lang, query);
     });
@@ -194,7 +194,7 @@ CMPIStatus CmpiMethodMI::slotInvokeMethod(CMPIMethodMI* mi, const CMPIContext* c
                                           const CMPIResult* rslt, const CMPIObjectPath* cop,
                                           const char* method, const CMPIArgs* in,
                                           CMPIArgs* out) noexcept {
-    return dispatch<CmpiMethodMI>(mi ? mi->hdl : nullptr, [&](CmpiMethodMI& p) {
+    return dispatch<CmpiMethodMI>(mi, [&](CmpiMethodMI& p) {
         CmpiResult result(rslt);
         CmpiArgs outArgs(out);
         return p.invokeMethod(CmpiContext(ctx), result, CmpiObjectPath(cop), method ? method : "",

@@ -139,10 +139,6 @@ public:
         return base.attach(record, table, &construct<Provider>, mb, ctx, rc);
     }
 
-    // The provider object while one lives; for tests and traces.
-    CmpiBaseMI* provider() const { return provider_; }
-    unsigned useCount() const { return useCount_; }
-
     // The cleanup slot of both tables: the last record's cleanup cleans up and
     // deletes the provider object unless it asks to stay loaded.
     static CMPIStatus cleanupRecord(void* hdl, const CMPIContext* ctx,

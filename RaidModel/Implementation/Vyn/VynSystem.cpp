@@ -1,7 +1,6 @@
 #include "RaidModel/Implementation/Vyn/VynSystem.h"
 
 #include <cstring>
-#include <string>
 
 #include "common/Ret.h"
 #include "common/StorDebug.h"
@@ -11,13 +10,6 @@
 #include "RaidModel/Implementation/Vyn/VynAdapter.h"
 #define VYN_HAVE_VYNADAPTER 1
 #endif
-
-namespace {
-
-const char* const SINGLE_ADAPTER_LABEL =
-    "buildChildrenForSingleAdapter(StorLib *pStorLibIN, ULONG indexIN, Ret & retOUT)";
-
-} // namespace
 
 VynSystem::VynSystem() : System(STORLIB_TYPE_VYN)
 {
@@ -70,13 +62,13 @@ void VynSystem::buildChildren(StorLib*, Ret&)
 
 void VynSystem::buildChildrenForSingleAdapter(StorLib*, unsigned long index, Ret& ret)
 {
-    static const char traceName[] =
-        "VynSystem::buildChildrenForSingleAdapter(StorLib *pStorLibIN, ULONG indexIN, Ret & retOUT)";
-    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, traceName);
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE,
+                          "VynSystem::buildChildrenForSingleAdapter(StorLib *pStorLibIN, ULONG indexIN, Ret & retOUT)");
     // No controller is enumerated, so every index lies beyond the records.
     ret.setBadParam(static_cast<long>(index));
     StorErrorPrintf(STORLIB_TYPE_VYN, __FILE__, __LINE__, "*** Bad Parameter: %s, paramValue=%d ***",
-                    (std::string(SINGLE_ADAPTER_LABEL) + " - invalid indexIN specified").c_str(),
+                    "buildChildrenForSingleAdapter(StorLib *pStorLibIN, ULONG indexIN, Ret & retOUT) - invalid "
+                    "indexIN specified",
                     static_cast<int>(index));
 }
 

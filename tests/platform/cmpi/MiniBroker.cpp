@@ -239,71 +239,63 @@ const Tables& tables(Flavour flavour);
 
 }  // namespace
 
-struct StringNode : Node {
-    CMPIString c{};
+// A broker object of C struct type C: its table is Tables::*Live while its
+// call runs and Tables::*Poisoned once the call is over.
+template <class C, class FT, FT Tables::*Live, FT Tables::*Poisoned>
+struct ObjectNode : Node {
+    C c{};
+    void open() { useTable(Live); }
+    void poison() override { useTable(Poisoned); }
+
+private:
+    void useTable(FT Tables::*table) {
+        c.ft = const_cast<FT*>(&(tables(owner->flavour()).*table));
+    }
+};
+
+struct StringNode
+    : ObjectNode<CMPIString, CMPIStringFT, &Tables::string, &Tables::stringPoison> {
     std::string text;
-    void poison() override {
-        c.ft = const_cast<CMPIStringFT*>(&tables(owner->flavour()).stringPoison);
-    }
 };
 
-struct ArgsNode : Node {
-    CMPIArgs c{};
+struct ArgsNode : ObjectNode<CMPIArgs, CMPIArgsFT, &Tables::args, &Tables::argsPoison> {
     Entries entries;
-    void poison() override { c.ft = const_cast<CMPIArgsFT*>(&tables(owner->flavour()).argsPoison); }
 };
 
-struct PathNode : Node {
-    CMPIObjectPath c{};
+struct PathNode
+    : ObjectNode<CMPIObjectPath, CMPIObjectPathFT, &Tables::path, &Tables::pathPoison> {
     Path path;
-    void poison() override {
-        c.ft = const_cast<CMPIObjectPathFT*>(&tables(owner->flavour()).pathPoison);
-    }
 };
 
-struct InstanceNode : Node {
-    CMPIInstance c{};
+struct InstanceNode
+    : ObjectNode<CMPIInstance, CMPIInstanceFT, &Tables::instance, &Tables::instancePoison> {
     Instance inst;
-    void poison() override {
-        c.ft = const_cast<CMPIInstanceFT*>(&tables(owner->flavour()).instancePoison);
-    }
 };
 
-struct ArrayNode : Node {
-    CMPIArray c{};
+struct ArrayNode : ObjectNode<CMPIArray, CMPIArrayFT, &Tables::array, &Tables::arrayPoison> {
     CMPIType elementType = CMPI_null;
     std::vector<Value> elements;
-    void poison() override {
-        c.ft = const_cast<CMPIArrayFT*>(&tables(owner->flavour()).arrayPoison);
-    }
 };
 
-struct ResultNode : Node {
-    CMPIResult c{};
+struct ResultNode : ObjectNode<CMPIResult, CMPIResultFT, &Tables::result, &Tables::resultPoison> {
     std::vector<Item> items;
     bool done = false;
-    void poison() override {
-        c.ft = const_cast<CMPIResultFT*>(&tables(owner->flavour()).resultPoison);
-    }
 };
 
-struct ContextNode : Node {
-    CMPIContext c{};
+struct ContextNode
+    : ObjectNode<CMPIContext, CMPIContextFT, &Tables::context, &Tables::contextPoison> {
     Entries entries;
-    void poison() override {
-        c.ft = const_cast<CMPIContextFT*>(&tables(owner->flavour()).contextPoison);
-    }
 };
 
 namespace {
 
-template <class N, class FT>
-N* makeNode(MiniBroker* owner, FT Tables::*table) {
+template <class N>
+N* makeNode(MiniBroker* owner) {
     auto node = std::make_unique<N>();
     N* raw = node.get();
     raw->owner = owner;
     raw->c.hdl = static_cast<Node*>(raw);
-    raw->c.ft = const_cast<FT*>(&(tables(owner->flavour()).*table));
+    raw->open();
     {
         std::lock_guard<std::mutex> lock(registryMutex());
         liveNodes().insert(raw);
@@ -318,7 +310,7 @@ N* makeNode(MiniBroker* owner, FT Tables::*table) {
 }
 
 StringNode* makeString(MiniBroker* owner, const std::string& text) {
-    StringNode* s = makeNode<StringNode>(owner, &Tables::string);
+    StringNode* s = makeNode<StringNode>(owner);
     s->text = text;
     return s;
 }
@@ -468,7 +460,7 @@ CMPIData toData(MiniBroker* owner, const Value& v, bool readOnly) {
     d.state = v.state;
     if (v.isNull()) return d;
     if (v.type & CMPI_ARRAY) {
-        ArrayNode* a = makeNode<ArrayNode>(owner, &Tables::array);
+        ArrayNode* a = makeNode<ArrayNode>(owner);
         a->elementType = static_cast<CMPIType>(v.type & ~CMPI_ARRAY);
         a->elements = v.elements;
         a->readOnly = readOnly;
@@ -478,12 +470,12 @@ CMPIData toData(MiniBroker* owner, const Value& v, bool readOnly) {
     } else if (v.type == CMPI_chars) {
         d.value.chars = makeString(owner, v.text)->text.data();
     } else if (v.type == CMPI_ref) {
-        PathNode* p = makeNode<PathNode>(owner, &Tables::path);
+        PathNode* p = makeNode<PathNode>(owner);
         if (v.ref) p->path = *v.ref;
         p->readOnly = readOnly;
         d.value.ref = &p->c;
     } else if (v.type == CMPI_instance) {
-        InstanceNode* i = makeNode<InstanceNode>(owner, &Tables::instance);
+        InstanceNode* i = makeNode<InstanceNode>(owner);
         if (v.inst) i->inst = *v.inst;
         i->readOnly = readOnly;
         d.value.inst = &i->c;
@@ -751,7 +743,7 @@ CMPIInstance* encNewInstance(const CMPIBroker* mb, const CMPIObjectPath* p, CMPI
         setRc(rc, CMPI_RC_ERR_INVALID_PARAMETER);
         return nullptr;
     }
-    InstanceNode* n = makeNode<InstanceNode>(owner, &Tables::instance);
+    InstanceNode* n = makeNode<InstanceNode>(owner);
     n->inst.path = pn->path;
     setRc(rc, CMPI_RC_OK);
     return &n->c;
@@ -761,7 +753,7 @@ CMPIObjectPath* encNewObjectPath(const CMPIBroker* mb, const char* ns, const cha
                                  CMPIStatus* rc) {
     MiniBroker* owner = constructorOwner(mb, "newObjectPath", rc);
     if (!owner) return nullptr;
-    PathNode* n = makeNode<PathNode>(owner, &Tables::path);
+    PathNode* n = makeNode<PathNode>(owner);
     n->path.ns = ns ? ns : "";
     n->path.cls = cn ? cn : "";
     setRc(rc, CMPI_RC_OK);
@@ -772,7 +764,7 @@ CMPIArgs* encNewArgs(const CMPIBroker* mb, CMPIStatus* rc) {
     MiniBroker* owner = constructorOwner(mb, "newArgs", rc);
     if (!owner) return nullptr;
     setRc(rc, CMPI_RC_OK);
-    return &makeNode<ArgsNode>(owner, &Tables::args)->c;
+    return &makeNode<ArgsNode>(owner)->c;
 }
 
 CMPIString* encNewString(const CMPIBroker* mb, const char* text, CMPIStatus* rc) {
@@ -790,7 +782,7 @@ CMPIArray* encNewArray(const CMPIBroker* mb, CMPICount max, CMPIType type, CMPIS
         element = static_cast<CMPIType>(element & ~CMPI_ARRAY);
         if (isStringType(element)) element = CMPI_string;
     }
-    ArrayNode* n = makeNode<ArrayNode>(owner, &Tables::array);
+    ArrayNode* n = makeNode<ArrayNode>(owner);
     n->elementType = element;
     n->elements.assign(max, Value::null(element));
     setRc(rc, CMPI_RC_OK);
@@ -901,7 +893,7 @@ void poisonAll(CallState& call) {
 }
 
 ContextNode* makeContext(MiniBroker* owner, const std::string& ns) {
-    ContextNode* c = makeNode<ContextNode>(owner, &Tables::context);
+    ContextNode* c = makeNode<ContextNode>(owner);
     setEntry(c->entries, "CMPIInvocationFlags", Value::uint32(0));
     setEntry(c->entries, "CMPIPrincipal", Value::chars("root"));
     setEntry(c->entries, "CMPIInitNameSpace", Value::chars(ns));
@@ -910,10 +902,17 @@ ContextNode* makeContext(MiniBroker* owner, const std::string& ns) {
 }
 
 PathNode* makeRequestPath(MiniBroker* owner, const Path& path) {
-    PathNode* p = makeNode<PathNode>(owner, &Tables::path);
+    PathNode* p = makeNode<PathNode>(owner);
     p->path = path;
     p->readOnly = true;
     return p;
+}
+
+InstanceNode* makeRequestInstance(MiniBroker* owner, const Instance& inst) {
+    InstanceNode* i = makeNode<InstanceNode>(owner);
+    i->inst = inst;
+    i->readOnly = true;
+    return i;
 }
 
 }  // namespace
@@ -1171,7 +1170,7 @@ Outcome MiniBroker::call(Fn fn) {
     Scope scope(*this);
     CallIo io;
     io.ctx = makeContext(this, "root/cimv2");
-    io.result = makeNode<ResultNode>(this, &Tables::result);
+    io.result = makeNode<ResultNode>(this);
     CMPIStatus st = fn(io);
     outcome.rc = st.rc;
     if (st.msg) {
@@ -1200,10 +1199,10 @@ Outcome MiniBroker::invoke(const Path& path, const std::string& method, const En
     return call([&](CallIo& io) {
         if (!requireMI(methodMI_, "invokeMethod")) return status(CMPI_RC_ERR_FAILED);
         PathNode* p = makeRequestPath(this, path);
-        ArgsNode* inArgs = makeNode<ArgsNode>(this, &Tables::args);
+        ArgsNode* inArgs = makeNode<ArgsNode>(this);
         inArgs->entries = in;
         inArgs->readOnly = true;
-        io.out = makeNode<ArgsNode>(this, &Tables::args);
+        io.out = makeNode<ArgsNode>(this);
         return methodMI_->ft->invokeMethod(methodMI_, &io.ctx->c, &io.result->c, &p->c,
                                            method.c_str(), &inArgs->c, &io.out->c);
     });
@@ -1239,9 +1238,7 @@ Outcome MiniBroker::createInstance(const Path& path, const Instance& inst) {
     return call([&](CallIo& io) {
         if (!requireMI(instanceMI_, "createInstance")) return status(CMPI_RC_ERR_FAILED);
         PathNode* p = makeRequestPath(this, path);
-        InstanceNode* i = makeNode<InstanceNode>(this, &Tables::instance);
-        i->inst = inst;
-        i->readOnly = true;
+        InstanceNode* i = makeRequestInstance(this, inst);
         return instanceMI_->ft->createInstance(instanceMI_, &io.ctx->c, &io.result->c, &p->c,
                                                &i->c);
     });
@@ -1251,9 +1248,7 @@ Outcome MiniBroker::modifyInstance(const Path& path, const Instance& inst, const
     return call([&](CallIo& io) {
         if (!requireMI(instanceMI_, "modifyInstance")) return status(CMPI_RC_ERR_FAILED);
         PathNode* p = makeRequestPath(this, path);
-        InstanceNode* i = makeNode<InstanceNode>(this, &Tables::instance);
-        i->inst = inst;
-        i->readOnly = true;
+        InstanceNode* i = makeRequestInstance(this, inst);
         return instanceMI_->ft->modifyInstance(instanceMI_, &io.ctx->c, &io.result->c, &p->c, &i->c,
                                                props);
     });
@@ -1366,14 +1361,14 @@ MiniBroker::Scope::~Scope() {
 }
 
 CMPIArgs* MiniBroker::Scope::args(const Entries& entries, bool readOnly) {
-    ArgsNode* n = makeNode<ArgsNode>(&broker_, &Tables::args);
+    ArgsNode* n = makeNode<ArgsNode>(&broker_);
     n->entries = entries;
     n->readOnly = readOnly;
     return &n->c;
 }
 
 CMPIObjectPath* MiniBroker::Scope::path(const Path& path, bool readOnly) {
-    PathNode* n = makeNode<PathNode>(&broker_, &Tables::path);
+    PathNode* n = makeNode<PathNode>(&broker_);
     n->path = path;
     n->readOnly = readOnly;
     return &n->c;
@@ -1382,7 +1377,7 @@ CMPIObjectPath* MiniBroker::Scope::path(const Path& path, bool readOnly) {
 CMPIContext* MiniBroker::Scope::context() { return &makeContext(&broker_, "root/cimv2")->c; }
 
 CMPIResult* MiniBroker::Scope::result() {
-    return &makeNode<ResultNode>(&broker_, &Tables::result)->c;
+    return &makeNode<ResultNode>(&broker_)->c;
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #include "RaidLib/StorLib.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -76,7 +77,9 @@ char* StorLib::getTime(char* timeEntry)
     if (localtime_r(&now, &local) != nullptr) {
         char text[64];
         formatAsctime(local, text, sizeof text);
-        std::strncpy(timeEntry, text, TIME_ENTRY_LAST + 1);
+        // The stamp's bytes, NUL-padded to its full width.
+        std::memset(timeEntry, 0, TIME_ENTRY_LAST + 1);
+        std::memcpy(timeEntry, text, std::min(std::strlen(text), TIME_ENTRY_LAST + 1));
     }
     // From the text's newline on, blanks; a buffer without text is all
     // blanks.

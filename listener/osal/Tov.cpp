@@ -288,11 +288,9 @@ uint32_t TovGetHostIPAddress(TovHostAddressList* list, uint32_t capacity)
     for (int i = 0; i < returned && list->count < capacity; ++i) {
         const auto* address = reinterpret_cast<const struct sockaddr_in*>(&entries[i].ifr_addr);
         const unsigned char* b = reinterpret_cast<const unsigned char*>(&address->sin_addr.s_addr);
-        char text[32];
-        std::snprintf(text, sizeof text, "%d.%d.%d.%d", b[0], b[1], b[2], b[3]);
         char* entry = list->address[list->count];
         std::memset(entry, 0, TOV_HOST_ADDRESS_TEXT);
-        std::strncpy(entry, text, TOV_HOST_ADDRESS_TEXT - 1);
+        std::snprintf(entry, TOV_HOST_ADDRESS_TEXT, "%d.%d.%d.%d", b[0], b[1], b[2], b[3]);
         ++list->count;
     }
     return TOV_SUCCESS;

@@ -1,0 +1,59 @@
+#ifndef VYN_PLATFORM_HOSTSIM_SIMULATOR_H
+#define VYN_PLATFORM_HOSTSIM_SIMULATOR_H
+
+#include "platform/hostsim/SimHostIo.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class ScopedHostIo;
+
+namespace vyn::hostsim {
+
+// Tests only: a simulator built from description text (or a file), over the
+// host root in force when it is made, installed process-wide for its scope.
+class Simulator {
+public:
+    explicit Simulator(const std::string& descriptionText, const std::string& source = "description");
+    static std::unique_ptr<Simulator> fromFile(const std::string& path);
+    ~Simulator();
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // Makes this simulator the process's HostIo until uninstall() or the end.
+    void install();
+    void uninstall();
+
+    bool ok() const { return io_->ok(); }
+    const std::string& message() const { return io_->message(); }
+    unsigned controllerCount() const { return io_->controllerCount(); }
+    // The state of controller n; throws std::out_of_range when not described.
+    ControllerState& controller(unsigned n);
+
+    // False when the fault is malformed.
+    bool addFault(unsigned adapter, const Fault& fault) { return io_->addFault(static_cast<int>(adapter), fault); }
+    bool addFault(const Fault& fault) { return io_->addFault(-1, fault); }
+    std::vector<Request> requests() const { return io_->requests(); }
+    // The trace lines of requests().
+    std::vector<std::string> requestLines() const;
+    void clearRequests() { io_->clearRequests(); }
+    void reset() { io_->reset(); }
+
+    // Lines of the node registry.
+    std::vector<std::string> nodeLines();
+    size_t openNodeCount() const { return io_->openNodeCount(); }
+    uint64_t clockMs() const { return io_->clockMs(); }
+    void setSleepScale(unsigned percent) { io_->setSleepScale(percent); }
+
+    SimHostIo& io() { return *io_; }
+
+private:
+    Simulator(std::unique_ptr<SimHostIo> io);
+    std::unique_ptr<SimHostIo> io_;
+    std::unique_ptr<ScopedHostIo> installed_;
+};
+
+}  // namespace vyn::hostsim
+
+#endif

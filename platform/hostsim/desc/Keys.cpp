@@ -1,0 +1,264 @@
+#include "platform/hostsim/desc/Keys.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+
+namespace vyn::hostsim {
+
+const std::vector<KeyDef>& keyTable()
+{
+    static const std::vector<KeyDef> table = {
+        // top
+        {"base", KeyType::Text, nullptr, "start from a built-in description (only 'default')"},
+        {"adapters", KeyType::Integer, nullptr, "controllers 0..N-1 with controller defaults"},
+        // the driver
+        {"driver.major", KeyType::Integer, "250", "character major of the adapter nodes"},
+        {"driver.sysfs", KeyType::Boolean, "1", "1: hosts under /sys; 0: under /proc/scsi"},
+        {"driver.first_host", KeyType::Integer, "1", "SCSI host of adapter 0; lower hosts are another driver's"},
+        // adapter identity
+        {"adapter#.type_text", KeyType::Text, "VYN SIMRAID-8E", "adapter type text of the supplement information"},
+        {"adapter#.oem_id", KeyType::Integer, "0", "OEM id of the adapter information"},
+        {"adapter#.platform", KeyType::Integer, "0", "platform code of the adapter information"},
+        {"adapter#.serial", KeyType::IntList, "0x5A17C0DE,1", "serial number words 0 and 1"},
+        {"adapter#.pcba_serial", KeyType::Integer, "0x5A170001", "PCBA serial of the manufacturing serial reply"},
+        {"adapter#.firmware", KeyType::Revision, "5.2-0", "firmware revision"},
+        {"adapter#.firmware_build", KeyType::Integer, "20000", "firmware build number"},
+        {"adapter#.bios", KeyType::Revision, "5.2-0 20000", "BIOS revision"},
+        {"adapter#.boot", KeyType::Revision, "5.2-0 20000", "boot monitor revision"},
+        {"adapter#.driver_revision", KeyType::Revision, "5.2-0 20000", "revision the driver answers to the revision check"},
+        {"adapter#.memory", KeyType::Integer, "0x20000000", "controller memory in bytes"},
+        {"adapter#.pci_bus", KeyType::Integer, "3", "PCI bus"},
+        {"adapter#.pci_slot", KeyType::Integer, "0", "PCI slot"},
+        // options
+        {"adapter#.option_word1", KeyType::Integer, "0x000D0820", "adapter information option word"},
+        {"adapter#.option_word2", KeyType::Integer, "0x0EB797DC", "supplement option word 2"},
+        {"adapter#.option_word3", KeyType::Integer, "0x398", "supplement option word 3"},
+        {"adapter#.supplement_version", KeyType::Integer, "11", "version word of the supplement information"},
+        {"adapter#.ports", KeyType::Integer, "16", "phys (maximum number of ports)"},
+        {"adapter#.sas_ports", KeyType::Integer, "2", "SAS ports"},
+        // driver answers
+        {"adapter#.driver_compatible", KeyType::Boolean, "1", "the revision check's compatibility answer"},
+        {"adapter#.open_errno", KeyType::Integer, "0", "errno of every open of the node (0: opens succeed)"},
+        {"adapter#.code_version_status", KeyType::Integer, "1", "the driver's code version verdict"},
+        // objects of later areas, kept as written
+        {"adapter#.bus#", KeyType::Object, nullptr, "bus shorthand"},
+        {"adapter#.drive#", KeyType::Object, nullptr, "drive shorthand"},
+        {"adapter#.ld#", KeyType::Object, nullptr, "container shorthand"},
+        {"adapter#.encl#", KeyType::Object, nullptr, "enclosure shorthand"},
+        // faults
+        {"adapter#.fault#.on", KeyType::Trigger, nullptr, "what the fault acts on"},
+        {"adapter#.fault#.errno", KeyType::Integer, nullptr, "the call fails with this errno"},
+        {"adapter#.fault#.skip", KeyType::Integer, nullptr, "matches to let pass first"},
+        {"adapter#.fault#.times", KeyType::Integer, nullptr, "how often it acts (0: always)"},
+        // the simulator itself
+        {"hostsim.persist", KeyType::Boolean, "1", "0 keeps everything in memory"},
+        {"hostsim.seed", KeyType::Wide, nullptr, "state files: FNV-1a 64 of the description"},
+        {"hostsim.generation", KeyType::Wide, nullptr, "state files: times written"},
+        {"hostsim.clock_ms", KeyType::Wide, nullptr, "state files: simulated clock"},
+    };
+    return table;
+}
+
+namespace {
+
+bool matchPattern(const char* pattern, const std::string& key)
+{
+    size_t k = 0;
+    for (const char* p = pattern; *p != '\0'; ++p) {
+        if (*p == '#') {
+            size_t start = k;
+            while (k < key.size() && std::isdigit(static_cast<unsigned char>(key[k])))
+                ++k;
+            if (k == start || k - start > 4)
+                return false;
+        } else {
+            if (k >= key.size() || key[k] != *p)
+                return false;
+            ++k;
+        }
+    }
+    return k == key.size();
+}
+
+bool readUnsigned(const std::string& s, size_t& pos, uint64_t& out, uint64_t limit = 0xFFFFFFFFull)
+{
+    size_t start = pos;
+    int base = 10;
+    if (s.compare(pos, 2, "0x") == 0 || s.compare(pos, 2, "0X") == 0) {
+        base = 16;
+        pos += 2;
+        start = pos;
+    }
+    uint64_t v = 0;
+    while (pos < s.size()) {
+        const int c = static_cast<unsigned char>(s[pos]);
+        int d;
+        if (std::isdigit(c))
+            d = c - '0';
+        else if (base == 16 && std::isxdigit(c))
+            d = std::tolower(c) - 'a' + 10;
+        else
+            break;
+        if (v > (limit - d) / base)
+            return false;
+        v = v * base + d;
+        ++pos;
+    }
+    out = v;
+    return pos > start;
+}
+
+bool isInteger(const std::string& s)
+{
+    size_t pos = 0;
+    uint64_t v;
+    return readUnsigned(s, pos, v) && pos == s.size();
+}
+
+}  // namespace
+
+const KeyDef* findKey(const std::string& key)
+{
+    for (const KeyDef& def : keyTable())
+        if (matchPattern(def.pattern, key))
+            return &def;
+    return nullptr;
+}
+
+bool checkValue(KeyType type, const std::string& value)
+{
+    switch (type) {
+    case KeyType::Integer:
+        return isInteger(value);
+    case KeyType::Signed: {
+        size_t pos = (!value.empty() && value[0] == '-') ? 1 : 0;
+        uint64_t v;
+        return readUnsigned(value, pos, v) && pos == value.size() && v <= 0x7FFFFFFFu;
+    }
+    case KeyType::Wide: {
+        size_t pos = 0;
+        uint64_t v;
+        return readUnsigned(value, pos, v, ~0ull) && pos == value.size();
+    }
+    case KeyType::Boolean:
+        return value == "0" || value == "1";
+    case KeyType::Text:
+        return true;
+    case KeyType::Revision: {
+        // major.minor-dash [build]
+        size_t pos = 0;
+        uint64_t v;
+        if (!readUnsigned(value, pos, v) || v > 255 || pos >= value.size() || value[pos] != '.')
+            return false;
+        ++pos;
+        if (!readUnsigned(value, pos, v) || v > 255 || pos >= value.size() || value[pos] != '-')
+            return false;
+        ++pos;
+        if (!readUnsigned(value, pos, v) || v > 255)
+            return false;
+        if (pos == value.size())
+            return true;
+        if (value[pos] != ' ')
+            return false;
+        while (pos < value.size() && value[pos] == ' ')
+            ++pos;
+        return readUnsigned(value, pos, v) && pos == value.size();
+    }
+    case KeyType::IntList: {
+        size_t start = 0;
+        while (true) {
+            size_t comma = value.find(',', start);
+            std::string item = value.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+            while (!item.empty() && item.front() == ' ')
+                item.erase(0, 1);
+            while (!item.empty() && item.back() == ' ')
+                item.pop_back();
+            if (!isInteger(item))
+                return false;
+            if (comma == std::string::npos)
+                return true;
+            start = comma + 1;
+        }
+    }
+    case KeyType::Object:
+        return !value.empty();
+    case KeyType::Trigger: {
+        if (value.compare(0, 6, "ioctl ") == 0)
+            return isInteger(value.substr(6));
+        if (value.compare(0, 5, "open ") == 0)
+            return value.size() > 6 && value[5] == '/';
+        return false;
+    }
+    }
+    return false;
+}
+
+uint32_t parseInteger(const std::string& value)
+{
+    size_t pos = 0;
+    uint64_t v = 0;
+    readUnsigned(value, pos, v);
+    return static_cast<uint32_t>(v);
+}
+
+uint64_t parseWide(const std::string& value)
+{
+    size_t pos = 0;
+    uint64_t v = 0;
+    readUnsigned(value, pos, v, ~0ull);
+    return v;
+}
+
+int64_t parseSigned(const std::string& value)
+{
+    return std::strtoll(value.c_str(), nullptr, 10);
+}
+
+std::vector<uint32_t> parseIntList(const std::string& value)
+{
+    std::vector<uint32_t> out;
+    size_t start = 0;
+    while (true) {
+        size_t comma = value.find(',', start);
+        std::string item = value.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        while (!item.empty() && item.front() == ' ')
+            item.erase(0, 1);
+        out.push_back(parseInteger(item));
+        if (comma == std::string::npos)
+            return out;
+        start = comma + 1;
+    }
+}
+
+RevisionValue parseRevision(const std::string& value)
+{
+    RevisionValue rev;
+    size_t pos = 0;
+    uint64_t v = 0;
+    readUnsigned(value, pos, v);
+    rev.major = static_cast<uint8_t>(v);
+    ++pos;
+    readUnsigned(value, pos, v);
+    rev.minor = static_cast<uint8_t>(v);
+    ++pos;
+    readUnsigned(value, pos, v);
+    rev.dash = static_cast<uint8_t>(v);
+    while (pos < value.size() && value[pos] == ' ')
+        ++pos;
+    if (pos < value.size() && readUnsigned(value, pos, v)) {
+        rev.build = static_cast<uint32_t>(v);
+        rev.hasBuild = true;
+    }
+    return rev;
+}
+
+std::string formatRevision(const RevisionValue& rev)
+{
+    std::string s = std::to_string(rev.major) + "." + std::to_string(rev.minor) + "-" + std::to_string(rev.dash);
+    if (rev.hasBuild)
+        s += " " + std::to_string(rev.build);
+    return s;
+}
+
+}  // namespace vyn::hostsim

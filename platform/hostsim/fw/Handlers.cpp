@@ -1,0 +1,11 @@
+#include "platform/hostsim/fw/Dispatcher.h"
+
+namespace vyn::hostsim {
+
+// The one list of handler areas; each later area adds its line here.
+void registerAllHandlers(Dispatcher& dispatcher)
+{
+    registerIdentityHandlers(dispatcher);
+}
+
+}  // namespace vyn::hostsim

@@ -1,0 +1,115 @@
+#include "platform/hostsim/state/Controller.h"
+
+#include "platform/hostsim/desc/Description.h"
+
+#include <cstdio>
+
+namespace vyn::hostsim {
+
+namespace {
+
+std::string hex32(uint32_t v)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%X", v);
+    return buf;
+}
+
+std::string quoted(const std::string& s)
+{
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+ControllerState ControllerState::fromDescription(const Description& desc, unsigned index)
+{
+    const std::string p = "adapter" + std::to_string(index) + ".";
+    auto get = [&](const char* key) { return desc.get(p + key); };
+    ControllerState c;
+    c.index = index;
+    c.typeText = get("type_text");
+    c.oemId = parseInteger(get("oem_id"));
+    c.platform = parseInteger(get("platform"));
+    const std::vector<uint32_t> serial = parseIntList(get("serial"));
+    c.serial[0] = serial.empty() ? 0 : serial[0];
+    c.serial[1] = serial.size() < 2 ? 0 : serial[1];
+    c.pcbaSerial = parseInteger(get("pcba_serial"));
+    c.firmware = parseRevision(get("firmware"));
+    if (!c.firmware.hasBuild || desc.has(p + "firmware_build"))
+        c.firmware.build = parseInteger(get("firmware_build"));
+    c.firmware.hasBuild = true;
+    c.bios = parseRevision(get("bios"));
+    c.boot = parseRevision(get("boot"));
+    c.driverRevision = parseRevision(get("driver_revision"));
+    c.memory = parseInteger(get("memory"));
+    c.pciBus = parseInteger(get("pci_bus"));
+    c.pciSlot = parseInteger(get("pci_slot"));
+    c.optionWord[0] = parseInteger(get("option_word1"));
+    c.optionWord[1] = parseInteger(get("option_word2"));
+    c.optionWord[2] = parseInteger(get("option_word3"));
+    c.supplementVersion = parseInteger(get("supplement_version"));
+    c.ports = parseInteger(get("ports"));
+    c.sasPorts = parseInteger(get("sas_ports"));
+    c.driverCompatible = get("driver_compatible") != "0";
+    c.openErrno = static_cast<int>(parseInteger(get("open_errno")));
+    c.codeVersionStatus = parseInteger(get("code_version_status"));
+    for (const auto& [key, value] : desc.values()) {
+        if (key.compare(0, p.size(), p) != 0)
+            continue;
+        const std::string rest = key.substr(p.size());
+        const KeyDef* def = findKey(key);
+        if (def != nullptr && def->type == KeyType::Object)
+            c.objects[rest] = value;
+    }
+    c.generation = parseWide(desc.get("hostsim.generation"));
+    c.clockMs = parseWide(desc.get("hostsim.clock_ms"));
+    return c;
+}
+
+std::string ControllerState::toText(uint64_t seed) const
+{
+    std::string t = "[adapter" + std::to_string(index) + "]\n";
+    auto line = [&](const char* key, const std::string& value) { t += std::string(key) + " = " + value + "\n"; };
+    line("type_text", quoted(typeText));
+    line("oem_id", std::to_string(oemId));
+    line("platform", std::to_string(platform));
+    line("serial", hex32(serial[0]) + "," + hex32(serial[1]));
+    line("pcba_serial", hex32(pcbaSerial));
+    RevisionValue fw = firmware;
+    fw.hasBuild = false;
+    line("firmware", formatRevision(fw));
+    line("firmware_build", std::to_string(firmware.build));
+    line("bios", formatRevision(bios));
+    line("boot", formatRevision(boot));
+    line("driver_revision", formatRevision(driverRevision));
+    line("memory", hex32(memory));
+    line("pci_bus", std::to_string(pciBus));
+    line("pci_slot", std::to_string(pciSlot));
+    line("option_word1", hex32(optionWord[0]));
+    line("option_word2", hex32(optionWord[1]));
+    line("option_word3", hex32(optionWord[2]));
+    line("supplement_version", std::to_string(supplementVersion));
+    line("ports", std::to_string(ports));
+    line("sas_ports", std::to_string(sasPorts));
+    line("driver_compatible", driverCompatible ? "1" : "0");
+    line("open_errno", std::to_string(openErrno));
+    line("code_version_status", std::to_string(codeVersionStatus));
+    for (const auto& [key, value] : objects)
+        line(key.c_str(), value);
+    t += "\n[hostsim]\n";
+    char seedText[32];
+    std::snprintf(seedText, sizeof seedText, "0x%016llX", static_cast<unsigned long long>(seed));
+    line("seed", seedText);
+    line("generation", std::to_string(generation));
+    line("clock_ms", std::to_string(clockMs));
+    return t;
+}
+
+}  // namespace vyn::hostsim

@@ -1,0 +1,62 @@
+#ifndef VYN_PLATFORM_HOSTSIM_STATE_CONTROLLER_H
+#define VYN_PLATFORM_HOSTSIM_STATE_CONTROLLER_H
+
+#include "platform/hostsim/desc/Keys.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace vyn::hostsim {
+
+class Description;
+
+// The typed state of one simulated controller: every firmware reply is
+// computed from it when asked.
+struct ControllerState {
+    unsigned index = 0;
+
+    // Identity.
+    std::string typeText;
+    uint32_t oemId = 0;
+    uint32_t platform = 0;
+    uint32_t serial[2] = {0, 0};
+    uint32_t pcbaSerial = 0;
+    RevisionValue firmware;  // build in firmware.build
+    RevisionValue bios;
+    RevisionValue boot;
+    RevisionValue driverRevision;
+    uint32_t memory = 0;
+    uint32_t pciBus = 0;
+    uint32_t pciSlot = 0;
+
+    // Options and limits.
+    uint32_t optionWord[3] = {0, 0, 0};
+    uint32_t supplementVersion = 0;
+    uint32_t ports = 0;
+    uint32_t sasPorts = 0;
+
+    // What the driver answers for this controller.
+    bool driverCompatible = true;
+    int openErrno = 0;
+    uint32_t codeVersionStatus = 0;
+
+    // Objects of later areas, kept as written ("drive3" -> "0:3 sas 146G").
+    std::map<std::string, std::string> objects;
+
+    // Persistence.
+    uint64_t generation = 0;
+    uint64_t clockMs = 0;
+
+    // Builds controller `index` from a description (keys under "adapter<index>."),
+    // taking the key table's defaults for what it does not give.
+    static ControllerState fromDescription(const Description& desc, unsigned index);
+
+    // The controller as a complete description (every key written) followed by
+    // the [hostsim] section with `seed`.
+    std::string toText(uint64_t seed) const;
+};
+
+}  // namespace vyn::hostsim
+
+#endif

@@ -85,7 +85,8 @@ HostIo& hostIo()
 {
     if (HostIo* installed = installedHostIo.load(std::memory_order_acquire))
         return *installed;
-    static const std::unique_ptr<HostIo> chosen = chooseHostIo();
+    // Never destroyed: lock files are closed through it at process exit.
+    static HostIo* const chosen = chooseHostIo().release();
     return *chosen;
 }
 

@@ -1,0 +1,28 @@
+#ifndef VYN_COMMAND_VYN_COMMON_FA_FIB_H
+#define VYN_COMMAND_VYN_COMMON_FA_FIB_H
+
+#include <cstdint>
+
+// Firmware interface block: a 32-byte header and the payload, 512 bytes in
+// all (2048 for a large FIB), answered in place.
+struct _FIB_HEADER {
+    uint32_t XferState;
+    uint16_t Command;
+    uint8_t StructType;
+    uint8_t Flags;
+    uint16_t Size;        // payload size
+    uint16_t SenderSize;  // size of the block sent
+    uint32_t SenderFibAddress;
+    uint32_t ReceiverFibAddress;
+    uint32_t SenderData;
+    uint32_t Reserved[2];
+};
+static_assert(sizeof(_FIB_HEADER) == 32, "FIB header is 32 bytes");
+
+struct _FIB {
+    _FIB_HEADER Header;
+    uint8_t data[480];
+};
+static_assert(sizeof(_FIB) == 512, "a FIB is 512 bytes");
+
+#endif

@@ -1,0 +1,10 @@
+#ifndef VYN_COMMAND_VYN_COMMON_FA_PARAMCHK_H
+#define VYN_COMMAND_VYN_COMMON_FA_PARAMCHK_H
+
+class FSAAPI_CONTEXT;
+
+// True when the context has no local driver: its driver-handle word is 0 and
+// its no-host-driver indicator is 1.
+bool PCK_HasNoHostDriver(const FSAAPI_CONTEXT* ctx);
+
+#endif

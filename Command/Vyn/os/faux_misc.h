@@ -1,0 +1,37 @@
+#ifndef VYN_COMMAND_VYN_OS_FAUX_MISC_H
+#define VYN_COMMAND_VYN_OS_FAUX_MISC_H
+
+#include "Command/Vyn/common/fa_types.h"
+
+#include <cwchar>
+
+class FSAAPI_CONTEXT;
+
+// Current time with milliseconds, in UTC when utc is non-zero, else local.
+void faos_GetTime(int utc, FAOS_TIME_INFO* info);
+// 0, or -1 when the clock cannot be read. Without utcOnly the epoch is local
+// seconds and the bias the offset from UTC in force, in minutes.
+int faos_GetEpochTimeAndBias(int utcOnly, unsigned* epoch, int* biasMinutes);
+// Sleeps through the host-I/O seam.
+void faos_Sleep(unsigned ms);
+// 1; out receives at most *length characters and a zero, *length is lowered
+// to the name's length when it is shorter.
+FSA_STATUS faos_GetHostName(wchar_t* out, unsigned* length);
+int faos_GetOSType();
+int faos_GetLastError();
+int faos_IsThereOCE(FSAAPI_CONTEXT* ctx);
+void faos_OutputDebugString(char* text);
+// 9 without a driver connection; otherwise 1 with the verdict in out.
+FSA_STATUS faos_GetVersionStatus(FSAAPI_CONTEXT* ctx, FSA_CODE_VERSION_STATUS* out);
+// End offset of the first match of the extended regular expression; 0 when
+// none or when the pattern does not compile.
+int faux_MatchString(const char* text, const char* pattern);
+
+// Notifications of other host systems.
+FSA_STATUS faos_W2kOpenPnPRegistrationWindow();
+FSA_STATUS faos_W2kWaitOnRemovalPnPRegistrationNotification();
+FSA_STATUS faos_W2kWaitOnArrivalPnPRegistrationNotification();
+void faos_W2kClosePnPRegistrationWindow();
+void faos_BreakInDebugger();
+
+#endif

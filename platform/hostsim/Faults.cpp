@@ -17,27 +17,27 @@ std::string trim(const std::string& s)
     return s.substr(b, e - b + 1);
 }
 
-std::string hexRequest(unsigned long request)
+}  // namespace
+
+std::string faultRequestText(unsigned long request)
 {
     char buf[32];
     std::snprintf(buf, sizeof buf, "0x%lx", request);
     return buf;
 }
 
-}  // namespace
-
-bool FaultList::add(int adapter, const Fault& fault)
+bool armFault(const Fault& fault, unsigned number, ArmedFault& out)
 {
     const std::string on = trim(fault.on);
     if (!checkValue(KeyType::Trigger, on))
         return false;
     const size_t space = on.find(' ');
-    Armed a{};
-    a.adapter = adapter;
+    ArmedFault a;
+    a.number = number;
     a.trigger = on.substr(0, space);
     a.argument = trim(on.substr(space + 1));
     if (a.trigger == "ioctl")
-        a.argument = hexRequest(parseInteger(a.argument));
+        a.argument = faultRequestText(parseInteger(a.argument));
     const std::string effect = trim(fault.effect);
     const size_t eq = effect.find('=');
     if (eq == std::string::npos || trim(effect.substr(0, eq)) != "errno")
@@ -48,20 +48,19 @@ bool FaultList::add(int adapter, const Fault& fault)
     a.errnoValue = static_cast<int>(parseInteger(value));
     a.skip = fault.skip;
     a.times = fault.times;
-    a.number = faults_.size();
-    faults_.push_back(a);
+    out = a;
     return true;
 }
 
-const FaultList::Armed* FaultList::match(int adapter, const std::string& trigger, const std::string& argument)
+ArmedFault* matchFault(std::vector<ArmedFault>& faults, const std::string& trigger, const std::string& argument,
+                       bool& touched)
 {
-    for (Armed& a : faults_) {
+    for (ArmedFault& a : faults) {
         if (a.trigger != trigger || a.argument != argument)
-            continue;
-        if (a.adapter >= 0 && adapter >= 0 && a.adapter != adapter)
             continue;
         if (a.times != 0 && a.acted >= a.times)
             continue;
+        touched = true;
         if (a.seen++ < a.skip)
             continue;
         ++a.acted;

@@ -9,6 +9,8 @@
 #include "platform/hostsim/state/StateStore.h"
 
 #include <atomic>
+#include <chrono>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -46,7 +48,7 @@ public:
     void clearRequests();
     void reset();
     std::vector<NodeEntry> nodes();
-    uint64_t clockMs() const { return clockMs_.load(); }
+    uint64_t clockMs() const;
     void setSleepScale(unsigned percent) { sleepScale_.store(percent); }
     size_t openNodeCount() const;
     const std::string& root() const { return root_; }
@@ -62,6 +64,8 @@ private:
     void record(const Request& r);
     void seedControllers();
     int fail(Request& r, int error);
+    // The fault acting on this call, if any (controller -1: none bound).
+    bool faultFor(int controller, const std::string& trigger, const std::string& argument, ArmedFault& out);
 
     std::string text_;
     std::string source_;
@@ -72,16 +76,17 @@ private:
     uint64_t seed_ = 0;
     std::map<unsigned, ControllerState> initial_;
     std::map<unsigned, ControllerState> controllers_;
-    std::vector<std::pair<int, Fault>> describedFaults_;
     std::unique_ptr<StateStore> store_;
     Dispatcher dispatcher_;
-    FaultList faults_;
+    std::vector<ArmedFault> globalFaults_;  // faults bound to no controller
     mutable std::recursive_mutex mutex_;
     std::map<int, OpenNode> open_;
-    std::vector<Request> requests_;
+    std::deque<Request> requests_;
     std::string traceFile_;
     std::atomic<unsigned> sleepScale_{100};
     std::atomic<uint64_t> clockMs_{0};
+    bool realClock_ = false;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 };
 
 // VYN_SIMULATOR's value: "default" or the path of a description file.

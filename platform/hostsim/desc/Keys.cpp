@@ -51,6 +51,8 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.fault#.errno", KeyType::Integer, nullptr, "the call fails with this errno"},
         {"adapter#.fault#.skip", KeyType::Integer, nullptr, "matches to let pass first"},
         {"adapter#.fault#.times", KeyType::Integer, nullptr, "how often it acts (0: always)"},
+        {"adapter#.fault#.seen", KeyType::Integer, nullptr, "state files: matches so far"},
+        {"adapter#.fault#.acted", KeyType::Integer, nullptr, "state files: times it acted"},
         // the simulator itself
         {"hostsim.persist", KeyType::Boolean, "1", "0 keeps everything in memory"},
         {"hostsim.seed", KeyType::Wide, nullptr, "state files: FNV-1a 64 of the description"},

@@ -8,6 +8,7 @@
 #include "Command/Vyn/os/faux_misc.h"
 #include "Command/Vyn/os/faux_oem_ulb.h"
 #include "Command/Vyn/os/faux_opensup.h"
+#include "OpenFiles.h"
 #include "platform/hostsim/support/SimulatorTest.h"
 
 #include <sys/stat.h>
@@ -231,10 +232,12 @@ TEST_F(DriverChannelTest, ReadWriteOpenKeepsDescriptorAndLockAndASecondReusesThe
     second.accessMode = FSA_ACC_READ_WRITE;
     ASSERT_EQ(faos_OpenChannelToAdapter(&second, L"ulb0"), 1);
     EXPECT_EQ(clsALH.count(), 1u);
+    EXPECT_EQ(vyntest::descriptorsOn(hostFile("/var/lock/.ulb0lock")), 1);
     EXPECT_EQ(sim().openNodeCount(), 2u);
 
     faos_CloseChannelToAdapter(&second);
     faos_CloseChannelToAdapter(&first);
+    EXPECT_EQ(vyntest::descriptorsOn(hostFile("/var/lock/.ulb0lock")), 0);
     EXPECT_EQ(first.commContext, nullptr);
     expectNothingLeft(first);
     EXPECT_TRUE(vyntest::fileExists(hostFile("/var/lock/.ulb0lock")));

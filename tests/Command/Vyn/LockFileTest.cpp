@@ -1,7 +1,7 @@
 #include "Command/Vyn/os/faux_lockfile.h"
+#include "OpenFiles.h"
 #include "platform/hostsim/support/SimulatorTest.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,25 +12,7 @@
 
 namespace {
 
-// Descriptors of this process open on a host file.
-int descriptorsOn(const std::string& path)
-{
-    int n = 0;
-    DIR* d = ::opendir("/proc/self/fd");
-    if (d == nullptr)
-        return -1;
-    while (dirent* e = ::readdir(d)) {
-        char link[512];
-        const std::string fd = std::string("/proc/self/fd/") + e->d_name;
-        const ssize_t len = ::readlink(fd.c_str(), link, sizeof link - 1);
-        if (len > 0) {
-            link[len] = '\0';
-            n += path == link;
-        }
-    }
-    ::closedir(d);
-    return n;
-}
+using vyntest::descriptorsOn;
 
 mode_t modeOf(const std::string& path)
 {

@@ -102,6 +102,16 @@ TEST_F(SyncTest, AWaiterTakesTheMutexOnceItIsFree)
     faos_DestroyMutex(m);
 }
 
+TEST_F(SyncTest, NullHandlesGiveStatusesNotCrashes)
+{
+    EXPECT_THROW(faos_WaitForAndGetMutex(nullptr), FSA_STATUS);
+    EXPECT_EQ(faos_ReleaseMutex(nullptr), 0u);
+    EXPECT_THROW(faos_WaitForSemaphore(nullptr, 0), FSA_STATUS);
+    EXPECT_THROW(faos_SetSemaphore(nullptr), FSA_STATUS);
+    EXPECT_EQ(faos_ResetSemaphore(nullptr), 1u);
+    EXPECT_THROW(faos_DestroySemaphore(nullptr), FSA_STATUS);
+}
+
 TEST_F(SyncTest, SemaphoreLimitIs5000MsForAnyTimeoutButMinusOne)
 {
     sim().setSleepScale(0);

@@ -103,7 +103,8 @@ TEST_F(DriverChannelTest, EnumerationOverTwoAdaptersOnTheSysfsRoad)
 
 TEST_F(DriverChannelTest, EnumerationOverTwoAdaptersOnTheProcfsRoad)
 {
-    startSimulator("adapters = 2\n[driver]\nsysfs = 0\n[hostsim]\npersist = 0\n");
+    startFixture("procfs_road.conf");
+    ASSERT_FALSE(vyntest::fileExists(hostFile("/sys/bus/pci/drivers/ulbraid")));
     enumerateTwoAdapters(this, sim(), root());
 }
 

@@ -1,3 +1,4 @@
+#include "Command/Vyn/os/faux_misc.h"
 #include "Command/Vyn/os/faux_mutex.h"
 #include "Command/Vyn/os/faux_semaphore.h"
 #include "Command/Vyn/os/faux_signals.h"
@@ -160,7 +161,7 @@ void* detachedBody(void* arg)
     return nullptr;
 }
 
-TEST_F(SyncTest, DetachedThreadsRunAndSwitchingSleepsOnePoll)
+TEST_F(SyncTest, DetachedThreadsRunAndSleepsGoThroughTheSeam)
 {
     static int value = 7;
     faos_CreateThread(detachedBody, &value);
@@ -171,6 +172,8 @@ TEST_F(SyncTest, DetachedThreadsRunAndSwitchingSleepsOnePoll)
     const uint64_t before = sim().clockMs();
     faos_SwitchThread();
     EXPECT_EQ(sim().clockMs() - before, 50u);
+    faos_Sleep(1234);
+    EXPECT_EQ(sim().clockMs() - before, 50u + 1234u);
 }
 
 TEST(SignalTableTest, RowsAndNames)

@@ -77,13 +77,15 @@ TEST_F(ModifyTest, ArgumentsAndTheSourceDrive)
 
 TEST_F(ModifyTest, CapacityExpansionGrowsTheChunksInPlace)
 {
+    // Without STRIPESIZE the target keeps the source's stripe size.
     use("ld").changeTree(setFeatureChange(featExpandRaid1, 1));
+    scenario->changeTree([](System& root) { fixtureLogicalDrive(root, 0).setStripeSizeForTest(128); });
     int code = -1;
     EXPECT_EQ(runFresh({"MODIFY", "1", "FROM", "0", "TO", "20000", "1", "0", "0", "0", "1", "noprompt"}, code),
               "Controllers found: 1\nReconfiguring logical device: Data\n\nCommand completed successfully.\n");
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), ElementsAre("getProgress adapter=0,logicalDrive=0",
-                                     "modifyLogicalDrive adapter=0,logicalDrive=0 | \"Data\", 1, 256, "
+                                     "modifyLogicalDrive adapter=0,logicalDrive=0 | \"Data\", 1, 128, "
                                      "[0,0@0+40960000;0,1@0+40960000]"));
     // Without the expansion feature a same-level change must change the
     // stripe size.

@@ -265,3 +265,21 @@ TEST_F(CreateTest, SyncKeepsTheOutcomeOfTheCreation)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CreateTest, ControllerLimits)
+{
+    use("ld").changeTree([](System& root) { fixtureAdapter(root).setMaxTopLevelLogicalDrives(1); });
+    int code = -1;
+    EXPECT_THAT(runFresh({"CREATE", "1", "LOGICALDRIVE", "100", "1", "0", "2", "0", "3", "noprompt"}, code),
+                HasSubstr("Cannot create another logical device. Logical device limit (1) has been reached.\n"));
+    EXPECT_EQ(code, 2);
+    use("basic").changeTree([](System& root) { fixtureAdapter(root).maxRaid0Members = 2; });
+    EXPECT_THAT(runFresh({"CREATE", "1", "LOGICALDRIVE", "100", "0", "0", "0", "0", "1", "0", "2", "noprompt"}, code),
+                HasSubstr("The requested RAID level cannot contain more than 2 segments; you have selected 3.\n"));
+    EXPECT_EQ(code, 2);
+    EXPECT_THAT(calls(), IsEmpty());
+}
+
+}  // namespace

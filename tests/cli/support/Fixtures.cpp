@@ -1,5 +1,7 @@
 #include "cli/support/Fixtures.h"
 
+#include "cli/support/Scenario.h"
+
 #include "RaidModel/Interface/Channel.h"
 #include "RaidModel/Interface/Chunk.h"
 #include "RaidModel/Interface/Features.h"
@@ -7,6 +9,7 @@
 #include "common/Ret.h"
 
 #include <cstring>
+#include <stdexcept>
 #include <utility>
 
 namespace vyntest {
@@ -16,6 +19,7 @@ namespace {
 constexpr unsigned long long BASIC_DRIVE_SECTORS = 286749488ull;
 constexpr unsigned long long LD_SECTORS = 20480000ull;
 constexpr int BASIC_DRIVE_COUNT = 4;
+constexpr int SAS_INTERFACE_TYPE = 4;
 
 const FeatureEnum basicFeatures[] = {
     static_cast<FeatureEnum>(0),   static_cast<FeatureEnum>(1),   static_cast<FeatureEnum>(3),
@@ -30,28 +34,39 @@ char vendorText[] = "VEND";
 char diskModelText[] = "DISK";
 char emptyText[] = "";
 
-FixtureAdapter* buildBasic(System& root)
+FixtureAdapter* buildBasic(System& root, bool sas = false)
 {
     FixtureAdapter* adapter = new FixtureAdapter;
     root.addChild(adapter);
-    SATAChannel* channel = new SATAChannel(adapter, 0, static_cast<EnumSpeed>(301), BASIC_DRIVE_COUNT);
+    Channel* channel = sas ? static_cast<Channel*>(new SASChannel(adapter, 0, static_cast<EnumSpeed>(301)))
+                           : new SATAChannel(adapter, 0, static_cast<EnumSpeed>(301), BASIC_DRIVE_COUNT);
     adapter->addChild(channel);
     for (int i = 0; i < BASIC_DRIVE_COUNT; ++i) {
         const std::string serial = "d" + std::to_string(i);
-        channel->addChild(new FixtureHardDrive(adapter, channel, static_cast<unsigned long>(i), serial.c_str()));
+        FixtureHardDrive* drive =
+            new FixtureHardDrive(adapter, channel, static_cast<unsigned long>(i), serial.c_str());
+        if (sas)
+            drive->setInterfaceTypeForTest(SAS_INTERFACE_TYPE);
+        channel->addChild(drive);
     }
     return adapter;
 }
 
 void addDataDrive(FixtureAdapter* adapter)
 {
-    FixtureLogicalDrive* drive = new FixtureLogicalDrive(adapter, 0, "Data", RAID_LEVEL_1, LD_SECTORS);
-    for (unsigned long device = 0; device < 2; ++device) {
-        HardDrive* member = adapter->getHardDrive(device);
-        drive->addChild(new Chunk(member, drive, 0, LD_SECTORS, static_cast<EnumChunkType>(1), 0,
-                                  CHUNK_STATE_NORMAL, device, 2));
+    addFixtureLogicalDrive(*adapter, 0, "Data", RAID_LEVEL_1, {0, 1}, 0, LD_SECTORS, LD_SECTORS);
+}
+
+void attachScenario(System& root, const std::shared_ptr<Scenario>& scenario)
+{
+    for (unsigned long a = 0; a < root.getNumAdapters(); ++a) {
+        Adapter* adapter = root.getAdapter(a);
+        if (adapter == nullptr)
+            continue;
+        for (LogicalDrive* drive : adapter->getAllLogicalDrives())
+            if (drive->isInstanceOf("VynBasicLogicalDrive"))
+                static_cast<FixtureLogicalDrive*>(drive)->scenario = scenario;
     }
-    adapter->addChild(drive);
 }
 
 }  // namespace
@@ -89,7 +104,7 @@ FixtureAdapter::FixtureAdapter()
 
 bool FixtureAdapter::isInstanceOf(const char* name) const
 {
-    return (name != nullptr && std::strcmp(name, "VynAdapter") == 0) || Adapter::isInstanceOf(name);
+    return (familyClass && name != nullptr && std::strcmp(name, "VynAdapter") == 0) || Adapter::isInstanceOf(name);
 }
 
 int FixtureAdapter::getLimit(Limit limit) const
@@ -110,6 +125,26 @@ void FixtureAdapter::setBattery(int status, int fullCapacity, int remainingCapac
 void FixtureAdapter::setSerialNumber(const char* value)
 {
     copyTextField(serialNumber, value);
+}
+
+void FixtureAdapter::setVersionsForTest(const char* firmware, unsigned long firmwareBuild, const char* bios,
+                                        unsigned long biosBuild, const char* driver, unsigned long driverBuild,
+                                        const char* bootFlash, unsigned long bootFlashBuild)
+{
+    copyTextField(firmwareVersion, firmware);
+    copyTextField(biosVersion, bios);
+    copyTextField(driverVersion, driver);
+    copyTextField(firmwareBootVersion, bootFlash);
+    firmwareBuildNum = static_cast<std::uint32_t>(firmwareBuild);
+    biosBuildNum = static_cast<std::uint32_t>(biosBuild);
+    driverBuildNum = static_cast<std::uint32_t>(driverBuild);
+    fwBootBuildNum = static_cast<std::uint32_t>(bootFlashBuild);
+}
+
+void FixtureAdapter::setStagedFirmwareForTest(const char* version, unsigned long build)
+{
+    copyTextField(stagedVersion, version);
+    stagedBuildNum = build;
 }
 
 FixtureHardDrive::FixtureHardDrive(Adapter* owner, Channel* onChannel, unsigned long deviceID, const char* serial)
@@ -146,9 +181,42 @@ bool FixtureLogicalDrive::isInstanceOf(const char* name) const
            BasicLogicalDrive::isInstanceOf(name);
 }
 
+Ret FixtureLogicalDrive::getProgress(Progress& progress)
+{
+    progress = Progress();
+    if (scenario == nullptr)
+        return Ret(0);
+    const Addr target = logicalDriveAddr(getLogicalDriveID(), adapter != nullptr ? adapter->getAdapterID() : 0);
+    scenario->record("getProgress " + describeAddress(target));
+    const Ret ret = scenario->answerFor("getProgress");
+    const std::vector<Progress> tasks = scenario->nextTasks(target);
+    if (ret.getReturn() == 0 && !tasks.empty())
+        progress = tasks.front();
+    return ret;
+}
+
+Ret FixtureLogicalDrive::getProgress(ProgressCollection& out)
+{
+    if (scenario == nullptr)
+        return Ret(0);
+    const Addr target = logicalDriveAddr(getLogicalDriveID(), adapter != nullptr ? adapter->getAdapterID() : 0);
+    scenario->record("getProgress " + describeAddress(target));
+    const Ret ret = scenario->answerFor("getProgress");
+    if (ret.getReturn() == 0)
+        for (Progress task : scenario->nextTasks(target))
+            out.add(task);
+    return ret;
+}
+
+void FixtureLogicalDrive::setMountPointForTest(const char* text)
+{
+    if (unixMountPoint)
+        copyTextField(unixMountPoint.get(), MOUNT_POINT_SIZE, text);
+}
+
 bool isFixtureName(const std::string& name)
 {
-    return name == "empty" || name == "basic" || name == "ld";
+    return name == "empty" || name == "basic" || name == "ld" || name == "sas";
 }
 
 bool buildFixture(const std::string& name, System& root)
@@ -163,20 +231,105 @@ bool buildFixture(const std::string& name, System& root)
         addDataDrive(buildBasic(root));
         return true;
     }
+    if (name == "sas") {
+        buildBasic(root, true);
+        return true;
+    }
     return false;
+}
+
+FixtureAdapter& fixtureAdapter(System& root)
+{
+    Adapter* adapter = root.getAdapter(0);
+    if (adapter == nullptr || !adapter->isInstanceOf("VynAdapter"))
+        throw std::out_of_range("the fixture has no controller");
+    return *static_cast<FixtureAdapter*>(adapter);
+}
+
+FixtureHardDrive& fixtureDrive(System& root, unsigned long channel, unsigned long device)
+{
+    for (HardDrive* drive : fixtureAdapter(root).getAllHardDrives()) {
+        if (drive->getChannelID() == channel && drive->getDeviceID() == device && drive->isInstanceOf("VynHardDrive"))
+            return *static_cast<FixtureHardDrive*>(drive);
+    }
+    throw std::out_of_range("the fixture has no drive " + std::to_string(channel) + "," + std::to_string(device));
+}
+
+FixtureLogicalDrive& fixtureLogicalDrive(System& root, unsigned long id)
+{
+    for (LogicalDrive* drive : fixtureAdapter(root).getAllLogicalDrives()) {
+        if (drive->getLogicalDriveID() == id && drive->isInstanceOf("VynBasicLogicalDrive"))
+            return *static_cast<FixtureLogicalDrive*>(drive);
+    }
+    throw std::out_of_range("the fixture has no logical drive " + std::to_string(id));
+}
+
+FixtureLogicalDrive& addFixtureLogicalDrive(FixtureAdapter& adapter, unsigned long id, const char* name,
+                                            EnumRaidLevel level, const std::vector<unsigned long>& devices,
+                                            unsigned long long start, unsigned long long sectors,
+                                            unsigned long long dataSpace)
+{
+    FixtureLogicalDrive* drive = new FixtureLogicalDrive(&adapter, id, name, level, dataSpace);
+    const unsigned long members = static_cast<unsigned long>(devices.size());
+    for (unsigned long position = 0; position < members; ++position) {
+        HardDrive* member = nullptr;
+        for (HardDrive* candidate : adapter.getAllHardDrives())
+            if (candidate->getChannelID() == 0 && candidate->getDeviceID() == devices[position])
+                member = candidate;
+        if (member == nullptr)
+            throw std::out_of_range("the fixture has no drive 0," + std::to_string(devices[position]));
+        drive->addChild(new Chunk(member, drive, start, sectors, static_cast<EnumChunkType>(1), 0,
+                                  CHUNK_STATE_NORMAL, position, members));
+        member->addChild(new Chunk(member, drive, start, sectors, static_cast<EnumChunkType>(1), 0,
+                                   CHUNK_STATE_NORMAL, position, members));
+    }
+    adapter.addChild(drive);
+    return *drive;
+}
+
+FixtureHardDrive& addFixtureDrive(FixtureAdapter& adapter, unsigned long device)
+{
+    Channel* channel = adapter.getChannel(0);
+    if (channel == nullptr)
+        throw std::out_of_range("the fixture has no channel");
+    const std::string serial = "d" + std::to_string(device);
+    FixtureHardDrive* drive = new FixtureHardDrive(&adapter, channel, device, serial.c_str());
+    drive->setInterfaceTypeForTest(channel->getChannelType());
+    channel->addChild(drive);
+    return *drive;
+}
+
+TreeChange setFeatureChange(FeatureEnum feature, int value)
+{
+    return [feature, value](System& root) { fixtureAdapter(root).setFeature(feature, value); };
 }
 
 FixtureSystem::FixtureSystem(std::string fixture) : System(STORLIB_TYPE_VYN), fixture_(std::move(fixture)) {}
 
-void FixtureSystem::buildChildren(StorLib*, Ret&)
+FixtureSystem::FixtureSystem(std::shared_ptr<Scenario> scenario)
+    : System(STORLIB_TYPE_VYN), fixture_(scenario->fixture()), scenario_(std::move(scenario))
+{
+}
+
+void FixtureSystem::discover()
 {
     buildFixture(fixture_, *this);
+    if (scenario_ != nullptr) {
+        scenario_->countDiscovery();
+        scenario_->applyTreeChanges(*this);
+        attachScenario(*this, scenario_);
+    }
+}
+
+void FixtureSystem::buildChildren(StorLib*, Ret&)
+{
+    discover();
 }
 
 void FixtureSystem::buildChildrenForSingleAdapter(StorLib*, unsigned long index, Ret& ret)
 {
     if (index == 0 && fixture_ != "empty") {
-        buildFixture(fixture_, *this);
+        discover();
         return;
     }
     ret.setBadParam(static_cast<long>(index));

@@ -7,6 +7,8 @@
 #include "common/AddrCollection.h"
 #include "common/LogicalDriveSpec.h"
 
+#include <algorithm>
+#include <cstring>
 #include <sstream>
 #include <stdexcept>
 
@@ -63,53 +65,67 @@ std::string addresses(const AddrCollection& collection)
     return text + "]";
 }
 
-}  // namespace
-
-std::string describeAddress(const Addr& addr)
+// Into the caller's buffer of `size` bytes, cut to fit and terminated;
+// `size` becomes the length written.
+void copyOut(const std::string& text, char* buffer, unsigned long& size)
 {
-    std::ostringstream out;
-    const char* separator = "";
-    auto put = [&](const char* name, unsigned long long id, unsigned long long unset) {
-        if (id == unset)
-            return;
-        out << separator << name << "=" << id;
-        separator = ",";
-    };
-    put("adapter", addr.getAdapterID(), Addr::UNSET_ID);
-    put("array", addr.getArrayID(), Addr::UNSET_ID);
-    put("logicalDrive", addr.getLogicalDriveID(), Addr::UNSET_ID);
-    put("channel", addr.getChannelID(), Addr::UNSET_ID);
-    put("device", addr.getDeviceID(), Addr::UNSET_ID);
-    put("chunk", addr.getChunkID(), Addr::UNSET_CHUNK_ID);
-    put("item", addr.getItemID(), Addr::UNSET_ID);
-    put("sasPhy", addr.getSASPhyID(), Addr::UNSET_ID);
-    return out.str();
+    if (buffer == nullptr || size == 0) {
+        size = 0;
+        return;
+    }
+    const std::size_t length = std::min<std::size_t>(text.size(), size - 1);
+    std::memcpy(buffer, text.data(), length);
+    buffer[length] = '\0';
+    size = static_cast<unsigned long>(length);
 }
 
-RecordingLib::RecordingLib(std::string fixture)
-    : StorLibPlugin(STORLIB_TYPE_VYN), fixture_(std::move(fixture))
+// A new array, as the library hands out texts; an array already held there
+// is released.
+void handOut(const std::string& text, char** out, unsigned long* size)
 {
-    if (!isFixtureName(fixture_))
-        throw std::invalid_argument("unknown library fixture: " + fixture_);
+    if (out == nullptr)
+        return;
+    delete[] *out;
+    *out = new char[text.size() + 1];
+    std::memcpy(*out, text.c_str(), text.size() + 1);
+    if (size != nullptr)
+        *size = static_cast<unsigned long>(text.size());
+}
+
+std::string csvText(EnumLogTypeRequest type)
+{
+    return "ControllerLog," + std::to_string(static_cast<int>(type)) + "\n";
+}
+
+}  // namespace
+
+RecordingLib::RecordingLib(std::string fixture)
+    : StorLibPlugin(STORLIB_TYPE_VYN), scenario_(Scenario::make(fixture))
+{
+}
+
+RecordingLib::RecordingLib(std::shared_ptr<Scenario> scenario)
+    : StorLibPlugin(STORLIB_TYPE_VYN), scenario_(std::move(scenario))
+{
+    if (scenario_ == nullptr)
+        throw std::invalid_argument("a recording library needs a scenario");
 }
 
 RecordingLib::~RecordingLib() = default;
 
 System* RecordingLib::newSystem()
 {
-    return new FixtureSystem(fixture_);
+    return new FixtureSystem(scenario_);
 }
 
 void RecordingLib::answer(const std::string& operation, const Ret& ret)
 {
-    answers_[operation] = ret;
+    scenario_->answer(operation, ret);
 }
 
 void RecordingLib::failWithApiStatus(const std::string& operation, unsigned int status)
 {
-    Ret ret;
-    ret.setApiError(status);
-    answer(operation, ret);
+    scenario_->failWithApiStatus(operation, status);
 }
 
 Ret RecordingLib::record(const char* operation, const Addr& addr,
@@ -121,9 +137,8 @@ Ret RecordingLib::record(const char* operation, const Addr& addr,
         for (std::size_t i = 0; i < arguments.size(); ++i)
             line += (i == 0 ? " " : ", ") + arguments[i];
     }
-    calls_.push_back(line);
-    const auto chosen = answers_.find(operation);
-    return chosen != answers_.end() ? chosen->second : Ret(0);
+    scenario_->record(line);
+    return scenario_->answerFor(operation);
 }
 
 Ret RecordingLib::createLogicalDrive(const Addr& addr, const LogicalDriveSpec& spec)
@@ -168,30 +183,44 @@ Ret RecordingLib::getControllerConfiguration(const Addr& addr, Buffer& /*buffer*
     return record("getControllerConfiguration", addr, {});
 }
 
-Ret RecordingLib::getControllerLog(const Addr& addr, EnumLogTypeRequest type, char** /*buffer*/,
-                                   unsigned long* /*size*/)
+Ret RecordingLib::getControllerLog(const Addr& addr, EnumLogTypeRequest type, char** buffer,
+                                   unsigned long* size)
 {
-    return record("getControllerLog", addr, {arg(type)});
+    const Ret ret = record("getControllerLog", addr, {arg(type)});
+    if (ret.getReturn() == 0)
+        handOut(scenario_->controllerLog(addr, type), buffer, size);
+    return ret;
 }
 
-Ret RecordingLib::getControllerLog(const Addr& addr, EnumLogTypeRequest type, char* /*buffer*/,
-                                   unsigned long& /*size*/, unsigned int logicalDrive)
+Ret RecordingLib::getControllerLog(const Addr& addr, EnumLogTypeRequest type, char* buffer,
+                                   unsigned long& size, unsigned int logicalDrive)
 {
-    return record("getControllerLog", addr, {arg(type), arg(logicalDrive)});
+    const Ret ret = record("getControllerLog", addr, {arg(type), arg(logicalDrive)});
+    if (ret.getReturn() == 0)
+        copyOut(scenario_->controllerLog(addr, type), buffer, size);
+    return ret;
 }
 
-Ret RecordingLib::getControllerLog(const Addr& addr, EnumLogTypeRequest type, char* /*xmlBuffer*/,
-                                   unsigned long& /*xmlSize*/, char* /*csvBuffer*/,
-                                   unsigned long& /*csvSize*/)
+Ret RecordingLib::getControllerLog(const Addr& addr, EnumLogTypeRequest type, char* xmlBuffer,
+                                   unsigned long& xmlSize, char* csvBuffer, unsigned long& csvSize)
 {
-    return record("getControllerLog", addr, {arg(type)});
+    const Ret ret = record("getControllerLog", addr, {arg(type)});
+    if (ret.getReturn() == 0) {
+        copyOut(scenario_->controllerLog(addr, type), xmlBuffer, xmlSize);
+        copyOut(csvText(type), csvBuffer, csvSize);
+    }
+    return ret;
 }
 
-Ret RecordingLib::getControllerLog(const Addr& addr, EnumLogTypeRequest type, char** /*xmlBuffer*/,
-                                   unsigned long* /*xmlSize*/, char** /*csvBuffer*/,
-                                   unsigned long* /*csvSize*/)
+Ret RecordingLib::getControllerLog(const Addr& addr, EnumLogTypeRequest type, char** xmlBuffer,
+                                   unsigned long* xmlSize, char** csvBuffer, unsigned long* csvSize)
 {
-    return record("getControllerLog", addr, {arg(type)});
+    const Ret ret = record("getControllerLog", addr, {arg(type)});
+    if (ret.getReturn() == 0) {
+        handOut(scenario_->controllerLog(addr, type), xmlBuffer, xmlSize);
+        handOut(csvText(type), csvBuffer, csvSize);
+    }
+    return ret;
 }
 
 Ret RecordingLib::clearControllerLog(const Addr& addr, EnumLogTypeRequest type)
@@ -444,14 +473,25 @@ Ret RecordingLib::asyncRescan(const Addr& addr)
     return record("asyncRescan", addr, {});
 }
 
-Ret RecordingLib::getTasks(const Addr& addr, char** /*xml*/)
+Ret RecordingLib::getTasks(const Addr& addr, char** xml)
 {
-    return record("getTasks", addr, {});
+    const Ret ret = record("getTasks", addr, {});
+    if (ret.getReturn() == 0) {
+        ProgressCollection tasks;
+        for (Progress task : scenario_->nextTasks(addr))
+            tasks.add(task);
+        handOut("<ProgressCollection>\n" + tasks.toXML() + "\n</ProgressCollection>", xml, nullptr);
+    }
+    return ret;
 }
 
-Ret RecordingLib::getTasks(const Addr& addr, ProgressCollection& /*tasks*/)
+Ret RecordingLib::getTasks(const Addr& addr, ProgressCollection& tasks)
 {
-    return record("getTasks", addr, {});
+    const Ret ret = record("getTasks", addr, {});
+    if (ret.getReturn() == 0)
+        for (Progress task : scenario_->nextTasks(addr))
+            tasks.add(task);
+    return ret;
 }
 
 Ret RecordingLib::setTaskPriority(const Addr& addr, unsigned long taskID,
@@ -579,9 +619,12 @@ Ret RecordingLib::setSataNCQ(const Addr& addr, bool enable)
     return record("setSataNCQ", addr, {arg(enable)});
 }
 
-Ret RecordingLib::getSmartStats(const Addr& addr, char* /*buffer*/, unsigned long& /*size*/)
+Ret RecordingLib::getSmartStats(const Addr& addr, char* buffer, unsigned long& size)
 {
-    return record("getSmartStats", addr, {});
+    const Ret ret = record("getSmartStats", addr, {});
+    if (ret.getReturn() == 0)
+        copyOut("<SmartStats/>", buffer, size);
+    return ret;
 }
 
 Ret RecordingLib::getControllerStats(const Addr& addr, char* /*buffer*/)

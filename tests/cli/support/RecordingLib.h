@@ -1,11 +1,12 @@
 #ifndef VYN_TESTS_CLI_SUPPORT_RECORDINGLIB_H
 #define VYN_TESTS_CLI_SUPPORT_RECORDINGLIB_H
 
-#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "RaidLib/StorLibPlugin.h"
+#include "cli/support/Scenario.h"
 #include "common/Ret.h"
 
 namespace vyntest {
@@ -13,12 +14,19 @@ namespace vyntest {
 // A storage library that carries out nothing: every facade call is recorded
 // as one line, "operation adapter=0,channel=1,device=2 | arguments", so that
 // command tests compare whole call sequences. Every call answers Ret(0)
-// unless the test chose another answer for its operation.
+// unless the test chose another answer for its operation. What it records
+// and answers lives in its Scenario, which may outlive it.
+//
+// Canned answers of successful calls: getControllerLog (every form) the
+// scenario's log text for the type; getSmartStats "<SmartStats/>"; getTasks
+// the tasks seeded for the address, none unless seeded.
 class RecordingLib : public StorLibPlugin {
 public:
     // The tree that discovery builds: a fixture of cli/support/Fixtures.h,
-    // "empty" (no controller), "basic" or "ld".
+    // "empty" (no controller), "basic" or "ld"; the library keeps its own
+    // scenario.
     explicit RecordingLib(std::string fixture = "empty");
+    explicit RecordingLib(std::shared_ptr<Scenario> scenario);
     ~RecordingLib() override;
 
     System* newSystem() override;
@@ -28,9 +36,10 @@ public:
     // Return code -5 with firmware API status `status`.
     void failWithApiStatus(const std::string& operation, unsigned int status);
 
-    const std::vector<std::string>& calls() const { return calls_; }
-    void clearCalls() { calls_.clear(); }
-    const std::string& fixture() const { return fixture_; }
+    const std::vector<std::string>& calls() const { return scenario_->calls(); }
+    void clearCalls() { scenario_->clearCalls(); }
+    const std::string& fixture() const { return scenario_->fixture(); }
+    Scenario& scenario() { return *scenario_; }
 
     Ret createLogicalDrive(const Addr& addr, const LogicalDriveSpec& spec) override;
     Ret getEvents(const Addr& addr, unsigned long startEventNumber, char** xml) override;
@@ -148,13 +157,8 @@ public:
 private:
     Ret record(const char* operation, const Addr& addr, const std::vector<std::string>& arguments);
 
-    std::string fixture_;
-    std::vector<std::string> calls_;
-    std::map<std::string, Ret> answers_;
+    std::shared_ptr<Scenario> scenario_;
 };
-
-// The ids of an address that are set, as "adapter=0,channel=1,device=2".
-std::string describeAddress(const Addr& addr);
 
 }  // namespace vyntest
 

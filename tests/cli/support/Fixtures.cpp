@@ -19,6 +19,7 @@ namespace {
 constexpr unsigned long long BASIC_DRIVE_SECTORS = 286749488ull;
 constexpr unsigned long long LD_SECTORS = 20480000ull;
 constexpr int BASIC_DRIVE_COUNT = 4;
+constexpr int SAS_INTERFACE = 4;
 
 const FeatureEnum basicFeatures[] = {
     static_cast<FeatureEnum>(0),   static_cast<FeatureEnum>(1),   static_cast<FeatureEnum>(3),
@@ -32,6 +33,14 @@ const FeatureEnum basicFeatures[] = {
 char vendorText[] = "VEND";
 char diskModelText[] = "DISK";
 char emptyText[] = "";
+
+HardDrive* findFixtureDrive(FixtureAdapter& adapter, unsigned long device)
+{
+    for (HardDrive* drive : adapter.getAllHardDrives())
+        if (drive->getChannelID() == 0 && drive->getDeviceID() == device)
+            return drive;
+    throw std::out_of_range("the fixture has no drive 0," + std::to_string(device));
+}
 
 FixtureAdapter* buildBasic(System& root)
 {
@@ -49,6 +58,40 @@ FixtureAdapter* buildBasic(System& root)
 void addDataDrive(FixtureAdapter* adapter)
 {
     addFixtureLogicalDrive(*adapter, 0, "Data", RAID_LEVEL_1, {0, 1}, 0, LD_SECTORS, LD_SECTORS);
+}
+
+FixtureHardDrive* addDrive(FixtureAdapter* adapter, unsigned long device)
+{
+    Channel* channel = adapter->getChannel(0);
+    const std::string serial = "d" + std::to_string(device);
+    FixtureHardDrive* drive = new FixtureHardDrive(adapter, channel, device, serial.c_str());
+    channel->addChild(drive);
+    return drive;
+}
+
+// Every role a drive of the controller can play beside the "ld" array.
+void addMixedDrives(FixtureAdapter* adapter)
+{
+    FixtureHardDrive& globalSpare = *static_cast<FixtureHardDrive*>(findFixtureDrive(*adapter, 2));
+    globalSpare.setStateProperty(PD_HOT_SPARE);
+    globalSpare.setSpareTypeProperty(SPARE_GLOBAL);
+
+    FixtureHardDrive& dedicatedSpare = *static_cast<FixtureHardDrive*>(findFixtureDrive(*adapter, 3));
+    for (LogicalDrive* drive : adapter->getAllLogicalDrives())
+        if (drive->getLogicalDriveID() == 0)
+            dedicatedSpare.addAssignedLogical(drive);
+
+    addDrive(adapter, 4)->setJBODForTest(true);
+
+    // The failed drive still carries the failed segment of the array that
+    // went offline with it.
+    FixtureHardDrive* failed = addDrive(adapter, 5);
+    FixtureLogicalDrive& lost = addFixtureLogicalDrive(*adapter, 1, "Lost", RAID_LEVEL_0, {5}, 0, LD_SECTORS,
+                                                       LD_SECTORS, CHUNK_STATE_FAILED_SEGMENT);
+    lost.setStateProperty(LD_FAILED);
+    failed->setStateProperty(PD_FAILED);
+
+    addDrive(adapter, 6)->setInterfaceTypeForTest(SAS_INTERFACE);
 }
 
 void attachScenario(System& root, const std::shared_ptr<Scenario>& scenario)
@@ -210,7 +253,7 @@ void FixtureLogicalDrive::setMountPointForTest(const char* text)
 
 bool isFixtureName(const std::string& name)
 {
-    return name == "empty" || name == "basic" || name == "ld";
+    return name == "empty" || name == "basic" || name == "ld" || name == "mixed";
 }
 
 bool buildFixture(const std::string& name, System& root)
@@ -223,6 +266,12 @@ bool buildFixture(const std::string& name, System& root)
     }
     if (name == "ld") {
         addDataDrive(buildBasic(root));
+        return true;
+    }
+    if (name == "mixed") {
+        FixtureAdapter* adapter = buildBasic(root);
+        addDataDrive(adapter);
+        addMixedDrives(adapter);
         return true;
     }
     return false;
@@ -257,7 +306,7 @@ FixtureLogicalDrive& fixtureLogicalDrive(System& root, unsigned long id)
 FixtureLogicalDrive& addFixtureLogicalDrive(FixtureAdapter& adapter, unsigned long id, const char* name,
                                             EnumRaidLevel level, const std::vector<unsigned long>& devices,
                                             unsigned long long start, unsigned long long sectors,
-                                            unsigned long long dataSpace)
+                                            unsigned long long dataSpace, EnumChunkState chunkState)
 {
     FixtureLogicalDrive* drive = new FixtureLogicalDrive(&adapter, id, name, level, dataSpace);
     const unsigned long members = static_cast<unsigned long>(devices.size());
@@ -268,10 +317,10 @@ FixtureLogicalDrive& addFixtureLogicalDrive(FixtureAdapter& adapter, unsigned lo
                 member = candidate;
         if (member == nullptr)
             throw std::out_of_range("the fixture has no drive 0," + std::to_string(devices[position]));
-        drive->addChild(new Chunk(member, drive, start, sectors, static_cast<EnumChunkType>(1), 0,
-                                  CHUNK_STATE_NORMAL, position, members));
-        member->addChild(new Chunk(member, drive, start, sectors, static_cast<EnumChunkType>(1), 0,
-                                   CHUNK_STATE_NORMAL, position, members));
+        drive->addChild(new Chunk(member, drive, start, sectors, static_cast<EnumChunkType>(1), 0, chunkState,
+                                  position, members));
+        member->addChild(new Chunk(member, drive, start, sectors, static_cast<EnumChunkType>(1), 0, chunkState,
+                                   position, members));
     }
     adapter.addChild(drive);
     return *drive;

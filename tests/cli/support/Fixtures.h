@@ -116,9 +116,10 @@ public:
 };
 
 // Whether `name` names a fixture: "empty" (no controller), "basic", "ld",
-// "mixed". "basic": one controller answering "VynAdapter" at position 0 with
-// four ready SATA drives 0,0 to 0,3 of 286749488 sectors; "ld" adds logical
-// drive 0 "Data", a RAID 1 of 10000 MB on drives 0,0 and 0,1 from sector 0.
+// "sas", "mixed". "basic": one controller answering "VynAdapter" at
+// position 0 with four ready SATA drives 0,0 to 0,3 of 286749488 sectors;
+// "ld" adds logical drive 0 "Data", a RAID 1 of 10000 MB on drives 0,0 and
+// 0,1 from sector 0; "sas" is "basic" with a SAS channel and SAS drives.
 // "mixed" is "ld" with a drive in every other role: 0,2 a global spare; 0,3
 // a dedicated spare of logical drive 0; 0,4 a ready JBOD; 0,5 a failed drive
 // carrying the failed segment (chunk state 2) of logical drive 1 "Lost", a

@@ -91,6 +91,8 @@ public:
     void setOrvexaAssignedForTest(bool on) { OrvexaAssigned = on; }
     void setTaskInProgressForTest(bool on) { taskInProgress = on; }
     void setInterfaceTypeForTest(int type) { interfaceType = type; }
+    void setATASecuritySupportForTest(bool on) { ataSecuritySupported = on; }
+    void setOSPartitionForTest(bool on) { OSPartition = on; }
 };
 
 class FixtureLogicalDrive : public BasicLogicalDrive {
@@ -103,6 +105,10 @@ public:
     // nothing seeded, a record of type 0.
     Ret getProgress(Progress& progress) override;
     Ret getProgress(ProgressCollection& out) override;
+    // Renames the drive and records "setName adapter=0,logicalDrive=0 |
+    // "text"" with the scenario's answer for "setName"; the name stays
+    // unless that answer fails.
+    Ret setName(const char* text) override;
 
     void setStateProperty(EnumLogicalDeviceState newState) { state = newState; }
     void setNameForTest(const char* text) { name = text != nullptr ? text : ""; }
@@ -111,6 +117,8 @@ public:
     void setRaid5EEStateForTest(int value) { raid5EEState = value; }
     void setStripeSizeForTest(int kb) { stripeSize = static_cast<EnumStripeSize>(kb); }
     void setOrvexaPreferredForTest(EnumOrvexaPreferredSetting setting) { orvexaPreferredSetting = setting; }
+    void setForceOnlineFlagsForTest(unsigned flags) { forceOnlineFlags = static_cast<int>(flags); }
+    void setPartitionForTest(bool on) { hasPartition = on ? LD_HAS_PARTITION : LD_HAS_NO_PARTITION; }
 
     std::shared_ptr<Scenario> scenario;
 };

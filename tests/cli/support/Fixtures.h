@@ -62,6 +62,12 @@ public:
     }
     void setStatisticDataCollection(bool enabled) { statisticDataCollectionEnabled = enabled; }
     void setDefaultLDTaskPriorityForTest(EnumPriorityLevel priority) { defaultLDTaskPriority = priority; }
+    // The controller-wide write-cache modes of its drives; 3 cannot be set.
+    void setDriveCacheModesForTest(int sata, int sas)
+    {
+        sataHDCacheMode = static_cast<EnumHardDriveCacheMode>(sata);
+        sasHDCacheMode = static_cast<EnumHardDriveCacheMode>(sas);
+    }
     // Texts are cut to fit their fields.
     void setVersionsForTest(const char* firmware, unsigned long firmwareBuild, const char* bios,
                             unsigned long biosBuild, const char* driver, unsigned long driverBuild,
@@ -117,6 +123,7 @@ public:
     void setRaid5EEStateForTest(int value) { raid5EEState = value; }
     void setStripeSizeForTest(int kb) { stripeSize = static_cast<EnumStripeSize>(kb); }
     void setOrvexaPreferredForTest(EnumOrvexaPreferredSetting setting) { orvexaPreferredSetting = setting; }
+    void setWriteCacheSettingForTest(int value) { writeCacheSetting = value; }
     void setForceOnlineFlagsForTest(unsigned flags) { forceOnlineFlags = static_cast<int>(flags); }
     void setPartitionForTest(bool on) { hasPartition = on ? LD_HAS_PARTITION : LD_HAS_NO_PARTITION; }
 

@@ -175,3 +175,38 @@ TEST_F(ModifyTest, ProviderAsksBeforeReconfiguring)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ModifyTest, MirrorSwapsKeepTheSourceSize)
+{
+    use("ld").changeTree(setFeatureChange(featMorphRaid1ToSimpleVolume, 1));
+    int code = -1;
+    runFresh({"MODIFY", "1", "FROM", "0", "TO", "10000", "volume", "0", "0", "noprompt"}, code);
+    EXPECT_EQ(code, 0);
+    EXPECT_THAT(scenario->callsOf("modifyLogicalDrive"),
+                ElementsAre("modifyLogicalDrive adapter=0,logicalDrive=0 | \"Data\", 15, 256, [0,0@0+0]"));
+    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "12000", "volume", "0", "0"}, code),
+                HasSubstr("The requested modification does not support change of logical device size.\n"
+                          "The target logical device must be 10000 MB\n"));
+    EXPECT_EQ(code, 2);
+    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "10000", "volume", "0", "3"}, code),
+                HasSubstr("The requested modification does not support change of logical device members.\n"));
+}
+
+TEST_F(ModifyTest, SimpleVolumeTargetsUseTheSimpleVolumeSearch)
+{
+    // The target drive has two free extents around another drive's chunk:
+    // the simple-volume search takes one chunk from each, which is not one
+    // per drive; the search for other levels would have taken the biggest.
+    withSource("basic", RAID_LEVEL_0, {0, 1}, {featMorphRaid0ToSimpleVolume}, [](System& root) {
+        addFixtureLogicalDrive(fixtureAdapter(root), 2, "Gap", RAID_LEVEL_0, {2}, 1000000, 40960, 40960);
+    });
+    int code = -1;
+    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "1", "TO", "MAX", "volume", "0", "2", "noprompt"}, code),
+                HasSubstr("Not enough available space.\n"));
+    EXPECT_EQ(code, 2);
+    EXPECT_THAT(scenario->callsOf("modifyLogicalDrive"), IsEmpty());
+}
+
+}  // namespace

@@ -65,15 +65,6 @@ void addDataDrive(FixtureAdapter* adapter)
     addFixtureLogicalDrive(*adapter, 0, "Data", RAID_LEVEL_1, {0, 1}, 0, LD_SECTORS, LD_SECTORS);
 }
 
-FixtureHardDrive* addDrive(FixtureAdapter* adapter, unsigned long device)
-{
-    Channel* channel = adapter->getChannel(0);
-    const std::string serial = "d" + std::to_string(device);
-    FixtureHardDrive* drive = new FixtureHardDrive(adapter, channel, device, serial.c_str());
-    channel->addChild(drive);
-    return drive;
-}
-
 // Every role a drive of the controller can play beside the "ld" array.
 void addMixedDrives(FixtureAdapter* adapter)
 {
@@ -86,17 +77,17 @@ void addMixedDrives(FixtureAdapter* adapter)
         if (drive->getLogicalDriveID() == 0)
             dedicatedSpare.addAssignedLogical(drive);
 
-    addDrive(adapter, 4)->setJBODForTest(true);
+    addFixtureDrive(*adapter, 4).setJBODForTest(true);
 
     // The failed drive still carries the failed segment of the array that
     // went offline with it.
-    FixtureHardDrive* failed = addDrive(adapter, 5);
+    FixtureHardDrive& failed = addFixtureDrive(*adapter, 5);
     FixtureLogicalDrive& lost = addFixtureLogicalDrive(*adapter, 1, "Lost", RAID_LEVEL_0, {5}, 0, LD_SECTORS,
                                                        LD_SECTORS, CHUNK_STATE_FAILED_SEGMENT);
     lost.setStateProperty(LD_FAILED);
-    failed->setStateProperty(PD_FAILED);
+    failed.setStateProperty(PD_FAILED);
 
-    addDrive(adapter, 6)->setInterfaceTypeForTest(SAS_INTERFACE_TYPE);
+    addFixtureDrive(*adapter, 6).setInterfaceTypeForTest(SAS_INTERFACE_TYPE);
 }
 
 void attachScenario(System& root, const std::shared_ptr<Scenario>& scenario)
@@ -344,6 +335,18 @@ FixtureLogicalDrive& addFixtureLogicalDrive(FixtureAdapter& adapter, unsigned lo
                                    position, members));
     }
     adapter.addChild(drive);
+    return *drive;
+}
+
+FixtureHardDrive& addFixtureDrive(FixtureAdapter& adapter, unsigned long device)
+{
+    Channel* channel = adapter.getChannel(0);
+    if (channel == nullptr)
+        throw std::out_of_range("the fixture has no channel");
+    const std::string serial = "d" + std::to_string(device);
+    FixtureHardDrive* drive = new FixtureHardDrive(&adapter, channel, device, serial.c_str());
+    drive->setInterfaceTypeForTest(channel->getChannelType());
+    channel->addChild(drive);
     return *drive;
 }
 

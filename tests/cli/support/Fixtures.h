@@ -161,6 +161,9 @@ FixtureLogicalDrive& addFixtureLogicalDrive(FixtureAdapter& adapter, unsigned lo
                                             unsigned long long dataSpace,
                                             EnumChunkState chunkState = CHUNK_STATE_NORMAL);
 
+// A ready drive of the basic kind added to the controller's first channel.
+FixtureHardDrive& addFixtureDrive(FixtureAdapter& adapter, unsigned long device);
+
 // Ready-made tree changes.
 TreeChange setFeatureChange(FeatureEnum feature, int value);
 

@@ -118,13 +118,13 @@ int Task::loadDeviceArguments(char** argv, int argc, int next)
         if (argc - next == 1 && isWord(taskWord, "secureerase")) {
             password = argv[next++];
             passwordGiven = true;
-            if (std::strlen(password) > MAX_PASSWORD_LENGTH)
-                return 3;
         }
         if (allFlag && !isWord(taskWord, "initialize")) {
             myprintf(stdout, "The ALL parameter is only valid for an INITIALIZE task.\n");
             return 3;
         }
+        if (passwordGiven && std::strlen(password) > MAX_PASSWORD_LENGTH)
+            return 3;
         if (isWord(taskWord, "initialize") && next < argc && isWord(argv[next], "force")) {
             forceFlag = true;
             ++next;

@@ -34,6 +34,14 @@ TEST_F(TaskCommandTest, AllOnlyInitializes)
                                   "Invalid arguments.\n\n Usage: TASK START <Controller#> LOGICALDRIVE"));
     EXPECT_THAT(shown, HasSubstr("    Password       : Password is used for ata secure erase task\n"));
     EXPECT_THAT(calls(), IsEmpty());
+    // Whatever password follows, ALL is what is wrong with the line.
+    for (const std::string& password : {std::string("pw"), std::string(32, 'p')}) {
+        SCOPED_TRACE(password);
+        EXPECT_THAT(runShown({"TASK", "START", "1", "DEVICE", "ALL", "secureerase", password}, code),
+                    StartsWith("Controllers found: 1\nThe ALL parameter is only valid for an INITIALIZE task.\n"
+                               "Invalid arguments.\n"));
+        EXPECT_EQ(code, 3);
+    }
 }
 
 TEST_F(TaskCommandTest, WordsOfEachForm)

@@ -6,6 +6,7 @@
 using namespace vyntest;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
+using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
@@ -130,6 +131,19 @@ TEST_F(SetStateCommandTest, SpareRefusalsWithoutAMessage)
                 HasSubstr("The physical device has a running task.\n"));
 }
 
+TEST_F(SetStateCommandTest, AnotherControllerFamilyIsRefusedAfterTheWordsAreRead)
+{
+    use("mixed").changeTree([](System& root) { fixtureAdapter(root).familyClass = false; });
+    int code = -1;
+    EXPECT_THAT(runShown({"SETSTATE", "1", "DEVICE", "0", "4", "HSP"}, code), HasSubstr("Invalid arguments.\n"));
+    EXPECT_EQ(code, 3);
+    // A list naming a missing logical drive is answered by the words first.
+    EXPECT_THAT(runShown({"SETSTATE", "1", "DEVICE", "0", "4", "HSP", "LOGICALDRIVE", "9"}, code),
+                HasSubstr("Logical device 9 does not exist.\n"));
+    EXPECT_EQ(code, 2);
+    EXPECT_THAT(calls(), IsEmpty());
+}
+
 TEST_F(SetStateCommandTest, LogicalDriveWords)
 {
     const struct {
@@ -200,8 +214,11 @@ TEST_F(SetStateCommandTest, ForcingOnlineAsksFirst)
     use("mixed").changeTree([](System& root) { fixtureLogicalDrive(root, 1).setForceOnlineFlagsForTest(0x3); });
     const ProviderResult asked = runProvider({"SETSTATE", "1", "LOGICALDRIVE", "1", "OPTIMAL"}, true);
     EXPECT_EQ(asked.warningType, 1);
-    EXPECT_THAT(asked.text, HasSubstr("This logical device might contain corrupt data.\n"
-                                      "\nAre you sure you want to continue?\nPress y"));
+    // A pending confirmation has no final message: the question ends the text.
+    EXPECT_THAT(asked.text, EndsWith("This logical device might contain corrupt data.\n"
+                                     "\nAre you sure you want to continue?\n"
+                                     "Press y, then ENTER to continue or press ENTER to abort: "));
+    EXPECT_EQ(asked.value, 0);
     EXPECT_THAT(calls(), IsEmpty());
 
     scenario->answer("setLogicalDriveState", Ret(-5));

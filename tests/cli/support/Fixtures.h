@@ -62,6 +62,12 @@ public:
     }
     void setStatisticDataCollection(bool enabled) { statisticDataCollectionEnabled = enabled; }
     void setDefaultLDTaskPriorityForTest(EnumPriorityLevel priority) { defaultLDTaskPriority = priority; }
+    // The controller-wide write-cache modes of its drives; 3 cannot be set.
+    void setDriveCacheModesForTest(int sata, int sas)
+    {
+        sataHDCacheMode = static_cast<EnumHardDriveCacheMode>(sata);
+        sasHDCacheMode = static_cast<EnumHardDriveCacheMode>(sas);
+    }
     // Texts are cut to fit their fields.
     void setVersionsForTest(const char* firmware, unsigned long firmwareBuild, const char* bios,
                             unsigned long biosBuild, const char* driver, unsigned long driverBuild,
@@ -94,6 +100,8 @@ public:
     void setOrvexaAssignedForTest(bool on) { OrvexaAssigned = on; }
     void setTaskInProgressForTest(bool on) { taskInProgress = on; }
     void setInterfaceTypeForTest(int type) { interfaceType = type; }
+    void setATASecuritySupportForTest(bool on) { ataSecuritySupported = on; }
+    void setOSPartitionForTest(bool on) { OSPartition = on; }
 };
 
 class FixtureLogicalDrive : public BasicLogicalDrive {
@@ -106,6 +114,10 @@ public:
     // nothing seeded, a record of type 0.
     Ret getProgress(Progress& progress) override;
     Ret getProgress(ProgressCollection& out) override;
+    // Renames the drive and records "setName adapter=0,logicalDrive=0 |
+    // "text"" with the scenario's answer for "setName"; the name stays
+    // unless that answer fails.
+    Ret setName(const char* text) override;
 
     void setStateProperty(EnumLogicalDeviceState newState) { state = newState; }
     void setNameForTest(const char* text) { name = text != nullptr ? text : ""; }
@@ -114,16 +126,23 @@ public:
     void setRaid5EEStateForTest(int value) { raid5EEState = value; }
     void setStripeSizeForTest(int kb) { stripeSize = static_cast<EnumStripeSize>(kb); }
     void setOrvexaPreferredForTest(EnumOrvexaPreferredSetting setting) { orvexaPreferredSetting = setting; }
+    void setWriteCacheSettingForTest(int value) { writeCacheSetting = value; }
+    void setForceOnlineFlagsForTest(unsigned flags) { forceOnlineFlags = static_cast<int>(flags); }
+    void setPartitionForTest(bool on) { hasPartition = on ? LD_HAS_PARTITION : LD_HAS_NO_PARTITION; }
 
     std::shared_ptr<Scenario> scenario;
 };
 
 // Whether `name` names a fixture: "empty" (no controller), "basic", "ld",
-// "sas".
-// "basic": one controller answering "VynAdapter" at position 0 with four
-// ready SATA drives 0,0 to 0,3 of 286749488 sectors; "ld" adds logical drive
-// 0 "Data", a RAID 1 of 10000 MB on drives 0,0 and 0,1 from sector 0; "sas"
-// is "basic" with a SAS channel and SAS drives.
+// "sas", "mixed". "basic": one controller answering "VynAdapter" at
+// position 0 with four ready SATA drives 0,0 to 0,3 of 286749488 sectors;
+// "ld" adds logical drive 0 "Data", a RAID 1 of 10000 MB on drives 0,0 and
+// 0,1 from sector 0; "sas" is "basic" with a SAS channel and SAS drives.
+// "mixed" is "ld" with a drive in every other role: 0,2 a global spare; 0,3
+// a dedicated spare of logical drive 0; 0,4 a ready JBOD; 0,5 a failed drive
+// carrying the failed segment (chunk state 2) of logical drive 1 "Lost", a
+// failed RAID 0 of 10000 MB; 0,6 a ready SAS drive (interface type 4) on
+// the same channel.
 bool isFixtureName(const std::string& name);
 
 // Adds the controllers of the named fixture below `root`; false, adding
@@ -142,7 +161,8 @@ FixtureLogicalDrive& fixtureLogicalDrive(System& root, unsigned long id);
 FixtureLogicalDrive& addFixtureLogicalDrive(FixtureAdapter& adapter, unsigned long id, const char* name,
                                             EnumRaidLevel level, const std::vector<unsigned long>& devices,
                                             unsigned long long start, unsigned long long sectors,
-                                            unsigned long long dataSpace);
+                                            unsigned long long dataSpace,
+                                            EnumChunkState chunkState = CHUNK_STATE_NORMAL);
 
 // A ready drive of the basic kind added to the controller's first channel.
 FixtureHardDrive& addFixtureDrive(FixtureAdapter& adapter, unsigned long device);

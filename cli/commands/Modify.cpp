@@ -18,11 +18,19 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 
 namespace {
 
 constexpr int NO_FEATURE = 277;
 constexpr int MIN_MODIFY_WORDS = 10;
+constexpr int DEFAULT_MODIFY_STRIPE = 256;
+
+// One of the stripe sizes that STRIPESIZE accepts (1 is its "invalid").
+bool isStripeSize(int kb)
+{
+    return kb != 1 && getStripeSize(std::to_string(kb).c_str()) == kb;
+}
 
 bool is(const char* word, const char* keyword)
 {
@@ -332,7 +340,7 @@ int Modify::loadArguments(char** argv, int argc, StorLibPlugin* lib)
     }
     ++next;
     if (stripeGiven && targetLevel != sourceLevel) {
-        modifyStripe = 256;
+        modifyStripe = DEFAULT_MODIFY_STRIPE;
         myprintf(stdout, "The requested reconfiguration does not support stripe size changes, option ignored.\n");
     }
     if (next >= argc)
@@ -835,8 +843,12 @@ int Modify::execute(StorLibPlugin* lib)
         myprintf(stdout, "Cannot mix physical device interface types (SAS, SATA) within a logical device.\n");
         return fail();
     }
-    if (modifyStripe == 1)
-        modifyStripe = static_cast<int>(sourceDrive->getStripeSize());
+    if (modifyStripe == 1) {
+        // A source that reports no stripe size (0) leaves nothing to keep;
+        // the segment is aligned to the stripe, so it takes the default.
+        const int kept = static_cast<int>(sourceDrive->getStripeSize());
+        modifyStripe = isStripeSize(kept) ? kept : DEFAULT_MODIFY_STRIPE;
+    }
 
     const char* const unchangeable = "The requested modification does not support change of logical device %s.\n";
     const bool expandable = getOCEFeature(sourceLevel) < NO_FEATURE &&

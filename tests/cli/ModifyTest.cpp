@@ -87,6 +87,16 @@ TEST_F(ModifyTest, CapacityExpansionGrowsTheChunksInPlace)
     EXPECT_THAT(calls(), ElementsAre("getProgress adapter=0,logicalDrive=0",
                                      "modifyLogicalDrive adapter=0,logicalDrive=0 | \"Data\", 1, 128, "
                                      "[0,0@0+40960000;0,1@0+40960000]"));
+    // A source that reports no stripe size leaves nothing to keep: the
+    // target gets the default one and the segment is still aligned.
+    for (const char* target : {"20000", "MAX"}) {
+        SCOPED_TRACE(target);
+        use("ld").changeTree(setFeatureChange(featExpandRaid1, 1));
+        scenario->changeTree([](System& root) { fixtureLogicalDrive(root, 0).setStripeSizeForTest(0); });
+        EXPECT_EQ(runFresh({"MODIFY", "1", "FROM", "0", "TO", target, "1", "0", "0", "0", "1", "noprompt"}, code),
+                  "Controllers found: 1\nReconfiguring logical device: Data\n\nCommand completed successfully.\n");
+        EXPECT_THAT(scenario->callsOf("modifyLogicalDrive"), ElementsAre(HasSubstr("\"Data\", 1, 256, [0,0@0+")));
+    }
     // Without the expansion feature a same-level change must change the
     // stripe size.
     use("ld").changeTree(setFeatureChange(featMorphRaid1ToRaid1, 1));

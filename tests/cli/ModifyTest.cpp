@@ -52,6 +52,16 @@ TEST_F(ModifyTest, ArgumentsAndTheSourceDrive)
     int code = -1;
     EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "100", "1", "0"}, code), HasSubstr("Invalid arguments."));
     EXPECT_EQ(code, 3);
+    // Nine words are too few even when they would make a whole request: a
+    // mirror swap names its one drive as "channel,device".
+    scenario->changeTree(setFeatureChange(featMorphRaid1ToSimpleVolume, 1));
+    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "10000", "volume", "0,0"}, code),
+                HasSubstr("Invalid arguments."));
+    EXPECT_EQ(code, 3);
+    EXPECT_EQ(runFresh({"MODIFY", "1", "FROM", "0", "TO", "10000", "volume", "0", "0"}, code).find("Invalid"),
+              std::string::npos);
+    EXPECT_EQ(code, 0);
+    scenario->clearCalls();
     EXPECT_EQ(runFresh({"MODIFY", "1", "FROM", "9", "TO", "100", "1", "0", "0", "0", "1"}, code),
               "Controllers found: 1\nLogical device does not exist.\n\nCommand aborted.\n");
     EXPECT_EQ(code, 2);

@@ -469,6 +469,10 @@ bool Modify::calculateMaxDataSize(unsigned long long total, unsigned long n, Enu
         // divide by.
         if (static_cast<std::uint32_t>(d + p + s) == 0)
             return false;
+        // Fewer members than the parity takes: the data count wrapped below
+        // zero and the size would be out of any range.
+        if (level != RAID_LEVEL_6 && d > n)
+            return false;
         space = static_cast<unsigned long long>(static_cast<double>(total) * static_cast<double>(d) /
                                                 static_cast<double>(static_cast<std::uint32_t>(d + p + s)));
         return true;

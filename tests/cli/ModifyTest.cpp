@@ -167,6 +167,8 @@ TEST_F(ModifyTest, LayoutsWithoutADivisorAreNotSupported)
          {"MAX", "6", "0", "0", "0", "1", "0", "2", "0", "3"}},
         {"RAID 5 without members", RAID_LEVEL_5, {}, {featExpandRaid5}, nullptr,
          {"MAX", "5", "0", "0", "0", "1", "0", "2"}},
+        {"RAID 5EE of one member", RAID_LEVEL_5EE, {0}, {featRaid5EE, featExpandRaid5EE}, nullptr,
+         {"MAX", "5EE", "0", "0", "0", "1", "0", "2", "0", "3"}},
         {"RAID 50 without members", RAID_LEVEL_50, {}, {featExpandRaid50}, nullptr,
          {"MAX", "50", "0", "0", "0", "1", "0", "2"}},
         {"RAID 50 whose legs number all ones", RAID_LEVEL_50, {0, 1, 2}, {featExpandRaid50}, allOnesGroups,

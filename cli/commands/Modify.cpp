@@ -18,11 +18,19 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 
 namespace {
 
 constexpr int NO_FEATURE = 277;
 constexpr int MIN_MODIFY_WORDS = 10;
+constexpr int DEFAULT_MODIFY_STRIPE = 256;
+
+// One of the stripe sizes that STRIPESIZE accepts (1 is its "invalid").
+bool isStripeSize(int kb)
+{
+    return kb != 1 && getStripeSize(std::to_string(kb).c_str()) == kb;
+}
 
 bool is(const char* word, const char* keyword)
 {
@@ -332,7 +340,7 @@ int Modify::loadArguments(char** argv, int argc, StorLibPlugin* lib)
     }
     ++next;
     if (stripeGiven && targetLevel != sourceLevel) {
-        modifyStripe = 256;
+        modifyStripe = DEFAULT_MODIFY_STRIPE;
         myprintf(stdout, "The requested reconfiguration does not support stripe size changes, option ignored.\n");
     }
     if (next >= argc)
@@ -460,6 +468,10 @@ bool Modify::calculateMaxDataSize(unsigned long long total, unsigned long n, Enu
         // No drives, or a RAID-6 count without a layout, leaves nothing to
         // divide by.
         if (static_cast<std::uint32_t>(d + p + s) == 0)
+            return false;
+        // Fewer members than the parity takes: the data count wrapped below
+        // zero and the size would be out of any range.
+        if (level != RAID_LEVEL_6 && d > n)
             return false;
         space = static_cast<unsigned long long>(static_cast<double>(total) * static_cast<double>(d) /
                                                 static_cast<double>(static_cast<std::uint32_t>(d + p + s)));
@@ -835,8 +847,12 @@ int Modify::execute(StorLibPlugin* lib)
         myprintf(stdout, "Cannot mix physical device interface types (SAS, SATA) within a logical device.\n");
         return fail();
     }
-    if (modifyStripe == 1)
-        modifyStripe = static_cast<int>(sourceDrive->getStripeSize());
+    if (modifyStripe == 1) {
+        // A source that reports no stripe size (0) leaves nothing to keep;
+        // the segment is aligned to the stripe, so it takes the default.
+        const int kept = static_cast<int>(sourceDrive->getStripeSize());
+        modifyStripe = isStripeSize(kept) ? kept : DEFAULT_MODIFY_STRIPE;
+    }
 
     const char* const unchangeable = "The requested modification does not support change of logical device %s.\n";
     const bool expandable = getOCEFeature(sourceLevel) < NO_FEATURE &&

@@ -52,6 +52,16 @@ TEST_F(ModifyTest, ArgumentsAndTheSourceDrive)
     int code = -1;
     EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "100", "1", "0"}, code), HasSubstr("Invalid arguments."));
     EXPECT_EQ(code, 3);
+    // Nine words are too few even when they would make a whole request: a
+    // mirror swap names its one drive as "channel,device".
+    scenario->changeTree(setFeatureChange(featMorphRaid1ToSimpleVolume, 1));
+    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "10000", "volume", "0,0"}, code),
+                HasSubstr("Invalid arguments."));
+    EXPECT_EQ(code, 3);
+    EXPECT_EQ(runFresh({"MODIFY", "1", "FROM", "0", "TO", "10000", "volume", "0", "0"}, code).find("Invalid"),
+              std::string::npos);
+    EXPECT_EQ(code, 0);
+    scenario->clearCalls();
     EXPECT_EQ(runFresh({"MODIFY", "1", "FROM", "9", "TO", "100", "1", "0", "0", "0", "1"}, code),
               "Controllers found: 1\nLogical device does not exist.\n\nCommand aborted.\n");
     EXPECT_EQ(code, 2);
@@ -87,6 +97,16 @@ TEST_F(ModifyTest, CapacityExpansionGrowsTheChunksInPlace)
     EXPECT_THAT(calls(), ElementsAre("getProgress adapter=0,logicalDrive=0",
                                      "modifyLogicalDrive adapter=0,logicalDrive=0 | \"Data\", 1, 128, "
                                      "[0,0@0+40960000;0,1@0+40960000]"));
+    // A source that reports no stripe size leaves nothing to keep: the
+    // target gets the default one and the segment is still aligned.
+    for (const char* target : {"20000", "MAX"}) {
+        SCOPED_TRACE(target);
+        use("ld").changeTree(setFeatureChange(featExpandRaid1, 1));
+        scenario->changeTree([](System& root) { fixtureLogicalDrive(root, 0).setStripeSizeForTest(0); });
+        EXPECT_EQ(runFresh({"MODIFY", "1", "FROM", "0", "TO", target, "1", "0", "0", "0", "1", "noprompt"}, code),
+                  "Controllers found: 1\nReconfiguring logical device: Data\n\nCommand completed successfully.\n");
+        EXPECT_THAT(scenario->callsOf("modifyLogicalDrive"), ElementsAre(HasSubstr("\"Data\", 1, 256, [0,0@0+")));
+    }
     // Without the expansion feature a same-level change must change the
     // stripe size.
     use("ld").changeTree(setFeatureChange(featMorphRaid1ToRaid1, 1));
@@ -147,6 +167,8 @@ TEST_F(ModifyTest, LayoutsWithoutADivisorAreNotSupported)
          {"MAX", "6", "0", "0", "0", "1", "0", "2", "0", "3"}},
         {"RAID 5 without members", RAID_LEVEL_5, {}, {featExpandRaid5}, nullptr,
          {"MAX", "5", "0", "0", "0", "1", "0", "2"}},
+        {"RAID 5EE of one member", RAID_LEVEL_5EE, {0}, {featRaid5EE, featExpandRaid5EE}, nullptr,
+         {"MAX", "5EE", "0", "0", "0", "1", "0", "2", "0", "3"}},
         {"RAID 50 without members", RAID_LEVEL_50, {}, {featExpandRaid50}, nullptr,
          {"MAX", "50", "0", "0", "0", "1", "0", "2"}},
         {"RAID 50 whose legs number all ones", RAID_LEVEL_50, {0, 1, 2}, {featExpandRaid50}, allOnesGroups,

@@ -141,7 +141,7 @@ TEST_F(VynconfTest, TrailingOptionsArePeeledInAnyOrder)
          1,
          ""},
         {{"vynconf", "GETSTATUS", "1", "errorlog"}, {"vynconf", "GETSTATUS", "1"}, 1, 0, ""},
-        {{"vynconf", "GETSTATUS", "1", "eventlog", "x.log", "noprompt"},
+        {{"vynconf", "GETSTATUS", "1", "eventlog", hostFile("/tmp/x.log"), "noprompt"},
          {"vynconf", "GETSTATUS", "1"},
          0,
          0,

@@ -41,6 +41,14 @@ struct ControllerState {
     int openErrno = 0;
     uint32_t codeVersionStatus = 0;
 
+    // Controller settings.
+    bool paused = false;
+
+    // Open large transfers (FIB 907): handle -> total length. Not saved: a
+    // transfer lives within one process's run of chunks.
+    std::map<uint32_t, uint32_t> transfers;
+    uint32_t nextTransfer = 1;
+
     // Objects of later areas, kept as written ("drive3" -> "0:3 sas 146G").
     std::map<std::string, std::string> objects;
 

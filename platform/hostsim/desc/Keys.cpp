@@ -52,8 +52,13 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.fault#.on", KeyType::Trigger, nullptr, "what the fault acts on"},
         {"adapter#.fault#.errno", KeyType::Integer, nullptr, "the call fails with this errno"},
         {"adapter#.fault#.status", KeyType::Integer, nullptr, "the operation's own status word"},
+        {"adapter#.fault#.sense", KeyType::Text, nullptr, "CHECK CONDITION with key/asc/ascq"},
+        {"adapter#.fault#.truncate", KeyType::Integer, nullptr, "reply data cut to this many bytes"},
+        {"adapter#.fault#.poke", KeyType::Text, nullptr, "offset:width=value of one reply field overwritten"},
         {"adapter#.fault#.skip", KeyType::Integer, nullptr, "matches to let pass first"},
         {"adapter#.fault#.times", KeyType::Integer, nullptr, "how often it acts (0: always)"},
+        {"adapter#.fault#.seen", KeyType::Integer, nullptr, "state files: matches so far"},
+        {"adapter#.fault#.acted", KeyType::Integer, nullptr, "state files: times it acted"},
         // the simulator itself
         {"hostsim.persist", KeyType::Boolean, "1", "0 keeps everything in memory"},
         {"hostsim.seed", KeyType::Wide, nullptr, "state files: FNV-1a 64 of the description"},

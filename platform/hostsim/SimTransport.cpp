@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -107,12 +109,19 @@ bool SimHostIo::bindDeviceNode(const NodeEntry& node, OpenNode& bind)
 
 void SimHostIo::watchHostFile(int fd, const char* path)
 {
+    // "<prefix><host><suffix>" exactly.
+    auto hostIn = [path](const char* prefix, const char* suffix, unsigned& host) {
+        const size_t n = std::strlen(prefix);
+        if (std::strncmp(path, prefix, n) != 0 || !std::isdigit(static_cast<unsigned char>(path[n])))
+            return false;
+        char* end = nullptr;
+        host = static_cast<unsigned>(std::strtoul(path + n, &end, 10));
+        return std::strcmp(end, suffix) == 0;
+    };
     unsigned host = 0;
-    char tail = 0;
-    if (std::sscanf(path, "/sys/class/scsi_host/host%u/scan%c", &host, &tail) == 1)
+    if (hostIn("/sys/class/scsi_host/host", "/scan", host))
         watched_[fd] = Watched{Observed::Scan, host};
-    else if (std::sscanf(path, "/sys/class/scsi_host/host%u/reset_host%c", &host, &tail) == 1 ||
-             std::sscanf(path, "/proc/scsi/ulbraid/%u%c", &host, &tail) == 1)
+    else if (hostIn("/sys/class/scsi_host/host", "/reset_host", host) || hostIn("/proc/scsi/ulbraid/", "", host))
         watched_[fd] = Watched{Observed::Reset, host};
     else if (std::strcmp(path, "/proc/scsi/scsi") == 0)
         watched_[fd] = Watched{Observed::ProcScsi, 0};

@@ -11,11 +11,12 @@ const std::vector<KeyDef>& keyTable()
     static const std::vector<KeyDef> table = {
         // top
         {"base", KeyType::Text, nullptr, "start from a built-in description (only 'default')"},
-        {"adapters", KeyType::Integer, nullptr, "controllers 0..N-1 with controller defaults"},
+        {"adapters", KeyType::Integer, nullptr, "controllers 0..N-1 with controller defaults", 64},
         // the driver
-        {"driver.major", KeyType::Integer, "250", "character major of the adapter nodes"},
+        {"driver.major", KeyType::Integer, "250", "character major of the adapter nodes", 4095},
         {"driver.sysfs", KeyType::Boolean, "1", "1: hosts under /sys; 0: under /proc/scsi"},
-        {"driver.first_host", KeyType::Integer, "1", "SCSI host of adapter 0; lower hosts are another driver's"},
+        {"driver.first_host", KeyType::Integer, "1", "SCSI host of adapter 0; lower hosts are another driver's",
+         255},
         {"driver.raw_srb", KeyType::Boolean, "1", "0: the raw SCSI request ioctl is unknown (ENOTTY)"},
         // adapter identity
         {"adapter#.type_text", KeyType::Text, "VYN SIMRAID-8E", "adapter type text of the supplement information"},
@@ -78,7 +79,7 @@ bool matchPattern(const char* pattern, const std::string& key)
             size_t start = k;
             while (k < key.size() && std::isdigit(static_cast<unsigned char>(key[k])))
                 ++k;
-            if (k == start || k - start > 4)
+            if (k == start || k - start > 3)
                 return false;
         } else {
             if (k >= key.size() || key[k] != *p)

@@ -103,7 +103,8 @@ TEST_F(DriverChannelTest, EnumerationOverTwoAdaptersOnTheSysfsRoad)
 
 TEST_F(DriverChannelTest, EnumerationOverTwoAdaptersOnTheProcfsRoad)
 {
-    startSimulator("adapters = 2\n[driver]\nsysfs = 0\n[hostsim]\npersist = 0\n");
+    startFixture("procfs_road.conf");
+    ASSERT_FALSE(vyntest::fileExists(hostFile("/sys/bus/pci/drivers/ulbraid")));
     enumerateTwoAdapters(this, sim(), root());
 }
 
@@ -273,6 +274,22 @@ TEST_F(DriverChannelTest, AFailingIdentificationFibGives479AndLeavesNothing)
     ctx.accessMode = FSA_ACC_READ_WRITE;
     EXPECT_EQ(openThrown(ctx, L"ulb0"), 479u);
     expectNothingLeft(ctx);
+}
+
+TEST_F(DriverChannelTest, AFailedReadOnlyOpenLeavesAnotherOpensLockAlone)
+{
+    startFixture("two_adapters.conf");
+    FSAAPI_CONTEXT writer;
+    writer.accessMode = FSA_ACC_READ_WRITE;
+    ASSERT_EQ(faos_OpenChannelToAdapter(&writer, L"ulb0"), 1);
+    ASSERT_TRUE(sim().addFault(0, Fault{"ioctl 0x42008", "errno = 5"}));
+    FSAAPI_CONTEXT reader;
+    EXPECT_EQ(openThrown(reader, L"ulb0"), 479u);
+    EXPECT_EQ(reader.commContext, nullptr);
+    EXPECT_EQ(clsALH.count(), 1u);
+    EXPECT_EQ(vyntest::descriptorsOn(hostFile("/var/lock/.ulb0lock")), 1);
+    faos_CloseChannelToAdapter(&writer);
+    expectNothingLeft(writer);
 }
 
 TEST_F(DriverChannelTest, WithoutAPrefixEveryNameIsRejected)

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -58,6 +60,32 @@ TEST_F(LockFileTest, ReadWriteTakeCreatesTheFileAndKeepsItOpenOnce)
     EXPECT_EQ(clsALH.count(), 0u);
     EXPECT_EQ(descriptorsOn(lock), 0);
     EXPECT_TRUE(vyntest::fileExists(lock));  // lock files stay
+}
+
+TEST_F(LockFileTest, ThreadsTakingAndReleasingAdaptersKeepTheListWhole)
+{
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([t] {
+            char name[16];
+            std::snprintf(name, sizeof name, "ulb%d", t + 8);
+            for (int i = 0; i < 25; ++i) {
+                clsALH.TakeAdapter(name, FSA_ACC_READ_WRITE);
+                clsALH.QuerryAdapter(name);
+                clsALH.ReleaseAdapter(name);
+            }
+            clsALH.TakeAdapter(name, FSA_ACC_READ_WRITE);
+        });
+    }
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(clsALH.count(), 8u);
+    for (int t = 0; t < 8; ++t) {
+        char name[16];
+        std::snprintf(name, sizeof name, "ulb%d", t + 8);
+        clsALH.ReleaseAdapter(name);
+    }
+    EXPECT_EQ(clsALH.count(), 0u);
 }
 
 TEST_F(LockFileTest, OtherAccessModesTakeNoLock)

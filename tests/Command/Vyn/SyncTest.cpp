@@ -1,3 +1,4 @@
+#include "Command/Vyn/os/faux_misc.h"
 #include "Command/Vyn/os/faux_mutex.h"
 #include "Command/Vyn/os/faux_semaphore.h"
 #include "Command/Vyn/os/faux_signals.h"
@@ -102,6 +103,16 @@ TEST_F(SyncTest, AWaiterTakesTheMutexOnceItIsFree)
     faos_DestroyMutex(m);
 }
 
+TEST_F(SyncTest, NullHandlesGiveStatusesNotCrashes)
+{
+    EXPECT_THROW(faos_WaitForAndGetMutex(nullptr), FSA_STATUS);
+    EXPECT_EQ(faos_ReleaseMutex(nullptr), 0u);
+    EXPECT_THROW(faos_WaitForSemaphore(nullptr, 0), FSA_STATUS);
+    EXPECT_THROW(faos_SetSemaphore(nullptr), FSA_STATUS);
+    EXPECT_EQ(faos_ResetSemaphore(nullptr), 1u);
+    EXPECT_THROW(faos_DestroySemaphore(nullptr), FSA_STATUS);
+}
+
 TEST_F(SyncTest, SemaphoreLimitIs5000MsForAnyTimeoutButMinusOne)
 {
     sim().setSleepScale(0);
@@ -150,7 +161,7 @@ void* detachedBody(void* arg)
     return nullptr;
 }
 
-TEST_F(SyncTest, DetachedThreadsRunAndSwitchingSleepsOnePoll)
+TEST_F(SyncTest, DetachedThreadsRunAndSleepsGoThroughTheSeam)
 {
     static int value = 7;
     faos_CreateThread(detachedBody, &value);
@@ -161,6 +172,8 @@ TEST_F(SyncTest, DetachedThreadsRunAndSwitchingSleepsOnePoll)
     const uint64_t before = sim().clockMs();
     faos_SwitchThread();
     EXPECT_EQ(sim().clockMs() - before, 50u);
+    faos_Sleep(1234);
+    EXPECT_EQ(sim().clockMs() - before, 50u + 1234u);
 }
 
 TEST(SignalTableTest, RowsAndNames)

@@ -336,6 +336,24 @@ TEST_F(SimHostIoTest, StateSurvivesAnUnchangedDescriptionAndAChangedOneReseeds)
     EXPECT_NE(vyntest::readFile(state).find("pci_bus = 4"), std::string::npos);
 }
 
+TEST_F(SimHostIoTest, ResetReturnsToTheDescription)
+{
+    startSimulator("adapters = 1\n[adapter0]\npci_bus = 5\n");
+    sim().controller(0).pciBus = 9;
+    ASSERT_TRUE(sim().addFault(Fault{"open /dev/ulb0", "errno = 5", 0, 0}));
+    sim().setSleepScale(0);
+    hostIo().sleepMs(10);
+    ASSERT_EQ(hostIo().mknod("/dev/ulb0", S_IFCHR, makedev(250, 0)), 0);
+    EXPECT_EQ(hostIo().open("/dev/ulb0", O_RDWR), -1);
+    sim().reset();
+    EXPECT_EQ(sim().controller(0).pciBus, 5u);
+    EXPECT_EQ(sim().clockMs(), 0u);
+    const int fd = hostIo().open("/dev/ulb0", O_RDWR);
+    EXPECT_GE(fd, 0);
+    hostIo().close(fd);
+    EXPECT_TRUE(contains(sim().nodeLines(), "/dev/ulb0 c 250 0"));  // nodes are never reseeded
+}
+
 TEST_F(SimHostIoTest, PersistOffWritesNoState)
 {
     startSimulator("adapters = 1\n[hostsim]\npersist = 0\n");

@@ -91,6 +91,8 @@ private:
         size_t device;
     };
     int closeChannel(uint32_t id, Request& r);
+    // A poke fault on a driver record of fixed size, after the answer.
+    void pokeRecord(unsigned long request, uint8_t* bytes, const ArmedFault& fault);
     int transportIoctl(int fd, OpenNode& node, unsigned long request, void* arg, Request& r);
     int sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request& r);
     int rawSrb(ControllerState& c, uint8_t* bytes, Request& r);

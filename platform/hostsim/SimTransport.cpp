@@ -413,6 +413,14 @@ int SimHostIo::transportIoctl(int fd, OpenNode& node, unsigned long request, voi
     return fail(r, ENOTTY);
 }
 
+void SimHostIo::pokeRecord(unsigned long request, uint8_t* bytes, const ArmedFault& fault)
+{
+    if (request == kQueryDisk)
+        poke(bytes, kQdBytes, fault);
+    else if (request == kDeleteDisk)
+        poke(bytes, 8, fault);
+}
+
 int SimHostIo::closeChannel(uint32_t id, Request& r)
 {
     auto it = channels_.find(id);

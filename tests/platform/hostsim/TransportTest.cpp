@@ -304,6 +304,7 @@ TEST_F(TransportTest, FaultEffectsAreCheckedAndKeptWithTheState)
     };
     const Case cases[] = {
         {"ioctl 0x42008", "status = 5", false}, {"open /dev/ulb0", "poke = 0:4=1", false},
+        {"ioctl 0x173", "poke = 16:4=1", true},
         {"cdb 0x12", "sense = 16/0/0", false},  {"cdb 0x12", "poke = 4:3=1", false},
         {"fib 704", "truncate = 8", true},      {"aif 104", "poke = 4:2=0x10", true},
         {"fib 704", "colour = 1", false},

@@ -144,7 +144,6 @@ private:
     std::map<int, Watched> watched_;
     std::map<uint32_t, Channel> channels_;
     uint32_t nextChannel_ = 1;
-    std::map<unsigned, std::vector<std::vector<uint8_t>>> pending_;
     std::map<unsigned, unsigned> resets_;
     unsigned rereadCount_ = 0;
 };

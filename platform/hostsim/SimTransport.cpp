@@ -521,6 +521,8 @@ int SimHostIo::rawSrb(ControllerState& c, uint8_t* bytes, Request& r)
                            static_cast<uint64_t>(getLe32(bytes + kSrbDataAddress + 4)) << 32;
         data = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(address));
         length = getLe32(bytes + kSrbDataCount);
+        if (data == nullptr && length != 0)
+            return fail(r, EFAULT);
     }
     CdbResult result = runCdb(*device, bytes + kSrbCdb, cdbSize, data, length);
     ArmedFault fault;

@@ -65,6 +65,7 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.openErrno = static_cast<int>(parseInteger(get("open_errno")));
     c.codeVersionStatus = parseInteger(get("code_version_status"));
     c.paused = get("paused") == "1";
+    c.jbodDriver = get("jbod_driver") == "1";
     for (const auto& [key, value] : desc.values()) {
         if (key.compare(0, p.size(), p) != 0)
             continue;
@@ -163,6 +164,7 @@ std::string ControllerState::toText(uint64_t seed) const
     line("open_errno", std::to_string(openErrno));
     line("code_version_status", std::to_string(codeVersionStatus));
     line("paused", paused ? "1" : "0");
+    line("jbod_driver", jbodDriver ? "1" : "0");
     for (const auto& [key, value] : objects)
         line(key.c_str(), value);
     for (size_t k = 0; k < pendingAif.size(); ++k) {

@@ -36,20 +36,68 @@ bool armFault(const Fault& fault, unsigned number, ArmedFault& out)
     a.number = number;
     a.trigger = on.substr(0, space);
     a.argument = trim(on.substr(space + 1));
-    if (a.trigger == "ioctl")
+    if (a.trigger == "ioctl" || a.trigger == "cdb")
         a.argument = faultRequestText(parseInteger(a.argument));
+    else if (a.trigger == "fib" || a.trigger == "aif")
+        a.argument = std::to_string(parseInteger(a.argument));
     const std::string effect = trim(fault.effect);
     const size_t eq = effect.find('=');
-    if (eq == std::string::npos || trim(effect.substr(0, eq)) != "errno")
+    if (eq == std::string::npos)
         return false;
+    a.effect = trim(effect.substr(0, eq));
     const std::string value = trim(effect.substr(eq + 1));
-    if (!checkValue(KeyType::Integer, value) || parseInteger(value) == 0 || parseInteger(value) > 4095)
+    if (a.effect == "errno") {
+        if (!checkValue(KeyType::Integer, value) || parseInteger(value) == 0 || parseInteger(value) > 4095)
+            return false;
+        a.errnoValue = static_cast<int>(parseInteger(value));
+    } else if (a.effect == "status" || a.effect == "truncate") {
+        if (!checkValue(KeyType::Integer, value))
+            return false;
+        a.value = parseInteger(value);
+    } else if (a.effect == "sense") {
+        unsigned key = 0, asc = 0, ascq = 0;
+        char tail = 0;
+        if (std::sscanf(value.c_str(), "%i/%i/%i%c", &key, &asc, &ascq, &tail) != 3 || key > 15 || asc > 255 ||
+            ascq > 255)
+            return false;
+        a.senseKey = static_cast<uint8_t>(key);
+        a.asc = static_cast<uint8_t>(asc);
+        a.ascq = static_cast<uint8_t>(ascq);
+    } else if (a.effect == "poke") {
+        unsigned offset = 0, width = 0;
+        char rest[32] = {};
+        if (std::sscanf(value.c_str(), "%i:%u=%31s", &offset, &width, rest) != 3 ||
+            (width != 1 && width != 2 && width != 4) || !checkValue(KeyType::Integer, rest) || offset > 4096)
+            return false;
+        a.pokeOffset = offset;
+        a.pokeWidth = width;
+        a.value = parseInteger(rest);
+    } else {
         return false;
-    a.errnoValue = static_cast<int>(parseInteger(value));
+    }
+    // A system call can only fail, or (ioctl) have one field of its record
+    // overwritten.
+    if ((a.trigger == "open" && a.effect != "errno") ||
+        (a.trigger == "ioctl" && a.effect != "errno" && a.effect != "poke"))
+        return false;
     a.skip = fault.skip;
     a.times = fault.times;
     out = a;
     return true;
+}
+
+std::string faultEffectText(const ArmedFault& fault)
+{
+    char buf[64];
+    if (fault.effect == "sense")
+        std::snprintf(buf, sizeof buf, "sense = %u/0x%x/0x%x", fault.senseKey, fault.asc, fault.ascq);
+    else if (fault.effect == "poke")
+        std::snprintf(buf, sizeof buf, "poke = %u:%u=%u", fault.pokeOffset, fault.pokeWidth, fault.value);
+    else if (fault.effect == "errno")
+        std::snprintf(buf, sizeof buf, "errno = %d", fault.errnoValue);
+    else
+        std::snprintf(buf, sizeof buf, "%s = %u", fault.effect.c_str(), fault.value);
+    return buf;
 }
 
 ArmedFault* matchFault(std::vector<ArmedFault>& faults, const std::string& trigger, const std::string& argument,

@@ -1,14 +1,20 @@
 #ifndef VYN_PLATFORM_HOSTSIM_FAULTS_H
 #define VYN_PLATFORM_HOSTSIM_FAULTS_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace vyn::hostsim {
 
 // One injected fault as written: what it acts on (`on`: "ioctl 0x42008",
-// "open /dev/ulb0"), its effect (`errno = n`: the call fails), and its
-// counters: `skip` matches pass first, then it acts `times` times (0: always).
+// "open /dev/ulb0", "fib 907", "aif 104" (a FIB 700 request), "cdb 0x12"),
+// its effect (`errno = n`: the call fails; `status = n`: the operation's
+// status word; `sense = k/asc/ascq`: CHECK CONDITION; `truncate = n`: reply
+// data cut to n bytes; `poke = offset:width=value`: one reply field
+// overwritten), and its counters: `skip` matches pass first, then it acts
+// `times` times (0: always). An open can only fail; an ioctl can fail or have
+// a field of its fixed-size record poked (the disk query, the delete record).
 struct Fault {
     std::string on;
     std::string effect;
@@ -21,8 +27,15 @@ struct Fault {
 struct ArmedFault {
     unsigned number = 0;   // F of [adapterN.faultF], shown in the trace
     std::string trigger;   // "ioctl", "open"
-    std::string argument;  // normalised: request in lower-case hex, or the path
+    std::string argument;  // normalised: request or opcode in lower-case hex, a decimal code, or the path
+    std::string effect;    // "errno", "status", "sense", "truncate", "poke"
     int errnoValue = 0;
+    uint32_t value = 0;    // status, truncate length, poke value
+    uint8_t senseKey = 0;
+    uint8_t asc = 0;
+    uint8_t ascq = 0;
+    uint32_t pokeOffset = 0;
+    uint32_t pokeWidth = 0;  // 1, 2 or 4
     unsigned skip = 0;
     unsigned times = 1;
     unsigned seen = 0;
@@ -36,6 +49,9 @@ bool armFault(const Fault& fault, unsigned number, ArmedFault& out);
 // advanced; null when none acts. `touched` is set when any counter moved.
 ArmedFault* matchFault(std::vector<ArmedFault>& faults, const std::string& trigger, const std::string& argument,
                        bool& touched);
+
+// The effect as written ("errno = 5", "sense = 5/0x24/0x0").
+std::string faultEffectText(const ArmedFault& fault);
 
 // The argument of an ioctl trigger as matched: "0x" and lower-case hex.
 std::string faultRequestText(unsigned long request);

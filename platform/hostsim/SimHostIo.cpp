@@ -2,6 +2,7 @@
 
 #include "common/HostPath.h"
 #include "platform/hostsim/Bytes.h"
+#include "platform/hostsim/Transport.h"
 #include "platform/hostsim/desc/Description.h"
 
 #include <fcntl.h>
@@ -70,6 +71,7 @@ SimHostIo::SimHostIo(const std::string& descriptionText, const std::string& sour
         driver_.major = parseInteger(desc.get("driver.major"));
         driver_.sysfs = desc.get("driver.sysfs") != "0";
         driver_.firstHost = parseInteger(desc.get("driver.first_host"));
+        driver_.rawSrb = desc.get("driver.raw_srb") != "0";
         persist_ = desc.get("hostsim.persist") != "0";
         seed_ = desc.seed();
         std::map<unsigned, bool> present;
@@ -92,6 +94,7 @@ SimHostIo::SimHostIo(const std::string& descriptionText, const std::string& sour
     store_ = std::make_unique<StateStore>(root_, persist_);
     provisionHostText(root_, driver_, initial_.empty() ? -1 : static_cast<int>(initial_.rbegin()->first));
     seedControllers();
+    registerDevices();
 }
 
 SimHostIo::~SimHostIo()
@@ -263,13 +266,19 @@ int SimHostIo::open(const char* path, int flags, mode_t mode)
         errno = fault.errnoValue;
         return -1;
     }
-    if (!registered)
-        return RealHostIo::open(path, flags, mode);
-    if (!bound) {
-        errno = ENXIO;
-        return -1;
+    if (!registered) {
+        const int fd = RealHostIo::open(path, flags, mode);
+        if (fd >= 0 && (flags & O_ACCMODE) != O_RDONLY)
+            watchHostFile(fd, path);
+        return fd;
     }
-    if (const int e = controllers_[node.minor].openErrno) {
+    OpenNode bind{path, baseName(path), node.minor};
+    if (!bound) {
+        if (!bindDeviceNode(node, bind)) {
+            errno = ENXIO;
+            return -1;
+        }
+    } else if (const int e = controllers_[node.minor].openErrno) {
         errno = e;
         return -1;
     }
@@ -277,7 +286,7 @@ int SimHostIo::open(const char* path, int flags, mode_t mode)
     const int fd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
     if (fd < 0)
         return -1;
-    open_[fd] = OpenNode{path, baseName(path), node.minor};
+    open_[fd] = bind;
     return fd;
 }
 
@@ -286,6 +295,7 @@ int SimHostIo::close(int fd)
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         open_.erase(fd);
+        forgetDescriptor(fd);
     }
     return RealHostIo::close(fd);
 }
@@ -296,13 +306,13 @@ int SimHostIo::ioctl(int fd, unsigned long request, void* arg)
     auto it = open_.find(fd);
     if (it == open_.end())
         return RealHostIo::ioctl(fd, request, arg);
-    const OpenNode& node = it->second;
+    OpenNode& node = it->second;
     ControllerState& c = controllers_[node.controller];
     Request r;
     r.node = node.name;
     r.request = request;
     uint8_t* bytes = static_cast<uint8_t*>(arg);
-    if (request == kSendFib && bytes != nullptr) {
+    if ((request == kSendFib || request == kSendLargeFib) && bytes != nullptr && node.kind == NodeKind::Adapter) {
         r.isFib = true;
         r.command = getLe16(bytes + kFibCommand);
         r.xferState = getLe32(bytes + kFibXferState);
@@ -317,7 +327,14 @@ int SimHostIo::ioctl(int fd, unsigned long request, void* arg)
     ArmedFault fault;
     if (faultFor(static_cast<int>(node.controller), "ioctl", faultRequestText(request), fault)) {
         r.fault = static_cast<long>(fault.number);
-        return fail(r, fault.errnoValue);
+        if (fault.effect == "errno")
+            return fail(r, fault.errnoValue);
+    }
+    if (node.kind != NodeKind::Adapter || transportRequest(request)) {
+        const int rc = transportIoctl(fd, node, request, arg, r);
+        if (rc == 0 && r.fault >= 0 && fault.effect == "poke")
+            pokeRecord(request, bytes, fault);
+        return rc;
     }
     const bool known = request == kSendFib || request == kMiniportRevCheck || request == kGetPciBusSlot ||
                        request == kGetCodeVersionStatus;
@@ -331,20 +348,8 @@ int SimHostIo::ioctl(int fd, unsigned long request, void* arg)
     StateStore::Guard guard(*store_);
     store_->refresh(c);
     switch (request) {
-    case kSendFib: {
-        if (r.senderSize != kFibSmall) {
-            r.rejected = "sender_size";
-            return fail(r, EINVAL);
-        }
-        FibCall call(c, bytes, kFibSmall);
-        r.unhandled = !dispatcher_.dispatch(call);
-        r.rejected = call.rejected();
-        if (call.changed()) {
-            c.clockMs = clockMs_.load();
-            store_->save(c);
-        }
-        break;
-    }
+    case kSendFib:
+        return sendFib(c, bytes, kFibSmall, r);
     case kMiniportRevCheck:
         // {u32 compatibility, revision: dash, type, minor, major, u32 build}
         putLe32(bytes, c.driverCompatible ? 1 : 0);
@@ -380,6 +385,8 @@ int SimHostIo::ioctlValue(int fd, unsigned long request, unsigned long value)
         r.fault = static_cast<long>(fault.number);
         return fail(r, fault.errnoValue);
     }
+    if (request == kCloseAdapterFib && it->second.kind == NodeKind::Adapter)
+        return closeChannel(static_cast<uint32_t>(value), r);
     r.unhandled = true;
     return fail(r, ENOTTY);
 }

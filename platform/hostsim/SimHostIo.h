@@ -2,6 +2,7 @@
 #define VYN_PLATFORM_HOSTSIM_SIMHOSTIO_H
 
 #include "Command/Vyn/os/HostIo.h"
+#include "platform/hostsim/Devices.h"
 #include "platform/hostsim/Faults.h"
 #include "platform/hostsim/Provision.h"
 #include "platform/hostsim/Trace.h"
@@ -33,6 +34,7 @@ public:
     int close(int fd) override;
     int ioctl(int fd, unsigned long request, void* arg) override;
     int ioctlValue(int fd, unsigned long request, unsigned long value) override;
+    ssize_t write(int fd, const void* buf, size_t len) override;
     int stat(const char* path, struct stat* st) override;
     int mknod(const char* path, mode_t mode, dev_t dev) override;
     int unlink(const char* path) override;
@@ -51,15 +53,64 @@ public:
     uint64_t clockMs() const;
     void setSleepScale(unsigned percent) { sleepScale_.store(percent); }
     size_t openNodeCount() const;
+    // Adapter-initiated FIBs: to every channel open on the controller in this
+    // process, else to its pending list (at most 64, oldest dropped).
+    void queueAif(unsigned adapter, const uint8_t* fib512);
+    void raiseEvent(unsigned adapter, uint32_t code, const std::vector<uint32_t>& words);
+    // Controller resets written to the host's reset files.
+    unsigned resetCount(unsigned adapter) const;
+    // BLKRRPART requests on the container disks.
+    unsigned rereadCount() const { return rereadCount_; }
+    // The disk name ("sdb") of a container the host sees, or "".
+    std::string diskOf(unsigned adapter, unsigned container) const;
     const std::string& root() const { return root_; }
     const DriverConfig& driver() const { return driver_; }
 
 private:
+    enum class NodeKind { Adapter, Generic, Disk, ForeignDisk };
     struct OpenNode {
         std::string path;
         std::string name;
         unsigned controller;
+        NodeKind kind = NodeKind::Adapter;
+        unsigned device = 0;  // generic: index in devicesOf; disk: container
     };
+    // What a write to a host file means.
+    enum class Observed { Scan, ProcScsi, Reset };
+    struct Watched {
+        Observed what;
+        unsigned host;
+    };
+    struct Channel {
+        unsigned controller;
+        int fd;
+        std::vector<std::vector<uint8_t>> queue;
+    };
+    struct DeviceSlot {
+        unsigned controller;
+        size_t device;
+    };
+    int closeChannel(uint32_t id, Request& r);
+    // A poke fault on a driver record of fixed size, after the answer.
+    void pokeRecord(unsigned long request, uint8_t* bytes, const ArmedFault& fault);
+    int transportIoctl(int fd, OpenNode& node, unsigned long request, void* arg, Request& r);
+    int sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request& r);
+    int rawSrb(ControllerState& c, uint8_t* bytes, Request& r);
+    int sgIo(OpenNode& node, void* arg, Request& r);
+    int queryDisk(ControllerState& c, uint8_t* bytes, Request& r);
+    int deleteDisk(ControllerState& c, uint8_t* bytes, Request& r);
+    void registerDevices();
+    // Binds an sg or sd node to its device; false when none answers there.
+    bool bindDeviceNode(const NodeEntry& node, OpenNode& bind);
+    // Remembers a host file whose writes the host acts on.
+    void watchHostFile(int fd, const char* path);
+    void forgetDescriptor(int fd);
+    void exposeContainer(unsigned controller, unsigned container);
+    void hideContainer(unsigned controller, unsigned container);
+    void observeWrite(const Watched& w, const std::string& text);
+    unsigned hostOf(unsigned controller) const { return driver_.firstHost + controller; }
+    // The cdb fault acting on this command, applied to its result.
+    bool applyCdbFault(unsigned controller, uint8_t opcode, CdbResult& result, ArmedFault& hit);
     bool findNode(const std::string& path, NodeEntry& out);
     void record(const Request& r);
     void seedControllers();
@@ -87,6 +138,14 @@ private:
     std::atomic<uint64_t> clockMs_{0};
     bool realClock_ = false;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    std::vector<DeviceSlot> generic_;                     // /dev/sgM -> device
+    std::map<std::pair<unsigned, unsigned>, char> sdLetter_;  // (controller, container) -> letter
+    char nextLetter_ = 'b';
+    std::map<int, Watched> watched_;
+    std::map<uint32_t, Channel> channels_;
+    uint32_t nextChannel_ = 1;
+    std::map<unsigned, unsigned> resets_;
+    unsigned rereadCount_ = 0;
 };
 
 // VYN_SIMULATOR's value: "default" or the path of a description file.

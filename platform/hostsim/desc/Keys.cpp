@@ -17,6 +17,7 @@ const std::vector<KeyDef>& keyTable()
         {"driver.sysfs", KeyType::Boolean, "1", "1: hosts under /sys; 0: under /proc/scsi"},
         {"driver.first_host", KeyType::Integer, "1", "SCSI host of adapter 0; lower hosts are another driver's",
          255},
+        {"driver.raw_srb", KeyType::Boolean, "1", "0: the raw SCSI request ioctl is unknown (ENOTTY)"},
         // adapter identity
         {"adapter#.type_text", KeyType::Text, "VYN SIMRAID-8E", "adapter type text of the supplement information"},
         {"adapter#.oem_id", KeyType::Integer, "0", "OEM id of the adapter information"},
@@ -42,6 +43,11 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.driver_compatible", KeyType::Boolean, "1", "the revision check's compatibility answer"},
         {"adapter#.open_errno", KeyType::Integer, "0", "errno of every open of the node (0: opens succeed)"},
         {"adapter#.code_version_status", KeyType::Integer, "1", "the driver's code version verdict"},
+        {"adapter#.paused", KeyType::Boolean, "0", "1 while the controller's I/O is paused (FIB 704)"},
+        {"adapter#.pending#", KeyType::Text, nullptr, "state files: a pending adapter-initiated FIB in hex"},
+        {"adapter#.event#.notify", KeyType::Integer, nullptr, "a pending notification: its code"},
+        {"adapter#.event#.words", KeyType::IntList, nullptr, "a pending notification: its words from word 3"},
+        {"adapter#.jbod_driver", KeyType::Boolean, "0", "1: the host's flags text of this adapter says SUPPORTED_JBOD"},
         // objects of later areas, kept as written
         {"adapter#.bus#", KeyType::Object, nullptr, "bus shorthand"},
         {"adapter#.drive#", KeyType::Object, nullptr, "drive shorthand"},
@@ -50,6 +56,10 @@ const std::vector<KeyDef>& keyTable()
         // faults
         {"adapter#.fault#.on", KeyType::Trigger, nullptr, "what the fault acts on"},
         {"adapter#.fault#.errno", KeyType::Integer, nullptr, "the call fails with this errno"},
+        {"adapter#.fault#.status", KeyType::Integer, nullptr, "the operation's own status word"},
+        {"adapter#.fault#.sense", KeyType::Text, nullptr, "CHECK CONDITION with key/asc/ascq"},
+        {"adapter#.fault#.truncate", KeyType::Integer, nullptr, "reply data cut to this many bytes"},
+        {"adapter#.fault#.poke", KeyType::Text, nullptr, "offset:width=value of one reply field overwritten"},
         {"adapter#.fault#.skip", KeyType::Integer, nullptr, "matches to let pass first"},
         {"adapter#.fault#.times", KeyType::Integer, nullptr, "how often it acts (0: always)"},
         {"adapter#.fault#.seen", KeyType::Integer, nullptr, "state files: matches so far"},
@@ -191,6 +201,9 @@ bool checkValue(KeyType type, const std::string& value)
             return isInteger(value.substr(6));
         if (value.compare(0, 5, "open ") == 0)
             return value.size() > 6 && value[5] == '/';
+        // fib <command>, aif <request>, cdb <opcode>
+        if (value.compare(0, 4, "fib ") == 0 || value.compare(0, 4, "aif ") == 0 || value.compare(0, 4, "cdb ") == 0)
+            return isInteger(value.substr(4));
         return false;
     }
     }

@@ -79,6 +79,7 @@ void registerAllHandlers(Dispatcher& dispatcher);
 
 // Areas.
 void registerIdentityHandlers(Dispatcher& dispatcher);
+void registerTransportHandlers(Dispatcher& dispatcher);
 
 // Status words the unknown answers use.
 constexpr uint32_t kStatusNotSupported = 10004;

@@ -1,12 +1,17 @@
 #include "platform/hostsim/state/Controller.h"
 
+#include "platform/hostsim/Devices.h"
 #include "platform/hostsim/desc/Description.h"
 
 #include <cstdio>
+#include <map>
+#include <cstdlib>
 
 namespace vyn::hostsim {
 
 namespace {
+
+constexpr size_t kPendingFibBytes = 512;
 
 std::string hex32(uint32_t v)
 {
@@ -60,6 +65,8 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.driverCompatible = get("driver_compatible") != "0";
     c.openErrno = static_cast<int>(parseInteger(get("open_errno")));
     c.codeVersionStatus = parseInteger(get("code_version_status"));
+    c.paused = get("paused") == "1";
+    c.jbodDriver = get("jbod_driver") == "1";
     for (const auto& [key, value] : desc.values()) {
         if (key.compare(0, p.size(), p) != 0)
             continue;
@@ -87,20 +94,60 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
         };
         Fault f;
         f.on = field("on");
+        // One effect per fault; errno when none is named.
         f.effect = "errno = " + field("errno");
+        for (const char* effect : {"status", "sense", "truncate", "poke"})
+            if (fields.count(effect) != 0)
+                f.effect = std::string(effect) + " = " + field(effect);
         f.skip = parseInteger(field("skip"));
         f.times = fields.count("times") ? parseInteger(field("times")) : 1;
         ArmedFault armed;
         if (!armFault(f, number, armed)) {
             if (error != nullptr && error->empty())
                 *error = "fault " + std::to_string(number) + " of adapter " + std::to_string(index) +
-                         " needs 'on' and a non-zero 'errno'";
+                         " needs 'on' and one valid effect";
             continue;
         }
         armed.seen = parseInteger(field("seen"));
         armed.acted = parseInteger(field("acted"));
         c.faults.push_back(armed);
     }
+    // Pending adapter-initiated FIBs, "pendingK = <1024 hex digits>".
+    std::map<unsigned, std::vector<uint8_t>> pending;
+    const std::string pp = p + "pending";
+    for (const auto& [key, value] : desc.values()) {
+        if (key.compare(0, pp.size(), pp) != 0 || value.size() != 2 * kPendingFibBytes)
+            continue;
+        std::vector<uint8_t> fib(kPendingFibBytes);
+        bool ok = true;
+        for (size_t i = 0; i < fib.size() && ok; ++i) {
+            char* end = nullptr;
+            const std::string digits = value.substr(2 * i, 2);
+            fib[i] = static_cast<uint8_t>(std::strtoul(digits.c_str(), &end, 16));
+            ok = end == digits.c_str() + 2;
+        }
+        if (ok)
+            pending[parseInteger(key.substr(pp.size()))] = fib;
+    }
+    for (auto& entry : pending)
+        c.pendingAif.push_back(std::move(entry.second));
+    // Events a description seeds: [adapterN.eventE] notify = code, words = ...
+    std::map<unsigned, std::pair<uint32_t, std::vector<uint32_t>>> events;
+    const std::string ep = p + "event";
+    for (const auto& [key, value] : desc.values()) {
+        if (key.compare(0, ep.size(), ep) != 0)
+            continue;
+        const size_t dot = key.find('.', ep.size());
+        if (dot == std::string::npos)
+            continue;
+        auto& event = events[parseInteger(key.substr(ep.size(), dot - ep.size()))];
+        if (key.compare(dot + 1, std::string::npos, "notify") == 0)
+            event.first = parseInteger(value);
+        else
+            event.second = parseIntList(value);
+    }
+    for (const auto& [number, event] : events)
+        c.pendingAif.push_back(notificationFib(event.first, event.second));
     c.generation = parseWide(desc.get("hostsim.generation"));
     c.clockMs = parseWide(desc.get("hostsim.clock_ms"));
     return c;
@@ -134,12 +181,25 @@ std::string ControllerState::toText(uint64_t seed) const
     line("driver_compatible", driverCompatible ? "1" : "0");
     line("open_errno", std::to_string(openErrno));
     line("code_version_status", std::to_string(codeVersionStatus));
+    line("paused", paused ? "1" : "0");
+    line("jbod_driver", jbodDriver ? "1" : "0");
     for (const auto& [key, value] : objects)
         line(key.c_str(), value);
+    for (size_t k = 0; k < pendingAif.size(); ++k) {
+        std::string hex;
+        char two[3];
+        for (uint8_t b : pendingAif[k]) {
+            std::snprintf(two, sizeof two, "%02x", b);
+            hex += two;
+        }
+        line(("pending" + std::to_string(k)).c_str(), hex);
+    }
     for (const ArmedFault& f : faults) {
         const std::string k = "fault" + std::to_string(f.number) + ".";
         line((k + "on").c_str(), f.trigger + " " + f.argument);
-        line((k + "errno").c_str(), std::to_string(f.errnoValue));
+        const std::string effect = faultEffectText(f);
+        const size_t eq = effect.find(" = ");
+        line((k + effect.substr(0, eq)).c_str(), effect.substr(eq + 3));
         line((k + "skip").c_str(), std::to_string(f.skip));
         line((k + "times").c_str(), std::to_string(f.times));
         line((k + "seen").c_str(), std::to_string(f.seen));

@@ -43,6 +43,20 @@ struct ControllerState {
     int openErrno = 0;
     uint32_t codeVersionStatus = 0;
 
+    // Controller settings.
+    bool paused = false;
+    bool jbodDriver = false;  // the driver reports JBOD support for this host
+
+    // Adapter-initiated FIBs (512 bytes each) raised while no channel of
+    // this controller was open, oldest first; the next channel opened, in
+    // any process, takes them over.
+    std::vector<std::vector<uint8_t>> pendingAif;
+
+    // Open large transfers (FIB 907): handle -> total length. Not saved: a
+    // transfer lives within one process's run of chunks.
+    std::map<uint32_t, uint32_t> transfers;
+    uint32_t nextTransfer = 1;
+
     // Injected faults with their counters.
     std::vector<ArmedFault> faults;
 

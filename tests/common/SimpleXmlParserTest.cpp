@@ -9,6 +9,7 @@
 
 #include "common/Buffer.h"
 #include "common/XMLWriter.h"
+#include "common/ReferenceXmlParser.h"
 
 namespace {
 
@@ -187,6 +188,115 @@ TEST(SimpleXmlParserTest, TextCutAnywhereIsReadOnlyUpToItsEnd)
             // Only the deliberately malformed "/ >" may throw, and only once reached.
             EXPECT_EQ(e.getCharacter(), '/') << cut;
             EXPECT_GT(cut, xml.find("/ >")) << cut;
+        }
+    }
+}
+
+// What one parseNext call left behind, with pointers as offsets into the
+// text, and the whole text as the call left it (the NULs it wrote, the
+// values it decoded in place).
+struct Step {
+    bool found = false;
+    bool threw = false;
+    char character = 0;
+    unsigned long offset = 0;
+    unsigned int flags = 0;
+    long tag = -1;
+    long name = -1;
+    long value = -1;
+    std::string text;
+    bool operator==(const Step& o) const
+    {
+        return found == o.found && threw == o.threw && character == o.character && offset == o.offset &&
+               flags == o.flags && tag == o.tag && name == o.name && value == o.value && text == o.text;
+    }
+};
+
+std::ostream& operator<<(std::ostream& os, const Step& s)
+{
+    os << "{found " << s.found << ", flags " << s.flags << ", tag@" << s.tag << ", name@" << s.name << ", value@"
+       << s.value;
+    if (s.threw)
+        os << ", threw '" << s.character << "' at " << s.offset;
+    return os << "}";
+}
+
+template <typename Parser>
+std::vector<Step> stepsOf(const std::string& xml)
+{
+    // A block of exactly the text's length, without a terminator, so that
+    // the sanitizer run sees any read past the end.
+    std::unique_ptr<char[]> block(new char[xml.empty() ? 1 : xml.size()]);
+    std::memcpy(block.get(), xml.data(), xml.size());
+    Parser parser(block.get(), xml.size());
+    auto offset = [&](const char* p) { return p != nullptr ? static_cast<long>(p - block.get()) : -1L; };
+    std::vector<Step> steps;
+    for (int guard = 0; guard < 64; ++guard) {
+        Step step;
+        try {
+            step.found = parser.parseNext();
+        } catch (const SimpleXmlException& e) {
+            step.threw = true;
+            step.character = e.getCharacter();
+            step.offset = e.getOffset();
+        }
+        step.flags = parser.getFlags();
+        step.tag = offset(parser.getTag());
+        step.name = offset(parser.getName());
+        step.value = offset(parser.getValue());
+        step.text.assign(block.get(), xml.size());
+        steps.push_back(step);
+        if (!step.found || step.threw)
+            break;
+    }
+    return steps;
+}
+
+// The parser against the byte-by-byte reading it replaced, on every prefix
+// of every text: the same items, the same NULs and decoded values in the
+// text, the same exceptions at the same offsets.
+TEST(SimpleXmlParserTest, ItemsMatchTheByteByByteReadingOnEveryPrefix)
+{
+    const char* const texts[] = {
+        // attributes running to the end of the text
+        "<a x='1'",
+        "<a x='1' y=\"2\"",
+        "<a x",
+        // entities: the five the writer makes are decoded, nothing else
+        "<a v=\"x&amp;y&#65;z\" w='&amp;&#65;&lt;&gt;&quot;&apos;' e='&' f='&am' g='a&amp'/>",
+        "<a v='&amp;amp;&#38;&bogus;'>",
+        // every punctuation character a name may hold
+        "<a !#$%&()*+,-.:;<?@[\\]^_`{|}~'\"='v' b!c=\"w\"/>",
+        // tabs, line feeds and carriage returns between attributes
+        "<a\tx='1'\n\ty=\"2\"\r\n  z = '3'\n/>\n</a\t>",
+        "<a\n\tx\t=\n'v w'\r\n>",
+        // attributes without values
+        "<a x y='2' z/>",
+        "<a x>",
+        // quotes, '>' and '/' inside values
+        "<a x=\"it's\" y='say \"hi\"' z='>' w='/'>",
+        "<a x=\"\" y=''/>",
+        // malformed text
+        "<a x=1>",
+        "<a/b>",
+        "<a x='1'/ >",
+        "<r><a x = y>",
+        "<a x='1' y=>",
+        "<a x='1' / >",
+        // elements, end tags and text
+        "<?xml version=\"1.0\"?>\n<System a='1'>\n  <b/>\n  <c />text &amp; more</System >",
+        "</a  >text<b>",
+        "<HardDrive typeName=\"HardDrive\" model=\"Model 2TB &lt;rev 1.0&gt; &amp; co\" size=\"1953525168\">\n"
+        "    <Chunk chunkID=\"0\" startSector=\"0\" numSectors=\"976762584\"/>\n</HardDrive>\n",
+        "\xc3\xa9<a v='\xc3\xa9\x01'>",
+        "",
+    };
+    for (const char* text : texts) {
+        const std::string xml(text);
+        for (size_t cut = 0; cut <= xml.size(); ++cut) {
+            const std::string prefix = xml.substr(0, cut);
+            EXPECT_EQ(stepsOf<SimpleXmlParser>(prefix), stepsOf<vyntest::ReferenceXmlParser>(prefix))
+                << "text [" << prefix << "]";
         }
     }
 }

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -95,13 +96,26 @@ XmlAttributeList_C& XmlAttributeList_C::operator=(const XmlAttributeList_C& othe
 {
     if (this != &other) {
         list.RemoveAll();
+        dropIndex();
         for (unsigned long i = 0; i < other.NumEntries(); ++i)
             list.InsertBack(*other.at(i));
     }
     return *this;
 }
 
-XmlAttributeList_C::~XmlAttributeList_C() = default;
+XmlAttributeList_C::~XmlAttributeList_C()
+{
+    delete[] slots;
+}
+
+void XmlAttributeList_C::dropIndex()
+{
+    delete[] slots;
+    slots = nullptr;
+    slotCount = 0;
+    indexed = 0;
+    lastFound = 0;
+}
 
 void XmlAttributeList_C::setInitElements(unsigned long n, unsigned long grow)
 {
@@ -132,14 +146,87 @@ const SimpleXmlAttribute_S* XmlAttributeList_C::at(unsigned long i) const
     return i < NumEntries() ? list.Obj_P(static_cast<long>(i)) : NO_ATTRIBUTE;
 }
 
+namespace {
+
+// Short lists are scanned: an index would cost more than it saves.
+const unsigned long INDEX_MIN_ENTRIES = 8;
+
+// FNV-1a over the name's bytes.
+unsigned int hashName(const char* name)
+{
+    unsigned int h = 2166136261u;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p != 0; ++p)
+        h = (h ^ *p) * 16777619u;
+    return h;
+}
+
+} // namespace
+
+// Brings the index up to the list's entries; false when there is none to use.
+bool XmlAttributeList_C::updateIndex() const
+{
+    const unsigned long entries = NumEntries();
+    if (entries < INDEX_MIN_ENTRIES)
+        return false;
+    if (indexed == entries)
+        return slots != nullptr;
+    if (slots == nullptr || entries * 2 > slotCount) {
+        unsigned long count = 16;
+        while (count < entries * 2)
+            count *= 2;
+        if (count > 0x80000000ul)
+            return false;
+        unsigned int* fresh = new (std::nothrow) unsigned int[count];
+        if (fresh == nullptr)
+            return false;
+        std::memset(fresh, 0, count * sizeof(unsigned int));
+        delete[] slots;
+        slots = fresh;
+        slotCount = static_cast<unsigned int>(count);
+        indexed = 0;
+    }
+    const unsigned int mask = slotCount - 1;
+    const SimpleXmlAttribute_S* first = list.Obj_P(0);
+    for (; indexed < entries; ++indexed) {
+        const char* name = first[indexed].name;
+        unsigned int slot = hashName(name) & mask;
+        // A later entry of a name already indexed is never found by name.
+        while (slots[slot] != 0 && std::strcmp(first[slots[slot] - 1].name, name) != 0)
+            slot = (slot + 1) & mask;
+        if (slots[slot] == 0)
+            slots[slot] = indexed + 1;
+    }
+    return true;
+}
+
 const SimpleXmlAttribute_S* XmlAttributeList_C::find(const char* name) const
 {
     if (name == nullptr)
         return NO_ATTRIBUTE;
-    for (unsigned long i = 0; i < NumEntries(); ++i) {
-        const SimpleXmlAttribute_S* entry = at(i);
-        if (std::strcmp(entry->name, name) == 0)
-            return entry;
+    const unsigned long entries = NumEntries();
+    if (entries == 0)
+        return NO_ATTRIBUTE;
+    const SimpleXmlAttribute_S* first = list.Obj_P(0);
+    // The entry found last is the first of its name: entries are only ever
+    // added behind it.
+    if (lastFound < entries && std::strcmp(first[lastFound].name, name) == 0)
+        return first + lastFound;
+    if (updateIndex()) {
+        const unsigned int mask = slotCount - 1;
+        for (unsigned int slot = hashName(name) & mask; slots[slot] != 0; slot = (slot + 1) & mask) {
+            const unsigned int i = slots[slot] - 1;
+            if (std::strcmp(first[i].name, name) == 0) {
+                lastFound = i;
+                return first + i;
+            }
+        }
+        return NO_ATTRIBUTE;
+    }
+    for (unsigned long i = 0; i < entries; ++i) {
+        if (std::strcmp(first[i].name, name) == 0) {
+            lastFound = static_cast<unsigned int>(i);
+            return first + i;
+        }
     }
     return NO_ATTRIBUTE;
 }

@@ -39,9 +39,36 @@ void decodeEntities(char* text)
 
 const SimpleXmlAttribute_S* const NO_ATTRIBUTE = nullptr;
 
-bool isWhiteSpace(char c)
+// Character classes of the parser's scans, as bits of one entry per byte.
+enum : unsigned char {
+    CC_SPACE = 1,        // blank, line feed, tab, carriage return
+    CC_TAG_STOP = 2,     // ends a start tag's name: white space, '>', '/'
+    CC_END_TAG_STOP = 4, // ends an end tag's name: white space, '>'
+    CC_NAME_STOP = 8,    // ends an attribute name: white space, '=', '/', '>'
+    CC_VALUE_STOP = 16   // may end or change a value: either quote, '&'
+};
+
+struct CharClasses {
+    unsigned char of[256];
+    constexpr CharClasses() : of()
+    {
+        const char spaces[] = " \n\t\r";
+        for (int i = 0; i < 4; ++i)
+            of[static_cast<unsigned char>(spaces[i])] = CC_SPACE | CC_TAG_STOP | CC_END_TAG_STOP | CC_NAME_STOP;
+        of[static_cast<unsigned char>('>')] = CC_TAG_STOP | CC_END_TAG_STOP | CC_NAME_STOP;
+        of[static_cast<unsigned char>('/')] = CC_TAG_STOP | CC_NAME_STOP;
+        of[static_cast<unsigned char>('=')] = CC_NAME_STOP;
+        of[static_cast<unsigned char>('"')] = CC_VALUE_STOP;
+        of[static_cast<unsigned char>('\'')] = CC_VALUE_STOP;
+        of[static_cast<unsigned char>('&')] = CC_VALUE_STOP;
+    }
+};
+
+constexpr CharClasses CHAR_CLASSES;
+
+inline bool isClass(char c, unsigned char bits)
 {
-    return c == ' ' || c == '\n' || c == '\t' || c == '\r';
+    return (CHAR_CLASSES.of[static_cast<unsigned char>(c)] & bits) != 0;
 }
 
 bool startsHex(const char* text)
@@ -355,10 +382,19 @@ bool SimpleXmlParser::nameIs(const char* text) const
     return name != nullptr && text != nullptr && std::strcmp(name, text) == 0;
 }
 
+// Every scan below is one table lookup per byte; each stops at `end`, so the
+// parser never reads at or past it and the text needs no NUL.
 void SimpleXmlParser::skipWhiteSpace()
 {
-    while (cur < end && isWhiteSpace(*cur))
+    while (cur < end && isClass(*cur, CC_SPACE))
         ++cur;
+}
+
+char* SimpleXmlParser::scanTo(char* p, unsigned char stopClass) const
+{
+    while (p < end && !isClass(*p, stopClass))
+        ++p;
+    return p;
 }
 
 bool SimpleXmlParser::parseNext()
@@ -381,17 +417,18 @@ bool SimpleXmlParser::parseNext()
 
 bool SimpleXmlParser::parseOutside()
 {
-    while (cur < end && *cur != '<')
-        ++cur;
-    if (atEnd())
+    char* open = cur < end ? static_cast<char*>(std::memchr(cur, '<', static_cast<std::size_t>(end - cur))) : nullptr;
+    if (open == nullptr) {
+        cur = end;
         return false;
+    }
+    cur = open;
     terminate();
 
     if (!atEnd() && *cur == '/') {
         ++cur;
         tag = cur;
-        while (cur < end && *cur != '>' && !isWhiteSpace(*cur))
-            ++cur;
+        cur = scanTo(cur, CC_END_TAG_STOP);
         if (atEnd()) {
             tag = nullptr;
             return false;
@@ -399,24 +436,22 @@ bool SimpleXmlParser::parseOutside()
         const bool spaced = *cur != '>';
         terminate();
         if (spaced) {
-            while (cur < end && *cur != '>')
-                ++cur;
-            if (!atEnd())
-                ++cur;
+            char* close = cur < end ? static_cast<char*>(std::memchr(cur, '>', static_cast<std::size_t>(end - cur)))
+                                    : nullptr;
+            cur = close != nullptr ? close + 1 : end;
         }
         flags |= FOUND_END;
         return true;
     }
 
     tag = cur;
-    while (cur < end && *cur != '>' && *cur != '/' && !isWhiteSpace(*cur))
-        ++cur;
+    cur = scanTo(cur, CC_TAG_STOP);
     if (atEnd()) {
         tag = nullptr;
         return false;
     }
     flags |= FOUND_START;
-    if (isWhiteSpace(*cur)) {
+    if (isClass(*cur, CC_SPACE)) {
         terminate();
         skipWhiteSpace();
         if (atEnd())
@@ -472,28 +507,30 @@ bool SimpleXmlParser::parseInside()
     }
 
     name = cur;
-    while (cur < end && *cur != '=' && *cur != '/' && *cur != '>' && !isWhiteSpace(*cur))
-        ++cur;
+    cur = scanTo(cur, CC_NAME_STOP);
     if (atEnd()) {
         name = nullptr;
         return false;
     }
     flags |= FOUND_ATTRIBUTE;
-    if (isWhiteSpace(*cur)) {
-        terminate();
-        skipWhiteSpace();
-        if (atEnd())
-            return flags != 0;
-    }
     if (*cur != '=') {
-        // The name needs its NUL where the next item starts: keep that
-        // character for the next call.
-        saved = *cur;
-        *cur = '\0';
-        return true;
+        if (isClass(*cur, CC_SPACE)) {
+            terminate();
+            skipWhiteSpace();
+            if (atEnd())
+                return flags != 0;
+        }
+        if (*cur != '=') {
+            // The name needs its NUL where the next item starts: keep that
+            // character for the next call.
+            saved = *cur;
+            *cur = '\0';
+            return true;
+        }
     }
     terminate();
-    skipWhiteSpace();
+    if (cur < end && isClass(*cur, CC_SPACE))
+        skipWhiteSpace();
     if (atEnd())
         return flags != 0;
     const char quote = *cur;
@@ -501,14 +538,24 @@ bool SimpleXmlParser::parseInside()
         throw SimpleXmlException(quote, offsetOf(cur));
     ++cur;
     value = cur;
-    while (cur < end && *cur != quote)
+    // Most values hold no '&': they are scanned once, up to their quote, and
+    // only a value with one is passed over again from its first '&'.
+    char* amp = nullptr;
+    for (;;) {
+        cur = scanTo(cur, CC_VALUE_STOP);
+        if (atEnd()) {
+            value = nullptr;
+            return flags != 0;
+        }
+        if (*cur == quote)
+            break;
+        if (*cur == '&' && amp == nullptr)
+            amp = cur;
         ++cur;
-    if (atEnd()) {
-        value = nullptr;
-        return flags != 0;
     }
     terminate();
-    decodeEntities(value);
+    if (amp != nullptr)
+        decodeEntities(amp);
     return true;
 }
 

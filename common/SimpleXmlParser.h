@@ -125,7 +125,6 @@ private:
     bool atEnd() const { return cur >= end; }
     void terminate() { *cur++ = '\0'; }
     void skipWhiteSpace();
-    char* scanTo(char* p, unsigned char stopClass) const;
     unsigned long offsetOf(const char* p) const { return static_cast<unsigned long>(p - buf); }
 
     char* buf;

@@ -289,6 +289,12 @@ TEST(SimpleXmlParserTest, ItemsMatchTheByteByByteReadingOnEveryPrefix)
         "<HardDrive typeName=\"HardDrive\" model=\"Model 2TB &lt;rev 1.0&gt; &amp; co\" size=\"1953525168\">\n"
         "    <Chunk chunkID=\"0\" startSector=\"0\" numSectors=\"976762584\"/>\n</HardDrive>\n",
         "\xc3\xa9<a v='\xc3\xa9\x01'>",
+        // names, tags and values longer than the scans' 16-byte blocks, with
+        // control and high bytes that are neither white space nor an end
+        "<aVeryLongElementName\x01\x1f\x80\xff-continues another\x02name\x7f\xa0-that-runs-past-16\t=\n"
+        "'a value that is longer than sixteen bytes &amp; holds \"both\" quotes past the block' "
+        "next=\"0123456789abcdefghijklmnopqrstuvwxyz&lt;0123456789abcdefghij&gt;\"/>",
+        "</aVeryLongEndTagName\x01\x80-that-runs-on   and on>after<b\x0bxyz0123456789abcdef/>",
         "",
     };
     for (const char* text : texts) {

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -58,17 +57,18 @@ void base64_decode(benchmark::State& state)
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
 }
 
-// The peer: OpenSSL's block coder over the same bytes, into a buffer made
-// for each round as ours makes its string.
+// The peer: OpenSSL's block coder over the same bytes, into one buffer
+// kept for all rounds, as ours keeps its string's capacity.
 void openssl_encode(benchmark::State& state)
 {
     const std::vector<unsigned char> data = randomBytes(static_cast<std::size_t>(state.range(0)));
     const int len = static_cast<int>(data.size());
+    std::vector<unsigned char> text((data.size() + 2) / 3 * 4 + 1);
     for (auto _ : state) {
-        std::unique_ptr<unsigned char[]> text(new unsigned char[(data.size() + 2) / 3 * 4 + 1]);
-        int n = EVP_EncodeBlock(text.get(), data.data(), len);
+        int n = EVP_EncodeBlock(text.data(), data.data(), len);
         benchmark::DoNotOptimize(n);
-        benchmark::DoNotOptimize(text.get());
+        benchmark::DoNotOptimize(text.data());
+        benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
 }

@@ -184,12 +184,13 @@ void XmlAttributeList_C::Append(const char* name, const char* value)
     if (name == nullptr)
         return;
     SimpleXmlAttribute_S entry = {name, value != nullptr ? value : ""};
+    // A full list grows by at least its own size, whatever step it was
+    // given, so that an element with many more attributes than its reader
+    // expected costs few copies.
+    const unsigned long used = list.BytesUsed();
+    if (list.BytesAvailable() < sizeof entry && used > sizeof entry && used <= 0x7FFFFFFFul)
+        list.AllocTo(2 * used);
     list.InsertBack(entry);
-}
-
-unsigned long XmlAttributeList_C::NumEntries() const
-{
-    return static_cast<unsigned long>(list.LastIndex() + 1);
 }
 
 const SimpleXmlAttribute_S* XmlAttributeList_C::at(unsigned long i) const
@@ -202,13 +203,21 @@ namespace {
 // Short lists are scanned: an index would cost more than it saves.
 const unsigned long INDEX_MIN_ENTRIES = 8;
 
-// FNV-1a over the name's bytes.
+// A hash of the name's length and four of its bytes (both ends and the
+// middle): attribute names are short and mostly differ there, and the
+// probe compares whole names anyway.
 unsigned int hashName(const char* name)
 {
-    unsigned int h = 2166136261u;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p != 0; ++p)
-        h = (h ^ *p) * 16777619u;
-    return h;
+    const std::size_t length = std::strlen(name);
+    if (length == 0)
+        return 0;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(name);
+    unsigned int h = static_cast<unsigned int>(length);
+    h = h * 31 + p[0];
+    h = h * 31 + p[length / 2];
+    h = h * 31 + p[(length - 1) / 2];
+    h = h * 31 + p[length - 1];
+    return (h * 0x9E3779B1u) >> 7;
 }
 
 } // namespace
@@ -219,15 +228,15 @@ bool XmlAttributeList_C::updateIndex() const
     const unsigned long entries = NumEntries();
     if (entries < INDEX_MIN_ENTRIES)
         return false;
-    if (indexed == entries)
-        return slots != nullptr;
     if (slots == nullptr || entries * 2 > slotCount) {
         unsigned long count = 16;
         while (count < entries * 2)
             count *= 2;
-        if (count > 0x80000000ul)
+        if (count > 0x40000000ul)
             return false;
-        unsigned int* fresh = new (std::nothrow) unsigned int[count];
+        // Entry number + 1 (0: empty) in the first half, the entry's hash in
+        // the second.
+        unsigned int* fresh = new (std::nothrow) unsigned int[2 * count];
         if (fresh == nullptr)
             return false;
         std::memset(fresh, 0, count * sizeof(unsigned int));
@@ -237,15 +246,20 @@ bool XmlAttributeList_C::updateIndex() const
         indexed = 0;
     }
     const unsigned int mask = slotCount - 1;
+    unsigned int* const hashes = slots + slotCount;
     const SimpleXmlAttribute_S* first = list.Obj_P(0);
     for (; indexed < entries; ++indexed) {
         const char* name = first[indexed].name;
-        unsigned int slot = hashName(name) & mask;
+        const unsigned int hash = hashName(name);
+        unsigned int slot = hash & mask;
         // A later entry of a name already indexed is never found by name.
-        while (slots[slot] != 0 && std::strcmp(first[slots[slot] - 1].name, name) != 0)
+        while (slots[slot] != 0 &&
+               (hashes[slot] != hash || std::strcmp(first[slots[slot] - 1].name, name) != 0))
             slot = (slot + 1) & mask;
-        if (slots[slot] == 0)
+        if (slots[slot] == 0) {
             slots[slot] = indexed + 1;
+            hashes[slot] = hash;
+        }
     }
     return true;
 }
@@ -260,13 +274,18 @@ const SimpleXmlAttribute_S* XmlAttributeList_C::find(const char* name) const
     const SimpleXmlAttribute_S* first = list.Obj_P(0);
     // The entry found last is the first of its name: entries are only ever
     // added behind it.
-    if (lastFound < entries && std::strcmp(first[lastFound].name, name) == 0)
-        return first + lastFound;
-    if (updateIndex()) {
+    if (lastFound < entries) {
+        const char* last = first[lastFound].name;
+        if (last[0] == name[0] && std::strcmp(last, name) == 0)
+            return first + lastFound;
+    }
+    if ((indexed == entries && slots != nullptr) || updateIndex()) {
         const unsigned int mask = slotCount - 1;
-        for (unsigned int slot = hashName(name) & mask; slots[slot] != 0; slot = (slot + 1) & mask) {
+        const unsigned int* const hashes = slots + slotCount;
+        const unsigned int hash = hashName(name);
+        for (unsigned int slot = hash & mask; slots[slot] != 0; slot = (slot + 1) & mask) {
             const unsigned int i = slots[slot] - 1;
-            if (std::strcmp(first[i].name, name) == 0) {
+            if (hashes[slot] == hash && std::strcmp(first[i].name, name) == 0) {
                 lastFound = i;
                 return first + i;
             }

@@ -44,7 +44,7 @@ public:
     // A null name adds nothing; a null value is kept as "".
     void Append(const char* name, const char* value);
 
-    unsigned long NumEntries() const;
+    unsigned long NumEntries() const { return static_cast<unsigned long>(list.LastIndex() + 1); }
     const char* GetName(unsigned long i) const;
     const char* GetValue(unsigned long i) const;
 
@@ -71,9 +71,10 @@ private:
     void dropIndex();
 
     ByRefArray_TC<SimpleXmlAttribute_S> list;
-    // Open-addressed slots holding entry number + 1 (0: empty); a power of
-    // two, at least twice the entries indexed. Without it (too few entries,
-    // or no memory for it) reads scan the list.
+    // Open-addressed slots holding entry number + 1 (0: empty), followed by
+    // the hash of each slot's name; slotCount is a power of two, at least
+    // twice the entries indexed. Without it (too few entries, or no memory
+    // for it) reads scan the list.
     mutable unsigned int* slots = nullptr;
     mutable unsigned int slotCount = 0;
     mutable unsigned int indexed = 0;

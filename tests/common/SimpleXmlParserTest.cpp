@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -440,6 +441,52 @@ TEST(XmlAttributeListTest, ManyEntriesKeepTheirOrderAndCopiesShareTheStrings)
             EXPECT_EQ(l->GetName(i), names[i].c_str());
     }
     EXPECT_FALSE(assigned.Exists("old"));
+}
+
+// Reads by name of a long list, interleaved with appends, against a plain
+// scan for the first entry of each name: duplicates, names alike at both
+// ends and in the middle, the empty name, absent names, and a copy.
+TEST(XmlAttributeListTest, LongListsReadTheFirstEntryOfEachName)
+{
+    std::vector<std::string> names = {"maxRaid5Members", "maxRaid6Members", "a", "ab", "ba", "", "featRaid5",
+                                      "featRaid6", "controllerID", "channelID", "deviceID", "a"};
+    for (int i = 0; i < 40; ++i)
+        names.push_back("n" + std::to_string(i % 13) + "x" + std::to_string(i % 3));
+    std::vector<std::string> values;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        values.push_back(std::to_string(i));
+    const std::vector<std::string> probes = {"maxRaid5Members", "maxRaid7Members", "a", "ab", "b", "", "featRaid6",
+                                             "channelID", "n3x0", "n12x2", "n13x0", "missing"};
+    auto firstOf = [&](const std::string& name, std::size_t count) -> const char* {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (names[i] == name)
+                return values[i].c_str();
+        }
+        return nullptr;
+    };
+    XmlAttributeList_C list;
+    list.setInitElements(4);
+    for (std::size_t n = 0; n < names.size(); ++n) {
+        list.Append(names[n].c_str(), values[n].c_str());
+        for (const std::string& probe : probes) {
+            const char* expected = firstOf(probe, n + 1);
+            EXPECT_EQ(list.Exists(probe.c_str()), expected != nullptr) << probe << " after " << n + 1;
+            EXPECT_STREQ(list.GetValue(probe.c_str()), expected != nullptr ? expected : "") << probe;
+            EXPECT_EQ(list.GetLong(probe.c_str()), expected != nullptr ? std::atol(expected) : 0) << probe;
+        }
+    }
+    XmlAttributeList_C copy(list);
+    XmlAttributeList_C assigned;
+    for (int i = 0; i < 20; ++i)
+        assigned.Append("a", "stale");
+    EXPECT_STREQ(assigned.GetValue("a"), "stale");
+    assigned = list;
+    for (const XmlAttributeList_C* l : {&copy, &assigned}) {
+        for (const std::string& probe : probes) {
+            const char* expected = firstOf(probe, names.size());
+            EXPECT_STREQ(l->GetValue(probe.c_str()), expected != nullptr ? expected : "") << probe;
+        }
+    }
 }
 
 // The builders' reading pattern: the attributes of an element are gathered

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace {
@@ -100,25 +101,62 @@ bool startsHex(const char* text)
     return text[0] == '0' && text[1] == 'x';
 }
 
+// Most values are plain decimal digits. Those of up to `maxDigits` digits,
+// whatever follows them, are read here as strtol and its kin read them (no
+// value of that many digits overflows); anything else (a sign, leading
+// white space, more digits, no digit) is left to them. False when left.
+template <typename T>
+bool plainDecimal(const char* text, T& value)
+{
+    constexpr unsigned int maxDigits = std::numeric_limits<T>::digits10;
+    if (static_cast<unsigned char>(text[0] - '0') > 9)
+        return false;
+    T result = 0;
+    for (unsigned int i = 0; i < maxDigits; ++i) {
+        const unsigned char digit = static_cast<unsigned char>(text[i] - '0');
+        if (digit > 9) {
+            value = result;
+            return true;
+        }
+        result = result * 10 + digit;
+    }
+    if (static_cast<unsigned char>(text[maxDigits] - '0') <= 9)
+        return false;
+    value = result;
+    return true;
+}
+
 long toLong(const char* text)
 {
-    return text != nullptr ? std::strtol(text, nullptr, 10) : 0;
+    long value = 0;
+    if (text == nullptr)
+        return 0;
+    return plainDecimal(text, value) ? value : std::strtol(text, nullptr, 10);
 }
 
 unsigned long toULong(const char* text)
 {
-    return text != nullptr ? std::strtoul(text, nullptr, 10) : 0;
+    unsigned long value = 0;
+    if (text == nullptr)
+        return 0;
+    return plainDecimal(text, value) ? value : std::strtoul(text, nullptr, 10);
 }
 
 // Sizes and chunk starts need all 64 bits, read exactly.
 long long toI64(const char* text)
 {
-    return text != nullptr ? std::strtoll(text, nullptr, 10) : 0;
+    long long value = 0;
+    if (text == nullptr)
+        return 0;
+    return plainDecimal(text, value) ? value : std::strtoll(text, nullptr, 10);
 }
 
 unsigned long long toU64(const char* text)
 {
-    return text != nullptr ? std::strtoull(text, nullptr, 10) : 0;
+    unsigned long long value = 0;
+    if (text == nullptr)
+        return 0;
+    return plainDecimal(text, value) ? value : std::strtoull(text, nullptr, 10);
 }
 
 bool toBool(const char* text)

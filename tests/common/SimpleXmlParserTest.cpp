@@ -443,6 +443,31 @@ TEST(XmlAttributeListTest, ManyEntriesKeepTheirOrderAndCopiesShareTheStrings)
     EXPECT_FALSE(assigned.Exists("old"));
 }
 
+// Typed reads by name and by position convert as the standard functions do,
+// whatever the text: plain digits are read without them now.
+TEST(XmlAttributeListTest, NumbersReadAsTheStandardConversions)
+{
+    const char* const texts[] = {"", "0", "007", "42", "123abc", " 12", "\t7", "+5", "-5", "-0", "x1", "0x10", "12 34",
+                                 "999999999999999999", "1000000000000000000", "1234567890123456789",
+                                 "9223372036854775807", "9223372036854775808", "18446744073709551615",
+                                 "18446744073709551616", "99999999999999999999", "000000000000000000000000042",
+                                 "4294967295", "4294967296", "5000000000"};
+    XmlAttributeList_C list;
+    for (const char* text : texts)
+        list.Append(text[0] != '\0' ? text : "empty", text);
+    for (unsigned long i = 0; i < list.NumEntries(); ++i) {
+        const char* text = texts[i];
+        const char* name = list.GetName(i);
+        SCOPED_TRACE(std::string("[") + text + "]");
+        EXPECT_EQ(list.GetLong(name), std::strtol(text, nullptr, 10));
+        EXPECT_EQ(list.GetULong(name), std::strtoul(text, nullptr, 10));
+        EXPECT_EQ(list.GetI64(name), std::strtoll(text, nullptr, 10));
+        EXPECT_EQ(list.GetU64(name), std::strtoull(text, nullptr, 10));
+        EXPECT_EQ(list.GetLong(i), std::strtol(text, nullptr, 10));
+        EXPECT_EQ(list.GetU64(i), std::strtoull(text, nullptr, 10));
+    }
+}
+
 // Reads by name of a long list, interleaved with appends, against a plain
 // scan for the first entry of each name: duplicates, names alike at both
 // ends and in the middle, the empty name, absent names, and a copy.

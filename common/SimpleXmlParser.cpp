@@ -272,9 +272,9 @@ bool XmlAttributeList_C::updateIndex() const
             count *= 2;
         if (count > 0x40000000ul)
             return false;
-        // Entry number + 1 (0: empty) in the first half, the entry's hash in
-        // the second.
-        unsigned int* fresh = new (std::nothrow) unsigned int[2 * count];
+        // Entry number + 1 (0: empty), then each slot's hash, then for each
+        // entry whether it is the first of its name.
+        unsigned int* fresh = new (std::nothrow) unsigned int[3 * count];
         if (fresh == nullptr)
             return false;
         std::memset(fresh, 0, count * sizeof(unsigned int));
@@ -285,6 +285,7 @@ bool XmlAttributeList_C::updateIndex() const
     }
     const unsigned int mask = slotCount - 1;
     unsigned int* const hashes = slots + slotCount;
+    unsigned int* const firstOfName = slots + 2 * slotCount;
     const SimpleXmlAttribute_S* first = list.Obj_P(0);
     for (; indexed < entries; ++indexed) {
         const char* name = first[indexed].name;
@@ -294,6 +295,7 @@ bool XmlAttributeList_C::updateIndex() const
         while (slots[slot] != 0 &&
                (hashes[slot] != hash || std::strcmp(first[slots[slot] - 1].name, name) != 0))
             slot = (slot + 1) & mask;
+        firstOfName[indexed] = slots[slot] == 0;
         if (slots[slot] == 0) {
             slots[slot] = indexed + 1;
             hashes[slot] = hash;
@@ -318,6 +320,17 @@ const SimpleXmlAttribute_S* XmlAttributeList_C::find(const char* name) const
             return first + lastFound;
     }
     if ((indexed == entries && slots != nullptr) || updateIndex()) {
+        // Readers mostly ask in the order the attributes were written: the
+        // entry after the last one found is tried next, when it is the first
+        // of its name.
+        const unsigned int next = lastFound + 1;
+        if (next < entries && slots[2 * slotCount + next] != 0) {
+            const char* candidate = first[next].name;
+            if (candidate[0] == name[0] && std::strcmp(candidate, name) == 0) {
+                lastFound = next;
+                return first + next;
+            }
+        }
         const unsigned int mask = slotCount - 1;
         const unsigned int* const hashes = slots + slotCount;
         const unsigned int hash = hashName(name);

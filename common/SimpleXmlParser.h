@@ -72,7 +72,8 @@ private:
 
     ByRefArray_TC<SimpleXmlAttribute_S> list;
     // Open-addressed slots holding entry number + 1 (0: empty), followed by
-    // the hash of each slot's name; slotCount is a power of two, at least
+    // the hash of each slot's name and by a flag per entry that is set when
+    // no earlier entry has its name; slotCount is a power of two, at least
     // twice the entries indexed. Without it (too few entries, or no memory
     // for it) reads scan the list.
     mutable unsigned int* slots = nullptr;

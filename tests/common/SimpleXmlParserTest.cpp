@@ -481,7 +481,7 @@ TEST(XmlAttributeListTest, LongListsReadTheFirstEntryOfEachName)
     for (std::size_t i = 0; i < names.size(); ++i)
         values.push_back(std::to_string(i));
     const std::vector<std::string> probes = {"maxRaid5Members", "maxRaid7Members", "a", "ab", "b", "", "featRaid6",
-                                             "channelID", "n3x0", "n12x2", "n13x0", "missing"};
+                                             "channelID", "deviceID", "a", "n3x0", "n12x2", "n13x0", "missing"};
     auto firstOf = [&](const std::string& name, std::size_t count) -> const char* {
         for (std::size_t i = 0; i < count; ++i) {
             if (names[i] == name)

@@ -5,6 +5,10 @@
 #include <limits>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // The writer escapes these five characters; a value read back must be the
@@ -94,6 +98,31 @@ inline char* scanTo(char* p, const char* end)
     while (p < end && !isClass(*p, stopClass))
         ++p;
     return p;
+}
+
+// An attribute name's end: as scanTo<CC_NAME_STOP>, 16 bytes at a time
+// while 16 remain. Every byte up to 0x20 is a candidate, checked against
+// the table.
+inline char* scanNameEnd(char* p, const char* end)
+{
+#if defined(__SSE2__)
+    const __m128i blank = _mm_set1_epi8(0x20);
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i stops = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(_mm_max_epu8(v, blank), blank), _mm_cmpeq_epi8(v, _mm_set1_epi8('='))),
+            _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')), _mm_cmpeq_epi8(v, _mm_set1_epi8('>'))));
+        unsigned int mask = static_cast<unsigned int>(_mm_movemask_epi8(stops));
+        while (mask != 0) {
+            char* at = p + __builtin_ctz(mask);
+            if (isClass(*at, CC_NAME_STOP))
+                return at;
+            mask &= mask - 1;
+        }
+        p += 16;
+    }
+#endif
+    return scanTo<CC_NAME_STOP>(p, end);
 }
 
 bool startsHex(const char* text)
@@ -579,7 +608,7 @@ bool SimpleXmlParser::parseInside()
         ++p;
     if (p < last && !isClass(*p, CC_NAME_STOP)) {
         char* const nameStart = p;
-        p = scanTo<CC_NAME_STOP>(p, last);
+        p = scanNameEnd(p, last);
         if (last - p >= 2 && *p == '=' && (p[1] == '"' || p[1] == '\'')) {
             char* const equals = p;
             const char quote = p[1];

@@ -296,6 +296,9 @@ TEST(SimpleXmlParserTest, ItemsMatchTheByteByByteReadingOnEveryPrefix)
         "'a value that is longer than sixteen bytes &amp; holds \"both\" quotes past the block' "
         "next=\"0123456789abcdefghijklmnopqrstuvwxyz&lt;0123456789abcdefghij&gt;\"/>",
         "</aVeryLongEndTagName\x01\x80-that-runs-on   and on>after<b\x0bxyz0123456789abcdef/>",
+        "<a aLongAttributeNameThatRunsPastSixteenBytes=\"v\" nameWith\x01Control\x7fAndHigh\x80\xffBytes='1' "
+        "anotherRatherLongName/ x='2' yetAnotherRatherLongName>",
+        "<a aLongAttributeNameWithoutAValue x='1' aLongAttributeNameThenBlanks  =  'v'>",
         "",
     };
     for (const char* text : texts) {

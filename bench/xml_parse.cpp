@@ -1,7 +1,12 @@
 // Reading back the XML text of a whole system (4 controllers, 256 hard
 // drives with their chunks, 64 logical drives): once as bare parser items,
-// once into a new tree, as a saved configuration is loaded.
+// once into a new tree, as a saved configuration is loaded; side by side
+// with pugixml parsing the same bytes in place (default flags), and parsing
+// plus a walk that reads every attribute as text and as a number. Reading
+// into the tree also runs over 64, 128 and 256 drives, to show it linear.
 #include <benchmark/benchmark.h>
+
+#include <pugixml.hpp>
 
 #include <cstring>
 #include <string>
@@ -13,27 +18,43 @@
 
 namespace {
 
-std::string benchTreeText()
+std::string benchTreeText(unsigned long drivesPerChannel = vynbench::kDrivesPerChannel)
 {
     vynbench::BenchTree tree;
-    vynbench::buildBenchTree(tree);
+    vynbench::buildBenchTree(tree, drivesPerChannel);
     char* text = nullptr;
     XMLWriter writer(&text);
     writer.writeTree(tree.root.get());
     return std::string(text);
 }
 
-void BM_XmlParseTree(benchmark::State& state)
-{
-    const std::string xml = benchTreeText();
-    std::vector<char> buffer(xml.size());
-    unsigned long items = 0;
-    for (auto _ : state) {
-        // The parser writes into its text, so every round starts from a copy.
+// Both parsers write into their text, so every round starts from a fresh
+// copy, made outside the timed part.
+struct TextCopy {
+    explicit TextCopy(const std::string& xml) : xml(xml), buffer(xml.size()) {}
+    void refresh(benchmark::State& state)
+    {
         state.PauseTiming();
         std::memcpy(buffer.data(), xml.data(), xml.size());
         state.ResumeTiming();
-        SimpleXmlParser parser(buffer.data(), buffer.size());
+    }
+    const std::string& xml;
+    std::vector<char> buffer;
+};
+
+void setBytes(benchmark::State& state, const std::string& xml)
+{
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(xml.size()));
+}
+
+void BM_XmlParseTree(benchmark::State& state)
+{
+    const std::string xml = benchTreeText();
+    TextCopy copy(xml);
+    unsigned long items = 0;
+    for (auto _ : state) {
+        copy.refresh(state);
+        SimpleXmlParser parser(copy.buffer.data(), copy.buffer.size());
         unsigned long found = 0;
         unsigned long long sum = 0;
         while (parser.parseNext()) {
@@ -44,10 +65,61 @@ void BM_XmlParseTree(benchmark::State& state)
         benchmark::DoNotOptimize(sum);
         items = found;
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(xml.size()));
+    setBytes(state, xml);
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(items));
 }
 BENCHMARK(BM_XmlParseTree);
+
+void BM_PugiParseTree(benchmark::State& state)
+{
+    const std::string xml = benchTreeText();
+    TextCopy copy(xml);
+    for (auto _ : state) {
+        copy.refresh(state);
+        pugi::xml_document doc;
+        pugi::xml_parse_result result =
+            doc.load_buffer_inplace(copy.buffer.data(), copy.buffer.size(), pugi::parse_default);
+        if (!result) {
+            state.SkipWithError("pugixml could not parse the text");
+            break;
+        }
+        benchmark::DoNotOptimize(doc.first_child().name());
+    }
+    setBytes(state, xml);
+}
+BENCHMARK(BM_PugiParseTree);
+
+unsigned long long walkAttributes(const pugi::xml_node& node)
+{
+    unsigned long long sum = 0;
+    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+        sum += static_cast<unsigned char>(a.value()[0]);
+        sum += static_cast<unsigned long long>(a.as_llong());
+    }
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+        sum += walkAttributes(child);
+    }
+    return sum;
+}
+
+void BM_PugiParseWalk(benchmark::State& state)
+{
+    const std::string xml = benchTreeText();
+    TextCopy copy(xml);
+    for (auto _ : state) {
+        copy.refresh(state);
+        pugi::xml_document doc;
+        pugi::xml_parse_result result =
+            doc.load_buffer_inplace(copy.buffer.data(), copy.buffer.size(), pugi::parse_default);
+        if (!result) {
+            state.SkipWithError("pugixml could not parse the text");
+            break;
+        }
+        benchmark::DoNotOptimize(walkAttributes(doc));
+    }
+    setBytes(state, xml);
+}
+BENCHMARK(BM_PugiParseWalk);
 
 unsigned long countNodes(const RaidObject& node)
 {
@@ -58,27 +130,28 @@ unsigned long countNodes(const RaidObject& node)
     return n;
 }
 
+// The argument is the number of hard drives (16 logical drives on each of
+// the 4 controllers, one chunk per drive on either side).
 void BM_XmlReadSystem(benchmark::State& state)
 {
-    const std::string xml = benchTreeText();
-    std::vector<char> buffer(xml.size());
+    const unsigned long drives = static_cast<unsigned long>(state.range(0));
+    const std::string xml = benchTreeText(drives / vynbench::benchDriveCount(1));
+    TextCopy copy(xml);
     unsigned long nodes = 0;
     for (auto _ : state) {
-        state.PauseTiming();
-        std::memcpy(buffer.data(), xml.data(), xml.size());
-        state.ResumeTiming();
-        SimpleXmlParser parser(buffer.data(), buffer.size());
+        copy.refresh(state);
+        SimpleXmlParser parser(copy.buffer.data(), copy.buffer.size());
         vynbench::BenchSystem root;
         root.buildChildren(parser);
         state.PauseTiming();
         nodes = countNodes(root);
         state.ResumeTiming();
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(xml.size()));
+    setBytes(state, xml);
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(nodes));
     state.counters["nodes"] = static_cast<double>(nodes);
 }
-BENCHMARK(BM_XmlReadSystem);
+BENCHMARK(BM_XmlReadSystem)->Arg(64)->Arg(128)->Arg(256);
 
 } // namespace
 

@@ -33,6 +33,12 @@ constexpr unsigned long kLogicalsPerController = 16;
 constexpr unsigned long long kDriveSectors = 1953525168ULL;
 constexpr unsigned long long kChunkSectors = 976762584ULL;
 
+// Hard drives in a tree of `drivesPerChannel` drives on each channel.
+constexpr unsigned long benchDriveCount(unsigned long drivesPerChannel)
+{
+    return kControllers * kChannelsPerController * drivesPerChannel;
+}
+
 inline HardDrive* newBenchDrive(Adapter* adapter, Channel* channel, unsigned long id)
 {
     static char vendor[] = "VENDOR";
@@ -46,8 +52,9 @@ inline HardDrive* newBenchDrive(Adapter* adapter, Channel* channel, unsigned lon
 // A system as discovery makes it: 4 controllers, each with 4 SAS channels of
 // 16 hard drives (256 drives in all) and 16 RAID 5 drives over 4 of its
 // drives each (64 logical drives), every member extent a chunk under the
-// logical drive and its twin under the hard drive.
-inline void buildBenchTree(BenchTree& tree)
+// logical drive and its twin under the hard drive. Other drive counts keep
+// the 16 logical drives per controller, so chunks grow with the drives.
+inline void buildBenchTree(BenchTree& tree, unsigned long drivesPerChannel = kDrivesPerChannel)
 {
     tree.root.reset(new BenchSystem);
     for (unsigned long c = 0; c < kControllers; ++c) {
@@ -58,8 +65,8 @@ inline void buildBenchTree(BenchTree& tree)
         for (unsigned long ch = 0; ch < kChannelsPerController; ++ch) {
             Channel* channel = new SASChannel(adapter, ch, SPEED_UNSET);
             adapter->addChild(channel);
-            for (unsigned long d = 0; d < kDrivesPerChannel; ++d) {
-                channel->addChild(newBenchDrive(adapter, channel, ch * kDrivesPerChannel + d));
+            for (unsigned long d = 0; d < drivesPerChannel; ++d) {
+                channel->addChild(newBenchDrive(adapter, channel, ch * drivesPerChannel + d));
             }
         }
         const unsigned long membersPerLogical = adapter->getNumHardDrives() / kLogicalsPerController;

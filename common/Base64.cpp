@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -23,6 +24,41 @@ constexpr std::array<int8_t, 256> makeDecodeTable()
 }
 
 constexpr std::array<int8_t, 256> kDecode = makeDecodeTable();
+
+// Two characters per 12 bits of input, so that a group of three bytes takes
+// two lookups and two stores.
+struct PairTable {
+    char pairs[4096][2];
+    constexpr PairTable() : pairs()
+    {
+        for (int i = 0; i < 4096; ++i) {
+            pairs[i][0] = kAlphabet[i >> 6];
+            pairs[i][1] = kAlphabet[i & 0x3F];
+        }
+    }
+};
+
+constexpr PairTable kPairs;
+
+// Per character, its 6-bit value already shifted to its place in a group of
+// four (position 0 is the highest), or kInvalid for a skipped character, so
+// that a group whose four characters are all taken decodes with one OR.
+constexpr std::uint32_t kInvalid = 0x80000000u;
+
+struct ShiftedTables {
+    std::uint32_t at[4][256];
+    constexpr ShiftedTables() : at()
+    {
+        for (int pos = 0; pos < 4; ++pos) {
+            for (int c = 0; c < 256; ++c) {
+                const int8_t v = kDecode[static_cast<std::size_t>(c)];
+                at[pos][c] = v == kSkip ? kInvalid : static_cast<std::uint32_t>(v) << (18 - 6 * pos);
+            }
+        }
+    }
+};
+
+constexpr ShiftedTables kShifted;
 
 }  // namespace
 
@@ -52,24 +88,24 @@ int b64Encode(unsigned char const* data, unsigned int const& len, std::string& o
 {
     if (data == nullptr)
         return 2;
-    unsigned int count = len;
-    std::size_t start = out.size();
+    const unsigned int count = len;
+    const std::size_t start = out.size();
     out.resize(start + (static_cast<std::size_t>(count) + 2) / 3 * 4);
     char* dst = &out[0] + start;
-    unsigned int i = 0;
-    for (; count - i >= 3; i += 3, dst += 4) {
-        unsigned int group = (static_cast<unsigned int>(data[i]) << 16) |
-                             (static_cast<unsigned int>(data[i + 1]) << 8) | data[i + 2];
-        dst[0] = kAlphabet[group >> 18];
-        dst[1] = kAlphabet[(group >> 12) & 0x3F];
-        dst[2] = kAlphabet[(group >> 6) & 0x3F];
-        dst[3] = kAlphabet[group & 0x3F];
+    const unsigned char* src = data;
+    const unsigned char* const whole = data + count / 3 * 3;
+    for (; src != whole; src += 3, dst += 4) {
+        const unsigned int group = (static_cast<unsigned int>(src[0]) << 16) |
+                                   (static_cast<unsigned int>(src[1]) << 8) | src[2];
+        std::memcpy(dst, kPairs.pairs[group >> 12], 2);
+        std::memcpy(dst + 2, kPairs.pairs[group & 0xFFF], 2);
     }
-    if (i < count) {
+    const unsigned int rest = count % 3;
+    if (rest != 0) {
         unsigned char tail[3] = {0, 0, 0};
-        for (unsigned int j = 0; i + j < count; ++j)
-            tail[j] = data[i + j];
-        encodeBlock(tail, dst, static_cast<int>(count - i));
+        for (unsigned int j = 0; j < rest; ++j)
+            tail[j] = src[j];
+        encodeBlock(tail, dst, static_cast<int>(rest));
     }
     return 0;
 }
@@ -96,17 +132,36 @@ int b64Decode(std::string const& text, unsigned char* out, unsigned int size)
     // The text decides how much is written; the buffer decides how much may be.
     if (needed > size)
         return 1;
-    // A skipped character leaves its slot as the previous group set it.
+    // A skipped character leaves its slot as the previous group set it. A
+    // group of four characters none of which is skipped needs no slots: it
+    // decodes at once, and only a group with a skipped character takes the
+    // character-by-character path, starting from the slots of the group
+    // before it.
+    const unsigned char* text8 = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t groups = text.size() / 4;
     unsigned char group[4] = {0, 0, 0, 0};
-    const std::size_t length = text.size();
-    for (std::size_t p = 0; p < length; ++p) {
-        int8_t value = kDecode[static_cast<unsigned char>(text[p])];
-        if (value != kSkip)
-            group[p % 4] = static_cast<unsigned char>(value);
-        if (p % 4 == 3) {
-            decodeBlock(group, out);
-            out += 3;
+    bool slotsCurrent = true;
+    for (std::size_t g = 0; g < groups; ++g, text8 += 4, out += 3) {
+        const std::uint32_t bits = kShifted.at[0][text8[0]] | kShifted.at[1][text8[1]] | kShifted.at[2][text8[2]] |
+                                   kShifted.at[3][text8[3]];
+        if ((bits & kInvalid) == 0) {
+            out[0] = static_cast<unsigned char>(bits >> 16);
+            out[1] = static_cast<unsigned char>(bits >> 8);
+            out[2] = static_cast<unsigned char>(bits);
+            slotsCurrent = false;
+            continue;
         }
+        if (!slotsCurrent) {
+            for (int i = 0; i < 4; ++i)
+                group[i] = static_cast<unsigned char>(kDecode[text8[i - 4]]);
+        }
+        for (int i = 0; i < 4; ++i) {
+            const int8_t value = kDecode[text8[i]];
+            if (value != kSkip)
+                group[i] = static_cast<unsigned char>(value);
+        }
+        decodeBlock(group, out);
+        slotsCurrent = true;
     }
     return 0;
 }

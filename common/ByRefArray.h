@@ -105,7 +105,16 @@ public:
         ++count;
         return true;
     }
-    bool InsertBack(const T& obj) { return Insert(count, obj); }
+    bool InsertBack(const T& obj)
+    {
+        // With room at the end and obj not one of our own, nothing moves.
+        if (BytesAvailable() >= sizeof(T) && ownIndex(&obj) < 0) {
+            new (storage + BytesUsed()) T(obj);
+            ++count;
+            return true;
+        }
+        return Insert(count, obj);
+    }
 
     void RemoveAll() { count = 0; }
     void clear() { count = 0; }

@@ -26,7 +26,11 @@ struct SimpleXmlAttribute_S {
 
 // The attributes of one XML start tag as (name, value) pointers into the
 // parsed text, with typed reads by name or by position. Sizes are counted in
-// entries. Copies share the strings, never own them.
+// entries. Copies share the strings, never own them. Readers ask for dozens
+// of names per element, mostly each twice in a row (Exists, then a Get), so
+// reads by name go through a hash index of the first entry of each name,
+// built on the first read and extended by later appends, and the entry found
+// last is tried first.
 class XmlAttributeList_C {
 public:
     explicit XmlAttributeList_C(unsigned long initialEntries = 0, unsigned long growEntries = 8);
@@ -40,7 +44,7 @@ public:
     // A null name adds nothing; a null value is kept as "".
     void Append(const char* name, const char* value);
 
-    unsigned long NumEntries() const;
+    unsigned long NumEntries() const { return static_cast<unsigned long>(list.LastIndex() + 1); }
     const char* GetName(unsigned long i) const;
     const char* GetValue(unsigned long i) const;
 
@@ -63,8 +67,19 @@ public:
 private:
     const SimpleXmlAttribute_S* find(const char* name) const;
     const SimpleXmlAttribute_S* at(unsigned long i) const;
+    bool updateIndex() const;
+    void dropIndex();
 
     ByRefArray_TC<SimpleXmlAttribute_S> list;
+    // Open-addressed slots holding entry number + 1 (0: empty), followed by
+    // the hash of each slot's name and by a flag per entry that is set when
+    // no earlier entry has its name; slotCount is a power of two, at least
+    // twice the entries indexed. Without it (too few entries, or no memory
+    // for it) reads scan the list.
+    mutable unsigned int* slots = nullptr;
+    mutable unsigned int slotCount = 0;
+    mutable unsigned int indexed = 0;
+    mutable unsigned int lastFound = 0;
 };
 
 // A pull parser that works in place on a writable text: it writes NULs into

@@ -12,7 +12,8 @@ const unsigned long long MAX_BUFFER_SIZE = 0xFFFFFFFFull;
 
 } // namespace
 
-TextBuffer::TextBuffer(char** out) : buffer(out != nullptr ? *out : nullptr), out(out), bufSize(0), strSize(0)
+TextBuffer::TextBuffer(char** out)
+    : buffer(out != nullptr ? *out : nullptr), out(out), bufSize(0), strSize(0), blockSize(0)
 {
 }
 
@@ -21,7 +22,7 @@ TextBuffer::~TextBuffer()
     delete[] buffer;
 }
 
-void TextBuffer::append(const char* text, unsigned long n)
+void TextBuffer::appendGrowing(const char* text, unsigned long n)
 {
     if (text == nullptr)
         return;
@@ -51,6 +52,7 @@ bool TextBuffer::allocateFirst(unsigned long long needed)
     buffer[0] = '\0';
     strSize = 0;
     bufSize = size;
+    blockSize = size;
     publish();
     return true;
 }
@@ -62,13 +64,32 @@ bool TextBuffer::grow(unsigned long long needed)
         size = size <= DOUBLING_LIMIT ? size * 2 : size + LINEAR_GROWTH;
     if (size > MAX_BUFFER_SIZE)
         return false;
-    char* block = new (std::nothrow) char[size];
+    // Up to 64 KiB every step is a new block, even one of the same size;
+    // past it a step within the block takes none.
+    if (size > DOUBLING_LIMIT + 1ull && size <= blockSize) {
+        bufSize = static_cast<unsigned int>(size);
+        return true;
+    }
+    // Past 64 KiB a new block at least doubles, unless that much memory is
+    // not to be had.
+    unsigned long long wanted = size;
+    if (size > DOUBLING_LIMIT + 1ull) {
+        const unsigned long long doubled = static_cast<unsigned long long>(blockSize) * 2;
+        if (doubled > wanted)
+            wanted = doubled < MAX_BUFFER_SIZE ? doubled : MAX_BUFFER_SIZE;
+    }
+    char* block = new (std::nothrow) char[wanted];
+    if (block == nullptr && wanted != size) {
+        wanted = size;
+        block = new (std::nothrow) char[wanted];
+    }
     if (block == nullptr)
         return false;
     std::memcpy(block, buffer, strSize);
     delete[] buffer;
     buffer = block;
     bufSize = static_cast<unsigned int>(size);
+    blockSize = static_cast<unsigned int>(wanted);
     publish();
     return true;
 }

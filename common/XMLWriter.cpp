@@ -1,5 +1,6 @@
 #include "common/XMLWriter.h"
 
+#include <charconv>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -31,6 +32,41 @@ const char* entityFor(unsigned char c)
     case '>': return "&gt;";
     default: return nullptr;
     }
+}
+
+// Bytes that an attribute value of writeString carries as they are, and
+// those of writeASCIIString (which also takes apart every byte with bit 7).
+struct PlainBytes {
+    bool string[256];
+    bool ascii[256];
+    constexpr PlainBytes() : string(), ascii()
+    {
+        for (int c = FIRST_PRINTABLE; c < 256; ++c) {
+            const bool plain = c != '"' && c != '&' && c != '\'' && c != '<' && c != '>';
+            string[c] = plain;
+            ascii[c] = plain && c < 0x80;
+        }
+    }
+};
+
+constexpr PlainBytes PLAIN;
+
+// The length of value when every byte of it is plain in `table`, else -1.
+long plainLength(const char* value, const bool (&table)[256])
+{
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(value);
+    for (; *p != 0; ++p) {
+        if (!table[*p])
+            return -1;
+    }
+    return static_cast<long>(reinterpret_cast<const char*>(p) - value);
+}
+
+// Decimal digits as "%d", "%u", "%ld", "%lu", "%lld" and "%llu" give them.
+template <typename T>
+unsigned int digitsOf(T value, char (&text)[24])
+{
+    return static_cast<unsigned int>(std::to_chars(text, text + sizeof text, value).ptr - text);
 }
 
 } // namespace
@@ -66,6 +102,34 @@ void XMLWriter::append(const char* text)
 void XMLWriter::append(char c)
 {
     append(&c, 1);
+}
+
+// Each composite piece of text below goes in as one copy when all of it fits
+// without a growth step; otherwise it goes in piece by piece exactly as it
+// always did, so that the buffer grows at the same points, to the same
+// sizes, publishing the same addresses.
+
+void XMLWriter::attribute(const char* name, const char* value, unsigned int valueLength)
+{
+    if (name != nullptr) {
+        const std::size_t nameLength = std::strlen(name);
+        const unsigned long total = nameLength + valueLength + 4;
+        char* p = output.room(total);
+        if (p != nullptr) {
+            *p++ = ' ';
+            std::memcpy(p, name, nameLength);
+            p += nameLength;
+            *p++ = '=';
+            *p++ = '"';
+            std::memcpy(p, value, valueLength);
+            p[valueLength] = '"';
+            output.commit(total);
+            return;
+        }
+    }
+    beginAttribute(name);
+    append(value, valueLength);
+    endAttribute();
 }
 
 void XMLWriter::beginAttribute(const char* name)
@@ -147,37 +211,46 @@ void XMLWriter::writeUChar(const char* name, unsigned char value)
 
 void XMLWriter::writeLong(const char* name, long value)
 {
-    formattedAttribute(name, "%ld", value);
+    char text[24];
+    attribute(name, text, digitsOf(value, text));
 }
 
 void XMLWriter::writeULong(const char* name, unsigned long value)
 {
-    formattedAttribute(name, "%lu", value);
+    char text[24];
+    attribute(name, text, digitsOf(value, text));
 }
 
 void XMLWriter::writeShort(const char* name, short value)
 {
-    formattedAttribute(name, "%d", value);
+    char text[24];
+    attribute(name, text, digitsOf(static_cast<int>(value), text));
 }
 
 void XMLWriter::writeUShort(const char* name, unsigned short value)
 {
-    formattedAttribute(name, "%u", value);
+    char text[24];
+    attribute(name, text, digitsOf(static_cast<unsigned int>(value), text));
 }
 
 void XMLWriter::writeInt(const char* name, int value)
 {
-    formattedAttribute(name, "%d", value);
+    char text[24];
+    attribute(name, text, digitsOf(value, text));
 }
 
 void XMLWriter::writeUInt(const char* name, unsigned int value)
 {
-    formattedAttribute(name, "%u", value);
+    char text[24];
+    attribute(name, text, digitsOf(value, text));
 }
 
 void XMLWriter::writeUIntHex(const char* name, unsigned int value)
 {
-    formattedAttribute(name, "0x%x", value);
+    // "0x%x": lowercase digits without leading zeros.
+    char text[24] = {'0', 'x'};
+    const char* last = std::to_chars(text + 2, text + sizeof text, value, 16).ptr;
+    attribute(name, text, static_cast<unsigned int>(last - text));
 }
 
 void XMLWriter::writeFloat(const char* name, float value)
@@ -192,17 +265,20 @@ void XMLWriter::writeDouble(const char* name, double value)
 
 void XMLWriter::writeU64(const char* name, unsigned long long value)
 {
-    formattedAttribute(name, "%llu", value);
+    char text[24];
+    attribute(name, text, digitsOf(value, text));
 }
 
 void XMLWriter::writeI64(const char* name, long long value)
 {
-    formattedAttribute(name, "%lld", value);
+    char text[24];
+    attribute(name, text, digitsOf(value, text));
 }
 
 void XMLWriter::writeBlockT(const char* name, unsigned long long value)
 {
-    formattedAttribute(name, "%llu", value);
+    char text[24];
+    attribute(name, text, digitsOf(value, text));
 }
 
 void XMLWriter::writeBool(const char* name, bool value)
@@ -210,13 +286,19 @@ void XMLWriter::writeBool(const char* name, bool value)
     // Only the byte value 1 is true, whatever else a caller left in the byte.
     unsigned char stored = 0;
     std::memcpy(&stored, &value, 1);
-    beginAttribute(name);
-    append(stored == 1 ? "true" : "false");
-    endAttribute();
+    if (stored == 1)
+        attribute(name, "true", 4);
+    else
+        attribute(name, "false", 5);
 }
 
 void XMLWriter::writeString(const char* name, const char* value)
 {
+    const long length = value != nullptr ? plainLength(value, PLAIN.string) : -1;
+    if (length >= 0 && length <= 0xFFFFFFFFl) {
+        attribute(name, value, static_cast<unsigned int>(length));
+        return;
+    }
     beginAttribute(name);
     appendEscaped(value, true, false);
     endAttribute();
@@ -225,6 +307,11 @@ void XMLWriter::writeString(const char* name, const char* value)
 void XMLWriter::writeASCIIString(const char* name, char* value)
 {
     // Bit 7 is dropped on the way out; the caller's text stays as it is.
+    const long length = value != nullptr ? plainLength(value, PLAIN.ascii) : -1;
+    if (length >= 0 && length <= 0xFFFFFFFFl) {
+        attribute(name, value, static_cast<unsigned int>(length));
+        return;
+    }
     beginAttribute(name);
     appendEscaped(value, true, true);
     endAttribute();
@@ -414,10 +501,8 @@ void XMLWriter::writeElement(const RaidObject* node, void (RaidObject::*attribut
                              void (XMLWriter::*child)(const RaidObject*))
 {
     const char* name = node->serializedName();
-    const std::vector<RaidObject*> children = node->getChildren();
-    appendIndent(indent < MAX_START_INDENT ? indent : MAX_START_INDENT);
-    append('<');
-    append(name);
+    const std::vector<RaidObject*>& children = node->getChildList();
+    openElement(indent < MAX_START_INDENT ? indent : MAX_START_INDENT, name);
     (node->*attributes)(this);
     if (children.empty()) {
         append("/>\n", 3);
@@ -434,8 +519,46 @@ void XMLWriter::closeElement(const char* name)
 {
     if (indent != 0)
         indent -= indentStep;
-    appendIndent(indent < MAX_END_INDENT ? indent : MAX_END_INDENT);
+    const unsigned int blanks = indent < MAX_END_INDENT ? indent : MAX_END_INDENT;
+    if (name != nullptr) {
+        const std::size_t nameLength = std::strlen(name);
+        const unsigned long total = blanks + nameLength + 4;
+        char* p = output.room(total);
+        if (p != nullptr) {
+            std::memset(p, ' ', blanks);
+            p += blanks;
+            *p++ = '<';
+            *p++ = '/';
+            std::memcpy(p, name, nameLength);
+            p += nameLength;
+            *p++ = '>';
+            *p = '\n';
+            output.commit(total);
+            return;
+        }
+    }
+    appendIndent(blanks);
     append("</", 2);
     append(name);
     append(">\n", 2);
+}
+
+void XMLWriter::openElement(unsigned int blanks, const char* name)
+{
+    if (name != nullptr) {
+        const std::size_t nameLength = std::strlen(name);
+        const unsigned long total = blanks + nameLength + 1;
+        char* p = output.room(total);
+        if (p != nullptr) {
+            std::memset(p, ' ', blanks);
+            p += blanks;
+            *p++ = '<';
+            std::memcpy(p, name, nameLength);
+            output.commit(total);
+            return;
+        }
+    }
+    appendIndent(blanks);
+    append('<');
+    append(name);
 }

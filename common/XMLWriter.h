@@ -68,11 +68,13 @@ public:
     void append(char c);
 
 private:
+    void attribute(const char* name, const char* value, unsigned int valueLength);
     void beginAttribute(const char* name);
     void endAttribute();
     void formattedAttribute(const char* name, const char* format, ...) __attribute__((format(printf, 3, 4)));
     void appendEscaped(const char* value, bool delimit, bool stripHighBit);
     void appendIndent(unsigned int blanks);
+    void openElement(unsigned int blanks, const char* name);
     void closeElement(const char* name);
     void writeElement(const RaidObject* node, void (RaidObject::*attributes)(Writer*) const,
                       void (XMLWriter::*child)(const RaidObject*));

@@ -235,6 +235,9 @@ const char* Adapter::serializedName() const
 void Adapter::descendantAdded(RaidObject* node)
 {
     RaidObject::descendantAdded(node);
+    if (driveChunks != nullptr) {
+        markDriveChunksStale(node);
+    }
     node->setAdapterID(getAdapterID());
     node->setStorLibType(getStorLibType());
     if (node->isInstanceOf("Channel")) {

@@ -85,6 +85,13 @@ public:
     void writeToXML(Writer* writer) const override;
 
     virtual void build(SimpleXmlParser& parser);
+    // The chunks directly below the controller's hard drives whose address
+    // is `addr`, each with its drive, in the order of a depth-first walk.
+    struct DriveChunk {
+        RaidObject* drive;
+        RaidObject* chunk;
+    };
+    void findDriveChunks(const Addr2& addr, std::vector<DriveChunk>& out) const;
     virtual bool operator==(const Adapter& other) const;
     bool operator!=(const Adapter& other) const { return !(*this == other); }
     virtual Ret getProgress(Progress& progress);
@@ -353,8 +360,18 @@ protected:
     void* rawData = nullptr;
 
 private:
+    class DriveChunkIndex;
+    friend class DriveChunkScope;
+
     void copySettings(const Adapter& other);
     void copyScalars(const Adapter& other);
+    void markDriveChunksStale(const RaidObject* added);
+
+    // Only while build reads the controller's elements: its drives' chunks
+    // by address, so that each logical drive's chunk finds its drive without
+    // a walk over the whole controller. Adding a drive or a drive's chunk
+    // marks it stale; nothing else changes it, and it is gone when build ends.
+    mutable DriveChunkIndex* driveChunks = nullptr;
 };
 
 #endif

@@ -2,7 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "RaidModel/Interface/Channel.h"
 #include "RaidModel/Interface/HardDrive.h"
@@ -297,8 +300,112 @@ void skipChannelElement(SimpleXmlParser& parser)
 
 }  // namespace
 
+// The drives' chunks grouped by a hash of their address, each group in the
+// order of the walk over the controller's drives.
+class Adapter::DriveChunkIndex {
+public:
+    bool stale = true;
+
+    void rebuild(const Adapter& adapter)
+    {
+        groups.clear();
+        std::vector<RaidObject*> drives;
+        adapter.getChildren(drives, "HardDrive", true, true);
+        for (RaidObject* drive : drives) {
+            for (RaidObject* child : drive->getChildren()) {
+                if (child->isInstanceOf("Chunk")) {
+                    groups[hashOf(child->getAddr2())].push_back({drive, child});
+                }
+            }
+        }
+        stale = false;
+    }
+
+    void find(const Addr2& addr, std::vector<DriveChunk>& out) const
+    {
+        auto group = groups.find(hashOf(addr));
+        if (group == groups.end()) {
+            return;
+        }
+        for (const DriveChunk& entry : group->second) {
+            if (entry.chunk->getAddr2() == addr) {
+                out.push_back(entry);
+            }
+        }
+    }
+
+private:
+    static std::uint64_t hashOf(const Addr2& a)
+    {
+        std::uint64_t h = a.getChunkID();
+        for (std::uint64_t id : {a.getAdapterID(), a.getChannelID(), a.getDeviceID(), a.getLogicalDriveID(),
+                                 a.getArrayID(), a.getItemID(), a.getSASPhyID(),
+                                 static_cast<std::uint32_t>(a.getStorLibType())}) {
+            h = (h ^ id) * 0x100000001b3ull;
+        }
+        return h;
+    }
+
+    std::unordered_map<std::uint64_t, std::vector<DriveChunk>> groups;
+};
+
+// Holds the index for the length of one build, whatever way it ends.
+class DriveChunkScope {
+public:
+    explicit DriveChunkScope(Adapter& adapter) : adapter(adapter)
+    {
+        if (adapter.driveChunks == nullptr) {
+            adapter.driveChunks = new (std::nothrow) Adapter::DriveChunkIndex;
+            owner = true;
+        }
+    }
+    ~DriveChunkScope()
+    {
+        if (owner) {
+            delete adapter.driveChunks;
+            adapter.driveChunks = nullptr;
+        }
+    }
+    DriveChunkScope(const DriveChunkScope&) = delete;
+    DriveChunkScope& operator=(const DriveChunkScope&) = delete;
+
+private:
+    Adapter& adapter;
+    bool owner = false;
+};
+
+void Adapter::markDriveChunksStale(const RaidObject* added)
+{
+    const RaidObject* parent = added->getParent();
+    if (added->isInstanceOf("HardDrive") ||
+        (added->isInstanceOf("Chunk") && parent != nullptr && parent->isInstanceOf("HardDrive"))) {
+        driveChunks->stale = true;
+    }
+}
+
+void Adapter::findDriveChunks(const Addr2& addr, std::vector<DriveChunk>& out) const
+{
+    if (driveChunks != nullptr) {
+        if (driveChunks->stale) {
+            driveChunks->rebuild(*this);
+        }
+        driveChunks->find(addr, out);
+        return;
+    }
+    std::vector<RaidObject*> drives;
+    getChildren(drives, "HardDrive", true, true);
+    for (RaidObject* drive : drives) {
+        for (RaidObject* child : drive->getChildren()) {
+            if (child->isInstanceOf("Chunk") && child->getAddr2() == addr) {
+                out.push_back({drive, child});
+            }
+        }
+    }
+}
+
 void Adapter::build(SimpleXmlParser& parser)
 {
+    DriveChunkScope driveChunkScope(*this);
     // Children are created as their elements come; the start tag's ids
     // apply at once, so every child added is stamped with them.
     auto readChildElements = [this, &parser]() {

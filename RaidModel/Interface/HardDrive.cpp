@@ -278,10 +278,18 @@ void HardDrive::writeToXML(Writer* writer) const
 // contain "HardDrive".
 void HardDrive::build(SimpleXmlParser& parser)
 {
+    // The items of one element all carry the same tag pointer, into a text
+    // that does not change while it is read: each tag is looked at once.
+    const char* lastTag = nullptr;
+    bool driveTag = false;
     try {
         do {
             const char* tag = parser.getTag();
-            if (tag != nullptr && std::strstr(tag, "HardDrive") != nullptr) {
+            if (tag != lastTag) {
+                lastTag = tag;
+                driveTag = tag != nullptr && std::strstr(tag, "HardDrive") != nullptr;
+            }
+            if (driveTag) {
                 if (parser.foundEndTag()) {
                     break;
                 }

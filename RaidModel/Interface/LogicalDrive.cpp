@@ -512,15 +512,11 @@ void BasicLogicalDrive::linkChunkToHardDrives(Chunk* chunk)
     if (adapter == nullptr) {
         return;
     }
-    std::vector<RaidObject*> drives;
-    adapter->getChildren(drives, "HardDrive", true, true);
-    for (RaidObject* drive : drives) {
-        for (RaidObject* child : drive->getChildren()) {
-            if (child->isInstanceOf("Chunk") && child->getAddr2() == chunk->getAddr2()) {
-                static_cast<Chunk*>(child)->setConsumer(this);
-                chunk->setProvider(drive);
-            }
-        }
+    std::vector<Adapter::DriveChunk> twins;
+    adapter->findDriveChunks(chunk->getAddr2(), twins);
+    for (const Adapter::DriveChunk& twin : twins) {
+        static_cast<Chunk*>(twin.chunk)->setConsumer(this);
+        chunk->setProvider(twin.drive);
     }
 }
 

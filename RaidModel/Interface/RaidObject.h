@@ -46,6 +46,8 @@ public:
     RaidObject* getParent() const { return parent; }
     void setParent(RaidObject* newParent) { parent = newParent; }
     std::vector<RaidObject*> getChildren() const { return children; }
+    // The child list itself, for walks that change no child of this node.
+    const std::vector<RaidObject*>& getChildList() const { return children; }
     unsigned long getChildCount() const { return children.size(); }
     unsigned long getNumChildren() const { return children.size(); }
     RaidObject* getChild(int i) const;

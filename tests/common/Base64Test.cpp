@@ -152,6 +152,50 @@ TEST(Base64Test, DecodeIsLenient)
     }
 }
 
+// The character-by-character decoding as first written: the reference for
+// texts where groups with skipped characters and whole groups alternate.
+Bytes referenceDecode(const std::string& text)
+{
+    auto valueOf = [](unsigned char c) -> int {
+        static const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        if (c < '+' || c > 'z')
+            return -1;
+        const std::size_t at = alphabet.find(static_cast<char>(c));
+        return at == std::string::npos ? 0 : static_cast<int>(at);
+    };
+    Bytes out;
+    unsigned char group[4] = {0, 0, 0, 0};
+    for (std::size_t p = 0; p < text.size(); ++p) {
+        const int value = valueOf(static_cast<unsigned char>(text[p]));
+        if (value >= 0)
+            group[p % 4] = static_cast<unsigned char>(value);
+        if (p % 4 == 3) {
+            out.push_back(static_cast<unsigned char>((group[0] << 2) | (group[1] >> 4)));
+            out.push_back(static_cast<unsigned char>(((group[1] & 0x0F) << 4) | (group[2] >> 2)));
+            out.push_back(static_cast<unsigned char>(((group[2] & 0x03) << 6) | group[3]));
+        }
+    }
+    return out;
+}
+
+TEST(Base64Test, MixedGroupsDecodeAsCharacterByCharacter)
+{
+    std::mt19937 random(11);
+    // Mostly the alphabet, with padding, characters inside "+" to "z" that
+    // are not in it, and skipped ones (outside that range) sprinkled in.
+    const std::string plain = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const std::string odd = "=,-.:;<>?@[\\]^_`\n\r \x01\x7f\x80\xff{|}~!\"#*";
+    for (int round = 0; round < 400; ++round) {
+        std::string text(4 * (1 + random() % 24), 'A');
+        const unsigned int oddPercent = random() % 40;
+        for (char& c : text)
+            c = random() % 100 < oddPercent ? odd[random() % odd.size()] : plain[random() % plain.size()];
+        int rc = -1;
+        EXPECT_EQ(decoded(text, rc), referenceDecode(text)) << text;
+        EXPECT_EQ(rc, 0);
+    }
+}
+
 TEST(Base64Test, RoundTrip)
 {
     std::mt19937 random(7);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "common/Buffer.h"
 #include "common/XMLWriter.h"
+#include "common/ReferenceXmlParser.h"
 
 namespace {
 
@@ -191,6 +193,124 @@ TEST(SimpleXmlParserTest, TextCutAnywhereIsReadOnlyUpToItsEnd)
     }
 }
 
+// What one parseNext call left behind, with pointers as offsets into the
+// text, and the whole text as the call left it (the NULs it wrote, the
+// values it decoded in place).
+struct Step {
+    bool found = false;
+    bool threw = false;
+    char character = 0;
+    unsigned long offset = 0;
+    unsigned int flags = 0;
+    long tag = -1;
+    long name = -1;
+    long value = -1;
+    std::string text;
+    bool operator==(const Step& o) const
+    {
+        return found == o.found && threw == o.threw && character == o.character && offset == o.offset &&
+               flags == o.flags && tag == o.tag && name == o.name && value == o.value && text == o.text;
+    }
+};
+
+std::ostream& operator<<(std::ostream& os, const Step& s)
+{
+    os << "{found " << s.found << ", flags " << s.flags << ", tag@" << s.tag << ", name@" << s.name << ", value@"
+       << s.value;
+    if (s.threw)
+        os << ", threw '" << s.character << "' at " << s.offset;
+    return os << "}";
+}
+
+template <typename Parser>
+std::vector<Step> stepsOf(const std::string& xml)
+{
+    // A block of exactly the text's length, without a terminator, so that
+    // the sanitizer run sees any read past the end.
+    std::unique_ptr<char[]> block(new char[xml.empty() ? 1 : xml.size()]);
+    std::memcpy(block.get(), xml.data(), xml.size());
+    Parser parser(block.get(), xml.size());
+    auto offset = [&](const char* p) { return p != nullptr ? static_cast<long>(p - block.get()) : -1L; };
+    std::vector<Step> steps;
+    for (int guard = 0; guard < 64; ++guard) {
+        Step step;
+        try {
+            step.found = parser.parseNext();
+        } catch (const SimpleXmlException& e) {
+            step.threw = true;
+            step.character = e.getCharacter();
+            step.offset = e.getOffset();
+        }
+        step.flags = parser.getFlags();
+        step.tag = offset(parser.getTag());
+        step.name = offset(parser.getName());
+        step.value = offset(parser.getValue());
+        step.text.assign(block.get(), xml.size());
+        steps.push_back(step);
+        if (!step.found || step.threw)
+            break;
+    }
+    return steps;
+}
+
+// The parser against the byte-by-byte reading it replaced, on every prefix
+// of every text: the same items, the same NULs and decoded values in the
+// text, the same exceptions at the same offsets.
+TEST(SimpleXmlParserTest, ItemsMatchTheByteByByteReadingOnEveryPrefix)
+{
+    const char* const texts[] = {
+        // attributes running to the end of the text
+        "<a x='1'",
+        "<a x='1' y=\"2\"",
+        "<a x",
+        // entities: the five the writer makes are decoded, nothing else
+        "<a v=\"x&amp;y&#65;z\" w='&amp;&#65;&lt;&gt;&quot;&apos;' e='&' f='&am' g='a&amp'/>",
+        "<a v='&amp;amp;&#38;&bogus;'>",
+        // every punctuation character a name may hold
+        "<a !#$%&()*+,-.:;<?@[\\]^_`{|}~'\"='v' b!c=\"w\"/>",
+        // tabs, line feeds and carriage returns between attributes
+        "<a\tx='1'\n\ty=\"2\"\r\n  z = '3'\n/>\n</a\t>",
+        "<a\n\tx\t=\n'v w'\r\n>",
+        // attributes without values
+        "<a x y='2' z/>",
+        "<a x>",
+        // quotes, '>' and '/' inside values
+        "<a x=\"it's\" y='say \"hi\"' z='>' w='/'>",
+        "<a x=\"\" y=''/>",
+        // malformed text
+        "<a x=1>",
+        "<a/b>",
+        "<a x='1'/ >",
+        "<r><a x = y>",
+        "<a x='1' y=>",
+        "<a x='1' / >",
+        // elements, end tags and text
+        "<?xml version=\"1.0\"?>\n<System a='1'>\n  <b/>\n  <c />text &amp; more</System >",
+        "</a  >text<b>",
+        "<HardDrive typeName=\"HardDrive\" model=\"Model 2TB &lt;rev 1.0&gt; &amp; co\" size=\"1953525168\">\n"
+        "    <Chunk chunkID=\"0\" startSector=\"0\" numSectors=\"976762584\"/>\n</HardDrive>\n",
+        "\xc3\xa9<a v='\xc3\xa9\x01'>",
+        // names, tags and values longer than the scans' 16-byte blocks, with
+        // control and high bytes that are neither white space nor an end
+        "<aVeryLongElementName\x01\x1f\x80\xff-continues another\x02name\x7f\xa0-that-runs-past-16\t=\n"
+        "'a value that is longer than sixteen bytes &amp; holds \"both\" quotes past the block' "
+        "next=\"0123456789abcdefghijklmnopqrstuvwxyz&lt;0123456789abcdefghij&gt;\"/>",
+        "</aVeryLongEndTagName\x01\x80-that-runs-on   and on>after<b\x0bxyz0123456789abcdef/>",
+        "<a aLongAttributeNameThatRunsPastSixteenBytes=\"v\" nameWith\x01Control\x7fAndHigh\x80\xffBytes='1' "
+        "anotherRatherLongName/ x='2' yetAnotherRatherLongName>",
+        "<a aLongAttributeNameWithoutAValue x='1' aLongAttributeNameThenBlanks  =  'v'>",
+        "",
+    };
+    for (const char* text : texts) {
+        const std::string xml(text);
+        for (size_t cut = 0; cut <= xml.size(); ++cut) {
+            const std::string prefix = xml.substr(0, cut);
+            EXPECT_EQ(stepsOf<SimpleXmlParser>(prefix), stepsOf<vyntest::ReferenceXmlParser>(prefix))
+                << "text [" << prefix << "]";
+        }
+    }
+}
+
 TEST(SimpleXmlParserTest, ParserWithoutTextAndInvalidatedParserFindNothing)
 {
     SimpleXmlParser empty;
@@ -324,6 +444,77 @@ TEST(XmlAttributeListTest, ManyEntriesKeepTheirOrderAndCopiesShareTheStrings)
             EXPECT_EQ(l->GetName(i), names[i].c_str());
     }
     EXPECT_FALSE(assigned.Exists("old"));
+}
+
+// Typed reads by name and by position convert as the standard functions do,
+// whatever the text: plain digits are read without them now.
+TEST(XmlAttributeListTest, NumbersReadAsTheStandardConversions)
+{
+    const char* const texts[] = {"", "0", "007", "42", "123abc", " 12", "\t7", "+5", "-5", "-0", "x1", "0x10", "12 34",
+                                 "999999999999999999", "1000000000000000000", "1234567890123456789",
+                                 "9223372036854775807", "9223372036854775808", "18446744073709551615",
+                                 "18446744073709551616", "99999999999999999999", "000000000000000000000000042",
+                                 "4294967295", "4294967296", "5000000000"};
+    XmlAttributeList_C list;
+    for (const char* text : texts)
+        list.Append(text[0] != '\0' ? text : "empty", text);
+    for (unsigned long i = 0; i < list.NumEntries(); ++i) {
+        const char* text = texts[i];
+        const char* name = list.GetName(i);
+        SCOPED_TRACE(std::string("[") + text + "]");
+        EXPECT_EQ(list.GetLong(name), std::strtol(text, nullptr, 10));
+        EXPECT_EQ(list.GetULong(name), std::strtoul(text, nullptr, 10));
+        EXPECT_EQ(list.GetI64(name), std::strtoll(text, nullptr, 10));
+        EXPECT_EQ(list.GetU64(name), std::strtoull(text, nullptr, 10));
+        EXPECT_EQ(list.GetLong(i), std::strtol(text, nullptr, 10));
+        EXPECT_EQ(list.GetU64(i), std::strtoull(text, nullptr, 10));
+    }
+}
+
+// Reads by name of a long list, interleaved with appends, against a plain
+// scan for the first entry of each name: duplicates, names alike at both
+// ends and in the middle, the empty name, absent names, and a copy.
+TEST(XmlAttributeListTest, LongListsReadTheFirstEntryOfEachName)
+{
+    std::vector<std::string> names = {"maxRaid5Members", "maxRaid6Members", "a", "ab", "ba", "", "featRaid5",
+                                      "featRaid6", "controllerID", "channelID", "deviceID", "a"};
+    for (int i = 0; i < 40; ++i)
+        names.push_back("n" + std::to_string(i % 13) + "x" + std::to_string(i % 3));
+    std::vector<std::string> values;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        values.push_back(std::to_string(i));
+    const std::vector<std::string> probes = {"maxRaid5Members", "maxRaid7Members", "a", "ab", "b", "", "featRaid6",
+                                             "channelID", "deviceID", "a", "n3x0", "n12x2", "n13x0", "missing"};
+    auto firstOf = [&](const std::string& name, std::size_t count) -> const char* {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (names[i] == name)
+                return values[i].c_str();
+        }
+        return nullptr;
+    };
+    XmlAttributeList_C list;
+    list.setInitElements(4);
+    for (std::size_t n = 0; n < names.size(); ++n) {
+        list.Append(names[n].c_str(), values[n].c_str());
+        for (const std::string& probe : probes) {
+            const char* expected = firstOf(probe, n + 1);
+            EXPECT_EQ(list.Exists(probe.c_str()), expected != nullptr) << probe << " after " << n + 1;
+            EXPECT_STREQ(list.GetValue(probe.c_str()), expected != nullptr ? expected : "") << probe;
+            EXPECT_EQ(list.GetLong(probe.c_str()), expected != nullptr ? std::atol(expected) : 0) << probe;
+        }
+    }
+    XmlAttributeList_C copy(list);
+    XmlAttributeList_C assigned;
+    for (int i = 0; i < 20; ++i)
+        assigned.Append("a", "stale");
+    EXPECT_STREQ(assigned.GetValue("a"), "stale");
+    assigned = list;
+    for (const XmlAttributeList_C* l : {&copy, &assigned}) {
+        for (const std::string& probe : probes) {
+            const char* expected = firstOf(probe, names.size());
+            EXPECT_STREQ(l->GetValue(probe.c_str()), expected != nullptr ? expected : "") << probe;
+        }
+    }
 }
 
 // The builders' reading pattern: the attributes of an element are gathered

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -70,6 +71,142 @@ TEST(XMLWriterTest, AttributeValuesAreFormattedAndEscaped)
     };
     for (const AttributeCase& c : cases)
         EXPECT_EQ(written(c.write), c.expected) << c.label;
+}
+
+// Integers are formatted without printf now; its digits are the reference.
+TEST(XMLWriterTest, IntegerAttributesMatchPrintf)
+{
+    auto expect = [](const char* format, auto value) {
+        char text[64];
+        std::snprintf(text, sizeof text, format, value);
+        return std::string(" v=\"") + text + "\"";
+    };
+    for (long long v : {0LL, 1LL, -1LL, 9LL, 10LL, -10LL, 99999LL, 2147483647LL, -2147483647LL - 1, 4294967295LL,
+                        9223372036854775807LL, -9223372036854775807LL - 1}) {
+        SCOPED_TRACE(v);
+        const int i = static_cast<int>(v);
+        const unsigned int u = static_cast<unsigned int>(v);
+        const long l = static_cast<long>(v);
+        const unsigned long ul = static_cast<unsigned long>(v);
+        const short sh = static_cast<short>(v);
+        const unsigned short us = static_cast<unsigned short>(v);
+        const unsigned long long ull = static_cast<unsigned long long>(v);
+        EXPECT_EQ(written([&](XMLWriter& w) { w.writeInt("v", i); }), expect("%d", i));
+        EXPECT_EQ(written([&](XMLWriter& w) { w.writeUInt("v", u); }), expect("%u", u));
+        EXPECT_EQ(written([&](XMLWriter& w) { w.writeUIntHex("v", u); }), expect("0x%x", u));
+        EXPECT_EQ(written([&](XMLWriter& w) { w.writeLong("v", l); }), expect("%ld", l));
+        EXPECT_EQ(written([&](XMLWriter& w) { w.writeULong("v", ul); }), expect("%lu", ul));
+        EXPECT_EQ(written([&](XMLWriter& w) { w.writeShort("v", sh); }), expect("%d", sh));
+        EXPECT_EQ(written([&](XMLWriter& w) { w.writeUShort("v", us); }), expect("%u", us));
+        EXPECT_EQ(written([&](XMLWriter& w) { w.writeI64("v", v); }), expect("%lld", v));
+        EXPECT_EQ(written([&](XMLWriter& w) { w.writeU64("v", ull); }), expect("%llu", ull));
+        EXPECT_EQ(written([&](XMLWriter& w) { w.writeBlockT("v", ull); }), expect("%llu", ull));
+    }
+}
+
+// The growth rule of the text, for pieces appended one at a time: the first
+// block max(needed, 512), then doubling up to 64 KiB and 64 KiB steps past
+// it, where needed is the text, the piece, its terminator and a spare byte.
+struct GrowthModel {
+    std::string text;
+    unsigned long size = 0;
+    bool moved = false;
+    void append(const std::string& piece)
+    {
+        const unsigned long needed = text.size() + piece.size() + 2;
+        if (size == 0) {
+            size = needed > 512 ? needed : 512;
+            moved = true;
+        }
+        if (size <= needed) {
+            while (size < needed)
+                size = size <= 65535 ? size * 2 : size + 65536;
+            moved = true;
+        }
+        text += piece;
+    }
+};
+
+// An attribute goes into the buffer in one copy when it fits; when it does
+// not, the buffer must grow exactly where the attribute's pieces (blank,
+// name, '="', value, '"') appended one by one make it grow, to the same
+// sizes, with a new address at the same steps up to 64 KiB.
+TEST(XMLWriterTest, AttributesGrowTheBufferWhereTheirPiecesWould)
+{
+    char* text = nullptr;
+    XMLWriter writer(&text);
+    GrowthModel model;
+    const std::string letters = "abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    unsigned long moves = 0;
+    for (unsigned int i = 0; writer.getStrSize() < 300000; ++i) {
+        const std::string name = letters.substr(0, 1 + i % 37);
+        const std::string value = letters.substr(i % 11, (i * 7) % 50);
+        const char* before = text;
+        std::string valueText;
+        switch (i % 4) {
+        case 0:
+            writer.writeString(name.c_str(), value.c_str());
+            valueText = value;
+            break;
+        case 1:
+            writer.writeU64(name.c_str(), 1ULL << (i % 64));
+            valueText = std::to_string(1ULL << (i % 64));
+            break;
+        case 2:
+            writer.writeBool(name.c_str(), i % 3 == 0);
+            valueText = i % 3 == 0 ? "true" : "false";
+            break;
+        default:
+            writer.writeInt(name.c_str(), -static_cast<int>(i));
+            valueText = std::to_string(-static_cast<int>(i));
+            break;
+        }
+        model.moved = false;
+        for (const std::string& piece : {std::string(" "), name, std::string("=\""), valueText, std::string("\"")})
+            model.append(piece);
+        ASSERT_EQ(writer.getStrSize(), model.text.size()) << i;
+        ASSERT_EQ(writer.getBuffSize(), model.size) << i;
+        if (model.size <= 65536) {
+            ASSERT_EQ(text != before, model.moved) << i;
+        }
+        moves += text != before ? 1 : 0;
+    }
+    EXPECT_EQ(std::string(text), model.text);
+    // 512 to 64 KiB in eight blocks, and far fewer than the 64 KiB steps
+    // (131072 ... 327680) past it.
+    EXPECT_GE(moves, 8u);
+    EXPECT_LT(moves, 8u + 4u);
+}
+
+// The last piece needs room for itself, the terminator and one spare byte:
+// a text that would end one byte short of the buffer's end steps to a new
+// block (of the same size, the step rule giving no more), one that ends two
+// bytes short does not; written raw or as one attribute.
+TEST(XMLWriterTest, PieceEndingOneByteShortOfTheBufferTakesANewBlock)
+{
+    const std::string filler(400, 'f');
+    const std::string name = "attribute";
+    for (unsigned long spare : {0ul, 1ul}) {
+        // Text after the piece: 510 - spare bytes, i.e. needed = 512 - spare.
+        const unsigned long valueLength = 510 - spare - filler.size() - name.size() - 4;
+        const std::string value(valueLength, 'v');
+        const std::string piece = " " + name + "=\"" + value + "\"";
+        for (bool raw : {false, true}) {
+            SCOPED_TRACE(std::string(raw ? "raw" : "attribute") + ", spare " + std::to_string(spare));
+            char* text = nullptr;
+            XMLWriter writer(&text);
+            writer.append(filler.c_str());
+            const char* before = text;
+            if (raw)
+                writer.append(piece.c_str());
+            else
+                writer.writeString(name.c_str(), value.c_str());
+            EXPECT_EQ(writer.getStrSize(), 510 - spare);
+            EXPECT_EQ(writer.getBuffSize(), 512u);
+            EXPECT_EQ(text != before, spare == 0);
+            EXPECT_EQ(std::string(text), filler + piece);
+        }
+    }
 }
 
 TEST(XMLWriterTest, HugeDoubleIsWrittenWhole)

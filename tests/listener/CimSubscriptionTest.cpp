@@ -45,7 +45,10 @@ uint32_t fakeAddresses(TovHostAddressList* list, uint32_t capacity)
 // A TCP socket bound to 0.0.0.0:port (0: any free one); closed on destruction.
 class HeldPort {
 public:
-    explicit HeldPort(int port = 0)
+    // Bound without listening, the port refuses connections and no other
+    // test running in parallel can take it.
+    enum Mode { Listening, Refusing };
+    explicit HeldPort(int port = 0, Mode mode = Listening)
     {
         fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
         int one = 1;
@@ -55,7 +58,8 @@ public:
         a.sin_port = htons(static_cast<uint16_t>(port));
         a.sin_addr.s_addr = htonl(INADDR_ANY);
         ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(fd_, 1);
+        if (mode == Listening)
+            ::listen(fd_, 1);
         socklen_t len = sizeof a;
         ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
         port_ = ntohs(a.sin_port);
@@ -267,7 +271,9 @@ TEST_F(CimDaemonTest, NormalRunSubscribesDeliversAndCleansUp)
 
 TEST_F(CimDaemonTest, ClosedBrokerPortGivesSixAttemptsThenStops)
 {
+    const int brokerPort = broker_.port();
     broker_.stop();
+    HeldPort refusing(brokerPort, HeldPort::Refusing);
     const auto started = std::chrono::steady_clock::now();
     startDaemon();
     ASSERT_TRUE(daemonEnds(kDeadline));

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -304,6 +305,21 @@ TEST_F(DriverChannelTest, WithoutAPrefixEveryNameIsRejected)
     expectNothingLeft(ctx);
     auto info = std::make_unique<_tagFSA_ADAPTER_ENUM_INFO>();
     EXPECT_EQ(faos_GetAdapterInfo(0, info.get()), -1);
+}
+
+TEST_F(DriverChannelTest, ANameThatLeavesItsDirectoryIsRejected)
+{
+    startFixture("two_adapters.conf");
+    // The lock directory is writable by everyone, so a directory planted there
+    // would let such a name place the lock file anywhere.
+    std::filesystem::create_directories(hostFile("/var/lock/.ulb0"));
+    FSAAPI_CONTEXT ctx;
+    ctx.accessMode = FSA_ACC_READ_WRITE;
+    for (const wchar_t* name : {L"ulb0/../../../x", L"ulb/", L"ulb0/"})
+        EXPECT_EQ(openThrown(ctx, name), 473u);
+    expectNothingLeft(ctx);
+    EXPECT_FALSE(vyntest::fileExists(hostFile("/xlock")));
+    EXPECT_EQ(faux_IsAdapterNameValid("ulb0/.."), 0);
 }
 
 TEST_F(DriverChannelTest, NamesFollowTheOemType)

@@ -203,6 +203,29 @@ TEST_F(DriverChannelTest, NodeCheckOnTheProcfsRoadFindsTheHost)
     EXPECT_EQ(sim().nodeLines().size(), 1u);
 }
 
+TEST_F(DriverChannelTest, NodeCheckWithoutProcScsiStillRepairsTheNode)
+{
+    // Kernels without the SCSI /proc files: the node is still made with the
+    // driver's major; a /proc/scsi without the driver ends the check.
+    const struct {
+        bool procScsi;
+        std::vector<std::string> nodes;
+    } cases[] = {{false, {"/dev/ulb0 c 250 0"}}, {true, {}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.procScsi);
+        startSimulator("adapters = 1\n[driver]\nsysfs = 0\n[hostsim]\npersist = 0\n");
+        std::filesystem::remove_all(hostFile("/proc/scsi"));
+        if (c.procScsi)
+            std::filesystem::create_directories(hostFile("/proc/scsi/other"));
+        FAUX_COMM_CONTEXT comm;
+        char path[] = "/dev/ulb0";
+        faux_CheckDeviceNode(path, &comm);
+        EXPECT_EQ(sim().nodeLines(), c.nodes);
+        EXPECT_EQ(comm.hostNumber, 0);
+        hostIo().unlink("/dev/ulb0");
+    }
+}
+
 TEST_F(DriverChannelTest, NodeCheckStopsOnAPathWithoutRoomForAnIndex)
 {
     startFixture("two_adapters.conf");

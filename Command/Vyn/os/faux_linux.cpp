@@ -65,10 +65,12 @@ bool exists(const char* path)
 }
 
 // The first entry of dir whose name contains "ulbraid"; false when none or
-// when the directory cannot be opened.
-bool findDriverEntry(const char* dir, char* name, size_t nameSize)
+// when the directory cannot be opened (then *opened is false).
+bool findDriverEntry(const char* dir, char* name, size_t nameSize, bool* opened = nullptr)
 {
     DIR* d = hostIo().opendir(dir);
+    if (opened != nullptr)
+        *opened = d != nullptr;
     if (d == nullptr)
         return false;
     bool found = false;
@@ -96,6 +98,7 @@ void faux_CheckDeviceNode(char* path, FAUX_COMM_CONTEXT* comm)
         return;
 
     char driver[256];
+    bool procScsiOpened = false;
     if (findDriverEntry("/sys/bus/pci/drivers", driver, sizeof driver)) {
         const size_t driverLen = std::strlen(driver);
         int count = 0;
@@ -127,9 +130,7 @@ void faux_CheckDeviceNode(char* path, FAUX_COMM_CONTEXT* comm)
             hostIo().unlink(path);
             return;
         }
-    } else {
-        if (!findDriverEntry("/proc/scsi", driver, sizeof driver))
-            return;
+    } else if (findDriverEntry("/proc/scsi", driver, sizeof driver, &procScsiOpened)) {
         char probe[300];
         int first = 0;
         for (; first < kProcHostSearch; ++first) {
@@ -144,7 +145,10 @@ void faux_CheckDeviceNode(char* path, FAUX_COMM_CONTEXT* comm)
         }
         if (comm != nullptr)
             comm->hostNumber = first + n;
+    } else if (procScsiOpened) {
+        return;  // the SCSI hosts are listed, but none of the driver
     }
+    // Without /proc/scsi the host stays unknown; the node is still repaired.
 
     FILE* devices = hostIo().fopen("/proc/devices", "r");
     if (devices == nullptr)

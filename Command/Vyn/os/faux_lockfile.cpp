@@ -74,7 +74,9 @@ void CLock::CreateLock()
         if (hostIo().mkdir(kLockDir, 0775) == 0)
             hostIo().chmod(kLockDir, 0775);
     }
-    const int created = hostIo().open(lockName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    // The lock directory is writable by everyone on most hosts: a link planted
+    // there must not lead the creation elsewhere.
+    const int created = hostIo().open(lockName, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (created < 0) {
         const int err = errno;
         FsaUxDbgFilePrintf(0, FAUX_DBG_LOCK, 1, "-- CreateLock: %s [ERR:%d:%s]\n", lockName, err, std::strerror(err));
@@ -98,11 +100,11 @@ int CLock::OpenLock(const char* adapterName)
     int opened = -1;
     int err = 0;
     for (unsigned waited = 0;; waited += kPollMs) {
-        opened = hostIo().open(lockName, O_RDWR | O_CLOEXEC, 0600);
+        opened = hostIo().open(lockName, O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600);
         err = errno;
         if (opened < 0 && err == ENOENT) {
             CreateLock();
-            opened = hostIo().open(lockName, O_RDWR | O_CLOEXEC, 0600);
+            opened = hostIo().open(lockName, O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600);
             err = errno;
         }
         if (opened >= 0 || err == EACCES || waited + kPollMs > kOpenLimitMs)

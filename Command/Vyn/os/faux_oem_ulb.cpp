@@ -58,6 +58,10 @@ int faux_IsAdapterNameValid(const char* name)
     const size_t len = std::strlen(prefix);
     if (len == 0 || name == nullptr)
         return 0;
+    // The name becomes part of paths under /dev and the lock directory; a
+    // separator would lead them out of there.
+    if (std::strchr(name, '/') != nullptr)
+        return 0;
     char lower[8] = {};
     for (size_t i = 0; i < len && name[i] != '\0'; ++i)
         lower[i] = name[i];

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -202,6 +203,29 @@ TEST_F(DriverChannelTest, NodeCheckOnTheProcfsRoadFindsTheHost)
     EXPECT_EQ(sim().nodeLines().size(), 1u);
 }
 
+TEST_F(DriverChannelTest, NodeCheckWithoutProcScsiStillRepairsTheNode)
+{
+    // Kernels without the SCSI /proc files: the node is still made with the
+    // driver's major; a /proc/scsi without the driver ends the check.
+    const struct {
+        bool procScsi;
+        std::vector<std::string> nodes;
+    } cases[] = {{false, {"/dev/ulb0 c 250 0"}}, {true, {}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.procScsi);
+        startSimulator("adapters = 1\n[driver]\nsysfs = 0\n[hostsim]\npersist = 0\n");
+        std::filesystem::remove_all(hostFile("/proc/scsi"));
+        if (c.procScsi)
+            std::filesystem::create_directories(hostFile("/proc/scsi/other"));
+        FAUX_COMM_CONTEXT comm;
+        char path[] = "/dev/ulb0";
+        faux_CheckDeviceNode(path, &comm);
+        EXPECT_EQ(sim().nodeLines(), c.nodes);
+        EXPECT_EQ(comm.hostNumber, 0);
+        hostIo().unlink("/dev/ulb0");
+    }
+}
+
 TEST_F(DriverChannelTest, NodeCheckStopsOnAPathWithoutRoomForAnIndex)
 {
     startFixture("two_adapters.conf");
@@ -304,6 +328,21 @@ TEST_F(DriverChannelTest, WithoutAPrefixEveryNameIsRejected)
     expectNothingLeft(ctx);
     auto info = std::make_unique<_tagFSA_ADAPTER_ENUM_INFO>();
     EXPECT_EQ(faos_GetAdapterInfo(0, info.get()), -1);
+}
+
+TEST_F(DriverChannelTest, ANameThatLeavesItsDirectoryIsRejected)
+{
+    startFixture("two_adapters.conf");
+    // The lock directory is writable by everyone, so a directory planted there
+    // would let such a name place the lock file anywhere.
+    std::filesystem::create_directories(hostFile("/var/lock/.ulb0"));
+    FSAAPI_CONTEXT ctx;
+    ctx.accessMode = FSA_ACC_READ_WRITE;
+    for (const wchar_t* name : {L"ulb0/../../../x", L"ulb/", L"ulb0/"})
+        EXPECT_EQ(openThrown(ctx, name), 473u);
+    expectNothingLeft(ctx);
+    EXPECT_FALSE(vyntest::fileExists(hostFile("/xlock")));
+    EXPECT_EQ(faux_IsAdapterNameValid("ulb0/.."), 0);
 }
 
 TEST_F(DriverChannelTest, NamesFollowTheOemType)

@@ -134,6 +134,41 @@ TEST_F(LockFileTest, ANameThatDoesNotFitIsRefusedNotOverflowed)
     EXPECT_STREQ(lock.GetName(), "");
 }
 
+TEST_F(LockFileTest, APlantedLinkInTheLockDirectoryIsNeverFollowed)
+{
+    // The lock directory is writable by everyone on most hosts: a link planted
+    // there must neither create nor hold open a file elsewhere.
+    struct Case {
+        const char* what;
+        bool targetExists;
+    };
+    for (const Case& c : {Case{"dangling", false}, Case{"existing", true}}) {
+        SCOPED_TRACE(c.what);
+        const std::string victim = hostFile(std::string("/victim-") + c.what);
+        if (c.targetExists)
+            vyntest::writeFile(victim, "keep");
+        std::filesystem::create_directories(hostFile("/var/lock"));
+        const std::string lock = hostFile("/var/lock/.ulb0lock");
+        std::filesystem::remove(lock);
+        std::filesystem::create_symlink(victim, lock);
+        char name[] = "ulb0";
+        FSA_STATUS thrown = 0;
+        try {
+            clsALH.TakeAdapter(name, FSA_ACC_READ_WRITE);
+        } catch (FSA_STATUS s) {
+            thrown = s;
+        }
+        EXPECT_EQ(thrown, 475u);
+        EXPECT_EQ(clsALH.count(), 0u);
+        EXPECT_EQ(vyntest::fileExists(victim), c.targetExists);
+        if (c.targetExists) {
+            EXPECT_EQ(vyntest::readFile(victim), "keep");
+            EXPECT_EQ(descriptorsOn(victim), 0);
+        }
+        clsALH.ReleaseAdapter(name);
+    }
+}
+
 TEST_F(LockFileTest, AFileThatCannotBeOpenedGives475AfterTheRetries)
 {
     // A directory where the lock file belongs cannot be opened read-write.

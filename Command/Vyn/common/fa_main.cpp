@@ -98,6 +98,7 @@ public:
             replaceAll(text, "logical devices", "containers");
             replaceAll(text, "logical device", "container");
             replaceAll(text, "segment", "chunk");
+            replaceAll(text, "Segment", "Chunk");
             if (text != row.text)
                 rows[row.key] = texts_.emplace_back(std::move(text)).c_str();
         }

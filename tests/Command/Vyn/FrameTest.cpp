@@ -177,6 +177,8 @@ TEST_F(FrameTest, StatusTextsOfTheInterface)
         {129, 1, "The controller is paused. It must be resumed before the request can be executed."},
         {11, 1, "The specified container was not found."},
         {26, 1, "The specified chunk or stripe size is invalid."},
+        // The older word also where a sentence begins with it.
+        {577, 1, "Chunk size is an invalid parameter for container type specified."},
         {1, 1, "OK: The operation was successful."},
         {7, 1, "One of the parameters specified is bad."},
         {479, 1, "The driver could not execute the requested IOCTL sssssssssssssssssssssssss, nnn=ssssssssssssssssssssssssssssss."},
@@ -216,6 +218,7 @@ TEST_F(FrameTest, EveryRowSpeaksOfContainersAndChunks)
         const std::string t = text;
         EXPECT_EQ(t.find("logical device"), std::string::npos) << status << ": " << t;
         EXPECT_EQ(t.find("segment"), std::string::npos) << status << ": " << t;
+        EXPECT_EQ(t.find("Segment"), std::string::npos) << status << ": " << t;
         EXPECT_LT(t.size(), 300u);
     }
     // 622 rows less row 0 and the end marker.

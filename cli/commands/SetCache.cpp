@@ -232,17 +232,10 @@ int SetCache::setControllerCache(StorLibPlugin* lib, Adapter* adapter)
 
 int SetCache::setDriveCache(StorLibPlugin* lib, Adapter* adapter)
 {
-    PhysicalDevice* device = findDevice(adapter, channel, deviceID);
-    if (device == nullptr) {
-        myprintf(stdout, "The device specified does not exist.\n");
-        return 2;
-    }
     // Only hard drives have a write cache to set.
-    if (!device->isInstanceOf("HardDrive")) {
-        myprintf(stdout, "The device specified is not a hard drive.\n");
+    HardDrive* drive = findHardDriveOrExplain(adapter, channel, deviceID);
+    if (drive == nullptr)
         return 2;
-    }
-    HardDrive* drive = static_cast<HardDrive*>(device);
     if (!drive->getWriteCacheEnableSupported()) {
         myprintf(stdout, "Write cache not supported on this device.\n");
         return 2;

@@ -210,16 +210,9 @@ int SetState::executePhysicalSetState(StorLibPlugin* lib)
     Adapter* adapter = findAdapter(lib, adapterNumber);
     if (adapter == nullptr)
         return 6;
-    PhysicalDevice* device = findDevice(adapter, channel, deviceID);
-    if (device == nullptr) {
-        myprintf(stdout, "The device specified does not exist.\n");
+    HardDrive* drive = findHardDriveOrExplain(adapter, channel, deviceID);
+    if (drive == nullptr)
         return 2;
-    }
-    if (!device->isInstanceOf("HardDrive")) {
-        myprintf(stdout, "The device specified is not a hard drive.\n");
-        return 2;
-    }
-    HardDrive* drive = static_cast<HardDrive*>(device);
     currentPhysical = drive->getState();
     if (currentPhysical == requestedPhysical && !dedicatedList) {
         myprintf(stdout, "The %s device is already in the %s state.\n", "physical", getPhysicalState(currentPhysical));

@@ -9,21 +9,10 @@
 
 namespace vyntest {
 
-// A test of a command that changes the configuration: what the program
-// shows for one run, on an output of its own.
+// A test of a command that changes the configuration: the calls of one run,
+// each shown on an output of its own.
 class ActionCommandTest : public CommandTest {
 protected:
-    std::string runShown(const std::vector<std::string>& words, int& code)
-    {
-        std::FILE* previous = out;
-        out = std::tmpfile();
-        code = run(words);
-        const std::string text = realOut();
-        std::fclose(out);
-        out = previous;
-        return text;
-    }
-
     // The run's exit code and the calls it made, from an empty call log.
     int runCounting(const std::vector<std::string>& words)
     {
@@ -32,6 +21,7 @@ protected:
         runShown(words, code);
         return code;
     }
+
 };
 
 }  // namespace vyntest

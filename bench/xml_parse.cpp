@@ -70,6 +70,16 @@ void BM_XmlParseTree(benchmark::State& state)
 }
 BENCHMARK(BM_XmlParseTree);
 
+// Parses the copy in place; false, with the benchmark skipped, when pugixml
+// cannot.
+bool pugiLoad(pugi::xml_document& doc, TextCopy& copy, benchmark::State& state)
+{
+    if (doc.load_buffer_inplace(copy.buffer.data(), copy.buffer.size(), pugi::parse_default))
+        return true;
+    state.SkipWithError("pugixml could not parse the text");
+    return false;
+}
+
 void BM_PugiParseTree(benchmark::State& state)
 {
     const std::string xml = benchTreeText();
@@ -77,12 +87,8 @@ void BM_PugiParseTree(benchmark::State& state)
     for (auto _ : state) {
         copy.refresh(state);
         pugi::xml_document doc;
-        pugi::xml_parse_result result =
-            doc.load_buffer_inplace(copy.buffer.data(), copy.buffer.size(), pugi::parse_default);
-        if (!result) {
-            state.SkipWithError("pugixml could not parse the text");
+        if (!pugiLoad(doc, copy, state))
             break;
-        }
         benchmark::DoNotOptimize(doc.first_child().name());
     }
     setBytes(state, xml);
@@ -109,12 +115,8 @@ void BM_PugiParseWalk(benchmark::State& state)
     for (auto _ : state) {
         copy.refresh(state);
         pugi::xml_document doc;
-        pugi::xml_parse_result result =
-            doc.load_buffer_inplace(copy.buffer.data(), copy.buffer.size(), pugi::parse_default);
-        if (!result) {
-            state.SkipWithError("pugixml could not parse the text");
+        if (!pugiLoad(doc, copy, state))
             break;
-        }
         benchmark::DoNotOptimize(walkAttributes(doc));
     }
     setBytes(state, xml);

@@ -2,6 +2,7 @@
 
 #include "RaidLib/StorLibPlugin.h"
 #include "RaidModel/Interface/Adapter.h"
+#include "RaidModel/Interface/HardDrive.h"
 #include "RaidModel/Interface/PhysicalDevice.h"
 #include "cli/Engine.h"
 #include "cli/commands/CommandHelpers.h"
@@ -35,6 +36,20 @@ PhysicalDevice* findDevice(Adapter* adapter, unsigned long channel, unsigned lon
         if (found->getChannelID() == channel && found->getDeviceID() == device)
             return found;
     return nullptr;
+}
+
+HardDrive* findHardDriveOrExplain(Adapter* adapter, unsigned long channel, unsigned long device)
+{
+    PhysicalDevice* found = findDevice(adapter, channel, device);
+    if (found == nullptr) {
+        myprintf(stdout, "The device specified does not exist.\n");
+        return nullptr;
+    }
+    if (!found->isInstanceOf("HardDrive")) {
+        myprintf(stdout, "The device specified is not a hard drive.\n");
+        return nullptr;
+    }
+    return static_cast<HardDrive*>(found);
 }
 
 bool firstTask(StorLibPlugin* lib, const Addr& target, Progress& task, Ret* ret)

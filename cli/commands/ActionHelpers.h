@@ -5,6 +5,7 @@
 #include "common/Progress.h"
 
 class Adapter;
+class HardDrive;
 class PhysicalDevice;
 class Ret;
 class StorLibPlugin;
@@ -19,6 +20,9 @@ Addr deviceAddress(int adapterNumber, unsigned long channel, unsigned long devic
 // Any device on a channel of the controller (drive, enclosure, ...); null
 // when none sits at that channel and id.
 PhysicalDevice* findDevice(Adapter* adapter, unsigned long channel, unsigned long device);
+// The hard drive at that channel and id; null after telling the user that
+// the device does not exist or is not a hard drive.
+HardDrive* findHardDriveOrExplain(Adapter* adapter, unsigned long channel, unsigned long device);
 
 // The first task the library reports for `target`; false when the query
 // failed or reported none. `ret` receives the query's answer when given.

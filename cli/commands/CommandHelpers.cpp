@@ -9,6 +9,8 @@
 #include "cli/Engine.h"
 #include "common/Addr.h"
 
+#include <strings.h>
+
 Adapter* findAdapter(StorLibPlugin* lib, int adapterNumber)
 {
     if (lib == nullptr || adapterNumber < 0)
@@ -67,5 +69,19 @@ bool readControllerWord(const char* word, int& adapterNumber)
     if (number == CLI_NAN)
         return false;
     adapterNumber = number - 1;
+    return true;
+}
+
+bool wordMatches(const char* word, const char* expected)
+{
+    return word != nullptr && strcasecmp(word, expected) == 0;
+}
+
+bool readNumberWord(const char* word, unsigned long& value)
+{
+    const int number = word != nullptr ? ascii2int(word) : CLI_NAN;
+    if (number == CLI_NAN)
+        return false;
+    value = static_cast<unsigned long>(number);
     return true;
 }

@@ -47,4 +47,11 @@ void debugArgumentsValid(const char* keyword);
 // that is not a number.
 bool readControllerWord(const char* word, int& adapterNumber);
 
+// Whether a command-line word is `expected`, letter case aside; false for a
+// missing word.
+bool wordMatches(const char* word, const char* expected);
+// A command-line number (drive id, channel, ...); false for a missing word or
+// one that is not a number.
+bool readNumberWord(const char* word, unsigned long& value);
+
 #endif

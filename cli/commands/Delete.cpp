@@ -12,18 +12,11 @@
 #include "cli/commands/CommandHelpers.h"
 #include "common/Ret.h"
 
-#include <strings.h>
-
 #include <cstring>
 
 namespace {
 
 const char* const kKeyword = "DELETE";
-
-bool isWord(const char* word, const char* expected)
-{
-    return word != nullptr && strcasecmp(word, expected) == 0;
-}
 
 }  // namespace
 
@@ -31,9 +24,9 @@ int Delete::loadArguments(char** argv, int argc, StorLibPlugin*)
 {
     if (argc < 5 || !readControllerWord(argv[2], adapterNumber))
         return 3;
-    if (isWord(argv[3], "LOGICALDRIVE"))
+    if (wordMatches(argv[3], "LOGICALDRIVE"))
         return loadLogicalDriveArguments(argv, argc);
-    if (isWord(argv[3], "JBOD"))
+    if (wordMatches(argv[3], "JBOD"))
         return loadJBODArguments(argv, argc);
     return 3;
 }
@@ -43,7 +36,7 @@ int Delete::loadLogicalDriveArguments(char** argv, int argc)
     deleteAll = false;
     jbodCommand = false;
     logicalDrives.clear();
-    if (isWord(argv[4], "ALL")) {
+    if (wordMatches(argv[4], "ALL")) {
         if (argc > 5)
             return 3;
         deleteAll = true;
@@ -64,7 +57,7 @@ int Delete::loadJBODArguments(char** argv, int argc)
     deleteAll = false;
     jbodCommand = true;
     jbodAddrs.clear();
-    if (isWord(argv[4], "ALL")) {
+    if (wordMatches(argv[4], "ALL")) {
         deleteAll = true;
         debugArgumentsValid(kKeyword);
         return 0;

@@ -12,8 +12,6 @@
 #include "cli/commands/CommandHelpers.h"
 #include "common/Ret.h"
 
-#include <strings.h>
-
 #include <vector>
 
 namespace {
@@ -23,20 +21,6 @@ constexpr EnumIdentifyOption kStartBlinking = static_cast<EnumIdentifyOption>(0)
 constexpr EnumIdentifyOption kStopBlinking = static_cast<EnumIdentifyOption>(1);
 // The blink acknowledgement a remote caller answers.
 constexpr int kBlinkingWarning = 2;
-
-bool isWord(const char* word, const char* expected)
-{
-    return word != nullptr && strcasecmp(word, expected) == 0;
-}
-
-bool readNumber(const char* word, unsigned long& value)
-{
-    const int number = word != nullptr ? ascii2int(word) : CLI_NAN;
-    if (number == CLI_NAN)
-        return false;
-    value = static_cast<unsigned long>(number);
-    return true;
-}
 
 }  // namespace
 
@@ -48,17 +32,17 @@ int Identify::loadArguments(char** argv, int argc, StorLibPlugin*)
     if (argc < 3 || !readControllerWord(argv[2], adapterNumber))
         return 3;
     int next = 3;
-    if (argc == 3 || isWord(argv[3], "all")) {
+    if (argc == 3 || wordMatches(argv[3], "all")) {
         allFlag = true;
         next = 4;
-    } else if (isWord(argv[3], "LOGICALDRIVE")) {
+    } else if (wordMatches(argv[3], "LOGICALDRIVE")) {
         logicalDriveFlag = true;
-        if (!readNumber(argv[4], logicalDrive))
+        if (!readNumberWord(argv[4], logicalDrive))
             return 3;
         next = 5;
-    } else if (isWord(argv[3], "DEVICE")) {
+    } else if (wordMatches(argv[3], "DEVICE")) {
         deviceFlag = true;
-        if (argc < 6 || !readNumber(argv[4], channel) || !readNumber(argv[5], deviceID))
+        if (argc < 6 || !readNumberWord(argv[4], channel) || !readNumberWord(argv[5], deviceID))
             return 3;
         next = 6;
     } else {

@@ -12,8 +12,6 @@
 #include "cli/commands/CommandHelpers.h"
 #include "common/Ret.h"
 
-#include <strings.h>
-
 namespace {
 
 const char* const kKeyword = "SETCACHE";
@@ -31,20 +29,6 @@ constexpr int kCannotSet = 3;
 constexpr int kOrvexaPreferredOn = 2;
 constexpr EnumOrvexaPreferredSetting kOrvexaPreferredOff = static_cast<EnumOrvexaPreferredSetting>(1);
 
-bool isWord(const char* word, const char* expected)
-{
-    return word != nullptr && strcasecmp(word, expected) == 0;
-}
-
-bool readNumber(const char* word, unsigned long& value)
-{
-    const int number = word != nullptr ? ascii2int(word) : CLI_NAN;
-    if (number == CLI_NAN)
-        return false;
-    value = static_cast<unsigned long>(number);
-    return true;
-}
-
 }  // namespace
 
 EnumLogicalDriveCacheMode SetCache::getLogCacheMode(const char* word)
@@ -58,7 +42,7 @@ EnumLogicalDriveCacheMode SetCache::getLogCacheMode(const char* word)
         {"wt", 1, false},       {"wb", kWriteBack, false}, {"wbb", 3, false},
     };
     for (const auto& m : modes) {
-        if (isWord(word, m.word)) {
+        if (wordMatches(word, m.word)) {
             readMode = m.read;
             return static_cast<EnumLogicalDriveCacheMode>(m.mode);
         }
@@ -68,9 +52,9 @@ EnumLogicalDriveCacheMode SetCache::getLogCacheMode(const char* word)
 
 EnumHardDriveCacheMode SetCache::getPhyCacheMode(const char* word)
 {
-    if (isWord(word, "wt"))
+    if (wordMatches(word, "wt"))
         return static_cast<EnumHardDriveCacheMode>(1);
-    if (isWord(word, "wb"))
+    if (wordMatches(word, "wb"))
         return static_cast<EnumHardDriveCacheMode>(0);
     return static_cast<EnumHardDriveCacheMode>(3);
 }
@@ -88,16 +72,16 @@ int SetCache::loadArguments(char** argv, int argc, StorLibPlugin*)
     sataMode = static_cast<EnumHardDriveCacheMode>(4);
     if (argc < 6 || !readControllerWord(argv[2], adapterNumber))
         return 3;
-    if (isWord(argv[3], "LOGICALDRIVE")) {
+    if (wordMatches(argv[3], "LOGICALDRIVE")) {
         logicalDriveFlag = true;
-        if (argc != 6 || !readNumber(argv[4], logicalDrive))
+        if (argc != 6 || !readNumberWord(argv[4], logicalDrive))
             return 3;
         logicalMode = getLogCacheMode(argv[5]);
         if (logicalMode == 0) {
             myprintf(stdout, "%s", kInvalidOption);
             return 3;
         }
-    } else if (isWord(argv[3], "DEVICE")) {
+    } else if (wordMatches(argv[3], "DEVICE")) {
         deviceFlag = true;
         const int loaded = loadDeviceArguments(argv, argc);
         if (loaded != 0)
@@ -113,8 +97,8 @@ int SetCache::loadDeviceArguments(char** argv, int argc)
 {
     int next = 4;
     while (next < argc) {
-        const bool sas = !sasFlag && isWord(argv[next], "SAS");
-        const bool sata = !sataFlag && isWord(argv[next], "SATA");
+        const bool sas = !sasFlag && wordMatches(argv[next], "SAS");
+        const bool sata = !sataFlag && wordMatches(argv[next], "SATA");
         if (!sas && !sata)
             break;
         const EnumHardDriveCacheMode mode = getPhyCacheMode(argv[next + 1]);
@@ -133,7 +117,7 @@ int SetCache::loadDeviceArguments(char** argv, int argc)
     }
     if (sasFlag || sataFlag)
         return 0;
-    if (next + 1 >= argc || !readNumber(argv[next], channel) || !readNumber(argv[next + 1], deviceID))
+    if (next + 1 >= argc || !readNumberWord(argv[next], channel) || !readNumberWord(argv[next + 1], deviceID))
         return 3;
     physicalMode = getPhyCacheMode(argv[next + 2]);
     if (physicalMode == 3) {
@@ -248,17 +232,10 @@ int SetCache::setControllerCache(StorLibPlugin* lib, Adapter* adapter)
 
 int SetCache::setDriveCache(StorLibPlugin* lib, Adapter* adapter)
 {
-    PhysicalDevice* device = findDevice(adapter, channel, deviceID);
-    if (device == nullptr) {
-        myprintf(stdout, "The device specified does not exist.\n");
-        return 2;
-    }
     // Only hard drives have a write cache to set.
-    if (!device->isInstanceOf("HardDrive")) {
-        myprintf(stdout, "The device specified is not a hard drive.\n");
+    HardDrive* drive = findHardDriveOrExplain(adapter, channel, deviceID);
+    if (drive == nullptr)
         return 2;
-    }
-    HardDrive* drive = static_cast<HardDrive*>(device);
     if (!drive->getWriteCacheEnableSupported()) {
         myprintf(stdout, "Write cache not supported on this device.\n");
         return 2;

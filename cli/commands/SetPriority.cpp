@@ -11,16 +11,9 @@
 #include "common/Progress.h"
 #include "common/Ret.h"
 
-#include <strings.h>
-
 namespace {
 
 const char* const kKeyword = "SETPRIORITY";
-
-bool isWord(const char* word, const char* expected)
-{
-    return word != nullptr && strcasecmp(word, expected) == 0;
-}
 
 bool readPriority(const char* word, EnumPriorityLevel& priority)
 {
@@ -29,7 +22,7 @@ bool readPriority(const char* word, EnumPriorityLevel& priority)
         EnumPriorityLevel level;
     } levels[] = {{"Low", PRIORITY_LOW}, {"Medium", PRIORITY_MEDIUM}, {"High", PRIORITY_HIGH}};
     for (const auto& l : levels) {
-        if (isWord(word, l.word)) {
+        if (wordMatches(word, l.word)) {
             priority = l.level;
             return true;
         }
@@ -55,7 +48,7 @@ int SetPriority::loadArguments(char** argv, int argc, StorLibPlugin*)
         return 3;
     ++next;
     if (next < argc) {
-        current = isWord(argv[next], "current");
+        current = wordMatches(argv[next], "current");
         ++next;
     }
     if (next < argc)

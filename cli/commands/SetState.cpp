@@ -14,8 +14,6 @@
 #include "cli/commands/CommandHelpers.h"
 #include "common/Ret.h"
 
-#include <strings.h>
-
 #include <cstring>
 
 namespace {
@@ -37,11 +35,6 @@ constexpr unsigned kFailureOrderUnknown = 1u << 28;
 constexpr unsigned kNotEnoughDisks = 1u << 29;
 constexpr unsigned kNoDisks = 1u << 30;
 constexpr unsigned kTwoHalves = 1u << 31;
-
-bool isWord(const char* word, const char* expected)
-{
-    return word != nullptr && strcasecmp(word, expected) == 0;
-}
 
 bool hasBits(unsigned flags, unsigned bits)
 {
@@ -98,10 +91,10 @@ int SetState::loadArguments(char** argv, int argc, StorLibPlugin* lib)
     if (adapter == nullptr)
         return 6;
     int loaded = 0;
-    if (isWord(argv[3], "LOGICALDRIVE")) {
+    if (wordMatches(argv[3], "LOGICALDRIVE")) {
         deviceMode = false;
         loaded = loadLogicalArguments(argv, argc);
-    } else if (isWord(argv[3], "DEVICE")) {
+    } else if (wordMatches(argv[3], "DEVICE")) {
         deviceMode = true;
         loaded = loadPhysicalArguments(argv, argc, adapter);
     } else {
@@ -130,14 +123,14 @@ int SetState::loadLogicalArguments(char** argv, int argc)
     if (number == CLI_NAN)
         return 3;
     logicalDrive = static_cast<unsigned long>(number);
-    if (isWord(argv[5], "OPTIMAL"))
+    if (wordMatches(argv[5], "OPTIMAL"))
         requestedLogical = LD_OPTIMAL;
-    else if (isWord(argv[5], "FAILED"))
+    else if (wordMatches(argv[5], "FAILED"))
         requestedLogical = LD_FAILED;
     else
         return 3;
     int next = 6;
-    if (next < argc && isWord(argv[next], "advanced")) {
+    if (next < argc && wordMatches(argv[next], "advanced")) {
         advanced = true;
         ++next;
         // The dangerous option is taken only as written.
@@ -172,7 +165,7 @@ int SetState::loadPhysicalArguments(char** argv, int argc, Adapter* adapter)
     };
     bool known = false;
     for (const auto& s : states) {
-        if (isWord(argv[next], s.word)) {
+        if (wordMatches(argv[next], s.word)) {
             requestedPhysical = s.state;
             known = true;
         }
@@ -181,7 +174,7 @@ int SetState::loadPhysicalArguments(char** argv, int argc, Adapter* adapter)
         return 3;
     ++next;
     if ((requestedPhysical == PD_READY || requestedPhysical == PD_HOT_SPARE) && next < argc) {
-        if (!isWord(argv[next], "LOGICALDRIVE"))
+        if (!wordMatches(argv[next], "LOGICALDRIVE"))
             return 3;
         ++next;
         // A list keyword without a logical drive names nothing to protect.
@@ -217,16 +210,9 @@ int SetState::executePhysicalSetState(StorLibPlugin* lib)
     Adapter* adapter = findAdapter(lib, adapterNumber);
     if (adapter == nullptr)
         return 6;
-    PhysicalDevice* device = findDevice(adapter, channel, deviceID);
-    if (device == nullptr) {
-        myprintf(stdout, "The device specified does not exist.\n");
+    HardDrive* drive = findHardDriveOrExplain(adapter, channel, deviceID);
+    if (drive == nullptr)
         return 2;
-    }
-    if (!device->isInstanceOf("HardDrive")) {
-        myprintf(stdout, "The device specified is not a hard drive.\n");
-        return 2;
-    }
-    HardDrive* drive = static_cast<HardDrive*>(device);
     currentPhysical = drive->getState();
     if (currentPhysical == requestedPhysical && !dedicatedList) {
         myprintf(stdout, "The %s device is already in the %s state.\n", "physical", getPhysicalState(currentPhysical));

@@ -15,28 +15,12 @@
 #include "common/AddrCollection.h"
 #include "common/Ret.h"
 
-#include <strings.h>
-
 #include <cstring>
 
 namespace {
 
 const char* const kKeyword = "TASK";
 const char* const kQuestion = "\nAre you sure you want to continue?\n";
-
-bool isWord(const char* word, const char* expected)
-{
-    return word != nullptr && strcasecmp(word, expected) == 0;
-}
-
-bool readNumber(const char* word, unsigned long& value)
-{
-    const int number = word != nullptr ? ascii2int(word) : CLI_NAN;
-    if (number == CLI_NAN)
-        return false;
-    value = static_cast<unsigned long>(number);
-    return true;
-}
 
 bool isReconfiguring(EnumLogicalDeviceState state)
 {
@@ -69,22 +53,22 @@ int Task::loadArguments(char** argv, int argc, StorLibPlugin* lib)
     taskWord = nullptr;
     if (argc < 6)
         return 3;
-    if (isWord(argv[2], "START"))
+    if (wordMatches(argv[2], "START"))
         start = true;
-    else if (isWord(argv[2], "STOP"))
+    else if (wordMatches(argv[2], "STOP"))
         start = false;
     else
         return 3;
     if (!readControllerWord(argv[3], adapterNumber))
         return 3;
-    if (isWord(argv[4], "DEVICE")) {
+    if (wordMatches(argv[4], "DEVICE")) {
         deviceFlag = true;
         return loadDeviceArguments(argv, argc, 5);
     }
-    if (!isWord(argv[4], "LOGICALDRIVE"))
+    if (!wordMatches(argv[4], "LOGICALDRIVE"))
         return 3;
     logicalDriveFlag = true;
-    if (!readNumber(argv[5], logicalDrive))
+    if (!readNumberWord(argv[5], logicalDrive))
         return 3;
     if (findAdapter(lib, adapterNumber) == nullptr)
         return 6;
@@ -101,13 +85,13 @@ int Task::loadArguments(char** argv, int argc, StorLibPlugin* lib)
 
 int Task::loadDeviceArguments(char** argv, int argc, int next)
 {
-    if (isWord(argv[next], "all")) {
+    if (wordMatches(argv[next], "all")) {
         allFlag = true;
         ++next;
         if (argc < 7)
             return 3;
     } else {
-        if (argc < 7 || !readNumber(argv[next], channel) || !readNumber(argv[next + 1], deviceID))
+        if (argc < 7 || !readNumberWord(argv[next], channel) || !readNumberWord(argv[next + 1], deviceID))
             return 3;
         next += 2;
     }
@@ -115,17 +99,17 @@ int Task::loadDeviceArguments(char** argv, int argc, int next)
         if (!allFlag && argc < 8)
             return 3;
         taskWord = argv[next++];
-        if (argc - next == 1 && isWord(taskWord, "secureerase")) {
+        if (argc - next == 1 && wordMatches(taskWord, "secureerase")) {
             password = argv[next++];
             passwordGiven = true;
         }
-        if (allFlag && !isWord(taskWord, "initialize")) {
+        if (allFlag && !wordMatches(taskWord, "initialize")) {
             myprintf(stdout, "The ALL parameter is only valid for an INITIALIZE task.\n");
             return 3;
         }
         if (passwordGiven && std::strlen(password) > MAX_PASSWORD_LENGTH)
             return 3;
-        if (isWord(taskWord, "initialize") && next < argc && isWord(argv[next], "force")) {
+        if (wordMatches(taskWord, "initialize") && next < argc && wordMatches(argv[next], "force")) {
             forceFlag = true;
             ++next;
         }
@@ -172,8 +156,8 @@ int Task::startLogicalDriveTask(StorLibPlugin* lib, LogicalDrive* drive)
         return 2;
     }
     Ret ret;
-    if (isWord(taskWord, "verify_fix") || isWord(taskWord, "verify")) {
-        const bool fix = isWord(taskWord, "verify_fix");
+    if (wordMatches(taskWord, "verify_fix") || wordMatches(taskWord, "verify")) {
+        const bool fix = wordMatches(taskWord, "verify_fix");
         const char* name = fix ? "Verify with fix" : "Verify";
         if (cannotBeVerified(level)) {
             myprintf(stdout, "Cannot perform a %s task on a raid level %s.\n", name, getRAIDLevelString(level));
@@ -191,7 +175,7 @@ int Task::startLogicalDriveTask(StorLibPlugin* lib, LogicalDrive* drive)
         if (confirmBeforeActing(kQuestion) == CONFIRMATION_PENDING)
             return CONFIRMATION_PENDING;
         ret = lib->synchronizeLogicalDrive(target, fix);
-    } else if (isWord(taskWord, "clear")) {
+    } else if (wordMatches(taskWord, "clear")) {
         const char* mountPoint = mountPointOf(drive->getUnixMountPoint());
         if (!isUnmounted(mountPoint)) {
             myprintf(stdout, "The selected logical device is mounted on %s and cannot be altered.\n", mountPoint);
@@ -269,10 +253,10 @@ int Task::executeDevice(StorLibPlugin* lib, Adapter* adapter)
 
     const int shownChannel = static_cast<int>(channel);
     const int shownDevice = static_cast<int>(deviceID);
-    if (isWord(taskWord, "initialize"))
+    if (wordMatches(taskWord, "initialize"))
         return initializeOne(lib, adapter, drive);
-    if (isWord(taskWord, "verify") || isWord(taskWord, "verify_fix")) {
-        const bool fix = isWord(taskWord, "verify_fix");
+    if (wordMatches(taskWord, "verify") || wordMatches(taskWord, "verify_fix")) {
+        const bool fix = wordMatches(taskWord, "verify_fix");
         printLongProcess(fix ? "Verify with fix" : "Verify", "Hard drive");
         if (confirmBeforeActing(kQuestion) == CONFIRMATION_PENDING)
             return CONFIRMATION_PENDING;
@@ -281,9 +265,9 @@ int Task::executeDevice(StorLibPlugin* lib, Adapter* adapter)
         keepOutcome(lib->startTask(target, fix ? TASK_TYPE_BUILD_VERIFY : TASK_TYPE_VERIFY, nullptr));
         return 5;
     }
-    if (isWord(taskWord, "clear"))
+    if (wordMatches(taskWord, "clear"))
         return clearDrive(lib, drive);
-    if (isWord(taskWord, "secureerase"))
+    if (wordMatches(taskWord, "secureerase"))
         return secureErase(lib, adapter, drive);
     myprintf(stdout, "'%s' is an invalid task option.\n", taskWord);
     displayHelp();

@@ -7,23 +7,15 @@
 
 #include "CommandTest.h"
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
 namespace vyntest {
 
-// A test of a command that changes the configuration: what the program
-// shows for one run, on an output of its own.
+// A test of a command that changes the configuration: the calls of one run,
+// each shown on an output of its own.
 class ActionCommandTest : public CommandTest {
 protected:
-    std::string runShown(const std::vector<std::string>& words, int& code)
-    {
-        std::FILE* previous = out;
-        out = std::tmpfile();
-        code = run(words);
-        const std::string text = realOut();
-        std::fclose(out);
-        out = previous;
-        return text;
-    }
-
     // The run's exit code and the calls it made, from an empty call log.
     int runCounting(const std::vector<std::string>& words)
     {
@@ -31,6 +23,23 @@ protected:
         int code = -1;
         runShown(words, code);
         return code;
+    }
+
+    // Runs `command` on controller 1 with `words` after it; expects its exit
+    // code, the text it shows (when `shown` is given) and all the calls it
+    // made.
+    void expectOutcome(const char* command, const std::vector<std::string>& words, int exitCode, const char* shown,
+                       const std::vector<std::string>& expectedCalls)
+    {
+        std::vector<std::string> line{command, "1"};
+        line.insert(line.end(), words.begin(), words.end());
+        int code = -1;
+        const std::string text = runShown(line, code);
+        EXPECT_EQ(code, exitCode);
+        if (shown != nullptr) {
+            EXPECT_THAT(text, ::testing::HasSubstr(shown));
+        }
+        EXPECT_THAT(calls(), ::testing::ElementsAreArray(expectedCalls));
     }
 };
 

@@ -124,15 +124,7 @@ TEST_F(CacheAndPriorityCommandTest, SetCache)
         use(c.fixture);
         if (c.change)
             scenario->changeTree(c.change);
-        std::vector<std::string> words{"SETCACHE", "1"};
-        words.insert(words.end(), c.words.begin(), c.words.end());
-        int code = -1;
-        const std::string shown = runShown(words, code);
-        EXPECT_EQ(code, c.exitCode);
-        if (c.shown != nullptr) {
-            EXPECT_THAT(shown, HasSubstr(c.shown));
-        }
-        EXPECT_THAT(calls(), ElementsAreArray(c.calls));
+        expectOutcome("SETCACHE", c.words, c.exitCode, c.shown, c.calls);
     }
 }
 
@@ -207,15 +199,7 @@ TEST_F(CacheAndPriorityCommandTest, SetPriority)
         Progress running = task(TASK_TYPE_VERIFY, logicalDriveAddr(0), TASK_STATE_IN_PROGRESS, 10, 3);
         running.setPriority(PRIORITY_LOW);
         scenario->seedTasks(logicalDriveAddr(0), {running});
-        std::vector<std::string> words{"SETPRIORITY", "1"};
-        words.insert(words.end(), c.words.begin(), c.words.end());
-        int code = -1;
-        const std::string shown = runShown(words, code);
-        EXPECT_EQ(code, c.exitCode);
-        if (c.shown != nullptr) {
-            EXPECT_THAT(shown, HasSubstr(c.shown));
-        }
-        EXPECT_THAT(calls(), ElementsAreArray(c.calls));
+        expectOutcome("SETPRIORITY", c.words, c.exitCode, c.shown, c.calls);
     }
     // The outcome of each logical drive's query is what the engine reports
     // when no task matched.

@@ -1,6 +1,7 @@
 #ifndef VYN_TESTS_CLI_COMMANDTEST_H
 #define VYN_TESTS_CLI_COMMANDTEST_H
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,6 +32,19 @@ protected:
         std::vector<std::string> line{"vynconf"};
         line.insert(line.end(), words.begin(), words.end());
         return runVynconf(line, scenario->factory(), out);
+    }
+
+    // The real output of one run, which starts on an empty output file of
+    // its own; `code` receives the exit code.
+    std::string runShown(const std::vector<std::string>& words, int& code)
+    {
+        std::FILE* previous = out;
+        out = std::tmpfile();
+        code = run(words);
+        const std::string text = realOut();
+        std::fclose(out);
+        out = previous;
+        return text;
     }
 
     ProviderResult runProvider(const std::vector<std::string>& words, bool warningFlag = false)

@@ -18,19 +18,7 @@ using ::testing::StartsWith;
 
 namespace {
 
-class CreateTest : public CommandTest {
-protected:
-    std::string runFresh(const std::vector<std::string>& words, int& code)
-    {
-        std::FILE* previous = out;
-        out = std::tmpfile();
-        code = run(words);
-        const std::string text = realOut();
-        std::fclose(out);
-        out = previous;
-        return text;
-    }
-};
+class CreateTest : public CommandTest {};
 
 TEST_F(CreateTest, Raid5OnThreeDrivesIsCreatedAsRequested)
 {
@@ -50,11 +38,11 @@ TEST_F(CreateTest, Raid5OnThreeDrivesIsCreatedAsRequested)
 TEST_F(CreateTest, SizeBelowTwentyMegabytesIsRefused)
 {
     int code = -1;
-    const std::string shown = runFresh({"CREATE", "1", "LOGICALDRIVE", "19", "1", "0", "0", "0", "1"}, code);
+    const std::string shown = runShown({"CREATE", "1", "LOGICALDRIVE", "19", "1", "0", "0", "0", "1"}, code);
     EXPECT_EQ(code, 2);
     EXPECT_EQ(shown, "Controllers found: 1\nRequested logical device size is too small.\n\nCommand aborted.\n");
     EXPECT_THAT(calls(), IsEmpty());
-    runFresh({"CREATE", "1", "LOGICALDRIVE", "20", "1", "0", "0", "0", "1"}, code);
+    runShown({"CREATE", "1", "LOGICALDRIVE", "20", "1", "0", "0", "0", "1"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), ElementsAre("createLogicalDrive adapter=0 | \"LogicalDrv 0\", 1, 256, [0,0@0+40960;0,1@0+40960]"));
 }
@@ -124,7 +112,7 @@ TEST_F(CreateTest, OptionCases)
         words.insert(words.end(), c.words.begin(), c.words.end());
         words.push_back("noprompt");
         int code = -1;
-        const std::string shown = runFresh(words, code);
+        const std::string shown = runShown(words, code);
         EXPECT_EQ(code, c.exitCode);
         EXPECT_THAT(shown, HasSubstr(c.shown));
         if (c.created != nullptr) {
@@ -166,7 +154,7 @@ TEST_F(CreateTest, DefaultNamesSkipTakenOnes)
         addFixtureLogicalDrive(fixtureAdapter(root), 2, "LogicalDrv 3", RAID_LEVEL_1, {2, 3}, 0, 40960, 40960);
     });
     int code = -1;
-    runFresh({"CREATE", "1", "LOGICALDRIVE", "100", "1", "0", "2", "0", "3", "noprompt"}, code);
+    runShown({"CREATE", "1", "LOGICALDRIVE", "100", "1", "0", "2", "0", "3", "noprompt"}, code);
     // Id 1 is free, "LogicalDrv 1" taken, "LogicalDrv 2" not.
     EXPECT_THAT(scenario->callsOf("createLogicalDrive"), ElementsAre(HasSubstr("\"LogicalDrv 2\", 1, 256, [0,2@40960")));
 }
@@ -175,7 +163,7 @@ TEST_F(CreateTest, JbodsUpToTheControllersLimit)
 {
     scenario->changeTree([](System& root) { fixtureAdapter(root).setJBODLimit(1); });
     int code = -1;
-    const std::string shown = runFresh({"CREATE", "1", "JBOD", "0", "1", "0", "2"}, code);
+    const std::string shown = runShown({"CREATE", "1", "JBOD", "0", "1", "0", "2"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), ElementsAre("createJBOD adapter=0,channel=0,device=1"));
     EXPECT_EQ(shown, "Controllers found: 1\nCreated JBOD: 0,1\nNo more JBODs may be created.\n\n"
@@ -183,7 +171,7 @@ TEST_F(CreateTest, JbodsUpToTheControllersLimit)
 
     scenario->changeTree([](System& root) { fixtureDrive(root, 0, 2).setStateProperty(PD_FAILED); });
     scenario->clearCalls();
-    EXPECT_EQ(runFresh({"CREATE", "1", "JBOD", "0", "1", "0", "2"}, code),
+    EXPECT_EQ(runShown({"CREATE", "1", "JBOD", "0", "1", "0", "2"}, code),
               "Controllers found: 1\nA selected device is not available for use.\n\nCommand aborted.\n");
     EXPECT_EQ(code, 2);
     EXPECT_THAT(calls(), IsEmpty());
@@ -193,14 +181,14 @@ TEST_F(CreateTest, JbodsUpToTheControllersLimit)
         fixtureAdapter(root).setJBODLimit(1);
         fixtureDrive(root, 0, 0).setJBODForTest(true);
     });
-    EXPECT_THAT(runFresh({"CREATE", "1", "JBOD", "0", "1"}, code), EndsWith("\nCommand aborted.\n"));
+    EXPECT_THAT(runShown({"CREATE", "1", "JBOD", "0", "1"}, code), EndsWith("\nCommand aborted.\n"));
     EXPECT_EQ(code, 2);
     use("basic").changeTree(setFeatureChange(featJBOD, 0));
-    EXPECT_THAT(runFresh({"CREATE", "1", "JBOD", "0", "1"}, code),
+    EXPECT_THAT(runShown({"CREATE", "1", "JBOD", "0", "1"}, code),
                 HasSubstr("The requested feature is not supported on this controller.\n"));
     EXPECT_EQ(code, 2);
     use("basic").changeTree(setFeatureChange(featJBODDriver, 0));
-    EXPECT_THAT(runFresh({"CREATE", "1", "JBOD", "0", "1"}, code),
+    EXPECT_THAT(runShown({"CREATE", "1", "JBOD", "0", "1"}, code),
                 HasSubstr("WARNING: The selected controller supports JBODs, but the currently\n"));
     EXPECT_EQ(code, 0);
 }
@@ -227,7 +215,7 @@ TEST_F(CreateTest, SyncWaitsWhileABuildRuns)
     const Progress build = task(TASK_TYPE_BUILD_VERIFY, drive, TASK_STATE_IN_PROGRESS, 10);
     scenario->seedTaskRounds(drive, {{build}, {build}, {}});
     int code = -1;
-    runFresh({"CREATE", "1", "LOGICALDRIVE", "SYNC", "100", "1", "0", "2", "0", "3", "noprompt"}, code);
+    runShown({"CREATE", "1", "LOGICALDRIVE", "SYNC", "100", "1", "0", "2", "0", "3", "noprompt"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(scenario->callsOf("getProgress").size(), 3u);
     EXPECT_THAT(sleeps.pauses(), ElementsAre(15u, 15u));
@@ -236,7 +224,7 @@ TEST_F(CreateTest, SyncWaitsWhileABuildRuns)
     use("ld");
     scenario->seedTasks(drive, {task(TASK_TYPE_RECONFIGURATION, drive, TASK_STATE_IN_PROGRESS, 10)});
     RecordedSleeps none;
-    runFresh({"CREATE", "1", "LOGICALDRIVE", "SYNC", "100", "1", "0", "2", "0", "3", "noprompt"}, code);
+    runShown({"CREATE", "1", "LOGICALDRIVE", "SYNC", "100", "1", "0", "2", "0", "3", "noprompt"}, code);
     EXPECT_EQ(scenario->callsOf("getProgress").size(), 1u);
     EXPECT_THAT(none.pauses(), IsEmpty());
 }
@@ -248,7 +236,7 @@ TEST_F(CreateTest, SyncKeepsTheOutcomeOfTheCreation)
     scenario->answer("createLogicalDrive", Ret(-1));
     int code = -1;
     const std::string shown =
-        runFresh({"CREATE", "1", "LOGICALDRIVE", "SYNC", "100", "1", "0", "2", "0", "3", "noprompt"}, code);
+        runShown({"CREATE", "1", "LOGICALDRIVE", "SYNC", "100", "1", "0", "2", "0", "3", "noprompt"}, code);
     EXPECT_NE(code, 0);
     EXPECT_THAT(shown, Not(HasSubstr("Command completed successfully.")));
     // Nothing was created: no wait.
@@ -258,7 +246,7 @@ TEST_F(CreateTest, SyncKeepsTheOutcomeOfTheCreation)
     // answer.
     use("ld");
     scenario->answer("getProgress", Ret(-1));
-    EXPECT_THAT(runFresh({"CREATE", "1", "LOGICALDRIVE", "SYNC", "100", "1", "0", "2", "0", "3", "noprompt"}, code),
+    EXPECT_THAT(runShown({"CREATE", "1", "LOGICALDRIVE", "SYNC", "100", "1", "0", "2", "0", "3", "noprompt"}, code),
                 EndsWith("Command completed successfully.\n"));
     EXPECT_EQ(code, 0);
     EXPECT_EQ(scenario->callsOf("getProgress").size(), 1u);
@@ -272,18 +260,18 @@ TEST_F(CreateTest, ControllerLimits)
 {
     use("ld").changeTree([](System& root) { fixtureAdapter(root).setMaxTopLevelLogicalDrives(1); });
     int code = -1;
-    EXPECT_THAT(runFresh({"CREATE", "1", "LOGICALDRIVE", "100", "1", "0", "2", "0", "3", "noprompt"}, code),
+    EXPECT_THAT(runShown({"CREATE", "1", "LOGICALDRIVE", "100", "1", "0", "2", "0", "3", "noprompt"}, code),
                 HasSubstr("Cannot create another logical device. Logical device limit (1) has been reached.\n"));
     EXPECT_EQ(code, 2);
     use("basic").changeTree([](System& root) { fixtureAdapter(root).maxRaid0Members = 2; });
-    EXPECT_THAT(runFresh({"CREATE", "1", "LOGICALDRIVE", "100", "0", "0", "0", "0", "1", "0", "2", "noprompt"}, code),
+    EXPECT_THAT(runShown({"CREATE", "1", "LOGICALDRIVE", "100", "0", "0", "0", "0", "1", "0", "2", "noprompt"}, code),
                 HasSubstr("The requested RAID level cannot contain more than 2 segments; you have selected 3.\n"));
     EXPECT_EQ(code, 2);
     EXPECT_THAT(calls(), IsEmpty());
 
     // A controller whose stripes stop at 256 KB defaults to 64 KB.
     use("basic").changeTree([](System& root) { fixtureAdapter(root).setStripeSizeLimits(16, 256); });
-    runFresh({"CREATE", "1", "LOGICALDRIVE", "100", "1", "0", "0", "0", "1", "noprompt"}, code);
+    runShown({"CREATE", "1", "LOGICALDRIVE", "100", "1", "0", "0", "0", "1", "noprompt"}, code);
     EXPECT_THAT(calls(), ElementsAre(HasSubstr("\"LogicalDrv 0\", 1, 64, ")));
 }
 
@@ -296,7 +284,7 @@ TEST_F(CreateTest, SyncFollowsTheLastLogicalDriveWithARunningTask)
     scenario->seedTasks(logicalDriveAddr(1), {task(TASK_TYPE_RECONFIGURATION, logicalDriveAddr(1), TASK_STATE_IN_PROGRESS, 5)});
     RecordedSleeps sleeps;
     int code = -1;
-    runFresh({"CREATE", "1", "LOGICALDRIVE", "SYNC", "MAX", "1", "0", "2", "0", "3", "noprompt"}, code);
+    runShown({"CREATE", "1", "LOGICALDRIVE", "SYNC", "MAX", "1", "0", "2", "0", "3", "noprompt"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(scenario->callsOf("getProgress"),
                 ElementsAre("getProgress adapter=0,logicalDrive=0", "getProgress adapter=0,logicalDrive=1"));

@@ -20,20 +20,7 @@ using ::testing::Not;
 
 namespace {
 
-class InformationCommandsTest : public CommandTest {
-protected:
-    // The real output of one run, which starts on an empty output file.
-    std::string runFresh(const std::vector<std::string>& words, int& code)
-    {
-        std::FILE* previous = out;
-        out = std::tmpfile();
-        code = run(words);
-        const std::string text = realOut();
-        std::fclose(out);
-        out = previous;
-        return text;
-    }
-};
+class InformationCommandsTest : public CommandTest {};
 
 const char* const kRule70 = "----------------------------------------------------------------------\n";
 
@@ -61,7 +48,7 @@ TEST_F(InformationCommandsTest, GetConfigOptionsChooseTheirSections)
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.words));
         int code = -1;
-        const std::string shown = runFresh(c.words, code);
+        const std::string shown = runShown(c.words, code);
         EXPECT_EQ(code, c.exitCode);
         EXPECT_EQ(shown.find("\nController information\n") != std::string::npos, c.controller);
         EXPECT_EQ(shown.find("\nLogical device information\n") != std::string::npos, c.logical);
@@ -75,20 +62,20 @@ TEST_F(InformationCommandsTest, GetConfigOptionsChooseTheirSections)
 TEST_F(InformationCommandsTest, GetConfigSectionTexts)
 {
     int code = -1;
-    std::string shown = runFresh({"GETCONFIG", "1", "AD"}, code);
+    std::string shown = runShown({"GETCONFIG", "1", "AD"}, code);
     EXPECT_THAT(shown, HasSubstr(std::string("Controllers found: 1\n") + kRule70 + "Controller information\n" + kRule70 +
                                  "   Controller Status" + std::string(44 - 20, ' ') + ": Optimal\n"));
-    shown = runFresh({"GETCONFIG", "1", "LD"}, code);
+    shown = runShown({"GETCONFIG", "1", "LD"}, code);
     EXPECT_EQ(shown, std::string("Controllers found: 1\n") + kRule70 + "Logical device information\n" + kRule70 +
                          "   No logical devices configured\n\n\nCommand completed successfully.\n");
     use("ld");
-    shown = runFresh({"GETCONFIG", "1", "LD", "7"}, code);
+    shown = runShown({"GETCONFIG", "1", "LD", "7"}, code);
     EXPECT_EQ(shown, std::string("Controllers found: 1\n") + kRule70 + "Logical device information\n" + kRule70 +
                          "Logical device number 7 does not exist\n\n\nCommand completed successfully.\n");
-    shown = runFresh({"GETCONFIG", "1", "LD", "0"}, code);
+    shown = runShown({"GETCONFIG", "1", "LD", "0"}, code);
     EXPECT_THAT(shown, HasSubstr(kRule70 + std::string("Logical device number 0\n   Logical device name")));
     // The driver builds only the named controller; one that is not there.
-    shown = runFresh({"GETCONFIG", "2"}, code);
+    shown = runShown({"GETCONFIG", "2"}, code);
     EXPECT_EQ(code, 6);
     EXPECT_EQ(shown, "Controllers found: 0\nInvalid controller number.\n");
 }
@@ -100,11 +87,11 @@ TEST_F(InformationCommandsTest, GetConfigShowsSasDevicesOnceAndOtherChannelsOneB
         adapter.addChild(new SATAChannel(&adapter, 1, static_cast<EnumSpeed>(301), 0));
     });
     int code = -1;
-    std::string shown = runFresh({"GETCONFIG", "1", "PD"}, code);
+    std::string shown = runShown({"GETCONFIG", "1", "PD"}, code);
     EXPECT_THAT(shown, HasSubstr("   Channel #0:\n"));
     EXPECT_THAT(shown, HasSubstr("   Channel #1:\n"));
     use("sas");
-    shown = runFresh({"GETCONFIG", "1", "PD"}, code);
+    shown = runShown({"GETCONFIG", "1", "PD"}, code);
     EXPECT_THAT(shown, Not(HasSubstr("   Channel #")));
     EXPECT_THAT(shown, HasSubstr("Device #0"));
 }
@@ -121,7 +108,7 @@ TEST_F(InformationCommandsTest, GetConfigMarksDrivesWithFailedSegments)
     };
     use("ld").changeTree(failedSegmentOnDrive2);
     int code = -1;
-    const std::string shown = runFresh({"GETCONFIG", "1", "PD"}, code);
+    const std::string shown = runShown({"GETCONFIG", "1", "PD"}, code);
     const std::string line = "Failed logical device segments";
     ASSERT_NE(shown.find(line), std::string::npos);
     EXPECT_GT(shown.find(line), shown.find("Device #2\n"));
@@ -145,7 +132,7 @@ TEST_F(InformationCommandsTest, GetStatusShowsRunningTasksOnly)
                              ": None\n\nCommand completed successfully.\n";
     use("ld");
     int code = -1;
-    EXPECT_EQ(runFresh({"GETSTATUS", "1"}, code), none);
+    EXPECT_EQ(runShown({"GETSTATUS", "1"}, code), none);
     EXPECT_EQ(code, 0);
     // One query per logical drive and per hard drive.
     EXPECT_THAT(calls(), ElementsAre("getTasks adapter=0,logicalDrive=0", "getTasks adapter=0,channel=0,device=0",
@@ -157,12 +144,12 @@ TEST_F(InformationCommandsTest, GetStatusShowsRunningTasksOnly)
     scenario->seedTasks(logicalDriveAddr(0), {task(TASK_TYPE_BUILD_VERIFY, adapterAddr(), TASK_STATE_IN_PROGRESS, 5),
                                               task(TASK_TYPE_NONE, logicalDriveAddr(0), TASK_STATE_IN_PROGRESS, 5)});
     scenario->seedTasks(deviceAddr(0, 1), {task(TASK_TYPE_REBUILD, logicalDriveAddr(0), TASK_STATE_IN_PROGRESS, 5)});
-    EXPECT_EQ(runFresh({"GETSTATUS", "1"}, code), none);
+    EXPECT_EQ(runShown({"GETSTATUS", "1"}, code), none);
 
     scenario->seedTasks(logicalDriveAddr(0), {task(TASK_TYPE_BUILD_VERIFY, logicalDriveAddr(0), TASK_STATE_IN_PROGRESS,
                                                    42, 7)});
     scenario->seedTasks(deviceAddr(0, 2), {task(TASK_TYPE_CLEAR, deviceAddr(0, 2), TASK_STATE_PAUSED, 10, 8)});
-    const std::string shown = runFresh({"GETSTATUS", "1"}, code);
+    const std::string shown = runShown({"GETSTATUS", "1"}, code);
     auto line = [](const char* label, const std::string& value) {
         return "   " + std::string(label) + std::string(31 - std::string(label).size(), ' ') + ": " + value + "\n";
     };
@@ -172,7 +159,7 @@ TEST_F(InformationCommandsTest, GetStatusShowsRunningTasksOnly)
                          "\nPhysical Device Task:\n" + line("Channel,Device", "0,2") + line("Task ID", "8") +
                          line("Current operation", "Clear") + line("Status", "Paused") + line("Priority", "High") +
                          "\n\nCommand completed successfully.\n");
-    EXPECT_EQ(runFresh({"GETSTATUS", "1", "x"}, code).find("Invalid arguments."), std::string("Controllers found: 1\n").size());
+    EXPECT_EQ(runShown({"GETSTATUS", "1", "x"}, code).find("Invalid arguments."), std::string("Controllers found: 1\n").size());
 }
 
 TEST_F(InformationCommandsTest, GetStatusOfAnotherControllerFamilyAsksTheLogicalDrives)
@@ -180,7 +167,7 @@ TEST_F(InformationCommandsTest, GetStatusOfAnotherControllerFamilyAsksTheLogical
     use("ld").changeTree([](System& root) { fixtureAdapter(root).familyClass = false; });
     scenario->seedTasks(logicalDriveAddr(0), {task(TASK_TYPE_VERIFY, logicalDriveAddr(0), TASK_STATE_PAUSED, 3, 4)});
     int code = -1;
-    const std::string shown = runFresh({"GETSTATUS", "1"}, code);
+    const std::string shown = runShown({"GETSTATUS", "1"}, code);
     EXPECT_THAT(shown, HasSubstr("Logical device Task:\n   Logical device" + std::string(31 - 14, ' ') + ": 0\n"));
     EXPECT_THAT(shown, Not(HasSubstr("Percentage complete")));
     EXPECT_THAT(calls(), ElementsAre("getProgress adapter=0,logicalDrive=0"));
@@ -214,7 +201,7 @@ TEST_F(InformationCommandsTest, GetLogsArguments)
         SCOPED_TRACE(::testing::PrintToString(c.words));
         scenario->clearCalls();
         int code = -1;
-        runFresh(c.words, code);
+        runShown(c.words, code);
         EXPECT_EQ(code, c.exitCode);
         if (c.call != nullptr)
             EXPECT_THAT(calls(), ElementsAre(c.call));
@@ -223,7 +210,7 @@ TEST_F(InformationCommandsTest, GetLogsArguments)
     }
     use("basic");
     int code = -1;
-    EXPECT_EQ(runFresh({"GETLOGS", "1", "CACHE", "LOGICALDRIVE", "ALL"}, code),
+    EXPECT_EQ(runShown({"GETLOGS", "1", "CACHE", "LOGICALDRIVE", "ALL"}, code),
               "Controllers found: 1\n\nNo logical devices found.\n\nCommand aborted.\n");
     EXPECT_EQ(code, 2);
 }
@@ -232,32 +219,32 @@ TEST_F(InformationCommandsTest, GetLogsPrintsEachTypeInItsForm)
 {
     use("ld");
     int code = -1;
-    EXPECT_EQ(runFresh({"GETLOGS", "1", "DEVICE", "foo"}, code),
+    EXPECT_EQ(runShown({"GETLOGS", "1", "DEVICE", "foo"}, code),
               "Controllers found: 1\n<ControllerLog controllerID=\"0\" type=\"0\"/>\n\nCommand completed successfully.\n");
-    EXPECT_EQ(runFresh({"GETLOGS", "1", "UART"}, code),
+    EXPECT_EQ(runShown({"GETLOGS", "1", "UART"}, code),
               "Controllers found: 1\nuart text\n\nCommand completed successfully.\n");
-    const std::string monitor = runFresh({"GETLOGS", "1", "MONITOR"}, code);
+    const std::string monitor = runShown({"GETLOGS", "1", "MONITOR"}, code);
     EXPECT_EQ(std::regex_replace(monitor, std::regex("time=\"[0-9]+\""), "time=\"T\""),
               "Controllers found: 1\n<ControllerLog controllerID=\"0\" type=\"8\" time=\"T\" filename=\"" +
                   hostFile("/var/log/") + "VelmornArch.log\"/>\n\n\nCommand completed successfully.\n");
-    EXPECT_EQ(runFresh({"GETLOGS", "1", "STATS"}, code),
+    EXPECT_EQ(runShown({"GETLOGS", "1", "STATS"}, code),
               "Controllers found: 1\nStatistics data collection is currently DISABLED\n"
               "<ControllerLog controllerID=\"0\" type=\"9\"/>\n\nCommand completed successfully.\n");
     scenario->changeTree([](System& root) { fixtureAdapter(root).setStatisticDataCollection(true); });
-    EXPECT_THAT(runFresh({"GETLOGS", "1", "STATS", "tabular"}, code),
+    EXPECT_THAT(runShown({"GETLOGS", "1", "STATS", "tabular"}, code),
                 ::testing::StartsWith("Controllers found: 1\nStatistics data collection is currently ENABLED\n"));
 
     // An unclosed section runs to the end of the text.
     scenario->setControllerLog(static_cast<EnumLogTypeRequest>(7), "<L><![CDATA[first\nsecond");
-    EXPECT_EQ(runFresh({"GETLOGS", "1", "UART"}, code),
+    EXPECT_EQ(runShown({"GETLOGS", "1", "UART"}, code),
               "Controllers found: 1\nfirst\nsecond\n\nCommand completed successfully.\n");
     scenario->setControllerLog(static_cast<EnumLogTypeRequest>(7), "plain");
-    EXPECT_EQ(runFresh({"GETLOGS", "1", "UART"}, code),
+    EXPECT_EQ(runShown({"GETLOGS", "1", "UART"}, code),
               "Controllers found: 1\nplain\n\nCommand completed successfully.\n");
 
     // A failed request is reported by the driver from the library's answer.
     scenario->answer("getControllerLog", Ret(-1));
-    EXPECT_THAT(runFresh({"GETLOGS", "1", "EVENT"}, code), Not(HasSubstr("<ControllerLog")));
+    EXPECT_THAT(runShown({"GETLOGS", "1", "EVENT"}, code), Not(HasSubstr("<ControllerLog")));
     EXPECT_NE(code, 0);
 }
 
@@ -267,18 +254,18 @@ TEST_F(InformationCommandsTest, GetVersionsPerController)
         fixtureAdapter(root).setVersionsForTest("7.2-0", 18856, "7.2-0", 18850, "1.2-1", 30100, "7.2-0", 18849);
     });
     int code = -1;
-    EXPECT_EQ(runFresh({"GETVERSION"}, code),
+    EXPECT_EQ(runShown({"GETVERSION"}, code),
               "Controllers found: 1\nController #1\n==============\n"
               "Firmware           : 7.2-0 (18856)\n"
               "BIOS               : 7.2-0 (18850)\n"
               "Driver             : 1.2-1 (30100)\n"
               "Boot Flash         : 7.2-0 (18849)\n\n\nCommand completed successfully.\n");
     scenario->changeTree([](System& root) { fixtureAdapter(root).setStagedFirmwareForTest("7.4-0", 19000); });
-    EXPECT_THAT(runFresh({"GETVERSION", "1"}, code),
+    EXPECT_THAT(runShown({"GETVERSION", "1"}, code),
                 HasSubstr("Firmware           : 7.2-0 (18856)\nStaged Firmware    : 7.4-0 (19000)\nBIOS"));
-    EXPECT_EQ(runFresh({"GETVERSION", "9"}, code), "Controllers found: 1\nInvalid controller number.\n");
+    EXPECT_EQ(runShown({"GETVERSION", "9"}, code), "Controllers found: 1\nInvalid controller number.\n");
     EXPECT_EQ(code, 6);
-    EXPECT_THAT(runFresh({"GETVERSION", "1", "2"}, code), HasSubstr("Invalid arguments."));
+    EXPECT_THAT(runShown({"GETVERSION", "1", "2"}, code), HasSubstr("Invalid arguments."));
     EXPECT_EQ(code, 3);
 }
 
@@ -286,19 +273,19 @@ TEST_F(InformationCommandsTest, GetSmartStatsAndGetXml)
 {
     use("ld");
     int code = -1;
-    EXPECT_EQ(runFresh({"GETSMARTSTATS", "1", "other"}, code),
+    EXPECT_EQ(runShown({"GETSMARTSTATS", "1", "other"}, code),
               "Controllers found: 1\n<SmartStats/>\n\nCommand completed successfully.\n");
     EXPECT_THAT(calls(), ElementsAre("getSmartStats adapter=0"));
-    EXPECT_EQ(runFresh({"GETSMARTSTATS", "1", "tabular", "x"}, code).find("Invalid arguments."), 21u);
+    EXPECT_EQ(runShown({"GETSMARTSTATS", "1", "tabular", "x"}, code).find("Invalid arguments."), 21u);
 
     RecordingLib lib("ld");
     char* xml = nullptr;
     ASSERT_EQ(lib.getSystemConfig(&xml).getReturn(), 0);
     const std::string expected = xml;
     lib.freeBuffer(xml);
-    EXPECT_EQ(runFresh({"GETXML"}, code), "Controllers found: 1\n" + expected + "\n\nCommand completed successfully.\n");
+    EXPECT_EQ(runShown({"GETXML"}, code), "Controllers found: 1\n" + expected + "\n\nCommand completed successfully.\n");
     EXPECT_EQ(code, 0);
-    EXPECT_THAT(runFresh({"GETXML", "tabular"}, code), Not(HasSubstr("<System")));
+    EXPECT_THAT(runShown({"GETXML", "tabular"}, code), Not(HasSubstr("<System")));
 }
 
 }  // namespace

@@ -19,17 +19,6 @@ constexpr unsigned long long GB = 2097152;
 
 class ModifyTest : public CommandTest {
 protected:
-    std::string runFresh(const std::vector<std::string>& words, int& code)
-    {
-        std::FILE* previous = out;
-        out = std::tmpfile();
-        code = run(words);
-        const std::string text = realOut();
-        std::fclose(out);
-        out = previous;
-        return text;
-    }
-
     // Logical drive 1 beside the fixture's, with the features its
     // migration needs.
     void withSource(const std::string& fixture, EnumRaidLevel level, std::vector<unsigned long> devices,
@@ -50,35 +39,35 @@ TEST_F(ModifyTest, ArgumentsAndTheSourceDrive)
 {
     use("ld");
     int code = -1;
-    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "100", "1", "0"}, code), HasSubstr("Invalid arguments."));
+    EXPECT_THAT(runShown({"MODIFY", "1", "FROM", "0", "TO", "100", "1", "0"}, code), HasSubstr("Invalid arguments."));
     EXPECT_EQ(code, 3);
     // Nine words are too few even when they would make a whole request: a
     // mirror swap names its one drive as "channel,device".
     scenario->changeTree(setFeatureChange(featMorphRaid1ToSimpleVolume, 1));
-    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "10000", "volume", "0,0"}, code),
+    EXPECT_THAT(runShown({"MODIFY", "1", "FROM", "0", "TO", "10000", "volume", "0,0"}, code),
                 HasSubstr("Invalid arguments."));
     EXPECT_EQ(code, 3);
-    EXPECT_EQ(runFresh({"MODIFY", "1", "FROM", "0", "TO", "10000", "volume", "0", "0"}, code).find("Invalid"),
+    EXPECT_EQ(runShown({"MODIFY", "1", "FROM", "0", "TO", "10000", "volume", "0", "0"}, code).find("Invalid"),
               std::string::npos);
     EXPECT_EQ(code, 0);
     scenario->clearCalls();
-    EXPECT_EQ(runFresh({"MODIFY", "1", "FROM", "9", "TO", "100", "1", "0", "0", "0", "1"}, code),
+    EXPECT_EQ(runShown({"MODIFY", "1", "FROM", "9", "TO", "100", "1", "0", "0", "0", "1"}, code),
               "Controllers found: 1\nLogical device does not exist.\n\nCommand aborted.\n");
     EXPECT_EQ(code, 2);
-    EXPECT_THAT(runFresh({"MODIFY", "1", "ON", "0", "TO", "100", "1", "0", "0", "0", "1"}, code),
+    EXPECT_THAT(runShown({"MODIFY", "1", "ON", "0", "TO", "100", "1", "0", "0", "0", "1"}, code),
                 HasSubstr("Invalid arguments."));
-    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "INIT_PRIORITY", "urgent", "100", "1", "0", "0", "0", "1"},
+    EXPECT_THAT(runShown({"MODIFY", "1", "FROM", "0", "TO", "INIT_PRIORITY", "urgent", "100", "1", "0", "0", "0", "1"},
                          code),
                 HasSubstr("\nInvalid Initialization Priority input.\nValid inputs are HIGH, MED, or LOW.\n"));
     EXPECT_EQ(code, 3);
-    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "STRIPESIZE", "8", "100", "1", "0", "0", "0", "1"}, code),
+    EXPECT_THAT(runShown({"MODIFY", "1", "FROM", "0", "TO", "STRIPESIZE", "8", "100", "1", "0", "0", "0", "1"}, code),
                 HasSubstr("This controller supports a minimum stripe size of 16\n"));
-    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "100", "1E", "0", "0", "0", "1"}, code),
+    EXPECT_THAT(runShown({"MODIFY", "1", "FROM", "0", "TO", "100", "1E", "0", "0", "0", "1"}, code),
                 HasSubstr("The requested target RAID Level is not a supported reconfiguration target.\n"));
     EXPECT_EQ(code, 2);
     EXPECT_THAT(calls(), IsEmpty());
 
-    EXPECT_EQ(runFresh({"MODIFY", "1", "FROM", "0", "TO", "9000", "1", "0", "0", "0", "1"}, code),
+    EXPECT_EQ(runShown({"MODIFY", "1", "FROM", "0", "TO", "9000", "1", "0", "0", "0", "1"}, code),
               "Controllers found: 1\nThe target logical device must be at least as large as the source (10000 MB)\n"
               "\nCommand aborted.\n");
     EXPECT_EQ(code, 2);
@@ -91,7 +80,7 @@ TEST_F(ModifyTest, CapacityExpansionGrowsTheChunksInPlace)
     use("ld").changeTree(setFeatureChange(featExpandRaid1, 1));
     scenario->changeTree([](System& root) { fixtureLogicalDrive(root, 0).setStripeSizeForTest(128); });
     int code = -1;
-    EXPECT_EQ(runFresh({"MODIFY", "1", "FROM", "0", "TO", "20000", "1", "0", "0", "0", "1", "noprompt"}, code),
+    EXPECT_EQ(runShown({"MODIFY", "1", "FROM", "0", "TO", "20000", "1", "0", "0", "0", "1", "noprompt"}, code),
               "Controllers found: 1\nReconfiguring logical device: Data\n\nCommand completed successfully.\n");
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), ElementsAre("getProgress adapter=0,logicalDrive=0",
@@ -103,14 +92,14 @@ TEST_F(ModifyTest, CapacityExpansionGrowsTheChunksInPlace)
         SCOPED_TRACE(target);
         use("ld").changeTree(setFeatureChange(featExpandRaid1, 1));
         scenario->changeTree([](System& root) { fixtureLogicalDrive(root, 0).setStripeSizeForTest(0); });
-        EXPECT_EQ(runFresh({"MODIFY", "1", "FROM", "0", "TO", target, "1", "0", "0", "0", "1", "noprompt"}, code),
+        EXPECT_EQ(runShown({"MODIFY", "1", "FROM", "0", "TO", target, "1", "0", "0", "0", "1", "noprompt"}, code),
                   "Controllers found: 1\nReconfiguring logical device: Data\n\nCommand completed successfully.\n");
         EXPECT_THAT(scenario->callsOf("modifyLogicalDrive"), ElementsAre(HasSubstr("\"Data\", 1, 256, [0,0@0+")));
     }
     // Without the expansion feature a same-level change must change the
     // stripe size.
     use("ld").changeTree(setFeatureChange(featMorphRaid1ToRaid1, 1));
-    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "10000", "1", "0", "0", "0", "1"}, code),
+    EXPECT_THAT(runShown({"MODIFY", "1", "FROM", "0", "TO", "10000", "1", "0", "0", "0", "1"}, code),
                 HasSubstr("The requested reconfiguration does not define any changes.\n"));
     EXPECT_EQ(code, 2);
 }
@@ -120,7 +109,7 @@ TEST_F(ModifyTest, Raid0ToRaid5AddsAThirdDrive)
     withSource("basic", RAID_LEVEL_0, {0, 1}, {featMorphRaid0ToRaid5});
     int code = -1;
     const std::string shown =
-        runFresh({"MODIFY", "1", "FROM", "1", "TO", "STRIPESIZE", "64", "MAX", "5", "0", "0", "0", "1", "0", "2",
+        runShown({"MODIFY", "1", "FROM", "1", "TO", "STRIPESIZE", "64", "MAX", "5", "0", "0", "0", "1", "0", "2",
                   "noprompt"},
                  code);
     EXPECT_THAT(shown, HasSubstr("The requested reconfiguration does not support stripe size changes, option "
@@ -130,7 +119,7 @@ TEST_F(ModifyTest, Raid0ToRaid5AddsAThirdDrive)
                 ElementsAre("modifyLogicalDrive adapter=0,logicalDrive=1 | \"Source\", 5, 256, "
                             "[0,0@0+286748672;0,1@0+286748672;0,2@0+286748672]"));
     // Two drives are too few for RAID 5 over a RAID 0 of two.
-    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "1", "TO", "MAX", "5", "0", "0", "0", "1"}, code),
+    EXPECT_THAT(runShown({"MODIFY", "1", "FROM", "1", "TO", "MAX", "5", "0", "0", "0", "1"}, code),
                 HasSubstr("Invalid number of drives for the requested target RAID level\nspecified (2): required (3)\n"));
     EXPECT_EQ(code, 2);
 }
@@ -139,7 +128,7 @@ TEST_F(ModifyTest, Raid5ToRaid0KeepsEverySourceDrive)
 {
     withSource("basic", RAID_LEVEL_5, {0, 1, 2}, {featMorphRaid5ToRaid0});
     int code = -1;
-    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "1", "TO", "MAX", "0", "0", "0", "0", "1", "0", "3"}, code),
+    EXPECT_THAT(runShown({"MODIFY", "1", "FROM", "1", "TO", "MAX", "0", "0", "0", "0", "1", "0", "3"}, code),
                 HasSubstr("The requested modification does not support change of logical device members.\n"));
     EXPECT_EQ(code, 2);
     EXPECT_THAT(scenario->callsOf("modifyLogicalDrive"), IsEmpty());
@@ -181,7 +170,7 @@ TEST_F(ModifyTest, LayoutsWithoutADivisorAreNotSupported)
         words.insert(words.end(), c.target.begin(), c.target.end());
         words.push_back("noprompt");
         int code = -1;
-        EXPECT_THAT(runFresh(words, code),
+        EXPECT_THAT(runShown(words, code),
                     EndsWith("The requested reconfiguration is not supported.\n\nCommand aborted.\n"));
         EXPECT_EQ(code, 2);
         EXPECT_THAT(scenario->callsOf("modifyLogicalDrive"), IsEmpty());
@@ -206,15 +195,15 @@ TEST_F(ModifyTest, MirrorSwapsKeepTheSourceSize)
 {
     use("ld").changeTree(setFeatureChange(featMorphRaid1ToSimpleVolume, 1));
     int code = -1;
-    runFresh({"MODIFY", "1", "FROM", "0", "TO", "10000", "volume", "0", "0", "noprompt"}, code);
+    runShown({"MODIFY", "1", "FROM", "0", "TO", "10000", "volume", "0", "0", "noprompt"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(scenario->callsOf("modifyLogicalDrive"),
                 ElementsAre("modifyLogicalDrive adapter=0,logicalDrive=0 | \"Data\", 15, 256, [0,0@0+0]"));
-    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "12000", "volume", "0", "0"}, code),
+    EXPECT_THAT(runShown({"MODIFY", "1", "FROM", "0", "TO", "12000", "volume", "0", "0"}, code),
                 HasSubstr("The requested modification does not support change of logical device size.\n"
                           "The target logical device must be 10000 MB\n"));
     EXPECT_EQ(code, 2);
-    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "10000", "volume", "0", "3"}, code),
+    EXPECT_THAT(runShown({"MODIFY", "1", "FROM", "0", "TO", "10000", "volume", "0", "3"}, code),
                 HasSubstr("The requested modification does not support change of logical device members.\n"));
 }
 
@@ -227,7 +216,7 @@ TEST_F(ModifyTest, SimpleVolumeTargetsUseTheSimpleVolumeSearch)
         addFixtureLogicalDrive(fixtureAdapter(root), 2, "Gap", RAID_LEVEL_0, {2}, 1000000, 40960, 40960);
     });
     int code = -1;
-    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "1", "TO", "MAX", "volume", "0", "2", "noprompt"}, code),
+    EXPECT_THAT(runShown({"MODIFY", "1", "FROM", "1", "TO", "MAX", "volume", "0", "2", "noprompt"}, code),
                 HasSubstr("Not enough available space.\n"));
     EXPECT_EQ(code, 2);
     EXPECT_THAT(scenario->callsOf("modifyLogicalDrive"), IsEmpty());
@@ -241,10 +230,10 @@ TEST_F(ModifyTest, Raid5ToRaid6NeedsTheDrivesOfTheTargetLayout)
 {
     withSource("basic", RAID_LEVEL_5, {0, 1, 2}, {featMorphRaid5ToRaid6});
     int code = -1;
-    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "1", "TO", "MAX", "6", "0", "0", "0", "1", "0", "2"}, code),
+    EXPECT_THAT(runShown({"MODIFY", "1", "FROM", "1", "TO", "MAX", "6", "0", "0", "0", "1", "0", "2"}, code),
                 HasSubstr("Invalid number of drives for the requested target RAID level\nspecified (3): required (4)\n"));
     EXPECT_EQ(code, 2);
-    runFresh({"MODIFY", "1", "FROM", "1", "TO", "MAX", "6", "0", "0", "0", "1", "0", "2", "0", "3", "noprompt"}, code);
+    runShown({"MODIFY", "1", "FROM", "1", "TO", "MAX", "6", "0", "0", "0", "1", "0", "2", "0", "3", "noprompt"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(scenario->callsOf("modifyLogicalDrive"),
                 ElementsAre(HasSubstr("\"Source\", 16, 256, [0,0@0+286748672;0,1@0+286748672;0,2@0+286748672;"
@@ -276,7 +265,7 @@ TEST_F(ModifyTest, SourceStateAndTasks)
         use("ld").changeTree(setFeatureChange(featExpandRaid1, 1));
         scenario->changeTree(c.change);
         int code = -1;
-        EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "20000", "1", "0", "0", "0", "3", "noprompt"}, code),
+        EXPECT_THAT(runShown({"MODIFY", "1", "FROM", "0", "TO", "20000", "1", "0", "0", "0", "3", "noprompt"}, code),
                     HasSubstr(c.message));
         EXPECT_EQ(code, 2);
         EXPECT_THAT(scenario->callsOf("modifyLogicalDrive"), IsEmpty());
@@ -284,7 +273,7 @@ TEST_F(ModifyTest, SourceStateAndTasks)
     use("ld").changeTree(setFeatureChange(featExpandRaid1, 1));
     scenario->seedTasks(logicalDriveAddr(0), {task(TASK_TYPE_VERIFY, logicalDriveAddr(0), TASK_STATE_IN_PROGRESS, 1)});
     int code = -1;
-    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "20000", "1", "0", "0", "0", "1", "noprompt"}, code),
+    EXPECT_THAT(runShown({"MODIFY", "1", "FROM", "0", "TO", "20000", "1", "0", "0", "0", "1", "noprompt"}, code),
                 HasSubstr("There is a task running on the logical device.  Cannot alter the configuration.\n"));
     EXPECT_EQ(code, 2);
 }

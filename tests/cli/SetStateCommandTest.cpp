@@ -97,15 +97,7 @@ TEST_F(SetStateCommandTest, DeviceTransitions)
         use("mixed");
         if (c.change)
             scenario->changeTree(c.change);
-        std::vector<std::string> words{"SETSTATE", "1"};
-        words.insert(words.end(), c.words.begin(), c.words.end());
-        int code = -1;
-        const std::string shown = runShown(words, code);
-        EXPECT_EQ(code, c.exitCode);
-        if (c.shown != nullptr) {
-            EXPECT_THAT(shown, HasSubstr(c.shown));
-        }
-        EXPECT_THAT(calls(), ElementsAreArray(c.calls));
+        expectOutcome("SETSTATE", c.words, c.exitCode, c.shown, c.calls);
     }
 }
 

@@ -1,3 +1,5 @@
+#include "PrintedText.h"
+
 #include "common/Addr.h"
 #include "common/AddrCollection.h"
 
@@ -16,15 +18,7 @@ constexpr std::uint64_t UC = Addr::UNSET_CHUNK_ID;
 template <typename A>
 std::string dumpOf(const A& addr)
 {
-    char* text = nullptr;
-    std::size_t size = 0;
-    FILE* stream = open_memstream(&text, &size);
-    EXPECT_NE(stream, nullptr);
-    addr.debug(stream);
-    std::fclose(stream);
-    std::string result(text, size);
-    std::free(text);
-    return result;
+    return vyntest::printedText([&addr](FILE* stream) { addr.debug(stream); });
 }
 
 TEST(AddrTest, UnsetValues)

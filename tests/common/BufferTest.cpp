@@ -1,3 +1,5 @@
+#include "PrintedText.h"
+
 #include "common/Buffer.h"
 
 #include <gtest/gtest.h>
@@ -23,14 +25,7 @@ Buffer makeBuffer(const Bytes& v)
 
 std::string printed(const Buffer& b)
 {
-    char* text = nullptr;
-    size_t len = 0;
-    FILE* f = open_memstream(&text, &len);
-    b.Print(f);
-    std::fclose(f);
-    std::string s(text, len);
-    std::free(text);
-    return s;
+    return vyntest::printedText([&b](FILE* stream) { b.Print(stream); });
 }
 
 // More than a 32-bit size can hold.

@@ -1,3 +1,5 @@
+#include "PrintedText.h"
+
 #include "common/Ret.h"
 
 #include <gtest/gtest.h>
@@ -42,15 +44,7 @@ std::string message(const Ret& ret)
 
 std::string dumpOf(const Ret& ret)
 {
-    char* text = nullptr;
-    std::size_t size = 0;
-    FILE* stream = open_memstream(&text, &size);
-    EXPECT_NE(stream, nullptr);
-    ret.debug(stream);
-    std::fclose(stream);
-    std::string result(text, size);
-    std::free(text);
-    return result;
+    return vyntest::printedText([&ret](FILE* stream) { ret.debug(stream); });
 }
 
 TEST(RetTest, ConstructorsClearAllWords)

@@ -1,0 +1,61 @@
+// What the pass-through benchmarks share: one simulated controller behind an
+// open channel, under a host root of their own.
+#ifndef VYN_BENCH_FSA_CHANNEL_H
+#define VYN_BENCH_FSA_CHANNEL_H
+
+#include "Command/Vyn/common/fa_context.h"
+#include "Command/Vyn/common/fa_lowlevel.h"
+#include "Command/Vyn/os/faux_hwcomm.h"
+#include "platform/hostsim/Simulator.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace fsabench {
+
+inline bool openChannel(FSAAPI_CONTEXT& ctx)
+{
+    try {
+        return faos_OpenChannelToAdapter(&ctx, L"ulb0") == 1;
+    } catch (FSA_STATUS) {
+        return false;
+    }
+}
+
+// Runs `body(sim, ctx)` with the channel open and closes it afterwards; the
+// host root goes when it is done. The benchmark is skipped when the root or
+// the channel cannot be had.
+template <typename Body> void onOpenChannel(benchmark::State& state, Body body)
+{
+    std::string tmpl = (std::filesystem::temp_directory_path() / "vynbench.XXXXXX").string();
+    if (::mkdtemp(tmpl.data()) == nullptr) {
+        state.SkipWithError("cannot make a host root");
+        return;
+    }
+    ::setenv("VYN_HOST_ROOT", tmpl.c_str(), 1);
+    for (const char* dir : {"/var/lock", "/dev"})
+        std::filesystem::create_directories(tmpl + dir);
+    {
+        vyn::hostsim::Simulator sim("adapters = 1\n[hostsim]\npersist = 0\n");
+        sim.setSleepScale(0);
+        sim.install();
+        FSAAPI_CONTEXT ctx;
+        ctx.accessMode = FSA_ACC_READ_WRITE;
+        if (!openChannel(ctx)) {
+            state.SkipWithError("channel did not open");
+        } else {
+            body(sim, ctx);
+            faos_CloseChannelToAdapter(&ctx);
+        }
+    }
+    ::unsetenv("VYN_HOST_ROOT");
+    std::error_code ec;
+    std::filesystem::remove_all(tmpl, ec);
+}
+
+}  // namespace fsabench
+
+#endif

@@ -296,7 +296,7 @@ TEST(SimpleXmlParserTest, ItemsMatchTheByteByByteReadingOnEveryPrefix)
         "'a value that is longer than sixteen bytes &amp; holds \"both\" quotes past the block' "
         "next=\"0123456789abcdefghijklmnopqrstuvwxyz&lt;0123456789abcdefghij&gt;\"/>",
         "</aVeryLongEndTagName\x01\x80-that-runs-on   and on>after<b\x0bxyz0123456789abcdef/>",
-        "<a aLongAttributeNameThatRunsPastSixteenBytes=\"v\" nameWith\x01Control\x7fAndHigh\x80\xffBytes='1' "
+        "<a aLongAttributeNameThatRunsPastSixteenBytes=\"v\" nameWith\x01" "Control\x7f" "AndHigh\x80\xff" "Bytes='1' "
         "anotherRatherLongName/ x='2' yetAnotherRatherLongName>",
         "<a aLongAttributeNameWithoutAValue x='1' aLongAttributeNameThenBlanks  =  'v'>",
         "",

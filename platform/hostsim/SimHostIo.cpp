@@ -162,6 +162,12 @@ bool SimHostIo::addFault(int adapter, const Fault& fault)
     return faults_.add(adapter, fault);
 }
 
+void SimHostIo::addCtHandler(uint32_t code, CtHandler handler)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    vyn::hostsim::addCtHandler(dispatcher_, code, std::move(handler));
+}
+
 std::vector<Request> SimHostIo::requests() const
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -305,6 +311,7 @@ int SimHostIo::ioctl(int fd, unsigned long request, void* arg)
         }
         FibCall call(c, bytes, kFibSmall);
         r.unhandled = !dispatcher_.dispatch(call);
+        call.finish();
         r.rejected = call.rejected();
         if (call.changed()) {
             c.clockMs = clockMs_.load();

@@ -41,6 +41,16 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.driver_compatible", KeyType::Boolean, "1", "the revision check's compatibility answer"},
         {"adapter#.open_errno", KeyType::Integer, "0", "errno of every open of the node (0: opens succeed)"},
         {"adapter#.code_version_status", KeyType::Integer, "1", "the driver's code version verdict"},
+        {"adapter#.max_containers", KeyType::Integer, "64", "CT 4 status: the maximum container count"},
+        {"adapter#.accessible_containers", KeyType::Integer, "32", "CT 4 result word 1: containers the host can reach"},
+        {"adapter#.partitions", KeyType::Integer, "128", "CT 4 result word 2: the partition limit"},
+        // container transport, heat sensor, cache policy, dynamic properties
+        {"adapter#.multipacket", KeyType::Integer, "201", "long-reply form of the container transport: 201 or 200"},
+        {"adapter#.packet_size", KeyType::Integer, "448", "packet size a status-200 transfer announces (0: one byte)"},
+        {"adapter#.heat_sensor", KeyType::IntList, "0x28,0x5,0x37", "FIB 803: temperature, low and high thresholds"},
+        {"adapter#.cache_policy", KeyType::Integer, "0", "CT 239 drive write-cache policy mask: 0x2 SATA, 0x1 SAS"},
+        {"adapter#.properties_mask", KeyType::Integer, "0x010F0800", "class 25 reported properties (bit N = property N)"},
+        {"adapter#.properties_record", KeyType::Text, "", "class 25 record as hex bytes (480 bytes, zero-padded)"},
         // objects of later areas, kept as written
         {"adapter#.bus#", KeyType::Object, nullptr, "bus shorthand"},
         {"adapter#.drive#", KeyType::Object, nullptr, "drive shorthand"},

@@ -6,6 +6,8 @@ namespace vyn::hostsim {
 void registerAllHandlers(Dispatcher& dispatcher)
 {
     registerIdentityHandlers(dispatcher);
+    registerContainerTransportHandlers(dispatcher);
+    registerContainerInfoHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

@@ -3,6 +3,7 @@
 #include "platform/hostsim/desc/Description.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace vyn::hostsim {
 
@@ -24,6 +25,37 @@ std::string quoted(const std::string& s)
         out += c;
     }
     return out + "\"";
+}
+
+// A byte record written as hex digits; shorter text leaves zeros, odd or
+// foreign characters end it.
+std::vector<uint8_t> parseHexBytes(const std::string& text, size_t size)
+{
+    std::vector<uint8_t> out(size, 0);
+    for (size_t i = 0; i < size && 2 * i + 1 < text.size(); ++i) {
+        const std::string pair = text.substr(2 * i, 2);
+        char* end = nullptr;
+        const unsigned long v = std::strtoul(pair.c_str(), &end, 16);
+        if (end == nullptr || *end != '\0')
+            break;
+        out[i] = static_cast<uint8_t>(v);
+    }
+    return out;
+}
+
+// Hex digits up to the last non-zero byte.
+std::string formatHexBytes(const std::vector<uint8_t>& bytes)
+{
+    size_t used = bytes.size();
+    while (used > 0 && bytes[used - 1] == 0)
+        --used;
+    std::string out;
+    char pair[3];
+    for (size_t i = 0; i < used; ++i) {
+        std::snprintf(pair, sizeof pair, "%02X", bytes[i]);
+        out += pair;
+    }
+    return quoted(out);
 }
 
 }  // namespace
@@ -60,6 +92,19 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.driverCompatible = get("driver_compatible") != "0";
     c.openErrno = static_cast<int>(parseInteger(get("open_errno")));
     c.codeVersionStatus = parseInteger(get("code_version_status"));
+    c.maxContainers = parseInteger(get("max_containers"));
+    c.accessibleContainers = parseInteger(get("accessible_containers"));
+    c.partitions = parseInteger(get("partitions"));
+    c.multipacket = parseInteger(get("multipacket"));
+    c.packetSize = parseInteger(get("packet_size"));
+    {
+        const std::vector<uint32_t> heat = parseIntList(get("heat_sensor"));
+        for (size_t i = 0; i < 3; ++i)
+            c.heatSensor[i] = i < heat.size() ? static_cast<int32_t>(heat[i]) : 0;
+    }
+    c.cachePolicy = parseInteger(get("cache_policy"));
+    c.propertiesMask = parseInteger(get("properties_mask"));
+    c.properties = parseHexBytes(get("properties_record"), 480);
     for (const auto& [key, value] : desc.values()) {
         if (key.compare(0, p.size(), p) != 0)
             continue;
@@ -101,6 +146,17 @@ std::string ControllerState::toText(uint64_t seed) const
     line("driver_compatible", driverCompatible ? "1" : "0");
     line("open_errno", std::to_string(openErrno));
     line("code_version_status", std::to_string(codeVersionStatus));
+    line("max_containers", std::to_string(maxContainers));
+    line("accessible_containers", std::to_string(accessibleContainers));
+    line("partitions", std::to_string(partitions));
+    line("multipacket", std::to_string(multipacket));
+    line("packet_size", std::to_string(packetSize));
+    line("heat_sensor", std::to_string(static_cast<uint32_t>(heatSensor[0])) + "," +
+                            std::to_string(static_cast<uint32_t>(heatSensor[1])) + "," +
+                            std::to_string(static_cast<uint32_t>(heatSensor[2])));
+    line("cache_policy", hex32(cachePolicy));
+    line("properties_mask", hex32(propertiesMask));
+    line("properties_record", formatHexBytes(properties));
     for (const auto& [key, value] : objects)
         line(key.c_str(), value);
     t += "\n[hostsim]\n";

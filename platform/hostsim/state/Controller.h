@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace vyn::hostsim {
 
@@ -35,11 +36,38 @@ struct ControllerState {
     uint32_t supplementVersion = 0;
     uint32_t ports = 0;
     uint32_t sasPorts = 0;
+    uint32_t maxContainers = 0;
+    uint32_t accessibleContainers = 0;
+    uint32_t partitions = 0;
 
     // What the driver answers for this controller.
     bool driverCompatible = true;
     int openErrno = 0;
     uint32_t codeVersionStatus = 0;
+
+    // Container transport: the long-reply form (201 or 200) and the packet
+    // size a status-200 transfer announces.
+    uint32_t multipacket = 201;
+    uint32_t packetSize = 448;
+    // Heat sensor: temperature, low and high thresholds (FIB 803).
+    int32_t heatSensor[3] = {0, 0, 0};
+    // Drive write-cache policy mask (CT 239): bit 1 SATA, bit 0 SAS.
+    uint32_t cachePolicy = 0;
+    // Dynamic adapter properties (class 25): the reported-property mask and
+    // the 480-byte record (its mask word is the reported mask).
+    uint32_t propertiesMask = 0;
+    std::vector<uint8_t> properties;  // 480 bytes
+
+    // Long replies kept for their follow-up packets. Transfers live within
+    // one library call, so they are kept in memory only.
+    struct Transfer {
+        uint32_t handle = 0;
+        uint32_t form = 201;
+        uint32_t packetSize = 432;
+        std::vector<uint8_t> data;
+    };
+    std::vector<Transfer> transfers;
+    uint32_t nextTransferHandle = 0x100;
 
     // Objects of later areas, kept as written ("drive3" -> "0:3 sas 146G").
     std::map<std::string, std::string> objects;

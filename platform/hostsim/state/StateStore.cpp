@@ -83,7 +83,11 @@ bool StateStore::load(const std::string& path, ControllerState& live, uint64_t& 
         return false;
     seedOut = parseWide(desc.get("hostsim.seed"));
     const unsigned index = live.index;
+    std::vector<ControllerState::Transfer> transfers = std::move(live.transfers);
+    const uint32_t nextTransferHandle = live.nextTransferHandle;
     live = ControllerState::fromDescription(desc, index);
+    live.transfers = std::move(transfers);
+    live.nextTransferHandle = nextTransferHandle;
     return true;
 }
 

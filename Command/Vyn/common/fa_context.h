@@ -1,35 +1,173 @@
 #ifndef VYN_COMMAND_VYN_COMMON_FA_CONTEXT_H
 #define VYN_COMMAND_VYN_COMMON_FA_CONTEXT_H
 
+#include "Command/Vyn/common/fa_callbacksup.h"
+#include "Command/Vyn/common/fa_container_cache.h"
+#include "Command/Vyn/common/fa_intern_ctr.h"
+#include "Command/Vyn/common/fa_lowlevel.h"
 #include "Command/Vyn/common/fa_types.h"
 
 #include <cstdint>
+#include <cwchar>
 
 struct FAUX_COMM_CONTEXT;
+class FSA_BLINK_MANAGER;
+class FsaVynIoAdapterConfig;
+
+// One entry of the context's handle/serial table.
+struct FSA_HANDLE_SERIAL_ENTRY {
+    uint32_t handle;
+    uint32_t serial1;
+    uint32_t serial2;
+};
+
+// The general event callback registered on a context.
+typedef void (*FSA_EVENT_CALLBACK)(void* adapterHandle, uint32_t eventClass, const void* event, void* userData);
 
 // Everything the firmware interface knows about one opened adapter; one heap
-// object per open, deleted by the close or by a failed open.
+// object per open, deleted by the close or by a failed open. It owns its
+// caches, the blink manager, the connector map, the heap arrays and the
+// configuration reader; the handle table entry that names it owns it.
 class FSAAPI_CONTEXT {
 public:
-    FSAAPI_CONTEXT() = default;
-    virtual ~FSAAPI_CONTEXT() = default;
+    // Builds the task-callback manager and the caches (each with its mutex);
+    // everything else starts at 0. Throws 485 or 489 when a mutex or the
+    // semaphore cannot be created.
+    FSAAPI_CONTEXT();
+    virtual ~FSAAPI_CONTEXT();
     FSAAPI_CONTEXT(const FSAAPI_CONTEXT&) = delete;
     FSAAPI_CONTEXT& operator=(const FSAAPI_CONTEXT&) = delete;
 
-    // Identity of the open.
+    // 1. Identity of the open.
+    uint32_t openState = 0;
+    void* apiHandle = nullptr;
     FSA_ACCESS accessMode = FSA_ACC_READ_ONLY;
+    uint32_t scsiMethod = 0;
+    uint32_t interfaceVersion = 0;
 
+    // 2. Handle/serial table; the open appends its own entry.
+    FSA_HANDLE_SERIAL_ENTRY handleSerial[16] = {};
+    uint32_t handleSerialCount = 0;
+
+    // 3. Adapter-initiated-event receive channels (null when closed) and the
+    // general event callback.
+    void* aifChannel[2] = {nullptr, nullptr};
+    FSA_EVENT_CALLBACK eventCallback = nullptr;
+    uint32_t eventMask = 0;
+    void* eventUserData = nullptr;
+
+    // 4.
+    CTaskCallbackManager taskCallbackManager;
+
+    // 5. 1 while the controller's I/O is paused.
+    int paused = 0;
+
+    // 6. Adapter description filled at open.
+    wchar_t hostName[257] = {};
+    wchar_t adapterName[16] = {};
+    FSA_REVISION libraryRevision = {};
+    FSA_REVISION firmwareRevision = {};
+    FSA_REVISION bootRevision = {};
+    FSA_REVISION biosRevision = {};
+    FSA_REVISION hardwareRevision = {};
     // Driver revisions answered by the revision check.
     FSA_REVISION miniportDriverVersion = {};
     FSA_REVISION fileSystemDriverVersion = {};
+    uint32_t adapterType = 0;
+    uint32_t adapterInfoWords[32] = {};
+    uint32_t channelCount = 0;
+    uint32_t channelKind[16] = {};
+    uint32_t maxTransferBytes = 0;
+    // Container numbers at or above this have no host disk.
+    uint32_t maxAccessibleContainers = 0;
+    uint32_t osType = 0;
+    uint32_t osTypeOverride = 0;
+    uint32_t pciBus = 0;
+    uint32_t pciSlot = 0;
+    uint32_t onlineExpansion = 0;
+    wchar_t adapterModel[17] = {};
+    uint32_t alarmState = 0;  // 2 none, 1 on, 0 off
+    uint32_t oemId = 0;
+    uint32_t boardSerial[2] = {0, 0};
+    // Serial word 0: the third word of every container identifier.
+    uint32_t adapterIdentityWord = 0;
+    // The driver-handle word (first identity word): 0 for every adapter this
+    // system opens.
+    uint32_t driverHandleWord = 0;
+    int jbodSupported = 0;
 
-    // The connection to the driver, owned by the context while open.
+    // 7. Option masks.
+    uint32_t supportedOptions = 0;  // from the supplement information
+    uint32_t adapterOptions = 0;    // the adapter information's own word
+    uint32_t optionWord2 = 0xF0F9B;
+    uint32_t featureEnable = 0;
+    uint32_t furtherOptions = 0;
+    uint32_t containerOpMask = 0xFFF;
+    uint32_t supplementInfoWord = 0;
+
+    // 8. Heap, created by the open.
+    FSA_BLINK_MANAGER* blinkManager = nullptr;
+
+    // 9. The context mutex and its held flag.
+    void* contextMutex = nullptr;
+    int mutexHeld = 0;
+
+    // 10. The connection to the driver, owned by the context while open.
     FAUX_COMM_CONTEXT* commContext = nullptr;
 
-    // The driver-handle word (first identity word) and the remote-adapter flag
-    // (no-host-driver indicator): 0 for every adapter this system opens.
-    uint32_t driverHandleWord = 0;
+    // 11. Caches.
+    FSA_CONTAINER_CACHE containerCache;
+    FSA_ASYNC_FIB_CACHE asyncFibCache;
+    FSA_PARTITION_LAYOUT_CACHE partitionLayoutCache;
+    uint32_t uniqueIdCount = 0;
+    void* uniqueIdTable = nullptr;  // malloc'ed
+    void* uniqueIdMutex = nullptr;
+    void* ppiTable = nullptr;       // malloc'ed
+    void* ppiMutex = nullptr;
+
+    // 12. 0 for every adapter that this system opens.
     int remoteAdapter = 0;
+
+    // 13.
+    uint8_t raid6Options[340] = {};
+    void* connectorMap = nullptr;  // malloc'ed
+    uint32_t connectorMapBytes = 0;
+    void* heapArray[4] = {nullptr, nullptr, nullptr, nullptr};  // malloc'ed
+    FsaVynIoAdapterConfig* vynIoConfig = nullptr;
 };
+
+// Handle table: process-wide map of adapter handles to contexts. Handles start
+// at 4096 and are never reused within the process.
+// The new handle, or 0 when the table cannot grow.
+uint32_t UtilCreateHandle(FSAAPI_CONTEXT* ctx);
+FSAAPI_CONTEXT* UtilGetContextFromHandle(void* handle);
+void UtilDeleteHandle(void* handle);
+// Frees the table and starts handles at 4096 again; 1.
+FSA_STATUS UtilFreeHandleResources();
+void UtilStartHandleAccess();
+void UtilFinishHandleAccess();
+// Capacity of the table in pairs, for tests.
+uint32_t UtilHandleTableCapacity();
+
+// Adapter handles are opaque pointers holding the handle number.
+inline void* FsaHandleFromNumber(uint32_t handle) { return reinterpret_cast<void*>(static_cast<uintptr_t>(handle)); }
+
+// Supported-option bit of the extended device-handle encoding.
+constexpr uint32_t FSA_SUPPORTED_EXTENDED_DEVICE_HANDLES = 0x200000;
+
+// Device handles: (255, 65535, 255) for -1 and for buses from 4 up.
+uint32_t FsaApiGetBusFromDeviceHandle(const FSAAPI_CONTEXT* ctx, uint32_t handle);
+uint32_t FsaApiGetTargetFromDeviceHandle(const FSAAPI_CONTEXT* ctx, uint32_t handle);
+uint32_t FsaApiGetLunFromDeviceHandle(const FSAAPI_CONTEXT* ctx, uint32_t handle);
+uint32_t FsaApiGetDevtFromBLT(const FSAAPI_CONTEXT* ctx, uint32_t bus, uint32_t target, uint32_t lun);
+
+// Firmware bus types 1 to 13 are the FSA channel types; others 0.
+uint32_t TranslateFwBusTypeToFsaChannel(uint32_t busType);
+uint32_t TranslateFwDevTypeToFsaDevType(uint32_t deviceType);
+// Nothing on this system.
+void TranslateAdapterTypeToText(uint32_t adapterType, uint32_t, wchar_t*);
+void TranslatePLATtoAT(uint32_t, uint32_t);
+// The effective OS type (the override when set) is 10.
+bool IsTopMostOsW2K(const FSAAPI_CONTEXT* ctx);
 
 #endif

@@ -1,0 +1,3 @@
+#include "Command/Vyn/common/fa_async.h"
+
+FSA_STATUS AdapterWaitAndGetAsyncFib(FSAAPI_CONTEXT*, _FIB*) { throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED); }

@@ -1,0 +1,15 @@
+#include "Command/Vyn/common/fa_blinker.h"
+
+#include "Command/Vyn/common/fa_types.h"
+#include "Command/Vyn/os/faux_mutex.h"
+
+FSA_BLINK_MANAGER::FSA_BLINK_MANAGER() { mutex_ = faos_CreateMutex(nullptr); }
+
+FSA_BLINK_MANAGER::~FSA_BLINK_MANAGER()
+{
+    try {
+        faos_DestroyMutex(mutex_);
+    } catch (FSA_STATUS) {
+        // A mutex still held cannot be destroyed; the manager goes anyway.
+    }
+}

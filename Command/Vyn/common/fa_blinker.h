@@ -1,0 +1,26 @@
+#ifndef VYN_COMMAND_VYN_COMMON_FA_BLINKER_H
+#define VYN_COMMAND_VYN_COMMON_FA_BLINKER_H
+
+#include <cstdint>
+
+class FSAAPI_CONTEXT;
+struct FSA_BLINK_ENTRY;
+
+// The drives being blinked for one adapter context. Only its construction and
+// destruction live here; the blink workers come with the drive operations.
+class FSA_BLINK_MANAGER {
+public:
+    // Empty list, no workers, no context; creates the mutex (throws 485).
+    FSA_BLINK_MANAGER();
+    ~FSA_BLINK_MANAGER();
+    FSA_BLINK_MANAGER(const FSA_BLINK_MANAGER&) = delete;
+    FSA_BLINK_MANAGER& operator=(const FSA_BLINK_MANAGER&) = delete;
+
+private:
+    uint32_t workers_ = 0;
+    FSA_BLINK_ENTRY* first_ = nullptr;
+    void* mutex_ = nullptr;
+    FSAAPI_CONTEXT* context_ = nullptr;
+};
+
+#endif

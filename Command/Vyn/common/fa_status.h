@@ -1,0 +1,20 @@
+#ifndef VYN_COMMAND_VYN_COMMON_FA_STATUS_H
+#define VYN_COMMAND_VYN_COMMON_FA_STATUS_H
+
+#include "Command/Vyn/common/fa_types.h"
+
+// Statuses of the exported-call frame and the transport.
+enum : FSA_STATUS {
+    FSA_STS_GENERAL_FAILURE = 6,
+    FSA_STS_BAD_PARAMETER = 7,
+    FSA_STS_NOT_IMPLEMENTED = 66,
+    FSA_STS_NOT_OPEN_READ_WRITE = 122,
+    FSA_STS_NOT_OPEN_READ_ONLY = 123,
+    FSA_STS_NOT_OPEN_RW_OR_LL_RO = 124,
+    FSA_STS_ADAPTER_PAUSED = 129,
+    FSA_STS_RESET_FILE_OPEN = 162,
+    FSA_STS_UX_DISK_OPEN = 480,
+    FSA_STS_NOT_AVAILABLE_ON_OS = 514,
+};
+
+#endif

@@ -210,7 +210,7 @@ uint32_t TranslateFwDevTypeToFsaDevType(uint32_t deviceType)
 
 void TranslateAdapterTypeToText(uint32_t, uint32_t, wchar_t*) {}
 
-void TranslatePLATtoAT(uint32_t, uint32_t) {}
+uint32_t TranslatePLATtoAT(uint32_t platform, uint32_t /*oem*/) { return platform; }
 
 bool IsTopMostOsW2K(const FSAAPI_CONTEXT* ctx)
 {

@@ -5,6 +5,7 @@
 #include "Command/Vyn/common/fa_container_cache.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
 #include "Command/Vyn/common/fa_lowlevel.h"
+#include "Command/Vyn/common/fa_readonly.h"
 #include "Command/Vyn/common/fa_types.h"
 
 #include <cstdint>
@@ -134,6 +135,12 @@ public:
     uint32_t connectorMapBytes = 0;
     void* heapArray[4] = {nullptr, nullptr, nullptr, nullptr};  // malloc'ed
     FsaVynIoAdapterConfig* vynIoConfig = nullptr;
+
+    // The general information, kept from the open to the close and refreshed
+    // in place; its option words live in the option masks above.
+    FSA_GENERAL_INFO2 generalInfo = {};
+    // The dynamic adapter properties as last read (480 bytes).
+    uint8_t dynamicProperties[480] = {};
 };
 
 // Handle table: process-wide map of adapter handles to contexts. Handles start
@@ -166,7 +173,8 @@ uint32_t TranslateFwBusTypeToFsaChannel(uint32_t busType);
 uint32_t TranslateFwDevTypeToFsaDevType(uint32_t deviceType);
 // Nothing on this system.
 void TranslateAdapterTypeToText(uint32_t adapterType, uint32_t, wchar_t*);
-void TranslatePLATtoAT(uint32_t, uint32_t);
+// The adapter type of a platform code: the code itself on this host.
+uint32_t TranslatePLATtoAT(uint32_t platform, uint32_t oem);
 // The effective OS type (the override when set) is 10.
 bool IsTopMostOsW2K(const FSAAPI_CONTEXT* ctx);
 

@@ -1,6 +1,7 @@
 #ifndef VYN_COMMAND_VYN_COMMON_FA_PARSE_H
 #define VYN_COMMAND_VYN_COMMON_FA_PARSE_H
 
+#include "Command/Vyn/common/fa_status.h"
 #include "Command/Vyn/common/fa_types.h"
 
 #include <cstdint>

@@ -37,18 +37,6 @@ enum : FSA_STATUS {
     FSA_STS_UX_DBG_FILE_OPEN = 502,
 };
 
-// Statuses of the container layer and the exported operations.
-enum : FSA_STATUS {
-    FSA_STS_INVALID_ADAPTER_NAME = 8,
-    FSA_STS_CT_BAD_STATUS = 37,
-    FSA_STS_CT_BAD_RESPONSE = 38,
-    FSA_STS_NEED_READ_WRITE = 122,
-    FSA_STS_NEED_READ_ONLY = 123,
-    FSA_STS_ADAPTER_PAUSED = 129,
-    FSA_STS_ADAPTER_NAME_TOO_LONG = 233,
-    FSA_STS_CT_BUFFER_TOO_SMALL = 644,
-};
-
 // Internal routines end their failure paths with this: mode 0 throws.
 typedef int FSA_THROW_MODE;
 inline FSA_STATUS FSA_THROW(FSA_THROW_MODE mode, FSA_STATUS status)

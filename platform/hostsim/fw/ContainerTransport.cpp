@@ -39,9 +39,9 @@ void transportFailure(FibCall& call, const char* reason)
     call.reject(reason);
 }
 
-ControllerState::Transfer* findTransfer(ControllerState& c, uint32_t handle)
+ControllerState::CtTransfer* findTransfer(ControllerState& c, uint32_t handle)
 {
-    for (ControllerState::Transfer& t : c.transfers)
+    for (ControllerState::CtTransfer& t : c.ctTransfers)
         if (t.handle == handle)
             return &t;
     return nullptr;
@@ -49,9 +49,9 @@ ControllerState::Transfer* findTransfer(ControllerState& c, uint32_t handle)
 
 void forget(ControllerState& c, uint32_t handle)
 {
-    c.transfers.erase(std::remove_if(c.transfers.begin(), c.transfers.end(),
-                                     [handle](const ControllerState::Transfer& t) { return t.handle == handle; }),
-                      c.transfers.end());
+    c.ctTransfers.erase(std::remove_if(c.ctTransfers.begin(), c.ctTransfers.end(),
+                                     [handle](const ControllerState::CtTransfer& t) { return t.handle == handle; }),
+                      c.ctTransfers.end());
 }
 
 // The packet size a status-200 transfer uses once its first reply has left:
@@ -70,6 +70,7 @@ void answer(FibCall& call, uint32_t code, const CtHandler& handler)
     for (size_t i = 0; i < 3; ++i)
         req.param[i] = call.word(2 + i);
     req.capacity = call.word(kCapacity) & ~kCapacityFlag;
+    req.capacityFlag = (call.word(kCapacity) & kCapacityFlag) != 0;
     const size_t size = getLe16(call.payload() - kFibHeaderSize + kFibSize);
     req.input = call.payload() + kRequestWords;
     req.inputSize = size > kRequestWords ? std::min(size - kRequestWords, dataRoom(call)) : 0;
@@ -95,12 +96,12 @@ void answer(FibCall& call, uint32_t code, const CtHandler& handler)
     }
 
     // A long reply: keep it for its packets; a fifth transfer drops the oldest.
-    if (c.transfers.size() >= kMaxOpenTransfers)
-        c.transfers.erase(c.transfers.begin());
-    ControllerState::Transfer t;
-    t.handle = c.nextTransferHandle++;
-    if (c.nextTransferHandle == kSingleReply || c.nextTransferHandle < 0x100)
-        c.nextTransferHandle = 0x100;
+    if (c.ctTransfers.size() >= kMaxOpenTransfers)
+        c.ctTransfers.erase(c.ctTransfers.begin());
+    ControllerState::CtTransfer t;
+    t.handle = c.nextCtTransfer++;
+    if (c.nextCtTransfer == kSingleReply || c.nextCtTransfer < 0x100)
+        c.nextCtTransfer = 0x100;
     t.form = c.multipacket == kCtMultiPacketFirstInReply ? kCtMultiPacketFirstInReply : kCtMultiPacket;
     t.data = std::move(rep.data);
     const uint32_t total = static_cast<uint32_t>(t.data.size());
@@ -118,12 +119,12 @@ void answer(FibCall& call, uint32_t code, const CtHandler& handler)
     }
     const uint32_t handle = t.handle;
     const uint32_t form = t.form;
-    c.transfers.push_back(std::move(t));
+    c.ctTransfers.push_back(std::move(t));
     // A fault may rewrite the announced packet size after this point; the
     // transfer then serves the size the library will read.
     if (form == kCtMultiPacketFirstInReply)
         call.onFinal([handle, room](FibCall& final) {
-            if (ControllerState::Transfer* kept = findTransfer(final.controller(), handle))
+            if (ControllerState::CtTransfer* kept = findTransfer(final.controller(), handle))
                 kept->packetSize = effectivePacket(final.word(kIndexOrPacket), room);
         });
 }
@@ -133,7 +134,7 @@ void continueData(FibCall& call)
     ControllerState& c = call.controller();
     const uint32_t handle = call.word(kHandle);
     const uint32_t index = call.word(kIndexOrPacket);
-    ControllerState::Transfer* t = findTransfer(c, handle);
+    ControllerState::CtTransfer* t = findTransfer(c, handle);
     if (t == nullptr) {
         transportFailure(call, "transfer_handle");
         return;

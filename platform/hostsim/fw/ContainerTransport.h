@@ -17,6 +17,7 @@ struct CtRequest {
     const uint8_t* input = nullptr;
     size_t inputSize = 0;  // Size less the eight request words, bounded by the FIB
     uint32_t capacity = 0; // reply capacity, word 7 without bit 31
+    bool capacityFlag = false;  // bit 31 of word 7
 };
 
 // What a handler answers: the container status, result words 1 and 2 and all

@@ -60,14 +60,14 @@ struct ControllerState {
 
     // Long replies kept for their follow-up packets. Transfers live within
     // one library call, so they are kept in memory only.
-    struct Transfer {
+    struct CtTransfer {
         uint32_t handle = 0;
         uint32_t form = 201;
         uint32_t packetSize = 432;
         std::vector<uint8_t> data;
     };
-    std::vector<Transfer> transfers;
-    uint32_t nextTransferHandle = 0x100;
+    std::vector<CtTransfer> ctTransfers;
+    uint32_t nextCtTransfer = 0x100;
 
     // Objects of later areas, kept as written ("drive3" -> "0:3 sas 146G").
     std::map<std::string, std::string> objects;

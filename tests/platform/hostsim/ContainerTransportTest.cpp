@@ -164,7 +164,7 @@ TEST_F(ContainerTransportTest, AFifthTransferDropsTheOldest)
         handles.push_back(word(send(fd, request(2, kTestCt)).data(), 5));
     EXPECT_EQ(handles.front(), 0x100u);
     EXPECT_EQ(handles.back(), 0x104u);
-    EXPECT_EQ(sim().controller(0).transfers.size(), 4u);
+    EXPECT_EQ(sim().controller(0).ctTransfers.size(), 4u);
     std::vector<uint8_t> fib = request(2, 83);
     setWord(fib.data(), 5, 0x100);
     EXPECT_EQ(word(send(fd, fib).data(), 0), 1u);

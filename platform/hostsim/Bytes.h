@@ -28,6 +28,12 @@ inline void putLe32(uint8_t* p, uint32_t v)
         p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
+inline void putBe32(uint8_t* p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+}
+
 // FIB header, as the driver sees it.
 constexpr size_t kFibHeaderSize = 32;
 constexpr size_t kFibXferState = 0;   // u32

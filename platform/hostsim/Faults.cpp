@@ -36,16 +36,49 @@ bool FaultList::add(int adapter, const Fault& fault)
     a.adapter = adapter;
     a.trigger = on.substr(0, space);
     a.argument = trim(on.substr(space + 1));
-    if (a.trigger == "ioctl")
+    if (a.trigger == "ioctl" || a.trigger == "cdb")
         a.argument = hexRequest(parseInteger(a.argument));
+    else if (a.trigger == "fib" || a.trigger == "aif" || a.trigger == "ct")
+        a.argument = std::to_string(parseInteger(a.argument));
     const std::string effect = trim(fault.effect);
     const size_t eq = effect.find('=');
-    if (eq == std::string::npos || trim(effect.substr(0, eq)) != "errno")
+    if (eq == std::string::npos)
         return false;
+    a.effect = trim(effect.substr(0, eq));
     const std::string value = trim(effect.substr(eq + 1));
-    if (!checkValue(KeyType::Integer, value) || parseInteger(value) == 0 || parseInteger(value) > 4095)
+    a.errnoValue = 0;
+    if (a.effect == "errno") {
+        if (!checkValue(KeyType::Integer, value) || parseInteger(value) == 0 || parseInteger(value) > 4095)
+            return false;
+        a.errnoValue = static_cast<int>(parseInteger(value));
+    } else if (a.effect == "status" || a.effect == "truncate" || a.effect == "transport" || a.effect == "echo") {
+        if (!checkValue(KeyType::Integer, value))
+            return false;
+        a.value = parseInteger(value);
+    } else if (a.effect == "sense") {
+        unsigned key = 0, asc = 0, ascq = 0;
+        char tail = 0;
+        if (std::sscanf(value.c_str(), "%i/%i/%i%c", &key, &asc, &ascq, &tail) != 3 || key > 15 || asc > 255 ||
+            ascq > 255)
+            return false;
+        a.senseKey = static_cast<uint8_t>(key);
+        a.asc = static_cast<uint8_t>(asc);
+        a.ascq = static_cast<uint8_t>(ascq);
+    } else if (a.effect == "poke") {
+        unsigned offset = 0, width = 0;
+        char rest[32] = {};
+        if (std::sscanf(value.c_str(), "%i:%u=%31s", &offset, &width, rest) != 3 ||
+            (width != 1 && width != 2 && width != 4) || !checkValue(KeyType::Integer, rest) || offset > 4096)
+            return false;
+        a.pokeOffset = offset;
+        a.pokeWidth = width;
+        a.value = parseInteger(rest);
+    } else {
         return false;
-    a.errnoValue = static_cast<int>(parseInteger(value));
+    }
+    // A system call can only fail.
+    if ((a.trigger == "ioctl" || a.trigger == "open") && a.effect != "errno")
+        return false;
     a.skip = fault.skip;
     a.times = fault.times;
     a.number = faults_.size();

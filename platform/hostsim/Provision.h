@@ -9,6 +9,7 @@ struct DriverConfig {
     unsigned major = 250;
     bool sysfs = true;
     unsigned firstHost = 1;
+    bool rawSrb = true;
 };
 
 // Writes the driver's /proc and /sys text under `root` for adapters 0 to

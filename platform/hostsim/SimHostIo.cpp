@@ -3,6 +3,7 @@
 #include "common/HostPath.h"
 #include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/desc/Description.h"
+#include "platform/hostsim/Transport.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -22,7 +23,7 @@ namespace vyn::hostsim {
 
 namespace {
 
-// Driver requests answered in this stage.
+// Driver requests answered here; the transport's own are in Transport.h.
 constexpr unsigned long kSendFib = 0x42008;
 constexpr unsigned long kMiniportRevCheck = 0x420EC;
 constexpr unsigned long kGetPciBusSlot = 0x4211C;
@@ -74,6 +75,7 @@ SimHostIo::SimHostIo(const std::string& descriptionText, const std::string& sour
         driver_.major = parseInteger(desc.get("driver.major"));
         driver_.sysfs = desc.get("driver.sysfs") != "0";
         driver_.firstHost = parseInteger(desc.get("driver.first_host"));
+        driver_.rawSrb = desc.get("driver.raw_srb") != "0";
         persist_ = desc.get("hostsim.persist") != "0";
         seed_ = desc.seed();
         std::map<unsigned, bool> present;
@@ -100,6 +102,8 @@ SimHostIo::SimHostIo(const std::string& descriptionText, const std::string& sour
                 fault.on = value;
             else if (field == "errno")
                 fault.effect = "errno = " + value;
+            else if (field == "status")
+                fault.effect = "status = " + value;
             else if (field == "skip")
                 fault.skip = parseInteger(value);
             else if (field == "times")
@@ -111,6 +115,7 @@ SimHostIo::SimHostIo(const std::string& descriptionText, const std::string& sour
     store_ = std::make_unique<StateStore>(root_, persist_);
     provisionHostText(root_, driver_, initial_.empty() ? -1 : static_cast<int>(initial_.rbegin()->first));
     seedControllers();
+    registerDevices();
 }
 
 SimHostIo::~SimHostIo()
@@ -237,13 +242,55 @@ int SimHostIo::open(const char* path, int flags, mode_t mode)
         errno = f->errnoValue;
         return -1;
     }
-    if (!registered)
-        return RealHostIo::open(path, flags, mode);
-    if (!bound) {
-        errno = ENXIO;
-        return -1;
+    if (!registered) {
+        const int fd = RealHostIo::open(path, flags, mode);
+        // Writes to the SCSI hosts' files are what the host makes of them.
+        unsigned host = 0;
+        char tail = 0;
+        Watched w{Observed::Scan, 0};
+        bool watch = false;
+        if (std::sscanf(path, "/sys/class/scsi_host/host%u/scan%c", &host, &tail) == 1) {
+            w = Watched{Observed::Scan, host};
+            watch = true;
+        } else if (std::sscanf(path, "/sys/class/scsi_host/host%u/reset_host%c", &host, &tail) == 1 ||
+                   std::sscanf(path, "/proc/scsi/ulbraid/%u%c", &host, &tail) == 1) {
+            w = Watched{Observed::Reset, host};
+            watch = true;
+        } else if (std::strcmp(path, "/proc/scsi/scsi") == 0) {
+            w = Watched{Observed::ProcScsi, 0};
+            watch = true;
+        }
+        if (fd >= 0 && watch && (flags & O_ACCMODE) != O_RDONLY)
+            watched_[fd] = w;
+        return fd;
     }
-    if (const int e = controllers_[node.minor].openErrno) {
+    OpenNode bind{path, baseName(path), node.minor};
+    if (!bound) {
+        bool found = false;
+        if (node.type == 'c' && node.major == kSgMajor && node.minor < generic_.size()) {
+            bind.kind = NodeKind::Generic;
+            bind.controller = generic_[node.minor].controller;
+            bind.device = static_cast<unsigned>(generic_[node.minor].device);
+            found = true;
+        } else if (node.type == 'b' && node.major == kSdMajor) {
+            const char letter = static_cast<char>('a' + node.minor / 16);
+            if (letter == 'a') {
+                bind.kind = NodeKind::ForeignDisk;
+                found = true;
+            }
+            for (const auto& [key, l] : sdLetter_)
+                if (l == letter) {
+                    bind.kind = NodeKind::Disk;
+                    bind.controller = key.first;
+                    bind.device = key.second;
+                    found = true;
+                }
+        }
+        if (!found) {
+            errno = ENXIO;
+            return -1;
+        }
+    } else if (const int e = controllers_[node.minor].openErrno) {
         errno = e;
         return -1;
     }
@@ -251,7 +298,7 @@ int SimHostIo::open(const char* path, int flags, mode_t mode)
     const int fd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
     if (fd < 0)
         return -1;
-    open_[fd] = OpenNode{path, baseName(path), node.minor};
+    open_[fd] = bind;
     return fd;
 }
 
@@ -260,6 +307,9 @@ int SimHostIo::close(int fd)
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         open_.erase(fd);
+        watched_.erase(fd);
+        for (auto it = channels_.begin(); it != channels_.end();)
+            it = it->second.fd == fd ? channels_.erase(it) : std::next(it);
     }
     return RealHostIo::close(fd);
 }
@@ -270,13 +320,13 @@ int SimHostIo::ioctl(int fd, unsigned long request, void* arg)
     auto it = open_.find(fd);
     if (it == open_.end())
         return RealHostIo::ioctl(fd, request, arg);
-    const OpenNode& node = it->second;
+    OpenNode& node = it->second;
     ControllerState& c = controllers_[node.controller];
     Request r;
     r.node = node.name;
     r.request = request;
     uint8_t* bytes = static_cast<uint8_t*>(arg);
-    if (request == kSendFib && bytes != nullptr) {
+    if ((request == kSendFib || request == kSendLargeFib) && bytes != nullptr) {
         r.isFib = true;
         r.command = getLe16(bytes + kFibCommand);
         r.xferState = getLe32(bytes + kFibXferState);
@@ -292,6 +342,8 @@ int SimHostIo::ioctl(int fd, unsigned long request, void* arg)
         r.fault = static_cast<long>(f->number);
         return fail(r, f->errnoValue);
     }
+    if (node.kind != NodeKind::Adapter || transportRequest(request))
+        return transportIoctl(fd, node, request, arg, r);
     const bool known = request == kSendFib || request == kMiniportRevCheck || request == kGetPciBusSlot ||
                        request == kGetCodeVersionStatus;
     if (!known) {
@@ -304,21 +356,8 @@ int SimHostIo::ioctl(int fd, unsigned long request, void* arg)
     StateStore::Guard guard(*store_);
     store_->refresh(c);
     switch (request) {
-    case kSendFib: {
-        if (r.senderSize != kFibSmall) {
-            r.rejected = "sender_size";
-            return fail(r, EINVAL);
-        }
-        FibCall call(c, bytes, kFibSmall);
-        r.unhandled = !dispatcher_.dispatch(call);
-        call.finish();
-        r.rejected = call.rejected();
-        if (call.changed()) {
-            c.clockMs = clockMs_.load();
-            store_->save(c);
-        }
-        break;
-    }
+    case kSendFib:
+        return sendFib(c, bytes, kFibSmall, r);
     case kMiniportRevCheck:
         // {u32 compatibility, revision: dash, type, minor, major, u32 build}
         putLe32(bytes, c.driverCompatible ? 1 : 0);
@@ -353,6 +392,8 @@ int SimHostIo::ioctlValue(int fd, unsigned long request, unsigned long value)
         r.fault = static_cast<long>(f->number);
         return fail(r, f->errnoValue);
     }
+    if (request == kCloseAdapterFib && it->second.kind == NodeKind::Adapter)
+        return closeChannel(static_cast<uint32_t>(value), r);
     r.unhandled = true;
     return fail(r, ENOTTY);
 }

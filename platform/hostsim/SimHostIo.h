@@ -2,6 +2,7 @@
 #define VYN_PLATFORM_HOSTSIM_SIMHOSTIO_H
 
 #include "Command/Vyn/os/HostIo.h"
+#include "platform/hostsim/Devices.h"
 #include "platform/hostsim/Faults.h"
 #include "platform/hostsim/Provision.h"
 #include "platform/hostsim/Trace.h"
@@ -32,6 +33,7 @@ public:
     int close(int fd) override;
     int ioctl(int fd, unsigned long request, void* arg) override;
     int ioctlValue(int fd, unsigned long request, unsigned long value) override;
+    ssize_t write(int fd, const void* buf, size_t len) override;
     int stat(const char* path, struct stat* st) override;
     int mknod(const char* path, mode_t mode, dev_t dev) override;
     int unlink(const char* path) override;
@@ -52,15 +54,56 @@ public:
     uint64_t clockMs() const { return clockMs_.load(); }
     void setSleepScale(unsigned percent) { sleepScale_.store(percent); }
     size_t openNodeCount() const;
+    // Adapter-initiated FIBs: to every channel open on the controller in this
+    // process, else to its pending list (at most 64, oldest dropped).
+    void queueAif(unsigned adapter, const uint8_t* fib512);
+    void raiseEvent(unsigned adapter, uint32_t code, const std::vector<uint32_t>& words);
+    // Controller resets written to the host's reset files.
+    unsigned resetCount(unsigned adapter) const;
+    // BLKRRPART requests on the container disks.
+    unsigned rereadCount() const { return rereadCount_; }
+    // The disk name ("sdb") of a container the host sees, or "".
+    std::string diskOf(unsigned adapter, unsigned container) const;
     const std::string& root() const { return root_; }
     const DriverConfig& driver() const { return driver_; }
 
 private:
+    enum class NodeKind { Adapter, Generic, Disk, ForeignDisk };
     struct OpenNode {
         std::string path;
         std::string name;
         unsigned controller;
+        NodeKind kind = NodeKind::Adapter;
+        unsigned device = 0;  // generic: index in devicesOf; disk: container
     };
+    // What a write to a host file means.
+    enum class Observed { Scan, ProcScsi, Reset };
+    struct Watched {
+        Observed what;
+        unsigned host;
+    };
+    struct Channel {
+        unsigned controller;
+        int fd;
+        std::vector<std::vector<uint8_t>> queue;
+    };
+    struct DeviceSlot {
+        unsigned controller;
+        size_t device;
+    };
+    int closeChannel(uint32_t id, Request& r);
+    int transportIoctl(int fd, OpenNode& node, unsigned long request, void* arg, Request& r);
+    int sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request& r);
+    int rawSrb(ControllerState& c, uint8_t* bytes, Request& r);
+    int sgIo(OpenNode& node, void* arg, Request& r);
+    int queryDisk(ControllerState& c, uint8_t* bytes, Request& r);
+    int deleteDisk(ControllerState& c, uint8_t* bytes, Request& r);
+    void registerDevices();
+    void exposeContainer(unsigned controller, unsigned container);
+    void hideContainer(unsigned controller, unsigned container);
+    void observeWrite(const Watched& w, const std::string& text);
+    unsigned hostOf(unsigned controller) const { return driver_.firstHost + controller; }
+    bool applyCdbFault(unsigned controller, uint8_t opcode, CdbResult& result, int& error, const FaultList::Armed** hit);
     bool findNode(const std::string& path, NodeEntry& out);
     void record(const Request& r);
     void seedControllers();
@@ -85,6 +128,15 @@ private:
     std::string traceFile_;
     std::atomic<unsigned> sleepScale_{100};
     std::atomic<uint64_t> clockMs_{0};
+    std::vector<DeviceSlot> generic_;                     // /dev/sgM -> device
+    std::map<std::pair<unsigned, unsigned>, char> sdLetter_;  // (controller, container) -> letter
+    char nextLetter_ = 'b';
+    std::map<int, Watched> watched_;
+    std::map<uint32_t, Channel> channels_;
+    uint32_t nextChannel_ = 1;
+    std::map<unsigned, std::vector<std::vector<uint8_t>>> pending_;
+    std::map<unsigned, unsigned> resets_;
+    unsigned rereadCount_ = 0;
 };
 
 // VYN_SIMULATOR's value: "default" or the path of a description file.

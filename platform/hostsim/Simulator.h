@@ -49,6 +49,18 @@ public:
     uint64_t clockMs() const { return io_->clockMs(); }
     void setSleepScale(unsigned percent) { io_->setSleepScale(percent); }
 
+    // Adapter-initiated FIBs for the controller's event channels: raw 512
+    // bytes, or a notification (payload word 0 = 1, word 2 = code, words
+    // from word 3).
+    void queueAif(unsigned adapter, const uint8_t* fib512) { io_->queueAif(adapter, fib512); }
+    void raiseEvent(unsigned adapter, uint32_t code, const std::vector<uint32_t>& words = {})
+    {
+        io_->raiseEvent(adapter, code, words);
+    }
+    unsigned resetCount(unsigned adapter) const { return io_->resetCount(adapter); }
+    unsigned rereadCount() const { return io_->rereadCount(); }
+    std::string diskOf(unsigned adapter, unsigned container) const { return io_->diskOf(adapter, container); }
+
     SimHostIo& io() { return *io_; }
 
 private:

@@ -16,6 +16,7 @@ const std::vector<KeyDef>& keyTable()
         {"driver.major", KeyType::Integer, "250", "character major of the adapter nodes"},
         {"driver.sysfs", KeyType::Boolean, "1", "1: hosts under /sys; 0: under /proc/scsi"},
         {"driver.first_host", KeyType::Integer, "1", "SCSI host of adapter 0; lower hosts are another driver's"},
+        {"driver.raw_srb", KeyType::Boolean, "1", "0: the raw SCSI request ioctl is unknown (ENOTTY)"},
         // adapter identity
         {"adapter#.type_text", KeyType::Text, "VYN SIMRAID-8E", "adapter type text of the supplement information"},
         {"adapter#.oem_id", KeyType::Integer, "0", "OEM id of the adapter information"},
@@ -41,6 +42,7 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.driver_compatible", KeyType::Boolean, "1", "the revision check's compatibility answer"},
         {"adapter#.open_errno", KeyType::Integer, "0", "errno of every open of the node (0: opens succeed)"},
         {"adapter#.code_version_status", KeyType::Integer, "1", "the driver's code version verdict"},
+        {"adapter#.paused", KeyType::Boolean, "0", "1 while the controller's I/O is paused (FIB 704)"},
         {"adapter#.max_containers", KeyType::Integer, "64", "CT 4 status: the maximum container count"},
         {"adapter#.accessible_containers", KeyType::Integer, "32", "CT 4 result word 1: containers the host can reach"},
         {"adapter#.partitions", KeyType::Integer, "128", "CT 4 result word 2: the partition limit"},
@@ -59,6 +61,7 @@ const std::vector<KeyDef>& keyTable()
         // faults
         {"adapter#.fault#.on", KeyType::Trigger, nullptr, "what the fault acts on"},
         {"adapter#.fault#.errno", KeyType::Integer, nullptr, "the call fails with this errno"},
+        {"adapter#.fault#.status", KeyType::Integer, nullptr, "the operation's own status word"},
         {"adapter#.fault#.skip", KeyType::Integer, nullptr, "matches to let pass first"},
         {"adapter#.fault#.times", KeyType::Integer, nullptr, "how often it acts (0: always)"},
         // the simulator itself
@@ -198,6 +201,11 @@ bool checkValue(KeyType type, const std::string& value)
             return isInteger(value.substr(6));
         if (value.compare(0, 5, "open ") == 0)
             return value.size() > 6 && value[5] == '/';
+        // fib <command>, aif <request>, cdb <opcode>, ct <class-2 code>
+        if (value.compare(0, 4, "fib ") == 0 || value.compare(0, 4, "aif ") == 0 || value.compare(0, 4, "cdb ") == 0)
+            return isInteger(value.substr(4));
+        if (value.compare(0, 3, "ct ") == 0)
+            return isInteger(value.substr(3));
         return false;
     }
     }

@@ -91,6 +91,7 @@ void registerAllHandlers(Dispatcher& dispatcher);
 
 // Areas.
 void registerIdentityHandlers(Dispatcher& dispatcher);
+void registerTransportHandlers(Dispatcher& dispatcher);
 void registerContainerTransportHandlers(Dispatcher& dispatcher);
 void registerContainerInfoHandlers(Dispatcher& dispatcher);
 

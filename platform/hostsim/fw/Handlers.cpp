@@ -6,6 +6,7 @@ namespace vyn::hostsim {
 void registerAllHandlers(Dispatcher& dispatcher)
 {
     registerIdentityHandlers(dispatcher);
+    registerTransportHandlers(dispatcher);
     registerContainerTransportHandlers(dispatcher);
     registerContainerInfoHandlers(dispatcher);
 }

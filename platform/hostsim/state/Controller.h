@@ -45,6 +45,13 @@ struct ControllerState {
     int openErrno = 0;
     uint32_t codeVersionStatus = 0;
 
+    // Controller settings.
+    bool paused = false;
+
+    // Open large transfers (FIB 907): handle -> total length. Not saved: a
+    // transfer lives within one process's run of chunks.
+    std::map<uint32_t, uint32_t> transfers;
+    uint32_t nextTransfer = 1;
     // Container transport: the long-reply form (201 or 200) and the packet
     // size a status-200 transfer announces.
     uint32_t multipacket = 201;

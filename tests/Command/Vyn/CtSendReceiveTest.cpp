@@ -3,10 +3,11 @@
 #include "Command/Vyn/common/fa_intern_ctr.h"
 #include "Command/Vyn/common/fa_readonly.h"
 #include "Command/Vyn/common/fa_status.h"
-#include "support/FsaContextTest.h"
+#include "FsaSessionTest.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,7 @@ using namespace vyn::hostsim;
 constexpr uint32_t kTestCt = 250;
 constexpr const char* kOneController = "adapters = 1\nhostsim.persist = 0\n";
 
-class CtSendReceiveTest : public vyntest::FsaContextTest {
+class CtSendReceiveTest : public vyntest::FsaSessionTest {
 protected:
     FSAAPI_CONTEXT* start(const std::string& description = kOneController)
     {
@@ -214,6 +215,93 @@ TEST_F(CtSendReceiveTest, AFailedDriverRequestIsTheResult)
     ASSERT_TRUE(sim().addFault(0, Fault{"ioctl 0x42008", "errno = 5"}));
     uint32_t p0 = 0;
     EXPECT_EQ(CT_SendReceiveFIB(ctx, kTestCt, &p0, nullptr, nullptr, nullptr, 0, nullptr, 0, 0), 479u);
+}
+
+TEST_F(CtSendReceiveTest, ATransferClosedWithAnotherStatusIsHandedBackWhole)
+{
+    FSAAPI_CONTEXT* ctx = start();
+    ASSERT_NE(ctx, nullptr);
+    addHandler(1000);
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 84", "status = 5"}));
+    std::vector<uint8_t> out(1000, 0xEE);
+    uint32_t p0 = 0, p1 = 0xAAAA, p2 = 0xBBBB;
+    ASSERT_EQ(CT_SendReceiveFIB(ctx, kTestCt, &p0, &p1, &p2, nullptr, 0, out.data(), 1000, 1), 1u);
+    EXPECT_EQ(p0, 5u);
+    EXPECT_EQ(p1, 0u);
+    EXPECT_EQ(p2, 0u);
+    // the closing reply's data lie over the start of the buffer
+    for (size_t i = 0; i < 448; ++i)
+        ASSERT_EQ(out[i], 0u) << i;
+    EXPECT_EQ(out[448], pattern(448));
+}
+
+TEST_F(CtSendReceiveTest, PacketSizeZeroFetchesOneBytePerPacket)
+{
+    FSAAPI_CONTEXT* ctx = start(std::string(kOneController) + "adapter0.multipacket = 200\n");
+    ASSERT_NE(ctx, nullptr);
+    addHandler(1000);
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 250", "poke = 24:4=0"}));
+    sim().clearRequests();
+    std::vector<uint8_t> out(1000, 0xEE);
+    uint32_t p0 = 0;
+    ASSERT_EQ(CT_SendReceiveFIB(ctx, kTestCt, &p0, nullptr, nullptr, nullptr, 0, out.data(), 1000, 1), 1u);
+    for (size_t i = 0; i < out.size(); ++i)
+        ASSERT_EQ(out[i], pattern(i)) << i;
+    const std::vector<uint32_t> codes = ctCodes();
+    EXPECT_EQ(codes.size(), 1000u);  // the first byte in the reply, 999 follow-ups, no close
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 83u), 999);
+    EXPECT_EQ(p0, 22u);
+}
+
+TEST_F(CtSendReceiveTest, CompletionInsideATransferBecomesTheNewSuccess)
+{
+    FSAAPI_CONTEXT* ctx = start();
+    ASSERT_NE(ctx, nullptr);
+    addHandler(4, 198);
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 250", "poke = 20:4=0x100"}));
+    uint32_t p0 = 0;
+    ASSERT_EQ(CT_SendReceiveFIB(ctx, kTestCt, &p0, nullptr, nullptr, nullptr, 0, nullptr, 0, 1), 1u);
+    EXPECT_EQ(p0, 218u);
+}
+
+TEST_F(CtSendReceiveTest, BadTransportStatusAndWrongEcho)
+{
+    FSAAPI_CONTEXT* ctx = start();
+    ASSERT_NE(ctx, nullptr);
+    addHandler(4);
+    uint32_t p0 = 0;
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 250", "transport = 1"}));
+    EXPECT_EQ(CT_SendReceiveFIB(ctx, kTestCt, &p0, nullptr, nullptr, nullptr, 0, nullptr, 0, 0), 37u);
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 250", "echo = 5"}));
+    EXPECT_EQ(CT_SendReceiveFIB(ctx, kTestCt, &p0, nullptr, nullptr, nullptr, 0, nullptr, 0, 0), 38u);
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 250", "echo = 5"}));
+    try {
+        CT_SendReceiveFIB(ctx, kTestCt, &p0, nullptr, nullptr, nullptr, 0, nullptr, 0, 1);
+        ADD_FAILURE() << "no throw";
+    } catch (FSA_STATUS status) {
+        EXPECT_EQ(status, 38u);
+    }
+    // a follow-up packet that fails the transport
+    addHandler(1000);
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 83", "transport = 1"}));
+    std::vector<uint8_t> out(1000);
+    EXPECT_EQ(CT_SendReceiveFIB(ctx, kTestCt, &p0, nullptr, nullptr, nullptr, 0, out.data(), 1000, 0), 37u);
+}
+
+TEST_F(CtSendReceiveTest, AFailedFollowUpSendIsThrownWhateverTheCallerAsked)
+{
+    FSAAPI_CONTEXT* ctx = start();
+    ASSERT_NE(ctx, nullptr);
+    addHandler(1000);
+    ASSERT_TRUE(sim().addFault(0, Fault{"fib 500", "errno = 5", 1, 1}));
+    std::vector<uint8_t> out(1000);
+    uint32_t p0 = 0;
+    try {
+        CT_SendReceiveFIB(ctx, kTestCt, &p0, nullptr, nullptr, nullptr, 0, out.data(), 1000, 0);
+        ADD_FAILURE() << "no throw";
+    } catch (FSA_STATUS status) {
+        EXPECT_EQ(status, 479u);
+    }
 }
 
 TEST(CtGetFsaCtrTypeTest, FirmwareTypesTranslate)

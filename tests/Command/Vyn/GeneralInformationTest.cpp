@@ -4,7 +4,7 @@
 #include "Command/Vyn/common/fa_frame.h"
 #include "Command/Vyn/common/fa_readonly.h"
 #include "Command/Vyn/os/faux_mutex.h"
-#include "support/FsaContextTest.h"
+#include "FsaSessionTest.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@ constexpr const char* kOneController = "adapters = 1\nhostsim.persist = 0\n";
 
 uint32_t u32(const FSA_GENERAL_INFO2& gi, size_t offset) { return faGetLe32(gi.bytes + offset); }
 
-class GeneralInformationTest : public vyntest::FsaContextTest {
+class GeneralInformationTest : public vyntest::FsaSessionTest {
 protected:
     // A session whose option words 1 and 2 are the test's own.
     void* start(uint32_t opt1, uint32_t opt2, const std::string& extra = "")
@@ -58,8 +58,7 @@ TEST_F(GeneralInformationTest, AFailedHeatSensorRequestClearsItsBitUntilTheClose
 {
     void* h = start(FSA_OPT1_SUPPLEMENT | FSA_OPT1_HEAT_SENSOR, 0);
     ASSERT_NE(h, nullptr);
-    // the supplement request passes, the heat-sensor request after it fails
-    ASSERT_TRUE(sim().addFault(0, Fault{"ioctl 0x42008", "errno = 5", 1, 1}));
+    ASSERT_TRUE(sim().addFault(0, Fault{"fib 803", "errno = 5"}));
     FSA_GENERAL_INFO2 gi;
     FsaGetGeneralInformation2(h, &gi);
     EXPECT_TRUE(sent(803));
@@ -113,6 +112,31 @@ TEST_F(GeneralInformationTest, SerialWordZeroAsksTheAdapterInformation)
     EXPECT_EQ(u32(gi, GI_SERIAL_NUMBER_1), 0x22u);
 }
 
+TEST_F(GeneralInformationTest, SerialReplyWithAnotherFirstWordIsStillTaken)
+{
+    void* h = start(0, FSA_OPT2_MFG_SERIAL, "adapter0.serial = 0x11,0x22\nadapter0.pcba_serial = 0x33\n");
+    ASSERT_NE(h, nullptr);
+    ASSERT_TRUE(sim().addFault(0, Fault{"fib 906", "poke = 0:4=7"}));
+    FSA_GENERAL_INFO2 gi;
+    FsaGetGeneralInformation2(h, &gi);
+    EXPECT_EQ(u32(gi, GI_SERIAL_NUMBER_0), 0x11u);
+    EXPECT_EQ(u32(gi, GI_LONG_SERIAL), 0x33u);
+    EXPECT_NE(FsaOptionWord2(context(h)) & FSA_OPT2_MFG_SERIAL, 0u);
+}
+
+TEST_F(GeneralInformationTest, PokedSerialWordZeroSendsTheAdapterInformation)
+{
+    void* h = start(0, FSA_OPT2_MFG_SERIAL, "adapter0.serial = 0x11,0x22\nadapter0.pcba_serial = 0x33\n");
+    ASSERT_NE(h, nullptr);
+    ASSERT_TRUE(sim().addFault(0, Fault{"fib 906", "poke = 4:4=0"}));
+    FSA_GENERAL_INFO2 gi;
+    FsaGetGeneralInformation2(h, &gi);
+    EXPECT_EQ(fibCommands(), (std::vector<unsigned>{906, 703}));
+    EXPECT_EQ(FsaOptionWord2(context(h)) & FSA_OPT2_MFG_SERIAL, 0u);
+    EXPECT_EQ(u32(gi, GI_LONG_SERIAL), 0u);
+    EXPECT_EQ(u32(gi, GI_SERIAL_NUMBER_0), 0x11u);
+}
+
 TEST_F(GeneralInformationTest, FailedSerialSendClearsTheSerialBit)
 {
     void* h = start(0, FSA_OPT2_MFG_SERIAL, "adapter0.serial = 0x11,0x22\n");
@@ -137,7 +161,7 @@ TEST_F(GeneralInformationTest, DriveCachePolicyBits)
     FsaGetGeneralInformation2(h, &gi);
     EXPECT_EQ(u32(gi, GI_DEVICE_CACHE_POLICY), 0x1u);
     // a thrown CT 239 leaves the field 0
-    ASSERT_TRUE(sim().addFault(0, Fault{"ioctl 0x42008", "errno = 5"}));
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 239", "transport = 1"}));
     FsaGetGeneralInformation2(h, &gi);
     EXPECT_EQ(u32(gi, GI_DEVICE_CACHE_POLICY), 0u);
 }

@@ -1,0 +1,308 @@
+#include "platform/hostsim/Devices.h"
+
+#include "platform/hostsim/Bytes.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+namespace vyn::hostsim {
+
+namespace {
+
+// Words of an object line; a value may be double-quoted.
+std::vector<std::string> tokens(const std::string& line)
+{
+    std::vector<std::string> out;
+    std::string cur;
+    bool quoted = false;
+    bool any = false;
+    for (char ch : line) {
+        if (ch == '"') {
+            quoted = !quoted;
+            any = true;
+        } else if (!quoted && (ch == ' ' || ch == '\t')) {
+            if (any)
+                out.push_back(cur);
+            cur.clear();
+            any = false;
+        } else {
+            cur += ch;
+            any = true;
+        }
+    }
+    if (any)
+        out.push_back(cur);
+    return out;
+}
+
+// "146G", "500M", "2048s", "1T"; 0 when malformed.
+uint64_t sizeBytes(const std::string& s)
+{
+    char* end = nullptr;
+    const unsigned long long n = std::strtoull(s.c_str(), &end, 10);
+    if (end == s.c_str())
+        return 0;
+    switch (*end) {
+    case 's': return n * 512;
+    case 'K': return n << 10;
+    case 'M': return n << 20;
+    case 'G': return n << 30;
+    case 'T': return n << 40;
+    default: return 0;
+    }
+}
+
+bool parseAddress(const std::string& s, unsigned& bus, unsigned& target, unsigned& lun)
+{
+    unsigned b = 0, t = 0, l = 0;
+    char tail = 0;
+    const int n = std::sscanf(s.c_str(), "%u:%u:%u%c", &b, &t, &l, &tail);
+    if (n < 2 || n > 3)
+        return false;
+    bus = b;
+    target = t;
+    lun = n == 3 ? l : 0;
+    return true;
+}
+
+unsigned indexOf(const std::string& key, size_t prefix)
+{
+    return static_cast<unsigned>(std::strtoul(key.c_str() + prefix, nullptr, 10));
+}
+
+std::string pairValue(const std::vector<std::string>& words, const std::string& name)
+{
+    for (const std::string& w : words)
+        if (w.compare(0, name.size() + 1, name + "=") == 0)
+            return w.substr(name.size() + 1);
+    return std::string();
+}
+
+void putText(uint8_t* p, size_t width, const std::string& text)
+{
+    std::memset(p, ' ', width);
+    std::memcpy(p, text.data(), std::min(width, text.size()));
+}
+
+}  // namespace
+
+uint8_t DeviceView::peripheralType() const
+{
+    if (kind == "enclosure")
+        return 13;
+    if (kind == "tape")
+        return 1;
+    if (kind == "cdrom")
+        return 5;
+    return 0;
+}
+
+std::vector<DeviceView> devicesOf(const ControllerState& c)
+{
+    std::map<unsigned, DeviceView> drives;
+    std::map<unsigned, DeviceView> enclosures;
+    for (const auto& [key, value] : c.objects) {
+        const bool drive = key.compare(0, 5, "drive") == 0 && key.size() > 5 && std::isdigit(static_cast<unsigned char>(key[5]));
+        const bool encl = key.compare(0, 4, "encl") == 0 && key.size() > 4 && std::isdigit(static_cast<unsigned char>(key[4]));
+        if (!drive && !encl)
+            continue;
+        const std::vector<std::string> words = tokens(value);
+        DeviceView d;
+        d.key = key;
+        if (drive) {
+            if (words.size() < 3 || !parseAddress(words[0], d.bus, d.target, d.lun))
+                continue;
+            d.kind = words[1];
+            d.blocks = sizeBytes(words[2]) / 512;
+            d.vendor = pairValue(words, "vendor");
+            d.product = pairValue(words, "product");
+            d.revision = pairValue(words, "revision");
+            d.serial = pairValue(words, "serial");
+            d.state = pairValue(words, "state");
+            const unsigned index = indexOf(key, 5);
+            if (d.vendor.empty())
+                d.vendor = "VYNSIM";
+            if (d.product.empty())
+                d.product = d.kind == "sata" ? "SATA DISK" : d.kind == "ssd" || d.kind == "sas-ssd" ? "SSD" : "SAS DISK";
+            if (d.serial.empty())
+                d.serial = "SIM" + std::to_string(1000 + index);
+            drives[index] = d;
+        } else {
+            if (words.size() < 2 || !parseAddress(words[1], d.bus, d.target, d.lun))
+                continue;
+            d.kind = "enclosure";
+            d.vendor = "VYNSIM";
+            d.product = "ENCLOSURE";
+            d.serial = "ENC" + std::to_string(indexOf(key, 4));
+            enclosures[indexOf(key, 4)] = d;
+        }
+        if (d.revision.empty())
+            d.revision = "0001";
+        if (d.state.empty())
+            d.state = "ready";
+    }
+    std::vector<DeviceView> out;
+    for (auto& e : drives)
+        out.push_back(e.second);
+    for (auto& e : enclosures)
+        out.push_back(e.second);
+    return out;
+}
+
+std::vector<ContainerHostView> containersOf(const ControllerState& c)
+{
+    std::map<unsigned, ContainerHostView> out;
+    for (const auto& [key, value] : c.objects) {
+        if (key.compare(0, 2, "ld") != 0 || key.size() < 3 || !std::isdigit(static_cast<unsigned char>(key[2])))
+            continue;
+        ContainerHostView v;
+        v.number = indexOf(key, 2);
+        v.host = pairValue(tokens(value), "host");
+        if (v.host.empty())
+            v.host = "exposed";
+        out[v.number] = v;
+    }
+    std::vector<ContainerHostView> list;
+    for (auto& e : out)
+        list.push_back(e.second);
+    return list;
+}
+
+bool setContainerHost(ControllerState& c, unsigned number, const std::string& host)
+{
+    auto it = c.objects.find("ld" + std::to_string(number));
+    if (it == c.objects.end())
+        return false;
+    std::string line;
+    for (const std::string& w : tokens(it->second)) {
+        if (w.compare(0, 5, "host=") == 0)
+            continue;
+        line += (line.empty() ? "" : " ") + (w.find(' ') != std::string::npos ? "\"" + w + "\"" : w);
+    }
+    it->second = line + " host=" + host;
+    return true;
+}
+
+void makeSense(CdbResult& r, uint8_t key, uint8_t asc, uint8_t ascq)
+{
+    r.status = kScsiCheckCondition;
+    std::memset(r.sense, 0, sizeof r.sense);
+    r.sense[0] = 0x70;
+    r.sense[2] = key;
+    r.sense[7] = 10;
+    r.sense[12] = asc;
+    r.sense[13] = ascq;
+    r.senseLength = sizeof r.sense;
+}
+
+CdbResult runCdb(const DeviceView& device, const uint8_t* cdb, size_t cdbLength, uint8_t* data, size_t dataLength)
+{
+    CdbResult r;
+    if (cdbLength == 0 || cdb == nullptr) {
+        makeSense(r, 5, 0x20, 0x00);
+        return r;
+    }
+    uint8_t reply[128] = {};
+    size_t replyLength = 0;
+    size_t allocation = dataLength;
+    switch (cdb[0]) {
+    case 0x00:  // TEST UNIT READY
+        return r;
+    case 0x03:  // REQUEST SENSE: no sense pending
+        reply[0] = 0x70;
+        reply[7] = 10;
+        replyLength = 18;
+        allocation = cdbLength > 4 ? cdb[4] : 0;
+        break;
+    case 0x12: {  // INQUIRY
+        allocation = cdbLength > 4 ? static_cast<size_t>(cdb[3]) << 8 | cdb[4] : 0;
+        if (cdbLength > 1 && (cdb[1] & 1) != 0) {
+            const uint8_t page = cdbLength > 2 ? cdb[2] : 0;
+            reply[0] = device.peripheralType();
+            reply[1] = page;
+            if (page == 0x00) {
+                reply[3] = 3;
+                reply[4] = 0x00;
+                reply[5] = 0x80;
+                reply[6] = 0x83;
+                replyLength = 7;
+            } else if (page == 0x80) {
+                reply[3] = static_cast<uint8_t>(std::min<size_t>(device.serial.size(), 20));
+                std::memcpy(reply + 4, device.serial.data(), reply[3]);
+                replyLength = 4 + reply[3];
+            } else if (page == 0x83) {
+                // One NAA designator made from the address.
+                reply[3] = 12;
+                reply[4] = 0x01;
+                reply[5] = 0x03;
+                reply[7] = 8;
+                reply[8] = 0x50;
+                reply[14] = static_cast<uint8_t>(device.bus);
+                reply[15] = static_cast<uint8_t>(device.target);
+                replyLength = 16;
+            } else {
+                makeSense(r, 5, 0x24, 0x00);
+                return r;
+            }
+            break;
+        }
+        reply[0] = device.peripheralType();
+        reply[2] = 5;
+        reply[3] = 2;
+        reply[4] = 123;
+        putText(reply + 8, 8, device.vendor);
+        putText(reply + 16, 16, device.product);
+        putText(reply + 32, 4, device.revision);
+        putText(reply + 36, 20, device.serial);
+        replyLength = 128;
+        break;
+    }
+    case 0x25: {  // READ CAPACITY (10)
+        const uint64_t last = device.blocks == 0 ? 0 : device.blocks - 1;
+        putBe32(reply, last > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(last));
+        putBe32(reply + 4, 512);
+        replyLength = 8;
+        break;
+    }
+    case 0x9E:  // READ CAPACITY (16)
+        if (cdbLength < 14 || (cdb[1] & 0x1F) != 0x10) {
+            makeSense(r, 5, 0x20, 0x00);
+            return r;
+        }
+        {
+            const uint64_t last = device.blocks == 0 ? 0 : device.blocks - 1;
+            putBe32(reply, static_cast<uint32_t>(last >> 32));
+            putBe32(reply + 4, static_cast<uint32_t>(last));
+            putBe32(reply + 8, 512);
+            replyLength = 32;
+            allocation = static_cast<size_t>(cdb[10]) << 24 | static_cast<size_t>(cdb[11]) << 16 |
+                         static_cast<size_t>(cdb[12]) << 8 | cdb[13];
+        }
+        break;
+    default:
+        makeSense(r, 5, 0x20, 0x00);
+        return r;
+    }
+    r.transferred = std::min({replyLength, allocation, dataLength});
+    if (data != nullptr && r.transferred > 0)
+        std::memcpy(data, reply, r.transferred);
+    else
+        r.transferred = 0;
+    return r;
+}
+
+uint32_t chunkCrc(const uint8_t* data, size_t length)
+{
+    uint32_t crc = 0;
+    for (size_t i = 0; i < length; ++i) {
+        crc ^= data[i];
+        for (int k = 0; k < 8; ++k)
+            crc = (crc & 1) != 0 ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+    }
+    return crc;
+}
+
+}  // namespace vyn::hostsim

@@ -1,0 +1,66 @@
+#ifndef VYN_PLATFORM_HOSTSIM_DEVICES_H
+#define VYN_PLATFORM_HOSTSIM_DEVICES_H
+
+#include "platform/hostsim/state/Controller.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vyn::hostsim {
+
+// A drive or enclosure device of a controller, read from its object line
+// ("driveI = <bus:target[:lun]> <kind> <size> name=value ...").
+struct DeviceView {
+    std::string key;       // "drive3", "encl0"
+    unsigned bus = 0;
+    unsigned target = 0;
+    unsigned lun = 0;
+    std::string kind;      // sas, sata, ssd, sas-ssd, tape, cdrom, other; "enclosure"
+    uint64_t blocks = 0;   // 512-byte blocks
+    std::string vendor;
+    std::string product;
+    std::string revision;
+    std::string serial;
+    std::string state;     // ready, failed, missing
+    bool answers() const { return state != "failed" && state != "missing"; }
+    uint8_t peripheralType() const;
+};
+
+// Drives in index order, then enclosure devices.
+std::vector<DeviceView> devicesOf(const ControllerState& c);
+
+// How the host sees a container: none, exposed, open, deleted, unmapped.
+struct ContainerHostView {
+    unsigned number = 0;
+    std::string host;
+};
+std::vector<ContainerHostView> containersOf(const ControllerState& c);
+// Rewrites the container's host state in its object line; false when the
+// controller has no such container.
+bool setContainerHost(ControllerState& c, unsigned number, const std::string& host);
+
+// One SCSI command answered by a device.
+struct CdbResult {
+    uint8_t status = 0;        // GOOD 0, CHECK CONDITION 2
+    uint8_t sense[18] = {};
+    size_t senseLength = 0;
+    size_t transferred = 0;
+};
+constexpr uint8_t kScsiGood = 0;
+constexpr uint8_t kScsiCheckCondition = 2;
+
+// The CDB engine: INQUIRY, TEST UNIT READY, READ CAPACITY (10) and (16),
+// REQUEST SENSE; anything else CHECK CONDITION 5/0x20/0x00.
+CdbResult runCdb(const DeviceView& device, const uint8_t* cdb, size_t cdbLength, uint8_t* data, size_t dataLength);
+// Fixed-format sense data.
+void makeSense(CdbResult& r, uint8_t key, uint8_t asc, uint8_t ascq);
+
+// The simulator's CRC of a large-transfer chunk: reflected, polynomial
+// 0xEDB88320, seed 0, no final inversion.
+uint32_t chunkCrc(const uint8_t* data, size_t length);
+
+}  // namespace vyn::hostsim
+
+#endif

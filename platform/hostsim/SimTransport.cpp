@@ -1,0 +1,566 @@
+// The simulated driver's FIB transport, SCSI pass-through, event channels and
+// host view of containers: the SimHostIo members behind those requests.
+#include "platform/hostsim/Bytes.h"
+#include "platform/hostsim/SimHostIo.h"
+#include "platform/hostsim/Transport.h"
+
+#include <fcntl.h>
+#include <scsi/sg.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+namespace vyn::hostsim {
+
+namespace {
+
+constexpr size_t kFibBytes = 512;
+constexpr size_t kChannelsPerController = 8;
+constexpr size_t kPendingMax = 64;
+constexpr uint16_t kAifRequest = 700;
+
+// Raw SCSI request and its reply.
+constexpr size_t kSrbChannel = 4;
+constexpr size_t kSrbId = 8;
+constexpr size_t kSrbLun = 12;
+constexpr size_t kSrbCount = 24;
+constexpr size_t kSrbCdbSize = 32;
+constexpr size_t kSrbCdb = 36;
+constexpr size_t kSrbDataAddress = 56;
+constexpr size_t kSrbDataCount = 64;
+constexpr uint32_t kSrbNoData = 56;
+constexpr uint32_t kSrbWithData = 68;
+constexpr size_t kReplyBytes = 52;
+constexpr size_t kReplySense = 20;
+constexpr uint32_t kSrbSuccess = 1;
+constexpr uint32_t kSrbError = 4;
+
+// _UNIX_QUERY_DISK.
+constexpr size_t kQdValid = 16;
+constexpr size_t kQdLocked = 20;
+constexpr size_t kQdDeleted = 24;
+constexpr size_t kQdInstance = 28;
+constexpr size_t kQdName = 32;
+constexpr size_t kQdUnmapped = 44;
+constexpr size_t kQdBytes = 48;
+
+std::string hexOf(unsigned long v)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "0x%lx", v);
+    return buf;
+}
+
+void writeTextIfAbsent(const std::string& path, const std::string& text)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return;
+    if (::write(fd, text.data(), text.size()) < 0) {
+        // A placeholder that cannot be written leaves the scan road to the library.
+    }
+    ::close(fd);
+}
+
+void poke(uint8_t* base, size_t room, const FaultList::Armed& f)
+{
+    if (f.pokeOffset + f.pokeWidth > room)
+        return;
+    uint8_t* p = base + f.pokeOffset;
+    if (f.pokeWidth == 1)
+        *p = static_cast<uint8_t>(f.value);
+    else if (f.pokeWidth == 2)
+        putLe16(p, static_cast<uint16_t>(f.value));
+    else
+        putLe32(p, f.value);
+}
+
+bool hostSees(const std::string& host) { return host == "exposed" || host == "open"; }
+
+}  // namespace
+
+void SimHostIo::registerDevices()
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    generic_.clear();
+    for (const auto& [index, c] : controllers_) {
+        const std::vector<DeviceView> devices = devicesOf(c);
+        for (size_t i = 0; i < devices.size(); ++i) {
+            const unsigned m = static_cast<unsigned>(generic_.size());
+            generic_.push_back(DeviceSlot{index, i});
+            // A missing drive has no node.
+            if (devices[i].state == "missing")
+                continue;
+            const std::string path = "/dev/sg" + std::to_string(m);
+            mknod(path.c_str(), S_IFCHR | 0660, makedev(kSgMajor, m));
+            if (driver_.sysfs) {
+                char dir[96];
+                std::snprintf(dir, sizeof dir, "/sys/class/scsi_device/%u:%u:%u:%u/device/generic/dev", hostOf(index),
+                              devices[i].bus + 1, devices[i].target, devices[i].lun);
+                writeTextIfAbsent(root_ + dir, std::to_string(kSgMajor) + ":" + std::to_string(m) + "\n");
+            }
+        }
+    }
+    if (controllers_.empty())
+        return;
+    mknod("/dev/sda", S_IFBLK | 0660, makedev(kSdMajor, 0));
+    for (const auto& [index, c] : controllers_)
+        for (const ContainerHostView& v : containersOf(c))
+            if (hostSees(v.host))
+                exposeContainer(index, v.number);
+}
+
+void SimHostIo::exposeContainer(unsigned controller, unsigned container)
+{
+    const auto key = std::make_pair(controller, container);
+    auto it = sdLetter_.find(key);
+    if (it == sdLetter_.end()) {
+        if (nextLetter_ > 'z')
+            return;
+        it = sdLetter_.emplace(key, nextLetter_++).first;
+    }
+    const char letter = it->second;
+    const std::string node = std::string("/dev/sd") + letter;
+    mknod(node.c_str(), S_IFBLK | 0660, makedev(kSdMajor, 16 * static_cast<unsigned>(letter - 'a')));
+    if (driver_.sysfs) {
+        char dir[160];
+        std::snprintf(dir, sizeof dir, "/sys/class/scsi_host/host%u/device/%u:0:%u:0/block/sd%c", hostOf(controller),
+                      hostOf(controller), container, letter);
+        std::error_code ec;
+        std::filesystem::create_directories(root_ + dir, ec);
+    }
+}
+
+void SimHostIo::hideContainer(unsigned controller, unsigned container)
+{
+    auto it = sdLetter_.find(std::make_pair(controller, container));
+    if (it == sdLetter_.end())
+        return;
+    const std::string node = std::string("/dev/sd") + it->second;
+    unlink(node.c_str());
+    char dir[128];
+    std::snprintf(dir, sizeof dir, "/sys/class/scsi_host/host%u/device/%u:0:%u:0", hostOf(controller),
+                  hostOf(controller), container);
+    std::error_code ec;
+    std::filesystem::remove_all(root_ + dir, ec);
+    sdLetter_.erase(it);
+}
+
+std::string SimHostIo::diskOf(unsigned adapter, unsigned container) const
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    auto it = sdLetter_.find(std::make_pair(adapter, container));
+    return it == sdLetter_.end() ? std::string() : std::string("sd") + it->second;
+}
+
+unsigned SimHostIo::resetCount(unsigned adapter) const
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    auto it = resets_.find(adapter);
+    return it == resets_.end() ? 0 : it->second;
+}
+
+ssize_t SimHostIo::write(int fd, const void* buf, size_t len)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    const ssize_t n = RealHostIo::write(fd, buf, len);
+    auto it = watched_.find(fd);
+    if (it != watched_.end() && n > 0)
+        observeWrite(it->second, std::string(static_cast<const char*>(buf), static_cast<size_t>(n)));
+    return n;
+}
+
+void SimHostIo::observeWrite(const Watched& w, const std::string& text)
+{
+    auto controllerOf = [&](unsigned host, unsigned& out) {
+        if (host < driver_.firstHost || controllers_.count(host - driver_.firstHost) == 0)
+            return false;
+        out = host - driver_.firstHost;
+        return true;
+    };
+    unsigned controller = 0;
+    auto show = [&](unsigned container, bool add) {
+        ControllerState& c = controllers_[controller];
+        StateStore::Guard guard(*store_);
+        store_->refresh(c);
+        for (const ContainerHostView& v : containersOf(c)) {
+            if (v.number != container)
+                continue;
+            if (add && (v.host == "none" || hostSees(v.host))) {
+                if (v.host == "none") {
+                    setContainerHost(c, container, "exposed");
+                    store_->save(c);
+                }
+                exposeContainer(controller, container);
+            } else if (!add && hostSees(v.host)) {
+                setContainerHost(c, container, "none");
+                store_->save(c);
+                hideContainer(controller, container);
+            }
+        }
+    };
+    switch (w.what) {
+    case Observed::Reset:
+        if (controllerOf(w.host, controller))
+            ++resets_[controller];
+        break;
+    case Observed::Scan: {
+        unsigned bus = 0, target = 0, lun = 0;
+        if (std::sscanf(text.c_str(), "%u %u %u", &bus, &target, &lun) == 3 && bus == 0 && lun == 0 &&
+            controllerOf(w.host, controller))
+            show(target, true);
+        break;
+    }
+    case Observed::ProcScsi: {
+        char verb[16] = {};
+        unsigned host = 0, channel = 0, target = 0, lun = 0;
+        if (std::sscanf(text.c_str(), "scsi %15[a-z]-single-device %u %u %u %u", verb, &host, &channel, &target,
+                        &lun) == 5 &&
+            channel == 0 && lun == 0 && controllerOf(host, controller))
+            show(target, std::strcmp(verb, "add") == 0);
+        break;
+    }
+    }
+}
+
+void SimHostIo::queueAif(unsigned adapter, const uint8_t* fib512)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::vector<uint8_t> fib(fib512, fib512 + kFibBytes);
+    bool delivered = false;
+    for (auto& [id, ch] : channels_)
+        if (ch.controller == adapter) {
+            ch.queue.push_back(fib);
+            delivered = true;
+        }
+    if (delivered)
+        return;
+    auto& pending = pending_[adapter];
+    pending.push_back(fib);
+    if (pending.size() > kPendingMax)
+        pending.erase(pending.begin());
+}
+
+void SimHostIo::raiseEvent(unsigned adapter, uint32_t code, const std::vector<uint32_t>& words)
+{
+    uint8_t fib[kFibBytes] = {};
+    putLe32(fib + kFibXferState, 1);
+    putLe16(fib + kFibCommand, kAifRequest);
+    fib[kFibStructType] = 1;
+    const size_t count = std::min(words.size(), (kFibBytes - kFibHeaderSize) / 4 - 3);
+    putLe16(fib + kFibSize, static_cast<uint16_t>(12 + 4 * count));
+    putLe16(fib + kFibSenderSize, kFibBytes);
+    putLe32(fib + kFibHeaderSize, 1);
+    putLe32(fib + kFibHeaderSize + 8, code);
+    for (size_t i = 0; i < count; ++i)
+        putLe32(fib + kFibHeaderSize + 12 + 4 * i, words[i]);
+    queueAif(adapter, fib);
+}
+
+int SimHostIo::transportIoctl(int fd, OpenNode& node, unsigned long request, void* arg, Request& r)
+{
+    uint8_t* bytes = static_cast<uint8_t*>(arg);
+    if (bytes == nullptr && request != kBlkRrPart)
+        return fail(r, EFAULT);
+    ControllerState& c = controllers_[node.controller];
+    switch (node.kind) {
+    case NodeKind::Adapter: {
+        StateStore::Guard guard(*store_);
+        store_->refresh(c);
+        switch (request) {
+        case kSendLargeFib:
+            return sendFib(c, bytes, kFibLarge, r);
+        case kSendRawSrb:
+            return rawSrb(c, bytes, r);
+        case kQueryDisk:
+            return queryDisk(c, bytes, r);
+        case kDeleteDisk:
+            return deleteDisk(c, bytes, r);
+        case kOpenAdapterFib: {
+            size_t open = 0;
+            for (const auto& [id, ch] : channels_)
+                open += ch.controller == node.controller ? 1 : 0;
+            if (open >= kChannelsPerController)
+                return fail(r, EMFILE);
+            const uint32_t id = nextChannel_++;
+            Channel ch{node.controller, fd, {}};
+            // The first channel takes over what came while none was open.
+            ch.queue.swap(pending_[node.controller]);
+            channels_[id] = std::move(ch);
+            putLe32(bytes, id);
+            record(r);
+            return 0;
+        }
+        case kNextAdapterFib: {
+            const uint32_t id = getLe32(bytes);
+            auto it = channels_.find(id);
+            if (it == channels_.end() || it->second.controller != node.controller)
+                return fail(r, EINVAL);
+            if (it->second.queue.empty())
+                return fail(r, EAGAIN);
+            uint8_t* target = nullptr;
+            std::memcpy(&target, bytes + 8, sizeof target);
+            if (target == nullptr)
+                return fail(r, EFAULT);
+            std::memcpy(target, it->second.queue.front().data(), kFibBytes);
+            it->second.queue.erase(it->second.queue.begin());
+            record(r);
+            return 0;
+        }
+        }
+        break;
+    }
+    case NodeKind::Generic:
+        if (request == kSgIoRequest)
+            return sgIo(node, arg, r);
+        if (request == kSgGetScsiId) {
+            const std::vector<DeviceView> devices = devicesOf(c);
+            if (node.device >= devices.size())
+                return fail(r, ENXIO);
+            const DeviceView& d = devices[node.device];
+            struct sg_scsi_id id;
+            std::memset(&id, 0, sizeof id);
+            id.host_no = static_cast<int>(hostOf(node.controller));
+            id.channel = static_cast<int>(d.bus + 1);
+            id.scsi_id = static_cast<int>(d.target);
+            id.lun = static_cast<int>(d.lun);
+            id.scsi_type = d.peripheralType();
+            std::memcpy(arg, &id, sizeof id);
+            record(r);
+            return 0;
+        }
+        break;
+    case NodeKind::Disk:
+    case NodeKind::ForeignDisk:
+        if (request == kScsiGetIdLun) {
+            // target | lun << 8 | channel << 16 | host << 24; another host's
+            // disk sits on host 0.
+            const uint32_t host = node.kind == NodeKind::Disk ? hostOf(node.controller) : 0;
+            const uint32_t target = node.kind == NodeKind::Disk ? node.device : 0;
+            putLe32(bytes, target | host << 24);
+            putLe32(bytes + 4, target);
+            record(r);
+            return 0;
+        }
+        if (request == kBlkRrPart) {
+            ++rereadCount_;
+            record(r);
+            return 0;
+        }
+        break;
+    }
+    r.unhandled = true;
+    return fail(r, ENOTTY);
+}
+
+int SimHostIo::closeChannel(uint32_t id, Request& r)
+{
+    auto it = channels_.find(id);
+    if (it == channels_.end())
+        return fail(r, EINVAL);
+    channels_.erase(it);
+    record(r);
+    return 0;
+}
+
+int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request& r)
+{
+    if (r.senderSize != size) {
+        r.rejected = "sender_size";
+        return fail(r, EINVAL);
+    }
+    const FaultList::Armed* f = faults_.match(static_cast<int>(c.index), "fib", std::to_string(r.command));
+    const bool containerCommand = r.hasClass && r.fibClass == 2;
+    bool onContainerCommand = false;
+    if (f == nullptr && containerCommand) {
+        f = faults_.match(static_cast<int>(c.index), "ct", std::to_string(r.ct));
+        onContainerCommand = f != nullptr;
+    }
+    if (f == nullptr && r.command == kAifRequest)
+        f = faults_.match(static_cast<int>(c.index), "aif", std::to_string(getLe32(bytes + kFibHeaderSize)));
+    if (f != nullptr) {
+        r.fault = static_cast<long>(f->number);
+        if (f->effect == "errno")
+            return fail(r, f->errnoValue);
+    }
+    FibCall call(c, bytes, size);
+    r.unhandled = !dispatcher_.dispatch(call);
+    r.rejected = call.rejected();
+    if (f != nullptr) {
+        uint8_t* payload = bytes + kFibHeaderSize;
+        const size_t room = size - kFibHeaderSize;
+        // On a container command the status is the container status (word 2);
+        // on any other FIB it is word 0.
+        if (f->effect == "status")
+            putLe32(payload + (onContainerCommand ? 8 : 0), f->value);
+        else if (f->effect == "transport")
+            putLe32(payload, f->value);
+        else if (f->effect == "echo")
+            putLe32(payload + 4, f->value);
+        else if (f->effect == "truncate" && f->value < room)
+            std::memset(payload + f->value, 0, room - f->value);
+        else if (f->effect == "poke")
+            poke(payload, room, *f);
+    }
+    call.finish();
+    if (call.changed()) {
+        c.clockMs = clockMs_.load();
+        store_->save(c);
+    }
+    record(r);
+    return 0;
+}
+
+bool SimHostIo::applyCdbFault(unsigned controller, uint8_t opcode, CdbResult& result, int& error,
+                              const FaultList::Armed** hit)
+{
+    const FaultList::Armed* f = faults_.match(static_cast<int>(controller), "cdb", hexOf(opcode));
+    *hit = f;
+    if (f == nullptr)
+        return false;
+    if (f->effect == "errno")
+        error = f->errnoValue;
+    else if (f->effect == "status")
+        result.status = static_cast<uint8_t>(f->value);
+    else if (f->effect == "sense")
+        makeSense(result, f->senseKey, f->asc, f->ascq);
+    else if (f->effect == "truncate")
+        result.transferred = std::min<size_t>(result.transferred, f->value);
+    return true;
+}
+
+int SimHostIo::rawSrb(ControllerState& c, uint8_t* bytes, Request& r)
+{
+    if (!driver_.rawSrb) {
+        r.unhandled = true;
+        return fail(r, ENOTTY);
+    }
+    const uint32_t count = getLe32(bytes + kSrbCount);
+    const uint32_t cdbSize = getLe32(bytes + kSrbCdbSize);
+    if ((count != kSrbNoData && count != kSrbWithData) || cdbSize > 16) {
+        r.rejected = "srb";
+        return fail(r, EINVAL);
+    }
+    uint8_t* reply = bytes + count;
+    std::memset(reply, 0, kReplyBytes);
+    const unsigned bus = getLe32(bytes + kSrbChannel);
+    const unsigned target = getLe32(bytes + kSrbId);
+    const unsigned lun = getLe32(bytes + kSrbLun);
+    const DeviceView* device = nullptr;
+    const std::vector<DeviceView> devices = devicesOf(c);
+    for (const DeviceView& d : devices)
+        if (d.bus == bus && d.target == target && d.lun == lun)
+            device = &d;
+    if (device == nullptr || !device->answers()) {
+        putLe32(reply, 1);
+        record(r);
+        return 0;
+    }
+    uint8_t* data = nullptr;
+    size_t length = 0;
+    if (count == kSrbWithData) {
+        uint64_t address = static_cast<uint64_t>(getLe32(bytes + kSrbDataAddress)) |
+                           static_cast<uint64_t>(getLe32(bytes + kSrbDataAddress + 4)) << 32;
+        data = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(address));
+        length = getLe32(bytes + kSrbDataCount);
+    }
+    CdbResult result = runCdb(*device, bytes + kSrbCdb, cdbSize, data, length);
+    int error = 0;
+    const FaultList::Armed* hit = nullptr;
+    if (cdbSize > 0 && applyCdbFault(c.index, bytes[kSrbCdb], result, error, &hit)) {
+        r.fault = static_cast<long>(hit->number);
+        if (error != 0)
+            return fail(r, error);
+    }
+    putLe32(reply + 4, result.status == kScsiGood ? kSrbSuccess : kSrbError);
+    putLe32(reply + 8, result.status);
+    putLe32(reply + 12, static_cast<uint32_t>(result.transferred));
+    putLe32(reply + 16, static_cast<uint32_t>(result.senseLength));
+    std::memcpy(reply + kReplySense, result.sense, std::min(result.senseLength, kReplyBytes - kReplySense));
+    if (hit != nullptr && hit->effect == "poke")
+        poke(reply, kReplyBytes, *hit);
+    record(r);
+    return 0;
+}
+
+int SimHostIo::sgIo(OpenNode& node, void* arg, Request& r)
+{
+    sg_io_hdr_t h;
+    std::memcpy(&h, arg, sizeof h);
+    if (h.interface_id != 'S') {
+        r.rejected = "interface_id";
+        return fail(r, EINVAL);
+    }
+    const std::vector<DeviceView> devices = devicesOf(controllers_[node.controller]);
+    if (node.device >= devices.size() || !devices[node.device].answers())
+        return fail(r, EIO);
+    const bool dataIn = h.dxfer_direction == SG_DXFER_FROM_DEV || h.dxfer_direction == SG_DXFER_TO_FROM_DEV;
+    uint8_t* data = dataIn ? static_cast<uint8_t*>(h.dxferp) : nullptr;
+    const size_t length = dataIn ? h.dxfer_len : 0;
+    const uint8_t* cdb = h.cmdp;
+    CdbResult result = runCdb(devices[node.device], cdb, h.cmd_len, data, length);
+    int error = 0;
+    const FaultList::Armed* hit = nullptr;
+    if (cdb != nullptr && h.cmd_len > 0 && applyCdbFault(node.controller, cdb[0], result, error, &hit)) {
+        r.fault = static_cast<long>(hit->number);
+        if (error != 0)
+            return fail(r, error);
+    }
+    h.status = result.status;
+    h.masked_status = static_cast<unsigned char>(result.status >> 1);
+    h.host_status = 0;
+    h.driver_status = 0;
+    const size_t sense = h.sbp != nullptr ? std::min<size_t>(result.senseLength, h.mx_sb_len) : 0;
+    if (sense > 0)
+        std::memcpy(h.sbp, result.sense, sense);
+    h.sb_len_wr = static_cast<unsigned char>(sense);
+    h.resid = static_cast<int>(h.dxfer_len - std::min<size_t>(result.transferred, h.dxfer_len));
+    std::memcpy(arg, &h, sizeof h);
+    record(r);
+    return 0;
+}
+
+int SimHostIo::queryDisk(ControllerState& c, uint8_t* bytes, Request& r)
+{
+    const uint32_t container = getLe32(bytes);
+    std::memset(bytes + 4, 0, kQdBytes - 4);
+    for (const ContainerHostView& v : containersOf(c)) {
+        if (v.number != container)
+            continue;
+        putLe32(bytes + kQdValid, v.host == "exposed" || v.host == "open" || v.host == "unmapped" ? 1 : 0);
+        putLe32(bytes + kQdLocked, v.host == "open" ? 1 : 0);
+        putLe32(bytes + kQdDeleted, v.host == "deleted" ? 1 : 0);
+        putLe32(bytes + kQdUnmapped, v.host == "unmapped" ? 1 : 0);
+        putLe32(bytes + 8, container);
+        putLe32(bytes + kQdInstance, hostOf(c.index));
+        auto it = sdLetter_.find(std::make_pair(c.index, container));
+        if (it != sdLetter_.end()) {
+            bytes[kQdName] = 's';
+            bytes[kQdName + 1] = 'd';
+            bytes[kQdName + 2] = static_cast<uint8_t>(it->second);
+        }
+    }
+    record(r);
+    return 0;
+}
+
+int SimHostIo::deleteDisk(ControllerState& c, uint8_t* bytes, Request& r)
+{
+    const uint32_t container = getLe32(bytes + 4);
+    if (!setContainerHost(c, container, "deleted"))
+        return fail(r, EINVAL);
+    store_->save(c);
+    hideContainer(c.index, container);
+    record(r);
+    return 0;
+}
+
+}  // namespace vyn::hostsim

@@ -141,6 +141,10 @@ public:
     FSA_GENERAL_INFO2 generalInfo = {};
     // The dynamic adapter properties as last read (480 bytes).
     uint8_t dynamicProperties[480] = {};
+    // Sent in SCSI-class requests (0; 3 while a battery request is sent).
+    uint32_t adapterNumberWord = 0;
+    // Targets above this have no device handle; the open sets it.
+    uint32_t highestTarget = 0xFFFF;
 };
 
 // Handle table: process-wide map of adapter handles to contexts. Handles start

@@ -47,6 +47,7 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.accessible_containers", KeyType::Integer, "32", "CT 4 result word 1: containers the host can reach"},
         {"adapter#.partitions", KeyType::Integer, "128", "CT 4 result word 2: the partition limit"},
         // container transport, heat sensor, cache policy, dynamic properties
+        {"adapter#.bus_info", KeyType::Text, "enhanced", "enhanced: class 3 sub-command 12 answers; legacy: only 9"},
         {"adapter#.multipacket", KeyType::Integer, "201", "long-reply form of the container transport: 201 or 200"},
         {"adapter#.packet_size", KeyType::Integer, "448", "packet size a status-200 transfer announces (0: one byte)"},
         {"adapter#.heat_sensor", KeyType::IntList, "0x28,0x5,0x37", "FIB 803: temperature, low and high thresholds"},

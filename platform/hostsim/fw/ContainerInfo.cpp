@@ -2,12 +2,17 @@
 // revision check (FIB 701), the heat sensor (FIB 803), the container count
 // (CT 4), SCSI method (CT 64), container options (CT 73), miscellaneous status
 // (CT 87), OEM id (CT 193), drive cache policy (CT 239) and the dynamic
-// adapter properties (class 25).
+// adapter properties (class 25), and the bus records of the SCSI-class
+// requests (class 3 sub-commands 12 and 9).
 #include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/fw/ContainerTransport.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace vyn::hostsim {
 
@@ -117,6 +122,82 @@ void dynamicProperties(FibCall& call)
     putLe32(p + 4, c.propertiesMask);
 }
 
+// SCSI-class requests (FIB 500 service words 3 and 9): sub-command at word 4,
+// data from payload byte 20; the status in word 0.
+constexpr size_t kScsiData = 20;
+constexpr uint32_t kScsiFailed = 1;
+constexpr uint32_t kMaxBuses = 10;
+constexpr uint32_t kBusTypeSas = 12;
+constexpr uint8_t kBusStateNormal = 1;
+
+struct BusView {
+    uint32_t type = kBusTypeSas;
+    uint32_t targets = 16;
+};
+
+// The buses of the description ("busB = <type> <targets>"); one SAS bus of
+// 16 targets when none is described.
+std::vector<BusView> busesOf(const ControllerState& c)
+{
+    std::vector<BusView> buses;
+    for (unsigned b = 0; b < kMaxBuses; ++b) {
+        auto it = c.objects.find("bus" + std::to_string(b));
+        if (it == c.objects.end())
+            break;
+        BusView v;
+        char type[16] = {};
+        unsigned targets = 16;
+        if (std::sscanf(it->second.c_str(), "%15s %u", type, &targets) >= 1) {
+            v.type = std::string(type) == "sas" ? kBusTypeSas : static_cast<uint32_t>(std::strtoul(type, nullptr, 0));
+            v.targets = targets;
+        }
+        buses.push_back(v);
+    }
+    if (buses.empty())
+        buses.push_back(BusView{});
+    return buses;
+}
+
+// Bus record: bus count at 4, targets per bus at 8, per-bus identifier bytes
+// from 12, state bytes from 22, version at 32, bus types (u32) from 36, port
+// counts from 76, link speeds (u16) from 86. The legacy record is its first
+// 32 bytes.
+void fillBusRecord(const ControllerState& c, uint8_t* p, size_t room, bool enhanced)
+{
+    const std::vector<BusView> buses = busesOf(c);
+    const uint32_t n = static_cast<uint32_t>(buses.size());
+    putLe32(p + 4, n);
+    uint32_t targets = 0;
+    for (const BusView& b : buses)
+        targets = std::max(targets, b.targets);
+    putLe32(p + 8, targets);
+    for (uint32_t i = 0; i < n; ++i) {
+        p[12 + i] = static_cast<uint8_t>(i);
+        p[22 + i] = kBusStateNormal;
+    }
+    if (!enhanced || room < 156)
+        return;
+    putLe32(p + 32, 4);
+    for (uint32_t i = 0; i < n; ++i) {
+        putLe32(p + 36 + 4 * i, buses[i].type);
+        p[76 + i] = static_cast<uint8_t>(n == 1 ? c.ports : 0);
+    }
+}
+
+void busInfo(FibCall& call, bool enhanced)
+{
+    ControllerState& c = call.controller();
+    const size_t room = call.payloadSize() - kScsiData;
+    uint8_t* data = call.payload() + kScsiData;
+    std::memset(call.payload(), 0, call.payloadSize());
+    if (enhanced && c.legacyBusInfo) {
+        // An older controller: a failure the library falls back from.
+        call.setWord(0, kScsiFailed);
+        return;
+    }
+    fillBusRecord(c, data, room, enhanced);
+}
+
 }  // namespace
 
 void registerContainerInfoHandlers(Dispatcher& dispatcher)
@@ -130,6 +211,8 @@ void registerContainerInfoHandlers(Dispatcher& dispatcher)
     addCtHandler(dispatcher, 193, oemId);
     addCtHandler(dispatcher, 239, cachePolicy);
     dispatcher.add(HandlerKind::Class25, 0, dynamicProperties);
+    dispatcher.add(HandlerKind::Class3, 12, [](FibCall& call) { busInfo(call, true); });
+    dispatcher.add(HandlerKind::Class3, 9, [](FibCall& call) { busInfo(call, false); });
 }
 
 }  // namespace vyn::hostsim

@@ -96,6 +96,7 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.maxContainers = parseInteger(get("max_containers"));
     c.accessibleContainers = parseInteger(get("accessible_containers"));
     c.partitions = parseInteger(get("partitions"));
+    c.legacyBusInfo = get("bus_info") == "legacy";
     c.multipacket = parseInteger(get("multipacket"));
     c.packetSize = parseInteger(get("packet_size"));
     {
@@ -151,6 +152,7 @@ std::string ControllerState::toText(uint64_t seed) const
     line("max_containers", std::to_string(maxContainers));
     line("accessible_containers", std::to_string(accessibleContainers));
     line("partitions", std::to_string(partitions));
+    line("bus_info", legacyBusInfo ? "legacy" : "enhanced");
     line("multipacket", std::to_string(multipacket));
     line("packet_size", std::to_string(packetSize));
     line("heat_sensor", std::to_string(static_cast<uint32_t>(heatSensor[0])) + "," +

@@ -52,6 +52,9 @@ struct ControllerState {
     // transfer lives within one process's run of chunks.
     std::map<uint32_t, uint32_t> transfers;
     uint32_t nextTransfer = 1;
+    // The bus records: the enhanced record (class 3 sub-command 12), or only
+    // the legacy one (sub-command 9) on an older controller.
+    bool legacyBusInfo = false;
     // Container transport: the long-reply form (201 or 200) and the packet
     // size a status-200 transfer announces.
     uint32_t multipacket = 201;

@@ -1,7 +1,9 @@
 // The container command transport against the simulated firmware, with a test
 // handler on an otherwise unused CT code so that each case picks its reply size.
 #include "Command/Vyn/common/fa_intern_ctr.h"
+#include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_readonly.h"
+#include "Command/Vyn/common/fa_scsi.h"
 #include "Command/Vyn/common/fa_status.h"
 #include "FsaSessionTest.h"
 
@@ -302,6 +304,36 @@ TEST_F(CtSendReceiveTest, AFailedFollowUpSendIsThrownWhateverTheCallerAsked)
     } catch (FSA_STATUS status) {
         EXPECT_EQ(status, 479u);
     }
+}
+
+TEST_F(CtSendReceiveTest, BusInformationFallsBackOnTheLegacyRecord)
+{
+    for (const char* kind : {"enhanced", "legacy"}) {
+        SCOPED_TRACE(kind);
+        FSAAPI_CONTEXT* ctx = start(std::string(kOneController) + "adapter0.bus_info = " + kind + "\n");
+        ASSERT_NE(ctx, nullptr);
+        EnhancedGetBusInfo_CSS info;
+        ASSERT_EQ(SCSI_GetBusInfo(ctx, &info), 1u);
+        EXPECT_EQ(faGetLe32(info.bytes + 4), 1u);
+        const bool legacy = std::string(kind) == "legacy";
+        EXPECT_EQ(faGetLe32(info.bytes + BUS_INFO_VERSION), legacy ? 0u : 4u);
+        EXPECT_EQ(SCSI_GetBusInfoIsSupported(&info, 31), 1);
+        EXPECT_EQ(SCSI_GetBusInfoIsSupported(&info, 36), legacy ? 0 : 1);
+        sim().uninstall();
+    }
+    EXPECT_EQ(SCSI_GetBusInfo(nullptr, nullptr), 7u);
+}
+
+TEST_F(CtSendReceiveTest, ScsiClassRequestsOverTheirRoomAreNotSent)
+{
+    FSAAPI_CONTEXT* ctx = start();
+    ASSERT_NE(ctx, nullptr);
+    sim().clearRequests();
+    std::vector<uint8_t> data(457);
+    EXPECT_EQ(SCSI_sendfib(ctx, 0, 12, data.data(), 457, 0), 71u);
+    EXPECT_TRUE(sim().requests().empty());
+    EXPECT_EQ(SCSI_sendfib(ctx, 0, 12, data.data(), 456, 0), 1u);
+    EXPECT_EQ(SCSI_sendfib(ctx, 0, 77, data.data(), 4, 0), 31u);
 }
 
 TEST(CtGetFsaCtrTypeTest, FirmwareTypesTranslate)

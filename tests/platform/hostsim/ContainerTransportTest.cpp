@@ -222,4 +222,41 @@ TEST_F(ContainerTransportTest, MiscStatusIsFortyBytesWithoutTheWideOption)
     EXPECT_EQ(getLe32(r.data() + 64 + 16), 1u);
 }
 
+TEST_F(ContainerTransportTest, BusRecordsOfTheScsiClassRequests)
+{
+    const int fd = openAdapter("adapters = 1\nhostsim.persist = 0\nadapter0.bus0 = sas 16\nadapter0.bus1 = sas 8\n");
+    auto busRequest = [&](uint32_t sub) {
+        std::vector<uint8_t> fib = request(3, 9);
+        setWord(fib.data(), 4, sub);
+        return send(fd, fib);
+    };
+    // enhanced: two buses, 16 targets, version at 32, SAS types from 36
+    std::vector<uint8_t> r = busRequest(12);
+    const uint8_t* rec = r.data() + 32 + 20;
+    EXPECT_EQ(word(r.data(), 0), 0u);
+    EXPECT_EQ(getLe32(rec + 4), 2u);
+    EXPECT_EQ(getLe32(rec + 8), 16u);
+    EXPECT_EQ(rec[13], 1u);
+    EXPECT_EQ(getLe32(rec + 32), 4u);
+    EXPECT_EQ(getLe32(rec + 36), 12u);
+    EXPECT_EQ(getLe32(rec + 40), 12u);
+    // legacy: the first 32 bytes only
+    r = busRequest(9);
+    rec = r.data() + 32 + 20;
+    EXPECT_EQ(getLe32(rec + 4), 2u);
+    EXPECT_EQ(getLe32(rec + 32), 0u);
+    // an unknown sub-command answers 10004
+    EXPECT_EQ(word(busRequest(77).data(), 0), 10004u);
+}
+
+TEST_F(ContainerTransportTest, AnOlderControllerRefusesTheEnhancedBusRecord)
+{
+    const int fd = openAdapter("adapters = 1\nhostsim.persist = 0\nadapter0.bus_info = legacy\n");
+    std::vector<uint8_t> fib = request(3, 9);
+    setWord(fib.data(), 4, 12);
+    fib = send(fd, fib);
+    EXPECT_NE(word(fib.data(), 0), 0u);
+    EXPECT_NE(word(fib.data(), 0), 10004u);
+}
+
 }  // namespace

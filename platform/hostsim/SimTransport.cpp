@@ -391,6 +391,8 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
         if (f->effect == "errno")
             return fail(r, f->errnoValue);
     }
+    // Handlers whose answers follow the simulated clock read it from the state.
+    c.clockMs = clockMs_.load();
     FibCall call(c, bytes, size);
     r.unhandled = !dispatcher_.dispatch(call);
     r.rejected = call.rejected();

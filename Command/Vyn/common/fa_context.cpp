@@ -1,6 +1,7 @@
 #include "Command/Vyn/common/fa_context.h"
 
 #include "Command/Vyn/common/fa_blinker.h"
+#include "Command/Vyn/common/fa_vynio.h"
 #include "Command/Vyn/os/faux_mutex.h"
 
 #include <cstdlib>
@@ -29,8 +30,11 @@ FSAAPI_CONTEXT::~FSAAPI_CONTEXT()
         std::free(array);
         array = nullptr;
     }
-    // The configuration reader is built (and released) by the reader's own
-    // unit; nothing else ever sets it.
+    delete vynIoConfig;
+    std::free(containerList[0]);
+    std::free(containerList[1]);
+    std::free(listIdentifiers);
+    std::free(logDevRecords);
     delete blinkManager;
     std::free(connectorMap);
     std::free(uniqueIdTable);

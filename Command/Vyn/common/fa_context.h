@@ -145,6 +145,22 @@ public:
     uint32_t adapterNumberWord = 0;
     // Targets above this have no device handle; the open sets it.
     uint32_t highestTarget = 0xFFFF;
+
+    // Kept by the open's bring-up.
+    uint32_t callerBuild = 0;
+    uint32_t extendedOptions = 0;
+    uint32_t platformWord = 0;
+    uint32_t retryWord = 0;
+    uint32_t targetCount = 0;
+    uint32_t smallestMaxContainerBlocks = 0;
+    // Container lists (malloc'ed): list 0 of container numbers, list 1 of
+    // logical-device handles, each {age, count, entries}; the identifiers of
+    // list 0 and the 432-byte records of list 1.
+    uint32_t maxContainerCount = 0;
+    uint8_t* containerList[2] = {nullptr, nullptr};
+    uint32_t* listIdentifiers = nullptr;
+    uint8_t* logDevRecords = nullptr;
+    uint32_t logDevRecordCount = 0;
 };
 
 // Handle table: process-wide map of adapter handles to contexts. Handles start

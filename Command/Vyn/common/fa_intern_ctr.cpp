@@ -391,8 +391,6 @@ int CT_GetContainer(FSAAPI_CONTEXT*, uint32_t, void*, uint32_t*) { throw static_
 
 void CT_GetPartitionInMemory(FSAAPI_CONTEXT*, uint32_t, void*) { throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED); }
 
-FSA_STATUS CT_UpdateContainerLists(FSAAPI_CONTEXT*) { return FSA_STS_NOT_SUPPORTED; }
-
 FSA_STATUS CT_GetPPITable(FSAAPI_CONTEXT*) { return FSA_STS_NOT_SUPPORTED; }
 
 FSA_STATUS CT_GetMissingDiskList(FSAAPI_CONTEXT*) { return FSA_STS_NOT_SUPPORTED; }

@@ -128,6 +128,9 @@ void CT_GetControllerDeviceCachePolicy(FSAAPI_CONTEXT* ctx, int* first, int* sec
 int CT_GetContainer(FSAAPI_CONTEXT* ctx, uint32_t container, void* record, uint32_t* status);
 void CT_GetPartitionInMemory(FSAAPI_CONTEXT* ctx, uint32_t index, void* partition);
 FSA_STATUS CT_UpdateContainerLists(FSAAPI_CONTEXT* ctx);
+// Refreshes list `which` (0 or 1) and returns its entry count; thrown on a
+// bad selector (7) or a failed list status.
+uint32_t CT_GetContainerList(FSAAPI_CONTEXT* ctx, uint32_t which);
 FSA_STATUS CT_GetPPITable(FSAAPI_CONTEXT* ctx);
 FSA_STATUS CT_GetMissingDiskList(FSAAPI_CONTEXT* ctx);
 

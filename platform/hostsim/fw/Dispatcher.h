@@ -94,6 +94,7 @@ void registerIdentityHandlers(Dispatcher& dispatcher);
 void registerTransportHandlers(Dispatcher& dispatcher);
 void registerContainerTransportHandlers(Dispatcher& dispatcher);
 void registerContainerInfoHandlers(Dispatcher& dispatcher);
+void registerAdapterOpenHandlers(Dispatcher& dispatcher);
 
 // Status words the unknown answers use.
 constexpr uint32_t kStatusNotSupported = 10004;

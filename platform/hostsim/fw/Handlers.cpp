@@ -9,6 +9,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerTransportHandlers(dispatcher);
     registerContainerTransportHandlers(dispatcher);
     registerContainerInfoHandlers(dispatcher);
+    registerAdapterOpenHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

@@ -93,6 +93,11 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.openErrno = static_cast<int>(parseInteger(get("open_errno")));
     c.codeVersionStatus = parseInteger(get("code_version_status"));
     c.paused = get("paused") == "1";
+    c.pauseReleaseMs = parseInteger(get("pause_release_ms"));
+    c.pauseReleaseAtMs = parseWide(get("pause_release_at_ms"));
+    c.alarm = get("alarm");
+    c.alarmSoundTime = parseInteger(get("alarm_sound_time"));
+    c.resetCount = parseInteger(get("reset_count"));
     c.maxContainers = parseInteger(get("max_containers"));
     c.accessibleContainers = parseInteger(get("accessible_containers"));
     c.partitions = parseInteger(get("partitions"));
@@ -149,6 +154,11 @@ std::string ControllerState::toText(uint64_t seed) const
     line("open_errno", std::to_string(openErrno));
     line("code_version_status", std::to_string(codeVersionStatus));
     line("paused", paused ? "1" : "0");
+    line("pause_release_ms", std::to_string(pauseReleaseMs));
+    line("pause_release_at_ms", std::to_string(pauseReleaseAtMs));
+    line("alarm", alarm);
+    line("alarm_sound_time", std::to_string(alarmSoundTime));
+    line("reset_count", std::to_string(resetCount));
     line("max_containers", std::to_string(maxContainers));
     line("accessible_containers", std::to_string(accessibleContainers));
     line("partitions", std::to_string(partitions));

@@ -47,6 +47,14 @@ struct ControllerState {
 
     // Controller settings.
     bool paused = false;
+    // A release (CT 66) un-pauses after this delay of simulated time; the
+    // clock time it takes effect (0: none pending).
+    uint32_t pauseReleaseMs = 0;
+    uint64_t pauseReleaseAtMs = 0;
+    // Alarm: "none", "off", "on" or "sounding"; its sound time.
+    std::string alarm = "on";
+    uint32_t alarmSoundTime = 0;
+    uint32_t resetCount = 0;
 
     // Open large transfers (FIB 907): handle -> total length. Not saved: a
     // transfer lives within one process's run of chunks.

@@ -2,6 +2,7 @@
 // handler on an otherwise unused CT code so that each case picks its reply size.
 #include "Command/Vyn/common/fa_intern_ctr.h"
 #include "Command/Vyn/common/fa_bytes.h"
+#include "Command/Vyn/common/fa_lowlevel.h"
 #include "Command/Vyn/common/fa_readonly.h"
 #include "Command/Vyn/common/fa_scsi.h"
 #include "Command/Vyn/common/fa_status.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -334,6 +336,35 @@ TEST_F(CtSendReceiveTest, ScsiClassRequestsOverTheirRoomAreNotSent)
     EXPECT_TRUE(sim().requests().empty());
     EXPECT_EQ(SCSI_sendfib(ctx, 0, 12, data.data(), 456, 0), 1u);
     EXPECT_EQ(SCSI_sendfib(ctx, 0, 77, data.data(), 4, 0), 31u);
+}
+
+TEST_F(CtSendReceiveTest, AMultiPacketReplyInHandIsFetchedWithoutAFirstSend)
+{
+    FSAAPI_CONTEXT* ctx = start();
+    ASSERT_NE(ctx, nullptr);
+    addHandler(1000);
+    // the first reply, received through a FIB of the caller's own
+    alignas(8) uint8_t fib[512] = {};
+    faPutLe32(fib, 33);
+    faPutLe16(fib + 4, 500);
+    fib[6] = 1;
+    faPutLe16(fib + 8, 464);
+    faPutLe32(fib + 32, 2);
+    faPutLe32(fib + 36, kTestCt);
+    faPutLe32(fib + 52, 0xFFFFFFFF);
+    faPutLe32(fib + 60, 1000);
+    ASSERT_EQ(FsaInternalSendReceiveFib(ctx, reinterpret_cast<_FIB*>(fib), 0, 512), 1u);
+    ASSERT_EQ(faGetLe32(fib + 40), 201u);
+    _CONTAINERREPONSE inHand;
+    std::memcpy(&inHand, fib + 32, sizeof inHand);
+    sim().clearRequests();
+    std::vector<uint8_t> out(1000);
+    uint32_t p0 = 0;
+    ASSERT_EQ(CT_SendReceiveFIB(ctx, kTestCt, &p0, nullptr, nullptr, nullptr, 0, out.data(), 1000, 1, 2, &inHand), 1u);
+    EXPECT_EQ(ctCodes(), (std::vector<uint32_t>{83, 83, 83, 84}));
+    for (size_t i = 0; i < out.size(); ++i)
+        ASSERT_EQ(out[i], pattern(i)) << i;
+    EXPECT_EQ(p0, 22u);
 }
 
 TEST(CtGetFsaCtrTypeTest, FirmwareTypesTranslate)

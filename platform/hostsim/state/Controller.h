@@ -1,6 +1,7 @@
 #ifndef VYN_PLATFORM_HOSTSIM_STATE_CONTROLLER_H
 #define VYN_PLATFORM_HOSTSIM_STATE_CONTROLLER_H
 
+#include "platform/hostsim/Faults.h"
 #include "platform/hostsim/desc/Keys.h"
 
 #include <cstdint>
@@ -79,6 +80,9 @@ struct ControllerState {
     std::vector<CtTransfer> ctTransfers;
     uint32_t nextCtTransfer = 0x100;
 
+    // Injected faults with their counters.
+    std::vector<ArmedFault> faults;
+
     // Objects of later areas, kept as written ("drive3" -> "0:3 sas 146G").
     std::map<std::string, std::string> objects;
 
@@ -88,7 +92,8 @@ struct ControllerState {
 
     // Builds controller `index` from a description (keys under "adapter<index>."),
     // taking the key table's defaults for what it does not give.
-    static ControllerState fromDescription(const Description& desc, unsigned index);
+    // A fault that cannot be armed is named in `error`.
+    static ControllerState fromDescription(const Description& desc, unsigned index, std::string* error = nullptr);
 
     // The controller as a complete description (every key written) followed by
     // the [hostsim] section with `seed`.

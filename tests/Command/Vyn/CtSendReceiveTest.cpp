@@ -367,6 +367,25 @@ TEST_F(CtSendReceiveTest, AMultiPacketReplyInHandIsFetchedWithoutAFirstSend)
     EXPECT_EQ(p0, 22u);
 }
 
+TEST_F(CtSendReceiveTest, AnnouncedPacketsLargerThanFollowUpsNeverWritePastTheTotal)
+{
+    // A large first FIB lets the firmware announce 1000-byte packets, but a
+    // follow-up carries 448 bytes: the last packet must still stop at the
+    // announced total (the buffer here is exactly that long).
+    FSAAPI_CONTEXT* ctx = start(std::string(kOneController) + "adapter0.multipacket = 200\nadapter0.packet_size = 1000\n");
+    ASSERT_NE(ctx, nullptr);
+    addHandler(2010);
+    std::vector<uint8_t> in(433);
+    std::vector<uint8_t> out(2010, 0xEE);
+    uint32_t p0 = 0;
+    ASSERT_EQ(CT_SendReceiveFIB(ctx, kTestCt, &p0, nullptr, nullptr, in.data(), 433, out.data(), 2010, 1), 1u);
+    for (size_t i = 0; i < 1000; ++i)
+        ASSERT_EQ(out[i], pattern(i)) << i;
+    EXPECT_EQ(out[1000], pattern(1000));
+    EXPECT_EQ(out[2000], pattern(2000));
+    EXPECT_EQ(p0, 22u);
+}
+
 TEST(CtGetFsaCtrTypeTest, FirmwareTypesTranslate)
 {
     const std::pair<uint32_t, uint32_t> table[] = {{0, 0},   {1, 3},   {2, 1},   {3, 2},   {4, 4},  {8, 21},

@@ -75,7 +75,10 @@ bool armFault(const Fault& fault, unsigned number, ArmedFault& out)
     } else {
         return false;
     }
-    if ((a.trigger == "ioctl" || a.trigger == "open") && a.effect != "errno")
+    // A system call can only fail, or (ioctl) have one field of its record
+    // overwritten.
+    if ((a.trigger == "open" && a.effect != "errno") ||
+        (a.trigger == "ioctl" && a.effect != "errno" && a.effect != "poke"))
         return false;
     a.skip = fault.skip;
     a.times = fault.times;

@@ -15,7 +15,8 @@ namespace vyn::hostsim {
 // data cut to n bytes; `poke = offset:width=value`: one reply field
 // overwritten; `transport = n` and `echo = n`: words 0 and 1 of a container
 // reply), and its counters: `skip` matches pass first, then it acts
-// `times` times (0: always). System calls (ioctl, open) can only fail.
+// `times` times (0: always). An open can only fail; an ioctl can fail or have
+// a field of its fixed-size record poked (the disk query, the delete record).
 struct Fault {
     std::string on;
     std::string effect;

@@ -333,10 +333,15 @@ int SimHostIo::ioctl(int fd, unsigned long request, void* arg)
     ArmedFault fault;
     if (faultFor(static_cast<int>(node.controller), "ioctl", faultRequestText(request), fault)) {
         r.fault = static_cast<long>(fault.number);
-        return fail(r, fault.errnoValue);
+        if (fault.effect == "errno")
+            return fail(r, fault.errnoValue);
     }
-    if (node.kind != NodeKind::Adapter || transportRequest(request))
-        return transportIoctl(fd, node, request, arg, r);
+    if (node.kind != NodeKind::Adapter || transportRequest(request)) {
+        const int rc = transportIoctl(fd, node, request, arg, r);
+        if (rc == 0 && r.fault >= 0 && fault.effect == "poke")
+            pokeRecord(request, bytes, fault);
+        return rc;
+    }
     const bool known = request == kSendFib || request == kMiniportRevCheck || request == kGetPciBusSlot ||
                        request == kGetCodeVersionStatus;
     if (!known) {

@@ -94,6 +94,8 @@ private:
         size_t device;
     };
     int closeChannel(uint32_t id, Request& r);
+    // A poke fault on a driver record of fixed size, after the answer.
+    void pokeRecord(unsigned long request, uint8_t* bytes, const ArmedFault& fault);
     int transportIoctl(int fd, OpenNode& node, unsigned long request, void* arg, Request& r);
     int sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request& r);
     int rawSrb(ControllerState& c, uint8_t* bytes, Request& r);
@@ -145,7 +147,6 @@ private:
     std::map<int, Watched> watched_;
     std::map<uint32_t, Channel> channels_;
     uint32_t nextChannel_ = 1;
-    std::map<unsigned, std::vector<std::vector<uint8_t>>> pending_;
     std::map<unsigned, unsigned> resets_;
     unsigned rereadCount_ = 0;
 };

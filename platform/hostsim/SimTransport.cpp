@@ -293,12 +293,15 @@ void SimHostIo::queueAif(unsigned adapter, const uint8_t* fib512)
             ch.queue.push_back(fib);
             delivered = true;
         }
-    if (delivered)
+    if (delivered || controllers_.count(adapter) == 0)
         return;
-    auto& pending = pending_[adapter];
-    pending.push_back(fib);
-    if (pending.size() > kPendingMax)
-        pending.erase(pending.begin());
+    ControllerState& c = controllers_[adapter];
+    StateStore::Guard guard(*store_);
+    store_->refresh(c);
+    c.pendingAif.push_back(fib);
+    if (c.pendingAif.size() > kPendingMax)
+        c.pendingAif.erase(c.pendingAif.begin());
+    store_->save(c);
 }
 
 void SimHostIo::raiseEvent(unsigned adapter, uint32_t code, const std::vector<uint32_t>& words)
@@ -345,7 +348,10 @@ int SimHostIo::transportIoctl(int fd, OpenNode& node, unsigned long request, voi
             const uint32_t id = nextChannel_++;
             Channel ch{node.controller, fd, {}};
             // The first channel takes over what came while none was open.
-            ch.queue.swap(pending_[node.controller]);
+            if (!c.pendingAif.empty()) {
+                ch.queue.swap(c.pendingAif);
+                store_->save(c);
+            }
             channels_[id] = std::move(ch);
             putLe32(bytes, id);
             record(r);
@@ -411,6 +417,14 @@ int SimHostIo::transportIoctl(int fd, OpenNode& node, unsigned long request, voi
     }
     r.unhandled = true;
     return fail(r, ENOTTY);
+}
+
+void SimHostIo::pokeRecord(unsigned long request, uint8_t* bytes, const ArmedFault& fault)
+{
+    if (request == kQueryDisk)
+        poke(bytes, kQdBytes, fault);
+    else if (request == kDeleteDisk)
+        poke(bytes, 8, fault);
 }
 
 int SimHostIo::closeChannel(uint32_t id, Request& r)

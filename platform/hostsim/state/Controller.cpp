@@ -3,11 +3,14 @@
 #include "platform/hostsim/desc/Description.h"
 
 #include <cstdio>
+#include <map>
 #include <cstdlib>
 
 namespace vyn::hostsim {
 
 namespace {
+
+constexpr size_t kPendingFibBytes = 512;
 
 std::string hex32(uint32_t v)
 {
@@ -152,6 +155,25 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
         armed.acted = parseInteger(field("acted"));
         c.faults.push_back(armed);
     }
+    // Pending adapter-initiated FIBs, "pendingK = <1024 hex digits>".
+    std::map<unsigned, std::vector<uint8_t>> pending;
+    const std::string pp = p + "pending";
+    for (const auto& [key, value] : desc.values()) {
+        if (key.compare(0, pp.size(), pp) != 0 || value.size() != 2 * kPendingFibBytes)
+            continue;
+        std::vector<uint8_t> fib(kPendingFibBytes);
+        bool ok = true;
+        for (size_t i = 0; i < fib.size() && ok; ++i) {
+            char* end = nullptr;
+            const std::string digits = value.substr(2 * i, 2);
+            fib[i] = static_cast<uint8_t>(std::strtoul(digits.c_str(), &end, 16));
+            ok = end == digits.c_str() + 2;
+        }
+        if (ok)
+            pending[parseInteger(key.substr(pp.size()))] = fib;
+    }
+    for (auto& entry : pending)
+        c.pendingAif.push_back(std::move(entry.second));
     c.generation = parseWide(desc.get("hostsim.generation"));
     c.clockMs = parseWide(desc.get("hostsim.clock_ms"));
     return c;
@@ -200,6 +222,15 @@ std::string ControllerState::toText(uint64_t seed) const
     line("properties_record", formatHexBytes(properties));
     for (const auto& [key, value] : objects)
         line(key.c_str(), value);
+    for (size_t k = 0; k < pendingAif.size(); ++k) {
+        std::string hex;
+        char two[3];
+        for (uint8_t b : pendingAif[k]) {
+            std::snprintf(two, sizeof two, "%02x", b);
+            hex += two;
+        }
+        line(("pending" + std::to_string(k)).c_str(), hex);
+    }
     for (const ArmedFault& f : faults) {
         const std::string k = "fault" + std::to_string(f.number) + ".";
         line((k + "on").c_str(), f.trigger + " " + f.argument);

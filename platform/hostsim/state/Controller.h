@@ -49,6 +49,11 @@ struct ControllerState {
     // Controller settings.
     bool paused = false;
 
+    // Adapter-initiated FIBs (512 bytes each) raised while no channel of
+    // this controller was open, oldest first; the next channel opened, in
+    // any process, takes them over.
+    std::vector<std::vector<uint8_t>> pendingAif;
+
     // Open large transfers (FIB 907): handle -> total length. Not saved: a
     // transfer lives within one process's run of chunks.
     std::map<uint32_t, uint32_t> transfers;

@@ -52,9 +52,14 @@ TEST_F(ExposureTest, UsageOfEachHostState)
     ASSERT_NE(ctx, nullptr);
     EXPECT_EQ(faos_CtrGetUsage(ctx, 0), FSA_CU_UX_VALID);
     EXPECT_EQ(faos_CtrGetUsage(ctx, 2), FSA_CU_UX_DELETED);
+    // Deleted wins over valid.
+    ASSERT_TRUE(sim().addFault(0, Fault{"ioctl 0x173", "poke = 16:4=1"}));
+    EXPECT_EQ(faos_CtrGetUsage(ctx, 2), FSA_CU_UX_DELETED);
+    ASSERT_TRUE(sim().addFault(0, Fault{"ioctl 0x173", "poke = 16:4=0"}));
+    EXPECT_EQ(faos_CtrGetUsage(ctx, 0), FSA_CU_UX_UNKNOWN);
     EXPECT_EQ(faos_CtrGetUsage(ctx, 3), FSA_CU_UX_UNKNOWN);
     EXPECT_EQ(faos_CtrGetUsage(ctx, 4), FSA_CU_UX_UNMAPPED);
-    EXPECT_EQ(countRequests("ulb0 0x173"), 4u);
+    EXPECT_EQ(countRequests("ulb0 0x173"), 6u);
     // At or above the limit there is no host disk to ask about.
     sim().clearRequests();
     EXPECT_EQ(faos_CtrGetUsage(ctx, 32), FSA_CU_NONE);

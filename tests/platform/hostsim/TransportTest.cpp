@@ -288,6 +288,33 @@ TEST_F(TransportTest, ChannelsAndThePendingList)
     hostIo().close(fd);
 }
 
+TEST_F(TransportTest, PendingFibsWaitInTheStateForAnyProcess)
+{
+    startSimulator("adapters = 1\n");
+    sim().raiseEvent(0, 16, {3});
+    // A second simulator over the same root stands for another process.
+    Simulator other("adapters = 1\n");
+    SimHostIo& io = other.io();
+    ASSERT_EQ(io.mknod("/dev/ulb0", S_IFCHR, makedev(250, 0)), 0);
+    const int fd = io.open("/dev/ulb0", O_RDWR);
+    ASSERT_GE(fd, 0);
+    uint32_t id = 0;
+    ASSERT_EQ(io.ioctl(fd, 0x420D0, &id), 0);
+    uint8_t fib[512] = {};
+    struct {
+        uint32_t id;
+        int32_t wait;
+        uint8_t* fib;
+    } fetch{id, 0, fib};
+    ASSERT_EQ(io.ioctl(fd, 0x420D4, &fetch), 0);
+    EXPECT_EQ(getLe16(fib + 4), 700u);
+    EXPECT_EQ(getLe32(fib + 32 + 8), 16u);
+    EXPECT_EQ(getLe32(fib + 32 + 12), 3u);
+    io.close(fd);
+    // Taken over: nothing waits any more.
+    EXPECT_TRUE(sim().controller(0).pendingAif.empty());
+}
+
 TEST_F(TransportTest, FaultEffectsAreCheckedAndKeptWithTheState)
 {
     startSimulator(
@@ -304,6 +331,7 @@ TEST_F(TransportTest, FaultEffectsAreCheckedAndKeptWithTheState)
     };
     const Case cases[] = {
         {"ioctl 0x42008", "status = 5", false}, {"open /dev/ulb0", "poke = 0:4=1", false},
+        {"ioctl 0x173", "poke = 16:4=1", true},
         {"cdb 0x12", "sense = 16/0/0", false},  {"cdb 0x12", "poke = 4:3=1", false},
         {"fib 704", "truncate = 8", true},      {"aif 104", "poke = 4:2=0x10", true},
         {"fib 704", "colour = 1", false},

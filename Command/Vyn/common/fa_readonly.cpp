@@ -330,6 +330,8 @@ FSA_STATUS SendGetDynamicAdapterPropertiesFib(FSAAPI_CONTEXT* ctx, void* record)
 
 void FsaGetGeneralInformation2(void* handle, FSA_GENERAL_INFO2* out)
 {
+    if (out == nullptr)
+        return;
     FSAAPI_CONTEXT* ctx = UtilGetContextFromHandle(handle);
     if (ctx == nullptr) {
         std::memset(out, 0, sizeof *out);
@@ -359,6 +361,8 @@ void FsaGetGeneralInformation2(void* handle, FSA_GENERAL_INFO2* out)
 
 void FsaGetGeneralInformation(void* handle, FSA_GENERAL_INFO* out)
 {
+    if (out == nullptr)
+        return;
     FSA_GENERAL_INFO2 full;
     FsaGetGeneralInformation2(handle, &full);
     std::memcpy(out->bytes, full.bytes, sizeof out->bytes);
@@ -366,6 +370,8 @@ void FsaGetGeneralInformation(void* handle, FSA_GENERAL_INFO* out)
 
 FSA_STATUS FsaGetGeneralInformation2Ex(void* handle, uint32_t index, FSA_GENERAL_INFO2* out)
 {
+    if (out == nullptr)
+        return FSA_STS_BAD_PARAMETER;
     return FsaExportedCall("FsaGetGeneralInformation2Ex", handle, FSA_READ_ONLY_ROUTINE, [&](FSAAPI_CONTEXT*) {
         void* entry = nullptr;
         const FSA_STATUS found = FsaGetHandleFromIndex(handle, index, &entry);

@@ -170,6 +170,8 @@ TEST_F(CtSendReceiveTest, ATotalAboveTheBufferIsRefusedWithNothingCopied)
     for (uint8_t b : out)
         ASSERT_EQ(b, 0xEE);
     EXPECT_THROW(CT_SendReceiveFIB(ctx, kTestCt, &p0, nullptr, nullptr, nullptr, 0, out.data(), 999, 1), FSA_STATUS);
+    // a capacity without a buffer holds nothing
+    EXPECT_EQ(CT_SendReceiveFIB(ctx, kTestCt, &p0, nullptr, nullptr, nullptr, 0, nullptr, 5000, 0), 644u);
 }
 
 TEST_F(CtSendReceiveTest, SingleRepliesCopyNoMoreThanBufferOrDataRoom)

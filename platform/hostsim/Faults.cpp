@@ -17,27 +17,27 @@ std::string trim(const std::string& s)
     return s.substr(b, e - b + 1);
 }
 
-std::string hexRequest(unsigned long request)
+}  // namespace
+
+std::string faultRequestText(unsigned long request)
 {
     char buf[32];
     std::snprintf(buf, sizeof buf, "0x%lx", request);
     return buf;
 }
 
-}  // namespace
-
-bool FaultList::add(int adapter, const Fault& fault)
+bool armFault(const Fault& fault, unsigned number, ArmedFault& out)
 {
     const std::string on = trim(fault.on);
     if (!checkValue(KeyType::Trigger, on))
         return false;
     const size_t space = on.find(' ');
-    Armed a{};
-    a.adapter = adapter;
+    ArmedFault a;
+    a.number = number;
     a.trigger = on.substr(0, space);
     a.argument = trim(on.substr(space + 1));
     if (a.trigger == "ioctl" || a.trigger == "cdb")
-        a.argument = hexRequest(parseInteger(a.argument));
+        a.argument = faultRequestText(parseInteger(a.argument));
     else if (a.trigger == "fib" || a.trigger == "aif" || a.trigger == "ct")
         a.argument = std::to_string(parseInteger(a.argument));
     const std::string effect = trim(fault.effect);
@@ -46,7 +46,6 @@ bool FaultList::add(int adapter, const Fault& fault)
         return false;
     a.effect = trim(effect.substr(0, eq));
     const std::string value = trim(effect.substr(eq + 1));
-    a.errnoValue = 0;
     if (a.effect == "errno") {
         if (!checkValue(KeyType::Integer, value) || parseInteger(value) == 0 || parseInteger(value) > 4095)
             return false;
@@ -76,25 +75,40 @@ bool FaultList::add(int adapter, const Fault& fault)
     } else {
         return false;
     }
-    // A system call can only fail.
-    if ((a.trigger == "ioctl" || a.trigger == "open") && a.effect != "errno")
+    // A system call can only fail, or (ioctl) have one field of its record
+    // overwritten.
+    if ((a.trigger == "open" && a.effect != "errno") ||
+        (a.trigger == "ioctl" && a.effect != "errno" && a.effect != "poke"))
         return false;
     a.skip = fault.skip;
     a.times = fault.times;
-    a.number = faults_.size();
-    faults_.push_back(a);
+    out = a;
     return true;
 }
 
-const FaultList::Armed* FaultList::match(int adapter, const std::string& trigger, const std::string& argument)
+std::string faultEffectText(const ArmedFault& fault)
 {
-    for (Armed& a : faults_) {
+    char buf[64];
+    if (fault.effect == "sense")
+        std::snprintf(buf, sizeof buf, "sense = %u/0x%x/0x%x", fault.senseKey, fault.asc, fault.ascq);
+    else if (fault.effect == "poke")
+        std::snprintf(buf, sizeof buf, "poke = %u:%u=%u", fault.pokeOffset, fault.pokeWidth, fault.value);
+    else if (fault.effect == "errno")
+        std::snprintf(buf, sizeof buf, "errno = %d", fault.errnoValue);
+    else
+        std::snprintf(buf, sizeof buf, "%s = %u", fault.effect.c_str(), fault.value);
+    return buf;
+}
+
+ArmedFault* matchFault(std::vector<ArmedFault>& faults, const std::string& trigger, const std::string& argument,
+                       bool& touched)
+{
+    for (ArmedFault& a : faults) {
         if (a.trigger != trigger || a.argument != argument)
-            continue;
-        if (a.adapter >= 0 && adapter >= 0 && a.adapter != adapter)
             continue;
         if (a.times != 0 && a.acted >= a.times)
             continue;
+        touched = true;
         if (a.seen++ < a.skip)
             continue;
         ++a.acted;

@@ -7,14 +7,16 @@
 
 namespace vyn::hostsim {
 
-// One injected fault: what it acts on (`on`: "ioctl 0x42008", "open /dev/ulb0",
-// "fib 907", "aif 104" (a FIB 700 request), "cdb 0x12", "ct 239" (a class-2
-// container command)), its effect (`errno = n`: the call
-// fails; `status = n`: the operation's status word; `sense = k/asc/ascq`:
-// CHECK CONDITION; `truncate = n`: reply data cut to n bytes; `poke =
-// offset:width=value`: one reply field overwritten; `transport = n` and
-// `echo = n`: words 0 and 1 of a container reply), and its counters: `skip`
-// matches pass first, then it acts `times` times (0: always).
+// One injected fault as written: what it acts on (`on`: "ioctl 0x42008",
+// "open /dev/ulb0", "fib 907", "aif 104" (a FIB 700 request), "cdb 0x12",
+// "ct 239" (a class-2 container command)),
+// its effect (`errno = n`: the call fails; `status = n`: the operation's
+// status word; `sense = k/asc/ascq`: CHECK CONDITION; `truncate = n`: reply
+// data cut to n bytes; `poke = offset:width=value`: one reply field
+// overwritten; `transport = n` and `echo = n`: words 0 and 1 of a container
+// reply), and its counters: `skip` matches pass first, then it acts
+// `times` times (0: always). An open can only fail; an ioctl can fail or have
+// a field of its fixed-size record poked (the disk query, the delete record).
 struct Fault {
     std::string on;
     std::string effect;
@@ -22,37 +24,39 @@ struct Fault {
     unsigned times = 1;
 };
 
-class FaultList {
-public:
-    // False (and nothing added) when `on` or `effect` is malformed.
-    bool add(int adapter, const Fault& fault);
-    void clear() { faults_.clear(); }
-
-    // The first armed fault matching the call, counted; null when none acts.
-    // `adapter` is -1 for calls not bound to a controller.
-    struct Armed;
-    const Armed* match(int adapter, const std::string& trigger, const std::string& argument);
-
-    struct Armed {
-        int adapter;
-        std::string trigger;   // "ioctl", "open"
-        std::string argument;  // normalised: request in lower-case hex, or the path
-        std::string effect;    // "errno", "status", "sense", "truncate", "poke"
-        int errnoValue;
-        uint32_t value = 0;    // status, truncate length, poke value
-        uint8_t senseKey = 0, asc = 0, ascq = 0;
-        uint32_t pokeOffset = 0;
-        uint32_t pokeWidth = 0;  // 1, 2 or 4
-        unsigned skip;
-        unsigned times;
-        unsigned seen = 0;
-        unsigned acted = 0;
-        size_t number = 0;     // position in the list, for the trace
-    };
-
-private:
-    std::vector<Armed> faults_;
+// A fault ready to match, with its counters. A controller's faults are kept
+// in its state, so that a fault acts exactly `times` times across processes.
+struct ArmedFault {
+    unsigned number = 0;   // F of [adapterN.faultF], shown in the trace
+    std::string trigger;   // "ioctl", "open"
+    std::string argument;  // normalised: request or opcode in lower-case hex, a decimal code, or the path
+    std::string effect;    // "errno", "status", "sense", "truncate", "poke"
+    int errnoValue = 0;
+    uint32_t value = 0;    // status, truncate length, poke value
+    uint8_t senseKey = 0;
+    uint8_t asc = 0;
+    uint8_t ascq = 0;
+    uint32_t pokeOffset = 0;
+    uint32_t pokeWidth = 0;  // 1, 2 or 4
+    unsigned skip = 0;
+    unsigned times = 1;
+    unsigned seen = 0;
+    unsigned acted = 0;
 };
+
+// False when `on` or `effect` is malformed.
+bool armFault(const Fault& fault, unsigned number, ArmedFault& out);
+
+// The first fault of `faults` that acts on this call, with its counters
+// advanced; null when none acts. `touched` is set when any counter moved.
+ArmedFault* matchFault(std::vector<ArmedFault>& faults, const std::string& trigger, const std::string& argument,
+                       bool& touched);
+
+// The effect as written ("errno = 5", "sense = 5/0x24/0x0").
+std::string faultEffectText(const ArmedFault& fault);
+
+// The argument of an ioctl trigger as matched: "0x" and lower-case hex.
+std::string faultRequestText(unsigned long request);
 
 }  // namespace vyn::hostsim
 

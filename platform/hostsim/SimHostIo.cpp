@@ -2,14 +2,15 @@
 
 #include "common/HostPath.h"
 #include "platform/hostsim/Bytes.h"
-#include "platform/hostsim/desc/Description.h"
 #include "platform/hostsim/Transport.h"
+#include "platform/hostsim/desc/Description.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -23,7 +24,7 @@ namespace vyn::hostsim {
 
 namespace {
 
-// Driver requests answered here; the transport's own are in Transport.h.
+// Driver requests answered in this stage.
 constexpr unsigned long kSendFib = 0x42008;
 constexpr unsigned long kMiniportRevCheck = 0x420EC;
 constexpr unsigned long kGetPciBusSlot = 0x4211C;
@@ -35,13 +36,6 @@ std::string baseName(const std::string& path)
 {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string hexRequest(unsigned long request)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "0x%lx", request);
-    return buf;
 }
 
 unsigned envUnsigned(const char* name, unsigned fallback)
@@ -63,6 +57,8 @@ SimHostIo::SimHostIo(const std::string& descriptionText, const std::string& sour
     sleepScale_.store(envUnsigned("VYN_SIMULATOR_SLEEP_SCALE", 100));
     if (const char* trace = std::getenv("VYN_SIMULATOR_TRACE"))
         traceFile_ = trace;
+    if (const char* clock = std::getenv("VYN_SIMULATOR_CLOCK"))
+        realClock_ = std::strcmp(clock, "real") == 0;
 
     Description desc;
     std::string error = loadError;
@@ -88,29 +84,12 @@ SimHostIo::SimHostIo(const std::string& descriptionText, const std::string& sour
                 present[static_cast<unsigned>(std::strtoul(key.c_str() + 7, nullptr, 10))] = true;
         }
         for (const auto& p : present)
-            initial_[p.first] = ControllerState::fromDescription(desc, p.first);
-        // Faults written in the description.
-        std::map<std::string, Fault> described;
-        for (const auto& [key, value] : desc.values()) {
-            const size_t f = key.find(".fault");
-            if (f == std::string::npos)
-                continue;
-            const std::string id = key.substr(0, key.rfind('.'));
-            const std::string field = key.substr(key.rfind('.') + 1);
-            Fault& fault = described[id];
-            if (field == "on")
-                fault.on = value;
-            else if (field == "errno")
-                fault.effect = "errno = " + value;
-            else if (field == "status")
-                fault.effect = "status = " + value;
-            else if (field == "skip")
-                fault.skip = parseInteger(value);
-            else if (field == "times")
-                fault.times = parseInteger(value);
+            initial_[p.first] = ControllerState::fromDescription(desc, p.first, &error);
+        if (!error.empty()) {
+            message_ = source + ": " + error;
+            std::fprintf(stderr, "hostsim: %s\n", message_.c_str());
+            initial_.clear();
         }
-        for (const auto& [id, fault] : described)
-            describedFaults_.push_back({static_cast<int>(std::strtoul(id.c_str() + 7, nullptr, 10)), fault});
     }
     store_ = std::make_unique<StateStore>(root_, persist_);
     provisionHostText(root_, driver_, initial_.empty() ? -1 : static_cast<int>(initial_.rbegin()->first));
@@ -127,9 +106,6 @@ SimHostIo::~SimHostIo()
 void SimHostIo::seedControllers()
 {
     controllers_ = initial_;
-    faults_.clear();
-    for (const auto& [adapter, fault] : describedFaults_)
-        faults_.add(adapter, fault);
     StateStore::Guard guard(*store_);
     for (auto& entry : controllers_)
         store_->seed(entry.second, seed_);
@@ -142,9 +118,7 @@ void SimHostIo::reset()
     clockMs_.store(0);
     // A reset starts afresh: state files are rewritten from the description.
     controllers_ = initial_;
-    faults_.clear();
-    for (const auto& [adapter, fault] : describedFaults_)
-        faults_.add(adapter, fault);
+    globalFaults_.clear();
     StateStore::Guard guard(*store_);
     for (auto& entry : controllers_)
         store_->save(entry.second);
@@ -164,7 +138,58 @@ ControllerState* SimHostIo::controller(unsigned n)
 bool SimHostIo::addFault(int adapter, const Fault& fault)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    return faults_.add(adapter, fault);
+    ArmedFault armed;
+    if (adapter < 0) {
+        if (!armFault(fault, static_cast<unsigned>(globalFaults_.size()), armed))
+            return false;
+        globalFaults_.push_back(armed);
+        return true;
+    }
+    auto it = controllers_.find(static_cast<unsigned>(adapter));
+    if (it == controllers_.end())
+        return false;
+    StateStore::Guard guard(*store_);
+    ControllerState& c = it->second;
+    store_->refresh(c);
+    unsigned number = 0;
+    for (const ArmedFault& f : c.faults)
+        number = std::max(number, f.number + 1);
+    if (!armFault(fault, number, armed))
+        return false;
+    c.faults.push_back(armed);
+    store_->save(c);
+    return true;
+}
+
+bool SimHostIo::faultFor(int controller, const std::string& trigger, const std::string& argument, ArmedFault& out)
+{
+    if (controller >= 0) {
+        StateStore::Guard guard(*store_);
+        ControllerState& c = controllers_[static_cast<unsigned>(controller)];
+        store_->refresh(c);
+        bool touched = false;
+        const ArmedFault* f = matchFault(c.faults, trigger, argument, touched);
+        if (f != nullptr)
+            out = *f;
+        if (touched)
+            store_->save(c);  // counters act across processes
+        if (f != nullptr)
+            return true;
+    }
+    bool touched = false;
+    if (const ArmedFault* f = matchFault(globalFaults_, trigger, argument, touched)) {
+        out = *f;
+        return true;
+    }
+    return false;
+}
+
+uint64_t SimHostIo::clockMs() const
+{
+    if (realClock_)
+        return static_cast<uint64_t>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_).count());
+    return clockMs_.load();
 }
 
 void SimHostIo::addCtHandler(uint32_t code, CtHandler handler)
@@ -176,7 +201,7 @@ void SimHostIo::addCtHandler(uint32_t code, CtHandler handler)
 std::vector<Request> SimHostIo::requests() const
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    return requests_;
+    return std::vector<Request>(requests_.begin(), requests_.end());
 }
 
 void SimHostIo::clearRequests()
@@ -211,6 +236,10 @@ bool SimHostIo::findNode(const std::string& path, NodeEntry& out)
 
 void SimHostIo::record(const Request& r)
 {
+    // The log of a long-lived process keeps the latest requests only.
+    constexpr size_t kKeptRequests = 10000;
+    if (requests_.size() >= kKeptRequests)
+        requests_.pop_front();
     requests_.push_back(r);
     if (traceFile_.empty())
         return;
@@ -238,55 +267,20 @@ int SimHostIo::open(const char* path, int flags, mode_t mode)
     NodeEntry node;
     const bool registered = findNode(path, node);
     const bool bound = registered && node.type == 'c' && node.major == driver_.major && controllers_.count(node.minor) != 0;
-    if (const FaultList::Armed* f = faults_.match(bound ? static_cast<int>(node.minor) : -1, "open", path)) {
-        errno = f->errnoValue;
+    ArmedFault fault;
+    if (faultFor(bound ? static_cast<int>(node.minor) : -1, "open", path, fault)) {
+        errno = fault.errnoValue;
         return -1;
     }
     if (!registered) {
         const int fd = RealHostIo::open(path, flags, mode);
-        // Writes to the SCSI hosts' files are what the host makes of them.
-        unsigned host = 0;
-        char tail = 0;
-        Watched w{Observed::Scan, 0};
-        bool watch = false;
-        if (std::sscanf(path, "/sys/class/scsi_host/host%u/scan%c", &host, &tail) == 1) {
-            w = Watched{Observed::Scan, host};
-            watch = true;
-        } else if (std::sscanf(path, "/sys/class/scsi_host/host%u/reset_host%c", &host, &tail) == 1 ||
-                   std::sscanf(path, "/proc/scsi/ulbraid/%u%c", &host, &tail) == 1) {
-            w = Watched{Observed::Reset, host};
-            watch = true;
-        } else if (std::strcmp(path, "/proc/scsi/scsi") == 0) {
-            w = Watched{Observed::ProcScsi, 0};
-            watch = true;
-        }
-        if (fd >= 0 && watch && (flags & O_ACCMODE) != O_RDONLY)
-            watched_[fd] = w;
+        if (fd >= 0 && (flags & O_ACCMODE) != O_RDONLY)
+            watchHostFile(fd, path);
         return fd;
     }
     OpenNode bind{path, baseName(path), node.minor};
     if (!bound) {
-        bool found = false;
-        if (node.type == 'c' && node.major == kSgMajor && node.minor < generic_.size()) {
-            bind.kind = NodeKind::Generic;
-            bind.controller = generic_[node.minor].controller;
-            bind.device = static_cast<unsigned>(generic_[node.minor].device);
-            found = true;
-        } else if (node.type == 'b' && node.major == kSdMajor) {
-            const char letter = static_cast<char>('a' + node.minor / 16);
-            if (letter == 'a') {
-                bind.kind = NodeKind::ForeignDisk;
-                found = true;
-            }
-            for (const auto& [key, l] : sdLetter_)
-                if (l == letter) {
-                    bind.kind = NodeKind::Disk;
-                    bind.controller = key.first;
-                    bind.device = key.second;
-                    found = true;
-                }
-        }
-        if (!found) {
+        if (!bindDeviceNode(node, bind)) {
             errno = ENXIO;
             return -1;
         }
@@ -307,9 +301,7 @@ int SimHostIo::close(int fd)
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         open_.erase(fd);
-        watched_.erase(fd);
-        for (auto it = channels_.begin(); it != channels_.end();)
-            it = it->second.fd == fd ? channels_.erase(it) : std::next(it);
+        forgetDescriptor(fd);
     }
     return RealHostIo::close(fd);
 }
@@ -326,7 +318,7 @@ int SimHostIo::ioctl(int fd, unsigned long request, void* arg)
     r.node = node.name;
     r.request = request;
     uint8_t* bytes = static_cast<uint8_t*>(arg);
-    if ((request == kSendFib || request == kSendLargeFib) && bytes != nullptr) {
+    if ((request == kSendFib || request == kSendLargeFib) && bytes != nullptr && node.kind == NodeKind::Adapter) {
         r.isFib = true;
         r.command = getLe16(bytes + kFibCommand);
         r.xferState = getLe32(bytes + kFibXferState);
@@ -338,12 +330,18 @@ int SimHostIo::ioctl(int fd, unsigned long request, void* arg)
             r.ct = getLe32(bytes + kFibHeaderSize + 4);
         }
     }
-    if (const FaultList::Armed* f = faults_.match(static_cast<int>(node.controller), "ioctl", hexRequest(request))) {
-        r.fault = static_cast<long>(f->number);
-        return fail(r, f->errnoValue);
+    ArmedFault fault;
+    if (faultFor(static_cast<int>(node.controller), "ioctl", faultRequestText(request), fault)) {
+        r.fault = static_cast<long>(fault.number);
+        if (fault.effect == "errno")
+            return fail(r, fault.errnoValue);
     }
-    if (node.kind != NodeKind::Adapter || transportRequest(request))
-        return transportIoctl(fd, node, request, arg, r);
+    if (node.kind != NodeKind::Adapter || transportRequest(request)) {
+        const int rc = transportIoctl(fd, node, request, arg, r);
+        if (rc == 0 && r.fault >= 0 && fault.effect == "poke")
+            pokeRecord(request, bytes, fault);
+        return rc;
+    }
     const bool known = request == kSendFib || request == kMiniportRevCheck || request == kGetPciBusSlot ||
                        request == kGetCodeVersionStatus;
     if (!known) {
@@ -388,9 +386,10 @@ int SimHostIo::ioctlValue(int fd, unsigned long request, unsigned long value)
     Request r;
     r.node = it->second.name;
     r.request = request;
-    if (const FaultList::Armed* f = faults_.match(static_cast<int>(it->second.controller), "ioctl", hexRequest(request))) {
-        r.fault = static_cast<long>(f->number);
-        return fail(r, f->errnoValue);
+    ArmedFault fault;
+    if (faultFor(static_cast<int>(it->second.controller), "ioctl", faultRequestText(request), fault)) {
+        r.fault = static_cast<long>(fault.number);
+        return fail(r, fault.errnoValue);
     }
     if (request == kCloseAdapterFib && it->second.kind == NodeKind::Adapter)
         return closeChannel(static_cast<uint32_t>(value), r);

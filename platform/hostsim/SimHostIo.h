@@ -11,6 +11,8 @@
 #include "platform/hostsim/state/StateStore.h"
 
 #include <atomic>
+#include <chrono>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -51,7 +53,7 @@ public:
     void clearRequests();
     void reset();
     std::vector<NodeEntry> nodes();
-    uint64_t clockMs() const { return clockMs_.load(); }
+    uint64_t clockMs() const;
     void setSleepScale(unsigned percent) { sleepScale_.store(percent); }
     size_t openNodeCount() const;
     // Adapter-initiated FIBs: to every channel open on the controller in this
@@ -92,6 +94,8 @@ private:
         size_t device;
     };
     int closeChannel(uint32_t id, Request& r);
+    // A poke fault on a driver record of fixed size, after the answer.
+    void pokeRecord(unsigned long request, uint8_t* bytes, const ArmedFault& fault);
     int transportIoctl(int fd, OpenNode& node, unsigned long request, void* arg, Request& r);
     int sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request& r);
     int rawSrb(ControllerState& c, uint8_t* bytes, Request& r);
@@ -99,15 +103,23 @@ private:
     int queryDisk(ControllerState& c, uint8_t* bytes, Request& r);
     int deleteDisk(ControllerState& c, uint8_t* bytes, Request& r);
     void registerDevices();
+    // Binds an sg or sd node to its device; false when none answers there.
+    bool bindDeviceNode(const NodeEntry& node, OpenNode& bind);
+    // Remembers a host file whose writes the host acts on.
+    void watchHostFile(int fd, const char* path);
+    void forgetDescriptor(int fd);
     void exposeContainer(unsigned controller, unsigned container);
     void hideContainer(unsigned controller, unsigned container);
     void observeWrite(const Watched& w, const std::string& text);
     unsigned hostOf(unsigned controller) const { return driver_.firstHost + controller; }
-    bool applyCdbFault(unsigned controller, uint8_t opcode, CdbResult& result, int& error, const FaultList::Armed** hit);
+    // The cdb fault acting on this command, applied to its result.
+    bool applyCdbFault(unsigned controller, uint8_t opcode, CdbResult& result, ArmedFault& hit);
     bool findNode(const std::string& path, NodeEntry& out);
     void record(const Request& r);
     void seedControllers();
     int fail(Request& r, int error);
+    // The fault acting on this call, if any (controller -1: none bound).
+    bool faultFor(int controller, const std::string& trigger, const std::string& argument, ArmedFault& out);
 
     std::string text_;
     std::string source_;
@@ -118,23 +130,23 @@ private:
     uint64_t seed_ = 0;
     std::map<unsigned, ControllerState> initial_;
     std::map<unsigned, ControllerState> controllers_;
-    std::vector<std::pair<int, Fault>> describedFaults_;
     std::unique_ptr<StateStore> store_;
     Dispatcher dispatcher_;
-    FaultList faults_;
+    std::vector<ArmedFault> globalFaults_;  // faults bound to no controller
     mutable std::recursive_mutex mutex_;
     std::map<int, OpenNode> open_;
-    std::vector<Request> requests_;
+    std::deque<Request> requests_;
     std::string traceFile_;
     std::atomic<unsigned> sleepScale_{100};
     std::atomic<uint64_t> clockMs_{0};
+    bool realClock_ = false;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     std::vector<DeviceSlot> generic_;                     // /dev/sgM -> device
     std::map<std::pair<unsigned, unsigned>, char> sdLetter_;  // (controller, container) -> letter
     char nextLetter_ = 'b';
     std::map<int, Watched> watched_;
     std::map<uint32_t, Channel> channels_;
     uint32_t nextChannel_ = 1;
-    std::map<unsigned, std::vector<std::vector<uint8_t>>> pending_;
     std::map<unsigned, unsigned> resets_;
     unsigned rereadCount_ = 0;
 };

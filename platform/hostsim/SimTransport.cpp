@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -50,13 +52,6 @@ constexpr size_t kQdName = 32;
 constexpr size_t kQdUnmapped = 44;
 constexpr size_t kQdBytes = 48;
 
-std::string hexOf(unsigned long v)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "0x%lx", v);
-    return buf;
-}
-
 void writeTextIfAbsent(const std::string& path, const std::string& text)
 {
     std::error_code ec;
@@ -70,7 +65,7 @@ void writeTextIfAbsent(const std::string& path, const std::string& text)
     ::close(fd);
 }
 
-void poke(uint8_t* base, size_t room, const FaultList::Armed& f)
+void poke(uint8_t* base, size_t room, const ArmedFault& f)
 {
     if (f.pokeOffset + f.pokeWidth > room)
         return;
@@ -86,6 +81,58 @@ void poke(uint8_t* base, size_t room, const FaultList::Armed& f)
 bool hostSees(const std::string& host) { return host == "exposed" || host == "open"; }
 
 }  // namespace
+
+bool SimHostIo::bindDeviceNode(const NodeEntry& node, OpenNode& bind)
+{
+    if (node.type == 'c' && node.major == kSgMajor && node.minor < generic_.size()) {
+        bind.kind = NodeKind::Generic;
+        bind.controller = generic_[node.minor].controller;
+        bind.device = static_cast<unsigned>(generic_[node.minor].device);
+        return true;
+    }
+    if (node.type != 'b' || node.major != kSdMajor)
+        return false;
+    const char letter = static_cast<char>('a' + node.minor / 16);
+    if (letter == 'a') {
+        bind.kind = NodeKind::ForeignDisk;
+        return true;
+    }
+    for (const auto& [key, l] : sdLetter_)
+        if (l == letter) {
+            bind.kind = NodeKind::Disk;
+            bind.controller = key.first;
+            bind.device = key.second;
+            return true;
+        }
+    return false;
+}
+
+void SimHostIo::watchHostFile(int fd, const char* path)
+{
+    // "<prefix><host><suffix>" exactly.
+    auto hostIn = [path](const char* prefix, const char* suffix, unsigned& host) {
+        const size_t n = std::strlen(prefix);
+        if (std::strncmp(path, prefix, n) != 0 || !std::isdigit(static_cast<unsigned char>(path[n])))
+            return false;
+        char* end = nullptr;
+        host = static_cast<unsigned>(std::strtoul(path + n, &end, 10));
+        return std::strcmp(end, suffix) == 0;
+    };
+    unsigned host = 0;
+    if (hostIn("/sys/class/scsi_host/host", "/scan", host))
+        watched_[fd] = Watched{Observed::Scan, host};
+    else if (hostIn("/sys/class/scsi_host/host", "/reset_host", host) || hostIn("/proc/scsi/ulbraid/", "", host))
+        watched_[fd] = Watched{Observed::Reset, host};
+    else if (std::strcmp(path, "/proc/scsi/scsi") == 0)
+        watched_[fd] = Watched{Observed::ProcScsi, 0};
+}
+
+void SimHostIo::forgetDescriptor(int fd)
+{
+    watched_.erase(fd);
+    for (auto it = channels_.begin(); it != channels_.end();)
+        it = it->second.fd == fd ? channels_.erase(it) : std::next(it);
+}
 
 void SimHostIo::registerDevices()
 {
@@ -109,7 +156,12 @@ void SimHostIo::registerDevices()
             }
         }
     }
-    if (controllers_.empty())
+    // Where controllers have containers, the host also has a disk of its
+    // own, sda, ahead of theirs.
+    bool anyContainer = false;
+    for (const auto& [index, c] : controllers_)
+        anyContainer = anyContainer || !containersOf(c).empty();
+    if (!anyContainer)
         return;
     mknod("/dev/sda", S_IFBLK | 0660, makedev(kSdMajor, 0));
     for (const auto& [index, c] : controllers_)
@@ -241,12 +293,15 @@ void SimHostIo::queueAif(unsigned adapter, const uint8_t* fib512)
             ch.queue.push_back(fib);
             delivered = true;
         }
-    if (delivered)
+    if (delivered || controllers_.count(adapter) == 0)
         return;
-    auto& pending = pending_[adapter];
-    pending.push_back(fib);
-    if (pending.size() > kPendingMax)
-        pending.erase(pending.begin());
+    ControllerState& c = controllers_[adapter];
+    StateStore::Guard guard(*store_);
+    store_->refresh(c);
+    c.pendingAif.push_back(fib);
+    if (c.pendingAif.size() > kPendingMax)
+        c.pendingAif.erase(c.pendingAif.begin());
+    store_->save(c);
 }
 
 void SimHostIo::raiseEvent(unsigned adapter, uint32_t code, const std::vector<uint32_t>& words)
@@ -293,7 +348,10 @@ int SimHostIo::transportIoctl(int fd, OpenNode& node, unsigned long request, voi
             const uint32_t id = nextChannel_++;
             Channel ch{node.controller, fd, {}};
             // The first channel takes over what came while none was open.
-            ch.queue.swap(pending_[node.controller]);
+            if (!c.pendingAif.empty()) {
+                ch.queue.swap(c.pendingAif);
+                store_->save(c);
+            }
             channels_[id] = std::move(ch);
             putLe32(bytes, id);
             record(r);
@@ -361,6 +419,14 @@ int SimHostIo::transportIoctl(int fd, OpenNode& node, unsigned long request, voi
     return fail(r, ENOTTY);
 }
 
+void SimHostIo::pokeRecord(unsigned long request, uint8_t* bytes, const ArmedFault& fault)
+{
+    if (request == kQueryDisk)
+        poke(bytes, kQdBytes, fault);
+    else if (request == kDeleteDisk)
+        poke(bytes, 8, fault);
+}
+
 int SimHostIo::closeChannel(uint32_t id, Request& r)
 {
     auto it = channels_.find(id);
@@ -377,15 +443,17 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
         r.rejected = "sender_size";
         return fail(r, EINVAL);
     }
-    const FaultList::Armed* f = faults_.match(static_cast<int>(c.index), "fib", std::to_string(r.command));
+    ArmedFault fault;
+    bool faulted = faultFor(static_cast<int>(c.index), "fib", std::to_string(r.command), fault);
     const bool containerCommand = r.hasClass && r.fibClass == 2;
     bool onContainerCommand = false;
-    if (f == nullptr && containerCommand) {
-        f = faults_.match(static_cast<int>(c.index), "ct", std::to_string(r.ct));
-        onContainerCommand = f != nullptr;
+    if (!faulted && containerCommand) {
+        faulted = faultFor(static_cast<int>(c.index), "ct", std::to_string(r.ct), fault);
+        onContainerCommand = faulted;
     }
-    if (f == nullptr && r.command == kAifRequest)
-        f = faults_.match(static_cast<int>(c.index), "aif", std::to_string(getLe32(bytes + kFibHeaderSize)));
+    if (!faulted && r.command == kAifRequest)
+        faulted = faultFor(static_cast<int>(c.index), "aif", std::to_string(getLe32(bytes + kFibHeaderSize)), fault);
+    const ArmedFault* f = faulted ? &fault : nullptr;
     if (f != nullptr) {
         r.fault = static_cast<long>(f->number);
         if (f->effect == "errno")
@@ -421,21 +489,16 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
     return 0;
 }
 
-bool SimHostIo::applyCdbFault(unsigned controller, uint8_t opcode, CdbResult& result, int& error,
-                              const FaultList::Armed** hit)
+bool SimHostIo::applyCdbFault(unsigned controller, uint8_t opcode, CdbResult& result, ArmedFault& f)
 {
-    const FaultList::Armed* f = faults_.match(static_cast<int>(controller), "cdb", hexOf(opcode));
-    *hit = f;
-    if (f == nullptr)
+    if (!faultFor(static_cast<int>(controller), "cdb", faultRequestText(opcode), f))
         return false;
-    if (f->effect == "errno")
-        error = f->errnoValue;
-    else if (f->effect == "status")
-        result.status = static_cast<uint8_t>(f->value);
-    else if (f->effect == "sense")
-        makeSense(result, f->senseKey, f->asc, f->ascq);
-    else if (f->effect == "truncate")
-        result.transferred = std::min<size_t>(result.transferred, f->value);
+    if (f.effect == "status")
+        result.status = static_cast<uint8_t>(f.value);
+    else if (f.effect == "sense")
+        makeSense(result, f.senseKey, f.asc, f.ascq);
+    else if (f.effect == "truncate")
+        result.transferred = std::min<size_t>(result.transferred, f.value);
     return true;
 }
 
@@ -475,20 +538,20 @@ int SimHostIo::rawSrb(ControllerState& c, uint8_t* bytes, Request& r)
         length = getLe32(bytes + kSrbDataCount);
     }
     CdbResult result = runCdb(*device, bytes + kSrbCdb, cdbSize, data, length);
-    int error = 0;
-    const FaultList::Armed* hit = nullptr;
-    if (cdbSize > 0 && applyCdbFault(c.index, bytes[kSrbCdb], result, error, &hit)) {
-        r.fault = static_cast<long>(hit->number);
-        if (error != 0)
-            return fail(r, error);
+    ArmedFault fault;
+    const bool faulted = cdbSize > 0 && applyCdbFault(c.index, bytes[kSrbCdb], result, fault);
+    if (faulted) {
+        r.fault = static_cast<long>(fault.number);
+        if (fault.effect == "errno")
+            return fail(r, fault.errnoValue);
     }
     putLe32(reply + 4, result.status == kScsiGood ? kSrbSuccess : kSrbError);
     putLe32(reply + 8, result.status);
     putLe32(reply + 12, static_cast<uint32_t>(result.transferred));
     putLe32(reply + 16, static_cast<uint32_t>(result.senseLength));
     std::memcpy(reply + kReplySense, result.sense, std::min(result.senseLength, kReplyBytes - kReplySense));
-    if (hit != nullptr && hit->effect == "poke")
-        poke(reply, kReplyBytes, *hit);
+    if (faulted && fault.effect == "poke")
+        poke(reply, kReplyBytes, fault);
     record(r);
     return 0;
 }
@@ -509,12 +572,11 @@ int SimHostIo::sgIo(OpenNode& node, void* arg, Request& r)
     const size_t length = dataIn ? h.dxfer_len : 0;
     const uint8_t* cdb = h.cmdp;
     CdbResult result = runCdb(devices[node.device], cdb, h.cmd_len, data, length);
-    int error = 0;
-    const FaultList::Armed* hit = nullptr;
-    if (cdb != nullptr && h.cmd_len > 0 && applyCdbFault(node.controller, cdb[0], result, error, &hit)) {
-        r.fault = static_cast<long>(hit->number);
-        if (error != 0)
-            return fail(r, error);
+    ArmedFault fault;
+    if (cdb != nullptr && h.cmd_len > 0 && applyCdbFault(node.controller, cdb[0], result, fault)) {
+        r.fault = static_cast<long>(fault.number);
+        if (fault.effect == "errno")
+            return fail(r, fault.errnoValue);
     }
     h.status = result.status;
     h.masked_status = static_cast<unsigned char>(result.status >> 1);

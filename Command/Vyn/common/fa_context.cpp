@@ -216,7 +216,7 @@ void TranslateAdapterTypeToText(uint32_t, uint32_t, wchar_t*) {}
 
 uint32_t TranslatePLATtoAT(uint32_t platform, uint32_t /*oem*/) { return platform; }
 
-bool IsTopMostOsW2K(const FSAAPI_CONTEXT* ctx)
+bool IsHostWithDeviceNotifications(const FSAAPI_CONTEXT* ctx)
 {
     const uint32_t os = ctx->osTypeOverride != 0 ? ctx->osTypeOverride : ctx->osType;
     return os == 10;

@@ -196,6 +196,6 @@ void TranslateAdapterTypeToText(uint32_t adapterType, uint32_t, wchar_t*);
 // The adapter type of a platform code: the code itself on this host.
 uint32_t TranslatePLATtoAT(uint32_t platform, uint32_t oem);
 // The effective OS type (the override when set) is 10.
-bool IsTopMostOsW2K(const FSAAPI_CONTEXT* ctx);
+bool IsHostWithDeviceNotifications(const FSAAPI_CONTEXT* ctx);
 
 #endif

@@ -2,6 +2,7 @@
 
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_context.h"
+#include "Command/Vyn/common/fa_status.h"
 #include "Command/Vyn/common/fa_utils.h"
 #include "Command/Vyn/common/fa_wchar.h"
 #include "Command/Vyn/os/faux_linux.h"
@@ -87,6 +88,8 @@ void PopulateOSIndependentPartAdapterEnum(_tagFSA_ADAPTER_ENUM_INFO* info, _ADAP
 FSA_STATUS LocalEnumAdapters(int /*remote*/, void* context, FSA_ENUM_ADAPTERS_CALLBACK callback)
 {
     FsaApiEntryExit scope("LocalEnumAdapters");
+    if (callback == nullptr)
+        return FSA_STS_BAD_PARAMETER;
     _tagFSA_ADAPTER_ENUM_INFO info;
     bool found = false;
     unsigned index = 0;

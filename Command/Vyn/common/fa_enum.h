@@ -14,7 +14,8 @@ typedef FSA_STATUS (*FSA_ENUM_ADAPTERS_CALLBACK)(FSA_STATUS status, _tagFSA_ADAP
 
 // Lists every controller the driver exposes, one callback each, in ascending
 // device index. The server names are not used: enumeration is always local.
-// 1 when a controller was found, else 3; a thrown status is returned.
+// 1 when a controller was found, else 3; 7 without a callback; a thrown
+// status is returned.
 FSA_STATUS FsaEnumAdaptersA(const char* server1, const char* server2, void* context,
                             FSA_ENUM_ADAPTERS_CALLBACK callback);
 FSA_STATUS FsaEnumAdaptersW(const wchar_t* server1, const wchar_t* server2, void* context,

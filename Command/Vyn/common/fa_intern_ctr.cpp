@@ -208,7 +208,8 @@ FSA_STATUS CT_SendReceiveFIB(FSAAPI_CONTEXT* ctx, unsigned ctCommand, uint32_t* 
     const uint32_t handedBack = word(reply, kResult2);
     const uint32_t total = word(reply, kResult1);
     const uint32_t handle = word(reply, kReplyHandle);
-    if (total > outLen) {
+    // A caller without a buffer has room for nothing.
+    if (total > (out != nullptr ? outLen : 0)) {
         debugText("Not enough Buffer Size to hold Firmware Response\n");
         return finish(FSA_STS_CT_BUFFER_TOO_SMALL, throwOnError);
     }

@@ -174,26 +174,27 @@ void mapDynamicProperties(FSAAPI_CONTEXT* ctx)
         put32(ctx, GI_FURTHER_FLAGS, faGetLe32(gi(ctx).bytes + GI_FURTHER_FLAGS) | (1u << 8));
 }
 
-// Step 2 of the refresh: supplement information and the heat sensor.
+// Step 2 of the refresh: supplement information, then the heat sensor.
 void refreshSupplement(FSAAPI_CONTEXT* ctx)
 {
     alignas(8) uint8_t fib[kFibBytes];
     buildFib(fib, kFibSupplementInfo, 4);
     FsaInternalSendReceiveFib(ctx, asFib(fib), 1, kFibBytes);
     FsaInitSupportedOptions(ctx, fib + kFibHeader);
+}
 
-    if (FsaOptionWord1(ctx) & FSA_OPT1_HEAT_SENSOR) {
-        alignas(8) uint8_t heat[kFibBytes];
-        buildFib(heat, kFibHeatSensor, 4);
-        faPutLe32(heat + kFibHeader, 1);
-        if (FsaInternalSendReceiveFib(ctx, asFib(heat), 0, kFibBytes) == FSA_STS_SUCCESS) {
-            put16(ctx, GI_HEAT_TEMPERATURE, faGetLe16(heat + kFibHeader + kHeatTemperature));
-            put16(ctx, GI_HEAT_LOW, faGetLe16(heat + kFibHeader + kHeatLow));
-            put16(ctx, GI_HEAT_HIGH, faGetLe16(heat + kFibHeader + kHeatHigh));
-        } else {
-            // Until the close: later refreshes and every gate see it cleared.
-            FsaOptionWord1(ctx) &= ~FSA_OPT1_HEAT_SENSOR;
-        }
+void refreshHeatSensor(FSAAPI_CONTEXT* ctx)
+{
+    alignas(8) uint8_t heat[kFibBytes];
+    buildFib(heat, kFibHeatSensor, 4);
+    faPutLe32(heat + kFibHeader, 1);
+    if (FsaInternalSendReceiveFib(ctx, asFib(heat), 0, kFibBytes) == FSA_STS_SUCCESS) {
+        put16(ctx, GI_HEAT_TEMPERATURE, faGetLe16(heat + kFibHeader + kHeatTemperature));
+        put16(ctx, GI_HEAT_LOW, faGetLe16(heat + kFibHeader + kHeatLow));
+        put16(ctx, GI_HEAT_HIGH, faGetLe16(heat + kFibHeader + kHeatHigh));
+    } else {
+        // Until the close: later refreshes and every gate see it cleared.
+        FsaOptionWord1(ctx) &= ~FSA_OPT1_HEAT_SENSOR;
     }
 }
 
@@ -329,6 +330,8 @@ FSA_STATUS SendGetDynamicAdapterPropertiesFib(FSAAPI_CONTEXT* ctx, void* record)
 
 void FsaGetGeneralInformation2(void* handle, FSA_GENERAL_INFO2* out)
 {
+    if (out == nullptr)
+        return;
     FSAAPI_CONTEXT* ctx = UtilGetContextFromHandle(handle);
     if (ctx == nullptr) {
         std::memset(out, 0, sizeof *out);
@@ -340,6 +343,8 @@ void FsaGetGeneralInformation2(void* handle, FSA_GENERAL_INFO2* out)
     }
     if (FsaOptionWord1(ctx) & FSA_OPT1_SUPPLEMENT)
         refreshSupplement(ctx);
+    if (FsaOptionWord1(ctx) & FSA_OPT1_HEAT_SENSOR)
+        refreshHeatSensor(ctx);
     refreshSerial(ctx);
     refreshCachePolicy(ctx);
     if ((FsaOptionWord2(ctx) & FSA_OPT2_DYNAMIC_PROPERTIES) &&
@@ -356,6 +361,8 @@ void FsaGetGeneralInformation2(void* handle, FSA_GENERAL_INFO2* out)
 
 void FsaGetGeneralInformation(void* handle, FSA_GENERAL_INFO* out)
 {
+    if (out == nullptr)
+        return;
     FSA_GENERAL_INFO2 full;
     FsaGetGeneralInformation2(handle, &full);
     std::memcpy(out->bytes, full.bytes, sizeof out->bytes);
@@ -363,6 +370,8 @@ void FsaGetGeneralInformation(void* handle, FSA_GENERAL_INFO* out)
 
 FSA_STATUS FsaGetGeneralInformation2Ex(void* handle, uint32_t index, FSA_GENERAL_INFO2* out)
 {
+    if (out == nullptr)
+        return FSA_STS_BAD_PARAMETER;
     return FsaExportedCall("FsaGetGeneralInformation2Ex", handle, FSA_READ_ONLY_ROUTINE, [&](FSAAPI_CONTEXT*) {
         void* entry = nullptr;
         const FSA_STATUS found = FsaGetHandleFromIndex(handle, index, &entry);

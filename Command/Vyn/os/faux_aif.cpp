@@ -123,6 +123,7 @@ int faos_GetAIF(FSAAPI_CONTEXT* ctx, void* slotHandle, int wait, _FIB* fib)
 
     AifFetchRecord record{slot->channelId, 0, fib};
     int result = FAOS_AIF_NONE;
+    bool interrupted = false;
     for (;;) {
         const int rc = hostIo().ioctl(comm->fd, FSACTL_GET_NEXT_ADAPTER_FIB, &record);
         if (rc == 0) {
@@ -144,8 +145,13 @@ int faos_GetAIF(FSAAPI_CONTEXT* ctx, void* slotHandle, int wait, _FIB* fib)
             hostIo().sleepMs(kPollMs);
             err = EAGAIN;
         } else if (err == EINTR) {
-            // Interrupted while the channel stays open: nothing was copied,
-            // so ask again as for an empty queue.
+            // Interrupted while the channel stays open: nothing was copied.
+            // Ask once more at once, then treat it as an empty queue.
+            if (!interrupted) {
+                interrupted = true;
+                hostIo().sleepMs(kPollMs);
+                continue;
+            }
             err = EAGAIN;
         }
         if (err == EINVAL) {

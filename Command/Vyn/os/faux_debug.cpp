@@ -46,7 +46,10 @@ std::string currentName()
 // Opened for appending like "a+", but never through a planted symbolic link.
 FILE* openTraceFile(const char* how)
 {
-    const std::string path = vynHostPath(currentName().c_str());
+    // Fixed (absolute) names lie under the host root; a relative name given
+    // with -F stays relative to the working directory.
+    const std::string name = currentName();
+    const std::string path = name[0] == '/' ? vynHostPath(name.c_str()) : name;
     int flags = O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC;
     flags |= (how[0] == 'w') ? O_TRUNC : O_APPEND;
     const int fd = ::open(path.c_str(), flags, 0666);

@@ -143,7 +143,11 @@ int CLock::fcntlLock(int cmd, int type)
                        cmd, typeName(type));
     if (cmd != F_GETLK && cmd != F_SETLK)
         return FSA_AVL_UNKNOWN;
-    if (hostIo().fcntlLock(fd, cmd, &record) != 0) {
+    if (type < 0 || type > 2)
+        return FSA_AVL_UNKNOWN;
+    // Asking about an unlock means nothing to the kernel; its answer is fixed.
+    const bool ask = !(cmd == F_GETLK && type == F_UNLCK);
+    if (ask && hostIo().fcntlLock(fd, cmd, &record) != 0) {
         if (errno == EAGAIN || errno == EACCES)
             return FSA_AVL_READ_ONLY;
         throw static_cast<FSA_STATUS>(FSA_STS_UX_LOCK_FCNTL_FAILED);
@@ -152,8 +156,6 @@ int CLock::fcntlLock(int cmd, int type)
         {FSA_AVL_READ_ONLY, FSA_AVL_READ_WRITE, FSA_AVL_UNKNOWN},  // F_GETLK
         {FSA_AVL_READ_ONLY, FSA_AVL_READ_ONLY, FSA_AVL_READ_WRITE}, // F_SETLK
     };
-    if (type < 0 || type > 2)
-        return FSA_AVL_UNKNOWN;
     return answers[cmd == F_GETLK ? 0 : 1][type];
 }
 

@@ -63,6 +63,8 @@ void* faos_CreateMutex(char* name)
 
 FSA_STATUS faos_WaitForAndGetMutex(void* m)
 {
+    if (m == nullptr)
+        throw static_cast<FSA_STATUS>(FSA_STS_UX_MUTEX_GET_LOCK);
     CMutexHandle* h = handleOf(m);
     const pthread_t self = pthread_self();
     if (pthread_equal(h->owner.load(), self)) {
@@ -91,6 +93,8 @@ FSA_STATUS faos_WaitForAndGetMutex(void* m)
 
 FSA_STATUS faos_ReleaseMutex(void* m)
 {
+    if (m == nullptr)
+        return 0;
     CMutexHandle* h = handleOf(m);
     if (!pthread_equal(h->owner.load(), pthread_self())) {
         FsaUxDbgFilePrintf(0, FAUX_DBG_MUTEX, 3, "-- ReleaseMutex: %s (id %u, \"%s\")\n",

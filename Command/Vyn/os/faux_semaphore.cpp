@@ -47,6 +47,8 @@ void* faos_CreateSemaphore()
 
 FSA_STATUS faos_WaitForSemaphore(void* s, int timeoutMs)
 {
+    if (s == nullptr)
+        throw static_cast<FSA_STATUS>(FSA_STS_UX_SEMA_WAIT);
     CSemaHandle* h = static_cast<CSemaHandle*>(s);
     const uint64_t limit = timeoutMs == -1 ? kForeverMs : kDefaultLimitMs;
     // Polled through the seam, so that the simulator's sleep scale reaches it.
@@ -64,6 +66,8 @@ FSA_STATUS faos_WaitForSemaphore(void* s, int timeoutMs)
 
 FSA_STATUS faos_SetSemaphore(void* s)
 {
+    if (s == nullptr)
+        throw static_cast<FSA_STATUS>(FSA_STS_UX_SEMA_POST);
     CSemaHandle* h = static_cast<CSemaHandle*>(s);
     const int ret = sem_post(&h->sema);
     if (ret != 0) {
@@ -75,6 +79,8 @@ FSA_STATUS faos_SetSemaphore(void* s)
 
 FSA_STATUS faos_ResetSemaphore(void* s)
 {
+    if (s == nullptr)
+        return FSA_STS_SUCCESS;
     CSemaHandle* h = static_cast<CSemaHandle*>(s);
     FsaUxDbgFilePrintf(0, FAUX_DBG_SEMA, 4, "-- ResetSemaphore: id %u value %u\n", h->id,
                        static_cast<unsigned>(h->getSemaType()));
@@ -83,6 +89,8 @@ FSA_STATUS faos_ResetSemaphore(void* s)
 
 FSA_STATUS faos_DestroySemaphore(void* s)
 {
+    if (s == nullptr)
+        throw static_cast<FSA_STATUS>(FSA_STS_UX_SEMA_DESTROY);
     CSemaHandle* h = static_cast<CSemaHandle*>(s);
     if (sem_destroy(&h->sema) != 0) {
         FsaUxDbgFilePrintf(0, FAUX_DBG_SEMA, 1, "-- DestroySemaphore: throw FSA_STS_UX_SEMA_DESTROY\n");

@@ -127,7 +127,8 @@ bool parseLines(const std::string& text, const std::string& source, std::vector<
                 return fail("bad quoted value for '" + key + "'");
             value = unquoted;
         }
-        if (!checkValue(def->type, value) || (key == "base" && value != "default"))
+        if (!checkValue(def->type, value) || (key == "base" && value != "default") ||
+            (def->type == KeyType::Integer && parseInteger(value) > def->maxValue))
             return fail("bad value '" + value + "' for '" + key + "'");
         if (!seen.insert(key).second)
             return fail("key '" + key + "' given twice");

@@ -11,11 +11,12 @@ const std::vector<KeyDef>& keyTable()
     static const std::vector<KeyDef> table = {
         // top
         {"base", KeyType::Text, nullptr, "start from a built-in description (only 'default')"},
-        {"adapters", KeyType::Integer, nullptr, "controllers 0..N-1 with controller defaults"},
+        {"adapters", KeyType::Integer, nullptr, "controllers 0..N-1 with controller defaults", 64},
         // the driver
-        {"driver.major", KeyType::Integer, "250", "character major of the adapter nodes"},
+        {"driver.major", KeyType::Integer, "250", "character major of the adapter nodes", 4095},
         {"driver.sysfs", KeyType::Boolean, "1", "1: hosts under /sys; 0: under /proc/scsi"},
-        {"driver.first_host", KeyType::Integer, "1", "SCSI host of adapter 0; lower hosts are another driver's"},
+        {"driver.first_host", KeyType::Integer, "1", "SCSI host of adapter 0; lower hosts are another driver's",
+         255},
         {"driver.raw_srb", KeyType::Boolean, "1", "0: the raw SCSI request ioctl is unknown (ENOTTY)"},
         // adapter identity
         {"adapter#.type_text", KeyType::Text, "VYN SIMRAID-8E", "adapter type text of the supplement information"},
@@ -48,6 +49,7 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.alarm", KeyType::Text, "on", "audible alarm: none, off, on or sounding"},
         {"adapter#.alarm_sound_time", KeyType::Integer, "0", "alarm sound time (CT 191)"},
         {"adapter#.reset_count", KeyType::Integer, "0", "controller and bus resets seen"},
+        {"adapter#.pending#", KeyType::Text, nullptr, "state files: a pending adapter-initiated FIB in hex"},
         {"adapter#.max_containers", KeyType::Integer, "64", "CT 4 status: the maximum container count"},
         {"adapter#.accessible_containers", KeyType::Integer, "32", "CT 4 result word 1: containers the host can reach"},
         {"adapter#.partitions", KeyType::Integer, "128", "CT 4 result word 2: the partition limit"},
@@ -68,8 +70,13 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.fault#.on", KeyType::Trigger, nullptr, "what the fault acts on"},
         {"adapter#.fault#.errno", KeyType::Integer, nullptr, "the call fails with this errno"},
         {"adapter#.fault#.status", KeyType::Integer, nullptr, "the operation's own status word"},
+        {"adapter#.fault#.sense", KeyType::Text, nullptr, "CHECK CONDITION with key/asc/ascq"},
+        {"adapter#.fault#.truncate", KeyType::Integer, nullptr, "reply data cut to this many bytes"},
+        {"adapter#.fault#.poke", KeyType::Text, nullptr, "offset:width=value of one reply field overwritten"},
         {"adapter#.fault#.skip", KeyType::Integer, nullptr, "matches to let pass first"},
         {"adapter#.fault#.times", KeyType::Integer, nullptr, "how often it acts (0: always)"},
+        {"adapter#.fault#.seen", KeyType::Integer, nullptr, "state files: matches so far"},
+        {"adapter#.fault#.acted", KeyType::Integer, nullptr, "state files: times it acted"},
         // the simulator itself
         {"hostsim.persist", KeyType::Boolean, "1", "0 keeps everything in memory"},
         {"hostsim.seed", KeyType::Wide, nullptr, "state files: FNV-1a 64 of the description"},
@@ -89,7 +96,7 @@ bool matchPattern(const char* pattern, const std::string& key)
             size_t start = k;
             while (k < key.size() && std::isdigit(static_cast<unsigned char>(key[k])))
                 ++k;
-            if (k == start || k - start > 4)
+            if (k == start || k - start > 3)
                 return false;
         } else {
             if (k >= key.size() || key[k] != *p)

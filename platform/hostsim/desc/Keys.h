@@ -27,11 +27,13 @@ struct KeyDef {
     KeyType type;
     const char* defaultValue;  // controller default; null when the key has none
     const char* meaning;
+    uint32_t maxValue = 0xFFFFFFFFu;  // Integer keys: the largest value taken
 };
 
 const std::vector<KeyDef>& keyTable();
 
-// The row whose pattern matches `key`, or null.
+// The row whose pattern matches `key`, or null. A number in a key ('#') has
+// at most three digits.
 const KeyDef* findKey(const std::string& key);
 
 // Whether `value` is well formed for `type`.

@@ -3,11 +3,14 @@
 #include "platform/hostsim/desc/Description.h"
 
 #include <cstdio>
+#include <map>
 #include <cstdlib>
 
 namespace vyn::hostsim {
 
 namespace {
+
+constexpr size_t kPendingFibBytes = 512;
 
 std::string hex32(uint32_t v)
 {
@@ -60,7 +63,7 @@ std::string formatHexBytes(const std::vector<uint8_t>& bytes)
 
 }  // namespace
 
-ControllerState ControllerState::fromDescription(const Description& desc, unsigned index)
+ControllerState ControllerState::fromDescription(const Description& desc, unsigned index, std::string* error)
 {
     const std::string p = "adapter" + std::to_string(index) + ".";
     auto get = [&](const char* key) { return desc.get(p + key); };
@@ -120,6 +123,62 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
         if (def != nullptr && def->type == KeyType::Object)
             c.objects[rest] = value;
     }
+    // Faults: [adapterN.faultF] with on, errno, skip, times (and the counters
+    // of a state file).
+    std::map<unsigned, std::map<std::string, std::string>> faultKeys;
+    const std::string fp = p + "fault";
+    for (const auto& [key, value] : desc.values()) {
+        if (key.compare(0, fp.size(), fp) != 0)
+            continue;
+        const size_t dot = key.find('.', fp.size());
+        if (dot == std::string::npos)
+            continue;
+        faultKeys[parseInteger(key.substr(fp.size(), dot - fp.size()))][key.substr(dot + 1)] = value;
+    }
+    for (const auto& [number, fields] : faultKeys) {
+        auto field = [&](const char* name) {
+            auto it = fields.find(name);
+            return it == fields.end() ? std::string() : it->second;
+        };
+        Fault f;
+        f.on = field("on");
+        // One effect per fault; errno when none is named.
+        f.effect = "errno = " + field("errno");
+        for (const char* effect : {"status", "sense", "truncate", "poke"})
+            if (fields.count(effect) != 0)
+                f.effect = std::string(effect) + " = " + field(effect);
+        f.skip = parseInteger(field("skip"));
+        f.times = fields.count("times") ? parseInteger(field("times")) : 1;
+        ArmedFault armed;
+        if (!armFault(f, number, armed)) {
+            if (error != nullptr && error->empty())
+                *error = "fault " + std::to_string(number) + " of adapter " + std::to_string(index) +
+                         " needs 'on' and one valid effect";
+            continue;
+        }
+        armed.seen = parseInteger(field("seen"));
+        armed.acted = parseInteger(field("acted"));
+        c.faults.push_back(armed);
+    }
+    // Pending adapter-initiated FIBs, "pendingK = <1024 hex digits>".
+    std::map<unsigned, std::vector<uint8_t>> pending;
+    const std::string pp = p + "pending";
+    for (const auto& [key, value] : desc.values()) {
+        if (key.compare(0, pp.size(), pp) != 0 || value.size() != 2 * kPendingFibBytes)
+            continue;
+        std::vector<uint8_t> fib(kPendingFibBytes);
+        bool ok = true;
+        for (size_t i = 0; i < fib.size() && ok; ++i) {
+            char* end = nullptr;
+            const std::string digits = value.substr(2 * i, 2);
+            fib[i] = static_cast<uint8_t>(std::strtoul(digits.c_str(), &end, 16));
+            ok = end == digits.c_str() + 2;
+        }
+        if (ok)
+            pending[parseInteger(key.substr(pp.size()))] = fib;
+    }
+    for (auto& entry : pending)
+        c.pendingAif.push_back(std::move(entry.second));
     c.generation = parseWide(desc.get("hostsim.generation"));
     c.clockMs = parseWide(desc.get("hostsim.clock_ms"));
     return c;
@@ -173,6 +232,26 @@ std::string ControllerState::toText(uint64_t seed) const
     line("properties_record", formatHexBytes(properties));
     for (const auto& [key, value] : objects)
         line(key.c_str(), value);
+    for (size_t k = 0; k < pendingAif.size(); ++k) {
+        std::string hex;
+        char two[3];
+        for (uint8_t b : pendingAif[k]) {
+            std::snprintf(two, sizeof two, "%02x", b);
+            hex += two;
+        }
+        line(("pending" + std::to_string(k)).c_str(), hex);
+    }
+    for (const ArmedFault& f : faults) {
+        const std::string k = "fault" + std::to_string(f.number) + ".";
+        line((k + "on").c_str(), f.trigger + " " + f.argument);
+        const std::string effect = faultEffectText(f);
+        const size_t eq = effect.find(" = ");
+        line((k + effect.substr(0, eq)).c_str(), effect.substr(eq + 3));
+        line((k + "skip").c_str(), std::to_string(f.skip));
+        line((k + "times").c_str(), std::to_string(f.times));
+        line((k + "seen").c_str(), std::to_string(f.seen));
+        line((k + "acted").c_str(), std::to_string(f.acted));
+    }
     t += "\n[hostsim]\n";
     char seedText[32];
     std::snprintf(seedText, sizeof seedText, "0x%016llX", static_cast<unsigned long long>(seed));

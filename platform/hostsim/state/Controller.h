@@ -1,6 +1,7 @@
 #ifndef VYN_PLATFORM_HOSTSIM_STATE_CONTROLLER_H
 #define VYN_PLATFORM_HOSTSIM_STATE_CONTROLLER_H
 
+#include "platform/hostsim/Faults.h"
 #include "platform/hostsim/desc/Keys.h"
 
 #include <cstdint>
@@ -56,6 +57,11 @@ struct ControllerState {
     uint32_t alarmSoundTime = 0;
     uint32_t resetCount = 0;
 
+    // Adapter-initiated FIBs (512 bytes each) raised while no channel of
+    // this controller was open, oldest first; the next channel opened, in
+    // any process, takes them over.
+    std::vector<std::vector<uint8_t>> pendingAif;
+
     // Open large transfers (FIB 907): handle -> total length. Not saved: a
     // transfer lives within one process's run of chunks.
     std::map<uint32_t, uint32_t> transfers;
@@ -87,6 +93,9 @@ struct ControllerState {
     std::vector<CtTransfer> ctTransfers;
     uint32_t nextCtTransfer = 0x100;
 
+    // Injected faults with their counters.
+    std::vector<ArmedFault> faults;
+
     // Objects of later areas, kept as written ("drive3" -> "0:3 sas 146G").
     std::map<std::string, std::string> objects;
 
@@ -96,7 +105,8 @@ struct ControllerState {
 
     // Builds controller `index` from a description (keys under "adapter<index>."),
     // taking the key table's defaults for what it does not give.
-    static ControllerState fromDescription(const Description& desc, unsigned index);
+    // A fault that cannot be armed is named in `error`.
+    static ControllerState fromDescription(const Description& desc, unsigned index, std::string* error = nullptr);
 
     // The controller as a complete description (every key written) followed by
     // the [hostsim] section with `seed`.

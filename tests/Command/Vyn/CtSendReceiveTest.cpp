@@ -2,6 +2,7 @@
 // handler on an otherwise unused CT code so that each case picks its reply size.
 #include "Command/Vyn/common/fa_intern_ctr.h"
 #include "Command/Vyn/common/fa_bytes.h"
+#include "Command/Vyn/common/fa_lowlevel.h"
 #include "Command/Vyn/common/fa_readonly.h"
 #include "Command/Vyn/common/fa_scsi.h"
 #include "Command/Vyn/common/fa_status.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -168,6 +170,8 @@ TEST_F(CtSendReceiveTest, ATotalAboveTheBufferIsRefusedWithNothingCopied)
     for (uint8_t b : out)
         ASSERT_EQ(b, 0xEE);
     EXPECT_THROW(CT_SendReceiveFIB(ctx, kTestCt, &p0, nullptr, nullptr, nullptr, 0, out.data(), 999, 1), FSA_STATUS);
+    // a capacity without a buffer holds nothing
+    EXPECT_EQ(CT_SendReceiveFIB(ctx, kTestCt, &p0, nullptr, nullptr, nullptr, 0, nullptr, 5000, 0), 644u);
 }
 
 TEST_F(CtSendReceiveTest, SingleRepliesCopyNoMoreThanBufferOrDataRoom)
@@ -334,6 +338,54 @@ TEST_F(CtSendReceiveTest, ScsiClassRequestsOverTheirRoomAreNotSent)
     EXPECT_TRUE(sim().requests().empty());
     EXPECT_EQ(SCSI_sendfib(ctx, 0, 12, data.data(), 456, 0), 1u);
     EXPECT_EQ(SCSI_sendfib(ctx, 0, 77, data.data(), 4, 0), 31u);
+}
+
+TEST_F(CtSendReceiveTest, AMultiPacketReplyInHandIsFetchedWithoutAFirstSend)
+{
+    FSAAPI_CONTEXT* ctx = start();
+    ASSERT_NE(ctx, nullptr);
+    addHandler(1000);
+    // the first reply, received through a FIB of the caller's own
+    alignas(8) uint8_t fib[512] = {};
+    faPutLe32(fib, 33);
+    faPutLe16(fib + 4, 500);
+    fib[6] = 1;
+    faPutLe16(fib + 8, 464);
+    faPutLe32(fib + 32, 2);
+    faPutLe32(fib + 36, kTestCt);
+    faPutLe32(fib + 52, 0xFFFFFFFF);
+    faPutLe32(fib + 60, 1000);
+    ASSERT_EQ(FsaInternalSendReceiveFib(ctx, reinterpret_cast<_FIB*>(fib), 0, 512), 1u);
+    ASSERT_EQ(faGetLe32(fib + 40), 201u);
+    _CONTAINERREPONSE inHand;
+    std::memcpy(&inHand, fib + 32, sizeof inHand);
+    sim().clearRequests();
+    std::vector<uint8_t> out(1000);
+    uint32_t p0 = 0;
+    ASSERT_EQ(CT_SendReceiveFIB(ctx, kTestCt, &p0, nullptr, nullptr, nullptr, 0, out.data(), 1000, 1, 2, &inHand), 1u);
+    EXPECT_EQ(ctCodes(), (std::vector<uint32_t>{83, 83, 83, 84}));
+    for (size_t i = 0; i < out.size(); ++i)
+        ASSERT_EQ(out[i], pattern(i)) << i;
+    EXPECT_EQ(p0, 22u);
+}
+
+TEST_F(CtSendReceiveTest, AnnouncedPacketsLargerThanFollowUpsNeverWritePastTheTotal)
+{
+    // A large first FIB lets the firmware announce 1000-byte packets, but a
+    // follow-up carries 448 bytes: the last packet must still stop at the
+    // announced total (the buffer here is exactly that long).
+    FSAAPI_CONTEXT* ctx = start(std::string(kOneController) + "adapter0.multipacket = 200\nadapter0.packet_size = 1000\n");
+    ASSERT_NE(ctx, nullptr);
+    addHandler(2010);
+    std::vector<uint8_t> in(433);
+    std::vector<uint8_t> out(2010, 0xEE);
+    uint32_t p0 = 0;
+    ASSERT_EQ(CT_SendReceiveFIB(ctx, kTestCt, &p0, nullptr, nullptr, in.data(), 433, out.data(), 2010, 1), 1u);
+    for (size_t i = 0; i < 1000; ++i)
+        ASSERT_EQ(out[i], pattern(i)) << i;
+    EXPECT_EQ(out[1000], pattern(1000));
+    EXPECT_EQ(out[2000], pattern(2000));
+    EXPECT_EQ(p0, 22u);
 }
 
 TEST(CtGetFsaCtrTypeTest, FirmwareTypesTranslate)

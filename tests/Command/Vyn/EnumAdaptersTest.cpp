@@ -67,6 +67,13 @@ TEST_F(EnumAdaptersTest, ACallbackRefusalStopsAtOnce)
     EXPECT_EQ(c.calls[0].name, L"ulb0");
 }
 
+TEST_F(EnumAdaptersTest, NoCallbackIsABadParameter)
+{
+    startFixture("two-at-0-and-2.conf");
+    EXPECT_EQ(FsaEnumAdaptersA(nullptr, nullptr, nullptr, nullptr), 7u);
+    EXPECT_EQ(FsaEnumAdaptersW(nullptr, nullptr, nullptr, nullptr), 7u);
+}
+
 TEST_F(EnumAdaptersTest, NoControllerGivesOneEndCallAndThree)
 {
     startSimulator("hostsim.persist = 0\n");

@@ -285,6 +285,10 @@ TEST_F(ExportFrameTest, PausedControllerRefusesInGateOrder)
     FSAAPI_CONTEXT* ctx = context(h);
     ctx->paused = 1;
     auto work = [](FSAAPI_CONTEXT*) { return static_cast<FSA_STATUS>(1); };
+    FSA_GENERAL_INFO2 gi;
+    EXPECT_EQ(FsaGetGeneralInformation2Ex(h, 0, &gi), 129u);
+    EXPECT_EQ(mutexOf(h)->lockCount.load(), 0);
+    EXPECT_EQ(ctx->mutexHeld, 0);
 
     // while another thread holds the context mutex, the read-only gate still
     // answers at once, and the read-write gate waits for the lock first

@@ -45,3 +45,37 @@ TEST_F(HostIoTest, ScopedHostIoSwapsTheProcessInstanceForItsScope)
 }
 
 }  // namespace
+
+namespace {
+
+// hostIo() decides once per process: each case runs in a child of its own.
+class HostIoSelectionTest : public vyntest::HostRootTest {};
+
+TEST_F(HostIoSelectionTest, TheEnvironmentChoosesTheImplementation)
+{
+    ::testing::FLAGS_gtest_death_test_style = "threadsafe";
+    EXPECT_EXIT(
+        {
+            ::unsetenv("VYN_SIMULATOR");
+            std::_Exit(dynamic_cast<vyn::hostsim::SimHostIo*>(&hostIo()) == nullptr ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(
+        {
+            ::setenv("VYN_SIMULATOR", "default", 1);
+            auto* sim = dynamic_cast<vyn::hostsim::SimHostIo*>(&hostIo());
+            std::_Exit(sim != nullptr && sim->ok() && sim->controllerCount() == 1 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    const std::string bad = root() + "/bad.conf";
+    vyntest::writeFile(bad, "adapters = 1\nnonsense = 1\n");
+    EXPECT_EXIT(
+        {
+            ::setenv("VYN_SIMULATOR", bad.c_str(), 1);
+            auto* sim = dynamic_cast<vyn::hostsim::SimHostIo*>(&hostIo());
+            std::_Exit(sim != nullptr && sim->controllerCount() == 0 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "bad.conf:2: unknown key 'nonsense'");
+}
+
+}  // namespace

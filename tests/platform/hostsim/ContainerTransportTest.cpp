@@ -259,4 +259,28 @@ TEST_F(ContainerTransportTest, AnOlderControllerRefusesTheEnhancedBusRecord)
     EXPECT_NE(word(fib.data(), 0), 10004u);
 }
 
+TEST_F(ContainerTransportTest, NewStateKeysSurviveTheStateFile)
+{
+    const std::string desc = "adapters = 1\nadapter0.heat_sensor = 41,3,60\nadapter0.cache_policy = 0x3\n"
+                             "adapter0.multipacket = 200\nadapter0.packet_size = 0\nadapter0.bus_info = legacy\n"
+                             "adapter0.properties_mask = 0x40000\nadapter0.properties_record = 0102\n";
+    { Simulator first(desc); }
+    const std::string text = vyntest::readFile(hostFile("/var/lib/hostsim/adapter0.state"));
+    EXPECT_NE(text.find("heat_sensor = 41,3,60"), std::string::npos) << text;
+    EXPECT_NE(text.find("properties_record = \"0102\""), std::string::npos) << text;
+    Simulator s(desc);
+    const ControllerState& c = s.controller(0);
+    EXPECT_EQ(c.heatSensor[1], 3);
+    EXPECT_EQ(c.heatSensor[2], 60);
+    EXPECT_EQ(c.multipacket, 200u);
+    EXPECT_EQ(c.packetSize, 0u);
+    EXPECT_TRUE(c.legacyBusInfo);
+    EXPECT_EQ(c.propertiesMask, 0x40000u);
+    ASSERT_EQ(c.properties.size(), 480u);
+    EXPECT_EQ(c.properties[0], 1u);
+    EXPECT_EQ(c.properties[1], 2u);
+    EXPECT_EQ(c.properties[2], 0u);
+    EXPECT_EQ(c.cachePolicy, 0x3u);
+}
+
 }  // namespace

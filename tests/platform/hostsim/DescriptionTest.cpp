@@ -39,6 +39,11 @@ TEST_F(DescriptionTest, GoodAndBadLines)
         {"[adapter0]\npci_bus = 1\n[driver]\nmajor = 250\nadapter0.pci_bus = 2\n", false, 5},
         {"[Adapter0]\npci_bus = 1\n", false, 1},
         {"adapters\n", false, 1},
+        // sizes that would make the simulator provision without end
+        {"adapters = 65\n", false, 1},
+        {"[driver]\nfirst_host = 4000000000\n", false, 2},
+        {"adapter1000.pci_bus = 1\n", false, 1},
+        {"adapters = 64\n[driver]\nfirst_host = 255\nmajor = 4095\n[hostsim]\npersist = 0\n", true, 0},
     };
     for (const LineCase& c : cases) {
         SCOPED_TRACE(c.text);

@@ -211,6 +211,39 @@ TEST_F(SimHostIoTest, FaultsActAfterSkipForTheirTimes)
     io.close(fd);
 }
 
+TEST_F(SimHostIoTest, FaultCountersAreSharedThroughTheState)
+{
+    const std::string desc = "adapters = 1\n[adapter0.fault2]\non = ioctl 0x42008\nerrno = 5\ntimes = 1\n";
+    uint8_t fib[512];
+    for (int run = 0; run < 2; ++run) {
+        Simulator s(desc);
+        ASSERT_TRUE(s.ok()) << s.message();
+        s.install();
+        if (run == 0) {
+            ASSERT_EQ(hostIo().mknod("/dev/ulb0", S_IFCHR, makedev(250, 0)), 0);
+        }
+        const int fd = hostIo().open("/dev/ulb0", O_RDWR);
+        ASSERT_GE(fd, 0);
+        buildFib(fib, 703);
+        // the fault acts once in all, not once per simulator
+        EXPECT_EQ(hostIo().ioctl(fd, 0x42008, fib), run == 0 ? -1 : 0) << run;
+        hostIo().close(fd);
+        if (run == 0) {
+            EXPECT_EQ(s.requestLines().front(), "ulb0 0x42008 cmd=703 xfer=0x00000001 size=4 sender=512 fault=2 errno=5");
+        }
+    }
+    EXPECT_NE(vyntest::readFile(hostFile("/var/lib/hostsim/adapter0.state")).find("fault2.acted = 1"),
+              std::string::npos);
+}
+
+TEST_F(SimHostIoTest, AnIncompleteFaultRejectsTheDescription)
+{
+    Simulator s("adapters = 1\n[adapter0.fault0]\non = ioctl 0x42008\n");
+    EXPECT_FALSE(s.ok());
+    EXPECT_EQ(s.controllerCount(), 0u);
+    EXPECT_NE(s.message().find("fault 0 of adapter 0"), std::string::npos) << s.message();
+}
+
 TEST_F(SimHostIoTest, TraceFileGetsOneLinePerIoctl)
 {
     const std::string trace = root() + "/trace.txt";
@@ -301,6 +334,24 @@ TEST_F(SimHostIoTest, StateSurvivesAnUnchangedDescriptionAndAChangedOneReseeds)
         EXPECT_EQ(s.controller(0).pciBus, 4u);
     }
     EXPECT_NE(vyntest::readFile(state).find("pci_bus = 4"), std::string::npos);
+}
+
+TEST_F(SimHostIoTest, ResetReturnsToTheDescription)
+{
+    startSimulator("adapters = 1\n[adapter0]\npci_bus = 5\n");
+    sim().controller(0).pciBus = 9;
+    ASSERT_TRUE(sim().addFault(Fault{"open /dev/ulb0", "errno = 5", 0, 0}));
+    sim().setSleepScale(0);
+    hostIo().sleepMs(10);
+    ASSERT_EQ(hostIo().mknod("/dev/ulb0", S_IFCHR, makedev(250, 0)), 0);
+    EXPECT_EQ(hostIo().open("/dev/ulb0", O_RDWR), -1);
+    sim().reset();
+    EXPECT_EQ(sim().controller(0).pciBus, 5u);
+    EXPECT_EQ(sim().clockMs(), 0u);
+    const int fd = hostIo().open("/dev/ulb0", O_RDWR);
+    EXPECT_GE(fd, 0);
+    hostIo().close(fd);
+    EXPECT_TRUE(contains(sim().nodeLines(), "/dev/ulb0 c 250 0"));  // nodes are never reseeded
 }
 
 TEST_F(SimHostIoTest, PersistOffWritesNoState)

@@ -965,8 +965,11 @@ extern "C" FSA_STATUS FsaNTLinkForContainer(void* handle, uint32_t operation)
         const bool writeMode = mode == 1 || mode == 3 || mode == 6;
         if (operation == 1 && !(writeMode || mode == 4 || mode == 5))
             return static_cast<FSA_STATUS>(FSA_STS_NOT_OPEN_READ_WRITE);
-        if (operation == 1 || operation == 5 || operation == 6 || writeMode)
-            return IsTopMostOsW2K(ctx) ? static_cast<FSA_STATUS>(533) : static_cast<FSA_STATUS>(FSA_STS_NOT_AVAILABLE_ON_OS);
+        if (operation == 1 || operation == 5 || operation == 6 || writeMode) {
+            // Only the OS type 10 has these links; this host is type 5.
+            const uint32_t os = ctx->osTypeOverride != 0 ? ctx->osTypeOverride : ctx->osType;
+            return os == 10 ? static_cast<FSA_STATUS>(533) : static_cast<FSA_STATUS>(FSA_STS_NOT_AVAILABLE_ON_OS);
+        }
         return static_cast<FSA_STATUS>(FSA_STS_NOT_OPEN_READ_WRITE);
     });
 }

@@ -115,6 +115,7 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.cachePolicy = parseInteger(get("cache_policy"));
     c.propertiesMask = parseInteger(get("properties_mask"));
     c.properties = parseHexBytes(get("properties_record"), 480);
+    c.jbodDriver = get("jbod_driver") == "1";
     for (const auto& [key, value] : desc.values()) {
         if (key.compare(0, p.size(), p) != 0)
             continue;
@@ -230,6 +231,7 @@ std::string ControllerState::toText(uint64_t seed) const
     line("cache_policy", hex32(cachePolicy));
     line("properties_mask", hex32(propertiesMask));
     line("properties_record", formatHexBytes(properties));
+    line("jbod_driver", jbodDriver ? "1" : "0");
     for (const auto& [key, value] : objects)
         line(key.c_str(), value);
     for (size_t k = 0; k < pendingAif.size(); ++k) {

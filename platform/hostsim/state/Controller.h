@@ -56,6 +56,7 @@ struct ControllerState {
     std::string alarm = "on";
     uint32_t alarmSoundTime = 0;
     uint32_t resetCount = 0;
+    bool jbodDriver = false;  // the driver reports JBOD support for this host
 
     // Adapter-initiated FIBs (512 bytes each) raised while no channel of
     // this controller was open, oldest first; the next channel opened, in

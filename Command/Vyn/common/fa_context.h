@@ -146,6 +146,8 @@ public:
     // Targets above this have no device handle; the open sets it.
     uint32_t highestTarget = 0xFFFF;
 
+    // The user-interface callback values; nothing in the library reads them.
+    uint32_t uiCallback[3] = {0, 0, 0};
     // Kept by the open's bring-up.
     uint32_t callerBuild = 0;
     uint32_t extendedOptions = 0;

@@ -95,6 +95,7 @@ void registerTransportHandlers(Dispatcher& dispatcher);
 void registerContainerTransportHandlers(Dispatcher& dispatcher);
 void registerContainerInfoHandlers(Dispatcher& dispatcher);
 void registerAdapterOpenHandlers(Dispatcher& dispatcher);
+void registerControllerWideHandlers(Dispatcher& dispatcher);
 
 // Status words the unknown answers use.
 constexpr uint32_t kStatusNotSupported = 10004;

@@ -10,6 +10,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerContainerTransportHandlers(dispatcher);
     registerContainerInfoHandlers(dispatcher);
     registerAdapterOpenHandlers(dispatcher);
+    registerControllerWideHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

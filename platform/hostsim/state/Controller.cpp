@@ -101,6 +101,12 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.alarm = get("alarm");
     c.alarmSoundTime = parseInteger(get("alarm_sound_time"));
     c.resetCount = parseInteger(get("reset_count"));
+    c.battery = get("battery");
+    c.batteryValid = parseInteger(get("battery_valid"));
+    c.batteryStatus = parseInteger(get("battery_status"));
+    c.copyback = get("copyback") == "1";
+    c.statisticsResets = parseInteger(get("statistics_resets"));
+    c.ppiClears = parseInteger(get("ppi_clears"));
     c.maxContainers = parseInteger(get("max_containers"));
     c.accessibleContainers = parseInteger(get("accessible_containers"));
     c.partitions = parseInteger(get("partitions"));
@@ -219,6 +225,12 @@ std::string ControllerState::toText(uint64_t seed) const
     line("alarm", alarm);
     line("alarm_sound_time", std::to_string(alarmSoundTime));
     line("reset_count", std::to_string(resetCount));
+    line("battery", battery);
+    line("battery_valid", hex32(batteryValid));
+    line("battery_status", hex32(batteryStatus));
+    line("copyback", copyback ? "1" : "0");
+    line("statistics_resets", std::to_string(statisticsResets));
+    line("ppi_clears", std::to_string(ppiClears));
     line("max_containers", std::to_string(maxContainers));
     line("accessible_containers", std::to_string(accessibleContainers));
     line("partitions", std::to_string(partitions));

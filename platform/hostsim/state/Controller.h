@@ -56,6 +56,14 @@ struct ControllerState {
     std::string alarm = "on";
     uint32_t alarmSoundTime = 0;
     uint32_t resetCount = 0;
+    // Battery: "none", "legacy" (24-byte page) or "full" (56-byte page); the
+    // page's validity word (V or W) and, for the full page, its status bits.
+    std::string battery = "full";
+    uint32_t batteryValid = 0;
+    uint32_t batteryStatus = 0;
+    bool copyback = false;
+    uint32_t statisticsResets = 0;
+    uint32_t ppiClears = 0;
     bool jbodDriver = false;  // the driver reports JBOD support for this host
 
     // Adapter-initiated FIBs (512 bytes each) raised while no channel of

@@ -1,0 +1,150 @@
+// Controller-wide answers: the battery pages (class 3 sub-commands 0x30000,
+// 0x700000, 0xA0000, 0x80000, 0x100), the online diagnostic (FIB 800),
+// copyback (CT 216), statistics (CT 244), the PPI table clear (CT 202) and
+// the NVS RAM clear (CT 10 of class 23).
+#include "platform/hostsim/Bytes.h"
+#include "platform/hostsim/fw/ContainerTransport.h"
+
+#include <cstring>
+
+namespace vyn::hostsim {
+
+namespace {
+
+constexpr size_t kScsiData = 20;
+constexpr uint32_t kNewSuccess = 218;
+constexpr uint32_t kStatsReset = 2;
+constexpr size_t kStatisticsBytes = 256;
+
+uint8_t* scsiData(FibCall& call)
+{
+    std::memset(call.payload(), 0, call.payloadSize());
+    return call.payload() + kScsiData;
+}
+
+bool noBattery(FibCall& call)
+{
+    if (call.controller().battery != "none")
+        return false;
+    call.clearPayload();
+    call.setWord(0, kStatusNotSupported);
+    return true;
+}
+
+// The 24-byte legacy page: u8 at 0, 1, 2; u32 at 4; values at 8 to 18; u8 at
+// 20, 21; the validity word V at 22 (bit 13: read the 56-byte page).
+void legacyPage(FibCall& call)
+{
+    if (noBattery(call))
+        return;
+    const ControllerState& c = call.controller();
+    uint8_t* p = scsiData(call);
+    const bool full = c.battery == "full";
+    p[0] = 1;
+    putLe32(p + 4, 3600);
+    putLe16(p + 8, 4200);
+    putLe16(p + 12, 35);
+    putLe16(p + 14, 100);
+    putLe16(p + 16, 1200);
+    putLe16(p + 18, 1250);
+    p[20] = 1;
+    putLe16(p + 22, static_cast<uint16_t>(full ? 0x2000 : c.batteryValid & 0xDFFF));
+}
+
+// The 56-byte page: W at 0, values from 4, status bits S at 28.
+void fullPage(FibCall& call)
+{
+    if (noBattery(call))
+        return;
+    const ControllerState& c = call.controller();
+    uint8_t* p = scsiData(call);
+    putLe32(p + 0, c.batteryValid);
+    putLe16(p + 4, 30);
+    putLe16(p + 6, 1250);
+    putLe16(p + 8, 1200);
+    putLe16(p + 10, 100);
+    putLe16(p + 12, 35);
+    putLe32(p + 16, 72);
+    putLe32(p + 20, 3600);
+    putLe32(p + 24, 4200);
+    putLe32(p + 28, c.batteryStatus);
+    for (size_t i = 32; i < 56; ++i)
+        p[i] = static_cast<uint8_t>(i);
+}
+
+void batteryValue(FibCall& call)
+{
+    if (noBattery(call))
+        return;
+    putLe32(scsiData(call), 72);
+}
+
+void batterySerial(FibCall& call)
+{
+    if (noBattery(call))
+        return;
+    putLe16(scsiData(call), static_cast<uint16_t>(call.controller().serial[0]));
+}
+
+void batteryInformation(FibCall& call)
+{
+    if (noBattery(call))
+        return;
+    putLe16(scsiData(call), 1);
+}
+
+void diagnostic(FibCall& call) { call.clearPayload(); }
+
+void copyback(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    r.status = kNewSuccess;
+    if (q.param[0] == 2)
+        r.result1 = c.copyback ? 1 : 0;
+    else
+        c.copyback = q.param[0] != 0;
+}
+
+void statistics(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    r.status = kNewSuccess;
+    if (q.param[0] == kStatsReset) {
+        ++c.statisticsResets;
+        return;
+    }
+    r.data.assign(kStatisticsBytes, 0);
+    putLe32(r.data.data(), q.param[0]);
+    putLe32(r.data.data() + 4, c.statisticsResets);
+}
+
+void clearPpi(ControllerState& c, const CtRequest&, CtReply& r)
+{
+    ++c.ppiClears;
+    r.status = kNewSuccess;
+}
+
+// Class 23 answers in the container reply's single-packet form.
+void clearNvsRam(FibCall& call)
+{
+    call.clearPayload();
+    call.setWord(1, 10);
+    call.setWord(2, kNewSuccess);
+    call.setWord(5, 0xFFFFFFFFu);
+}
+
+}  // namespace
+
+void registerControllerWideHandlers(Dispatcher& dispatcher)
+{
+    dispatcher.add(HandlerKind::Class3, 0x30000, legacyPage);
+    dispatcher.add(HandlerKind::Class3, 0x700000, fullPage);
+    dispatcher.add(HandlerKind::Class3, 0xA0000, batteryValue);
+    dispatcher.add(HandlerKind::Class3, 0x80000, batterySerial);
+    dispatcher.add(HandlerKind::Class3, 0x100, batteryInformation);
+    dispatcher.add(HandlerKind::Fib, 800, diagnostic);
+    dispatcher.add(HandlerKind::Class23, 10, clearNvsRam);
+    addCtHandler(dispatcher, 216, copyback);
+    addCtHandler(dispatcher, 244, statistics);
+    addCtHandler(dispatcher, 202, clearPpi);
+}
+
+}  // namespace vyn::hostsim

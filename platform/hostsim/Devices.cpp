@@ -105,8 +105,11 @@ std::vector<DeviceView> devicesOf(const ControllerState& c)
     std::map<unsigned, DeviceView> drives;
     std::map<unsigned, DeviceView> enclosures;
     for (const auto& [key, value] : c.objects) {
-        const bool drive = key.compare(0, 5, "drive") == 0 && key.size() > 5 && std::isdigit(static_cast<unsigned char>(key[5]));
-        const bool encl = key.compare(0, 4, "encl") == 0 && key.size() > 4 && std::isdigit(static_cast<unsigned char>(key[4]));
+        auto numbered = [&key](const char* prefix, size_t n) {
+            return key.compare(0, n, prefix) == 0 && key.size() > n && std::isdigit(static_cast<unsigned char>(key[n]));
+        };
+        const bool drive = numbered("drive", 5);
+        const bool encl = numbered("encl", 4);
         if (!drive && !encl)
             continue;
         const std::vector<std::string> words = tokens(value);

@@ -17,6 +17,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace vyn::hostsim {
 
@@ -139,6 +141,16 @@ void SimHostIo::registerDevices()
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     generic_.clear();
     for (const auto& [index, c] : controllers_) {
+        // The host's flags text as provisioned, for a driver that supports JBOD.
+        if (c.jbodDriver) {
+            const std::string host = std::to_string(hostOf(index));
+            const std::string flags = root_ + (driver_.sysfs ? "/sys/class/scsi_host/host" + host + "/flags"
+                                                             : "/proc/scsi/ulbraid/" + host);
+            std::ifstream in(flags);
+            std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (in && text == "\n")
+                std::ofstream(flags, std::ios::trunc) << "SUPPORTED_JBOD\n";
+        }
         const std::vector<DeviceView> devices = devicesOf(c);
         for (size_t i = 0; i < devices.size(); ++i) {
             const unsigned m = static_cast<unsigned>(generic_.size());
@@ -534,6 +546,8 @@ int SimHostIo::rawSrb(ControllerState& c, uint8_t* bytes, Request& r)
                            static_cast<uint64_t>(getLe32(bytes + kSrbDataAddress + 4)) << 32;
         data = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(address));
         length = getLe32(bytes + kSrbDataCount);
+        if (data == nullptr && length != 0)
+            return fail(r, EFAULT);
     }
     CdbResult result = runCdb(*device, bytes + kSrbCdb, cdbSize, data, length);
     ArmedFault fault;

@@ -96,6 +96,7 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.openErrno = static_cast<int>(parseInteger(get("open_errno")));
     c.codeVersionStatus = parseInteger(get("code_version_status"));
     c.paused = get("paused") == "1";
+    c.jbodDriver = get("jbod_driver") == "1";
     c.maxContainers = parseInteger(get("max_containers"));
     c.accessibleContainers = parseInteger(get("accessible_containers"));
     c.partitions = parseInteger(get("partitions"));
@@ -208,6 +209,7 @@ std::string ControllerState::toText(uint64_t seed) const
     line("open_errno", std::to_string(openErrno));
     line("code_version_status", std::to_string(codeVersionStatus));
     line("paused", paused ? "1" : "0");
+    line("jbod_driver", jbodDriver ? "1" : "0");
     line("max_containers", std::to_string(maxContainers));
     line("accessible_containers", std::to_string(accessibleContainers));
     line("partitions", std::to_string(partitions));

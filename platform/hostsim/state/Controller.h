@@ -48,6 +48,7 @@ struct ControllerState {
 
     // Controller settings.
     bool paused = false;
+    bool jbodDriver = false;  // the driver reports JBOD support for this host
 
     // Adapter-initiated FIBs (512 bytes each) raised while no channel of
     // this controller was open, oldest first; the next channel opened, in

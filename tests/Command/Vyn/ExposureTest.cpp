@@ -209,6 +209,14 @@ TEST_F(ExposureTest, JbodSupportOfTheDriver)
     EXPECT_EQ(ctx->jbodSupported, 1);
 }
 
+TEST_F(ExposureTest, JbodSupportOnTheProcfsRoad)
+{
+    FSAAPI_CONTEXT* ctx = start("adapters = 1\n[driver]\nsysfs = 0\n[adapter0]\njbod_driver = 1\n");
+    ASSERT_NE(ctx, nullptr);
+    EXPECT_EQ(faos_OsAndDriverSupport64BitLBA(ctx), 1);
+    EXPECT_EQ(ctx->featureEnable & 0x80, 0x80u);
+}
+
 TEST_F(ExposureTest, ContainerIdentifiersAndHooksOfOtherHosts)
 {
     FSAAPI_CONTEXT* ctx = start();

@@ -205,6 +205,59 @@ TEST_F(TransportTest, GenericNodesAndDisks)
     EXPECT_TRUE(vyntest::fileExists(hostFile("/sys/class/scsi_host/host1/device/1:0:0:0/block/sdb")));
 }
 
+TEST_F(TransportTest, CdbEngineAnswers)
+{
+    startSimulator(kDescription);
+    HostIo& io = hostIo();
+    const int fd = io.open("/dev/sg0", O_RDWR);
+    ASSERT_GE(fd, 0);
+    struct Case {
+        std::vector<uint8_t> cdb;
+        uint8_t status;
+        size_t transferred;
+        uint8_t senseKey, asc;
+    };
+    const Case cases[] = {
+        {{0x00, 0, 0, 0, 0, 0}, 0, 0, 0, 0},                              // TEST UNIT READY
+        {{0x03, 0, 0, 0, 18, 0}, 0, 18, 0, 0},                            // REQUEST SENSE
+        {{0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0, 8, 0, 0},                  // READ CAPACITY (10)
+        {{0x9E, 0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 32, 0, 0}, 0, 32, 0, 0},  // READ CAPACITY (16)
+        {{0x12, 1, 0x80, 0, 64, 0}, 0, 11, 0, 0},                         // serial number page "SIM1000"
+        {{0x12, 1, 0x42, 0, 64, 0}, 2, 0, 5, 0x24},                       // no such page
+        {{0x28, 0, 0, 0, 0, 0, 0, 0, 1, 0}, 2, 0, 5, 0x20},               // not in this engine
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.cdb[0]));
+        uint8_t data[64] = {};
+        uint8_t sense[32] = {};
+        std::vector<uint8_t> cdb = c.cdb;
+        sg_io_hdr_t h;
+        std::memset(&h, 0, sizeof h);
+        h.interface_id = 'S';
+        h.dxfer_direction = SG_DXFER_FROM_DEV;
+        h.cmd_len = static_cast<unsigned char>(cdb.size());
+        h.cmdp = cdb.data();
+        h.dxferp = data;
+        h.dxfer_len = sizeof data;
+        h.sbp = sense;
+        h.mx_sb_len = sizeof sense;
+        ASSERT_EQ(io.ioctl(fd, SG_IO, &h), 0);
+        EXPECT_EQ(h.status, c.status);
+        EXPECT_EQ(h.masked_status, c.status >> 1);
+        EXPECT_EQ(static_cast<size_t>(h.dxfer_len - h.resid), c.transferred);
+        EXPECT_EQ(h.sb_len_wr, c.status == 0 ? 0 : 18);
+        EXPECT_EQ(sense[2], c.senseKey);
+        EXPECT_EQ(sense[12], c.asc);
+        if (cdb[0] == 0x25) {
+            // 146 GiB in 512-byte blocks, the last one's address.
+            EXPECT_EQ(static_cast<uint32_t>(data[0] << 24 | data[1] << 16 | data[2] << 8 | data[3]),
+                      static_cast<uint32_t>((146ull << 30) / 512 - 1));
+            EXPECT_EQ(data[6], 2);  // 512
+        }
+    }
+    io.close(fd);
+}
+
 TEST_F(TransportTest, QueryDiskAndScanLines)
 {
     const int fd = openAdapter();

@@ -139,6 +139,9 @@ void FsaInitSupportedOptions(FSAAPI_CONTEXT* ctx, const uint8_t* supplement);
 // The handle of entry `index` of the session's handle list into *out: 9 for
 // an unknown handle, 3 (with *out null) past the end of the list, else 1.
 FSA_STATUS FsaGetHandleFromIndex(void* handle, uint32_t index, void** out);
+// The handle of the first handle-list entry whose adapter identity word is
+// `serial`: 1, 3 when none matches, 9 for an unknown handle; *out null unless found.
+FSA_STATUS FsaGetHandleFromSerial(void* handle, uint32_t serial, void** out);
 
 // Reads the RAID-6 options (340 bytes) for the open; 31 until the container
 // options are read from the firmware. Never throws.

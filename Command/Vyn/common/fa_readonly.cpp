@@ -302,6 +302,24 @@ FSA_STATUS FsaGetHandleFromIndex(void* handle, uint32_t index, void** out)
     return FSA_STS_SUCCESS;
 }
 
+FSA_STATUS FsaGetHandleFromSerial(void* handle, uint32_t serial, void** out)
+{
+    if (out != nullptr)
+        *out = nullptr;
+    FSAAPI_CONTEXT* ctx = UtilGetContextFromHandle(handle);
+    if (ctx == nullptr)
+        return FSA_STS_INVALID_HANDLE;
+    const uint32_t count = std::min<uint32_t>(ctx->handleSerialCount, 16);
+    for (uint32_t i = 0; i < count; ++i) {
+        if (ctx->handleSerial[i].serial1 == serial) {
+            if (out != nullptr)
+                *out = FsaHandleFromNumber(ctx->handleSerial[i].handle);
+            return FSA_STS_SUCCESS;
+        }
+    }
+    return FSA_STS_ADAPTER_NOT_FOUND;
+}
+
 FSA_STATUS SendGetDynamicAdapterPropertiesFib(FSAAPI_CONTEXT* ctx, void* record)
 {
     if ((FsaOptionWord2(ctx) & FSA_OPT2_DYNAMIC_PROPERTIES) == 0)

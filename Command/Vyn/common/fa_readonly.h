@@ -122,11 +122,6 @@ enum : uint32_t {
     FSA_OPT4_JBOD_DRIVER = 1u << 7,
 };
 
-inline uint32_t FA_GiGet32(const FSA_GENERAL_INFO2& gi, size_t field) { return faGetLe32(gi.bytes + field); }
-inline void FA_GiPut32(FSA_GENERAL_INFO2& gi, size_t field, uint32_t v) { faPutLe32(gi.bytes + field, v); }
-inline void FA_GiSetBits(FSA_GENERAL_INFO2& gi, size_t field, uint32_t bits) { FA_GiPut32(gi, field, FA_GiGet32(gi, field) | bits); }
-inline void FA_GiClearBits(FSA_GENERAL_INFO2& gi, size_t field, uint32_t bits) { FA_GiPut32(gi, field, FA_GiGet32(gi, field) & ~bits); }
-
 // The context's option words, one place each: word 1 is the adapter
 // information's option word, word 2 the supplement's supported-option mask,
 // word 3 its feature word, word 4 the feature-enable mask. The general
@@ -144,6 +139,9 @@ void FsaInitSupportedOptions(FSAAPI_CONTEXT* ctx, const uint8_t* supplement);
 // The handle of entry `index` of the session's handle list into *out: 9 for
 // an unknown handle, 3 (with *out null) past the end of the list, else 1.
 FSA_STATUS FsaGetHandleFromIndex(void* handle, uint32_t index, void** out);
+// The handle of the first handle-list entry whose adapter identity word is
+// `serial`: 1, 3 when none matches, 9 for an unknown handle; *out null unless found.
+FSA_STATUS FsaGetHandleFromSerial(void* handle, uint32_t serial, void** out);
 
 // Reads the RAID-6 options (340 bytes) for the open; 31 until the container
 // options are read from the firmware. Never throws.

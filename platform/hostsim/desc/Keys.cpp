@@ -56,6 +56,7 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.statistics_resets", KeyType::Integer, "0", "statistics counter resets seen (CT 244 type 2)"},
         {"adapter#.ppi_clears", KeyType::Integer, "0", "PPI table clears seen (CT 202)"},
         {"adapter#.pending#", KeyType::Text, nullptr, "state files: a pending adapter-initiated FIB in hex"},
+        {"adapter#.jbod_driver", KeyType::Boolean, "0", "1: the host's flags text of this adapter says SUPPORTED_JBOD"},
         {"adapter#.max_containers", KeyType::Integer, "64", "CT 4 status: the maximum container count"},
         {"adapter#.accessible_containers", KeyType::Integer, "32", "CT 4 result word 1: containers the host can reach"},
         {"adapter#.partitions", KeyType::Integer, "128", "CT 4 result word 2: the partition limit"},
@@ -67,7 +68,6 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.cache_policy", KeyType::Integer, "0", "CT 239 drive write-cache policy mask: 0x2 SATA, 0x1 SAS"},
         {"adapter#.properties_mask", KeyType::Integer, "0x010F0800", "class 25 reported properties (bit N = property N)"},
         {"adapter#.properties_record", KeyType::Text, "", "class 25 record as hex bytes (480 bytes, zero-padded)"},
-        {"adapter#.jbod_driver", KeyType::Boolean, "0", "1: the host's flags text of this adapter says SUPPORTED_JBOD"},
         // objects of later areas, kept as written
         {"adapter#.bus#", KeyType::Object, nullptr, "bus shorthand"},
         {"adapter#.drive#", KeyType::Object, nullptr, "drive shorthand"},

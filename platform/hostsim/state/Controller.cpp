@@ -107,6 +107,7 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.copyback = get("copyback") == "1";
     c.statisticsResets = parseInteger(get("statistics_resets"));
     c.ppiClears = parseInteger(get("ppi_clears"));
+    c.jbodDriver = get("jbod_driver") == "1";
     c.maxContainers = parseInteger(get("max_containers"));
     c.accessibleContainers = parseInteger(get("accessible_containers"));
     c.partitions = parseInteger(get("partitions"));
@@ -121,7 +122,6 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.cachePolicy = parseInteger(get("cache_policy"));
     c.propertiesMask = parseInteger(get("properties_mask"));
     c.properties = parseHexBytes(get("properties_record"), 480);
-    c.jbodDriver = get("jbod_driver") == "1";
     for (const auto& [key, value] : desc.values()) {
         if (key.compare(0, p.size(), p) != 0)
             continue;
@@ -231,6 +231,7 @@ std::string ControllerState::toText(uint64_t seed) const
     line("copyback", copyback ? "1" : "0");
     line("statistics_resets", std::to_string(statisticsResets));
     line("ppi_clears", std::to_string(ppiClears));
+    line("jbod_driver", jbodDriver ? "1" : "0");
     line("max_containers", std::to_string(maxContainers));
     line("accessible_containers", std::to_string(accessibleContainers));
     line("partitions", std::to_string(partitions));
@@ -243,7 +244,6 @@ std::string ControllerState::toText(uint64_t seed) const
     line("cache_policy", hex32(cachePolicy));
     line("properties_mask", hex32(propertiesMask));
     line("properties_record", formatHexBytes(properties));
-    line("jbod_driver", jbodDriver ? "1" : "0");
     for (const auto& [key, value] : objects)
         line(key.c_str(), value);
     for (size_t k = 0; k < pendingAif.size(); ++k) {

@@ -235,6 +235,12 @@ TEST_F(GeneralInformationTest, ExportTakesTheHandleOfTheListEntry)
     void* out = h;
     EXPECT_EQ(FsaGetHandleFromIndex(h, 1, &out), 3u);
     EXPECT_EQ(out, nullptr);
+    context(h)->handleSerial[0].serial1 = 0x11;
+    EXPECT_EQ(FsaGetHandleFromSerial(h, 0x11, &out), 1u);
+    EXPECT_EQ(out, h);
+    EXPECT_EQ(FsaGetHandleFromSerial(h, 0x12, &out), 3u);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(FsaGetHandleFromSerial(FsaHandleFromNumber(1), 0x11, &out), 9u);
 }
 
 // The frame of the exported operations, with the gate kinds piece-03's

@@ -833,17 +833,6 @@ FSA_STATUS lookupSerial(void* handle, uint32_t serial, uint32_t* index)
 
 }  // namespace
 
-extern "C" FSA_STATUS FsaGetHandleFromSerial(void* handle, uint32_t serial, void** handleOut)
-{
-    if (handleOut != nullptr)
-        *handleOut = nullptr;
-    uint32_t index = 0;
-    const FSA_STATUS found = lookupSerial(handle, serial, &index);
-    if (found == FSA_STS_SUCCESS && handleOut != nullptr)
-        *handleOut = FsaHandleFromNumber(UtilGetContextFromHandle(handle)->handleSerial[index].handle);
-    return found;
-}
-
 extern "C" FSA_STATUS FsaGetIndexFromSerial(void* handle, uint32_t serial, uint32_t* indexOut)
 {
     if (indexOut != nullptr)

@@ -47,7 +47,6 @@ FSA_STATUS FsaOpenAdapterA(const char* adapterName, const char* domainName, unsi
                            FSA_ACCESS access, void** handleOut, int* auxOut);
 FSA_STATUS FsaCloseAdapter(void* handle);
 
-FSA_STATUS FsaGetHandleFromSerial(void* handle, uint32_t serial, void** handleOut);
 FSA_STATUS FsaGetIndexFromSerial(void* handle, uint32_t serial, uint32_t* indexOut);
 
 FSA_STATUS FsaGetConnectorMapSize(void* handle, unsigned int* size);

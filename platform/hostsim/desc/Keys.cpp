@@ -70,6 +70,7 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.cache_policy", KeyType::Integer, "0", "CT 239 drive write-cache policy mask: 0x2 SATA, 0x1 SAS"},
         {"adapter#.properties_mask", KeyType::Integer, "0x010F0800", "class 25 reported properties (bit N = property N)"},
         {"adapter#.properties_record", KeyType::Text, "", "class 25 record as hex bytes (480 bytes, zero-padded)"},
+        {"adapter#.properties_reject", KeyType::Text, "", "class 26: property codes whose changes are rejected (430)"},
         // objects of later areas, kept as written
         {"adapter#.bus#", KeyType::Object, nullptr, "bus shorthand"},
         {"adapter#.drive#", KeyType::Object, nullptr, "drive shorthand"},

@@ -1,10 +1,11 @@
 // Controller-wide answers: the battery pages (class 3 sub-commands 0x30000,
 // 0x700000, 0xA0000, 0x80000, 0x100), the online diagnostic (FIB 800),
 // copyback (CT 216), statistics (CT 244), the PPI table clear (CT 202) and
-// the NVS RAM clear (CT 10 of class 23).
+// the NVS RAM clear (CT 10 of class 23) and the dynamic properties (class 26).
 #include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/fw/ContainerTransport.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vyn::hostsim {
@@ -15,6 +16,7 @@ constexpr size_t kScsiData = 20;
 constexpr uint32_t kNewSuccess = 218;
 constexpr uint32_t kStatsReset = 2;
 constexpr size_t kStatisticsBytes = 256;
+constexpr size_t kPropertiesBytes = 480;
 
 uint8_t* scsiData(FibCall& call)
 {
@@ -116,6 +118,36 @@ void statistics(ControllerState& c, const CtRequest& q, CtReply& r)
     putLe32(r.data.data() + 4, c.statisticsResets);
 }
 
+// Class 26: the property whose code is at byte 36 is applied, whatever the
+// change mask says; a rejected code answers 430 at byte 40.
+void setProperty(FibCall& call)
+{
+    ControllerState& c = call.controller();
+    uint8_t* p = call.payload();
+    const size_t n = std::min<size_t>(kPropertiesBytes, call.payloadSize());
+    c.propertiesSets.emplace_back(p, p + n);
+    const uint32_t code = getLe32(p + 36);
+    c.properties.resize(kPropertiesBytes, 0);
+    const bool rejected = std::find(c.propertiesReject.begin(), c.propertiesReject.end(), code) !=
+                          c.propertiesReject.end();
+    if (!rejected) {
+        struct Field {
+            uint32_t code;
+            size_t at, len;
+        };
+        static const Field kFields[] = {{0, 44, 4},  {10, 88, 4},  {11, 48, 1}, {13, 92, 2},  {14, 96, 8},
+                                        {15, 104, 8}, {16, 112, 4}, {17, 116, 4}, {18, 92, 12}, {19, 48, 1},
+                                        {21, 54, 2},  {22, 58, 2},  {23, 120, 1}, {24, 48, 1}};
+        for (const Field& f : kFields)
+            if (f.code == code)
+                std::memcpy(c.properties.data() + f.at, p + f.at, f.len);
+        call.markChanged();
+    }
+    std::memset(p, 0, n);
+    if (rejected)
+        putLe32(p + 40, 430);
+}
+
 void clearPpi(ControllerState& c, const CtRequest&, CtReply& r)
 {
     ++c.ppiClears;
@@ -141,6 +173,7 @@ void registerControllerWideHandlers(Dispatcher& dispatcher)
     dispatcher.add(HandlerKind::Class3, 0x80000, batterySerial);
     dispatcher.add(HandlerKind::Class3, 0x100, batteryInformation);
     dispatcher.add(HandlerKind::Fib, 800, diagnostic);
+    dispatcher.add(HandlerKind::Class26, 0, setProperty);
     dispatcher.add(HandlerKind::Class23, 10, clearNvsRam);
     addCtHandler(dispatcher, 216, copyback);
     addCtHandler(dispatcher, 244, statistics);

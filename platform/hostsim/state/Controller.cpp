@@ -123,6 +123,8 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.cachePolicy = parseInteger(get("cache_policy"));
     c.propertiesMask = parseInteger(get("properties_mask"));
     c.properties = parseHexBytes(get("properties_record"), 480);
+    if (!get("properties_reject").empty())
+        c.propertiesReject = parseIntList(get("properties_reject"));
     for (const auto& [key, value] : desc.values()) {
         if (key.compare(0, p.size(), p) != 0)
             continue;
@@ -262,6 +264,12 @@ std::string ControllerState::toText(uint64_t seed) const
     line("cache_policy", hex32(cachePolicy));
     line("properties_mask", hex32(propertiesMask));
     line("properties_record", formatHexBytes(properties));
+    {
+        std::string reject;
+        for (uint32_t code : propertiesReject)
+            reject += (reject.empty() ? "" : ",") + std::to_string(code);
+        line("properties_reject", quoted(reject));
+    }
     for (const auto& [key, value] : objects)
         line(key.c_str(), value);
     for (size_t k = 0; k < pendingAif.size(); ++k) {

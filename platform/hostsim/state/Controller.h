@@ -90,6 +90,11 @@ struct ControllerState {
     // the 480-byte record (its mask word is the reported mask).
     uint32_t propertiesMask = 0;
     std::vector<uint8_t> properties;  // 480 bytes
+    // Property codes whose changes the controller rejects (class 26).
+    std::vector<uint32_t> propertiesReject;
+    // The records class-26 requests carried, oldest first. Not saved: tests
+    // read them.
+    std::vector<std::vector<uint8_t>> propertiesSets;
 
     // Long replies kept for their follow-up packets. Transfers live within
     // one library call, so they are kept in memory only.

@@ -174,6 +174,27 @@ void stopData(FibCall& call)
 
 }  // namespace
 
+void addCtHandler(Dispatcher& dispatcher, HandlerKind kind, uint32_t code, CtHandler handler)
+{
+    dispatcher.add(kind, code, [code, h = std::move(handler)](FibCall& call) { answer(call, code, h); });
+}
+
+uint32_t openCtTransfer(ControllerState& c, std::vector<uint8_t> data)
+{
+    if (c.ctTransfers.size() >= kMaxOpenTransfers)
+        c.ctTransfers.erase(c.ctTransfers.begin());
+    ControllerState::CtTransfer t;
+    t.handle = c.nextCtTransfer++;
+    if (c.nextCtTransfer == kSingleReply || c.nextCtTransfer < 0x100)
+        c.nextCtTransfer = 0x100;
+    t.form = kCtMultiPacket;
+    t.packetSize = kCtPacket201;
+    t.data = std::move(data);
+    const uint32_t handle = t.handle;
+    c.ctTransfers.push_back(std::move(t));
+    return handle;
+}
+
 void addCtHandler(Dispatcher& dispatcher, uint32_t code, CtHandler handler)
 {
     dispatcher.add(HandlerKind::Class2, code, [code, h = std::move(handler)](FibCall& call) { answer(call, code, h); });

@@ -34,6 +34,10 @@ using CtHandler = std::function<void(ControllerState&, const CtRequest&, CtReply
 
 // Registers a class-2 handler behind the container transport.
 void addCtHandler(Dispatcher& dispatcher, uint32_t code, CtHandler handler);
+// The same for the container requests of another class (21: controller logs).
+void addCtHandler(Dispatcher& dispatcher, HandlerKind kind, uint32_t code, CtHandler handler);
+// Keeps `data` as a 201-form transfer for CT 83; its handle.
+uint32_t openCtTransfer(ControllerState& c, std::vector<uint8_t> data);
 
 // The transport's own codes: packets of a long reply, and its close.
 constexpr uint32_t kCtContinueData = 83;

@@ -96,6 +96,7 @@ void registerContainerTransportHandlers(Dispatcher& dispatcher);
 void registerContainerInfoHandlers(Dispatcher& dispatcher);
 void registerAdapterOpenHandlers(Dispatcher& dispatcher);
 void registerControllerWideHandlers(Dispatcher& dispatcher);
+void registerLogHandlers(Dispatcher& dispatcher);
 
 // Status words the unknown answers use.
 constexpr uint32_t kStatusNotSupported = 10004;

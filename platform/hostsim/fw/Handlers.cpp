@@ -11,6 +11,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerContainerInfoHandlers(dispatcher);
     registerAdapterOpenHandlers(dispatcher);
     registerControllerWideHandlers(dispatcher);
+    registerLogHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

@@ -108,6 +108,10 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.copyback = get("copyback") == "1";
     c.statisticsResets = parseInteger(get("statistics_resets"));
     c.ppiClears = parseInteger(get("ppi_clears"));
+    c.nvlogEntries = parseInteger(get("nvlog_entries"));
+    c.deadDriveVersion = parseInteger(get("dead_drive_version"));
+    c.deadDriveEntries = parseInteger(get("dead_drive_entries"));
+    c.driveErrorEntries = parseInteger(get("drive_error_entries"));
     c.jbodDriver = get("jbod_driver") == "1";
     c.maxContainers = parseInteger(get("max_containers"));
     c.accessibleContainers = parseInteger(get("accessible_containers"));
@@ -251,6 +255,10 @@ std::string ControllerState::toText(uint64_t seed) const
     line("copyback", copyback ? "1" : "0");
     line("statistics_resets", std::to_string(statisticsResets));
     line("ppi_clears", std::to_string(ppiClears));
+    line("nvlog_entries", std::to_string(nvlogEntries));
+    line("dead_drive_version", std::to_string(deadDriveVersion));
+    line("dead_drive_entries", std::to_string(deadDriveEntries));
+    line("drive_error_entries", std::to_string(driveErrorEntries));
     line("jbod_driver", jbodDriver ? "1" : "0");
     line("max_containers", std::to_string(maxContainers));
     line("accessible_containers", std::to_string(accessibleContainers));

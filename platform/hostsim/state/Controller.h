@@ -64,6 +64,12 @@ struct ControllerState {
     bool copyback = false;
     uint32_t statisticsResets = 0;
     uint32_t ppiClears = 0;
+    // Logs: stored events (FIB 900, at most 113), the dead-drive log (header
+    // version and entries) and the drive error table entries (class 21).
+    uint32_t nvlogEntries = 0;
+    uint32_t deadDriveVersion = 1;
+    uint32_t deadDriveEntries = 0;
+    uint32_t driveErrorEntries = 0;
     bool jbodDriver = false;  // the driver reports JBOD support for this host
 
     // Adapter-initiated FIBs (512 bytes each) raised while no channel of

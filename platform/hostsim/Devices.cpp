@@ -297,6 +297,24 @@ CdbResult runCdb(const DeviceView& device, const uint8_t* cdb, size_t cdbLength,
     return r;
 }
 
+std::vector<uint8_t> notificationFib(uint32_t code, const std::vector<uint32_t>& words)
+{
+    constexpr size_t kFibBytes = 512;
+    std::vector<uint8_t> fib(kFibBytes);
+    uint8_t* p = fib.data();
+    putLe32(p + kFibXferState, 1);
+    putLe16(p + kFibCommand, 700);
+    p[kFibStructType] = 1;
+    const size_t count = std::min(words.size(), (kFibBytes - kFibHeaderSize) / 4 - 3);
+    putLe16(p + kFibSize, static_cast<uint16_t>(12 + 4 * count));
+    putLe16(p + kFibSenderSize, kFibBytes);
+    putLe32(p + kFibHeaderSize, 1);
+    putLe32(p + kFibHeaderSize + 8, code);
+    for (size_t i = 0; i < count; ++i)
+        putLe32(p + kFibHeaderSize + 12 + 4 * i, words[i]);
+    return fib;
+}
+
 uint32_t chunkCrc(const uint8_t* data, size_t length)
 {
     uint32_t crc = 0;

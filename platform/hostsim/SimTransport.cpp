@@ -318,18 +318,7 @@ void SimHostIo::queueAif(unsigned adapter, const uint8_t* fib512)
 
 void SimHostIo::raiseEvent(unsigned adapter, uint32_t code, const std::vector<uint32_t>& words)
 {
-    uint8_t fib[kFibBytes] = {};
-    putLe32(fib + kFibXferState, 1);
-    putLe16(fib + kFibCommand, kAifRequest);
-    fib[kFibStructType] = 1;
-    const size_t count = std::min(words.size(), (kFibBytes - kFibHeaderSize) / 4 - 3);
-    putLe16(fib + kFibSize, static_cast<uint16_t>(12 + 4 * count));
-    putLe16(fib + kFibSenderSize, kFibBytes);
-    putLe32(fib + kFibHeaderSize, 1);
-    putLe32(fib + kFibHeaderSize + 8, code);
-    for (size_t i = 0; i < count; ++i)
-        putLe32(fib + kFibHeaderSize + 12 + 4 * i, words[i]);
-    queueAif(adapter, fib);
+    queueAif(adapter, notificationFib(code, words).data());
 }
 
 int SimHostIo::transportIoctl(int fd, OpenNode& node, unsigned long request, void* arg, Request& r)

@@ -34,7 +34,9 @@ extern "C" FSA_STATUS FsaSendReceiveFib(void* adapterHandle, _FIB* fib)
         return status;
     // No catch: its caller runs under its own handler and wants the status
     // of a failed send as the exception itself.
-    return FsaRunGuarded(ctx, FSA_PASS_THROUGH_ROUTINE, [fib](FSAAPI_CONTEXT* c) {
+    return FsaRunGuarded(ctx, FSA_PASS_THROUGH_ROUTINE, [fib](FSAAPI_CONTEXT* c) -> FSA_STATUS {
+        if (fib == nullptr)
+            return FSA_STS_BAD_PARAMETER;
         return FsaInternalSendReceiveFib(c, fib, 1, FSA_FIB_SIZE);
     });
 }

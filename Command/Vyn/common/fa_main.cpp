@@ -132,6 +132,8 @@ const ApiErrorTable& fsaStatusTextTable()
 FSA_STATUS FsaGetErrorTextA(FSA_STATUS status, char* text)
 {
     // Row 0 and the end marker are never matched.
+    if (text == nullptr)
+        return 0;
     const char* found = nullptr;
     if (status != 0 && status < kLastStatus)
         found = fsaStatusTextTable().find(status);
@@ -142,6 +144,8 @@ FSA_STATUS FsaGetErrorTextA(FSA_STATUS status, char* text)
 FSA_STATUS FsaGetErrorTextW(FSA_STATUS status, wchar_t* text)
 {
     FsaApiEntryExit scope("FsaGetErrorTextW");
+    if (text == nullptr)
+        return 0;
     char narrow[300];
     const FSA_STATUS result = FsaGetErrorTextA(status, narrow);
     size_t i = 0;

@@ -1,5 +1,6 @@
 #include "platform/hostsim/state/Controller.h"
 
+#include "platform/hostsim/Devices.h"
 #include "platform/hostsim/desc/Description.h"
 
 #include <cstdio>
@@ -175,6 +176,23 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     }
     for (auto& entry : pending)
         c.pendingAif.push_back(std::move(entry.second));
+    // Events a description seeds: [adapterN.eventE] notify = code, words = ...
+    std::map<unsigned, std::pair<uint32_t, std::vector<uint32_t>>> events;
+    const std::string ep = p + "event";
+    for (const auto& [key, value] : desc.values()) {
+        if (key.compare(0, ep.size(), ep) != 0)
+            continue;
+        const size_t dot = key.find('.', ep.size());
+        if (dot == std::string::npos)
+            continue;
+        auto& event = events[parseInteger(key.substr(ep.size(), dot - ep.size()))];
+        if (key.compare(dot + 1, std::string::npos, "notify") == 0)
+            event.first = parseInteger(value);
+        else
+            event.second = parseIntList(value);
+    }
+    for (const auto& [number, event] : events)
+        c.pendingAif.push_back(notificationFib(event.first, event.second));
     c.generation = parseWide(desc.get("hostsim.generation"));
     c.clockMs = parseWide(desc.get("hostsim.clock_ms"));
     return c;

@@ -68,6 +68,7 @@ TEST_F(FibTest, PassThroughRefusalsSendNothing)
     ASSERT_NE(ctx, nullptr);
     _FIB fib = fib704();
     EXPECT_EQ(FsaSendReceiveFib(FsaHandleFromNumber(77), &fib), 9u);
+    EXPECT_EQ(FsaSendReceiveFib(handleOf(ctx), nullptr), 7u);
     ctx->accessMode = FSA_ACC_READ_ONLY;
     EXPECT_EQ(FsaSendReceiveFib(handleOf(ctx), &fib), 124u);
     ctx->accessMode = FSA_ACC_READ_WRITE;

@@ -201,6 +201,8 @@ TEST_F(FrameTest, StatusTextsOfTheInterface)
         EXPECT_EQ(static_cast<char>(wide[0]), c.text[0]);
     }
     EXPECT_EQ(std::string(kFsaNoStatusText).back(), ' ');
+    EXPECT_EQ(FsaGetErrorTextA(129, nullptr), 0u);
+    EXPECT_EQ(FsaGetErrorTextW(129, nullptr), 0u);
 }
 
 TEST_F(FrameTest, EveryRowSpeaksOfContainersAndChunks)

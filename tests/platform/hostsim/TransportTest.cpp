@@ -368,6 +368,22 @@ TEST_F(TransportTest, PendingFibsWaitInTheStateForAnyProcess)
     EXPECT_TRUE(sim().controller(0).pendingAif.empty());
 }
 
+TEST_F(TransportTest, DescribedEventsWaitForTheFirstChannel)
+{
+    startSimulator("adapters = 1\n[adapter0.event0]\nnotify = 5\nwords = 1,2\n[adapter0.event1]\nnotify = 16\n");
+    ASSERT_TRUE(sim().ok()) << sim().message();
+    const std::vector<std::vector<uint8_t>>& pending = sim().controller(0).pendingAif;
+    ASSERT_EQ(pending.size(), 2u);
+    EXPECT_EQ(getLe32(pending[0].data() + 32 + 8), 5u);
+    EXPECT_EQ(getLe32(pending[0].data() + 32 + 16), 2u);
+    EXPECT_EQ(getLe16(pending[0].data() + 8), 20u);
+    EXPECT_EQ(getLe32(pending[1].data() + 32 + 8), 16u);
+    // Written back as the FIBs themselves.
+    const std::string state = vyntest::readFile(hostFile("/var/lib/hostsim/adapter0.state"));
+    EXPECT_NE(state.find("pending1 = "), std::string::npos);
+    EXPECT_EQ(state.find("event0"), std::string::npos);
+}
+
 TEST_F(TransportTest, FaultEffectsAreCheckedAndKeptWithTheState)
 {
     startSimulator(

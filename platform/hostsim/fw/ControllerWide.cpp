@@ -148,6 +148,30 @@ void setProperty(FibCall& call)
         putLe32(p + 40, 430);
 }
 
+// Logs read in entries: a size request (parameter 0 not 151) answers the
+// size in result word 1; an entry read (parameter 0 = 151, parameter 1 the
+// offset, parameter 2 the length) answers 150 with the bytes, the next offset
+// and the count, or 151 past the end.
+void textLog(const std::string& text, uint32_t chunk, const CtRequest& q, CtReply& r)
+{
+    if (q.param[0] != 151) {
+        r.status = kNewSuccess;
+        r.result1 = static_cast<uint32_t>(text.size());
+        r.result2 = chunk;
+        return;
+    }
+    const size_t offset = q.param[1];
+    if (offset >= text.size()) {
+        r.status = 151;
+        return;
+    }
+    const size_t n = std::min<size_t>({text.size() - offset, q.param[2], chunk, q.capacity});
+    r.status = 150;
+    r.result1 = static_cast<uint32_t>(offset + n);
+    r.result2 = static_cast<uint32_t>(n);
+    r.data.assign(text.begin() + static_cast<long>(offset), text.begin() + static_cast<long>(offset + n));
+}
+
 void clearPpi(ControllerState& c, const CtRequest&, CtReply& r)
 {
     ++c.ppiClears;
@@ -178,6 +202,20 @@ void registerControllerWideHandlers(Dispatcher& dispatcher)
     addCtHandler(dispatcher, 216, copyback);
     addCtHandler(dispatcher, 244, statistics);
     addCtHandler(dispatcher, 202, clearPpi);
+    addCtHandler(dispatcher, 189, [](ControllerState& c, const CtRequest& q, CtReply& r) {
+        textLog(c.historyText, c.archiveChunk, q, r);
+    });
+    addCtHandler(dispatcher, 231, [](ControllerState& c, const CtRequest& q, CtReply& r) {
+        textLog(c.archiveText, c.archiveChunk, q, r);
+    });
+    addCtHandler(dispatcher, 232, [](ControllerState&, const CtRequest& q, CtReply& r) {
+        r.status = kNewSuccess;
+        r.result1 = q.param[1];
+    });
+    addCtHandler(dispatcher, 34, [](ControllerState& c, const CtRequest&, CtReply& r) {
+        ++c.reconfigs;
+        r.status = kNewSuccess;
+    });
 }
 
 }  // namespace vyn::hostsim

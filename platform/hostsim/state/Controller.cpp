@@ -62,6 +62,33 @@ std::string formatHexBytes(const std::vector<uint8_t>& bytes)
     return quoted(out);
 }
 
+// Log text keeps its line ends as "\n" on one description line.
+std::string escapeNewlines(const std::string& text)
+{
+    std::string out;
+    for (char ch : text) {
+        if (ch == '\n')
+            out += "\\n";
+        else
+            out += ch;
+    }
+    return out;
+}
+
+std::string unescapeNewlines(const std::string& text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
+            out += '\n';
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 ControllerState ControllerState::fromDescription(const Description& desc, unsigned index, std::string* error)
@@ -112,6 +139,10 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.deadDriveVersion = parseInteger(get("dead_drive_version"));
     c.deadDriveEntries = parseInteger(get("dead_drive_entries"));
     c.driveErrorEntries = parseInteger(get("drive_error_entries"));
+    c.historyText = unescapeNewlines(get("log.history"));
+    c.archiveText = unescapeNewlines(get("log.archive"));
+    c.archiveChunk = parseInteger(get("log.archive_chunk"));
+    c.reconfigs = parseInteger(get("reconfigs"));
     c.jbodDriver = get("jbod_driver") == "1";
     c.maxContainers = parseInteger(get("max_containers"));
     c.accessibleContainers = parseInteger(get("accessible_containers"));
@@ -259,6 +290,10 @@ std::string ControllerState::toText(uint64_t seed) const
     line("dead_drive_version", std::to_string(deadDriveVersion));
     line("dead_drive_entries", std::to_string(deadDriveEntries));
     line("drive_error_entries", std::to_string(driveErrorEntries));
+    line("log.history", quoted(escapeNewlines(historyText)));
+    line("log.archive", quoted(escapeNewlines(archiveText)));
+    line("log.archive_chunk", std::to_string(archiveChunk));
+    line("reconfigs", std::to_string(reconfigs));
     line("jbod_driver", jbodDriver ? "1" : "0");
     line("max_containers", std::to_string(maxContainers));
     line("accessible_containers", std::to_string(accessibleContainers));

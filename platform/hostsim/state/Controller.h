@@ -70,6 +70,12 @@ struct ControllerState {
     uint32_t deadDriveVersion = 1;
     uint32_t deadDriveEntries = 0;
     uint32_t driveErrorEntries = 0;
+    // History (CT 189) and monitor-archive (CT 231) text, and the bytes one
+    // archive entry read returns at most.
+    std::string historyText;
+    std::string archiveText;
+    uint32_t archiveChunk = 432;
+    uint32_t reconfigs = 0;
     bool jbodDriver = false;  // the driver reports JBOD support for this host
 
     // Adapter-initiated FIBs (512 bytes each) raised while no channel of

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -145,6 +146,20 @@ TEST_F(ControllerWideTest, Copyback)
     EXPECT_EQ(state, 1u);
     ASSERT_EQ(FsaSetCopyback(h, 0), FSA_STS_SUCCESS);
     EXPECT_FALSE(sim().controller(0).copyback);
+
+    // The words themselves: word 2 is 1 for any enable, word 3 carries *state.
+    std::vector<uint32_t> words;
+    sim().addCtHandler(216, [&](ControllerState&, const CtRequest& q, CtReply& r) {
+        words.push_back(q.param[0]);
+        words.push_back(q.param[1]);
+        r.status = 218;
+        r.result1 = 9;
+    });
+    ASSERT_EQ(FsaSetCopyback(h, 7), FSA_STS_SUCCESS);
+    state = 4;
+    ASSERT_EQ(FsaGetCopyback(h, &state), FSA_STS_SUCCESS);
+    EXPECT_EQ(words, (std::vector<uint32_t>{1, 0, 2, 4}));
+    EXPECT_EQ(state, 9u);
 
     void* old = start("adapter0.option_word2 = 0x0EB797CC\n");
     ASSERT_NE(old, nullptr);

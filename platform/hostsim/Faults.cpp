@@ -38,7 +38,8 @@ bool armFault(const Fault& fault, unsigned number, ArmedFault& out)
     a.argument = trim(on.substr(space + 1));
     if (a.trigger == "ioctl" || a.trigger == "cdb")
         a.argument = faultRequestText(parseInteger(a.argument));
-    else if (a.trigger == "fib" || a.trigger == "aif" || a.trigger == "ct")
+    else if (a.trigger == "fib" || a.trigger == "aif" || a.trigger == "ct" || a.trigger == "class3" ||
+             a.trigger == "class21")
         a.argument = std::to_string(parseInteger(a.argument));
     const std::string effect = trim(fault.effect);
     const size_t eq = effect.find('=');

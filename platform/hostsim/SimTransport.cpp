@@ -452,6 +452,13 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
         faulted = faultFor(static_cast<int>(c.index), "ct", std::to_string(r.ct), fault);
         onContainerCommand = faulted;
     }
+    if (!faulted && r.hasClass && r.fibClass == 3)
+        faulted = faultFor(static_cast<int>(c.index), "class3", std::to_string(getLe32(bytes + kFibHeaderSize + 16)),
+                           fault);
+    if (!faulted && r.hasClass && r.fibClass == 21) {
+        faulted = faultFor(static_cast<int>(c.index), "class21", std::to_string(r.ct), fault);
+        onContainerCommand = faulted;
+    }
     if (!faulted && r.command == kAifRequest)
         faulted = faultFor(static_cast<int>(c.index), "aif", std::to_string(getLe32(bytes + kFibHeaderSize)), fault);
     const ArmedFault* f = faulted ? &fault : nullptr;

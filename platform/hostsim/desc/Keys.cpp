@@ -237,6 +237,11 @@ bool checkValue(KeyType type, const std::string& value)
             return isInteger(value.substr(4));
         if (value.compare(0, 3, "ct ") == 0)
             return isInteger(value.substr(3));
+        // class3 <sub-command>, class21 <sub-operation>
+        if (value.compare(0, 7, "class3 ") == 0)
+            return isInteger(value.substr(7));
+        if (value.compare(0, 8, "class21 ") == 0)
+            return isInteger(value.substr(8));
         return false;
     }
     }

@@ -95,7 +95,27 @@ void batteryInformation(FibCall& call)
     putLe16(scsiData(call), 1);
 }
 
+// The six-word battery page of older OEM controllers: full charge and design
+// capacity, remaining capacity (mAh), voltage (mV), current (mA), temperature.
+void batterySixWords(FibCall& call)
+{
+    if (noBattery(call))
+        return;
+    uint8_t* p = scsiData(call);
+    const uint32_t words[6] = {1250, 1200, 1000, 4100, static_cast<uint32_t>(-20), 35};
+    for (size_t i = 0; i < 6; ++i)
+        putLe32(p + 4 * i, words[i]);
+}
+
 void diagnostic(FibCall& call) { call.clearPayload(); }
+
+// CT 238: bit 2 the SATA drives' write cache, bit 1 the SAS drives'; kept in
+// the form CT 239 answers (bit 1 SATA, bit 0 SAS).
+void setCachePolicy(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    c.cachePolicy = (q.param[0] >> 1) & 0x3;
+    r.status = kNewSuccess;
+}
 
 void copyback(ControllerState& c, const CtRequest& q, CtReply& r)
 {
@@ -196,6 +216,8 @@ void registerControllerWideHandlers(Dispatcher& dispatcher)
     dispatcher.add(HandlerKind::Class3, 0xA0000, batteryValue);
     dispatcher.add(HandlerKind::Class3, 0x80000, batterySerial);
     dispatcher.add(HandlerKind::Class3, 0x100, batteryInformation);
+    dispatcher.add(HandlerKind::Class3, 0x500000, batterySixWords);
+    addCtHandler(dispatcher, 238, setCachePolicy);
     dispatcher.add(HandlerKind::Fib, 800, diagnostic);
     dispatcher.add(HandlerKind::Class26, 0, setProperty);
     dispatcher.add(HandlerKind::Class23, 10, clearNvsRam);

@@ -100,6 +100,8 @@ TEST_F(ControllerWideTest, BatteryPagesAndTheirAnswers)
         for (uint8_t byte : record)
             ASSERT_EQ(byte, 0);
         EXPECT_EQ(FsaBattery(h, 3, record), FSA_STS_BAD_PARAMETER);
+        ASSERT_TRUE(sim().addFault(0, Fault{"class3 0x30000", "status = 10004"}));
+        EXPECT_EQ(FsaBattery(h, 2, record), FSA_STS_NO_BATTERY);
     }
     {
         void* h = start("adapter0.battery = none\n");
@@ -217,7 +219,10 @@ TEST_F(ControllerWideTest, OwnerVersionAndSmallExports)
     EXPECT_EQ(FsaClearPPITable(h), FSA_STS_SUCCESS);
     EXPECT_EQ(sim().controller(0).ppiClears, 1u);
     EXPECT_EQ(FsaClearControllerNvsRam(h), FSA_STS_SUCCESS);
-    EXPECT_EQ(FsaSetControllerDeviceCachePolicy(h, 1, 0), FSA_STS_CT_BAD_STATUS);  // CT 238 not answered yet
+    ASSERT_EQ(FsaSetControllerDeviceCachePolicy(h, 1, 0), FSA_STS_SUCCESS);
+    EXPECT_EQ(sim().controller(0).cachePolicy, 0x2u);
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 238", "status = 219"}));
+    EXPECT_EQ(FsaSetControllerDeviceCachePolicy(h, 0, 1), 12u);
 
     EXPECT_EQ(FsaValidHostOs(), FSA_STS_SUCCESS);
     EXPECT_EQ(FsaIsUnixOS(5), 1);

@@ -33,6 +33,11 @@ TEST_F(LogsTest, CountedReads)
     EXPECT_EQ(buffer[12 * 9 + 4], 10);
     EXPECT_EQ(buffer[120], 0xEE);
     EXPECT_EQ(FsaGetDriveErrorTable(h, nullptr, buffer.data()), FSA_STS_BAD_PARAMETER);
+    // A failed entry read ends the export with its status; the count stays 0.
+    ASSERT_TRUE(sim().addFault(0, Fault{"class21 3", "transport = 1"}));
+    count = 10;
+    EXPECT_EQ(FsaGetDriveErrorTable(h, &count, buffer.data()), FSA_STS_CT_BAD_STATUS);
+    EXPECT_EQ(count, 0u);
     ASSERT_EQ(FsaClearDriveErrorTable(h), FSA_STS_SUCCESS);
     EXPECT_EQ(sim().controller(0).driveErrorEntries, 0u);
 }

@@ -225,7 +225,9 @@ FSA_STATUS containerLimits(FSAAPI_CONTEXT* ctx, const Params& p)
             smallest = std::min(smallest, maxSize);
     }
     ctx->smallestMaxContainerBlocks = smallest;
-    return largest > kMaxMembers ? static_cast<FSA_STATUS>(FSA_STS_ADAPTER_MISMATCH) : static_cast<FSA_STATUS>(FSA_STS_SUCCESS);
+    if (largest > kMaxMembers)
+        return FSA_STS_ADAPTER_MISMATCH;
+    return FSA_STS_SUCCESS;
 }
 
 // Step 12: what the supplement information gives, by its version.
@@ -900,7 +902,8 @@ extern "C" FSA_STATUS FsaPauseResumeIoStatus(void* handle, unsigned int* state)
 {
     return FsaExportedCall("FsaPauseResumeIoStatus", handle, FSA_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
         if (state != nullptr)
-            *state = ctx->paused ? static_cast<unsigned>(FSA_STS_ADAPTER_PAUSED) : static_cast<unsigned>(FSA_STS_NOT_PAUSED);
+            *state = ctx->paused ? static_cast<unsigned>(FSA_STS_ADAPTER_PAUSED)
+                                 : static_cast<unsigned>(FSA_STS_NOT_PAUSED);
         return static_cast<FSA_STATUS>(FSA_STS_SUCCESS);
     });
 }

@@ -50,7 +50,8 @@ bool parseAddress(const std::string& text, uint32_t* bus, uint32_t* target, uint
 }
 
 // Words of a shorthand and its name=value pairs.
-void splitShorthand(const std::string& value, std::vector<std::string>* words, std::map<std::string, std::string>* pairs)
+void splitShorthand(const std::string& value, std::vector<std::string>* words,
+                    std::map<std::string, std::string>* pairs)
 {
     std::istringstream in(value);
     std::string w;

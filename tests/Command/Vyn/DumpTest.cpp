@@ -109,6 +109,22 @@ TEST_F(DumpTest, MonitorArchiveArrivesLineByLine)
     EXPECT_TRUE(sim().requests().empty());
 }
 
+TEST_F(DumpTest, HistoryBufferAndBattery)
+{
+    void* h = start("adapter0.log.history = boot done\\nready\\n\n");
+    ASSERT_NE(h, nullptr);
+    unsigned flags = 0x18;
+    Collected out;
+    ASSERT_EQ(FsaDiagnostic(h, 0, &flags, collect, &out), FSA_STS_SUCCESS);
+    ASSERT_GE(out.lines.size(), 3u);
+    EXPECT_EQ(out.lines[0], "\n\nBattery Information");
+    EXPECT_EQ(out.lines[out.lines.size() - 2], " ***      HISTORY BUFFER FROM CONTROLLER     ***\n");
+    EXPECT_EQ(out.lines.back(), "boot done\nready\n");
+    // The partition table needs the container cache, not read here yet.
+    flags = 0x1;
+    EXPECT_EQ(FsaDiagnostic(h, 0, &flags, collect, &out), FSA_STS_NOT_SUPPORTED);
+}
+
 TEST_F(DumpTest, AnnouncedLogSizesAreCapped)
 {
     void* h = start("adapter0.log.archive = one\\n\n");

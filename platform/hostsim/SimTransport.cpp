@@ -471,6 +471,23 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
     c.clockMs = clockMs_.load();
     FibCall call(c, bytes, size);
     r.unhandled = !dispatcher_.dispatch(call);
+    // Events a handler raised go to this controller's channels, or wait for
+    // the next one to open.
+    for (std::vector<uint8_t>& raised : c.raisedAif) {
+        bool delivered = false;
+        for (auto& [id, ch] : channels_)
+            if (ch.controller == c.index) {
+                ch.queue.push_back(raised);
+                delivered = true;
+            }
+        if (!delivered) {
+            c.pendingAif.push_back(std::move(raised));
+            if (c.pendingAif.size() > kPendingMax)
+                c.pendingAif.erase(c.pendingAif.begin());
+            call.markChanged();
+        }
+    }
+    c.raisedAif.clear();
     r.rejected = call.rejected();
     if (f != nullptr) {
         uint8_t* payload = bytes + kFibHeaderSize;

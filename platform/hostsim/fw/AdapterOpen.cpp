@@ -1,7 +1,8 @@
 // What the adapter open reads beyond the identity and the first container
 // commands: the extended supplement (FIB 707), the connector map (FIB 708),
 // the RAID-6 family options (CT 217), the alarm (CT 190-192), pause and
-// release (CT 65, 66), the bus reset (class 3 sub-command 22) and the
+// release (CT 65, 66), the bus reset (class 3 sub-command 22), client events
+// (FIB 700 request 107) and the
 // configuration records (CT 165, 229, 234, 247, 248, 249).
 #include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/fw/Configuration.h"
@@ -173,6 +174,27 @@ void resetBus(FibCall& call)
     std::memset(call.payload(), 0, 20);
 }
 
+// FIB 700 request 107: an event for the other clients (class at byte 8,
+// details from byte 12, 56 bytes) goes out as a client-event FIB.
+void clientEvent(FibCall& call)
+{
+    constexpr size_t kFib = 512;
+    constexpr size_t kHeader = 32;
+    constexpr size_t kDetails = 56;
+    std::vector<uint8_t> fib(kFib, 0);
+    putLe32(fib.data(), 0);
+    putLe16(fib.data() + 4, 700);
+    fib[6] = 1;
+    putLe16(fib.data() + 8, static_cast<uint16_t>(12 + kDetails));
+    putLe16(fib.data() + 10, static_cast<uint16_t>(kFib));
+    putLe32(fib.data() + kHeader, 3);
+    putLe32(fib.data() + kHeader + 8, call.word(2));
+    for (size_t i = 0; i < kDetails / 4; ++i)
+        putLe32(fib.data() + kHeader + 12 + 4 * i, call.word(3 + i));
+    call.controller().raisedAif.push_back(std::move(fib));
+    call.clearPayload();
+}
+
 const LogDevView* findLogDev(const ConfigView& v, uint32_t handle)
 {
     for (const LogDevView& l : v.logDevs)
@@ -313,6 +335,7 @@ void registerAdapterOpenHandlers(Dispatcher& dispatcher)
     dispatcher.add(HandlerKind::Fib, 707, supplementExt);
     dispatcher.add(HandlerKind::Fib, 708, connectorMap);
     dispatcher.add(HandlerKind::Class3, 22, resetBus);
+    dispatcher.add(HandlerKind::Aif, 107, clientEvent);
     addCtHandler(dispatcher, 217, raidOptions);
     addCtHandler(dispatcher, 190, alarmGet);
     addCtHandler(dispatcher, 191, alarmSetState);

@@ -82,6 +82,9 @@ struct ControllerState {
     // this controller was open, oldest first; the next channel opened, in
     // any process, takes them over.
     std::vector<std::vector<uint8_t>> pendingAif;
+    // Adapter-initiated FIBs a handler raised during the current request; the
+    // driver hands them to the open channels (or the pending list) after it.
+    std::vector<std::vector<uint8_t>> raisedAif;
 
     // Open large transfers (FIB 907): handle -> total length. Not saved: a
     // transfer lives within one process's run of chunks.

@@ -8,11 +8,13 @@
 namespace vyn::hostsim {
 
 // One injected fault as written: what it acts on (`on`: "ioctl 0x42008",
-// "open /dev/ulb0", "fib 907", "aif 104" (a FIB 700 request), "cdb 0x12"),
+// "open /dev/ulb0", "fib 907", "aif 104" (a FIB 700 request), "cdb 0x12",
+// "ct 239" (a class-2 container command)),
 // its effect (`errno = n`: the call fails; `status = n`: the operation's
 // status word; `sense = k/asc/ascq`: CHECK CONDITION; `truncate = n`: reply
 // data cut to n bytes; `poke = offset:width=value`: one reply field
-// overwritten), and its counters: `skip` matches pass first, then it acts
+// overwritten; `transport = n` and `echo = n`: words 0 and 1 of a container
+// reply), and its counters: `skip` matches pass first, then it acts
 // `times` times (0: always). An open can only fail; an ioctl can fail or have
 // a field of its fixed-size record poked (the disk query, the delete record).
 struct Fault {

@@ -192,6 +192,12 @@ uint64_t SimHostIo::clockMs() const
     return clockMs_.load();
 }
 
+void SimHostIo::addCtHandler(uint32_t code, CtHandler handler)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    vyn::hostsim::addCtHandler(dispatcher_, code, std::move(handler));
+}
+
 std::vector<Request> SimHostIo::requests() const
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);

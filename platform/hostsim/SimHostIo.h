@@ -6,6 +6,7 @@
 #include "platform/hostsim/Faults.h"
 #include "platform/hostsim/Provision.h"
 #include "platform/hostsim/Trace.h"
+#include "platform/hostsim/fw/ContainerTransport.h"
 #include "platform/hostsim/fw/Dispatcher.h"
 #include "platform/hostsim/state/StateStore.h"
 
@@ -46,6 +47,8 @@ public:
     unsigned controllerCount() const { return static_cast<unsigned>(controllers_.size()); }
     ControllerState* controller(unsigned n);
     bool addFault(int adapter, const Fault& fault);
+    // Tests: a class-2 handler for an otherwise unused CT code.
+    void addCtHandler(uint32_t code, CtHandler handler);
     std::vector<Request> requests() const;
     void clearRequests();
     void reset();

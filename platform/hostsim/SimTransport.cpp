@@ -446,6 +446,19 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
     }
     ArmedFault fault;
     bool faulted = faultFor(static_cast<int>(c.index), "fib", std::to_string(r.command), fault);
+    const bool containerCommand = r.hasClass && r.fibClass == 2;
+    bool onContainerCommand = false;
+    if (!faulted && containerCommand) {
+        faulted = faultFor(static_cast<int>(c.index), "ct", std::to_string(r.ct), fault);
+        onContainerCommand = faulted;
+    }
+    if (!faulted && r.hasClass && r.fibClass == 3)
+        faulted = faultFor(static_cast<int>(c.index), "class3", std::to_string(getLe32(bytes + kFibHeaderSize + 16)),
+                           fault);
+    if (!faulted && r.hasClass && r.fibClass == 21) {
+        faulted = faultFor(static_cast<int>(c.index), "class21", std::to_string(r.ct), fault);
+        onContainerCommand = faulted;
+    }
     if (!faulted && r.command == kAifRequest)
         faulted = faultFor(static_cast<int>(c.index), "aif", std::to_string(getLe32(bytes + kFibHeaderSize)), fault);
     const ArmedFault* f = faulted ? &fault : nullptr;
@@ -454,19 +467,45 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
         if (f->effect == "errno")
             return fail(r, f->errnoValue);
     }
+    // Handlers whose answers follow the simulated clock read it from the state.
+    c.clockMs = clockMs_.load();
     FibCall call(c, bytes, size);
     r.unhandled = !dispatcher_.dispatch(call);
+    // Events a handler raised go to this controller's channels, or wait for
+    // the next one to open.
+    for (std::vector<uint8_t>& raised : c.raisedAif) {
+        bool delivered = false;
+        for (auto& [id, ch] : channels_)
+            if (ch.controller == c.index) {
+                ch.queue.push_back(raised);
+                delivered = true;
+            }
+        if (!delivered) {
+            c.pendingAif.push_back(std::move(raised));
+            if (c.pendingAif.size() > kPendingMax)
+                c.pendingAif.erase(c.pendingAif.begin());
+            call.markChanged();
+        }
+    }
+    c.raisedAif.clear();
     r.rejected = call.rejected();
     if (f != nullptr) {
         uint8_t* payload = bytes + kFibHeaderSize;
         const size_t room = size - kFibHeaderSize;
+        // On a container command the status is the container status (word 2);
+        // on any other FIB it is word 0.
         if (f->effect == "status")
+            putLe32(payload + (onContainerCommand ? 8 : 0), f->value);
+        else if (f->effect == "transport")
             putLe32(payload, f->value);
+        else if (f->effect == "echo")
+            putLe32(payload + 4, f->value);
         else if (f->effect == "truncate" && f->value < room)
             std::memset(payload + f->value, 0, room - f->value);
         else if (f->effect == "poke")
             poke(payload, room, *f);
     }
+    call.finish();
     if (call.changed()) {
         c.clockMs = clockMs_.load();
         store_->save(c);

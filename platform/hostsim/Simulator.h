@@ -34,6 +34,9 @@ public:
     // False when the fault is malformed.
     bool addFault(unsigned adapter, const Fault& fault) { return io_->addFault(static_cast<int>(adapter), fault); }
     bool addFault(const Fault& fault) { return io_->addFault(-1, fault); }
+    // A class-2 handler for an otherwise unused CT code, behind the container
+    // transport: tests choose their reply sizes with it.
+    void addCtHandler(uint32_t code, CtHandler handler) { io_->addCtHandler(code, std::move(handler)); }
     std::vector<Request> requests() const { return io_->requests(); }
     // The trace lines of requests().
     std::vector<std::string> requestLines() const;

@@ -1,6 +1,7 @@
 #include "Command/Vyn/common/fa_context.h"
 
 #include "Command/Vyn/common/fa_blinker.h"
+#include "Command/Vyn/common/fa_vynio.h"
 #include "Command/Vyn/os/faux_mutex.h"
 
 #include <cstdlib>
@@ -29,8 +30,11 @@ FSAAPI_CONTEXT::~FSAAPI_CONTEXT()
         std::free(array);
         array = nullptr;
     }
-    // The configuration reader is built (and released) by the reader's own
-    // unit; nothing else ever sets it.
+    delete vynIoConfig;
+    std::free(containerList[0]);
+    std::free(containerList[1]);
+    std::free(listIdentifiers);
+    std::free(logDevRecords);
     delete blinkManager;
     std::free(connectorMap);
     std::free(uniqueIdTable);
@@ -210,9 +214,9 @@ uint32_t TranslateFwDevTypeToFsaDevType(uint32_t deviceType)
 
 void TranslateAdapterTypeToText(uint32_t, uint32_t, wchar_t*) {}
 
-void TranslatePLATtoAT(uint32_t, uint32_t) {}
+uint32_t TranslatePLATtoAT(uint32_t platform, uint32_t /*oem*/) { return platform; }
 
-bool IsTopMostOsW2K(const FSAAPI_CONTEXT* ctx)
+bool IsHostWithDeviceNotifications(const FSAAPI_CONTEXT* ctx)
 {
     const uint32_t os = ctx->osTypeOverride != 0 ? ctx->osTypeOverride : ctx->osType;
     return os == 10;

@@ -5,6 +5,7 @@
 #include "Command/Vyn/common/fa_container_cache.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
 #include "Command/Vyn/common/fa_lowlevel.h"
+#include "Command/Vyn/common/fa_readonly.h"
 #include "Command/Vyn/common/fa_types.h"
 
 #include <cstdint>
@@ -134,6 +135,34 @@ public:
     uint32_t connectorMapBytes = 0;
     void* heapArray[4] = {nullptr, nullptr, nullptr, nullptr};  // malloc'ed
     FsaVynIoAdapterConfig* vynIoConfig = nullptr;
+
+    // The general information, kept from the open to the close and refreshed
+    // in place; its option words live in the option masks above.
+    FSA_GENERAL_INFO2 generalInfo = {};
+    // The dynamic adapter properties as last read (480 bytes).
+    uint8_t dynamicProperties[480] = {};
+    // Sent in SCSI-class requests (0; 3 while a battery request is sent).
+    uint32_t adapterNumberWord = 0;
+    // Targets above this have no device handle; the open sets it.
+    uint32_t highestTarget = 0xFFFF;
+
+    // The user-interface callback values; nothing in the library reads them.
+    uint32_t uiCallback[3] = {0, 0, 0};
+    // Kept by the open's bring-up.
+    uint32_t callerBuild = 0;
+    uint32_t extendedOptions = 0;
+    uint32_t platformWord = 0;
+    uint32_t retryWord = 0;
+    uint32_t targetCount = 0;
+    uint32_t smallestMaxContainerBlocks = 0;
+    // Container lists (malloc'ed): list 0 of container numbers, list 1 of
+    // logical-device handles, each {age, count, entries}; the identifiers of
+    // list 0 and the 432-byte records of list 1.
+    uint32_t maxContainerCount = 0;
+    uint8_t* containerList[2] = {nullptr, nullptr};
+    uint32_t* listIdentifiers = nullptr;
+    uint8_t* logDevRecords = nullptr;
+    uint32_t logDevRecordCount = 0;
 };
 
 // Handle table: process-wide map of adapter handles to contexts. Handles start
@@ -166,8 +195,9 @@ uint32_t TranslateFwBusTypeToFsaChannel(uint32_t busType);
 uint32_t TranslateFwDevTypeToFsaDevType(uint32_t deviceType);
 // Nothing on this system.
 void TranslateAdapterTypeToText(uint32_t adapterType, uint32_t, wchar_t*);
-void TranslatePLATtoAT(uint32_t, uint32_t);
+// The adapter type of a platform code: the code itself on this host.
+uint32_t TranslatePLATtoAT(uint32_t platform, uint32_t oem);
 // The effective OS type (the override when set) is 10.
-bool IsTopMostOsW2K(const FSAAPI_CONTEXT* ctx);
+bool IsHostWithDeviceNotifications(const FSAAPI_CONTEXT* ctx);
 
 #endif

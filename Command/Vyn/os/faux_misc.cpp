@@ -116,13 +116,13 @@ int faux_MatchString(const char* text, const char* pattern)
     return found ? static_cast<int>(match.rm_eo) : 0;
 }
 
-FSA_STATUS faos_W2kOpenPnPRegistrationWindow() { return FSA_STS_SUCCESS; }
+FSA_STATUS faos_OpenDeviceNotificationWindow() { return FSA_STS_SUCCESS; }
 
-FSA_STATUS faos_W2kWaitOnRemovalPnPRegistrationNotification() { return FSA_STS_SUCCESS; }
+FSA_STATUS faos_WaitOnDeviceRemovalNotification() { return FSA_STS_SUCCESS; }
 
-FSA_STATUS faos_W2kWaitOnArrivalPnPRegistrationNotification() { return FSA_STS_SUCCESS; }
+FSA_STATUS faos_WaitOnDeviceArrivalNotification() { return FSA_STS_SUCCESS; }
 
-void faos_W2kClosePnPRegistrationWindow() {}
+void faos_CloseDeviceNotificationWindow() {}
 
 // No caller; a debugger break is only a trace line here.
 void faos_BreakInDebugger() { FsaUxDbgFilePrintf(FAUX_DBG_DEBUG, 0, 1, "-- BreakInDebugger\n"); }

@@ -27,11 +27,12 @@ FSA_STATUS faos_GetVersionStatus(FSAAPI_CONTEXT* ctx, FSA_CODE_VERSION_STATUS* o
 // none or when the pattern does not compile.
 int faux_MatchString(const char* text, const char* pattern);
 
-// Notifications of other host systems.
-FSA_STATUS faos_W2kOpenPnPRegistrationWindow();
-FSA_STATUS faos_W2kWaitOnRemovalPnPRegistrationNotification();
-FSA_STATUS faos_W2kWaitOnArrivalPnPRegistrationNotification();
-void faos_W2kClosePnPRegistrationWindow();
+// The window in which a host with device notifications is told of arriving
+// and departing devices; this host has none: each answers 1 and does nothing.
+FSA_STATUS faos_OpenDeviceNotificationWindow();
+FSA_STATUS faos_WaitOnDeviceRemovalNotification();
+FSA_STATUS faos_WaitOnDeviceArrivalNotification();
+void faos_CloseDeviceNotificationWindow();
 void faos_BreakInDebugger();
 
 #endif

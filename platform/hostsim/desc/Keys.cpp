@@ -44,10 +44,41 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.open_errno", KeyType::Integer, "0", "errno of every open of the node (0: opens succeed)"},
         {"adapter#.code_version_status", KeyType::Integer, "1", "the driver's code version verdict"},
         {"adapter#.paused", KeyType::Boolean, "0", "1 while the controller's I/O is paused (FIB 704)"},
+        {"adapter#.pause_release_ms", KeyType::Integer, "0", "simulated delay from a release (CT 66) to the end of the pause"},
+        {"adapter#.pause_release_at_ms", KeyType::Wide, "0", "state files: clock time a pending release takes effect"},
+        {"adapter#.alarm", KeyType::Text, "on", "audible alarm: none, off, on or sounding"},
+        {"adapter#.alarm_sound_time", KeyType::Integer, "0", "alarm sound time (CT 191)"},
+        {"adapter#.reset_count", KeyType::Integer, "0", "controller and bus resets seen"},
+        {"adapter#.battery", KeyType::Text, "full", "battery: none, legacy (24-byte page) or full (56-byte page)"},
+        {"adapter#.battery_valid", KeyType::Integer, "0x1FF", "validity word of the battery page (V or W)"},
+        {"adapter#.battery_status", KeyType::Integer, "0x80", "status bits of the full battery page"},
+        {"adapter#.copyback", KeyType::Boolean, "0", "copyback switched on (CT 216)"},
+        {"adapter#.statistics_resets", KeyType::Integer, "0", "statistics counter resets seen (CT 244 type 2)"},
+        {"adapter#.ppi_clears", KeyType::Integer, "0", "PPI table clears seen (CT 202)"},
+        {"adapter#.nvlog_entries", KeyType::Integer, "0", "events stored in the NVRAM event log (FIB 900; at most 113)"},
+        {"adapter#.dead_drive_version", KeyType::Integer, "1", "dead-drive log header version (class 21 sub-operation 7)"},
+        {"adapter#.dead_drive_entries", KeyType::Integer, "0", "dead-drive log entries"},
+        {"adapter#.drive_error_entries", KeyType::Integer, "0", "drive error table entries"},
+        {"adapter#.log.history", KeyType::Text, "", "controller history text (CT 189); \\n ends a line"},
+        {"adapter#.log.archive", KeyType::Text, "", "monitor archive text (CT 231); \\n ends a line"},
+        {"adapter#.log.archive_chunk", KeyType::Integer, "432", "bytes one archive or history entry read returns at most"},
+        {"adapter#.reconfigs", KeyType::Integer, "0", "configuration re-reads seen (CT 34)"},
         {"adapter#.pending#", KeyType::Text, nullptr, "state files: a pending adapter-initiated FIB in hex"},
         {"adapter#.event#.notify", KeyType::Integer, nullptr, "a pending notification: its code"},
         {"adapter#.event#.words", KeyType::IntList, nullptr, "a pending notification: its words from word 3"},
         {"adapter#.jbod_driver", KeyType::Boolean, "0", "1: the host's flags text of this adapter says SUPPORTED_JBOD"},
+        {"adapter#.max_containers", KeyType::Integer, "64", "CT 4 status: the maximum container count"},
+        {"adapter#.accessible_containers", KeyType::Integer, "32", "CT 4 result word 1: containers the host can reach"},
+        {"adapter#.partitions", KeyType::Integer, "128", "CT 4 result word 2: the partition limit"},
+        // container transport, heat sensor, cache policy, dynamic properties
+        {"adapter#.bus_info", KeyType::Text, "enhanced", "enhanced: class 3 sub-command 12 answers; legacy: only 9"},
+        {"adapter#.multipacket", KeyType::Integer, "201", "long-reply form of the container transport: 201 or 200"},
+        {"adapter#.packet_size", KeyType::Integer, "448", "packet size a status-200 transfer announces (0: one byte)"},
+        {"adapter#.heat_sensor", KeyType::IntList, "0x28,0x5,0x37", "FIB 803: temperature, low and high thresholds"},
+        {"adapter#.cache_policy", KeyType::Integer, "0", "CT 239 drive write-cache policy mask: 0x2 SATA, 0x1 SAS"},
+        {"adapter#.properties_mask", KeyType::Integer, "0x010F0800", "class 25 reported properties (bit N = property N)"},
+        {"adapter#.properties_record", KeyType::Text, "", "class 25 record as hex bytes (480 bytes, zero-padded)"},
+        {"adapter#.properties_reject", KeyType::Text, "", "class 26: property codes whose changes are rejected (430)"},
         // objects of later areas, kept as written
         {"adapter#.bus#", KeyType::Object, nullptr, "bus shorthand"},
         {"adapter#.drive#", KeyType::Object, nullptr, "drive shorthand"},
@@ -201,9 +232,16 @@ bool checkValue(KeyType type, const std::string& value)
             return isInteger(value.substr(6));
         if (value.compare(0, 5, "open ") == 0)
             return value.size() > 6 && value[5] == '/';
-        // fib <command>, aif <request>, cdb <opcode>
+        // fib <command>, aif <request>, cdb <opcode>, ct <class-2 code>
         if (value.compare(0, 4, "fib ") == 0 || value.compare(0, 4, "aif ") == 0 || value.compare(0, 4, "cdb ") == 0)
             return isInteger(value.substr(4));
+        if (value.compare(0, 3, "ct ") == 0)
+            return isInteger(value.substr(3));
+        // class3 <sub-command>, class21 <sub-operation>
+        if (value.compare(0, 7, "class3 ") == 0)
+            return isInteger(value.substr(7));
+        if (value.compare(0, 8, "class21 ") == 0)
+            return isInteger(value.substr(8));
         return false;
     }
     }

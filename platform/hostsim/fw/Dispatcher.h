@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace vyn::hostsim {
 
@@ -49,12 +50,23 @@ public:
     void reject(std::string reason) { rejected_ = std::move(reason); }
     const std::string& rejected() const { return rejected_; }
 
+    // Work that must see the reply as it finally leaves (after any fault has
+    // rewritten it): run by finish(), once.
+    void onFinal(std::function<void(FibCall&)> work) { final_.push_back(std::move(work)); }
+    void finish()
+    {
+        for (auto& work : final_)
+            work(*this);
+        final_.clear();
+    }
+
 private:
     ControllerState& controller_;
     uint8_t* fib_;
     size_t fibSize_;
     bool changed_ = false;
     std::string rejected_;
+    std::vector<std::function<void(FibCall&)>> final_;
 };
 
 using FibHandler = std::function<void(FibCall&)>;
@@ -80,6 +92,11 @@ void registerAllHandlers(Dispatcher& dispatcher);
 // Areas.
 void registerIdentityHandlers(Dispatcher& dispatcher);
 void registerTransportHandlers(Dispatcher& dispatcher);
+void registerContainerTransportHandlers(Dispatcher& dispatcher);
+void registerContainerInfoHandlers(Dispatcher& dispatcher);
+void registerAdapterOpenHandlers(Dispatcher& dispatcher);
+void registerControllerWideHandlers(Dispatcher& dispatcher);
+void registerLogHandlers(Dispatcher& dispatcher);
 
 // Status words the unknown answers use.
 constexpr uint32_t kStatusNotSupported = 10004;

@@ -7,6 +7,11 @@ void registerAllHandlers(Dispatcher& dispatcher)
 {
     registerIdentityHandlers(dispatcher);
     registerTransportHandlers(dispatcher);
+    registerContainerTransportHandlers(dispatcher);
+    registerContainerInfoHandlers(dispatcher);
+    registerAdapterOpenHandlers(dispatcher);
+    registerControllerWideHandlers(dispatcher);
+    registerLogHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

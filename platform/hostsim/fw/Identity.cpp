@@ -31,6 +31,8 @@ constexpr size_t kSupTypeTextRoom = 28;
 constexpr size_t kSupMaxPorts = 28;
 constexpr size_t kSupVersion = 32;
 constexpr size_t kSupOptions2 = 36;
+constexpr size_t kSupPhysicalSlot = 40;  // u16
+constexpr size_t kSupSasPorts = 56;
 constexpr size_t kSupOptions3 = 144;
 
 constexpr uint32_t kClockMhz = 1200;
@@ -73,6 +75,8 @@ void supplementInformation(FibCall& call)
     putLe32(p + kSupMaxPorts, c.ports);
     putLe32(p + kSupVersion, c.supplementVersion);
     putLe32(p + kSupOptions2, c.optionWord[1]);
+    putLe16(p + kSupPhysicalSlot, static_cast<uint16_t>(c.pciSlot));
+    putLe32(p + kSupSasPorts, c.sasPorts);
     putLe32(p + kSupOptions3, c.optionWord[2]);
 }
 

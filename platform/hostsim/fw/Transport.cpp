@@ -25,6 +25,13 @@ constexpr size_t kOpenTransfersMax = 4;
 
 void isAdapterPaused(FibCall& call)
 {
+    ControllerState& c = call.controller();
+    // A release (CT 66) takes effect once its delay has passed.
+    if (c.paused && c.pauseReleaseAtMs != 0 && c.clockMs >= c.pauseReleaseAtMs) {
+        c.paused = false;
+        c.pauseReleaseAtMs = 0;
+        call.markChanged();
+    }
     call.clearPayload();
     call.setWord(0, call.controller().paused ? 1 : 0);
 }

@@ -31,6 +31,64 @@ std::string quoted(const std::string& s)
     return out + "\"";
 }
 
+// A byte record written as hex digits; shorter text leaves zeros, odd or
+// foreign characters end it.
+std::vector<uint8_t> parseHexBytes(const std::string& text, size_t size)
+{
+    std::vector<uint8_t> out(size, 0);
+    for (size_t i = 0; i < size && 2 * i + 1 < text.size(); ++i) {
+        const std::string pair = text.substr(2 * i, 2);
+        char* end = nullptr;
+        const unsigned long v = std::strtoul(pair.c_str(), &end, 16);
+        if (end == nullptr || *end != '\0')
+            break;
+        out[i] = static_cast<uint8_t>(v);
+    }
+    return out;
+}
+
+// Hex digits up to the last non-zero byte.
+std::string formatHexBytes(const std::vector<uint8_t>& bytes)
+{
+    size_t used = bytes.size();
+    while (used > 0 && bytes[used - 1] == 0)
+        --used;
+    std::string out;
+    char pair[3];
+    for (size_t i = 0; i < used; ++i) {
+        std::snprintf(pair, sizeof pair, "%02X", bytes[i]);
+        out += pair;
+    }
+    return quoted(out);
+}
+
+// Log text keeps its line ends as "\n" on one description line.
+std::string escapeNewlines(const std::string& text)
+{
+    std::string out;
+    for (char ch : text) {
+        if (ch == '\n')
+            out += "\\n";
+        else
+            out += ch;
+    }
+    return out;
+}
+
+std::string unescapeNewlines(const std::string& text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
+            out += '\n';
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 ControllerState ControllerState::fromDescription(const Description& desc, unsigned index, std::string* error)
@@ -66,7 +124,42 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.openErrno = static_cast<int>(parseInteger(get("open_errno")));
     c.codeVersionStatus = parseInteger(get("code_version_status"));
     c.paused = get("paused") == "1";
+    c.pauseReleaseMs = parseInteger(get("pause_release_ms"));
+    c.pauseReleaseAtMs = parseWide(get("pause_release_at_ms"));
+    c.alarm = get("alarm");
+    c.alarmSoundTime = parseInteger(get("alarm_sound_time"));
+    c.resetCount = parseInteger(get("reset_count"));
+    c.battery = get("battery");
+    c.batteryValid = parseInteger(get("battery_valid"));
+    c.batteryStatus = parseInteger(get("battery_status"));
+    c.copyback = get("copyback") == "1";
+    c.statisticsResets = parseInteger(get("statistics_resets"));
+    c.ppiClears = parseInteger(get("ppi_clears"));
+    c.nvlogEntries = parseInteger(get("nvlog_entries"));
+    c.deadDriveVersion = parseInteger(get("dead_drive_version"));
+    c.deadDriveEntries = parseInteger(get("dead_drive_entries"));
+    c.driveErrorEntries = parseInteger(get("drive_error_entries"));
+    c.historyText = unescapeNewlines(get("log.history"));
+    c.archiveText = unescapeNewlines(get("log.archive"));
+    c.archiveChunk = parseInteger(get("log.archive_chunk"));
+    c.reconfigs = parseInteger(get("reconfigs"));
     c.jbodDriver = get("jbod_driver") == "1";
+    c.maxContainers = parseInteger(get("max_containers"));
+    c.accessibleContainers = parseInteger(get("accessible_containers"));
+    c.partitions = parseInteger(get("partitions"));
+    c.legacyBusInfo = get("bus_info") == "legacy";
+    c.multipacket = parseInteger(get("multipacket"));
+    c.packetSize = parseInteger(get("packet_size"));
+    {
+        const std::vector<uint32_t> heat = parseIntList(get("heat_sensor"));
+        for (size_t i = 0; i < 3; ++i)
+            c.heatSensor[i] = i < heat.size() ? static_cast<int32_t>(heat[i]) : 0;
+    }
+    c.cachePolicy = parseInteger(get("cache_policy"));
+    c.propertiesMask = parseInteger(get("properties_mask"));
+    c.properties = parseHexBytes(get("properties_record"), 480);
+    if (!get("properties_reject").empty())
+        c.propertiesReject = parseIntList(get("properties_reject"));
     for (const auto& [key, value] : desc.values()) {
         if (key.compare(0, p.size(), p) != 0)
             continue;
@@ -182,7 +275,44 @@ std::string ControllerState::toText(uint64_t seed) const
     line("open_errno", std::to_string(openErrno));
     line("code_version_status", std::to_string(codeVersionStatus));
     line("paused", paused ? "1" : "0");
+    line("pause_release_ms", std::to_string(pauseReleaseMs));
+    line("pause_release_at_ms", std::to_string(pauseReleaseAtMs));
+    line("alarm", alarm);
+    line("alarm_sound_time", std::to_string(alarmSoundTime));
+    line("reset_count", std::to_string(resetCount));
+    line("battery", battery);
+    line("battery_valid", hex32(batteryValid));
+    line("battery_status", hex32(batteryStatus));
+    line("copyback", copyback ? "1" : "0");
+    line("statistics_resets", std::to_string(statisticsResets));
+    line("ppi_clears", std::to_string(ppiClears));
+    line("nvlog_entries", std::to_string(nvlogEntries));
+    line("dead_drive_version", std::to_string(deadDriveVersion));
+    line("dead_drive_entries", std::to_string(deadDriveEntries));
+    line("drive_error_entries", std::to_string(driveErrorEntries));
+    line("log.history", quoted(escapeNewlines(historyText)));
+    line("log.archive", quoted(escapeNewlines(archiveText)));
+    line("log.archive_chunk", std::to_string(archiveChunk));
+    line("reconfigs", std::to_string(reconfigs));
     line("jbod_driver", jbodDriver ? "1" : "0");
+    line("max_containers", std::to_string(maxContainers));
+    line("accessible_containers", std::to_string(accessibleContainers));
+    line("partitions", std::to_string(partitions));
+    line("bus_info", legacyBusInfo ? "legacy" : "enhanced");
+    line("multipacket", std::to_string(multipacket));
+    line("packet_size", std::to_string(packetSize));
+    line("heat_sensor", std::to_string(static_cast<uint32_t>(heatSensor[0])) + "," +
+                            std::to_string(static_cast<uint32_t>(heatSensor[1])) + "," +
+                            std::to_string(static_cast<uint32_t>(heatSensor[2])));
+    line("cache_policy", hex32(cachePolicy));
+    line("properties_mask", hex32(propertiesMask));
+    line("properties_record", formatHexBytes(properties));
+    {
+        std::string reject;
+        for (uint32_t code : propertiesReject)
+            reject += (reject.empty() ? "" : ",") + std::to_string(code);
+        line("properties_reject", quoted(reject));
+    }
     for (const auto& [key, value] : objects)
         line(key.c_str(), value);
     for (size_t k = 0; k < pendingAif.size(); ++k) {

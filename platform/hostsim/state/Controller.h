@@ -37,6 +37,9 @@ struct ControllerState {
     uint32_t supplementVersion = 0;
     uint32_t ports = 0;
     uint32_t sasPorts = 0;
+    uint32_t maxContainers = 0;
+    uint32_t accessibleContainers = 0;
+    uint32_t partitions = 0;
 
     // What the driver answers for this controller.
     bool driverCompatible = true;
@@ -45,17 +48,79 @@ struct ControllerState {
 
     // Controller settings.
     bool paused = false;
+    // A release (CT 66) un-pauses after this delay of simulated time; the
+    // clock time it takes effect (0: none pending).
+    uint32_t pauseReleaseMs = 0;
+    uint64_t pauseReleaseAtMs = 0;
+    // Alarm: "none", "off", "on" or "sounding"; its sound time.
+    std::string alarm = "on";
+    uint32_t alarmSoundTime = 0;
+    uint32_t resetCount = 0;
+    // Battery: "none", "legacy" (24-byte page) or "full" (56-byte page); the
+    // page's validity word (V or W) and, for the full page, its status bits.
+    std::string battery = "full";
+    uint32_t batteryValid = 0;
+    uint32_t batteryStatus = 0;
+    bool copyback = false;
+    uint32_t statisticsResets = 0;
+    uint32_t ppiClears = 0;
+    // Logs: stored events (FIB 900, at most 113), the dead-drive log (header
+    // version and entries) and the drive error table entries (class 21).
+    uint32_t nvlogEntries = 0;
+    uint32_t deadDriveVersion = 1;
+    uint32_t deadDriveEntries = 0;
+    uint32_t driveErrorEntries = 0;
+    // History (CT 189) and monitor-archive (CT 231) text, and the bytes one
+    // archive entry read returns at most.
+    std::string historyText;
+    std::string archiveText;
+    uint32_t archiveChunk = 432;
+    uint32_t reconfigs = 0;
     bool jbodDriver = false;  // the driver reports JBOD support for this host
 
     // Adapter-initiated FIBs (512 bytes each) raised while no channel of
     // this controller was open, oldest first; the next channel opened, in
     // any process, takes them over.
     std::vector<std::vector<uint8_t>> pendingAif;
+    // Adapter-initiated FIBs a handler raised during the current request; the
+    // driver hands them to the open channels (or the pending list) after it.
+    std::vector<std::vector<uint8_t>> raisedAif;
 
     // Open large transfers (FIB 907): handle -> total length. Not saved: a
     // transfer lives within one process's run of chunks.
     std::map<uint32_t, uint32_t> transfers;
     uint32_t nextTransfer = 1;
+    // The bus records: the enhanced record (class 3 sub-command 12), or only
+    // the legacy one (sub-command 9) on an older controller.
+    bool legacyBusInfo = false;
+    // Container transport: the long-reply form (201 or 200) and the packet
+    // size a status-200 transfer announces.
+    uint32_t multipacket = 201;
+    uint32_t packetSize = 448;
+    // Heat sensor: temperature, low and high thresholds (FIB 803).
+    int32_t heatSensor[3] = {0, 0, 0};
+    // Drive write-cache policy mask (CT 239): bit 1 SATA, bit 0 SAS.
+    uint32_t cachePolicy = 0;
+    // Dynamic adapter properties (class 25): the reported-property mask and
+    // the 480-byte record (its mask word is the reported mask).
+    uint32_t propertiesMask = 0;
+    std::vector<uint8_t> properties;  // 480 bytes
+    // Property codes whose changes the controller rejects (class 26).
+    std::vector<uint32_t> propertiesReject;
+    // The records class-26 requests carried, oldest first. Not saved: tests
+    // read them.
+    std::vector<std::vector<uint8_t>> propertiesSets;
+
+    // Long replies kept for their follow-up packets. Transfers live within
+    // one library call, so they are kept in memory only.
+    struct CtTransfer {
+        uint32_t handle = 0;
+        uint32_t form = 201;
+        uint32_t packetSize = 432;
+        std::vector<uint8_t> data;
+    };
+    std::vector<CtTransfer> ctTransfers;
+    uint32_t nextCtTransfer = 0x100;
 
     // Injected faults with their counters.
     std::vector<ArmedFault> faults;

@@ -83,7 +83,11 @@ bool StateStore::load(const std::string& path, ControllerState& live, uint64_t& 
         return false;
     seedOut = parseWide(desc.get("hostsim.seed"));
     const unsigned index = live.index;
+    std::vector<ControllerState::CtTransfer> ctTransfers = std::move(live.ctTransfers);
+    const uint32_t nextCtTransfer = live.nextCtTransfer;
     live = ControllerState::fromDescription(desc, index);
+    live.ctTransfers = std::move(ctTransfers);
+    live.nextCtTransfer = nextCtTransfer;
     return true;
 }
 

@@ -98,9 +98,9 @@ TEST_F(ContextTest, TranslationsAndOsType)
     EXPECT_EQ(ctx.optionWord2, 0xF0F9Bu);
     EXPECT_EQ(ctx.containerOpMask, 0xFFFu);
     ctx.osType = 10;
-    EXPECT_TRUE(IsTopMostOsW2K(&ctx));
+    EXPECT_TRUE(IsHostWithDeviceNotifications(&ctx));
     ctx.osTypeOverride = 5;
-    EXPECT_FALSE(IsTopMostOsW2K(&ctx));
+    EXPECT_FALSE(IsHostWithDeviceNotifications(&ctx));
 }
 
 }  // namespace

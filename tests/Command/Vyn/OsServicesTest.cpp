@@ -208,7 +208,7 @@ TEST(OsServicesTest, FixedAnswers)
 {
     EXPECT_EQ(faos_GetOSType(), 5);
     EXPECT_EQ(faos_IsThereOCE(nullptr), 1);
-    EXPECT_EQ(faos_W2kOpenPnPRegistrationWindow(), 1u);
+    EXPECT_EQ(faos_OpenDeviceNotificationWindow(), 1u);
     FSA_CODE_VERSION_STATUS status = 7;
     EXPECT_EQ(faos_GetVersionStatus(nullptr, &status), 9u);
     EXPECT_EQ(status, 7u);

@@ -1,0 +1,167 @@
+#ifndef VYN_COMMAND_VYN_COMMON_FA_READONLY_H
+#define VYN_COMMAND_VYN_COMMON_FA_READONLY_H
+
+#include "Command/Vyn/common/fa_bytes.h"
+#include "Command/Vyn/common/fa_types.h"
+
+#include <cstddef>
+#include <cstdint>
+
+class FSAAPI_CONTEXT;
+
+// The general information of a controller as a whole, kept in its context
+// from the open to the close. A byte record: fields are read and written at
+// their offsets with the little-endian accessors of fa_bytes.h.
+struct FSA_GENERAL_INFO2 {
+    uint8_t bytes[2764];
+};
+static_assert(sizeof(FSA_GENERAL_INFO2) == 2764, "general information is 2764 bytes");
+
+// The older, shorter form: the first 2484 bytes of the same record.
+struct FSA_GENERAL_INFO {
+    uint8_t bytes[2484];
+};
+static_assert(sizeof(FSA_GENERAL_INFO) == 2484, "legacy general information is 2484 bytes");
+
+// Byte offsets of the fields of FSA_GENERAL_INFO2. Revisions are 4 bytes
+// (dash, type, minor, major) followed by a u32 build number.
+enum FSA_GENERAL_INFO2_FIELD : size_t {
+    GI_OPTION_BYTE_645 = 645,              // u8, low byte of option word 3
+    GI_API_VERSION = 2120,                 // revision + build (fsaApiVersion, fsaApiBuildNum)
+    GI_FS_DRIVER_VERSION = 2144,           // revision + build
+    GI_MINIPORT_VERSION = 2152,            // revision + build
+    GI_FIRMWARE_VERSION = 2160,            // revision + build
+    GI_ADAPTER_TYPE = 2184,                // u32
+    GI_PROCESSOR_CLOCK_MHZ = 2192,         // u32 fsaProcessorClockSpeedInMhz
+    GI_ADAPTER_MEMORY = 2196,              // u32 fsaAdapterMemorySizeInBytes
+    GI_EXECUTION_MEMORY = 2200,            // u32
+    GI_BUFFER_MEMORY = 2204,               // u32
+    GI_NUMBER_OF_BUSES = 2208,             // u32 fsaNumberOfBuses
+    GI_DEVICES_PER_BUS = 2212,             // u32 fsaDevicesAvailablePerBus
+    GI_MAX_LD_MEMBERS = 2216,              // u32
+    GI_MAX_VOLUME_MEMBERS = 2220,          // u32
+    GI_MAX_RAID0_MEMBERS = 2224,           // u32
+    GI_MAX_RAID5_MEMBERS = 2228,           // u32
+    GI_MAX_DEDICATED_SPARES = 2232,        // u32
+    GI_MAX_GLOBAL_SPARES = 2236,           // u32
+    GI_MIN_STRIPE_BYTES = 2248,            // u32
+    GI_MAX_STRIPE_BYTES = 2256,            // u32
+    GI_MAX_CONTAINER_NUMBER = 2268,        // u32 fsaMaxContainerNumber
+    GI_MAX_ACCESSIBLE_CONTAINERS = 2272,   // u32 fsaMaxAccessibleContainers
+    GI_SERIAL_NUMBER_0 = 2284,             // u32
+    GI_SERIAL_NUMBER_1 = 2288,             // u32
+    GI_OS_TYPE = 2292,                     // u32
+    GI_PCI_BUS = 2300,                     // i16 fsaPCIBusID
+    GI_PCI_SLOT = 2302,                    // i16 fsaPCISlotNumber
+    GI_OEM = 2312,                         // u32 fsaOem
+    GI_DESCRIPTION = 2316,                 // wide text, 18 characters
+    GI_BIOS_VERSION = 2388,                // revision + build
+    GI_CLUSTERING = 2396,                  // u32
+    GI_SUPPORTED_OPTIONS = 2412,           // u32 fsaSupportedOptions (option word 1)
+    GI_ALARM_STATE = 2416,                 // u32 fsaAdapAlarmState
+    GI_OEM_ID = 2420,                      // u32 fsaOemId
+    GI_MAX_NUMBER_PORTS = 2424,            // u32 fsaMaxNumberPorts
+    GI_SUPPORTED_OPTIONS2 = 2428,          // u32 fsaSupportedOptions2 (option word 2)
+    GI_PCI_PHYSICAL_SLOT = 2432,           // u16 fsaPCIPhysicalSlotNumber
+    GI_NUM_OF_SNAPSHOTS = 2435,            // u8 fsaNumOfSnapshots
+    GI_NUM_SAS_PORTS = 2436,               // u32 fsaNumSasPorts
+    GI_VPD_ASSEMBLY = 2440,                // 8 characters
+    GI_VPD_FRU = 2448,                     // 8 characters
+    GI_VPD_BATTERY_FRU = 2456,             // 8 characters
+    GI_VPD_EC = 2464,                      // 8 characters
+    GI_STAGED_FIRMWARE_VERSION = 2472,     // revision + build
+    GI_MORPH_SUPPORT_MASK = 2480,          // u32 fsaMorphSupportMask
+    GI_HEAT_TEMPERATURE = 2492,            // i16
+    GI_HEAT_LOW = 2496,                    // i16
+    GI_HEAT_HIGH = 2498,                   // i16
+    GI_BOOT_FIRMWARE_VERSION = 2500,       // revision + build
+    GI_LONG_SERIAL = 2508,                 // u32 fsaLongSerialNum
+    GI_EXPANDER_WWNS = 2512,               // 2 x 8 bytes
+    GI_RAID_SUPPORT_MASK = 2528,           // u32
+    GI_DEVICE_CACHE_POLICY = 2532,         // u32 fsaDeviceCachePolicy: bit 1 SATA, bit 0 SAS
+    GI_OPTION_WORD4 = 2536,                // u32
+    GI_DEFAULT_TASK_PRIORITY = 2540,       // u32
+    GI_PERFORMANCE_MODE = 2544,            // u32
+    GI_PERFORMANCE_MODES = 2548,           // u32 supported performance modes
+    GI_POWER_MANAGEMENT = 2552,            // u32
+    GI_STAY_AWAKE_START = 2556,            // u32
+    GI_STAY_AWAKE_END = 2560,              // u32
+    GI_SPINUP_INTERNAL = 2564,             // u32
+    GI_SPINUP_EXTERNAL = 2568,             // u32
+    GI_UTC_DIFFERENCE = 2572,              // u32
+    GI_HOST_BUS_TYPE = 2576,               // u8 fsaHostBusType
+    GI_HOST_BUS_WIDTH = 2577,              // u8 fsaHostBusWidth
+    GI_HOST_BUS_SPEED = 2578,              // u16 fsaHostBusSpeed
+    GI_OPTION_WORD3 = 2580,                // u32
+    GI_DYNAMIC_PROPERTY_17 = 2584,         // u32
+    GI_STAY_AWAKE_DAYS = 2588,             // u8
+    GI_SSD_CACHE_MAX_DRIVES = 2589,        // u8
+    GI_SSD_CACHE_DRIVES = 2590,            // u8
+    GI_SSD_FLUSH_FETCH_RATE = 2592,        // u16
+    GI_DIRTY_PAGE_THRESHOLD = 2594,        // u16
+    GI_NCQ_FLAGS = 2596,                   // u8, bit 7 NCQ supported
+    GI_NCQ_ENABLED = 2600,                 // u32
+    GI_STATISTICS_ENABLED = 2604,          // u32
+    GI_SSD_READ_FACTOR = 2608,             // i8
+    GI_SSD_WRITE_FACTOR = 2609,            // i8
+    GI_SSD_CAPACITY = 2612,                // u64
+    GI_MAX_DISK_TASKS = 2620,              // u8
+    GI_FURTHER_FLAGS = 2624,               // u32
+};
+static_assert(GI_FURTHER_FLAGS + 4 <= sizeof(FSA_GENERAL_INFO2), "every field lies inside the record");
+static_assert(GI_MORPH_SUPPORT_MASK + 4 <= sizeof(FSA_GENERAL_INFO), "the legacy form ends after the morph mask");
+
+// Option-word bits used by the general information.
+enum : uint32_t {
+    FSA_OPT1_SUPPLEMENT = 1u << 16,
+    FSA_OPT1_HEAT_SENSOR = 1u << 19,
+    FSA_OPT1_STATISTICS = 1u << 26,
+    FSA_OPT2_DEVICE_CACHE_POLICY = 1u << 15,
+    FSA_OPT2_DYNAMIC_PROPERTIES = 1u << 16,
+    FSA_OPT2_MFG_SERIAL = 1u << 25,
+    FSA_OPT4_JBOD_DRIVER = 1u << 7,
+};
+
+// The context's option words, one place each: word 1 is the adapter
+// information's option word, word 2 the supplement's supported-option mask,
+// word 3 its feature word, word 4 the feature-enable mask. The general
+// information record carries copies of them at 2412, 2428, 2580 and 2536.
+uint32_t& FsaOptionWord1(FSAAPI_CONTEXT* ctx);
+uint32_t& FsaOptionWord2(FSAAPI_CONTEXT* ctx);
+uint32_t& FsaOptionWord3(FSAAPI_CONTEXT* ctx);
+uint32_t& FsaOptionWord4(FSAAPI_CONTEXT* ctx);
+
+// Re-derives the option fields from the supplement adapter information (the
+// FIB 706 reply payload, or null): word 2, word 4 and the snapshot count are
+// cleared and the morph mask reset to 0xF0F9B, then taken from the record.
+void FsaInitSupportedOptions(FSAAPI_CONTEXT* ctx, const uint8_t* supplement);
+
+// The handle of entry `index` of the session's handle list into *out: 9 for
+// an unknown handle, 3 (with *out null) past the end of the list, else 1.
+FSA_STATUS FsaGetHandleFromIndex(void* handle, uint32_t index, void** out);
+// The handle of the first handle-list entry whose adapter identity word is
+// `serial`: 1, 3 when none matches, 9 for an unknown handle; *out null unless found.
+FSA_STATUS FsaGetHandleFromSerial(void* handle, uint32_t serial, void** out);
+
+// Reads the RAID-6 options (340 bytes) for the open; 31 until the container
+// options are read from the firmware. Never throws.
+FSA_STATUS FsaApiInternalGetRaid6Options(FSAAPI_CONTEXT* ctx, void* record);
+
+// Refreshes the parts of the context's general information that can change
+// and copies the record out; an unknown handle gives the placeholder record.
+void FsaGetGeneralInformation2(void* handle, FSA_GENERAL_INFO2* out);
+// The legacy form: the first 2484 bytes.
+void FsaGetGeneralInformation(void* handle, FSA_GENERAL_INFO* out);
+// Read-only export: the general information of entry `index` of the
+// session's handle list.
+FSA_STATUS FsaGetGeneralInformation2Ex(void* handle, uint32_t index, FSA_GENERAL_INFO2* out);
+
+// The extended type of a container for the container conversion; `record` is
+// the container's legacy record (cttype).
+uint32_t GetExtendedType(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t type, const void* record);
+
+// The dynamic adapter properties (480 bytes) into `record`: 1, 31 without
+// support, 72 for a reply reporting failure, or the failed send's status.
+FSA_STATUS SendGetDynamicAdapterPropertiesFib(FSAAPI_CONTEXT* ctx, void* record);
+
+#endif

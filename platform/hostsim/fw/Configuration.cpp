@@ -1,0 +1,186 @@
+// The configuration view: drives ("driveI = <bus:target[:lun]> <kind> <size>")
+// and containers ("ldK = <level> <members>") as the firmware records show them.
+#include "platform/hostsim/fw/Configuration.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <sstream>
+
+namespace vyn::hostsim {
+
+namespace {
+
+constexpr uint64_t kLeadBlocks = 128;
+constexpr uint64_t kTailBlocks = 2048;
+constexpr unsigned kMaxObjects = 1024;
+
+uint64_t parseSizeBlocks(const std::string& text)
+{
+    if (text.empty())
+        return 0;
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    const std::string unit = end != nullptr ? std::string(end) : "";
+    double bytes = v;
+    if (unit == "s")
+        return static_cast<uint64_t>(v);
+    if (unit == "K")
+        bytes = v * 1024;
+    else if (unit == "M")
+        bytes = v * 1024 * 1024;
+    else if (unit == "G")
+        bytes = v * 1024 * 1024 * 1024;
+    else if (unit == "T")
+        bytes = v * 1024 * 1024 * 1024 * 1024;
+    return static_cast<uint64_t>(bytes / 512);
+}
+
+bool parseAddress(const std::string& text, uint32_t* bus, uint32_t* target, uint32_t* lun)
+{
+    unsigned b = 0, t = 0, l = 0;
+    const int n = std::sscanf(text.c_str(), "%u:%u:%u", &b, &t, &l);
+    if (n < 2)
+        return false;
+    *bus = b;
+    *target = t;
+    *lun = n == 3 ? l : 0;
+    return true;
+}
+
+// Words of a shorthand and its name=value pairs.
+void splitShorthand(const std::string& value, std::vector<std::string>* words,
+                    std::map<std::string, std::string>* pairs)
+{
+    std::istringstream in(value);
+    std::string w;
+    while (in >> w) {
+        const size_t eq = w.find('=');
+        if (eq == std::string::npos)
+            words->push_back(w);
+        else
+            (*pairs)[w.substr(0, eq)] = w.substr(eq + 1);
+    }
+}
+
+struct Level {
+    const char* name;
+    uint32_t raidType;
+    uint32_t legType;  // 0: one level
+};
+const Level kLevels[] = {
+    {"volume", 1, 0}, {"raid0", 2, 0},  {"raid1", 3, 0},  {"raid10", 4, 3}, {"raid1e", 5, 0},
+    {"raid5", 7, 0},  {"raid50", 8, 7}, {"raid5ee", 9, 0}, {"raid6", 11, 0}, {"raid60", 12, 11},
+};
+
+uint64_t dataBlocks(uint32_t raidType, size_t n, uint64_t extent)
+{
+    switch (raidType) {
+    case 2: return n * extent;
+    case 3: return extent;
+    case 5: return n * extent / 2;
+    case 7: return n > 1 ? (n - 1) * extent : 0;
+    case 9:
+    case 11: return n > 2 ? (n - 2) * extent : 0;
+    default: return n * extent;
+    }
+}
+
+}  // namespace
+
+ConfigView configurationOf(const ControllerState& c)
+{
+    ConfigView v;
+    uint32_t nextSlice = 0;
+    for (unsigned i = 0; i < kMaxObjects; ++i) {
+        auto it = c.objects.find("drive" + std::to_string(i));
+        if (it == c.objects.end())
+            continue;
+        std::vector<std::string> words;
+        std::map<std::string, std::string> pairs;
+        splitShorthand(it->second, &words, &pairs);
+        DriveView d;
+        d.index = i;
+        if (words.empty() || !parseAddress(words[0], &d.bus, &d.target, &d.lun))
+            continue;
+        d.blocks = words.size() > 2 ? parseSizeBlocks(words[2]) : 0;
+        d.usable = d.blocks > kLeadBlocks + kTailBlocks ? (d.blocks - kLeadBlocks - kTailBlocks) / 128 * 128 : 0;
+        d.slice = nextSlice++;
+        v.drives.push_back(d);
+    }
+    auto driveAt = [&v](const std::string& addr) -> const DriveView* {
+        uint32_t b = 0, t = 0, l = 0;
+        if (!parseAddress(addr, &b, &t, &l))
+            return nullptr;
+        for (const DriveView& d : v.drives)
+            if (d.bus == b && d.target == t && d.lun == l)
+                return &d;
+        return nullptr;
+    };
+
+    std::vector<LogDevView> legs;
+    uint32_t nextLegNumber = c.maxContainers > 0 ? c.maxContainers - 1 : 0;
+    uint32_t nextLegHandle = kFirstLogDevHandle + 0x1000;
+    for (unsigned k = 0; k < kMaxObjects; ++k) {
+        auto it = c.objects.find("ld" + std::to_string(k));
+        if (it == c.objects.end())
+            continue;
+        std::vector<std::string> words;
+        std::map<std::string, std::string> pairs;
+        splitShorthand(it->second, &words, &pairs);
+        if (words.size() < 2)
+            continue;
+        const Level* level = nullptr;
+        for (const Level& l : kLevels)
+            if (words[0] == l.name)
+                level = &l;
+        if (level == nullptr)
+            continue;
+        std::vector<const DriveView*> members;
+        std::istringstream list(words[1]);
+        std::string addr;
+        while (std::getline(list, addr, ','))
+            if (const DriveView* d = driveAt(addr))
+                members.push_back(d);
+        if (members.empty())
+            continue;
+        uint64_t extent = members[0]->usable;
+        for (const DriveView* d : members)
+            extent = std::min(extent, d->usable);
+        LogDevView top;
+        top.number = k;
+        top.handle = kFirstLogDevHandle + k;
+        top.raidType = level->raidType;
+        top.name = pairs.count("name") ? pairs["name"] : "";
+        if (pairs.count("stripe"))
+            top.stripeBlocks = static_cast<uint32_t>(parseSizeBlocks(pairs["stripe"]));
+        if (level->legType == 0) {
+            for (const DriveView* d : members)
+                top.members.push_back({d->handle(), top.handle, kLeadBlocks, extent});
+            top.blocks = dataBlocks(level->raidType, members.size(), extent);
+        } else {
+            const size_t legCount = pairs.count("legs") ? std::strtoul(pairs["legs"].c_str(), nullptr, 10) : 2;
+            const size_t per = legCount > 0 ? members.size() / legCount : 0;
+            for (size_t g = 0; per > 0 && g < legCount; ++g) {
+                LogDevView leg;
+                leg.number = nextLegNumber--;
+                leg.handle = nextLegHandle++;
+                leg.parent = top.handle;
+                leg.raidType = level->legType;
+                leg.stripeBlocks = top.stripeBlocks;
+                for (size_t m = 0; m < per; ++m)
+                    leg.members.push_back({members[g * per + m]->handle(), leg.handle, kLeadBlocks, extent});
+                leg.blocks = dataBlocks(leg.raidType, per, extent);
+                top.members.push_back({0xFFFFFFFFu, leg.handle, 0, leg.blocks});
+                top.blocks += leg.blocks;
+                legs.push_back(leg);
+            }
+        }
+        v.logDevs.push_back(top);
+    }
+    v.logDevs.insert(v.logDevs.end(), legs.begin(), legs.end());
+    return v;
+}
+
+}  // namespace vyn::hostsim

@@ -1,0 +1,56 @@
+#ifndef VYN_PLATFORM_HOSTSIM_FW_CONFIGURATION_H
+#define VYN_PLATFORM_HOSTSIM_FW_CONFIGURATION_H
+
+#include "platform/hostsim/state/Controller.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vyn::hostsim {
+
+// A drive of the description as the firmware sees it.
+struct DriveView {
+    unsigned index = 0;
+    uint32_t bus = 0, target = 0, lun = 0;
+    uint64_t blocks = 0;
+    uint64_t usable = 0;
+    uint32_t slice = 0xFFFFFFFFu;
+    uint32_t handle() const { return bus << 24 | lun << 16 | target; }
+};
+
+// A logical device: a container of the description or one leg of a
+// two-level container.
+struct LogDevView {
+    uint32_t number = 0;
+    uint32_t handle = 0;
+    uint32_t parent = 0xFFFFFFFFu;
+    uint32_t raidType = 0;
+    uint64_t blocks = 0;
+    uint32_t stripeBlocks = 512;
+    std::string name;
+    // Members: drive handles with their extent, or legs (by handle).
+    struct Member {
+        uint32_t phy = 0xFFFFFFFFu;
+        uint32_t log = 0xFFFFFFFFu;
+        uint64_t start = 0;
+        uint64_t blocks = 0;
+    };
+    std::vector<Member> members;
+};
+
+// The configuration computed from the description's drives and containers:
+// drives in index order; top-level devices by container number, then legs.
+struct ConfigView {
+    std::vector<DriveView> drives;
+    std::vector<LogDevView> logDevs;
+};
+ConfigView configurationOf(const ControllerState& c);
+
+// Logical-device handles and unique ids of the simulator.
+constexpr uint32_t kFirstLogDevHandle = 0x00100000;
+constexpr uint32_t kFirstUniqueId = 0x5A000000;
+
+}  // namespace vyn::hostsim
+
+#endif

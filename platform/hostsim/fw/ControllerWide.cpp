@@ -1,0 +1,243 @@
+// Controller-wide answers: the battery pages (class 3 sub-commands 0x30000,
+// 0x700000, 0xA0000, 0x80000, 0x100), the online diagnostic (FIB 800),
+// copyback (CT 216), statistics (CT 244), the PPI table clear (CT 202) and
+// the NVS RAM clear (CT 10 of class 23) and the dynamic properties (class 26).
+#include "platform/hostsim/Bytes.h"
+#include "platform/hostsim/fw/ContainerTransport.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vyn::hostsim {
+
+namespace {
+
+constexpr size_t kScsiData = 20;
+constexpr uint32_t kNewSuccess = 218;
+constexpr uint32_t kStatsReset = 2;
+constexpr size_t kStatisticsBytes = 256;
+constexpr size_t kPropertiesBytes = 480;
+
+uint8_t* scsiData(FibCall& call)
+{
+    std::memset(call.payload(), 0, call.payloadSize());
+    return call.payload() + kScsiData;
+}
+
+bool noBattery(FibCall& call)
+{
+    if (call.controller().battery != "none")
+        return false;
+    call.clearPayload();
+    call.setWord(0, kStatusNotSupported);
+    return true;
+}
+
+// The 24-byte legacy page: u8 at 0, 1, 2; u32 at 4; values at 8 to 18; u8 at
+// 20, 21; the validity word V at 22 (bit 13: read the 56-byte page).
+void legacyPage(FibCall& call)
+{
+    if (noBattery(call))
+        return;
+    const ControllerState& c = call.controller();
+    uint8_t* p = scsiData(call);
+    const bool full = c.battery == "full";
+    p[0] = 1;
+    putLe32(p + 4, 3600);
+    putLe16(p + 8, 4200);
+    putLe16(p + 12, 35);
+    putLe16(p + 14, 100);
+    putLe16(p + 16, 1200);
+    putLe16(p + 18, 1250);
+    p[20] = 1;
+    putLe16(p + 22, static_cast<uint16_t>(full ? 0x2000 : c.batteryValid & 0xDFFF));
+}
+
+// The 56-byte page: W at 0, values from 4, status bits S at 28.
+void fullPage(FibCall& call)
+{
+    if (noBattery(call))
+        return;
+    const ControllerState& c = call.controller();
+    uint8_t* p = scsiData(call);
+    putLe32(p + 0, c.batteryValid);
+    putLe16(p + 4, 30);
+    putLe16(p + 6, 1250);
+    putLe16(p + 8, 1200);
+    putLe16(p + 10, 100);
+    putLe16(p + 12, 35);
+    putLe32(p + 16, 72);
+    putLe32(p + 20, 3600);
+    putLe32(p + 24, 4200);
+    putLe32(p + 28, c.batteryStatus);
+    for (size_t i = 32; i < 56; ++i)
+        p[i] = static_cast<uint8_t>(i);
+}
+
+void batteryValue(FibCall& call)
+{
+    if (noBattery(call))
+        return;
+    putLe32(scsiData(call), 72);
+}
+
+void batterySerial(FibCall& call)
+{
+    if (noBattery(call))
+        return;
+    putLe16(scsiData(call), static_cast<uint16_t>(call.controller().serial[0]));
+}
+
+void batteryInformation(FibCall& call)
+{
+    if (noBattery(call))
+        return;
+    putLe16(scsiData(call), 1);
+}
+
+// The six-word battery page of older OEM controllers: full charge and design
+// capacity, remaining capacity (mAh), voltage (mV), current (mA), temperature.
+void batterySixWords(FibCall& call)
+{
+    if (noBattery(call))
+        return;
+    uint8_t* p = scsiData(call);
+    const uint32_t words[6] = {1250, 1200, 1000, 4100, static_cast<uint32_t>(-20), 35};
+    for (size_t i = 0; i < 6; ++i)
+        putLe32(p + 4 * i, words[i]);
+}
+
+void diagnostic(FibCall& call) { call.clearPayload(); }
+
+// CT 238: bit 2 the SATA drives' write cache, bit 1 the SAS drives'; kept in
+// the form CT 239 answers (bit 1 SATA, bit 0 SAS).
+void setCachePolicy(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    c.cachePolicy = (q.param[0] >> 1) & 0x3;
+    r.status = kNewSuccess;
+}
+
+void copyback(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    r.status = kNewSuccess;
+    if (q.param[0] == 2)
+        r.result1 = c.copyback ? 1 : 0;
+    else
+        c.copyback = q.param[0] != 0;
+}
+
+void statistics(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    r.status = kNewSuccess;
+    if (q.param[0] == kStatsReset) {
+        ++c.statisticsResets;
+        return;
+    }
+    r.data.assign(kStatisticsBytes, 0);
+    putLe32(r.data.data(), q.param[0]);
+    putLe32(r.data.data() + 4, c.statisticsResets);
+}
+
+// Class 26: the property whose code is at byte 36 is applied, whatever the
+// change mask says; a rejected code answers 430 at byte 40.
+void setProperty(FibCall& call)
+{
+    ControllerState& c = call.controller();
+    uint8_t* p = call.payload();
+    const size_t n = std::min<size_t>(kPropertiesBytes, call.payloadSize());
+    c.propertiesSets.emplace_back(p, p + n);
+    const uint32_t code = getLe32(p + 36);
+    c.properties.resize(kPropertiesBytes, 0);
+    const bool rejected = std::find(c.propertiesReject.begin(), c.propertiesReject.end(), code) !=
+                          c.propertiesReject.end();
+    if (!rejected) {
+        struct Field {
+            uint32_t code;
+            size_t at, len;
+        };
+        static const Field kFields[] = {{0, 44, 4},  {10, 88, 4},  {11, 48, 1}, {13, 92, 2},  {14, 96, 8},
+                                        {15, 104, 8}, {16, 112, 4}, {17, 116, 4}, {18, 92, 12}, {19, 48, 1},
+                                        {21, 54, 2},  {22, 58, 2},  {23, 120, 1}, {24, 48, 1}};
+        for (const Field& f : kFields)
+            if (f.code == code)
+                std::memcpy(c.properties.data() + f.at, p + f.at, f.len);
+        call.markChanged();
+    }
+    std::memset(p, 0, n);
+    if (rejected)
+        putLe32(p + 40, 430);
+}
+
+// Logs read in entries: a size request (parameter 0 not 151) answers the
+// size in result word 1; an entry read (parameter 0 = 151, parameter 1 the
+// offset, parameter 2 the length) answers 150 with the bytes, the next offset
+// and the count, or 151 past the end.
+void textLog(const std::string& text, uint32_t chunk, const CtRequest& q, CtReply& r)
+{
+    if (q.param[0] != 151) {
+        r.status = kNewSuccess;
+        r.result1 = static_cast<uint32_t>(text.size());
+        r.result2 = chunk;
+        return;
+    }
+    const size_t offset = q.param[1];
+    if (offset >= text.size()) {
+        r.status = 151;
+        return;
+    }
+    const size_t n = std::min<size_t>({text.size() - offset, q.param[2], chunk, q.capacity});
+    r.status = 150;
+    r.result1 = static_cast<uint32_t>(offset + n);
+    r.result2 = static_cast<uint32_t>(n);
+    r.data.assign(text.begin() + static_cast<long>(offset), text.begin() + static_cast<long>(offset + n));
+}
+
+void clearPpi(ControllerState& c, const CtRequest&, CtReply& r)
+{
+    ++c.ppiClears;
+    r.status = kNewSuccess;
+}
+
+// Class 23 answers in the container reply's single-packet form.
+void clearNvsRam(FibCall& call)
+{
+    call.clearPayload();
+    call.setWord(1, 10);
+    call.setWord(2, kNewSuccess);
+    call.setWord(5, 0xFFFFFFFFu);
+}
+
+}  // namespace
+
+void registerControllerWideHandlers(Dispatcher& dispatcher)
+{
+    dispatcher.add(HandlerKind::Class3, 0x30000, legacyPage);
+    dispatcher.add(HandlerKind::Class3, 0x700000, fullPage);
+    dispatcher.add(HandlerKind::Class3, 0xA0000, batteryValue);
+    dispatcher.add(HandlerKind::Class3, 0x80000, batterySerial);
+    dispatcher.add(HandlerKind::Class3, 0x100, batteryInformation);
+    dispatcher.add(HandlerKind::Class3, 0x500000, batterySixWords);
+    addCtHandler(dispatcher, 238, setCachePolicy);
+    dispatcher.add(HandlerKind::Fib, 800, diagnostic);
+    dispatcher.add(HandlerKind::Class26, 0, setProperty);
+    dispatcher.add(HandlerKind::Class23, 10, clearNvsRam);
+    addCtHandler(dispatcher, 216, copyback);
+    addCtHandler(dispatcher, 244, statistics);
+    addCtHandler(dispatcher, 202, clearPpi);
+    addCtHandler(dispatcher, 189, [](ControllerState& c, const CtRequest& q, CtReply& r) {
+        textLog(c.historyText, c.archiveChunk, q, r);
+    });
+    addCtHandler(dispatcher, 231, [](ControllerState& c, const CtRequest& q, CtReply& r) {
+        textLog(c.archiveText, c.archiveChunk, q, r);
+    });
+    addCtHandler(dispatcher, 232, [](ControllerState&, const CtRequest& q, CtReply& r) {
+        r.status = kNewSuccess;
+        r.result1 = q.param[1];
+    });
+    addCtHandler(dispatcher, 34, [](ControllerState& c, const CtRequest&, CtReply& r) {
+        ++c.reconfigs;
+        r.status = kNewSuccess;
+    });
+}
+
+}  // namespace vyn::hostsim

@@ -1,0 +1,246 @@
+// Alarm, battery, diagnostic, copyback, statistics and the other
+// controller-wide exports over the simulator.
+#include "Command/Vyn/common/fa_bytes.h"
+#include "Command/Vyn/common/fa_ctrwide.h"
+#include "Command/Vyn/common/fa_readonly.h"
+#include "Command/Vyn/common/fa_status.h"
+#include "OpenSessionTest.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+using namespace vyn::hostsim;
+
+class ControllerWideTest : public vyntest::OpenSessionTest {};
+
+TEST_F(ControllerWideTest, AlarmOperations)
+{
+    void* h = start();
+    ASSERT_NE(h, nullptr);
+    uint32_t a[3] = {1, 3, 45};
+    ASSERT_EQ(FsaAlarm(h, 2, a), FSA_STS_SUCCESS);
+    EXPECT_EQ(sim().controller(0).alarm, "sounding");
+    EXPECT_EQ(sim().controller(0).alarmSoundTime, 45u);
+    a[0] = 0;
+    EXPECT_EQ(FsaAlarm(h, 3, a), FSA_STS_SUCCESS);
+    EXPECT_EQ(a[0], 1u);
+    a[0] = 0;
+    ASSERT_EQ(FsaAlarm(h, 1, a), FSA_STS_SUCCESS);
+    a[0] = 0;
+    EXPECT_EQ(FsaAlarm(h, 3, a), FSA_STS_SUCCESS);
+    EXPECT_EQ(a[0], 2u);
+    EXPECT_EQ(FsaAlarm(h, 0, a), FSA_STS_SUCCESS);
+    EXPECT_EQ(a[0], 0u);
+
+    // Values outside the table send nothing.
+    sim().clearRequests();
+    a[0] = 2;
+    EXPECT_EQ(FsaAlarm(h, 1, a), FSA_STS_BAD_PARAMETER);
+    uint32_t b[3] = {1, 4, 0};
+    EXPECT_EQ(FsaAlarm(h, 2, b), FSA_STS_BAD_PARAMETER);
+    EXPECT_EQ(FsaAlarm(h, 4, b), FSA_STS_BAD_PARAMETER);
+    EXPECT_EQ(sent(500, 191) + sent(500, 192), 0u);
+
+    void* ro = openAgain(FSA_ACC_READ_ONLY);
+    ASSERT_NE(ro, nullptr);
+    a[0] = 1;
+    EXPECT_EQ(FsaAlarm(ro, 1, a), FSA_STS_NOT_OPEN_READ_WRITE);
+    EXPECT_EQ(FsaAlarm(ro, 0, a), FSA_STS_SUCCESS);
+}
+
+TEST_F(ControllerWideTest, AlarmNeedsItsCapabilityAndAController)
+{
+    void* h = start("adapter0.option_word1 = 0x000D0020\n");
+    ASSERT_NE(h, nullptr);
+    uint32_t a[3] = {};
+    EXPECT_EQ(FsaAlarm(h, 0, a), FSA_STS_NO_ALARM);
+    EXPECT_EQ(sent(500, 190), 0u);
+}
+
+TEST_F(ControllerWideTest, AlarmOfAControllerWithoutOne)
+{
+    // The open reads the alarm: a controller answering "no alarm" fails it.
+    startSimulator("adapters = 1\nhostsim.persist = 0\nadapter0.alarm = none\n");
+    void* h = openAgain(FSA_ACC_READ_WRITE);
+    EXPECT_EQ(h, nullptr);
+}
+
+TEST_F(ControllerWideTest, BatteryVersionOneStaysInsideItsRecord)
+{
+    // W bits 0 and 13 to 16 set: version 2 fields exist, version 1 has no room.
+    void* h = start("adapter0.battery_valid = 0x1E001\n");
+    ASSERT_NE(h, nullptr);
+    uint8_t record[64];
+    std::memset(record, 0xAB, sizeof record);
+    ASSERT_EQ(FsaBattery(h, 1, record), FSA_STS_SUCCESS);
+    for (size_t i = 40; i < sizeof record; ++i)
+        ASSERT_EQ(record[i], 0xAB) << i;
+    EXPECT_EQ(faGetLe32(record) & 0x1, 0x1u);
+    EXPECT_EQ(faGetLe32(record) & 0x1E000, 0u);
+    std::memset(record, 0xAB, sizeof record);
+    ASSERT_EQ(FsaBattery(h, 2, record), FSA_STS_SUCCESS);
+    EXPECT_EQ(faGetLe32(record) & 0x1E000, 0x1E000u);
+    EXPECT_EQ(faGetLe16(record + 52), 48u | 49u << 8);
+    EXPECT_EQ(record[60], 0xAB);
+    EXPECT_EQ(context(h)->adapterNumberWord, 0u);
+}
+
+TEST_F(ControllerWideTest, BatteryPagesAndTheirAnswers)
+{
+    {
+        void* h = start("adapter0.battery_valid = 0x1E000\n");
+        ASSERT_NE(h, nullptr);
+        uint8_t record[60];
+        std::memset(record, 0xAB, sizeof record);
+        EXPECT_EQ(FsaBattery(h, 2, record), FSA_STS_SUCCESS);
+        for (uint8_t byte : record)
+            ASSERT_EQ(byte, 0);
+        EXPECT_EQ(FsaBattery(h, 3, record), FSA_STS_BAD_PARAMETER);
+        ASSERT_TRUE(sim().addFault(0, Fault{"class3 0x30000", "status = 10004"}));
+        EXPECT_EQ(FsaBattery(h, 2, record), FSA_STS_NO_BATTERY);
+    }
+    {
+        void* h = start("adapter0.battery = none\n");
+        ASSERT_NE(h, nullptr);
+        context(h)->adapterNumberWord = 9;
+        uint8_t record[40];
+        EXPECT_EQ(FsaBattery(h, 1, record), FSA_STS_NO_BATTERY);
+        EXPECT_EQ(context(h)->adapterNumberWord, 9u);
+    }
+    {
+        // The legacy page: V bits 0 (present), 4 (u32 at 4) and 5 (value at 8).
+        void* h = start("adapter0.battery = legacy\nadapter0.battery_valid = 0x31\n");
+        ASSERT_NE(h, nullptr);
+        uint8_t record[40];
+        ASSERT_EQ(FsaBattery(h, 1, record), FSA_STS_SUCCESS);
+        EXPECT_EQ(faGetLe32(record), 0x1u | 0x20u | 0x80000000u | 0x800u);
+        EXPECT_EQ(faGetLe32(record + 8), 0x1u);
+        EXPECT_EQ(faGetLe32(record + 32), 3600u);
+        EXPECT_EQ(faGetLe16(record + 12), 4200u);
+    }
+}
+
+TEST_F(ControllerWideTest, OnlineDiagnostic)
+{
+    void* h = start();
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(FsaOnlineControllerDiagnostic(h), FSA_STS_NOT_SUPPORTED);
+    EXPECT_EQ(sent(800), 0u);
+    void* d = start("adapter0.option_word2 = 0x0EB797DD\n");
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(FsaOnlineControllerDiagnostic(d), FSA_STS_SUCCESS);
+    ASSERT_TRUE(sim().addFault(0, Fault{"fib 800", "poke = 0:1=1"}));
+    EXPECT_EQ(FsaOnlineControllerDiagnostic(d), FSA_STS_GENERAL_FAILURE);
+}
+
+TEST_F(ControllerWideTest, Copyback)
+{
+    void* h = start();
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(FsaSetCopyback(h, 7), FSA_STS_SUCCESS);
+    EXPECT_TRUE(sim().controller(0).copyback);
+    uint32_t state = 5;
+    ASSERT_EQ(FsaGetCopyback(h, &state), FSA_STS_SUCCESS);
+    EXPECT_EQ(state, 1u);
+    ASSERT_EQ(FsaSetCopyback(h, 0), FSA_STS_SUCCESS);
+    EXPECT_FALSE(sim().controller(0).copyback);
+
+    // The words themselves: word 2 is 1 for any enable, word 3 carries *state.
+    std::vector<uint32_t> words;
+    sim().addCtHandler(216, [&](ControllerState&, const CtRequest& q, CtReply& r) {
+        words.push_back(q.param[0]);
+        words.push_back(q.param[1]);
+        r.status = 218;
+        r.result1 = 9;
+    });
+    ASSERT_EQ(FsaSetCopyback(h, 7), FSA_STS_SUCCESS);
+    state = 4;
+    ASSERT_EQ(FsaGetCopyback(h, &state), FSA_STS_SUCCESS);
+    EXPECT_EQ(words, (std::vector<uint32_t>{1, 0, 2, 4}));
+    EXPECT_EQ(state, 9u);
+
+    void* old = start("adapter0.option_word2 = 0x0EB797CC\n");
+    ASSERT_NE(old, nullptr);
+    state = 5;
+    EXPECT_EQ(FsaGetCopyback(old, &state), FSA_STS_NOT_SUPPORTED);
+    EXPECT_EQ(state, 5u);
+    EXPECT_EQ(FsaSetCopyback(old, 1), FSA_STS_NOT_SUPPORTED);
+    EXPECT_EQ(sent(500, 216), 0u);
+}
+
+TEST_F(ControllerWideTest, Statistics)
+{
+    void* h = start();
+    ASSERT_NE(h, nullptr);
+    uint8_t buffer[256];
+    uint32_t size = sizeof buffer;
+    EXPECT_EQ(FsaGetControllerStats(h, 3, buffer, &size), FSA_STS_NOT_SUPPORTED);
+
+    void* s = start("adapter0.option_word1 = 0x040D0820\n");
+    ASSERT_NE(s, nullptr);
+    size = 16;
+    ASSERT_EQ(FsaGetControllerStats(s, 3, buffer, &size), FSA_STS_SUCCESS);
+    EXPECT_EQ(size, 16u);
+    EXPECT_EQ(faGetLe32(buffer), 3u);
+    ASSERT_EQ(FsaResetControllerStatsCounters(s), FSA_STS_SUCCESS);
+    EXPECT_EQ(sim().controller(0).statisticsResets, 1u);
+
+    void* n = start("adapter0.option_word3 = 0x298\n");
+    ASSERT_NE(n, nullptr);
+    EXPECT_EQ(FsaResetControllerStatsCounters(n), FSA_STS_NOT_SUPPORTED);
+}
+
+TEST_F(ControllerWideTest, OwnerVersionAndSmallExports)
+{
+    void* h = start();
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(FsaGetOwnerId(nullptr), 0u);
+    EXPECT_TRUE(sim().requests().empty());
+    EXPECT_EQ(FsaGetOwnerId(h), 0x5A17C0DEull | 1ull << 32);
+
+    FSA_CODE_VERSION_STATUS v = 77;
+    EXPECT_EQ(FsaGetVersionStatus(h, &v), FSA_STS_SUCCESS);
+    EXPECT_EQ(v, 0u);
+    FAUX_COMM_CONTEXT* comm = context(h)->commContext;
+    context(h)->commContext = nullptr;
+    v = 77;
+    EXPECT_EQ(FsaGetVersionStatus(h, &v), FSA_STS_SUCCESS);
+    EXPECT_EQ(v, 77u);
+    context(h)->commContext = comm;
+
+    uint32_t bus = 0, target = 0, lun = 0;
+    EXPECT_EQ(FsaGetBusTargetLunFromDevHandle(h, 0x00010002, &bus, nullptr, &lun), FSA_STS_BAD_PARAMETER);
+    EXPECT_EQ(FsaGetBusTargetLunFromDevHandle(h, 0x00010002, &bus, &target, &lun), FSA_STS_SUCCESS);
+
+    EXPECT_EQ(FsaClearPPITable(h), FSA_STS_SUCCESS);
+    EXPECT_EQ(sim().controller(0).ppiClears, 1u);
+    EXPECT_EQ(FsaClearControllerNvsRam(h), FSA_STS_SUCCESS);
+    ASSERT_EQ(FsaSetControllerDeviceCachePolicy(h, 1, 0), FSA_STS_SUCCESS);
+    EXPECT_EQ(sim().controller(0).cachePolicy, 0x2u);
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 238", "status = 219"}));
+    EXPECT_EQ(FsaSetControllerDeviceCachePolicy(h, 0, 1), 12u);
+
+    EXPECT_EQ(FsaValidHostOs(), FSA_STS_SUCCESS);
+    EXPECT_EQ(FsaIsUnixOS(5), 1);
+    EXPECT_EQ(FsaIsNTOS(5), 0);
+    EXPECT_EQ(FsaGetOSType(), 5);
+}
+
+TEST_F(ControllerWideTest, UiCallbackSkipsTheContextsOwnHandle)
+{
+    void* h = start();
+    ASSERT_NE(h, nullptr);
+    FSAAPI_CONTEXT* ctx = context(h);
+    // The handle listed a second time would call back into itself.
+    ctx->handleSerial[1] = ctx->handleSerial[0];
+    ctx->handleSerialCount = 2;
+    EXPECT_EQ(FsaSetUiThreadCallBack(h, 1, 2, 3), FSA_STS_SUCCESS);
+    EXPECT_EQ(ctx->uiCallback[2], 3u);
+    ctx->handleSerialCount = 1;
+}
+
+}  // namespace

@@ -1,0 +1,167 @@
+// Drive error table, dead-drive log and NVRAM event log over the simulator.
+#include "Command/Vyn/common/fa_bytes.h"
+#include "Command/Vyn/common/fa_logs.h"
+#include "Command/Vyn/common/fa_status.h"
+#include "OpenSessionTest.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+using namespace vyn::hostsim;
+
+class LogsTest : public vyntest::OpenSessionTest {};
+
+TEST_F(LogsTest, CountedReads)
+{
+    void* h = start("adapter0.drive_error_entries = 25\n");
+    ASSERT_NE(h, nullptr);
+    uint32_t count = 0;
+    std::vector<uint8_t> buffer(400, 0xEE);
+    ASSERT_EQ(FsaGetDriveErrorTable(h, &count, buffer.data()), FSA_STS_SUCCESS);
+    EXPECT_EQ(count, 25u);
+    EXPECT_EQ(buffer[0], 0xEE);
+    count = 5;
+    ASSERT_EQ(FsaGetDriveErrorTable(h, &count, nullptr), FSA_STS_SUCCESS);
+    EXPECT_EQ(count, 25u);
+    count = 10;
+    ASSERT_EQ(FsaGetDriveErrorTable(h, &count, buffer.data()), FSA_STS_SUCCESS);
+    EXPECT_EQ(count, 10u);
+    EXPECT_EQ(buffer[12 * 9 + 4], 10);
+    EXPECT_EQ(buffer[120], 0xEE);
+    EXPECT_EQ(FsaGetDriveErrorTable(h, nullptr, buffer.data()), FSA_STS_BAD_PARAMETER);
+    // A failed entry read ends the export with its status; the count stays 0.
+    ASSERT_TRUE(sim().addFault(0, Fault{"class21 3", "transport = 1"}));
+    count = 10;
+    EXPECT_EQ(FsaGetDriveErrorTable(h, &count, buffer.data()), FSA_STS_CT_BAD_STATUS);
+    EXPECT_EQ(count, 0u);
+    ASSERT_EQ(FsaClearDriveErrorTable(h), FSA_STS_SUCCESS);
+    EXPECT_EQ(sim().controller(0).driveErrorEntries, 0u);
+}
+
+TEST_F(LogsTest, DeadDriveLogVersions)
+{
+    void* h = start("adapter0.dead_drive_version = 0\nadapter0.dead_drive_entries = 3\n");
+    ASSERT_NE(h, nullptr);
+    uint32_t header[8] = {};
+    std::vector<uint8_t> buffer(144, 0xEE);
+    uint32_t size = 100;
+    EXPECT_EQ(FsaGetDeadDriveLog2(h, header, buffer.data(), &size), 5u);
+    EXPECT_EQ(size, 144u);
+    EXPECT_EQ(buffer[0], 0xEE);
+    ASSERT_EQ(FsaGetDeadDriveLog2(h, header, buffer.data(), &size), FSA_STS_SUCCESS);
+    EXPECT_EQ(header[0], 3u);
+    EXPECT_EQ(buffer[0], 0);
+    EXPECT_EQ(buffer[1], 1);
+    EXPECT_EQ(buffer[48 * 2 + 1], 3);
+    size = 0;
+    EXPECT_EQ(FsaGetDeadDriveLog2(h, header, nullptr, &size), 5u);
+    EXPECT_EQ(size, 144u);
+    uint32_t count = 2;
+    ASSERT_EQ(FsaGetDeadDriveLog(h, &count, buffer.data()), FSA_STS_SUCCESS);
+    EXPECT_EQ(count, 2u);
+}
+
+TEST_F(LogsTest, DeadDriveLogOfAnotherVersionReadsNothing)
+{
+    void* h = start("adapter0.dead_drive_version = 2\nadapter0.dead_drive_entries = 3\n");
+    ASSERT_NE(h, nullptr);
+    uint32_t header[8] = {};
+    std::vector<uint8_t> buffer(64, 0xEE);
+    uint32_t size = 64;
+    sim().clearRequests();
+    EXPECT_EQ(FsaGetDeadDriveLog2(h, header, buffer.data(), &size), FSA_STS_SUCCESS);
+    EXPECT_EQ(buffer[0], 0xEE);
+    EXPECT_EQ(sim().requests().size(), 1u);
+}
+
+TEST_F(LogsTest, SecondFormTable)
+{
+    void* h = start("adapter0.drive_error_entries = 2\n");
+    ASSERT_NE(h, nullptr);
+    uint32_t size = 99;
+    ASSERT_EQ(FsaGetDriveErrorTableSize(h, &size), FSA_STS_SUCCESS);
+    EXPECT_EQ(size, 12u + 2 * 60);
+    std::vector<uint16_t> table(size / 2);
+    EXPECT_EQ(FsaGetDriveErrorTable2(h, size, table.data()), FSA_STS_SUCCESS);
+    EXPECT_EQ(table[2], 2u);
+    EXPECT_EQ(FsaGetDriveErrorTable2(h, 0, table.data()), FSA_STS_BAD_PARAMETER);
+    ASSERT_TRUE(sim().addFault(0, Fault{"fib 500", "errno = 5"}));
+    size = 99;
+    EXPECT_EQ(FsaGetDriveErrorTableSize(h, &size), FSA_STS_UX_IOCTL_FAILED);
+    EXPECT_EQ(size, 0u);
+}
+
+TEST_F(LogsTest, WithoutTheFeatureEveryLogExportIs31)
+{
+    void* h = start("adapter0.option_word2 = 0x0EB797CC\n");
+    ASSERT_NE(h, nullptr);
+    uint32_t count = 1;
+    uint8_t buffer[64];
+    uint32_t size = 64;
+    uint32_t header[8];
+    EXPECT_EQ(FsaGetDriveErrorTable(h, &count, buffer), FSA_STS_NOT_SUPPORTED);
+    EXPECT_EQ(FsaGetDeadDriveLog2(h, header, buffer, &size), FSA_STS_NOT_SUPPORTED);
+    EXPECT_EQ(FsaClearDeadDriveLog(h), FSA_STS_NOT_SUPPORTED);
+    EXPECT_EQ(FsaGetNvramEventLog(h, buffer, sizeof buffer), FSA_STS_NOT_SUPPORTED);
+    EXPECT_EQ(FsaResetNvramEventLog(h), FSA_STS_NOT_SUPPORTED);
+    EXPECT_TRUE(sim().requests().empty());
+}
+
+TEST_F(LogsTest, NvramEventLog)
+{
+    void* h = start("adapter0.nvlog_entries = 3\n");
+    ASSERT_NE(h, nullptr);
+    std::vector<uint8_t> buffer(86016, 0xEE);
+    ASSERT_EQ(FsaGetNvramEventLog(h, buffer.data(), static_cast<uint32_t>(buffer.size())), FSA_STS_SUCCESS);
+    EXPECT_EQ(faGetLe32(buffer.data()), 3u);
+    for (uint32_t i = 0; i < 3; ++i) {
+        const uint8_t* item = buffer.data() + 4 + 336 * i;
+        EXPECT_EQ(faGetLe32(item), 1704067200u + 60 * i);
+        EXPECT_EQ(faGetLe32(item + 4), 0x80000000u);
+        EXPECT_EQ(faGetLe32(item + 12), 1u);
+        EXPECT_EQ(faGetLe32(item + 16), 4u);
+    }
+    EXPECT_EQ(buffer[4 + 3 * 336], 0xEE);
+    // Room for fewer packets than the log needs.
+    EXPECT_EQ(FsaGetNvramEventLog(h, buffer.data(), 300), 5u);
+
+    ASSERT_EQ(FsaResetNvramEventLog(h), FSA_STS_SUCCESS);
+    std::fill(buffer.begin(), buffer.end(), 0xEE);
+    ASSERT_EQ(FsaGetNvramEventLog(h, buffer.data(), 8), FSA_STS_SUCCESS);
+    EXPECT_EQ(faGetLe32(buffer.data()), 0u);
+    EXPECT_EQ(buffer[4], 0xEE);
+}
+
+TEST_F(LogsTest, NvramReplyStatuses)
+{
+    void* h = start("adapter0.nvlog_entries = 1\n");
+    ASSERT_NE(h, nullptr);
+    uint8_t buffer[1024];
+    ASSERT_TRUE(sim().addFault(0, Fault{"fib 900", "poke = 8:4=200"}));
+    EXPECT_EQ(FsaGetNvramEventLog(h, buffer, sizeof buffer), FSA_STS_CT_BAD_RESPONSE);
+    ASSERT_TRUE(sim().addFault(0, Fault{"fib 900", "status = 3"}));
+    EXPECT_EQ(FsaGetNvramEventLog(h, buffer, sizeof buffer), FSA_STS_CT_BAD_STATUS);
+}
+
+TEST_F(LogsTest, ACountByteClaimingMoreThanArrivedConvertsOnlyWhatArrived)
+{
+    void* h = start("adapter0.nvlog_entries = 2\n");
+    ASSERT_NE(h, nullptr);
+    // The first packet's data (payload byte 32) starts with the count byte.
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 83", "poke = 32:1=200"}));
+    std::vector<uint8_t> buffer(4 + 2 * 336 + 16, 0xEE);
+    ASSERT_EQ(FsaGetNvramEventLog(h, buffer.data(), static_cast<uint32_t>(buffer.size())), FSA_STS_SUCCESS);
+    EXPECT_EQ(faGetLe32(buffer.data()), 2u);
+    bool poked = false;
+    for (const Request& r : sim().requests())
+        poked = poked || (r.ct == 83 && r.fault >= 0);
+    EXPECT_TRUE(poked);
+    for (size_t i = 4 + 2 * 336; i < buffer.size(); ++i)
+        ASSERT_EQ(buffer[i], 0xEE) << i;
+}
+
+}  // namespace

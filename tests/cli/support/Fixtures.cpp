@@ -6,6 +6,9 @@
 #include "RaidModel/Interface/Chunk.h"
 #include "RaidModel/Interface/Features.h"
 #include "RaidModel/Interface/ModelText.h"
+#include "RaidModel/Interface/SESElements.h"
+#include "common/Addr.h"
+#include "common/AddrCollection.h"
 #include "common/Ret.h"
 
 #include <cstring>
@@ -33,9 +36,10 @@ char vendorText[] = "VEND";
 char diskModelText[] = "DISK";
 char emptyText[] = "";
 
-FixtureAdapter* buildBasic(System& root)
+FixtureAdapter* buildBasic(System& root, unsigned long adapterID = 0)
 {
     FixtureAdapter* adapter = new FixtureAdapter;
+    adapter->setAdapterID(adapterID);
     root.addChild(adapter);
     SATAChannel* channel = new SATAChannel(adapter, 0, static_cast<EnumSpeed>(301), BASIC_DRIVE_COUNT);
     adapter->addChild(channel);
@@ -51,16 +55,81 @@ void addDataDrive(FixtureAdapter* adapter)
     addFixtureLogicalDrive(*adapter, 0, "Data", RAID_LEVEL_1, {0, 1}, 0, LD_SECTORS, LD_SECTORS);
 }
 
+constexpr unsigned long ENCLOSURE_DEVICE = 5;
+// Status code 1 (OK) without the disable, remind or tone bits: the alarm is on.
+constexpr unsigned long ALARM_ON_STATUS_WORD = 1;
+constexpr unsigned long FIRST_SSD = 4;
+constexpr unsigned long SSD_COUNT = 3;
+
+void addEnclosure(FixtureAdapter* adapter)
+{
+    Channel* channel = adapter->getChannel(0);
+    FixtureSES2Enclosure* enclosure = new FixtureSES2Enclosure(adapter, channel, ENCLOSURE_DEVICE);
+    channel->addChild(enclosure);
+    enclosure->addChild(new SESElement(ALARM_ON_STATUS_WORD, "Alarm", SES_TYPE_AUDIBLE_ALARM));
+}
+
+void addSSDs(FixtureAdapter* adapter)
+{
+    Channel* channel = adapter->getChannel(0);
+    for (unsigned long id = FIRST_SSD; id < FIRST_SSD + SSD_COUNT; ++id) {
+        const std::string serial = "s" + std::to_string(id);
+        FixtureHardDrive* drive = new FixtureHardDrive(adapter, channel, id, serial.c_str());
+        drive->setOrvexaCapableSSDForTest(true);
+        channel->addChild(drive);
+    }
+    adapter->setFeature(featOrvexaSupport, 1);
+    adapter->setFeature(featOrvexaWriteCacheSupport, 1);
+    adapter->setOrvexaPoolForTest(0, 2);
+}
+
 void attachScenario(System& root, const std::shared_ptr<Scenario>& scenario)
 {
     for (unsigned long a = 0; a < root.getNumAdapters(); ++a) {
         Adapter* adapter = root.getAdapter(a);
         if (adapter == nullptr)
             continue;
+        if (adapter->isInstanceOf("VynAdapter"))
+            static_cast<FixtureAdapter*>(adapter)->scenario = scenario;
         for (LogicalDrive* drive : adapter->getAllLogicalDrives())
             if (drive->isInstanceOf("VynBasicLogicalDrive"))
                 static_cast<FixtureLogicalDrive*>(drive)->scenario = scenario;
+        for (HardDrive* drive : adapter->getAllHardDrives())
+            if (drive->isInstanceOf("VynHardDrive"))
+                static_cast<FixtureHardDrive*>(drive)->scenario = scenario;
+        std::vector<RaidObject*> enclosures;
+        adapter->getChildren(enclosures, "VynSES2EnclosureDevice", true, true);
+        for (RaidObject* enclosure : enclosures)
+            static_cast<FixtureSES2Enclosure*>(enclosure)->scenario = scenario;
     }
+}
+
+// Recorded in the scenario as the facade records its calls; Ret(0) without
+// one.
+Ret recordObjectCall(const std::shared_ptr<Scenario>& scenario, const std::string& operation, const Addr& addr,
+                     const std::string& arguments)
+{
+    if (scenario == nullptr)
+        return Ret(0);
+    scenario->record(operation + " " + describeAddress(addr) + (arguments.empty() ? "" : " | " + arguments));
+    return scenario->answerFor(operation);
+}
+
+std::string addressList(const AddrCollection& collection)
+{
+    std::string text = "[";
+    for (unsigned long i = 0; i < collection.getAddrCount(); ++i)
+        text += (i > 0 ? ";" : "") + describeAddress(collection.getAddr(i));
+    return text + "]";
+}
+
+Addr objectAddr(const RaidObject& object)
+{
+    Addr addr;
+    addr.setAdapterID(static_cast<std::uint32_t>(object.getAdapterID()));
+    addr.setChannelID(static_cast<std::uint32_t>(object.getChannelID()));
+    addr.setDeviceID(static_cast<std::uint32_t>(object.getDeviceID()));
+    return addr;
 }
 
 }  // namespace
@@ -135,6 +204,33 @@ void FixtureAdapter::setVersionsForTest(const char* firmware, unsigned long firm
     fwBootBuildNum = static_cast<std::uint32_t>(bootFlashBuild);
 }
 
+void FixtureAdapter::setDeviceNameForTest(const char* text)
+{
+    copyTextField(deviceName, text);
+}
+
+Ret FixtureAdapter::addDriveToOrvexaPool(AddrCollection& drives)
+{
+    return recordObjectCall(scenario, "Adapter::addDriveToOrvexaPool", adapterAddr(getAdapterID()),
+                            addressList(drives));
+}
+
+Ret FixtureAdapter::removeDriveFromOrvexaPool(AddrCollection& drives)
+{
+    return recordObjectCall(scenario, "Adapter::removeDriveFromOrvexaPool", adapterAddr(getAdapterID()),
+                            addressList(drives));
+}
+
+Ret FixtureAdapter::clearOrvexaPool()
+{
+    return recordObjectCall(scenario, "Adapter::clearOrvexaPool", adapterAddr(getAdapterID()), "");
+}
+
+Ret FixtureAdapter::isOrvexaHasDirtyData()
+{
+    return recordObjectCall(scenario, "Adapter::isOrvexaHasDirtyData", adapterAddr(getAdapterID()), "");
+}
+
 void FixtureAdapter::setStagedFirmwareForTest(const char* version, unsigned long build)
 {
     copyTextField(stagedVersion, version);
@@ -152,6 +248,33 @@ FixtureHardDrive::FixtureHardDrive(Adapter* owner, Channel* onChannel, unsigned 
 bool FixtureHardDrive::isInstanceOf(const char* name) const
 {
     return (name != nullptr && std::strcmp(name, "VynHardDrive") == 0) || HardDrive::isInstanceOf(name);
+}
+
+Ret FixtureHardDrive::deleteJBOD()
+{
+    return recordObjectCall(scenario, "HardDrive::deleteJBOD", objectAddr(*this), "");
+}
+
+// The model's constructors take writable texts, which they copy.
+char enclosureVendorText[] = "VEND";
+char enclosureModelText[] = "ENCL";
+
+FixtureSES2Enclosure::FixtureSES2Enclosure(Adapter* owner, Channel* onChannel, unsigned long deviceID)
+    : SES2EnclosureDevice(owner, onChannel, deviceID, enclosureVendorText, enclosureModelText, emptyText, emptyText,
+                          PD_READY, emptyText)
+{
+}
+
+bool FixtureSES2Enclosure::isInstanceOf(const char* name) const
+{
+    return (name != nullptr && std::strcmp(name, "VynSES2EnclosureDevice") == 0) ||
+           SES2EnclosureDevice::isInstanceOf(name);
+}
+
+Ret FixtureSES2Enclosure::setAlarmState(EnumAlarmState newState)
+{
+    return recordObjectCall(scenario, "SES2EnclosureDevice::setAlarmState", objectAddr(*this),
+                            std::to_string(static_cast<int>(newState)));
 }
 
 FixtureLogicalDrive::FixtureLogicalDrive(Adapter* owner, unsigned long id, const char* driveName,
@@ -210,7 +333,8 @@ void FixtureLogicalDrive::setMountPointForTest(const char* text)
 
 bool isFixtureName(const std::string& name)
 {
-    return name == "empty" || name == "basic" || name == "ld";
+    return name == "empty" || name == "basic" || name == "ld" || name == "two-controllers" || name == "enclosure" ||
+           name == "ssd";
 }
 
 bool buildFixture(const std::string& name, System& root)
@@ -223,6 +347,19 @@ bool buildFixture(const std::string& name, System& root)
     }
     if (name == "ld") {
         addDataDrive(buildBasic(root));
+        return true;
+    }
+    if (name == "two-controllers") {
+        buildBasic(root, 0);
+        buildBasic(root, 1);
+        return true;
+    }
+    if (name == "enclosure") {
+        addEnclosure(buildBasic(root));
+        return true;
+    }
+    if (name == "ssd") {
+        addSSDs(buildBasic(root));
         return true;
     }
     return false;
@@ -306,7 +443,9 @@ void FixtureSystem::buildChildren(StorLib*, Ret&)
 
 void FixtureSystem::buildChildrenForSingleAdapter(StorLib*, unsigned long index, Ret& ret)
 {
-    if (index == 0 && fixture_ != "empty") {
+    // A fixture is small: the whole of it stands in for the one controller.
+    const unsigned long controllers = fixture_ == "empty" ? 0 : fixture_ == "two-controllers" ? 2 : 1;
+    if (index < controllers) {
         discover();
         return;
     }

@@ -22,6 +22,7 @@ namespace {
 constexpr unsigned long long BASIC_DRIVE_SECTORS = 286749488ull;
 constexpr unsigned long long LD_SECTORS = 20480000ull;
 constexpr int BASIC_DRIVE_COUNT = 4;
+constexpr int SAS_INTERFACE_TYPE = 4;
 
 const FeatureEnum basicFeatures[] = {
     static_cast<FeatureEnum>(0),   static_cast<FeatureEnum>(1),   static_cast<FeatureEnum>(3),
@@ -36,16 +37,21 @@ char vendorText[] = "VEND";
 char diskModelText[] = "DISK";
 char emptyText[] = "";
 
-FixtureAdapter* buildBasic(System& root, unsigned long adapterID = 0)
+FixtureAdapter* buildBasic(System& root, bool sas = false, unsigned long adapterID = 0)
 {
     FixtureAdapter* adapter = new FixtureAdapter;
     adapter->setAdapterID(adapterID);
     root.addChild(adapter);
-    SATAChannel* channel = new SATAChannel(adapter, 0, static_cast<EnumSpeed>(301), BASIC_DRIVE_COUNT);
+    Channel* channel = sas ? static_cast<Channel*>(new SASChannel(adapter, 0, static_cast<EnumSpeed>(301)))
+                           : new SATAChannel(adapter, 0, static_cast<EnumSpeed>(301), BASIC_DRIVE_COUNT);
     adapter->addChild(channel);
     for (int i = 0; i < BASIC_DRIVE_COUNT; ++i) {
         const std::string serial = "d" + std::to_string(i);
-        channel->addChild(new FixtureHardDrive(adapter, channel, static_cast<unsigned long>(i), serial.c_str()));
+        FixtureHardDrive* drive =
+            new FixtureHardDrive(adapter, channel, static_cast<unsigned long>(i), serial.c_str());
+        if (sas)
+            drive->setInterfaceTypeForTest(SAS_INTERFACE_TYPE);
+        channel->addChild(drive);
     }
     return adapter;
 }
@@ -333,8 +339,8 @@ void FixtureLogicalDrive::setMountPointForTest(const char* text)
 
 bool isFixtureName(const std::string& name)
 {
-    return name == "empty" || name == "basic" || name == "ld" || name == "two-controllers" || name == "enclosure" ||
-           name == "ssd";
+    return name == "empty" || name == "basic" || name == "ld" || name == "sas" || name == "two-controllers" ||
+           name == "enclosure" || name == "ssd";
 }
 
 bool buildFixture(const std::string& name, System& root)
@@ -349,9 +355,13 @@ bool buildFixture(const std::string& name, System& root)
         addDataDrive(buildBasic(root));
         return true;
     }
+    if (name == "sas") {
+        buildBasic(root, true);
+        return true;
+    }
     if (name == "two-controllers") {
-        buildBasic(root, 0);
-        buildBasic(root, 1);
+        buildBasic(root, false, 0);
+        buildBasic(root, false, 1);
         return true;
     }
     if (name == "enclosure") {

@@ -186,10 +186,11 @@ public:
 };
 
 // Whether `name` names a fixture: "empty" (no controller), "basic", "ld",
-// "two-controllers", "enclosure", "ssd".
+// "sas", "two-controllers", "enclosure", "ssd".
 // "basic": one controller answering "VynAdapter" at position 0 with four
 // ready SATA drives 0,0 to 0,3 of 286749488 sectors; "ld" adds logical drive
-// 0 "Data", a RAID 1 of 10000 MB on drives 0,0 and 0,1 from sector 0.
+// 0 "Data", a RAID 1 of 10000 MB on drives 0,0 and 0,1 from sector 0; "sas"
+// is "basic" with a SAS channel and SAS drives.
 // "two-controllers": two "basic" controllers at positions 0 and 1.
 // "enclosure": "basic" with an SES-2 enclosure at 0,5 answering
 // "VynSES2EnclosureDevice", whose one audible-alarm element reports on (1).

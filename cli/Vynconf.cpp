@@ -78,14 +78,23 @@ void peelTrailingOptions(char** argv, int& argc)
     }
 }
 
+// "nologs" may stand last or next-to-last; only the word itself goes, and
+// the options it hid behind it ("... noprompt nologs") are peeled after it.
 void applyNoLogs(char** argv, int& argc)
 {
     if (argc < 2)
         return;
-    if (sameWord(argv[argc - 1], "nologs") || (argc >= 3 && sameWord(argv[argc - 2], "nologs"))) {
+    if (sameWord(argv[argc - 1], "nologs")) {
         disableUcliLog = 1;
         --argc;
+    } else if (argc >= 3 && sameWord(argv[argc - 2], "nologs")) {
+        disableUcliLog = 1;
+        argv[argc - 2] = argv[argc - 1];
+        --argc;
+    } else {
+        return;
     }
+    peelTrailingOptions(argv, argc);
 }
 
 bool runsWithoutArguments(const char* keyword)

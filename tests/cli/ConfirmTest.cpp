@@ -3,43 +3,13 @@
 #include "cli/CommandLog.h"
 #include "cli/Confirm.h"
 #include "cli/Engine.h"
+#include "cli/support/FakeTerminal.h"
 
 #include <gtest/gtest.h>
 
 using namespace vyntest;
 
 namespace {
-
-// Answers from a string; notes what the real output held when the first
-// character was read.
-class FakeTerminal : public Terminal {
-public:
-    explicit FakeTerminal(std::string input, bool terminal = true, FILE* watched = nullptr)
-        : input_(std::move(input)), terminal_(terminal), watched_(watched)
-    {
-    }
-    bool inputIsTerminal() override { return terminal_; }
-    bool outputIsTerminal() override { return terminal_; }
-    int readChar() override
-    {
-        if (watched_ != nullptr && reads_ == 0)
-            shownBeforeReading = readStream(watched_);
-        ++reads_;
-        if (position_ >= input_.size())
-            return EOF;
-        return static_cast<unsigned char>(input_[position_++]);
-    }
-    std::string rest() const { return input_.substr(position_); }
-
-    std::string shownBeforeReading;
-
-private:
-    std::string input_;
-    bool terminal_;
-    FILE* watched_;
-    std::size_t position_ = 0;
-    int reads_ = 0;
-};
 
 class ConfirmTest : public CliTest {};
 
@@ -82,7 +52,7 @@ TEST_F(ConfirmTest, TerminalPromptShowsEverythingCapturedBeforeItWaits)
 {
     capturedOutputSink = out;
     myprintf(stdout, "report line\n");
-    FakeTerminal t("yes\n", true, out);
+    FakeTerminal t("yes\n", true, [this] { return realOut(); });
     setTerminal(&t);
     EXPECT_EQ(userwarningYesNo("Really?\n"), 1);
     EXPECT_EQ(t.shownBeforeReading,

@@ -37,6 +37,14 @@ char vendorText[] = "VEND";
 char diskModelText[] = "DISK";
 char emptyText[] = "";
 
+HardDrive* findFixtureDrive(FixtureAdapter& adapter, unsigned long device)
+{
+    for (HardDrive* drive : adapter.getAllHardDrives())
+        if (drive->getChannelID() == 0 && drive->getDeviceID() == device)
+            return drive;
+    throw std::out_of_range("the fixture has no drive 0," + std::to_string(device));
+}
+
 FixtureAdapter* buildBasic(System& root, bool sas = false, unsigned long adapterID = 0)
 {
     FixtureAdapter* adapter = new FixtureAdapter;
@@ -87,6 +95,40 @@ void addSSDs(FixtureAdapter* adapter)
     adapter->setFeature(featOrvexaSupport, 1);
     adapter->setFeature(featOrvexaWriteCacheSupport, 1);
     adapter->setOrvexaPoolForTest(0, 2);
+}
+
+FixtureHardDrive* addDrive(FixtureAdapter* adapter, unsigned long device)
+{
+    Channel* channel = adapter->getChannel(0);
+    const std::string serial = "d" + std::to_string(device);
+    FixtureHardDrive* drive = new FixtureHardDrive(adapter, channel, device, serial.c_str());
+    channel->addChild(drive);
+    return drive;
+}
+
+// Every role a drive of the controller can play beside the "ld" array.
+void addMixedDrives(FixtureAdapter* adapter)
+{
+    FixtureHardDrive& globalSpare = *static_cast<FixtureHardDrive*>(findFixtureDrive(*adapter, 2));
+    globalSpare.setStateProperty(PD_HOT_SPARE);
+    globalSpare.setSpareTypeProperty(SPARE_GLOBAL);
+
+    FixtureHardDrive& dedicatedSpare = *static_cast<FixtureHardDrive*>(findFixtureDrive(*adapter, 3));
+    for (LogicalDrive* drive : adapter->getAllLogicalDrives())
+        if (drive->getLogicalDriveID() == 0)
+            dedicatedSpare.addAssignedLogical(drive);
+
+    addDrive(adapter, 4)->setJBODForTest(true);
+
+    // The failed drive still carries the failed segment of the array that
+    // went offline with it.
+    FixtureHardDrive* failed = addDrive(adapter, 5);
+    FixtureLogicalDrive& lost = addFixtureLogicalDrive(*adapter, 1, "Lost", RAID_LEVEL_0, {5}, 0, LD_SECTORS,
+                                                       LD_SECTORS, CHUNK_STATE_FAILED_SEGMENT);
+    lost.setStateProperty(LD_FAILED);
+    failed->setStateProperty(PD_FAILED);
+
+    addDrive(adapter, 6)->setInterfaceTypeForTest(SAS_INTERFACE_TYPE);
 }
 
 void attachScenario(System& root, const std::shared_ptr<Scenario>& scenario)
@@ -339,8 +381,8 @@ void FixtureLogicalDrive::setMountPointForTest(const char* text)
 
 bool isFixtureName(const std::string& name)
 {
-    return name == "empty" || name == "basic" || name == "ld" || name == "sas" || name == "two-controllers" ||
-           name == "enclosure" || name == "ssd";
+    return name == "empty" || name == "basic" || name == "ld" || name == "sas" || name == "mixed" ||
+           name == "two-controllers" || name == "enclosure" || name == "ssd";
 }
 
 bool buildFixture(const std::string& name, System& root)
@@ -357,6 +399,12 @@ bool buildFixture(const std::string& name, System& root)
     }
     if (name == "sas") {
         buildBasic(root, true);
+        return true;
+    }
+    if (name == "mixed") {
+        FixtureAdapter* adapter = buildBasic(root);
+        addDataDrive(adapter);
+        addMixedDrives(adapter);
         return true;
     }
     if (name == "two-controllers") {
@@ -404,7 +452,7 @@ FixtureLogicalDrive& fixtureLogicalDrive(System& root, unsigned long id)
 FixtureLogicalDrive& addFixtureLogicalDrive(FixtureAdapter& adapter, unsigned long id, const char* name,
                                             EnumRaidLevel level, const std::vector<unsigned long>& devices,
                                             unsigned long long start, unsigned long long sectors,
-                                            unsigned long long dataSpace)
+                                            unsigned long long dataSpace, EnumChunkState chunkState)
 {
     FixtureLogicalDrive* drive = new FixtureLogicalDrive(&adapter, id, name, level, dataSpace);
     const unsigned long members = static_cast<unsigned long>(devices.size());
@@ -415,10 +463,10 @@ FixtureLogicalDrive& addFixtureLogicalDrive(FixtureAdapter& adapter, unsigned lo
                 member = candidate;
         if (member == nullptr)
             throw std::out_of_range("the fixture has no drive 0," + std::to_string(devices[position]));
-        drive->addChild(new Chunk(member, drive, start, sectors, static_cast<EnumChunkType>(1), 0,
-                                  CHUNK_STATE_NORMAL, position, members));
-        member->addChild(new Chunk(member, drive, start, sectors, static_cast<EnumChunkType>(1), 0,
-                                   CHUNK_STATE_NORMAL, position, members));
+        drive->addChild(new Chunk(member, drive, start, sectors, static_cast<EnumChunkType>(1), 0, chunkState,
+                                  position, members));
+        member->addChild(new Chunk(member, drive, start, sectors, static_cast<EnumChunkType>(1), 0, chunkState,
+                                   position, members));
     }
     adapter.addChild(drive);
     return *drive;

@@ -122,7 +122,6 @@ public:
     void setOrvexaAssignedForTest(bool on) { OrvexaAssigned = on; }
     void setTaskInProgressForTest(bool on) { taskInProgress = on; }
     void setInterfaceTypeForTest(int type) { interfaceType = type; }
-    void setDeviceStateForTest(EnumPhysicalDeviceState newState) { state = newState; }
     // A solid-state drive that the SSD cache pool may take.
     void setOrvexaCapableSSDForTest(bool on)
     {
@@ -186,11 +185,15 @@ public:
 };
 
 // Whether `name` names a fixture: "empty" (no controller), "basic", "ld",
-// "sas", "two-controllers", "enclosure", "ssd".
-// "basic": one controller answering "VynAdapter" at position 0 with four
-// ready SATA drives 0,0 to 0,3 of 286749488 sectors; "ld" adds logical drive
-// 0 "Data", a RAID 1 of 10000 MB on drives 0,0 and 0,1 from sector 0; "sas"
-// is "basic" with a SAS channel and SAS drives.
+// "sas", "mixed". "basic": one controller answering "VynAdapter" at
+// position 0 with four ready SATA drives 0,0 to 0,3 of 286749488 sectors;
+// "ld" adds logical drive 0 "Data", a RAID 1 of 10000 MB on drives 0,0 and
+// 0,1 from sector 0; "sas" is "basic" with a SAS channel and SAS drives.
+// "mixed" is "ld" with a drive in every other role: 0,2 a global spare; 0,3
+// a dedicated spare of logical drive 0; 0,4 a ready JBOD; 0,5 a failed drive
+// carrying the failed segment (chunk state 2) of logical drive 1 "Lost", a
+// failed RAID 0 of 10000 MB; 0,6 a ready SAS drive (interface type 4) on
+// the same channel.
 // "two-controllers": two "basic" controllers at positions 0 and 1.
 // "enclosure": "basic" with an SES-2 enclosure at 0,5 answering
 // "VynSES2EnclosureDevice", whose one audible-alarm element reports on (1).
@@ -215,7 +218,8 @@ FixtureLogicalDrive& fixtureLogicalDrive(System& root, unsigned long id);
 FixtureLogicalDrive& addFixtureLogicalDrive(FixtureAdapter& adapter, unsigned long id, const char* name,
                                             EnumRaidLevel level, const std::vector<unsigned long>& devices,
                                             unsigned long long start, unsigned long long sectors,
-                                            unsigned long long dataSpace);
+                                            unsigned long long dataSpace,
+                                            EnumChunkState chunkState = CHUNK_STATE_NORMAL);
 
 // Ready-made tree changes.
 TreeChange setFeatureChange(FeatureEnum feature, int value);

@@ -458,7 +458,8 @@ TEST_F(OrvexaPowerCommandsTest, RefusedPowerSettingIsReportedAsAFailure)
     scenario->failWithApiStatus("setPMControllerSpinupLimits", 31);
     int code = -1;
     const std::string shown = runFresh({"SETPOWER", "1", "spinup", "2", "2"}, code);
-    EXPECT_NE(code, 0);
+    EXPECT_EQ(code, 1);
+    EXPECT_THAT(shown, EndsWith("\nThe function specified is not supported for this controller.\n\nCommand failed.\n"));
     EXPECT_THAT(shown, Not(HasSubstr("Command completed successfully.")));
     EXPECT_THAT(calls(), ElementsAre("setPMControllerSpinupLimits adapter=0 | 2, 2"));
 }

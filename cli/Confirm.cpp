@@ -97,6 +97,12 @@ int confirmBeforeActing(const char* question)
         outputWarningFlag = 1;
         return CONFIRMATION_PENDING;
     }
+    dropOutputBeforeActing();
+    return 0;
+}
+
+void dropOutputBeforeActing()
+{
     // The caller gets only what the command prints while acting. The program
     // has no caller collecting the text: there it goes to the real output
     // now, so that what was printed before the command acts is still shown.
@@ -104,5 +110,4 @@ int confirmBeforeActing(const char* question)
         emitCapturedOutput();
     else
         discardOutputData();
-    return 0;
 }

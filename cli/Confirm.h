@@ -32,5 +32,8 @@ constexpr int CONFIRMATION_PENDING = 256;
 // otherwise drops the text captured so far (the program shows it instead) and
 // returns 0, and the command acts.
 int confirmBeforeActing(const char* question);
+// The second half of that rule alone, for a command about to act without a
+// question: the caller gets only what is printed from here on.
+void dropOutputBeforeActing();
 
 #endif

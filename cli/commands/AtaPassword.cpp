@@ -6,6 +6,7 @@
 #include "cli/ArgParse.h"
 #include "cli/Confirm.h"
 #include "cli/Engine.h"
+#include "cli/commands/ActionHelpers.h"
 #include "cli/commands/CommandHelpers.h"
 #include "common/Addr.h"
 
@@ -38,10 +39,8 @@ int AtaPassword::loadArguments(char** argv, int argc, StorLibPlugin*)
 int AtaPassword::execute(StorLibPlugin* lib)
 {
     debugExecuting(keyword());
-    Addr addr;
-    addr.setAdapterID(static_cast<std::uint32_t>(adapterNumber));
-    addr.setChannelID(static_cast<std::uint32_t>(channel));
-    addr.setDeviceID(static_cast<std::uint32_t>(device));
+    const Addr addr =
+        deviceAddress(adapterNumber, static_cast<unsigned long>(channel), static_cast<unsigned long>(device));
     RaidObject* object = lib != nullptr && lib->getSystem() != nullptr ? lib->getSystem()->getObject(addr) : nullptr;
     if (object == nullptr) {
         myprintf(stdout, "The device specified does not exist.\n");

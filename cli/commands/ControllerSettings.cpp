@@ -9,6 +9,7 @@
 #include "cli/ArgParse.h"
 #include "cli/Confirm.h"
 #include "cli/Engine.h"
+#include "cli/commands/ActionHelpers.h"
 #include "cli/commands/CommandHelpers.h"
 #include "common/Addr.h"
 
@@ -23,12 +24,6 @@ constexpr unsigned SCRUB_ALREADY_ACTIVE = 505;
 constexpr int MIN_SCRUB_DAYS = 10;
 constexpr int MAX_SCRUB_DAYS = 365;
 
-Addr controllerAddr(int adapterNumber)
-{
-    Addr addr;
-    addr.setAdapterID(static_cast<std::uint32_t>(adapterNumber));
-    return addr;
-}
 
 struct PerformanceMode {
     int word;
@@ -66,7 +61,7 @@ int ResetStatisticsCounters::execute(StorLibPlugin* lib)
         return 2;
     }
     myprintf(stdout, "\n");
-    returnCodes = lib->resetStatisticsCounters(controllerAddr(adapterNumber));
+    returnCodes = lib->resetStatisticsCounters(controllerAddress(adapterNumber));
     return 5;
 }
 
@@ -121,7 +116,7 @@ int SetPerform::execute(StorLibPlugin* lib)
         myprintf(stdout, "Controller %d is already configured for %s.\n", adapterNumber + 1, name);
         return 2;
     }
-    returnCodes = lib->setPerformanceMode(controllerAddr(adapterNumber), static_cast<EnumPerformanceMode>(mode));
+    returnCodes = lib->setPerformanceMode(controllerAddress(adapterNumber), static_cast<EnumPerformanceMode>(mode));
     return 5;
 }
 
@@ -176,7 +171,7 @@ int DataScrub::execute(StorLibPlugin* lib)
     debugExecuting(keyword());
     if (findAdapter(lib, adapterNumber) == nullptr)
         return 6;
-    const Addr addr = controllerAddr(adapterNumber);
+    const Addr addr = controllerAddress(adapterNumber);
     if (period == 0) {
         returnCodes = lib->setDataScrubActive(addr, flag);
         return 5;

@@ -3,6 +3,8 @@
 
 #include "cli/UcliFunction.h"
 
+// IDENTIFY: blinks a controller, a hard drive or the members of a logical
+// drive. A remote caller keeps them blinking between its two requests.
 class Identify : public UcliCommand {
 public:
     Identify()
@@ -11,6 +13,18 @@ public:
                       Listed)
     {
     }
+
+    int loadArguments(char** argv, int argc, StorLibPlugin* lib) override;
+    int execute(StorLibPlugin* lib) override;
+    void displayHelp() override;
+
+private:
+    unsigned long logicalDrive = 0;
+    unsigned long channel = 0;
+    unsigned long deviceID = 0;
+    bool logicalDriveFlag = false;
+    bool deviceFlag = false;
+    bool allFlag = false;
 };
 
 #endif

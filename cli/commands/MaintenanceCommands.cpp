@@ -5,21 +5,11 @@
 
 #include "RaidLib/StorLibPlugin.h"
 #include "cli/Engine.h"
+#include "cli/commands/ActionHelpers.h"
 #include "cli/commands/CommandHelpers.h"
 #include "common/Addr.h"
 
 #include <cstring>
-
-namespace {
-
-Addr controllerAddr(int adapterNumber)
-{
-    Addr addr;
-    addr.setAdapterID(static_cast<std::uint32_t>(adapterNumber));
-    return addr;
-}
-
-}  // namespace
 
 // RESET -----------------------------------------------------------------------
 
@@ -35,7 +25,7 @@ int Reset::execute(StorLibPlugin* lib)
     debugExecuting(keyword());
     if (findAdapter(lib, adapterNumber) == nullptr)
         return 6;
-    returnCodes = lib->resetController(controllerAddr(adapterNumber));
+    returnCodes = lib->resetController(controllerAddress(adapterNumber));
     return 5;
 }
 
@@ -65,7 +55,7 @@ int ClearNvsRam::execute(StorLibPlugin* lib)
     }
     if (findAdapter(lib, adapterNumber) == nullptr)
         return 6;
-    returnCodes = lib->clearControllerNvsRam(controllerAddr(adapterNumber));
+    returnCodes = lib->clearControllerNvsRam(controllerAddress(adapterNumber));
     return 5;
 }
 
@@ -97,7 +87,7 @@ int Rescan::execute(StorLibPlugin* lib)
     debugExecuting(keyword());
     if (findAdapter(lib, adapterNumber) == nullptr)
         return 6;
-    returnCodes = lib->syncRescan(controllerAddr(adapterNumber));
+    returnCodes = lib->syncRescan(controllerAddress(adapterNumber));
     return 5;
 }
 

@@ -3,6 +3,7 @@
 #include "RaidLib/StorLibPlugin.h"
 #include "RaidModel/Interface/Adapter.h"
 #include "cli/Engine.h"
+#include "cli/commands/ActionHelpers.h"
 #include "cli/commands/CommandHelpers.h"
 #include "cli/commands/Copyback.h"
 #include "cli/commands/FailOver.h"
@@ -55,9 +56,7 @@ int OnOffSetting::execute(StorLibPlugin* lib)
     const int early = checkBeforeCall(*adapter);
     if (early >= 0)
         return early;
-    Addr addr;
-    addr.setAdapterID(static_cast<std::uint32_t>(adapterNumber));
-    returnCodes = call(*lib, addr);
+    returnCodes = call(*lib, controllerAddress(adapterNumber));
     return interpret(returnCodes);
 }
 

@@ -7,6 +7,7 @@
 #include "RaidModel/Interface/System.h"
 #include "cli/ArgParse.h"
 #include "cli/Engine.h"
+#include "cli/commands/ActionHelpers.h"
 #include "cli/commands/CommandHelpers.h"
 #include "common/Addr.h"
 
@@ -52,8 +53,7 @@ int SetAlarm::execute(StorLibPlugin* lib)
         return 6;
     if (enclosure)
         return executeEnclosure(lib);
-    Addr addr;
-    addr.setAdapterID(static_cast<std::uint32_t>(adapterNumber));
+    const Addr addr = controllerAddress(adapterNumber);
     EnumAlarmState current = ALARM_NONE;
     const Ret ret = lib->getAlarmState(addr, current);
     if (ret.getReturn() != 0 || current == ALARM_NONE) {
@@ -70,11 +70,8 @@ int SetAlarm::execute(StorLibPlugin* lib)
 
 int SetAlarm::executeEnclosure(StorLibPlugin* lib)
 {
-    Addr addr;
-    addr.setAdapterID(static_cast<std::uint32_t>(adapterNumber));
-    addr.setChannelID(static_cast<std::uint32_t>(channel));
-    addr.setDeviceID(static_cast<std::uint32_t>(device));
-    RaidObject* object = lib->getSystem()->getObject(addr);
+    RaidObject* object = lib->getSystem()->getObject(
+        deviceAddress(adapterNumber, static_cast<unsigned long>(channel), static_cast<unsigned long>(device)));
     if (object == nullptr) {
         myprintf(stderr, "Enclosure device does not exist.\n");
         return 2;

@@ -6,6 +6,7 @@
 #include "RaidModel/Interface/LogicalDrive.h"
 #include "cli/Confirm.h"
 #include "cli/Engine.h"
+#include "cli/commands/ActionHelpers.h"
 #include "cli/commands/CommandHelpers.h"
 #include "common/Addr.h"
 #include "common/AddrCollection.h"
@@ -31,14 +32,12 @@ int SetConfig::execute(StorLibPlugin* lib)
     Adapter* adapter = findAdapter(lib, adapterNumber);
     if (adapter == nullptr)
         return 6;
-    Addr addr;
-    addr.setAdapterID(static_cast<std::uint32_t>(adapterNumber));
+    const Addr addr = controllerAddress(adapterNumber);
     lib->setPMControllerStayAwakePeriod(addr, 0, 0, 0, 0);
     lib->setPMControllerSpinupLimits(addr, 0, 0);
 
     for (LogicalDrive* drive : collect<LogicalDrive>(adapter, "LogicalDrive", false)) {
-        Addr ldAddr = addr;
-        ldAddr.setLogicalDriveID(static_cast<std::uint32_t>(drive->getLogicalDriveID()));
+        const Addr ldAddr = logicalDriveAddress(adapterNumber, drive->getLogicalDriveID());
         lib->abortTask(ldAddr, 0);
         returnCodes = lib->deleteLogicalDrive(ldAddr);
         if (returnCodes.getReturn() != 0)
@@ -53,9 +52,7 @@ int SetConfig::execute(StorLibPlugin* lib)
         return 1;
     }
     for (HardDrive* drive : collect<HardDrive>(adapter, "HardDrive", false)) {
-        Addr driveAddr = addr;
-        driveAddr.setChannelID(static_cast<std::uint32_t>(drive->getChannelID()));
-        driveAddr.setDeviceID(static_cast<std::uint32_t>(drive->getDeviceID()));
+        const Addr driveAddr = deviceAddress(adapterNumber, drive->getChannelID(), drive->getDeviceID());
         if (drive->getState() == PD_READY)
             continue;
         if (drive->getState() == PD_HOT_SPARE) {

@@ -3,6 +3,7 @@
 
 #include "cli/UcliFunction.h"
 
+// SETNAME: renames a logical drive.
 class SetName : public UcliCommand {
 public:
     SetName()
@@ -11,6 +12,16 @@ public:
                       Listed)
     {
     }
+
+    int loadArguments(char** argv, int argc, StorLibPlugin* lib) override;
+    int execute(StorLibPlugin* lib) override;
+    void displayHelp() override;
+
+    static constexpr unsigned long MAX_NAME_LENGTH = 16;
+
+private:
+    unsigned long logicalDrive = 0;
+    const char* newName = nullptr;
 };
 
 #endif

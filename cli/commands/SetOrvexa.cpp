@@ -9,6 +9,7 @@
 #include "cli/Confirm.h"
 #include "cli/Engine.h"
 #include "cli/ErrorMessages.h"
+#include "cli/commands/ActionHelpers.h"
 #include "cli/commands/CommandHelpers.h"
 #include "common/AddrCollection.h"
 
@@ -80,12 +81,6 @@ bool isCacheKeyword(const char* word)
     return is(word, "READCACHE") || is(word, "WRITECACHE") || is(word, "WRITEPOLICY");
 }
 
-Addr controllerAddr(int adapterNumber)
-{
-    Addr addr;
-    addr.setAdapterID(static_cast<std::uint32_t>(adapterNumber));
-    return addr;
-}
 
 }  // namespace
 
@@ -179,10 +174,7 @@ int SetOrvexa::loadArgumentsPhysical(char** argv, int argc)
             myprintf(stdout, "\nCannot use a drive multiple times\n");
             return 3;
         }
-        Addr drive = controllerAddr(adapterNumber);
-        drive.setChannelID(channel);
-        drive.setDeviceID(device);
-        drives.push_back(drive);
+        drives.push_back(deviceAddress(adapterNumber, channel, device));
         if (UCLI_DEBUG)
             myprintf(stderr, "%s: %d,%d\n", "Loaded segment", static_cast<int>(channel), static_cast<int>(device));
     }
@@ -301,7 +293,7 @@ int SetOrvexa::executeAdapter(StorLibPlugin* lib, Adapter* adapter)
         myprintf(stdout, "\nWarning: There is no cache pool configured.\nThe settings would be effective only "
                          "after the cache pool is configured \n");
     }
-    const Addr addr = controllerAddr(adapterNumber);
+    const Addr addr = controllerAddress(adapterNumber);
     switch (operation) {
     case OP_FLUSHANDFETCHRATE:
         if (adapter->getOrvexaFlushAndFetchRate() == static_cast<unsigned long>(flushAndFetchRate)) {
@@ -404,11 +396,9 @@ int SetOrvexa::executeDisk(StorLibPlugin*, Adapter* adapter)
                 return CONFIRMATION_PENDING;
         }
         acted = true;
-        Addr member = controllerAddr(static_cast<int>(drive->getAdapterID()));
-        member.setChannelID(static_cast<std::uint32_t>(drive->getChannelID()));
-        member.setDeviceID(static_cast<std::uint32_t>(drive->getDeviceID()));
         AddrCollection one;
-        one.addAddr(member);
+        one.addAddr(deviceAddress(static_cast<int>(drive->getAdapterID()), drive->getChannelID(),
+                                  drive->getDeviceID()));
         returnCodes = adding ? adapter->addDriveToOrvexaPool(one) : adapter->removeDriveFromOrvexaPool(one);
         if (returnCodes.getReturn() != 0) {
             ++failures;
@@ -440,8 +430,7 @@ int SetOrvexa::executeLogical(StorLibPlugin* lib, Adapter* adapter)
     };
     for (int id : logicalDrives) {
         myprintf(stderr, "\n");
-        Addr ldAddr = controllerAddr(adapterNumber);
-        ldAddr.setLogicalDriveID(static_cast<std::uint32_t>(id));
+        const Addr ldAddr = logicalDriveAddress(adapterNumber, static_cast<unsigned long>(id));
         LogicalDrive* drive = findLogicalDrive(adapter, static_cast<unsigned long>(id));
         if (drive == nullptr) {
             myprintf(stderr, "logical device %d does not exist.\n", id);

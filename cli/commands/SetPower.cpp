@@ -5,6 +5,7 @@
 #include "RaidModel/Interface/LogicalDrive.h"
 #include "cli/ArgParse.h"
 #include "cli/Engine.h"
+#include "cli/commands/ActionHelpers.h"
 #include "cli/commands/CommandHelpers.h"
 #include "common/Addr.h"
 
@@ -142,9 +143,7 @@ int SetPower::execute(StorLibPlugin* lib)
         myprintf(stderr, "%s: EXECUTING\n", "SETPOWER");
         myprintf(stderr, "mode: 0x%x\n", mode);
     }
-    Addr ldAddr;
-    ldAddr.setAdapterID(static_cast<std::uint32_t>(adapterNumber));
-    ldAddr.setLogicalDriveID(static_cast<std::uint32_t>(logicalDrive));
+    const Addr ldAddr = logicalDriveAddress(adapterNumber, static_cast<unsigned long>(logicalDrive));
     LogicalDrive* drive = nullptr;
     if (mode == LD_PM_OFF || mode == LD_TIMERS) {
         drive = findLogicalDrive(findAdapter(lib, adapterNumber), static_cast<unsigned long>(logicalDrive));
@@ -161,8 +160,7 @@ int SetPower::execute(StorLibPlugin* lib)
         return 18;
     }
     myprintf(stdout, "\n");
-    Addr addr;
-    addr.setAdapterID(static_cast<std::uint32_t>(adapterNumber));
+    const Addr addr = controllerAddress(adapterNumber);
     // Every refusal of the library is kept, so that a setting that did not
     // take is not reported as done.
     Ret failure(0);

@@ -128,14 +128,16 @@ TEST_F(ControllerSettingsTest, SettingsTable)
         {"basic", {}, {"SETPERFORM", "1", "x"}, 3, "", {}},
         {"basic",
          {setFeatureChange(featPerformanceMode, 1),
-          adapterChange([](FixtureAdapter& a) { a.setPerformanceModeForTest(static_cast<EnumPerformanceMode>(3), 7); })},
+          adapterChange(
+              [](FixtureAdapter& a) { a.setPerformanceModeForTest(static_cast<EnumPerformanceMode>(3), 7); })},
          {"SETPERFORM", "1", "2"},
          2,
          "Controller 1 is already configured for OLTP/Database.\n",
          {}},
         {"basic",
          {setFeatureChange(featPerformanceMode, 1),
-          adapterChange([](FixtureAdapter& a) { a.setPerformanceModeForTest(static_cast<EnumPerformanceMode>(3), 7); })},
+          adapterChange(
+              [](FixtureAdapter& a) { a.setPerformanceModeForTest(static_cast<EnumPerformanceMode>(3), 7); })},
          {"SETPERFORM", "1", "3"},
          0,
          "",
@@ -191,13 +193,13 @@ TEST_F(ControllerSettingsTest, SettingsTable)
         {"basic", {}, {"SETALARM", "1", "test", "test"}, 3, "", {}},
         // ATAPASSWORD: masked in the logs, bounded here.
         {"basic",
-         {[](System& root) { fixtureDrive(root, 0, 1).setATASecurityForTest(true); }},
+         {[](System& root) { fixtureDrive(root, 0, 1).setATASecuritySupportForTest(true); }},
          {"ATAPASSWORD", "1", "SET", "secret", "0", "1"},
          0,
          "Setting the ATA security password on the SATA harddrive \n",
          {"configureATAPassword adapter=0,channel=0,device=1 | \"secret\", true"}},
         {"basic",
-         {[](System& root) { fixtureDrive(root, 0, 1).setATASecurityForTest(true); }},
+         {[](System& root) { fixtureDrive(root, 0, 1).setATASecuritySupportForTest(true); }},
          {"ATAPASSWORD", "1", "clear", "secret", "0", "1"},
          0,
          "Clearing the ATA security password on the SATA harddrive\n",
@@ -234,7 +236,7 @@ TEST_F(ControllerSettingsTest, SettingsTable)
 
 TEST_F(ControllerSettingsTest, ThirtyOneCharacterPasswordIsTaken)
 {
-    scenario->changeTree([](System& root) { fixtureDrive(root, 0, 1).setATASecurityForTest(true); });
+    scenario->changeTree([](System& root) { fixtureDrive(root, 0, 1).setATASecuritySupportForTest(true); });
     int code = -1;
     runFresh({"ATAPASSWORD", "1", "SET", std::string(31, 'p'), "0", "1"}, code);
     EXPECT_EQ(code, 0);

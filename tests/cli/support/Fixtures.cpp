@@ -373,6 +373,18 @@ Ret FixtureLogicalDrive::getProgress(ProgressCollection& out)
     return ret;
 }
 
+Ret FixtureLogicalDrive::setName(const char* text)
+{
+    if (scenario == nullptr)
+        return LogicalDrive::setName(text);
+    const Addr target = logicalDriveAddr(getLogicalDriveID(), adapter != nullptr ? adapter->getAdapterID() : 0);
+    scenario->record("setName " + describeAddress(target) + " | \"" + (text != nullptr ? text : "") + "\"");
+    const Ret ret = scenario->answerFor("setName");
+    if (ret.getReturn() == 0)
+        LogicalDrive::setName(text);
+    return ret;
+}
+
 void FixtureLogicalDrive::setMountPointForTest(const char* text)
 {
     if (unixMountPoint)

@@ -63,6 +63,12 @@ public:
     }
     void setStatisticDataCollection(bool enabled) { statisticDataCollectionEnabled = enabled; }
     void setDefaultLDTaskPriorityForTest(EnumPriorityLevel priority) { defaultLDTaskPriority = priority; }
+    // The controller-wide write-cache modes of its drives; 3 cannot be set.
+    void setDriveCacheModesForTest(int sata, int sas)
+    {
+        sataHDCacheMode = static_cast<EnumHardDriveCacheMode>(sata);
+        sasHDCacheMode = static_cast<EnumHardDriveCacheMode>(sas);
+    }
     // Texts are cut to fit their fields.
     void setVersionsForTest(const char* firmware, unsigned long firmwareBuild, const char* bios,
                             unsigned long biosBuild, const char* driver, unsigned long driverBuild,
@@ -128,7 +134,8 @@ public:
         nonSpinning = on;
         OrvexaCapable = on;
     }
-    void setATASecurityForTest(bool supported) { ataSecuritySupported = supported; }
+    void setATASecuritySupportForTest(bool on) { ataSecuritySupported = on; }
+    void setOSPartitionForTest(bool on) { OSPartition = on; }
 
     // The drive's own JBOD removal, recorded as "HardDrive::deleteJBOD
     // adapter=0,channel=0,device=2" and answered under that name.
@@ -159,6 +166,10 @@ public:
     // nothing seeded, a record of type 0.
     Ret getProgress(Progress& progress) override;
     Ret getProgress(ProgressCollection& out) override;
+    // Renames the drive and records "setName adapter=0,logicalDrive=0 |
+    // "text"" with the scenario's answer for "setName"; the name stays
+    // unless that answer fails.
+    Ret setName(const char* text) override;
 
     void setStateProperty(EnumLogicalDeviceState newState) { state = newState; }
     void setNameForTest(const char* text) { name = text != nullptr ? text : ""; }
@@ -180,6 +191,9 @@ public:
         pmOffTimer = static_cast<std::uint32_t>(off);
         pmVerifyTimer = static_cast<std::uint32_t>(verify);
     }
+    void setWriteCacheSettingForTest(int value) { writeCacheSetting = value; }
+    void setForceOnlineFlagsForTest(unsigned flags) { forceOnlineFlags = static_cast<int>(flags); }
+    void setPartitionForTest(bool on) { hasPartition = on ? LD_HAS_PARTITION : LD_HAS_NO_PARTITION; }
 
     std::shared_ptr<Scenario> scenario;
 };

@@ -446,7 +446,12 @@ Ret RecordingLib::initializeHardDrive(const Addr& addr)
 
 Ret RecordingLib::initializeHardDriveSet(const Addr& addr, AddrCollection& drives, bool flag)
 {
-    return record("initializeHardDriveSet", addr, {addresses(drives), arg(flag)});
+    const Ret ret = record("initializeHardDriveSet", addr, {addresses(drives), arg(flag)});
+    // The drives left in the list are those not initialized: none after a
+    // successful call, all of them after a failed one.
+    if (ret.getReturn() == 0)
+        drives = AddrCollection();
+    return ret;
 }
 
 Ret RecordingLib::protectHardDriveSet(const Addr& addr, AddrCollection& drives, bool protect,

@@ -399,6 +399,13 @@ TEST_F(ControllerSettingsTest, FactoryDefaultAsksBeforeLookingAtTheController)
     runFresh({"SETCONFIG", "1"}, code);
     EXPECT_EQ(code, 3);
     EXPECT_THAT(calls(), IsEmpty());
+
+    // "noprompt" acts at once, also for a caller that wants warnings.
+    const ProviderResult done = runProvider({"SETCONFIG", "1", "DEFAULT", "noprompt"}, true);
+    EXPECT_EQ(done.warningType, 0);
+    EXPECT_EQ(done.text, "\nCommand completed successfully.\n");
+    EXPECT_THAT(calls(), ElementsAre("setPMControllerStayAwakePeriod adapter=0 | 0, 0, 0, 0",
+                                     "setPMControllerSpinupLimits adapter=0 | 0, 0"));
 }
 
 // RESET, CLEARNVSRAM, RESCAN -------------------------------------------------

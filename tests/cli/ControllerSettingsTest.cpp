@@ -451,6 +451,11 @@ TEST_F(ControllerSettingsTest, TwoControllersAreAddressedByNumber)
     runFresh({"COPYBACK", "2", "on"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), ElementsAre("syncRescan adapter=1", "setCopyBack adapter=1 | true"));
+    // The program builds only the controller that GETCONFIG names.
+    EXPECT_THAT(runFresh({"GETCONFIG", "2", "AD"}, code), HasSubstr("Controller information"));
+    EXPECT_EQ(code, 0);
+    runFresh({"GETCONFIG", "3", "AD"}, code);
+    EXPECT_NE(code, 0);
 }
 
 }  // namespace

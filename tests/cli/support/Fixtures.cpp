@@ -215,7 +215,7 @@ FixtureAdapter::FixtureAdapter()
 
 bool FixtureAdapter::isInstanceOf(const char* name) const
 {
-    return (name != nullptr && std::strcmp(name, "VynAdapter") == 0) || Adapter::isInstanceOf(name);
+    return (familyClass && name != nullptr && std::strcmp(name, "VynAdapter") == 0) || Adapter::isInstanceOf(name);
 }
 
 int FixtureAdapter::getLimit(Limit limit) const
@@ -481,6 +481,18 @@ FixtureLogicalDrive& addFixtureLogicalDrive(FixtureAdapter& adapter, unsigned lo
                                    position, members));
     }
     adapter.addChild(drive);
+    return *drive;
+}
+
+FixtureHardDrive& addFixtureDrive(FixtureAdapter& adapter, unsigned long device)
+{
+    Channel* channel = adapter.getChannel(0);
+    if (channel == nullptr)
+        throw std::out_of_range("the fixture has no channel");
+    const std::string serial = "d" + std::to_string(device);
+    FixtureHardDrive* drive = new FixtureHardDrive(&adapter, channel, device, serial.c_str());
+    drive->setInterfaceTypeForTest(channel->getChannelType());
+    channel->addChild(drive);
     return *drive;
 }
 

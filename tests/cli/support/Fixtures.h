@@ -105,6 +105,9 @@ public:
 
     std::shared_ptr<Scenario> scenario;
 
+    // False: the controller answers to no family class name, as one of
+    // another controller family would.
+    bool familyClass = true;
     unsigned long long installedMemory = 0;
     int dedicatedSpareLimit = 0;
     int maxRaid0Members = 32;
@@ -234,6 +237,9 @@ FixtureLogicalDrive& addFixtureLogicalDrive(FixtureAdapter& adapter, unsigned lo
                                             unsigned long long start, unsigned long long sectors,
                                             unsigned long long dataSpace,
                                             EnumChunkState chunkState = CHUNK_STATE_NORMAL);
+
+// A ready drive of the basic kind added to the controller's first channel.
+FixtureHardDrive& addFixtureDrive(FixtureAdapter& adapter, unsigned long device);
 
 // Ready-made tree changes.
 TreeChange setFeatureChange(FeatureEnum feature, int value);

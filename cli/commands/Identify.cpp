@@ -123,13 +123,17 @@ void Identify::displayHelp()
     static const char* const lines[] = {
         " Usage: IDENTIFY <Controller#> LOGICALDRIVE <LogicalDrive#> [nologs]",
         " Usage: IDENTIFY <Controller#> DEVICE <Channel# ID#> [nologs]",
-        " ======================================================",
+        nullptr,
         "",
         " Identifies a logical device or a physical device.",
         "",
         "    LogicalDrive# : Number of the logical device to be identified",
         "    Channel# ID#  : The Channel and ID of the physical device to be identified",
     };
-    for (const char* line : lines)
-        myprintf(stdout, "%s\n", line);
+    for (const char* line : lines) {
+        if (line == nullptr)
+            printHelpRule();
+        else
+            myprintf(stdout, "%s\n", line);
+    }
 }

@@ -94,13 +94,17 @@ void SetName::displayHelp()
 {
     static const char* const lines[] = {
         " Usage: SETNAME <Controller#> LOGICALDRIVE <LogicalDrive#> <New Name> [nologs]",
-        " ======================================================",
+        nullptr,
         "",
         " Rename a logical device.",
         "",
         "    LogicalDrive# : Number of the logical device to be renamed",
         "    New Name      : New name of the logical device.",
     };
-    for (const char* line : lines)
-        myprintf(stdout, "%s\n", line);
+    for (const char* line : lines) {
+        if (line == nullptr)
+            printHelpRule();
+        else
+            myprintf(stdout, "%s\n", line);
+    }
 }

@@ -135,7 +135,7 @@ void SetPriority::displayHelp()
 {
     static const char* const lines[] = {
         " Usage: SETPRIORITY <Controller#> [Task ID#] <New Priority> [current] [nologs]",
-        " ======================================================",
+        nullptr,
         "",
         " Change a logical device current task execution priority.",
         " Change a controller's global background task priority.",
@@ -146,6 +146,10 @@ void SetPriority::displayHelp()
         "    current      : Optional parameter to apply global priority setting to current tasks.",
         "                   Default behavior is to NOT apply global priority change to current tasks.",
     };
-    for (const char* line : lines)
-        myprintf(stdout, "%s\n", line);
+    for (const char* line : lines) {
+        if (line == nullptr)
+            printHelpRule();
+        else
+            myprintf(stdout, "%s\n", line);
+    }
 }

@@ -2,6 +2,8 @@
 
 #include "RaidModel/Interface/Channel.h"
 #include "RaidModel/Interface/Enclosure.h"
+#include "cli/Engine.h"
+#include "cli/commands/SetPriority.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -222,6 +224,27 @@ TEST_F(CacheAndPriorityCommandTest, SetPriority)
     EXPECT_THAT(runShown({"SETPRIORITY", "1", "3", "high"}, code),
                 HasSubstr("Task 3 is not a valid logical device task ID.\n"));
     EXPECT_EQ(code, 2);
+}
+
+TEST_F(CacheAndPriorityCommandTest, SetPriorityWithoutASystemFails)
+{
+    for (const std::vector<std::string>& given :
+         {std::vector<std::string>{"high"}, std::vector<std::string>{"3", "high"}}) {
+        SCOPED_TRACE(::testing::PrintToString(given));
+        RecordingLib lib("ld");
+        std::vector<std::string> words{"vynconf", "SETPRIORITY", "1"};
+        words.insert(words.end(), given.begin(), given.end());
+        std::vector<char*> argv;
+        for (std::string& word : words)
+            argv.push_back(&word[0]);
+        argv.push_back(nullptr);
+        SetPriority command;
+        ASSERT_EQ(command.loadArguments(argv.data(), static_cast<int>(words.size()), &lib), 0);
+        discardOutputData();
+        EXPECT_EQ(command.execute(&lib), 1);
+        EXPECT_EQ(retString, "\nSystem Failure.\n");
+        EXPECT_TRUE(lib.calls().empty());
+    }
 }
 
 }  // namespace

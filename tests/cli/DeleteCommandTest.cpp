@@ -91,6 +91,13 @@ TEST_F(DeleteCommandTest, ListsAndTheirOutcomes)
          "\nLogical device 0 is mounted on /data and cannot be deleted.\n", {}},
         {"ld",
          {"LOGICALDRIVE", "0"},
+         [](System& root) { fixtureLogicalDrive(root, 0).setPartitionForTest(true); },
+         0,
+         "\nWARNING: logical device 0 may contain a partition.\nAll data in logical device 0 will be lost.\n"
+         "Deleting: logical device 0 (\"Data\")\n",
+         {"deleteLogicalDrive adapter=0,logicalDrive=0"}},
+        {"ld",
+         {"LOGICALDRIVE", "0"},
          [](System& root) { fixtureLogicalDrive(root, 0).setStateProperty(LD_DEGRADED_RECONFIGURING); },
          2,
          "Logical device 0 is reconfiguring and cannot be deleted.\n",

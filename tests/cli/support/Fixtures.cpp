@@ -85,25 +85,11 @@ void addEnclosure(FixtureAdapter* adapter)
 
 void addSSDs(FixtureAdapter* adapter)
 {
-    Channel* channel = adapter->getChannel(0);
-    for (unsigned long id = FIRST_SSD; id < FIRST_SSD + SSD_COUNT; ++id) {
-        const std::string serial = "s" + std::to_string(id);
-        FixtureHardDrive* drive = new FixtureHardDrive(adapter, channel, id, serial.c_str());
-        drive->setOrvexaCapableSSDForTest(true);
-        channel->addChild(drive);
-    }
+    for (unsigned long id = FIRST_SSD; id < FIRST_SSD + SSD_COUNT; ++id)
+        addFixtureDrive(*adapter, id).setOrvexaCapableSSDForTest(true);
     adapter->setFeature(featOrvexaSupport, 1);
     adapter->setFeature(featOrvexaWriteCacheSupport, 1);
     adapter->setOrvexaPoolForTest(0, 2);
-}
-
-FixtureHardDrive* addDrive(FixtureAdapter* adapter, unsigned long device)
-{
-    Channel* channel = adapter->getChannel(0);
-    const std::string serial = "d" + std::to_string(device);
-    FixtureHardDrive* drive = new FixtureHardDrive(adapter, channel, device, serial.c_str());
-    channel->addChild(drive);
-    return drive;
 }
 
 // Every role a drive of the controller can play beside the "ld" array.
@@ -118,17 +104,17 @@ void addMixedDrives(FixtureAdapter* adapter)
         if (drive->getLogicalDriveID() == 0)
             dedicatedSpare.addAssignedLogical(drive);
 
-    addDrive(adapter, 4)->setJBODForTest(true);
+    addFixtureDrive(*adapter, 4).setJBODForTest(true);
 
     // The failed drive still carries the failed segment of the array that
     // went offline with it.
-    FixtureHardDrive* failed = addDrive(adapter, 5);
+    FixtureHardDrive& failed = addFixtureDrive(*adapter, 5);
     FixtureLogicalDrive& lost = addFixtureLogicalDrive(*adapter, 1, "Lost", RAID_LEVEL_0, {5}, 0, LD_SECTORS,
                                                        LD_SECTORS, CHUNK_STATE_FAILED_SEGMENT);
     lost.setStateProperty(LD_FAILED);
-    failed->setStateProperty(PD_FAILED);
+    failed.setStateProperty(PD_FAILED);
 
-    addDrive(adapter, 6)->setInterfaceTypeForTest(SAS_INTERFACE_TYPE);
+    addFixtureDrive(*adapter, 6).setInterfaceTypeForTest(SAS_INTERFACE_TYPE);
 }
 
 void attachScenario(System& root, const std::shared_ptr<Scenario>& scenario)

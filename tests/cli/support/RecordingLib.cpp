@@ -167,8 +167,10 @@ Ret RecordingLib::setAlarmState(const Addr& addr, EnumAlarmState state)
     return record("setAlarmState", addr, {arg(state)});
 }
 
-Ret RecordingLib::getAlarmState(const Addr& addr, EnumAlarmState& /*state*/)
+Ret RecordingLib::getAlarmState(const Addr& addr, EnumAlarmState& state)
 {
+    // An alarm that is present and off.
+    state = ALARM_OFF;
     return record("getAlarmState", addr, {});
 }
 

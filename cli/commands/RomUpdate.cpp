@@ -114,26 +114,20 @@ bool RomUpdate::findUfiFile()
 
 void RomUpdate::setEventLogEntry(Adapter* adapter)
 {
+    // Each version part is held to 32 characters.
+    const auto clip = [](const std::string& text) { return text.substr(0, 32); };
     std::string entry = "Update: BIOS";
-    char part[33];
     const unsigned long oldBuild = adapter->getBiosBuildNum();
-    const char* oldText = adapter->getBiosVersion();
-    if (oldBuild != 0) {
-        std::snprintf(part, sizeof part, "%s (%d)", oldText, static_cast<int>(oldBuild));
-        entry += std::string(", Old version: ") + part;
-    } else if (oldText[0] == '\0') {
+    const std::string oldText = adapter->getBiosVersion();
+    if (oldBuild != 0)
+        entry += ", Old version: " + clip(oldText + " (" + std::to_string(static_cast<int>(oldBuild)) + ")");
+    else if (oldText.empty())
         entry += ", Old version: Unknown";
-    } else {
-        std::snprintf(part, sizeof part, "%s", oldText);
-        entry += std::string(", ") + part;
-    }
+    else
+        entry += ", " + clip(oldText);
     const unsigned long newNumber =
         newVersionGiven ? static_cast<unsigned long>(newBuild) : adapter->getFwBootBuildNum();
-    if (newNumber != 0)
-        std::snprintf(part, sizeof part, "%d", static_cast<int>(newNumber));
-    else
-        std::snprintf(part, sizeof part, "%s", "Unknown");
-    entry += std::string(", New version: ") + part;
+    entry += ", New version: " + (newNumber != 0 ? clip(std::to_string(static_cast<int>(newNumber))) : "Unknown");
     std::snprintf(logEntryAction, sizeof logEntryAction, "%s", entry.c_str());
 }
 

@@ -6,10 +6,10 @@
 #include "RaidModel/Interface/HardDrive.h"
 #include "RaidModel/Interface/LogicalDrive.h"
 #include "RaidModel/Interface/PhysicalDevice.h"
-#include "RaidModel/Interface/FilterCollection.h"
 #include "cli/Confirm.h"
 #include "cli/DisplayTexts.h"
 #include "cli/Engine.h"
+#include "cli/commands/CommandHelpers.h"
 #include "cli/commands/MaintenanceSupport.h"
 #include "common/Addr.h"
 #include "common/Buffer.h"
@@ -25,20 +25,10 @@ using File = std::unique_ptr<FILE, int (*)(FILE*)>;
 // "<keyword> <Controller#> <file>": the controller and the file word.
 int loadControllerAndFile(char** argv, int argc, int& adapterNumber, const char*& fileName)
 {
-    if (argc <= 3 || argc > 4 || !readControllerNumber(argv[2], adapterNumber))
+    if (argc <= 3 || argc > 4 || !readControllerWord(argv[2], adapterNumber))
         return 3;
     fileName = argv[3];
     return 0;
-}
-
-template <typename T> std::vector<T*> below(RaidObject* root, const char* className)
-{
-    std::vector<T*> found;
-    FilterCollection objects(root);
-    objects.apply(className, false);
-    for (int i = 0; i < objects.size(); ++i)
-        found.push_back(static_cast<T*>(objects.elementAt(i)));
-    return found;
 }
 
 Addr logicalDriveAddress(const Adapter& adapter, const LogicalDrive& drive)
@@ -66,7 +56,7 @@ int Backup::loadArguments(char** argv, int argc, StorLibPlugin*)
 bool Backup::isGoodConfiguration(StorLibPlugin* lib)
 {
     myprintf(stdout, "\n");
-    Adapter* adapter = findController(lib, adapterNumber);
+    Adapter* adapter = findAdapter(lib, adapterNumber);
     if (adapter == nullptr) {
         myprintf(stdout, "Invalid controller number.\n");
         return false;
@@ -77,14 +67,14 @@ bool Backup::isGoodConfiguration(StorLibPlugin* lib)
         return false;
     }
     bool good = true;
-    for (LogicalDrive* drive : below<LogicalDrive>(adapter, "LogicalDrive")) {
+    for (LogicalDrive* drive : collect<LogicalDrive>(adapter, "LogicalDrive", false)) {
         if (drive->getState() == LD_OPTIMAL)
             continue;
         myprintf(stdout, "Logical device %d status: %s.\n", static_cast<int>(drive->getLogicalDriveID()),
                  getLogicalState(drive->getState(), static_cast<int>(drive->getSubState())));
         good = false;
     }
-    for (PhysicalDevice* device : below<PhysicalDevice>(adapter, "PhysicalDevice")) {
+    for (PhysicalDevice* device : collect<PhysicalDevice>(adapter, "PhysicalDevice", false)) {
         const int state = static_cast<int>(device->getState());
         if (state != 2 && state != 8)
             continue;
@@ -97,12 +87,12 @@ bool Backup::isGoodConfiguration(StorLibPlugin* lib)
 
 int Backup::execute(StorLibPlugin* lib)
 {
-    traceExecuting("BACKUP");
+    debugExecuting("BACKUP");
     if (!isGoodConfiguration(lib)) {
         myprintf(stdout, "The current configuration is not optimal.\n");
         return 2;
     }
-    if (findController(lib, adapterNumber) == nullptr)
+    if (findAdapter(lib, adapterNumber) == nullptr)
         return 6;
     Buffer image(IMAGE_SIZE);
     returnCodes = lib->getControllerConfiguration(Addr(static_cast<std::uint32_t>(adapterNumber)), image);
@@ -138,7 +128,7 @@ int Restore::loadArguments(char** argv, int argc, StorLibPlugin*)
 
 int Restore::execute(StorLibPlugin* lib)
 {
-    traceExecuting("RESTORE");
+    debugExecuting("RESTORE");
     if (confirmBeforeActing("WARNING: All data and partitions on all configured logical devices will be lost!\n"
                             "Do you wish to continue?\n") == CONFIRMATION_PENDING)
         return CONFIRMATION_PENDING;
@@ -155,7 +145,7 @@ int Restore::execute(StorLibPlugin* lib)
         return 1;
     }
 
-    Adapter* adapter = findController(lib, adapterNumber);
+    Adapter* adapter = findAdapter(lib, adapterNumber);
     if (adapter == nullptr)
         return 6;
     const Addr controller(static_cast<std::uint32_t>(adapterNumber));
@@ -176,7 +166,7 @@ int Restore::execute(StorLibPlugin* lib)
         returnCodes = lib->deleteLogicalDrive(addr);
     }
     lib->getSystemConfig();
-    adapter = findController(lib, adapterNumber);
+    adapter = findAdapter(lib, adapterNumber);
     if (adapter == nullptr)
         return 1;
     for (HardDrive* drive : adapter->getAllHardDrives()) {

@@ -3,9 +3,17 @@
 
 #include "cli/UcliFunction.h"
 
+// GETSMARTSTATS: the SMART statistics of a controller's hard drives.
 class GetSmartStats : public UcliCommand {
 public:
     GetSmartStats() : UcliCommand("GETSMARTSTATS", "gets the SMART statistics", Listed) {}
+
+    int loadArguments(char** argv, int argc, StorLibPlugin* lib) override;
+    int execute(StorLibPlugin* lib) override;
+    void displayHelp() override;
+
+private:
+    bool tabular = false;
 };
 
 #endif

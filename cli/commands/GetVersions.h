@@ -3,6 +3,8 @@
 
 #include "cli/UcliFunction.h"
 
+// GETVERSION: firmware, BIOS, driver and boot-flash versions of one or all
+// controllers.
 class GetVersions : public UcliCommand {
 public:
     GetVersions()
@@ -11,6 +13,13 @@ public:
                       Listed)
     {
     }
+
+    int loadArguments(char** argv, int argc, StorLibPlugin* lib) override;
+    int execute(StorLibPlugin* lib) override;
+    void displayHelp() override;
+
+private:
+    bool allControllers = true;
 };
 
 #endif

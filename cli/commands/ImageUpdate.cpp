@@ -7,6 +7,7 @@
 #include "cli/CliSleep.h"
 #include "cli/Confirm.h"
 #include "cli/Engine.h"
+#include "cli/commands/CommandHelpers.h"
 #include "cli/commands/MaintenanceSupport.h"
 #include "common/Addr.h"
 #include "common/AddrCollection.h"
@@ -36,7 +37,7 @@ int ImageUpdate::loadArguments(char** argv, int argc, StorLibPlugin*)
     mode = -1;
     channel = device = UNSET;
     fileName[0] = '\0';
-    if (argc < 8 || argc > 12 || !readControllerNumber(argv[2], adapterNumber))
+    if (argc < 8 || argc > 12 || !readControllerWord(argv[2], adapterNumber))
         return 3;
     if (!isWord(argv[3], "DEVICE"))
         return 3;
@@ -70,14 +71,14 @@ int ImageUpdate::loadArguments(char** argv, int argc, StorLibPlugin*)
         return 3;
     if (UCLI_DEBUG)
         myprintf(stderr, "%s: file: %s\n", kKeyword, fileName);
-    traceArgumentsValid(kKeyword);
+    debugArgumentsValid(kKeyword);
     return 0;
 }
 
 int ImageUpdate::execute(StorLibPlugin* lib)
 {
-    traceExecuting(kKeyword);
-    if (findController(lib, adapterNumber) == nullptr)
+    debugExecuting(kKeyword);
+    if (findAdapter(lib, adapterNumber) == nullptr)
         return 6;
     PhysicalDevice* found = findDevice(lib, adapterNumber, static_cast<unsigned long>(channel),
                                        static_cast<unsigned long>(device));

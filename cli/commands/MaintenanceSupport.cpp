@@ -1,10 +1,8 @@
 #include "cli/commands/MaintenanceSupport.h"
 
 #include "RaidLib/StorLibPlugin.h"
-#include "RaidModel/Interface/Adapter.h"
 #include "RaidModel/Interface/PhysicalDevice.h"
 #include "RaidModel/Interface/System.h"
-#include "cli/ArgParse.h"
 #include "cli/Engine.h"
 #include "common/Addr.h"
 #include "common/Buffer.h"
@@ -24,14 +22,6 @@ RaidObject* findObject(StorLibPlugin* lib, const Addr& addr)
 
 }  // namespace
 
-Adapter* findController(StorLibPlugin* lib, int adapterNumber)
-{
-    if (adapterNumber < 0)
-        return nullptr;
-    RaidObject* found = findObject(lib, Addr(static_cast<std::uint32_t>(adapterNumber)));
-    return found != nullptr && found->isInstanceOf("Adapter") ? static_cast<Adapter*>(found) : nullptr;
-}
-
 PhysicalDevice* findDevice(StorLibPlugin* lib, int adapterNumber, unsigned long channel, unsigned long device)
 {
     if (adapterNumber < 0 || channel >= Addr::UNSET_ID || device >= Addr::UNSET_ID)
@@ -42,17 +32,6 @@ PhysicalDevice* findDevice(StorLibPlugin* lib, int adapterNumber, unsigned long 
     RaidObject* found = findObject(lib, addr);
     return found != nullptr && found->isInstanceOf("PhysicalDevice") ? static_cast<PhysicalDevice*>(found)
                                                                      : nullptr;
-}
-
-bool readControllerNumber(const char* word, int& adapterNumber)
-{
-    if (word == nullptr)
-        return false;
-    const int number = ascii2int(word);
-    if (number == CLI_NAN)
-        return false;
-    adapterNumber = number - 1;
-    return true;
 }
 
 bool readDecimalU64(const char* word, std::uint64_t& value)
@@ -69,18 +48,6 @@ bool readDecimalU64(const char* word, std::uint64_t& value)
     }
     value = result;
     return true;
-}
-
-void traceExecuting(const char* keyword)
-{
-    if (UCLI_DEBUG)
-        myprintf(stderr, "%s: EXECUTING\n", keyword);
-}
-
-void traceArgumentsValid(const char* keyword)
-{
-    if (UCLI_DEBUG)
-        myprintf(stderr, "%s: arguments valid\n", keyword);
 }
 
 void printBufferDump(const Buffer& buffer)

@@ -6,6 +6,7 @@
 #include "cli/ArgParse.h"
 #include "cli/Confirm.h"
 #include "cli/Engine.h"
+#include "cli/commands/CommandHelpers.h"
 #include "cli/commands/MaintenanceSupport.h"
 #include "common/Addr.h"
 
@@ -185,9 +186,9 @@ int Passthrough::loadArguments(char** argv, int argc, StorLibPlugin* lib)
     senseSize = 0;
     fileName[0] = '\0';
     command.Clear();
-    if (argc < 7 || !readControllerNumber(argv[2], adapterNumber))
+    if (argc < 7 || !readControllerWord(argv[2], adapterNumber))
         return 3;
-    if (findController(lib, adapterNumber) == nullptr)
+    if (findAdapter(lib, adapterNumber) == nullptr)
         return 6;
     const int typedChannel = ascii2int(argv[3]);
     const int typedDevice = ascii2int(argv[4]);
@@ -241,8 +242,8 @@ int Passthrough::loadArguments(char** argv, int argc, StorLibPlugin* lib)
 
 int Passthrough::execute(StorLibPlugin* lib)
 {
-    traceExecuting(kKeyword);
-    PhysicalDevice* target = findController(lib, adapterNumber) != nullptr
+    debugExecuting(kKeyword);
+    PhysicalDevice* target = findAdapter(lib, adapterNumber) != nullptr
                                  ? findDevice(lib, adapterNumber, static_cast<unsigned long>(channel),
                                               static_cast<unsigned long>(device))
                                  : nullptr;

@@ -8,6 +8,7 @@
 #include "cli/Engine.h"
 #include "cli/ErrorMessages.h"
 #include "cli/ResultTable.h"
+#include "cli/commands/CommandHelpers.h"
 #include "cli/commands/MaintenanceSupport.h"
 #include "common/Addr.h"
 
@@ -62,7 +63,7 @@ int RomUpdate::loadArguments(char** argv, int argc, StorLibPlugin*)
         return 3;
     if (strcasecmp(argv[2], "All") == 0)
         allControllers = true;
-    else if (!readControllerNumber(argv[2], adapterNumber))
+    else if (!readControllerWord(argv[2], adapterNumber))
         return 3;
     std::snprintf(baseName, sizeof baseName, "%s", argv[3]);
 
@@ -90,7 +91,7 @@ int RomUpdate::loadArguments(char** argv, int argc, StorLibPlugin*)
         return 3;
     if (UCLI_DEBUG)
         myprintf(stderr, "%s: file: %s\n", kKeyword, baseName);
-    traceArgumentsValid(kKeyword);
+    debugArgumentsValid(kKeyword);
     return 0;
 }
 
@@ -133,15 +134,15 @@ void RomUpdate::setEventLogEntry(Adapter* adapter)
 
 int RomUpdate::execute(StorLibPlugin* lib)
 {
-    traceExecuting(kKeyword);
+    debugExecuting(kKeyword);
     std::vector<int> selected;
     if (allControllers) {
         const unsigned long count = lib != nullptr ? lib->getNumAdapters() : 0;
         for (unsigned long i = 0; i < count; ++i)
-            if (findController(lib, static_cast<int>(i)) != nullptr)
+            if (findAdapter(lib, static_cast<int>(i)) != nullptr)
                 selected.push_back(static_cast<int>(i));
     } else {
-        if (findController(lib, adapterNumber) == nullptr)
+        if (findAdapter(lib, adapterNumber) == nullptr)
             return 6;
         selected.push_back(adapterNumber);
     }
@@ -159,7 +160,7 @@ int RomUpdate::execute(StorLibPlugin* lib)
 
     int successes = 0;
     for (int index : selected) {
-        Adapter* adapter = findController(lib, index);
+        Adapter* adapter = findAdapter(lib, index);
         if (adapter == nullptr)
             continue;
         if (newVersionGiven && !force && static_cast<unsigned long>(newBuild) < adapter->getBiosBuildNum()) {

@@ -2,13 +2,13 @@
 
 #include "RaidLib/StorLibPlugin.h"
 #include "RaidModel/Interface/Adapter.h"
-#include "RaidModel/Interface/Channel.h"
 #include "RaidModel/Interface/FilterCollection.h"
-#include "RaidModel/Interface/LogicalDrive.h"
 #include "RaidModel/Interface/System.h"
 #include "cli/CommandLog.h"
 #include "cli/Engine.h"
 #include "cli/ReportPrinters.h"
+#include "cli/commands/CommandHelpers.h"
+#include "cli/commands/GetConfig.h"
 #include "cli/commands/MaintenanceSupport.h"
 #include "common/Addr.h"
 #include "common/HostPath.h"
@@ -77,42 +77,6 @@ void writeText(FILE* file, const char* text)
     std::fwrite(text, 1, std::strlen(text), file);
 }
 
-void printReportSection(const char* title)
-{
-    static const std::string rule(70, '-');
-    myprintf(CONFIGOUT, "%s\n", rule.c_str());
-    myprintf(CONFIGOUT, "%s\n", title);
-    myprintf(CONFIGOUT, "%s\n", rule.c_str());
-}
-
-// What GETCONFIG prints for the whole controller.
-void printConfigurationReport(Adapter* adapter)
-{
-    printReportSection("Controller information");
-    printAdapter(adapter);
-    myprintf(CONFIGOUT, "\n");
-
-    printReportSection("Logical device information");
-    FilterCollection drives(adapter);
-    drives.apply("LogicalDrive", true);
-    for (int i = 0; i < drives.size(); ++i)
-        printLogicalDrive(static_cast<LogicalDrive*>(drives.elementAt(i)));
-    if (drives.size() == 0)
-        myprintf(CONFIGOUT, "   No logical devices configured\n");
-    myprintf(CONFIGOUT, "\n");
-
-    printReportSection("Physical Device information");
-    FilterCollection channels(adapter);
-    channels.apply("Channel", true);
-    if (channels.size() > 0 && static_cast<Channel*>(channels.elementAt(0))->getChannelType() == CHANNEL_TYPE_SAS) {
-        printSASPhysicalDevices(adapter);
-    } else {
-        for (int i = 0; i < channels.size(); ++i)
-            printChannel(adapter, static_cast<Channel*>(channels.elementAt(i)));
-    }
-    myprintf(CONFIGOUT, "\n");
-}
-
 }  // namespace
 
 std::string SaveSupportArchive::logDirectory()
@@ -134,13 +98,13 @@ int SaveSupportArchive::loadArguments(char**, int argc, StorLibPlugin*)
 {
     if (argc > 2)
         return 3;
-    traceArgumentsValid(kKeyword);
+    debugArgumentsValid(kKeyword);
     return 0;
 }
 
 int SaveSupportArchive::execute(StorLibPlugin* lib)
 {
-    traceExecuting(kKeyword);
+    debugExecuting(kKeyword);
     System* system = lib != nullptr ? lib->getSystem() : nullptr;
     if (system == nullptr)
         return 1;
@@ -192,13 +156,20 @@ void SaveSupportArchive::getSupportLogs(StorLibPlugin* lib, unsigned index)
 
     makeSupportDirectory();
     std::snprintf(name, sizeof name, " %s %d %s", kController, index + 1, "Config.txt");
-    Adapter* adapter = findController(lib, static_cast<int>(index));
-    if (adapter == nullptr)
+    if (findAdapter(lib, static_cast<int>(index)) == nullptr)
         return;
     FILE* report = setFilePointer((supportDirectory() + "/" + name).c_str());
     if (report == nullptr)
         return;
-    printConfigurationReport(adapter);
+    // The report is GETCONFIG's own, of the whole controller.
+    GetConfig getConfig;
+    std::vector<std::string> words{"vynconf", "GETCONFIG", std::to_string(index + 1), "AL"};
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(&word[0]);
+    argv.push_back(nullptr);
+    if (getConfig.loadArguments(argv.data(), static_cast<int>(words.size()), lib) == 0)
+        getConfig.execute(lib);
     std::fclose(report);
     CONFIGOUT = stdout;
 }

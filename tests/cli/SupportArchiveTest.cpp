@@ -87,7 +87,14 @@ TEST_F(SupportArchiveTest, OneControllerAndTheLogsOfTheMachine)
     ASSERT_EQ(now.size(), 3u);
     EXPECT_EQ(copied[1], now[1]);
     EXPECT_THAT(copied[1], HasSubstr("vynconf SAVESUPPORTARCHIVE"));
+
+    // The report went to its file; the next command's to the output again.
     EXPECT_EQ(CONFIGOUT, stdout);
+    const std::string report = runFresh({"GETCONFIG", "1"}, code);
+    EXPECT_EQ(code, 0);
+    EXPECT_THAT(report, StartsWith("Controllers found: 1\n" + kRule70 + "\nController information\n"));
+    EXPECT_EQ(report, "Controllers found: 1\n" + readFile(support(" Controller 1 Config.txt")) +
+                          "\nCommand completed successfully.\n");
 }
 
 TEST_F(SupportArchiveTest, ExtraFilesFromTheLogOrTheInstallDirectory)
@@ -95,8 +102,8 @@ TEST_F(SupportArchiveTest, ExtraFilesFromTheLogOrTheInstallDirectory)
     ::mkdir(hostFile("/usr").c_str(), 0755);
     ::mkdir(hostFile("/usr/Kalpern").c_str(), 0755);
     writeFile(hostFile("/usr/Kalpern/RaidEvt.log"), "installed");
-    writeFile(hostFile("/usr/Kalpern/vyntrace.txt"), "installed trace");
-    writeFile(hostFile("/var/log/vyntrace.txt"), "logged trace");
+    writeFile(hostFile("/usr/Kalpern/RaidDP.log"), "installed DP");
+    writeFile(hostFile("/var/log/RaidDP.log"), "logged DP");
     // Longer than any copy buffer.
     std::string large(3 * 1024 * 1024 + 17, '\0');
     for (std::size_t i = 0; i < large.size(); ++i)
@@ -106,7 +113,7 @@ TEST_F(SupportArchiveTest, ExtraFilesFromTheLogOrTheInstallDirectory)
     runFresh({"SAVESUPPORTARCHIVE"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(readFile(support("RaidEvt.log")), "installed");
-    EXPECT_EQ(readFile(support("vyntrace.txt")), "logged trace");
+    EXPECT_EQ(readFile(support("RaidDP.log")), "logged DP");
     EXPECT_TRUE(readFile(support("fsafibs.txt")) == large);
     EXPECT_FALSE(fileExists(support("RaidErr.log")));
 }

@@ -19,6 +19,7 @@ namespace {
 constexpr unsigned long long BASIC_DRIVE_SECTORS = 286749488ull;
 constexpr unsigned long long LD_SECTORS = 20480000ull;
 constexpr int BASIC_DRIVE_COUNT = 4;
+constexpr int SAS_INTERFACE_TYPE = 4;
 
 const FeatureEnum basicFeatures[] = {
     static_cast<FeatureEnum>(0),   static_cast<FeatureEnum>(1),   static_cast<FeatureEnum>(3),
@@ -33,15 +34,20 @@ char vendorText[] = "VEND";
 char diskModelText[] = "DISK";
 char emptyText[] = "";
 
-FixtureAdapter* buildBasic(System& root)
+FixtureAdapter* buildBasic(System& root, bool sas = false)
 {
     FixtureAdapter* adapter = new FixtureAdapter;
     root.addChild(adapter);
-    SATAChannel* channel = new SATAChannel(adapter, 0, static_cast<EnumSpeed>(301), BASIC_DRIVE_COUNT);
+    Channel* channel = sas ? static_cast<Channel*>(new SASChannel(adapter, 0, static_cast<EnumSpeed>(301)))
+                           : new SATAChannel(adapter, 0, static_cast<EnumSpeed>(301), BASIC_DRIVE_COUNT);
     adapter->addChild(channel);
     for (int i = 0; i < BASIC_DRIVE_COUNT; ++i) {
         const std::string serial = "d" + std::to_string(i);
-        channel->addChild(new FixtureHardDrive(adapter, channel, static_cast<unsigned long>(i), serial.c_str()));
+        FixtureHardDrive* drive =
+            new FixtureHardDrive(adapter, channel, static_cast<unsigned long>(i), serial.c_str());
+        if (sas)
+            drive->setInterfaceTypeForTest(SAS_INTERFACE_TYPE);
+        channel->addChild(drive);
     }
     return adapter;
 }
@@ -210,7 +216,7 @@ void FixtureLogicalDrive::setMountPointForTest(const char* text)
 
 bool isFixtureName(const std::string& name)
 {
-    return name == "empty" || name == "basic" || name == "ld";
+    return name == "empty" || name == "basic" || name == "ld" || name == "sas";
 }
 
 bool buildFixture(const std::string& name, System& root)
@@ -223,6 +229,10 @@ bool buildFixture(const std::string& name, System& root)
     }
     if (name == "ld") {
         addDataDrive(buildBasic(root));
+        return true;
+    }
+    if (name == "sas") {
+        buildBasic(root, true);
         return true;
     }
     return false;

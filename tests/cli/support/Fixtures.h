@@ -115,10 +115,12 @@ public:
     std::shared_ptr<Scenario> scenario;
 };
 
-// Whether `name` names a fixture: "empty" (no controller), "basic", "ld".
+// Whether `name` names a fixture: "empty" (no controller), "basic", "ld",
+// "sas".
 // "basic": one controller answering "VynAdapter" at position 0 with four
 // ready SATA drives 0,0 to 0,3 of 286749488 sectors; "ld" adds logical drive
-// 0 "Data", a RAID 1 of 10000 MB on drives 0,0 and 0,1 from sector 0.
+// 0 "Data", a RAID 1 of 10000 MB on drives 0,0 and 0,1 from sector 0; "sas"
+// is "basic" with a SAS channel and SAS drives.
 bool isFixtureName(const std::string& name);
 
 // Adds the controllers of the named fixture below `root`; false, adding

@@ -23,11 +23,12 @@ namespace {
 using File = std::unique_ptr<FILE, int (*)(FILE*)>;
 
 // "<keyword> <Controller#> <file>": the controller and the file word.
-int loadControllerAndFile(char** argv, int argc, int& adapterNumber, const char*& fileName)
+int loadControllerAndFile(const char* keyword, char** argv, int argc, int& adapterNumber, const char*& fileName)
 {
     if (argc <= 3 || argc > 4 || !readControllerWord(argv[2], adapterNumber))
         return 3;
     fileName = argv[3];
+    debugArgumentsValid(keyword);
     return 0;
 }
 
@@ -50,7 +51,7 @@ Addr deviceAddress(const Adapter& adapter, const PhysicalDevice& device)
 
 int Backup::loadArguments(char** argv, int argc, StorLibPlugin*)
 {
-    return loadControllerAndFile(argv, argc, adapterNumber, fileName);
+    return loadControllerAndFile("BACKUP", argv, argc, adapterNumber, fileName);
 }
 
 bool Backup::isGoodConfiguration(StorLibPlugin* lib)
@@ -123,7 +124,7 @@ void Backup::displayHelp()
 
 int Restore::loadArguments(char** argv, int argc, StorLibPlugin*)
 {
-    return loadControllerAndFile(argv, argc, adapterNumber, fileName);
+    return loadControllerAndFile("RESTORE", argv, argc, adapterNumber, fileName);
 }
 
 int Restore::execute(StorLibPlugin* lib)

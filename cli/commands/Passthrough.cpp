@@ -237,6 +237,7 @@ int Passthrough::loadArguments(char** argv, int argc, StorLibPlugin* lib)
             return 3;
         std::snprintf(fileName, sizeof fileName, "%s", argv[word]);
     }
+    debugArgumentsValid(kKeyword);
     return 0;
 }
 

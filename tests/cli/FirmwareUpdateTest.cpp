@@ -326,6 +326,18 @@ TEST_F(ImageUpdateTest, FailuresAroundTheDownload)
     EXPECT_THAT(sleeps.pauses(), IsEmpty());
     scenario->answer("upgradeSATADriveFirmware", Ret(0));
 
+    // A set left protected is the one outcome of its own, after either
+    // download outcome.
+    scenario->answer("unprotectHardDriveSet", Ret(-5));
+    shown = runFresh(update({}), code);
+    EXPECT_EQ(code, 16);
+    EXPECT_THAT(shown, HasSubstr("effect.\nUnprotect failed on the HardDrive set\n\nCommand failed.\n"));
+    EXPECT_THAT(sleeps.pauses(), ElementsAre(10u));
+    scenario->answer("upgradeSATADriveFirmware", Ret(-5));
+    runFresh(update({}), code);
+    EXPECT_EQ(code, 16);
+    EXPECT_THAT(sleeps.pauses(), ElementsAre(10u));
+
     scenario->answer("protectHardDriveSet", Ret(-5));
     scenario->clearCalls();
     shown = runFresh(update({}), code);

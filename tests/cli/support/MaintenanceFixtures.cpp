@@ -43,7 +43,7 @@ Ret FirmwareAdapter::protectHardDriveSet(AddrCollection& drives, bool protect, b
 {
     scenario_->record("protectHardDriveSet " + describeAddress(adapterAddr(getAdapterID())) + " | " +
                       addressList(drives) + ", " + (protect ? "true" : "false") + ", " + (flag ? "true" : "false"));
-    return scenario_->answerFor("protectHardDriveSet");
+    return scenario_->answerFor(protect ? "protectHardDriveSet" : "unprotectHardDriveSet");
 }
 
 FirmwareDrive::FirmwareDrive(Adapter* adapter, Channel* channel, unsigned long deviceID, Scenario* scenario)

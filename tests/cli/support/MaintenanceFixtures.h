@@ -8,7 +8,8 @@ namespace vyntest {
 
 // A controller whose drive-set protection is recorded in the scenario, as
 // "protectHardDriveSet adapter=0 | [adapter=0,channel=0,device=2], true,
-// false", answering the scenario's answer for that operation.
+// false", answering the scenario's answer for "protectHardDriveSet", or for
+// "unprotectHardDriveSet" when `protect` is false.
 class FirmwareAdapter : public FixtureAdapter {
 public:
     explicit FirmwareAdapter(Scenario* scenario) : scenario_(scenario) {}

@@ -156,6 +156,11 @@ TEST_F(PassthroughTest, WriteDataComeFromTheFile)
                      code);
     EXPECT_EQ(code, 2);
     EXPECT_THAT(shown, HasSubstr("Data file not found.\n"));
+    // A name longer than its buffer is cut, never written past it.
+    const std::string longName = hostFile("/tmp/") + std::string(600 - hostFile("/tmp/").size(), 'n');
+    shown = runFresh(line({"write", "[2A", "00", "00", "00", "00", "00", "00", "00", "02", "00]", longName}), code);
+    EXPECT_EQ(code, 2);
+    EXPECT_THAT(shown, HasSubstr("Data file not found.\n"));
 
     const std::string data = hostFile("/tmp/data.bin");
     writeFile(data, std::string(1024, 'b') + "tail");

@@ -97,6 +97,15 @@ TEST_F(SupportArchiveTest, OneControllerAndTheLogsOfTheMachine)
                           "\nCommand completed successfully.\n");
 }
 
+TEST_F(SupportArchiveTest, ThroughTheProvider)
+{
+    const ProviderResult result = runProvider({"SAVESUPPORTARCHIVE"});
+    EXPECT_EQ(result.value, 0);
+    EXPECT_THAT(result.text, HasSubstr("\nAll the logs are saved in " + hostFile("/var/log/") + "Support \n"));
+    EXPECT_TRUE(fileExists(support(" Controller 1 Config.txt")));
+    EXPECT_EQ(CONFIGOUT, stdout);
+}
+
 TEST_F(SupportArchiveTest, ExtraFilesFromTheLogOrTheInstallDirectory)
 {
     ::mkdir(hostFile("/usr").c_str(), 0755);

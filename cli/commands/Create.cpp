@@ -568,7 +568,9 @@ int Create::searchRaidVolumeLogicalDrives(Adapter* adapter)
             const Ret ret = library->getTasks(addr, tasks);
             if (ret.getReturn() == 0 && tasks.getSize() > 0) {
                 const Progress& first = *tasks.getProgress(0);
-                if (first.getLogicalDrive() == id && first.getType() != TASK_TYPE_NONE &&
+                const bool onMember =
+                    first.getLogicalDrive() == id || first.getDeviceAddr()->getLogicalDriveID() == id;
+                if (onMember && first.getType() != TASK_TYPE_NONE &&
                     first.getStatus() == TASK_STATE_IN_PROGRESS) {
                     myprintf(stdout, "\nCannot create a raid volume.  Logical device #%u has task %s running.\n", id,
                              getTaskType(first.getType(), *first.getDeviceAddr()));

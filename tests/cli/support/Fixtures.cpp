@@ -287,6 +287,18 @@ FixtureLogicalDrive& addFixtureLogicalDrive(FixtureAdapter& adapter, unsigned lo
     return *drive;
 }
 
+FixtureHardDrive& addFixtureDrive(FixtureAdapter& adapter, unsigned long device)
+{
+    Channel* channel = adapter.getChannel(0);
+    if (channel == nullptr)
+        throw std::out_of_range("the fixture has no channel");
+    const std::string serial = "d" + std::to_string(device);
+    FixtureHardDrive* drive = new FixtureHardDrive(&adapter, channel, device, serial.c_str());
+    drive->setInterfaceTypeForTest(channel->getChannelType());
+    channel->addChild(drive);
+    return *drive;
+}
+
 TreeChange setFeatureChange(FeatureEnum feature, int value)
 {
     return [feature, value](System& root) { fixtureAdapter(root).setFeature(feature, value); };

@@ -141,6 +141,9 @@ FixtureLogicalDrive& addFixtureLogicalDrive(FixtureAdapter& adapter, unsigned lo
                                             unsigned long long start, unsigned long long sectors,
                                             unsigned long long dataSpace);
 
+// A ready drive of the basic kind added to the controller's first channel.
+FixtureHardDrive& addFixtureDrive(FixtureAdapter& adapter, unsigned long device);
+
 // Ready-made tree changes.
 TreeChange setFeatureChange(FeatureEnum feature, int value);
 

@@ -123,6 +123,7 @@ Progress task(EnumTaskType type, const Addr& target, EnumTaskState status, unsig
               unsigned long taskID)
 {
     Progress record(type, target, status, percent);
+    record.setDeviceAddr(target);
     record.setTaskID(taskID);
     return record;
 }

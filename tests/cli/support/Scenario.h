@@ -83,7 +83,8 @@ private:
     int librariesMade_ = 0;
 };
 
-// A task record on a target, as the controller reports it.
+// A task record on a target, as the controller reports it: the target's
+// logical drive, if any, is the record's.
 Progress task(EnumTaskType type, const Addr& target, EnumTaskState status, unsigned long percent,
               unsigned long taskID = 1);
 

@@ -1,0 +1,212 @@
+#include "CommandTest.h"
+
+#include "RaidModel/Interface/Chunk.h"
+#include "RaidModel/Interface/Features.h"
+#include "cli/Engine.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using namespace vyntest;
+using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+namespace {
+
+constexpr unsigned long long GB = 2097152;
+
+class ModifyTest : public CommandTest {
+protected:
+    std::string runFresh(const std::vector<std::string>& words, int& code)
+    {
+        std::FILE* previous = out;
+        out = std::tmpfile();
+        code = run(words);
+        const std::string text = realOut();
+        std::fclose(out);
+        out = previous;
+        return text;
+    }
+
+    // Logical drive 1 beside the fixture's, with the features its
+    // migration needs.
+    void withSource(const std::string& fixture, EnumRaidLevel level, std::vector<unsigned long> devices,
+                    std::vector<FeatureEnum> features, TreeChange more = nullptr)
+    {
+        use(fixture).changeTree([level, devices](System& root) {
+            const unsigned long long sectors = 10 * GB;
+            addFixtureLogicalDrive(fixtureAdapter(root), 1, "Source", level, devices, 0, sectors, sectors);
+        });
+        for (FeatureEnum feature : features)
+            scenario->changeTree(setFeatureChange(feature, 1));
+        if (more)
+            scenario->changeTree(more);
+    }
+};
+
+TEST_F(ModifyTest, ArgumentsAndTheSourceDrive)
+{
+    use("ld");
+    int code = -1;
+    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "100", "1", "0"}, code), HasSubstr("Invalid arguments."));
+    EXPECT_EQ(code, 3);
+    EXPECT_EQ(runFresh({"MODIFY", "1", "FROM", "9", "TO", "100", "1", "0", "0", "0", "1"}, code),
+              "Controllers found: 1\nLogical device does not exist.\n\nCommand aborted.\n");
+    EXPECT_EQ(code, 2);
+    EXPECT_THAT(runFresh({"MODIFY", "1", "ON", "0", "TO", "100", "1", "0", "0", "0", "1"}, code),
+                HasSubstr("Invalid arguments."));
+    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "INIT_PRIORITY", "urgent", "100", "1", "0", "0", "0", "1"},
+                         code),
+                HasSubstr("\nInvalid Initialization Priority input.\nValid inputs are HIGH, MED, or LOW.\n"));
+    EXPECT_EQ(code, 3);
+    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "STRIPESIZE", "8", "100", "1", "0", "0", "0", "1"}, code),
+                HasSubstr("This controller supports a minimum stripe size of 16\n"));
+    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "100", "1E", "0", "0", "0", "1"}, code),
+                HasSubstr("The requested target RAID Level is not a supported reconfiguration target.\n"));
+    EXPECT_EQ(code, 2);
+    EXPECT_THAT(calls(), IsEmpty());
+
+    EXPECT_EQ(runFresh({"MODIFY", "1", "FROM", "0", "TO", "9000", "1", "0", "0", "0", "1"}, code),
+              "Controllers found: 1\nThe target logical device must be at least as large as the source (10000 MB)\n"
+              "\nCommand aborted.\n");
+    EXPECT_EQ(code, 2);
+    EXPECT_THAT(scenario->callsOf("modifyLogicalDrive"), IsEmpty());
+}
+
+TEST_F(ModifyTest, CapacityExpansionGrowsTheChunksInPlace)
+{
+    use("ld").changeTree(setFeatureChange(featExpandRaid1, 1));
+    int code = -1;
+    EXPECT_EQ(runFresh({"MODIFY", "1", "FROM", "0", "TO", "20000", "1", "0", "0", "0", "1", "noprompt"}, code),
+              "Controllers found: 1\nReconfiguring logical device: Data\n\nCommand completed successfully.\n");
+    EXPECT_EQ(code, 0);
+    EXPECT_THAT(calls(), ElementsAre("getProgress adapter=0,logicalDrive=0",
+                                     "modifyLogicalDrive adapter=0,logicalDrive=0 | \"Data\", 1, 256, "
+                                     "[0,0@0+40960000;0,1@0+40960000]"));
+    // Without the expansion feature a same-level change must change the
+    // stripe size.
+    use("ld").changeTree(setFeatureChange(featMorphRaid1ToRaid1, 1));
+    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "10000", "1", "0", "0", "0", "1"}, code),
+                HasSubstr("The requested reconfiguration does not define any changes.\n"));
+    EXPECT_EQ(code, 2);
+}
+
+TEST_F(ModifyTest, Raid0ToRaid5AddsAThirdDrive)
+{
+    withSource("basic", RAID_LEVEL_0, {0, 1}, {featMorphRaid0ToRaid5});
+    int code = -1;
+    const std::string shown =
+        runFresh({"MODIFY", "1", "FROM", "1", "TO", "STRIPESIZE", "64", "MAX", "5", "0", "0", "0", "1", "0", "2",
+                  "noprompt"},
+                 code);
+    EXPECT_THAT(shown, HasSubstr("The requested reconfiguration does not support stripe size changes, option "
+                                 "ignored.\n"));
+    EXPECT_EQ(code, 0);
+    EXPECT_THAT(scenario->callsOf("modifyLogicalDrive"),
+                ElementsAre("modifyLogicalDrive adapter=0,logicalDrive=1 | \"Source\", 5, 256, "
+                            "[0,0@0+286748672;0,1@0+286748672;0,2@0+286748672]"));
+    // Two drives are too few for RAID 5 over a RAID 0 of two.
+    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "1", "TO", "MAX", "5", "0", "0", "0", "1"}, code),
+                HasSubstr("Invalid number of drives for the requested target RAID level\nspecified (2): required (3)\n"));
+    EXPECT_EQ(code, 2);
+}
+
+TEST_F(ModifyTest, Raid5ToRaid0KeepsEverySourceDrive)
+{
+    withSource("basic", RAID_LEVEL_5, {0, 1, 2}, {featMorphRaid5ToRaid0});
+    int code = -1;
+    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "1", "TO", "MAX", "0", "0", "0", "0", "1", "0", "3"}, code),
+                HasSubstr("The requested modification does not support change of logical device members.\n"));
+    EXPECT_EQ(code, 2);
+    EXPECT_THAT(scenario->callsOf("modifyLogicalDrive"), IsEmpty());
+}
+
+TEST_F(ModifyTest, LayoutsWithoutADivisorAreNotSupported)
+{
+    auto spares = [](System& root) {
+        for (unsigned long device : {0ul, 1ul, 2ul})
+            fixtureDrive(root, 0, device).setStateProperty(PD_HOT_SPARE);
+    };
+    auto allOnesGroups = [](System& root) {
+        for (Chunk* chunk : fixtureLogicalDrive(root, 1).getHardDriveChunkVector())
+            chunk->setGroup(0xFFFFFFFFul);
+    };
+    const struct {
+        const char* what;
+        EnumRaidLevel level;
+        std::vector<unsigned long> devices;
+        std::vector<FeatureEnum> features;
+        TreeChange change;
+        std::vector<std::string> target;
+    } cases[] = {
+        {"RAID 5 to 6 with every member on a spare", RAID_LEVEL_5, {0, 1, 2}, {featMorphRaid5ToRaid6}, spares,
+         {"MAX", "6", "0", "0", "0", "1", "0", "2", "0", "3"}},
+        {"RAID 5 without members", RAID_LEVEL_5, {}, {featExpandRaid5}, nullptr,
+         {"MAX", "5", "0", "0", "0", "1", "0", "2"}},
+        {"RAID 50 without members", RAID_LEVEL_50, {}, {featExpandRaid50}, nullptr,
+         {"MAX", "50", "0", "0", "0", "1", "0", "2"}},
+        {"RAID 50 whose legs number all ones", RAID_LEVEL_50, {0, 1, 2}, {featExpandRaid50}, allOnesGroups,
+         {"MAX", "50", "0", "0", "0", "1", "0", "2"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        withSource("basic", c.level, c.devices, c.features, c.change);
+        std::vector<std::string> words = {"MODIFY", "1", "FROM", "1", "TO"};
+        words.insert(words.end(), c.target.begin(), c.target.end());
+        words.push_back("noprompt");
+        int code = -1;
+        EXPECT_THAT(runFresh(words, code),
+                    EndsWith("The requested reconfiguration is not supported.\n\nCommand aborted.\n"));
+        EXPECT_EQ(code, 2);
+        EXPECT_THAT(scenario->callsOf("modifyLogicalDrive"), IsEmpty());
+    }
+}
+
+TEST_F(ModifyTest, ProviderAsksBeforeReconfiguring)
+{
+    use("ld").changeTree(setFeatureChange(featExpandRaid1, 1));
+    const ProviderResult first = runProvider({"MODIFY", "1", "FROM", "0", "TO", "20000", "1", "0", "0", "0", "1"}, true);
+    EXPECT_EQ(first.text, "Controllers found: 1\nReconfiguration of a logical device is a long process.  Are you sure "
+                          "you want to continue?\nPress y, then ENTER to continue or press ENTER to abort: ");
+    EXPECT_EQ(first.warningType, 1);
+    EXPECT_THAT(scenario->callsOf("modifyLogicalDrive"), IsEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ModifyTest, MirrorSwapsKeepTheSourceSize)
+{
+    use("ld").changeTree(setFeatureChange(featMorphRaid1ToSimpleVolume, 1));
+    int code = -1;
+    runFresh({"MODIFY", "1", "FROM", "0", "TO", "10000", "volume", "0", "0", "noprompt"}, code);
+    EXPECT_EQ(code, 0);
+    EXPECT_THAT(scenario->callsOf("modifyLogicalDrive"),
+                ElementsAre("modifyLogicalDrive adapter=0,logicalDrive=0 | \"Data\", 15, 256, [0,0@0+0]"));
+    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "12000", "volume", "0", "0"}, code),
+                HasSubstr("The requested modification does not support change of logical device size.\n"
+                          "The target logical device must be 10000 MB\n"));
+    EXPECT_EQ(code, 2);
+    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "10000", "volume", "0", "3"}, code),
+                HasSubstr("The requested modification does not support change of logical device members.\n"));
+}
+
+TEST_F(ModifyTest, SimpleVolumeTargetsUseTheSimpleVolumeSearch)
+{
+    // The target drive has two free extents around another drive's chunk:
+    // the simple-volume search takes one chunk from each, which is not one
+    // per drive; the search for other levels would have taken the biggest.
+    withSource("basic", RAID_LEVEL_0, {0, 1}, {featMorphRaid0ToSimpleVolume}, [](System& root) {
+        addFixtureLogicalDrive(fixtureAdapter(root), 2, "Gap", RAID_LEVEL_0, {2}, 1000000, 40960, 40960);
+    });
+    int code = -1;
+    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "1", "TO", "MAX", "volume", "0", "2", "noprompt"}, code),
+                HasSubstr("Not enough available space.\n"));
+    EXPECT_EQ(code, 2);
+    EXPECT_THAT(scenario->callsOf("modifyLogicalDrive"), IsEmpty());
+}
+
+}  // namespace

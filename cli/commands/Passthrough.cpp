@@ -73,56 +73,56 @@ std::uint64_t field(const Buffer& cdb, unsigned long first, unsigned long count)
     return value;
 }
 
-// The direction a known operation code implies and the bytes it moves,
-// computed in 64 bits so that no 4-byte count of blocks wraps; false for an
-// operation code this table does not know.
+// What a known operation code implies: its direction and where its transfer
+// length stands (big-endian bytes `first` .. `first + count - 1`, in blocks
+// of 512 bytes when `blocks`), or a fixed length when `count` is 0.
+struct Inference {
+    unsigned char code;
+    Passthrough::Direction direction;
+    unsigned first;
+    unsigned count;
+    bool blocks;
+    std::uint64_t fixed;
+};
+
+constexpr Passthrough::Direction kIn = Passthrough::Read;
+constexpr Passthrough::Direction kOut = Passthrough::Write;
+constexpr Passthrough::Direction kNone = Passthrough::NoTransfer;
+
+const Inference kInferences[] = {
+    {0x00, kNone, 0, 0, false, 0}, {0x1B, kNone, 0, 0, false, 0},
+    {0x08, kIn, 4, 1, true, 0},    {0x0A, kOut, 4, 1, true, 0},
+    {0x03, kIn, 4, 1, false, 0},   {0x1A, kIn, 4, 1, false, 0},   {0x15, kOut, 4, 1, false, 0},
+    {0x12, kIn, 3, 2, false, 0},   {0x1C, kIn, 3, 2, false, 0},   {0x1D, kOut, 3, 2, false, 0},
+    {0x28, kIn, 7, 2, true, 0},    {0x2A, kOut, 7, 2, true, 0},   {0x2E, kOut, 7, 2, true, 0},
+    {0x4D, kIn, 7, 2, false, 0},   {0x5A, kIn, 7, 2, false, 0},   {0x5E, kIn, 7, 2, false, 0},
+    {0x4C, kOut, 7, 2, false, 0},  {0x55, kOut, 7, 2, false, 0},  {0x5F, kOut, 7, 2, false, 0},
+    {0x3C, kIn, 6, 3, false, 0},   {0x3B, kOut, 6, 3, false, 0},
+    {0x25, kIn, 0, 0, false, 8},
+    {0xA0, kIn, 6, 4, false, 0},   {0xA8, kIn, 6, 4, true, 0},
+    {0xAA, kOut, 6, 4, true, 0},   {0xAE, kOut, 6, 4, true, 0},
+    {0x85, kOut, 6, 1, true, 0},
+};
+
+// The direction and the bytes a known operation code implies, computed in
+// 64 bits so that no 4-byte count of blocks wraps; false for an operation
+// code the table does not know.
 bool inferTransfer(const Buffer& cdb, Passthrough::Direction& direction, std::uint64_t& length)
 {
     constexpr std::uint64_t block = 512;
-    const Passthrough::Direction read = Passthrough::Read;
-    const Passthrough::Direction write = Passthrough::Write;
-    switch (cdb.getByte(0)) {
-    case 0x00: case 0x1B:
-        direction = Passthrough::NoTransfer; length = 0; return true;
-    case 0x08: case 0x0A: {
-        const std::uint64_t blocks = field(cdb, 4, 1);
-        direction = cdb.getByte(0) == 0x08 ? read : write;
-        length = (blocks == 0 ? 256 : blocks) * block;
+    const unsigned char code = cdb.getByte(0);
+    for (const Inference& known : kInferences) {
+        if (known.code != code)
+            continue;
+        direction = known.direction;
+        std::uint64_t units = known.count > 0 ? field(cdb, known.first, known.count) : known.fixed;
+        // READ(6) and WRITE(6) count 0 as 256 blocks.
+        if ((code == 0x08 || code == 0x0A) && units == 0)
+            units = 256;
+        length = known.blocks ? units * block : units;
         return true;
     }
-    case 0x03: case 0x1A:
-        direction = read; length = field(cdb, 4, 1); return true;
-    case 0x15:
-        direction = write; length = field(cdb, 4, 1); return true;
-    case 0x12: case 0x1C:
-        direction = read; length = field(cdb, 3, 2); return true;
-    case 0x1D:
-        direction = write; length = field(cdb, 3, 2); return true;
-    case 0x28:
-        direction = read; length = field(cdb, 7, 2) * block; return true;
-    case 0x2A: case 0x2E:
-        direction = write; length = field(cdb, 7, 2) * block; return true;
-    case 0x4D: case 0x5A: case 0x5E:
-        direction = read; length = field(cdb, 7, 2); return true;
-    case 0x4C: case 0x55: case 0x5F:
-        direction = write; length = field(cdb, 7, 2); return true;
-    case 0x3C:
-        direction = read; length = field(cdb, 6, 3); return true;
-    case 0x3B:
-        direction = write; length = field(cdb, 6, 3); return true;
-    case 0x25:
-        direction = read; length = 8; return true;
-    case 0xA0:
-        direction = read; length = field(cdb, 6, 4); return true;
-    case 0xA8:
-        direction = read; length = field(cdb, 6, 4) * block; return true;
-    case 0xAA: case 0xAE:
-        direction = write; length = field(cdb, 6, 4) * block; return true;
-    case 0x85:
-        direction = write; length = field(cdb, 6, 1) * block; return true;
-    default:
-        return false;
-    }
+    return false;
 }
 
 // One typed byte: hex digits only, the low 8 bits kept.

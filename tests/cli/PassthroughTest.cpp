@@ -121,11 +121,12 @@ TEST_F(PassthroughTest, CommandLinesAcceptedOrRefused)
         int code = -1;
         runFresh(line(c.words), code);
         EXPECT_EQ(code, c.exitCode);
-        if (c.call != nullptr)
+        if (c.call != nullptr) {
             EXPECT_THAT(calls(), ElementsAre(std::string("scsiPassThruCommand adapter=0,channel=0,device=2 | ") +
                                              c.call));
-        else
+        } else {
             EXPECT_THAT(calls(), IsEmpty());
+        }
     }
 
     int code = -1;
@@ -137,6 +138,52 @@ TEST_F(PassthroughTest, CommandLinesAcceptedOrRefused)
     EXPECT_EQ(code, 3);
     runFresh({"PASSTHROUGH", "1", "0", "2", "[12"}, code);
     EXPECT_EQ(code, 3);
+}
+
+TEST_F(PassthroughTest, DirectionsAndLengthsInferredFromTheOperationCode)
+{
+    const std::string data = hostFile("/tmp/data.bin");
+    writeFile(data, std::string(2048, 'd'));
+    const struct {
+        std::vector<std::string> block;
+        int direction;
+        int length;  // -1: refused
+    } cases[] = {
+        {{"[08", "00", "00", "00", "01", "00]"}, 0, 512},
+        {{"[08", "00", "00", "00", "00", "00]"}, 0, -1},
+        {{"[03", "00", "00", "00", "12", "00]"}, 0, 18},
+        {{"[1A", "00", "3F", "00", "FF", "00]"}, 0, 255},
+        {{"[5A", "00", "3F", "00", "00", "00", "00", "01", "00", "00]"}, 0, 256},
+        {{"[3C", "02", "00", "00", "00", "00", "00", "02", "00", "00]"}, 0, 512},
+        {{"[25", "00", "00", "00", "00", "00", "00", "00", "00", "00]"}, 0, 8},
+        {{"[A0", "00", "00", "00", "00", "00", "00", "00", "01", "00", "00", "00]"}, 0, 256},
+        {{"[A8", "00", "00", "00", "00", "00", "00", "00", "00", "02", "00", "00]"}, 0, 1024},
+        {{"[1B", "00", "00", "00", "01", "00]"}, 5, 0},
+        {{"[15", "10", "00", "00", "0C", "00]", data}, 1, 12},
+        {{"[1D", "00", "00", "00", "40", "00]", data}, 1, 64},
+        {{"[3B", "02", "00", "00", "00", "00", "00", "01", "00", "00]", data}, 1, 256},
+        {{"[85", "08", "00", "00", "00", "00", "01", "00", "00", "00", "00", "00", "00", "00", "00", "00]", data},
+         1, 512},
+        {{"[AA", "00", "00", "00", "00", "00", "00", "00", "00", "05", "00", "00]", data}, 1, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.block));
+        scenario->clearCalls();
+        int code = -1;
+        const std::string shown = runFresh(line(c.block), code);
+        if (c.length < 0) {
+            EXPECT_EQ(code, 3);
+            EXPECT_THAT(calls(), IsEmpty());
+            continue;
+        }
+        EXPECT_EQ(code, 0);
+        ASSERT_EQ(calls().size(), 1u);
+        EXPECT_THAT(calls()[0], ::testing::EndsWith("], " + std::to_string(c.direction)));
+        const std::string moved = c.direction == 0 ? "Bytes read from device: " : "Bytes written to device: ";
+        if (c.direction != 5) {
+            EXPECT_THAT(shown, HasSubstr(moved + std::to_string(c.length) + "\n"));
+        }
+    }
 }
 
 TEST_F(PassthroughTest, WriteDataComeFromTheFile)

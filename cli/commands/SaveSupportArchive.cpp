@@ -2,7 +2,6 @@
 
 #include "RaidLib/StorLibPlugin.h"
 #include "RaidModel/Interface/Adapter.h"
-#include "RaidModel/Interface/FilterCollection.h"
 #include "RaidModel/Interface/System.h"
 #include "cli/CommandLog.h"
 #include "cli/Engine.h"
@@ -110,9 +109,7 @@ int SaveSupportArchive::execute(StorLibPlugin* lib)
         return 1;
     // The system's XML rebuilds the tree for every controller, so only the
     // count is taken here; each step looks its controller up again.
-    FilterCollection adapters(system);
-    adapters.apply("Adapter", false);
-    const int count = adapters.size();
+    const int count = static_cast<int>(collect<Adapter>(system, "Adapter", false).size());
     for (int index = 0; index < count; ++index)
         getSupportLogs(lib, static_cast<unsigned>(index));
     if (count > 0)

@@ -8,6 +8,9 @@
 #include "RaidModel/Interface/HardDrive.h"
 #include "RaidModel/Interface/LogicalDrive.h"
 #include "RaidModel/Interface/System.h"
+#include "common/Addr.h"
+#include "common/Progress.h"
+#include "common/Ret.h"
 #include "cli/Vynconf.h"
 
 #include <benchmark/benchmark.h>
@@ -100,10 +103,18 @@ private:
     }
 };
 
+// Task queries answer "no task" and are counted.
+long taskQueries = 0;
+
 class BenchLib : public StorLibPlugin {
 public:
     BenchLib() : StorLibPlugin(STORLIB_TYPE_VYN) {}
     System* newSystem() override { return new BenchSystem; }
+    Ret getTasks(const Addr&, ProgressCollection&) override
+    {
+        ++taskQueries;
+        return Ret(0);
+    }
 };
 
 // A host root of the run's own, so the command and trace logs stay there.
@@ -173,6 +184,38 @@ void BM_GetConfigAll(benchmark::State& state)
     std::fclose(out);
 }
 BENCHMARK(BM_GetConfigAll)->Unit(benchmark::kMillisecond);
+
+// GETSTATUS on the same controller asks once per logical drive and once per
+// hard drive; items are those queries.
+void BM_GetStatus(benchmark::State& state)
+{
+    TemporaryHostRoot root;
+    std::FILE* out = std::tmpfile();
+    if (!root.ready() || out == nullptr) {
+        state.SkipWithError("no host root or output file");
+        if (out != nullptr)
+            std::fclose(out);
+        return;
+    }
+    const std::vector<std::string> words = {"vynconf", "GETSTATUS", "1"};
+    long queries = 0;
+    for (auto _ : state) {
+        taskQueries = 0;
+        runVynconf(words, []() -> StorLibPlugin* { return new BenchLib; }, out);
+        if (taskQueries != static_cast<long>(kLogicals + kChannels * kDrivesPerChannel)) {
+            state.SkipWithError("not one task query per logical drive and per hard drive");
+            break;
+        }
+        queries += taskQueries;
+        state.PauseTiming();
+        std::rewind(out);
+        root.clearTrace();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(queries);
+    std::fclose(out);
+}
+BENCHMARK(BM_GetStatus)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -18,6 +18,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstring>
 #include <set>

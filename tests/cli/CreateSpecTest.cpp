@@ -18,7 +18,7 @@ namespace {
 constexpr unsigned long long TB = 2147483648ull;
 
 // CREATE's layout before the library is asked: what the loader and the
-// specification builder made of a command line.
+// layout builder made of a command line.
 class CreateProbe : public Create {
 public:
     const LogicalDriveSpec* layout() const { return spec; }

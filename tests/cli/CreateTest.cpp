@@ -265,3 +265,42 @@ TEST_F(CreateTest, SyncKeepsTheOutcomeOfTheCreation)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CreateTest, ControllerLimits)
+{
+    use("ld").changeTree([](System& root) { fixtureAdapter(root).setMaxTopLevelLogicalDrives(1); });
+    int code = -1;
+    EXPECT_THAT(runFresh({"CREATE", "1", "LOGICALDRIVE", "100", "1", "0", "2", "0", "3", "noprompt"}, code),
+                HasSubstr("Cannot create another logical device. Logical device limit (1) has been reached.\n"));
+    EXPECT_EQ(code, 2);
+    use("basic").changeTree([](System& root) { fixtureAdapter(root).maxRaid0Members = 2; });
+    EXPECT_THAT(runFresh({"CREATE", "1", "LOGICALDRIVE", "100", "0", "0", "0", "0", "1", "0", "2", "noprompt"}, code),
+                HasSubstr("The requested RAID level cannot contain more than 2 segments; you have selected 3.\n"));
+    EXPECT_EQ(code, 2);
+    EXPECT_THAT(calls(), IsEmpty());
+
+    // A controller whose stripes stop at 256 KB defaults to 64 KB.
+    use("basic").changeTree([](System& root) { fixtureAdapter(root).setStripeSizeLimits(16, 256); });
+    runFresh({"CREATE", "1", "LOGICALDRIVE", "100", "1", "0", "0", "0", "1", "noprompt"}, code);
+    EXPECT_THAT(calls(), ElementsAre(HasSubstr("\"LogicalDrv 0\", 1, 64, ")));
+}
+
+TEST_F(CreateTest, SyncFollowsTheLastLogicalDriveWithARunningTask)
+{
+    use("ld").changeTree([](System& root) {
+        addFixtureLogicalDrive(fixtureAdapter(root), 1, "Second", RAID_LEVEL_1, {2, 3}, 0, 40960, 40960);
+    });
+    scenario->seedTasks(logicalDriveAddr(0), {task(TASK_TYPE_BUILD_VERIFY, logicalDriveAddr(0), TASK_STATE_IN_PROGRESS, 5)});
+    scenario->seedTasks(logicalDriveAddr(1), {task(TASK_TYPE_RECONFIGURATION, logicalDriveAddr(1), TASK_STATE_IN_PROGRESS, 5)});
+    RecordedSleeps sleeps;
+    int code = -1;
+    runFresh({"CREATE", "1", "LOGICALDRIVE", "SYNC", "MAX", "1", "0", "2", "0", "3", "noprompt"}, code);
+    EXPECT_EQ(code, 0);
+    EXPECT_THAT(scenario->callsOf("getProgress"),
+                ElementsAre("getProgress adapter=0,logicalDrive=0", "getProgress adapter=0,logicalDrive=1"));
+    EXPECT_THAT(sleeps.pauses(), IsEmpty());
+}
+
+}  // namespace

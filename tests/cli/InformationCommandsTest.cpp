@@ -143,6 +143,17 @@ TEST_F(InformationCommandsTest, GetStatusShowsRunningTasksOnly)
     EXPECT_EQ(runFresh({"GETSTATUS", "1", "x"}, code).find("Invalid arguments."), std::string("Controllers found: 1\n").size());
 }
 
+TEST_F(InformationCommandsTest, GetStatusOfAnotherControllerFamilyAsksTheLogicalDrives)
+{
+    use("ld").changeTree([](System& root) { fixtureAdapter(root).familyClass = false; });
+    scenario->seedTasks(logicalDriveAddr(0), {task(TASK_TYPE_VERIFY, logicalDriveAddr(0), TASK_STATE_PAUSED, 3, 4)});
+    int code = -1;
+    const std::string shown = runFresh({"GETSTATUS", "1"}, code);
+    EXPECT_THAT(shown, HasSubstr("Logical device Task:\n   Logical device" + std::string(31 - 14, ' ') + ": 0\n"));
+    EXPECT_THAT(shown, Not(HasSubstr("Percentage complete")));
+    EXPECT_THAT(calls(), ElementsAre("getProgress adapter=0,logicalDrive=0"));
+}
+
 TEST_F(InformationCommandsTest, GetLogsArguments)
 {
     use("ld");

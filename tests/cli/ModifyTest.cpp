@@ -77,13 +77,15 @@ TEST_F(ModifyTest, ArgumentsAndTheSourceDrive)
 
 TEST_F(ModifyTest, CapacityExpansionGrowsTheChunksInPlace)
 {
+    // Without STRIPESIZE the target keeps the source's stripe size.
     use("ld").changeTree(setFeatureChange(featExpandRaid1, 1));
+    scenario->changeTree([](System& root) { fixtureLogicalDrive(root, 0).setStripeSizeForTest(128); });
     int code = -1;
     EXPECT_EQ(runFresh({"MODIFY", "1", "FROM", "0", "TO", "20000", "1", "0", "0", "0", "1", "noprompt"}, code),
               "Controllers found: 1\nReconfiguring logical device: Data\n\nCommand completed successfully.\n");
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), ElementsAre("getProgress adapter=0,logicalDrive=0",
-                                     "modifyLogicalDrive adapter=0,logicalDrive=0 | \"Data\", 1, 256, "
+                                     "modifyLogicalDrive adapter=0,logicalDrive=0 | \"Data\", 1, 128, "
                                      "[0,0@0+40960000;0,1@0+40960000]"));
     // Without the expansion feature a same-level change must change the
     // stripe size.
@@ -207,6 +209,62 @@ TEST_F(ModifyTest, SimpleVolumeTargetsUseTheSimpleVolumeSearch)
                 HasSubstr("Not enough available space.\n"));
     EXPECT_EQ(code, 2);
     EXPECT_THAT(scenario->callsOf("modifyLogicalDrive"), IsEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ModifyTest, Raid5ToRaid6NeedsTheDrivesOfTheTargetLayout)
+{
+    withSource("basic", RAID_LEVEL_5, {0, 1, 2}, {featMorphRaid5ToRaid6});
+    int code = -1;
+    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "1", "TO", "MAX", "6", "0", "0", "0", "1", "0", "2"}, code),
+                HasSubstr("Invalid number of drives for the requested target RAID level\nspecified (3): required (4)\n"));
+    EXPECT_EQ(code, 2);
+    runFresh({"MODIFY", "1", "FROM", "1", "TO", "MAX", "6", "0", "0", "0", "1", "0", "2", "0", "3", "noprompt"}, code);
+    EXPECT_EQ(code, 0);
+    EXPECT_THAT(scenario->callsOf("modifyLogicalDrive"),
+                ElementsAre(HasSubstr("\"Source\", 16, 256, [0,0@0+286748672;0,1@0+286748672;0,2@0+286748672;"
+                                      "0,3@0+286748672]")));
+}
+
+TEST_F(ModifyTest, SourceStateAndTasks)
+{
+    const struct {
+        const char* what;
+        TreeChange change;
+        const char* message;
+    } cases[] = {
+        {"degraded", [](System& root) { fixtureLogicalDrive(root, 0).setStateProperty(LD_DEGRADED); },
+         "The source logical device must be in an optimal state.\n"},
+        {"impacted", [](System& root) { fixtureLogicalDrive(root, 0).setSubState(LD_SUBSTATE_IMPACTED); },
+         "The source logical device must be in an optimal state.\n"},
+        {"failed stripes", [](System& root) { fixtureLogicalDrive(root, 0).setBadBlockCountForTest(1); },
+         "The source logical device must not have failed stripes.\n"},
+        {"morphing neighbour",
+         [](System& root) {
+             addFixtureLogicalDrive(fixtureAdapter(root), 1, "Busy", RAID_LEVEL_1, {2, 3}, 0, 40960, 40960)
+                 .setStateProperty(LD_RECONFIGURING);
+         },
+         "A selected source or target physical device is part of a current reconfiguration.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        use("ld").changeTree(setFeatureChange(featExpandRaid1, 1));
+        scenario->changeTree(c.change);
+        int code = -1;
+        EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "20000", "1", "0", "0", "0", "3", "noprompt"}, code),
+                    HasSubstr(c.message));
+        EXPECT_EQ(code, 2);
+        EXPECT_THAT(scenario->callsOf("modifyLogicalDrive"), IsEmpty());
+    }
+    use("ld").changeTree(setFeatureChange(featExpandRaid1, 1));
+    scenario->seedTasks(logicalDriveAddr(0), {task(TASK_TYPE_VERIFY, logicalDriveAddr(0), TASK_STATE_IN_PROGRESS, 1)});
+    int code = -1;
+    EXPECT_THAT(runFresh({"MODIFY", "1", "FROM", "0", "TO", "20000", "1", "0", "0", "0", "1", "noprompt"}, code),
+                HasSubstr("There is a task running on the logical device.  Cannot alter the configuration.\n"));
+    EXPECT_EQ(code, 2);
 }
 
 }  // namespace

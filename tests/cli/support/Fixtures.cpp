@@ -104,7 +104,7 @@ FixtureAdapter::FixtureAdapter()
 
 bool FixtureAdapter::isInstanceOf(const char* name) const
 {
-    return (name != nullptr && std::strcmp(name, "VynAdapter") == 0) || Adapter::isInstanceOf(name);
+    return (familyClass && name != nullptr && std::strcmp(name, "VynAdapter") == 0) || Adapter::isInstanceOf(name);
 }
 
 int FixtureAdapter::getLimit(Limit limit) const

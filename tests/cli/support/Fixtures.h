@@ -68,6 +68,9 @@ public:
                             const char* bootFlash, unsigned long bootFlashBuild);
     void setStagedFirmwareForTest(const char* version, unsigned long build);
 
+    // False: the controller answers to no family class name, as one of
+    // another controller family would.
+    bool familyClass = true;
     unsigned long long installedMemory = 0;
     int dedicatedSpareLimit = 0;
     int maxRaid0Members = 32;

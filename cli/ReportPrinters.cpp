@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <set>
 #include <vector>
 
 namespace {
@@ -578,12 +579,35 @@ bool isRemovableDrive(const PhysicalDevice* device)
     return device->isInstanceOf("OtherDevice") && device->getDeviceType() == PHYSICAL_DEVICE_DISK;
 }
 
-void printDeviceOrEnclosure(Adapter* adapter, PhysicalDevice* device, int index)
+// The drives holding a failed segment of a logical drive, found in one walk
+// for a whole device listing instead of one walk per drive.
+using FailedSegmentDrives = std::set<const HardDrive*>;
+
+FailedSegmentDrives drivesWithFailedSegments(Adapter* adapter)
+{
+    FailedSegmentDrives found;
+    if (adapter == nullptr)
+        return found;
+    FilterCollection logicals(adapter);
+    logicals.apply("LogicalDrive", false);
+    for (int i = 0; i < logicals.size(); ++i) {
+        const LogicalDrive* logical = static_cast<const LogicalDrive*>(logicals.elementAt(i));
+        for (const Chunk* chunk : logical->enumerateChunks())
+            if (chunk->getChunkState() == CHUNK_STATE_FAILED_SEGMENT && chunk->getProviderHardDrive() != nullptr)
+                found.insert(chunk->getProviderHardDrive());
+    }
+    return found;
+}
+
+// `failed` null: the drive's own chunks are looked up.
+void printPhysicalDeviceWith(Adapter* adapter, PhysicalDevice* device, int index, const FailedSegmentDrives* failed);
+
+void printDeviceOrEnclosure(Adapter* adapter, PhysicalDevice* device, int index, const FailedSegmentDrives* failed)
 {
     if (isEnclosureType(device->getDeviceType()))
         printEnclosure(device, index);
     else
-        printPhysicalDevice(adapter, device, index);
+        printPhysicalDeviceWith(adapter, device, index, failed);
 }
 
 void printNoDevices()
@@ -591,18 +615,21 @@ void printNoDevices()
     myprintf(CONFIGOUT, "      No physical drives attached\n");
 }
 
-void printHardDriveState(HardDrive* drive)
+void printHardDriveState(HardDrive* drive, const FailedSegmentDrives* failed)
 {
     if (drive->isJBOD())
         printDeviceLine("State", "Online (JBOD)");
     else
         printDeviceLine("State", getPhysicalState(drive->getState()));
-    for (const Chunk* chunk : drive->getChunks()) {
-        if (chunk->getChunkState() == CHUNK_STATE_FAILED_SEGMENT) {
-            printDeviceLine("Failed logical device segments", "True");
-            break;
-        }
+    bool failedSegment = false;
+    if (failed != nullptr) {
+        failedSegment = failed->count(drive) != 0;
+    } else {
+        for (const Chunk* chunk : drive->getChunks())
+            failedSegment = failedSegment || chunk->getChunkState() == CHUNK_STATE_FAILED_SEGMENT;
     }
+    if (failedSegment)
+        printDeviceLine("Failed logical device segments", "True");
     if (drive->getState() == PD_HOT_SPARE && drive->getSpareType() == SPARE_DEDICATED) {
         const int* list = drive->getSpareList();
         for (int i = 0; list != nullptr && i < drive->getSpareListSize(); ++i)
@@ -1182,12 +1209,13 @@ void printDevicesBelow(Adapter* adapter, RaidObject* root, bool numbered)
 {
     FilterCollection devices(root);
     devices.apply("PhysicalDevice", true);
+    const FailedSegmentDrives failed = drivesWithFailedSegments(adapter);
     int printed = 0;
     for (int i = 0; i < devices.size(); ++i) {
         PhysicalDevice* device = static_cast<PhysicalDevice*>(devices.elementAt(i));
         if (isMissingDeviceId(device->getDeviceID()))
             continue;
-        printDeviceOrEnclosure(adapter, device, numbered ? i : -1);
+        printDeviceOrEnclosure(adapter, device, numbered ? i : -1, &failed);
         ++printed;
     }
     if (printed == 0)
@@ -1218,13 +1246,20 @@ void printSASPhysicalDevices(Adapter* adapter)
 
 void printPhysicalDevice(Adapter* adapter, PhysicalDevice* device, int index)
 {
+    printPhysicalDeviceWith(adapter, device, index, nullptr);
+}
+
+namespace {
+
+void printPhysicalDeviceWith(Adapter* adapter, PhysicalDevice* device, int index, const FailedSegmentDrives* failed)
+{
     if (device == nullptr)
         return;
     printDeviceHeading(device, index, "a", isRemovableDrive(device) ? "Removable Media"
                                                                    : getDeviceType(device->getDeviceType()));
     HardDrive* drive = device->isInstanceOf("HardDrive") ? static_cast<HardDrive*>(device) : nullptr;
     if (drive != nullptr)
-        printHardDriveState(drive);
+        printHardDriveState(drive, failed);
     printDeviceLine("Supported", getSupportStatus(device->getUnsupportedDeviceReason()));
     if (device->getEnumeratedNegotiatedSpeed() != PhysicalDevice::UNSET) {
         printDeviceLine("Transfer Speed", device->getState() == PD_FAILED
@@ -1242,6 +1277,8 @@ void printPhysicalDevice(Adapter* adapter, PhysicalDevice* device, int index)
     if (drive != nullptr)
         printHardDriveDetails(adapter, drive);
 }
+
+}  // namespace
 
 void printEnclosure(PhysicalDevice* device, int index)
 {

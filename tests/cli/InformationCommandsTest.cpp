@@ -2,7 +2,9 @@
 
 #include "RaidModel/Interface/Channel.h"
 #include "RaidModel/Interface/ModelEnums.h"
+#include "RaidModel/Interface/Chunk.h"
 #include "cli/Engine.h"
+#include "cli/ReportPrinters.h"
 #include "common/Progress.h"
 
 #include <gmock/gmock.h>
@@ -105,6 +107,36 @@ TEST_F(InformationCommandsTest, GetConfigShowsSasDevicesOnceAndOtherChannelsOneB
     shown = runFresh({"GETCONFIG", "1", "PD"}, code);
     EXPECT_THAT(shown, Not(HasSubstr("   Channel #")));
     EXPECT_THAT(shown, HasSubstr("Device #0"));
+}
+
+TEST_F(InformationCommandsTest, GetConfigMarksDrivesWithFailedSegments)
+{
+    auto failedSegmentOnDrive2 = [](System& root) {
+        FixtureAdapter& adapter = fixtureAdapter(root);
+        FixtureLogicalDrive* drive = new FixtureLogicalDrive(&adapter, 1, "Broken", RAID_LEVEL_0, 40960);
+        HardDrive* member = &fixtureDrive(root, 0, 2);
+        drive->addChild(new Chunk(member, drive, 0, 40960, static_cast<EnumChunkType>(1), 0,
+                                  CHUNK_STATE_FAILED_SEGMENT, 0, 1));
+        adapter.addChild(drive);
+    };
+    use("ld").changeTree(failedSegmentOnDrive2);
+    int code = -1;
+    const std::string shown = runFresh({"GETCONFIG", "1", "PD"}, code);
+    const std::string line = "Failed logical device segments";
+    ASSERT_NE(shown.find(line), std::string::npos);
+    EXPECT_GT(shown.find(line), shown.find("Device #2\n"));
+    EXPECT_LT(shown.find(line), shown.find("Device #3\n"));
+    EXPECT_EQ(shown.find(line), shown.rfind(line));
+
+    // A single device printed on its own looks its chunks up itself.
+    std::unique_ptr<System> root = makeFixtureSystem("ld");
+    failedSegmentOnDrive2(*root);
+    retString.clear();
+    printPhysicalDevice(&fixtureAdapter(*root), &fixtureDrive(*root, 0, 2), -1);
+    EXPECT_THAT(retString, HasSubstr(line));
+    retString.clear();
+    printPhysicalDevice(&fixtureAdapter(*root), &fixtureDrive(*root, 0, 3), -1);
+    EXPECT_THAT(retString, Not(HasSubstr(line)));
 }
 
 TEST_F(InformationCommandsTest, GetStatusShowsRunningTasksOnly)

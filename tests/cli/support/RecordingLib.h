@@ -21,7 +21,8 @@ namespace vyntest {
 // scenario's log text for the type; getSmartStats "<SmartStats/>"; getTasks
 // the tasks seeded for the address, none unless seeded; initializeHardDriveSet
 // empties the list (every drive initialized); getAlarmState state 2 (present
-// and off).
+// and off); scsiPassThruCommand records the command block in hex and the
+// direction and zeroes the read data.
 class RecordingLib : public StorLibPlugin {
 public:
     // The tree that discovery builds: a fixture of cli/support/Fixtures.h,

@@ -3,6 +3,7 @@
 
 #include "cli/UcliFunction.h"
 
+// CLEARNVSRAM: clears the controller's SAS NVSRAM layout.
 class ClearNvsRam : public UcliCommand {
 public:
     ClearNvsRam()
@@ -11,6 +12,10 @@ public:
                       Hidden)
     {
     }
+
+    int loadArguments(char** argv, int argc, StorLibPlugin* lib) override;
+    int execute(StorLibPlugin* lib) override;
+    void displayHelp() override;
 };
 
 #endif

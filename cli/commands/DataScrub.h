@@ -3,6 +3,7 @@
 
 #include "cli/UcliFunction.h"
 
+// DATASCRUB: background consistency checking and its period in days.
 class DataScrub : public UcliCommand {
 public:
     DataScrub()
@@ -11,6 +12,15 @@ public:
                       Listed)
     {
     }
+
+    int loadArguments(char** argv, int argc, StorLibPlugin* lib) override;
+    int execute(StorLibPlugin* lib) override;
+    void displayHelp() override;
+
+private:
+    bool flag = false;
+    // 0 when no period was given.
+    int period = 0;
 };
 
 #endif

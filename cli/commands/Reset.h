@@ -3,6 +3,8 @@
 
 #include "cli/UcliFunction.h"
 
+// RESET: restarts a controller so that newly flashed firmware runs without
+// a reboot of the host.
 class Reset : public UcliCommand {
 public:
     Reset()
@@ -11,6 +13,10 @@ public:
                       Hidden)
     {
     }
+
+    int loadArguments(char** argv, int argc, StorLibPlugin* lib) override;
+    int execute(StorLibPlugin* lib) override;
+    void displayHelp() override;
 };
 
 #endif

@@ -3,6 +3,7 @@
 
 #include "cli/UcliFunction.h"
 
+// RESETSTATISTICSCOUNTERS: sets the controller's statistics counters to zero.
 class ResetStatisticsCounters : public UcliCommand {
 public:
     ResetStatisticsCounters()
@@ -11,6 +12,10 @@ public:
                       Listed)
     {
     }
+
+    int loadArguments(char** argv, int argc, StorLibPlugin* lib) override;
+    int execute(StorLibPlugin* lib) override;
+    void displayHelp() override;
 };
 
 #endif

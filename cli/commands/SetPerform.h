@@ -3,6 +3,7 @@
 
 #include "cli/UcliFunction.h"
 
+// SETPERFORM: the controller's performance mode for its application.
 class SetPerform : public UcliCommand {
 public:
     SetPerform()
@@ -11,6 +12,15 @@ public:
                       Listed)
     {
     }
+
+    int loadArguments(char** argv, int argc, StorLibPlugin* lib) override;
+    int execute(StorLibPlugin* lib) override;
+    void displayHelp() override;
+
+private:
+    // EnumPerformanceMode: 0 Default/Dynamic, 3 OLTP/Database, 11 Big Block
+    // Bypass.
+    int mode = 0;
 };
 
 #endif

@@ -3,6 +3,8 @@
 
 #include "cli/UcliFunction.h"
 
+// SETVMCREDENTIAL: listed with its usage only; the base loader refuses every
+// command line.
 class SetVMCredential : public UcliCommand {
 public:
     SetVMCredential()
@@ -12,6 +14,8 @@ public:
                       " in encrypted format\n")
     {
     }
+
+    void displayHelp() override;
 };
 
 #endif

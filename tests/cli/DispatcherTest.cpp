@@ -287,11 +287,12 @@ TEST_F(RegistryTest, CommandListHoldsEveryMenuLineInTableOrder)
     }
 }
 
-TEST_F(RegistryTest, CommandsKeepTheBaseBehaviourUntilTheyAreFilledIn)
+TEST_F(RegistryTest, SetVMCredentialKeepsTheBaseLoaderAndShowsOnlyItsUsage)
 {
     load({"vynconf", "setvmcredential", "1.2.3.4", "5988", "root", "pw"});
     EXPECT_EQ(fnResolver->executeOrShowHelp(nullptr), 3);
-    EXPECT_EQ(retString, "Invalid arguments.\n\n");
+    EXPECT_EQ(retString, "Invalid arguments.\n\n Usage: SETVMCREDENTIAL <ESXIP> <ESXCIMOMPORT> <ESXUSERID> "
+                         "<ESXPASSWORD> [noprompt]\n");
     EXPECT_EQ(fnResolver->parseAdapterNumber(), -1);
 }
 

@@ -233,7 +233,8 @@ TEST_F(VynconfTest, DriverUpdateLoadsNoLibrary)
 TEST_F(VynconfTest, InvalidArgumentsOfAListedCommandShowItsHelp)
 {
     EXPECT_EQ(run({"vynconf", "SETVMCREDENTIAL", "a", "b"}), 3);
-    EXPECT_EQ(realOut(), "Controllers found: 0\nInvalid arguments.\n\n");
+    EXPECT_EQ(realOut(), "Controllers found: 0\nInvalid arguments.\n\n Usage: SETVMCREDENTIAL <ESXIP> <ESXCIMOMPORT> "
+                         "<ESXUSERID> <ESXPASSWORD> [noprompt]\n");
     EXPECT_THAT(logEntries(eventLog()).back(), "Status: invalid arguments, ReturnCode: 0x3");
 }
 

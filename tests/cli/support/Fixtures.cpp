@@ -6,6 +6,9 @@
 #include "RaidModel/Interface/Chunk.h"
 #include "RaidModel/Interface/Features.h"
 #include "RaidModel/Interface/ModelText.h"
+#include "RaidModel/Interface/SESElements.h"
+#include "common/Addr.h"
+#include "common/AddrCollection.h"
 #include "common/Ret.h"
 
 #include <cstring>
@@ -42,9 +45,10 @@ HardDrive* findFixtureDrive(FixtureAdapter& adapter, unsigned long device)
     throw std::out_of_range("the fixture has no drive 0," + std::to_string(device));
 }
 
-FixtureAdapter* buildBasic(System& root, bool sas = false)
+FixtureAdapter* buildBasic(System& root, bool sas = false, unsigned long adapterID = 0)
 {
     FixtureAdapter* adapter = new FixtureAdapter;
+    adapter->setAdapterID(adapterID);
     root.addChild(adapter);
     Channel* channel = sas ? static_cast<Channel*>(new SASChannel(adapter, 0, static_cast<EnumSpeed>(301)))
                            : new SATAChannel(adapter, 0, static_cast<EnumSpeed>(301), BASIC_DRIVE_COUNT);
@@ -63,6 +67,29 @@ FixtureAdapter* buildBasic(System& root, bool sas = false)
 void addDataDrive(FixtureAdapter* adapter)
 {
     addFixtureLogicalDrive(*adapter, 0, "Data", RAID_LEVEL_1, {0, 1}, 0, LD_SECTORS, LD_SECTORS);
+}
+
+constexpr unsigned long ENCLOSURE_DEVICE = 5;
+// Status code 1 (OK) without the disable, remind or tone bits: the alarm is on.
+constexpr unsigned long ALARM_ON_STATUS_WORD = 1;
+constexpr unsigned long FIRST_SSD = 4;
+constexpr unsigned long SSD_COUNT = 3;
+
+void addEnclosure(FixtureAdapter* adapter)
+{
+    Channel* channel = adapter->getChannel(0);
+    FixtureSES2Enclosure* enclosure = new FixtureSES2Enclosure(adapter, channel, ENCLOSURE_DEVICE);
+    channel->addChild(enclosure);
+    enclosure->addChild(new SESElement(ALARM_ON_STATUS_WORD, "Alarm", SES_TYPE_AUDIBLE_ALARM));
+}
+
+void addSSDs(FixtureAdapter* adapter)
+{
+    for (unsigned long id = FIRST_SSD; id < FIRST_SSD + SSD_COUNT; ++id)
+        addFixtureDrive(*adapter, id).setOrvexaCapableSSDForTest(true);
+    adapter->setFeature(featOrvexaSupport, 1);
+    adapter->setFeature(featOrvexaWriteCacheSupport, 1);
+    adapter->setOrvexaPoolForTest(0, 2);
 }
 
 // Every role a drive of the controller can play beside the "ld" array.
@@ -96,10 +123,47 @@ void attachScenario(System& root, const std::shared_ptr<Scenario>& scenario)
         Adapter* adapter = root.getAdapter(a);
         if (adapter == nullptr)
             continue;
+        if (adapter->isInstanceOf("VynAdapter"))
+            static_cast<FixtureAdapter*>(adapter)->scenario = scenario;
         for (LogicalDrive* drive : adapter->getAllLogicalDrives())
             if (drive->isInstanceOf("VynBasicLogicalDrive"))
                 static_cast<FixtureLogicalDrive*>(drive)->scenario = scenario;
+        for (HardDrive* drive : adapter->getAllHardDrives())
+            if (drive->isInstanceOf("VynHardDrive"))
+                static_cast<FixtureHardDrive*>(drive)->scenario = scenario;
+        std::vector<RaidObject*> enclosures;
+        adapter->getChildren(enclosures, "VynSES2EnclosureDevice", true, true);
+        for (RaidObject* enclosure : enclosures)
+            static_cast<FixtureSES2Enclosure*>(enclosure)->scenario = scenario;
     }
+}
+
+// Recorded in the scenario as the facade records its calls; Ret(0) without
+// one.
+Ret recordObjectCall(const std::shared_ptr<Scenario>& scenario, const std::string& operation, const Addr& addr,
+                     const std::string& arguments)
+{
+    if (scenario == nullptr)
+        return Ret(0);
+    scenario->record(operation + " " + describeAddress(addr) + (arguments.empty() ? "" : " | " + arguments));
+    return scenario->answerFor(operation);
+}
+
+std::string addressList(const AddrCollection& collection)
+{
+    std::string text = "[";
+    for (unsigned long i = 0; i < collection.getAddrCount(); ++i)
+        text += (i > 0 ? ";" : "") + describeAddress(collection.getAddr(i));
+    return text + "]";
+}
+
+Addr objectAddr(const RaidObject& object)
+{
+    Addr addr;
+    addr.setAdapterID(static_cast<std::uint32_t>(object.getAdapterID()));
+    addr.setChannelID(static_cast<std::uint32_t>(object.getChannelID()));
+    addr.setDeviceID(static_cast<std::uint32_t>(object.getDeviceID()));
+    return addr;
 }
 
 }  // namespace
@@ -174,6 +238,33 @@ void FixtureAdapter::setVersionsForTest(const char* firmware, unsigned long firm
     fwBootBuildNum = static_cast<std::uint32_t>(bootFlashBuild);
 }
 
+void FixtureAdapter::setDeviceNameForTest(const char* text)
+{
+    copyTextField(deviceName, text);
+}
+
+Ret FixtureAdapter::addDriveToOrvexaPool(AddrCollection& drives)
+{
+    return recordObjectCall(scenario, "Adapter::addDriveToOrvexaPool", adapterAddr(getAdapterID()),
+                            addressList(drives));
+}
+
+Ret FixtureAdapter::removeDriveFromOrvexaPool(AddrCollection& drives)
+{
+    return recordObjectCall(scenario, "Adapter::removeDriveFromOrvexaPool", adapterAddr(getAdapterID()),
+                            addressList(drives));
+}
+
+Ret FixtureAdapter::clearOrvexaPool()
+{
+    return recordObjectCall(scenario, "Adapter::clearOrvexaPool", adapterAddr(getAdapterID()), "");
+}
+
+Ret FixtureAdapter::isOrvexaHasDirtyData()
+{
+    return recordObjectCall(scenario, "Adapter::isOrvexaHasDirtyData", adapterAddr(getAdapterID()), "");
+}
+
 void FixtureAdapter::setStagedFirmwareForTest(const char* version, unsigned long build)
 {
     copyTextField(stagedVersion, version);
@@ -191,6 +282,33 @@ FixtureHardDrive::FixtureHardDrive(Adapter* owner, Channel* onChannel, unsigned 
 bool FixtureHardDrive::isInstanceOf(const char* name) const
 {
     return (name != nullptr && std::strcmp(name, "VynHardDrive") == 0) || HardDrive::isInstanceOf(name);
+}
+
+Ret FixtureHardDrive::deleteJBOD()
+{
+    return recordObjectCall(scenario, "HardDrive::deleteJBOD", objectAddr(*this), "");
+}
+
+// The model's constructors take writable texts, which they copy.
+char enclosureVendorText[] = "VEND";
+char enclosureModelText[] = "ENCL";
+
+FixtureSES2Enclosure::FixtureSES2Enclosure(Adapter* owner, Channel* onChannel, unsigned long deviceID)
+    : SES2EnclosureDevice(owner, onChannel, deviceID, enclosureVendorText, enclosureModelText, emptyText, emptyText,
+                          PD_READY, emptyText)
+{
+}
+
+bool FixtureSES2Enclosure::isInstanceOf(const char* name) const
+{
+    return (name != nullptr && std::strcmp(name, "VynSES2EnclosureDevice") == 0) ||
+           SES2EnclosureDevice::isInstanceOf(name);
+}
+
+Ret FixtureSES2Enclosure::setAlarmState(EnumAlarmState newState)
+{
+    return recordObjectCall(scenario, "SES2EnclosureDevice::setAlarmState", objectAddr(*this),
+                            std::to_string(static_cast<int>(newState)));
 }
 
 FixtureLogicalDrive::FixtureLogicalDrive(Adapter* owner, unsigned long id, const char* driveName,
@@ -261,7 +379,8 @@ void FixtureLogicalDrive::setMountPointForTest(const char* text)
 
 bool isFixtureName(const std::string& name)
 {
-    return name == "empty" || name == "basic" || name == "ld" || name == "sas" || name == "mixed";
+    return name == "empty" || name == "basic" || name == "ld" || name == "sas" || name == "mixed" ||
+           name == "two-controllers" || name == "enclosure" || name == "ssd";
 }
 
 bool buildFixture(const std::string& name, System& root)
@@ -284,6 +403,19 @@ bool buildFixture(const std::string& name, System& root)
         FixtureAdapter* adapter = buildBasic(root);
         addDataDrive(adapter);
         addMixedDrives(adapter);
+        return true;
+    }
+    if (name == "two-controllers") {
+        buildBasic(root, false, 0);
+        buildBasic(root, false, 1);
+        return true;
+    }
+    if (name == "enclosure") {
+        addEnclosure(buildBasic(root));
+        return true;
+    }
+    if (name == "ssd") {
+        addSSDs(buildBasic(root));
         return true;
     }
     return false;
@@ -379,7 +511,9 @@ void FixtureSystem::buildChildren(StorLib*, Ret&)
 
 void FixtureSystem::buildChildrenForSingleAdapter(StorLib*, unsigned long index, Ret& ret)
 {
-    if (index == 0 && fixture_ != "empty") {
+    // A fixture is small: the whole of it stands in for the one controller.
+    const unsigned long controllers = fixture_ == "empty" ? 0 : fixture_ == "two-controllers" ? 2 : 1;
+    if (index < controllers) {
         discover();
         return;
     }

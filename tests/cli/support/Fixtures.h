@@ -9,6 +9,7 @@
 #include "RaidModel/Interface/Adapter.h"
 #include "RaidModel/Interface/HardDrive.h"
 #include "RaidModel/Interface/LogicalDrive.h"
+#include "RaidModel/Interface/SES2EnclosureDevice.h"
 #include "RaidModel/Interface/System.h"
 #include "cli/support/Scenario.h"
 
@@ -73,6 +74,36 @@ public:
                             unsigned long biosBuild, const char* driver, unsigned long driverBuild,
                             const char* bootFlash, unsigned long bootFlashBuild);
     void setStagedFirmwareForTest(const char* version, unsigned long build);
+    void setCopyBackForTest(bool on) { copyBackEnabled = on; }
+    void setAutoFailoverForTest(bool on) { autoFailoverEnabled = on; }
+    void setSataNCQForTest(bool on) { sataNCQEnabled = on; }
+    void setDeviceNameForTest(const char* text);
+    void setPerformanceModeForTest(EnumPerformanceMode mode, unsigned long supported)
+    {
+        performanceMode = mode;
+        supportedPerformanceModes = static_cast<std::uint32_t>(supported);
+    }
+    void setOrvexaPoolForTest(unsigned long assigned, unsigned long maximum)
+    {
+        numOrvexaAssignedDrives = static_cast<std::uint32_t>(assigned);
+        maxNumOrvexaAssignedDrives = static_cast<std::uint32_t>(maximum);
+    }
+    void setOrvexaRatesForTest(unsigned long flushAndFetch, unsigned long dirtyPageThreshold)
+    {
+        orvexaFlushAndFetchRate = static_cast<std::uint32_t>(flushAndFetch);
+        dirtyPageThresholdValue = static_cast<std::uint32_t>(dirtyPageThreshold);
+    }
+
+    // The SSD cache-pool operations that commands call on the controller
+    // object itself, recorded as "Adapter::addDriveToOrvexaPool adapter=0 |
+    // [adapter=0,channel=0,device=4]" and answered by the scenario under that
+    // name; without a scenario, Ret(0).
+    Ret addDriveToOrvexaPool(AddrCollection& drives) override;
+    Ret removeDriveFromOrvexaPool(AddrCollection& drives) override;
+    Ret clearOrvexaPool() override;
+    Ret isOrvexaHasDirtyData() override;
+
+    std::shared_ptr<Scenario> scenario;
 
     // False: the controller answers to no family class name, as one of
     // another controller family would.
@@ -100,8 +131,32 @@ public:
     void setOrvexaAssignedForTest(bool on) { OrvexaAssigned = on; }
     void setTaskInProgressForTest(bool on) { taskInProgress = on; }
     void setInterfaceTypeForTest(int type) { interfaceType = type; }
+    // A solid-state drive that the SSD cache pool may take.
+    void setOrvexaCapableSSDForTest(bool on)
+    {
+        nonSpinning = on;
+        OrvexaCapable = on;
+    }
     void setATASecuritySupportForTest(bool on) { ataSecuritySupported = on; }
     void setOSPartitionForTest(bool on) { OSPartition = on; }
+
+    // The drive's own JBOD removal, recorded as "HardDrive::deleteJBOD
+    // adapter=0,channel=0,device=2" and answered under that name.
+    Ret deleteJBOD() override;
+
+    std::shared_ptr<Scenario> scenario;
+};
+
+// An SES-2 enclosure of the controller family with one audible-alarm element
+// whose status word the test chooses. Its own setAlarmState is recorded as
+// "SES2EnclosureDevice::setAlarmState adapter=0,channel=0,device=5 | 4".
+class FixtureSES2Enclosure : public SES2EnclosureDevice {
+public:
+    FixtureSES2Enclosure(Adapter* adapter, Channel* channel, unsigned long deviceID);
+    bool isInstanceOf(const char* name) const override;
+    Ret setAlarmState(EnumAlarmState state) override;
+
+    std::shared_ptr<Scenario> scenario;
 };
 
 class FixtureLogicalDrive : public BasicLogicalDrive {
@@ -126,6 +181,19 @@ public:
     void setRaid5EEStateForTest(int value) { raid5EEState = value; }
     void setStripeSizeForTest(int kb) { stripeSize = static_cast<EnumStripeSize>(kb); }
     void setOrvexaPreferredForTest(EnumOrvexaPreferredSetting setting) { orvexaPreferredSetting = setting; }
+    void setOrvexaWriteCacheForTest(EnumOrvexaWriteCachePreferredSetting setting,
+                                    EnumOrvexaWriteCachePolicySetting policy)
+    {
+        orvexaWriteCachePreferredSetting = setting;
+        orvexaWriteCachePolicySetting = policy;
+    }
+    void setPMForTest(bool enabled, unsigned long standby, unsigned long off, unsigned long verify)
+    {
+        pmEnabled = enabled;
+        pmStandbyTimer = static_cast<std::uint32_t>(standby);
+        pmOffTimer = static_cast<std::uint32_t>(off);
+        pmVerifyTimer = static_cast<std::uint32_t>(verify);
+    }
     void setWriteCacheSettingForTest(int value) { writeCacheSetting = value; }
     void setForceOnlineFlagsForTest(unsigned flags) { forceOnlineFlags = static_cast<int>(flags); }
     void setPartitionForTest(bool on) { hasPartition = on ? LD_HAS_PARTITION : LD_HAS_NO_PARTITION; }
@@ -143,6 +211,12 @@ public:
 // carrying the failed segment (chunk state 2) of logical drive 1 "Lost", a
 // failed RAID 0 of 10000 MB; 0,6 a ready SAS drive (interface type 4) on
 // the same channel.
+// "two-controllers": two "basic" controllers at positions 0 and 1.
+// "enclosure": "basic" with an SES-2 enclosure at 0,5 answering
+// "VynSES2EnclosureDevice", whose one audible-alarm element reports on (1).
+// "ssd": "basic" with three ready SSDs 0,4 to 0,6 that the cache pool may
+// take, the SSD read and write cache features (270, 276) and a pool of at
+// most two drives, none assigned.
 bool isFixtureName(const std::string& name);
 
 // Adds the controllers of the named fixture below `root`; false, adding
@@ -172,9 +246,9 @@ TreeChange setFeatureChange(FeatureEnum feature, int value);
 
 // The root a storage library builds for a fixture: discovery adds the
 // fixture's controllers, as the controller family adds what it finds, then
-// the scenario's tree changes. Every fixture holds at most one controller,
-// at position 0; a single-controller build of another position reports a
-// bad parameter, as the family does.
+// the scenario's tree changes. A single-controller build of a position the
+// fixture lacks reports a bad parameter, as the family does; of one it has,
+// it builds the whole fixture.
 class FixtureSystem : public System {
 public:
     explicit FixtureSystem(std::string fixture);

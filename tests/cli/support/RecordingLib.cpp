@@ -6,8 +6,10 @@
 #include "common/Addr.h"
 #include "common/AddrCollection.h"
 #include "common/LogicalDriveSpec.h"
+#include "RaidModel/Interface/SCSICommand.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <stdexcept>
@@ -167,8 +169,10 @@ Ret RecordingLib::setAlarmState(const Addr& addr, EnumAlarmState state)
     return record("setAlarmState", addr, {arg(state)});
 }
 
-Ret RecordingLib::getAlarmState(const Addr& addr, EnumAlarmState& /*state*/)
+Ret RecordingLib::getAlarmState(const Addr& addr, EnumAlarmState& state)
 {
+    // An alarm that is present and off.
+    state = ALARM_OFF;
     return record("getAlarmState", addr, {});
 }
 
@@ -458,9 +462,19 @@ Ret RecordingLib::protectHardDriveSet(const Addr& addr, AddrCollection& drives, 
     return record("protectHardDriveSet", addr, {addresses(drives), arg(protect), arg(flag)});
 }
 
-Ret RecordingLib::scsiPassThruCommand(const Addr& addr, SCSICommand& /*command*/)
+Ret RecordingLib::scsiPassThruCommand(const Addr& addr, SCSICommand& command)
 {
-    return record("scsiPassThruCommand", addr, {});
+    std::string cdb;
+    Buffer* bytes = command.getScsiCmd();
+    for (unsigned long i = 0; i < bytes->Size(); ++i) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%s%02X", i == 0 ? "" : " ", bytes->getByte(i));
+        cdb += hex;
+    }
+    Buffer& in = command.getReadData();
+    if (in.Size() > 0)
+        std::memset(in.Ptr(), 0, in.Size());
+    return record("scsiPassThruCommand", addr, {"[" + cdb + "]", arg(static_cast<long long>(command.getDirection()))});
 }
 
 Ret RecordingLib::downHardDrive(const Addr& addr, bool down)

@@ -20,7 +20,9 @@ namespace vyntest {
 // Canned answers of successful calls: getControllerLog (every form) the
 // scenario's log text for the type; getSmartStats "<SmartStats/>"; getTasks
 // the tasks seeded for the address, none unless seeded; initializeHardDriveSet
-// empties the list (every drive initialized).
+// empties the list (every drive initialized); getAlarmState state 2 (present
+// and off); scsiPassThruCommand records the command block in hex and the
+// direction and zeroes the read data.
 class RecordingLib : public StorLibPlugin {
 public:
     // The tree that discovery builds: a fixture of cli/support/Fixtures.h,

@@ -2,6 +2,9 @@
 #define VYN_COMMAND_VYN_COMMON_FA_FIB_H
 
 #include <cstdint>
+#include <cstring>
+
+#include "Command/Vyn/common/fa_bytes.h"
 
 // Firmware interface block: a 32-byte header and the payload, 512 bytes in
 // all (2048 for a large FIB), answered in place.
@@ -24,5 +27,19 @@ struct _FIB {
     uint8_t data[480];
 };
 static_assert(sizeof(_FIB) == 512, "a FIB is 512 bytes");
+
+// Zeroes a request block of `fibBytes` and writes the header that the
+// library's own requests carry: XferState 33, StructType 1 and the payload
+// size. The block must be aligned for a _FIB.
+inline void faBuildFib(uint8_t* fib, unsigned fibBytes, uint16_t command, uint16_t size)
+{
+    std::memset(fib, 0, fibBytes);
+    faPutLe32(fib + 0, 33);
+    faPutLe16(fib + 4, command);
+    fib[6] = 1;
+    faPutLe16(fib + 8, size);
+}
+
+inline _FIB* faAsFib(uint8_t* fib) { return reinterpret_cast<_FIB*>(fib); }
 
 #endif

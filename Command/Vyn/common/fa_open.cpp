@@ -6,6 +6,7 @@
 #include "Command/Vyn/common/fa_ctrops.h"
 #include "Command/Vyn/common/fa_ctrwide.h"
 #include "Command/Vyn/common/fa_enum.h"
+#include "Command/Vyn/common/fa_fib.h"
 #include "Command/Vyn/common/fa_frame.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
 #include "Command/Vyn/common/fa_lowlevel.h"
@@ -119,14 +120,10 @@ FSA_REVISION readRevision(const uint8_t* p)
 
 void buildFib(uint8_t* fib, unsigned fibBytes, uint16_t command, uint16_t size)
 {
-    std::memset(fib, 0, fibBytes);
-    faPutLe32(fib + 0, 33);
-    faPutLe16(fib + 4, command);
-    fib[6] = 1;
-    faPutLe16(fib + 8, size);
+    faBuildFib(fib, fibBytes, command, size);
 }
 
-_FIB* asFib(uint8_t* fib) { return reinterpret_cast<_FIB*>(fib); }
+_FIB* asFib(uint8_t* fib) { return faAsFib(fib); }
 
 // Container parameter pairs (w, w + 1); unset when both words are -1.
 struct Params {

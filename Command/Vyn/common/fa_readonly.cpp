@@ -93,14 +93,10 @@ void putWideText(uint8_t* record, size_t field, const wchar_t* text, uint32_t ro
 // A FIB of `command` with a zeroed payload of `size` bytes, built in place.
 void buildFib(uint8_t* fib, uint16_t command, uint16_t size)
 {
-    std::memset(fib, 0, kFibBytes);
-    faPutLe32(fib + 0, 33);
-    faPutLe16(fib + 4, command);
-    fib[6] = 1;
-    faPutLe16(fib + 8, size);
+    faBuildFib(fib, kFibBytes, command, size);
 }
 
-_FIB* asFib(uint8_t* fib) { return reinterpret_cast<_FIB*>(fib); }
+_FIB* asFib(uint8_t* fib) { return faAsFib(fib); }
 
 void mapDynamicProperties(FSAAPI_CONTEXT* ctx)
 {

@@ -40,11 +40,7 @@ FSA_STATUS SCSI_sendfib(FSAAPI_CONTEXT* ctx, uint32_t command, uint32_t subComma
     alignas(8) uint8_t fib[kFibBytes];
     FSA_STATUS sent = FSA_STS_SUCCESS;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        std::memset(fib, 0, sizeof fib);
-        faPutLe32(fib + 0, 33);
-        faPutLe16(fib + 4, 500);
-        fib[6] = 1;
-        faPutLe16(fib + 8, static_cast<uint16_t>(length + kRequestWords));
+        faBuildFib(fib, sizeof fib, 500, static_cast<uint16_t>(length + kRequestWords));
         faPutLe32(fib + 20, command);
         uint8_t* payload = fib + kFibHeader;
         faPutLe32(payload + 0, kServiceScsi);

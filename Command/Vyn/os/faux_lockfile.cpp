@@ -1,4 +1,5 @@
 #include "Command/Vyn/os/faux_lockfile.h"
+#include "Command/Vyn/os/faux_misc.h"
 
 #include "Command/Vyn/os/HostIo.h"
 #include "Command/Vyn/os/faux_debug.h"
@@ -24,15 +25,7 @@ constexpr unsigned kOpenLimitMs = 120000;
 
 std::atomic<uint32_t> nGlobalLockCount{0};
 
-uint32_t nextLockId()
-{
-    uint32_t cur = nGlobalLockCount.load();
-    uint32_t next;
-    do {
-        next = cur >= 9999 ? 0 : cur + 1;
-    } while (!nGlobalLockCount.compare_exchange_weak(cur, next));
-    return next;
-}
+uint32_t nextLockId() { return faux_NextObjectId(nGlobalLockCount); }
 
 const char* typeName(int type)
 {

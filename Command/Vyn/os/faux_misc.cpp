@@ -126,3 +126,13 @@ void faos_CloseDeviceNotificationWindow() {}
 
 // No caller; a debugger break is only a trace line here.
 void faos_BreakInDebugger() { FsaUxDbgFilePrintf(FAUX_DBG_DEBUG, 0, 1, "-- BreakInDebugger\n"); }
+
+uint32_t faux_NextObjectId(std::atomic<uint32_t>& counter)
+{
+    uint32_t cur = counter.load();
+    uint32_t next;
+    do {
+        next = cur >= 9999 ? 0 : cur + 1;
+    } while (!counter.compare_exchange_weak(cur, next));
+    return next;
+}

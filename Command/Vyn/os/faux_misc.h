@@ -3,6 +3,8 @@
 
 #include "Command/Vyn/common/fa_types.h"
 
+#include <atomic>
+#include <cstdint>
 #include <cwchar>
 
 class FSAAPI_CONTEXT;
@@ -34,5 +36,9 @@ FSA_STATUS faos_WaitOnDeviceRemovalNotification();
 FSA_STATUS faos_WaitOnDeviceArrivalNotification();
 void faos_CloseDeviceNotificationWindow();
 void faos_BreakInDebugger();
+
+// The next id of a family of OS objects (mutexes, semaphores, locks): 1 to
+// 9999, then 0 again, taken atomically from the family's counter.
+uint32_t faux_NextObjectId(std::atomic<uint32_t>& counter);
 
 #endif

@@ -1,4 +1,5 @@
 #include "Command/Vyn/os/faux_mutex.h"
+#include "Command/Vyn/os/faux_misc.h"
 
 #include "Command/Vyn/os/HostIo.h"
 #include "Command/Vyn/os/faux_debug.h"
@@ -16,15 +17,7 @@ constexpr unsigned kMutexLimitMs = 120000;
 
 std::atomic<uint32_t> nGlobalMutexCount{0};
 
-uint32_t nextMutexId()
-{
-    uint32_t cur = nGlobalMutexCount.load();
-    uint32_t next;
-    do {
-        next = cur + 1 >= 10000 ? 0 : cur + 1;
-    } while (!nGlobalMutexCount.compare_exchange_weak(cur, next));
-    return next;
-}
+uint32_t nextMutexId() { return faux_NextObjectId(nGlobalMutexCount); }
 
 CMutexHandle* handleOf(void* m) { return static_cast<CMutexHandle*>(m); }
 

@@ -1,4 +1,5 @@
 #include "Command/Vyn/os/faux_semaphore.h"
+#include "Command/Vyn/os/faux_misc.h"
 
 #include "Command/Vyn/os/HostIo.h"
 #include "Command/Vyn/os/faux_debug.h"
@@ -14,15 +15,7 @@ constexpr uint64_t kDefaultLimitMs = 5000;
 
 std::atomic<uint32_t> nGlobalSemaCount{0};
 
-uint32_t nextSemaId()
-{
-    uint32_t cur = nGlobalSemaCount.load();
-    uint32_t next;
-    do {
-        next = cur + 1 >= 10000 ? 0 : cur + 1;
-    } while (!nGlobalSemaCount.compare_exchange_weak(cur, next));
-    return next;
-}
+uint32_t nextSemaId() { return faux_NextObjectId(nGlobalSemaCount); }
 
 }  // namespace
 

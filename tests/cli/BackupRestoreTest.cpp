@@ -15,25 +15,13 @@ namespace {
 
 constexpr std::size_t kImageSize = 131072;
 
-class BackupRestoreTest : public CommandTest {
-protected:
-    std::string runFresh(const std::vector<std::string>& words, int& code)
-    {
-        std::FILE* previous = out;
-        out = std::tmpfile();
-        code = run(words);
-        const std::string text = realOut();
-        std::fclose(out);
-        out = previous;
-        return text;
-    }
-};
+class BackupRestoreTest : public CommandTest {};
 
 TEST_F(BackupRestoreTest, BackupSavesTheImageOfAHealthyController)
 {
     const std::string file = hostFile("/tmp/config.bin");
     int code = -1;
-    std::string shown = runFresh({"BACKUP", "1", file}, code);
+    std::string shown = runShown({"BACKUP", "1", file}, code);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(shown, "Controllers found: 1\n\n\nCommand completed successfully.\n");
     EXPECT_THAT(calls(), ElementsAre("getControllerConfiguration adapter=0"));
@@ -42,12 +30,12 @@ TEST_F(BackupRestoreTest, BackupSavesTheImageOfAHealthyController)
     // The controller family cannot hand an image over.
     const std::string other = hostFile("/tmp/other.bin");
     scenario->answer("getControllerConfiguration", Ret(-1));
-    runFresh({"BACKUP", "1", other}, code);
+    runShown({"BACKUP", "1", other}, code);
     EXPECT_EQ(code, 1);
     EXPECT_FALSE(fileExists(other));
 
     scenario->answer("getControllerConfiguration", Ret(0));
-    shown = runFresh({"BACKUP", "1", hostFile("/no/such/dir/config.bin")}, code);
+    shown = runShown({"BACKUP", "1", hostFile("/no/such/dir/config.bin")}, code);
     EXPECT_EQ(code, 1);
     EXPECT_THAT(shown, HasSubstr("Cannot open \"" + hostFile("/no/such/dir/config.bin") + "\".\n"));
 }
@@ -60,7 +48,7 @@ TEST_F(BackupRestoreTest, BackupRefusesAnUnhealthyConfiguration)
     });
     const std::string file = hostFile("/tmp/config.bin");
     int code = -1;
-    const std::string shown = runFresh({"BACKUP", "1", file}, code);
+    const std::string shown = runShown({"BACKUP", "1", file}, code);
     EXPECT_EQ(code, 2);
     EXPECT_THAT(shown, HasSubstr("Controllers found: 1\n\nLogical device 0 status: Degraded.\n"
                                  "Physical device 0,3 status: Failed.\n"
@@ -85,7 +73,7 @@ TEST_F(BackupRestoreTest, WordCounts)
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.words));
         int code = -1;
-        runFresh(c.words, code);
+        runShown(c.words, code);
         EXPECT_EQ(code, c.exitCode);
     }
     EXPECT_THAT(calls(), IsEmpty());
@@ -97,18 +85,18 @@ TEST_F(BackupRestoreTest, RestoreReadsAWholeImageFirst)
     writeFile(shortFile, std::string(1000, 'x'));
     use("ld");
     int code = -1;
-    std::string shown = runFresh({"RESTORE", "1", shortFile}, code);
+    std::string shown = runShown({"RESTORE", "1", shortFile}, code);
     EXPECT_EQ(code, 1);
     EXPECT_THAT(shown, HasSubstr("Unable to read the configuration from \"" + shortFile + "\"\n"));
     EXPECT_THAT(calls(), IsEmpty());
 
-    shown = runFresh({"RESTORE", "1", hostFile("/tmp/missing.bin")}, code);
+    shown = runShown({"RESTORE", "1", hostFile("/tmp/missing.bin")}, code);
     EXPECT_EQ(code, 1);
     EXPECT_THAT(shown, HasSubstr("Cannot open \"" + hostFile("/tmp/missing.bin") + "\"\n"));
 
     const std::string image = hostFile("/tmp/image.bin");
     writeFile(image, std::string(kImageSize, 'i'));
-    runFresh({"RESTORE", "9", image}, code);
+    runShown({"RESTORE", "9", image}, code);
     EXPECT_EQ(code, 6);
     EXPECT_THAT(calls(), IsEmpty());
 }
@@ -122,7 +110,7 @@ TEST_F(BackupRestoreTest, RestoreChangesNothingOnAControllerWithoutImages)
     use("ld").answer("getControllerConfiguration", Ret(-1));
     scenario->answer("setControllerConfiguration", Ret(-1));
     int code = -1;
-    const std::string shown = runFresh({"RESTORE", "1", image}, code);
+    const std::string shown = runShown({"RESTORE", "1", image}, code);
     EXPECT_EQ(code, 1);
     EXPECT_THAT(calls(), ElementsAre("getControllerConfiguration adapter=0"));
     EXPECT_THAT(shown, Not(HasSubstr("Configuration restored.")));
@@ -141,7 +129,7 @@ TEST_F(BackupRestoreTest, RestoreReplacesTheConfiguration)
     EXPECT_THAT(calls(), IsEmpty());
 
     int code = -1;
-    std::string shown = runFresh({"RESTORE", "1", image}, code);
+    std::string shown = runShown({"RESTORE", "1", image}, code);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(shown, "Controllers found: 1\nConfiguration restored.\nThe system must be rebooted for the restored "
                      "configuration to take effect.\n\nCommand completed successfully.\n");
@@ -156,7 +144,7 @@ TEST_F(BackupRestoreTest, RestoreReplacesTheConfiguration)
     scenario->answer("deleteLogicalDrive", Ret(-5));
     scenario->failWithApiStatus("setControllerConfiguration", 31);
     scenario->clearCalls();
-    shown = runFresh({"RESTORE", "1", image}, code);
+    shown = runShown({"RESTORE", "1", image}, code);
     EXPECT_EQ(code, 1);
     EXPECT_THAT(shown, HasSubstr("Configuration restored.\n"));
     EXPECT_EQ(calls().size(), 6u);

@@ -15,20 +15,7 @@ using ::testing::Not;
 
 namespace {
 
-class ControllerSettingsTest : public CommandTest {
-protected:
-    // The real output of one run, which starts on an empty output file.
-    std::string runFresh(const std::vector<std::string>& words, int& code)
-    {
-        std::FILE* previous = out;
-        out = std::tmpfile();
-        code = run(words);
-        const std::string text = realOut();
-        std::fclose(out);
-        out = previous;
-        return text;
-    }
-};
+class ControllerSettingsTest : public CommandTest {};
 
 struct SettingCase {
     std::string fixture;
@@ -227,7 +214,7 @@ TEST_F(ControllerSettingsTest, SettingsTable)
         for (const TreeChange& change : c.changes)
             scenario->changeTree(change);
         int code = -1;
-        const std::string shown = runFresh(c.words, code);
+        const std::string shown = runShown(c.words, code);
         EXPECT_EQ(code, c.exitCode) << shown;
         EXPECT_THAT(shown, HasSubstr(c.message));
         EXPECT_EQ(calls(), c.calls);
@@ -238,7 +225,7 @@ TEST_F(ControllerSettingsTest, ThirtyOneCharacterPasswordIsTaken)
 {
     scenario->changeTree([](System& root) { fixtureDrive(root, 0, 1).setATASecuritySupportForTest(true); });
     int code = -1;
-    runFresh({"ATAPASSWORD", "1", "SET", std::string(31, 'p'), "0", "1"}, code);
+    runShown({"ATAPASSWORD", "1", "SET", std::string(31, 'p'), "0", "1"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), ElementsAre("configureATAPassword adapter=0,channel=0,device=1 | \"" + std::string(31, 'p') +
                                      "\", true"));
@@ -264,7 +251,7 @@ TEST_F(ControllerSettingsTest, ScrubPeriodAsksThenSetsBothEvenWhenAlreadyActive)
     scenario->clearCalls();
     scenario->failWithApiStatus("setDataScrubActive", 31);
     int code = -1;
-    runFresh({"DATASCRUB", "1", "period", "30"}, code);
+    runShown({"DATASCRUB", "1", "period", "30"}, code);
     EXPECT_EQ(code, 1);
     EXPECT_THAT(calls(), ElementsAre("setDataScrubActive adapter=0 | true"));
 }
@@ -273,7 +260,7 @@ TEST_F(ControllerSettingsTest, OrvexaWriteAlreadyInThatStateIsAnAbort)
 {
     scenario->failWithApiStatus("setOrvexaWrite", 643);
     int code = -1;
-    EXPECT_THAT(runFresh({"ORVEXAWRITECACHE", "1", "off"}, code), HasSubstr("Orvexa is already turned Off.\n"));
+    EXPECT_THAT(runShown({"ORVEXAWRITECACHE", "1", "off"}, code), HasSubstr("Orvexa is already turned Off.\n"));
     EXPECT_EQ(code, 2);
 }
 
@@ -281,7 +268,7 @@ TEST_F(ControllerSettingsTest, ControllerWithoutAlarm)
 {
     scenario->failWithApiStatus("getAlarmState", 31);
     int code = -1;
-    EXPECT_THAT(runFresh({"SETALARM", "1", "on"}, code),
+    EXPECT_THAT(runShown({"SETALARM", "1", "on"}, code),
                 HasSubstr("The controller does not have an audible alarm device.\n"));
     EXPECT_EQ(code, 2);
     EXPECT_THAT(calls(), ElementsAre("getAlarmState adapter=0"));
@@ -314,7 +301,7 @@ TEST_F(ControllerSettingsTest, SettingsCommandsShowTheirUsage)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.keyword);
         int code = -1;
-        EXPECT_THAT(runFresh({c.keyword}, code), HasSubstr(std::string("\n") + c.usage));
+        EXPECT_THAT(runShown({c.keyword}, code), HasSubstr(std::string("\n") + c.usage));
         EXPECT_EQ(code, 1);
     }
 }
@@ -324,7 +311,7 @@ TEST_F(ControllerSettingsTest, SettingsCommandsShowTheirUsage)
 TEST_F(ControllerSettingsTest, FactoryDefaultOnReadyDrivesClearsOnlyPowerManagement)
 {
     int code = -1;
-    const std::string shown = runFresh({"SETCONFIG", "1", "DEFAULT"}, code);
+    const std::string shown = runShown({"SETCONFIG", "1", "DEFAULT"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(shown, EndsWith("Command completed successfully.\n"));
     EXPECT_THAT(calls(), ElementsAre("setPMControllerStayAwakePeriod adapter=0 | 0, 0, 0, 0",
@@ -344,7 +331,7 @@ TEST_F(ControllerSettingsTest, FactoryDefaultDeletesAndFreesEveryDrive)
         ssd.setStateProperty(PD_ONLINE);
     });
     int code = -1;
-    runFresh({"SETCONFIG", "1", "default", "noprompt"}, code);
+    runShown({"SETCONFIG", "1", "default", "noprompt"}, code);
     EXPECT_EQ(code, 0);
     // The recording library changes nothing, so the members of the deleted
     // logical drives are still online after the rebuild and are set ready.
@@ -368,7 +355,7 @@ TEST_F(ControllerSettingsTest, FactoryDefaultStopsAtTheFirstFailure)
     use("mixed");
     scenario->failWithApiStatus("deleteLogicalDrive", 31);
     int code = -1;
-    runFresh({"SETCONFIG", "1", "DEFAULT"}, code);
+    runShown({"SETCONFIG", "1", "DEFAULT"}, code);
     EXPECT_EQ(code, 1);
     EXPECT_THAT(calls(), ElementsAre("setPMControllerStayAwakePeriod adapter=0 | 0, 0, 0, 0",
                                      "setPMControllerSpinupLimits adapter=0 | 0, 0",
@@ -377,7 +364,7 @@ TEST_F(ControllerSettingsTest, FactoryDefaultStopsAtTheFirstFailure)
 
     use("mixed");
     scenario->failWithApiStatus("deleteHotSpare", 31);
-    runFresh({"SETCONFIG", "1", "DEFAULT"}, code);
+    runShown({"SETCONFIG", "1", "DEFAULT"}, code);
     EXPECT_EQ(code, 1);
     EXPECT_EQ(calls().back(), "deleteHotSpare adapter=0,channel=0,device=2");
 }
@@ -390,13 +377,13 @@ TEST_F(ControllerSettingsTest, FactoryDefaultAsksBeforeLookingAtTheController)
                                      "lost!\nDo you wish to continue?\nPress y, then ENTER to continue or press "
                                      "ENTER to abort: "));
     int code = -1;
-    EXPECT_THAT(runFresh({"SETCONFIG", "9", "DEFAULT"}, code), HasSubstr("Invalid controller number."));
+    EXPECT_THAT(runShown({"SETCONFIG", "9", "DEFAULT"}, code), HasSubstr("Invalid controller number."));
     EXPECT_EQ(code, 6);
-    runFresh({"SETCONFIG", "1", "RESET"}, code);
+    runShown({"SETCONFIG", "1", "RESET"}, code);
     EXPECT_EQ(code, 3);
-    runFresh({"SETCONFIG", "1", "DEFAULT", "now"}, code);
+    runShown({"SETCONFIG", "1", "DEFAULT", "now"}, code);
     EXPECT_EQ(code, 3);
-    runFresh({"SETCONFIG", "1"}, code);
+    runShown({"SETCONFIG", "1"}, code);
     EXPECT_EQ(code, 3);
     EXPECT_THAT(calls(), IsEmpty());
 
@@ -433,7 +420,7 @@ TEST_F(ControllerSettingsTest, MaintenanceCommands)
         SCOPED_TRACE(::testing::PrintToString(c.words));
         scenario->clearCalls();
         int code = -1;
-        const std::string shown = runFresh(c.words, code);
+        const std::string shown = runShown(c.words, code);
         EXPECT_EQ(code, c.exitCode);
         EXPECT_EQ(calls(), c.calls);
         if (c.exitCode == 6) {
@@ -446,15 +433,15 @@ TEST_F(ControllerSettingsTest, TwoControllersAreAddressedByNumber)
 {
     use("two-controllers");
     int code = -1;
-    runFresh({"RESCAN", "2"}, code);
+    runShown({"RESCAN", "2"}, code);
     EXPECT_EQ(code, 0);
-    runFresh({"COPYBACK", "2", "on"}, code);
+    runShown({"COPYBACK", "2", "on"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), ElementsAre("syncRescan adapter=1", "setCopyBack adapter=1 | true"));
     // The program builds only the controller that GETCONFIG names.
-    EXPECT_THAT(runFresh({"GETCONFIG", "2", "AD"}, code), HasSubstr("Controller information"));
+    EXPECT_THAT(runShown({"GETCONFIG", "2", "AD"}, code), HasSubstr("Controller information"));
     EXPECT_EQ(code, 0);
-    runFresh({"GETCONFIG", "3", "AD"}, code);
+    runShown({"GETCONFIG", "3", "AD"}, code);
     EXPECT_NE(code, 0);
 }
 

@@ -18,17 +18,6 @@ namespace {
 
 class FirmwareUpdateTest : public CommandTest {
 protected:
-    std::string runFresh(const std::vector<std::string>& words, int& code)
-    {
-        std::FILE* previous = out;
-        out = std::tmpfile();
-        code = run(words);
-        const std::string text = realOut();
-        std::fclose(out);
-        out = previous;
-        return text;
-    }
-
     // A directory of image files under the test's root.
     std::string imageDirectory(const std::string& name = "/fw")
     {
@@ -57,7 +46,7 @@ TEST_F(FirmwareUpdateTest, RomUpdateFindsTheImageByItsBaseName)
 {
     const std::string dir = imageDirectory();
     int code = -1;
-    std::string shown = runFresh({"ROMUPDATE", "1", dir + "/abc"}, code);
+    std::string shown = runShown({"ROMUPDATE", "1", dir + "/abc"}, code);
     EXPECT_EQ(code, 2);
     EXPECT_EQ(shown, "Controllers found: 1\n" + dir + "/abc01.ufi does not exist.\n\nCommand aborted.\n");
     EXPECT_THAT(calls(), IsEmpty());
@@ -65,20 +54,20 @@ TEST_F(FirmwareUpdateTest, RomUpdateFindsTheImageByItsBaseName)
     // As typed, then the upper-case and the lower-case variant of the last
     // path component; the extension keeps its case.
     writeFile(dir + "/ABC01.ufi", "image");
-    runFresh({"ROMUPDATE", "1", dir + "/abc"}, code);
+    runShown({"ROMUPDATE", "1", dir + "/abc"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), ElementsAre(flashCall(dir + "/ABC01.ufi")));
 
     writeFile(dir + "/abc01.ufi", "image");
     scenario->clearCalls();
-    runFresh({"ROMUPDATE", "1", dir + "/Abc"}, code);
+    runShown({"ROMUPDATE", "1", dir + "/Abc"}, code);
     EXPECT_THAT(calls(), ElementsAre(flashCall(dir + "/ABC01.ufi")));
     scenario->clearCalls();
-    runFresh({"ROMUPDATE", "1", dir + "/abc"}, code);
+    runShown({"ROMUPDATE", "1", dir + "/abc"}, code);
     EXPECT_THAT(calls(), ElementsAre(flashCall(dir + "/abc01.ufi")));
     std::remove((dir + "/ABC01.ufi").c_str());
     scenario->clearCalls();
-    runFresh({"ROMUPDATE", "1", dir + "/ABC"}, code);
+    runShown({"ROMUPDATE", "1", dir + "/ABC"}, code);
     EXPECT_THAT(calls(), ElementsAre(flashCall(dir + "/abc01.ufi")));
 
     // The directory keeps its case in every variant; a name holding
@@ -86,7 +75,7 @@ TEST_F(FirmwareUpdateTest, RomUpdateFindsTheImageByItsBaseName)
     const std::string mixed = imageDirectory("/Path");
     writeFile(mixed + "/IMG01.ufi", "image");
     scenario->clearCalls();
-    runFresh({"ROMUPDATE", "1", mixed + "/Img01.ufi", "/SKip"}, code);
+    runShown({"ROMUPDATE", "1", mixed + "/Img01.ufi", "/SKip"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), ElementsAre(flashCall(mixed + "/IMG01.ufi", 0, true)));
 }
@@ -112,7 +101,7 @@ TEST_F(FirmwareUpdateTest, RomUpdateWords)
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.words));
         int code = -1;
-        runFresh(c.words, code);
+        runShown(c.words, code);
         EXPECT_EQ(code, c.exitCode);
     }
 }
@@ -125,7 +114,7 @@ TEST_F(FirmwareUpdateTest, RomUpdateRefusesDownlevelImagesUnlessForced)
         fixtureAdapter(root).setVersionsForTest("5.2-0", 200, "5.2-0", 200, "1.1", 1, "5.2-0", 190);
     });
     int code = -1;
-    std::string shown = runFresh({"ROMUPDATE", "1", image, "newversion", "100"}, code);
+    std::string shown = runShown({"ROMUPDATE", "1", image, "newversion", "100"}, code);
     // Nothing flashed: main's -1 is still in the return codes.
     EXPECT_EQ(code, 2);
     EXPECT_EQ(shown, "Controllers found: 1\n\nCannot flash controller 1 with downlevel firmware.  Use 'force' to "
@@ -133,7 +122,7 @@ TEST_F(FirmwareUpdateTest, RomUpdateRefusesDownlevelImagesUnlessForced)
     EXPECT_THAT(calls(), IsEmpty());
     EXPECT_THAT(biosEntries(), IsEmpty());
 
-    shown = runFresh({"ROMUPDATE", "1", image, "newversion", "100", "force"}, code);
+    shown = runShown({"ROMUPDATE", "1", image, "newversion", "100", "force"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(shown, "Controllers found: 1\n\nUpdating controller 1 firmware...Succeeded\nA new software image has "
                      "been applied to controller 1.\nYou must restart the system for firmware updates to take "
@@ -144,7 +133,7 @@ TEST_F(FirmwareUpdateTest, RomUpdateRefusesDownlevelImagesUnlessForced)
 
     // Same or newer builds need no force.
     scenario->clearCalls();
-    runFresh({"ROMUPDATE", "1", image, "newversion", "200"}, code);
+    runShown({"ROMUPDATE", "1", image, "newversion", "200"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(calls().size(), 1u);
 }
@@ -155,7 +144,7 @@ TEST_F(FirmwareUpdateTest, RomUpdateOfAllControllersLogsEachOne)
     writeFile(image + "01.ufi", "image");
     scenario->changeTree(addBasicController(1));
     int code = -1;
-    const std::string shown = runFresh({"ROMUPDATE", "all", image}, code);
+    const std::string shown = runShown({"ROMUPDATE", "all", image}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(shown, HasSubstr("Updating controller 1 firmware...Succeeded\n"));
     EXPECT_THAT(shown, HasSubstr("Updating controller 2 firmware...Succeeded\n"));
@@ -172,7 +161,7 @@ TEST_F(FirmwareUpdateTest, RomUpdateFailuresKeepTheirResults)
     writeFile(image + "01.ufi", "image");
     scenario->failWithApiStatus("upgradeControllerFirmware", 587);
     int code = -1;
-    std::string shown = runFresh({"ROMUPDATE", "1", image}, code);
+    std::string shown = runShown({"ROMUPDATE", "1", image}, code);
     EXPECT_EQ(code, 16);
     EXPECT_THAT(shown, HasSubstr("Updating controller 1 firmware...Failed\n"));
     EXPECT_THAT(shown, HasSubstr("\n\n\nCommand failed.\n"));
@@ -180,10 +169,10 @@ TEST_F(FirmwareUpdateTest, RomUpdateFailuresKeepTheirResults)
     EXPECT_THAT(biosEntries()[0], HasSubstr("ReturnCode: 0x10"));
 
     scenario->failWithApiStatus("upgradeControllerFirmware", 31);
-    runFresh({"ROMUPDATE", "1", image}, code);
+    runShown({"ROMUPDATE", "1", image}, code);
     EXPECT_EQ(code, 1);
     scenario->answer("upgradeControllerFirmware", Ret(-1));
-    runFresh({"ROMUPDATE", "1", image}, code);
+    runShown({"ROMUPDATE", "1", image}, code);
     EXPECT_EQ(code, 2);
 
     // One success among failures reports success.
@@ -218,7 +207,7 @@ TEST_F(ImageUpdateTest, SataDownloadIsQuiescedAndSettles)
 {
     RecordedSleeps sleeps;
     int code = -1;
-    const std::string shown = runFresh(update({}), code);
+    const std::string shown = runShown(update({}), code);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(shown, "Controllers found: 1\n\nUpdating a hard disk with an invalid image file may render the hard disk "
                      "unusable. Please make sure you have the correct image file.\n\nYou must restart the system "
@@ -228,11 +217,11 @@ TEST_F(ImageUpdateTest, SataDownloadIsQuiescedAndSettles)
     EXPECT_THAT(sleeps.pauses(), ElementsAre(10u));
 
     scenario->clearCalls();
-    runFresh(update({"5"}), code);
+    runShown(update({"5"}), code);
     EXPECT_EQ(calls().at(2), "upgradeSATADriveFirmware " + drive + " | \"fw.lod\", 16384, 5");
 
     scenario->clearCalls();
-    runFresh(update({"3", "noquiesce"}), code);
+    runShown(update({"3", "noquiesce"}), code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), ElementsAre("readDriveFirmwareFile " + drive + " | \"fw.lod\"",
                                      "upgradeSATADriveFirmware " + drive + " | \"fw.lod\", 16384, 3"));
@@ -256,21 +245,21 @@ TEST_F(ImageUpdateTest, WordsInTheirOrder)
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.extra));
         int code = -1;
-        runFresh(update(c.extra), code);
+        runShown(update(c.extra), code);
         EXPECT_EQ(code, c.exitCode);
     }
     int code = -1;
-    runFresh({"IMAGEUPDATE", "1", "DEVICE", "0", "2", "16384"}, code);
+    runShown({"IMAGEUPDATE", "1", "DEVICE", "0", "2", "16384"}, code);
     EXPECT_EQ(code, 3);
-    runFresh({"IMAGEUPDATE", "1", "DISK", "0", "2", "16384", "fw.lod"}, code);
+    runShown({"IMAGEUPDATE", "1", "DISK", "0", "2", "16384", "fw.lod"}, code);
     EXPECT_EQ(code, 3);
-    runFresh({"IMAGEUPDATE", "1", "DEVICE", "0", "x", "16384", "fw.lod"}, code);
+    runShown({"IMAGEUPDATE", "1", "DEVICE", "0", "x", "16384", "fw.lod"}, code);
     EXPECT_EQ(code, 3);
-    runFresh({"IMAGEUPDATE", "9", "DEVICE", "0", "2", "16384", "fw.lod"}, code);
+    runShown({"IMAGEUPDATE", "9", "DEVICE", "0", "2", "16384", "fw.lod"}, code);
     EXPECT_EQ(code, 6);
     // Thirteen words, whatever they are.
     scenario->clearCalls();
-    runFresh({"IMAGEUPDATE", "1", "DEVICE", "0", "2", "16384", "fw.lod", "3", "a", "b", "c", "d"}, code);
+    runShown({"IMAGEUPDATE", "1", "DEVICE", "0", "2", "16384", "fw.lod", "3", "a", "b", "c", "d"}, code);
     EXPECT_EQ(code, 3);
     EXPECT_THAT(calls(), IsEmpty());
 }
@@ -280,7 +269,7 @@ TEST_F(ImageUpdateTest, InterfacesAndDevices)
     RecordedSleeps sleeps;
     scenario->changeTree([](System& root) { fixtureDrive(root, 0, 2).setInterfaceTypeForTest(4); });
     int code = -1;
-    runFresh(update({}), code);
+    runShown(update({}), code);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(calls().at(2), "upgradeSASDriveFirmware " + drive + " | \"fw.lod\", 16384, 7");
 
@@ -290,17 +279,17 @@ TEST_F(ImageUpdateTest, InterfacesAndDevices)
     EXPECT_EQ(asked.warningType, 1);
     EXPECT_THAT(asked.text, Not(HasSubstr("interface type not supported")));
     scenario->clearCalls();
-    std::string shown = runFresh(update({}), code);
+    std::string shown = runShown(update({}), code);
     EXPECT_EQ(code, 2);
     EXPECT_THAT(shown, HasSubstr("for firmware updates to take effect.\ninterface type not supported\nCommand aborted."));
     EXPECT_THAT(calls(), IsEmpty());
 
-    shown = runFresh({"IMAGEUPDATE", "1", "DEVICE", "0", "9", "16384", "fw.lod"}, code);
+    shown = runShown({"IMAGEUPDATE", "1", "DEVICE", "0", "9", "16384", "fw.lod"}, code);
     EXPECT_EQ(code, 2);
     EXPECT_THAT(shown, HasSubstr("The device specified does not exist.\n"));
 
     use("basic").changeTree(addOtherDevice(6));
-    shown = runFresh({"IMAGEUPDATE", "1", "DEVICE", "0", "6", "16384", "fw.lod"}, code);
+    shown = runShown({"IMAGEUPDATE", "1", "DEVICE", "0", "6", "16384", "fw.lod"}, code);
     EXPECT_EQ(code, 2);
     EXPECT_EQ(shown, "Controllers found: 1\nThe device specified is not a hard drive.\n\nCommand aborted.\n");
 }
@@ -311,7 +300,7 @@ TEST_F(ImageUpdateTest, FailuresAroundTheDownload)
     int code = -1;
     // An image that cannot be read ends before anything is protected.
     scenario->answer("readDriveFirmwareFile", Ret(-1));
-    runFresh(update({}), code);
+    runShown(update({}), code);
     EXPECT_EQ(code, 2);
     EXPECT_THAT(calls(), ElementsAre("readDriveFirmwareFile " + drive + " | \"fw.lod\""));
     scenario->answer("readDriveFirmwareFile", Ret(0));
@@ -319,7 +308,7 @@ TEST_F(ImageUpdateTest, FailuresAroundTheDownload)
     // A failed download is unprotected at once, without the wait.
     scenario->answer("upgradeSATADriveFirmware", Ret(-5));
     scenario->clearCalls();
-    std::string shown = runFresh(update({}), code);
+    std::string shown = runShown(update({}), code);
     EXPECT_EQ(code, 2);
     EXPECT_THAT(shown, HasSubstr("effect.\nFailed\n"));
     EXPECT_EQ(calls().back(), unprotect);
@@ -329,18 +318,18 @@ TEST_F(ImageUpdateTest, FailuresAroundTheDownload)
     // A set left protected is the one outcome of its own, after either
     // download outcome.
     scenario->answer("unprotectHardDriveSet", Ret(-5));
-    shown = runFresh(update({}), code);
+    shown = runShown(update({}), code);
     EXPECT_EQ(code, 16);
     EXPECT_THAT(shown, HasSubstr("effect.\nUnprotect failed on the HardDrive set\n\nCommand failed.\n"));
     EXPECT_THAT(sleeps.pauses(), ElementsAre(10u));
     scenario->answer("upgradeSATADriveFirmware", Ret(-5));
-    runFresh(update({}), code);
+    runShown(update({}), code);
     EXPECT_EQ(code, 16);
     EXPECT_THAT(sleeps.pauses(), ElementsAre(10u));
 
     scenario->answer("protectHardDriveSet", Ret(-5));
     scenario->clearCalls();
-    shown = runFresh(update({}), code);
+    shown = runShown(update({}), code);
     EXPECT_EQ(code, 1);
     EXPECT_THAT(shown, HasSubstr("effect.\nFailed\n\nCommand failed.\n"));
     EXPECT_EQ(calls().back(), protect);

@@ -17,18 +17,6 @@ namespace {
 
 class OrvexaPowerCommandsTest : public CommandTest {
 protected:
-    // The real output of one run, which starts on an empty output file.
-    std::string runFresh(const std::vector<std::string>& words, int& code)
-    {
-        std::FILE* previous = out;
-        out = std::tmpfile();
-        code = run(words);
-        const std::string text = realOut();
-        std::fclose(out);
-        out = previous;
-        return text;
-    }
-
     int count(const std::string& text, const std::string& part)
     {
         int n = 0;
@@ -49,7 +37,7 @@ TEST_F(OrvexaPowerCommandsTest, OrvexaBalanceOutOfRangeShowsItsMessageAndTheUsag
 {
     use("ssd");
     int code = -1;
-    const std::string shown = runFresh({"SETORVEXA", "1", "RWBALANCE", "0", "5"}, code);
+    const std::string shown = runShown({"SETORVEXA", "1", "RWBALANCE", "0", "5"}, code);
     EXPECT_EQ(code, 3);
     EXPECT_THAT(shown, HasSubstr("The read, write balance factor should be between 1 to 10 inclusive.\n"
                                  "Invalid arguments.\n\n Read Caching:\n"));
@@ -89,7 +77,7 @@ TEST_F(OrvexaPowerCommandsTest, OrvexaWordsAreCountedExactly)
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.words));
         int code = -1;
-        const std::string shown = runFresh(c.words, code);
+        const std::string shown = runShown(c.words, code);
         EXPECT_EQ(code, c.exitCode);
         EXPECT_THAT(shown, HasSubstr("Invalid arguments.\n\n Read Caching:"));
         if (c.message != nullptr) {
@@ -108,9 +96,9 @@ TEST_F(OrvexaPowerCommandsTest, OrvexaLogicalDriveLinesThatParse)
                                                                 static_cast<EnumOrvexaWriteCachePolicySetting>(0));
     });
     int code = -1;
-    runFresh({"SETORVEXA", "1", "LOGICALDRIVE", "0", "WRITECACHE", "ENABLE", "WRITEPOLICY", "wb", "noprompt"}, code);
+    runShown({"SETORVEXA", "1", "LOGICALDRIVE", "0", "WRITECACHE", "ENABLE", "WRITEPOLICY", "wb", "noprompt"}, code);
     EXPECT_EQ(code, 0);
-    runFresh({"SETORVEXA", "1", "logicaldrive", "0", "writecache", "enable", "noprompt"}, code);
+    runShown({"SETORVEXA", "1", "logicaldrive", "0", "writecache", "enable", "noprompt"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), ElementsAre("setPreferredOrvexaWriteCache adapter=0,logicalDrive=0 | 2, 1",
                                      "setPreferredOrvexaWriteCache adapter=0,logicalDrive=0 | 2, 0"));
@@ -120,7 +108,7 @@ TEST_F(OrvexaPowerCommandsTest, PoolTakesWhatItCanHoldAndReportsTheRest)
 {
     use("ssd");
     int code = -1;
-    const std::string shown = runFresh({"SETORVEXA", "1", "ADDTOPOOL", "0", "4", "0,5", "0", "6", "noprompt"}, code);
+    const std::string shown = runShown({"SETORVEXA", "1", "ADDTOPOOL", "0", "4", "0,5", "0", "6", "noprompt"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), ElementsAre("Adapter::isOrvexaHasDirtyData adapter=0",
                                      "Adapter::addDriveToOrvexaPool adapter=0 | [adapter=0,channel=0,device=4]",
@@ -139,7 +127,7 @@ TEST_F(OrvexaPowerCommandsTest, PoolRefusesDrivesOneByOne)
     });
     int code = -1;
     const std::string shown =
-        runFresh({"SETORVEXA", "1", "ADDTOPOOL", "0", "0", "0", "5", "0", "6", "0", "9", "noprompt"}, code);
+        runShown({"SETORVEXA", "1", "ADDTOPOOL", "0", "0", "0", "5", "0", "6", "0", "9", "noprompt"}, code);
     EXPECT_EQ(code, 1);
     EXPECT_THAT(shown, HasSubstr("Disk 0,0 is not Orvexa capable.\n\n"
                                  "Disk 0,5 is already a member of the Orvexa pool.\n\n"
@@ -151,7 +139,7 @@ TEST_F(OrvexaPowerCommandsTest, PoolRefusesDrivesOneByOne)
     // Removal: only members leave; a failing call prints the decoded reason.
     scenario->clearCalls();
     scenario->failWithApiStatus("Adapter::removeDriveFromOrvexaPool", 31);
-    const std::string removed = runFresh({"SETORVEXA", "1", "REMOVEFROMPOOL", "0,5", "0,4", "noprompt"}, code);
+    const std::string removed = runShown({"SETORVEXA", "1", "REMOVEFROMPOOL", "0,5", "0,4", "noprompt"}, code);
     // Every listed drive failed: the driver reports the last refusal.
     EXPECT_EQ(code, 1);
     EXPECT_THAT(removed, EndsWith("\nCommand failed.\n"));
@@ -167,7 +155,7 @@ TEST_F(OrvexaPowerCommandsTest, DirtyPoolDataStopsPoolChanges)
     use("ssd");
     scenario->failWithApiStatus("Adapter::isOrvexaHasDirtyData", 639);
     int code = -1;
-    const std::string shown = runFresh({"SETORVEXA", "1", "ADDTOPOOL", "0,4", "noprompt"}, code);
+    const std::string shown = runShown({"SETORVEXA", "1", "ADDTOPOOL", "0,4", "noprompt"}, code);
     EXPECT_EQ(code, 1);
     EXPECT_THAT(shown, HasSubstr("\nThis operation is not allowed because Orvexa is having dirty data. Please disable "
                                  "the Orvexa write-back caching on all logical devices and try later.\n\n"));
@@ -177,7 +165,7 @@ TEST_F(OrvexaPowerCommandsTest, DirtyPoolDataStopsPoolChanges)
     scenario->clearCalls();
     scenario->changeTree([](System& root) { fixtureAdapter(root).setOrvexaPoolForTest(1, 2); });
     scenario->failWithApiStatus("Adapter::clearOrvexaPool", 639);
-    EXPECT_THAT(runFresh({"SETORVEXA", "1", "CLEAR"}, code), HasSubstr("Orvexa is having dirty data"));
+    EXPECT_THAT(runShown({"SETORVEXA", "1", "CLEAR"}, code), HasSubstr("Orvexa is having dirty data"));
     EXPECT_EQ(code, 1);
     EXPECT_THAT(calls(), ElementsAre("Adapter::clearOrvexaPool adapter=0"));
 }
@@ -228,7 +216,7 @@ TEST_F(OrvexaPowerCommandsTest, PoolSettings)
         SCOPED_TRACE(::testing::PrintToString(c.words));
         scenario->clearCalls();
         int code = -1;
-        const std::string shown = runFresh(c.words, code);
+        const std::string shown = runShown(c.words, code);
         EXPECT_EQ(code, c.exitCode);
         if (c.message != nullptr) {
             EXPECT_THAT(shown, HasSubstr(c.message));
@@ -241,14 +229,14 @@ TEST_F(OrvexaPowerCommandsTest, OrvexaNeedsTheControllerFeatures)
 {
     use("ld");
     int code = -1;
-    EXPECT_THAT(runFresh({"SETORVEXA", "1", "CLEAR"}, code),
+    EXPECT_THAT(runShown({"SETORVEXA", "1", "CLEAR"}, code),
                 HasSubstr("Controller 1 does not support Orvexa read and write cache.\n"));
     EXPECT_EQ(code, 19);
     scenario->changeTree(setFeatureChange(featOrvexaSupport, 1));
-    EXPECT_THAT(runFresh({"SETORVEXA", "1", "LOGICALDRIVE", "0", "WRITECACHE", "DISABLE"}, code),
+    EXPECT_THAT(runShown({"SETORVEXA", "1", "LOGICALDRIVE", "0", "WRITECACHE", "DISABLE"}, code),
                 HasSubstr("Controller 1 does not support Orvexa write cache.\n"));
     EXPECT_EQ(code, 19);
-    EXPECT_THAT(runFresh({"SETORVEXA", "2", "CLEAR"}, code), HasSubstr("Invalid controller number."));
+    EXPECT_THAT(runShown({"SETORVEXA", "2", "CLEAR"}, code), HasSubstr("Invalid controller number."));
     EXPECT_EQ(code, 6);
     EXPECT_THAT(calls(), IsEmpty());
 }
@@ -261,7 +249,7 @@ TEST_F(OrvexaPowerCommandsTest, LogicalDrivesAlreadySetMakeNoCall)
         fixtureLogicalDrive(root, 0).setOrvexaPreferredForTest(static_cast<EnumOrvexaPreferredSetting>(2));
     });
     int code = -1;
-    const std::string shown = runFresh({"SETORVEXA", "1", "LOGICALDRIVE", "0", "7", "READCACHE", "ENABLE"}, code);
+    const std::string shown = runShown({"SETORVEXA", "1", "LOGICALDRIVE", "0", "7", "READCACHE", "ENABLE"}, code);
     EXPECT_EQ(code, 1);
     EXPECT_THAT(shown, HasSubstr("\nOrvexa read cache is currently enabled for the logical device 0\n"
                                  "\nlogical device 7 does not exist.\n"
@@ -274,7 +262,7 @@ TEST_F(OrvexaPowerCommandsTest, LogicalDrivesAlreadySetMakeNoCall)
     EXPECT_EQ(asked.warningType, 1);
     EXPECT_THAT(asked.text, HasSubstr("\nAre you sure you want to continue?\n"));
     EXPECT_THAT(calls(), IsEmpty());
-    runFresh({"SETORVEXA", "1", "LOGICALDRIVE", "0", "READCACHE", "DISABLE"}, code);
+    runShown({"SETORVEXA", "1", "LOGICALDRIVE", "0", "READCACHE", "DISABLE"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), ElementsAre("setOrvexaPreferredCache adapter=0,logicalDrive=0 | 1"));
 }
@@ -305,10 +293,10 @@ TEST_F(OrvexaPowerCommandsTest, WritePolicyChangesOnlyAnEnabledCache)
                                                                 static_cast<EnumOrvexaWriteCachePolicySetting>(1));
     });
     int code = -1;
-    EXPECT_THAT(runFresh({"SETORVEXA", "1", "LOGICALDRIVE", "0", "WRITEPOLICY", "WB"}, code),
+    EXPECT_THAT(runShown({"SETORVEXA", "1", "LOGICALDRIVE", "0", "WRITEPOLICY", "WB"}, code),
                 HasSubstr("Orvexa write cache policy \"Write Back\" is already enabled for the logical device 0\n"));
     EXPECT_EQ(code, 1);
-    runFresh({"SETORVEXA", "1", "LOGICALDRIVE", "0", "WRITEPOLICY", "WT"}, code);
+    runShown({"SETORVEXA", "1", "LOGICALDRIVE", "0", "WRITEPOLICY", "WT"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), ElementsAre("setPreferredOrvexaWriteCache adapter=0,logicalDrive=0 | 3, 3"));
 }
@@ -318,17 +306,17 @@ TEST_F(OrvexaPowerCommandsTest, WritePolicyChangesOnlyAnEnabledCache)
 TEST_F(OrvexaPowerCommandsTest, StayAwakeWindowInMinutesWithItsDays)
 {
     int code = -1;
-    const std::string shown = runFresh({"SETPOWER", "1", "stayawake", "1345", "1640", "sun", "fri", "wed"}, code);
+    const std::string shown = runShown({"SETPOWER", "1", "stayawake", "1345", "1640", "sun", "fri", "wed"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), ElementsAre("setPMControllerStayAwakePeriod adapter=0 | 825, 1000, 1, 84"));
     EXPECT_THAT(shown, EndsWith("Command completed successfully.\n"));
 
     scenario->clearCalls();
-    runFresh({"SETPOWER", "1", "stayawake", "1345", "1640"}, code);
+    runShown({"SETPOWER", "1", "stayawake", "1345", "1640"}, code);
     EXPECT_EQ(code, 0);
-    runFresh({"SETPOWER", "1", "stayawake", "disable"}, code);
+    runShown({"SETPOWER", "1", "stayawake", "disable"}, code);
     EXPECT_EQ(code, 0);
-    runFresh({"SETPOWER", "1", "spinup", "5", "11"}, code);
+    runShown({"SETPOWER", "1", "spinup", "5", "11"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), ElementsAre("setPMControllerStayAwakePeriod adapter=0 | 825, 1000, 1, 127",
                                      "setPMControllerStayAwakePeriod adapter=0 | 0, 0, 0, 0",
@@ -353,7 +341,7 @@ TEST_F(OrvexaPowerCommandsTest, PowerValuesOutOfRangeAbortWithTheHelp)
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.words));
         int code = -1;
-        const std::string shown = runFresh(c.words, code);
+        const std::string shown = runShown(c.words, code);
         EXPECT_EQ(code, 2);
         EXPECT_THAT(shown, HasSubstr(std::string(c.message) + kPowerUsage));
         EXPECT_THAT(shown, HasSubstr("\nCommand aborted.\n"));
@@ -387,13 +375,13 @@ TEST_F(OrvexaPowerCommandsTest, PowerParsing)
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.words));
         int code = -1;
-        const std::string shown = runFresh(c.words, code);
+        const std::string shown = runShown(c.words, code);
         EXPECT_EQ(code, c.exitCode);
         EXPECT_THAT(shown, HasSubstr(std::string("Invalid arguments.\n\n") + kPowerUsage));
         EXPECT_THAT(shown, Not(HasSubstr(kOrdering)));
     }
     int code = -1;
-    const std::string repeated = runFresh({"SETPOWER", "1", "ld", "0", "poweroff", "5", "poweroff", "10"}, code);
+    const std::string repeated = runShown({"SETPOWER", "1", "ld", "0", "poweroff", "5", "poweroff", "10"}, code);
     EXPECT_EQ(code, 3);
     EXPECT_THAT(repeated, HasSubstr(std::string(kOrdering) + "Invalid arguments.\n"));
     EXPECT_THAT(calls(), IsEmpty());
@@ -405,18 +393,18 @@ TEST_F(OrvexaPowerCommandsTest, LogicalDriveTimers)
     scenario->changeTree([](System& root) { fixtureLogicalDrive(root, 0).setPMForTest(false, 3, 10, 60); });
     int code = -1;
     // Verify is typed in hours; the other two keep the drive's values.
-    runFresh({"SETPOWER", "1", "ld", "0", "verify", "4"}, code);
+    runShown({"SETPOWER", "1", "ld", "0", "verify", "4"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), ElementsAre("setPMLogicalDriveTimers adapter=0,logicalDrive=0 | 3, 10, 240",
                                      "setPMLogicalDriveEnabled adapter=0,logicalDrive=0 | true"));
     const int discoveries = scenario->discoveries();
 
     scenario->clearCalls();
-    EXPECT_THAT(runFresh({"SETPOWER", "1", "ld", "0", "slowdown", "20", "poweroff", "10"}, code),
+    EXPECT_THAT(runShown({"SETPOWER", "1", "ld", "0", "slowdown", "20", "poweroff", "10"}, code),
                 HasSubstr(kOrdering));
     EXPECT_EQ(code, 2);
     EXPECT_THAT(calls(), IsEmpty());
-    runFresh({"SETPOWER", "1", "ld", "0", "slowdown", "20", "poweroff", "0"}, code);
+    runShown({"SETPOWER", "1", "ld", "0", "slowdown", "20", "poweroff", "0"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), ElementsAre("setPMLogicalDriveTimers adapter=0,logicalDrive=0 | 20, 0, 60",
                                      "setPMLogicalDriveEnabled adapter=0,logicalDrive=0 | true"));
@@ -425,7 +413,7 @@ TEST_F(OrvexaPowerCommandsTest, LogicalDriveTimers)
     // Power management already on after the timers: no switch-on.
     scenario->clearCalls();
     scenario->changeTree([](System& root) { fixtureLogicalDrive(root, 0).setPMForTest(true, 3, 10, 60); });
-    runFresh({"SETPOWER", "1", "ld", "0", "slowdown", "5"}, code);
+    runShown({"SETPOWER", "1", "ld", "0", "slowdown", "5"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), ElementsAre("setPMLogicalDriveTimers adapter=0,logicalDrive=0 | 5, 10, 60"));
 }
@@ -434,21 +422,21 @@ TEST_F(OrvexaPowerCommandsTest, PowerManagementOffAndItsChecks)
 {
     use("ld");
     int code = -1;
-    EXPECT_THAT(runFresh({"SETPOWER", "1", "ld", "0", "disable"}, code), HasSubstr("Already Disabled\n"));
+    EXPECT_THAT(runShown({"SETPOWER", "1", "ld", "0", "disable"}, code), HasSubstr("Already Disabled\n"));
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), IsEmpty());
     scenario->changeTree([](System& root) { fixtureLogicalDrive(root, 0).setPMForTest(true, 0, 0, 0); });
-    runFresh({"SETPOWER", "1", "ld", "0", "disable"}, code);
+    runShown({"SETPOWER", "1", "ld", "0", "disable"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), ElementsAre("setPMLogicalDriveEnabled adapter=0,logicalDrive=0 | false"));
 
-    EXPECT_THAT(runFresh({"SETPOWER", "1", "ld", "3", "disable"}, code),
+    EXPECT_THAT(runShown({"SETPOWER", "1", "ld", "3", "disable"}, code),
                 HasSubstr("Logical device 3 does not exist.\n"));
     EXPECT_EQ(code, 2);
-    runFresh({"SETPOWER", "2", "spinup", "1", "1"}, code);
+    runShown({"SETPOWER", "2", "spinup", "1", "1"}, code);
     EXPECT_EQ(code, 6);
     scenario->changeTree(setFeatureChange(featPowerManagement, 0));
-    EXPECT_THAT(runFresh({"SETPOWER", "1", "spinup", "1", "1"}, code),
+    EXPECT_THAT(runShown({"SETPOWER", "1", "spinup", "1", "1"}, code),
                 HasSubstr("Controller 1 does not support power management.\n"));
     EXPECT_EQ(code, 18);
 }
@@ -457,7 +445,7 @@ TEST_F(OrvexaPowerCommandsTest, RefusedPowerSettingIsReportedAsAFailure)
 {
     scenario->failWithApiStatus("setPMControllerSpinupLimits", 31);
     int code = -1;
-    const std::string shown = runFresh({"SETPOWER", "1", "spinup", "2", "2"}, code);
+    const std::string shown = runShown({"SETPOWER", "1", "spinup", "2", "2"}, code);
     EXPECT_EQ(code, 1);
     EXPECT_THAT(shown, EndsWith("\nThe function specified is not supported for this controller.\n\nCommand failed.\n"));
     EXPECT_THAT(shown, Not(HasSubstr("Command completed successfully.")));

@@ -15,18 +15,6 @@ namespace {
 
 class PassthroughTest : public CommandTest {
 protected:
-    // The real output of one run, which starts on an empty output file.
-    std::string runFresh(const std::vector<std::string>& words, int& code)
-    {
-        std::FILE* previous = out;
-        out = std::tmpfile();
-        code = run(words);
-        const std::string text = realOut();
-        std::fclose(out);
-        out = previous;
-        return text;
-    }
-
     std::vector<std::string> line(const std::vector<std::string>& words)
     {
         std::vector<std::string> all{"PASSTHROUGH", "1", "0", "2"};
@@ -55,7 +43,7 @@ std::string zeroDump(unsigned long bytes)
 TEST_F(PassthroughTest, InquiryReadsItsInferredLength)
 {
     int code = -1;
-    const std::string shown = runFresh(line({"[12", "00", "00", "00", "24", "00]"}), code);
+    const std::string shown = runShown(line({"[12", "00", "00", "00", "24", "00]"}), code);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(shown, "Controllers found: 1\nCDB: 12 00 00 00 24 00 \nBytes read from device: 36\n" + zeroDump(36) +
                          "\nCommand completed successfully.\n");
@@ -119,7 +107,7 @@ TEST_F(PassthroughTest, CommandLinesAcceptedOrRefused)
         SCOPED_TRACE(::testing::PrintToString(c.words));
         scenario->clearCalls();
         int code = -1;
-        runFresh(line(c.words), code);
+        runShown(line(c.words), code);
         EXPECT_EQ(code, c.exitCode);
         if (c.call != nullptr) {
             EXPECT_THAT(calls(), ElementsAre(std::string("scsiPassThruCommand adapter=0,channel=0,device=2 | ") +
@@ -130,13 +118,13 @@ TEST_F(PassthroughTest, CommandLinesAcceptedOrRefused)
     }
 
     int code = -1;
-    runFresh({"PASSTHROUGH", "x", "0", "2", "[12", "00]"}, code);
+    runShown({"PASSTHROUGH", "x", "0", "2", "[12", "00]"}, code);
     EXPECT_EQ(code, 3);
-    runFresh({"PASSTHROUGH", "9", "0", "2", "[12", "00]"}, code);
+    runShown({"PASSTHROUGH", "9", "0", "2", "[12", "00]"}, code);
     EXPECT_EQ(code, 6);
-    runFresh({"PASSTHROUGH", "1", "y", "2", "[12", "00]"}, code);
+    runShown({"PASSTHROUGH", "1", "y", "2", "[12", "00]"}, code);
     EXPECT_EQ(code, 3);
-    runFresh({"PASSTHROUGH", "1", "0", "2", "[12"}, code);
+    runShown({"PASSTHROUGH", "1", "0", "2", "[12"}, code);
     EXPECT_EQ(code, 3);
 }
 
@@ -170,7 +158,7 @@ TEST_F(PassthroughTest, DirectionsAndLengthsInferredFromTheOperationCode)
         SCOPED_TRACE(::testing::PrintToString(c.block));
         scenario->clearCalls();
         int code = -1;
-        const std::string shown = runFresh(line(c.block), code);
+        const std::string shown = runShown(line(c.block), code);
         if (c.length < 0) {
             EXPECT_EQ(code, 3);
             EXPECT_THAT(calls(), IsEmpty());
@@ -191,27 +179,27 @@ TEST_F(PassthroughTest, WriteDataComeFromTheFile)
     const std::string shortFile = hostFile("/tmp/short.bin");
     writeFile(shortFile, std::string(1000, 'a'));
     int code = -1;
-    std::string shown = runFresh(line({"write", "[2A", "00", "00", "00", "00", "00", "00", "00", "02", "00]",
+    std::string shown = runShown(line({"write", "[2A", "00", "00", "00", "00", "00", "00", "00", "02", "00]",
                                        shortFile}),
                                  code);
     EXPECT_EQ(code, 2);
     EXPECT_THAT(shown, HasSubstr("Insufficient data read from data file.\n"));
     EXPECT_THAT(calls(), IsEmpty());
 
-    shown = runFresh(line({"write", "[2A", "00", "00", "00", "00", "00", "00", "00", "02", "00]",
+    shown = runShown(line({"write", "[2A", "00", "00", "00", "00", "00", "00", "00", "02", "00]",
                            hostFile("/tmp/missing.bin")}),
                      code);
     EXPECT_EQ(code, 2);
     EXPECT_THAT(shown, HasSubstr("Data file not found.\n"));
     // A name longer than its buffer is cut, never written past it.
     const std::string longName = hostFile("/tmp/") + std::string(600 - hostFile("/tmp/").size(), 'n');
-    shown = runFresh(line({"write", "[2A", "00", "00", "00", "00", "00", "00", "00", "02", "00]", longName}), code);
+    shown = runShown(line({"write", "[2A", "00", "00", "00", "00", "00", "00", "00", "02", "00]", longName}), code);
     EXPECT_EQ(code, 2);
     EXPECT_THAT(shown, HasSubstr("Data file not found.\n"));
 
     const std::string data = hostFile("/tmp/data.bin");
     writeFile(data, std::string(1024, 'b') + "tail");
-    shown = runFresh(line({"[2A", "00", "00", "00", "00", "00", "00", "00", "02", "00]", data}), code);
+    shown = runShown(line({"[2A", "00", "00", "00", "00", "00", "00", "00", "02", "00]", data}), code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(shown, HasSubstr("Bytes read from data file: 1024\nCDB: 2A 00 00 00 00 00 00 00 02 00 \n"
                                  "Bytes written to device: 1024\n0000: 62626262 : bbbb\n"));
@@ -223,24 +211,24 @@ TEST_F(PassthroughTest, WriteDataComeFromTheFile)
 TEST_F(PassthroughTest, SenseDirectionsShowTheSenseBytes)
 {
     int code = -1;
-    std::string shown = runFresh(line({"notransferwithsense", "[00", "00", "00", "00", "00", "00]"}), code);
+    std::string shown = runShown(line({"notransferwithsense", "[00", "00", "00", "00", "00", "00]"}), code);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(shown, "Controllers found: 1\nCDB: 00 00 00 00 00 00 \n\nSense data bytes from device: 30\n" +
                          zeroDump(30) + "\nCommand completed successfully.\n");
-    shown = runFresh(line({"readwithsense", "[12", "00", "00", "00", "08", "00]"}), code);
+    shown = runShown(line({"readwithsense", "[12", "00", "00", "00", "08", "00]"}), code);
     EXPECT_THAT(shown, HasSubstr("Bytes read from device: 8\n" + zeroDump(8) + "\nSense data bytes from device: 30\n"));
 }
 
 TEST_F(PassthroughTest, MissingDeviceOrFailedCall)
 {
     int code = -1;
-    std::string shown = runFresh({"PASSTHROUGH", "1", "0", "9", "[12", "00", "00", "00", "24", "00]"}, code);
+    std::string shown = runShown({"PASSTHROUGH", "1", "0", "9", "[12", "00", "00", "00", "24", "00]"}, code);
     EXPECT_EQ(code, 2);
     EXPECT_THAT(shown, HasSubstr("The device specified does not exist.\n"));
     EXPECT_THAT(calls(), IsEmpty());
 
     scenario->failWithApiStatus("scsiPassThruCommand", 31);
-    shown = runFresh(line({"[12", "00", "00", "00", "24", "00]"}), code);
+    shown = runShown(line({"[12", "00", "00", "00", "24", "00]"}), code);
     EXPECT_EQ(code, 1);
     EXPECT_THAT(shown, HasSubstr("\nCommand failed.\n"));
 }
@@ -250,7 +238,7 @@ TEST_F(PassthroughTest, AnyDeviceKindIsAddressed)
 {
     scenario->changeTree(addOtherDevice(6));
     int code = -1;
-    runFresh({"PASSTHROUGH", "1", "0", "6", "[00", "00", "00", "00", "00", "00]"}, code);
+    runShown({"PASSTHROUGH", "1", "0", "6", "[00", "00", "00", "00", "00", "00]"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(calls(), ElementsAre("scsiPassThruCommand adapter=0,channel=0,device=6 | [00 00 00 00 00 00], 5"));
 }

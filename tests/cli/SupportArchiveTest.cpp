@@ -24,17 +24,6 @@ const std::string kRule70(70, '-');
 
 class SupportArchiveTest : public CommandTest {
 protected:
-    std::string runFresh(const std::vector<std::string>& words, int& code)
-    {
-        std::FILE* previous = out;
-        out = std::tmpfile();
-        code = run(words);
-        const std::string text = realOut();
-        std::fclose(out);
-        out = previous;
-        return text;
-    }
-
     std::string support(const std::string& name) const { return hostFile("/var/log/Support/" + name); }
 
     std::set<std::string> supportFiles() const
@@ -57,7 +46,7 @@ TEST_F(SupportArchiveTest, OneControllerAndTheLogsOfTheMachine)
 {
     writeFile(hostFile("/var/log/VelmornArch.log"), std::string("monitor\0bytes", 13));
     int code = -1;
-    const std::string shown = runFresh({"SAVESUPPORTARCHIVE"}, code);
+    const std::string shown = runShown({"SAVESUPPORTARCHIVE"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(shown, "Controllers found: 1\n\nAll the logs are saved in " + hostFile("/var/log/") +
                          "Support \n\nCommand completed successfully.\n");
@@ -90,7 +79,7 @@ TEST_F(SupportArchiveTest, OneControllerAndTheLogsOfTheMachine)
 
     // The report went to its file; the next command's to the output again.
     EXPECT_EQ(CONFIGOUT, stdout);
-    const std::string report = runFresh({"GETCONFIG", "1"}, code);
+    const std::string report = runShown({"GETCONFIG", "1"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(report, StartsWith("Controllers found: 1\n" + kRule70 + "\nController information\n"));
     EXPECT_EQ(report, "Controllers found: 1\n" + readFile(support(" Controller 1 Config.txt")) +
@@ -119,7 +108,7 @@ TEST_F(SupportArchiveTest, ExtraFilesFromTheLogOrTheInstallDirectory)
         large[i] = static_cast<char>(i * 7);
     writeFile(hostFile("/var/log/fsafibs.txt"), large);
     int code = -1;
-    runFresh({"SAVESUPPORTARCHIVE"}, code);
+    runShown({"SAVESUPPORTARCHIVE"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(readFile(support("RaidEvt.log")), "installed");
     EXPECT_EQ(readFile(support("RaidDP.log")), "logged DP");
@@ -131,7 +120,7 @@ TEST_F(SupportArchiveTest, EveryControllerHasItsFiles)
 {
     scenario->changeTree(addBasicController(1));
     int code = -1;
-    runFresh({"SAVESUPPORTARCHIVE"}, code);
+    runShown({"SAVESUPPORTARCHIVE"}, code);
     EXPECT_EQ(code, 0);
     const std::set<std::string> files = supportFiles();
     for (const char* name : {" Controller 1 Config.txt", " Controller 2 Config.txt", "Controller 1 SmartStats.xml",
@@ -147,12 +136,12 @@ TEST_F(SupportArchiveTest, NothingWithoutControllers)
 {
     use("empty");
     int code = -1;
-    const std::string shown = runFresh({"SAVESUPPORTARCHIVE"}, code);
+    const std::string shown = runShown({"SAVESUPPORTARCHIVE"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(shown, "Controllers found: 0\n\nCommand completed successfully.\n");
     EXPECT_THAT(supportFiles(), IsEmpty());
 
-    runFresh({"SAVESUPPORTARCHIVE", "now"}, code);
+    runShown({"SAVESUPPORTARCHIVE", "now"}, code);
     EXPECT_EQ(code, 3);
 }
 
@@ -164,7 +153,7 @@ TEST_F(SupportArchiveTest, FailedStepsLeaveTheirFilesOut)
     ::mkdir(hostFile("/var/log/Support").c_str(), 0775);
     ::mkdir(support(" Controller 1 Config.txt").c_str(), 0775);
     int code = -1;
-    const std::string shown = runFresh({"SAVESUPPORTARCHIVE"}, code);
+    const std::string shown = runShown({"SAVESUPPORTARCHIVE"}, code);
     EXPECT_EQ(code, 0);
     EXPECT_THAT(shown, Not(HasSubstr("Controller information")));
     EXPECT_EQ(supportFiles(), (std::set<std::string>{" Controller 1 Config.txt", "vynconfig.xml", "UcliEvt.log"}));

@@ -1,4 +1,5 @@
-// The one-command container operations. Not available yet: each routine
+// The one-command container operations. Apart from the fixed signature and
+// the status print (which prints nothing), not available yet: each routine
 // answers 31; those that report failure as a zero answer give 0.
 #include "Command/Vyn/common/fa_intern_ctr.h"
 

@@ -134,4 +134,190 @@ uint32_t CT_GetContainerList(FSAAPI_CONTEXT* ctx, uint32_t which);
 FSA_STATUS CT_GetPPITable(FSAAPI_CONTEXT* ctx);
 FSA_STATUS CT_GetMissingDiskList(FSAAPI_CONTEXT* ctx);
 
+// Records of the container layer that later work lays out; only their names
+// are needed here.
+struct Partition;
+struct FSA_STORAGE_DEVICE;
+struct FSA_STORAGE_DEVICE_SPACE;
+struct FSA_PARTITION;
+struct FSA_PARTITION_CACHE_ELEMENT;
+struct FSA_CONTAINER_INFO_EXTND;
+struct FSAAPI_SW_METADATA;
+struct FsaSnapshotInfo;
+struct MirrorCommand;
+struct FailoverSlices;
+struct _ContainerCreationInfo;
+struct VYNIO_CREATE_HEADER_S;
+struct CreateContainer;
+struct VYNIO_SEGMENT64_S;
+struct CacheSetCommand;
+struct GlobalCacheStats;
+struct tag_FSA_GENERATION;
+struct FIND_CT_TO_DELETE_STRUCT;
+struct FSA_PPI_TABLE_HDRS;
+struct FSA_PPI_ENTRY;
+struct SnapshotMap;
+struct _FSA_BAD_STRIPE_ENTRY;
+struct PM_CONFIG_DATA_S;
+
+// Container-layer routines not available yet: those that report failures by
+// throwing throw 31, those that return their status return 31, and the few
+// that never fail give their empty answer. Container types are the library's
+// FSA_CONTAINER_TYPE numbers.
+
+// Drive metadata sector, candidate spares and device cache policy.
+void CT_ReadSWSector(FSAAPI_CONTEXT* ctx, uint32_t device, FSAAPI_SW_METADATA* out);
+void CT_WriteSWSector(FSAAPI_CONTEXT* ctx, uint32_t device, const FSAAPI_SW_METADATA* in);
+void CT_SetDeviceCachePolicy(FSAAPI_CONTEXT* ctx, uint32_t device, int enable);
+void CT_GetDeviceCachePolicy(FSAAPI_CONTEXT* ctx, uint32_t device, int* out);
+void CT_SetCandidateSpare(FSAAPI_CONTEXT* ctx, uint32_t device);
+void CT_ClrCandidateSpare(FSAAPI_CONTEXT* ctx, uint32_t device);
+// 1 or 0; never throws.
+int CT_IsCandidateSpare(FSAAPI_CONTEXT* ctx, uint32_t device);
+
+// Phantom containers and unique ids.
+void CT_FindUidForCtrWithPartition(FSAAPI_CONTEXT* ctx, uint32_t container, const Partition* partition,
+                                   uint32_t* uid, int matchBySlice);
+int CT_GetPhantomContainer2(FSAAPI_CONTEXT* ctx, uint32_t container, FSA_CONTAINER_INFO_EXTND* out,
+                            uint32_t outSize);
+
+// Container operation commands.
+uint32_t CT_GetFakeSimSignature();
+void CT_DebugPrintStatus(uint32_t ctCommand, uint32_t status);
+void CT_CommitConfig(FSAAPI_CONTEXT* ctx);
+void CT_Delete_PPI_Bundles(FSAAPI_CONTEXT* ctx, uint32_t device);
+void CT_UpdateEvents(FSAAPI_CONTEXT* ctx);
+void CT_ReadUserFlags(FSAAPI_CONTEXT* ctx, uint32_t container, uint16_t* flags);
+FSA_STATUS CT_WriteUserFlags(FSAAPI_CONTEXT* ctx, uint32_t container, uint16_t flags);
+void CT_SetDumpContainerFlag(FSAAPI_CONTEXT* ctx, uint32_t container);
+void CT_RemoveSnapshot(FSAAPI_CONTEXT* ctx, uint32_t container);
+FSA_STATUS CT_GetSnapshotInfo(FSAAPI_CONTEXT* ctx, uint32_t container, FsaSnapshotInfo* out);
+FSA_STATUS CT_WriteMBR(FSAAPI_CONTEXT* ctx, uint32_t slice, uint32_t value);
+// Returns its status instead of throwing.
+FSA_STATUS CT_VynIoPhyDevOp(FSAAPI_CONTEXT* ctx, uint32_t operation, uint32_t** handles, uint32_t* count, int all);
+void CT_MoveContainer(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t destination);
+void CT_DestroyContainer(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t value, int force);
+void CT_AddLevel(FSAAPI_CONTEXT* ctx, uint32_t container);
+void CT_SetMirrorDelay(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t delay);
+uint32_t CT_GetContainerDelay(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t* out);
+void CT_ClearFileSystem(FSAAPI_CONTEXT* ctx, uint32_t container, int notify);
+void CT_Zero(FSAAPI_CONTEXT* ctx, uint32_t container);
+void CT_VolumeAdd(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t a, uint32_t b);
+void CT_GenerateMirror2(FSAAPI_CONTEXT* ctx, MirrorCommand* command);
+void CT_GenerateMirror(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t value);
+void CT_AssignFailover(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t spare);
+void CT_ClearFailover(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t spare);
+void CT_GetFailover(FSAAPI_CONTEXT* ctx, uint32_t container, FailoverSlices* out);
+// 1 when read, 0 otherwise.
+int CT_ReadData(FSAAPI_CONTEXT* ctx, void* buffer, uint32_t length, uint32_t a, uint32_t b);
+// 0 when the read fails.
+uint32_t CT_GetSliceFailoverCount(FSAAPI_CONTEXT* ctx, uint32_t slice);
+void CT_UnMirror(FSAAPI_CONTEXT* ctx, uint32_t container);
+void CT_MakeReadOnly(FSAAPI_CONTEXT* ctx, uint32_t container);
+void CT_MakeReadWrite(FSAAPI_CONTEXT* ctx, uint32_t container);
+void CT_Promote(FSAAPI_CONTEXT* ctx, uint32_t container);
+void CT_ScrubContainer(FSAAPI_CONTEXT* ctx, uint32_t container);
+void CT_Scrub2Container(FSAAPI_CONTEXT* ctx, uint32_t container);
+void CT_CheckContainer(FSAAPI_CONTEXT* ctx, uint32_t container);
+void CT_Check2Container(FSAAPI_CONTEXT* ctx, uint32_t container);
+uint32_t CT_FlushContainer(FSAAPI_CONTEXT* ctx, uint32_t container);
+FSA_STATUS CT_RestartMorph(FSAAPI_CONTEXT* ctx, uint32_t container);
+uint32_t CT_LockDrainContainer(FSAAPI_CONTEXT* ctx, uint32_t container);
+uint32_t CT_OfflineContainer(FSAAPI_CONTEXT* ctx, uint32_t container);
+uint32_t CT_Copy(FSAAPI_CONTEXT* ctx, uint32_t source, uint32_t destination);
+void CT_LockContainer(FSAAPI_CONTEXT* ctx, uint32_t container);
+void CT_UnlockContainer(FSAAPI_CONTEXT* ctx, uint32_t container);
+
+// Container creation.
+FSA_STATUS CT_GenCreateInfo(FSAAPI_CONTEXT* ctx, _ContainerCreationInfo* out);
+void CT_SetDateTimeInfo(VYNIO_CREATE_HEADER_S* header);
+uint32_t CT_FindDiskOffset(int64_t bytes);
+// 1, or 6 when the RAID-6 table has no layout for n; returned.
+FSA_STATUS CT_GetRaid6Size(void* adapterHandle, uint32_t n, uint64_t bytes, uint64_t* blocks);
+void CT_ContainerCreate(FSAAPI_CONTEXT* ctx, CreateContainer* request, uint32_t length);
+void CT_CreateNewContainer(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t type,
+                           const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t n, uint32_t stripeBytes, int quick,
+                           int noBuild);
+void CT_CreateRAID50(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t drivesPerLeg,
+                     const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t n, uint32_t stripeBytes, int quick, int noBuild);
+void CT_CreateRAID60(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t drivesPerLeg,
+                     const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t n, uint32_t stripeBytes, int quick, int noBuild);
+void CT_GenerateSecondary(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t type, const uint32_t* members,
+                          uint32_t n, uint32_t sizeBytes);
+// 1 or 522; never throws.
+FSA_STATUS CT_VynIoCreateLogicalDrive(FSAAPI_CONTEXT* ctx, VYNIO_CREATE_HEADER_S* header);
+FSA_STATUS CT_GetPartitionForContainer(FSAAPI_CONTEXT* ctx, uint32_t container, int lowerOnly, Partition* out,
+                                       FSA_THROW_MODE mode);
+int CT_PhantomOrRealExists(FSAAPI_CONTEXT* ctx, uint32_t container, int localOnly);
+uint32_t CT_GetNextFreeContainer(FSAAPI_CONTEXT* ctx, int fromTop, int localOnly);
+
+// Controller event log.
+void CT_GetLogSize(FSAAPI_CONTEXT* ctx);
+void CT_GetNvLogEntry(FSAAPI_CONTEXT* ctx, uint32_t line, uint32_t p1, void* out);
+FSA_STATUS CT_GetLegacyNvLogEntry(FSAAPI_CONTEXT* ctx, uint32_t line, uint32_t p1, void* out);
+FSA_STATUS CT_GetHistLogSize(FSAAPI_CONTEXT* ctx, uint32_t* a, uint32_t* b, uint32_t* c, uint32_t command);
+
+// Dead partitions, partition deletion and morphing.
+uint64_t CT_GetContainerSize(FSAAPI_CONTEXT* ctx, uint32_t container);
+void CT_RemoveDeadPartitions(FSAAPI_CONTEXT* ctx, int device, const FSA_PARTITION* only);
+void CT_SetDeadPartitions(FSAAPI_CONTEXT* ctx, int device);
+void CT_SetDeadPartition(FSAAPI_CONTEXT* ctx, int device, uint32_t start, uint32_t length);
+void CT_ClearDeadPartition(FSAAPI_CONTEXT* ctx, int device, uint64_t start, uint64_t length);
+void CT_DeletePartitions(FSAAPI_CONTEXT* ctx, uint32_t n, VYNIO_SEGMENT64_S* segments);
+void CT_SetDead(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t index);
+FSA_STATUS CT_MorphContainer(FSAAPI_CONTEXT* ctx, const tag_FSA_CONTAINER* container, uint32_t type, uint32_t n,
+                             const FSA_STORAGE_DEVICE* drives, uint32_t stripeBytes, uint64_t newSizeBytes,
+                             int extend);
+FSA_STATUS CT_GenerateMorphContainer(FSAAPI_CONTEXT* ctx, uint32_t internalId, uint32_t type, uint32_t n,
+                                     const FSA_STORAGE_DEVICE* drives, uint32_t stripeBytes, uint64_t newSizeBytes,
+                                     int extend);
+FSA_STATUS CT_GenerateMorphContainerNew64(FSAAPI_CONTEXT* ctx, uint32_t internalId, uint32_t type, uint32_t n,
+                                          const FSA_STORAGE_DEVICE* drives, uint32_t stripeBytes,
+                                          uint64_t newSizeBytes, int extend);
+
+// Container cache statistics, names, unique ids and background verification.
+FSA_STATUS CT_UpdateCacheParms(FSAAPI_CONTEXT* ctx, uint32_t container, CacheSetCommand* command);
+FSA_STATUS CT_GetGlobalCacheStats(FSAAPI_CONTEXT* ctx, int which, int length, GlobalCacheStats* out);
+FSA_STATUS CT_CacheToss(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t* p1);
+FSA_STATUS CT_SetName(FSAAPI_CONTEXT* ctx, uint32_t container, const char* name);
+FSA_STATUS CT_GetName(FSAAPI_CONTEXT* ctx, uint32_t container, char* out);
+FSA_STATUS CT_EnableRaid5(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t p1);
+// Never throws.
+FSA_STATUS CT_GetContainerSerialNumber(void* adapterHandle, uint32_t container, uint32_t* uid);
+void CT_StartContainerVerify(FSAAPI_CONTEXT* ctx, int on);
+void CT_VerifySetPriority(FSAAPI_CONTEXT* ctx, uint32_t priority);
+void CT_VerifySetPriorityDays(FSAAPI_CONTEXT* ctx, uint32_t days);
+void CT_VerifyGetPriority(FSAAPI_CONTEXT* ctx, uint32_t* out);
+bool CT_IsGenerationEqual(const tag_FSA_GENERATION* a, const tag_FSA_GENERATION* b);
+bool CT_IsGenerationCurrent(FSAAPI_CONTEXT* ctx, const tag_FSA_GENERATION* generation);
+uint32_t CT_GetContainerUsage(FSAAPI_CONTEXT* ctx, uint32_t container);
+
+// Containers affected by drives.
+void CT_FindContainersToDeleteByDisk(FSAAPI_CONTEXT* ctx, FSA_STORAGE_DEVICE* drives, uint32_t n,
+                                     tag_FSA_CONTAINER* dead, uint32_t* deadCount, uint32_t deadSize,
+                                     tag_FSA_CONTAINER* affected, uint32_t* affectedCount, uint32_t affectedSize);
+void CT_AddToFindList(FSAAPI_CONTEXT* ctx, FIND_CT_TO_DELETE_STRUCT* list, uint32_t* count,
+                      FSA_PARTITION_CACHE_ELEMENT* element);
+void CT_CheckForHigherUpContainers(FSAAPI_CONTEXT* ctx, FIND_CT_TO_DELETE_STRUCT* entry);
+
+// The physical-device table and missing drives.
+// Never throws; `out` is written only for a good reply.
+void CT_GetPPITableHeaders(FSAAPI_CONTEXT* ctx, FSA_PPI_TABLE_HDRS* out);
+void CT_GetMissingPPITableEntries(FSAAPI_CONTEXT* ctx, FSA_PPI_ENTRY* out, uint32_t* n);
+void CT_SortMissingDrives(FSAAPI_CONTEXT* ctx, FSA_PPI_ENTRY* in, FSA_PPI_ENTRY* out, uint32_t n, uint32_t& count);
+void CT_DebugPrintPPIEntries(char* label, uint32_t n, FSA_PPI_ENTRY* entries);
+
+// Snapshot maps, bad stripes, automatic failover, power management and the
+// SSD cache pool; the status-returning ones do not throw their mapped statuses.
+FSA_STATUS CT_GetSSMapInfo(FSAAPI_CONTEXT* ctx, uint32_t container, SnapshotMap* out);
+FSA_STATUS CT_GetBadStripeInfo(FSAAPI_CONTEXT* ctx, uint32_t container, _FSA_BAD_STRIPE_ENTRY* out);
+void CT_UseAutoFailover(FSAAPI_CONTEXT* ctx, uint32_t on);
+FSA_STATUS CT_SetPowerManagement(FSAAPI_CONTEXT* ctx, uint32_t container, const PM_CONFIG_DATA_S* config);
+FSA_STATUS CT_UpdateITPCacheSettings(FSAAPI_CONTEXT* ctx, uint32_t container, int enable);
+FSA_STATUS CT_UpdateOrvexaWriteCacheSettings(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t mode, uint32_t p2);
+FSA_STATUS CT_AddDriveToCachePool(FSAAPI_CONTEXT* ctx, uint32_t** drives, uint32_t* n);
+FSA_STATUS CT_RemoveDriveFromCachePool(FSAAPI_CONTEXT* ctx, uint32_t** drives, uint32_t* n);
+FSA_STATUS CT_HasDirtyData(FSAAPI_CONTEXT* ctx);
+FSA_STATUS CT_ClearOrvexaPool(FSAAPI_CONTEXT* ctx);
+
 #endif

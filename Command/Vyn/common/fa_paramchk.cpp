@@ -6,3 +6,66 @@ bool PCK_HasNoHostDriver(const FSAAPI_CONTEXT* ctx)
 {
     return ctx->driverHandleWord == 0 && ctx->remoteAdapter == 1;
 }
+
+// The checks below are not available yet: each answers 31.
+
+FSA_STATUS PCK_ContainerIsRet(FSAAPI_CONTEXT*, uint32_t, uint64_t, int*) { return FSA_STS_NOT_SUPPORTED; }
+
+uint32_t PCK_ContainerIs(FSAAPI_CONTEXT*, uint32_t, uint64_t, FSA_THROW_MODE mode)
+{
+    return FSA_THROW(mode, FSA_STS_NOT_SUPPORTED);
+}
+
+void PCK_ThrowIfContainerIs(FSAAPI_CONTEXT*, uint32_t, uint64_t)
+{
+    throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
+}
+
+uint32_t PCK_ScsiDeviceIs(FSAAPI_CONTEXT*, int, uint32_t, FSA_THROW_MODE mode)
+{
+    return FSA_THROW(mode, FSA_STS_NOT_SUPPORTED);
+}
+
+void PCK_ThrowIfScsiDeviceIs(FSAAPI_CONTEXT*, int, uint32_t) { throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED); }
+
+void PCK_ValidateChunkSize(FSAAPI_CONTEXT*, uint32_t, uint64_t)
+{
+    throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
+}
+
+void PCK_ValidateUserChunkSize(FSAAPI_CONTEXT*, uint32_t*) { throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED); }
+
+void PCK_ValidateChannelMode(FSAAPI_CONTEXT*, uint32_t, const FSA_STORAGE_DEVICE*, uint32_t)
+{
+    throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
+}
+
+void PCK_ValidateFreeSpace(FSAAPI_CONTEXT*, const FSA_STORAGE_DEVICE_SPACE*, uint32_t, int)
+{
+    throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
+}
+
+bool PCK_IsDellServerRomb(const FSAAPI_CONTEXT*) { return false; }
+
+bool PCK_IsDellServerLegacy(const FSAAPI_CONTEXT*) { return false; }
+
+void PCK_GetContainersMaxPartitionSize(FSAAPI_CONTEXT*, const tag_FSA_CONTAINER*, uint64_t*)
+{
+    throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
+}
+
+void PCK_InternalGetContainersMaxPartitionSize(FSAAPI_CONTEXT*, const tag_FSA_CONTAINER*, uint64_t*)
+{
+    throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
+}
+
+void PCK_ValidateContainerDedicatedHotSpares(FSAAPI_CONTEXT*, const tag_FSA_CONTAINER*, uint32_t,
+                                             const FSA_STORAGE_DEVICE*)
+{
+    throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
+}
+
+void PCK_CheckAndRemoveActiveCtrs(FSAAPI_CONTEXT*, int, int, int)
+{
+    throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
+}

@@ -342,6 +342,24 @@ FSA_STATUS SendGetDynamicAdapterPropertiesFib(FSAAPI_CONTEXT* ctx, void* record)
     return FSA_STS_SUCCESS;
 }
 
+// Removal, change and exposure of a controller are not available yet: each
+// answers 31.
+
+extern "C" FSA_STATUS FsaPrepareCtrForRemoval(void*, int, int, int, FAOS_CTR_REMOVE_BASE**)
+{
+    return FSA_STS_NOT_SUPPORTED;
+}
+
+extern "C" FSA_STATUS FsaCtrRemovalComplete(void*, int, int, FAOS_CTR_REMOVE_BASE*) { return FSA_STS_NOT_SUPPORTED; }
+
+extern "C" FSA_STATUS FsaExposeCtrToOs(void*, int, int) { return FSA_STS_NOT_SUPPORTED; }
+
+extern "C" FSA_STATUS FsaPrepareCtrForChange(void*, uint32_t, FAOS_CTR_CHANGE_BASE**) { return FSA_STS_NOT_SUPPORTED; }
+
+extern "C" FSA_STATUS FsaCtrChangeComplete(void*, int, int, FAOS_CTR_CHANGE_BASE*) { return FSA_STS_NOT_SUPPORTED; }
+
+FSA_STATUS FsaCtrIsSystemBootDevice(FSAAPI_CONTEXT*, uint32_t, int*) { return FSA_STS_NOT_SUPPORTED; }
+
 void FsaGetGeneralInformation2(void* handle, FSA_GENERAL_INFO2* out)
 {
     if (out == nullptr)

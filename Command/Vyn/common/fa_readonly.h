@@ -8,6 +8,8 @@
 #include <cstdint>
 
 class FSAAPI_CONTEXT;
+struct FAOS_CTR_REMOVE_BASE;
+struct FAOS_CTR_CHANGE_BASE;
 
 // The general information of a controller as a whole, kept in its context
 // from the open to the close. A byte record: fields are read and written at
@@ -159,6 +161,18 @@ FSA_STATUS FsaGetGeneralInformation2Ex(void* handle, uint32_t index, FSA_GENERAL
 // The extended type of a container for the container conversion; `record` is
 // the container's legacy record (cttype).
 uint32_t GetExtendedType(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t type, const void* record);
+
+// Controller removal, change and exposure for the host; the integer
+// arguments go to the OS layer unchanged. Not available yet: each answers 31.
+extern "C" {
+FSA_STATUS FsaPrepareCtrForRemoval(void* handle, int container, int permanent, int force, FAOS_CTR_REMOVE_BASE** out);
+FSA_STATUS FsaCtrRemovalComplete(void* handle, int container, int failed, FAOS_CTR_REMOVE_BASE* state);
+FSA_STATUS FsaExposeCtrToOs(void* handle, int container, int data);
+FSA_STATUS FsaPrepareCtrForChange(void* handle, uint32_t container, FAOS_CTR_CHANGE_BASE** out);
+FSA_STATUS FsaCtrChangeComplete(void* handle, int container, int failed, FAOS_CTR_CHANGE_BASE* state);
+}
+// Whether controller `controller` holds the host's boot device, into *flag.
+FSA_STATUS FsaCtrIsSystemBootDevice(FSAAPI_CONTEXT* ctx, uint32_t controller, int* flag);
 
 // The dynamic adapter properties (480 bytes) into `record`: 1, 31 without
 // support, 72 for a reply reporting failure, or the failed send's status.

@@ -120,3 +120,78 @@ void SCSI_GetStandardID(FSAAPI_CONTEXT* ctx, FSA_STORAGE_DEVICE* device, uint32_
     device->lun = static_cast<uint8_t>(FsaApiGetLunFromDeviceHandle(ctx, handle));
     device->adapterWord = ctx->adapterIdentityWord;
 }
+
+// The routines below are not available yet: each answers 31.
+
+FSA_STATUS SCSI_GetDeviceProbeInfo(FSAAPI_CONTEXT*, uint32_t, EnhancedGetDeviceProbeInfo_CSS*)
+{
+    return FSA_STS_NOT_SUPPORTED;
+}
+
+int SCSI_GetDeviceProbeInfoIsSupported(const EnhancedGetDeviceProbeInfo_CSS*, size_t) { return 0; }
+
+int SCSI_hasDosPartition(FSAAPI_CONTEXT*, int) { throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED); }
+
+void SCSI_BlinkDrive(FSAAPI_CONTEXT*, const FSA_STORAGE_DEVICE*, uint32_t)
+{
+    throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
+}
+
+void SCSI_FWBlinkDrive(FSAAPI_CONTEXT*, const FSA_STORAGE_DEVICE*, uint32_t) {}
+
+void SCSI_StartVerify(FSAAPI_CONTEXT*, uint32_t, int) { throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED); }
+
+void SCSI_StartZero(FSAAPI_CONTEXT*, uint32_t) { throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED); }
+
+void SCSI_StartSecureErase(FSAAPI_CONTEXT*, uint32_t, const char*)
+{
+    throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
+}
+
+void SCSI_SetATAPassword(FSAAPI_CONTEXT*, uint32_t, const char*)
+{
+    throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
+}
+
+void SCSI_ClearATAPassword(FSAAPI_CONTEXT*, uint32_t, const char*)
+{
+    throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
+}
+
+FSA_STATUS FsaApiInternalSetSmartDeviceInfo(void*, int, const FSA_STORAGE_DEVICE*, FSA_SMART_DATA*)
+{
+    return FSA_STS_NOT_SUPPORTED;
+}
+
+FSA_STATUS FsaApiInternalSetSmartDeviceInfoForChanMode(void*, int, const FSA_STORAGE_DEVICE*, FSA_SMART_DATA*, uint32_t)
+{
+    return FSA_STS_NOT_SUPPORTED;
+}
+
+extern "C" FSA_STATUS FsaStorageDevice2(void*, const FSA_STORAGE_DEVICE*, uint32_t, uint32_t*, uint32_t*)
+{
+    return FSA_STS_NOT_SUPPORTED;
+}
+
+extern "C" FSA_STATUS FsaStorageDevice(void*, const FSA_STORAGE_DEVICE*, uint32_t, uint32_t*)
+{
+    return FSA_STS_NOT_SUPPORTED;
+}
+
+extern "C" FSA_STATUS FsaCreateJBOD(void*, const FSA_STORAGE_DEVICE*) { return FSA_STS_NOT_SUPPORTED; }
+
+extern "C" FSA_STATUS FsaDeleteJBOD(void*, const FSA_STORAGE_DEVICE*) { return FSA_STS_NOT_SUPPORTED; }
+
+extern "C" FSA_STATUS FsaSendScsiCommand(void*, const FSA_STORAGE_DEVICE*, uint32_t, uint8_t*, uint32_t*, uint8_t*,
+                                         uint32_t, FSA_SCSI_DATA_DIR, int, uint32_t*, uint8_t*, uint32_t, uint32_t*,
+                                         uint32_t*)
+{
+    return FSA_STS_NOT_SUPPORTED;
+}
+
+extern "C" FSA_STATUS FsaOnlineDiskDiagnostic(void*, const FSA_STORAGE_DEVICE*, uint32_t, void*)
+{
+    return FSA_STS_NOT_SUPPORTED;
+}
+
+extern "C" FSA_STATUS FSASetWearOutParams(void*, uint32_t, uint32_t, uint32_t) { return FSA_STS_NOT_SUPPORTED; }

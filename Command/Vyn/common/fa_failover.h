@@ -1,0 +1,28 @@
+#ifndef VYN_COMMAND_VYN_COMMON_FA_FAILOVER_H
+#define VYN_COMMAND_VYN_COMMON_FA_FAILOVER_H
+
+#include "Command/Vyn/common/fa_types.h"
+
+#include <cstdint>
+
+struct tag_FSA_CONTAINER;
+struct FSA_STORAGE_DEVICE;
+struct FSA_PARTITION;
+
+// Failover spaces and hot spares: `count` is the capacity of `drives` in and
+// the number of drives out. Not available yet: each answers 31.
+extern "C" {
+FSA_STATUS FsaFailoverSpace(void* handle, const tag_FSA_CONTAINER* container, uint32_t operation, uint32_t* count,
+                            FSA_STORAGE_DEVICE* drives);
+FSA_STATUS FsaNewFailoverSpace(void* handle, const tag_FSA_CONTAINER* container, uint32_t operation, uint32_t* count,
+                               FSA_STORAGE_DEVICE* drives);
+FSA_STATUS FsaFailoverSpaceByUniqueCtrID(void* handle, uint32_t uniqueId, uint32_t operation, uint32_t* count,
+                                         FSA_STORAGE_DEVICE* drives);
+FSA_STATUS FsaNewFailoverSpaceByUniqueCtrID(void* handle, uint32_t uniqueId, uint32_t operation, uint32_t* count,
+                                            FSA_STORAGE_DEVICE* drives);
+// `partition`: the drive, then the partition's start and length in bytes.
+FSA_STATUS FsaFailPartition(void* handle, uint32_t unused, const FSA_PARTITION* partition);
+FSA_STATUS FsaSetAutomaticFailover(void* handle, uint32_t on);
+}
+
+#endif

@@ -1,0 +1,152 @@
+// Operations declared ahead of their work: each answers "not supported" and
+// sends nothing to the controller, and the open, which calls a few of them
+// without needing their status, still succeeds.
+#include "Command/Vyn/common/fa_async.h"
+#include "Command/Vyn/common/fa_callbacksup.h"
+#include "Command/Vyn/common/fa_container.h"
+#include "Command/Vyn/common/fa_container_cache.h"
+#include "Command/Vyn/common/fa_failover.h"
+#include "Command/Vyn/common/fa_filesys.h"
+#include "Command/Vyn/common/fa_init.h"
+#include "Command/Vyn/common/fa_intern_ctr.h"
+#include "Command/Vyn/common/fa_paramchk.h"
+#include "Command/Vyn/common/fa_readonly.h"
+#include "Command/Vyn/common/fa_scsi.h"
+#include "OpenSessionTest.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+namespace {
+
+class PendingOperationsTest : public vyntest::OpenSessionTest {};
+
+struct Case {
+    const char* name;
+    std::function<FSA_STATUS(void* handle, FSAAPI_CONTEXT* ctx)> call;
+};
+
+// A routine that throws its status, as the value it threw (0 when it returned).
+FSA_STATUS thrown(const std::function<void()>& call)
+{
+    try {
+        call();
+    } catch (FSA_STATUS status) {
+        return status;
+    }
+    return 0;
+}
+
+TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
+{
+    void* h = start();
+    ASSERT_NE(h, nullptr);
+    FSAAPI_CONTEXT* ctx = context(h);
+    ASSERT_NE(ctx, nullptr);
+
+    tag_FSA_CONTAINER container{};
+    FSA_STORAGE_DEVICE device{};
+    uint32_t words[4] = {};
+    FSA_STORAGE_DEVICE* drives = &device;
+    uint32_t* handles = words;
+    uint8_t raid6[340] = {};
+    const Case cases[] = {
+        // exports, a few per unit
+        {"FsaPollForEvent", [&](void* a, FSAAPI_CONTEXT*) { return FsaPollForEvent(a, sizeof words, words); }},
+        {"FsaGetTaskList",
+         [&](void* a, FSAAPI_CONTEXT*) { return FsaGetTaskList(a, nullptr, nullptr, nullptr, &words[0], 0); }},
+        {"FsaTask", [&](void* a, FSAAPI_CONTEXT*) { return FsaTask(a, 1, 0); }},
+        {"FsaContainerGetCacheMode",
+         [&](void* a, FSAAPI_CONTEXT*) { return FsaContainerGetCacheMode(a, &container, words); }},
+        {"FsaCreatePrimaryContainer",
+         [&](void* a, FSAAPI_CONTEXT*) {
+             return FsaCreatePrimaryContainer(a, &container, 1, "x", 0, nullptr, 0, nullptr, 0);
+         }},
+        {"FsaContainer", [&](void* a, FSAAPI_CONTEXT*) { return FsaContainer(a, &container, 0, nullptr); }},
+        {"FsaVerifyContainer", [&](void* a, FSAAPI_CONTEXT*) { return FsaVerifyContainer(a, 1); }},
+        {"FsaCommitDriveConfiguration", [&](void* a, FSAAPI_CONTEXT*) { return FsaCommitDriveConfiguration(a); }},
+        {"FsaExposeCtrToOs", [&](void* a, FSAAPI_CONTEXT*) { return FsaExposeCtrToOs(a, 0, 0); }},
+        {"FsaStorageDevice2",
+         [&](void* a, FSAAPI_CONTEXT*) { return FsaStorageDevice2(a, &device, 7, nullptr, nullptr); }},
+        {"FsaCreateJBOD", [&](void* a, FSAAPI_CONTEXT*) { return FsaCreateJBOD(a, &device); }},
+        {"FsaFailoverSpace",
+         [&](void* a, FSAAPI_CONTEXT*) { return FsaFailoverSpace(a, nullptr, 5, &words[0], &device); }},
+        {"FsaSetAutomaticFailover", [&](void* a, FSAAPI_CONTEXT*) { return FsaSetAutomaticFailover(a, 1); }},
+        {"FsaNvram", [&](void* a, FSAAPI_CONTEXT*) { return FsaNvram(a, 0, words); }},
+        {"FsaUpdateFlashImages", [&](void* a, FSAAPI_CONTEXT*) { return FsaUpdateFlashImages(nullptr, 0, a); }},
+        {"FsaInitStorageDeviceForFsa",
+         [&](void* a, FSAAPI_CONTEXT*) { return FsaInitStorageDeviceForFsa(a, 1, &device, 1); }},
+        {"FsaStorageDeviceSetCachePool",
+         [&](void* a, FSAAPI_CONTEXT*) { return FsaStorageDeviceSetCachePool(a, &drives, &words[0], 1); }},
+        // internal routines that return their status; the open calls the
+        // first three without needing it
+        {"FsaApiInternalGetRaid6Options",
+         [&](void*, FSAAPI_CONTEXT* c) { return FsaApiInternalGetRaid6Options(c, raid6); }},
+        {"CT_GetPPITable", [&](void*, FSAAPI_CONTEXT* c) { return CT_GetPPITable(c); }},
+        {"CT_GetMissingDiskList", [&](void*, FSAAPI_CONTEXT* c) { return CT_GetMissingDiskList(c); }},
+        {"SCSI_GetDeviceProbeInfo", [&](void*, FSAAPI_CONTEXT* c) { return SCSI_GetDeviceProbeInfo(c, 0, nullptr); }},
+        {"PCK_ContainerIsRet",
+         [&](void*, FSAAPI_CONTEXT* c) {
+             int exists = 1;
+             return PCK_ContainerIsRet(c, 0, 0x100, &exists);
+         }},
+        {"CT_VynIoPhyDevOp",
+         [&](void*, FSAAPI_CONTEXT* c) { return CT_VynIoPhyDevOp(c, 1, &handles, &words[0], 1); }},
+        {"CT_SetName", [&](void*, FSAAPI_CONTEXT* c) { return CT_SetName(c, 0, "name"); }},
+        {"CT_HasDirtyData", [&](void*, FSAAPI_CONTEXT* c) { return CT_HasDirtyData(c); }},
+        {"AIF_SendFIB without throwing",
+         [&](void*, FSAAPI_CONTEXT* c) { return AIF_SendFIB(c, words, sizeof words, nullptr, 0); }},
+        // internal routines that throw their status
+        {"AIF_SendFIB throwing",
+         [&](void*, FSAAPI_CONTEXT* c) {
+             return thrown([&] { AIF_SendFIB(c, words, sizeof words, nullptr, 1); });
+         }},
+        {"AIF_GetTaskListForAll",
+         [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { AIF_GetTaskListForAll(c, nullptr); }); }},
+        {"PCK_ThrowIfContainerIs",
+         [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { PCK_ThrowIfContainerIs(c, 0, 0x100); }); }},
+        {"PCK_ContainerIs with throw mode 0",
+         [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { PCK_ContainerIs(c, 0, 0x100, 0); }); }},
+        {"SCSI_StartVerify", [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { SCSI_StartVerify(c, 0, 1); }); }},
+        {"CT_ReadSWSector",
+         [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { CT_ReadSWSector(c, 0, nullptr); }); }},
+        {"CT_CommitConfig", [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { CT_CommitConfig(c); }); }},
+        {"CT_DestroyContainer",
+         [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { CT_DestroyContainer(c, 0, 0, 0); }); }},
+        {"CT_GetNextFreeContainer",
+         [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { CT_GetNextFreeContainer(c, 0, 1); }); }},
+        {"CT_GetLogSize", [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { CT_GetLogSize(c); }); }},
+        {"CT_SetDead", [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { CT_SetDead(c, 0, 0); }); }},
+        {"CT_StartContainerVerify",
+         [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { CT_StartContainerVerify(c, 1); }); }},
+        {"CT_UseAutoFailover", [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { CT_UseAutoFailover(c, 1); }); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim().clearRequests();
+        EXPECT_EQ(c.call(h, ctx), FSA_STS_NOT_SUPPORTED);
+        EXPECT_TRUE(sim().requests().empty());
+    }
+}
+
+TEST_F(PendingOperationsTest, NeverFailingOnesGiveTheirEmptyAnswer)
+{
+    void* h = start();
+    ASSERT_NE(h, nullptr);
+    FSAAPI_CONTEXT* ctx = context(h);
+    uint8_t buffer[512] = {};
+
+    EXPECT_EQ(CT_IsCandidateSpare(ctx, 0), 0);
+    EXPECT_EQ(CT_ReadData(ctx, buffer, sizeof buffer, 0, 2), 0);
+    EXPECT_EQ(CT_GetSliceFailoverCount(ctx, 0), 0u);
+    EXPECT_EQ(AIF_StartThreadProcessing(ctx), 0);
+    EXPECT_FALSE(PCK_IsDellServerLegacy(ctx));
+    EXPECT_EQ(PCK_ContainerIs(ctx, 0, 0x100, 1), FSA_STS_NOT_SUPPORTED);
+    EXPECT_EQ(SCSI_GetDeviceProbeInfoIsSupported(nullptr, 0), 0);
+    EXPECT_EQ(CT_GetFakeSimSignature(), 0x12346789u);
+    EXPECT_TRUE(sim().requests().empty());
+}
+
+}  // namespace

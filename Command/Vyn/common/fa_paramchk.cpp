@@ -45,9 +45,9 @@ void PCK_ValidateFreeSpace(FSAAPI_CONTEXT*, const FSA_STORAGE_DEVICE_SPACE*, uin
     throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
 }
 
-bool PCK_IsDellServerRomb(const FSAAPI_CONTEXT*) { return false; }
+bool PCK_IsOemServerRomb(const FSAAPI_CONTEXT*) { return false; }
 
-bool PCK_IsDellServerLegacy(const FSAAPI_CONTEXT*) { return false; }
+bool PCK_IsOemServerLegacy(const FSAAPI_CONTEXT*) { return false; }
 
 void PCK_GetContainersMaxPartitionSize(FSAAPI_CONTEXT*, const tag_FSA_CONTAINER*, uint64_t*)
 {

@@ -30,8 +30,8 @@ void PCK_ValidateChannelMode(FSAAPI_CONTEXT* ctx, uint32_t channelMode, const FS
                              uint32_t n);
 void PCK_ValidateFreeSpace(FSAAPI_CONTEXT* ctx, const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t n,
                            int skipSizeCheck);
-bool PCK_IsDellServerRomb(const FSAAPI_CONTEXT* ctx);
-bool PCK_IsDellServerLegacy(const FSAAPI_CONTEXT* ctx);
+bool PCK_IsOemServerRomb(const FSAAPI_CONTEXT* ctx);
+bool PCK_IsOemServerLegacy(const FSAAPI_CONTEXT* ctx);
 void PCK_GetContainersMaxPartitionSize(FSAAPI_CONTEXT* ctx, const tag_FSA_CONTAINER* container, uint64_t* out);
 void PCK_InternalGetContainersMaxPartitionSize(FSAAPI_CONTEXT* ctx, const tag_FSA_CONTAINER* container,
                                                uint64_t* inOut);

@@ -142,7 +142,7 @@ TEST_F(PendingOperationsTest, NeverFailingOnesGiveTheirEmptyAnswer)
     EXPECT_EQ(CT_ReadData(ctx, buffer, sizeof buffer, 0, 2), 0);
     EXPECT_EQ(CT_GetSliceFailoverCount(ctx, 0), 0u);
     EXPECT_EQ(AIF_StartThreadProcessing(ctx), 0);
-    EXPECT_FALSE(PCK_IsDellServerLegacy(ctx));
+    EXPECT_FALSE(PCK_IsOemServerLegacy(ctx));
     EXPECT_EQ(PCK_ContainerIs(ctx, 0, 0x100, 1), FSA_STS_NOT_SUPPORTED);
     EXPECT_EQ(SCSI_GetDeviceProbeInfoIsSupported(nullptr, 0), 0);
     EXPECT_EQ(CT_GetFakeSimSignature(), 0x12346789u);

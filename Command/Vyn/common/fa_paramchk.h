@@ -7,4 +7,9 @@ class FSAAPI_CONTEXT;
 // its no-host-driver indicator is 1.
 bool PCK_HasNoHostDriver(const FSAAPI_CONTEXT* ctx);
 
+// OEM server families with their own rules: the ROMB servers (OEM ids 9, 13
+// and 14) and, with them, the legacy servers (also OEM id 8).
+bool PCK_IsDellServerRomb(const FSAAPI_CONTEXT* ctx);
+bool PCK_IsDellServerLegacy(const FSAAPI_CONTEXT* ctx);
+
 #endif

@@ -300,6 +300,26 @@ void checkEntryStatus(uint32_t status)
         throw kBadEntry;
 }
 
+// One formatted dump text at the most; longer texts are cut.
+constexpr size_t kDTprintfRoom = 1024;
+
+// A log text longer than one formatted text would be cut: it goes out in
+// pieces that fit, each ending at a line's end where one is in reach.
+void passText(FSA_DIAG_CALLBACK callback, void* arg, const std::string& text)
+{
+    const size_t room = kDTprintfRoom - 1;
+    for (size_t from = 0; from < text.size();) {
+        size_t n = std::min(room, text.size() - from);
+        if (from + n < text.size()) {
+            const size_t nl = text.rfind('\n', from + n - 1);
+            if (nl != std::string::npos && nl >= from)
+                n = nl + 1 - from;
+        }
+        MSC_DTprintf(callback, arg, "%.*s", static_cast<int>(n), text.c_str() + from);
+        from += n;
+    }
+}
+
 // A trace of one piece of the archive, without the newline that ends it.
 void traceLine(const char* what, const std::string& text)
 {
@@ -538,7 +558,7 @@ void fauxPrint_OS_dk_cfio(uint32_t, uint32_t, int, const char*, const void*) {}
 
 void MSC_DTprintf(FSA_DIAG_CALLBACK callback, void* arg, const char* format, ...)
 {
-    char text[1024];
+    char text[kDTprintfRoom];
     va_list ap;
     va_start(ap, format);
     std::vsnprintf(text, sizeof text, format, ap);
@@ -771,8 +791,7 @@ void dumpNewerLog(FSAAPI_CONTEXT* ctx, FSA_DIAG_CALLBACK callback, void* arg)
     try {
         uint32_t a = 0, size = 0, c = 0;
         CT_NewGetLogSize(ctx, &a, &size, &c, CT_GET_NEW_LOG);
-        const std::string text = readLog(ctx, CT_GET_NEW_LOG, size);
-        MSC_DTprintf(callback, arg, "%s", text.c_str());
+        passText(callback, arg, readLog(ctx, CT_GET_NEW_LOG, size));
     } catch (FSA_STATUS status) {
         MSC_DTprintf(callback, arg, "New - got bad status: %d\n", static_cast<int>(status));
     }

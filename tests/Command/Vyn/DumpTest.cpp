@@ -231,6 +231,29 @@ TEST_F(DumpTest, BatteryText)
     }
 }
 
+TEST_F(DumpTest, ALongHistoryArrivesWholeInPieces)
+{
+    std::string escaped, text;
+    for (int i = 0; i < 100; ++i) {
+        const std::string line = "line " + std::to_string(i) + " of the controller's history";
+        escaped += line + "\\n";
+        text += line + "\n";
+    }
+    void* h = start("adapter0.log.history = " + escaped + "\n");
+    ASSERT_NE(h, nullptr);
+    unsigned flags = 0x8;
+    Collected out;
+    ASSERT_EQ(FsaDiagnostic(h, 0, &flags, collect, &out), FSA_STS_SUCCESS);
+    ASSERT_GT(out.lines.size(), 6u);
+    std::string got;
+    for (size_t i = 4; i < out.lines.size(); ++i) {
+        EXPECT_LT(out.lines[i].size(), 1024u);
+        EXPECT_EQ(out.lines[i].back(), '\n');
+        got += out.lines[i];
+    }
+    EXPECT_EQ(got, text);
+}
+
 // A controller without the newer log keeps the older one, read line by line
 // whatever the flags.
 constexpr const char* kOlderLog = "adapter0.option_word1 = 0x000C0820\n"

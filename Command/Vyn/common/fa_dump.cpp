@@ -434,11 +434,12 @@ const char* fauxAscii_OS_Whence(int whence)
 
 const char* fauxAscii_FSA_Usage(int usage)
 {
+    // Code 15 has no name.
     static const char* const kNames[] = {
-        "FSA_CU_NONE",         "FSA_CU_RESERVED1", "FSA_CU_MULTI_PARTTN",  "FSA_CU_NOT_AVAILABLE", "FSA_CU_UNKNOWN",
-        "FSA_CU_RESERVED2",    "FSA_CU_SNAPSHOT_DEAD", "FSA_CU_NTFS",      "FSA_CU_FAT",           "FSA_CU_HPFS",
-        "FSA_CU_BUSY",         "FSA_CU_NETWARE",   "FSA_CU_UX_VALID",      "FSA_CU_UX_OPEN",       "FSA_CU_UX_DELETED",
-        nullptr,               "FSA_CU_UX_UNMAPPED", "FSA_CU_UX_UNKNOWN"};
+        "FSA_CU_NONE",      "FSA_CU_RESERVED1",     "FSA_CU_MULTI_PARTTN", "FSA_CU_NOT_AVAILABLE", "FSA_CU_UNKNOWN",
+        "FSA_CU_RESERVED2", "FSA_CU_SNAPSHOT_DEAD", "FSA_CU_NTFS",         "FSA_CU_FAT",           "FSA_CU_HPFS",
+        "FSA_CU_BUSY",      "FSA_CU_NETWARE",       "FSA_CU_UX_VALID",     "FSA_CU_UX_OPEN",       "FSA_CU_UX_DELETED",
+        nullptr,            "FSA_CU_UX_UNMAPPED",   "FSA_CU_UX_UNKNOWN"};
     static char buffer[24];
     const size_t count = sizeof kNames / sizeof kNames[0];
     return named(buffer, sizeof buffer, usage >= 0 && static_cast<size_t>(usage) < count ? kNames[usage] : nullptr,
@@ -449,7 +450,11 @@ const char* fauxAscii_OS_mode(unsigned long mode)
 {
     static char buffer[32];
     const unsigned long type = mode & S_IFMT;
-    const char device = type == S_IFCHR ? 'c' : type == S_IFBLK ? 'b' : type == S_IFIFO ? 'p' : type == S_IFSOCK ? 's' : '-';
+    const char device = type == S_IFCHR    ? 'c'
+                        : type == S_IFBLK  ? 'b'
+                        : type == S_IFIFO  ? 'p'
+                        : type == S_IFSOCK ? 's'
+                                           : '-';
     const char flags[] = {' ',
                           (mode & S_ISVTX) ? 't' : '-',
                           device,
@@ -606,7 +611,6 @@ void CT_GetLogSize(FSAAPI_CONTEXT* ctx)
 
 uint32_t CT_LogLines() { return logLines; }
 uint32_t CT_LogStartLine() { return startLine; }
-
 
 void CT_GetNvLogEntry(FSAAPI_CONTEXT* ctx, unsigned line, unsigned p1, void* out)
 {

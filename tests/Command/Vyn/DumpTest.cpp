@@ -274,6 +274,15 @@ TEST_F(DumpTest, OlderHistoryLogIsSplitAtTheCurrentRun)
     EXPECT_EQ(CT_LogLines(), 3u);
     EXPECT_EQ(CT_LogStartLine(), 1u);
     EXPECT_EQ(sent(500, 57), 3u);
+    // Past the last line: 168.
+    char entry[101];
+    FSA_STATUS thrown = FSA_STS_SUCCESS;
+    try {
+        CT_GetNvLogEntry(context(h), 3, 0, entry);
+    } catch (FSA_STATUS status) {
+        thrown = status;
+    }
+    EXPECT_EQ(thrown, 168u);
 }
 
 TEST_F(DumpTest, OlderHistoryLogWithoutItsSizeQuery)

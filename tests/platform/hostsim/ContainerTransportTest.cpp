@@ -264,7 +264,8 @@ TEST_F(ContainerTransportTest, NewStateKeysSurviveTheStateFile)
 {
     const std::string desc = "adapters = 1\nadapter0.heat_sensor = 41,3,60\nadapter0.cache_policy = 0x3\n"
                              "adapter0.multipacket = 200\nadapter0.packet_size = 0\nadapter0.bus_info = legacy\n"
-                             "adapter0.properties_mask = 0x40000\nadapter0.properties_record = 0102\n";
+                             "adapter0.properties_mask = 0x40000\nadapter0.properties_record = 0102\n"
+                             "adapter0.ppi_entries = 4\nadapter0.log.history_start = 2\n";
     { Simulator first(desc); }
     const std::string text = vyntest::readFile(hostFile("/var/lib/hostsim/adapter0.state"));
     EXPECT_NE(text.find("heat_sensor = 41,3,60"), std::string::npos) << text;
@@ -282,6 +283,8 @@ TEST_F(ContainerTransportTest, NewStateKeysSurviveTheStateFile)
     EXPECT_EQ(c.properties[1], 2u);
     EXPECT_EQ(c.properties[2], 0u);
     EXPECT_EQ(c.cachePolicy, 0x3u);
+    EXPECT_EQ(c.ppiEntries, 4u);
+    EXPECT_EQ(c.historyStart, 2u);
 }
 
 TEST_F(ContainerTransportTest, SplitSnapshotAndPpiTableAnswers)

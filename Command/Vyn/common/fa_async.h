@@ -8,7 +8,15 @@
 
 class FSAAPI_CONTEXT;
 struct _FIB;
-struct FSA_EVENT_DETAILS;
+
+// The details every adapter event carries; their layout depends on the
+// event's class, so they are kept as bytes and read with the little-endian
+// helpers.
+constexpr uint32_t FSA_EVENT_DETAILS_BYTES = 320;
+struct FSA_EVENT_DETAILS {
+    uint8_t bytes[FSA_EVENT_DETAILS_BYTES];
+};
+static_assert(sizeof(FSA_EVENT_DETAILS) == FSA_EVENT_DETAILS_BYTES, "event details are 320 bytes");
 
 // Waits for the next adapter-initiated FIB of the context's event thread and
 // copies it into fib (512 bytes). Throws 31 until the event thread exists.

@@ -5,9 +5,17 @@
 #include "Command/Vyn/common/fa_ctrwide.h"
 #include "Command/Vyn/common/fa_frame.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
+#include "Command/Vyn/common/fa_paramchk.h"
 #include "Command/Vyn/common/fa_readonly.h"
+#include "Command/Vyn/common/fa_scsi.h"
 #include "Command/Vyn/common/fa_status.h"
 #include "Command/Vyn/common/fa_utils.h"
+#include "Command/Vyn/os/faux_debug.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdarg>
@@ -230,6 +238,8 @@ const char* named(char* buffer, size_t size, const char* name, const char* other
 }
 
 constexpr uint32_t kOpt1NewerLogOnly = 0x10000;
+constexpr uint32_t CT_GET_LOG_SIZE = 189;
+constexpr uint32_t CT_GET_NVLOG_ENTRY = 57;
 constexpr uint32_t CT_GET_NEW_LOG = 189;
 constexpr uint32_t CT_MONITOR_ARCHIVE = 231;
 constexpr uint32_t CT_RECONFIG = 34;
@@ -242,28 +252,79 @@ constexpr FSA_STATUS kBadEntry = 169;
 // buffer is not believed.
 constexpr uint32_t kMaxLogBytes = 10u * 1024 * 1024;
 constexpr uint32_t kLogChunk = 432;
+constexpr uint32_t kOlderEntryBytes = 101;
+constexpr uint32_t kLegacyEntryBytes = 61;
+constexpr FSA_STATUS kTransportFailure = 37;
 
-// Reads `size` bytes (capped) of the log of command `cmd`, in chunks.
-std::string readLog(FSAAPI_CONTEXT* ctx, uint32_t cmd, uint32_t size)
+// The older log's size words, library-wide.
+uint32_t logLines = 100;
+uint32_t startLine = 0;
+
+// Reads `size` bytes (capped) of the log of command `cmd`, entry by entry.
+std::vector<std::string> readLogEntries(FSAAPI_CONTEXT* ctx, uint32_t cmd, uint32_t size)
 {
     size = std::min(size, kMaxLogBytes);
-    std::string text;
+    std::vector<std::string> entries;
     std::vector<uint8_t> chunk(kLogChunk);
     uint32_t offset = 0;
-    while (offset < size) {
+    uint32_t read = 0;
+    while (read < size) {
         uint32_t next = offset;
-        uint32_t len = std::min<uint32_t>(kLogChunk, size - offset);
+        const uint32_t asked = std::min<uint32_t>(kLogChunk, size - read);
+        uint32_t len = asked;
         CT_NewGetNvLogEntry(ctx, &next, &len, chunk.data(), cmd);
-        len = std::min<uint32_t>(len, kLogChunk);
+        len = std::min(len, asked);
         if (len == 0)
             break;
-        text.append(reinterpret_cast<const char*>(chunk.data()), len);
+        entries.emplace_back(reinterpret_cast<const char*>(chunk.data()), len);
+        read += len;
         // A controller that does not move on would loop for ever.
         offset = next > offset ? next : offset + len;
     }
-    if (text.size() > size)
-        text.resize(size);
+    return entries;
+}
+
+std::string readLog(FSAAPI_CONTEXT* ctx, uint32_t cmd, uint32_t size)
+{
+    std::string text;
+    for (const std::string& entry : readLogEntries(ctx, cmd, size))
+        text += entry;
     return text;
+}
+
+void checkEntryStatus(uint32_t status)
+{
+    if (status == kNoEntry)
+        throw kNoSuchEntry;
+    if (status != kEntryReturned)
+        throw kBadEntry;
+}
+
+// One formatted dump text at the most; longer texts are cut.
+constexpr size_t kDTprintfRoom = 1024;
+
+// A log text longer than one formatted text would be cut: it goes out in
+// pieces that fit, each ending at a line's end where one is in reach.
+void passText(FSA_DIAG_CALLBACK callback, void* arg, const std::string& text)
+{
+    const size_t room = kDTprintfRoom - 1;
+    for (size_t from = 0; from < text.size();) {
+        size_t n = std::min(room, text.size() - from);
+        if (from + n < text.size()) {
+            const size_t nl = text.rfind('\n', from + n - 1);
+            if (nl != std::string::npos && nl >= from)
+                n = nl + 1 - from;
+        }
+        MSC_DTprintf(callback, arg, "%.*s", static_cast<int>(n), text.c_str() + from);
+        from += n;
+    }
+}
+
+// A trace of one piece of the archive, without the newline that ends it.
+void traceLine(const char* what, const std::string& text)
+{
+    const size_t n = !text.empty() && text.back() == '\n' ? text.size() - 1 : text.size();
+    FsaDebugPrintf("%s:%.*s", what, static_cast<int>(n), text.c_str());
 }
 
 void call(FSA_DIAG_CALLBACK callback, void* arg, const std::string& text)
@@ -371,9 +432,138 @@ const char* fauxAscii_OS_Whence(int whence)
     return whence == 0 ? "SEEK_SET" : whence == 1 ? "SEEK_CUR" : whence == 2 ? "SEEK_END" : "unknown";
 }
 
+const char* fauxAscii_FSA_Usage(int usage)
+{
+    // Code 15 has no name.
+    static const char* const kNames[] = {
+        "FSA_CU_NONE",      "FSA_CU_RESERVED1",     "FSA_CU_MULTI_PARTTN", "FSA_CU_NOT_AVAILABLE", "FSA_CU_UNKNOWN",
+        "FSA_CU_RESERVED2", "FSA_CU_SNAPSHOT_DEAD", "FSA_CU_NTFS",         "FSA_CU_FAT",           "FSA_CU_HPFS",
+        "FSA_CU_BUSY",      "FSA_CU_NETWARE",       "FSA_CU_UX_VALID",     "FSA_CU_UX_OPEN",       "FSA_CU_UX_DELETED",
+        nullptr,            "FSA_CU_UX_UNMAPPED",   "FSA_CU_UX_UNKNOWN"};
+    static char buffer[24];
+    const size_t count = sizeof kNames / sizeof kNames[0];
+    return named(buffer, sizeof buffer, usage >= 0 && static_cast<size_t>(usage) < count ? kNames[usage] : nullptr,
+                 "unknown");
+}
+
+const char* fauxAscii_OS_mode(unsigned long mode)
+{
+    static char buffer[32];
+    const unsigned long type = mode & S_IFMT;
+    const char device = type == S_IFCHR    ? 'c'
+                        : type == S_IFBLK  ? 'b'
+                        : type == S_IFIFO  ? 'p'
+                        : type == S_IFSOCK ? 's'
+                                           : '-';
+    const char flags[] = {' ',
+                          (mode & S_ISVTX) ? 't' : '-',
+                          device,
+                          (mode & S_ISGID) ? 'g' : '-',
+                          (mode & S_ISUID) ? 'u' : '-',
+                          type == S_IFLNK ? 'l' : '-',
+                          type == S_IFDIR ? 'd' : '-',
+                          (mode & S_IRUSR) ? 'r' : '-',
+                          (mode & S_IWUSR) ? 'w' : '-',
+                          (mode & S_IXUSR) ? 'x' : '-',
+                          '\0'};
+    std::snprintf(buffer, sizeof buffer, " 0x%08lx%s", mode, flags);
+    return buffer;
+}
+
+const char* fauxAscii_OS_time_t(time_t t)
+{
+    static char buffer[32];
+    struct tm parts;
+    if (gmtime_r(&t, &parts) == nullptr || std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &parts) == 0)
+        std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(t));
+    return buffer;
+}
+
+const char* fauxAscii_OS_dki_ctype(int) { return "unknown"; }
+
+void fauxPrint_FIB(uint32_t low, uint32_t high, int level, const char* label, const _FIB* fib)
+{
+    if (fib == nullptr)
+        return;
+    FsaUxDbgFilePrintf(low, high, level, "-- %s: Size=%d, StructType=%s, Command=%s:%s\n", label,
+                       static_cast<int>(fib->Header.Size), fauxAscii_FSA_FIBStructType(fib->Header.StructType),
+                       fauxAscii_FSA_FIBCommand(fib->Header.Command), fauxAscii_FSA_TFibCommand(fib));
+}
+
+void fauxPrint_REVISION(uint32_t low, uint32_t high, int level, const char* label, const FSA_REVISION* revision)
+{
+    if (revision == nullptr)
+        return;
+    FsaUxDbgFilePrintf(low, high, level, "-- %s: BN=%d, dash=%d, type=%d, minor=%d, major=%d\n", label,
+                       static_cast<int>(revision->buildNumber), revision->dash, revision->type, revision->minor,
+                       revision->major);
+}
+
+void fauxPrint_UnixQueryDisk(uint32_t low, uint32_t high, int level, const char* label, const _UNIX_QUERY_DISK* disk)
+{
+    if (disk == nullptr)
+        return;
+    auto truth = [](uint32_t v) { return v != 0 ? "TRUE" : "FALSE"; };
+    FsaUxDbgFilePrintf(low, high, level,
+                       "%s: ctr=%d, Instance=%d, Bus=%d, Target=%d, Lun=%d, Valid=%s, Locked=%s, Deleted=%s\n", label,
+                       disk->container, disk->instance, disk->bus, disk->target, disk->lun, truth(disk->valid),
+                       truth(disk->locked), truth(disk->deleted));
+}
+
+void fauxPrint_OS_FileLock(uint32_t low, uint32_t high, int level, const char* label, int cmd, const struct flock* lock)
+{
+    if (lock == nullptr)
+        return;
+    FsaUxDbgFilePrintf(low, high, level,
+                       "-- %s: psd=%d, cmd=%s, l_type=%s, l_whence=%s, l_start=%ld, l_len=%ld, l_pid=%ld\n", label,
+                       static_cast<int>(::getpid()), fauxAscii_OS_Cmd(cmd), fauxAscii_OS_Type(lock->l_type),
+                       fauxAscii_OS_Whence(lock->l_whence), static_cast<long>(lock->l_start),
+                       static_cast<long>(lock->l_len), static_cast<long>(lock->l_pid));
+}
+
+void fauxPrint_OS_StatStruct(uint32_t low, uint32_t high, int level, const char* label, const struct stat* st)
+{
+    if (st == nullptr)
+        return;
+    // The renderers share one buffer each: copy before the next call.
+    const std::string mode = fauxAscii_OS_mode(st->st_mode);
+    const std::string atim = fauxAscii_OS_time_t(st->st_atime);
+    const std::string mtim = fauxAscii_OS_time_t(st->st_mtime);
+    const std::string ctim = fauxAscii_OS_time_t(st->st_ctime);
+    const int width = static_cast<int>(std::strlen(label));
+    FsaUxDbgFilePrintf(low, high, level,
+                       "-- %s: st_dev=%lu, st_ino=%lu, st_mode=%s, st_nlink=%lu, st_uid=%lu, st_gid=%lu,\n", label,
+                       static_cast<unsigned long>(st->st_dev), static_cast<unsigned long>(st->st_ino), mode.c_str(),
+                       static_cast<unsigned long>(st->st_nlink), static_cast<unsigned long>(st->st_uid),
+                       static_cast<unsigned long>(st->st_gid));
+    FsaUxDbgFilePrintf(low, high, level, "   %*.*s  st_rdev=%lu, st_size=%lu, st_blksize=%lu, st_blocks=%lu,\n", width,
+                       width, "", static_cast<unsigned long>(st->st_rdev), static_cast<unsigned long>(st->st_size),
+                       static_cast<unsigned long>(st->st_blksize), static_cast<unsigned long>(st->st_blocks));
+    FsaUxDbgFilePrintf(low, high, level, "   %*.*s  st_atim=%s, st_mtim=%s, st_ctim=%s\n", width, width, "",
+                       atim.c_str(), mtim.c_str(), ctim.c_str());
+}
+
+void fauxPrint_OS_FStatStruct(uint32_t low, uint32_t high, int level, const char* label, int fd)
+{
+    struct stat st;
+    if (::fstat(fd, &st) == 0)
+        fauxPrint_OS_StatStruct(low, high, level, label, &st);
+}
+
+void fauxPrint_OS_dirent(uint32_t low, uint32_t high, int level, const char* label, const struct dirent* entry)
+{
+    if (entry == nullptr)
+        return;
+    FsaUxDbgFilePrintf(low, high, level, "-- %s: ino_t=%lu, d_off=%lu, d_reclen=%lu, d_name='%s'\n", label,
+                       static_cast<unsigned long>(entry->d_ino), static_cast<unsigned long>(entry->d_off),
+                       static_cast<unsigned long>(entry->d_reclen), entry->d_name);
+}
+
+void fauxPrint_OS_dk_cfio(uint32_t, uint32_t, int, const char*, const void*) {}
+
 void MSC_DTprintf(FSA_DIAG_CALLBACK callback, void* arg, const char* format, ...)
 {
-    char text[1024];
+    char text[kDTprintfRoom];
     va_list ap;
     va_start(ap, format);
     std::vsnprintf(text, sizeof text, format, ap);
@@ -400,10 +590,7 @@ void CT_NewGetNvLogEntry(FSAAPI_CONTEXT* ctx, uint32_t* a, uint32_t* len, void* 
     uint32_t p0 = kNoEntry;
     const uint32_t room = *len;
     CT_SendReceiveFIB(ctx, command, &p0, a, len, nullptr, 0, out, room, 1);
-    if (p0 == kNoEntry)
-        throw kNoSuchEntry;
-    if (p0 != kEntryReturned)
-        throw kBadEntry;
+    checkEntryStatus(p0);
 }
 
 void CT_SetGetNvLogObfuscationMethod(FSAAPI_CONTEXT* ctx, uint32_t* method)
@@ -413,27 +600,219 @@ void CT_SetGetNvLogObfuscationMethod(FSAAPI_CONTEXT* ctx, uint32_t* method)
     CT_SendReceiveFIB(ctx, CT_NV_LOG_OBFUSCATION, &p0, method, nullptr, nullptr, 0, nullptr, 0, 1);
 }
 
+void CT_GetLogSize(FSAAPI_CONTEXT* ctx)
+{
+    FsaApiEntryExit scope("CT_GetLogSize");
+    uint32_t p0 = 0, p1 = 0, p2 = 0;
+    CT_SendReceiveFIB(ctx, CT_GET_LOG_SIZE, &p0, &p1, &p2, nullptr, 0, nullptr, 0, 1);
+    logLines = p0;
+    startLine = p1;
+}
+
+uint32_t CT_LogLines() { return logLines; }
+uint32_t CT_LogStartLine() { return startLine; }
+
+void CT_GetNvLogEntry(FSAAPI_CONTEXT* ctx, unsigned line, unsigned p1, void* out)
+{
+    FsaApiEntryExit scope("CT_GetNvLogEntry");
+    uint32_t p0 = line, q1 = p1;
+    CT_SendReceiveFIB(ctx, CT_GET_NVLOG_ENTRY, &p0, &q1, nullptr, nullptr, 0, out, kOlderEntryBytes, 1);
+    checkEntryStatus(p0);
+}
+
+FSA_STATUS CT_GetLegacyNvLogEntry(FSAAPI_CONTEXT* ctx, unsigned line, unsigned p1, void* out)
+{
+    uint32_t p0 = line, q1 = p1;
+    const FSA_STATUS sent =
+        CT_SendReceiveFIB(ctx, CT_GET_NVLOG_ENTRY, &p0, &q1, nullptr, nullptr, 0, out, kLegacyEntryBytes, 0);
+    if (sent == FSA_STS_SUCCESS)
+        checkEntryStatus(p0);
+    return sent;
+}
+
+FSA_STATUS CT_GetHistLogSize(FSAAPI_CONTEXT* ctx, uint32_t* a, uint32_t* b, uint32_t* c, uint32_t command)
+{
+    return CT_SendReceiveFIB(ctx, command, a, b, c, nullptr, 0, nullptr, 0, 0);
+}
+
+namespace {
+
+constexpr uint32_t kBatterySixWords = 0x500000;
+constexpr uint32_t kBatterySerial = 0x80000;
+constexpr uint32_t kBatteryInformation = 0x100;
+constexpr uint32_t kOemSixWordBattery = 18;
+constexpr uint32_t kOpt1SixWordBattery = 0x200;
+
+// Fields of the 60-byte record FsaBattery fills: the flag that marks each
+// valid and where it sits.
+constexpr uint32_t kBatFullCapacity = 0x4;       // u16 at 18
+constexpr uint32_t kBatDesignCapacity = 0x8;     // u16 at 16
+constexpr uint32_t kBatRemainingCapacity = 0x2;  // u16 at 20
+constexpr uint32_t kBatVoltage = 0x800;          // u16 at 12
+constexpr uint32_t kBatCurrent = 0x80;           // i16 at 26
+constexpr uint32_t kBatTemperature = 0x10;       // u16 at 14, tenths of a kelvin
+constexpr uint32_t kBatReconditionDates = 0x80000000u;  // u32 at 28 (last) and 32 (next)
+
+const char* const kBatteryLabels[] = {
+    "\nBattery Serial Number:     %s", "\nFull Charge Capacity:      %s", "\nDesign capacity:           %s",
+    "\nRemaining Capacity:        %s", "\nVoltage:                   %s", "\nCurrent:                   %s",
+    "\nSpecification Information: %s", "\nTemperature:               %s", "\nLast recondition date:     %s",
+    "\nNext recondition date:     %s"};
+constexpr size_t kBatteryValues = sizeof kBatteryLabels / sizeof kBatteryLabels[0];
+
+struct BatteryText {
+    char value[kBatteryValues][32];
+
+    void set(size_t i, const char* format, ...) __attribute__((format(printf, 3, 4)))
+    {
+        va_list ap;
+        va_start(ap, format);
+        std::vsnprintf(value[i], sizeof value[i], format, ap);
+        va_end(ap);
+    }
+    void print(FSA_DIAG_CALLBACK callback, void* arg) const
+    {
+        for (size_t i = 0; i < kBatteryValues; ++i)
+            MSC_DTprintf(callback, arg, kBatteryLabels[i], value[i]);
+    }
+};
+
+// Older OEM controllers report six words of their own page.
+void sixWordBattery(FSAAPI_CONTEXT* ctx, BatteryText& text)
+{
+    uint8_t page[24] = {};
+    const bool have = SCSI_sendfib(ctx, 0, kBatterySixWords, page, sizeof page, 0) == FSA_STS_SUCCESS;
+    auto word = [&](size_t i) { return static_cast<int>(faGetLe32(page + 4 * i)); };
+    const char* const units[6] = {"%d mAh", "%d mAh", "%d mAh", "%d mV", "%d mA", "%d C"};
+    const size_t slots[6] = {1, 2, 3, 4, 5, 7};
+    for (size_t i : {0, 6, 8, 9})
+        text.set(i, "NONE");
+    for (size_t i = 0; i < 6; ++i) {
+        if (have)
+            text.set(slots[i], units[i], word(i));
+        else
+            text.set(slots[i], "Unknown");
+    }
+}
+
+void recordBattery(FSAAPI_CONTEXT* ctx, BatteryText& text)
+{
+    uint8_t record[60] = {};
+    const bool have = FsaBattery(ctx->apiHandle, 2, record) == FSA_STS_SUCCESS;
+    const uint32_t flags = have ? faGetLe32(record) : 0;
+    auto u16Value = [&](size_t slot, uint32_t bit, size_t at, const char* format) {
+        if (flags & bit)
+            text.set(slot, format, faGetLe16(record + at));
+        else
+            text.set(slot, "Unknown");
+    };
+    uint8_t word[2] = {};
+    if (SCSI_sendfib(ctx, 0, kBatterySerial, word, sizeof word, 0) == FSA_STS_SUCCESS)
+        text.set(0, "%d", faGetLe16(word));
+    else
+        text.set(0, "%s", PCK_IsOemServerRomb(ctx) ? "Not Available" : "Unknown");
+    u16Value(1, kBatFullCapacity, 18, "%hu mAh");
+    u16Value(2, kBatDesignCapacity, 16, "%hu mAh");
+    u16Value(3, kBatRemainingCapacity, 20, "%hu mAh");
+    u16Value(4, kBatVoltage, 12, "%hu mV");
+    // A discharge is negative: shown as the signed value read back.
+    if (flags & kBatCurrent)
+        text.set(5, "%hd mA", static_cast<int16_t>(faGetLe16(record + 26)));
+    else
+        text.set(5, "Unknown");
+    std::memset(word, 0, sizeof word);
+    if (SCSI_sendfib(ctx, 0, kBatteryInformation, word, sizeof word, 0) == FSA_STS_SUCCESS)
+        text.set(6, "%hu", faGetLe16(word));
+    else
+        text.set(6, "Unknown");
+    if (flags & kBatTemperature)
+        text.set(7, "%.1f K", faGetLe16(record + 14) / 10.0);
+    else
+        text.set(7, "Unknown");
+    if (flags & kBatReconditionDates) {
+        text.set(8, "0x%x", faGetLe32(record + 28));
+        text.set(9, "0x%x", faGetLe32(record + 32));
+    } else {
+        text.set(8, "Unknown");
+        text.set(9, "Unknown");
+    }
+}
+
+// One line of the older log, prefixed with its number.
+void printOlderEntry(FSA_DIAG_CALLBACK callback, void* arg, unsigned line, const char* entry, size_t room)
+{
+    const size_t n = strnlen(entry, room);
+    const bool ended = n > 0 && entry[n - 1] == '\n';
+    MSC_DTprintf(callback, arg, "[%02d]: %.*s%s", static_cast<int>(line), static_cast<int>(n), entry,
+                 ended ? "" : "\n");
+}
+
+// The older history log: the lines before the current run's first line are
+// the last run's. Controllers of the legacy servers without the size query
+// keep the count of the last answer and give shorter entries.
+void dumpOlderLog(FSAAPI_CONTEXT* ctx, FSA_DIAG_CALLBACK callback, void* arg)
+{
+    bool legacy = false;
+    try {
+        CT_GetLogSize(ctx);
+    } catch (FSA_STATUS status) {
+        if (status != kTransportFailure || !PCK_IsOemServerLegacy(ctx))
+            throw;
+        legacy = true;
+    }
+    const uint32_t lines = std::min(CT_LogLines(), kMaxLogBytes / kOlderEntryBytes);
+    const uint32_t start = std::min(CT_LogStartLine(), lines);
+    auto section = [&](const char* banner, uint32_t from, uint32_t to) {
+        MSC_DTprintf(callback, arg, "%s", banner);
+        for (uint32_t line = from; line < to; ++line) {
+            char entry[kOlderEntryBytes + 1] = {};
+            try {
+                if (legacy) {
+                    const FSA_STATUS sent = CT_GetLegacyNvLogEntry(ctx, line, 0, entry);
+                    if (sent != FSA_STS_SUCCESS)
+                        throw sent;
+                } else {
+                    CT_GetNvLogEntry(ctx, line, 0, entry);
+                }
+            } catch (FSA_STATUS status) {
+                if (status == kNoSuchEntry)
+                    return;
+                throw;
+            }
+            printOlderEntry(callback, arg, line, entry, legacy ? kLegacyEntryBytes : kOlderEntryBytes);
+        }
+    };
+    section("\n\n *** HISTORY BUFFER FROM LAST RUN ***\n\n", 0, start);
+    section("\n\n *** HISTORY BUFFER FROM CURRENT CONTROLLER RUN ***\n\n", start, lines);
+}
+
+void dumpNewerLog(FSAAPI_CONTEXT* ctx, FSA_DIAG_CALLBACK callback, void* arg)
+{
+    MSC_DTprintf(callback, arg, " ***      HISTORY BUFFER FROM CONTROLLER     ***\n");
+    MSC_DTprintf(callback, arg, " *** Time stamps are the time elapsed since the controller started, ***\n");
+    MSC_DTprintf(callback, arg, " *** or Greenwich Mean Time once the host has set the controller's   ***\n");
+    MSC_DTprintf(callback, arg, " *** clock; the change from one to the other shows where it was set. ***\n");
+    try {
+        uint32_t a = 0, size = 0, c = 0;
+        CT_NewGetLogSize(ctx, &a, &size, &c, CT_GET_NEW_LOG);
+        passText(callback, arg, readLog(ctx, CT_GET_NEW_LOG, size));
+    } catch (FSA_STATUS status) {
+        MSC_DTprintf(callback, arg, "New - got bad status: %d\n", static_cast<int>(status));
+    }
+}
+
+}  // namespace
+
 void MSC_ShowBattery(FSAAPI_CONTEXT* ctx, FSA_DIAG_CALLBACK callback, void* arg)
 {
     MSC_DTprintf(callback, arg, "\n\nBattery Information");
     MSC_DTprintf(callback, arg, "\n-------------------");
-    uint8_t record[60] = {};
-    const bool have = FsaBattery(ctx->apiHandle, 2, record) == FSA_STS_SUCCESS;
-    const uint32_t flags = faGetLe32(record);
-    char value[64];
-    auto u16At = [&](size_t at, uint32_t bit, const char* format) {
-        if (have && (flags & bit))
-            std::snprintf(value, sizeof value, format, faGetLe16(record + at));
-        else
-            std::snprintf(value, sizeof value, "Unknown");
-        return value;
-    };
-    MSC_DTprintf(callback, arg, "\nBattery Serial Number:     %s", "Unknown");
-    MSC_DTprintf(callback, arg, "\nFull Charge Capacity:      %s", u16At(20, 0x2, "%hu mAh"));
-    MSC_DTprintf(callback, arg, "\nDesign capacity:           %s", u16At(18, 0x4, "%hu mAh"));
-    MSC_DTprintf(callback, arg, "\nRemaining Capacity:        %s", u16At(16, 0x8, "%hu mAh"));
-    MSC_DTprintf(callback, arg, "\nVoltage:                   %s", u16At(14, 0x10, "%hu mV"));
-    MSC_DTprintf(callback, arg, "\nCurrent:                   %s", u16At(12, 0x800, "%hu mA"));
+    BatteryText text;
+    if (ctx->oemId == kOemSixWordBattery && (FsaOptionWord1(ctx) & kOpt1SixWordBattery))
+        sixWordBattery(ctx, text);
+    else
+        recordBattery(ctx, text);
+    text.print(callback, arg);
 }
 
 void MSC_DumpMassiveTextData(FSAAPI_CONTEXT* ctx, uint32_t flags, FSA_DIAG_CALLBACK callback, void* arg)
@@ -443,17 +822,10 @@ void MSC_DumpMassiveTextData(FSAAPI_CONTEXT* ctx, uint32_t flags, FSA_DIAG_CALLB
         throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
     if (flags & 0x10)
         MSC_ShowBattery(ctx, callback, arg);
-    if ((flags & 0x8) && (FsaOptionWord1(ctx) & kOpt1NewerLogOnly)) {
-        MSC_DTprintf(callback, arg, " ***      HISTORY BUFFER FROM CONTROLLER     ***\n");
-        try {
-            uint32_t a = 0, size = 0, c = 0;
-            CT_NewGetLogSize(ctx, &a, &size, &c, CT_GET_NEW_LOG);
-            const std::string text = readLog(ctx, CT_GET_NEW_LOG, size);
-            MSC_DTprintf(callback, arg, "%s", text.c_str());
-        } catch (FSA_STATUS status) {
-            MSC_DTprintf(callback, arg, "New - got bad status: %d\n", static_cast<int>(status));
-        }
-    }
+    if ((FsaOptionWord1(ctx) & kOpt1NewerLogOnly) == 0)
+        dumpOlderLog(ctx, callback, arg);
+    else if (flags & 0x8)
+        dumpNewerLog(ctx, callback, arg);
 }
 
 void MSC_DumpMonitorArchive(FSAAPI_CONTEXT* ctx, uint32_t flags, FSA_DIAG_CALLBACK callback, void* arg)
@@ -467,15 +839,28 @@ void MSC_DumpMonitorArchive(FSAAPI_CONTEXT* ctx, uint32_t flags, FSA_DIAG_CALLBA
     uint32_t method = 1;
     CT_SetGetNvLogObfuscationMethod(ctx, &method);
     FsaDebugPrintf("obfuscationMethod:%s\n", std::to_string(method).c_str());
-    const std::string text = readLog(ctx, CT_MONITOR_ARCHIVE, size);
     // Lines reach the callback whole: a line split over two entries is
     // carried into the next.
     std::string partial;
-    for (char ch : text) {
-        partial += ch;
-        if (ch == '\n') {
-            call(callback, arg, partial);
-            partial.clear();
+    for (const std::string& entry : readLogEntries(ctx, CT_MONITOR_ARCHIVE, size)) {
+        size_t from = 0;
+        while (from < entry.size()) {
+            const size_t nl = entry.find('\n', from);
+            if (nl == std::string::npos) {
+                partial.append(entry, from, std::string::npos);
+                traceLine("Partial", partial);
+                break;
+            }
+            std::string line = entry.substr(from, nl + 1 - from);
+            from = nl + 1;
+            if (!partial.empty()) {
+                line = partial + line;
+                partial.clear();
+                traceLine("Partial/Newline", line);
+            } else {
+                traceLine("Newline", line);
+            }
+            call(callback, arg, line);
         }
     }
     if (!partial.empty())

@@ -251,11 +251,7 @@ FSA_STATUS CT_GetPartitionForContainer(FSAAPI_CONTEXT* ctx, uint32_t container, 
 int CT_PhantomOrRealExists(FSAAPI_CONTEXT* ctx, uint32_t container, int localOnly);
 uint32_t CT_GetNextFreeContainer(FSAAPI_CONTEXT* ctx, int fromTop, int localOnly);
 
-// Controller event log.
-void CT_GetLogSize(FSAAPI_CONTEXT* ctx);
-void CT_GetNvLogEntry(FSAAPI_CONTEXT* ctx, uint32_t line, uint32_t p1, void* out);
-FSA_STATUS CT_GetLegacyNvLogEntry(FSAAPI_CONTEXT* ctx, uint32_t line, uint32_t p1, void* out);
-FSA_STATUS CT_GetHistLogSize(FSAAPI_CONTEXT* ctx, uint32_t* a, uint32_t* b, uint32_t* c, uint32_t command);
+// Controller event log: the history-log commands of fa_dump.h.
 
 // Dead partitions, partition deletion and morphing.
 uint64_t CT_GetContainerSize(FSAAPI_CONTEXT* ctx, uint32_t container);

@@ -1,5 +1,6 @@
 #include "Command/Vyn/common/fa_open.h"
 
+#include "Command/Vyn/common/fa_async.h"
 #include "Command/Vyn/common/fa_blinker.h"
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_context.h"
@@ -964,3 +965,15 @@ extern "C" FSA_STATUS FsaNTLinkForContainer(void* handle, uint32_t operation)
 }
 
 extern "C" int FsaIsRunningAsServer() { return 0; }
+
+void AIF_FileSystemChange(FSAAPI_CONTEXT* ctx, unsigned int container)
+{
+    constexpr uint32_t kFileSystemChange = 128;
+    tag_FSA_CONTAINER id;
+    CT_GetStandardID(ctx, &id, container);
+    FSA_EVENT_DETAILS details{};
+    faPutLe32(details.bytes, id.number);
+    faPutLe32(details.bytes + 4, id.uniqueId);
+    faPutLe32(details.bytes + 8, id.adapterWord);
+    AIF_SendEventToAllClients(ctx, kFileSystemChange, &details);
+}

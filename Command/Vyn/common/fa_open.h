@@ -74,5 +74,9 @@ FSA_STATUS FsaInternalCommonContextInit(FSAAPI_CONTEXT* ctx, unsigned int caller
 FSA_STATUS internalPauseResumeIo(void* handle, int timeoutSeconds, int noRescan);
 // Reports an event to the context's general callback.
 void FsaGeneralCallbackShell(FSAAPI_CONTEXT* ctx, uint32_t event, const void* details);
+// Tells every client of the controller's events that the file system of
+// `container` changed (class 128, the container's identifier at details byte
+// 0); the sender's failure is thrown.
+void AIF_FileSystemChange(FSAAPI_CONTEXT* ctx, unsigned int container);
 
 #endif

@@ -45,9 +45,12 @@ void PCK_ValidateFreeSpace(FSAAPI_CONTEXT*, const FSA_STORAGE_DEVICE_SPACE*, uin
     throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
 }
 
-bool PCK_IsOemServerRomb(const FSAAPI_CONTEXT*) { return false; }
+bool PCK_IsOemServerRomb(const FSAAPI_CONTEXT* ctx)
+{
+    return ctx->oemId == 9 || ctx->oemId == 13 || ctx->oemId == 14;
+}
 
-bool PCK_IsOemServerLegacy(const FSAAPI_CONTEXT*) { return false; }
+bool PCK_IsOemServerLegacy(const FSAAPI_CONTEXT* ctx) { return PCK_IsOemServerRomb(ctx) || ctx->oemId == 8; }
 
 void PCK_GetContainersMaxPartitionSize(FSAAPI_CONTEXT*, const tag_FSA_CONTAINER*, uint64_t*)
 {

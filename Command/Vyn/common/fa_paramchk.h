@@ -17,7 +17,7 @@ bool PCK_HasNoHostDriver(const FSAAPI_CONTEXT* ctx);
 // The preconditions of the exported operations; `mask` holds the container
 // conditions, `mode` is the throw mode. Not available yet: the checks throw
 // 31 (with a non-zero throw mode they answer it), the status-returning one
-// returns it and the OEM tests answer false.
+// returns it.
 FSA_STATUS PCK_ContainerIsRet(FSAAPI_CONTEXT* ctx, uint32_t container, uint64_t mask, int* exists);
 uint32_t PCK_ContainerIs(FSAAPI_CONTEXT* ctx, uint32_t container, uint64_t mask, FSA_THROW_MODE mode);
 void PCK_ThrowIfContainerIs(FSAAPI_CONTEXT* ctx, uint32_t container, uint64_t mask);
@@ -30,6 +30,8 @@ void PCK_ValidateChannelMode(FSAAPI_CONTEXT* ctx, uint32_t channelMode, const FS
                              uint32_t n);
 void PCK_ValidateFreeSpace(FSAAPI_CONTEXT* ctx, const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t n,
                            int skipSizeCheck);
+// OEM server families with their own rules: the ROMB servers (OEM ids 9, 13
+// and 14) and, with them, the legacy servers (also OEM id 8).
 bool PCK_IsOemServerRomb(const FSAAPI_CONTEXT* ctx);
 bool PCK_IsOemServerLegacy(const FSAAPI_CONTEXT* ctx);
 void PCK_GetContainersMaxPartitionSize(FSAAPI_CONTEXT* ctx, const tag_FSA_CONTAINER* container, uint64_t* out);

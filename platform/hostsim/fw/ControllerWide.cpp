@@ -1,12 +1,16 @@
 // Controller-wide answers: the battery pages (class 3 sub-commands 0x30000,
 // 0x700000, 0xA0000, 0x80000, 0x100), the online diagnostic (FIB 800),
-// copyback (CT 216), statistics (CT 244), the PPI table clear (CT 202) and
-// the NVS RAM clear (CT 10 of class 23) and the dynamic properties (class 26).
+// copyback (CT 216), statistics (CT 244), the PPI table (CT 194, 195, 202),
+// the NVS RAM clear (CT 10 of class 23), the dynamic properties (class 26),
+// the history logs (CT 189, 57, 231, 232) and the answers of the split and
+// snapshot commands (CT 30, 31, 104).
 #include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/fw/ContainerTransport.h"
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace vyn::hostsim {
 
@@ -17,6 +21,15 @@ constexpr uint32_t kNewSuccess = 218;
 constexpr uint32_t kStatsReset = 2;
 constexpr size_t kStatisticsBytes = 256;
 constexpr size_t kPropertiesBytes = 480;
+constexpr uint32_t kOpt1NewerLog = 0x10000;
+constexpr uint32_t kLogEntry = 150;
+constexpr uint32_t kNoLogEntry = 151;
+constexpr size_t kOlderLogEntry = 101;
+constexpr uint32_t kOpt2WidePpi = 0x200000;
+constexpr size_t kPpiHeaderBytes = 24;
+constexpr uint8_t kPpiKind = 1;
+constexpr uint32_t kSplitDone = 134;
+constexpr uint32_t kSnapshotMade = 232;
 
 uint8_t* scsiData(FibCall& call)
 {
@@ -192,9 +205,85 @@ void textLog(const std::string& text, uint32_t chunk, const CtRequest& q, CtRepl
     r.data.assign(text.begin() + static_cast<long>(offset), text.begin() + static_cast<long>(offset + n));
 }
 
+// The older history log: the history text as lines without their newline.
+std::vector<std::string> historyLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t from = 0;
+    while (from < text.size()) {
+        size_t nl = text.find('\n', from);
+        if (nl == std::string::npos)
+            nl = text.size();
+        lines.push_back(text.substr(from, nl - from));
+        from = nl + 1;
+    }
+    return lines;
+}
+
+// CT 189 on a controller without the newer log: the line count as the
+// container status, the current run's first line in result word 1.
+void olderLogSize(const ControllerState& c, CtReply& r)
+{
+    r.status = static_cast<uint32_t>(historyLines(c.historyText).size());
+    r.result1 = c.historyStart;
+}
+
+// CT 57: line parameter 0 as a 101-byte entry, text cut to 100 bytes and
+// zero-padded; 151 past the last line.
+void olderLogEntry(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    const std::vector<std::string> lines = historyLines(c.historyText);
+    if (q.param[0] >= lines.size()) {
+        r.status = kNoLogEntry;
+        return;
+    }
+    const std::string& line = lines[q.param[0]];
+    r.status = kLogEntry;
+    r.data.assign(kOlderLogEntry, 0);
+    std::memcpy(r.data.data(), line.data(), std::min(line.size(), kOlderLogEntry - 1));
+}
+
+// Entries of the PPI table, one per drive at target i of bus 0, in the
+// 16-byte form with option word 2 bit 0x200000, else in the 12-byte form.
+size_t ppiEntryBytes(const ControllerState& c) { return (c.optionWord[1] & kOpt2WidePpi) ? 16 : 12; }
+
+void ppiHeaders(ControllerState& c, const CtRequest&, CtReply& r)
+{
+    r.status = kNewSuccess;
+    r.data.assign(kPpiHeaderBytes, 0);
+    putLe32(r.data.data(), 1);
+    putLe32(r.data.data() + 4, c.ppiClears);
+    putLe32(r.data.data() + 16, c.ppiEntries);
+    putLe32(r.data.data() + 20, static_cast<uint32_t>(ppiEntryBytes(c)));
+}
+
+void ppiData(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    r.status = kNewSuccess;
+    const size_t size = ppiEntryBytes(c);
+    r.data.assign(c.ppiEntries * size, 0);
+    for (uint32_t i = 0; i < c.ppiEntries; ++i) {
+        uint8_t* e = r.data.data() + i * size;
+        putLe32(e, c.serial[0]);
+        putLe32(e + 4, i);
+        if (size == 16) {
+            putLe32(e + 8, i);
+            e[12] = 1;
+            e[13] = kPpiKind;
+        } else {
+            putLe16(e + 8, static_cast<uint16_t>(i));
+            e[10] = 1;
+            e[11] = kPpiKind;
+        }
+    }
+    if (r.data.size() > q.capacity)
+        r.data.resize(q.capacity);
+}
+
 void clearPpi(ControllerState& c, const CtRequest&, CtReply& r)
 {
     ++c.ppiClears;
+    c.ppiEntries = 0;
     r.status = kNewSuccess;
 }
 
@@ -224,9 +313,20 @@ void registerControllerWideHandlers(Dispatcher& dispatcher)
     addCtHandler(dispatcher, 216, copyback);
     addCtHandler(dispatcher, 244, statistics);
     addCtHandler(dispatcher, 202, clearPpi);
+    addCtHandler(dispatcher, 194, ppiHeaders);
+    addCtHandler(dispatcher, 195, ppiData);
     addCtHandler(dispatcher, 189, [](ControllerState& c, const CtRequest& q, CtReply& r) {
-        textLog(c.historyText, c.archiveChunk, q, r);
+        if (c.optionWord[0] & kOpt1NewerLog)
+            textLog(c.historyText, c.archiveChunk, q, r);
+        else
+            olderLogSize(c, r);
     });
+    addCtHandler(dispatcher, 57, olderLogEntry);
+    // The split and snapshot commands answer their success status; what they
+    // do to the containers comes with the container operations.
+    for (uint32_t split : {30u, 31u})
+        addCtHandler(dispatcher, split, [](ControllerState&, const CtRequest&, CtReply& r) { r.status = kSplitDone; });
+    addCtHandler(dispatcher, 104, [](ControllerState&, const CtRequest&, CtReply& r) { r.status = kSnapshotMade; });
     addCtHandler(dispatcher, 231, [](ControllerState& c, const CtRequest& q, CtReply& r) {
         textLog(c.archiveText, c.archiveChunk, q, r);
     });

@@ -142,6 +142,8 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.historyText = unescapeNewlines(get("log.history"));
     c.archiveText = unescapeNewlines(get("log.archive"));
     c.archiveChunk = parseInteger(get("log.archive_chunk"));
+    c.historyStart = parseInteger(get("log.history_start"));
+    c.ppiEntries = parseInteger(get("ppi_entries"));
     c.reconfigs = parseInteger(get("reconfigs"));
     c.jbodDriver = get("jbod_driver") == "1";
     c.maxContainers = parseInteger(get("max_containers"));
@@ -293,6 +295,8 @@ std::string ControllerState::toText(uint64_t seed) const
     line("log.history", quoted(escapeNewlines(historyText)));
     line("log.archive", quoted(escapeNewlines(archiveText)));
     line("log.archive_chunk", std::to_string(archiveChunk));
+    line("log.history_start", std::to_string(historyStart));
+    line("ppi_entries", std::to_string(ppiEntries));
     line("reconfigs", std::to_string(reconfigs));
     line("jbod_driver", jbodDriver ? "1" : "0");
     line("max_containers", std::to_string(maxContainers));

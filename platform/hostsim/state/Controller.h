@@ -75,6 +75,12 @@ struct ControllerState {
     std::string historyText;
     std::string archiveText;
     uint32_t archiveChunk = 432;
+    // The older history log (a controller without option word 1 bit
+    // 0x10000) serves the history text line by line (CT 189, 57); lines
+    // from this one on are the current run's.
+    uint32_t historyStart = 0;
+    // PPI table (CT 194, 195): entries, one per drive, of bundle length 1.
+    uint32_t ppiEntries = 0;
     uint32_t reconfigs = 0;
     bool jbodDriver = false;  // the driver reports JBOD support for this host
 

@@ -2,6 +2,7 @@
 // controller-wide exports over the simulator.
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_ctrwide.h"
+#include "Command/Vyn/common/fa_open.h"
 #include "Command/Vyn/common/fa_readonly.h"
 #include "Command/Vyn/common/fa_status.h"
 #include "OpenSessionTest.h"
@@ -241,6 +242,22 @@ TEST_F(ControllerWideTest, UiCallbackSkipsTheContextsOwnHandle)
     EXPECT_EQ(FsaSetUiThreadCallBack(h, 1, 2, 3), FSA_STS_SUCCESS);
     EXPECT_EQ(ctx->uiCallback[2], 3u);
     ctx->handleSerialCount = 1;
+}
+
+TEST_F(ControllerWideTest, FileSystemChangeWaitsForTheEventSender)
+{
+    void* h = start();
+    ASSERT_NE(h, nullptr);
+    // Until the sender to the event clients exists, its 31 is passed on and
+    // nothing reaches the controller.
+    FSA_STATUS thrown = FSA_STS_SUCCESS;
+    try {
+        AIF_FileSystemChange(context(h), 3);
+    } catch (FSA_STATUS status) {
+        thrown = status;
+    }
+    EXPECT_EQ(thrown, FSA_STS_NOT_SUPPORTED);
+    EXPECT_EQ(sent(700), 0u);
 }
 
 }  // namespace

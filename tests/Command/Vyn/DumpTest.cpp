@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -91,6 +93,7 @@ TEST_F(DumpTest, Selectors)
 
 TEST_F(DumpTest, MonitorArchiveArrivesLineByLine)
 {
+    vyntest::writeFile(hostFile("/var/log/fsaapi.txt"), "");
     void* h = start("adapter0.log.archive = first line\\nsecond line is longer\\nlast\\n\n"
                     "adapter0.log.archive_chunk = 16\n");
     ASSERT_NE(h, nullptr);
@@ -100,6 +103,15 @@ TEST_F(DumpTest, MonitorArchiveArrivesLineByLine)
     const std::vector<std::string> expected = {"first line\n", "second line is longer\n", "last\n"};
     EXPECT_EQ(out.lines, expected);
     EXPECT_EQ(out.lengths, (std::vector<uint32_t>{11, 22, 5}));
+    // Each piece of an entry is traced as it is carried or completed.
+    const std::string log = vyntest::readFile(hostFile("/var/log/fsaapi.txt"));
+    size_t at = 0;
+    for (const char* piece : {" Newline:first line\n", " Partial:secon\n", " Partial:second line is longer\n",
+                              " Partial/Newline:second line is longer\n", " Newline:last\n"}) {
+        const size_t found = log.find(piece, at);
+        ASSERT_NE(found, std::string::npos) << piece << "\n" << log;
+        at = found + 1;
+    }
     // Without flag bit 3 nothing is read.
     out = Collected();
     flags = 0;
@@ -116,9 +128,10 @@ TEST_F(DumpTest, HistoryBufferAndBattery)
     unsigned flags = 0x18;
     Collected out;
     ASSERT_EQ(FsaDiagnostic(h, 0, &flags, collect, &out), FSA_STS_SUCCESS);
-    ASSERT_GE(out.lines.size(), 3u);
+    ASSERT_GE(out.lines.size(), 6u);
     EXPECT_EQ(out.lines[0], "\n\nBattery Information");
-    EXPECT_EQ(out.lines[out.lines.size() - 2], " ***      HISTORY BUFFER FROM CONTROLLER     ***\n");
+    // The banner and its three notes on the time stamps, then the text.
+    EXPECT_EQ(out.lines[out.lines.size() - 5], " ***      HISTORY BUFFER FROM CONTROLLER     ***\n");
     EXPECT_EQ(out.lines.back(), "boot done\nready\n");
     // The partition table needs the container cache, not read here yet.
     flags = 0x1;
@@ -135,6 +148,165 @@ TEST_F(DumpTest, AnnouncedLogSizesAreCapped)
     Collected out;
     EXPECT_EQ(FsaDiagnostic(h, 6, &flags, collect, &out), 168u);
     EXPECT_TRUE(out.lines.empty());
+}
+
+TEST(TraceNamesTest, UsageModeAndTime)
+{
+    struct Usage {
+        int code;
+        const char* name;
+    };
+    for (const Usage& u : {Usage{0, "FSA_CU_NONE"}, Usage{6, "FSA_CU_SNAPSHOT_DEAD"}, Usage{12, "FSA_CU_UX_VALID"},
+                           Usage{15, "unknown"}, Usage{16, "FSA_CU_UX_UNMAPPED"}, Usage{17, "FSA_CU_UX_UNKNOWN"},
+                           Usage{18, "unknown"}, Usage{-1, "unknown"}})
+        EXPECT_STREQ(fauxAscii_FSA_Usage(u.code), u.name) << u.code;
+    struct Mode {
+        unsigned long mode;
+        const char* text;
+    };
+    for (const Mode& m : {Mode{S_IFDIR | 0755, " 0x000041ed -----drwx"}, Mode{S_IFREG | 0644, " 0x000081a4 ------rw-"},
+                          Mode{S_IFCHR | S_ISUID | 0600, " 0x00002980 -c-u--rw-"},
+                          Mode{S_IFLNK | S_ISVTX | S_ISGID | 0777, " 0x0000a7ff t-g-l-rwx"}})
+        EXPECT_STREQ(fauxAscii_OS_mode(m.mode), m.text) << m.mode;
+    EXPECT_STREQ(fauxAscii_OS_time_t(0), "1970-01-01 00:00:00");
+    EXPECT_STREQ(fauxAscii_OS_time_t(1704067200 + 3661), "2024-01-01 01:01:01");
+    EXPECT_STREQ(fauxAscii_OS_dki_ctype(3), "unknown");
+}
+
+// The battery text: each value behind its label, in the fixed order.
+std::vector<std::string> batteryValues(const Collected& out)
+{
+    std::vector<std::string> values;
+    for (size_t i = 2; i < out.lines.size(); ++i) {
+        const size_t colon = out.lines[i].find(": ");
+        values.push_back(colon == std::string::npos ? out.lines[i] : out.lines[i].substr(colon + 2));
+        while (!values.back().empty() && values.back()[0] == ' ')
+            values.back().erase(0, 1);
+    }
+    return values;
+}
+
+TEST_F(DumpTest, BatteryText)
+{
+    struct Case {
+        const char* description;
+        const char* faultOn;  // null: none
+        const char* effect;
+        std::vector<std::string> values;
+    };
+    const std::vector<Case> cases = {
+        // The full page with every value: W bits 0 to 11.
+        {"adapter0.battery_valid = 0xFFF\n", nullptr, nullptr,
+         {"49374", "1200 mAh", "100 mAh", "1250 mAh", "4200 mV", "30 mA", "1", "3.5 K", "0x48", "0xe10"}},
+        // A discharge is shown signed.
+        {"adapter0.battery_valid = 0x81\n", "class3 0x700000", "poke = 24:2=0xFFEC",
+         {"49374", "Unknown", "Unknown", "Unknown", "Unknown", "-20 mA", "1", "Unknown", "Unknown", "Unknown"}},
+        // Without a serial: the ROMB servers say so, others do not know.
+        {"adapter0.oem_id = 9\n", "class3 0x80000", "status = 5",
+         {"Not Available", "1200 mAh", "100 mAh", "1250 mAh", "Unknown", "30 mA", "1", "3.5 K", "0x48", "0xe10"}},
+        {"adapter0.battery = none\n", nullptr, nullptr,
+         {"Unknown", "Unknown", "Unknown", "Unknown", "Unknown", "Unknown", "Unknown", "Unknown", "Unknown",
+          "Unknown"}},
+        // The six-word page of the OEM model 18 with option word 1 bit 9.
+        {"adapter0.oem_id = 18\nadapter0.option_word1 = 0x000D0A20\n", nullptr, nullptr,
+         {"NONE", "1250 mAh", "1200 mAh", "1000 mAh", "4100 mV", "-20 mA", "NONE", "35 C", "NONE", "NONE"}},
+        {"adapter0.oem_id = 18\nadapter0.option_word1 = 0x000D0A20\n", "class3 0x500000", "status = 5",
+         {"NONE", "Unknown", "Unknown", "Unknown", "Unknown", "Unknown", "NONE", "Unknown", "NONE", "NONE"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.description);
+        void* h = start(c.description);
+        ASSERT_NE(h, nullptr);
+        if (c.faultOn != nullptr) {
+            ASSERT_TRUE(sim().addFault(0, Fault{c.faultOn, c.effect, 0, 0}));
+        }
+        Collected out;
+        ASSERT_EQ(FsaDiagnostic(h, 5, nullptr, collect, &out), FSA_STS_SUCCESS);
+        ASSERT_EQ(out.lines.size(), 12u);
+        EXPECT_EQ(out.lines[1], "\n-------------------");
+        EXPECT_EQ(out.lines[2].rfind("\nBattery Serial Number:     ", 0), 0u);
+        EXPECT_EQ(out.lines[11].rfind("\nNext recondition date:     ", 0), 0u);
+        EXPECT_EQ(batteryValues(out), c.values);
+        EXPECT_EQ(FsaCloseAdapter(h), FSA_STS_SUCCESS);
+    }
+}
+
+TEST_F(DumpTest, ALongHistoryArrivesWholeInPieces)
+{
+    std::string escaped, text;
+    for (int i = 0; i < 100; ++i) {
+        const std::string line = "line " + std::to_string(i) + " of the controller's history";
+        escaped += line + "\\n";
+        text += line + "\n";
+    }
+    void* h = start("adapter0.log.history = " + escaped + "\n");
+    ASSERT_NE(h, nullptr);
+    unsigned flags = 0x8;
+    Collected out;
+    ASSERT_EQ(FsaDiagnostic(h, 0, &flags, collect, &out), FSA_STS_SUCCESS);
+    ASSERT_GT(out.lines.size(), 6u);
+    std::string got;
+    for (size_t i = 4; i < out.lines.size(); ++i) {
+        EXPECT_LT(out.lines[i].size(), 1024u);
+        EXPECT_EQ(out.lines[i].back(), '\n');
+        got += out.lines[i];
+    }
+    EXPECT_EQ(got, text);
+}
+
+// A controller without the newer log keeps the older one, read line by line
+// whatever the flags.
+constexpr const char* kOlderLog = "adapter0.option_word1 = 0x000C0820\n"
+                                  "adapter0.log.history = alpha\\nbeta\\ngamma\\n\n"
+                                  "adapter0.log.history_start = 1\n";
+
+TEST_F(DumpTest, OlderHistoryLogIsSplitAtTheCurrentRun)
+{
+    void* h = start(kOlderLog);
+    ASSERT_NE(h, nullptr);
+    unsigned flags = 0;
+    Collected out;
+    ASSERT_EQ(FsaDiagnostic(h, 0, &flags, collect, &out), FSA_STS_SUCCESS);
+    const std::vector<std::string> expected = {"\n\n *** HISTORY BUFFER FROM LAST RUN ***\n\n", "[00]: alpha\n",
+                                               "\n\n *** HISTORY BUFFER FROM CURRENT CONTROLLER RUN ***\n\n",
+                                               "[01]: beta\n", "[02]: gamma\n"};
+    EXPECT_EQ(out.lines, expected);
+    EXPECT_EQ(CT_LogLines(), 3u);
+    EXPECT_EQ(CT_LogStartLine(), 1u);
+    EXPECT_EQ(sent(500, 57), 3u);
+    // Past the last line: 168.
+    char entry[101];
+    FSA_STATUS thrown = FSA_STS_SUCCESS;
+    try {
+        CT_GetNvLogEntry(context(h), 3, 0, entry);
+    } catch (FSA_STATUS status) {
+        thrown = status;
+    }
+    EXPECT_EQ(thrown, 168u);
+}
+
+TEST_F(DumpTest, OlderHistoryLogWithoutItsSizeQuery)
+{
+    const std::string longLine(70, 'x');
+    void* h = start(std::string(kOlderLog) + "adapter0.oem_id = 8\n");
+    ASSERT_NE(h, nullptr);
+    unsigned flags = 0;
+    Collected out;
+    ASSERT_EQ(FsaDiagnostic(h, 0, &flags, collect, &out), FSA_STS_SUCCESS);
+    sim().controller(0).historyText = "first\n" + longLine + "\n";
+    // A legacy server's controller that refuses the size query: the count of
+    // the last answer (3) stands; reading past the log's end closes the section.
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 189", "transport = 1", 0, 0}));
+    out = Collected();
+    ASSERT_EQ(FsaDiagnostic(h, 0, &flags, collect, &out), FSA_STS_SUCCESS);
+    const std::vector<std::string> expected = {"\n\n *** HISTORY BUFFER FROM LAST RUN ***\n\n", "[00]: first\n",
+                                               "\n\n *** HISTORY BUFFER FROM CURRENT CONTROLLER RUN ***\n\n",
+                                               "[01]: " + longLine.substr(0, 61) + "\n"};
+    EXPECT_EQ(out.lines, expected);
+    // Elsewhere the failed size query is passed on.
+    sim().controller(0).oemId = 0;
+    context(h)->oemId = 0;
+    EXPECT_EQ(FsaDiagnostic(h, 0, &flags, collect, &out), 37u);
 }
 
 }  // namespace

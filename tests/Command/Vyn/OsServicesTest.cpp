@@ -1,15 +1,22 @@
+#include "Command/Vyn/common/fa_bytes.h"
+#include "Command/Vyn/common/fa_dump.h"
 #include "Command/Vyn/common/fa_wchar.h"
 #include "Command/Vyn/os/faux_debug.h"
 #include "Command/Vyn/os/faux_misc.h"
 #include "support/HostRootTest.h"
 #include "support/ScopedTimeZone.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -282,6 +289,108 @@ TEST(WideStringTest, CountedCopyAddsNoZeroAndComparisonsAreOneMinusOneZero)
     EXPECT_EQ(FA_wcscmp(high, L"a"), -1);  // signed comparison
     EXPECT_EQ(FA_wcsncmp(L"abX", L"abY", 2), 0);
     EXPECT_EQ(FA_wcsncmp(L"abX", L"abY", 3), -1);
+}
+
+// Record dumps: each record's text after the module column.
+TEST_F(TraceFileTest, RecordDumps)
+{
+    FsaUxDbgFileSetLevel(2);
+    FsaUxDbgFileSetAll();
+    _FIB fib = {};
+    fib.Header.StructType = 1;
+    fib.Header.Command = 500;
+    fib.Header.Size = 464;
+    faPutLe32(fib.data + 4, 165);
+    const FSA_REVISION revision = {1, 4, 2, 5, 18757};
+    _UNIX_QUERY_DISK disk = {};
+    disk.container = 3;
+    disk.bus = 0;
+    disk.target = 1;
+    disk.lun = 0;
+    disk.valid = 1;
+    disk.deleted = 7;
+    disk.instance = 2;
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_len = 1;
+    struct dirent entry = {};
+    entry.d_ino = 12;
+    entry.d_off = 34;
+    entry.d_reclen = 24;
+    std::strcpy(entry.d_name, "ulb0");
+    struct stat st = {};
+    st.st_dev = 2049;
+    st.st_ino = 77;
+    st.st_mode = S_IFREG | 0644;
+    st.st_nlink = 1;
+    st.st_size = 512;
+    st.st_blksize = 4096;
+    st.st_blocks = 8;
+    st.st_mtime = 1704067200;
+
+    char pid[32];
+    std::snprintf(pid, sizeof pid, "%d", static_cast<int>(::getpid()));
+    struct Case {
+        std::function<void()> dump;
+        std::vector<std::string> lines;
+    };
+    const std::vector<Case> cases = {
+        {[&] { fauxPrint_FIB(FAUX_DBG_FIB, 0, 1, "fib", &fib); },
+         {"-- fib: Size=464, StructType=TFib, Command=ContainerCommand:CID_TO_32BITS_UID\n"}},
+        {[&] { fauxPrint_REVISION(FAUX_DBG_DEBUG, 0, 1, "rev", &revision); },
+         {"-- rev: BN=18757, dash=1, type=4, minor=2, major=5\n"}},
+        {[&] { fauxPrint_UnixQueryDisk(FAUX_DBG_DRIVER, 0, 1, "qd", &disk); },
+         {"qd: ctr=3, Instance=2, Bus=0, Target=1, Lun=0, Valid=TRUE, Locked=FALSE, Deleted=TRUE\n"}},
+        {[&] { fauxPrint_OS_FileLock(0, FAUX_DBG_LOCK, 1, "lk", F_SETLK, &lock); },
+         {std::string("-- lk: psd=") + pid +
+          ", cmd=F_SETLK, l_type=F_WRLCK, l_whence=SEEK_SET, l_start=0, l_len=1, l_pid=0\n"}},
+        {[&] { fauxPrint_OS_dirent(0, FAUX_DBG_MISC, 1, "de", &entry); },
+         {"-- de: ino_t=12, d_off=34, d_reclen=24, d_name='ulb0'\n"}},
+        {[&] { fauxPrint_OS_StatStruct(0, FAUX_DBG_MISC, 1, "node", &st); },
+         {"-- node: st_dev=2049, st_ino=77, st_mode= 0x000081a4 ------rw-, st_nlink=1, st_uid=0, st_gid=0,\n",
+          "         st_rdev=0, st_size=512, st_blksize=4096, st_blocks=8,\n",
+          "         st_atim=1970-01-01 00:00:00, st_mtim=2024-01-01 00:00:00, st_ctim=1970-01-01 00:00:00\n"}},
+        // Too detailed for the level, and a record this host does not have.
+        {[&] { fauxPrint_REVISION(FAUX_DBG_DEBUG, 0, 3, "rev", &revision); }, {}},
+        {[&] { fauxPrint_OS_dk_cfio(FAUX_DBG_DEBUG, 0, 1, "dk", nullptr); }, {}},
+    };
+    for (const Case& c : cases) {
+        FsaUxDbgFileOpenEmptyClose();
+        c.dump();
+        std::vector<std::string> got;
+        const std::string text = trace();
+        for (size_t from = 0; from < text.size();) {
+            const size_t end = text.find('\n', from);
+            // Process and thread numbers and the five-column module precede
+            // each text.
+            size_t at = from;
+            for (int field = 0; field < 2; ++field) {
+                at = text.find_first_not_of(' ', at);
+                at = text.find(' ', at) + 1;
+            }
+            at += 6;
+            got.push_back(text.substr(at, end + 1 - at));
+            from = end + 1;
+        }
+        EXPECT_EQ(got, c.lines) << text;
+    }
+}
+
+TEST_F(TraceFileTest, StatOfAnOpenDescriptor)
+{
+    FsaUxDbgFileSetLevel(1);
+    FsaUxDbgFileSetAll();
+    const std::string path = hostFile("/tmp/probe");
+    vyntest::writeFile(path, "12345");
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    fauxPrint_OS_FStatStruct(FAUX_DBG_DEBUG, 0, 1, "fd", fd);
+    ::close(fd);
+    fauxPrint_OS_FStatStruct(FAUX_DBG_DEBUG, 0, 1, "closed", fd);
+    const std::string text = trace();
+    EXPECT_NE(text.find("st_size=5,"), std::string::npos) << text;
+    EXPECT_EQ(text.find("closed"), std::string::npos) << text;
 }
 
 }  // namespace

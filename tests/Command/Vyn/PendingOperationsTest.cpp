@@ -117,7 +117,6 @@ TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
          [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { CT_DestroyContainer(c, 0, 0, 0); }); }},
         {"CT_GetNextFreeContainer",
          [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { CT_GetNextFreeContainer(c, 0, 1); }); }},
-        {"CT_GetLogSize", [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { CT_GetLogSize(c); }); }},
         {"CT_SetDead", [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { CT_SetDead(c, 0, 0); }); }},
         {"CT_StartContainerVerify",
          [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { CT_StartContainerVerify(c, 1); }); }},

@@ -8,6 +8,7 @@
 #include <sys/sysmacros.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -263,7 +264,8 @@ TEST_F(ContainerTransportTest, NewStateKeysSurviveTheStateFile)
 {
     const std::string desc = "adapters = 1\nadapter0.heat_sensor = 41,3,60\nadapter0.cache_policy = 0x3\n"
                              "adapter0.multipacket = 200\nadapter0.packet_size = 0\nadapter0.bus_info = legacy\n"
-                             "adapter0.properties_mask = 0x40000\nadapter0.properties_record = 0102\n";
+                             "adapter0.properties_mask = 0x40000\nadapter0.properties_record = 0102\n"
+                             "adapter0.ppi_entries = 4\nadapter0.log.history_start = 2\n";
     { Simulator first(desc); }
     const std::string text = vyntest::readFile(hostFile("/var/lib/hostsim/adapter0.state"));
     EXPECT_NE(text.find("heat_sensor = 41,3,60"), std::string::npos) << text;
@@ -281,6 +283,74 @@ TEST_F(ContainerTransportTest, NewStateKeysSurviveTheStateFile)
     EXPECT_EQ(c.properties[1], 2u);
     EXPECT_EQ(c.properties[2], 0u);
     EXPECT_EQ(c.cachePolicy, 0x3u);
+    EXPECT_EQ(c.ppiEntries, 4u);
+    EXPECT_EQ(c.historyStart, 2u);
+}
+
+TEST_F(ContainerTransportTest, SplitSnapshotAndPpiTableAnswers)
+{
+    const int fd = openAdapter("adapters = 1\nhostsim.persist = 0\nadapter0.ppi_entries = 2\n");
+    // CT 30 and 31 answer 134, CT 104 answers 232.
+    EXPECT_EQ(word(send(fd, request(2, 30)).data(), 2), 134u);
+    EXPECT_EQ(word(send(fd, request(2, 31)).data(), 2), 134u);
+    EXPECT_EQ(word(send(fd, request(2, 104)).data(), 2), 232u);
+    // CT 194: six words, the age at word 1, the entry count at word 4.
+    std::vector<uint8_t> r = send(fd, request(2, 194));
+    EXPECT_EQ(word(r.data(), 2), 218u);
+    EXPECT_EQ(getLe32(r.data() + 64 + 4), 0u);
+    EXPECT_EQ(getLe32(r.data() + 64 + 16), 2u);
+    // CT 195: 16-byte entries with option word 2 bit 0x200000 (a default):
+    // identity words, device handle at 8, bundle length at 12, kind at 13.
+    std::vector<uint8_t> q = request(2, 195);
+    setWord(q.data(), 2, 219);
+    setWord(q.data(), 7, 32);
+    r = send(fd, q);
+    EXPECT_EQ(word(r.data(), 2), 218u);
+    const uint8_t* e = r.data() + 64 + 16;
+    EXPECT_EQ(getLe32(e), 0x5A17C0DEu);
+    EXPECT_EQ(getLe32(e + 4), 1u);
+    EXPECT_EQ(getLe32(e + 8), 1u);
+    EXPECT_EQ(e[12], 1u);
+    EXPECT_EQ(e[13], 1u);
+    // A clear empties the table and moves its age on.
+    EXPECT_EQ(word(send(fd, request(2, 202)).data(), 2), 218u);
+    r = send(fd, request(2, 194));
+    EXPECT_EQ(getLe32(r.data() + 64 + 4), 1u);
+    EXPECT_EQ(getLe32(r.data() + 64 + 16), 0u);
+}
+
+TEST_F(ContainerTransportTest, NarrowPpiEntriesWithoutTheWideOption)
+{
+    const int fd = openAdapter("adapters = 1\nhostsim.persist = 0\nadapter0.ppi_entries = 3\n"
+                               "adapter0.option_word2 = 0x0E9797DC\n");
+    std::vector<uint8_t> q = request(2, 195);
+    setWord(q.data(), 2, 219);
+    setWord(q.data(), 7, 36);
+    q = send(fd, q);
+    // u16 device handle at 8, bundle length at 10, flags at 11.
+    const uint8_t* e = q.data() + 64 + 24;
+    EXPECT_EQ(getLe32(e + 4), 2u);
+    EXPECT_EQ(getLe16(e + 8), 2u);
+    EXPECT_EQ(e[10], 1u);
+    EXPECT_EQ(e[11], 1u);
+}
+
+TEST_F(ContainerTransportTest, OlderHistoryLogLineByLine)
+{
+    const int fd = openAdapter("adapters = 1\nhostsim.persist = 0\nadapter0.option_word1 = 0x000C0820\n"
+                               "adapter0.log.history = a\\nbb\\n\nadapter0.log.history_start = 1\n");
+    // CT 189: the line count as the status, the current run's first line.
+    std::vector<uint8_t> r = send(fd, request(2, 189));
+    EXPECT_EQ(word(r.data(), 2), 2u);
+    EXPECT_EQ(word(r.data(), 3), 1u);
+    // CT 57: a 101-byte entry, 150; past the last line 151.
+    std::vector<uint8_t> q = request(2, 57);
+    setWord(q.data(), 2, 1);
+    r = send(fd, q);
+    EXPECT_EQ(word(r.data(), 2), 150u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(r.data() + 64)), "bb");
+    setWord(q.data(), 2, 2);
+    EXPECT_EQ(word(send(fd, q).data(), 2), 151u);
 }
 
 }  // namespace

@@ -94,6 +94,8 @@ void containerInfo(ControllerState& c, const CtRequest& q, CtReply& r)
         return;
     }
     r.data = recordOf(c, q.param[0], &r.status);
+    // A long reply hands back result word 2 in place of the status.
+    r.result2 = r.status;
 }
 
 // The older record: words 0, 1, 3 and 5-36 of the new one as words 0, 1, 2
@@ -107,6 +109,7 @@ void containerInfoOld(ControllerState& c, const CtRequest& q, CtReply& r)
     std::memcpy(r.data.data() + 12, wide.data() + 20, 32 * 4);
     std::memcpy(r.data.data() + 140, wide.data() + 16, 4);
     std::memcpy(r.data.data() + 144, wide.data() + 532, kOldRecordBytes - 144);
+    r.result2 = r.status;
 }
 
 }  // namespace

@@ -274,6 +274,40 @@ TEST_F(ConvertTest, MembersNeverPassTheEndOfTheRecord)
     EXPECT_EQ(word(exact.data() + CI_MEMBERS + 128 * sizeof(FSA_PARTITION), 0), 0xFFFFFFFFu);
 }
 
+TEST_F(ConvertTest, ASegmentCountBeyondTheListIsNotRead)
+{
+    set(LD_HANDLE, kFirstHandle);
+    set(LD_CONTAINER_NUM, 0);
+    set(LD_RAID_TYPE, 3);
+    set(LD_FAULT_STATE, 3);
+    set(LD_NUM_CHILDREN, 2);
+    // The list's count word claims 1000 segments.
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 249", "poke = 36:4=1000"}));
+    const uint8_t* info = convert();
+    EXPECT_EQ(info[CI_MEMBERS + 5], 0);
+    EXPECT_EQ(info[CI_MEMBERS + sizeof(FSA_PARTITION) + 5], 1);
+    EXPECT_EQ(word(info, CI_MEMBERS + 2 * sizeof(FSA_PARTITION)), 0u);
+}
+
+TEST_F(ContainerListTest, ContainerCountAndLimits)
+{
+    FSAAPI_CONTEXT* ctx = open();
+    ASSERT_NE(ctx, nullptr);
+    uint32_t accessible = 0;
+    uint32_t partitions = 0;
+    EXPECT_EQ(CT_GetContainerCount(ctx, &accessible, &partitions), 64u);
+    EXPECT_EQ(accessible, 32u);
+    EXPECT_EQ(partitions, 128u);
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 4", "transport = 1"}));
+    FSA_STATUS thrown = FSA_STS_SUCCESS;
+    try {
+        CT_GetContainerCount(ctx, nullptr, nullptr);
+    } catch (FSA_STATUS s) {
+        thrown = s;
+    }
+    EXPECT_EQ(thrown, FSA_STS_CT_BAD_STATUS);
+}
+
 TEST_F(ContainerListTest, LegacyContainerRecord)
 {
     FSAAPI_CONTEXT* ctx = open();

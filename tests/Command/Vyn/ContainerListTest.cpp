@@ -308,55 +308,51 @@ TEST_F(ContainerListTest, ContainerCountAndLimits)
     EXPECT_EQ(thrown, FSA_STS_CT_BAD_STATUS);
 }
 
-TEST_F(ContainerListTest, LegacyContainerRecord)
+TEST_F(ContainerListTest, LegacyContainerRecords)
 {
-    FSAAPI_CONTEXT* ctx = open();
-    ASSERT_NE(ctx, nullptr);
-    std::vector<uint8_t> record(1152, 0xEE);
-    uint32_t status = 0;
-    EXPECT_EQ(CT_GetContainer(ctx, 0, record.data(), &status), 1);
-    EXPECT_EQ(status, 2u);  // a mirror
-    EXPECT_EQ(word(record.data(), 0), 2u);
-    EXPECT_EQ(word(record.data(), 20), 1u);
-    EXPECT_EQ(word(record.data(), 24), 2u);
-    EXPECT_EQ(CT_GetContainer(ctx, 2, record.data(), &status), 1);
-    EXPECT_EQ(status, 3u);  // a stripe
-    EXPECT_EQ(word(record.data(), 20), 3u);
-    EXPECT_EQ(CT_GetContainer(ctx, 1, record.data(), &status), 0);
-    EXPECT_EQ(status, 0u);
-    EXPECT_EQ(sent(5), 0u);
-}
-
-TEST_F(ContainerListTest, AnOlderControllerAnswersTheShortRecord)
-{
+    struct Case {
+        const char* extra;
+        uint32_t number;
+        int exists;
+        uint32_t status;  // the firmware container type
+        uint32_t members;
+        uint32_t firstPartition;
+        unsigned sent5;
+    };
+    const char* older = "container_record = 708\n";
     // Without option word 2 bit 0x10 the library falls back to CT 5.
-    FSAAPI_CONTEXT* ctx = open("container_record = 708\noption_word2 = 0x0EB797CC\n");
-    ASSERT_NE(ctx, nullptr);
-    std::vector<uint8_t> record(1152, 0xEE);
-    uint32_t status = 0;
-    EXPECT_EQ(CT_GetContainer(ctx, 2, record.data(), &status), 1);
-    EXPECT_EQ(status, 3u);
-    EXPECT_EQ(word(record.data(), 0), 2u);
-    EXPECT_EQ(word(record.data(), 8), 0u);
-    EXPECT_EQ(word(record.data(), 20), 3u);
-    EXPECT_EQ(word(record.data(), 24), 4u);
-    EXPECT_EQ(word(record.data(), 1148), 0u);
-    EXPECT_EQ(sent(178), 1u);
-    EXPECT_EQ(sent(5), 1u);
-    // Status 6 names a container even with an empty record.
-    ASSERT_TRUE(sim().addFault(0, Fault{"ct 5", "status = 6"}));
-    EXPECT_EQ(CT_GetContainer(ctx, 1, record.data(), &status), 1);
-    EXPECT_EQ(status, 6u);
-}
-
-TEST_F(ContainerListTest, WithTheNewRecordAnsweredUnknownThereIsNoFallBack)
-{
-    FSAAPI_CONTEXT* ctx = open("container_record = 708\n");
-    ASSERT_NE(ctx, nullptr);
-    std::vector<uint8_t> record(1152, 0);
-    uint32_t status = 0;
-    EXPECT_EQ(CT_GetContainer(ctx, 2, record.data(), &status), 0);
-    EXPECT_EQ(sent(5), 0u);
+    const char* olderFallingBack = "container_record = 708\noption_word2 = 0x0EB797CC\n";
+    const Case cases[] = {
+        {"", 0, 1, 2, 2, 1, 0},
+        {"", 2, 1, 3, 2, 3, 0},
+        {"", 1, 0, 0, 0, 0, 0},
+        {olderFallingBack, 2, 1, 3, 2, 3, 1},
+        {older, 2, 0, 0xEE, 0xEEEEEEEE, 0xEEEEEEEE, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.extra) + std::to_string(c.number));
+        FSAAPI_CONTEXT* ctx = open(c.extra);
+        ASSERT_NE(ctx, nullptr);
+        std::vector<uint8_t> record(1152, 0xEE);
+        uint32_t status = 0xEE;
+        EXPECT_EQ(CT_GetContainer(ctx, c.number, record.data(), &status), c.exists);
+        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(word(record.data(), 0), c.members);
+        EXPECT_EQ(word(record.data(), 20), c.firstPartition);
+        EXPECT_EQ(sent(178), 1u);
+        EXPECT_EQ(sent(5), c.sent5);
+        if (c.sent5 == 0)
+            continue;
+        // The short record widened: its word 2 went to word 3, nothing
+        // reaches the words between or the end.
+        EXPECT_EQ(word(record.data(), 8), 0u);
+        EXPECT_EQ(word(record.data(), 24), 4u);
+        EXPECT_EQ(word(record.data(), 1148), 0u);
+        // Status 6 names a container even with an empty record.
+        ASSERT_TRUE(sim().addFault(0, Fault{"ct 5", "status = 6"}));
+        EXPECT_EQ(CT_GetContainer(ctx, 1, record.data(), &status), 1);
+        EXPECT_EQ(status, 6u);
+    }
 }
 
 TEST_F(ContainerListTest, SnapshotRecursionIsBounded)

@@ -97,6 +97,24 @@ TEST_F(ContainerQueryTest, ADirectLookupAnswersExactlyItsNumber)
     EXPECT_EQ(query(0, nullptr), FSA_STS_BAD_PARAMETER);
 }
 
+TEST_F(ContainerQueryTest, TheFrameGuardsEveryQuery)
+{
+    FSAAPI_CONTEXT* ctx = open();
+    ASSERT_NE(ctx, nullptr);
+    std::vector<uint8_t> record(kFull, 0);
+    auto* info = reinterpret_cast<FSA_CONTAINER_INFO_EXTND*>(record.data());
+    FSA_PARTITION partition = {};
+    FSA_PARTITION_INFO partitionInfo = {};
+    EXPECT_EQ(FsaGetContainerInfo2(FsaHandleFromNumber(1), 1, nullptr, info, kFull), FSA_STS_INVALID_HANDLE);
+    EXPECT_EQ(FsaGetFsaPartitionInfo(FsaHandleFromNumber(1), 0, &partition, &partitionInfo), FSA_STS_INVALID_HANDLE);
+    ctx->paused = 1;
+    EXPECT_EQ(FsaGetContainerInfo2(handle(), 1, nullptr, info, kFull), FSA_STS_ADAPTER_PAUSED);
+    EXPECT_EQ(FsaGetContainerInfo(handle(), 1, nullptr, reinterpret_cast<FSA_CONTAINER_INFO*>(info), kFull),
+              FSA_STS_ADAPTER_PAUSED);
+    ctx->paused = 0;
+    EXPECT_EQ(FsaGetContainerInfo2(handle(), 1, nullptr, nullptr, kFull), FSA_STS_BAD_PARAMETER);
+}
+
 TEST_F(ContainerQueryTest, RecordsThatAreTooSmall)
 {
     ASSERT_NE(open(), nullptr);

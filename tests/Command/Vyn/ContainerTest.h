@@ -31,6 +31,9 @@ protected:
 
     FSAAPI_CONTEXT* open(const std::string& extra = "")
     {
+        if (handle_ != nullptr)
+            FsaCloseAdapter(handle_);
+        handle_ = nullptr;
         std::ifstream in(fixturePath("two-containers.conf"));
         std::stringstream text;
         text << in.rdbuf() << extra;

@@ -59,6 +59,8 @@ TEST_F(ContainerQueryTest, AWalkVisitsContainersInNumberOrder)
     EXPECT_EQ(word(record_.data(), CI_HANDLE), kFirstHandle);
     EXPECT_EQ(word(record_.data(), CI_TYPE), 1u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(record_.data() + CI_NAME)), "Mirror");
+    // An exposed container names its disk device.
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(record_.data() + CI_FILE_NAME)).substr(0, 7), "/dev/sd");
     EXPECT_EQ(word(record_.data(), CI_MEMBER_COUNT), 2u);
     EXPECT_EQ(word(record_.data(), CI_LAYOUT), 1u);
     EXPECT_EQ(faGetLe64(record_.data() + CI_SIZE), kExtentBlocks * 512);

@@ -185,20 +185,32 @@ TEST_F(ContainerQueryTest, AMorphingDeviceFromTheModel)
     EXPECT_EQ(word(record_.data(), CI_RELATED + 4), kFirstHandle);
 }
 
-TEST_F(ContainerQueryTest, AnOfflineDeviceIsConvertedFromItsFirmwareRecord)
+TEST_F(ContainerQueryTest, OfflineOrFailedDevicesAreConvertedFromTheirFirmwareRecords)
 {
-    FSAAPI_CONTEXT* ctx = open();
-    ASSERT_NE(ctx, nullptr);
-    // onlineState 1: raidType 3 then reads as the firmware's mirror type.
-    ASSERT_TRUE(sim().addFault(0, Fault{"ct 234", "poke = 132:4=1", 0, 0}));
-    ASSERT_EQ(GetVynIoConfig(ctx), FSA_STS_SUCCESS);
-    sim().clearRequests();
-    const tag_FSA_CONTAINER at = cursor(0);
-    ASSERT_EQ(query(0, &at), FSA_STS_SUCCESS);
-    EXPECT_EQ(word(record_.data(), CI_TYPE), 2u);
-    EXPECT_EQ(word(member(1), 0), 3u);
-    EXPECT_EQ(member(1)[5], 1);
-    EXPECT_EQ(sent(249), 1u);
+    struct Case {
+        const char* poke;  // into every logical-device record
+        uint32_t faulted;
+    };
+    // onlineState 1, or faultState 3: raidType 3 then reads as the firmware's
+    // mirror type, and the members come from the segment list.
+    for (const Case& c : {Case{"poke = 132:4=1", 0}, Case{"poke = 128:4=3", 1}}) {
+        SCOPED_TRACE(c.poke);
+        FSAAPI_CONTEXT* ctx = open();
+        ASSERT_NE(ctx, nullptr);
+        ASSERT_TRUE(sim().addFault(0, Fault{"ct 234", c.poke, 0, 0}));
+        ASSERT_EQ(GetVynIoConfig(ctx), FSA_STS_SUCCESS);
+        sim().clearRequests();
+        const tag_FSA_CONTAINER at = cursor(0);
+        ASSERT_EQ(query(0, &at), FSA_STS_SUCCESS);
+        EXPECT_EQ(word(record_.data(), CI_TYPE), 2u);
+        EXPECT_EQ(word(record_.data(), CI_FAULTED), c.faulted);
+        if (c.faulted) {
+            EXPECT_EQ(word(record_.data(), CI_USAGE), 3u);
+        }
+        EXPECT_EQ(word(member(1), 0), 3u);
+        EXPECT_EQ(member(1)[5], 1);
+        EXPECT_EQ(sent(249), 1u);
+    }
 }
 
 TEST_F(ContainerQueryTest, WalkFlags)

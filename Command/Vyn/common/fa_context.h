@@ -161,8 +161,12 @@ public:
     uint32_t maxContainerCount = 0;
     uint8_t* containerList[2] = {nullptr, nullptr};
     uint32_t* listIdentifiers = nullptr;
+    uint32_t listIdentifierCount = 0;
     uint8_t* logDevRecords = nullptr;
     uint32_t logDevRecordCount = 0;
+    // Container walks: bit 0 while a `next` walk runs, bit 1 once the PPI
+    // table was refreshed in it.
+    uint32_t walkWord = 0;
 };
 
 // Handle table: process-wide map of adapter handles to contexts. Handles start

@@ -42,9 +42,23 @@ void CT_GetStandardID(FSAAPI_CONTEXT* ctx, tag_FSA_CONTAINER* out, uint32_t cont
     std::memset(out, 0, sizeof *out);
     out->number = container;
     out->adapterWord = ctx->adapterIdentityWord;
+    // The unique id as the partition cache last recorded it for this adapter.
+    if (ctx->uniqueIdTable == nullptr || ctx->uniqueIdMutex == nullptr)
+        return;
+    FAUX_AUTORELEASE_MUTEX lock(ctx->uniqueIdMutex);
+    const uint8_t* table = static_cast<const uint8_t*>(ctx->uniqueIdTable);
+    for (uint32_t i = 0; i < ctx->uniqueIdCount; ++i) {
+        const uint8_t* entry = table + 12 * i;
+        if (faGetLe32(entry) == container && faGetLe32(entry + 8) == out->adapterWord) {
+            out->uniqueId = faGetLe32(entry + 4);
+            return;
+        }
+    }
 }
 
 uint32_t CT_GetInternalID(const tag_FSA_CONTAINER* container) { return container->number; }
+
+uint32_t CT_GetInternalUID(const tag_FSA_CONTAINER* container) { return container->uniqueId; }
 
 void CT_Split(FSAAPI_CONTEXT*, uint32_t, uint32_t) { throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED); }
 
@@ -387,10 +401,6 @@ void CT_GetControllerDeviceCachePolicy(FSAAPI_CONTEXT* ctx, int* first, int* sec
     *first = (mask & kCachePolicySata) != 0 ? 1 : 0;
     *second = (mask & kCachePolicySas) != 0 ? 1 : 0;
 }
-
-int CT_GetContainer(FSAAPI_CONTEXT*, uint32_t, void*, uint32_t*) { throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED); }
-
-void CT_GetPartitionInMemory(FSAAPI_CONTEXT*, uint32_t, void*) { throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED); }
 
 FSA_STATUS CT_GetPPITable(FSAAPI_CONTEXT*) { return FSA_STS_NOT_SUPPORTED; }
 

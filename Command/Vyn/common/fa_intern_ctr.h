@@ -125,8 +125,13 @@ void CT_GetControllerDeviceCachePolicy(FSAAPI_CONTEXT* ctx, int* first, int* sec
 // Routines of later container-layer work that the open and the general
 // information already call. Until they are built the reading ones throw 31;
 // those whose status the open ignores return 31 and never throw.
+// The legacy container record (cttype) of a container, by CT 178 or, on
+// controllers that do not know it, CT 5 widened: 1 when the container exists,
+// 0 otherwise; *status the container status of the reply.
 int CT_GetContainer(FSAAPI_CONTEXT* ctx, uint32_t container, void* record, uint32_t* status);
-void CT_GetPartitionInMemory(FSAAPI_CONTEXT* ctx, uint32_t index, void* partition);
+// One entry of the firmware's partition table (420 bytes).
+struct Partition;
+void CT_GetPartitionInMemory(FSAAPI_CONTEXT* ctx, uint32_t index, Partition* out);
 FSA_STATUS CT_UpdateContainerLists(FSAAPI_CONTEXT* ctx);
 // Refreshes list `which` (0 or 1) and returns its entry count; thrown on a
 // bad selector (7) or a failed list status.
@@ -315,5 +320,25 @@ FSA_STATUS CT_AddDriveToCachePool(FSAAPI_CONTEXT* ctx, uint32_t** drives, uint32
 FSA_STATUS CT_RemoveDriveFromCachePool(FSAAPI_CONTEXT* ctx, uint32_t** drives, uint32_t* n);
 FSA_STATUS CT_HasDirtyData(FSAAPI_CONTEXT* ctx);
 FSA_STATUS CT_ClearOrvexaPool(FSAAPI_CONTEXT* ctx);
+
+// Lists and logical-device records.
+struct FSA_CONTAINER_INFO_EXTND;
+class FsaVynIoLogDevInfo;
+struct VYNIO_LOGDEV_INFO_S;
+
+// The container number of a list-0 identifier or a list-1 handle; -1 when
+// neither list holds it.
+int CT_FindCtrNumFromHandle(FSAAPI_CONTEXT* ctx, uint32_t handle);
+// The API container type of a logical-device raidType of the model.
+uint32_t CT_ConvertVynIoLogDevType(uint32_t raidType);
+// Fill a container information record of `size` bytes (580 to 4164) from a
+// firmware record or from a node of the configuration model. Member
+// elements that the record cannot hold are not written.
+void CT_ConvertCtrInfo(FSAAPI_CONTEXT* ctx, VYNIO_LOGDEV_INFO_S* record, FSA_CONTAINER_INFO_EXTND* info,
+                       uint32_t size);
+void CT_ConvertOnlineCtrInfo(FSAAPI_CONTEXT* ctx, FsaVynIoLogDevInfo* node, FSA_CONTAINER_INFO_EXTND* info,
+                             uint32_t size);
+// The unique id held in an identifier.
+uint32_t CT_GetInternalUID(const tag_FSA_CONTAINER* container);
 
 #endif

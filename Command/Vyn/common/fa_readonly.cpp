@@ -445,7 +445,7 @@ bool memberOf(const uint32_t* allowed, size_t n, uint32_t t)
 uint32_t containerOfPartition(FSAAPI_CONTEXT* ctx, uint32_t index, bool* placed)
 {
     uint8_t partition[kPartitionBytes] = {};
-    CT_GetPartitionInMemory(ctx, index, partition);
+    CT_GetPartitionInMemory(ctx, index, reinterpret_cast<Partition*>(partition));
     *placed = faGetLe32(partition + kPartStart64) == 0 && faGetLe32(partition + kPartStart64 + 4) == 0;
     return faGetLe16(partition + kPartOwnerContainer);
 }

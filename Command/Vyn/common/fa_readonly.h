@@ -178,4 +178,40 @@ FSA_STATUS FsaCtrIsSystemBootDevice(FSAAPI_CONTEXT* ctx, uint32_t controller, in
 // support, 72 for a reply reporting failure, or the failed send's status.
 FSA_STATUS SendGetDynamicAdapterPropertiesFib(FSAAPI_CONTEXT* ctx, void* record);
 
+
+// Container information queries. Records are at least 580 bytes (extended)
+// or 504 (legacy); a walk passes the previous answer's identifier with `next`
+// set and ends with 17.
+struct tag_FSA_CONTAINER;
+struct FSA_CONTAINER_INFO_EXTND;
+struct FSA_CONTAINER_INFO;
+struct FSA_PARTITION;
+struct FSA_PARTITION_INFO;
+FSA_STATUS FsaGetContainerInfo2(void* handle, int next, const tag_FSA_CONTAINER* container,
+                                FSA_CONTAINER_INFO_EXTND* info, uint32_t size);
+FSA_STATUS FsaGetContainerInfo(void* handle, int next, const tag_FSA_CONTAINER* container, FSA_CONTAINER_INFO* info,
+                               uint32_t size);
+// 5 under 580 bytes; 31 without the configuration model.
+FSA_STATUS FsaGetMostContainerInfo2(void* handle, int next, const tag_FSA_CONTAINER* container,
+                                    FSA_CONTAINER_INFO_EXTND* info, uint32_t size);
+// From the configuration model: 1, 7 without container and `next`, 17.
+FSA_STATUS FsaNewGetMostContainerInfo2(void* handle, int next, const tag_FSA_CONTAINER* container,
+                                       FSA_CONTAINER_INFO_EXTND* info, uint32_t size);
+// The legacy record: 5 under 504 bytes, or with the fixed part written when
+// the members do not fit; 91.
+FSA_STATUS FsaGetMostContainerInfo(void* handle, int next, const tag_FSA_CONTAINER* container,
+                                   FSA_CONTAINER_INFO* info, uint32_t size);
+// The container's OS device file into the record; 1.
+FSA_STATUS FsaGetExtendedInfo2(void* handle, int next, const tag_FSA_CONTAINER* container,
+                               FSA_CONTAINER_INFO_EXTND* info, uint32_t size);
+FSA_STATUS FsaGetExtendedInfo(void* handle, int next, const tag_FSA_CONTAINER* container, FSA_CONTAINER_INFO* info,
+                              uint32_t size);
+// The defaults a container record holds before its conversion.
+void FsaInitContainerInfo(FSA_CONTAINER_INFO_EXTND* info);
+// What a partition of a drive belongs to: 1, 13 when not found or for a
+// walk; 31 without the configuration model.
+FSA_STATUS FsaGetFsaPartitionInfo(void* handle, int next, const FSA_PARTITION* partition, FSA_PARTITION_INFO* info);
+FSA_STATUS FsaNewGetFsaPartitionInfo(void* handle, int next, const FSA_PARTITION* partition, FSA_PARTITION_INFO* info);
+void DebugPrintContainerInfo(const char* label, FSA_CONTAINER_INFO_EXTND* info);
+
 #endif

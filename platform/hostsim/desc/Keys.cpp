@@ -77,6 +77,7 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.bus_info", KeyType::Text, "enhanced", "enhanced: class 3 sub-command 12 answers; legacy: only 9"},
         {"adapter#.multipacket", KeyType::Integer, "201", "long-reply form of the container transport: 201 or 200"},
         {"adapter#.packet_size", KeyType::Integer, "448", "packet size a status-200 transfer announces (0: one byte)"},
+        {"adapter#.container_record", KeyType::Integer, "1152", "legacy container record: 1152 (CT 178) or 708 (only CT 5)"},
         {"adapter#.heat_sensor", KeyType::IntList, "0x28,0x5,0x37", "FIB 803: temperature, low and high thresholds"},
         {"adapter#.cache_policy", KeyType::Integer, "0", "CT 239 drive write-cache policy mask: 0x2 SATA, 0x1 SAS"},
         {"adapter#.properties_mask", KeyType::Integer, "0x010F0800", "class 25 reported properties (bit N = property N)"},

@@ -289,6 +289,9 @@ void phyDevInfo(ControllerState& c, const CtRequest& q, CtReply& r)
         r.data.assign(kPhyDevBytes, 0);
         uint8_t* p = r.data.data();
         putLe32(p + 8, d.handle());
+        putLe32(p + 12, d.bus);
+        putLe32(p + 16, d.target);
+        putLe32(p + 24, d.lun);
         putLe32(p + 136, d.slice);
         putLe32(p + 144, static_cast<uint32_t>(d.usable));
         putLe32(p + 148, static_cast<uint32_t>(d.usable >> 32));

@@ -80,6 +80,10 @@ void answer(FibCall& call, uint32_t code, const CtHandler& handler)
 
     CtReply rep;
     handler(c, req, rep);
+    if (rep.unknown) {
+        transportFailure(call, "unhandled");
+        return;
+    }
 
     const size_t room = dataRoom(call);
     call.clearPayload();

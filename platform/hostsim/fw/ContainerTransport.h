@@ -28,6 +28,9 @@ struct CtReply {
     uint32_t result1 = 0;
     uint32_t result2 = 0;
     std::vector<uint8_t> data;
+    // Set when the controller does not know the command after all (an older
+    // controller): the transport gives the unknown-code answer instead.
+    bool unknown = false;
 };
 
 using CtHandler = std::function<void(ControllerState&, const CtRequest&, CtReply&)>;

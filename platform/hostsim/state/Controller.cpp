@@ -152,6 +152,7 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.legacyBusInfo = get("bus_info") == "legacy";
     c.multipacket = parseInteger(get("multipacket"));
     c.packetSize = parseInteger(get("packet_size"));
+    c.containerRecord = parseInteger(get("container_record"));
     {
         const std::vector<uint32_t> heat = parseIntList(get("heat_sensor"));
         for (size_t i = 0; i < 3; ++i)
@@ -305,6 +306,7 @@ std::string ControllerState::toText(uint64_t seed) const
     line("bus_info", legacyBusInfo ? "legacy" : "enhanced");
     line("multipacket", std::to_string(multipacket));
     line("packet_size", std::to_string(packetSize));
+    line("container_record", std::to_string(containerRecord));
     line("heat_sensor", std::to_string(static_cast<uint32_t>(heatSensor[0])) + "," +
                             std::to_string(static_cast<uint32_t>(heatSensor[1])) + "," +
                             std::to_string(static_cast<uint32_t>(heatSensor[2])));

@@ -103,6 +103,9 @@ struct ControllerState {
     // size a status-200 transfer announces.
     uint32_t multipacket = 201;
     uint32_t packetSize = 448;
+    // The legacy container record the controller knows: 1152 (CT 178) or,
+    // on an older controller, only 708 (CT 5).
+    uint32_t containerRecord = 1152;
     // Heat sensor: temperature, low and high thresholds (FIB 803).
     int32_t heatSensor[3] = {0, 0, 0};
     // Drive write-cache policy mask (CT 239): bit 1 SATA, bit 0 SAS.

@@ -265,7 +265,8 @@ TEST_F(ContainerTransportTest, NewStateKeysSurviveTheStateFile)
     const std::string desc = "adapters = 1\nadapter0.heat_sensor = 41,3,60\nadapter0.cache_policy = 0x3\n"
                              "adapter0.multipacket = 200\nadapter0.packet_size = 0\nadapter0.bus_info = legacy\n"
                              "adapter0.properties_mask = 0x40000\nadapter0.properties_record = 0102\n"
-                             "adapter0.ppi_entries = 4\nadapter0.log.history_start = 2\n";
+                             "adapter0.ppi_entries = 4\nadapter0.log.history_start = 2\n"
+                             "adapter0.container_record = 708\n";
     { Simulator first(desc); }
     const std::string text = vyntest::readFile(hostFile("/var/lib/hostsim/adapter0.state"));
     EXPECT_NE(text.find("heat_sensor = 41,3,60"), std::string::npos) << text;
@@ -285,6 +286,7 @@ TEST_F(ContainerTransportTest, NewStateKeysSurviveTheStateFile)
     EXPECT_EQ(c.cachePolicy, 0x3u);
     EXPECT_EQ(c.ppiEntries, 4u);
     EXPECT_EQ(c.historyStart, 2u);
+    EXPECT_EQ(c.containerRecord, 708u);
 }
 
 TEST_F(ContainerTransportTest, SplitSnapshotAndPpiTableAnswers)
@@ -351,6 +353,53 @@ TEST_F(ContainerTransportTest, OlderHistoryLogLineByLine)
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(r.data() + 64)), "bb");
     setWord(q.data(), 2, 2);
     EXPECT_EQ(word(send(fd, q).data(), 2), 151u);
+}
+
+TEST_F(ContainerTransportTest, LegacyContainerRecordsInBothLengths)
+{
+    const std::string containers = "adapter0.drive0 = 0:0 sas 146G\nadapter0.drive1 = 0:1 sas 146G\n"
+                                   "adapter0.drive2 = 0:2 sas 146G\nadapter0.drive3 = 0:3 sas 146G\n"
+                                   "adapter0.drive4 = 0:4 sas 146G\nadapter0.ld0 = raid1 0:0,0:1\n"
+                                   "adapter0.ld1 = raid5 0:2,0:3,0:4\nadapter0.ld3 = snapshot 1\n";
+    struct Case {
+        uint32_t number;
+        uint32_t status;  // the firmware container type, handed back in result word 2
+        uint32_t members;
+        uint32_t firstPartition;
+        uint32_t under;  // word 135: what a snapshot stands over
+    };
+    const Case cases[] = {{0, 2, 2, 1, 0}, {1, 4, 3, 3, 0}, {2, 0, 0, 0, 0}, {3, 5, 0, 0, 1}};
+    for (const char* length : {"1152", "708"}) {
+        const int fd =
+            openAdapter(std::string("adapters = 1\nhostsim.persist = 0\nadapter0.container_record = ") + length + "\n" +
+                        containers);
+        const bool old = std::string(length) == "708";
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(length) + " container " + std::to_string(c.number));
+            std::vector<uint8_t> fib = request(2, old ? 5 : 178);
+            setWord(fib.data(), 2, c.number);
+            const std::vector<uint8_t> first = send(fd, fib);
+            ASSERT_EQ(word(first.data(), 0), 0u);
+            EXPECT_EQ(word(first.data(), 2), 201u);
+            EXPECT_EQ(word(first.data(), 4), c.status);
+            const std::vector<uint8_t> record = fetch(fd, first);
+            ASSERT_EQ(record.size(), old ? 708u : 1152u);
+            EXPECT_EQ(getLe32(record.data()), c.members);
+            // Members from word 5 (word 3 of the short record); word 135 at
+            // byte 152 of the short record.
+            EXPECT_EQ(getLe32(record.data() + (old ? 12 : 20)), c.firstPartition);
+            EXPECT_EQ(getLe32(record.data() + (old ? 152 : 540)), c.under);
+        }
+        if (old) {
+            // The newer command is unknown to an older controller.
+            std::vector<uint8_t> fib = request(2, 178);
+            fib = send(fd, fib);
+            EXPECT_EQ(word(fib.data(), 0), 1u);
+            EXPECT_EQ(word(fib.data(), 1), 178u);
+        }
+        hostIo().close(fd);
+        sim().uninstall();
+    }
 }
 
 }  // namespace

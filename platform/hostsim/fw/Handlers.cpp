@@ -12,6 +12,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerAdapterOpenHandlers(dispatcher);
     registerControllerWideHandlers(dispatcher);
     registerLogHandlers(dispatcher);
+    registerControllerObjectHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

@@ -11,6 +11,7 @@
 #include "Command/Vyn/common/fa_open.h"
 #include "Command/Vyn/os/HostIo.h"
 #include "RaidModel/Implementation/Vyn/FsaExports.h"
+#include "RaidModel/Implementation/Vyn/VynErrorTexts.h"
 #include "RaidModel/Implementation/Vyn/VynConversions.h"
 #include "RaidModel/Implementation/Vyn/VynHandleScopes.h"
 #include "RaidModel/Implementation/Vyn/VynLogicalDriveInfo.h"
@@ -28,8 +29,6 @@ constexpr size_t kMaxRaid5EEMembersAt = 84;
 constexpr size_t kMaxRaid1EMembersAt = 100;
 constexpr unsigned kDescriptionChars = 17;
 constexpr unsigned kTypeTextChars = 18;
-
-const char* const kApiErrorFormat = "*** FSA API Error: %s fsaStatus=%d ***";
 
 struct NamedId {
     const char* id;
@@ -275,7 +274,7 @@ void VynAdapter::fsaOpen(Ret* ret)
             setAdapterStatus(CONTROLLER_STATUS_INACCESSIBLE);
             if (ret != nullptr) {
                 ret->setApiError(status);
-                VynErrorPrintf(__FILE__, __LINE__, kApiErrorFormat, "FsaOpenAdapter2A()", static_cast<int>(status));
+                VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaOpenAdapter2A()", static_cast<int>(status));
             }
         }
     }
@@ -288,7 +287,7 @@ void VynAdapter::fsaOpen(Ret* ret)
     if (status != FSA_STS_SUCCESS) {
         if (ret != nullptr) {
             ret->setApiError(status);
-            VynErrorPrintf(__FILE__, __LINE__, kApiErrorFormat, "FsaGetGeneralInformation2Ex()",
+            VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaGetGeneralInformation2Ex()",
                            static_cast<int>(status));
         }
         fsaClose();
@@ -332,7 +331,7 @@ void VynAdapter::readSettings(Ret* ret)
 
     status = fsa.FsaGetContainerOptions(adapterHandle, &containerOptions);
     if (status != FSA_STS_SUCCESS) {
-        VynErrorPrintf(__FILE__, __LINE__, kApiErrorFormat, "FsaGetContainerOptions()", static_cast<int>(status));
+        VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaGetContainerOptions()", static_cast<int>(status));
         if (ret != nullptr)
             ret->setApiError(status);
     }
@@ -345,7 +344,7 @@ void VynAdapter::readSettings(Ret* ret)
     if (status == FSA_STS_SUCCESS) {
         autoFailoverEnabled = (flags & kAutoFailoverOn) != 0;
     } else {
-        VynErrorPrintf(__FILE__, __LINE__, kApiErrorFormat, "FsaGetAutomaticFailover()", static_cast<int>(status));
+        VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaGetAutomaticFailover()", static_cast<int>(status));
         if (ret != nullptr)
             ret->setApiError(status);
     }

@@ -8,6 +8,7 @@
 
 #include "Command/Vyn/common/fa_bytes.h"
 #include "RaidModel/Implementation/Vyn/FsaExports.h"
+#include "RaidModel/Implementation/Vyn/VynErrorTexts.h"
 #include "RaidModel/Implementation/Vyn/VynChannels.h"
 #include "RaidModel/Interface/PhysicalDevice.h"
 #include "common/Ret.h"
@@ -15,9 +16,6 @@
 #include "common/StorDebugTracer.h"
 
 namespace {
-
-const char* const kApiErrorFormat = "*** FSA API Error: %s fsaStatus=%d ***";
-const char* const kResourceFormat = "*** Resource Error: %s ***";
 
 // Speed values of the channel types; types 11 to 13 add the link speed's
 // step (below 300, 300 to 599, 600 and more).
@@ -134,7 +132,7 @@ void VynAdapter::initSasPhyInfo(Ret& ret)
         const FSA_STATUS status = fsaExports().FsaGetAdapterSasPhyInfo(adapterHandle, index, &record);
         if (status != FSA_STS_SUCCESS) {
             ret.setApiError(status);
-            VynErrorPrintf(__FILE__, __LINE__, kApiErrorFormat, "FsaGetAdapterSasPhyInfo()", static_cast<int>(status));
+            VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaGetAdapterSasPhyInfo()", static_cast<int>(status));
             continue;
         }
         VynSASPhy* phy = nullptr;
@@ -145,7 +143,7 @@ void VynAdapter::initSasPhyInfo(Ret& ret)
         }
         if (phy == nullptr) {
             ret.setResource();
-            VynErrorPrintf(__FILE__, __LINE__, kResourceFormat, "new VynSASPhy()");
+            VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE, "new VynSASPhy()");
             continue;
         }
         addChild(phy);
@@ -251,7 +249,7 @@ void VynAdapter::buildChildren(Ret& retOUT)
         if (availability == AVAILABILITY_CANNOT_OPEN)
             return;
         retOUT.setBusy();
-        VynErrorPrintf(__FILE__, __LINE__, "*** Busy: %s ***", "!isFsaOpen()");
+        VynErrorPrintf(__FILE__, __LINE__, vynerror::BUSY, "!isFsaOpen()");
         return;
     }
     FsaExports& fsa = fsaExports();

@@ -8,6 +8,7 @@
 
 #include "Command/Vyn/common/fa_bytes.h"
 #include "RaidModel/Implementation/Vyn/FsaExports.h"
+#include "RaidModel/Implementation/Vyn/VynErrorTexts.h"
 #include "RaidModel/Implementation/Vyn/VynChannels.h"
 #include "common/Ret.h"
 #include "common/StorDebug.h"
@@ -22,8 +23,6 @@ constexpr size_t kLaneBytes = 12;
 constexpr size_t kConnectorBytes = 16;
 constexpr size_t kConnectorKey = 4;
 
-const char* const kApiErrorFormat = "*** FSA API Error: %s fsaStatus=%d ***";
-
 }  // namespace
 
 void VynAdapter::initConnectionMap(Ret& ret)
@@ -35,7 +34,7 @@ void VynAdapter::initConnectionMap(Ret& ret)
     FSA_STATUS status = fsa.FsaGetConnectorMapSize(adapterHandle, &size);
     if (status != FSA_STS_SUCCESS) {
         ret.setApiError(status);
-        VynErrorPrintf(__FILE__, __LINE__, kApiErrorFormat, "FsaGetConnectorMapSize()", static_cast<int>(status));
+        VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaGetConnectorMapSize()", static_cast<int>(status));
         return;
     }
     if (size == 0) {
@@ -45,13 +44,13 @@ void VynAdapter::initConnectionMap(Ret& ret)
     auto* map = static_cast<uint8_t*>(std::malloc(size));
     if (map == nullptr) {
         ret.setResource();
-        VynErrorPrintf(__FILE__, __LINE__, "*** Resource Error: %s ***", "malloc(connMapSize)");
+        VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE, "malloc(connMapSize)");
         return;
     }
     status = fsa.FsaGetConnectorMap(adapterHandle, map);
     if (status != FSA_STS_SUCCESS) {
         ret.setApiError(status);
-        VynErrorPrintf(__FILE__, __LINE__, kApiErrorFormat, "FsaGetConnectorMap()", static_cast<int>(status));
+        VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaGetConnectorMap()", static_cast<int>(status));
         std::free(map);
         return;
     }
@@ -87,7 +86,7 @@ void VynAdapter::initConnectionMap(Ret& ret)
             }
             if (object == nullptr) {
                 ret.setResource();
-                VynErrorPrintf(__FILE__, __LINE__, "*** Resource Error: %s ***", "new VynSASConnector()");
+                VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE, "new VynSASConnector()");
                 continue;
             }
             addChild(object);

@@ -1,6 +1,7 @@
 #include "RaidModel/Implementation/Vyn/VynHandleScopes.h"
 
 #include "RaidModel/Implementation/Vyn/FsaExports.h"
+#include "RaidModel/Implementation/Vyn/VynErrorTexts.h"
 #include "RaidModel/Implementation/Vyn/VynAdapter.h"
 #include "RaidModel/Implementation/Vyn/VynConversions.h"
 #include "RaidModel/Interface/Array.h"
@@ -51,7 +52,7 @@ FsaWriteHandleGrabber::FsaWriteHandleGrabber(const RaidObject* object, Ret* ret)
     openWord = 0;
     if (ret != nullptr) {
         ret->setApiError(status);
-        VynErrorPrintf(__FILE__, __LINE__, "*** FSA API Error: %s fsaStatus=%d ***",
+        VynErrorPrintf(__FILE__, __LINE__, vynerror::API,
                        "FsaOpenAdapter2A(FSA_ACC_READ_WRITE)", static_cast<int>(status));
     } else {
         VynErrorPrintf(__FILE__, __LINE__, "FsaOpenAdapter2A(FSA_ACC_READ_WRITE), fsaStatus=%d",

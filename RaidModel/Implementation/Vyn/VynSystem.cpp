@@ -6,6 +6,7 @@
 
 #include "RaidLib/StorLib.h"
 #include "RaidModel/Implementation/Vyn/FsaExports.h"
+#include "RaidModel/Implementation/Vyn/VynErrorTexts.h"
 #include "RaidModel/Implementation/Vyn/VynAdapter.h"
 #include "common/Ret.h"
 #include "common/StorDebug.h"
@@ -40,6 +41,9 @@ void* takeOverHandle(StorLib* previous, const _tagFSA_ADAPTER_ENUM_INFO& record)
         if (!adapter->isInstanceOf("VynAdapter"))
             continue;
         auto* vyn = static_cast<VynAdapter*>(adapter);
+        // One that holds no open handle has nothing to hand over.
+        if (vyn->getAdapterHandle() == nullptr)
+            continue;
         vyn->SetReusingFsaHandle(true);
         return vyn->getAdapterHandle();
     }
@@ -96,7 +100,7 @@ void VynSystem::buildChildren(StorLib* previous, Ret& ret)
         const bool noneFound = status == FSA_STS_ADAPTER_NOT_FOUND && records.empty();
         if (status != FSA_STS_SUCCESS && status != FSA_STS_END_OF_ENUMERATION && !noneFound) {
             ret.setApiError(status);
-            VynErrorPrintf(__FILE__, __LINE__, "*** FSA API Error: %s fsaStatus=%d ***", "FsaEnumAdapters",
+            VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaEnumAdapters",
                            static_cast<int>(status));
         }
         unsigned long index = 0;
@@ -110,7 +114,7 @@ void VynSystem::buildChildren(StorLib* previous, Ret& ret)
             }
             if (adapter == nullptr) {
                 ret.setResource();
-                VynErrorPrintf(__FILE__, __LINE__, "*** Resource Error: %s ***",
+                VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE,
                                "new VynAdapter(&(*it), this, iAdapter, &retOUT)");
                 ++index;
                 continue;

@@ -4,7 +4,10 @@
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_open.h"
 #include "FamilyTest.h"
+#include "Command/Vyn/common/fa_context.h"
 #include "RaidModel/Implementation/Vyn/VynAdapter.h"
+#include "RaidModel/Implementation/Vyn/VynHandleScopes.h"
+#include "RaidModel/Interface/PhysicalDevice.h"
 #include "ScriptedFsaExports.h"
 #include "common/Ret.h"
 
@@ -172,6 +175,42 @@ TEST_F(VynAdapterTest, AHandedOverHandleIsUsedAndLeftOpenWhenReused)
     }
     EXPECT_EQ(fsa.count("FsaCloseAdapter"), 1u);
     EXPECT_EQ(FsaGetGeneralInformation2Ex(handle, 0, &info), 9u);
+}
+
+TEST_F(VynAdapterTest, TheSavedWriteHandleLivesWithItsController)
+{
+    startController();
+    ScriptedFsaExports fsa;  // every call reaches the simulator
+    {
+        vyntest::TreePtr<VynAdapter> adapter = openController();
+        EXPECT_EQ(adapter->getSavedWriteHandle(), nullptr);
+        adapter->openSavedWriteHandle();
+        void* rw = adapter->getSavedWriteHandle();
+        ASSERT_NE(rw, nullptr);
+        EXPECT_NE(rw, adapter->getAdapterHandle());
+        EXPECT_EQ(UtilGetContextFromHandle(rw)->accessMode, FSA_ACC_READ_WRITE);
+        adapter->openSavedWriteHandle();
+        EXPECT_EQ(fsa.count("FsaCloseAdapter"), 1u);
+        EXPECT_NE(adapter->getSavedWriteHandle(), nullptr);
+    }
+    // Both handles go with the controller.
+    EXPECT_EQ(fsa.count("FsaCloseAdapter"), 3u);
+
+    // An object without a controller of the family: no handle, no record.
+    PhysicalDevice loose;
+    FsaWriteHandleGrabber none(&loose, nullptr);
+    EXPECT_EQ(none.getAdapterRWHandle(), nullptr);
+    EXPECT_EQ(errorCount("FSA_ACC_READ_WRITE"), 0u);
+
+    // A refused open: the API error, and the handle stays null.
+    fsa.script("FsaOpenAdapter2A", 475);
+    const _tagFSA_ADAPTER_ENUM_INFO record = craftedRecord(4);
+    VynAdapter unusable(&record, nullptr, 0, nullptr, nullptr);
+    Ret ret;
+    FsaWriteHandleGrabber refused(&unusable, &ret);
+    EXPECT_EQ(static_cast<void*>(refused), nullptr);
+    EXPECT_EQ(ret.getAPIReturn(), 475u);
+    EXPECT_EQ(errorCount("*** FSA API Error: FsaOpenAdapter2A(FSA_ACC_READ_WRITE) fsaStatus=475 ***"), 1u);
 }
 
 TEST_F(VynAdapterTest, DataScrubPrioritiesBecomeRatesAndPeriodsStay)

@@ -120,6 +120,32 @@ TEST_F(ChannelsTest, BusRecordFieldsShapeTheChannelRecord)
     }
 }
 
+TEST_F(ChannelsTest, WithoutTheBusTypeFieldTheAdapterTypeGivesTheChannelType)
+{
+    struct Case {
+        uint32_t adapterType;
+        bool wide;  // option word 1 bit 7
+        uint32_t type;
+    };
+    const Case cases[] = {{18, false, 9}, {18, true, 10}, {5, false, 6},  {8, false, 7},
+                          {12, false, 9}, {20, true, 10}, {4, false, 0}, {22, false, 0}};
+    // The legacy record (version 0) carries neither bus types nor ports.
+    void* h = start("adapter0.bus_info = legacy\n");
+    ASSERT_NE(h, nullptr);
+    FSAAPI_CONTEXT* ctx = context(h);
+    for (const Case& c : cases) {
+        faPutLe32(ctx->generalInfo.bytes + GI_ADAPTER_TYPE, c.adapterType);
+        FsaOptionWord1(ctx) = c.wide ? (FsaOptionWord1(ctx) | 0x80) : (FsaOptionWord1(ctx) & ~0x80u);
+        const std::vector<Seen> seen = walk(h);
+        ASSERT_EQ(seen.size(), 1u);
+        EXPECT_EQ(seen[0].info.channelType, c.type) << c.adapterType << " " << c.wide;
+        // One bus without a port field: the controller's ports.
+        EXPECT_EQ(seen[0].info.portsMapped, 16u);
+        EXPECT_EQ(seen[0].info.linkSpeed, c.type == 0 ? 1u : c.type == 6 ? 40u : c.type == 7 ? 80u
+                                                   : c.type == 9 ? 160u : 320u);
+    }
+}
+
 TEST_F(ChannelsTest, ABusCountBeyondTheRecordWalksTenBusesAtMost)
 {
     void* h = start(busRecordPoke("24:4=12"));
@@ -267,6 +293,16 @@ TEST_F(ChannelsTest, Raid6OptionsCopyTheCountedEntriesAndTheSecondTableOnlyWithI
         SetUp();
     }
     EXPECT_EQ(FsaApiInternalGetRaid6Options(nullptr, nullptr), 7u);
+}
+
+TEST_F(ChannelsTest, AControllerThatDoesNotAnswerTheRaid6OptionsStillOpens)
+{
+    void* h = start("adapter0.fault0.on = ct 219\nadapter0.fault0.errno = 5\n");
+    ASSERT_NE(h, nullptr);
+    FSA_RAID6_OPTIONS o;
+    std::memset(&o, 0, sizeof o);
+    EXPECT_EQ(FsaGetRaid6Options(h, &o), FSA_STS_SUCCESS);
+    EXPECT_EQ(faGetLe32(o.bytes + 12), 0u);
 }
 
 TEST_F(ChannelsTest, DrivePhysComeFromTheConfigurationModelOnly)

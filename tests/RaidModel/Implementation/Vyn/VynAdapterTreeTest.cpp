@@ -13,7 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -37,6 +39,17 @@ protected:
     {
         const _tagFSA_ADAPTER_ENUM_INFO record = craftedRecord(4);
         return vyntest::TreePtr<ProbedAdapter>(new ProbedAdapter(&record, nullptr, 0, nullptr, nullptr));
+    }
+    // The same with general information whose u32 fields at the given
+    // offsets hold the given values.
+    vyntest::TreePtr<ProbedAdapter> closedController(std::initializer_list<std::pair<size_t, uint32_t>> fields)
+    {
+        vyntest::TreePtr<ProbedAdapter> adapter = closedController();
+        FSA_GENERAL_INFO2 g = {};
+        for (const auto& [at, value] : fields)
+            faPutLe32(g.bytes + at, value);
+        adapter->setFsaGeneralInfo(&g);
+        return adapter;
     }
     static _tagFSA_CHANNEL_ENUM_INFO channel(uint32_t type, uint32_t linkSpeed, uint32_t clustered = 0)
     {
@@ -157,11 +170,7 @@ TEST_F(VynAdapterTreeTest, AFailedPhyQueryIsReportedAndTheWalkGoesOn)
 {
     ScriptedFsaExports fsa;
     fsa.answerUnscripted(31);
-    vyntest::TreePtr<ProbedAdapter> adapter = closedController();
-    FSA_GENERAL_INFO2 g = {};
-    faPutLe32(g.bytes + GI_MAX_NUMBER_PORTS, 3);
-    faPutLe32(g.bytes + GI_NUM_SAS_PORTS, 1);
-    adapter->setFsaGeneralInfo(&g);
+    vyntest::TreePtr<ProbedAdapter> adapter = closedController({{GI_MAX_NUMBER_PORTS, 3}, {GI_NUM_SAS_PORTS, 1}});
     std::vector<uint8_t> phy(64, 0);
     phy[20] = 0;
     fsa.script("FsaGetAdapterSasPhyInfo", 1, phy);
@@ -191,10 +200,7 @@ TEST_F(VynAdapterTreeTest, AlarmStateNeedsTheAlarmOption)
     for (const Case& c : cases) {
         ScriptedFsaExports fsa;
         fsa.answerUnscripted(31);
-        vyntest::TreePtr<ProbedAdapter> adapter = closedController();
-        FSA_GENERAL_INFO2 g = {};
-        faPutLe32(g.bytes + GI_SUPPORTED_OPTIONS, c.opt1);
-        adapter->setFsaGeneralInfo(&g);
+        vyntest::TreePtr<ProbedAdapter> adapter = closedController({{GI_SUPPORTED_OPTIONS, c.opt1}});
         fsa.script("FsaAlarm", c.status, words({c.word}));
         adapter->refreshAlarmState();
         EXPECT_EQ(static_cast<int>(adapter->getAlarmState()), c.state) << c.opt1 << " " << c.word;
@@ -340,10 +346,7 @@ TEST_F(VynAdapterTreeTest, ConnectorCountsBeyondTheMapAreCut)
 {
     ScriptedFsaExports fsa;
     fsa.answerUnscripted(31);
-    vyntest::TreePtr<ProbedAdapter> adapter = closedController();
-    FSA_GENERAL_INFO2 g = {};
-    faPutLe32(g.bytes + GI_SUPPORTED_OPTIONS2, 0x100);
-    adapter->setFsaGeneralInfo(&g);
+    vyntest::TreePtr<ProbedAdapter> adapter = closedController({{GI_SUPPORTED_OPTIONS2, 0x100}});
     // Two lanes and one connector announced, with room for one lane only and
     // no connector entry.
     std::vector<uint8_t> map(20, 0);
@@ -383,8 +386,8 @@ TEST_F(VynAdapterTreeTest, ConnectorCountsBeyondTheMapAreCut)
     adapter->initConnectionMap(ret);
     EXPECT_EQ(ret, Ret());
     EXPECT_EQ(fsa.count("FsaGetConnectorMap"), 2u);
-    g = {};
-    adapter->setFsaGeneralInfo(&g);
+    const FSA_GENERAL_INFO2 without = {};
+    adapter->setFsaGeneralInfo(&without);
     adapter->initConnectionMap(ret);
     EXPECT_EQ(fsa.count("FsaGetConnectorMapSize"), 3u);
 }

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_open.h"
@@ -15,6 +14,7 @@
 #include "RaidModel/Implementation/Vyn/VynConversions.h"
 #include "RaidModel/Implementation/Vyn/VynHandleScopes.h"
 #include "RaidModel/Implementation/Vyn/VynLogicalDriveInfo.h"
+#include "RaidModel/Implementation/Vyn/VynNew.h"
 #include "common/Ret.h"
 #include "common/StorDebug.h"
 #include "common/StorDebugTracer.h"
@@ -369,12 +369,7 @@ bool VynAdapter::isFsaOpen(Ret* ret)
 void VynAdapter::openSavedWriteHandle()
 {
     delete savedWriteHandle;
-    savedWriteHandle = nullptr;
-    try {
-        savedWriteHandle = new FsaWriteHandleGrabber(this, nullptr);
-    } catch (...) {
-        savedWriteHandle = nullptr;
-    }
+    savedWriteHandle = newOrNull<FsaWriteHandleGrabber>(this, nullptr);
     if (savedWriteHandle == nullptr)
         VynErrorPrintf(__FILE__, __LINE__, "*** Resource Error: VynAdapter::openSavedWriteHandle(), pSavedWriteHandle==NULL ***");
 }

@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "Command/Vyn/common/fa_bytes.h"
 #include "RaidModel/Implementation/Vyn/FsaExports.h"
 #include "RaidModel/Implementation/Vyn/VynErrorTexts.h"
+#include "RaidModel/Implementation/Vyn/VynNew.h"
 #include "RaidModel/Implementation/Vyn/VynChannels.h"
 #include "RaidModel/Interface/PhysicalDevice.h"
 #include "common/Ret.h"
@@ -41,12 +41,7 @@ int speedOf(uint32_t channelType, uint32_t linkSpeed)
 template <class ChannelClass>
 Channel* makeChannel(VynAdapter* adapter, const _tagFSA_CHANNEL_ENUM_INFO* info, int speed, const char* failure)
 {
-    Channel* channel = nullptr;
-    try {
-        channel = new (std::nothrow) ChannelClass(adapter, info, static_cast<EnumSpeed>(speed));
-    } catch (...) {
-        channel = nullptr;
-    }
+    Channel* channel = newOrNull<ChannelClass>(adapter, info, static_cast<EnumSpeed>(speed));
     if (channel == nullptr)
         VynErrorPrintf(__FILE__, __LINE__, "%s", failure);
     return channel;
@@ -135,12 +130,7 @@ void VynAdapter::initSasPhyInfo(Ret& ret)
             VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaGetAdapterSasPhyInfo()", static_cast<int>(status));
             continue;
         }
-        VynSASPhy* phy = nullptr;
-        try {
-            phy = new (std::nothrow) VynSASPhy(&record);
-        } catch (...) {
-            phy = nullptr;
-        }
+        VynSASPhy* phy = newOrNull<VynSASPhy>(&record);
         if (phy == nullptr) {
             ret.setResource();
             VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE, "new VynSASPhy()");

@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "Command/Vyn/common/fa_bytes.h"
 #include "RaidModel/Implementation/Vyn/FsaExports.h"
 #include "RaidModel/Implementation/Vyn/VynErrorTexts.h"
+#include "RaidModel/Implementation/Vyn/VynNew.h"
 #include "RaidModel/Implementation/Vyn/VynChannels.h"
 #include "common/Ret.h"
 #include "common/StorDebug.h"
@@ -78,12 +78,7 @@ void VynAdapter::initConnectionMap(Ret& ret)
             fsa_dev_info_struct lane;
             std::memset(&lane, 0, sizeof lane);
             std::memcpy(lane.bytes, map + at, std::min<size_t>(sizeof lane.bytes, size - at));
-            VynSASConnector* object = nullptr;
-            try {
-                object = new (std::nothrow) VynSASConnector(&lane, &connector);
-            } catch (...) {
-                object = nullptr;
-            }
+            VynSASConnector* object = newOrNull<VynSASConnector>(&lane, &connector);
             if (object == nullptr) {
                 ret.setResource();
                 VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE, "new VynSASConnector()");

@@ -1,12 +1,12 @@
 #include "RaidModel/Implementation/Vyn/VynSystem.h"
 
 #include <cstring>
-#include <new>
 #include <vector>
 
 #include "RaidLib/StorLib.h"
 #include "RaidModel/Implementation/Vyn/FsaExports.h"
 #include "RaidModel/Implementation/Vyn/VynErrorTexts.h"
+#include "RaidModel/Implementation/Vyn/VynNew.h"
 #include "RaidModel/Implementation/Vyn/VynAdapter.h"
 #include "common/Ret.h"
 #include "common/StorDebug.h"
@@ -106,12 +106,7 @@ void VynSystem::buildChildren(StorLib* previous, Ret& ret)
         unsigned long index = 0;
         for (const _tagFSA_ADAPTER_ENUM_INFO& record : records) {
             void* handle = takeOverHandle(previous, record);
-            VynAdapter* adapter = nullptr;
-            try {
-                adapter = new (std::nothrow) VynAdapter(&record, this, index, handle, &ret);
-            } catch (...) {
-                adapter = nullptr;
-            }
+            VynAdapter* adapter = newOrNull<VynAdapter>(&record, this, index, handle, &ret);
             if (adapter == nullptr) {
                 ret.setResource();
                 VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE,

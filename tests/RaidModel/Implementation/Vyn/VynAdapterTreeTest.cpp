@@ -414,6 +414,14 @@ TEST_F(VynAdapterTreeTest, DiscoveryBuildsEachControllerAndANewTreeTakesOverTheH
     EXPECT_EQ(lib.getVynAdapter(0)->getAdapterHandle(), handle);
     EXPECT_EQ(fsa.count("FsaOpenAdapter2A"), 1u);
     EXPECT_EQ(fsa.count("FsaCloseAdapter"), 0u);
+
+    // An object of the same controller that holds no handle hands nothing
+    // over: the next tree opens its own.
+    lib.getVynAdapter(0)->fsaClose();
+    EXPECT_EQ(fsa.count("FsaCloseAdapter"), 1u);
+    ASSERT_EQ(lib.getSystemConfig(), Ret(0));
+    EXPECT_EQ(fsa.count("FsaOpenAdapter2A"), 2u);
+    EXPECT_NE(lib.getVynAdapter(0)->getAdapterHandle(), nullptr);
 }
 
 }  // namespace

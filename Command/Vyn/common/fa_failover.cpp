@@ -1,6 +1,19 @@
 #include "Command/Vyn/common/fa_failover.h"
 
-// Not available yet: each export answers 31.
+#include "Command/Vyn/common/fa_frame.h"
+#include "Command/Vyn/common/fa_intern_ctr.h"
+
+extern "C" FSA_STATUS FsaGetAutomaticFailover(void* handle, uint32_t* flags)
+{
+    return FsaExportedCall("FsaGetAutomaticFailover", handle, FSA_READ_ONLY_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
+        if (flags == nullptr)
+            return static_cast<FSA_STATUS>(FSA_STS_BAD_PARAMETER);
+        CT_GetAutoFailover(ctx, flags);
+        return static_cast<FSA_STATUS>(FSA_STS_SUCCESS);
+    });
+}
+
+// Not available yet: the exports below answer 31.
 
 extern "C" FSA_STATUS FsaFailoverSpace(void*, const tag_FSA_CONTAINER*, uint32_t, uint32_t*, FSA_STORAGE_DEVICE*)
 {

@@ -23,6 +23,9 @@ FSA_STATUS FsaNewFailoverSpaceByUniqueCtrID(void* handle, uint32_t uniqueId, uin
 // `partition`: the drive, then the partition's start and length in bytes.
 FSA_STATUS FsaFailPartition(void* handle, uint32_t unused, const FSA_PARTITION* partition);
 FSA_STATUS FsaSetAutomaticFailover(void* handle, uint32_t on);
+// The automatic-failover flags (bit 0x4 = on) into *flags: 1, or 470 when the
+// controller does not answer them.
+FSA_STATUS FsaGetAutomaticFailover(void* handle, uint32_t* flags);
 }
 
 #endif

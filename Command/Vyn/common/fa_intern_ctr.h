@@ -341,4 +341,28 @@ void CT_ConvertOnlineCtrInfo(FSAAPI_CONTEXT* ctx, FsaVynIoLogDevInfo* node, FSA_
 // The unique id held in an identifier.
 uint32_t CT_GetInternalUID(const tag_FSA_CONTAINER* container);
 
+// ---- Controller options the controller object reads when it opens ----
+
+// Task record of the task queries (56 bytes): word 1 the task type, words at
+// 36, 44 and 48 the verify task's state and progress words.
+struct FSA_TASK_INFO {
+    uint8_t bytes[56];
+};
+static_assert(sizeof(FSA_TASK_INFO) == 56, "task record is 56 bytes");
+
+// Automatic failover (CT 169): *on = result word 1; a transport failure or a
+// status other than 218 throws 470.
+void CT_GetAutoFailover(FSAAPI_CONTEXT* ctx, uint32_t* on);
+// Background verification on (CT 175): bit 0 of result word 1; failures
+// throw 520.
+uint32_t CT_VerifyTaskOn(FSAAPI_CONTEXT* ctx);
+// The verify period (CT 206): with day counts (option word 2 bit 0x4000000)
+// levels 1, 2, 3 give 30, 20, 10 days and other values are days; without,
+// only 1, 2, 3 are taken. *days is 0 first; a controller that does not know
+// the command (37) leaves it; other failures and statuses but 152 throw 520.
+void CT_VerifyGetPriorityDays(FSAAPI_CONTEXT* ctx, unsigned* days);
+// The running background-verify task into *out: 1 when found. Clears the
+// first 36 bytes of *out; until the task queries exist no task is found.
+int CtFindVerifyTask(FSAAPI_CONTEXT* ctx, FSA_TASK_INFO* out);
+
 #endif

@@ -414,7 +414,6 @@ FSA_STATUS FsaGetGeneralInformation2Ex(void* handle, uint32_t index, FSA_GENERAL
     });
 }
 
-FSA_STATUS FsaApiInternalGetRaid6Options(FSAAPI_CONTEXT*, void*) { return FSA_STS_NOT_SUPPORTED; }
 
 namespace {
 

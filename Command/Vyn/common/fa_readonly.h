@@ -3,6 +3,7 @@
 
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_types.h"
+#include "Command/Vyn/os/faux_char.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -145,9 +146,6 @@ FSA_STATUS FsaGetHandleFromIndex(void* handle, uint32_t index, void** out);
 // `serial`: 1, 3 when none matches, 9 for an unknown handle; *out null unless found.
 FSA_STATUS FsaGetHandleFromSerial(void* handle, uint32_t serial, void** out);
 
-// Reads the RAID-6 options (340 bytes) for the open; 31 until the container
-// options are read from the firmware. Never throws.
-FSA_STATUS FsaApiInternalGetRaid6Options(FSAAPI_CONTEXT* ctx, void* record);
 
 // Refreshes the parts of the context's general information that can change
 // and copies the record out; an unknown handle gives the placeholder record.
@@ -213,5 +211,103 @@ void FsaInitContainerInfo(FSA_CONTAINER_INFO_EXTND* info);
 FSA_STATUS FsaGetFsaPartitionInfo(void* handle, int next, const FSA_PARTITION* partition, FSA_PARTITION_INFO* info);
 FSA_STATUS FsaNewGetFsaPartitionInfo(void* handle, int next, const FSA_PARTITION* partition, FSA_PARTITION_INFO* info);
 void DebugPrintContainerInfo(const char* label, FSA_CONTAINER_INFO_EXTND* info);
+// ---- Channels, adapter state, SAS phys, container and RAID-6 options ----
+
+// One channel (bus) as the channel enumeration reports it: eleven words are
+// filled, the rest stays as the caller's zeroed record had it.
+struct _tagFSA_CHANNEL_ENUM_INFO {
+    uint32_t busIndex;
+    int32_t adapterScsiId;      // the bus's identifier byte, sign-extended
+    uint32_t targetsAvailable;  // the bus information's third word
+    uint32_t channelType;
+    uint32_t maxUsageType;      // 0
+    uint32_t clustered;         // 0
+    uint32_t partnerChannel;    // 0xFFFFFFFF
+    uint32_t partnerScsiId;     // 0xFFFFFFFF
+    uint32_t channelMode;
+    uint32_t portsMapped;
+    uint32_t linkSpeed;
+    uint32_t reserved[10];
+};
+static_assert(sizeof(_tagFSA_CHANNEL_ENUM_INFO) == 84, "channel record is 84 bytes");
+
+// Channel kinds a walk asks for: the plain channels and the SCSI channels
+// that some controllers keep apart (the context's per-bus table).
+enum : uint32_t {
+    FSA_CHANNEL_KIND_PLAIN = 1,
+    FSA_CHANNEL_KIND_SCSI = 2,
+};
+
+// Called once per bus of the requested kind: the number of buses the
+// controller reported, the record, the caller's context.
+typedef void (*FSA_ENUM_CHANNELS_CALLBACK)(uint32_t busCount, const _tagFSA_CHANNEL_ENUM_INFO* info, void* context);
+
+// One adapter phy as FIB 612 answers it; bytes 0 and 36 hold their upper
+// nibble moved down.
+struct _FSA_SAS_PHY_ENTITY {
+    uint8_t bytes[64];
+};
+static_assert(sizeof(_FSA_SAS_PHY_ENTITY) == 64, "adapter phy record is 64 bytes");
+
+// One phy of a drive, as the configuration model keeps two per drive.
+struct _FSA_SAS_DISK_PHY_INFO {
+    uint8_t bytes[48];
+};
+static_assert(sizeof(_FSA_SAS_DISK_PHY_INFO) == 48, "drive phy record is 48 bytes");
+
+// Member limits per RAID level: 24 groups of 16 bytes.
+struct FSA_CONTAINER_OPTIONS {
+    uint8_t bytes[384];
+};
+static_assert(sizeof(FSA_CONTAINER_OPTIONS) == 384, "container options are 384 bytes");
+
+// RAID-6 options: words at 4, 8 (maximum major cycle), 12 (entry count) and
+// 16 (flags; bit 0 = the Reed-Solomon table is filled), the drive-count table
+// from 84 and the Reed-Solomon one from 212, 32 entries of 4 bytes each.
+struct FSA_RAID6_OPTIONS {
+    uint8_t bytes[340];
+};
+static_assert(sizeof(FSA_RAID6_OPTIONS) == 340, "RAID-6 options are 340 bytes");
+constexpr size_t RAID6_OPT_ENTRY_COUNT = 12;
+constexpr size_t RAID6_OPT_FLAGS = 16;
+constexpr size_t RAID6_OPT_TABLE = 84;
+constexpr size_t RAID6_OPT_RS_TABLE = 212;
+constexpr uint32_t RAID6_OPT_MAX_ENTRIES = 32;
+constexpr uint32_t RAID6_OPT_FLAG_RS = 0x1;
+
+// Reads the RAID-6 options from the firmware (CT 219) into `record`: 7
+// without a context or record, else the status of the request. The open
+// calls it and goes on whatever it answers, so it returns its failures
+// instead of throwing them.
+FSA_STATUS FsaApiInternalGetRaid6Options(FSAAPI_CONTEXT* ctx, void* record);
+
+extern "C" {
+// Channel walks of kind 1 and kind 2, and the walk they share: 66 when the
+// bus information cannot be read, else 1.
+FSA_STATUS FsaEnumChannels(void* handle, void* context, FSA_ENUM_CHANNELS_CALLBACK callback);
+FSA_STATUS FsaEnumScsiChannels(void* handle, void* context, FSA_ENUM_CHANNELS_CALLBACK callback);
+FSA_STATUS FsaApiInternalEnumChannels(void* handle, void* context, FSA_ENUM_CHANNELS_CALLBACK callback,
+                                      uint32_t kind);
+// Whether the controller's I/O is paused (FIB 704); allowed while paused.
+FSA_STATUS FsaIsAdapterPaused(void* handle, int* paused);
+// The same over every handle of the adapter's list, stopping at the first
+// failure or the first paused answer.
+FSA_STATUS FsaIsAdapterPausedEx(void* handle, int* paused);
+FSA_STATUS FsaGetAdapterOemId(void* handle, uint32_t* oem);
+// Adapter phy `phyIndex` (FIB 612).
+FSA_STATUS FsaGetAdapterSasPhyInfo(void* handle, uint32_t phyIndex, _FSA_SAS_PHY_ENTITY* phy);
+// The two phys of a drive from the configuration model: 6 for a drive the
+// model does not list.
+FSA_STATUS FsaGetDiskSasPhyInfo(void* handle, const FSA_STORAGE_DEVICE* device, void* first, void* second);
+FSA_STATUS FsaNewGetDiskSasPhyInfo(void* handle, const FSA_STORAGE_DEVICE* device, void* first, void* second);
+// Fills the groups of CT 73 and, with option word 2 bit 4, of CT 217; the
+// other groups keep what the caller put there.
+FSA_STATUS FsaGetContainerOptions(void* handle, FSA_CONTAINER_OPTIONS* options);
+// The RAID-6 options the open read.
+FSA_STATUS FsaGetRaid6Options(void* handle, FSA_RAID6_OPTIONS* options);
+// Rebuilds the configuration model and brings the controller's time in step;
+// 1 whatever they answer.
+FSA_STATUS FsaStartGetConfig(void* handle);
+}
 
 #endif

@@ -1,15 +1,58 @@
 #include "RaidModel/Implementation/Vyn/VynSystem.h"
 
 #include <cstring>
+#include <vector>
 
+#include "RaidLib/StorLib.h"
+#include "RaidModel/Implementation/Vyn/FsaExports.h"
+#include "RaidModel/Implementation/Vyn/VynErrorTexts.h"
+#include "RaidModel/Implementation/Vyn/VynNew.h"
+#include "RaidModel/Implementation/Vyn/VynAdapter.h"
 #include "common/Ret.h"
 #include "common/StorDebug.h"
 #include "common/StorDebugTracer.h"
 
-#if __has_include("RaidModel/Implementation/Vyn/VynAdapter.h")
-#include "RaidModel/Implementation/Vyn/VynAdapter.h"
-#define VYN_HAVE_VYNADAPTER 1
-#endif
+namespace {
+
+// Keeps a copy of every record delivered with success; always goes on.
+FSA_STATUS fsaEnumAdapterCallback(FSA_STATUS status, _tagFSA_ADAPTER_ENUM_INFO* info, void* context)
+{
+    auto* records = static_cast<std::vector<_tagFSA_ADAPTER_ENUM_INFO>*>(context);
+    if (status == FSA_STS_SUCCESS && info != nullptr && records != nullptr)
+        records->push_back(*info);
+    return FSA_STS_SUCCESS;
+}
+
+// The open handle of the previous tree's object of the same controller, or
+// null; that object is told to leave the handle open when it goes.
+void* takeOverHandle(StorLib* previous, const _tagFSA_ADAPTER_ENUM_INFO& record)
+{
+    const uint32_t serial0 = record.serialNumber[0];
+    const uint32_t serial1 = record.serialNumber[1];
+    const uint32_t longSerial = record.pcbaSerialNumber;
+    const unsigned long count = previous != nullptr ? previous->getNumAdapters() : 0;
+    for (unsigned long i = 0; i < count; ++i) {
+        Adapter* adapter = previous->getAdapter(i);
+        if (adapter == nullptr || adapter->getSerialNum0() == 0 || adapter->getSerialNum0() != serial0)
+            continue;
+        if (longSerial != 0xFFFFFFFFu &&
+            (adapter->getSerialNum1() != serial1 || adapter->getLongSerialNum() != longSerial))
+            continue;
+        if (!adapter->isInstanceOf("VynAdapter"))
+            continue;
+        auto* vyn = static_cast<VynAdapter*>(adapter);
+        // One that holds no open handle has nothing to hand over.
+        if (vyn->getAdapterHandle() == nullptr)
+            continue;
+        vyn->SetReusingFsaHandle(true);
+        return vyn->getAdapterHandle();
+    }
+    VynTracePrintf("Did not find cached adapter object to reuse for serial number:0x%x 0x%x 0x%x\n", serial0,
+                   serial1, longSerial);
+    return nullptr;
+}
+
+}  // namespace
 
 VynSystem::VynSystem() : System(STORLIB_TYPE_VYN)
 {
@@ -44,20 +87,44 @@ VynAdapter* VynSystem::getVynAdapter(unsigned long index) const
 {
     if (index >= vynAdapters.size())
         return nullptr;
-#ifdef VYN_HAVE_VYNADAPTER
     return static_cast<VynAdapter*>(vynAdapters[index]);
-#else
-    // Without the controller class in the build, only nodes that merely name
-    // themselves "VynAdapter" can be listed; they are handed back unchanged.
-    return reinterpret_cast<VynAdapter*>(vynAdapters[index]);
-#endif
 }
 
-// Controller enumeration through the firmware interface is not part of this
-// build yet: discovery finds no controllers and reports success.
-void VynSystem::buildChildren(StorLib*, Ret&)
+void VynSystem::buildChildren(StorLib* previous, Ret& ret)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynSystem::buildChildren(Ret & retOUT)");
+    try {
+        std::vector<_tagFSA_ADAPTER_ENUM_INFO> records;
+        const FSA_STATUS status = fsaExports().FsaEnumAdaptersA(nullptr, "", &records, fsaEnumAdapterCallback);
+        // A host without controllers is no failure: the walk found none.
+        const bool noneFound = status == FSA_STS_ADAPTER_NOT_FOUND && records.empty();
+        if (status != FSA_STS_SUCCESS && status != FSA_STS_END_OF_ENUMERATION && !noneFound) {
+            ret.setApiError(status);
+            VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaEnumAdapters",
+                           static_cast<int>(status));
+        }
+        unsigned long index = 0;
+        for (const _tagFSA_ADAPTER_ENUM_INFO& record : records) {
+            void* handle = takeOverHandle(previous, record);
+            VynAdapter* adapter = newOrNull<VynAdapter>(&record, this, index, handle, &ret);
+            if (adapter == nullptr) {
+                ret.setResource();
+                VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE,
+                               "new VynAdapter(&(*it), this, iAdapter, &retOUT)");
+                ++index;
+                continue;
+            }
+            try {
+                addChild(adapter);
+                adapter->buildChildren(ret);
+            } catch (...) {
+            }
+            ++index;
+        }
+    } catch (...) {
+        ret.setException();
+        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+    }
 }
 
 void VynSystem::buildChildrenForSingleAdapter(StorLib*, unsigned long index, Ret& ret)

@@ -83,6 +83,19 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.properties_mask", KeyType::Integer, "0x010F0800", "class 25 reported properties (bit N = property N)"},
         {"adapter#.properties_record", KeyType::Text, "", "class 25 record as hex bytes (480 bytes, zero-padded)"},
         {"adapter#.properties_reject", KeyType::Text, "", "class 26: property codes whose changes are rejected (430)"},
+        // controller object: failover, verification, RAID-6 options, phys
+        {"adapter#.auto_failover", KeyType::Boolean, "1", "automatic failover switched on (CT 169)"},
+        {"adapter#.verify", KeyType::Boolean, "0", "background verification switched on (CT 175)"},
+        {"adapter#.verify_priority", KeyType::Integer, "1", "verify priority 1-3, or the period in days (CT 206)"},
+        {"adapter#.raid6_options", KeyType::Text,
+         "00000000000000001000000003000000000000000000000000000000000000000000000000000000000000000000000000000000"
+         "0000000000000000000000000000000000000000000000000000000000000000040200000602020008020400",
+         "CT 219 RAID-6 options as hex bytes (340 bytes, zero-padded)"},
+        {"adapter#.phy#", KeyType::Text, nullptr, "adapter phy record as hex bytes (64 bytes, zero-padded; FIB 612)"},
+        // per-bus fields of a bus object
+        {"adapter#.bus#.link_speed", KeyType::Integer, nullptr, "link speed of the bus (0: unset)", 65535},
+        {"adapter#.bus#.state", KeyType::Integer, nullptr, "bus state byte (1 normal)", 255},
+        {"adapter#.bus#.ports", KeyType::Integer, nullptr, "ports of the bus", 255},
         // objects of later areas, kept as written
         {"adapter#.bus#", KeyType::Object, nullptr, "bus shorthand"},
         {"adapter#.drive#", KeyType::Object, nullptr, "drive shorthand"},

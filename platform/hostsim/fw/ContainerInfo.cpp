@@ -133,24 +133,64 @@ constexpr uint8_t kBusStateNormal = 1;
 struct BusView {
     uint32_t type = kBusTypeSas;
     uint32_t targets = 16;
+    uint8_t state = kBusStateNormal;
+    int ports = -1;          // -1: the controller's ports when it has one bus
+    uint16_t linkSpeed = 0;  // 0: unset
 };
 
-// The buses of the description ("busB = <type> <targets>"); one SAS bus of
+uint32_t busTypeOf(const std::string& word)
+{
+    if (word == "sas")
+        return kBusTypeSas;
+    if (word == "sata")
+        return 11;
+    if (word == "fibre")
+        return 8;
+    return static_cast<uint32_t>(std::strtoul(word.c_str(), nullptr, 0));
+}
+
+// A bus's field, from "name=value" in its shorthand or its own key.
+bool busField(const ControllerState& c, const std::string& bus, const std::string& shorthand, const char* name,
+              uint32_t* value)
+{
+    const std::string pair = std::string(" ") + name + "=";
+    const size_t at = (" " + shorthand).find(pair);
+    if (at != std::string::npos) {
+        *value = static_cast<uint32_t>(std::strtoul(shorthand.c_str() + at - 1 + pair.size(), nullptr, 0));
+        return true;
+    }
+    auto it = c.objects.find(bus + "." + name);
+    if (it == c.objects.end())
+        return false;
+    *value = static_cast<uint32_t>(std::strtoul(it->second.c_str(), nullptr, 0));
+    return true;
+}
+
+// The buses of the description ("busB = <type> <targets>", with link_speed,
+// state and ports as name=value pairs or keys of their own); one SAS bus of
 // 16 targets when none is described.
 std::vector<BusView> busesOf(const ControllerState& c)
 {
     std::vector<BusView> buses;
     for (unsigned b = 0; b < kMaxBuses; ++b) {
-        auto it = c.objects.find("bus" + std::to_string(b));
+        const std::string name = "bus" + std::to_string(b);
+        auto it = c.objects.find(name);
         if (it == c.objects.end())
             break;
         BusView v;
         char type[16] = {};
         unsigned targets = 16;
         if (std::sscanf(it->second.c_str(), "%15s %u", type, &targets) >= 1) {
-            v.type = std::string(type) == "sas" ? kBusTypeSas : static_cast<uint32_t>(std::strtoul(type, nullptr, 0));
+            v.type = busTypeOf(type);
             v.targets = targets;
         }
+        uint32_t field = 0;
+        if (busField(c, name, it->second, "state", &field))
+            v.state = static_cast<uint8_t>(field);
+        if (busField(c, name, it->second, "ports", &field))
+            v.ports = static_cast<int>(field & 0xFF);
+        if (busField(c, name, it->second, "link_speed", &field))
+            v.linkSpeed = static_cast<uint16_t>(field);
         buses.push_back(v);
     }
     if (buses.empty())
@@ -173,14 +213,16 @@ void fillBusRecord(const ControllerState& c, uint8_t* p, size_t room, bool enhan
     putLe32(p + 8, targets);
     for (uint32_t i = 0; i < n; ++i) {
         p[12 + i] = static_cast<uint8_t>(i);
-        p[22 + i] = kBusStateNormal;
+        p[22 + i] = buses[i].state;
     }
     if (!enhanced || room < 156)
         return;
     putLe32(p + 32, 4);
     for (uint32_t i = 0; i < n; ++i) {
         putLe32(p + 36 + 4 * i, buses[i].type);
-        p[76 + i] = static_cast<uint8_t>(n == 1 ? c.ports : 0);
+        const int ports = buses[i].ports >= 0 ? buses[i].ports : (n == 1 ? static_cast<int>(c.ports) : 0);
+        p[76 + i] = static_cast<uint8_t>(ports);
+        putLe16(p + 86 + 2 * i, buses[i].linkSpeed);
     }
 }
 

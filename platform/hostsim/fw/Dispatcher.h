@@ -98,6 +98,10 @@ void registerAdapterOpenHandlers(Dispatcher& dispatcher);
 void registerControllerWideHandlers(Dispatcher& dispatcher);
 void registerLogHandlers(Dispatcher& dispatcher);
 void registerContainerHandlers(Dispatcher& dispatcher);
+void registerControllerObjectHandlers(Dispatcher& dispatcher);
+
+// The 64-byte record FIB 612 answers for adapter phy `index`.
+std::vector<uint8_t> adapterPhyRecord(const ControllerState& c, uint32_t index);
 
 // Status words the unknown answers use.
 constexpr uint32_t kStatusNotSupported = 10004;

@@ -13,6 +13,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerControllerWideHandlers(dispatcher);
     registerLogHandlers(dispatcher);
     registerContainerHandlers(dispatcher);
+    registerControllerObjectHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

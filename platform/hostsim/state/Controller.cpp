@@ -163,13 +163,21 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.properties = parseHexBytes(get("properties_record"), 480);
     if (!get("properties_reject").empty())
         c.propertiesReject = parseIntList(get("properties_reject"));
+    c.autoFailover = get("auto_failover") != "0";
+    c.verifyOn = get("verify") == "1";
+    c.verifyPriority = parseInteger(get("verify_priority"));
+    c.raid6Options = parseHexBytes(get("raid6_options"), 340);
     for (const auto& [key, value] : desc.values()) {
         if (key.compare(0, p.size(), p) != 0)
             continue;
         const std::string rest = key.substr(p.size());
         const KeyDef* def = findKey(key);
-        if (def != nullptr && def->type == KeyType::Object)
+        // A bus's own fields stay with its object.
+        const bool busField = rest.compare(0, 3, "bus") == 0 && rest.find('.') != std::string::npos;
+        if (def != nullptr && (def->type == KeyType::Object || busField))
             c.objects[rest] = value;
+        if (def != nullptr && rest.compare(0, 3, "phy") == 0)
+            c.phys[parseInteger(rest.substr(3))] = parseHexBytes(value, 64);
     }
     // Faults: [adapterN.faultF] with on, errno, skip, times (and the counters
     // of a state file).
@@ -319,6 +327,12 @@ std::string ControllerState::toText(uint64_t seed) const
             reject += (reject.empty() ? "" : ",") + std::to_string(code);
         line("properties_reject", quoted(reject));
     }
+    line("auto_failover", autoFailover ? "1" : "0");
+    line("verify", verifyOn ? "1" : "0");
+    line("verify_priority", std::to_string(verifyPriority));
+    line("raid6_options", formatHexBytes(raid6Options));
+    for (const auto& [number, record] : phys)
+        line(("phy" + std::to_string(number)).c_str(), formatHexBytes(record));
     for (const auto& [key, value] : objects)
         line(key.c_str(), value);
     for (size_t k = 0; k < pendingAif.size(); ++k) {

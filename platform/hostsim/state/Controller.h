@@ -131,6 +131,16 @@ struct ControllerState {
     std::vector<CtTransfer> ctTransfers;
     uint32_t nextCtTransfer = 0x100;
 
+    // Controller object: automatic failover (CT 169), background
+    // verification on (CT 175) and its priority or period in days (CT 206),
+    // the 340-byte RAID-6 options record (CT 219), and adapter phy records
+    // given by the description (FIB 612; others are generated).
+    bool autoFailover = true;
+    bool verifyOn = false;
+    uint32_t verifyPriority = 1;
+    std::vector<uint8_t> raid6Options;
+    std::map<uint32_t, std::vector<uint8_t>> phys;
+
     // Injected faults with their counters.
     std::vector<ArmedFault> faults;
 

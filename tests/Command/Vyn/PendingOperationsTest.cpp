@@ -51,7 +51,6 @@ TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
     uint32_t words[4] = {};
     FSA_STORAGE_DEVICE* drives = &device;
     uint32_t* handles = words;
-    uint8_t raid6[340] = {};
     const Case cases[] = {
         // exports, a few per unit
         {"FsaPollForEvent", [&](void* a, FSAAPI_CONTEXT*) { return FsaPollForEvent(a, sizeof words, words); }},
@@ -82,8 +81,6 @@ TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
          [&](void* a, FSAAPI_CONTEXT*) { return FsaStorageDeviceSetCachePool(a, &drives, &words[0], 1); }},
         // internal routines that return their status; the open calls the
         // first three without needing it
-        {"FsaApiInternalGetRaid6Options",
-         [&](void*, FSAAPI_CONTEXT* c) { return FsaApiInternalGetRaid6Options(c, raid6); }},
         {"CT_GetPPITable", [&](void*, FSAAPI_CONTEXT* c) { return CT_GetPPITable(c); }},
         {"CT_GetMissingDiskList", [&](void*, FSAAPI_CONTEXT* c) { return CT_GetMissingDiskList(c); }},
         {"SCSI_GetDeviceProbeInfo", [&](void*, FSAAPI_CONTEXT* c) { return SCSI_GetDeviceProbeInfo(c, 0, nullptr); }},

@@ -4,32 +4,24 @@
 #include <string>
 #include <vector>
 
+#include "RaidModel/Implementation/Vyn/VynAdapter.h"
 #include "RaidModel/Implementation/Vyn/VynLib.h"
 #include "RaidModel/Implementation/Vyn/VynSystem.h"
 #include "RaidModel/Interface/Adapter.h"
+#include "ScriptedFsaExports.h"
 #include "common/Ret.h"
 #include "common/StorDebug.h"
 #include "support/HostRootTest.h"
 
 namespace {
 
-// A controller that answers to the family's controller class name.
-class FakeVynAdapter : public Adapter {
-public:
-    explicit FakeVynAdapter(unsigned long id)
-    {
-        setAdapterID(id);
-        setStorLibType(STORLIB_TYPE_VYN);
-    }
-    bool isInstanceOf(const char* name) const override
-    {
-        return (name != nullptr && std::strcmp(name, "VynAdapter") == 0) || Adapter::isInstanceOf(name);
-    }
-};
-
-const void* asObject(const VynAdapter* adapter)
+// A controller of the family whose enumeration marks it unusable: it is
+// never opened, so it needs no firmware.
+VynAdapter* unopenedAdapter(unsigned long id)
 {
-    return adapter;
+    _tagFSA_ADAPTER_ENUM_INFO record = {};
+    record.availability = VynAdapter::AVAILABILITY_CANNOT_OPEN;
+    return new VynAdapter(&record, nullptr, id, nullptr, nullptr);
 }
 
 class VynLibTest : public vyntest::HostRootTest {
@@ -106,9 +98,11 @@ public:
 
 TEST_F(VynLibTest, ARootDiscardedBeforeAnyHandleTookItIsForgotten)
 {
+    vyntest::ScriptedFsaExports fsa;
     DiscardingLib lib;
     ASSERT_EQ(lib.getSystemConfig().getReturn(), 0);
-    lib.getSystem()->addChild(new FakeVynAdapter(0));
+    fsa.answerUnscripted(31);
+    lib.getSystem()->addChild(unopenedAdapter(0));
     ASSERT_EQ(lib.getNumVynAdapters(), 1u);
 
     lib.discardSystem(lib.newSystem());
@@ -144,23 +138,26 @@ TEST_F(VynLibTest, TheHolderOwnsOneLibrary)
 
 TEST_F(VynLibTest, OnlyFamilyControllersJoinTheListInArrivalOrder)
 {
+    vyntest::ScriptedFsaExports fsa;
+    fsa.answerUnscripted(31);
     VynSystem system;
     EXPECT_TRUE(system.isInstanceOf("VynSystem"));
     EXPECT_TRUE(system.isInstanceOf("System"));
     EXPECT_STREQ(system.typeName(), "VynSystem");
     EXPECT_STREQ(system.serializedName(), "System");
 
-    auto* first = new FakeVynAdapter(0);
+    VynAdapter* first = unopenedAdapter(0);
     Adapter* plain = new Adapter();
-    auto* second = new FakeVynAdapter(1);
+    VynAdapter* second = unopenedAdapter(1);
     system.addChild(first);
     system.addChild(plain);
     system.addChild(second);
 
     EXPECT_EQ(system.getNumAdapters(), 3u);
     ASSERT_EQ(system.getNumVynAdapters(), 2u);
-    EXPECT_EQ(asObject(system.getVynAdapter(0)), static_cast<const void*>(first));
-    EXPECT_EQ(asObject(system.getVynAdapter(1)), static_cast<const void*>(second));
+    EXPECT_EQ(system.getVynAdapter(0), first);
+    EXPECT_EQ(system.getVynAdapter(1), second);
+    EXPECT_EQ(system.getVynAdapter(0)->getAdapterID(), 0u);
     EXPECT_EQ(system.getVynAdapter(2), nullptr);
 }
 

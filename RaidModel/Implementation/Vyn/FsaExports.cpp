@@ -1,0 +1,109 @@
+#include "RaidModel/Implementation/Vyn/FsaExports.h"
+
+#include <atomic>
+
+namespace {
+
+FsaExports& realExports()
+{
+    static FsaExports real;
+    return real;
+}
+
+std::atomic<FsaExports*> inForce{nullptr};
+
+}  // namespace
+
+FsaExports::~FsaExports() = default;
+
+FSA_STATUS FsaExports::FsaEnumAdaptersA(const char* server1, const char* server2, void* context,
+                                        FSA_ENUM_ADAPTERS_CALLBACK callback)
+{
+    return ::FsaEnumAdaptersA(server1, server2, context, callback);
+}
+
+FSA_STATUS FsaExports::FsaOpenAdapter2A(const char* adapterName, const char* domainName, unsigned int callerBuild,
+                                        FSA_ACCESS access, int flag, FSA_PASSWD_CALLBACK_A callback,
+                                        void* callbackContext, void** handleOut, int* auxOut)
+{
+    return ::FsaOpenAdapter2A(adapterName, domainName, callerBuild, access, flag, callback, callbackContext,
+                              handleOut, auxOut);
+}
+
+FSA_STATUS FsaExports::FsaCloseAdapter(void* handle) { return ::FsaCloseAdapter(handle); }
+
+FSA_STATUS FsaExports::FsaGetGeneralInformation2Ex(void* handle, uint32_t index, FSA_GENERAL_INFO2* out)
+{
+    return ::FsaGetGeneralInformation2Ex(handle, index, out);
+}
+
+FSA_STATUS FsaExports::FsaGetCopyback(void* handle, uint32_t* state) { return ::FsaGetCopyback(handle, state); }
+
+FSA_STATUS FsaExports::FsaVerifyContainerGetInfo(void* handle, uint32_t state[3])
+{
+    return ::FsaVerifyContainerGetInfo(handle, state);
+}
+
+FSA_STATUS FsaExports::FsaVerifyContainerGetInfo2(void* handle, uint32_t state[3], FSA_VERIFY_REQUEST* out)
+{
+    return ::FsaVerifyContainerGetInfo2(handle, state, out);
+}
+
+FSA_STATUS FsaExports::FsaGetPCIIds(void* handle, uint16_t ids[4]) { return ::FsaGetPCIIds(handle, ids); }
+
+FSA_STATUS FsaExports::FsaGetContainerOptions(void* handle, FSA_CONTAINER_OPTIONS* options)
+{
+    return ::FsaGetContainerOptions(handle, options);
+}
+
+FSA_STATUS FsaExports::FsaGetAutomaticFailover(void* handle, uint32_t* flags)
+{
+    return ::FsaGetAutomaticFailover(handle, flags);
+}
+
+FSA_STATUS FsaExports::FsaGetRaid6Options(void* handle, FSA_RAID6_OPTIONS* options)
+{
+    return ::FsaGetRaid6Options(handle, options);
+}
+
+FSA_STATUS FsaExports::FsaStartGetConfig(void* handle) { return ::FsaStartGetConfig(handle); }
+
+FSA_STATUS FsaExports::FsaEnumChannels(void* handle, void* context, FSA_ENUM_CHANNELS_CALLBACK callback)
+{
+    return ::FsaEnumChannels(handle, context, callback);
+}
+
+FSA_STATUS FsaExports::FsaGetAdapterSasPhyInfo(void* handle, uint32_t phyIndex, _FSA_SAS_PHY_ENTITY* phy)
+{
+    return ::FsaGetAdapterSasPhyInfo(handle, phyIndex, phy);
+}
+
+FSA_STATUS FsaExports::FsaAlarm(void* handle, uint32_t operation, uint32_t* array)
+{
+    return ::FsaAlarm(handle, operation, array);
+}
+
+FSA_STATUS FsaExports::FsaBattery(void* handle, uint32_t version, void* record)
+{
+    return ::FsaBattery(handle, version, record);
+}
+
+FSA_STATUS FsaExports::FsaGetConnectorMapSize(void* handle, unsigned int* size)
+{
+    return ::FsaGetConnectorMapSize(handle, size);
+}
+
+FSA_STATUS FsaExports::FsaGetConnectorMap(void* handle, void* buffer) { return ::FsaGetConnectorMap(handle, buffer); }
+
+FsaExports& fsaExports()
+{
+    FsaExports* replaced = inForce.load();
+    return replaced != nullptr ? *replaced : realExports();
+}
+
+ScopedFsaExports::ScopedFsaExports(FsaExports& replacement) : previous_(inForce.load())
+{
+    inForce.store(&replacement);
+}
+
+ScopedFsaExports::~ScopedFsaExports() { inForce.store(previous_); }

@@ -1,0 +1,76 @@
+#ifndef VYN_RAIDMODEL_IMPLEMENTATION_VYN_FSAEXPORTS_H
+#define VYN_RAIDMODEL_IMPLEMENTATION_VYN_FSAEXPORTS_H
+
+#include "Command/Vyn/common/fa_ctrwide.h"
+#include "Command/Vyn/common/fa_enum.h"
+#include "Command/Vyn/common/fa_failover.h"
+#include "Command/Vyn/common/fa_open.h"
+#include "Command/Vyn/common/fa_pciids.h"
+#include "Command/Vyn/common/fa_readonly.h"
+#include "Command/Vyn/common/fa_verify.h"
+
+#include <cstdint>
+
+// The exported firmware functions as the controller family reaches them.
+//
+// Every call of the family into the firmware interface goes through
+// fsaExports(), never to the export directly. The default object forwards
+// each member to the export of the same name; a test puts another object in
+// its place for one scope (ScopedFsaExports), for instance one that answers
+// scripted statuses and replies and logs the calls. The static libraries
+// make a replacement at link time fragile, so the seam is an object chosen at
+// run time instead.
+//
+// Members carry the exports' own names and arguments. A family unit that
+// calls an export not listed here adds it: a virtual member forwarding to the
+// export, in the group of its area.
+class FsaExports {
+public:
+    virtual ~FsaExports();
+
+    // Adapters: enumeration, open and close.
+    virtual FSA_STATUS FsaEnumAdaptersA(const char* server1, const char* server2, void* context,
+                                        FSA_ENUM_ADAPTERS_CALLBACK callback);
+    virtual FSA_STATUS FsaOpenAdapter2A(const char* adapterName, const char* domainName, unsigned int callerBuild,
+                                        FSA_ACCESS access, int flag, FSA_PASSWD_CALLBACK_A callback,
+                                        void* callbackContext, void** handleOut, int* auxOut);
+    virtual FSA_STATUS FsaCloseAdapter(void* handle);
+
+    // What the controller object reads when it opens a controller.
+    virtual FSA_STATUS FsaGetGeneralInformation2Ex(void* handle, uint32_t index, FSA_GENERAL_INFO2* out);
+    virtual FSA_STATUS FsaGetCopyback(void* handle, uint32_t* state);
+    virtual FSA_STATUS FsaVerifyContainerGetInfo(void* handle, uint32_t state[3]);
+    virtual FSA_STATUS FsaVerifyContainerGetInfo2(void* handle, uint32_t state[3], FSA_VERIFY_REQUEST* out);
+    virtual FSA_STATUS FsaGetPCIIds(void* handle, uint16_t ids[4]);
+    virtual FSA_STATUS FsaGetContainerOptions(void* handle, FSA_CONTAINER_OPTIONS* options);
+    virtual FSA_STATUS FsaGetAutomaticFailover(void* handle, uint32_t* flags);
+    virtual FSA_STATUS FsaGetRaid6Options(void* handle, FSA_RAID6_OPTIONS* options);
+
+    // What the tree build reads.
+    virtual FSA_STATUS FsaStartGetConfig(void* handle);
+    virtual FSA_STATUS FsaEnumChannels(void* handle, void* context, FSA_ENUM_CHANNELS_CALLBACK callback);
+    virtual FSA_STATUS FsaGetAdapterSasPhyInfo(void* handle, uint32_t phyIndex, _FSA_SAS_PHY_ENTITY* phy);
+    virtual FSA_STATUS FsaAlarm(void* handle, uint32_t operation, uint32_t* array);
+    virtual FSA_STATUS FsaBattery(void* handle, uint32_t version, void* record);
+    virtual FSA_STATUS FsaGetConnectorMapSize(void* handle, unsigned int* size);
+    virtual FSA_STATUS FsaGetConnectorMap(void* handle, void* buffer);
+};
+
+// The object in force: the real exports unless a test replaced them.
+FsaExports& fsaExports();
+
+// Tests only: puts `replacement` in force until the end of the scope, then
+// restores the object before it. Scopes nest; make and leave them on one
+// thread, before and after the calls they cover.
+class ScopedFsaExports {
+public:
+    explicit ScopedFsaExports(FsaExports& replacement);
+    ~ScopedFsaExports();
+    ScopedFsaExports(const ScopedFsaExports&) = delete;
+    ScopedFsaExports& operator=(const ScopedFsaExports&) = delete;
+
+private:
+    FsaExports* previous_;
+};
+
+#endif

@@ -1,0 +1,180 @@
+#ifndef VYN_RAIDMODEL_IMPLEMENTATION_VYN_VYNADAPTER_H
+#define VYN_RAIDMODEL_IMPLEMENTATION_VYN_VYNADAPTER_H
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Command/Vyn/common/fa_readonly.h"
+#include "Command/Vyn/common/fa_types.h"
+#include "RaidModel/Implementation/Vyn/VynAdapterLimits.h"
+#include "RaidModel/Interface/Adapter.h"
+
+class FsaWriteHandleGrabber;
+class PhysicalDevice;
+class VynLogicalDriveInfo;
+class VynSystem;
+
+// A controller of the family in the tree. It holds the controller's
+// read-only firmware handle from construction until it is destroyed (or
+// hands it to the next tree's object of the same controller), derives its
+// features and limits from the general information, and builds its subtree.
+class VynAdapter : public Adapter, public VynAdapterLimits {
+public:
+    // Result of an open whose cluster partner is missing: counts as opened.
+    static constexpr FSA_STATUS FSA_STS_PARTNER_NOT_FOUND = 418;
+    // Availability of a controller the enumeration marks as unusable.
+    static constexpr uint32_t AVAILABILITY_CANNOT_OPEN = 4;
+
+    // Takes the enumeration record, opens (or takes over `handle`) and reads
+    // the general information. Never fails: problems go to `ret` (when
+    // given) and to the controller status.
+    VynAdapter(const _tagFSA_ADAPTER_ENUM_INFO* record, VynSystem* system, unsigned long index, void* handle,
+               Ret* ret);
+    ~VynAdapter() override;
+    VynAdapter(const VynAdapter&) = delete;
+    VynAdapter& operator=(const VynAdapter&) = delete;
+
+    bool isInstanceOf(const char* name) const override;
+    const char* typeName() const override;
+    int getLimit(Limit limit) const override;
+
+    // Firmware handle.
+    void fsaOpen(Ret* ret);
+    void fsaClose();
+    bool isFsaOpen(Ret* ret);
+    void openSavedWriteHandle();
+    void closeSavedWriteHandle();
+    void* getSavedWriteHandle() const;
+    void SetReusingFsaHandle(bool reusing) { reusingFsaHandle = reusing; }
+
+    void setFsaEnumInfo(const _tagFSA_ADAPTER_ENUM_INFO* record);
+    void setFsaGeneralInfo(const FSA_GENERAL_INFO2* info);
+
+    // Tree building.
+    void buildChildren(Ret& retOUT);
+    void initSasPhyInfo(Ret& ret);
+    void initConnectionMap(Ret& ret);
+    void refreshAlarmState();
+    void refreshBatteryState();
+
+    // Devices whose inquiry failed, by world-wide name, for the whole
+    // process. Duplicates are kept.
+    static void addInquiryFailure(PhysicalDevice* device);
+    static bool hadInquiryFailure(PhysicalDevice* device);
+    static bool delInquiryFailure(PhysicalDevice* device);
+
+    void* getAdapterHandle() const { return adapterHandle; }
+    const char* getFsaDescription() const { return fsaDescription.c_str(); }
+    const FSA_GENERAL_INFO2* getFsaInfo() const { return &fsaInfo; }
+    FSA_RAID6_OPTIONS getRaid6Options() const { return raid6Options; }
+    std::map<std::string, const char*> getVendorNameMap() const { return vendorNames; }
+    uint32_t getAvailability() const { return availability; }
+    bool getHasFilterDriver() const { return hasFilterDriver; }
+    unsigned long getCachedSmartStatXmlSize() const { return cachedSmartStatsSize; }
+
+    VynLogicalDriveInfo* getLogicalInfo(unsigned long index) const { return logicalInfo[index]; }
+    unsigned long numLogicalInfo() const { return logicalInfo.size(); }
+    void addLogicalInfo(VynLogicalDriveInfo* info) { logicalInfo.push_back(info); }
+    VynLogicalDriveInfo* getLogicalInfoByContainerNum(unsigned long container) const;
+
+    // Limits of the general information and the container options.
+    int getMaxGlobalSpares() const { return maxGlobalSpares; }
+    unsigned long getMaxConfiguredDrives() const { return maxConfiguredDrives; }
+    unsigned long getMaxDedicatedSparesPerLogicalDrive() const { return maxDedicatedSparesPerLogicalDrive; }
+    int getMaxLogicalDriveMembers() const override { return static_cast<int>(maxLogicalDriveMembers); }
+    int getMaxRaid0Members() const override { return static_cast<int>(maxRaid0Members); }
+    int getMaxRaid1EMembers() const override { return static_cast<int>(maxRaid1EMembers); }
+    int getMaxRaid5Members() const override { return static_cast<int>(maxRaid5Members); }
+    int getMaxRaid5EEMembers() const override { return static_cast<int>(maxRaid5EEMembers); }
+    int getMaxRaid6Members() const override { return static_cast<int>(maxRaid6Members); }
+    int getMaxRaidVolumeMembers() const override { return static_cast<int>(maxRaidVolumeMembers); }
+    int getMaxSpannedVolumeMembers() const override { return static_cast<int>(maxSpannedVolumeMembers); }
+    unsigned long getStagedBuildNum() const override { return stagedFwBuildNum; }
+    unsigned long long getInstalledMemory() const override { return installedMemory; }
+    unsigned long long getCacheMemory() const override { return cacheMemory; }
+
+    unsigned long getDataScrubErrCount() const { return dataScrubErrCount; }
+    unsigned long getDataScrubFixedErrCount() const { return dataScrubFixedErrCount; }
+    const char* getFsaApiVersion() const { return fsaApiVersion; }
+    unsigned long getFsaApiBuildNum() const { return fsaApiBuildNum; }
+    const char* getVpdAssemblyPn() const { return vpdAssemblyPn; }
+    const char* getVpdFruPn() const { return vpdFruPn; }
+    const char* getVpdBatteryFruPn() const { return vpdBatteryFruPn; }
+    const char* getVpdECVersion() const { return vpdECVersion; }
+    const uint8_t* getBatteryInfo() const { return batteryInfo; }
+    // The battery platform a failed battery query leaves: 4; 0 until then.
+    uint32_t getBatteryPlatform() const { return batteryPlatform; }
+    const FSA_CONTAINER_OPTIONS& getContainerOptions() const { return containerOptions; }
+    const uint16_t* getPciIds() const { return pciIds; }
+    uint32_t getVersionMatchStatus() const { return versionMatchStatus; }
+    bool isFirstEventPoll() const { return firstEventPoll; }
+    void clearFirstEventPoll() { firstEventPoll = false; }
+
+    // The SMART attribute names by id text ("0x01"), of the two drive families.
+    const std::map<std::string, const char*>& getSmartAttributeNames() const { return smartNames; }
+    const std::map<std::string, const char*>& getSecondSmartAttributeNames() const { return secondSmartNames; }
+
+private:
+    void readSettings(Ret* ret);
+    void setFeaturesFromTable(const FSA_GENERAL_INFO2* info);
+
+    std::map<std::string, const char*> smartNames;
+    std::map<std::string, const char*> secondSmartNames;
+    VynSystem* system;
+    void* adapterHandle;
+    int openWord = 0;
+    uint32_t availability = 0;
+    std::string fsaDescription;
+    FSA_GENERAL_INFO2 fsaInfo;
+    uint8_t batteryInfo[60];
+    uint32_t batteryPlatform = 0;
+    uint16_t pciIds[4];
+    FSA_CONTAINER_OPTIONS containerOptions;
+    FSA_RAID6_OPTIONS raid6Options;
+    bool firstEventPoll = true;
+    bool reusingFsaHandle = false;
+    bool hasFilterDriver = false;
+    FsaWriteHandleGrabber* savedWriteHandle = nullptr;
+    uint32_t versionMatchStatus = 2;
+    std::vector<VynLogicalDriveInfo*> logicalInfo;
+    std::map<std::string, const char*> vendorNames;
+    // The connector map as last read (malloc'ed), kept with the controller.
+    uint8_t* connectorMap = nullptr;
+    unsigned int connectorMapSize = 0;
+    char* cachedSmartStats = nullptr;
+    unsigned long cachedSmartStatsSize = 0;
+
+    uint32_t maxConfiguredDrives = 0;
+    uint32_t installedMemory = 0;
+    uint32_t cacheMemory = 0;
+    uint32_t maxDedicatedSparesPerLogicalDrive = 0;
+    uint32_t maxLogicalDriveMembers = 0;
+    uint32_t maxRaid0Members = 0;
+    uint32_t maxRaid1EMembers = 0;
+    uint32_t maxRaid5Members = 0;
+    uint32_t maxRaid5EEMembers = 0;
+    uint32_t maxRaid6Members = 0;
+    uint32_t maxRaidVolumeMembers = 0;
+    uint32_t maxSpannedVolumeMembers = 0;
+    uint32_t dataScrubErrCount = 0;
+    uint32_t dataScrubFixedErrCount = 0;
+    char vpdAssemblyPn[9] = {};
+    char vpdFruPn[9] = {};
+    char vpdBatteryFruPn[9] = {};
+    char vpdECVersion[9] = {};
+    uint32_t stagedFwBuildNum = 0;
+    uint32_t fsaApiBuildNum = 0;
+    char fsaApiVersion[Adapter::TEXT_SIZE] = {};
+    uint32_t enumSerialWord = 0;
+
+    static std::vector<std::pair<uint32_t, uint32_t>> inquiryVPDFailures;
+};
+
+// The channel callback of the tree build: one channel object per record
+// under the controller passed as the context.
+void fsaEnumChannelCallback(unsigned index, const _tagFSA_CHANNEL_ENUM_INFO* info, void* context);
+
+#endif

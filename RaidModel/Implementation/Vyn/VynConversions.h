@@ -1,0 +1,25 @@
+#ifndef VYN_RAIDMODEL_IMPLEMENTATION_VYN_VYNCONVERSIONS_H
+#define VYN_RAIDMODEL_IMPLEMENTATION_VYN_VYNCONVERSIONS_H
+
+#include <cwchar>
+#include <string>
+
+// Conversions between the firmware interface's records and the model's
+// values.
+
+// Appends at most maxChars wide characters of `in` to `out`, stopping at a
+// zero; characters above 127 become '?'. A null input appends nothing.
+void WCharToString(std::string& out, const wchar_t* in, unsigned long maxChars);
+// Writes the same characters into `out`, with the zero when it is met within
+// maxChars; adds no terminator of its own.
+void WCharToBuff(char* out, const wchar_t* in, unsigned long maxChars);
+// A fixed-width ASCII field of at most n bytes as printable text; a field
+// without a zero gets no terminator within the n bytes.
+void SafeAsciiCopy(void* dst, const void* src, int n);
+
+// Credentials for the firmware interface's open: none (empty user and
+// password); 1. Its arguments are in the order the open's callback type
+// gives them.
+int fsaPasswordCallback(void* context, char* user, char* password);
+
+#endif

@@ -1,0 +1,193 @@
+#include "ScriptedFsaExports.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vyntest {
+
+ScriptedFsaExports::ScriptedFsaExports() : installed_(*this) {}
+
+ScriptedFsaExports::~ScriptedFsaExports() = default;
+
+void ScriptedFsaExports::script(const std::string& name, FSA_STATUS status, std::vector<uint8_t> reply)
+{
+    answers_[name].push_back(Answer{status, std::move(reply)});
+}
+
+void ScriptedFsaExports::scriptTimes(const std::string& name, unsigned times, FSA_STATUS status,
+                                     std::vector<uint8_t> reply)
+{
+    for (unsigned i = 0; i < times; ++i)
+        script(name, status, reply);
+}
+
+unsigned ScriptedFsaExports::count(const std::string& name) const
+{
+    return static_cast<unsigned>(std::count(calls_.begin(), calls_.end(), name));
+}
+
+bool ScriptedFsaExports::play(const char* name, void* out, size_t room, FSA_STATUS* status)
+{
+    calls_.emplace_back(name);
+    auto it = answers_.find(name);
+    if (it != answers_.end() && !it->second.empty()) {
+        const Answer answer = it->second.front();
+        it->second.pop_front();
+        if (out != nullptr && !answer.reply.empty())
+            std::memcpy(out, answer.reply.data(), std::min(room, answer.reply.size()));
+        *status = answer.status;
+        return true;
+    }
+    if (fallback_ != 0) {
+        *status = fallback_;
+        return true;
+    }
+    return false;
+}
+
+FSA_STATUS ScriptedFsaExports::FsaOpenAdapter2A(const char* adapterName, const char* domainName,
+                                                unsigned int callerBuild, FSA_ACCESS access, int flag,
+                                                FSA_PASSWD_CALLBACK_A callback, void* callbackContext,
+                                                void** handleOut, int* auxOut)
+{
+    FSA_STATUS s;
+    uint64_t handle = 0;
+    if (play("FsaOpenAdapter2A", &handle, sizeof handle, &s)) {
+        if (handleOut != nullptr)
+            *handleOut = reinterpret_cast<void*>(static_cast<uintptr_t>(handle));
+        return s;
+    }
+    return FsaExports::FsaOpenAdapter2A(adapterName, domainName, callerBuild, access, flag, callback,
+                                        callbackContext, handleOut, auxOut);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaCloseAdapter(void* handle)
+{
+    FSA_STATUS s;
+    return play("FsaCloseAdapter", nullptr, 0, &s) ? s : FsaExports::FsaCloseAdapter(handle);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaEnumAdaptersA(const char* server1, const char* server2, void* context,
+                                                FSA_ENUM_ADAPTERS_CALLBACK callback)
+{
+    FSA_STATUS s;
+    return play("FsaEnumAdaptersA", nullptr, 0, &s) ? s
+                                                     : FsaExports::FsaEnumAdaptersA(server1, server2, context, callback);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaGetGeneralInformation2Ex(void* handle, uint32_t index, FSA_GENERAL_INFO2* out)
+{
+    FSA_STATUS s;
+    return play("FsaGetGeneralInformation2Ex", out, sizeof *out, &s)
+               ? s
+               : FsaExports::FsaGetGeneralInformation2Ex(handle, index, out);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaGetCopyback(void* handle, uint32_t* state)
+{
+    FSA_STATUS s;
+    return play("FsaGetCopyback", state, sizeof *state, &s) ? s : FsaExports::FsaGetCopyback(handle, state);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaVerifyContainerGetInfo(void* handle, uint32_t state[3])
+{
+    FSA_STATUS s;
+    return play("FsaVerifyContainerGetInfo", state, 3 * sizeof(uint32_t), &s)
+               ? s
+               : FsaExports::FsaVerifyContainerGetInfo(handle, state);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaVerifyContainerGetInfo2(void* handle, uint32_t state[3], FSA_VERIFY_REQUEST* out)
+{
+    FSA_STATUS s;
+    return play("FsaVerifyContainerGetInfo2", out, sizeof *out, &s)
+               ? s
+               : FsaExports::FsaVerifyContainerGetInfo2(handle, state, out);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaGetPCIIds(void* handle, uint16_t ids[4])
+{
+    FSA_STATUS s;
+    return play("FsaGetPCIIds", ids, 4 * sizeof(uint16_t), &s) ? s : FsaExports::FsaGetPCIIds(handle, ids);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaGetContainerOptions(void* handle, FSA_CONTAINER_OPTIONS* options)
+{
+    FSA_STATUS s;
+    return play("FsaGetContainerOptions", options, sizeof *options, &s)
+               ? s
+               : FsaExports::FsaGetContainerOptions(handle, options);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaGetAutomaticFailover(void* handle, uint32_t* flags)
+{
+    FSA_STATUS s;
+    return play("FsaGetAutomaticFailover", flags, sizeof *flags, &s) ? s
+                                                                       : FsaExports::FsaGetAutomaticFailover(handle, flags);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaGetRaid6Options(void* handle, FSA_RAID6_OPTIONS* options)
+{
+    FSA_STATUS s;
+    return play("FsaGetRaid6Options", options, sizeof *options, &s) ? s
+                                                                      : FsaExports::FsaGetRaid6Options(handle, options);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaStartGetConfig(void* handle)
+{
+    FSA_STATUS s;
+    return play("FsaStartGetConfig", nullptr, 0, &s) ? s : FsaExports::FsaStartGetConfig(handle);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaEnumChannels(void* handle, void* context, FSA_ENUM_CHANNELS_CALLBACK callback)
+{
+    FSA_STATUS s;
+    return play("FsaEnumChannels", nullptr, 0, &s) ? s : FsaExports::FsaEnumChannels(handle, context, callback);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaGetAdapterSasPhyInfo(void* handle, uint32_t phyIndex, _FSA_SAS_PHY_ENTITY* phy)
+{
+    FSA_STATUS s;
+    return play("FsaGetAdapterSasPhyInfo", phy, sizeof *phy, &s)
+               ? s
+               : FsaExports::FsaGetAdapterSasPhyInfo(handle, phyIndex, phy);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaAlarm(void* handle, uint32_t operation, uint32_t* array)
+{
+    FSA_STATUS s;
+    return play("FsaAlarm", array, 3 * sizeof(uint32_t), &s) ? s : FsaExports::FsaAlarm(handle, operation, array);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaBattery(void* handle, uint32_t version, void* record)
+{
+    FSA_STATUS s;
+    return play("FsaBattery", record, 60, &s) ? s : FsaExports::FsaBattery(handle, version, record);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaGetConnectorMapSize(void* handle, unsigned int* size)
+{
+    FSA_STATUS s;
+    return play("FsaGetConnectorMapSize", size, sizeof *size, &s) ? s
+                                                                    : FsaExports::FsaGetConnectorMapSize(handle, size);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaGetConnectorMap(void* handle, void* buffer)
+{
+    FSA_STATUS s;
+    // The caller sized the buffer from the scripted size; copy what was scripted.
+    auto it = answers_.find("FsaGetConnectorMap");
+    const size_t room = it != answers_.end() && !it->second.empty() ? it->second.front().reply.size() : 0;
+    return play("FsaGetConnectorMap", buffer, room, &s) ? s : FsaExports::FsaGetConnectorMap(handle, buffer);
+}
+
+std::vector<uint8_t> words(std::initializer_list<uint32_t> values)
+{
+    std::vector<uint8_t> out;
+    for (uint32_t v : values)
+        for (int b = 0; b < 4; ++b)
+            out.push_back(static_cast<uint8_t>(v >> (8 * b)));
+    return out;
+}
+
+}  // namespace vyntest

@@ -1,0 +1,101 @@
+#ifndef VYN_TESTS_RAIDMODEL_IMPLEMENTATION_VYN_SCRIPTEDFSAEXPORTS_H
+#define VYN_TESTS_RAIDMODEL_IMPLEMENTATION_VYN_SCRIPTEDFSAEXPORTS_H
+
+#include "RaidModel/Implementation/Vyn/FsaExports.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace vyntest {
+
+// A scripted stand-in for the exported firmware functions, in force while it
+// lives (it installs itself through ScopedFsaExports).
+//
+// Per export name a test queues answers: a status and the reply bytes that
+// are copied into the call's output record (the record named in the comment
+// of each member below; bytes beyond it are dropped, missing ones keep what
+// the caller put there). Each call takes the oldest answer queued for its
+// name; a call with none queued answers the fallback: by default the real
+// export (so a test can script a few calls over a simulator), or a fixed
+// status for every unscripted call. Every call is logged by name, in order.
+//
+// Later units add a member for each export they add to FsaExports: log,
+// play, and forward to FsaExports when unscripted.
+class ScriptedFsaExports : public FsaExports {
+public:
+    ScriptedFsaExports();
+    ~ScriptedFsaExports() override;
+
+    // Queues one answer for the next unanswered call of `name`.
+    void script(const std::string& name, FSA_STATUS status, std::vector<uint8_t> reply = {});
+    // Queues the same answer `times` times.
+    void scriptTimes(const std::string& name, unsigned times, FSA_STATUS status, std::vector<uint8_t> reply = {});
+    // Unscripted calls answer `status` without reaching the firmware
+    // interface; 0 sends them to the real exports again.
+    void answerUnscripted(FSA_STATUS status) { fallback_ = status; }
+
+    const std::vector<std::string>& calls() const { return calls_; }
+    unsigned count(const std::string& name) const;
+    void clearCalls() { calls_.clear(); }
+
+    // Output: the handle (pointer-sized, little-endian).
+    FSA_STATUS FsaOpenAdapter2A(const char* adapterName, const char* domainName, unsigned int callerBuild,
+                                FSA_ACCESS access, int flag, FSA_PASSWD_CALLBACK_A callback, void* callbackContext,
+                                void** handleOut, int* auxOut) override;
+    FSA_STATUS FsaCloseAdapter(void* handle) override;
+    FSA_STATUS FsaEnumAdaptersA(const char* server1, const char* server2, void* context,
+                                FSA_ENUM_ADAPTERS_CALLBACK callback) override;
+    // Output: the 2764-byte general information.
+    FSA_STATUS FsaGetGeneralInformation2Ex(void* handle, uint32_t index, FSA_GENERAL_INFO2* out) override;
+    // Output: the u32 mode.
+    FSA_STATUS FsaGetCopyback(void* handle, uint32_t* state) override;
+    // Output: the three state words.
+    FSA_STATUS FsaVerifyContainerGetInfo(void* handle, uint32_t state[3]) override;
+    // Output: the 132-byte verify request (the state words stay 0).
+    FSA_STATUS FsaVerifyContainerGetInfo2(void* handle, uint32_t state[3], FSA_VERIFY_REQUEST* out) override;
+    // Output: the four u16 identifiers.
+    FSA_STATUS FsaGetPCIIds(void* handle, uint16_t ids[4]) override;
+    // Output: the 384-byte container options.
+    FSA_STATUS FsaGetContainerOptions(void* handle, FSA_CONTAINER_OPTIONS* options) override;
+    // Output: the u32 flags.
+    FSA_STATUS FsaGetAutomaticFailover(void* handle, uint32_t* flags) override;
+    // Output: the 340-byte RAID-6 options.
+    FSA_STATUS FsaGetRaid6Options(void* handle, FSA_RAID6_OPTIONS* options) override;
+    FSA_STATUS FsaStartGetConfig(void* handle) override;
+    FSA_STATUS FsaEnumChannels(void* handle, void* context, FSA_ENUM_CHANNELS_CALLBACK callback) override;
+    // Output: the 64-byte phy record.
+    FSA_STATUS FsaGetAdapterSasPhyInfo(void* handle, uint32_t phyIndex, _FSA_SAS_PHY_ENTITY* phy) override;
+    // Output: the three u32 words of the array.
+    FSA_STATUS FsaAlarm(void* handle, uint32_t operation, uint32_t* array) override;
+    // Output: the 60-byte battery record.
+    FSA_STATUS FsaBattery(void* handle, uint32_t version, void* record) override;
+    // Output: the u32 size.
+    FSA_STATUS FsaGetConnectorMapSize(void* handle, unsigned int* size) override;
+    // Output: the map (as many bytes as scripted).
+    FSA_STATUS FsaGetConnectorMap(void* handle, void* buffer) override;
+
+private:
+    struct Answer {
+        FSA_STATUS status;
+        std::vector<uint8_t> reply;
+    };
+    // Logs the call; true with *status set when it is answered here (reply
+    // bytes copied into out, at most `room` of them).
+    bool play(const char* name, void* out, size_t room, FSA_STATUS* status);
+
+    std::map<std::string, std::deque<Answer>> answers_;
+    std::vector<std::string> calls_;
+    FSA_STATUS fallback_ = 0;
+    ScopedFsaExports installed_;
+};
+
+// Reply bytes of little-endian u32 words.
+std::vector<uint8_t> words(std::initializer_list<uint32_t> values);
+
+}  // namespace vyntest
+
+#endif

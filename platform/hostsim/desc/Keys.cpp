@@ -91,6 +91,7 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.fault#.sense", KeyType::Text, nullptr, "CHECK CONDITION with key/asc/ascq"},
         {"adapter#.fault#.truncate", KeyType::Integer, nullptr, "reply data cut to this many bytes"},
         {"adapter#.fault#.poke", KeyType::Text, nullptr, "offset:width=value of one reply field overwritten"},
+        {"adapter#.fault#.total", KeyType::Integer, nullptr, "the total a multi-packet reply announces, overwritten"},
         {"adapter#.fault#.skip", KeyType::Integer, nullptr, "matches to let pass first"},
         {"adapter#.fault#.times", KeyType::Integer, nullptr, "how often it acts (0: always)"},
         {"adapter#.fault#.seen", KeyType::Integer, nullptr, "state files: matches so far"},
@@ -241,6 +242,9 @@ bool checkValue(KeyType type, const std::string& value)
         if (value.compare(0, 7, "class3 ") == 0)
             return isInteger(value.substr(7));
         if (value.compare(0, 8, "class21 ") == 0)
+            return isInteger(value.substr(8));
+        // class12 <command word>: command << 16 | sub-command
+        if (value.compare(0, 8, "class12 ") == 0)
             return isInteger(value.substr(8));
         return false;
     }

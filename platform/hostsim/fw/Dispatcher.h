@@ -97,6 +97,7 @@ void registerContainerInfoHandlers(Dispatcher& dispatcher);
 void registerAdapterOpenHandlers(Dispatcher& dispatcher);
 void registerControllerWideHandlers(Dispatcher& dispatcher);
 void registerLogHandlers(Dispatcher& dispatcher);
+void registerEnclosureHandlers(Dispatcher& dispatcher);
 
 // Status words the unknown answers use.
 constexpr uint32_t kStatusNotSupported = 10004;

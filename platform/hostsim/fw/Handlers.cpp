@@ -12,6 +12,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerAdapterOpenHandlers(dispatcher);
     registerControllerWideHandlers(dispatcher);
     registerLogHandlers(dispatcher);
+    registerEnclosureHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

@@ -257,6 +257,10 @@ FSA_STATUS readSmart(void* handle, FSAAPI_CONTEXT* ctx, int next, const FSA_STOR
     if (node == nullptr)
         return FSA_STS_NO_MORE_DEVICES;
     fillSmart(node, smart);
+    // A walk needs the answered address as its next cursor, with SMART data
+    // or without.
+    if (next != 0 && smart->smartEnabled == 0)
+        FsaSetDeviceLocation(node, &smart->address);
     return FSA_STS_SUCCESS;
 }
 

@@ -276,7 +276,10 @@ void phyDevList(ControllerState& c, const CtRequest& q, CtReply& r)
     // The request presets the list's first word with its capacity.
     uint32_t room = q.capacity >= 4 ? (q.capacity - 4) / 4 : 0;
     size_t n = std::min<size_t>(handles.size(), room);
+    // A list too long for one reply is handed back, with its status, by the
+    // transfer's close.
     r.status = kNewSuccess;
+    r.result2 = kNewSuccess;
     r.data.assign(4 + 4 * n, 0);
     putLe32(r.data.data(), static_cast<uint32_t>(n));
     for (size_t i = 0; i < n; ++i)

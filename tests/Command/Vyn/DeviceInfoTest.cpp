@@ -79,7 +79,7 @@ protected:
         FSA_STORAGE_DEVICE_INFO info{};
         const FSA_STORAGE_DEVICE* previous = nullptr;
         FSA_STATUS status;
-        while ((status = query(handle_, 1, previous, &info)) == FSA_STS_SUCCESS && seen.size() < 64) {
+        while ((status = query(handle_, 1, previous, &info)) == FSA_STS_SUCCESS && seen.size() < 1024) {
             seen.push_back(addressOf(info.address));
             previous = &info.address;
         }
@@ -105,6 +105,22 @@ TEST_F(DeviceInfoTest, NextWalkVisitsEveryDriveThenEnds)
     EXPECT_EQ(end, FSA_STS_NO_MORE_DEVICES);
     // The walk reads the model alone: nothing reaches the controller.
     EXPECT_TRUE(sim().requests().empty());
+}
+
+TEST_F(DeviceInfoTest, AWalkOverMoreDrivesThanOneReplyHolds)
+{
+    // 150 handles take a long reply of the device list.
+    std::string description = "adapter0.bus0 = sas 128\nadapter0.bus1 = sas 128\n";
+    std::vector<std::string> expected;
+    for (unsigned i = 0; i < 150; ++i) {
+        const std::string address = std::to_string(i / 100) + ":" + std::to_string(i % 100);
+        description += "adapter0.drive" + std::to_string(i) + " = " + address + " sas 146G\n";
+        expected.push_back(address + ":0");
+    }
+    ASSERT_NE(open(description), nullptr);
+    const auto [seen, end] = walk(FsaGetStorageDeviceInfo);
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(end, FSA_STS_NO_MORE_DEVICES);
 }
 
 TEST_F(DeviceInfoTest, LookupsByAddress)

@@ -3,11 +3,10 @@
 // written only under a condition.
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_context.h"
-#include "Command/Vyn/common/fa_open.h"
 #include "Command/Vyn/common/fa_readonly.h"
 #include "Command/Vyn/common/fa_status.h"
 #include "Command/Vyn/common/fa_vynio.h"
-#include "platform/hostsim/support/SimulatorTest.h"
+#include "OpenSessionTest.h"
 
 #include <gtest/gtest.h>
 
@@ -40,34 +39,15 @@ std::string addressOf(const FSA_STORAGE_DEVICE& d)
     return std::to_string(d.busNumber) + ":" + std::to_string(d.targetId) + ":" + std::to_string(d.lun);
 }
 
-class DeviceInfoTest : public vyntest::SimulatorTest {
+class DeviceInfoTest : public vyntest::OpenSessionTest {
 protected:
-    void TearDown() override
-    {
-        if (handle_ != nullptr)
-            FsaCloseAdapter(handle_);
-        handle_ = nullptr;
-        SimulatorTest::TearDown();
-    }
-    void* openWith(FSA_ACCESS access = FSA_ACC_READ_ONLY)
-    {
-        int aux = 0;
-        if (FsaOpenAdapter2A("ulb0", nullptr, FSA_LIBRARY_BUILD, access, 1, nullptr, nullptr, &handle_, &aux) !=
-            FSA_STS_SUCCESS)
-            handle_ = nullptr;
-        sim().clearRequests();
-        return handle_;
-    }
+    void* openWith() { return handle_ = openAgain(FSA_ACC_READ_ONLY); }
     void* openFixture(const std::string& name)
     {
         startFixture(name);
         return openWith();
     }
-    void* open(const std::string& description)
-    {
-        startSimulator(std::string(kBase) + description);
-        return openWith();
-    }
+    void* open(const std::string& description) { return handle_ = start(description, FSA_ACC_READ_ONLY); }
     FSAAPI_CONTEXT* ctx() { return UtilGetContextFromHandle(handle_); }
     const uint8_t* record(size_t index) { return ctx()->vynIoConfig->phyDevs().at(index)->record.bytes; }
 

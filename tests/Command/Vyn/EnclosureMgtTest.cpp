@@ -4,9 +4,8 @@
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_context.h"
 #include "Command/Vyn/common/fa_enclmgt.h"
-#include "Command/Vyn/common/fa_open.h"
 #include "Command/Vyn/common/fa_status.h"
-#include "platform/hostsim/support/SimulatorTest.h"
+#include "OpenSessionTest.h"
 
 #include <gtest/gtest.h>
 
@@ -18,35 +17,12 @@ namespace {
 
 using namespace vyn::hostsim;
 
-constexpr const char* kBase = "adapters = 1\nhostsim.persist = 0\n";
 constexpr const char* kSes2 = "adapter0.encl0 = ses2 0:8 slots=8 fans=2 psus=2 temps=1\n"
                               "adapter0.drive0 = 0:0 sas 146G\nadapter0.drive1 = 0:1 sata 500G\n";
 constexpr uint32_t kPageRead = 100u << 16 | EM_SUB_SCSI_RECEIVE_DIAGNOSTIC;
 
-class EnclosureMgtTest : public vyntest::SimulatorTest {
+class EnclosureMgtTest : public vyntest::OpenSessionTest {
 protected:
-    void TearDown() override
-    {
-        for (void* h : handles_)
-            FsaCloseAdapter(h);
-        handles_.clear();
-        SimulatorTest::TearDown();
-    }
-    void* start(const std::string& description, FSA_ACCESS access = FSA_ACC_READ_WRITE)
-    {
-        startSimulator(std::string(kBase) + description);
-        return openAgain(access);
-    }
-    void* openAgain(FSA_ACCESS access)
-    {
-        void* h = nullptr;
-        int aux = 0;
-        if (FsaOpenAdapter2A("ulb0", nullptr, FSA_LIBRARY_BUILD, access, 1, nullptr, nullptr, &h, &aux) != 1)
-            return nullptr;
-        handles_.push_back(h);
-        sim().clearRequests();
-        return h;
-    }
     static FSA_ENCLOSURE_MGT request(uint32_t command, uint32_t sub, uint32_t p0 = 0, uint32_t p1 = 0)
     {
         FSA_ENCLOSURE_MGT r;
@@ -66,9 +42,6 @@ protected:
                 out.push_back({r.fibClass, r.ct});
         return out;
     }
-
-private:
-    std::vector<void*> handles_;
 };
 
 TEST_F(EnclosureMgtTest, LimitsAndTheReadOnlyGate)

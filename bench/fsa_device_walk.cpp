@@ -7,12 +7,11 @@
 #include "Command/Vyn/common/fa_open.h"
 #include "Command/Vyn/common/fa_readonly.h"
 #include "Command/Vyn/common/fa_status.h"
+#include "fsa_channel.h"
 #include "platform/hostsim/Simulator.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 namespace {
@@ -34,15 +33,7 @@ std::string description(unsigned drives)
 void fsa_device_walk(benchmark::State& state)
 {
     const unsigned drives = static_cast<unsigned>(state.range(0));
-    std::string tmpl = (std::filesystem::temp_directory_path() / "vynbench.XXXXXX").string();
-    if (::mkdtemp(tmpl.data()) == nullptr) {
-        state.SkipWithError("cannot make a host root");
-        return;
-    }
-    ::setenv("VYN_HOST_ROOT", tmpl.c_str(), 1);
-    for (const char* dir : {"/var/lock", "/dev"})
-        std::filesystem::create_directories(tmpl + dir);
-    {
+    fsabench::onHostRoot(state, [&] {
         vyn::hostsim::Simulator sim(description(drives));
         sim.setSleepScale(0);
         sim.install();
@@ -51,30 +42,26 @@ void fsa_device_walk(benchmark::State& state)
         if (FsaOpenAdapter2A("ulb0", nullptr, FSA_LIBRARY_BUILD, FSA_ACC_READ_ONLY, 1, nullptr, nullptr, &handle,
                              &aux) != FSA_STS_SUCCESS) {
             state.SkipWithError("open failed");
-        } else {
-            size_t visited = 0;
-
-            for (auto _ : state) {
-                FSA_STORAGE_DEVICE_INFO info{};
-                FSA_SMART_DATA smart{};
-                const FSA_STORAGE_DEVICE* previous = nullptr;
-                visited = 0;
-                while (FsaGetStorageDeviceInfo(handle, 1, previous, &info) == FSA_STS_SUCCESS) {
-                    FsaGetSmartDeviceInfo(handle, 0, &info.address, &smart);
-                    previous = &info.address;
-                    ++visited;
-                }
-                benchmark::DoNotOptimize(smart);
-            }
-            if (visited != drives)
-                state.SkipWithError(("the walk visited " + std::to_string(visited) + " devices").c_str());
-            state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * drives);
-            FsaCloseAdapter(handle);
+            return;
         }
-    }
-    ::unsetenv("VYN_HOST_ROOT");
-    std::error_code ec;
-    std::filesystem::remove_all(tmpl, ec);
+        size_t visited = 0;
+        for (auto _ : state) {
+            FSA_STORAGE_DEVICE_INFO info{};
+            FSA_SMART_DATA smart{};
+            const FSA_STORAGE_DEVICE* previous = nullptr;
+            visited = 0;
+            while (FsaGetStorageDeviceInfo(handle, 1, previous, &info) == FSA_STS_SUCCESS) {
+                FsaGetSmartDeviceInfo(handle, 0, &info.address, &smart);
+                previous = &info.address;
+                ++visited;
+            }
+            benchmark::DoNotOptimize(smart);
+        }
+        if (visited != drives)
+            state.SkipWithError(("the walk visited " + std::to_string(visited) + " devices").c_str());
+        state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * drives);
+        FsaCloseAdapter(handle);
+    });
 }
 
 }  // namespace

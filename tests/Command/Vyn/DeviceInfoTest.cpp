@@ -65,6 +65,29 @@ protected:
         }
         return {seen, status};
     }
+    // The record of the device at bus:target in a buffer prefilled with 0xAA.
+    FSA_STORAGE_DEVICE_INFO prefilledInfo(uint8_t bus, uint8_t target)
+    {
+        FSA_STORAGE_DEVICE_INFO info;
+        std::memset(&info, 0xAA, sizeof info);
+        const FSA_STORAGE_DEVICE d = at(bus, target);
+        EXPECT_EQ(FsaGetStorageDeviceInfo(handle_, 0, &d, &info), FSA_STS_SUCCESS);
+        return info;
+    }
+    // The targets a SMART walk answers, -1 for a device without SMART data.
+    std::vector<int> smartWalk()
+    {
+        std::vector<int> targets;
+        FSA_SMART_DATA smart{};
+        const FSA_STORAGE_DEVICE* previous = nullptr;
+        FSA_STORAGE_DEVICE cursor{};
+        while (FsaGetSmartDeviceInfo(handle_, 1, previous, &smart) == FSA_STS_SUCCESS && targets.size() < 8) {
+            targets.push_back(smart.smartEnabled ? smart.address.targetId : -1);
+            cursor = smart.address;
+            previous = &cursor;
+        }
+        return targets;
+    }
     unsigned enclosureRequests(uint32_t commandWord)
     {
         unsigned n = 0;
@@ -159,10 +182,7 @@ TEST_F(DeviceInfoTest, ALunWithAHighWordIsNeverMatched)
 TEST_F(DeviceInfoTest, RecordOfTheFirstDrive)
 {
     ASSERT_NE(openFixture("four-drives.conf"), nullptr);
-    FSA_STORAGE_DEVICE_INFO info;
-    std::memset(&info, 0xAA, sizeof info);
-    const FSA_STORAGE_DEVICE first = at(0, 0);
-    ASSERT_EQ(FsaGetStorageDeviceInfo(handle_, 0, &first, &info), FSA_STS_SUCCESS);
+    const FSA_STORAGE_DEVICE_INFO info = prefilledInfo(0, 0);
     const uint8_t* r = record(0);
     EXPECT_EQ(info.address.busNumber, 0);
     EXPECT_EQ(info.address.targetId, 0);
@@ -275,10 +295,7 @@ TEST_F(DeviceInfoTest, ConditionalFieldsKeepTheCallersBytes)
         ASSERT_NE(open(std::string("adapter0.option_word3 = ") + c.optionWord3 +
                        "\nadapter0.drive0 = 0:0 ssd 120G flags2=0x1B\n"),
                   nullptr);
-        FSA_STORAGE_DEVICE_INFO info;
-        std::memset(&info, 0xAA, sizeof info);
-        const FSA_STORAGE_DEVICE d = at(0, 0);
-        ASSERT_EQ(FsaGetStorageDeviceInfo(handle_, 0, &d, &info), FSA_STS_SUCCESS);
+        const FSA_STORAGE_DEVICE_INFO info = prefilledInfo(0, 0);
         const uint8_t* r = record(0);
         EXPECT_EQ(info.firmwareState, c.stateWords ? faGetLe32(r + 352) : 0u);
         EXPECT_EQ(info.firmwareOptions, c.stateWords ? faGetLe32(r + 356) : 0xAAAAAAAAu);
@@ -304,10 +321,7 @@ TEST_F(DeviceInfoTest, InvalidatedStateFlagsReadZeroAndSecurityStays)
     startSimulator(std::string(kBase) + "adapter0.drive0 = 0:0 sata 500G flags2=0x18\n");
     ASSERT_TRUE(sim().addFault(0, {"ct 248", "poke = 32:4=0"}));
     ASSERT_NE(openWith(), nullptr);
-    FSA_STORAGE_DEVICE_INFO info;
-    std::memset(&info, 0xAA, sizeof info);
-    const FSA_STORAGE_DEVICE d = at(0, 0);
-    ASSERT_EQ(FsaGetStorageDeviceInfo(handle_, 0, &d, &info), FSA_STS_SUCCESS);
+    const FSA_STORAGE_DEVICE_INFO info = prefilledInfo(0, 0);
     EXPECT_EQ(info.auxStateFlag, 0u);
     EXPECT_EQ(info.ataSecuritySupport, 0xAAAAAAAAu);
 }
@@ -350,16 +364,7 @@ TEST_F(DeviceInfoTest, SmartRecords)
     const FSA_STORAGE_DEVICE absent = at(0, 5);
     EXPECT_EQ(FsaGetSmartDeviceInfo(handle_, 0, &absent, &smart), FSA_STS_NO_MORE_DEVICES);
     // A SMART walk keeps going past a drive without SMART data.
-    std::vector<int> targets;
-    FSA_SMART_DATA walk{};
-    const FSA_STORAGE_DEVICE* previous = nullptr;
-    FSA_STORAGE_DEVICE cursor{};
-    while (FsaGetSmartDeviceInfo(handle_, 1, previous, &walk) == FSA_STS_SUCCESS && targets.size() < 8) {
-        targets.push_back(walk.smartEnabled ? walk.address.targetId : -1);
-        cursor = walk.address;
-        previous = &cursor;
-    }
-    EXPECT_EQ(targets, (std::vector<int>{0, -1}));
+    EXPECT_EQ(smartWalk(), (std::vector<int>{0, -1}));
 }
 
 TEST_F(DeviceInfoTest, EnclosureSlotOfANewerDrive)
@@ -435,15 +440,7 @@ TEST_F(DeviceInfoTest, ChannelModesFilterWalksAndLookups)
     FSA_SMART_DATA smart{};
     EXPECT_EQ(FsaGetSmartDeviceInfo(handle_, 0, &onSecond, &smart), FSA_STS_WRONG_CHANNEL_MODE);
     // A SMART walk passes over the second mode's drives too.
-    std::vector<int> targets;
-    const FSA_STORAGE_DEVICE* previous = nullptr;
-    FSA_STORAGE_DEVICE cursor{};
-    while (FsaGetSmartDeviceInfo(handle_, 1, previous, &smart) == FSA_STS_SUCCESS && targets.size() < 8) {
-        targets.push_back(smart.address.targetId);
-        cursor = smart.address;
-        previous = &cursor;
-    }
-    EXPECT_EQ(targets, (std::vector<int>{1, 3}));
+    EXPECT_EQ(smartWalk(), (std::vector<int>{1, 3}));
 }
 
 TEST_F(DeviceInfoTest, DuplicateAddressesOnAPassedOverChannelEndTheWalk)

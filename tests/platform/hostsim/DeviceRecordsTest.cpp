@@ -1,14 +1,10 @@
 // Device records (CT 247, 248) and the enclosure-management service (class
 // 12), checked against layouts written from the record tables.
-#include "platform/hostsim/Bytes.h"
-#include "platform/hostsim/support/SimulatorTest.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
+#include "RawFibTest.h"
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -28,37 +24,14 @@ uint64_t be64(const uint8_t* p)
     return v;
 }
 
-class DeviceRecordsTest : public vyntest::SimulatorTest {
+class DeviceRecordsTest : public vyntest::RawFibTest {
 protected:
-    void start(const std::string& description)
-    {
-        startSimulator(description);
-        ASSERT_EQ(hostIo().mknod("/dev/ulb0", S_IFCHR, makedev(250, 0)), 0);
-        fd_ = hostIo().open("/dev/ulb0", O_RDWR);
-        ASSERT_GE(fd_, 0);
-    }
-    static std::vector<uint8_t> request(uint32_t cls, uint32_t code)
-    {
-        std::vector<uint8_t> fib(512, 0);
-        putLe32(fib.data(), 0x00100001);
-        putLe16(fib.data() + 4, 500);
-        fib[6] = 1;
-        putLe16(fib.data() + 8, 464);
-        putLe16(fib.data() + 10, 512);
-        setWord(fib, 0, cls);
-        setWord(fib, 1, code);
-        return fib;
-    }
-    std::vector<uint8_t> send(std::vector<uint8_t> fib)
-    {
-        EXPECT_EQ(hostIo().ioctl(fd_, 0x42008, fib.data()), 0);
-        return fib;
-    }
+    void start(const std::string& description) { fd_ = openAdapter(description); }
+    std::vector<uint8_t> send(std::vector<uint8_t> fib) { return RawFibTest::send(fd_, std::move(fib)); }
     std::vector<uint8_t> ct(uint32_t code, uint32_t param, uint32_t capacity)
     {
         std::vector<uint8_t> fib = request(2, code);
         setWord(fib, 2, param);
-        setWord(fib, 5, 0xFFFFFFFFu);
         setWord(fib, 7, capacity);
         return send(fib);
     }
@@ -68,6 +41,7 @@ protected:
         std::vector<uint8_t> fib = request(12, command << 16 | sub);
         setWord(fib, 2, p0);
         setWord(fib, 3, p1);
+        setWord(fib, 5, 0);
         setWord(fib, 7, expected);
         return send(fib);
     }

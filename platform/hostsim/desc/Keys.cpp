@@ -81,9 +81,12 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.properties_reject", KeyType::Text, "", "class 26: property codes whose changes are rejected (430)"},
         // objects of later areas, kept as written
         {"adapter#.bus#", KeyType::Object, nullptr, "bus shorthand"},
-        {"adapter#.drive#", KeyType::Object, nullptr, "drive shorthand"},
+        {"adapter#.drive#", KeyType::Object, nullptr,
+         "drive shorthand; device-record pairs: slot=E:S|none, version, type, removable, kind, cache, flags, "
+         "flags2, smart=0|1, smart.control, smart.mrie, smart.interval, smart.reports, smart.errors, sas_address"},
         {"adapter#.ld#", KeyType::Object, nullptr, "container shorthand"},
-        {"adapter#.encl#", KeyType::Object, nullptr, "enclosure shorthand"},
+        {"adapter#.encl#", KeyType::Object, nullptr,
+         "enclosure shorthand <ses2|safte> <bus:target[:lun]>; pairs slots (8), fans, psus, temps, alarm, nvsram"},
         // faults
         {"adapter#.fault#.on", KeyType::Trigger, nullptr, "what the fault acts on"},
         {"adapter#.fault#.errno", KeyType::Integer, nullptr, "the call fails with this errno"},

@@ -221,6 +221,18 @@ TEST_F(DeviceInfoTest, RecordOfTheFirstDrive)
     EXPECT_EQ(enclosureRequests(9u << 16), 0u);
 }
 
+TEST_F(DeviceInfoTest, EachAnswerLogsTheDevicesStateWords)
+{
+    ASSERT_NE(openFixture("four-drives.conf"), nullptr);
+    vyntest::writeFile(hostFile("/var/log/fsaapi.txt"), "");
+    prefilledInfo(0, 2);
+    const std::string log = vyntest::readFile(hostFile("/var/log/fsaapi.txt"));
+    EXPECT_NE(log.find(" FsaNewApiInternalGetStorageDeviceInfo b:0  l:0 t:2  state:" +
+                       std::to_string(faGetLe32(record(2) + 352)) + "  opts:0\n"),
+              std::string::npos)
+        << log;
+}
+
 TEST_F(DeviceInfoTest, FieldsMappedFromTheRecord)
 {
     // Drive I carries the variant of case I.

@@ -25,10 +25,10 @@ inline bool openChannel(FSAAPI_CONTEXT& ctx)
     }
 }
 
-// Runs `body(sim, ctx)` with the channel open and closes it afterwards; the
-// host root goes when it is done. The benchmark is skipped when the root or
-// the channel cannot be had.
-template <typename Body> void onOpenChannel(benchmark::State& state, Body body)
+// Runs `body()` under a fresh host root of its own (with /var/lock and
+// /dev), removed when it is done. The benchmark is skipped when no root can
+// be had.
+template <typename Body> void onHostRoot(benchmark::State& state, Body body)
 {
     std::string tmpl = (std::filesystem::temp_directory_path() / "vynbench.XXXXXX").string();
     if (::mkdtemp(tmpl.data()) == nullptr) {
@@ -38,7 +38,18 @@ template <typename Body> void onOpenChannel(benchmark::State& state, Body body)
     ::setenv("VYN_HOST_ROOT", tmpl.c_str(), 1);
     for (const char* dir : {"/var/lock", "/dev"})
         std::filesystem::create_directories(tmpl + dir);
-    {
+    body();
+    ::unsetenv("VYN_HOST_ROOT");
+    std::error_code ec;
+    std::filesystem::remove_all(tmpl, ec);
+}
+
+// Runs `body(sim, ctx)` with the channel open and closes it afterwards; the
+// host root goes when it is done. The benchmark is skipped when the root or
+// the channel cannot be had.
+template <typename Body> void onOpenChannel(benchmark::State& state, Body body)
+{
+    onHostRoot(state, [&] {
         vyn::hostsim::Simulator sim("adapters = 1\n[hostsim]\npersist = 0\n");
         sim.setSleepScale(0);
         sim.install();
@@ -50,10 +61,7 @@ template <typename Body> void onOpenChannel(benchmark::State& state, Body body)
             body(sim, ctx);
             faos_CloseChannelToAdapter(&ctx);
         }
-    }
-    ::unsetenv("VYN_HOST_ROOT");
-    std::error_code ec;
-    std::filesystem::remove_all(tmpl, ec);
+    });
 }
 
 }  // namespace fsabench

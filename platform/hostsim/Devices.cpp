@@ -93,6 +93,8 @@ uint8_t DeviceView::peripheralType() const
 {
     if (kind == "enclosure")
         return 13;
+    if (kind == "processor")
+        return 3;
     if (kind == "tape")
         return 1;
     if (kind == "cdrom")
@@ -100,52 +102,66 @@ uint8_t DeviceView::peripheralType() const
     return 0;
 }
 
+std::string DeviceView::pair(const std::string& name) const { return pairValue(words, name); }
+
+bool readDevice(const std::string& key, const std::string& value, DeviceView& d)
+{
+    auto numbered = [&key](const char* prefix, size_t n) {
+        return key.compare(0, n, prefix) == 0 && key.size() > n && std::isdigit(static_cast<unsigned char>(key[n]));
+    };
+    const bool drive = numbered("drive", 5);
+    const bool encl = numbered("encl", 4);
+    if (!drive && !encl)
+        return false;
+    const std::vector<std::string> words = tokens(value);
+    d = DeviceView();
+    d.key = key;
+    d.words = words;
+    if (drive) {
+        if (words.size() < 3 || !parseAddress(words[0], d.bus, d.target, d.lun))
+            return false;
+        d.kind = words[1];
+        d.blocks = sizeBytes(words[2]) / 512;
+        d.vendor = pairValue(words, "vendor");
+        d.product = pairValue(words, "product");
+        d.revision = pairValue(words, "revision");
+        d.serial = pairValue(words, "serial");
+        d.state = pairValue(words, "state");
+        const unsigned index = indexOf(key, 5);
+        if (d.vendor.empty())
+            d.vendor = "VYNSIM";
+        if (d.product.empty())
+            d.product = d.kind == "sata" ? "SATA DISK" : d.kind == "ssd" || d.kind == "sas-ssd" ? "SSD" : "SAS DISK";
+        if (d.serial.empty())
+            d.serial = "SIM" + std::to_string(1000 + index);
+    } else {
+        if (words.size() < 2 || !parseAddress(words[1], d.bus, d.target, d.lun))
+            return false;
+        // A SAF-TE enclosure is seen through its processor device.
+        d.kind = words[0] == "safte" ? "processor" : "enclosure";
+        d.vendor = "VYNSIM";
+        d.product = "ENCLOSURE";
+        d.serial = "ENC" + std::to_string(indexOf(key, 4));
+    }
+    if (d.revision.empty())
+        d.revision = "0001";
+    if (d.state.empty())
+        d.state = "ready";
+    return true;
+}
+
 std::vector<DeviceView> devicesOf(const ControllerState& c)
 {
     std::map<unsigned, DeviceView> drives;
     std::map<unsigned, DeviceView> enclosures;
     for (const auto& [key, value] : c.objects) {
-        auto numbered = [&key](const char* prefix, size_t n) {
-            return key.compare(0, n, prefix) == 0 && key.size() > n && std::isdigit(static_cast<unsigned char>(key[n]));
-        };
-        const bool drive = numbered("drive", 5);
-        const bool encl = numbered("encl", 4);
-        if (!drive && !encl)
-            continue;
-        const std::vector<std::string> words = tokens(value);
         DeviceView d;
-        d.key = key;
-        if (drive) {
-            if (words.size() < 3 || !parseAddress(words[0], d.bus, d.target, d.lun))
-                continue;
-            d.kind = words[1];
-            d.blocks = sizeBytes(words[2]) / 512;
-            d.vendor = pairValue(words, "vendor");
-            d.product = pairValue(words, "product");
-            d.revision = pairValue(words, "revision");
-            d.serial = pairValue(words, "serial");
-            d.state = pairValue(words, "state");
-            const unsigned index = indexOf(key, 5);
-            if (d.vendor.empty())
-                d.vendor = "VYNSIM";
-            if (d.product.empty())
-                d.product = d.kind == "sata" ? "SATA DISK" : d.kind == "ssd" || d.kind == "sas-ssd" ? "SSD" : "SAS DISK";
-            if (d.serial.empty())
-                d.serial = "SIM" + std::to_string(1000 + index);
-            drives[index] = d;
-        } else {
-            if (words.size() < 2 || !parseAddress(words[1], d.bus, d.target, d.lun))
-                continue;
-            d.kind = "enclosure";
-            d.vendor = "VYNSIM";
-            d.product = "ENCLOSURE";
-            d.serial = "ENC" + std::to_string(indexOf(key, 4));
+        if (!readDevice(key, value, d))
+            continue;
+        if (d.kind == "enclosure" || d.kind == "processor")
             enclosures[indexOf(key, 4)] = d;
-        }
-        if (d.revision.empty())
-            d.revision = "0001";
-        if (d.state.empty())
-            d.state = "ready";
+        else
+            drives[indexOf(key, 5)] = d;
     }
     std::vector<DeviceView> out;
     for (auto& e : drives)

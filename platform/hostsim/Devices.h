@@ -24,9 +24,16 @@ struct DeviceView {
     std::string revision;
     std::string serial;
     std::string state;     // ready, failed, missing
+    std::vector<std::string> words;  // the object line's words as written
     bool answers() const { return state != "failed" && state != "missing"; }
     uint8_t peripheralType() const;
+    // The value of a name=value pair of the object line, or "".
+    std::string pair(const std::string& name) const;
 };
+
+// One drive ("driveI") or enclosure ("enclE") object line as a device; false
+// when the line is not one.
+bool readDevice(const std::string& key, const std::string& value, DeviceView& out);
 
 // Drives in index order, then enclosure devices.
 std::vector<DeviceView> devicesOf(const ControllerState& c);

@@ -39,7 +39,7 @@ bool armFault(const Fault& fault, unsigned number, ArmedFault& out)
     if (a.trigger == "ioctl" || a.trigger == "cdb")
         a.argument = faultRequestText(parseInteger(a.argument));
     else if (a.trigger == "fib" || a.trigger == "aif" || a.trigger == "ct" || a.trigger == "class3" ||
-             a.trigger == "class21")
+             a.trigger == "class21" || a.trigger == "class12")
         a.argument = std::to_string(parseInteger(a.argument));
     const std::string effect = trim(fault.effect);
     const size_t eq = effect.find('=');
@@ -51,7 +51,8 @@ bool armFault(const Fault& fault, unsigned number, ArmedFault& out)
         if (!checkValue(KeyType::Integer, value) || parseInteger(value) == 0 || parseInteger(value) > 4095)
             return false;
         a.errnoValue = static_cast<int>(parseInteger(value));
-    } else if (a.effect == "status" || a.effect == "truncate" || a.effect == "transport" || a.effect == "echo") {
+    } else if (a.effect == "status" || a.effect == "truncate" || a.effect == "transport" || a.effect == "echo" ||
+               a.effect == "total") {
         if (!checkValue(KeyType::Integer, value))
             return false;
         a.value = parseInteger(value);

@@ -14,7 +14,8 @@ namespace vyn::hostsim {
 // status word; `sense = k/asc/ascq`: CHECK CONDITION; `truncate = n`: reply
 // data cut to n bytes; `poke = offset:width=value`: one reply field
 // overwritten; `transport = n` and `echo = n`: words 0 and 1 of a container
-// reply), and its counters: `skip` matches pass first, then it acts
+// reply; `total = n`: the total a multi-packet reply announces), and its
+// counters: `skip` matches pass first, then it acts
 // `times` times (0: always). An open can only fail; an ioctl can fail or have
 // a field of its fixed-size record poked (the disk query, the delete record).
 struct Fault {

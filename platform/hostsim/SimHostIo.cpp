@@ -198,6 +198,12 @@ void SimHostIo::addCtHandler(uint32_t code, CtHandler handler)
     vyn::hostsim::addCtHandler(dispatcher_, code, std::move(handler));
 }
 
+void SimHostIo::addEnclosureHandler(uint32_t commandWord, EmHandler handler)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    vyn::hostsim::addEnclosureHandler(dispatcher_, commandWord, std::move(handler));
+}
+
 std::vector<Request> SimHostIo::requests() const
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);

@@ -8,6 +8,7 @@
 #include "platform/hostsim/Trace.h"
 #include "platform/hostsim/fw/ContainerTransport.h"
 #include "platform/hostsim/fw/Dispatcher.h"
+#include "platform/hostsim/fw/Enclosures.h"
 #include "platform/hostsim/state/StateStore.h"
 
 #include <atomic>
@@ -49,6 +50,8 @@ public:
     bool addFault(int adapter, const Fault& fault);
     // Tests: a class-2 handler for an otherwise unused CT code.
     void addCtHandler(uint32_t code, CtHandler handler);
+    // Tests: an enclosure-management handler for a command word.
+    void addEnclosureHandler(uint32_t commandWord, EmHandler handler);
     std::vector<Request> requests() const;
     void clearRequests();
     void reset();

@@ -459,6 +459,8 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
         faulted = faultFor(static_cast<int>(c.index), "class21", std::to_string(r.ct), fault);
         onContainerCommand = faulted;
     }
+    if (!faulted && r.hasClass && r.fibClass == 12)
+        faulted = faultFor(static_cast<int>(c.index), "class12", std::to_string(r.ct), fault);
     if (!faulted && r.command == kAifRequest)
         faulted = faultFor(static_cast<int>(c.index), "aif", std::to_string(getLe32(bytes + kFibHeaderSize)), fault);
     const ArmedFault* f = faulted ? &fault : nullptr;
@@ -504,6 +506,8 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
             std::memset(payload + f->value, 0, room - f->value);
         else if (f->effect == "poke")
             poke(payload, room, *f);
+        else if (f->effect == "total" && (getLe32(payload + 8) == 200 || getLe32(payload + 8) == 201))
+            putLe32(payload + 12, f->value);  // a long reply's total (word 3)
     }
     call.finish();
     if (call.changed()) {

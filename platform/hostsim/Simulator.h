@@ -37,6 +37,12 @@ public:
     // A class-2 handler for an otherwise unused CT code, behind the container
     // transport: tests choose their reply sizes with it.
     void addCtHandler(uint32_t code, CtHandler handler) { io_->addCtHandler(code, std::move(handler)); }
+    // An enclosure-management handler for a command word (command << 16 |
+    // sub-command), behind the enclosure transport.
+    void addEnclosureHandler(uint32_t commandWord, EmHandler handler)
+    {
+        io_->addEnclosureHandler(commandWord, std::move(handler));
+    }
     std::vector<Request> requests() const { return io_->requests(); }
     // The trace lines of requests().
     std::vector<std::string> requestLines() const;

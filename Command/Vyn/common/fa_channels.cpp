@@ -118,21 +118,17 @@ constexpr size_t kPhyDevLun = 24;
 constexpr size_t kPhyDevFirstPhy = 176;
 constexpr size_t kPhyDevSecondPhy = 224;
 
-// The place of a drive among the configuration model's physical devices.
+// The place of a drive among the configuration model's physical devices,
+// found as the device walk finds it.
 bool findModelDevice(const FsaVynIoAdapterConfig* config, const FSA_STORAGE_DEVICE* device, size_t* index)
 {
     if (config == nullptr)
         return false;
-    const std::vector<FsaVynIoPhyDevInfo*>& devs = config->phyDevs();
-    for (size_t i = 0; i < devs.size(); ++i) {
-        const uint8_t* r = devs[i]->record.bytes;
-        if (faGetLe32(r + kPhyDevBus) == device->bus && faGetLe32(r + kPhyDevTarget) == device->target &&
-            faGetLe32(r + kPhyDevLun) == device->lun && faGetLe32(r + kPhyDevLun + 4) == 0) {
-            *index = i;
-            return true;
-        }
-    }
-    return false;
+    const uint32_t at = config->firstPhyDevAt(device->busNumber, device->targetId, device->lun);
+    if (at == 0xFFFFFFFFu)
+        return false;
+    *index = at;
+    return true;
 }
 
 // Container options: where each 16-byte group comes from.

@@ -1,6 +1,10 @@
 #include "Command/Vyn/common/fa_paramchk.h"
 
 #include "Command/Vyn/common/fa_context.h"
+#include "Command/Vyn/common/fa_status.h"
+#include "Command/Vyn/os/faux_char.h"
+
+#include <iterator>
 
 bool PCK_HasNoHostDriver(const FSAAPI_CONTEXT* ctx)
 {
@@ -35,11 +39,6 @@ void PCK_ValidateChunkSize(FSAAPI_CONTEXT*, uint32_t, uint64_t)
 
 void PCK_ValidateUserChunkSize(FSAAPI_CONTEXT*, uint32_t*) { throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED); }
 
-void PCK_ValidateChannelMode(FSAAPI_CONTEXT*, uint32_t, const FSA_STORAGE_DEVICE*, uint32_t)
-{
-    throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
-}
-
 void PCK_ValidateFreeSpace(FSAAPI_CONTEXT*, const FSA_STORAGE_DEVICE_SPACE*, uint32_t, int)
 {
     throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
@@ -71,4 +70,19 @@ void PCK_ValidateContainerDedicatedHotSpares(FSAAPI_CONTEXT*, const tag_FSA_CONT
 void PCK_CheckAndRemoveActiveCtrs(FSAAPI_CONTEXT*, int, int, int)
 {
     throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
+}
+
+void PCK_ValidateChannelMode(const FSAAPI_CONTEXT* ctx, FSAAPI_CHANNEL_MODE mode, const FSA_STORAGE_DEVICE* devices,
+                             uint32_t n)
+{
+    if (ctx == nullptr || devices == nullptr)
+        throw static_cast<FSA_STATUS>(FSA_STS_BAD_PARAMETER);
+    for (uint32_t i = 0; i < n; ++i) {
+        const uint32_t bus = devices[i].busNumber;
+        // The table has a fixed number of buses whatever the count claims.
+        if (bus >= ctx->channelCount || bus >= std::size(ctx->channelKind))
+            throw static_cast<FSA_STATUS>(FSA_STS_BAD_BUS);
+        if (ctx->channelKind[bus] != mode)
+            throw static_cast<FSA_STATUS>(FSA_STS_WRONG_CHANNEL_MODE);
+    }
 }

@@ -2,6 +2,7 @@
 #define VYN_COMMAND_VYN_COMMON_FA_READONLY_H
 
 #include "Command/Vyn/common/fa_bytes.h"
+#include "Command/Vyn/common/fa_paramchk.h"
 #include "Command/Vyn/common/fa_types.h"
 #include "Command/Vyn/os/faux_char.h"
 
@@ -11,6 +12,7 @@
 class FSAAPI_CONTEXT;
 struct FAOS_CTR_REMOVE_BASE;
 struct FAOS_CTR_CHANGE_BASE;
+class FsaVynIoPhyDevInfo;
 
 // The general information of a controller as a whole, kept in its context
 // from the open to the close. A byte record: fields are read and written at
@@ -309,5 +311,123 @@ FSA_STATUS FsaGetRaid6Options(void* handle, FSA_RAID6_OPTIONS* options);
 // 1 whatever they answer.
 FSA_STATUS FsaStartGetConfig(void* handle);
 }
+
+// What is known of one physical device, copied whole by the controller
+// family. The 64-bit block counts sit as low and high words apart.
+struct FSA_STORAGE_DEVICE_INFO {
+    FSA_STORAGE_DEVICE address;
+    uint32_t storageDeviceClass;
+    uint32_t storageDeviceUsage;
+    uint32_t taskInProgress;
+    uint32_t failoverSpaceUsage;
+    uint32_t adapterManaged;
+    uint32_t stdDevType;  // peripheral device type of the inquiry data
+    uint32_t devSubType;
+    uint32_t removableMedia;
+    char vendorId[8];  // not terminated
+    char productId[16];
+    char productRevision[4];
+    char serialNumber[20];
+    uint32_t numBlocksLow;
+    uint32_t bytesPerBlock;
+    uint32_t isBlinking;
+    uint32_t negotiatedBusType;
+    uint32_t negotiatedSpeedInMbps;
+    uint32_t maxUsableBlocksLow;
+    uint32_t numUsableBlocksLow;
+    uint32_t diskCacheSetting;
+    uint32_t numBlocksHigh;
+    uint64_t fingerprint;
+    char revisionExtension[4];
+    uint32_t deviceFlags;
+    uint32_t maxUsableBlocksHigh;
+    uint32_t numUsableBlocksHigh;
+    uint8_t reserved[152];
+    uint32_t sharedBus;
+    uint32_t isCandidateSpare;
+    uint8_t rawSlotNumber;
+    uint8_t enclNvsramIndex;
+    uint16_t scsiVersion;
+    uint32_t unsupportedDeviceReason;
+    uint32_t firmwareState;
+    uint32_t firmwareOptions;
+    char extendedIdentifier[20];
+    uint32_t deviceHandle;
+    uint32_t nonSpinning;
+    uint32_t orvexaCapable;
+    uint32_t orvexaAssigned;
+    uint32_t sataNcqEnabled;
+    uint32_t auxStateFlag;
+    uint32_t ataSecuritySupport;
+    uint8_t tail[8];
+};
+static_assert(sizeof(FSA_STORAGE_DEVICE_INFO) == 384, "device information is 384 bytes");
+static_assert(offsetof(FSA_STORAGE_DEVICE_INFO, stdDevType) == 32, "device part at byte 32");
+static_assert(offsetof(FSA_STORAGE_DEVICE_INFO, numBlocksLow) == 92, "block count low word at byte 92");
+static_assert(offsetof(FSA_STORAGE_DEVICE_INFO, numBlocksHigh) == 124, "block count high word at byte 124");
+static_assert(offsetof(FSA_STORAGE_DEVICE_INFO, fingerprint) == 128, "fingerprint at byte 128");
+static_assert(offsetof(FSA_STORAGE_DEVICE_INFO, sharedBus) == 304, "shared-bus word at byte 304");
+static_assert(offsetof(FSA_STORAGE_DEVICE_INFO, rawSlotNumber) == 312, "raw slot at byte 312");
+static_assert(offsetof(FSA_STORAGE_DEVICE_INFO, scsiVersion) == 314, "inquiry version at byte 314");
+static_assert(offsetof(FSA_STORAGE_DEVICE_INFO, deviceHandle) == 348, "device handle at byte 348");
+static_assert(offsetof(FSA_STORAGE_DEVICE_INFO, ataSecuritySupport) == 372, "last field at byte 372");
+
+// The SMART state of one device: 19 words.
+struct FSA_SMART_DATA {
+    uint32_t smartEnabled;
+    FSA_STORAGE_DEVICE address;
+    uint32_t mrie;
+    uint32_t disableException;
+    uint32_t logError;
+    uint32_t perf;
+    uint32_t reportCount;
+    uint32_t errorCount;
+    uint32_t intervalTimer;
+    uint32_t testError;
+    uint32_t reserved[2];
+    uint32_t zero[5];
+};
+static_assert(sizeof(FSA_SMART_DATA) == 76, "SMART record is 76 bytes");
+static_assert(offsetof(FSA_SMART_DATA, mrie) == 16, "MRIE is word 4");
+
+// Walks over devices: `next` 0 answers the device at `device`; non-zero the
+// one after it in the model's order (the first for a null device). 10 past
+// the last device or for an address the model does not hold.
+extern "C" {
+FSA_STATUS FsaGetStorageDeviceInfo(void* handle, int next, const FSA_STORAGE_DEVICE* device,
+                                   FSA_STORAGE_DEVICE_INFO* info);
+FSA_STATUS FsaGetScsiStorageDeviceInfo(void* handle, int next, const FSA_STORAGE_DEVICE* device,
+                                       FSA_STORAGE_DEVICE_INFO* info);
+FSA_STATUS FsaGetSmartDeviceInfo(void* handle, int next, const FSA_STORAGE_DEVICE* device, FSA_SMART_DATA* smart);
+}
+
+// The channel-mode filters: a `next` walk passes over devices on channels of
+// another mode; a direct lookup checks the device's channel first.
+FSA_STATUS FsaApiInternalGetStorageDeviceInfoForChanMode(void* handle, int next, const FSA_STORAGE_DEVICE* device,
+                                                         FSA_STORAGE_DEVICE_INFO* info, FSAAPI_CHANNEL_MODE mode);
+FSA_STATUS FsaApiInternalGetSmartDeviceInfoForChanMode(void* handle, int next, const FSA_STORAGE_DEVICE* device,
+                                                       FSA_SMART_DATA* smart, FSAAPI_CHANNEL_MODE mode);
+// The routers: the model readers when the controller has a configuration
+// model (option word 3 bit 0x8), else 31.
+FSA_STATUS FsaApiInternalGetStorageDeviceInfo(void* handle, int next, const FSA_STORAGE_DEVICE* device,
+                                              FSA_STORAGE_DEVICE_INFO* info);
+FSA_STATUS FsaApiInternalGetSmartDeviceInfo(void* handle, int next, const FSA_STORAGE_DEVICE* device,
+                                            FSA_SMART_DATA* smart);
+// The model readers.
+FSA_STATUS FsaNewApiInternalGetStorageDeviceInfo(void* handle, int next, const FSA_STORAGE_DEVICE* device,
+                                                 FSA_STORAGE_DEVICE_INFO* info);
+FSA_STATUS FsaNewApiInternalGetSmartDeviceInfo(void* handle, int next, const FSA_STORAGE_DEVICE* device,
+                                               FSA_SMART_DATA* smart);
+
+// Index into the model's physical devices of the device at `device` (the
+// first match), or with `next` the index after it (0 for a null device);
+// 0xFFFFFFFF when the address is not in the model.
+uint32_t FsaGetDeviceIndex(void* handle, const FSA_STORAGE_DEVICE* device, int next);
+// The address of a model node: kind, bus, target and LUN; the other bytes of
+// `out` are left alone. No lock: the caller holds it.
+void FsaSetDeviceLocation(const FsaVynIoPhyDevInfo* node, FSA_STORAGE_DEVICE* out);
+// The model node whose record carries `deviceHandle`, the first from index 0,
+// or null. No lock: the caller holds it.
+FsaVynIoPhyDevInfo* FsaGetPhyDevFromHandle(FSAAPI_CONTEXT* ctx, uint32_t deviceHandle);
 
 #endif

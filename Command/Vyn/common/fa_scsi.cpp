@@ -100,25 +100,25 @@ int SCSI_GetBusInfoIsSupported(const EnhancedGetBusInfo_CSS* info, size_t offset
 uint64_t SCSI_GetInternalID(FSAAPI_CONTEXT* ctx, const FSA_STORAGE_DEVICE* device)
 {
     constexpr uint64_t kNoHandle = 0xFFFFFFFFu;
-    if (device->target > ctx->highestTarget)
-        return static_cast<uint64_t>(device->target) << 32 | kNoHandle;
-    const uint32_t handle = FsaApiGetDevtFromBLT(ctx, device->bus, device->target, device->lun);
+    if (device->targetId > ctx->highestTarget)
+        return static_cast<uint64_t>(device->targetId) << 32 | kNoHandle;
+    const uint32_t handle = FsaApiGetDevtFromBLT(ctx, device->busNumber, device->targetId, device->lun);
     const uint32_t lun = FsaApiGetLunFromDeviceHandle(ctx, handle);
     const uint32_t bus = FsaApiGetBusFromDeviceHandle(ctx, handle);
     if (lun != device->lun)
         return static_cast<uint64_t>(lun) << 32 | kNoHandle;
-    if (bus != device->bus)
+    if (bus != device->busNumber)
         return static_cast<uint64_t>(bus) << 32 | kNoHandle;
     return static_cast<uint64_t>(bus) << 32 | handle;
 }
 
 void SCSI_GetStandardID(FSAAPI_CONTEXT* ctx, FSA_STORAGE_DEVICE* device, uint32_t handle)
 {
-    device->reserved = 0;
-    device->bus = static_cast<uint8_t>(FsaApiGetBusFromDeviceHandle(ctx, handle));
-    device->target = static_cast<uint8_t>(FsaApiGetTargetFromDeviceHandle(ctx, handle));
+    device->storageDeviceType = 0;
+    device->busNumber = static_cast<uint8_t>(FsaApiGetBusFromDeviceHandle(ctx, handle));
+    device->targetId = static_cast<uint8_t>(FsaApiGetTargetFromDeviceHandle(ctx, handle));
     device->lun = static_cast<uint8_t>(FsaApiGetLunFromDeviceHandle(ctx, handle));
-    device->adapterWord = ctx->adapterIdentityWord;
+    device->adapterSerial = ctx->adapterIdentityWord;
 }
 
 // The routines below are not available yet: each answers 31.

@@ -92,6 +92,8 @@ void FsaVynIoAdapterConfig::DeleteAll()
     topLevel_.clear();
     allLogDevs_.clear();
     phyByHandle_.clear();
+    firstByAddress_.clear();
+    addressesIndexed_ = 0;
 }
 
 int FsaVynIoAdapterConfig::AllocIoBuffer()
@@ -105,6 +107,28 @@ FsaVynIoPhyDevInfo* FsaVynIoAdapterConfig::findPhyDev(uint32_t handle) const
 {
     auto it = phyByHandle_.find(handle);
     return it == phyByHandle_.end() ? nullptr : it->second;
+}
+
+uint32_t FsaVynIoAdapterConfig::firstPhyDevAt(uint8_t bus, uint8_t target, uint8_t lun) const
+{
+    if (addressesIndexed_ != phyDevs_.size()) {
+        firstByAddress_.clear();
+        for (size_t i = 0; i < phyDevs_.size(); ++i) {
+            const uint8_t* r = phyDevs_[i]->record.bytes;
+            const uint32_t b = faGetLe32(r + 12);
+            const uint32_t t = faGetLe32(r + 16);
+            const uint32_t lunLow = faGetLe32(r + 24);
+            const uint32_t lunHigh = faGetLe32(r + 28);
+            // An address field wider than a byte can never equal a device
+            // address, and a LUN with a high word never matches.
+            if (b > 0xFF || t > 0xFF || lunLow > 0xFF || lunHigh != 0)
+                continue;
+            firstByAddress_.emplace(b << 16 | t << 8 | lunLow, static_cast<uint32_t>(i));
+        }
+        addressesIndexed_ = phyDevs_.size();
+    }
+    auto it = firstByAddress_.find(static_cast<uint32_t>(bus) << 16 | static_cast<uint32_t>(target) << 8 | lun);
+    return it == firstByAddress_.end() ? 0xFFFFFFFFu : it->second;
 }
 
 FSA_STATUS FsaVynIoAdapterConfig::GetConfig()

@@ -101,6 +101,10 @@ public:
 
     // The physical device of a handle, or null.
     FsaVynIoPhyDevInfo* findPhyDev(uint32_t handle) const;
+    // The vector index of the first physical device whose record names bus,
+    // target and LUN (a LUN whose high word is 0), or 0xFFFFFFFF. The index
+    // is built once per model, so a walk over every device stays linear.
+    uint32_t firstPhyDevAt(uint8_t bus, uint8_t target, uint8_t lun) const;
 
     const std::vector<FsaVynIoPhyDevInfo*>& phyDevs() const { return phyDevs_; }
     const std::vector<FsaVynIoLogDevInfo*>& topLevel() const { return topLevel_; }
@@ -116,6 +120,10 @@ private:
     std::vector<FsaVynIoLogDevInfo*> topLevel_;
     std::vector<FsaVynIoLogDevInfo*> allLogDevs_;
     std::unordered_map<uint32_t, FsaVynIoPhyDevInfo*> phyByHandle_;
+    // Address (bus << 16 | target << 8 | LUN) to first index, and the
+    // device count it was built for.
+    mutable std::unordered_map<uint32_t, uint32_t> firstByAddress_;
+    mutable size_t addressesIndexed_ = 0;
 };
 
 // The context's reader, created on first use: 31 without the newer

@@ -209,10 +209,10 @@ FSA_STATUS faux_SendScsiCommand(FSAAPI_CONTEXT* ctx, const FSA_STORAGE_DEVICE* d
         return FSA_STS_BAD_PARAMETER;
 
     const int host = ctx->commContext->hostNumber;
-    const int channel = device->bus + 1;
-    int minor = sgMinorFromSysfs(host, channel, device->target, device->lun);
+    const int channel = device->busNumber + 1;
+    int minor = sgMinorFromSysfs(host, channel, device->targetId, device->lun);
     if (minor < 0)
-        minor = sgMinorByScan(host, channel, device->target, device->lun);
+        minor = sgMinorByScan(host, channel, device->targetId, device->lun);
     if (minor >= 0 && sendThroughSg(minor, cdbLength, cdb, transferred, data, dataLength, direction, wantSense,
                                     senseLength, sense, senseSize, srbStatus))
         return FSA_STS_SUCCESS;
@@ -227,8 +227,8 @@ FSA_STATUS faux_SendScsiCommand(FSAAPI_CONTEXT* ctx, const FSA_STORAGE_DEVICE* d
     uint8_t* request = block.get();
     uint8_t* reply = request + requestBytes;
     faPutLe32(request + kSrbFunction, 0);
-    faPutLe32(request + kSrbChannel, device->bus);
-    faPutLe32(request + kSrbId, device->target);
+    faPutLe32(request + kSrbChannel, device->busNumber);
+    faPutLe32(request + kSrbId, device->targetId);
     faPutLe32(request + kSrbLun, device->lun);
     faPutLe32(request + kSrbTimeout, 0);
     faPutLe32(request + kSrbFlags, direction == FSA_SCSI_DATA_IN ? kSrbFlagsIn

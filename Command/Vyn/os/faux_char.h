@@ -8,14 +8,15 @@
 class FSAAPI_CONTEXT;
 struct _FIB;
 
-// A device behind the controller.
+// A device behind the controller. Only bus, target and LUN identify it; the
+// kind of attachment and the adapter's serial word ride along.
 struct FSA_STORAGE_DEVICE {
-    uint32_t reserved;
-    uint8_t bus;
-    uint8_t target;
+    uint32_t storageDeviceType;
+    uint8_t busNumber;
+    uint8_t targetId;
     uint8_t lun;
     uint8_t pad;
-    uint32_t adapterWord;
+    uint32_t adapterSerial;
 };
 static_assert(sizeof(FSA_STORAGE_DEVICE) == 12, "storage device record is 12 bytes");
 

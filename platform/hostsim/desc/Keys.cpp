@@ -98,9 +98,12 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.bus#.ports", KeyType::Integer, nullptr, "ports of the bus", 255},
         // objects of later areas, kept as written
         {"adapter#.bus#", KeyType::Object, nullptr, "bus shorthand"},
-        {"adapter#.drive#", KeyType::Object, nullptr, "drive shorthand"},
+        {"adapter#.drive#", KeyType::Object, nullptr,
+         "drive shorthand; device-record pairs: slot=E:S|none, version, type, removable, kind, cache, flags, "
+         "flags2, smart=0|1, smart.control, smart.mrie, smart.interval, smart.reports, smart.errors, sas_address"},
         {"adapter#.ld#", KeyType::Object, nullptr, "container shorthand"},
-        {"adapter#.encl#", KeyType::Object, nullptr, "enclosure shorthand"},
+        {"adapter#.encl#", KeyType::Object, nullptr,
+         "enclosure shorthand <ses2|safte> <bus:target[:lun]>; pairs slots (8), fans, psus, temps, alarm, nvsram"},
         // faults
         {"adapter#.fault#.on", KeyType::Trigger, nullptr, "what the fault acts on"},
         {"adapter#.fault#.errno", KeyType::Integer, nullptr, "the call fails with this errno"},
@@ -108,6 +111,7 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.fault#.sense", KeyType::Text, nullptr, "CHECK CONDITION with key/asc/ascq"},
         {"adapter#.fault#.truncate", KeyType::Integer, nullptr, "reply data cut to this many bytes"},
         {"adapter#.fault#.poke", KeyType::Text, nullptr, "offset:width=value of one reply field overwritten"},
+        {"adapter#.fault#.total", KeyType::Integer, nullptr, "the total a multi-packet reply announces, overwritten"},
         {"adapter#.fault#.skip", KeyType::Integer, nullptr, "matches to let pass first"},
         {"adapter#.fault#.times", KeyType::Integer, nullptr, "how often it acts (0: always)"},
         {"adapter#.fault#.seen", KeyType::Integer, nullptr, "state files: matches so far"},
@@ -258,6 +262,9 @@ bool checkValue(KeyType type, const std::string& value)
         if (value.compare(0, 7, "class3 ") == 0)
             return isInteger(value.substr(7));
         if (value.compare(0, 8, "class21 ") == 0)
+            return isInteger(value.substr(8));
+        // class12 <command word>: command << 16 | sub-command
+        if (value.compare(0, 8, "class12 ") == 0)
             return isInteger(value.substr(8));
         return false;
     }

@@ -7,6 +7,7 @@
 #include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/fw/Configuration.h"
 #include "platform/hostsim/fw/ContainerTransport.h"
+#include "platform/hostsim/fw/Enclosures.h"
 
 #include <algorithm>
 #include <cstring>
@@ -267,14 +268,22 @@ void logDevInfo(ControllerState& c, const CtRequest& q, CtReply& r)
 void phyDevList(ControllerState& c, const CtRequest& q, CtReply& r)
 {
     const ConfigView v = configurationOf(c);
+    std::vector<uint32_t> handles;
+    for (const DriveView& d : v.drives)
+        handles.push_back(d.handle());
+    for (uint32_t h : enclosureDeviceHandles(c))
+        handles.push_back(h);
     // The request presets the list's first word with its capacity.
     uint32_t room = q.capacity >= 4 ? (q.capacity - 4) / 4 : 0;
-    size_t n = std::min<size_t>(v.drives.size(), room);
+    size_t n = std::min<size_t>(handles.size(), room);
+    // A list too long for one reply is handed back, with its status, by the
+    // transfer's close.
     r.status = kNewSuccess;
+    r.result2 = kNewSuccess;
     r.data.assign(4 + 4 * n, 0);
     putLe32(r.data.data(), static_cast<uint32_t>(n));
     for (size_t i = 0; i < n; ++i)
-        putLe32(r.data.data() + 4 + 4 * i, v.drives[i].handle());
+        putLe32(r.data.data() + 4 + 4 * i, handles[i]);
 }
 
 // The device record: handle at word 2, slice number at 136, slice size at
@@ -288,6 +297,7 @@ void phyDevInfo(ControllerState& c, const CtRequest& q, CtReply& r)
         r.status = kNewSuccess;
         r.data.assign(kPhyDevBytes, 0);
         uint8_t* p = r.data.data();
+        fillDriveRecord(c, d.index, p);
         putLe32(p + 8, d.handle());
         putLe32(p + 12, d.bus);
         putLe32(p + 16, d.target);
@@ -297,6 +307,12 @@ void phyDevInfo(ControllerState& c, const CtRequest& q, CtReply& r)
         putLe32(p + 148, static_cast<uint32_t>(d.usable >> 32));
         putLe32(p + 152, static_cast<uint32_t>(d.usable));
         putLe32(p + 156, static_cast<uint32_t>(d.usable >> 32));
+        return;
+    }
+    std::vector<uint8_t> record(kPhyDevBytes, 0);
+    if (enclosureDeviceRecord(c, q.param[0], record.data())) {
+        r.status = kNewSuccess;
+        r.data = std::move(record);
         return;
     }
     r.status = kNotFound;

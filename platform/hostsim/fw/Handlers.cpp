@@ -14,6 +14,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerLogHandlers(dispatcher);
     registerContainerHandlers(dispatcher);
     registerControllerObjectHandlers(dispatcher);
+    registerEnclosureHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

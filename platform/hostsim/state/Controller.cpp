@@ -200,7 +200,7 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
         f.on = field("on");
         // One effect per fault; errno when none is named.
         f.effect = "errno = " + field("errno");
-        for (const char* effect : {"status", "sense", "truncate", "poke"})
+        for (const char* effect : {"status", "sense", "truncate", "poke", "total"})
             if (fields.count(effect) != 0)
                 f.effect = std::string(effect) + " = " + field(effect);
         f.skip = parseInteger(field("skip"));

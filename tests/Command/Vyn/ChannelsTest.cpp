@@ -310,8 +310,8 @@ TEST_F(ChannelsTest, DrivePhysComeFromTheConfigurationModelOnly)
     void* h = start();
     ASSERT_NE(h, nullptr);
     FSA_STORAGE_DEVICE device = {};
-    device.bus = 0;
-    device.target = 99;
+    device.busNumber = 0;
+    device.targetId = 99;
     _FSA_SAS_DISK_PHY_INFO first;
     _FSA_SAS_DISK_PHY_INFO second;
     EXPECT_EQ(FsaNewGetDiskSasPhyInfo(h, &device, &first, &second), 6u);

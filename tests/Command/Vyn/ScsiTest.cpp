@@ -40,8 +40,8 @@ protected:
                  FSA_SCSI_DATA_DIR direction, int wantSense = 1)
     {
         FSA_STORAGE_DEVICE device{};
-        device.bus = 0;
-        device.target = static_cast<uint8_t>(target);
+        device.busNumber = 0;
+        device.targetId = static_cast<uint8_t>(target);
         Outcome o;
         o.status = faos_SendScsiCommand(ctx, &device, static_cast<unsigned>(cdb.size()), cdb.data(), &o.transferred,
                                         dataLength ? o.data : nullptr, dataLength, direction, wantSense,

@@ -1,11 +1,6 @@
 // The class-2 container transport and the first container-layer handlers,
 // checked against layouts written from the record tables.
-#include "platform/hostsim/Bytes.h"
-#include "platform/hostsim/support/SimulatorTest.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
+#include "RawFibTest.h"
 
 #include <cstring>
 #include <string>
@@ -22,38 +17,8 @@ constexpr size_t W0 = 32;
 uint32_t word(const uint8_t* fib, size_t n) { return getLe32(fib + W0 + 4 * n); }
 void setWord(uint8_t* fib, size_t n, uint32_t v) { putLe32(fib + W0 + 4 * n, v); }
 
-class ContainerTransportTest : public vyntest::SimulatorTest {
+class ContainerTransportTest : public vyntest::RawFibTest {
 protected:
-    int openAdapter(const std::string& description)
-    {
-        startSimulator(description);
-        EXPECT_EQ(hostIo().mknod("/dev/ulb0", S_IFCHR, makedev(250, 0)), 0);
-        const int fd = hostIo().open("/dev/ulb0", O_RDWR);
-        EXPECT_GE(fd, 0);
-        return fd;
-    }
-
-    // A 512-byte FIB 500 of class `cls` and code `ct`.
-    static std::vector<uint8_t> request(uint32_t cls, uint32_t ct)
-    {
-        std::vector<uint8_t> fib(512, 0);
-        putLe32(fib.data(), 0x00100001);
-        putLe16(fib.data() + 4, 500);
-        fib[6] = 1;
-        putLe16(fib.data() + 8, 464);
-        putLe16(fib.data() + 10, 512);
-        setWord(fib.data(), 0, cls);
-        setWord(fib.data(), 1, ct);
-        setWord(fib.data(), 5, 0xFFFFFFFF);
-        return fib;
-    }
-
-    std::vector<uint8_t> send(int fd, std::vector<uint8_t> fib)
-    {
-        EXPECT_EQ(hostIo().ioctl(fd, 0x42008, fib.data()), 0);
-        return fib;
-    }
-
     // Reads a long reply the way the library does, checking each packet.
     std::vector<uint8_t> fetch(int fd, const std::vector<uint8_t>& first)
     {

@@ -26,4 +26,12 @@ inline void faPutLe32(uint8_t* p, uint32_t v)
     p[3] = static_cast<uint8_t>(v >> 24);
 }
 
+inline uint64_t faGetLe64(const uint8_t* p) { return faGetLe32(p) | static_cast<uint64_t>(faGetLe32(p + 4)) << 32; }
+
+inline void faPutLe64(uint8_t* p, uint64_t v)
+{
+    faPutLe32(p, static_cast<uint32_t>(v));
+    faPutLe32(p + 4, static_cast<uint32_t>(v >> 32));
+}
+
 #endif

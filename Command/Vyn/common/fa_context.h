@@ -163,6 +163,18 @@ public:
     uint32_t* listIdentifiers = nullptr;
     uint8_t* logDevRecords = nullptr;
     uint32_t logDevRecordCount = 0;
+
+    // The partition cache (made by its first reader, freed with the context),
+    // the partition limit of the container count (CT 4 result word 2), and
+    // the adapter index word the slice request answers with.
+    FSA_PARTITION_CACHE* partitionCache = nullptr;
+    uint32_t partitionLimitWord = 0;
+    uint32_t adapterIndexWord = 0;
+    // Change notification: while set, every invalidation of the partition
+    // cache calls the callback with its user word.
+    int changeNotify = 0;
+    void (*changeCallback)(void* user) = nullptr;
+    void* changeUserData = nullptr;
 };
 
 // Handle table: process-wide map of adapter handles to contexts. Handles start

@@ -390,8 +390,6 @@ void CT_GetControllerDeviceCachePolicy(FSAAPI_CONTEXT* ctx, int* first, int* sec
 
 int CT_GetContainer(FSAAPI_CONTEXT*, uint32_t, void*, uint32_t*) { throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED); }
 
-void CT_GetPartitionInMemory(FSAAPI_CONTEXT*, uint32_t, void*) { throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED); }
-
 FSA_STATUS CT_GetPPITable(FSAAPI_CONTEXT*) { return FSA_STS_NOT_SUPPORTED; }
 
 FSA_STATUS CT_GetMissingDiskList(FSAAPI_CONTEXT*) { return FSA_STS_NOT_SUPPORTED; }

@@ -79,6 +79,10 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.properties_mask", KeyType::Integer, "0x010F0800", "class 25 reported properties (bit N = property N)"},
         {"adapter#.properties_record", KeyType::Text, "", "class 25 record as hex bytes (480 bytes, zero-padded)"},
         {"adapter#.properties_reject", KeyType::Text, "", "class 26: property codes whose changes are rejected (430)"},
+        // slices and partitions
+        {"adapter#.config_age", KeyType::Integer, "1", "CT 11: the configuration age"},
+        {"adapter#.partition_records", KeyType::Integer, "420",
+         "newest partition-record form: 420, or 196 / 160 (the newer table commands are unknown)"},
         // objects of later areas, kept as written
         {"adapter#.bus#", KeyType::Object, nullptr, "bus shorthand"},
         {"adapter#.drive#", KeyType::Object, nullptr, "drive shorthand"},

@@ -289,11 +289,13 @@ void phyDevInfo(ControllerState& c, const CtRequest& q, CtReply& r)
         r.data.assign(kPhyDevBytes, 0);
         uint8_t* p = r.data.data();
         putLe32(p + 8, d.handle());
+        // A drive without a slice has no slice sizes either.
+        const uint64_t sliceBlocks = d.sliceType != 0 ? d.usable : 0;
         putLe32(p + 136, d.slice);
-        putLe32(p + 144, static_cast<uint32_t>(d.usable));
-        putLe32(p + 148, static_cast<uint32_t>(d.usable >> 32));
-        putLe32(p + 152, static_cast<uint32_t>(d.usable));
-        putLe32(p + 156, static_cast<uint32_t>(d.usable >> 32));
+        putLe32(p + 144, static_cast<uint32_t>(sliceBlocks));
+        putLe32(p + 148, static_cast<uint32_t>(sliceBlocks >> 32));
+        putLe32(p + 152, static_cast<uint32_t>(sliceBlocks));
+        putLe32(p + 156, static_cast<uint32_t>(sliceBlocks >> 32));
         return;
     }
     r.status = kNotFound;

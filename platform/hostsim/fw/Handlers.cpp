@@ -1,4 +1,5 @@
 #include "platform/hostsim/fw/Dispatcher.h"
+#include "platform/hostsim/fw/Partitions.h"
 
 namespace vyn::hostsim {
 
@@ -12,6 +13,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerAdapterOpenHandlers(dispatcher);
     registerControllerWideHandlers(dispatcher);
     registerLogHandlers(dispatcher);
+    registerPartitionHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

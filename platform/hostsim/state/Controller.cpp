@@ -160,6 +160,8 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.properties = parseHexBytes(get("properties_record"), 480);
     if (!get("properties_reject").empty())
         c.propertiesReject = parseIntList(get("properties_reject"));
+    c.configAge = parseInteger(get("config_age"));
+    c.partitionRecords = parseInteger(get("partition_records"));
     for (const auto& [key, value] : desc.values()) {
         if (key.compare(0, p.size(), p) != 0)
             continue;
@@ -313,6 +315,8 @@ std::string ControllerState::toText(uint64_t seed) const
             reject += (reject.empty() ? "" : ",") + std::to_string(code);
         line("properties_reject", quoted(reject));
     }
+    line("config_age", std::to_string(configAge));
+    line("partition_records", std::to_string(partitionRecords));
     for (const auto& [key, value] : objects)
         line(key.c_str(), value);
     for (size_t k = 0; k < pendingAif.size(); ++k) {

@@ -25,10 +25,10 @@ inline bool openChannel(FSAAPI_CONTEXT& ctx)
     }
 }
 
-// Runs `body(sim, ctx)` with the channel open and closes it afterwards; the
-// host root goes when it is done. The benchmark is skipped when the root or
-// the channel cannot be had.
-template <typename Body> void onOpenChannel(benchmark::State& state, Body body)
+// Runs `body(sim)` with a simulator of `description` installed under a host
+// root of its own, which goes when it is done. The benchmark is skipped when
+// the root cannot be had.
+template <typename Body> void onSimulator(benchmark::State& state, const std::string& description, Body body)
 {
     std::string tmpl = (std::filesystem::temp_directory_path() / "vynbench.XXXXXX").string();
     if (::mkdtemp(tmpl.data()) == nullptr) {
@@ -39,9 +39,21 @@ template <typename Body> void onOpenChannel(benchmark::State& state, Body body)
     for (const char* dir : {"/var/lock", "/dev"})
         std::filesystem::create_directories(tmpl + dir);
     {
-        vyn::hostsim::Simulator sim("adapters = 1\n[hostsim]\npersist = 0\n");
+        vyn::hostsim::Simulator sim(description);
         sim.setSleepScale(0);
         sim.install();
+        body(sim);
+    }
+    ::unsetenv("VYN_HOST_ROOT");
+    std::error_code ec;
+    std::filesystem::remove_all(tmpl, ec);
+}
+
+// Runs `body(sim, ctx)` with the channel open and closes it afterwards. The
+// benchmark is skipped when the channel cannot be had.
+template <typename Body> void onOpenChannel(benchmark::State& state, Body body)
+{
+    onSimulator(state, "adapters = 1\n[hostsim]\npersist = 0\n", [&](vyn::hostsim::Simulator& sim) {
         FSAAPI_CONTEXT ctx;
         ctx.accessMode = FSA_ACC_READ_WRITE;
         if (!openChannel(ctx)) {
@@ -50,10 +62,7 @@ template <typename Body> void onOpenChannel(benchmark::State& state, Body body)
             body(sim, ctx);
             faos_CloseChannelToAdapter(&ctx);
         }
-    }
-    ::unsetenv("VYN_HOST_ROOT");
-    std::error_code ec;
-    std::filesystem::remove_all(tmpl, ec);
+    });
 }
 
 }  // namespace fsabench

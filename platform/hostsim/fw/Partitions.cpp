@@ -160,7 +160,7 @@ void diskTable(ControllerState& c, const CtRequest& q, CtReply& r, size_t record
         r.status = 0;
         return;
     }
-    const std::vector<PartitionView> parts = partitionsOf(c);
+    const std::vector<PartitionView> parts = partitionsOf(v);
     std::vector<const PartitionView*> onDisk;
     for (const PartitionView& p : parts)
         if (p.onDisk && p.slice == d->slice)
@@ -226,7 +226,7 @@ void bootRecord(ControllerState& c, const CtRequest& q, CtReply& r)
     if (d->sliceType != 6)
         return;
     uint32_t records = 0;
-    for (const PartitionView& p : partitionsOf(c))
+    for (const PartitionView& p : partitionsOf(v))
         if (p.onDisk && p.slice == d->slice)
             ++records;
     putLe32(r.data.data(), kMbrSignature);
@@ -258,9 +258,10 @@ void uniqueIdOfPartition(ControllerState& c, const CtRequest& q, CtReply& r)
 
 }  // namespace
 
-std::vector<PartitionView> partitionsOf(const ControllerState& c)
+std::vector<PartitionView> partitionsOf(const ControllerState& c) { return partitionsOf(configurationOf(c)); }
+
+std::vector<PartitionView> partitionsOf(const ConfigView& v)
 {
-    const ConfigView v = configurationOf(c);
     std::vector<PartitionView> out;
     for (const LogDevView& l : v.logDevs) {
         const LogDevView* top = l.parent != kNone ? logDevWithHandle(v, l.parent) : nullptr;

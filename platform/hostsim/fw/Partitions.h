@@ -24,8 +24,10 @@ struct PartitionView {
     bool onDisk = false;   // in the slice's own table (the drive's `ondisk` pair)
 };
 
-// Every partition of the controller, in table-index order.
+// Every partition of the controller, in table-index order (of its
+// configuration view `v`, when the caller already has it).
 std::vector<PartitionView> partitionsOf(const ControllerState& c);
+std::vector<PartitionView> partitionsOf(const ConfigView& v);
 
 // The partition record (420 bytes; an older form is its first 196 or 160).
 constexpr size_t kPartitionRecordBytes = 420;

@@ -293,8 +293,10 @@ Element* buildSortedList(FSAAPI_CONTEXT* ctx, unsigned* count, unsigned retry)
     const uint32_t age = CT_GetConfigAge(ctx);
     const uint32_t tableSize = CT_GetPartitionTableSize(ctx);
     FsaDebugPrintf("CT_GetPartitionTableSize:%d", static_cast<int>(tableSize));
+    // The whole table is read in one transfer of 420-byte records: a size
+    // that cannot be is a table that cannot be held.
     const size_t n = tableSize;
-    if (n > static_cast<size_t>(INT32_MAX))
+    if (n > UINT32_MAX / sizeof(Partition))
         outOfMemory();
     ElementArray merged;
     merged.reserve(n + 1);
@@ -406,6 +408,9 @@ FSA_PARTITION_CACHE_ELEMENT* CT_GetSortedPartitionList(FSAAPI_CONTEXT* ctx, unsi
     for (;; ++retry) {
         try {
             return buildSortedList(ctx, count, retry);
+        } catch (const std::bad_alloc&) {
+            // The per-slice bookkeeping of a controller that claims too many slices.
+            outOfMemory();
         } catch (RebuildList) {
             debugText("CT_GetSortedPartitionList: WARNING: Matching in-memory partitions, probably from mirror create.");
             faos_Sleep(kRetryDelayMs);

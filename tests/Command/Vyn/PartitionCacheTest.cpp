@@ -2,11 +2,14 @@
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
 #include "Command/Vyn/common/fa_status.h"
+#include "Command/Vyn/os/faux_mutex.h"
 #include "PartitionTest.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -250,9 +253,40 @@ TEST_F(PartitionCacheTest, ExportedList)
     std::free(list);
     ASSERT_TRUE(sim().addFault(0, Fault{"ct 2", "transport = 1"}));
     EXPECT_EQ(FsaGetSortedPartitionList(handle(), &count, &list), FSA_STS_CT_BAD_STATUS);
+    // A table too large to be read in one transfer is not allocated.
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 2", "status = 0xFFFFFFFF"}));
+    sim().clearRequests();
+    EXPECT_EQ(FsaGetSortedPartitionList(handle(), &count, &list), FSA_STS_OUT_OF_MEMORY);
+    EXPECT_EQ(ctCodes(), (std::vector<uint32_t>{11, 2}));
     ctx->accessMode = static_cast<FSA_ACCESS>(7);
     EXPECT_EQ(FsaGetSortedPartitionList(handle(), &count, &list), FSA_STS_NOT_OPEN_READ_ONLY);
     ctx->accessMode = FSA_ACC_READ_WRITE;
+}
+
+TEST_F(PartitionCacheTest, ExportedListTakesNoContextLock)
+{
+    FSAAPI_CONTEXT* ctx = begin(kOneDrive);
+    ASSERT_NE(ctx, nullptr);
+    sim().setSleepScale(0);
+    std::atomic<bool> held{false};
+    std::atomic<bool> done{false};
+    std::thread holder([&] {
+        faos_WaitForAndGetMutex(ctx->contextMutex);
+        held = true;
+        while (!done)
+            std::this_thread::yield();
+        faos_ReleaseMutex(ctx->contextMutex);
+    });
+    while (!held)
+        std::this_thread::yield();
+    unsigned count = 0;
+    FSA_PARTITION_CACHE_ELEMENT* list = nullptr;
+    EXPECT_EQ(FsaGetSortedPartitionList(handle(), &count, &list), FSA_STS_SUCCESS);
+    std::free(list);
+    // The cache itself is refreshed under the context mutex.
+    EXPECT_EQ(thrownBy([&] { CT_UpdateCache(ctx); }), FSA_STS_UX_MUTEX_GET_LOCK);
+    done = true;
+    holder.join();
 }
 
 }  // namespace

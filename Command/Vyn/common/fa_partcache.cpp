@@ -281,7 +281,10 @@ void compact(ElementArray& list)
                 continue;
             std::memmove(&list[j], &list[j + 1], (list.size() - j - 1) * sizeof(Element));
             list.truncate(list.size() - 1);
-            setKind(list[j < i ? i - 1 : i], PCE_MATCHED);
+            // An entry removed before this one moves it down by one.
+            if (j < i)
+                --i;
+            setKind(list[i], PCE_MATCHED);
             break;
         }
     }

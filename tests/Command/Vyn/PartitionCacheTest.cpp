@@ -89,6 +89,23 @@ TEST_F(PartitionCacheTest, ExtentsOfTheTableAndOfTheDrive)
     }
 }
 
+TEST_F(PartitionCacheTest, KeptDuplicateOfTheDriveIsMatchedAfterTheWalk)
+{
+    FSAAPI_CONTEXT* ctx = begin("adapter0.drive0 = 0:0 sas 146G ondisk=copy\nadapter0.ld0 = volume 0:0 size=1G\n");
+    ASSERT_NE(ctx, nullptr);
+    // Table entry 1 keeps duplicates (its byte 90, table byte 510, in the
+    // second packet): the walk lists the drive's own record beside it, and
+    // the two become one matched entry afterwards.
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 83", "poke = 110:1=1", 1}));
+    unsigned count = 0;
+    FSA_PARTITION_CACHE_ELEMENT* list = CT_GetSortedPartitionList(ctx, &count, 0);
+    ASSERT_EQ(count, 2u);
+    EXPECT_EQ(faGetLe32(list[0].bytes + PCE_KIND), PCE_MATCHED);
+    EXPECT_EQ(list[0].bytes[PART_KEEP_DUPLICATE], 1);
+    EXPECT_EQ(faGetLe64(list[1].bytes + PART_START_64), 128 + k1G);
+    std::free(list);
+}
+
 TEST_F(PartitionCacheTest, OnDiskRecordsNewerThanTheControllerAreIgnored)
 {
     FSAAPI_CONTEXT* ctx = begin("adapter0.config_age = 7\nadapter0.drive0 = 0:0 sas 146G ondisk=only\n"

@@ -15,8 +15,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <map>
 #include <memory>
 #include <new>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -236,23 +239,40 @@ void walkSlice(uint32_t slice, SliceView& s, ElementArray& merged, ElementArray&
 }
 
 // Step 8: free space that the tail of a used extent on the same drive
-// reaches into starts after that tail.
+// reaches into starts after that tail. The used extents of each drive are
+// sorted once, with the furthest end of all that start at or before each, so
+// that every free entry needs one search.
 void trimFreeSpace(ElementArray& list)
 {
+    struct Used {
+        uint32_t location;
+        uint64_t start;
+        uint64_t furthestEnd;
+    };
+    std::vector<Used> used;
+    for (size_t i = 0; i < list.size(); ++i)
+        if (isUsed(kindOf(list[i])))
+            used.push_back(Used{locationOf(list[i]), startOf(list[i]), startOf(list[i]) + lengthOf(list[i])});
+    std::sort(used.begin(), used.end(), [](const Used& a, const Used& b) {
+        return a.location != b.location ? a.location < b.location : a.start < b.start;
+    });
+    for (size_t k = 1; k < used.size(); ++k)
+        if (used[k].location == used[k - 1].location)
+            used[k].furthestEnd = std::max(used[k].furthestEnd, used[k - 1].furthestEnd);
     for (size_t i = 0; i < list.size(); ++i) {
         Element& f = list[i];
         if (!isFree(kindOf(f)))
             continue;
         const uint64_t start = startOf(f);
-        uint64_t overhang = 0;
-        for (size_t j = 0; j < list.size(); ++j) {
-            const Element& u = list[j];
-            if (!isUsed(kindOf(u)) || locationOf(u) != locationOf(f) || startOf(u) > start)
-                continue;
-            const uint64_t uEnd = startOf(u) + lengthOf(u);
-            if (uEnd > start)
-                overhang = std::max(overhang, uEnd - start);
-        }
+        // The last used extent of the drive that starts at or before the free one.
+        auto after = std::upper_bound(used.begin(), used.end(), Used{locationOf(f), start, 0},
+                                      [](const Used& a, const Used& b) {
+                                          return a.location != b.location ? a.location < b.location : a.start < b.start;
+                                      });
+        if (after == used.begin() || (after - 1)->location != locationOf(f))
+            continue;
+        const uint64_t end = (after - 1)->furthestEnd;
+        const uint64_t overhang = end > start ? end - start : 0;
         if (overhang != 0 && overhang <= lengthOf(f)) {
             faPutLe64(f.bytes + PART_START_64, start + overhang);
             faPutLe64(f.bytes + PART_LENGTH_64, lengthOf(f) - overhang);
@@ -261,7 +281,7 @@ void trimFreeSpace(ElementArray& list)
 }
 
 // Steps 9 and 10: empty free entries go, and an in-memory entry absorbs the
-// first on-disk entry of the same extent and owner.
+// first on-disk entry of the same extent and owner that no earlier one took.
 void compact(ElementArray& list)
 {
     size_t kept = 0;
@@ -269,25 +289,39 @@ void compact(ElementArray& list)
         if (!(isFree(kindOf(list[i])) && lengthOf(list[i]) == 0))
             list[kept++] = list[i];
     list.truncate(kept);
+
+    typedef std::tuple<uint32_t, uint64_t, uint16_t, uint64_t> Extent;
+    auto extentOf = [&list](size_t i) {
+        return Extent{locationOf(list[i]), startOf(list[i]), faGetLe16(list[i].bytes + PART_FIRST_CONTAINER),
+                      lengthOf(list[i])};
+    };
+    std::map<Extent, std::deque<size_t>> onDisk;
+    for (size_t i = 0; i < list.size(); ++i)
+        if (kindOf(list[i]) == PCE_ON_DISK)
+            onDisk[extentOf(i)].push_back(i);
+    if (onDisk.empty())
+        return;
+    std::vector<bool> removed(list.size(), false);
     for (size_t i = 0; i < list.size(); ++i) {
-        Element& a = list[i];
-        if (kindOf(a) != PCE_IN_MEMORY)
+        if (removed[i] || kindOf(list[i]) != PCE_IN_MEMORY)
             continue;
-        for (size_t j = 0; j < list.size(); ++j) {
-            const Element& b = list[j];
-            if (j == i || kindOf(b) != PCE_ON_DISK || locationOf(b) != locationOf(a) || startOf(b) != startOf(a) ||
-                faGetLe16(b.bytes + PART_FIRST_CONTAINER) != faGetLe16(a.bytes + PART_FIRST_CONTAINER) ||
-                lengthOf(b) != lengthOf(a))
-                continue;
-            std::memmove(&list[j], &list[j + 1], (list.size() - j - 1) * sizeof(Element));
-            list.truncate(list.size() - 1);
-            // An entry removed before this one moves it down by one.
-            if (j < i)
-                --i;
-            setKind(list[i], PCE_MATCHED);
-            break;
-        }
+        auto it = onDisk.find(extentOf(i));
+        if (it == onDisk.end())
+            continue;
+        std::deque<size_t>& candidates = it->second;
+        while (!candidates.empty() && removed[candidates.front()])
+            candidates.pop_front();
+        if (candidates.empty())
+            continue;
+        removed[candidates.front()] = true;
+        candidates.pop_front();
+        setKind(list[i], PCE_MATCHED);
     }
+    kept = 0;
+    for (size_t i = 0; i < list.size(); ++i)
+        if (!removed[i])
+            list[kept++] = list[i];
+    list.truncate(kept);
 }
 
 Element* buildSortedList(FSAAPI_CONTEXT* ctx, unsigned* count, unsigned retry)

@@ -44,15 +44,23 @@ template <typename Body> void onHostRoot(benchmark::State& state, Body body)
     std::filesystem::remove_all(tmpl, ec);
 }
 
-// Runs `body(sim, ctx)` with the channel open and closes it afterwards; the
-// host root goes when it is done. The benchmark is skipped when the root or
-// the channel cannot be had.
-template <typename Body> void onOpenChannel(benchmark::State& state, Body body)
+// Runs `body(sim)` with a simulator of `description` installed under a host
+// root of its own, which goes when it is done.
+template <typename Body> void onSimulator(benchmark::State& state, const std::string& description, Body body)
 {
     onHostRoot(state, [&] {
-        vyn::hostsim::Simulator sim("adapters = 1\n[hostsim]\npersist = 0\n");
+        vyn::hostsim::Simulator sim(description);
         sim.setSleepScale(0);
         sim.install();
+        body(sim);
+    });
+}
+
+// Runs `body(sim, ctx)` with the channel open and closes it afterwards. The
+// benchmark is skipped when the channel cannot be had.
+template <typename Body> void onOpenChannel(benchmark::State& state, Body body)
+{
+    onSimulator(state, "adapters = 1\n[hostsim]\npersist = 0\n", [&](vyn::hostsim::Simulator& sim) {
         FSAAPI_CONTEXT ctx;
         ctx.accessMode = FSA_ACC_READ_WRITE;
         if (!openChannel(ctx)) {

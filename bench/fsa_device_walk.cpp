@@ -33,10 +33,7 @@ std::string description(unsigned drives)
 void fsa_device_walk(benchmark::State& state)
 {
     const unsigned drives = static_cast<unsigned>(state.range(0));
-    fsabench::onHostRoot(state, [&] {
-        vyn::hostsim::Simulator sim(description(drives));
-        sim.setSleepScale(0);
-        sim.install();
+    fsabench::onSimulator(state, description(drives), [&](vyn::hostsim::Simulator&) {
         void* handle = nullptr;
         int aux = 0;
         if (FsaOpenAdapter2A("ulb0", nullptr, FSA_LIBRARY_BUILD, FSA_ACC_READ_ONLY, 1, nullptr, nullptr, &handle,

@@ -30,6 +30,7 @@ inline uint64_t faGetLe64(const uint8_t* p)
 {
     return static_cast<uint64_t>(faGetLe32(p)) | static_cast<uint64_t>(faGetLe32(p + 4)) << 32;
 }
+
 inline void faPutLe64(uint8_t* p, uint64_t v)
 {
     faPutLe32(p, static_cast<uint32_t>(v));

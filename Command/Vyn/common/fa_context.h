@@ -167,6 +167,18 @@ public:
     // Container walks: bit 0 while a `next` walk runs, bit 1 once the PPI
     // table was refreshed in it.
     uint32_t walkWord = 0;
+
+    // The partition cache (made by its first reader, freed with the context),
+    // the partition limit of the container count (CT 4 result word 2), and
+    // the adapter index word the slice request answers with.
+    FSA_PARTITION_CACHE* partitionCache = nullptr;
+    uint32_t partitionLimitWord = 0;
+    uint32_t adapterIndexWord = 0;
+    // Change notification: while set, every invalidation of the partition
+    // cache calls the callback with its user word.
+    int changeNotify = 0;
+    void (*changeCallback)(void* user) = nullptr;
+    void* changeUserData = nullptr;
 };
 
 // Handle table: process-wide map of adapter handles to contexts. Handles start

@@ -576,6 +576,7 @@ void CT_ReConfig(FSAAPI_CONTEXT* ctx, uint32_t mode)
 {
     uint32_t p0 = mode;
     CT_SendReceiveFIB(ctx, CT_RECONFIG, &p0, nullptr, nullptr, nullptr, 0, nullptr, 0, 1);
+    CT_InvalidateCache(ctx);
 }
 
 void CT_NewGetLogSize(FSAAPI_CONTEXT* ctx, uint32_t* a, uint32_t* b, uint32_t* c, uint32_t command)

@@ -129,9 +129,6 @@ void CT_GetControllerDeviceCachePolicy(FSAAPI_CONTEXT* ctx, int* first, int* sec
 // controllers that do not know it, CT 5 widened: 1 when the container exists,
 // 0 otherwise; *status the container status of the reply.
 int CT_GetContainer(FSAAPI_CONTEXT* ctx, uint32_t container, void* record, uint32_t* status);
-// One entry of the firmware's partition table (420 bytes).
-struct Partition;
-void CT_GetPartitionInMemory(FSAAPI_CONTEXT* ctx, uint32_t index, Partition* out);
 FSA_STATUS CT_UpdateContainerLists(FSAAPI_CONTEXT* ctx);
 // Refreshes list `which` (0 or 1) and returns its entry count; thrown on a
 // bad selector (7) or a failed list status.
@@ -364,5 +361,199 @@ void CT_VerifyGetPriorityDays(FSAAPI_CONTEXT* ctx, unsigned* days);
 // The running background-verify task into *out: 1 when found. Clears the
 // first 36 bytes of *out; until the task queries exist no task is found.
 int CtFindVerifyTask(FSAAPI_CONTEXT* ctx, FSA_TASK_INFO* out);
+
+
+// ---------------------------------------------------------------------------
+// Slices, the firmware's partition table and the slices' boot records.
+
+struct FSA_STORAGE_DEVICE;
+typedef FSA_STORAGE_DEVICE FSA_SCSI_DEVICE;
+struct FSA_CONTAINER_INFO;
+struct FSA_CONTAINER_INFO_EXTND;
+
+// A partition record in the controller's newest form. The two older forms are
+// its first 196 or 160 bytes; the library keeps every record in this form
+// with the rest zero.
+struct Partition {
+    uint8_t bytes[420];
+};
+static_assert(sizeof(Partition) == 420, "partition record is 420 bytes");
+constexpr unsigned PARTITION_BYTES_196 = 196;
+constexpr unsigned PARTITION_BYTES_160 = 160;
+
+// Fields of a partition record (byte offsets), read through fa_bytes.h.
+enum PARTITION_FIELD : unsigned {
+    PART_TABLE_INDEX = 0,      // u32, index in the controller's table
+    PART_CREATION = 4,         // u8, creation byte
+    PART_CREATION_LAST = 6,    // u8
+    PART_CREATION_YEAR = 7,    // u8, year - 1900
+    PART_CREATION_DATE = 8,    // u32, packed month, day, hour, minute, second
+    PART_CREATOR_1 = 12,       // u32
+    PART_CREATOR_2 = 16,       // u32
+    PART_AGE = 20,             // u32, configuration age of the record
+    PART_START_32 = 24,        // u32, blocks
+    PART_LENGTH_32 = 28,       // u32, blocks
+    PART_OWNER_WORD = 32,      // u32, 0 = entry not in use
+    PART_LOCATION = 40,        // u32, slice as read; device handle in a sorted list
+    PART_SLICE = 44,           // u32
+    PART_FIRST_OWNER = 48,     // u32, type code; 8 = location still holds a slice
+    PART_FIRST_CONTAINER = 52, // u16
+    PART_SECOND_OWNER = 68,    // u32
+    PART_SECOND_CONTAINER = 72,// u16
+    PART_KEEP_DUPLICATE = 90,  // u8
+    PART_WORD_100 = 100,       // u32
+    PART_ATTRIBUTES = 112,     // u32: bit 0 has a container, bit 7 keep duplicate
+    PART_WORD_128 = 128,       // u32
+    PART_START_64 = 256,       // u64, blocks
+    PART_LENGTH_64 = 264,      // u64, blocks
+};
+constexpr uint32_t PART_ATTR_HAS_CONTAINER = 0x1;
+constexpr uint32_t PART_ATTR_KEEP_DUPLICATE = 0x80;
+constexpr uint32_t PART_OWNER_UNPLACED = 8;
+
+// A slice's boot record as the controller reports it: 48 bytes, 40 without
+// the 64-bit slice option (option word 3 bit 0x10).
+struct SliceMBR {
+    uint8_t bytes[48];
+};
+static_assert(sizeof(SliceMBR) == 48, "slice boot record is 48 bytes");
+constexpr uint32_t SLICE_MBR_SIGNATURE = 0x21956;  // written by this system
+constexpr unsigned SLICE_MBR_COUNT = 4;            // u32, on-disk partition records
+constexpr unsigned SLICE_MBR_SLICE = 8;            // u32, slice number
+
+struct SerialNumberT {
+    uint8_t bytes[8];
+};
+static_assert(sizeof(SerialNumberT) == 8, "serial number is 8 bytes");
+
+// A configuration generation: equal when the first words are.
+struct tag_FSA_GENERATION {
+    uint32_t age;
+};
+
+enum : uint32_t {
+    CT_GET_SLICE_COUNT = 1,
+    CT_GET_PARTITION_COUNT = 2,
+    CT_GET_PARTITION_INFO = 3,
+    CT_READ_CONFIG_AGE = 11,
+    CT_READ_SERIAL_NUMBER = 13,
+    CT_ZERO_PAR_ENTRY = 14,
+    CT_READ_MBR = 15,
+    CT_GET_SLICE_INFO = 63,
+    CT_GET_PARTITION_TABLE = 85,
+    CT_GET_DISK_PARTITIONS = 86,
+    CT_CONTAINER_EXISTS = 153,
+    CT_GET_SLICE_FROM_DEVT = 154,
+    CT_PAR_TO_32BITS_UID = 167,
+    CT_GET_PARTITION_TABLE_2 = 198,
+    CT_GET_PARTITION_INFO_2 = 199,
+    CT_GET_DISK_PARTITIONS_2 = 200,
+    CT_GET_PARTITION_TABLE_500 = 212,
+    CT_GET_PARTITION_INFO_500 = 213,
+    CT_GET_DISK_PARTITIONS_500 = 214,
+};
+
+uint32_t CT_GetSliceCount(FSAAPI_CONTEXT* ctx);
+uint32_t CT_GetPartitionTableSize(FSAAPI_CONTEXT* ctx);
+uint32_t CT_GetConfigAge(FSAAPI_CONTEXT* ctx);
+void CT_GetGenerationId(FSAAPI_CONTEXT* ctx, tag_FSA_GENERATION* out);
+FSA_STATUS CT_GetSerialNumber(FSAAPI_CONTEXT* ctx, SerialNumberT* out);
+// Clears one table entry; the controller's status is not checked.
+FSA_STATUS CT_PartitionEntryZero(FSAAPI_CONTEXT* ctx, uint32_t index);
+// True when the controller answered with the record (status 132).
+bool CT_ReadMBR(FSAAPI_CONTEXT* ctx, uint32_t slice, SliceMBR* out);
+// 2 when the record cannot be read, 1 when this system wrote it, else 0.
+int CT_MbrExists(FSAAPI_CONTEXT* ctx, uint32_t slice);
+// The status word of the existence check, 0 when the send failed.
+uint32_t CT_CheckConflicts(FSAAPI_CONTEXT* ctx, uint32_t n);
+void CT_GetSliceInfo(FSAAPI_CONTEXT* ctx, uint32_t slice, uint64_t* size, uint64_t* maxSize, uint64_t* c,
+                     uint32_t* handle, uint32_t* e, uint32_t* f);
+// Sizes of the slice on the drive *handle from the configuration model.
+void CT_GetSliceInfoNew64(FSAAPI_CONTEXT* ctx, uint32_t slice, uint64_t* size, uint64_t* maxSize,
+                          const uint32_t* handle);
+// The slice of a drive, or -1 (12 thrown instead when throwIfNone is set).
+int CT_GetSliceFromDriveHandle(FSAAPI_CONTEXT* ctx, uint32_t handle, int throwIfNone, int* localKind7);
+int CT_GetNewSliceFromDriveHandle(FSAAPI_CONTEXT* ctx, uint32_t handle, int throwIfNone, int* localKind7);
+// One table entry, all entries, or one slice's on-disk entries, in whichever
+// record form the controller knows; a failure is thrown (39 for a wrong status).
+void CT_GetPartitionInMemory(FSAAPI_CONTEXT* ctx, uint32_t index, void* partition);
+void CT_GetPartitionsInMemory(FSAAPI_CONTEXT* ctx, Partition* out, int n);
+void CT_GetDiskPartitions(FSAAPI_CONTEXT* ctx, int slice, Partition* out, int n);
+
+uint32_t CT_GetMaxNumberOfCtrPartitions(FSAAPI_CONTEXT* ctx);
+uint32_t CT_GetNumberOfPartitionsAlreadyOnDevice(FSAAPI_CONTEXT* ctx, const FSA_SCSI_DEVICE* device);
+// Throws 528 when n more partitions would pass the controller's limit.
+void CT_CheckMaxNumberOfPartitions(FSAAPI_CONTEXT* ctx, uint32_t n);
+void CT_MoveCreationInfo(const Partition* partition, FSA_CONTAINER_INFO* info);
+void CT_MoveCreationInfo2(const Partition* partition, FSA_CONTAINER_INFO_EXTND* info);
+
+// ---------------------------------------------------------------------------
+// The partition cache.
+
+// One element of a sorted partition list: the record, then the cache's own
+// fields.
+struct FSA_PARTITION_CACHE_ELEMENT {
+    uint8_t bytes[584];
+};
+static_assert(sizeof(FSA_PARTITION_CACHE_ELEMENT) == 584, "partition cache element is 584 bytes");
+constexpr unsigned PCE_KIND = 420;         // u32
+constexpr unsigned PCE_PRIVATE = 424;      // 152 bytes
+constexpr unsigned PCE_PRIVATE_BYTES = 152;
+constexpr unsigned PCE_TRAILER = 576;      // u32, 0xFFFFFFFF in every listed entry
+
+enum FSA_PARTITION_KIND : uint32_t {
+    PCE_IN_MEMORY = 1,      // in the controller's table only
+    PCE_ON_DISK = 2,        // on a slice's own table only
+    PCE_MATCHED = 3,        // in both
+    PCE_UNPLACED = 4,       // in the controller's table with start 0
+    PCE_FREE = 5,           // free space on a slice of this system
+    PCE_TAKEN = 6,          // working mark while a list is built
+    PCE_FOREIGN_USED = 7,   // on a slice this system did not write
+    PCE_FOREIGN_FREE = 8,   // free space on such a slice
+};
+
+// Sectors before a slice's data area.
+constexpr uint64_t FSADATASTART = 128;
+
+// The context's partition cache: a sorted list kept until invalidated.
+struct FSA_PARTITION_CACHE {
+    uint32_t valid;
+    uint32_t count;
+    FSA_PARTITION_CACHE_ELEMENT* elements;  // malloc'ed
+    uint32_t word;
+    void* mutex;
+};
+
+// One entry of the context's container unique-id table.
+struct FSA_CONTAINER_UID_ENTRY {
+    uint32_t container;
+    uint32_t uniqueId;
+    uint32_t ownerWord;
+};
+static_assert(sizeof(FSA_CONTAINER_UID_ENTRY) == 12, "unique-id entry is 12 bytes");
+
+bool DoPartitionContainerNumbersMatch(const FSA_PARTITION_CACHE_ELEMENT* a, const FSA_PARTITION_CACHE_ELEMENT* b);
+// Whether a cached partition conflicts with another of the context's cache.
+bool CT_IsConflictingPartition(FSAAPI_CONTEXT* ctx, const FSA_PARTITION_CACHE_ELEMENT* element);
+bool LOCAL_ATTACHED(const FSA_PARTITION_CACHE_ELEMENT* element);
+
+// A new list (free() it) of every partition and free extent, slice by slice;
+// callers pass retry 0. Throws 91 or what the reads below throw.
+FSA_PARTITION_CACHE_ELEMENT* CT_GetSortedPartitionList(FSAAPI_CONTEXT* ctx, unsigned* count, unsigned retry);
+void CT_GetPCEsForPartitionsInMemory(FSAAPI_CONTEXT* ctx, FSA_PARTITION_CACHE_ELEMENT* out, int n);
+void CT_GetPCEsForDiskPartitions(FSAAPI_CONTEXT* ctx, int slice, FSA_PARTITION_CACHE_ELEMENT* out, int n);
+// Rebuilds the context's cache and unique-id table when invalidated; 1.
+FSA_STATUS CT_UpdateCache(FSAAPI_CONTEXT* ctx);
+// Frees the context's partition cache with its mutex; the context's destructor.
+void CT_FreePartitionCache(FSAAPI_CONTEXT* ctx);
+// Marks the context's cache for a rebuild and tells the change callback.
+void CT_InvalidateCache(FSAAPI_CONTEXT* ctx);
+// The unique id of the container that owns a partition (secondOwner: 0 first
+// owner, 1 second, 2 the related container); the transport result, never thrown.
+FSA_STATUS CT_GetContainerUIDFromPartition(FSAAPI_CONTEXT* ctx, const Partition* partition, uint32_t* uid,
+                                           unsigned secondOwner);
+// Exported: a fresh sorted list for the caller to free.
+extern "C" FSA_STATUS FsaGetSortedPartitionList(void* adapterHandle, unsigned* count,
+                                                FSA_PARTITION_CACHE_ELEMENT** list);
 
 #endif

@@ -556,6 +556,7 @@ FSA_STATUS FsaInternalCommonContextInit(FSAAPI_CONTEXT* ctx, unsigned int caller
     put32(ctx, GI_MAX_CONTAINER_NUMBER, count - 1);
     put32(ctx, GI_MAX_ACCESSIBLE_CONTAINERS, accessible);
     ctx->maxAccessibleContainers = accessible;
+    ctx->partitionLimitWord = partitions;
     ctx->retryWord = 30;
 
     // Step 23.

@@ -96,6 +96,10 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.bus#.link_speed", KeyType::Integer, nullptr, "link speed of the bus (0: unset)", 65535},
         {"adapter#.bus#.state", KeyType::Integer, nullptr, "bus state byte (1 normal)", 255},
         {"adapter#.bus#.ports", KeyType::Integer, nullptr, "ports of the bus", 255},
+        // slices and partitions
+        {"adapter#.config_age", KeyType::Integer, "1", "CT 11: the configuration age"},
+        {"adapter#.partition_records", KeyType::Integer, "420",
+         "newest partition-record form: 420, or 196 / 160 (the newer table commands are unknown)"},
         // objects of later areas, kept as written
         {"adapter#.bus#", KeyType::Object, nullptr, "bus shorthand"},
         {"adapter#.drive#", KeyType::Object, nullptr,

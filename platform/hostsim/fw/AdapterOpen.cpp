@@ -299,14 +299,13 @@ void phyDevInfo(ControllerState& c, const CtRequest& q, CtReply& r)
         uint8_t* p = r.data.data();
         fillDriveRecord(c, d.index, p);
         putLe32(p + 8, d.handle());
-        putLe32(p + 12, d.bus);
-        putLe32(p + 16, d.target);
-        putLe32(p + 24, d.lun);
+        // A drive without a slice has no slice sizes either.
+        const uint64_t sliceBlocks = d.sliceType != 0 ? d.usable : 0;
         putLe32(p + 136, d.slice);
-        putLe32(p + 144, static_cast<uint32_t>(d.usable));
-        putLe32(p + 148, static_cast<uint32_t>(d.usable >> 32));
-        putLe32(p + 152, static_cast<uint32_t>(d.usable));
-        putLe32(p + 156, static_cast<uint32_t>(d.usable >> 32));
+        putLe32(p + 144, static_cast<uint32_t>(sliceBlocks));
+        putLe32(p + 148, static_cast<uint32_t>(sliceBlocks >> 32));
+        putLe32(p + 152, static_cast<uint32_t>(sliceBlocks));
+        putLe32(p + 156, static_cast<uint32_t>(sliceBlocks >> 32));
         return;
     }
     std::vector<uint8_t> record(kPhyDevBytes, 0);

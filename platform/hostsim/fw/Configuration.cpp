@@ -13,6 +13,8 @@ namespace vyn::hostsim {
 namespace {
 
 constexpr uint64_t kLeadBlocks = 128;
+constexpr uint32_t kSliceForContainers = 6;
+constexpr uint32_t kSlicePassThrough = 7;
 constexpr uint64_t kTailBlocks = 2048;
 constexpr unsigned kMaxObjects = 1024;
 
@@ -92,7 +94,14 @@ uint64_t dataBlocks(uint32_t raidType, size_t n, uint64_t extent)
 ConfigView configurationOf(const ControllerState& c)
 {
     ConfigView v;
-    uint32_t nextSlice = 0;
+    // Slices: a drive keeps the number its `slice` pair names; the others
+    // take the lowest free numbers in drive order.
+    std::vector<bool> sliceTaken;
+    auto takeSlice = [&sliceTaken](uint32_t n) {
+        if (n >= sliceTaken.size())
+            sliceTaken.resize(n + 1, false);
+        sliceTaken[n] = true;
+    };
     for (unsigned i = 0; i < kMaxObjects; ++i) {
         auto it = c.objects.find("drive" + std::to_string(i));
         if (it == c.objects.end())
@@ -106,9 +115,32 @@ ConfigView configurationOf(const ControllerState& c)
             continue;
         d.blocks = words.size() > 2 ? parseSizeBlocks(words[2]) : 0;
         d.usable = d.blocks > kLeadBlocks + kTailBlocks ? (d.blocks - kLeadBlocks - kTailBlocks) / 128 * 128 : 0;
-        d.slice = nextSlice++;
+        const std::string kind = words.size() > 1 ? words[1] : "";
+        const bool disk = kind != "tape" && kind != "cdrom" && kind != "other";
+        if (disk && pairs["slice"] != "none") {
+            d.sliceType = pairs["jbod"] == "1" ? kSlicePassThrough : kSliceForContainers;
+            if (!pairs["slice"].empty() && pairs["slice"].size() <= 3) {
+                d.slice = static_cast<uint32_t>(std::strtoul(pairs["slice"].c_str(), nullptr, 10));
+                takeSlice(d.slice);
+            }
+        }
+        d.ondisk = pairs["ondisk"];
         v.drives.push_back(d);
     }
+    for (DriveView& d : v.drives) {
+        if (d.sliceType == 0 || d.slice != 0xFFFFFFFFu)
+            continue;
+        uint32_t n = 0;
+        while (n < sliceTaken.size() && sliceTaken[n])
+            ++n;
+        d.slice = n;
+        takeSlice(n);
+    }
+    // Each container takes its extent on a member where the member's earlier
+    // containers end.
+    std::map<uint32_t, uint64_t> nextBlock;
+    for (const DriveView& d : v.drives)
+        nextBlock[d.handle()] = kLeadBlocks;
     auto driveAt = [&v](const std::string& addr) -> const DriveView* {
         uint32_t b = 0, t = 0, l = 0;
         if (!parseAddress(addr, &b, &t, &l))
@@ -147,7 +179,18 @@ ConfigView configurationOf(const ControllerState& c)
             continue;
         uint64_t extent = members[0]->usable;
         for (const DriveView* d : members)
-            extent = std::min(extent, d->usable);
+            extent = std::min(extent, d->usable + kLeadBlocks - std::min(nextBlock[d->handle()], d->usable + kLeadBlocks));
+        // A size asks for less than the members hold (one-level containers).
+        const uint64_t perExtent = dataBlocks(level->raidType, members.size(), 1);
+        if (pairs.count("size") && level->legType == 0 && perExtent != 0) {
+            const uint64_t want = (parseSizeBlocks(pairs["size"]) + perExtent - 1) / perExtent;
+            extent = std::min(extent, (want + 127) / 128 * 128);
+        }
+        auto placeOn = [&nextBlock, extent](const DriveView* d) {
+            const uint64_t start = nextBlock[d->handle()];
+            nextBlock[d->handle()] = start + extent;
+            return start;
+        };
         LogDevView top;
         top.number = k;
         top.handle = kFirstLogDevHandle + k;
@@ -157,7 +200,7 @@ ConfigView configurationOf(const ControllerState& c)
             top.stripeBlocks = static_cast<uint32_t>(parseSizeBlocks(pairs["stripe"]));
         if (level->legType == 0) {
             for (const DriveView* d : members)
-                top.members.push_back({d->handle(), top.handle, kLeadBlocks, extent});
+                top.members.push_back({d->handle(), top.handle, placeOn(d), extent});
             top.blocks = dataBlocks(level->raidType, members.size(), extent);
         } else {
             const size_t legCount = pairs.count("legs") ? std::strtoul(pairs["legs"].c_str(), nullptr, 10) : 2;
@@ -170,7 +213,7 @@ ConfigView configurationOf(const ControllerState& c)
                 leg.raidType = level->legType;
                 leg.stripeBlocks = top.stripeBlocks;
                 for (size_t m = 0; m < per; ++m)
-                    leg.members.push_back({members[g * per + m]->handle(), leg.handle, kLeadBlocks, extent});
+                    leg.members.push_back({members[g * per + m]->handle(), leg.handle, placeOn(members[g * per + m]), extent});
                 leg.blocks = dataBlocks(leg.raidType, per, extent);
                 top.members.push_back({0xFFFFFFFFu, leg.handle, 0, leg.blocks});
                 top.blocks += leg.blocks;
@@ -180,6 +223,11 @@ ConfigView configurationOf(const ControllerState& c)
         v.logDevs.push_back(top);
     }
     v.logDevs.insert(v.logDevs.end(), legs.begin(), legs.end());
+    // Partition-table indexes from 1, in the order of the devices and their members.
+    uint32_t nextIndex = 1;
+    for (LogDevView& l : v.logDevs)
+        for (LogDevView::Member& m : l.members)
+            m.tableIndex = nextIndex++;
     return v;
 }
 

@@ -16,6 +16,11 @@ struct DriveView {
     uint64_t blocks = 0;
     uint64_t usable = 0;
     uint32_t slice = 0xFFFFFFFFu;
+    // Slice type: 6 a drive initialised for containers, 7 a pass-through
+    // drive, 0 no slice. What the drive's own table holds: "" nothing,
+    // "copy" its partitions, "only" partitions the controller does not list.
+    uint32_t sliceType = 0;
+    std::string ondisk;
     uint32_t handle() const { return bus << 24 | lun << 16 | target; }
 };
 
@@ -35,6 +40,8 @@ struct LogDevView {
         uint32_t log = 0xFFFFFFFFu;
         uint64_t start = 0;
         uint64_t blocks = 0;
+        // Index of the member's entry in the partition table (0: none).
+        uint32_t tableIndex = 0;
     };
     std::vector<Member> members;
 };

@@ -1,4 +1,5 @@
 #include "platform/hostsim/fw/Dispatcher.h"
+#include "platform/hostsim/fw/Partitions.h"
 
 namespace vyn::hostsim {
 
@@ -15,6 +16,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerContainerHandlers(dispatcher);
     registerControllerObjectHandlers(dispatcher);
     registerEnclosureHandlers(dispatcher);
+    registerPartitionHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

@@ -167,6 +167,8 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.verifyOn = get("verify") == "1";
     c.verifyPriority = parseInteger(get("verify_priority"));
     c.raid6Options = parseHexBytes(get("raid6_options"), 340);
+    c.configAge = parseInteger(get("config_age"));
+    c.partitionRecords = parseInteger(get("partition_records"));
     for (const auto& [key, value] : desc.values()) {
         if (key.compare(0, p.size(), p) != 0)
             continue;
@@ -333,6 +335,8 @@ std::string ControllerState::toText(uint64_t seed) const
     line("raid6_options", formatHexBytes(raid6Options));
     for (const auto& [number, record] : phys)
         line(("phy" + std::to_string(number)).c_str(), formatHexBytes(record));
+    line("config_age", std::to_string(configAge));
+    line("partition_records", std::to_string(partitionRecords));
     for (const auto& [key, value] : objects)
         line(key.c_str(), value);
     for (size_t k = 0; k < pendingAif.size(); ++k) {

@@ -144,6 +144,11 @@ struct ControllerState {
     // Injected faults with their counters.
     std::vector<ArmedFault> faults;
 
+    // Slices and partitions: the configuration age (CT 11) and the newest
+    // partition-record form the controller knows (420, 196 or 160 bytes).
+    uint32_t configAge = 1;
+    uint32_t partitionRecords = 420;
+
     // Objects of later areas, kept as written ("drive3" -> "0:3 sas 146G").
     std::map<std::string, std::string> objects;
 

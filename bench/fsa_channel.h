@@ -5,6 +5,7 @@
 
 #include "Command/Vyn/common/fa_context.h"
 #include "Command/Vyn/common/fa_lowlevel.h"
+#include "Command/Vyn/common/fa_open.h"
 #include "Command/Vyn/os/faux_hwcomm.h"
 #include "platform/hostsim/Simulator.h"
 
@@ -53,6 +54,24 @@ template <typename Body> void onSimulator(benchmark::State& state, const std::st
         sim.setSleepScale(0);
         sim.install();
         body(sim);
+    });
+}
+
+// Runs `body(sim, handle)` with the first controller of `description` opened
+// read-only, and closes it afterwards. The benchmark is skipped when the open
+// fails.
+template <typename Body> void onOpenAdapter(benchmark::State& state, const std::string& description, Body body)
+{
+    onSimulator(state, description, [&](vyn::hostsim::Simulator& sim) {
+        void* handle = nullptr;
+        int aux = 0;
+        if (FsaOpenAdapter2A("ulb0", nullptr, FSA_LIBRARY_BUILD, FSA_ACC_READ_ONLY, 1, nullptr, nullptr, &handle,
+                             &aux) != FSA_STS_SUCCESS) {
+            state.SkipWithError("open failed");
+            return;
+        }
+        body(sim, handle);
+        FsaCloseAdapter(handle);
     });
 }
 

@@ -33,14 +33,7 @@ std::string description(unsigned drives)
 void fsa_device_walk(benchmark::State& state)
 {
     const unsigned drives = static_cast<unsigned>(state.range(0));
-    fsabench::onSimulator(state, description(drives), [&](vyn::hostsim::Simulator&) {
-        void* handle = nullptr;
-        int aux = 0;
-        if (FsaOpenAdapter2A("ulb0", nullptr, FSA_LIBRARY_BUILD, FSA_ACC_READ_ONLY, 1, nullptr, nullptr, &handle,
-                             &aux) != FSA_STS_SUCCESS) {
-            state.SkipWithError("open failed");
-            return;
-        }
+    fsabench::onOpenAdapter(state, description(drives), [&](vyn::hostsim::Simulator&, void* handle) {
         size_t visited = 0;
         for (auto _ : state) {
             FSA_STORAGE_DEVICE_INFO info{};
@@ -57,7 +50,6 @@ void fsa_device_walk(benchmark::State& state)
         if (visited != drives)
             state.SkipWithError(("the walk visited " + std::to_string(visited) + " devices").c_str());
         state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * drives);
-        FsaCloseAdapter(handle);
     });
 }
 

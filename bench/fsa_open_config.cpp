@@ -4,12 +4,11 @@
 #include "Command/Vyn/common/fa_context.h"
 #include "Command/Vyn/common/fa_open.h"
 #include "Command/Vyn/common/fa_vynio.h"
+#include "fsa_channel.h"
 #include "platform/hostsim/Simulator.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 namespace {
@@ -38,18 +37,7 @@ std::string description()
 
 void fsa_open_config(benchmark::State& state)
 {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "vynbench.XXXXXX").string();
-    if (::mkdtemp(tmpl.data()) == nullptr) {
-        state.SkipWithError("cannot make a host root");
-        return;
-    }
-    ::setenv("VYN_HOST_ROOT", tmpl.c_str(), 1);
-    for (const char* dir : {"/var/lock", "/dev"})
-        std::filesystem::create_directories(tmpl + dir);
-    {
-        vyn::hostsim::Simulator sim(description());
-        sim.setSleepScale(0);
-        sim.install();
+    fsabench::onSimulator(state, description(), [&](vyn::hostsim::Simulator& sim) {
         size_t devices = 0;
         for (auto _ : state) {
             void* handle = nullptr;
@@ -67,8 +55,7 @@ void fsa_open_config(benchmark::State& state)
         }
         state.counters["logical_devices"] = static_cast<double>(devices);
         state.SetItemsProcessed(state.iterations());
-    }
-    std::filesystem::remove_all(tmpl);
+    });
 }
 
 }  // namespace

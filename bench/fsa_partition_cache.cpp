@@ -40,14 +40,7 @@ std::string description(unsigned partitions)
 void fsa_partition_cache(benchmark::State& state)
 {
     const unsigned partitions = static_cast<unsigned>(state.range(0));
-    fsabench::onSimulator(state, description(partitions), [&](vyn::hostsim::Simulator& sim) {
-        void* handle = nullptr;
-        int aux = 0;
-        if (FsaOpenAdapter2A("ulb0", nullptr, FSA_LIBRARY_BUILD, FSA_ACC_READ_ONLY, 1, nullptr, nullptr, &handle,
-                             &aux) != FSA_STS_SUCCESS) {
-            state.SkipWithError("open failed");
-            return;
-        }
+    fsabench::onOpenAdapter(state, description(partitions), [&](vyn::hostsim::Simulator& sim, void* handle) {
         FSAAPI_CONTEXT* ctx = UtilGetContextFromHandle(handle);
         unsigned listed = 0;
         for (auto _ : state) {
@@ -64,7 +57,6 @@ void fsa_partition_cache(benchmark::State& state)
         state.counters["entries"] = listed;
         state.counters["unique_ids"] = ctx->uniqueIdCount;
         state.SetItemsProcessed(state.iterations() * partitions);
-        FsaCloseAdapter(handle);
     });
 }
 

@@ -10,6 +10,7 @@
 #include "RaidModel/Implementation/Vyn/VynSES2EnclosureDevice.h"
 #include "RaidModel/Interface/Channel.h"
 #include "RaidModel/Interface/HardDrive.h"
+#include "RaidModel/Interface/SESElements.h"
 #include "ScriptedFsaExports.h"
 #include "common/Addr.h"
 #include "Command/Vyn/os/faux_char.h"
@@ -100,7 +101,6 @@ TEST_F(VynAdapterDevicesTest, TheDefaultControllerHasEightDrivesAndItsSes2Enclos
         ASSERT_NE(attach, nullptr);
         EXPECT_EQ(attach->getFsaInfo()->address.targetId, target);
         EXPECT_NE(attach->getSmartInfo(), nullptr);
-        EXPECT_EQ(attach->getFsaEnclosureId(), VynPhysicalDeviceAttach::UNSET);
         // SAS addresses of the drive's phys come with the attachment.
         EXPECT_NE(attach->getSasAddress(0)[0] | attach->getSasAddress(0)[7], 0);
     }
@@ -117,6 +117,50 @@ TEST_F(VynAdapterDevicesTest, TheDefaultControllerHasEightDrivesAndItsSes2Enclos
     // SMART data is asked for the hard drives only.
     EXPECT_EQ(fsa.count("FsaGetSmartDeviceInfo"), 8u);
     EXPECT_EQ(fsa.count("FsaGetStorageDeviceInfo"), 10u);
+}
+
+TEST_F(VynAdapterDevicesTest, Ses2DrivesAreLinkedToTheirSlotElements)
+{
+    // Drive 5 answers an old inquiry version: it keeps its slot number.
+    build("adapter0.drive5 = 0:5 sas 300G version=3\n");
+    EXPECT_EQ(ret_, Ret());
+    auto* enclosure = static_cast<VynSES2EnclosureDevice*>(device(0, 8));
+    ASSERT_NE(enclosure, nullptr);
+    ASSERT_STRNE(enclosure->getEnclosureKey(), "");
+    EXPECT_EQ(enclosure->getEnclosureID(), 0u);
+    EXPECT_NE(traceLog().find("Added entry to map [" + std::string(enclosure->getEnclosureKey()) + " , 1]"),
+              std::string::npos);
+    for (unsigned long target = 0; target < 8; ++target) {
+        SCOPED_TRACE(target);
+        VynPhysicalDeviceAttach* attach = attachOf(device(0, target));
+        ASSERT_NE(attach, nullptr);
+        EXPECT_EQ(attach->getFsaEnclosureId(), 0u);
+        EXPECT_EQ(attach->getFsaSlotNum(), target == 5 ? VynPhysicalDeviceAttach::UNSET : target);
+        EXPECT_EQ(attach->getFsaSafteSlotNum(), VynPhysicalDeviceAttach::UNSET);
+        SESElement* element = attach->getSesElement();
+        ASSERT_NE(element, nullptr);
+        EXPECT_EQ(element->getParent(), enclosure);
+        EXPECT_TRUE(element->getType() == 1 || element->getType() == 23);
+    }
+    // The enclosure itself has no SAS address of its own to match.
+    EXPECT_EQ(attachOf(enclosure)->getSesElement(), nullptr);
+}
+
+TEST_F(VynAdapterDevicesTest, DistinctSes2EnclosuresAreNumberedInKeyOrder)
+{
+    build("adapter0.bus1 = sas 16\nadapter0.encl1 = ses2 1:8 slots=4\n"
+          "adapter0.drive8 = 1:0 sas 146G slot=1:0\n");
+    EXPECT_EQ(ret_, Ret());
+    auto* first = static_cast<VynSES2EnclosureDevice*>(device(0, 8));
+    auto* second = static_cast<VynSES2EnclosureDevice*>(device(1, 8));
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    ASSERT_STRNE(first->getEnclosureKey(), second->getEnclosureKey());
+    const bool firstLower = std::string(first->getEnclosureKey()) < second->getEnclosureKey();
+    EXPECT_EQ(first->getEnclosureID(), firstLower ? 0u : 1u);
+    EXPECT_EQ(second->getEnclosureID(), firstLower ? 1u : 0u);
+    ASSERT_NE(attachOf(device(1, 0)), nullptr);
+    EXPECT_EQ(attachOf(device(1, 0))->getFsaEnclosureId(), 1u);
 }
 
 TEST_F(VynAdapterDevicesTest, DevicesGetTheClassOfTheirPeripheralType)

@@ -9,10 +9,24 @@
 
 class VynAdapter;
 
+// The SCSI address and peripheral type a device of the family carries
+// besides its model fields; 0 until the tree build sets them.
+class VynScsiFields {
+public:
+    unsigned long getScsiID() const { return scsiID; }
+    unsigned long getScsiLUN() const { return scsiLUN; }
+    unsigned long getScsiDeviceType() const { return scsiDeviceType; }
+
+protected:
+    uint32_t scsiID = 0;
+    uint32_t scsiLUN = 0;
+    uint32_t scsiDeviceType = 0;
+};
+
 // CD-ROM, tape and other devices behind a controller of the family, made by
 // the tree build with empty texts; their attachment carries the firmware
 // records. The SCSI fields stay 0 unless the build sets them.
-class VynCDROMDrive : public CDROMDrive {
+class VynCDROMDrive : public CDROMDrive, public VynScsiFields {
 public:
     VynCDROMDrive(VynAdapter* adapter, Channel* channel, unsigned long deviceID);
     ~VynCDROMDrive() override;
@@ -20,18 +34,9 @@ public:
     VynCDROMDrive& operator=(const VynCDROMDrive&) = delete;
     bool isInstanceOf(const char* name) const override;
     const char* typeName() const override;
-
-    unsigned long getScsiID() const { return scsiID; }
-    unsigned long getScsiLUN() const { return scsiLUN; }
-    unsigned long getScsiDeviceType() const { return scsiDeviceType; }
-
-private:
-    uint32_t scsiID = 0;
-    uint32_t scsiLUN = 0;
-    uint32_t scsiDeviceType = 0;
 };
 
-class VynTapeDrive : public TapeDrive {
+class VynTapeDrive : public TapeDrive, public VynScsiFields {
 public:
     VynTapeDrive(VynAdapter* adapter, Channel* channel, unsigned long deviceID);
     ~VynTapeDrive() override;
@@ -39,18 +44,9 @@ public:
     VynTapeDrive& operator=(const VynTapeDrive&) = delete;
     bool isInstanceOf(const char* name) const override;
     const char* typeName() const override;
-
-    unsigned long getScsiID() const { return scsiID; }
-    unsigned long getScsiLUN() const { return scsiLUN; }
-    unsigned long getScsiDeviceType() const { return scsiDeviceType; }
-
-private:
-    uint32_t scsiID = 0;
-    uint32_t scsiLUN = 0;
-    uint32_t scsiDeviceType = 0;
 };
 
-class VynOtherDevice : public OtherDevice {
+class VynOtherDevice : public OtherDevice, public VynScsiFields {
 public:
     VynOtherDevice(VynAdapter* adapter, Channel* channel, unsigned long deviceID, EnumPhysicalDeviceType type);
     ~VynOtherDevice() override;
@@ -58,15 +54,6 @@ public:
     VynOtherDevice& operator=(const VynOtherDevice&) = delete;
     bool isInstanceOf(const char* name) const override;
     const char* typeName() const override;
-
-    unsigned long getScsiID() const { return scsiID; }
-    unsigned long getScsiLUN() const { return scsiLUN; }
-    unsigned long getScsiDeviceType() const { return scsiDeviceType; }
-
-private:
-    uint32_t scsiID = 0;
-    uint32_t scsiLUN = 0;
-    uint32_t scsiDeviceType = 0;
 };
 
 #endif

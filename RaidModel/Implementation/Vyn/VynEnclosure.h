@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "RaidModel/Implementation/Vyn/VynDevices.h"
 #include "RaidModel/Interface/Enclosure.h"
 
 class VynAdapter;
@@ -34,7 +35,7 @@ static_assert(sizeof(FsaEnclosureInfo) == 472, "enclosure record is 472 bytes");
 static_assert(offsetof(FsaEnclosureInfo, config) == 8, "configuration block at byte 8");
 
 // A SAF-TE enclosure processor of a controller of the family.
-class VynEnclosure : public Enclosure {
+class VynEnclosure : public Enclosure, public VynScsiFields {
 public:
     // Takes over `info` (may be null) and marks it owned.
     VynEnclosure(FsaEnclosureInfo* info, VynAdapter* adapter, Channel* channel, unsigned long deviceID);
@@ -55,9 +56,6 @@ public:
 
 private:
     FsaEnclosureInfo* info;
-    uint32_t scsiID = 0;
-    uint32_t scsiLUN = 0;
-    uint32_t scsiDeviceType = 0;
 };
 
 #endif

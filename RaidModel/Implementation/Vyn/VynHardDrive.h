@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "RaidModel/Implementation/Vyn/VynDevices.h"
 #include "RaidModel/Interface/HardDrive.h"
 
 class VynAdapter;
@@ -10,7 +11,7 @@ class VynAdapter;
 // A disk behind a controller of the family. The tree build makes it Ready
 // with its size in 512-byte blocks and empty texts; its attachment carries
 // the firmware records.
-class VynHardDrive : public HardDrive {
+class VynHardDrive : public HardDrive, public VynScsiFields {
 public:
     VynHardDrive(VynAdapter* adapter, Channel* channel, unsigned long deviceID, unsigned long long size);
     ~VynHardDrive() override;
@@ -21,18 +22,12 @@ public:
     const char* typeName() const override;
 
     VynAdapter* getVynAdapter() const { return vynAdapter; }
-    unsigned long getScsiID() const { return scsiID; }
-    unsigned long getScsiLUN() const { return scsiLUN; }
-    unsigned long getScsiDeviceType() const { return scsiDeviceType; }
     unsigned long getDisksetID() const { return disksetID; }
 
 private:
     VynAdapter* vynAdapter;
     unsigned long long vynMaxUsableBlocks = 0;
     unsigned long long numUsableBlocks = 0;
-    uint32_t scsiID = 0;
-    uint32_t scsiLUN = 0;
-    uint32_t scsiDeviceType = 0;
     int32_t clusterState = 0;
     uint32_t disksetID = 0x7FFFFFFF;
 };

@@ -13,7 +13,9 @@
 #include "RaidModel/Interface/SESElements.h"
 #include "ScriptedFsaExports.h"
 #include "common/Addr.h"
+#include "Command/Vyn/common/fa_enclmgt.h"
 #include "Command/Vyn/os/faux_char.h"
+#include "platform/hostsim/fw/Enclosures.h"
 #include "common/Ret.h"
 
 #include <gtest/gtest.h>
@@ -263,6 +265,51 @@ TEST_F(VynAdapterDevicesTest, EnclosureManagementAnswersDecideTheProcessorsClass
         EXPECT_EQ(errorCount("FsaEnclosureMgt("), c.reported ? 1u : 0u) << errorLog();
         // The drives are built whatever enclosure management answered.
         EXPECT_EQ(adapter_->getNumHardDrives(), 8u);
+        adapter_.reset();
+    }
+}
+
+TEST_F(VynAdapterDevicesTest, ASafteRecordWhoseReadsFailedServesTheNextProcessor)
+{
+    start("adapter0.encl0 = safte 0:9 slots=4\nadapter0.encl1 = safte 0:10 slots=4\n"
+          "adapter0.drive0 = 0:0 sas 146G slot=1:2\n");
+    ASSERT_TRUE(sim().addFault(0, {"class12 0x20280", "status = 21"}));  // the first status read only
+    adapter_ = openController();
+    adapter_->buildChildren(ret_);
+    EXPECT_EQ(ret_, Ret());
+    RaidObject* first = device(0, 9);
+    RaidObject* second = device(0, 10);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_STREQ(first->typeName(), "VynOtherDevice");
+    ASSERT_STREQ(second->typeName(), "VynEnclosure");
+    EXPECT_EQ(static_cast<VynEnclosure*>(second)->getFsaEnclosureID(), 1u);
+    EXPECT_EQ(attachOf(second)->getFsaEnclosureId(), 1u);
+    EXPECT_EQ(attachOf(device(0, 0))->getFsaSafteSlotNum(), 2u);
+    EXPECT_EQ(attachOf(device(0, 0))->getFsaEnclosureId(), 1u);
+    // The slots of the first enclosure are unknown.
+    EXPECT_EQ(attachOf(device(0, 1))->getFsaEnclosureId(), VynPhysicalDeviceAttach::UNSET);
+}
+
+TEST_F(VynAdapterDevicesTest, Ses2PagesAreAskedAgainWhileTheEnclosureIsBusy)
+{
+    for (unsigned busy : {5u, 6u}) {
+        SCOPED_TRACE(busy);
+        start();
+        unsigned calls = 0;
+        sim().addEnclosureHandler(100u << 16 | EM_SUB_SCSI_RECEIVE_DIAGNOSTIC,
+                                  [&calls, busy](vyn::hostsim::ControllerState&, const vyn::hostsim::EmRequest& q,
+                                                 vyn::hostsim::EmReply& r) {
+                                      ++calls;
+                                      // Busy, then the supported-pages page listing itself alone.
+                                      r.data = calls <= busy ? std::vector<uint8_t>{9, 0, 0, 0}
+                                                             : std::vector<uint8_t>{0, 0, 0, 1, 0};
+                                      EXPECT_EQ(q.param[1], 0u);
+                                  });
+        adapter_ = openController();
+        vyntest::TreePtr<VynSES2EnclosureDevice> enclosure(new VynSES2EnclosureDevice(adapter_.get(), nullptr, 8, 0));
+        EXPECT_EQ(calls, 6u);
+        EXPECT_EQ(enclosure->supportsDiagnosticPage(0), busy < 6);
         adapter_.reset();
     }
 }

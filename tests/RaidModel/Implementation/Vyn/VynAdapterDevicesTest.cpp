@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -289,6 +290,28 @@ TEST_F(VynAdapterDevicesTest, ASafteRecordWhoseReadsFailedServesTheNextProcessor
     EXPECT_EQ(attachOf(device(0, 0))->getFsaEnclosureId(), 1u);
     // The slots of the first enclosure are unknown.
     EXPECT_EQ(attachOf(device(0, 1))->getFsaEnclosureId(), VynPhysicalDeviceAttach::UNSET);
+}
+
+TEST_F(VynAdapterDevicesTest, ASafteRecordIsTakenByOneEnclosureOnly)
+{
+    // The firmware reports the enclosure's processor twice.
+    FSA_STORAGE_DEVICE_INFO info{};
+    info.address.targetId = 9;
+    info.stdDevType = 3;
+    std::vector<uint8_t> bytes(sizeof info);
+    std::memcpy(bytes.data(), &info, sizeof info);
+    ScriptedFsaExports fsa;
+    fsa.script("FsaGetStorageDeviceInfo", 1, bytes);
+    fsa.script("FsaGetStorageDeviceInfo", 1, bytes);
+    fsa.script("FsaGetStorageDeviceInfo", 10);
+    build(kSafte);
+    EXPECT_EQ(ret_, Ret());
+    std::vector<RaidObject*> found;
+    adapter_->getChannel(0)->getChildren(found, "PhysicalDevice", false, true);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_STREQ(found[0]->typeName(), "VynEnclosure");
+    EXPECT_STREQ(found[1]->typeName(), "VynOtherDevice");
+    EXPECT_EQ(static_cast<PhysicalDevice*>(found[1])->getDeviceType(), 3);
 }
 
 TEST_F(VynAdapterDevicesTest, Ses2PagesAreAskedAgainWhileTheEnclosureIsBusy)

@@ -95,6 +95,29 @@ FSA_STATUS FsaExports::FsaGetConnectorMapSize(void* handle, unsigned int* size)
 
 FSA_STATUS FsaExports::FsaGetConnectorMap(void* handle, void* buffer) { return ::FsaGetConnectorMap(handle, buffer); }
 
+FSA_STATUS FsaExports::FsaEnclosureMgt(void* handle, FSA_ENCLOSURE_MGT* record)
+{
+    return ::FsaEnclosureMgt(handle, record);
+}
+
+FSA_STATUS FsaExports::FsaGetStorageDeviceInfo(void* handle, int next, const FSA_STORAGE_DEVICE* device,
+                                               FSA_STORAGE_DEVICE_INFO* info)
+{
+    return ::FsaGetStorageDeviceInfo(handle, next, device, info);
+}
+
+FSA_STATUS FsaExports::FsaGetSmartDeviceInfo(void* handle, int next, const FSA_STORAGE_DEVICE* device,
+                                             FSA_SMART_DATA* smart)
+{
+    return ::FsaGetSmartDeviceInfo(handle, next, device, smart);
+}
+
+FSA_STATUS FsaExports::FsaGetDiskSasPhyInfo(void* handle, const FSA_STORAGE_DEVICE* device, void* first,
+                                            void* second)
+{
+    return ::FsaGetDiskSasPhyInfo(handle, device, first, second);
+}
+
 FsaExports& fsaExports()
 {
     FsaExports* replaced = inForce.load();

@@ -2,6 +2,7 @@
 #define VYN_RAIDMODEL_IMPLEMENTATION_VYN_FSAEXPORTS_H
 
 #include "Command/Vyn/common/fa_ctrwide.h"
+#include "Command/Vyn/common/fa_enclmgt.h"
 #include "Command/Vyn/common/fa_enum.h"
 #include "Command/Vyn/common/fa_failover.h"
 #include "Command/Vyn/common/fa_open.h"
@@ -54,6 +55,15 @@ public:
     virtual FSA_STATUS FsaBattery(void* handle, uint32_t version, void* record);
     virtual FSA_STATUS FsaGetConnectorMapSize(void* handle, unsigned int* size);
     virtual FSA_STATUS FsaGetConnectorMap(void* handle, void* buffer);
+
+    // Enclosures and physical devices of the tree build.
+    virtual FSA_STATUS FsaEnclosureMgt(void* handle, FSA_ENCLOSURE_MGT* record);
+    virtual FSA_STATUS FsaGetStorageDeviceInfo(void* handle, int next, const FSA_STORAGE_DEVICE* device,
+                                               FSA_STORAGE_DEVICE_INFO* info);
+    virtual FSA_STATUS FsaGetSmartDeviceInfo(void* handle, int next, const FSA_STORAGE_DEVICE* device,
+                                             FSA_SMART_DATA* smart);
+    virtual FSA_STATUS FsaGetDiskSasPhyInfo(void* handle, const FSA_STORAGE_DEVICE* device, void* first,
+                                            void* second);
 };
 
 // The object in force: the real exports unless a test replaced them.

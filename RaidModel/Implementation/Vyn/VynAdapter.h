@@ -16,6 +16,7 @@ class FsaWriteHandleGrabber;
 class PhysicalDevice;
 class VynLogicalDriveInfo;
 class VynSystem;
+struct VynTreeWork;
 
 // A controller of the family in the tree. It holds the controller's
 // read-only firmware handle from construction until it is destroyed (or
@@ -119,6 +120,13 @@ public:
 
 private:
     void readSettings(Ret* ret);
+    // Phases of the tree build over the devices and enclosures; false when
+    // the build must end (an allocation failed).
+    bool findEnclosures(VynTreeWork& work, Ret& retOUT);
+    bool buildPhysicalDevices(VynTreeWork& work, Ret& retOUT);
+    void mapSafteSlots(VynTreeWork& work);
+    void mapSes2EnclosureIds(VynTreeWork& work);
+    void mapSesElements(VynTreeWork& work);
     void setFeaturesFromTable(const FSA_GENERAL_INFO2* info);
 
     std::map<std::string, const char*> smartNames;

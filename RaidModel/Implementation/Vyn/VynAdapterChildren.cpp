@@ -10,6 +10,7 @@
 #include "RaidModel/Implementation/Vyn/VynErrorTexts.h"
 #include "RaidModel/Implementation/Vyn/VynNew.h"
 #include "RaidModel/Implementation/Vyn/VynChannels.h"
+#include "RaidModel/Implementation/Vyn/VynTreeWork.h"
 #include "RaidModel/Interface/PhysicalDevice.h"
 #include "common/Ret.h"
 #include "common/StorDebug.h"
@@ -267,20 +268,25 @@ void VynAdapter::buildChildren(Ret& retOUT)
 
     // Phase 4.
     fsa.FsaEnumChannels(adapterHandle, this, fsaEnumChannelCallback);
-    std::vector<RaidObject*> channelList;
-    getChildren(channelList, "Channel", false, true);
+    VynTreeWork work;
+    getChildren(work.channels, "Channel", false, true);
 
-    // Phases 5 to 13.
-    VynTracePrintf("--- GET ENCLOSURES ---\n");
-    VynTracePrintf("Found %d enclosures\n", 0);
-    VynTracePrintf("--- GET PHYSICAL DEVICES ---\n");
+    // Phases 5 and 6.
+    if (!findEnclosures(work, retOUT))
+        return;
+    if (!buildPhysicalDevices(work, retOUT))
+        return;
+
+    // Phases 7 to 10.
     VynTracePrintf("--- GET GLOBAL SPARES ---\n");
     VynTracePrintf("--- GET VynLogicalDriveInfo STRUCTURES ---\n");
     VynTracePrintf("--- CREATE VynBasicLogicalDrive OBJECTS ---\n");
     VynTracePrintf("--- GET DEDICATED SPARES ---\n");
-    VynTracePrintf("--- MAP SAFTE DEVICES TO ENCLOSURE SLOTS ---\n");
-    VynTracePrintf("--- MAP HARDDRIVES TO ENCLOSURE,SLOT ---\n");
-    VynTracePrintf("--- MAP SES DEVICES TO SES ELEMENTS ---\n");
+
+    // Phases 11 to 13.
+    mapSafteSlots(work);
+    mapSes2EnclosureIds(work);
+    mapSesElements(work);
 
     // Phase 14.
     VynTracePrintf("--- INITIALIZE ADAPTER SAS PHY INFO ---\n");

@@ -1,5 +1,9 @@
 #include "RaidModel/Implementation/Vyn/VynConversions.h"
 
+#include "Command/Vyn/os/faux_char.h"
+#include "RaidModel/Interface/Adapter.h"
+#include "RaidModel/Interface/HardDrive.h"
+#include "common/Addr.h"
 #include "common/StringUtils.h"
 
 namespace {
@@ -42,4 +46,23 @@ int fsaPasswordCallback(void*, char* user, char* password)
     if (password != nullptr)
         password[0] = '\0';
     return 1;
+}
+
+EnumPhysicalDeviceType GetDeviceTypeFromFsa(unsigned int type)
+{
+    if (type <= 9 || (type >= 12 && type <= 15))
+        return static_cast<EnumPhysicalDeviceType>(type);
+    return static_cast<EnumPhysicalDeviceType>(10);
+}
+
+HardDrive* getHardDriveFromFsa(Adapter* adapter, FSA_STORAGE_DEVICE* device)
+{
+    if (adapter == nullptr || device == nullptr)
+        return nullptr;
+    Addr addr;
+    addr.setAdapterID(adapter->getAdapterID());
+    addr.setChannelID(device->busNumber);
+    addr.setDeviceID(static_cast<unsigned long>(device->lun) << 16 | device->targetId);
+    RaidObject* found = adapter->getChild(addr, true);
+    return found != nullptr && found->isInstanceOf("HardDrive") ? static_cast<HardDrive*>(found) : nullptr;
 }

@@ -4,6 +4,12 @@
 #include <cwchar>
 #include <string>
 
+#include "RaidModel/Interface/PhysicalDevice.h"
+
+class Adapter;
+class HardDrive;
+struct FSA_STORAGE_DEVICE;
+
 // Conversions between the firmware interface's records and the model's
 // values.
 
@@ -21,5 +27,13 @@ void SafeAsciiCopy(void* dst, const void* src, int n);
 // password); 1. Its arguments are in the order the open's callback type
 // gives them.
 int fsaPasswordCallback(void* context, char* user, char* password);
+
+// The model's device type of a SCSI peripheral type: 0 to 9 and 12 to 15
+// keep their number, every other value is 10.
+EnumPhysicalDeviceType GetDeviceTypeFromFsa(unsigned int type);
+// The hard drive below `adapter` at channel = bus and device =
+// LUN << 16 | target of `device`; null when there is none or the object
+// there is no hard drive.
+HardDrive* getHardDriveFromFsa(Adapter* adapter, FSA_STORAGE_DEVICE* device);
 
 #endif

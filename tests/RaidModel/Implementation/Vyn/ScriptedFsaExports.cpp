@@ -181,6 +181,44 @@ FSA_STATUS ScriptedFsaExports::FsaGetConnectorMap(void* handle, void* buffer)
     return play("FsaGetConnectorMap", buffer, room, &s) ? s : FsaExports::FsaGetConnectorMap(handle, buffer);
 }
 
+FSA_STATUS ScriptedFsaExports::FsaEnclosureMgt(void* handle, FSA_ENCLOSURE_MGT* record)
+{
+    FSA_STATUS s;
+    return play("FsaEnclosureMgt", record, sizeof *record, &s) ? s : FsaExports::FsaEnclosureMgt(handle, record);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaGetStorageDeviceInfo(void* handle, int next, const FSA_STORAGE_DEVICE* device,
+                                                       FSA_STORAGE_DEVICE_INFO* info)
+{
+    FSA_STATUS s;
+    return play("FsaGetStorageDeviceInfo", info, sizeof *info, &s)
+               ? s
+               : FsaExports::FsaGetStorageDeviceInfo(handle, next, device, info);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaGetSmartDeviceInfo(void* handle, int next, const FSA_STORAGE_DEVICE* device,
+                                                     FSA_SMART_DATA* smart)
+{
+    FSA_STATUS s;
+    return play("FsaGetSmartDeviceInfo", smart, sizeof *smart, &s)
+               ? s
+               : FsaExports::FsaGetSmartDeviceInfo(handle, next, device, smart);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaGetDiskSasPhyInfo(void* handle, const FSA_STORAGE_DEVICE* device, void* first,
+                                                    void* second)
+{
+    FSA_STATUS s;
+    uint8_t both[2 * sizeof(_FSA_SAS_DISK_PHY_INFO)] = {};
+    if (!play("FsaGetDiskSasPhyInfo", both, sizeof both, &s))
+        return FsaExports::FsaGetDiskSasPhyInfo(handle, device, first, second);
+    if (first != nullptr)
+        std::memcpy(first, both, sizeof(_FSA_SAS_DISK_PHY_INFO));
+    if (second != nullptr)
+        std::memcpy(second, both + sizeof(_FSA_SAS_DISK_PHY_INFO), sizeof(_FSA_SAS_DISK_PHY_INFO));
+    return s;
+}
+
 std::vector<uint8_t> words(std::initializer_list<uint32_t> values)
 {
     std::vector<uint8_t> out;

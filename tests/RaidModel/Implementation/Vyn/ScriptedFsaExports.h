@@ -77,6 +77,17 @@ public:
     FSA_STATUS FsaGetConnectorMapSize(void* handle, unsigned int* size) override;
     // Output: the map (as many bytes as scripted).
     FSA_STATUS FsaGetConnectorMap(void* handle, void* buffer) override;
+    // Output: the 368-byte request record.
+    FSA_STATUS FsaEnclosureMgt(void* handle, FSA_ENCLOSURE_MGT* record) override;
+    // Output: the 384-byte device information.
+    FSA_STATUS FsaGetStorageDeviceInfo(void* handle, int next, const FSA_STORAGE_DEVICE* device,
+                                       FSA_STORAGE_DEVICE_INFO* info) override;
+    // Output: the 76-byte SMART record.
+    FSA_STATUS FsaGetSmartDeviceInfo(void* handle, int next, const FSA_STORAGE_DEVICE* device,
+                                     FSA_SMART_DATA* smart) override;
+    // Output: the first 48-byte phy record, then the second.
+    FSA_STATUS FsaGetDiskSasPhyInfo(void* handle, const FSA_STORAGE_DEVICE* device, void* first,
+                                    void* second) override;
 
 private:
     struct Answer {

@@ -1084,7 +1084,14 @@ bool readContainer(FSAAPI_CONTEXT* ctx, uint32_t container, const std::vector<FS
         std::memset(member.record.bytes, 0, sizeof member.record.bytes);
         if (member.index == 0)
             continue;
-        CT_GetPartitionInMemory(ctx, member.index, &member.record);
+        // A member whose entry cannot be read is left out; the table goes on.
+        try {
+            CT_GetPartitionInMemory(ctx, member.index, &member.record);
+        } catch (FSA_STATUS status) {
+            FsaDebugPrintf("MSC_ShowContainer: container %u member %u: status %u", container, member.index,
+                           static_cast<unsigned>(status));
+            continue;
+        }
         member.handle = driveOf(cache, member.index);
         if (startOf(member.record) != 0)
             out.primary = true;

@@ -1,4 +1,4 @@
-// Size strings, trace names and the diagnostic dump's selectors.
+// Size strings, trace names, the diagnostic dump's selectors and its tables.
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_dump.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
@@ -425,6 +425,15 @@ TEST_F(DumpTest, ContainerFlagsAndLargeSizes)
     ASSERT_GT(lines.size(), 3u);
     EXPECT_EQ(lines[3].substr(0, 37), "[0 ] MIRROR   512MB  YES    RO  256MB");
     EXPECT_NE(lines[3].find(" 90000080\n"), std::string::npos) << lines[3];
+
+    // A member whose table entry cannot be read is left out.
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 83", "poke = 56:4=200", 0, 1}));
+    out = Collected();
+    ASSERT_EQ(FsaDiagnostic(h, 0, &flags, collect, &out), FSA_STS_SUCCESS);
+    lines = joinedLines(out);
+    ASSERT_GT(lines.size(), 4u);
+    EXPECT_EQ(lines[3].substr(0, 37), " 0   MIRROR   256MB  NO     RW  256MB");
+    EXPECT_EQ(lines[4].substr(0, 12), "1       SSRW");
     EXPECT_EQ(FsaCloseAdapter(h), FSA_STS_SUCCESS);
 
     // Sizes of a terabyte and more keep their value.

@@ -11,6 +11,7 @@
 #include "Command/Vyn/common/fa_status.h"
 #include "Command/Vyn/common/fa_utils.h"
 #include "Command/Vyn/os/faux_debug.h"
+#include "Command/Vyn/os/faux_mutex.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -816,11 +818,388 @@ void MSC_ShowBattery(FSAAPI_CONTEXT* ctx, FSA_DIAG_CALLBACK callback, void* arg)
     text.print(callback, arg);
 }
 
+namespace {
+
+// Partition-record fields the tables show besides those fa_intern_ctr.h names.
+constexpr unsigned kParFirstCount = 56;   // u16, members of the first owner
+constexpr unsigned kParMemberIndex = 60;  // u16, this partition's place in it
+constexpr unsigned kParDead = 64;         // u32, non-zero: a dead partition
+constexpr unsigned kParSecondCount = 76;  // u16, members of the second owner
+constexpr unsigned kParLegIndex = 80;     // u16, the first owner's place in the second
+constexpr unsigned kParStripe = 92;       // u32, the first owner's stripe in blocks
+constexpr unsigned kParWriteCache = 136;  // u8
+constexpr unsigned kParReadCache = 137;   // u8
+
+// The legacy container record: word 0 the member count, word 3 flags, from
+// word 5 the members' partition-table indexes, words 135 to 137 the snapshot
+// pair and its reference.
+constexpr unsigned kCtrRecordBytes = 1152;
+constexpr unsigned kCtrFlags = 12;
+constexpr unsigned kCtrFirstMember = 20;
+constexpr unsigned kCtrSnapshotRw = 540;
+constexpr unsigned kCtrSnapshotRo = 544;
+constexpr unsigned kCtrSnapshotOriginal = 548;
+constexpr uint32_t kCtrMaxMembers = (kCtrSnapshotRw - kCtrFirstMember) / 4;
+constexpr uint32_t kCtrHidden = 0x80;
+constexpr uint32_t kCtrReadOnly = 0x10000000;
+constexpr uint32_t kCtrLocked = 0x80000000u;
+
+// Firmware container types.
+enum : uint32_t {
+    kFwVolume = 1,
+    kFwMirror = 2,
+    kFwStripe = 3,
+    kFwRaid5 = 4,
+    kFwSnapshotRw = 5,
+    kFwSnapshotRo = 6,
+    kFwPassThrough = 8,
+    kFwRaid5EE = 15,
+    kFwRaid1E = 17,
+    kFwRaid6 = 18,
+};
+
+const char* containerTypeName(uint32_t type, bool primary)
+{
+    switch (type) {
+    case 0: return "NONE";
+    case kFwVolume: return "VOLUME";
+    case kFwMirror: return "MIRROR";
+    case kFwStripe: return "STRIPE";
+    case kFwRaid5: return "RAID5";
+    case kFwSnapshotRw: return "SSRW";
+    case kFwSnapshotRo: return "SSRO";
+    // Only a container made of partitions passes a drive through.
+    case kFwPassThrough: return primary ? "PASSTHRU" : "???";
+    case kFwRaid5EE: return "RAID5EE";
+    case kFwRaid1E: return "RAID1E";
+    case kFwRaid6: return "RAID6";
+    default: return "???";
+    }
+}
+
+// A partition owner's type code as one letter of "P?RMSV", in the codes of
+// the container types above: pass-through, unknown, the parity kinds,
+// mirrors, stripes and volumes; '-' for no owner.
+char ownerLetter(uint32_t code)
+{
+    switch (code) {
+    case 0: return '-';
+    case kFwVolume: return 'V';
+    case kFwMirror:
+    case kFwRaid1E: return 'M';
+    case kFwStripe: return 'S';
+    case kFwRaid5:
+    case kFwRaid5EE:
+    case kFwRaid6: return 'R';
+    case kFwPassThrough: return 'P';
+    default: return '?';
+    }
+}
+
+// A partition's state as one letter of "!CNF": dead, holding a container,
+// foreign (on a slice this system did not write), none of these.
+char stateLetter(const uint8_t* p, uint32_t kind)
+{
+    if (faGetLe32(p + kParDead) != 0)
+        return '!';
+    if (kind == PCE_FOREIGN_USED)
+        return 'F';
+    return (faGetLe32(p + PART_ATTRIBUTES) & PART_ATTR_HAS_CONTAINER) != 0 ? 'C' : 'N';
+}
+
+// Creation date, time, creator words, creation byte and last creation byte.
+std::string creationText(const uint8_t* p)
+{
+    const uint32_t date = faGetLe32(p + PART_CREATION_DATE);
+    const uint32_t c1 = faGetLe32(p + PART_CREATOR_1);
+    const uint32_t c2 = faGetLe32(p + PART_CREATOR_2);
+    char text[96];
+    std::snprintf(text, sizeof text, "%2d/%2d/%02d %2d:%2d:%2d %04X-%04X-%04X-%04X %04d %1d",
+                  static_cast<int>(date & 0xF), static_cast<int>((date >> 4) & 0x1F),
+                  (p[PART_CREATION_YEAR] + 1900) % 100, static_cast<int>((date >> 10) & 0x3F),
+                  static_cast<int>((date >> 16) & 0x3F), static_cast<int>((date >> 22) & 0x3F), c1 >> 16, c1 & 0xFFFF,
+                  c2 >> 16, c2 & 0xFFFF, p[PART_CREATION], p[PART_CREATION_LAST]);
+    return text;
+}
+
+// Sizes beyond what SizeString's int holds go through the 64-bit form.
+std::string sizeText(uint64_t blocks)
+{
+    if (blocks <= static_cast<uint64_t>(INT32_MAX))
+        return SizeString(static_cast<int>(blocks));
+    std::string text = SizeString64(blocks);
+    text.erase(0, std::min(text.find_first_not_of(' '), text.size()));
+    return text;
+}
+
+std::string textOf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string textOf(const char* format, ...)
+{
+    char text[kDTprintfRoom];
+    va_list ap;
+    va_start(ap, format);
+    std::vsnprintf(text, sizeof text, format, ap);
+    va_end(ap);
+    return text;
+}
+
+// Title lines, then a ruler under the last of them.
+void printTitles(FSA_DIAG_CALLBACK callback, void* arg, const std::string& first, const std::string& second)
+{
+    MSC_DTprintf(callback, arg, "%s", first.c_str());
+    MSC_DTprintf(callback, arg, "%s", second.c_str());
+    MSC_DTprintf(callback, arg, "%s\n", std::string(second.size() - 1, '-').c_str());
+}
+
+void refreshCache(FSAAPI_CONTEXT* ctx)
+{
+    const FSA_STATUS refreshed = CT_UpdateCache(ctx);
+    if (refreshed != FSA_STS_SUCCESS)
+        throw refreshed;
+}
+
+// The context's partition cache, refreshed and copied out under its mutex.
+std::vector<FSA_PARTITION_CACHE_ELEMENT> cachedPartitions(FSAAPI_CONTEXT* ctx)
+{
+    refreshCache(ctx);
+    FSA_PARTITION_CACHE* cache = ctx->partitionCache;
+    if (cache == nullptr)
+        return {};
+    FAUX_AUTORELEASE_MUTEX lock(cache->mutex);
+    return std::vector<FSA_PARTITION_CACHE_ELEMENT>(cache->elements, cache->elements + cache->count);
+}
+
+#define PARTITION_TITLES "Par  %22s   %22s  Num Flags Cnt Cnt Ent Drv Par Age Ty Of R/W Orp Dirty " \
+                                          "Loc Date     Time     Serial Number       BN   A\n"
+
+void showPartition(FSA_DIAG_CALLBACK callback, void* arg, const FSA_PARTITION_CACHE_ELEMENT& e)
+{
+    const uint8_t* p = e.bytes;
+    const uint32_t kind = faGetLe32(p + PCE_KIND);
+    const char owners[4] = {' ', ownerLetter(faGetLe32(p + PART_FIRST_OWNER)),
+                            ownerLetter(faGetLe32(p + PART_SECOND_OWNER)), '\0'};
+    const char state[2] = {stateLetter(p, kind), '\0'};
+    const char kindText[2] = {static_cast<char>('0' + std::min<uint32_t>(kind, 9)), '\0'};
+    char cache[3];
+    std::snprintf(cache, sizeof cache, "%x%x", p[kParReadCache] & 0xF, p[kParWriteCache] & 0xF);
+    char flags[24];
+    std::snprintf(flags, sizeof flags, "  %3s %5s %3s",
+                  (faGetLe32(p + PART_ATTRIBUTES) & PART_ATTR_HAS_CONTAINER) != 0 ? "no" : "yes",
+                  faGetLe32(p + kParDead) != 0 ? "yes" : "no", LOCAL_ATTACHED(&e) ? "yes" : "no");
+    MSC_DTprintf(callback, arg, "%2d %24llu %24llu  %2d  %3s:%s  %2d %2d %3d %3d %3d %4d  %s %2d %2s",
+                 static_cast<int>(faGetLe32(p + PART_TABLE_INDEX)),
+                 static_cast<unsigned long long>(faGetLe64(p + PART_START_64)),
+                 static_cast<unsigned long long>(faGetLe64(p + PART_LENGTH_64)), faGetLe16(p + PART_FIRST_CONTAINER),
+                 owners, state, faGetLe16(p + kParFirstCount), faGetLe16(p + kParSecondCount),
+                 faGetLe16(p + kParMemberIndex), static_cast<int>(faGetLe32(p + PART_SLICE)),
+                 faGetLe16(p + PART_SECOND_CONTAINER), static_cast<int>(faGetLe32(p + PART_AGE)), kindText,
+                 faGetLe16(p + kParLegIndex), cache);
+    MSC_DTprintf(callback, arg, "%s %s\n", flags, creationText(p).c_str());
+}
+
+void showPartitionTable(FSAAPI_CONTEXT* ctx, FSA_DIAG_CALLBACK callback, void* arg)
+{
+    const std::vector<FSA_PARTITION_CACHE_ELEMENT> list = cachedPartitions(ctx);
+    auto isFree = [](const FSA_PARTITION_CACHE_ELEMENT& e) {
+        const uint32_t kind = faGetLe32(e.bytes + PCE_KIND);
+        return kind == PCE_FREE || kind == PCE_FOREIGN_FREE;
+    };
+    const long used = std::count_if(list.begin(), list.end(), [&](const auto& e) { return !isFree(e); });
+    MSC_DTprintf(callback, arg, "Partitions:%d\n", static_cast<int>(used));
+    printTitles(callback, arg, textOf(PARTITION_TITLES, "Starting", "Sector"), textOf(PARTITION_TITLES, "Sector", "Count"));
+    for (const FSA_PARTITION_CACHE_ELEMENT& e : list) {
+        if (!isFree(e)) {
+            showPartition(callback, arg, e);
+            continue;
+        }
+        const int slice = CT_GetSliceFromDriveHandle(ctx, faGetLe32(e.bytes + PART_LOCATION), 0, nullptr);
+        MSC_DTprintf(callback, arg, "NA %24llu %24llu  %2d (Free Space)\n",
+                     static_cast<unsigned long long>(faGetLe64(e.bytes + PART_START_64)),
+                     static_cast<unsigned long long>(faGetLe64(e.bytes + PART_LENGTH_64)), slice);
+    }
+}
+
+#define CONTAINER_TITLES_1 "               TOTAL        FSA              CHUNK  SCSI       PARTI      " \
+                                           "                                        %16s            USER\n"
+#define CONTAINER_TITLES_2 "CONTR TYPE     SIZE   PROT  LOCK SIZE        SIZE  B:T:L SLICE TION  DATE     " \
+                                           "TIME     SERIAL NUMBER       BN   A %16s     R5     FLAG\n"
+
+// A member partition of a container with the drive it lies on.
+struct Member {
+    uint32_t index;
+    Partition record;
+    uint32_t handle;
+};
+
+uint64_t startOf(const Partition& p) { return faGetLe64(p.bytes + PART_START_64); }
+uint64_t lengthOf(const Partition& p) { return faGetLe64(p.bytes + PART_LENGTH_64); }
+
+// The drive of a table entry, from the partition cache; none when the cache
+// does not list it.
+uint32_t driveOf(const std::vector<FSA_PARTITION_CACHE_ELEMENT>& cache, uint32_t index)
+{
+    for (const FSA_PARTITION_CACHE_ELEMENT& e : cache) {
+        const uint32_t kind = faGetLe32(e.bytes + PCE_KIND);
+        if ((kind == PCE_IN_MEMORY || kind == PCE_MATCHED) && faGetLe32(e.bytes + PART_TABLE_INDEX) == index)
+            return faGetLe32(e.bytes + PART_LOCATION);
+    }
+    return 0xFFFFFFFFu;
+}
+
+// The space a container of `type` offers over members of these sizes.
+uint64_t usableBlocks(uint32_t type, const std::vector<uint64_t>& sizes)
+{
+    if (sizes.empty())
+        return 0;
+    const uint64_t n = sizes.size();
+    const uint64_t smallest = *std::min_element(sizes.begin(), sizes.end());
+    uint64_t sum = 0;
+    for (uint64_t s : sizes)
+        sum += s;
+    switch (type) {
+    case kFwMirror: return smallest;
+    case kFwRaid5: return (n - 1) * smallest;
+    case kFwRaid5EE:
+    case kFwRaid6: return n > 2 ? (n - 2) * smallest : 0;
+    case kFwRaid1E: return sum / 2;
+    default: return sum;
+    }
+}
+
+struct ContainerView {
+    uint32_t type = 0;
+    std::vector<uint8_t> record = std::vector<uint8_t>(kCtrRecordBytes, 0);
+    std::vector<Member> members;
+    bool primary = false;
+};
+
+bool readContainer(FSAAPI_CONTEXT* ctx, uint32_t container, const std::vector<FSA_PARTITION_CACHE_ELEMENT>& cache,
+                   ContainerView& out)
+{
+    if (CT_GetContainer(ctx, container, out.record.data(), &out.type) == 0)
+        return false;
+    const uint32_t n = std::min(faGetLe32(out.record.data()), kCtrMaxMembers);
+    for (uint32_t m = 0; m < n; ++m) {
+        Member member{faGetLe32(out.record.data() + kCtrFirstMember + 4 * m), Partition(), 0xFFFFFFFFu};
+        std::memset(member.record.bytes, 0, sizeof member.record.bytes);
+        if (member.index == 0)
+            continue;
+        // A member whose entry cannot be read is left out; the table goes on.
+        try {
+            CT_GetPartitionInMemory(ctx, member.index, &member.record);
+        } catch (FSA_STATUS status) {
+            FsaDebugPrintf("MSC_ShowContainer: container %u member %u: status %u", container, member.index,
+                           static_cast<unsigned>(status));
+            continue;
+        }
+        member.handle = driveOf(cache, member.index);
+        if (startOf(member.record) != 0)
+            out.primary = true;
+        out.members.push_back(member);
+    }
+    return true;
+}
+
+// A container's usable size; the members of one made of containers are
+// containers themselves, followed one level down.
+uint64_t containerBlocks(FSAAPI_CONTEXT* ctx, const ContainerView& c,
+                         const std::vector<FSA_PARTITION_CACHE_ELEMENT>& cache, bool followMembers)
+{
+    std::vector<uint64_t> sizes;
+    for (const Member& m : c.members) {
+        if (c.primary) {
+            sizes.push_back(lengthOf(m.record));
+            continue;
+        }
+        ContainerView member;
+        if (followMembers && readContainer(ctx, faGetLe32(m.record.bytes + PART_LOCATION), cache, member))
+            sizes.push_back(containerBlocks(ctx, member, cache, false));
+    }
+    return usableBlocks(c.type, sizes);
+}
+
+std::string memberText(FSAAPI_CONTEXT* ctx, const Member& m, const std::string& userFlags)
+{
+    const uint8_t* p = m.record.bytes;
+    char device[40];
+    std::snprintf(device, sizeof device, "%d:%x:%d", static_cast<int>(FsaApiGetBusFromDeviceHandle(ctx, m.handle)),
+                  FsaApiGetTargetFromDeviceHandle(ctx, m.handle),
+                  static_cast<int>(FsaApiGetLunFromDeviceHandle(ctx, m.handle)));
+    char text[256];
+    std::snprintf(text, sizeof text, "        %4s  %5s %5d %4u  %s %16s     %2u     %s\n", PChunk(&m.record), device,
+                  static_cast<int>(faGetLe32(p + PART_SLICE)), m.index, creationText(p).c_str(),
+                  SizeString64(lengthOf(m.record)), faGetLe32(p + PART_WORD_100), userFlags.c_str());
+    return text;
+}
+
+}  // namespace
+
+const char* PChunk(const Partition* partition)
+{
+    static char buffer[16];
+    const uint32_t type = faGetLe32(partition->bytes + PART_FIRST_OWNER);
+    if (type == kFwStripe || type == kFwRaid5 || type == kFwRaid5EE || type == kFwRaid6)
+        std::snprintf(buffer, sizeof buffer, "%2dKB", static_cast<int>(faGetLe32(partition->bytes + kParStripe) / 2));
+    else
+        std::snprintf(buffer, sizeof buffer, "    ");
+    return buffer;
+}
+
+void MSC_ShowContainer(FSAAPI_CONTEXT* ctx, uint32_t container, FSA_DIAG_CALLBACK callback, void* arg)
+{
+    const std::vector<FSA_PARTITION_CACHE_ELEMENT> cache = cachedPartitions(ctx);
+    ContainerView c;
+    if (!readContainer(ctx, container, cache, c))
+        return;
+    const uint32_t flags = faGetLe32(c.record.data() + kCtrFlags);
+    const char* prot = (flags & kCtrLocked) != 0 ? "YES" : "NO ";
+    const char* lock = (flags & kCtrReadOnly) != 0 ? "RO" : "RW";
+    const int number = static_cast<int>(container);
+    if (c.type == kFwSnapshotRw || c.type == kFwSnapshotRo) {
+        MSC_DTprintf(callback, arg, "%-2d    %6s %7s       %-3s  %s      ", number, containerTypeName(c.type, false),
+                     sizeText(containerBlocks(ctx, c, cache, true)).c_str(), prot, lock);
+        MSC_DTprintf(callback, arg, " SNAPSHOT(rw:%d ro:%d original:%d)\n",
+                     static_cast<int>(faGetLe32(c.record.data() + kCtrSnapshotRw)),
+                     static_cast<int>(faGetLe32(c.record.data() + kCtrSnapshotRo)),
+                     static_cast<int>(faGetLe32(c.record.data() + kCtrSnapshotOriginal)));
+        return;
+    }
+    if (!c.primary) {
+        MSC_DTprintf(callback, arg, "%-2d    %6s %7s         %-3s %s\n", number, containerTypeName(c.type, false),
+                     sizeText(containerBlocks(ctx, c, cache, true)).c_str(), prot, lock);
+        return;
+    }
+    uint64_t total = 0;
+    for (const Member& m : c.members)
+        total += lengthOf(m.record);
+    // A hidden container, waiting for its companions, is shown in brackets.
+    const bool hidden = (flags & kCtrHidden) != 0;
+    MSC_DTprintf(callback, arg, "%s%-2d%s %-7s%7s  %3s    %s %s", hidden ? "[" : " ", number, hidden ? "]" : " ",
+                 containerTypeName(c.type, true), sizeText(total).c_str(), prot, lock,
+                 sizeText(containerBlocks(ctx, c, cache, false)).c_str());
+    // The container's flags close its first line; further members follow
+    // under the first, one a line.
+    bool first = true;
+    for (const Member& m : c.members) {
+        MSC_DTprintf(callback, arg, "%s%s", first ? "" : std::string(37, ' ').c_str(),
+                     memberText(ctx, m, first ? textOf("%08X", flags) : "").c_str());
+        first = false;
+    }
+}
+
 void MSC_DumpMassiveTextData(FSAAPI_CONTEXT* ctx, uint32_t flags, FSA_DIAG_CALLBACK callback, void* arg)
 {
-    // The partition and container tables need the container cache.
-    if (flags & 0x3)
-        throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
+    if (flags & 0x1)
+        showPartitionTable(ctx, callback, arg);
+    if (flags & 0x2) {
+        // Member drives come from the cache: a table that cannot have them
+        // is not started.
+        refreshCache(ctx);
+        const uint32_t count = CT_GetContainerCount(ctx, nullptr, nullptr);
+        printTitles(callback, arg, textOf(CONTAINER_TITLES_1, "MEMBER"), textOf(CONTAINER_TITLES_2, "SIZE"));
+        for (uint32_t container = 0; container < count; ++container)
+            MSC_ShowContainer(ctx, container, callback, arg);
+    }
     if (flags & 0x10)
         MSC_ShowBattery(ctx, callback, arg);
     if ((FsaOptionWord1(ctx) & kOpt1NewerLogOnly) == 0)

@@ -34,6 +34,9 @@ typedef void (*FSA_DIAG_CALLBACK)(const char* text, void* arg);
 // Sizes in 512-byte blocks as text; each returns its own static buffer.
 const char* SizeString(int blocks);
 const char* SizeString64(uint64_t blocks);
+struct Partition;
+// The chunk size of a striped partition as "%2dKB"; four blanks for others.
+const char* PChunk(const Partition* partition);
 
 // Names for the trace file; each returns its own static buffer.
 const char* fauxAscii_FSA_Access(int access);
@@ -90,6 +93,9 @@ void CT_NewGetNvLogEntry(FSAAPI_CONTEXT* ctx, uint32_t* a, uint32_t* len, void* 
 void CT_SetGetNvLogObfuscationMethod(FSAAPI_CONTEXT* ctx, uint32_t* method);
 
 void MSC_ShowBattery(FSAAPI_CONTEXT* ctx, FSA_DIAG_CALLBACK callback, void* arg);
+// The lines of one container of the container table; nothing for a number
+// without a container.
+void MSC_ShowContainer(FSAAPI_CONTEXT* ctx, uint32_t container, FSA_DIAG_CALLBACK callback, void* arg);
 void MSC_DumpMassiveTextData(FSAAPI_CONTEXT* ctx, uint32_t flags, FSA_DIAG_CALLBACK callback, void* arg);
 void MSC_DumpMonitorArchive(FSAAPI_CONTEXT* ctx, uint32_t flags, FSA_DIAG_CALLBACK callback, void* arg);
 

@@ -1,6 +1,7 @@
-// Size strings, trace names and the diagnostic dump's selectors.
+// Size strings, trace names, the diagnostic dump's selectors and its tables.
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_dump.h"
+#include "Command/Vyn/common/fa_intern_ctr.h"
 #include "Command/Vyn/common/fa_status.h"
 #include "OpenSessionTest.h"
 
@@ -133,9 +134,12 @@ TEST_F(DumpTest, HistoryBufferAndBattery)
     // The banner and its three notes on the time stamps, then the text.
     EXPECT_EQ(out.lines[out.lines.size() - 5], " ***      HISTORY BUFFER FROM CONTROLLER     ***\n");
     EXPECT_EQ(out.lines.back(), "boot done\nready\n");
-    // The partition table needs the container cache, not read here yet.
+    // The partition table reads the container cache.
     flags = 0x1;
-    EXPECT_EQ(FsaDiagnostic(h, 0, &flags, collect, &out), FSA_STS_NOT_SUPPORTED);
+    out = Collected();
+    EXPECT_EQ(FsaDiagnostic(h, 0, &flags, collect, &out), FSA_STS_SUCCESS);
+    ASSERT_FALSE(out.lines.empty());
+    EXPECT_EQ(out.lines[0], "Partitions:0\n");
 }
 
 TEST_F(DumpTest, AnnouncedLogSizesAreCapped)
@@ -307,6 +311,195 @@ TEST_F(DumpTest, OlderHistoryLogWithoutItsSizeQuery)
     sim().controller(0).oemId = 0;
     context(h)->oemId = 0;
     EXPECT_EQ(FsaDiagnostic(h, 0, &flags, collect, &out), 37u);
+}
+
+
+// Two 1G drives in a 256M mirror (number 0), two in a 128M stripe (number 2)
+// and a snapshot (number 1) over the stripe.
+constexpr const char* kTables = "adapter0.drive0 = 0:0 sas 1G\nadapter0.drive1 = 0:1 sas 1G\n"
+                                "adapter0.drive2 = 0:2 sas 1G\nadapter0.drive3 = 0:3 sas 1G\n"
+                                "adapter0.ld0 = raid1 0:0,0:1 size=256M\nadapter0.ld2 = raid0 0:2,0:3 size=128M\n"
+                                "adapter0.ld1 = snapshot 2\n";
+
+std::string ruler(const std::string& over) { return std::string(over.size() - 1, '-') + "\n"; }
+
+// The dump's texts joined into lines.
+std::vector<std::string> joinedLines(const Collected& out)
+{
+    std::vector<std::string> lines(1);
+    for (const std::string& text : out.lines) {
+        for (char ch : text) {
+            lines.back() += ch;
+            if (ch == '\n')
+                lines.emplace_back();
+        }
+    }
+    if (lines.back().empty())
+        lines.pop_back();
+    return lines;
+}
+
+TEST_F(DumpTest, PartitionTable)
+{
+    void* h = start(kTables);
+    ASSERT_NE(h, nullptr);
+    unsigned flags = 0x1;
+    Collected out;
+    ASSERT_EQ(FsaDiagnostic(h, 0, &flags, collect, &out), FSA_STS_SUCCESS);
+    const std::vector<std::string> lines = joinedLines(out);
+    const std::string title1 = "Par                Starting                   Sector  Num Flags Cnt Cnt Ent Drv Par Age "
+                               "Ty Of R/W Orp Dirty Loc Date     Time     Serial Number       BN   A\n";
+    const std::string title2 = "Par                  Sector                    Count  Num Flags Cnt Cnt Ent Drv Par Age "
+                               "Ty Of R/W Orp Dirty Loc Date     Time     Serial Number       BN   A\n";
+    // Each partition is followed by the free space after it on its drive.
+    const std::vector<std::string> expected = {
+        "Partitions:4\n",
+        title1,
+        title2,
+        ruler(title2),
+        " 1                      128                   524288   0   M-:C   2  0   0   0   0    1  1  0 00   no    no "
+        "yes  1/ 1/24  0: 0: 0 5A17-C0DE-0000-0000 0001 0\n",
+        "NA                   524416                  1570688   0 (Free Space)\n",
+        " 2                      128                   524288   0   M-:C   2  0   1   1   0    1  1  0 00   no    no "
+        "yes  1/ 1/24  0: 0: 0 5A17-C0DE-0000-0000 0001 0\n",
+        "NA                   524416                  1570688   1 (Free Space)\n",
+        " 3                      128                   131072   2   S-:C   2  0   0   2   0    1  1  0 00   no    no "
+        "yes  1/ 1/24  0: 0: 0 5A17-C0DE-0000-0002 0001 0\n",
+        "NA                   131200                  1963904   2 (Free Space)\n",
+        " 4                      128                   131072   2   S-:C   2  0   1   3   0    1  1  0 00   no    no "
+        "yes  1/ 1/24  0: 0: 0 5A17-C0DE-0000-0002 0001 0\n",
+        "NA                   131200                  1963904   3 (Free Space)\n",
+    };
+    EXPECT_EQ(lines, expected);
+    // The titles and the rows line up: each start and count ends under its title.
+    EXPECT_EQ(title2.find("Count") + 5, expected[4].find("524288") + 6);
+    EXPECT_EQ(title2.find("Serial Number"), expected[4].find("5A17"));
+}
+
+TEST_F(DumpTest, ContainerTable)
+{
+    void* h = start(kTables);
+    ASSERT_NE(h, nullptr);
+    unsigned flags = 0x2;
+    Collected out;
+    ASSERT_EQ(FsaDiagnostic(h, 0, &flags, collect, &out), FSA_STS_SUCCESS);
+    const std::vector<std::string> lines = joinedLines(out);
+    const std::string title1 = "               TOTAL        FSA              CHUNK  SCSI       PARTI                  "
+                               "                                      MEMBER            USER\n";
+    const std::string title2 = "CONTR TYPE     SIZE   PROT  LOCK SIZE        SIZE  B:T:L SLICE TION  DATE     TIME     "
+                               "SERIAL NUMBER       BN   A             SIZE     R5     FLAG\n";
+    const std::string under(37, ' ');
+    const std::vector<std::string> expected = {
+        title1,
+        title2,
+        ruler(title2),
+        // The mirror: its first member closes the container's line.
+        " 0   MIRROR   512MB  NO     RW  256MB              0:0:0     0    1   1/ 1/24  0: 0: 0 5A17-C0DE-0000-0000 "
+        "0001 0            256MB      0     00000000\n",
+        under + "              0:1:0     1    2   1/ 1/24  0: 0: 0 5A17-C0DE-0000-0000 0001 0            256MB      0     "
+                "\n",
+        "1       SSRW     0KB       NO   RW       SNAPSHOT(rw:2 ro:0 original:0)\n",
+        " 2   STRIPE   128MB  NO     RW  128MB         0KB  0:2:0     2    3   1/ 1/24  0: 0: 0 5A17-C0DE-0000-0002 "
+        "0001 0             64MB      0     00000000\n",
+        under + "         0KB  0:3:0     3    4   1/ 1/24  0: 0: 0 5A17-C0DE-0000-0002 0001 0             64MB      0     "
+                "\n",
+    };
+    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(title2.find("B:T:L"), expected[3].find("0:0:0"));
+    EXPECT_EQ(title2.find("SERIAL"), expected[3].find("5A17"));
+}
+
+TEST_F(DumpTest, ContainerFlagsAndLargeSizes)
+{
+    // A read-only, locked container waiting for companions: in brackets.
+    void* h = start(kTables);
+    ASSERT_NE(h, nullptr);
+    // The record's flags word arrives in the first packet of its transfer;
+    // the cache, read first, is read already.
+    ASSERT_EQ(CT_UpdateCache(context(h)), FSA_STS_SUCCESS);
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 83", "poke = 44:4=0x90000080", 0, 1}));
+    unsigned flags = 0x2;
+    Collected out;
+    ASSERT_EQ(FsaDiagnostic(h, 0, &flags, collect, &out), FSA_STS_SUCCESS);
+    std::vector<std::string> lines = joinedLines(out);
+    ASSERT_GT(lines.size(), 3u);
+    EXPECT_EQ(lines[3].substr(0, 37), "[0 ] MIRROR   512MB  YES    RO  256MB");
+    EXPECT_NE(lines[3].find(" 90000080\n"), std::string::npos) << lines[3];
+
+    // A member whose table entry cannot be read is left out.
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 83", "poke = 56:4=200", 0, 1}));
+    out = Collected();
+    ASSERT_EQ(FsaDiagnostic(h, 0, &flags, collect, &out), FSA_STS_SUCCESS);
+    lines = joinedLines(out);
+    ASSERT_GT(lines.size(), 4u);
+    EXPECT_EQ(lines[3].substr(0, 37), " 0   MIRROR   256MB  NO     RW  256MB");
+    EXPECT_EQ(lines[4].substr(0, 12), "1       SSRW");
+    EXPECT_EQ(FsaCloseAdapter(h), FSA_STS_SUCCESS);
+
+    // Sizes of a terabyte and more keep their value.
+    h = start("adapter0.drive0 = 0:0 sas 3T\nadapter0.drive1 = 0:1 sas 3T\nadapter0.ld0 = raid0 0:0,0:1 size=4T\n");
+    ASSERT_NE(h, nullptr);
+    out = Collected();
+    ASSERT_EQ(FsaDiagnostic(h, 0, &flags, collect, &out), FSA_STS_SUCCESS);
+    lines = joinedLines(out);
+    ASSERT_GT(lines.size(), 3u);
+    EXPECT_EQ(lines[3].substr(0, 37), " 0   STRIPE  4096GB  NO     RW 4096GB");
+    EXPECT_NE(lines[3].find("    2048GB"), std::string::npos) << lines[3];
+}
+
+TEST_F(DumpTest, ContainerTypeNames)
+{
+    struct Case {
+        const char* description;
+        uint32_t status;  // the container status that reports the type
+        const char* start;
+    };
+    constexpr const char* kMirror = "adapter0.drive0 = 0:0 sas 1G\nadapter0.drive1 = 0:1 sas 1G\n"
+                                    "adapter0.ld0 = raid1 0:0,0:1 size=256M\n";
+    // A RAID-10: its top container is made of the two mirrors.
+    constexpr const char* kTwoLevel = "adapter0.drive0 = 0:0 sas 1G\nadapter0.drive1 = 0:1 sas 1G\n"
+                                      "adapter0.drive2 = 0:2 sas 1G\nadapter0.drive3 = 0:3 sas 1G\n"
+                                      "adapter0.ld0 = raid10 0:0,0:1,0:2,0:3\n";
+    const std::vector<Case> cases = {
+        {kMirror, 0, " 0   NONE     512MB"},      {kMirror, 1, " 0   VOLUME   512MB"},
+        {kMirror, 2, " 0   MIRROR   512MB"},      {kMirror, 3, " 0   STRIPE   512MB"},
+        {kMirror, 4, " 0   RAID5    512MB"},      {kMirror, 7, " 0   ???      512MB"},
+        {kMirror, 8, " 0   PASSTHRU  512MB"},     {kMirror, 15, " 0   RAID5EE  512MB"},
+        {kMirror, 17, " 0   RAID1E   512MB"},     {kMirror, 18, " 0   RAID6    512MB"},
+        {kMirror, 19, " 0   ???      512MB"},     {kMirror, 5, "0       SSRW"},
+        {kMirror, 6, "0       SSRO"},             {kTwoLevel, 3, "0     STRIPE   2.0GB         NO  RW\n"},
+        {kTwoLevel, 2, "0     MIRROR 1022.9MB         NO  RW\n"},
+        // Pass-through is a type of a container made of partitions only.
+        {kTwoLevel, 8, "0        ???   2.0GB         NO  RW\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.status);
+        void* h = start(c.description);
+        ASSERT_NE(h, nullptr);
+        // A long reply carries its container status in result word 2.
+        ASSERT_TRUE(sim().addFault(0, Fault{"ct 178", "poke = 16:4=" + std::to_string(c.status), 0, 1}));
+        unsigned flags = 0x2;
+        Collected out;
+        ASSERT_EQ(FsaDiagnostic(h, 0, &flags, collect, &out), FSA_STS_SUCCESS);
+        const std::vector<std::string> lines = joinedLines(out);
+        ASSERT_GT(lines.size(), 3u);
+        EXPECT_EQ(lines[3].substr(0, std::strlen(c.start)), c.start) << lines[3];
+        EXPECT_EQ(FsaCloseAdapter(h), FSA_STS_SUCCESS);
+    }
+}
+
+TEST_F(DumpTest, FailedCacheRefreshIsPassedOn)
+{
+    void* h = start(kTables);
+    ASSERT_NE(h, nullptr);
+    for (unsigned flags : {0x1u, 0x2u}) {
+        SCOPED_TRACE(flags);
+        CT_InvalidateCache(context(h));
+        ASSERT_TRUE(sim().addFault(0, Fault{"ct 11", "transport = 1", 0, 1}));
+        Collected out;
+        EXPECT_EQ(FsaDiagnostic(h, 0, &flags, collect, &out), 37u);
+        EXPECT_TRUE(out.lines.empty());
+    }
 }
 
 }  // namespace

@@ -67,6 +67,12 @@ FSA_STATUS CT_AlarmCmdIn(FSAAPI_CONTEXT* ctx, unsigned int command, _ALARM_INFO*
 
 FSA_STATUS CT_ClearControllerNvsRam(FSAAPI_CONTEXT* ctx)
 {
-    return CT_SendReceiveFIB(ctx, CT_CLEAR_CONTROLLER_NVSRAM, nullptr, nullptr, nullptr, nullptr, 0, nullptr, 0, 0,
-                             VM_SasNvsramAccess);
+    uint32_t status = 0;
+    try {
+        return CT_SendReceiveFIB(ctx, CT_CLEAR_CONTROLLER_NVSRAM, &status, nullptr, nullptr, nullptr, 0, nullptr, 0, 0,
+                                 VM_SasNvsramAccess);
+    } catch (FSA_STATUS thrown) {
+        // The send path may still throw; this clear reports every failure.
+        return thrown;
+    }
 }

@@ -50,7 +50,9 @@ void FSAAPI_SW_METADATA::Init()
 
 bool FSAAPI_SW_METADATA::IsValidSignature() const
 {
-    return std::strncmp(reinterpret_cast<const char*>(bytes), kSignature, sizeof kSignature) == 0;
+    // Equal as a string means the signature and its zero byte: compared as
+    // bytes, so that a sector without any zero is never read past its end.
+    return std::memcmp(bytes, kSignature, sizeof kSignature) == 0;
 }
 
 void FSAAPI_SW_METADATA::SetCandidateSpare() { faPutLe32(bytes + kCandidateFlag, 1); }

@@ -55,12 +55,19 @@ const LogDevView* containerOf(const ConfigView& v, uint32_t number)
     return nullptr;
 }
 
+// A drive command on parameter 0: 219 for a drive the controller lacks.
+bool onKnownDrive(const ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    if (driveKnown(configurationOf(c), q.param[0]))
+        return true;
+    r.status = kDeviceNotFound;
+    return false;
+}
+
 void readSector(ControllerState& c, const CtRequest& q, CtReply& r)
 {
-    if (!driveKnown(configurationOf(c), q.param[0])) {
-        r.status = kDeviceNotFound;
+    if (!onKnownDrive(c, q, r))
         return;
-    }
     auto it = c.metadataSectors.find(q.param[0]);
     r.data = it != c.metadataSectors.end() ? it->second : std::vector<uint8_t>(kSectorBytes, 0);
     r.status = kNewSuccess;
@@ -69,10 +76,8 @@ void readSector(ControllerState& c, const CtRequest& q, CtReply& r)
 void writeSector(ControllerState& c, const CtRequest& q, CtReply& r)
 {
     capture(c, q);
-    if (!driveKnown(configurationOf(c), q.param[0])) {
-        r.status = kDeviceNotFound;
+    if (!onKnownDrive(c, q, r))
         return;
-    }
     std::vector<uint8_t> sector(kSectorBytes, 0);
     std::memcpy(sector.data(), q.input, std::min(q.inputSize, kSectorBytes));
     c.metadataSectors[q.param[0]] = std::move(sector);
@@ -82,20 +87,16 @@ void writeSector(ControllerState& c, const CtRequest& q, CtReply& r)
 void setDrivePolicy(ControllerState& c, const CtRequest& q, CtReply& r)
 {
     capture(c, q);
-    if (!driveKnown(configurationOf(c), q.param[0])) {
-        r.status = kDeviceNotFound;
+    if (!onKnownDrive(c, q, r))
         return;
-    }
     c.drivePolicy[q.param[0]] = q.param[1];
     r.status = kNewSuccess;
 }
 
 void getDrivePolicy(ControllerState& c, const CtRequest& q, CtReply& r)
 {
-    if (!driveKnown(configurationOf(c), q.param[0])) {
-        r.status = kDeviceNotFound;
+    if (!onKnownDrive(c, q, r))
         return;
-    }
     auto it = c.drivePolicy.find(q.param[0]);
     r.result1 = it != c.drivePolicy.end() ? it->second : 0;
     r.status = kNewSuccess;

@@ -5,7 +5,7 @@
 #include "Command/Vyn/common/fa_ctrrecords.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
 #include "Command/Vyn/common/fa_readonly.h"
-#include "OpenSessionTest.h"
+#include "CapturingSessionTest.h"
 
 #include <gtest/gtest.h>
 
@@ -21,26 +21,10 @@ using vyn::hostsim::CtReply;
 using vyn::hostsim::CtRequest;
 using vyn::hostsim::Fault;
 
-constexpr char kBase[] = "base = default\nhostsim.persist = 0\n";
 constexpr uint64_t kMiB = 1024 * 1024;
 
-class CreationRequestTest : public vyntest::OpenSessionTest {
+class CreationRequestTest : public vyntest::CapturingSessionTest {
 protected:
-    FSAAPI_CONTEXT* open(const std::string& extra = "")
-    {
-        startSimulator(kBase + extra);
-        handle_ = openAgain(FSA_ACC_READ_WRITE);
-        return handle_ != nullptr ? context(handle_) : nullptr;
-    }
-    ControllerState& state() { return sim().controller(0); }
-    std::vector<ControllerState::CtCapture> captured(uint32_t code)
-    {
-        std::vector<ControllerState::CtCapture> out;
-        for (const auto& k : state().captured)
-            if (k.code == code)
-                out.push_back(k);
-        return out;
-    }
     // The Size word of the last container request of CT `ct`.
     unsigned lastSize(uint32_t ct)
     {
@@ -71,18 +55,7 @@ protected:
         faPutLe16(entry + 2, d);
         faPutLe32(ctx->raid6Options + RAID6_OPT_FLAGS, 0);
     }
-    void* handle_ = nullptr;
 };
-
-FSA_STATUS thrown(const std::function<void()>& call)
-{
-    try {
-        call();
-    } catch (FSA_STATUS status) {
-        return status;
-    }
-    return FSA_STS_SUCCESS;
-}
 
 TEST_F(CreationRequestTest, MemberRulesOfEachLevel)
 {
@@ -188,6 +161,7 @@ TEST_F(CreationRequestTest, Raid6Size)
     EXPECT_EQ(CT_GetRaid6Size(handle_, 7, 1000 * kMiB, &blocks), FSA_STS_GENERAL_FAILURE);
     EXPECT_EQ(CT_GetRaid6Size(handle_, 32, 1000 * kMiB, &blocks), FSA_STS_GENERAL_FAILURE);
     EXPECT_EQ(CT_GetRaid6Size(handle_, 1000, 1000 * kMiB, &blocks), FSA_STS_GENERAL_FAILURE);
+    EXPECT_EQ(CT_GetRaid6Size(nullptr, 4, 1000 * kMiB, &blocks), 9u);
 }
 
 TEST_F(CreationRequestTest, ShortFormsAndTheLegacyFallBack)

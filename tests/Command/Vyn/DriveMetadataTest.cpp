@@ -5,7 +5,7 @@
 #include "Command/Vyn/common/fa_ctrops.h"
 #include "Command/Vyn/common/fa_ctrrecords.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
-#include "OpenSessionTest.h"
+#include "CapturingSessionTest.h"
 #include "platform/hostsim/fw/DriveMetadata.h"
 
 #include <gtest/gtest.h>
@@ -20,30 +20,14 @@ namespace {
 using vyn::hostsim::ControllerState;
 using vyn::hostsim::Fault;
 
-constexpr char kBase[] = "base = default\nhostsim.persist = 0\n";
-// The default option word 2 without the metadata sector (0x8), without the
-// 16-byte PPI entries (0x200000).
+// The default option word 2: metadata sector (0x8), 16-byte PPI entries
+// (0x200000).
 constexpr uint32_t kOpt2 = 0x0EB797DC;
 // Option word 3 with power management, the cache pool and its write cache.
 constexpr char kPoolOptions[] = "adapter0.option_word3 = 0x83DC\n";
 
-class DriveMetadataTest : public vyntest::OpenSessionTest {
+class DriveMetadataTest : public vyntest::CapturingSessionTest {
 protected:
-    FSAAPI_CONTEXT* open(const std::string& extra = "")
-    {
-        startSimulator(kBase + extra);
-        void* h = openAgain(FSA_ACC_READ_WRITE);
-        return h != nullptr ? context(h) : nullptr;
-    }
-    ControllerState& state() { return sim().controller(0); }
-    std::vector<ControllerState::CtCapture> captured(uint32_t code)
-    {
-        std::vector<ControllerState::CtCapture> out;
-        for (const auto& k : state().captured)
-            if (k.code == code)
-                out.push_back(k);
-        return out;
-    }
     static std::string option2(uint32_t word)
     {
         char text[64];
@@ -51,16 +35,6 @@ protected:
         return text;
     }
 };
-
-FSA_STATUS thrown(const std::function<void()>& call)
-{
-    try {
-        call();
-    } catch (FSA_STATUS status) {
-        return status;
-    }
-    return FSA_STS_SUCCESS;
-}
 
 TEST_F(DriveMetadataTest, CandidateSpareInitialisesAnInvalidSector)
 {

@@ -239,6 +239,40 @@ TEST_F(CreationRequestTest, TwoLevelAndSecondaryRequests)
     EXPECT_EQ(faGetLe32(stripe[0].input.data() + 16), 3u);
     ASSERT_TRUE(sim().addFault(0, Fault{"ct 171", "status = 1"}));
     EXPECT_EQ(thrown([&] { CT_GenerateSecondary(ctx, 5, 3, members, 3, 1024 * 1024); }), 210u);
+    // The request holds 128 member numbers.
+    const std::vector<uint32_t> many(129, 1);
+    state().captured.clear();
+    EXPECT_EQ(thrown([&] { CT_GenerateSecondary(ctx, 5, 2, many.data(), 129, 1024 * 1024); }), 24u);
+    EXPECT_TRUE(captured(172).empty());
+}
+
+TEST_F(CreationRequestTest, LegacyMirrorVolumeAndPartitionLookup)
+{
+    FSAAPI_CONTEXT* ctx = open();
+    ASSERT_NE(ctx, nullptr);
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 221", "transport = 1", 0, 0}));
+    auto spaces = extents(2);
+    ASSERT_EQ(thrown([&] { CT_CreateNewContainer(ctx, 5, 15, spaces.data(), 2, 65536, 0, 0); }), FSA_STS_SUCCESS);
+    const auto legacy = captured(124);
+    ASSERT_EQ(legacy.size(), 1u);
+    const uint8_t* r = legacy[0].input.data();
+    EXPECT_EQ(faGetLe32(r), 12u);
+    EXPECT_EQ(faGetLe32(r + 24), 1u);
+    EXPECT_EQ(faGetLe32(r + 32 + 4), 2048u);     // first member: start, length
+    EXPECT_EQ(faGetLe32(r + 32 + 8), 204800u);
+    EXPECT_EQ(faGetLe32(r + 416 + 4), 4096u);    // second member
+    EXPECT_EQ(faGetLe32(r + 416 + 8), 204800u);
+    // A second pair's record would lie past the 432 bytes.
+    spaces = extents(4);
+    EXPECT_EQ(thrown([&] { CT_CreateNewContainer(ctx, 5, 15, spaces.data(), 4, 65536, 0, 0); }), 24u);
+    EXPECT_EQ(captured(124).size(), 1u);
+
+    Partition p = {};
+    EXPECT_EQ(CT_GetPartitionForContainer(ctx, 0, 0, &p, 1), FSA_STS_SUCCESS);
+    EXPECT_EQ(faGetLe16(p.bytes + PART_FIRST_CONTAINER), 0u);
+    EXPECT_NE(faGetLe64(p.bytes + PART_START_64), 0u);
+    EXPECT_EQ(CT_GetPartitionForContainer(ctx, 9, 0, &p, 1), 11u);
+    EXPECT_EQ(thrown([&] { CT_GetPartitionForContainer(ctx, 9, 0, &p, 0); }), 11u);
 }
 
 TEST_F(CreationRequestTest, LogicalDriveRequests)

@@ -39,6 +39,7 @@ FSAAPI_CONTEXT::~FSAAPI_CONTEXT()
     std::free(connectorMap);
     std::free(uniqueIdTable);
     std::free(ppiTable);
+    std::free(missingDrives);
     CT_FreePartitionCache(this);
     try {
         faos_DestroyMutex(ppiMutex);

@@ -179,6 +179,14 @@ public:
     int changeNotify = 0;
     void (*changeCallback)(void* user) = nullptr;
     void* changeUserData = nullptr;
+    // The PPI table copy: the six header words, the entries (ppiTable, 16
+    // bytes each) and whether they were read; the missing drives that are
+    // really absent (malloc'ed 16-byte entries, ascending by device handle).
+    uint32_t ppiHeaders[6] = {};
+    uint32_t ppiCount = 0;
+    int ppiValid = 0;
+    void* missingDrives = nullptr;
+    uint32_t missingCount = 0;
 };
 
 // Handle table: process-wide map of adapter handles to contexts. Handles start

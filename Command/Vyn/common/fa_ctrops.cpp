@@ -65,22 +65,14 @@ FSA_STATUS CT_AlarmCmdIn(FSAAPI_CONTEXT* ctx, unsigned int command, _ALARM_INFO*
     return status;
 }
 
-void CT_SetControllerDeviceCachePolicy(FSAAPI_CONTEXT* ctx, int first, int second)
-{
-    uint32_t p0 = (first != 0 ? 0x4u : 0u) | (second != 0 ? 0x2u : 0u);
-    CT_SendReceiveFIB(ctx, CT_SET_CONTROLLER_DEVICE_CACHE_POLICY, &p0, nullptr, nullptr, nullptr, 0, nullptr, 0, 1);
-    switch (p0) {
-    case CT_STS_NEW_SUCCESS: return;
-    case 219: throw static_cast<FSA_STATUS>(12);
-    case 226: throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
-    case 350:
-    case 351: throw static_cast<FSA_STATUS>(FSA_STS_GENERAL_FAILURE);
-    default: throw static_cast<FSA_STATUS>(FSA_STS_CT_BAD_STATUS);
-    }
-}
-
 FSA_STATUS CT_ClearControllerNvsRam(FSAAPI_CONTEXT* ctx)
 {
-    return CT_SendReceiveFIB(ctx, CT_CLEAR_CONTROLLER_NVSRAM, nullptr, nullptr, nullptr, nullptr, 0, nullptr, 0, 0,
-                             VM_SasNvsramAccess);
+    uint32_t status = 0;
+    try {
+        return CT_SendReceiveFIB(ctx, CT_CLEAR_CONTROLLER_NVSRAM, &status, nullptr, nullptr, nullptr, 0, nullptr, 0, 0,
+                                 VM_SasNvsramAccess);
+    } catch (FSA_STATUS thrown) {
+        // The send path may still throw; this clear reports every failure.
+        return thrown;
+    }
 }

@@ -32,7 +32,10 @@ void CT_ReleaseIo(FSAAPI_CONTEXT* ctx);
 // any other -> 6, thrown.
 FSA_STATUS CT_AlarmCmdOut(FSAAPI_CONTEXT* ctx, unsigned int command, _ALARM_INFO* out);
 FSA_STATUS CT_AlarmCmdIn(FSAAPI_CONTEXT* ctx, unsigned int command, _ALARM_INFO* in);
-// CT 238 with the policy mask (first: bit 2, second: bit 1); thrown on failure.
+// Bits of the controller's drive write-cache policy mask.
+constexpr uint32_t CT_CACHE_POLICY_FIRST = 0x2;
+constexpr uint32_t CT_CACHE_POLICY_SECOND = 0x1;
+// CT 238 with parameter 1 the policy mask; thrown on failure.
 void CT_SetControllerDeviceCachePolicy(FSAAPI_CONTEXT* ctx, int first, int second);
 // CT 10 of request class 23; the send status.
 FSA_STATUS CT_ClearControllerNvsRam(FSAAPI_CONTEXT* ctx);

@@ -337,8 +337,6 @@ constexpr FSA_STATUS kContainerOptionsFailed = 117;
 constexpr unsigned kContainerOptionsBytes = 288;
 constexpr unsigned kMiscStatusBytes = 48;
 constexpr unsigned kOldMiscStatusBytes = 40;
-constexpr uint32_t kCachePolicySata = 0x2;
-constexpr uint32_t kCachePolicySas = 0x1;
 
 }  // namespace
 
@@ -392,16 +390,3 @@ void CT_GetOemId(FSAAPI_CONTEXT* ctx, uint32_t* out)
         throw sent;
     }
 }
-
-void CT_GetControllerDeviceCachePolicy(FSAAPI_CONTEXT* ctx, int* first, int* second)
-{
-    uint32_t p0 = 0;
-    uint32_t mask = 0;
-    CT_SendReceiveFIB(ctx, CT_GET_CONTROLLER_DEVICE_CACHE_POLICY, &p0, &mask, nullptr, nullptr, 0, nullptr, 0, 1);
-    *first = (mask & kCachePolicySata) != 0 ? 1 : 0;
-    *second = (mask & kCachePolicySas) != 0 ? 1 : 0;
-}
-
-FSA_STATUS CT_GetPPITable(FSAAPI_CONTEXT*) { return FSA_STS_NOT_SUPPORTED; }
-
-FSA_STATUS CT_GetMissingDiskList(FSAAPI_CONTEXT*) { return FSA_STS_NOT_SUPPORTED; }

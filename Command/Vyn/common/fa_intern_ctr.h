@@ -304,6 +304,7 @@ void CT_GetPPITableHeaders(FSAAPI_CONTEXT* ctx, FSA_PPI_TABLE_HDRS* out);
 void CT_GetMissingPPITableEntries(FSAAPI_CONTEXT* ctx, FSA_PPI_ENTRY* out, uint32_t* n);
 void CT_SortMissingDrives(FSAAPI_CONTEXT* ctx, FSA_PPI_ENTRY* in, FSA_PPI_ENTRY* out, uint32_t n, uint32_t& count);
 void CT_DebugPrintPPIEntries(char* label, uint32_t n, FSA_PPI_ENTRY* entries);
+int compareAddresses(const void* a, const void* b);
 
 // Snapshot maps, bad stripes, automatic failover, power management and the
 // SSD cache pool; the status-returning ones do not throw their mapped statuses.

@@ -6,6 +6,7 @@
 // snapshot commands (CT 30, 31, 104).
 #include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/fw/ContainerTransport.h"
+#include "platform/hostsim/fw/DriveMetadata.h"
 
 #include <algorithm>
 #include <cstring>
@@ -122,11 +123,11 @@ void batterySixWords(FibCall& call)
 
 void diagnostic(FibCall& call) { call.clearPayload(); }
 
-// CT 238: bit 2 the SATA drives' write cache, bit 1 the SAS drives'; kept in
-// the form CT 239 answers (bit 1 SATA, bit 0 SAS).
+// CT 238: parameter 1 the mask in the form CT 239 answers (bit 1 SATA, bit 0
+// SAS).
 void setCachePolicy(ControllerState& c, const CtRequest& q, CtReply& r)
 {
-    c.cachePolicy = (q.param[0] >> 1) & 0x3;
+    c.cachePolicy = q.param[1] & 0x3;
     r.status = kNewSuccess;
 }
 
@@ -253,7 +254,7 @@ void ppiHeaders(ControllerState& c, const CtRequest&, CtReply& r)
     r.data.assign(kPpiHeaderBytes, 0);
     putLe32(r.data.data(), 1);
     putLe32(r.data.data() + 4, c.ppiClears);
-    putLe32(r.data.data() + 16, c.ppiEntries);
+    putLe32(r.data.data() + 16, c.ppiScripted ? static_cast<uint32_t>(c.ppiTable.size()) : c.ppiEntries);
     putLe32(r.data.data() + 20, static_cast<uint32_t>(ppiEntryBytes(c)));
 }
 
@@ -261,6 +262,12 @@ void ppiData(ControllerState& c, const CtRequest& q, CtReply& r)
 {
     r.status = kNewSuccess;
     const size_t size = ppiEntryBytes(c);
+    if (c.ppiScripted) {
+        scriptedPpiData(c, size, r.data);
+        if (r.data.size() > q.capacity)
+            r.data.resize(q.capacity);
+        return;
+    }
     r.data.assign(c.ppiEntries * size, 0);
     for (uint32_t i = 0; i < c.ppiEntries; ++i) {
         uint8_t* e = r.data.data() + i * size;
@@ -284,6 +291,7 @@ void clearPpi(ControllerState& c, const CtRequest&, CtReply& r)
 {
     ++c.ppiClears;
     c.ppiEntries = 0;
+    c.ppiTable.clear();
     r.status = kNewSuccess;
 }
 

@@ -1,4 +1,5 @@
 #include "platform/hostsim/fw/Dispatcher.h"
+#include "platform/hostsim/fw/DriveMetadata.h"
 #include "platform/hostsim/fw/Partitions.h"
 
 namespace vyn::hostsim {
@@ -17,6 +18,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerControllerObjectHandlers(dispatcher);
     registerEnclosureHandlers(dispatcher);
     registerPartitionHandlers(dispatcher);
+    registerDriveMetadataHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

@@ -141,6 +141,29 @@ struct ControllerState {
     std::vector<uint8_t> raid6Options;
     std::map<uint32_t, std::vector<uint8_t>> phys;
 
+    // Drive metadata, PPI table, pool and creation requests. Not saved:
+    // they live within one process's run, and tests read and script them.
+    // One 384-byte metadata sector per drive handle (zeros until written)
+    // and each drive's own write-cache policy (CT 203, 204).
+    std::map<uint32_t, std::vector<uint8_t>> metadataSectors;
+    std::map<uint32_t, uint32_t> drivePolicy;
+    // A scripted PPI table (16-byte entries) served instead of the generated
+    // one while ppiScripted is set; its age is ppiClears.
+    bool ppiScripted = false;
+    std::vector<std::vector<uint8_t>> ppiTable;
+    // Power-management records by container (CT 246), the SSD cache-pool
+    // members (CT 254) and the containers whose read cache uses the pool.
+    std::map<uint32_t, std::vector<uint8_t>> pmRecords;
+    std::vector<uint32_t> cachePool;
+    std::map<uint32_t, uint32_t> poolCacheMode;
+    // The requests of the creation, pool and sector commands, oldest first.
+    struct CtCapture {
+        uint32_t code = 0;
+        uint32_t param[3] = {0, 0, 0};
+        std::vector<uint8_t> input;
+    };
+    std::vector<CtCapture> captured;
+
     // Injected faults with their counters.
     std::vector<ArmedFault> faults;
 

@@ -1,0 +1,127 @@
+#ifndef VYN_COMMAND_VYN_COMMON_FA_CTRRECORDS_H
+#define VYN_COMMAND_VYN_COMMON_FA_CTRRECORDS_H
+
+// Byte records of the drive metadata sector, the PPI table, the single-command
+// container operations and the container creation requests. All are read and
+// written through fa_bytes.h.
+
+#include "Command/Vyn/common/fa_types.h"
+#include "Command/Vyn/common/fa_utils.h"
+#include "Command/Vyn/os/faux_char.h"
+
+#include <cstdint>
+
+// The library's own sector on every drive, kept by the controller.
+struct FSAAPI_SW_METADATA {
+    uint8_t bytes[384];
+
+    static constexpr unsigned kSignatureBytes = 12;
+    static constexpr unsigned kFormat1 = 12;
+    static constexpr unsigned kFormat2 = 16;
+    static constexpr unsigned kCandidateFlag = 20;
+    static constexpr unsigned kZeroFrom = 24;
+
+    void Init();
+    bool IsValidSignature() const;
+    void SetCandidateSpare();
+    void ClrCandidateSpare();
+    uint32_t IsCandidateSpare() const;
+};
+static_assert(sizeof(FSAAPI_SW_METADATA) == 384, "metadata sector is 384 bytes");
+
+// Reply of the PPI header request: word 1 the table age, word 4 the count.
+struct FSA_PPI_TABLE_HDRS {
+    uint32_t words[6];
+};
+static_assert(sizeof(FSA_PPI_TABLE_HDRS) == 24, "PPI headers are six words");
+constexpr unsigned PPI_HDR_AGE = 1;
+constexpr unsigned PPI_HDR_COUNT = 4;
+
+// One PPI entry in the form kept by the context: identity words at 0 and 4,
+// device handle at 8 (0xFFFF none), bundle length at 12, flags at 13 (bit 7
+// missing, bits 0-3 kind).
+struct FSA_PPI_ENTRY {
+    uint8_t bytes[16];
+};
+static_assert(sizeof(FSA_PPI_ENTRY) == 16, "PPI entry is 16 bytes");
+constexpr unsigned PPI_HANDLE = 8;
+constexpr unsigned PPI_BUNDLE = 12;
+constexpr unsigned PPI_FLAGS = 13;
+constexpr uint8_t PPI_MISSING = 0x80;
+constexpr uint8_t PPI_KIND_MASK = 0x0F;
+// The controller's narrow entry: handle u16 at 8, bundle at 10, flags at 11.
+constexpr unsigned PPI_NARROW_BYTES = 12;
+
+struct SnapshotMap {
+    uint8_t bytes[384];
+};
+static_assert(sizeof(SnapshotMap) == 384, "snapshot map is 384 bytes");
+
+struct _FSA_BAD_STRIPE_ENTRY {
+    uint8_t bytes[8];
+};
+static_assert(sizeof(_FSA_BAD_STRIPE_ENTRY) == 8, "bad-stripe entry is 8 bytes");
+
+struct PM_CONFIG_DATA_S {
+    uint8_t bytes[432];
+};
+static_assert(sizeof(PM_CONFIG_DATA_S) == 432, "power-management record is 432 bytes");
+
+// The cache-pool drive list: word 0 zero, word 1 the count, then handles.
+constexpr unsigned POOL_LIST_BYTES = 1032;
+constexpr unsigned POOL_LIST_MAX = 256;
+
+// One member extent of a new container: the drive, its start and length in
+// bytes.
+#pragma pack(push, 1)
+struct FSA_STORAGE_DEVICE_SPACE {
+    FSA_STORAGE_DEVICE device;
+    uint64_t start;
+    uint64_t length;
+};
+#pragma pack(pop)
+static_assert(sizeof(FSA_STORAGE_DEVICE_SPACE) == 28, "device space is 28 bytes");
+
+// Creation stamp: 1, 0, 2, year - 1900, the date word, the serial number.
+struct _ContainerCreationInfo {
+    uint8_t bytes[16];
+};
+static_assert(sizeof(_ContainerCreationInfo) == 16, "creation info is 16 bytes");
+
+// The create request; its layout depends on the kind in word 0.
+struct CreateContainer {
+    uint8_t bytes[1068];
+};
+static_assert(sizeof(CreateContainer) == 1068, "create request is 1068 bytes");
+constexpr unsigned CREATE_LEGACY_BYTES = 432;
+
+// Header of a logical-drive creation request; the member records follow it
+// in the caller's buffer (20 bytes each for RAID type code 1, else 12), and
+// 64 further bytes after the last.
+struct VYNIO_CREATE_HEADER_S {
+    uint8_t bytes[64];
+};
+static_assert(sizeof(VYNIO_CREATE_HEADER_S) == 64, "creation header is 64 bytes");
+constexpr unsigned VCH_RAID_TYPE = 8;
+constexpr unsigned VCH_CONTAINER = 12;
+constexpr unsigned VCH_DATE = 20;
+constexpr unsigned VCH_YEAR = 24;
+constexpr unsigned VCH_MEMBERS = 30;
+// Bytes a request of n members sends: header, records and 64 trailing bytes.
+inline unsigned VynIoCreateRequestBytes(uint8_t raidType, unsigned n)
+{
+    return 128 + n * (raidType == 1 ? 20u : 12u);
+}
+
+// The local time packed as the controller's date word: month, day << 4,
+// hour << 10, minute << 16, second << 22.
+uint32_t CT_DateWord(const FAOS_TIME_INFO& t);
+
+// Hands a debug text to the library's debug print.
+template <class... Args>
+inline void CT_DebugText(const char* format, Args... args)
+{
+    UtilPrintDebugFormatted(const_cast<char*>(format), args...);
+}
+
+#endif

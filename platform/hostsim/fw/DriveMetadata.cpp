@@ -1,0 +1,321 @@
+// Drive metadata sectors (CT 208, 209) and drive cache policy (CT 203, 204);
+// the failover switch (CT 168), snapshot maps (CT 220), bad stripes (CT 227),
+// power management (CT 246), the SSD cache pool (CT 254); the serial number
+// (CT 13), table-entry clear (CT 14), dead marks (CT 72), segment deletion
+// (CT 250), morph requests (CT 109, 252) and the creation requests (CT 124,
+// 171, 172, 179, 221, 237).
+#include "platform/hostsim/fw/DriveMetadata.h"
+
+#include "platform/hostsim/Bytes.h"
+#include "platform/hostsim/fw/Configuration.h"
+#include "platform/hostsim/fw/ContainerTransport.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace vyn::hostsim {
+
+namespace {
+
+constexpr uint32_t kNewSuccess = 218;
+constexpr uint32_t kDeviceNotFound = 219;
+constexpr uint32_t kNotSupported = 226;
+constexpr size_t kSectorBytes = 384;
+constexpr size_t kMapBytes = 384;
+constexpr size_t kBadStripeBytes = 8;
+constexpr size_t kPmBytes = 432;
+constexpr uint32_t kOpt3PowerManagement = 0x4;
+constexpr uint32_t kCreated = 305;
+constexpr uint32_t kCreateRefused = 389;
+constexpr uint32_t kMorphDone = 253;
+constexpr uint32_t kMarkedDead = 190;
+constexpr size_t kHeaderBytes = 64;
+
+void capture(ControllerState& c, const CtRequest& q)
+{
+    ControllerState::CtCapture k;
+    k.code = q.code;
+    std::copy(q.param, q.param + 3, k.param);
+    if (q.input != nullptr)
+        k.input.assign(q.input, q.input + q.inputSize);
+    c.captured.push_back(std::move(k));
+}
+
+bool driveKnown(const ConfigView& v, uint32_t handle)
+{
+    return std::any_of(v.drives.begin(), v.drives.end(), [&](const DriveView& d) { return d.handle() == handle; });
+}
+
+const LogDevView* containerOf(const ConfigView& v, uint32_t number)
+{
+    for (const LogDevView& l : v.logDevs)
+        if (l.parent == 0xFFFFFFFFu && l.number == number)
+            return &l;
+    return nullptr;
+}
+
+// A drive command on parameter 0: 219 for a drive the controller lacks.
+bool onKnownDrive(const ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    if (driveKnown(configurationOf(c), q.param[0]))
+        return true;
+    r.status = kDeviceNotFound;
+    return false;
+}
+
+void readSector(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    if (!onKnownDrive(c, q, r))
+        return;
+    auto it = c.metadataSectors.find(q.param[0]);
+    r.data = it != c.metadataSectors.end() ? it->second : std::vector<uint8_t>(kSectorBytes, 0);
+    r.status = kNewSuccess;
+}
+
+void writeSector(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    capture(c, q);
+    if (!onKnownDrive(c, q, r))
+        return;
+    std::vector<uint8_t> sector(kSectorBytes, 0);
+    std::memcpy(sector.data(), q.input, std::min(q.inputSize, kSectorBytes));
+    c.metadataSectors[q.param[0]] = std::move(sector);
+    r.status = kNewSuccess;
+}
+
+void setDrivePolicy(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    capture(c, q);
+    if (!onKnownDrive(c, q, r))
+        return;
+    c.drivePolicy[q.param[0]] = q.param[1];
+    r.status = kNewSuccess;
+}
+
+void getDrivePolicy(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    if (!onKnownDrive(c, q, r))
+        return;
+    auto it = c.drivePolicy.find(q.param[0]);
+    r.result1 = it != c.drivePolicy.end() ? it->second : 0;
+    r.status = kNewSuccess;
+}
+
+void powerManagement(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    capture(c, q);
+    if ((c.optionWord[2] & kOpt3PowerManagement) == 0) {
+        r.status = kNotSupported;
+        return;
+    }
+    if (containerOf(configurationOf(c), q.param[1]) == nullptr) {
+        r.status = 12;
+        return;
+    }
+    std::vector<uint8_t> record(kPmBytes, 0);
+    std::memcpy(record.data(), q.input, std::min(q.inputSize, kPmBytes));
+    c.pmRecords[q.param[1]] = std::move(record);
+    r.status = kNewSuccess;
+}
+
+// Sub-commands of CT 254: 1 add and 2 remove drives (a list of none removes
+// them all), 3 and 4 the pool read cache of a container, 8 to 10 its write
+// cache, 11 the dirty-data query.
+void cachePool(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    capture(c, q);
+    r.status = kNewSuccess;
+    const uint32_t count = q.inputSize >= 8 ? std::min<uint32_t>(getLe32(q.input + 4), 256) : 0;
+    auto handleAt = [&](uint32_t i) -> uint32_t {
+        const size_t at = 8 + 4 * size_t{i};
+        return at + 4 <= q.inputSize ? getLe32(q.input + at) : 0xFFFFFFFFu;
+    };
+    switch (q.param[0]) {
+    case 1:
+        for (uint32_t i = 0; i < count; ++i)
+            if (std::find(c.cachePool.begin(), c.cachePool.end(), handleAt(i)) == c.cachePool.end())
+                c.cachePool.push_back(handleAt(i));
+        break;
+    case 2:
+        if (count == 0)
+            c.cachePool.clear();
+        for (uint32_t i = 0; i < count; ++i)
+            c.cachePool.erase(std::remove(c.cachePool.begin(), c.cachePool.end(), handleAt(i)), c.cachePool.end());
+        break;
+    case 3:
+    case 4:
+    case 8:
+    case 9:
+    case 10: c.poolCacheMode[q.param[1]] = q.param[0]; break;
+    case 11: break;
+    default: r.status = kNotSupported; break;
+    }
+}
+
+// Creation requests: word 1 names the container; a number in use is refused.
+void createContainer(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    capture(c, q);
+    const uint32_t number = q.inputSize >= 8 ? getLe32(q.input + 4) : 0;
+    r.status = containerOf(configurationOf(c), number) != nullptr ? kCreateRefused : kCreated;
+}
+
+// Level names of the description by logical-device RAID type code.
+const char* levelOf(uint8_t code)
+{
+    switch (code) {
+    case 0:
+    case 1: return "volume";
+    case 2: return "raid0";
+    case 3: return "raid1";
+    case 4: return "raid10";
+    case 5: return "raid1e";
+    case 7: return "raid5";
+    case 8: return "raid50";
+    case 9: return "raid5ee";
+    case 11:
+    case 13: return "raid6";
+    case 12:
+    case 14: return "raid60";
+    default: return nullptr;
+    }
+}
+
+// CT 237: the header is checked (version 1, members known, the container
+// number free) and the container joins the configuration as if described,
+// placed after what its members already hold.
+void createLogicalDrive(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    capture(c, q);
+    r.status = kCreateRefused;
+    if (q.inputSize < kHeaderBytes || q.input[0] != 1)
+        return;
+    const uint8_t code = q.input[8];
+    const char* level = levelOf(code);
+    const uint32_t number = getLe32(q.input + 12);
+    const uint16_t n = getLe16(q.input + 30);
+    const size_t record = code == 1 ? 20 : 12;
+    const ConfigView v = configurationOf(c);
+    if (level == nullptr || n == 0 || kHeaderBytes + n * record > q.inputSize || number >= c.maxContainers ||
+        c.objects.count("ld" + std::to_string(number)) != 0)
+        return;
+    std::string members;
+    for (uint16_t i = 0; i < n; ++i) {
+        const uint32_t handle = getLe32(q.input + kHeaderBytes + i * record);
+        if (!driveKnown(v, handle))
+            return;
+        if (!members.empty())
+            members += ',';
+        members += std::to_string(handle >> 24) + ':' + std::to_string(handle & 0xFFFF);
+        if ((handle >> 16 & 0xFF) != 0)
+            members += ':' + std::to_string(handle >> 16 & 0xFF);
+    }
+    uint64_t blocks = 0;
+    for (int b = 7; b >= 0; --b)
+        blocks = blocks << 8 | q.input[32 + b];
+    std::string name(reinterpret_cast<const char*>(q.input + 40), 16);
+    name = name.substr(0, name.find('\0'));
+    std::string text = std::string(level) + ' ' + members + " stripe=" + std::to_string(getLe16(q.input + 26)) + 's';
+    if (blocks != 0)
+        text += " size=" + std::to_string(blocks) + 's';
+    if (!name.empty() && name.find_first_of("\" \\=") == std::string::npos)
+        text += " name=" + name;
+    if (getLe16(q.input + 28) > 1)
+        text += " legs=" + std::to_string(getLe16(q.input + 28));
+    c.objects["ld" + std::to_string(number)] = text;
+    ++c.configAge;
+    r.status = kCreated;
+}
+
+}  // namespace
+
+std::vector<uint8_t> ppiEntry(uint32_t id0, uint32_t id1, uint32_t handle, uint8_t bundle, uint8_t flags)
+{
+    std::vector<uint8_t> e(16, 0);
+    putLe32(e.data(), id0);
+    putLe32(e.data() + 4, id1);
+    putLe32(e.data() + 8, handle);
+    e[12] = bundle;
+    e[13] = flags;
+    return e;
+}
+
+void scriptedPpiData(const ControllerState& c, size_t size, std::vector<uint8_t>& out)
+{
+    out.assign(c.ppiTable.size() * size, 0);
+    for (size_t i = 0; i < c.ppiTable.size(); ++i) {
+        const std::vector<uint8_t>& e = c.ppiTable[i];
+        uint8_t* o = out.data() + i * size;
+        if (e.size() < 16)
+            continue;
+        if (size == 16) {
+            std::memcpy(o, e.data(), 16);
+        } else {
+            std::memcpy(o, e.data(), 8);
+            putLe16(o + 8, static_cast<uint16_t>(getLe32(e.data() + 8)));
+            o[10] = e[12];
+            o[11] = e[13];
+        }
+    }
+}
+
+void registerDriveMetadataHandlers(Dispatcher& dispatcher)
+{
+    addCtHandler(dispatcher, 208, readSector);
+    addCtHandler(dispatcher, 209, writeSector);
+    addCtHandler(dispatcher, 203, setDrivePolicy);
+    addCtHandler(dispatcher, 204, getDrivePolicy);
+    addCtHandler(dispatcher, 168, [](ControllerState& c, const CtRequest& q, CtReply& r) {
+        capture(c, q);
+        c.autoFailover = q.param[0] != 0;
+        r.status = kNewSuccess;
+    });
+    addCtHandler(dispatcher, 220, [](ControllerState& c, const CtRequest& q, CtReply& r) {
+        r.status = containerOf(configurationOf(c), q.param[0]) != nullptr ? 0 : 379;
+        r.data.assign(kMapBytes, 0);
+        putLe32(r.data.data(), q.param[0]);
+    });
+    addCtHandler(dispatcher, 227, [](ControllerState& c, const CtRequest& q, CtReply& r) {
+        r.status = containerOf(configurationOf(c), q.param[0]) != nullptr ? 0 : 387;
+        r.data.assign(kBadStripeBytes, 0);
+    });
+    addCtHandler(dispatcher, 246, powerManagement);
+    addCtHandler(dispatcher, 254, cachePool);
+    addCtHandler(dispatcher, 13, [](ControllerState& c, const CtRequest&, CtReply& r) {
+        r.status = kNewSuccess;
+        r.data.assign(8, 0);
+        putLe32(r.data.data(), c.serial[0]);
+        putLe32(r.data.data() + 4, c.serial[1]);
+    });
+    addCtHandler(dispatcher, 14, [](ControllerState& c, const CtRequest& q, CtReply& r) {
+        capture(c, q);
+        r.status = kNewSuccess;
+    });
+    addCtHandler(dispatcher, 72, [](ControllerState& c, const CtRequest& q, CtReply& r) {
+        capture(c, q);
+        r.status = kMarkedDead;
+    });
+    addCtHandler(dispatcher, 250, [](ControllerState& c, const CtRequest& q, CtReply& r) {
+        capture(c, q);
+        r.status = kNewSuccess;
+    });
+    for (uint32_t morph : {109u, 252u})
+        addCtHandler(dispatcher, morph, [](ControllerState& c, const CtRequest& q, CtReply& r) {
+            capture(c, q);
+            r.status = kMorphDone;
+        });
+    for (uint32_t create : {124u, 179u, 221u})
+        addCtHandler(dispatcher, create, createContainer);
+    addCtHandler(dispatcher, 171, [](ControllerState& c, const CtRequest& q, CtReply& r) {
+        capture(c, q);
+        r.status = 7;
+    });
+    addCtHandler(dispatcher, 172, [](ControllerState& c, const CtRequest& q, CtReply& r) {
+        capture(c, q);
+        r.status = 322;
+    });
+    addCtHandler(dispatcher, 237, createLogicalDrive);
+}
+
+}  // namespace vyn::hostsim

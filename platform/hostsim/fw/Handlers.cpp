@@ -17,6 +17,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerControllerObjectHandlers(dispatcher);
     registerEnclosureHandlers(dispatcher);
     registerPartitionHandlers(dispatcher);
+    registerContainerOpHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

@@ -1,5 +1,6 @@
 // The one-command container operations, container names, cache settings and
-// statistics and background verification: each answers the success status
+// statistics, whether a container number is in use, and background
+// verification: each answers the success status
 // the library expects and keeps its effect in the controller's container
 // settings. Creation, deletion and zeroing (CT 17, 59) and verification (CT
 // 173, 205) answer without the fuller effects that creation work adds.
@@ -163,6 +164,8 @@ void cacheStats(ControllerState& c, const CtRequest& q, CtReply& r)
         putLe32(r.data.data() + kStatsHeader + entry + 4, s.writeCache);
     }
     r.status = kNewSuccess;
+    // A long reply hands back result word 2 in place of the status.
+    r.result2 = r.status;
 }
 
 void cacheToss(ControllerState& c, const CtRequest& q, CtReply& r)
@@ -206,6 +209,7 @@ void phyDevOperation(ControllerState& c, const CtRequest& q, CtReply& r)
     for (size_t i = 0; i < n; ++i)
         putLe32(r.data.data() + kPhyDevHeader + 4 * i, handles[i]);
     r.status = kNewSuccess;
+    r.result2 = r.status;
 }
 
 // The 28-byte snapshot request: the snapshot's number first, the container
@@ -290,6 +294,10 @@ void registerContainerOpHandlers(Dispatcher& dispatcher)
     addCtHandler(dispatcher, 143, onContainer(314));
     addCtHandler(dispatcher, 149, onContainer(253));
     addCtHandler(dispatcher, 152, answer(kNewSuccess));
+    // Whether a container number is in use: non-zero when it is.
+    addCtHandler(dispatcher, 153, [](ControllerState& c, const CtRequest& q, CtReply& r) {
+        r.status = exists(c, q.param[0]) ? 1 : 0;
+    });
     addCtHandler(dispatcher, 155, answer(kNewSuccess));
     addCtHandler(dispatcher, 173, verify);
     addCtHandler(dispatcher, 197, answer(kNewSuccess));

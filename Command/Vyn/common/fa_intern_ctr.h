@@ -168,9 +168,12 @@ struct SnapshotMap;
 struct _FSA_BAD_STRIPE_ENTRY;
 struct PM_CONFIG_DATA_S;
 
-// Container-layer routines not available yet: those that report failures by
-// throwing throw 31, those that return their status return 31, and the few
-// that never fail give their empty answer. Container types are the library's
+// Container-layer routines. The container operation commands and the cache,
+// name, unique-id and verification commands are built: each throws (or
+// returns, where marked) the status its command's reply maps to. The other
+// groups are not available yet: those that report failures by throwing throw
+// 31, those that return their status return 31, and the few that never fail
+// give their empty answer. Container types are the library's
 // FSA_CONTAINER_TYPE numbers.
 
 // Drive metadata sector, candidate spares and device cache policy.

@@ -399,8 +399,9 @@ int CT_ReadData(FSAAPI_CONTEXT* ctx, void* buffer, uint32_t length, uint32_t a, 
 {
     uint32_t p0 = a;
     uint32_t p1 = b;
-    CT_SendReceiveFIB(ctx, CT_READ_DATA, &p0, &p1, nullptr, nullptr, 0, buffer, length, 1);
-    return p0 == 208 ? 1 : 0;
+    // Callers take 0 as "nothing read", a failed send included.
+    const FSA_STATUS sent = CT_SendReceiveFIB(ctx, CT_READ_DATA, &p0, &p1, nullptr, nullptr, 0, buffer, length, 0);
+    return sent == FSA_STS_SUCCESS && p0 == 208 ? 1 : 0;
 }
 
 uint32_t CT_GetSliceFailoverCount(FSAAPI_CONTEXT* ctx, uint32_t slice)

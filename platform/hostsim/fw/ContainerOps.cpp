@@ -271,6 +271,7 @@ void registerContainerOpHandlers(Dispatcher& dispatcher)
     addCtHandler(dispatcher, 90, [](ControllerState&, const CtRequest& q, CtReply& r) {
         r.data.assign(q.capacity, 0);
         r.status = 208;
+        r.result2 = r.status;
     });
     addCtHandler(dispatcher, 98, onContainer(216));
     addCtHandler(dispatcher, 104, makeSnapshot);

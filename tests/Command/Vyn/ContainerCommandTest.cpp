@@ -36,6 +36,8 @@ protected:
             std::memcpy(c->param, q.param, sizeof c->param);
             c->input.assign(q.input, q.input + q.inputSize);
             r.status = status;
+            // A long reply hands back result word 2 in place of the status.
+            r.result2 = status;
             r.data = data;
         });
         return c;
@@ -231,6 +233,27 @@ TEST_F(ContainerCommandTest, PhysicalDeviceOperationKeepsToItsBuffer)
         answerWith(251, c.status);
         EXPECT_EQ(CT_VynIoPhyDevOp(ctx, 4, &twoArray, &twoCount, 0), c.expected) << c.status;
     }
+}
+
+TEST_F(ContainerCommandTest, SliceFailoverCountFromItsTable)
+{
+    FSAAPI_CONTEXT* ctx = open();
+    ASSERT_NE(ctx, nullptr);
+    EXPECT_EQ(CT_GetSliceFailoverCount(ctx, 4), 0u);
+    std::vector<uint8_t> table(512, 0);
+    faPutLe32(table.data() + 0, 0x92755);
+    faPutLe32(table.data() + 8 * 5, 0x1FA11FA1);
+    faPutLe32(table.data() + 8 * 6 + 4, 0x92755);  // second word of an entry: not counted
+    faPutLe32(table.data() + 8 * 63, 0x92755);
+    Captured* read = answerWith(90, 208, table);
+    EXPECT_EQ(CT_GetSliceFailoverCount(ctx, 4), 3u);
+    EXPECT_EQ(read->param[0], 4u);
+    EXPECT_EQ(read->param[1], 2u);
+    answerWith(90, 209, table);
+    EXPECT_EQ(CT_GetSliceFailoverCount(ctx, 4), 0u);
+    ASSERT_TRUE(sim().addFault(0, vyn::hostsim::Fault{"ct 90", "transport = 1"}));
+    uint8_t buffer[512];
+    EXPECT_EQ(CT_ReadData(ctx, buffer, sizeof buffer, 4, 2), 0);
 }
 
 TEST_F(ContainerCommandTest, OpenReadWriteNoticeGoesOncePerWritingContext)

@@ -6,7 +6,15 @@
 #include <cstdint>
 
 struct tag_FSA_CONTAINER;
-struct tag_FSA_CONTAINER_PARAMS;
+
+// A container's cache parameters: word 0 the read-cache setting (bit 0 on),
+// word 1 the write-cache setting (bit 1 on, bit 0 on while the cache is
+// protected).
+struct tag_FSA_CONTAINER_PARAMS {
+    uint32_t readCache;
+    uint32_t writeCache;
+};
+static_assert(sizeof(tag_FSA_CONTAINER_PARAMS) == 8, "cache parameters are two words");
 
 // The context's container cache: a word, a heap buffer and its mutex. The
 // container commands fill it.
@@ -23,7 +31,9 @@ struct FSA_CONTAINER_CACHE {
     void* mutex = nullptr;
 };
 
-// Container cache settings. Not available yet: each answers 31.
+// Container cache settings of one container. The setters refuse a missing
+// container (11), one the host cannot reach (401) and a locked one (42)
+// before they send anything.
 extern "C" {
 FSA_STATUS FsaContainerSetCacheParams(void* handle, const tag_FSA_CONTAINER* container,
                                       const tag_FSA_CONTAINER_PARAMS* params);
@@ -34,7 +44,9 @@ FSA_STATUS FsaContainerSetITPCacheSettings(void* handle, const tag_FSA_CONTAINER
 FSA_STATUS FsaContainerSetOrvexaWriteCacheSettings(void* handle, const tag_FSA_CONTAINER* container, uint32_t mode,
                                                    uint32_t value);
 }
-// The NVRAM export's check for cache buffers without a container.
+// The NVRAM export's check for cache buffers without a container: 1 when
+// some were found (and released with `release`), 0 when none; a gate refusal
+// or a failed read comes back in the same word.
 FSA_STATUS FsaAreThereOphanRawBuffers(void* handle, int release);
 
 #endif

@@ -37,8 +37,12 @@ constexpr uint32_t kPartitionOther = 4;
 
 bool hasModel(FSAAPI_CONTEXT* ctx) { return (FsaOptionWord3(ctx) & kOpt3Model) != 0; }
 
+void put(uint8_t* record, size_t offset, uint32_t value) { faPutLe32(record + offset, value); }
+
+}  // namespace
+
 // The context's model, read from the controller when no walk has built it yet.
-FSA_STATUS modelOf(FSAAPI_CONTEXT* ctx, FsaVynIoAdapterConfig** model)
+FSA_STATUS CT_ModelOf(FSAAPI_CONTEXT* ctx, FsaVynIoAdapterConfig** model)
 {
     if (ctx->vynIoConfig == nullptr) {
         const FSA_STATUS status = GetVynIoConfig(ctx);
@@ -51,7 +55,7 @@ FSA_STATUS modelOf(FSAAPI_CONTEXT* ctx, FsaVynIoAdapterConfig** model)
 
 // The first device of that number: top-level devices first, then the list of
 // all devices, in which the legs of two-level arrays are found.
-FsaVynIoLogDevInfo* deviceNumbered(const FsaVynIoAdapterConfig* model, uint32_t number)
+FsaVynIoLogDevInfo* CT_LogDevNumbered(const FsaVynIoAdapterConfig* model, uint32_t number)
 {
     for (FsaVynIoLogDevInfo* l : model->topLevel())
         if (faGetLe32(l->record.bytes + LD_CONTAINER_NUM) == number)
@@ -61,10 +65,6 @@ FsaVynIoLogDevInfo* deviceNumbered(const FsaVynIoAdapterConfig* model, uint32_t 
             return l;
     return nullptr;
 }
-
-void put(uint8_t* record, size_t offset, uint32_t value) { faPutLe32(record + offset, value); }
-
-}  // namespace
 
 void FsaInitContainerInfo(FSA_CONTAINER_INFO_EXTND* info)
 {
@@ -100,12 +100,12 @@ FSA_STATUS FsaNewGetMostContainerInfo2(void* handle, int next, const tag_FSA_CON
             number = static_cast<uint64_t>(container->number) + (next ? 1 : 0);
         }
         FsaVynIoAdapterConfig* model = nullptr;
-        const FSA_STATUS status = modelOf(ctx, &model);
+        const FSA_STATUS status = CT_ModelOf(ctx, &model);
         if (status != FSA_STS_SUCCESS)
             return status;
         FsaVynIoLogDevInfo* found = nullptr;
         for (; number < ctx->maxContainerCount; ++number) {
-            found = deviceNumbered(model, static_cast<uint32_t>(number));
+            found = CT_LogDevNumbered(model, static_cast<uint32_t>(number));
             if (found != nullptr || !next)
                 break;
         }
@@ -229,7 +229,7 @@ FSA_STATUS FsaNewGetFsaPartitionInfo(void* handle, int next, const FSA_PARTITION
         if (next)
             return kNoMorePartitions;
         FsaVynIoAdapterConfig* model = nullptr;
-        const FSA_STATUS status = modelOf(ctx, &model);
+        const FSA_STATUS status = CT_ModelOf(ctx, &model);
         if (status != FSA_STS_SUCCESS)
             return status;
         const uint8_t* p = partition->bytes;

@@ -187,6 +187,16 @@ public:
     int ppiValid = 0;
     void* missingDrives = nullptr;
     uint32_t missingCount = 0;
+
+    // Limits the parameter checks read, kept by the open from the RAID-0
+    // container-option entry (bytes): chunk minimum, maximum and granularity,
+    // and the smallest container.
+    uint32_t chunkMinimum = 0;
+    uint32_t chunkMaximum = 0;
+    uint32_t chunkGranularity = 0;
+    uint64_t minContainerBytes = 0;
+    // Set once the open-read-write notice (CT 155) went to the controller.
+    int readWriteNoticeSent = 0;
 };
 
 // Handle table: process-wide map of adapter handles to contexts. Handles start

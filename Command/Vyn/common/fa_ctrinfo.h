@@ -170,6 +170,15 @@ enum VYNIO_LOGDEV_FIELD : size_t {
     LD_EXTENSION = 328,  // five words
 };
 
+class FsaVynIoAdapterConfig;
+class FsaVynIoLogDevInfo;
+// The context's configuration model, read from the controller when no walk
+// has built it yet: 1, or the status of the failed read (91 when none made).
+FSA_STATUS CT_ModelOf(FSAAPI_CONTEXT* ctx, FsaVynIoAdapterConfig** model);
+// The first logical device of a container number: top-level devices first,
+// then all devices (where the legs of two-level arrays are); null for none.
+FsaVynIoLogDevInfo* CT_LogDevNumbered(const FsaVynIoAdapterConfig* model, uint32_t number);
+
 // Fields of a segment record (VYNIO_SEGMENT64_INFO_S, 32 bytes).
 enum VYNIO_SEGMENT_FIELD : size_t {
     SEG_PHY_HANDLE = 0,

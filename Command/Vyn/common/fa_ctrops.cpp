@@ -33,16 +33,22 @@ void CT_PauseIo(FSAAPI_CONTEXT* ctx, unsigned int timeoutSeconds, unsigned int m
     uint32_t p1 = mode;
     uint32_t p2 = static_cast<uint32_t>(noRescan);
     CT_SendReceiveFIB(ctx, CT_PAUSE_IO, &p0, &p1, &p2, nullptr, 0, nullptr, 0, 1);
-    if (p0 != kPauseDone)
+    if (p0 != kPauseDone) {
+        CT_DebugPrintStatus(CT_PAUSE_IO, p0);
         throw kPauseFailed;
+    }
 }
 
 void CT_ReleaseIo(FSAAPI_CONTEXT* ctx)
 {
     uint32_t p0 = 0;
     CT_SendReceiveFIB(ctx, CT_RELEASE_IO, &p0, nullptr, nullptr, nullptr, 0, nullptr, 0, 1);
-    if (p0 != kReleaseDone && p0 != kReleaseDoneAlso)
+    if (p0 != kReleaseDone && p0 != kReleaseDoneAlso) {
+        CT_DebugPrintStatus(CT_RELEASE_IO, p0);
         throw kReleaseFailed;
+    }
+    // The controller may have changed its configuration while paused.
+    CT_InvalidateCache(ctx);
 }
 
 FSA_STATUS CT_AlarmCmdOut(FSAAPI_CONTEXT* ctx, unsigned int command, _ALARM_INFO* out)

@@ -25,7 +25,8 @@ enum : uint32_t {
 };
 
 // Controller I/O: pause (CT 65, status 173, else 115) and release (CT 66,
-// 174 or 175, else 116). Thrown on failure.
+// 174 or 175, else 116). Thrown on failure; a release invalidates the
+// partition cache.
 void CT_PauseIo(FSAAPI_CONTEXT* ctx, unsigned int timeoutSeconds, unsigned int mode, int noRescan);
 void CT_ReleaseIo(FSAAPI_CONTEXT* ctx);
 // Alarm commands: 1 when done; 2 -> 7, 3 -> 605 (sending only), 4 -> 604,

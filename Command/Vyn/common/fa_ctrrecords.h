@@ -71,17 +71,6 @@ static_assert(sizeof(PM_CONFIG_DATA_S) == 432, "power-management record is 432 b
 constexpr unsigned POOL_LIST_BYTES = 1032;
 constexpr unsigned POOL_LIST_MAX = 256;
 
-// One member extent of a new container: the drive, its start and length in
-// bytes.
-#pragma pack(push, 1)
-struct FSA_STORAGE_DEVICE_SPACE {
-    FSA_STORAGE_DEVICE device;
-    uint64_t start;
-    uint64_t length;
-};
-#pragma pack(pop)
-static_assert(sizeof(FSA_STORAGE_DEVICE_SPACE) == 28, "device space is 28 bytes");
-
 // Creation stamp: 1, 0, 2, year - 1900, the date word, the serial number.
 struct _ContainerCreationInfo {
     uint8_t bytes[16];

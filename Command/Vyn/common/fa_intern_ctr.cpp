@@ -60,15 +60,6 @@ uint32_t CT_GetInternalID(const tag_FSA_CONTAINER* container) { return container
 
 uint32_t CT_GetInternalUID(const tag_FSA_CONTAINER* container) { return container->uniqueId; }
 
-void CT_Split(FSAAPI_CONTEXT*, uint32_t, uint32_t) { throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED); }
-
-void CT_SplitTwo(FSAAPI_CONTEXT*, uint32_t, uint32_t) { throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED); }
-
-void CT_MakeSnapshot(FSAAPI_CONTEXT*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t)
-{
-    throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
-}
-
 namespace {
 
 constexpr uint16_t kContainerFib = 500;

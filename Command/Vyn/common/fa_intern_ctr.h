@@ -45,12 +45,13 @@ void CT_GetStandardID(FSAAPI_CONTEXT* ctx, tag_FSA_CONTAINER* out, uint32_t cont
 // The container number held in an identifier.
 uint32_t CT_GetInternalID(const tag_FSA_CONTAINER* container);
 
-// Container operations the OS layer calls; they throw 31 until the container
-// layer provides them.
+// Split a mirror (CT 30, 31) and make a snapshot (CT 104); thrown on failure.
+// The snapshot request carries arguments 4 and 5 crossed and the fixed
+// signature when `signature` is 0.
 void CT_Split(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t container2);
 void CT_SplitTwo(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t container2);
 void CT_MakeSnapshot(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t container2, uint32_t a, uint32_t b,
-                     uint32_t c, uint32_t zero, uint32_t last);
+                     uint32_t c, uint32_t signature, uint32_t last);
 
 // VM commands of the container transport.
 enum : uint32_t {
@@ -152,7 +153,12 @@ struct _ContainerCreationInfo;
 struct VYNIO_CREATE_HEADER_S;
 struct CreateContainer;
 struct VYNIO_SEGMENT64_S;
-struct CacheSetCommand;
+// The cache-set request (28 bytes): container number, read-cache word,
+// write-cache word, four zero words.
+struct CacheSetCommand {
+    uint8_t bytes[28];
+};
+static_assert(sizeof(CacheSetCommand) == 28, "cache-set request is 28 bytes");
 struct GlobalCacheStats;
 struct tag_FSA_GENERATION;
 struct FIND_CT_TO_DELETE_STRUCT;
@@ -162,9 +168,12 @@ struct SnapshotMap;
 struct _FSA_BAD_STRIPE_ENTRY;
 struct PM_CONFIG_DATA_S;
 
-// Container-layer routines not available yet: those that report failures by
-// throwing throw 31, those that return their status return 31, and the few
-// that never fail give their empty answer. Container types are the library's
+// Container-layer routines. The container operation commands and the cache,
+// name, unique-id and verification commands are built: each throws (or
+// returns, where marked) the status its command's reply maps to. The other
+// groups are not available yet: those that report failures by throwing throw
+// 31, those that return their status return 31, and the few that never fail
+// give their empty answer. Container types are the library's
 // FSA_CONTAINER_TYPE numbers.
 
 // Drive metadata sector, candidate spares and device cache policy.
@@ -289,6 +298,10 @@ void CT_VerifyGetPriority(FSAAPI_CONTEXT* ctx, uint32_t* out);
 bool CT_IsGenerationEqual(const tag_FSA_GENERATION* a, const tag_FSA_GENERATION* b);
 bool CT_IsGenerationCurrent(FSAAPI_CONTEXT* ctx, const tag_FSA_GENERATION* generation);
 uint32_t CT_GetContainerUsage(FSAAPI_CONTEXT* ctx, uint32_t container);
+// The sources of a multi-level container: 1, the failed read's status, 421
+// for sources of different types, 24 for mirrors of more than 48 members in
+// all. The type argument is not read.
+FSA_STATUS CheckMContainerValidity(void* adapterHandle, const tag_FSA_CONTAINER* list, uint32_t n, uint32_t type);
 
 // Containers affected by drives.
 void CT_FindContainersToDeleteByDisk(FSAAPI_CONTEXT* ctx, FSA_STORAGE_DEVICE* drives, uint32_t n,

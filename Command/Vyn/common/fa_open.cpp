@@ -481,6 +481,14 @@ FSA_STATUS FsaInternalCommonContextInit(FSAAPI_CONTEXT* ctx, unsigned int caller
     Params params;
     CT_ContainerParams(ctx, params.bytes);
     ctx->containerOpMask = capabilityMask(ctx, params);
+    {
+        // An unset RAID-0 entry leaves no limits to check against.
+        auto bytesOf = [&](size_t w) { return params.unset(9) ? 0u : params.word(w) * 512u; };
+        ctx->chunkMinimum = bytesOf(11);
+        ctx->chunkMaximum = bytesOf(12);
+        ctx->chunkGranularity = bytesOf(13);
+        ctx->minContainerBytes = params.unset(9) ? 0 : static_cast<uint64_t>(params.word(14)) * 512u;
+    }
     put32(ctx, GI_RAID_SUPPORT_MASK, ctx->containerOpMask);
 
     // Step 15.

@@ -425,10 +425,13 @@ constexpr size_t kCtMaxMembers = (1152 - kCtFirstPartition) / 4;
 constexpr size_t kCtSnapshotFirst = 135 * 4;
 constexpr size_t kCtSnapshotSecond = 136 * 4;
 constexpr size_t kContainerRecordBytes = 1152;
-// Partition record: its 64-bit start and its first owner's container number.
+// Partition record: its 64-bit start and, for an entry that stands for a
+// member container (start 0), that container's number in its location word.
+// The first owner of such an entry is the container it belongs to, not the
+// member.
 constexpr size_t kPartitionBytes = 420;
 constexpr size_t kPartStart64 = 256;
-constexpr size_t kPartOwnerContainer = 52;
+constexpr size_t kPartMemberContainer = 40;
 // A firmware cycle of snapshot containers must not recurse without end.
 constexpr int kMaxSnapshotDepth = 4;
 constexpr uint32_t kTypeUnknown = 22;
@@ -446,7 +449,7 @@ uint32_t containerOfPartition(FSAAPI_CONTEXT* ctx, uint32_t index, bool* placed)
     uint8_t partition[kPartitionBytes] = {};
     CT_GetPartitionInMemory(ctx, index, reinterpret_cast<Partition*>(partition));
     *placed = faGetLe32(partition + kPartStart64) == 0 && faGetLe32(partition + kPartStart64 + 4) == 0;
-    return faGetLe16(partition + kPartOwnerContainer);
+    return faGetLe32(partition + kPartMemberContainer);
 }
 
 uint32_t extendedType(FSAAPI_CONTEXT* ctx, uint32_t type, const uint8_t* record, int depth)

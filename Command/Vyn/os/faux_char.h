@@ -20,6 +20,17 @@ struct FSA_STORAGE_DEVICE {
 };
 static_assert(sizeof(FSA_STORAGE_DEVICE) == 12, "storage device record is 12 bytes");
 
+// An extent of free space on a device: start and length in bytes, both
+// multiples of 64 KB. Packed: the 64-bit fields sit at bytes 12 and 20.
+#pragma pack(push, 4)
+struct FSA_STORAGE_DEVICE_SPACE {
+    FSA_STORAGE_DEVICE device;
+    uint64_t start;
+    uint64_t length;
+};
+#pragma pack(pop)
+static_assert(sizeof(FSA_STORAGE_DEVICE_SPACE) == 28, "device extent is 28 bytes");
+
 enum FSA_SCSI_DATA_DIR : int {
     FSA_SCSI_NO_DATA = 0,
     FSA_SCSI_DATA_IN = 1,   // device to host

@@ -262,7 +262,18 @@ void logDevInfo(ControllerState& c, const CtRequest& q, CtReply& r)
     putLe32(p + 68, static_cast<uint32_t>(l->blocks >> 32));
     putLe32(p + 80, 512);
     putLe32(p + 84, l->stripeBlocks);
-    std::memcpy(p + 296, l->name.data(), std::min<size_t>(l->name.size(), 15));
+    std::string name = l->name;
+    auto s = c.containerSettings.find(l->number);
+    if (s != c.containerSettings.end()) {
+        // Flags1 bit 0x2: locked; the cache words as last set.
+        if (s->second.locked)
+            putLe32(p + 88, 0x2);
+        putLe32(p + 144, s->second.readCache);
+        putLe32(p + 148, s->second.writeCache);
+        if (s->second.named)
+            name = s->second.name;
+    }
+    std::memcpy(p + 296, name.data(), std::min<size_t>(name.size(), 15));
 }
 
 void phyDevList(ControllerState& c, const CtRequest& q, CtReply& r)

@@ -24,6 +24,10 @@ constexpr size_t kMembersWord = 5;
 constexpr size_t kSnapshotWord = 135;
 constexpr size_t kMaxMembers = kSnapshotWord - kMembersWord;
 constexpr uint32_t kTypeSnapshot = 5;
+// Word 3 of the record: bit 28 read-only, bit 31 locked.
+constexpr size_t kFlagsWord = 3;
+constexpr uint32_t kFlagReadOnly = 1u << 28;
+constexpr uint32_t kFlagLocked = 1u << 31;
 
 // Firmware container type of a logical-device raidType: 1 volume, 2 mirror,
 // 3 stripe, 4 RAID-5, 15 RAID-5EE, 17 RAID-1E, 18 RAID-6; a two-level top
@@ -76,6 +80,10 @@ std::vector<uint8_t> recordOf(const ControllerState& c, uint32_t number, uint32_
     for (const LogDevView& l : v.logDevs) {
         if (l.number == number) {
             *status = firmwareType(l.raidType);
+            auto s = c.containerSettings.find(number);
+            if (s != c.containerSettings.end())
+                putLe32(record.data() + 4 * kFlagsWord,
+                        (s->second.locked ? kFlagLocked : 0u) | (s->second.readOnly ? kFlagReadOnly : 0u));
             const size_t n = std::min(l.members.size(), kMaxMembers);
             putLe32(record.data(), static_cast<uint32_t>(n));
             for (size_t m = 0; m < n; ++m)

@@ -98,6 +98,7 @@ void registerAdapterOpenHandlers(Dispatcher& dispatcher);
 void registerControllerWideHandlers(Dispatcher& dispatcher);
 void registerLogHandlers(Dispatcher& dispatcher);
 void registerContainerHandlers(Dispatcher& dispatcher);
+void registerContainerOpHandlers(Dispatcher& dispatcher);
 void registerControllerObjectHandlers(Dispatcher& dispatcher);
 
 // The 64-byte record FIB 612 answers for adapter phy `index`.

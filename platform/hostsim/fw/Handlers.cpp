@@ -19,6 +19,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerEnclosureHandlers(dispatcher);
     registerPartitionHandlers(dispatcher);
     registerDriveMetadataHandlers(dispatcher);
+    registerContainerOpHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

@@ -329,6 +329,12 @@ void writePartitionRecord(const ControllerState& c, const PartitionView& p, uint
     putLe32(r + kRecStart64 + 4, static_cast<uint32_t>(p.start >> 32));
     putLe32(r + kRecLength64, static_cast<uint32_t>(p.blocks));
     putLe32(r + kRecLength64 + 4, static_cast<uint32_t>(p.blocks >> 32));
+    // The cache settings of the owning container (CT 111).
+    auto s = c.containerSettings.find(p.firstNumber);
+    if (s != c.containerSettings.end()) {
+        r[kRecWriteCache] = s->second.writeCache;
+        r[kRecReadCache] = s->second.readCache;
+    }
     std::memcpy(out, r, std::min(recordBytes, sizeof r));
 }
 

@@ -53,6 +53,8 @@ constexpr size_t kRecSecondCount = 76;   // u16
 constexpr size_t kRecRelated = 79;       // u8
 constexpr size_t kRecLegIndex = 80;      // u16
 constexpr size_t kRecAttributes = 112;   // u32, bit 0: has a container
+constexpr size_t kRecWriteCache = 136;   // u8, write-cache setting of the owner
+constexpr size_t kRecReadCache = 137;    // u8, read-cache setting of the owner
 constexpr size_t kRecStart64 = 256;      // u64
 constexpr size_t kRecLength64 = 264;     // u64
 

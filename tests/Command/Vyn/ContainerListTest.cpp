@@ -381,4 +381,34 @@ TEST_F(ContainerListTest, SnapshotsTakeTheTypeOfWhatTheyStandOn)
     }
 }
 
+TEST_F(ContainerListTest, TwoLevelContainersTakeTheirTypeFromTheLegs)
+{
+    std::string drives;
+    for (unsigned d = 5; d < 13; ++d)
+        drives += "drive" + std::to_string(d) + " = 0:" + std::to_string(d) + " sas 146G\n";
+    struct Case {
+        const char* level;
+        const char* members;
+        uint32_t extended;
+        const char* fault;
+    };
+    // The third read is the second leg's: poked, it reports another type.
+    const char* otherLeg = "[adapter0.fault0]\non = ct 178\npoke = 16:4=4\nskip = 2\n";
+    const Case cases[] = {
+        {"raid10", "0:4,0:5,0:6,0:7", 13, ""},
+        {"raid50", "0:4,0:5,0:6,0:7,0:8,0:9", 26, ""},
+        {"raid60", "0:4,0:5,0:6,0:7,0:8,0:9,0:10,0:11", 50, ""},
+        {"raid10", "0:4,0:5,0:6,0:7", 22, otherLeg},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.level) + c.fault);
+        FSAAPI_CONTEXT* ctx = open(drives + "ld4 = " + c.level + " " + c.members + "\n" + c.fault);
+        ASSERT_NE(ctx, nullptr);
+        std::vector<uint8_t> record(1152, 0);
+        uint32_t status = 0;
+        ASSERT_EQ(CT_GetContainer(ctx, 4, record.data(), &status), 1);
+        EXPECT_EQ(GetExtendedType(ctx, 4, status, record.data()), c.extended);
+    }
+}
+
 }  // namespace

@@ -16,9 +16,10 @@
 
 namespace vyntest {
 
-// One adapter opened read-only over a container description: the fixture
-// two-containers.conf (a mirror numbered 0 on 0:0-0:1, a stripe numbered 2 on
-// 0:2-0:3) with any lines added under [adapter0].
+// One adapter opened (read-only unless asked otherwise) over a container
+// description: the fixture two-containers.conf (a mirror numbered 0 on
+// 0:0-0:1, a stripe numbered 2 on 0:2-0:3) with any lines added under
+// [adapter0].
 class ContainerTest : public SimulatorTest {
 protected:
     void TearDown() override
@@ -29,7 +30,7 @@ protected:
         SimulatorTest::TearDown();
     }
 
-    FSAAPI_CONTEXT* open(const std::string& extra = "")
+    FSAAPI_CONTEXT* open(const std::string& extra = "", FSA_ACCESS access = FSA_ACC_READ_ONLY)
     {
         if (handle_ != nullptr)
             FsaCloseAdapter(handle_);
@@ -39,7 +40,7 @@ protected:
         text << in.rdbuf() << extra;
         startSimulator(text.str());
         int aux = 0;
-        if (FsaOpenAdapter2A("ulb0", nullptr, FSA_LIBRARY_BUILD, FSA_ACC_READ_ONLY, 1, nullptr, nullptr, &handle_,
+        if (FsaOpenAdapter2A("ulb0", nullptr, FSA_LIBRARY_BUILD, access, 1, nullptr, nullptr, &handle_,
                              &aux) != 1)
             return nullptr;
         sim().clearRequests();

@@ -50,15 +50,12 @@ TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
     FSA_STORAGE_DEVICE device{};
     uint32_t words[4] = {};
     FSA_STORAGE_DEVICE* drives = &device;
-    uint32_t* handles = words;
     const Case cases[] = {
         // exports, a few per unit
         {"FsaPollForEvent", [&](void* a, FSAAPI_CONTEXT*) { return FsaPollForEvent(a, sizeof words, words); }},
         {"FsaGetTaskList",
          [&](void* a, FSAAPI_CONTEXT*) { return FsaGetTaskList(a, nullptr, nullptr, nullptr, &words[0], 0); }},
         {"FsaTask", [&](void* a, FSAAPI_CONTEXT*) { return FsaTask(a, 1, 0); }},
-        {"FsaContainerGetCacheMode",
-         [&](void* a, FSAAPI_CONTEXT*) { return FsaContainerGetCacheMode(a, &container, words); }},
         {"FsaCreatePrimaryContainer",
          [&](void* a, FSAAPI_CONTEXT*) {
              return FsaCreatePrimaryContainer(a, &container, 1, "x", 0, nullptr, 0, nullptr, 0);
@@ -82,14 +79,6 @@ TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
         // internal routines that return their status; the open calls the
         // first without needing it
         {"SCSI_GetDeviceProbeInfo", [&](void*, FSAAPI_CONTEXT* c) { return SCSI_GetDeviceProbeInfo(c, 0, nullptr); }},
-        {"PCK_ContainerIsRet",
-         [&](void*, FSAAPI_CONTEXT* c) {
-             int exists = 1;
-             return PCK_ContainerIsRet(c, 0, 0x100, &exists);
-         }},
-        {"CT_VynIoPhyDevOp",
-         [&](void*, FSAAPI_CONTEXT* c) { return CT_VynIoPhyDevOp(c, 1, &handles, &words[0], 1); }},
-        {"CT_SetName", [&](void*, FSAAPI_CONTEXT* c) { return CT_SetName(c, 0, "name"); }},
         {"CT_HasDirtyData", [&](void*, FSAAPI_CONTEXT* c) { return CT_HasDirtyData(c); }},
         {"AIF_SendFIB without throwing",
          [&](void*, FSAAPI_CONTEXT* c) { return AIF_SendFIB(c, words, sizeof words, nullptr, 0); }},
@@ -100,17 +89,8 @@ TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
          }},
         {"AIF_GetTaskListForAll",
          [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { AIF_GetTaskListForAll(c, nullptr); }); }},
-        {"PCK_ThrowIfContainerIs",
-         [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { PCK_ThrowIfContainerIs(c, 0, 0x100); }); }},
-        {"PCK_ContainerIs with throw mode 0",
-         [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { PCK_ContainerIs(c, 0, 0x100, 0); }); }},
         {"SCSI_StartVerify", [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { SCSI_StartVerify(c, 0, 1); }); }},
-        {"CT_CommitConfig", [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { CT_CommitConfig(c); }); }},
-        {"CT_DestroyContainer",
-         [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { CT_DestroyContainer(c, 0, 0, 0); }); }},
         {"CT_SetDead", [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { CT_SetDead(c, 0, 0); }); }},
-        {"CT_StartContainerVerify",
-         [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { CT_StartContainerVerify(c, 1); }); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -125,13 +105,9 @@ TEST_F(PendingOperationsTest, NeverFailingOnesGiveTheirEmptyAnswer)
     void* h = start();
     ASSERT_NE(h, nullptr);
     FSAAPI_CONTEXT* ctx = context(h);
-    uint8_t buffer[512] = {};
 
-    EXPECT_EQ(CT_ReadData(ctx, buffer, sizeof buffer, 0, 2), 0);
-    EXPECT_EQ(CT_GetSliceFailoverCount(ctx, 0), 0u);
     EXPECT_EQ(AIF_StartThreadProcessing(ctx), 0);
     EXPECT_FALSE(PCK_IsOemServerLegacy(ctx));
-    EXPECT_EQ(PCK_ContainerIs(ctx, 0, 0x100, 1), FSA_STS_NOT_SUPPORTED);
     EXPECT_EQ(SCSI_GetDeviceProbeInfoIsSupported(nullptr, 0), 0);
     EXPECT_EQ(CT_GetFakeSimSignature(), 0x12346789u);
     EXPECT_TRUE(sim().requests().empty());

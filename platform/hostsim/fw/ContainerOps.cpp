@@ -1,0 +1,310 @@
+// The one-command container operations, container names, cache settings and
+// statistics, whether a container number is in use, and background
+// verification: each answers the success status
+// the library expects and keeps its effect in the controller's container
+// settings. Creation, deletion and zeroing (CT 17, 59) and verification (CT
+// 173, 205) answer without the fuller effects that creation work adds.
+#include "platform/hostsim/Bytes.h"
+#include "platform/hostsim/fw/Configuration.h"
+#include "platform/hostsim/fw/ContainerTransport.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace vyn::hostsim {
+
+namespace {
+
+constexpr uint32_t kNewSuccess = 218;
+constexpr uint32_t kNotFound = 194;
+constexpr size_t kNameBytes = 16;
+constexpr size_t kFailoverBytes = 260;
+constexpr size_t kMaxFailoverSlices = 64;
+constexpr size_t kSnapshotInfoBytes = 96;
+constexpr size_t kStatsHeader = 96;
+constexpr size_t kStatsEntry = 92;
+constexpr size_t kStatsBuffered = 88;
+constexpr size_t kPhyDevHeader = 8;
+constexpr uint32_t kAllDevices = 0xFFFFFFFFu;
+constexpr uint32_t kGlobalSpare = 0x80000000u;
+constexpr uint32_t kLegacyGlobalSpare = 99;
+
+bool exists(const ControllerState& c, uint32_t number)
+{
+    const ConfigView v = configurationOf(c);
+    return std::any_of(v.logDevs.begin(), v.logDevs.end(), [&](const LogDevView& l) { return l.number == number; });
+}
+
+ControllerState::ContainerSettings& settingsOf(ControllerState& c, uint32_t number)
+{
+    return c.containerSettings[number];
+}
+
+// A handler that answers `success` for an existing container and 194 for
+// any other number.
+CtHandler onContainer(uint32_t success, void (*effect)(ControllerState&, const CtRequest&) = nullptr)
+{
+    return [success, effect](ControllerState& c, const CtRequest& q, CtReply& r) {
+        if (!exists(c, q.param[0])) {
+            r.status = kNotFound;
+            return;
+        }
+        if (effect != nullptr)
+            effect(c, q);
+        r.status = success;
+    };
+}
+
+CtHandler answer(uint32_t status)
+{
+    return [status](ControllerState&, const CtRequest&, CtReply& r) { r.status = status; };
+}
+
+// Spares of a container, or of the controller as a whole (99 and 0x80000000).
+uint32_t spareOwner(uint32_t number) { return number == kLegacyGlobalSpare ? kGlobalSpare : number; }
+
+void assignFailover(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    std::vector<uint32_t>& slices = settingsOf(c, spareOwner(q.param[0])).failover;
+    if (slices.size() < kMaxFailoverSlices && std::find(slices.begin(), slices.end(), q.param[1]) == slices.end())
+        slices.push_back(q.param[1]);
+    r.status = 82;
+}
+
+void clearFailover(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    std::vector<uint32_t>& slices = settingsOf(c, spareOwner(q.param[0])).failover;
+    slices.erase(std::remove(slices.begin(), slices.end(), q.param[1]), slices.end());
+    r.status = 82;
+}
+
+// 260 bytes: the count, then up to 64 slice numbers.
+void failoverData(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    const std::vector<uint32_t>& slices = settingsOf(c, spareOwner(q.param[0])).failover;
+    r.data.assign(kFailoverBytes, 0);
+    putLe32(r.data.data(), static_cast<uint32_t>(slices.size()));
+    for (size_t i = 0; i < slices.size() && i < kMaxFailoverSlices; ++i)
+        putLe32(r.data.data() + 4 + 4 * i, slices[i]);
+    r.status = 86;
+}
+
+void readName(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    const ConfigView v = configurationOf(c);
+    auto l = std::find_if(v.logDevs.begin(), v.logDevs.end(),
+                          [&](const LogDevView& d) { return d.number == q.param[0]; });
+    if (l == v.logDevs.end()) {
+        r.status = kNotFound;
+        return;
+    }
+    const ControllerState::ContainerSettings& s = settingsOf(c, q.param[0]);
+    const std::string& name = s.named ? s.name : l->name;
+    r.data.assign(kNameBytes, 0);
+    std::memcpy(r.data.data(), name.data(), std::min(name.size(), kNameBytes));
+    r.status = kNewSuccess;
+}
+
+void writeName(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    if (!exists(c, q.param[0])) {
+        r.status = kNotFound;
+        return;
+    }
+    ControllerState::ContainerSettings& s = settingsOf(c, q.param[0]);
+    const size_t n = std::min(q.inputSize, kNameBytes);
+    const char* text = reinterpret_cast<const char*>(q.input);
+    s.name.assign(text, strnlen(text, n));
+    s.named = true;
+    r.status = kNewSuccess;
+}
+
+void readUserFlags(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    if (!exists(c, q.param[0])) {
+        r.status = kNotFound;
+        return;
+    }
+    r.result1 = settingsOf(c, q.param[0]).userFlags;
+    r.status = 237;
+}
+
+void getDelay(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    r.result1 = settingsOf(c, q.param[0]).delay;
+    r.status = 0;
+}
+
+// The 28-byte request: container, read-cache word, write-cache word.
+void cacheSet(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    if (!exists(c, q.param[0]) || q.inputSize < 12) {
+        r.status = kNotFound;
+        return;
+    }
+    ControllerState::ContainerSettings& s = settingsOf(c, q.param[0]);
+    s.readCache = static_cast<uint8_t>(getLe32(q.input + 4));
+    s.writeCache = static_cast<uint8_t>(getLe32(q.input + 8));
+    r.status = 264;
+}
+
+// Statistics of the reply's capacity: a header, then one 92-byte entry per
+// container number; words 88, 96 and 100 of an entry: buffers held, read
+// and write cache settings.
+void cacheStats(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    r.data.assign(q.capacity, 0);
+    for (const auto& [number, s] : c.containerSettings) {
+        const size_t entry = kStatsEntry * number;
+        if (kStatsHeader + entry + 8 > r.data.size())
+            continue;
+        putLe32(r.data.data() + kStatsBuffered + entry, s.buffered);
+        putLe32(r.data.data() + kStatsHeader + entry, s.readCache);
+        putLe32(r.data.data() + kStatsHeader + entry + 4, s.writeCache);
+    }
+    r.status = kNewSuccess;
+    // A long reply hands back result word 2 in place of the status.
+    r.result2 = r.status;
+}
+
+void cacheToss(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    auto it = c.containerSettings.find(q.param[0]);
+    if (it != c.containerSettings.end())
+        it->second.buffered = 0;
+    r.status = kNewSuccess;
+}
+
+void verify(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    c.verifyOn = q.param[0] != 0;
+    r.status = kNewSuccess;
+}
+
+void verifyDelay(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    c.verifyPriority = q.param[0];
+    r.status = 0;
+}
+
+// The request's count and handles, or every drive for 0xFFFFFFFF; the
+// reply lists the handles acted on.
+void phyDevOperation(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    std::vector<uint32_t> handles;
+    const uint32_t count = q.inputSize >= kPhyDevHeader ? getLe32(q.input + 4) : 0;
+    if (count == kAllDevices) {
+        for (const DriveView& d : configurationOf(c).drives)
+            handles.push_back(d.handle());
+    } else {
+        for (uint32_t i = 0; i < count && kPhyDevHeader + 4 * (i + 1) <= q.inputSize; ++i)
+            handles.push_back(getLe32(q.input + kPhyDevHeader + 4 * i));
+    }
+    r.data.assign(std::max<size_t>(q.capacity, kPhyDevHeader), 0);
+    r.data[0] = 1;
+    const size_t room = (r.data.size() - kPhyDevHeader) / 4;
+    const size_t n = std::min(handles.size(), room);
+    putLe32(r.data.data() + 4, static_cast<uint32_t>(n));
+    for (size_t i = 0; i < n; ++i)
+        putLe32(r.data.data() + kPhyDevHeader + 4 * i, handles[i]);
+    r.status = kNewSuccess;
+    r.result2 = r.status;
+}
+
+// The 28-byte snapshot request: the snapshot's number first, the container
+// it stands over second.
+void makeSnapshot(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    if (q.inputSize >= 8)
+        settingsOf(c, getLe32(q.input)).snapshotOf = getLe32(q.input + 4);
+    r.status = 232;
+}
+
+void removeSnapshot(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    auto it = c.containerSettings.find(q.param[0]);
+    if (it != c.containerSettings.end())
+        it->second.snapshotOf = 0xFFFFFFFFu;
+    r.status = 234;
+}
+
+}  // namespace
+
+void registerContainerOpHandlers(Dispatcher& dispatcher)
+{
+    addCtHandler(dispatcher, 6, answer(0));
+    addCtHandler(dispatcher, 17, onContainer(59));
+    addCtHandler(dispatcher, 21, onContainer(64));
+    addCtHandler(dispatcher, 24, onContainer(89));
+    addCtHandler(dispatcher, 25, onContainer(0, [](ControllerState& c, const CtRequest& q) {
+        settingsOf(c, q.param[0]).delay = q.param[1];
+    }));
+    addCtHandler(dispatcher, 26, answer(37));
+    addCtHandler(dispatcher, 27, answer(37));
+    addCtHandler(dispatcher, 41, assignFailover);
+    addCtHandler(dispatcher, 42, clearFailover);
+    addCtHandler(dispatcher, 43, failoverData);
+    addCtHandler(dispatcher, 44, onContainer(131));
+    addCtHandler(dispatcher, 48, answer(24));
+    addCtHandler(dispatcher, 49, onContainer(13, [](ControllerState& c, const CtRequest& q) {
+        settingsOf(c, q.param[0]).locked = false;
+    }));
+    addCtHandler(dispatcher, 50, onContainer(11, [](ControllerState& c, const CtRequest& q) {
+        settingsOf(c, q.param[0]).locked = true;
+    }));
+    addCtHandler(dispatcher, 51, onContainer(141, [](ControllerState& c, const CtRequest& q) {
+        settingsOf(c, q.param[0]).readOnly = true;
+    }));
+    addCtHandler(dispatcher, 52, onContainer(141, [](ControllerState& c, const CtRequest& q) {
+        settingsOf(c, q.param[0]).readOnly = false;
+    }));
+    addCtHandler(dispatcher, 58, getDelay);
+    // Clearing the file-system area (64 blocks) or zeroing the whole container.
+    addCtHandler(dispatcher, 59, [](ControllerState& c, const CtRequest& q, CtReply& r) {
+        const bool whole = q.param[1] == 0xFFFFFFFFu;
+        r.status = exists(c, q.param[0]) ? (whole ? 159 : 153) : (whole ? 161 : 154);
+    });
+    for (uint32_t scrub : {61u, 67u, 141u, 142u})
+        addCtHandler(dispatcher, scrub, onContainer(163));
+    addCtHandler(dispatcher, 71, onContainer(186));
+    addCtHandler(dispatcher, 90, [](ControllerState&, const CtRequest& q, CtReply& r) {
+        r.data.assign(q.capacity, 0);
+        r.status = 208;
+        r.result2 = r.status;
+    });
+    addCtHandler(dispatcher, 98, onContainer(216));
+    addCtHandler(dispatcher, 104, makeSnapshot);
+    addCtHandler(dispatcher, 105, removeSnapshot);
+    addCtHandler(dispatcher, 106, onContainer(236, [](ControllerState& c, const CtRequest& q) {
+        settingsOf(c, q.param[0]).userFlags = static_cast<uint16_t>(q.param[1]);
+    }));
+    addCtHandler(dispatcher, 107, readUserFlags);
+    addCtHandler(dispatcher, 110, [](ControllerState& c, const CtRequest& q, CtReply& r) {
+        r.data.assign(kSnapshotInfoBytes, 0);
+        r.status = exists(c, q.param[0]) ? 262 : kNotFound;
+    });
+    addCtHandler(dispatcher, 111, cacheSet);
+    addCtHandler(dispatcher, 112, cacheStats);
+    addCtHandler(dispatcher, 120, onContainer(287));
+    addCtHandler(dispatcher, 130, readName);
+    addCtHandler(dispatcher, 131, writeName);
+    addCtHandler(dispatcher, 132, cacheToss);
+    addCtHandler(dispatcher, 133, onContainer(308));
+    addCtHandler(dispatcher, 134, onContainer(309));
+    addCtHandler(dispatcher, 143, onContainer(314));
+    addCtHandler(dispatcher, 149, onContainer(253));
+    addCtHandler(dispatcher, 152, answer(kNewSuccess));
+    // Whether a container number is in use: non-zero when it is.
+    addCtHandler(dispatcher, 153, [](ControllerState& c, const CtRequest& q, CtReply& r) {
+        r.status = exists(c, q.param[0]) ? 1 : 0;
+    });
+    addCtHandler(dispatcher, 155, answer(kNewSuccess));
+    addCtHandler(dispatcher, 173, verify);
+    addCtHandler(dispatcher, 197, answer(kNewSuccess));
+    addCtHandler(dispatcher, 205, verifyDelay);
+    addCtHandler(dispatcher, 207, answer(kNewSuccess));
+    addCtHandler(dispatcher, 251, phyDevOperation);
+}
+
+}  // namespace vyn::hostsim

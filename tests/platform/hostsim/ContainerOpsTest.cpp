@@ -1,0 +1,127 @@
+// Answers of the one-command container operations, container names, cache
+// settings and statistics, checked byte for byte against their layouts.
+#include "RawFibTest.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace vyn::hostsim;
+
+constexpr size_t W0 = 32;     // container words from byte 32 of the FIB
+constexpr size_t kData = 64;  // reply data from byte 64
+uint32_t word(const uint8_t* fib, size_t n) { return getLe32(fib + W0 + 4 * n); }
+void setWord(uint8_t* fib, size_t n, uint32_t v) { putLe32(fib + W0 + 4 * n, v); }
+
+const char* kTwoContainers = "hostsim.persist = 0\n[adapter0]\ndrive0 = 0:0 sas 146G\ndrive1 = 0:1 sas 146G\n"
+                             "drive2 = 0:2 sas 146G\nld0 = raid1 0:0,0:1\nld2 = raid0 0:2\n";
+
+class ContainerOpsTest : public vyntest::RawFibTest {
+protected:
+    std::vector<uint8_t> command(int fd, uint32_t code, uint32_t p0, uint32_t p1 = 0, uint32_t capacity = 0,
+                                 const std::vector<uint8_t>& input = {})
+    {
+        std::vector<uint8_t> fib = request(2, code);
+        setWord(fib.data(), 2, p0);
+        setWord(fib.data(), 3, p1);
+        setWord(fib.data(), 7, capacity);
+        if (!input.empty()) {
+            std::memcpy(fib.data() + kData, input.data(), input.size());
+            putLe16(fib.data() + 8, static_cast<uint16_t>(32 + input.size() < 464 ? 464 : 32 + input.size()));
+        }
+        fib = send(fd, fib);
+        EXPECT_EQ(word(fib.data(), 0), 0u) << code;
+        EXPECT_EQ(word(fib.data(), 1), code);
+        return fib;
+    }
+};
+
+TEST_F(ContainerOpsTest, FailoverDataListsTheAssignedSlices)
+{
+    const int fd = openAdapter(kTwoContainers);
+    EXPECT_EQ(word(command(fd, 41, 2, 5).data(), 2), 82u);
+    EXPECT_EQ(word(command(fd, 41, 2, 9).data(), 2), 82u);
+    EXPECT_EQ(word(command(fd, 42, 2, 5).data(), 2), 82u);
+    const std::vector<uint8_t> fib = command(fd, 43, 2, 0, 260);
+    EXPECT_EQ(word(fib.data(), 2), 86u);
+    EXPECT_EQ(word(fib.data(), 5), 0xFFFFFFFFu);
+    EXPECT_EQ(getLe32(fib.data() + kData), 1u);
+    EXPECT_EQ(getLe32(fib.data() + kData + 4), 9u);
+    EXPECT_EQ(getLe32(fib.data() + kData + 8), 0u);
+}
+
+TEST_F(ContainerOpsTest, NamesFlagsAndLocks)
+{
+    const int fd = openAdapter(kTwoContainers);
+    std::vector<uint8_t> label(16, 'x');
+    EXPECT_EQ(word(command(fd, 131, 2, 0, 0, label).data(), 2), 218u);
+    std::vector<uint8_t> fib = command(fd, 130, 2, 0, 16);
+    EXPECT_EQ(word(fib.data(), 2), 218u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(fib.data() + kData), 16), std::string(16, 'x'));
+    EXPECT_EQ(word(command(fd, 130, 1, 0, 16).data(), 2), 194u);
+
+    EXPECT_EQ(word(command(fd, 106, 2, 0x12345).data(), 2), 236u);
+    fib = command(fd, 107, 2);
+    EXPECT_EQ(word(fib.data(), 2), 237u);
+    EXPECT_EQ(word(fib.data(), 3), 0x2345u);
+
+    // In use: container 0 yes, 1 no.
+    EXPECT_EQ(word(command(fd, 153, 0).data(), 2), 1u);
+    EXPECT_EQ(word(command(fd, 153, 1).data(), 2), 0u);
+
+    EXPECT_EQ(word(command(fd, 50, 0).data(), 2), 11u);
+    EXPECT_EQ(word(command(fd, 51, 0).data(), 2), 141u);
+    EXPECT_TRUE(sim().controller(0).containerSettings[0].locked);
+    EXPECT_TRUE(sim().controller(0).containerSettings[0].readOnly);
+    EXPECT_EQ(word(command(fd, 49, 0).data(), 2), 13u);
+    EXPECT_FALSE(sim().controller(0).containerSettings[0].locked);
+}
+
+TEST_F(ContainerOpsTest, CacheStatisticsEntriesAreNinetyTwoBytes)
+{
+    const int fd = openAdapter(kTwoContainers);
+    std::vector<uint8_t> set(28, 0);
+    putLe32(set.data(), 2);
+    putLe32(set.data() + 4, 1);
+    putLe32(set.data() + 8, 3);
+    EXPECT_EQ(word(command(fd, 111, 2, 0, 0, set).data(), 2), 264u);
+    sim().controller(0).containerSettings[2].buffered = 5;
+    const std::vector<uint8_t> fib = command(fd, 112, 0, 0, 400);
+    EXPECT_EQ(word(fib.data(), 2), 218u);
+    const uint8_t* stats = fib.data() + kData;
+    EXPECT_EQ(getLe32(stats + 88 + 92 * 2), 5u);
+    EXPECT_EQ(getLe32(stats + 96 + 92 * 2), 1u);
+    EXPECT_EQ(getLe32(stats + 100 + 92 * 2), 3u);
+    EXPECT_EQ(getLe32(stats + 96), 0u);
+    EXPECT_EQ(word(command(fd, 132, 2).data(), 2), 218u);
+    EXPECT_EQ(sim().controller(0).containerSettings[2].buffered, 0u);
+}
+
+TEST_F(ContainerOpsTest, StatusOnlyCommandsAnswerTheirSuccess)
+{
+    const int fd = openAdapter(kTwoContainers);
+    struct Case {
+        uint32_t code;
+        uint32_t container;
+        uint32_t p1;
+        uint32_t status;
+    };
+    const Case cases[] = {
+        {17, 2, 0, 59},    {21, 2, 3, 64},   {24, 0, 0, 89},  {25, 0, 7, 0},     {44, 2, 0, 131},
+        {59, 2, 64, 153},  {59, 2, 0xFFFFFFFF, 159},         {59, 1, 64, 154},  {61, 0, 0, 163},
+        {71, 0, 0, 186},   {98, 0, 0, 216},  {120, 2, 0, 287}, {133, 0, 0, 308}, {134, 0, 0, 309},
+        {143, 0, 0, 314},  {149, 0, 0, 253}, {152, 0, 0, 218}, {173, 1, 0, 218}, {205, 2, 0, 0},
+        {21, 1, 3, 194},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        EXPECT_EQ(word(command(fd, c.code, c.container, c.p1).data(), 2), c.status);
+    }
+    EXPECT_EQ(word(command(fd, 58, 0).data(), 3), 7u);
+    EXPECT_TRUE(sim().controller(0).verifyOn);
+    EXPECT_EQ(sim().controller(0).verifyPriority, 2u);
+}
+
+}  // namespace

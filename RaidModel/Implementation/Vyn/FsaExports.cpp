@@ -32,6 +32,8 @@ FSA_STATUS FsaExports::FsaOpenAdapter2A(const char* adapterName, const char* dom
 
 FSA_STATUS FsaExports::FsaCloseAdapter(void* handle) { return ::FsaCloseAdapter(handle); }
 
+FSA_STATUS FsaExports::FsaDisableDebugLogs() { return ::FsaDisableDebugLogs(); }
+
 FSA_STATUS FsaExports::FsaGetGeneralInformation2Ex(void* handle, uint32_t index, FSA_GENERAL_INFO2* out)
 {
     return ::FsaGetGeneralInformation2Ex(handle, index, out);

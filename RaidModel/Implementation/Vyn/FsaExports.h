@@ -8,6 +8,7 @@
 #include "Command/Vyn/common/fa_open.h"
 #include "Command/Vyn/common/fa_pciids.h"
 #include "Command/Vyn/common/fa_readonly.h"
+#include "Command/Vyn/common/fa_utils.h"
 #include "Command/Vyn/common/fa_verify.h"
 
 #include <cstdint>
@@ -36,6 +37,8 @@ public:
                                         FSA_ACCESS access, int flag, FSA_PASSWD_CALLBACK_A callback,
                                         void* callbackContext, void** handleOut, int* auxOut);
     virtual FSA_STATUS FsaCloseAdapter(void* handle);
+    // Switches the firmware interface's debug logs off.
+    virtual FSA_STATUS FsaDisableDebugLogs();
 
     // What the controller object reads when it opens a controller.
     virtual FSA_STATUS FsaGetGeneralInformation2Ex(void* handle, uint32_t index, FSA_GENERAL_INFO2* out);

@@ -50,6 +50,7 @@ public:
     void closeSavedWriteHandle();
     void* getSavedWriteHandle() const;
     void SetReusingFsaHandle(bool reusing) { reusingFsaHandle = reusing; }
+    bool isReusingFsaHandle() const { return reusingFsaHandle; }
 
     void setFsaEnumInfo(const _tagFSA_ADAPTER_ENUM_INFO* record);
     void setFsaGeneralInfo(const FSA_GENERAL_INFO2* info);

@@ -6,8 +6,14 @@
 
 #include "RaidModel/Interface/PhysicalDevice.h"
 
+#include "RaidModel/Interface/ModelEnums.h"
+#include "common/LogicalDriveSpec.h"
+#include "common/TaskEnums.h"
+
 class Adapter;
+class Addr;
 class HardDrive;
+struct FSA_CONTAINER_INFO_EXTND;
 struct FSA_STORAGE_DEVICE;
 
 // Conversions between the firmware interface's records and the model's
@@ -35,5 +41,26 @@ EnumPhysicalDeviceType GetDeviceTypeFromFsa(unsigned int type);
 // LUN << 16 | target of `device`; null when there is none or the object
 // there is no hard drive.
 HardDrive* getHardDriveFromFsa(Adapter* adapter, FSA_STORAGE_DEVICE* device);
+
+// The model's RAID level of a container record: its type (byte 32, or byte
+// 28 when that is 0), with the member count and the Reed-Solomon flag where
+// the type leaves the level open. Unknown types give RAID_LEVEL_NONE.
+EnumRaidLevel getRaidLevelFromFsa(const FSA_CONTAINER_INFO_EXTND* info);
+// The container type that creates `level` with `method`; 0 when the level
+// cannot be created.
+unsigned int getFsaRaidLevel(EnumRaidLevel level, EnumInitMethod method);
+// The firmware's task delay of a priority: low 100, medium 50, high 0.
+unsigned int getFsaDelay(EnumPriorityLevel priority);
+// A stripe size in kilobytes as bytes; the codes 0 to 3 give 0.
+unsigned int getFsaStripeSize(EnumStripeSize size);
+
+// Cuts trailing blanks (space and the controls 9 to 13); returns `text`.
+char* RemoveEndWS(char* text);
+
+// A dead stand-in for a drive the controller no longer shows, at the channel
+// and device of `addr`, made with its channel when that is missing. The
+// address is left pointing at the channel looked up. Null when it cannot be
+// made.
+HardDrive* addDeadHardDrive(Adapter* adapter, Addr& addr);
 
 #endif

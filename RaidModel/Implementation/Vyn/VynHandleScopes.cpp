@@ -4,13 +4,21 @@
 #include "RaidModel/Implementation/Vyn/VynErrorTexts.h"
 #include "RaidModel/Implementation/Vyn/VynAdapter.h"
 #include "RaidModel/Implementation/Vyn/VynConversions.h"
+#include "Command/Vyn/os/faux_char.h"
+#include "RaidModel/Implementation/Vyn/VynPhysicalDeviceAttach.h"
 #include "RaidModel/Interface/Array.h"
 #include "RaidModel/Interface/Channel.h"
 #include "RaidModel/Interface/LogicalDrive.h"
 #include "RaidModel/Interface/PhysicalDevice.h"
+#include "common/Addr.h"
+#include "common/LogicalDriveSpec.h"
 #include "common/Ret.h"
+#include "common/ReturnCode.h"
 #include "common/StorDebug.h"
 #include "common/StorDebugTracer.h"
+
+#include <cstring>
+#include <new>
 
 namespace {
 
@@ -64,4 +72,86 @@ FsaWriteHandleGrabber::~FsaWriteHandleGrabber()
 {
     if (handle != nullptr)
         fsaExports().FsaCloseAdapter(handle);
+}
+
+namespace {
+
+const char* const kBadParam = "*** Bad Parameter: %s, paramValue=%d ***";
+
+[[noreturn]] void badChunks(Ret& ret, const char* text)
+{
+    ret.setBadParam(0);
+    VynErrorPrintf(__FILE__, __LINE__, kBadParam, text, 0);
+    throw ReturnCode(-2);
+}
+
+}  // namespace
+
+FsaStorageDeviceArrayGrabber::FsaStorageDeviceArrayGrabber(unsigned long countIN)
+{
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE,
+                          "FsaStorageDeviceArrayGrabber::FsaStorageDeviceArrayGrabber()");
+    devices = new (std::nothrow) FSA_STORAGE_DEVICE[countIN]();
+    if (devices == nullptr) {
+        VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE, "pStorageDevice = new FSA_STORAGE_DEVICE[countIN];");
+        throw ReturnCode(-3);
+    }
+    count = countIN;
+}
+
+FsaStorageDeviceArrayGrabber::FsaStorageDeviceArrayGrabber(Adapter* adapter, const std::vector<ChunkSpec>& chunks,
+                                                           Ret& ret)
+{
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE,
+                          "FsaStorageDeviceArrayGrabber::FsaStorageDeviceArrayGrabber()");
+    if (adapter == nullptr)
+        badChunks(ret, "pAdapter==NULL");
+    if (chunks.empty())
+        badChunks(ret, "no chunks specified");
+    if (chunks.size() > MAX_CHUNKS)
+        badChunks(ret, "too many chunks specified");
+    devices = new (std::nothrow) FSA_STORAGE_DEVICE[chunks.size()]();
+    if (devices == nullptr) {
+        VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE,
+                       "pStorageDevice = new FSA_STORAGE_DEVICE[chunksIN.size()];");
+        throw ReturnCode(-3);
+    }
+    count = chunks.size();
+    unsigned long errors = 0;
+    for (unsigned long i = 0; i < count; ++i) {
+        Addr addr;
+        addr.setAdapterID(adapter->getAdapterID());
+        addr.setChannelID(static_cast<uint32_t>(chunks[i].getChannelID()));
+        addr.setDeviceID(static_cast<uint32_t>(chunks[i].getDeviceID()));
+        RaidObject* found = adapter->getChild(addr, true);
+        const char* fault = nullptr;
+        if (found == nullptr) {
+            fault = "member not found";
+        } else if (!found->isInstanceOf("HardDrive")) {
+            fault = "member not a HardDrive";
+        } else {
+            Serializable* attachment = found->getAttachment();
+            if (attachment == nullptr || !attachment->isInstanceOf("VynPhysicalDeviceAttach"))
+                fault = "bad member attachment";
+            else
+                std::memcpy(&devices[i], static_cast<VynPhysicalDeviceAttach*>(attachment)->getStorageDevice(),
+                            sizeof devices[i]);
+        }
+        if (fault != nullptr) {
+            ++errors;
+            ret.setBadParam(static_cast<long>(i));
+            VynErrorPrintf(__FILE__, __LINE__, kBadParam, fault, static_cast<int>(i));
+        }
+    }
+    if (errors != 0) {
+        delete[] devices;
+        devices = nullptr;
+        count = 0;
+        throw ReturnCode(-2);
+    }
+}
+
+FsaStorageDeviceArrayGrabber::~FsaStorageDeviceArrayGrabber()
+{
+    delete[] devices;
 }

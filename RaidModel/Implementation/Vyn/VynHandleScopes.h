@@ -1,8 +1,13 @@
 #ifndef VYN_RAIDMODEL_IMPLEMENTATION_VYN_VYNHANDLESCOPES_H
 #define VYN_RAIDMODEL_IMPLEMENTATION_VYN_VYNHANDLESCOPES_H
 
+#include <vector>
+
+class Adapter;
+class ChunkSpec;
 class Ret;
 class RaidObject;
+struct FSA_STORAGE_DEVICE;
 
 // A read-write firmware handle on the controller of an object, open for the
 // life of the scope. The handle is null when the object has no controller of
@@ -21,6 +26,31 @@ public:
 private:
     void* handle = nullptr;
     int openWord = 0;
+};
+
+// The drives named by a list of chunks, as the firmware records that a
+// container request carries, for the life of the scope. A construction that
+// cannot name them reports every bad chunk and throws ReturnCode.
+class FsaStorageDeviceArrayGrabber {
+public:
+    static constexpr unsigned long MAX_CHUNKS = 256;
+
+    // Zeroed records; ReturnCode -3 when they cannot be had.
+    explicit FsaStorageDeviceArrayGrabber(unsigned long count);
+    // One record per chunk, from the attachment of the hard drive at the
+    // chunk's channel and device. ReturnCode -2 (with the Ret set and one
+    // error line per bad chunk) or -3.
+    FsaStorageDeviceArrayGrabber(Adapter* adapter, const std::vector<ChunkSpec>& chunks, Ret& ret);
+    ~FsaStorageDeviceArrayGrabber();
+    FsaStorageDeviceArrayGrabber(const FsaStorageDeviceArrayGrabber&) = delete;
+    FsaStorageDeviceArrayGrabber& operator=(const FsaStorageDeviceArrayGrabber&) = delete;
+
+    operator FSA_STORAGE_DEVICE*() const { return devices; }
+    unsigned long getNumItems() const { return count; }
+
+private:
+    unsigned long count = 0;
+    FSA_STORAGE_DEVICE* devices = nullptr;
 };
 
 #endif

@@ -3,25 +3,110 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
+#include <string>
 
-// The family's copy of one container's firmware record, kept by its
-// controller. The record begins with the container's identifier, whose first
-// word is the container number.
+#include "common/TaskEnums.h"
+
+class VynBasicLogicalDrive;
+class Writer;
+struct FSA_CONTAINER_INFO_EXTND;
+struct tag_FSA_CONTAINER_PARAMS;
+
+// What the firmware reports about one container: a private copy of its
+// extended record (the fixed part and one element per member) and its two
+// cache-parameter records. The controller that built it owns it.
 class VynLogicalDriveInfo {
 public:
-    // Copies `bytes` of the container record.
-    VynLogicalDriveInfo(const void* record, size_t bytes);
+    static constexpr size_t FIXED_SIZE = 552;
+    static constexpr size_t ELEMENT_SIZE = 28;
+    // The fixed part, the elements and the trailing words the firmware
+    // always sends.
+    static constexpr size_t COPY_BASE = 580;
+    static constexpr size_t RECORD_SIZE = 4164;
+    // The most elements a record can hold; a larger count from the firmware
+    // is cut to this.
+    static constexpr uint32_t MAX_ELEMENTS = (RECORD_SIZE - COPY_BASE) / ELEMENT_SIZE;
+    static constexpr size_t PARAMS_SIZE = 16;
+    static constexpr size_t DEVICE_NAME_CHARS = 50;
+    static constexpr size_t PARTITION_PROBE_SIZE = 17408;
+    static constexpr size_t MOUNT_POINT_SIZE = 128;
+
+    // Any pointer may be null: a null record leaves the copy unmade, a null
+    // parameter record leaves that record zero.
+    VynLogicalDriveInfo(const FSA_CONTAINER_INFO_EXTND* record, const tag_FSA_CONTAINER_PARAMS* cacheParams,
+                        const tag_FSA_CONTAINER_PARAMS* cacheMode);
     virtual ~VynLogicalDriveInfo();
     VynLogicalDriveInfo(const VynLogicalDriveInfo&) = delete;
     VynLogicalDriveInfo& operator=(const VynLogicalDriveInfo&) = delete;
 
-    const uint8_t* getContainer() const { return record.data(); }
-    // The first word of the record; 0 for a record too short to hold it.
-    uint32_t getContainerNumber() const;
+    void setFsaInfo(const FSA_CONTAINER_INFO_EXTND* record, const tag_FSA_CONTAINER_PARAMS* cacheParams,
+                    const tag_FSA_CONTAINER_PARAMS* cacheMode);
+    void setLogicalDrive(VynBasicLogicalDrive* drive);
+    // Takes the morph original, source and destination and the task flag of
+    // `record`; recomputes nothing.
+    void setOriginalMorphInfo(const FSA_CONTAINER_INFO_EXTND* record);
+    // Recomputes the logical drive's model fields from the record; nothing
+    // while either is missing.
+    virtual void UpdateLogicalDrive();
+
+    bool hasComponent(unsigned long number) const;
+    EnumPriorityLevel GetTaskPriority() const;
+
+    VynBasicLogicalDrive* getLogicalDrive() const { return drive; }
+    // The record's start: container number and unique id, the key of the
+    // container calls. Null without a record.
+    const uint8_t* getContainer() const { return record.get(); }
+    const FSA_CONTAINER_INFO_EXTND* getContainerInfo() const;
+    const FSA_CONTAINER_INFO_EXTND* getContainerInfo2() const { return getContainerInfo(); }
+    // The bytes the copy holds (580 + 28 per element), 0 without a record.
+    size_t getCopySize() const;
+    uint32_t getContainerNumber() const { return word(0); }
+    uint32_t getNumElements() const { return word(260); }
+    bool isPrimaryContainer() const { return word(64) != 0; }
+    const uint8_t* getFsaPartition(unsigned long i) const;
+    unsigned getScsiBusNum(unsigned long i) const;
+    unsigned getScsiID(unsigned long i) const;
+    unsigned getScsiLun(unsigned long i) const;
+    unsigned long long getStartBlock(unsigned long i) const;
+    unsigned long long getNumBlocks(unsigned long i) const;
+    const uint8_t* getCacheParams() const { return cacheParams; }
+    const uint8_t* getCacheMode() const { return cacheMode; }
+
+    // The 32-bit word at `offset` of the record; 0 without a record or
+    // beyond the copy.
+    uint32_t word(size_t offset) const;
+    // The operating-system device name at byte 420, at most 50 characters.
+    std::string getDeviceName() const;
+
+    void writeTo(Writer* writer) const;
+    void writeToXML(Writer*) const {}
+
+    // What the rules of the update give, each from the values it needs.
+    //
+    // A stripe size in kilobytes from a chunk size in bytes: the powers of
+    // two from 2 to 1024, else 1.
+    static int stripeSizeOf(uint32_t chunkBytes);
+    // Whether the disk `device` carries partitions from its first 17408
+    // bytes: 0 none (also when it cannot be read), 1 some, 2 undetermined.
+    static int probePartitions(const char* device);
+    // The record's partition state: the firmware's flags when they are
+    // valid, 2 when the disk must not be read, else the probe of the device.
+    int partitionState(bool powerManagementActive) const;
+    // The mount point of `device` in "/etc/mtab": "unknown" when the file
+    // cannot be read, "empty" for an empty name, "none" when not mounted.
+    static std::string mountPointOf(const std::string& device);
+    // The logical drive's write-cache mode from the cache mode's write flags
+    // and the controller's battery status; 0 without cache support.
+    static int writeCacheModeOf(uint32_t writeFlags, bool cacheSupported, int batteryStatus);
 
 private:
-    std::vector<uint8_t> record;
+    VynBasicLogicalDrive* drive = nullptr;
+    uint8_t cacheParams[PARAMS_SIZE] = {};
+    uint8_t cacheMode[PARAMS_SIZE] = {};
+    std::unique_ptr<uint8_t[]> record;
+    // Elements the array has room for.
+    uint32_t roomElements = 0;
 };
 
 #endif

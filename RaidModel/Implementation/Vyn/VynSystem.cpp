@@ -90,33 +90,59 @@ VynAdapter* VynSystem::getVynAdapter(unsigned long index) const
     return static_cast<VynAdapter*>(vynAdapters[index]);
 }
 
+namespace {
+
+// Every controller the firmware interface lists, in its order. A failed walk
+// is reported and still yields what it collected.
+std::vector<_tagFSA_ADAPTER_ENUM_INFO> enumerateControllers(Ret& ret)
+{
+    std::vector<_tagFSA_ADAPTER_ENUM_INFO> records;
+    const FSA_STATUS status = fsaExports().FsaEnumAdaptersA(nullptr, "", &records, fsaEnumAdapterCallback);
+    // A host without controllers is no failure: the walk found none.
+    const bool noneFound = status == FSA_STS_ADAPTER_NOT_FOUND && records.empty();
+    if (status != FSA_STS_SUCCESS && status != FSA_STS_END_OF_ENUMERATION && !noneFound) {
+        ret.setApiError(status);
+        VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaEnumAdapters", static_cast<int>(status));
+    }
+    return records;
+}
+
+FSA_STATUS fsaCountAdapterCallback(FSA_STATUS status, _tagFSA_ADAPTER_ENUM_INFO*, void* context)
+{
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynSystem::fsaCountAdapterCallback()");
+    if (status == FSA_STS_SUCCESS && context != nullptr)
+        ++*static_cast<unsigned long*>(context);
+    return FSA_STS_SUCCESS;
+}
+
+}  // namespace
+
+bool VynSystem::buildOneAdapter(StorLib* previous, const _tagFSA_ADAPTER_ENUM_INFO& record, unsigned long index,
+                                Ret& ret)
+{
+    void* handle = takeOverHandle(previous, record);
+    VynAdapter* adapter = newOrNull<VynAdapter>(&record, this, index, handle, &ret);
+    if (adapter == nullptr) {
+        ret.setResource();
+        VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE, "new VynAdapter(&(*it), this, iAdapter, &retOUT)");
+        return false;
+    }
+    // Once added, the adapter belongs to the tree, also when its build
+    // throws: it keeps what it had built.
+    addChild(adapter);
+    adapter->buildChildren(ret);
+    return true;
+}
+
 void VynSystem::buildChildren(StorLib* previous, Ret& ret)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynSystem::buildChildren(Ret & retOUT)");
     try {
-        std::vector<_tagFSA_ADAPTER_ENUM_INFO> records;
-        const FSA_STATUS status = fsaExports().FsaEnumAdaptersA(nullptr, "", &records, fsaEnumAdapterCallback);
-        // A host without controllers is no failure: the walk found none.
-        const bool noneFound = status == FSA_STS_ADAPTER_NOT_FOUND && records.empty();
-        if (status != FSA_STS_SUCCESS && status != FSA_STS_END_OF_ENUMERATION && !noneFound) {
-            ret.setApiError(status);
-            VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaEnumAdapters",
-                           static_cast<int>(status));
-        }
+        const std::vector<_tagFSA_ADAPTER_ENUM_INFO> records = enumerateControllers(ret);
         unsigned long index = 0;
         for (const _tagFSA_ADAPTER_ENUM_INFO& record : records) {
-            void* handle = takeOverHandle(previous, record);
-            VynAdapter* adapter = newOrNull<VynAdapter>(&record, this, index, handle, &ret);
-            if (adapter == nullptr) {
-                ret.setResource();
-                VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE,
-                               "new VynAdapter(&(*it), this, iAdapter, &retOUT)");
-                ++index;
-                continue;
-            }
             try {
-                addChild(adapter);
-                adapter->buildChildren(ret);
+                buildOneAdapter(previous, record, index, ret);
             } catch (...) {
             }
             ++index;
@@ -127,27 +153,64 @@ void VynSystem::buildChildren(StorLib* previous, Ret& ret)
     }
 }
 
-void VynSystem::buildChildrenForSingleAdapter(StorLib*, unsigned long index, Ret& ret)
+void VynSystem::buildChildrenForSingleAdapter(StorLib* previous, unsigned long index, Ret& ret)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE,
                           "VynSystem::buildChildrenForSingleAdapter(StorLib *pStorLibIN, ULONG indexIN, Ret & retOUT)");
-    // No controller is enumerated, so every index lies beyond the records.
-    ret.setBadParam(static_cast<long>(index));
-    StorErrorPrintf(STORLIB_TYPE_VYN, __FILE__, __LINE__, "*** Bad Parameter: %s, paramValue=%d ***",
-                    "buildChildrenForSingleAdapter(StorLib *pStorLibIN, ULONG indexIN, Ret & retOUT) - invalid "
-                    "indexIN specified",
-                    static_cast<int>(index));
+    bool built = false;
+    try {
+        const std::vector<_tagFSA_ADAPTER_ENUM_INFO> records = enumerateControllers(ret);
+        if (index < records.size()) {
+            try {
+                built = buildOneAdapter(previous, records[index], index, ret);
+            } catch (...) {
+                VynTracePrintf("buildChildrenForSingleAdapter(StorLib *pStorLibIN, ULONG indexIN, Ret & retOUT) - "
+                               "exception caught");
+            }
+        }
+    } catch (...) {
+    }
+    if (!built) {
+        ret.setBadParam(static_cast<long>(index));
+        VynErrorPrintf(__FILE__, __LINE__, "*** Bad Parameter: %s, paramValue=%d ***",
+                       "buildChildrenForSingleAdapter(StorLib *pStorLibIN, ULONG indexIN, Ret & retOUT) - invalid "
+                       "indexIN specified",
+                       static_cast<int>(index));
+    }
 }
 
 int VynSystem::getControllerCount(StorLib*, Ret& ret)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynSystem::getControllerCount()");
     ret.setReturn(0);
-    return 0;
+    unsigned long count = 0;
+    try {
+        const FSA_STATUS status = fsaExports().FsaEnumAdaptersA(nullptr, "", &count, fsaCountAdapterCallback);
+        // Only a complete walk counts as success here, unlike the builds.
+        if (status != FSA_STS_SUCCESS) {
+            ret.setApiError(status);
+            VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaEnumAdapters()", static_cast<int>(status));
+        }
+    } catch (...) {
+        ret.setException();
+        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+    }
+    return static_cast<int>(count);
 }
 
-void VynSystem::disableDebugLogging(Ret&)
+void VynSystem::disableDebugLogging(Ret& ret)
 {
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynSystem::disableDebugLogging(Ret & retOUT)");
+    try {
+        const FSA_STATUS status = fsaExports().FsaDisableDebugLogs();
+        if (status != FSA_STS_SUCCESS) {
+            ret.setApiError(status);
+            VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaDisableDebugLogs", static_cast<int>(status));
+        }
+    } catch (...) {
+        ret.setException();
+        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+    }
 }
 
 Ret VynSystem::compareConfig(StorLib*, System&, System&, char*, EnumForceOption, bool)

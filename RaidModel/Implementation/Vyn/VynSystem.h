@@ -6,6 +6,7 @@
 #include "RaidModel/Interface/System.h"
 
 class VynAdapter;
+struct _tagFSA_ADAPTER_ENUM_INFO;
 
 // The controller family's root. Besides the base's controller index it keeps
 // the family's own controllers, in the order they joined the tree; the list
@@ -32,6 +33,10 @@ public:
     unsigned long getNumVynAdapters() const { return vynAdapters.size(); }
 
 private:
+    // One pass of discovery over one enumeration record; false when the
+    // adapter could not be made.
+    bool buildOneAdapter(StorLib* previous, const _tagFSA_ADAPTER_ENUM_INFO& record, unsigned long index, Ret& ret);
+
     std::vector<RaidObject*> vynAdapters;
 };
 

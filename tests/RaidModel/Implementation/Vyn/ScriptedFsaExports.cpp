@@ -33,6 +33,7 @@ bool ScriptedFsaExports::play(const char* name, void* out, size_t room, FSA_STAT
     if (it != answers_.end() && !it->second.empty()) {
         const Answer answer = it->second.front();
         it->second.pop_front();
+        lastReply_ = answer.reply;
         if (out != nullptr && !answer.reply.empty())
             std::memcpy(out, answer.reply.data(), std::min(room, answer.reply.size()));
         *status = answer.status;
@@ -71,8 +72,23 @@ FSA_STATUS ScriptedFsaExports::FsaEnumAdaptersA(const char* server1, const char*
                                                 FSA_ENUM_ADAPTERS_CALLBACK callback)
 {
     FSA_STATUS s;
-    return play("FsaEnumAdaptersA", nullptr, 0, &s) ? s
-                                                     : FsaExports::FsaEnumAdaptersA(server1, server2, context, callback);
+    lastReply_.clear();
+    if (!play("FsaEnumAdaptersA", nullptr, 0, &s))
+        return FsaExports::FsaEnumAdaptersA(server1, server2, context, callback);
+    const std::vector<uint8_t> reply = lastReply_;
+    for (size_t at = 0; callback != nullptr && at + sizeof(_tagFSA_ADAPTER_ENUM_INFO) <= reply.size();
+         at += sizeof(_tagFSA_ADAPTER_ENUM_INFO)) {
+        _tagFSA_ADAPTER_ENUM_INFO record;
+        std::memcpy(&record, reply.data() + at, sizeof record);
+        callback(FSA_STS_SUCCESS, &record, context);
+    }
+    return s;
+}
+
+FSA_STATUS ScriptedFsaExports::FsaDisableDebugLogs()
+{
+    FSA_STATUS s;
+    return play("FsaDisableDebugLogs", nullptr, 0, &s) ? s : FsaExports::FsaDisableDebugLogs();
 }
 
 FSA_STATUS ScriptedFsaExports::FsaGetGeneralInformation2Ex(void* handle, uint32_t index, FSA_GENERAL_INFO2* out)

@@ -47,8 +47,11 @@ public:
                                 FSA_ACCESS access, int flag, FSA_PASSWD_CALLBACK_A callback, void* callbackContext,
                                 void** handleOut, int* auxOut) override;
     FSA_STATUS FsaCloseAdapter(void* handle) override;
+    // Output: whole 2272-byte enumeration records, each handed to the
+    // callback with success, in order, before the status is returned.
     FSA_STATUS FsaEnumAdaptersA(const char* server1, const char* server2, void* context,
                                 FSA_ENUM_ADAPTERS_CALLBACK callback) override;
+    FSA_STATUS FsaDisableDebugLogs() override;
     // Output: the 2764-byte general information.
     FSA_STATUS FsaGetGeneralInformation2Ex(void* handle, uint32_t index, FSA_GENERAL_INFO2* out) override;
     // Output: the u32 mode.
@@ -100,6 +103,8 @@ private:
 
     std::map<std::string, std::deque<Answer>> answers_;
     std::vector<std::string> calls_;
+    // The reply bytes of the last scripted answer played.
+    std::vector<uint8_t> lastReply_;
     FSA_STATUS fallback_ = 0;
     ScopedFsaExports installed_;
 };

@@ -66,16 +66,21 @@ TEST_F(VynLibTest, ExportWithoutControllersWritesAnEmptyRootAndDumpsIt)
     EXPECT_EQ(dump.compare(bodyStart, std::strlen(emptySystem), emptySystem), 0) << dump;
 }
 
-TEST_F(VynLibTest, ControllerCountOfThePlaceholderDiscoveryIsZero)
+TEST_F(VynLibTest, AHostWithoutControllersCountsNoneAndHasNoSingleController)
 {
     VynLib lib;
     ASSERT_EQ(lib.getSystemConfig().getReturn(), 0);
     unsigned long count = 99;
-    EXPECT_EQ(lib.getControllerCount(count), Ret(0));
+    // The walk over a host without controllers ends with "not found",
+    // which only a build takes for an empty result.
+    const Ret counted = lib.getControllerCount(count);
     EXPECT_EQ(count, 0u);
+    EXPECT_EQ(counted.getAPIReturn(), 3u);
     Ret ret(0);
     lib.getSystem()->buildChildrenForSingleAdapter(&lib, 0, ret);
     EXPECT_EQ(ret.getReturn(), -2);
+    EXPECT_EQ(ret.getSignedReturn(), 0);
+    EXPECT_EQ(lib.getNumVynAdapters(), 0u);
 }
 
 TEST_F(VynLibTest, RootsComeFromTheFamilyAndTheLastIsRemembered)

@@ -107,10 +107,11 @@ FSA_STATUS CT_CacheToss(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t* p1)
 
 FSA_STATUS CT_SetName(FSAAPI_CONTEXT* ctx, uint32_t container, const char* name)
 {
-    // The label is 16 bytes on the wire whatever the caller's string holds.
+    // The label is 16 bytes on the wire whatever the caller's string holds; a
+    // name that fills them travels without a terminator.
     char label[kNameBytes] = {};
     if (name != nullptr)
-        std::strncpy(label, name, sizeof label);
+        std::memcpy(label, name, strnlen(name, sizeof label));
     uint32_t status = container;
     const FSA_STATUS sent = sendThrowing(ctx, CT_WRITE_NAME, &status, nullptr, label, sizeof label, nullptr, 0);
     if (sent == FSA_STS_SUCCESS && status != CT_STS_NEW_SUCCESS)

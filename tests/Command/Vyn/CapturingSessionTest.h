@@ -1,6 +1,7 @@
 #ifndef VYN_TESTS_COMMAND_VYN_CAPTURINGSESSIONTEST_H
 #define VYN_TESTS_COMMAND_VYN_CAPTURINGSESSIONTEST_H
 
+#include "FsaThrown.h"
 #include "OpenSessionTest.h"
 
 #include <functional>
@@ -28,17 +29,6 @@ protected:
                 out.push_back(k);
         return out;
     }
-    // The status a routine threw, 1 when it returned.
-    static FSA_STATUS thrown(const std::function<void()>& call)
-    {
-        try {
-            call();
-        } catch (FSA_STATUS status) {
-            return status;
-        }
-        return FSA_STS_SUCCESS;
-    }
-
     void* handle_ = nullptr;
 };
 

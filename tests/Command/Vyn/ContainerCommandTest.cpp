@@ -1,5 +1,6 @@
 // One-command container operations, names, cache statistics and background
 // verification against the simulated controller.
+#include "FsaThrown.h"
 #include "Command/Vyn/common/fa_ctrops.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
 #include "Command/Vyn/common/fa_status.h"
@@ -10,6 +11,8 @@
 #include <cstring>
 #include <functional>
 #include <vector>
+
+using vyntest::thrownBy;
 
 namespace {
 
@@ -41,16 +44,6 @@ protected:
             r.data = data;
         });
         return c;
-    }
-
-    static FSA_STATUS thrown(const std::function<void()>& call)
-    {
-        try {
-            call();
-        } catch (FSA_STATUS status) {
-            return status;
-        }
-        return FSA_STS_SUCCESS;
     }
 
 private:
@@ -112,7 +105,7 @@ TEST_F(ContainerCommandTest, StatusesMapToEachOperationsOwnFailure)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         answerWith(c.code, c.status);
-        EXPECT_EQ(thrown([&] { c.call(ctx); }), c.expected);
+        EXPECT_EQ(thrownBy([&] { c.call(ctx); }), c.expected);
     }
 }
 
@@ -123,7 +116,7 @@ TEST_F(ContainerCommandTest, ChangesInvalidateThePartitionCacheOnlyAfterSuccess)
     CT_UpdateCache(ctx);
     ASSERT_NE(ctx->partitionCache, nullptr);
     answerWith(66, 116);
-    EXPECT_EQ(thrown([&] { CT_ReleaseIo(ctx); }), 116u);
+    EXPECT_EQ(thrownBy([&] { CT_ReleaseIo(ctx); }), 116u);
     EXPECT_EQ(ctx->partitionCache->valid, 1u);
     answerWith(66, 175);
     CT_ReleaseIo(ctx);
@@ -288,7 +281,7 @@ TEST_F(ContainerCommandTest, SettingsStickOnTheController)
     CT_SetDumpContainerFlag(ctx, 2);
     CT_ReadUserFlags(ctx, 2, &flags);
     EXPECT_EQ(flags, 0x2);
-    EXPECT_EQ(thrown([&] { CT_ReadUserFlags(ctx, 1, &flags); }), 181u);
+    EXPECT_EQ(thrownBy([&] { CT_ReadUserFlags(ctx, 1, &flags); }), 181u);
 
     CT_SetMirrorDelay(ctx, 0, 30);
     uint32_t delay = 0;
@@ -315,7 +308,7 @@ TEST_F(ContainerCommandTest, SettingsStickOnTheController)
     CT_MakeReadWrite(ctx, 2);
     ASSERT_EQ(CT_GetContainer(ctx, 2, record.data(), &status), 1);
     EXPECT_EQ(word(record.data(), 12), 0u);
-    EXPECT_EQ(thrown([&] { CT_LockContainer(ctx, 1); }), 56u);
+    EXPECT_EQ(thrownBy([&] { CT_LockContainer(ctx, 1); }), 56u);
 }
 
 TEST_F(ContainerCommandTest, VerifyPeriodInDaysNeedsTheControllerOption)
@@ -335,7 +328,7 @@ TEST_F(ContainerCommandTest, VerifyPeriodInDaysNeedsTheControllerOption)
         SCOPED_TRACE(std::string(c.extra) + std::to_string(c.days));
         FSAAPI_CONTEXT* ctx = open(c.extra);
         ASSERT_NE(ctx, nullptr);
-        EXPECT_EQ(thrown([&] { CT_VerifySetPriorityDays(ctx, c.days); }), c.expected);
+        EXPECT_EQ(thrownBy([&] { CT_VerifySetPriorityDays(ctx, c.days); }), c.expected);
         EXPECT_EQ(sent(205), c.expected == FSA_STS_SUCCESS ? 1u : 0u);
         if (c.expected == FSA_STS_SUCCESS) {
             EXPECT_EQ(sim().controller(0).verifyPriority, c.days);
@@ -349,7 +342,7 @@ TEST_F(ContainerCommandTest, ControllerWithoutVerifyPeriodCommandsIsLeftAlone)
     ASSERT_NE(ctx, nullptr);
     ASSERT_TRUE(sim().addFault(0, vyn::hostsim::Fault{"ct 205", "transport = 1"}));
     ASSERT_TRUE(sim().addFault(0, vyn::hostsim::Fault{"ct 206", "transport = 1", 0, 0}));
-    EXPECT_EQ(thrown([&] { CT_VerifySetPriorityDays(ctx, 2); }), FSA_STS_SUCCESS);
+    EXPECT_EQ(thrownBy([&] { CT_VerifySetPriorityDays(ctx, 2); }), FSA_STS_SUCCESS);
     unsigned days = 7;
     CT_VerifyGetPriorityDays(ctx, &days);
     EXPECT_EQ(days, 0u);
@@ -381,9 +374,9 @@ TEST_F(ContainerCommandTest, VerificationStartsAndStops)
     CT_StartContainerVerify(ctx, 0);
     EXPECT_EQ(CT_VerifyTaskOn(ctx), 0u);
     answerWith(173, 194);
-    EXPECT_EQ(thrown([&] { CT_StartContainerVerify(ctx, 1); }), 11u);
+    EXPECT_EQ(thrownBy([&] { CT_StartContainerVerify(ctx, 1); }), 11u);
     answerWith(173, 1);
-    EXPECT_EQ(thrown([&] { CT_StartContainerVerify(ctx, 1); }), 504u);
+    EXPECT_EQ(thrownBy([&] { CT_StartContainerVerify(ctx, 1); }), 504u);
 }
 
 TEST_F(ContainerCommandTest, UniqueIdsAndGenerations)

@@ -1,6 +1,7 @@
 // Container creation requests as the controller receives them: the member
 // rules of each level, the request forms and lengths, the legacy fall-back,
 // the RAID-6 size, secondary and logical-drive requests and free numbers.
+#include "FsaThrown.h"
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_ctrrecords.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
@@ -13,6 +14,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+using vyntest::thrownBy;
 
 namespace {
 
@@ -79,7 +82,7 @@ TEST_F(CreationRequestTest, MemberRulesOfEachLevel)
         SCOPED_TRACE(std::to_string(row.type) + " with " + std::to_string(row.n));
         state().captured.clear();
         const auto spaces = extents(row.n);
-        EXPECT_EQ(thrown([&] { CT_CreateNewContainer(ctx, 5, row.type, spaces.data(), row.n, 65536, 0, 0); }),
+        EXPECT_EQ(thrownBy([&] { CT_CreateNewContainer(ctx, 5, row.type, spaces.data(), row.n, 65536, 0, 0); }),
                   row.status);
         const auto sent = captured(221);
         ASSERT_EQ(sent.size(), row.status == 1 ? 1u : 0u);
@@ -99,7 +102,7 @@ TEST_F(CreationRequestTest, RequestLayouts)
     auto create = [&](uint32_t type, uint32_t n, uint64_t bytes, int quick, int noBuild) {
         state().captured.clear();
         const auto spaces = extents(n, bytes);
-        EXPECT_EQ(thrown([&] { CT_CreateNewContainer(ctx, 5, type, spaces.data(), n, 65536, quick, noBuild); }),
+        EXPECT_EQ(thrownBy([&] { CT_CreateNewContainer(ctx, 5, type, spaces.data(), n, 65536, quick, noBuild); }),
                   FSA_STS_SUCCESS);
         const auto sent = captured(221);
         return sent.empty() ? std::vector<uint8_t>(1068, 0) : sent[0].input;
@@ -170,7 +173,7 @@ TEST_F(CreationRequestTest, ShortFormsAndTheLegacyFallBack)
     FSAAPI_CONTEXT* ctx = open("adapter0.option_word1 = 0x00090820\n");
     ASSERT_NE(ctx, nullptr);
     auto spaces = extents(50);
-    ASSERT_EQ(thrown([&] { CT_CreateNewContainer(ctx, 5, 2, spaces.data(), 50, 65536, 0, 0); }),
+    ASSERT_EQ(thrownBy([&] { CT_CreateNewContainer(ctx, 5, 2, spaces.data(), 50, 65536, 0, 0); }),
               FSA_STS_SUCCESS);
     EXPECT_EQ(captured(221).size(), 0u);
     ASSERT_EQ(captured(179).size(), 1u);
@@ -182,7 +185,7 @@ TEST_F(CreationRequestTest, ShortFormsAndTheLegacyFallBack)
     ASSERT_NE(ctx, nullptr);
     ASSERT_TRUE(sim().addFault(0, Fault{"ct 221", "transport = 1"}));
     spaces = extents(4);
-    ASSERT_EQ(thrown([&] { CT_CreateNewContainer(ctx, 5, 13, spaces.data(), 4, 65536, 0, 0); }), FSA_STS_SUCCESS);
+    ASSERT_EQ(thrownBy([&] { CT_CreateNewContainer(ctx, 5, 13, spaces.data(), 4, 65536, 0, 0); }), FSA_STS_SUCCESS);
     const auto legacy = captured(124);
     ASSERT_EQ(legacy.size(), 1u);
     ASSERT_EQ(legacy[0].input.size(), 432u);
@@ -193,9 +196,9 @@ TEST_F(CreationRequestTest, ShortFormsAndTheLegacyFallBack)
     EXPECT_EQ(faGetLe32(legacy[0].input.data() + 40 + 33 * 8 + 4), 8192u);
 
     // A number the controller holds already: 389, reported as 610.
-    EXPECT_EQ(thrown([&] { CT_CreateNewContainer(ctx, 0, 13, spaces.data(), 4, 65536, 0, 0); }), 610u);
+    EXPECT_EQ(thrownBy([&] { CT_CreateNewContainer(ctx, 0, 13, spaces.data(), 4, 65536, 0, 0); }), 610u);
     ASSERT_TRUE(sim().addFault(0, Fault{"ct 221", "status = 999"}));
-    EXPECT_EQ(thrown([&] { CT_CreateNewContainer(ctx, 5, 13, spaces.data(), 4, 65536, 0, 0); }), 522u);
+    EXPECT_EQ(thrownBy([&] { CT_CreateNewContainer(ctx, 5, 13, spaces.data(), 4, 65536, 0, 0); }), 522u);
 }
 
 TEST_F(CreationRequestTest, Raid10RowRoomWithoutWideHalves)
@@ -203,10 +206,10 @@ TEST_F(CreationRequestTest, Raid10RowRoomWithoutWideHalves)
     FSAAPI_CONTEXT* ctx = open("adapter0.option_word2 = 0x0EB797CC\n");
     ASSERT_NE(ctx, nullptr);
     auto spaces = extents(50);
-    EXPECT_EQ(thrown([&] { CT_CreateNewContainer(ctx, 5, 13, spaces.data(), 50, 65536, 0, 0); }), 24u);
+    EXPECT_EQ(thrownBy([&] { CT_CreateNewContainer(ctx, 5, 13, spaces.data(), 50, 65536, 0, 0); }), 24u);
     EXPECT_TRUE(captured(221).empty());
     spaces = extents(48);
-    ASSERT_EQ(thrown([&] { CT_CreateNewContainer(ctx, 5, 13, spaces.data(), 48, 65536, 0, 0); }), FSA_STS_SUCCESS);
+    ASSERT_EQ(thrownBy([&] { CT_CreateNewContainer(ctx, 5, 13, spaces.data(), 48, 65536, 0, 0); }), FSA_STS_SUCCESS);
     const auto sent = captured(221);
     ASSERT_EQ(sent.size(), 1u);
     // Member 1 opens the second half at slot 24.
@@ -219,9 +222,9 @@ TEST_F(CreationRequestTest, TwoLevelAndSecondaryRequests)
     ASSERT_NE(ctx, nullptr);
     layout(ctx, 3, 1, 2);
     auto spaces = extents(6);
-    EXPECT_EQ(thrown([&] { CT_CreateRAID50(ctx, 5, 4, spaces.data(), 6, 65536, 0, 0); }), 543u);
-    EXPECT_EQ(thrown([&] { CT_CreateRAID60(ctx, 5, 3, spaces.data(), 3, 65536, 0, 0); }), 543u);
-    ASSERT_EQ(thrown([&] { CT_CreateRAID60(ctx, 5, 3, spaces.data(), 6, 65536, 0, 0); }), FSA_STS_SUCCESS);
+    EXPECT_EQ(thrownBy([&] { CT_CreateRAID50(ctx, 5, 4, spaces.data(), 6, 65536, 0, 0); }), 543u);
+    EXPECT_EQ(thrownBy([&] { CT_CreateRAID60(ctx, 5, 3, spaces.data(), 3, 65536, 0, 0); }), 543u);
+    ASSERT_EQ(thrownBy([&] { CT_CreateRAID60(ctx, 5, 3, spaces.data(), 6, 65536, 0, 0); }), FSA_STS_SUCCESS);
     const auto sent = captured(221);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(faGetLe32(sent[0].input.data()), 19u);
@@ -229,20 +232,20 @@ TEST_F(CreationRequestTest, TwoLevelAndSecondaryRequests)
     EXPECT_EQ(faGetLe32(sent[0].input.data() + 28), 128u);
 
     const uint32_t members[3] = {1, 2, 3};
-    EXPECT_EQ(thrown([&] { CT_GenerateSecondary(ctx, 5, 2, members, 3, 1024 * 1024); }), FSA_STS_SUCCESS);
-    EXPECT_EQ(thrown([&] { CT_GenerateSecondary(ctx, 5, 3, members, 3, 1024 * 1024); }), FSA_STS_SUCCESS);
-    EXPECT_EQ(thrown([&] { CT_GenerateSecondary(ctx, 5, 4, members, 3, 1024 * 1024); }), 210u);
+    EXPECT_EQ(thrownBy([&] { CT_GenerateSecondary(ctx, 5, 2, members, 3, 1024 * 1024); }), FSA_STS_SUCCESS);
+    EXPECT_EQ(thrownBy([&] { CT_GenerateSecondary(ctx, 5, 3, members, 3, 1024 * 1024); }), FSA_STS_SUCCESS);
+    EXPECT_EQ(thrownBy([&] { CT_GenerateSecondary(ctx, 5, 4, members, 3, 1024 * 1024); }), 210u);
     const auto stripe = captured(172);
     ASSERT_EQ(stripe.size(), 1u);
     EXPECT_EQ(faGetLe32(stripe[0].input.data()), 3u);
     EXPECT_EQ(faGetLe32(stripe[0].input.data() + 4), 2048u);
     EXPECT_EQ(faGetLe32(stripe[0].input.data() + 16), 3u);
     ASSERT_TRUE(sim().addFault(0, Fault{"ct 171", "status = 1"}));
-    EXPECT_EQ(thrown([&] { CT_GenerateSecondary(ctx, 5, 3, members, 3, 1024 * 1024); }), 210u);
+    EXPECT_EQ(thrownBy([&] { CT_GenerateSecondary(ctx, 5, 3, members, 3, 1024 * 1024); }), 210u);
     // The request holds 128 member numbers.
     const std::vector<uint32_t> many(129, 1);
     state().captured.clear();
-    EXPECT_EQ(thrown([&] { CT_GenerateSecondary(ctx, 5, 2, many.data(), 129, 1024 * 1024); }), 24u);
+    EXPECT_EQ(thrownBy([&] { CT_GenerateSecondary(ctx, 5, 2, many.data(), 129, 1024 * 1024); }), 24u);
     EXPECT_TRUE(captured(172).empty());
 }
 
@@ -252,7 +255,7 @@ TEST_F(CreationRequestTest, LegacyMirrorVolumeAndPartitionLookup)
     ASSERT_NE(ctx, nullptr);
     ASSERT_TRUE(sim().addFault(0, Fault{"ct 221", "transport = 1", 0, 0}));
     auto spaces = extents(2);
-    ASSERT_EQ(thrown([&] { CT_CreateNewContainer(ctx, 5, 15, spaces.data(), 2, 65536, 0, 0); }), FSA_STS_SUCCESS);
+    ASSERT_EQ(thrownBy([&] { CT_CreateNewContainer(ctx, 5, 15, spaces.data(), 2, 65536, 0, 0); }), FSA_STS_SUCCESS);
     const auto legacy = captured(124);
     ASSERT_EQ(legacy.size(), 1u);
     const uint8_t* r = legacy[0].input.data();
@@ -264,7 +267,7 @@ TEST_F(CreationRequestTest, LegacyMirrorVolumeAndPartitionLookup)
     EXPECT_EQ(faGetLe32(r + 416 + 8), 204800u);
     // A second pair's record would lie past the 432 bytes.
     spaces = extents(4);
-    EXPECT_EQ(thrown([&] { CT_CreateNewContainer(ctx, 5, 15, spaces.data(), 4, 65536, 0, 0); }), 24u);
+    EXPECT_EQ(thrownBy([&] { CT_CreateNewContainer(ctx, 5, 15, spaces.data(), 4, 65536, 0, 0); }), 24u);
     EXPECT_EQ(captured(124).size(), 1u);
 
     Partition p = {};
@@ -272,7 +275,7 @@ TEST_F(CreationRequestTest, LegacyMirrorVolumeAndPartitionLookup)
     EXPECT_EQ(faGetLe16(p.bytes + PART_FIRST_CONTAINER), 0u);
     EXPECT_NE(faGetLe64(p.bytes + PART_START_64), 0u);
     EXPECT_EQ(CT_GetPartitionForContainer(ctx, 9, 0, &p, 1), 11u);
-    EXPECT_EQ(thrown([&] { CT_GetPartitionForContainer(ctx, 9, 0, &p, 0); }), 11u);
+    EXPECT_EQ(thrownBy([&] { CT_GetPartitionForContainer(ctx, 9, 0, &p, 0); }), 11u);
 }
 
 TEST_F(CreationRequestTest, LogicalDriveRequests)
@@ -330,9 +333,9 @@ TEST_F(CreationRequestTest, NextFreeContainerNumber)
     sim().addCtHandler(153, [&taken](ControllerState&, const CtRequest& q, CtReply& r) {
         r.status = q.param[0] < taken ? 1 : 0;
     });
-    EXPECT_EQ(thrown([&] { EXPECT_EQ(CT_GetNextFreeContainer(ctx, 0, 0), 3u); }), FSA_STS_SUCCESS);
+    EXPECT_EQ(thrownBy([&] { EXPECT_EQ(CT_GetNextFreeContainer(ctx, 0, 0), 3u); }), FSA_STS_SUCCESS);
     taken = 1000;
-    EXPECT_EQ(thrown([&] { CT_GetNextFreeContainer(ctx, 1, 0); }), 17u);
+    EXPECT_EQ(thrownBy([&] { CT_GetNextFreeContainer(ctx, 1, 0); }), 17u);
 }
 
 }  // namespace

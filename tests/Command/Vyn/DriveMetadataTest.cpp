@@ -1,6 +1,7 @@
 // The drive metadata sector and candidate spares, drive cache policies, the
 // PPI table and its missing drives, and the single-command container
 // operations with the SSD cache pool, in-process against the simulator.
+#include "FsaThrown.h"
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_ctrops.h"
 #include "Command/Vyn/common/fa_ctrrecords.h"
@@ -14,6 +15,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+using vyntest::thrownBy;
 
 namespace {
 
@@ -41,7 +44,7 @@ TEST_F(DriveMetadataTest, CandidateSpareInitialisesAnInvalidSector)
     FSAAPI_CONTEXT* ctx = open();
     ASSERT_NE(ctx, nullptr);
     EXPECT_EQ(CT_IsCandidateSpare(ctx, 0), 0);
-    ASSERT_EQ(thrown([&] { CT_SetCandidateSpare(ctx, 0); }), FSA_STS_SUCCESS);
+    ASSERT_EQ(thrownBy([&] { CT_SetCandidateSpare(ctx, 0); }), FSA_STS_SUCCESS);
     const std::vector<uint8_t>& sector = state().metadataSectors.at(0);
     ASSERT_EQ(sector.size(), 384u);
     EXPECT_EQ(std::memcmp(sector.data(), "FsAaPiFuN:)\0", 12), 0);
@@ -53,7 +56,7 @@ TEST_F(DriveMetadataTest, CandidateSpareInitialisesAnInvalidSector)
 
     // Clearing on a drive whose sector holds anything else writes a fresh one.
     state().metadataSectors[1] = std::vector<uint8_t>(384, 0xAB);
-    ASSERT_EQ(thrown([&] { CT_ClrCandidateSpare(ctx, 1); }), FSA_STS_SUCCESS);
+    ASSERT_EQ(thrownBy([&] { CT_ClrCandidateSpare(ctx, 1); }), FSA_STS_SUCCESS);
     const std::vector<uint8_t>& cleared = state().metadataSectors.at(1);
     EXPECT_EQ(std::memcmp(cleared.data(), "FsAaPiFuN:)\0", 12), 0);
     EXPECT_EQ(faGetLe32(cleared.data() + 20), 0u);
@@ -61,11 +64,11 @@ TEST_F(DriveMetadataTest, CandidateSpareInitialisesAnInvalidSector)
     EXPECT_EQ(CT_IsCandidateSpare(ctx, 1), 0);
 
     // A drive the controller does not know: 12, and never from the query.
-    EXPECT_EQ(thrown([&] { CT_SetCandidateSpare(ctx, 0x3F); }), 12u);
+    EXPECT_EQ(thrownBy([&] { CT_SetCandidateSpare(ctx, 0x3F); }), 12u);
     EXPECT_EQ(CT_IsCandidateSpare(ctx, 0x3F), 0);
     ASSERT_TRUE(sim().addFault(0, Fault{"ct 208", "status = 350"}));
     FSAAPI_SW_METADATA out;
-    EXPECT_EQ(thrown([&] { CT_ReadSWSector(ctx, 0, &out); }), FSA_STS_GENERAL_FAILURE);
+    EXPECT_EQ(thrownBy([&] { CT_ReadSWSector(ctx, 0, &out); }), FSA_STS_GENERAL_FAILURE);
 }
 
 TEST_F(DriveMetadataTest, WithoutTheSectorOptionNothingIsSent)
@@ -73,8 +76,8 @@ TEST_F(DriveMetadataTest, WithoutTheSectorOptionNothingIsSent)
     FSAAPI_CONTEXT* ctx = open(option2(kOpt2 & ~0x8u));
     ASSERT_NE(ctx, nullptr);
     sim().clearRequests();
-    EXPECT_EQ(thrown([&] { CT_SetCandidateSpare(ctx, 0); }), FSA_STS_NOT_SUPPORTED);
-    EXPECT_EQ(thrown([&] { CT_ClrCandidateSpare(ctx, 0); }), FSA_STS_NOT_SUPPORTED);
+    EXPECT_EQ(thrownBy([&] { CT_SetCandidateSpare(ctx, 0); }), FSA_STS_NOT_SUPPORTED);
+    EXPECT_EQ(thrownBy([&] { CT_ClrCandidateSpare(ctx, 0); }), FSA_STS_NOT_SUPPORTED);
     EXPECT_EQ(CT_IsCandidateSpare(ctx, 0), 0);
     EXPECT_TRUE(sim().requests().empty());
 }
@@ -93,19 +96,19 @@ TEST_F(DriveMetadataTest, DriveAndControllerCachePolicies)
         SCOPED_TRACE(row.stored);
         state().drivePolicy[2] = row.stored;
         value = -1;
-        EXPECT_EQ(thrown([&] { CT_GetDeviceCachePolicy(ctx, 2, &value); }), row.status);
+        EXPECT_EQ(thrownBy([&] { CT_GetDeviceCachePolicy(ctx, 2, &value); }), row.status);
         EXPECT_EQ(value, row.value);
     }
-    ASSERT_EQ(thrown([&] { CT_SetDeviceCachePolicy(ctx, 2, 5); }), FSA_STS_SUCCESS);
+    ASSERT_EQ(thrownBy([&] { CT_SetDeviceCachePolicy(ctx, 2, 5); }), FSA_STS_SUCCESS);
     EXPECT_EQ(state().drivePolicy[2], 1u);
 
-    ASSERT_EQ(thrown([&] { CT_SetControllerDeviceCachePolicy(ctx, 1, 1); }), FSA_STS_SUCCESS);
+    ASSERT_EQ(thrownBy([&] { CT_SetControllerDeviceCachePolicy(ctx, 1, 1); }), FSA_STS_SUCCESS);
     EXPECT_EQ(state().cachePolicy, 0x3u);
-    ASSERT_EQ(thrown([&] { CT_SetControllerDeviceCachePolicy(ctx, 0, 1); }), FSA_STS_SUCCESS);
+    ASSERT_EQ(thrownBy([&] { CT_SetControllerDeviceCachePolicy(ctx, 0, 1); }), FSA_STS_SUCCESS);
     EXPECT_EQ(state().cachePolicy, 0x1u);
     int first = -1;
     int second = -1;
-    ASSERT_EQ(thrown([&] { CT_GetControllerDeviceCachePolicy(ctx, &first, &second); }), FSA_STS_SUCCESS);
+    ASSERT_EQ(thrownBy([&] { CT_GetControllerDeviceCachePolicy(ctx, &first, &second); }), FSA_STS_SUCCESS);
     EXPECT_EQ(first, 0);
     EXPECT_EQ(second, 1);
 
@@ -126,10 +129,10 @@ TEST_F(DriveMetadataTest, DriveAndControllerCachePolicies)
         SCOPED_TRACE(r.on);
         for (const char* status : {"status = 350", "status = 351"}) {
             ASSERT_TRUE(sim().addFault(0, Fault{r.on, status}));
-            EXPECT_EQ(thrown(r.call), r.status);
+            EXPECT_EQ(thrownBy(r.call), r.status);
         }
         ASSERT_TRUE(sim().addFault(0, Fault{r.on, "status = 226"}));
-        EXPECT_EQ(thrown(r.call), FSA_STS_NOT_SUPPORTED);
+        EXPECT_EQ(thrownBy(r.call), FSA_STS_NOT_SUPPORTED);
     }
 }
 
@@ -297,13 +300,13 @@ TEST_F(DriveMetadataTest, SingleCommandOperations)
     EXPECT_EQ(state().pmRecords.at(0)[0], 0x5Au);
     EXPECT_EQ(CT_SetPowerManagement(ctx, 9, &pm), 11u);
 
-    ASSERT_EQ(thrown([&] { CT_UseAutoFailover(ctx, 0); }), FSA_STS_SUCCESS);
+    ASSERT_EQ(thrownBy([&] { CT_UseAutoFailover(ctx, 0); }), FSA_STS_SUCCESS);
     EXPECT_FALSE(state().autoFailover);
     uint32_t on = 1;
-    ASSERT_EQ(thrown([&] { CT_GetAutoFailover(ctx, &on); }), FSA_STS_SUCCESS);
+    ASSERT_EQ(thrownBy([&] { CT_GetAutoFailover(ctx, &on); }), FSA_STS_SUCCESS);
     EXPECT_EQ(on, 0u);
     ASSERT_TRUE(sim().addFault(0, Fault{"ct 168", "status = 0"}));
-    EXPECT_EQ(thrown([&] { CT_UseAutoFailover(ctx, 1); }), 469u);
+    EXPECT_EQ(thrownBy([&] { CT_UseAutoFailover(ctx, 1); }), 469u);
 
     SnapshotMap map = {};
     _FSA_BAD_STRIPE_ENTRY stripe = {};

@@ -1,5 +1,6 @@
 // The preconditions of the exported operations: container conditions, chunk
 // sizes and free-space extents, against the simulated controller.
+#include "FsaThrown.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
 #include "Command/Vyn/common/fa_paramchk.h"
 #include "Command/Vyn/common/fa_status.h"
@@ -10,20 +11,11 @@
 #include <functional>
 #include <vector>
 
+using vyntest::thrownBy;
+
 namespace {
 
-class ParameterCheckTest : public vyntest::ContainerTest {
-protected:
-    static FSA_STATUS thrown(const std::function<void()>& call)
-    {
-        try {
-            call();
-        } catch (FSA_STATUS status) {
-            return status;
-        }
-        return FSA_STS_SUCCESS;
-    }
-};
+class ParameterCheckTest : public vyntest::ContainerTest {};
 
 constexpr uint64_t bit(unsigned n) { return uint64_t{1} << n; }
 
@@ -69,7 +61,7 @@ TEST_F(ParameterCheckTest, ContainerConditionsAnswerInTheirOrder)
         // The answering form: 0 for none, else whether the container exists.
         const uint32_t answer = c.status == FSA_STS_SUCCESS ? 0 : static_cast<uint32_t>(c.exists);
         EXPECT_EQ(PCK_ContainerIs(ctx, c.container, c.mask, 1), answer);
-        EXPECT_EQ(thrown([&] { PCK_ThrowIfContainerIs(ctx, c.container, c.mask); }), c.status);
+        EXPECT_EQ(thrownBy([&] { PCK_ThrowIfContainerIs(ctx, c.container, c.mask); }), c.status);
     }
 }
 
@@ -90,7 +82,7 @@ TEST_F(ParameterCheckTest, DeviceTaskCheckWithoutConditionReadsNothing)
     FSAAPI_CONTEXT* ctx = open();
     ASSERT_NE(ctx, nullptr);
     EXPECT_EQ(PCK_ScsiDeviceIs(ctx, 4, 0, 0), 0u);
-    EXPECT_EQ(thrown([&] { PCK_ThrowIfScsiDeviceIs(ctx, 4, 0x2); }), FSA_STS_SUCCESS);
+    EXPECT_EQ(thrownBy([&] { PCK_ThrowIfScsiDeviceIs(ctx, 4, 0x2); }), FSA_STS_SUCCESS);
     EXPECT_TRUE(sim().requests().empty());
 }
 
@@ -114,28 +106,28 @@ TEST_F(ParameterCheckTest, UserChunkSizes)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.in);
         uint32_t chunk = c.in;
-        EXPECT_EQ(thrown([&] { PCK_ValidateUserChunkSize(ctx, &chunk); }), c.status);
+        EXPECT_EQ(thrownBy([&] { PCK_ValidateUserChunkSize(ctx, &chunk); }), c.status);
         EXPECT_EQ(chunk, c.out);
     }
     // A controller without a minimum: refused rather than doubled for ever.
     ctx->chunkMinimum = 0;
     uint32_t chunk = 65536;
-    EXPECT_EQ(thrown([&] { PCK_ValidateUserChunkSize(ctx, &chunk); }), 26u);
+    EXPECT_EQ(thrownBy([&] { PCK_ValidateUserChunkSize(ctx, &chunk); }), 26u);
     // 8192 on the legacy OEM servers.
     ctx->oemId = 8;
     chunk = 8192;
-    EXPECT_EQ(thrown([&] { PCK_ValidateUserChunkSize(ctx, &chunk); }), FSA_STS_SUCCESS);
+    EXPECT_EQ(thrownBy([&] { PCK_ValidateUserChunkSize(ctx, &chunk); }), FSA_STS_SUCCESS);
 }
 
 TEST_F(ParameterCheckTest, ChunkSizeAgainstTheLimits)
 {
     FSAAPI_CONTEXT* ctx = open();
     ASSERT_NE(ctx, nullptr);
-    EXPECT_EQ(thrown([&] { PCK_ValidateChunkSize(ctx, 65536, 65536 * 10); }), FSA_STS_SUCCESS);
-    EXPECT_EQ(thrown([&] { PCK_ValidateChunkSize(ctx, 65536, 65536 * 10 + 512); }), 26u);
-    EXPECT_EQ(thrown([&] { PCK_ValidateChunkSize(ctx, 4096, 4096 * 10); }), 26u);
-    EXPECT_EQ(thrown([&] { PCK_ValidateChunkSize(ctx, 12288, 12288 * 10); }), 26u);
-    EXPECT_EQ(thrown([&] { PCK_ValidateChunkSize(ctx, 0, 0); }), 26u);
+    EXPECT_EQ(thrownBy([&] { PCK_ValidateChunkSize(ctx, 65536, 65536 * 10); }), FSA_STS_SUCCESS);
+    EXPECT_EQ(thrownBy([&] { PCK_ValidateChunkSize(ctx, 65536, 65536 * 10 + 512); }), 26u);
+    EXPECT_EQ(thrownBy([&] { PCK_ValidateChunkSize(ctx, 4096, 4096 * 10); }), 26u);
+    EXPECT_EQ(thrownBy([&] { PCK_ValidateChunkSize(ctx, 12288, 12288 * 10); }), 26u);
+    EXPECT_EQ(thrownBy([&] { PCK_ValidateChunkSize(ctx, 0, 0); }), 26u);
 }
 
 TEST_F(ParameterCheckTest, FreeSpaceExtents)
@@ -175,14 +167,14 @@ TEST_F(ParameterCheckTest, FreeSpaceExtents)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(thrown([&] {
+        EXPECT_EQ(thrownBy([&] {
                       PCK_ValidateFreeSpace(ctx, c.spaces.data(), static_cast<uint32_t>(c.spaces.size()), c.skip);
                   }),
                   c.status);
     }
     std::vector<FSA_STORAGE_DEVICE_SPACE> wrongBus = {extent(4, kStart, 16 * kMB)};
     wrongBus[0].device.busNumber = 3;
-    EXPECT_EQ(thrown([&] { PCK_ValidateFreeSpace(ctx, wrongBus.data(), 1, 0); }), 36u);
+    EXPECT_EQ(thrownBy([&] { PCK_ValidateFreeSpace(ctx, wrongBus.data(), 1, 0); }), 36u);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // The sorted partition list and the partition cache over the simulator.
+#include "FsaThrown.h"
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
 #include "Command/Vyn/common/fa_status.h"
@@ -12,6 +13,8 @@
 #include <thread>
 #include <string>
 #include <vector>
+
+using vyntest::thrownBy;
 
 namespace {
 

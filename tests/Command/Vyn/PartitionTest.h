@@ -29,18 +29,6 @@ protected:
                 codes.push_back(r.ct);
         return codes;
     }
-    // The status `work` throws; 1 when it returns.
-    template <class Work>
-    static FSA_STATUS thrownBy(Work&& work)
-    {
-        try {
-            work();
-        } catch (FSA_STATUS status) {
-            return status;
-        }
-        return 1;
-    }
-
 private:
     void* handle_ = nullptr;
 };

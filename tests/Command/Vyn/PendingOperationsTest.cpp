@@ -1,6 +1,7 @@
 // Operations declared ahead of their work: each answers "not supported" and
 // sends nothing to the controller, and the open, which calls a few of them
 // without needing their status, still succeeds.
+#include "FsaThrown.h"
 #include "Command/Vyn/common/fa_async.h"
 #include "Command/Vyn/common/fa_callbacksup.h"
 #include "Command/Vyn/common/fa_container.h"
@@ -19,6 +20,8 @@
 #include <functional>
 #include <string>
 
+using vyntest::thrownBy;
+
 namespace {
 
 class PendingOperationsTest : public vyntest::OpenSessionTest {};
@@ -27,17 +30,6 @@ struct Case {
     const char* name;
     std::function<FSA_STATUS(void* handle, FSAAPI_CONTEXT* ctx)> call;
 };
-
-// A routine that throws its status, as the value it threw (0 when it returned).
-FSA_STATUS thrown(const std::function<void()>& call)
-{
-    try {
-        call();
-    } catch (FSA_STATUS status) {
-        return status;
-    }
-    return 0;
-}
 
 TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
 {
@@ -85,12 +77,12 @@ TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
         // internal routines that throw their status
         {"AIF_SendFIB throwing",
          [&](void*, FSAAPI_CONTEXT* c) {
-             return thrown([&] { AIF_SendFIB(c, words, sizeof words, nullptr, 1); });
+             return thrownBy([&] { AIF_SendFIB(c, words, sizeof words, nullptr, 1); });
          }},
         {"AIF_GetTaskListForAll",
-         [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { AIF_GetTaskListForAll(c, nullptr); }); }},
-        {"SCSI_StartVerify", [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { SCSI_StartVerify(c, 0, 1); }); }},
-        {"CT_SetDead", [&](void*, FSAAPI_CONTEXT* c) { return thrown([&] { CT_SetDead(c, 0, 0); }); }},
+         [&](void*, FSAAPI_CONTEXT* c) { return thrownBy([&] { AIF_GetTaskListForAll(c, nullptr); }); }},
+        {"SCSI_StartVerify", [&](void*, FSAAPI_CONTEXT* c) { return thrownBy([&] { SCSI_StartVerify(c, 0, 1); }); }},
+        {"CT_SetDead", [&](void*, FSAAPI_CONTEXT* c) { return thrownBy([&] { CT_SetDead(c, 0, 0); }); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

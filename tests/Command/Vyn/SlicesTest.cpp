@@ -1,5 +1,6 @@
 // Slices, the partition table in its three record forms, the slices' boot
 // records and the partition limits, over the simulator.
+#include "FsaThrown.h"
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_dump.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
@@ -12,6 +13,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+using vyntest::thrownBy;
 
 namespace {
 

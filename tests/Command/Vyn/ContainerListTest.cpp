@@ -391,14 +391,18 @@ TEST_F(ContainerListTest, TwoLevelContainersTakeTheirTypeFromTheLegs)
         const char* members;
         uint32_t extended;
         const char* fault;
+        uint32_t asType;  // the top's type as the caller passes it; 0: as read
     };
     // The third read is the second leg's: poked, it reports another type.
     const char* otherLeg = "[adapter0.fault0]\non = ct 178\npoke = 16:4=4\nskip = 2\n";
+    // Every read after the top's reports a stripe: a volume over stripes.
+    const char* stripeLegs = "[adapter0.fault0]\non = ct 178\npoke = 16:4=3\nskip = 1\ntimes = 8\n";
     const Case cases[] = {
-        {"raid10", "0:4,0:5,0:6,0:7", 13, ""},
-        {"raid50", "0:4,0:5,0:6,0:7,0:8,0:9", 26, ""},
-        {"raid60", "0:4,0:5,0:6,0:7,0:8,0:9,0:10,0:11", 50, ""},
-        {"raid10", "0:4,0:5,0:6,0:7", 22, otherLeg},
+        {"raid10", "0:4,0:5,0:6,0:7", 13, "", 0},
+        {"raid50", "0:4,0:5,0:6,0:7,0:8,0:9", 26, "", 0},
+        {"raid60", "0:4,0:5,0:6,0:7,0:8,0:9,0:10,0:11", 50, "", 0},
+        {"raid10", "0:4,0:5,0:6,0:7", 22, otherLeg, 0},
+        {"raid10", "0:4,0:5,0:6,0:7", 17, stripeLegs, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.level) + c.fault);
@@ -407,7 +411,7 @@ TEST_F(ContainerListTest, TwoLevelContainersTakeTheirTypeFromTheLegs)
         std::vector<uint8_t> record(1152, 0);
         uint32_t status = 0;
         ASSERT_EQ(CT_GetContainer(ctx, 4, record.data(), &status), 1);
-        EXPECT_EQ(GetExtendedType(ctx, 4, status, record.data()), c.extended);
+        EXPECT_EQ(GetExtendedType(ctx, 4, c.asType != 0 ? c.asType : status, record.data()), c.extended);
     }
 }
 

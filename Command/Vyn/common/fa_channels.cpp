@@ -112,9 +112,6 @@ constexpr unsigned kFibHeader = 32;
 uint8_t upperNibble(uint8_t v) { return static_cast<uint8_t>(v >> 4); }
 
 // Drive phys: the two records of a physical-device node.
-constexpr size_t kPhyDevBus = 12;
-constexpr size_t kPhyDevTarget = 16;
-constexpr size_t kPhyDevLun = 24;
 constexpr size_t kPhyDevFirstPhy = 176;
 constexpr size_t kPhyDevSecondPhy = 224;
 

@@ -91,6 +91,8 @@ FSA_STATUS FsaNewGetMostContainerInfo2(void* handle, int next, const tag_FSA_CON
     if (info == nullptr)
         return FSA_STS_BAD_PARAMETER;
     return FsaExportedCall("FsaNewGetMostContainerInfo2", handle, FSA_READ_ONLY_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
+        if (size < FSA_CONTAINER_INFO_EXTND_MIN)
+            return static_cast<FSA_STATUS>(kBufferTooSmall);
         FsaInitContainerInfo(info);
         uint64_t number = 0;
         if (container == nullptr) {

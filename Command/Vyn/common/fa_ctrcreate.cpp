@@ -204,6 +204,9 @@ void toLegacy(const uint8_t* req, uint8_t* legacy, unsigned raid10Spacing)
 // Pairs of a volume of mirrors whose second member's record still fits the
 // legacy request.
 constexpr uint32_t kLegacyMirrorPairs = (CREATE_LEGACY_BYTES - 416) / 12;
+// The old request holds 16 mirror pairs of a RAID-10 (bytes 40 to 295 and
+// 296 to 423).
+constexpr uint32_t kLegacyRaid10Pairs = 16;
 
 }  // namespace
 
@@ -272,6 +275,8 @@ void CT_ContainerCreate(FSAAPI_CONTEXT* ctx, CreateContainer* request, uint32_t 
         if (!legacy)
             throw kNoMemory;
         if (faGetLe32(request->bytes) == 12 && faGetLe32(request->bytes + 24) > kLegacyMirrorPairs)
+            throw kTooManyMembers;
+        if (faGetLe32(request->bytes) == 10 && faGetLe32(request->bytes + 32) > kLegacyRaid10Pairs)
             throw kTooManyMembers;
         const unsigned spacing = (FsaOptionWord2(ctx) & kOpt2WideRaid10) != 0 ? 64 : 24;
         toLegacy(request->bytes, legacy.get(), spacing);

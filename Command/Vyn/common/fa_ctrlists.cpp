@@ -27,7 +27,7 @@ constexpr FSA_STATUS kNotFound = 12;
 void knowMaxCount(FSAAPI_CONTEXT* ctx)
 {
     if (ctx->maxContainerCount == 0)
-        ctx->maxContainerCount = CT_GetContainerCount(ctx, nullptr, nullptr);
+        ctx->maxContainerCount = std::min(CT_GetContainerCount(ctx, nullptr, nullptr), kNumbers);
 }
 
 uint32_t listBytes(const FSAAPI_CONTEXT* ctx) { return ctx->maxContainerCount * 4 + 8; }

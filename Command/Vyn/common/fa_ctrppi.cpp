@@ -73,7 +73,8 @@ FSA_STATUS CT_GetPPITable(FSAAPI_CONTEXT* ctx)
         return FSA_STS_GENERAL_FAILURE;
     const bool wide = (FsaOptionWord2(ctx) & kOpt2WidePpi) != 0;
     const size_t entryBytes = wide ? sizeof(FSA_PPI_ENTRY) : PPI_NARROW_BYTES;
-    if (count > SIZE_MAX / sizeof(FSA_PPI_ENTRY))
+    // The whole table travels in one transfer whose length is 32 bits.
+    if (count > UINT32_MAX / sizeof(FSA_PPI_ENTRY))
         throw kNoMemory;
     auto* raw = static_cast<uint8_t*>(std::calloc(count, entryBytes));
     if (raw == nullptr)
@@ -187,6 +188,11 @@ FSA_STATUS CT_GetMissingDiskList(FSAAPI_CONTEXT* ctx)
         CT_SortMissingDrives(ctx, kept, sorted, keptCount, count);
     } catch (FSA_STATUS) {
         count = 0;
+    } catch (const std::bad_alloc&) {
+        std::free(missing);
+        std::free(kept);
+        std::free(sorted);
+        return kNoMemory;
     }
     std::free(missing);
     std::free(kept);

@@ -1195,7 +1195,8 @@ void MSC_DumpMassiveTextData(FSAAPI_CONTEXT* ctx, uint32_t flags, FSA_DIAG_CALLB
         // Member drives come from the cache: a table that cannot have them
         // is not started.
         refreshCache(ctx);
-        const uint32_t count = CT_GetContainerCount(ctx, nullptr, nullptr);
+        // Container numbers are bytes on the wire.
+        const uint32_t count = std::min<uint32_t>(CT_GetContainerCount(ctx, nullptr, nullptr), 256);
         printTitles(callback, arg, textOf(CONTAINER_TITLES_1, "MEMBER"), textOf(CONTAINER_TITLES_2, "SIZE"));
         for (uint32_t container = 0; container < count; ++container)
             MSC_ShowContainer(ctx, container, callback, arg);

@@ -88,6 +88,15 @@ bool isUsedByHost(uint32_t usage) { return usage == 7 || usage == 8 || usage == 
 
 bool isRedundant(uint32_t type) { return type == 17 || type == 2 || type == 4 || type == 15 || type == 18; }
 
+// The pair members of a snapshot are checked one level down only: a record
+// naming itself, or two naming each other, would otherwise recurse without end.
+thread_local int pairDepth = 0;
+
+struct PairLevel {
+    PairLevel() { ++pairDepth; }
+    ~PairLevel() { --pairDepth; }
+};
+
 }  // namespace
 
 FSA_STATUS PCK_ContainerIsRet(FSAAPI_CONTEXT* ctx, uint32_t container, uint64_t mask, int* exists)
@@ -165,7 +174,8 @@ FSA_STATUS PCK_ContainerIsRet(FSAAPI_CONTEXT* ctx, uint32_t container, uint64_t 
         const bool skip = record[kRecPairSkip] != 0;
         int ignored = 0;
         FSA_STATUS status = FSA_STS_SUCCESS;
-        if (!skip) {
+        if (!skip && pairDepth == 0) {
+            const PairLevel level;
             status = PCK_ContainerIsRet(ctx, first, mask & (bit(6) | bit(9) | bit(12) | bit(13) | bit(18)), &ignored);
             if (status == 11)
                 status = FSA_STS_SUCCESS;

@@ -18,6 +18,9 @@
 
 namespace {
 
+// More phys than any controller holds.
+constexpr uint32_t kMaxSasPhys = 256;
+
 // Speed values of the channel types; types 11 to 13 add the link speed's
 // step (below 300, 300 to 599, 600 and more).
 int speedOf(uint32_t channelType, uint32_t linkSpeed)
@@ -121,7 +124,9 @@ void VynAdapter::initSasPhyInfo(Ret& ret)
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::initSasPhyInfo()");
     if (faGetLe32(fsaInfo.bytes + GI_NUM_SAS_PORTS) == 0)
         return;
-    const uint32_t phys = faGetLe32(fsaInfo.bytes + GI_MAX_NUMBER_PORTS);
+    // A port count no controller can hold is cut, so a bad record cannot
+    // keep the build asking.
+    const uint32_t phys = std::min<uint32_t>(faGetLe32(fsaInfo.bytes + GI_MAX_NUMBER_PORTS), kMaxSasPhys);
     for (uint32_t index = 0; index < phys; ++index) {
         _FSA_SAS_PHY_ENTITY record;
         std::memset(&record, 0, sizeof record);

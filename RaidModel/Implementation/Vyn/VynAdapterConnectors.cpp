@@ -65,7 +65,9 @@ void VynAdapter::initConnectionMap(Ret& ret)
         lanes = room / kLaneBytes;
     const size_t connectorsAt = kFirstLane + lanes * kLaneBytes;
     size_t connectors = size > kConnectorCount ? map[kConnectorCount] : 0;
-    if (connectorsAt + connectors * kConnectorBytes > size)
+    if (connectorsAt >= size)
+        connectors = 0;
+    else if (connectorsAt + connectors * kConnectorBytes > size)
         connectors = (size - connectorsAt) / kConnectorBytes;
     for (size_t c = 0; c < connectors; ++c) {
         fsa_connector_info_struct connector;

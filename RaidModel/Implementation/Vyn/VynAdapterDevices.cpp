@@ -34,6 +34,11 @@ constexpr FSA_STATUS kInvalidEnclosureCommand = 264;
 // Device queries that fail are passed over this many times; the next
 // failure ends the walk.
 constexpr unsigned kMaxDeviceFailures = 255;
+// More devices than the configuration lists hold (512 handles each for
+// drives and enclosure devices, with room to spare).
+constexpr unsigned kMaxDevices = 2048;
+// More enclosure processors than any controller holds.
+constexpr uint32_t kMaxEnclosureProcessors = 256;
 constexpr unsigned kMaxSafteSlots = 16;
 // SES element types that hold a device: device slot and array device slot.
 constexpr int kSesDeviceSlot = 1;
@@ -91,7 +96,9 @@ bool VynAdapter::findEnclosures(VynTreeWork& work, Ret& retOUT)
         apiError(retOUT, "FsaEnclosureMgt(FSA_ECM_GET_EMP_COUNT)", status);
         return true;
     }
-    const uint32_t count = faGetLe32(record->data);
+    // A count no controller can hold is cut, so a bad reply cannot keep the
+    // build asking.
+    const uint32_t count = std::min<uint32_t>(faGetLe32(record->data), kMaxEnclosureProcessors);
     VynTracePrintf("Found %d enclosures\n", static_cast<int>(count));
 
     // A SAF-TE record whose blocks could not be read waits for the next
@@ -149,6 +156,10 @@ bool VynAdapter::buildPhysicalDevices(VynTreeWork& work, Ret& retOUT)
     FSA_STORAGE_DEVICE previous;
     bool first = true;
     unsigned failures = 0;
+    // The walk finds the device after the first one at an address, so an
+    // address the firmware lists twice is answered again and again: the
+    // walk stops after more devices than the configuration lists can hold.
+    unsigned answered = 0;
     for (;;) {
         std::memset(&info, 0, sizeof info);
         const FSA_STATUS status = fsa.FsaGetStorageDeviceInfo(adapterHandle, 1, first ? nullptr : &previous, &info);
@@ -170,6 +181,8 @@ bool VynAdapter::buildPhysicalDevices(VynTreeWork& work, Ret& retOUT)
         const uint32_t target = info.address.targetId;
         const uint32_t lun = info.address.lun;
         const unsigned long deviceID = static_cast<unsigned long>(lun) << 16 | target;
+        if (++answered > kMaxDevices)
+            break;
 
         Channel* channel = nullptr;
         for (RaidObject* candidate : work.channels)

@@ -3,6 +3,8 @@
 #include "RaidModel/Implementation/Vyn/FsaExports.h"
 #include "RaidModel/Implementation/Vyn/VynErrorTexts.h"
 #include "RaidModel/Implementation/Vyn/VynAdapter.h"
+#include "RaidModel/Implementation/Vyn/VynBasicLogicalDrive.h"
+#include "Command/Vyn/common/fa_intern_ctr.h"
 #include "RaidModel/Implementation/Vyn/VynConversions.h"
 #include "Command/Vyn/os/faux_char.h"
 #include "RaidModel/Implementation/Vyn/VynPhysicalDeviceAttach.h"
@@ -155,3 +157,23 @@ FsaStorageDeviceArrayGrabber::~FsaStorageDeviceArrayGrabber()
 {
     delete[] devices;
 }
+
+FsaContainerArrayGrabber::FsaContainerArrayGrabber(const std::vector<VynBasicLogicalDrive*>& drives)
+{
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "FsaContainerArrayGrabber::FsaContainerArrayGrabber()");
+    if (drives.empty())
+        return;
+    containers = new (std::nothrow) tag_FSA_CONTAINER[drives.size()]();
+    if (containers == nullptr) {
+        VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE, "pContainer = new FSA_CONTAINER[numItems];");
+        throw ReturnCode(-3);
+    }
+    count = drives.size();
+    for (unsigned long i = 0; i < count; ++i) {
+        const uint8_t* key = drives[i] != nullptr ? drives[i]->getContainer() : nullptr;
+        if (key != nullptr)
+            std::memcpy(&containers[i], key, sizeof(tag_FSA_CONTAINER));
+    }
+}
+
+FsaContainerArrayGrabber::~FsaContainerArrayGrabber() { delete[] containers; }

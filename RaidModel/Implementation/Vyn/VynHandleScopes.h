@@ -8,6 +8,8 @@ class ChunkSpec;
 class Ret;
 class RaidObject;
 struct FSA_STORAGE_DEVICE;
+struct tag_FSA_CONTAINER;
+class VynBasicLogicalDrive;
 
 // A read-write firmware handle on the controller of an object, open for the
 // life of the scope. The handle is null when the object has no controller of
@@ -51,6 +53,24 @@ public:
 private:
     unsigned long count = 0;
     FSA_STORAGE_DEVICE* devices = nullptr;
+};
+
+// The container keys of a list of logical drives, in list order, for the
+// life of the scope; no array for an empty list. ReturnCode -3 when the
+// memory cannot be had.
+class FsaContainerArrayGrabber {
+public:
+    explicit FsaContainerArrayGrabber(const std::vector<VynBasicLogicalDrive*>& drives);
+    ~FsaContainerArrayGrabber();
+    FsaContainerArrayGrabber(const FsaContainerArrayGrabber&) = delete;
+    FsaContainerArrayGrabber& operator=(const FsaContainerArrayGrabber&) = delete;
+
+    operator tag_FSA_CONTAINER*() const { return containers; }
+    unsigned long getNumItems() const { return count; }
+
+private:
+    unsigned long count = 0;
+    tag_FSA_CONTAINER* containers = nullptr;
 };
 
 #endif

@@ -10,12 +10,10 @@
 #include "cli/Vynconf.h"
 #include "common/Ret.h"
 #include "fsa_channel.h"
+#include "vynconf_rounds.h"
 
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -72,32 +70,8 @@ template <typename Body> void onController(benchmark::State& state, Body body)
 void family_getconfig(benchmark::State& state)
 {
     onController(state, [&](const std::string& root, unsigned drives) {
-        std::FILE* out = std::tmpfile();
-        if (out == nullptr) {
-            state.SkipWithError("no output file");
-            return;
-        }
-        const std::vector<std::string> words = {"vynconf", "GETCONFIG", "1", "AL"};
-        int64_t bytes = 0;
-        for (auto _ : state) {
-            std::rewind(out);
-            if (::ftruncate(::fileno(out), 0) != 0) {
-                state.SkipWithError("output file not emptied");
-                break;
-            }
-            const int code = runVynconf(words, createStorageLibrary, out);
-            std::fflush(out);
-            bytes += std::ftell(out);
-            if (code != 0) {
-                state.SkipWithError("GETCONFIG failed");
-                break;
-            }
-            state.PauseTiming();
-            clearLogs(root);
-            state.ResumeTiming();
-        }
-        std::fclose(out);
-        state.SetBytesProcessed(bytes);
+        state.SetBytesProcessed(clibench::runRounds(state, {"vynconf", "GETCONFIG", "1", "AL"}, createStorageLibrary,
+                                                    [&root] { clearLogs(root); }));
         state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * drives);
     });
 }

@@ -6,13 +6,10 @@
 #include "platform/hostsim/desc/Description.h"
 #include "platform/hostsim/fw/DiskImages.h"
 #include "platform/hostsim/state/Controller.h"
-#include "platform/hostsim/support/SimulatorTest.h"
+#include "RawFibTest.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -22,14 +19,8 @@ using namespace vyn::hostsim;
 
 constexpr size_t kPayload = 32;
 
-class DiscoveryStandInsTest : public vyntest::SimulatorTest {
+class DiscoveryStandInsTest : public vyntest::RawFibTest {
 protected:
-    void TearDown() override
-    {
-        if (adapter_ >= 0)
-            hostIo().close(adapter_);
-        SimulatorTest::TearDown();
-    }
     // All a container's disk gives to reads of `chunk` bytes, up to `limit`.
     static std::string readDisk(const std::string& node, size_t chunk, size_t limit)
     {
@@ -43,26 +34,6 @@ protected:
         hostIo().close(fd);
         return bytes;
     }
-    // A 512-byte FIB of `command` with an empty payload, answered.
-    std::vector<uint8_t> fib(uint16_t command, std::vector<uint32_t> words = {})
-    {
-        if (adapter_ < 0) {
-            EXPECT_EQ(hostIo().mknod("/dev/ulb0", S_IFCHR, makedev(250, 0)), 0);
-            adapter_ = hostIo().open("/dev/ulb0", O_RDWR);
-        }
-        std::vector<uint8_t> f(512, 0);
-        putLe32(f.data(), 0x00100001);
-        putLe16(f.data() + 4, command);
-        f[6] = 1;
-        putLe16(f.data() + 8, 480);
-        putLe16(f.data() + 10, 512);
-        for (size_t i = 0; i < words.size(); ++i)
-            putLe32(f.data() + kPayload + 4 * i, words[i]);
-        EXPECT_EQ(hostIo().ioctl(adapter_, 0x42008, f.data()), 0);
-        return f;
-    }
-
-    int adapter_ = -1;
 };
 
 TEST_F(DiscoveryStandInsTest, ContainerDisksReadTheirImagesThenZerosUpToTheirSize)
@@ -120,13 +91,17 @@ TEST_F(DiscoveryStandInsTest, ImagesLieBesideTheDescriptionFileAndSurviveTheStat
 
 TEST_F(DiscoveryStandInsTest, TheConnectorMapHoldsTheDescribedEntries)
 {
-    startSimulator("adapters = 1\nhostsim.persist = 0\n"
-                   "[adapter0]\n"
-                   "lane0 = 1:65 lane=2 phy=3 sas_address=0x5000C50011223344\n"
-                   "lane1 = 2:0x123456 phy=7\n"
-                   "connector0 = 4 8 AB-CONN-LONG\n");
+    const int fd = openAdapter("adapters = 1\nhostsim.persist = 0\n"
+                               "[adapter0]\n"
+                               "lane0 = 1:65 lane=2 phy=3 sas_address=0x5000C50011223344\n"
+                               "lane1 = 2:0x123456 phy=7\n"
+                               "connector0 = 4 8 AB-CONN-LONG\n");
     ASSERT_TRUE(sim().ok()) << sim().message();
-    const std::vector<uint8_t> f = fib(708);
+    // A FIB of its own command with an empty payload.
+    std::vector<uint8_t> request708 = request(0, 0);
+    putLe16(request708.data() + 4, 708);
+    const std::vector<uint8_t> f = send(fd, request708);
+    hostIo().close(fd);
     const uint8_t* p = f.data() + kPayload;
     EXPECT_EQ(getLe32(p), 1u);
     EXPECT_EQ(p[4], 1);  // connectors
@@ -148,11 +123,14 @@ TEST_F(DiscoveryStandInsTest, TheConnectorMapHoldsTheDescribedEntries)
 
 TEST_F(DiscoveryStandInsTest, TheBusRecordCarriesTheControllersIdentifierPerBus)
 {
-    startSimulator("adapters = 1\nhostsim.persist = 0\n"
-                   "[adapter0]\nbus0 = sas 16 id=7\nbus1 = sata 8\nbus2 = sas 4\n[adapter0.bus2]\nid = 0x0F\n");
+    const int fd = openAdapter("adapters = 1\nhostsim.persist = 0\n[adapter0]\nbus0 = sas 16 id=7\nbus1 = sata 8\n"
+                               "bus2 = sas 4\n[adapter0.bus2]\nid = 0x0F\n");
     ASSERT_TRUE(sim().ok()) << sim().message();
     // SCSI-class request: service words 3 and 9, sub-command 12 in word 4.
-    const std::vector<uint8_t> f = fib(500, {3, 9, 0, 0, 12});
+    std::vector<uint8_t> busInfo = request(3, 9);
+    putLe32(busInfo.data() + kPayload + 16, 12);
+    const std::vector<uint8_t> f = send(fd, busInfo);
+    hostIo().close(fd);
     const uint8_t* r = f.data() + kPayload + 20;
     EXPECT_EQ(r[12], 7);
     EXPECT_EQ(r[13], 1);  // the bus index when not given

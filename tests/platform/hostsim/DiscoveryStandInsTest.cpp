@@ -121,6 +121,24 @@ TEST_F(DiscoveryStandInsTest, TheConnectorMapHoldsTheDescribedEntries)
     EXPECT_EQ(std::vector<uint8_t>(c + 12, p + 480), std::vector<uint8_t>(p + 480 - (c + 12), 0));
 }
 
+TEST_F(DiscoveryStandInsTest, ConnectorMapEntriesBeyondTheReplyAreLeftOut)
+{
+    std::string description = "adapters = 1\nhostsim.persist = 0\n[adapter0]\nconnector0 = 0 8 A\n";
+    for (int i = 0; i < 40; ++i)
+        description += "lane" + std::to_string(i) + " = 0:" + std::to_string(i) + "\n";
+    const int fd = openAdapter(description);
+    std::vector<uint8_t> request708 = request(0, 0);
+    putLe16(request708.data() + 4, 708);
+    const std::vector<uint8_t> f = send(fd, request708);
+    hostIo().close(fd);
+    // 480 bytes of payload hold the header, 38 lanes and the trailer; the
+    // connector has no room left.
+    const uint8_t* p = f.data() + kPayload;
+    EXPECT_EQ(p[5], 38);
+    EXPECT_EQ(p[4], 0);
+    EXPECT_EQ(getLe32(p + 8 + 37 * 12), 37u);
+}
+
 TEST_F(DiscoveryStandInsTest, TheBusRecordCarriesTheControllersIdentifierPerBus)
 {
     const int fd = openAdapter("adapters = 1\nhostsim.persist = 0\n[adapter0]\nbus0 = sas 16 id=7\nbus1 = sata 8\n"

@@ -12,6 +12,7 @@
 #include "common/Progress.h"
 #include "common/Ret.h"
 #include "cli/Vynconf.h"
+#include "vynconf_rounds.h"
 
 #include <benchmark/benchmark.h>
 
@@ -156,32 +157,9 @@ void BM_GetConfigAll(benchmark::State& state)
         state.SkipWithError("no temporary host root");
         return;
     }
-    std::FILE* out = std::tmpfile();
-    if (out == nullptr) {
-        state.SkipWithError("no output file");
-        return;
-    }
-    const std::vector<std::string> words = {"vynconf", "GETCONFIG", "1", "AL"};
-    long bytes = 0;
-    for (auto _ : state) {
-        std::rewind(out);
-        if (::ftruncate(::fileno(out), 0) != 0) {
-            state.SkipWithError("output file not emptied");
-            break;
-        }
-        const int code = runVynconf(words, []() -> StorLibPlugin* { return new BenchLib; }, out);
-        std::fflush(out);
-        bytes += std::ftell(out);
-        if (code != 0) {
-            state.SkipWithError("GETCONFIG failed");
-            break;
-        }
-        state.PauseTiming();
-        root.clearTrace();
-        state.ResumeTiming();
-    }
-    state.SetBytesProcessed(bytes);
-    std::fclose(out);
+    state.SetBytesProcessed(clibench::runRounds(
+        state, {"vynconf", "GETCONFIG", "1", "AL"}, []() -> StorLibPlugin* { return new BenchLib; },
+        [&root] { root.clearTrace(); }));
 }
 BENCHMARK(BM_GetConfigAll)->Unit(benchmark::kMillisecond);
 

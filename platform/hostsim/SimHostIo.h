@@ -37,6 +37,8 @@ public:
     int ioctl(int fd, unsigned long request, void* arg) override;
     int ioctlValue(int fd, unsigned long request, unsigned long value) override;
     ssize_t write(int fd, const void* buf, size_t len) override;
+    // A container's disk reads its image, zeros beyond (SimDisks.cpp).
+    ssize_t read(int fd, void* buf, size_t len) override;
     int stat(const char* path, struct stat* st) override;
     int mknod(const char* path, mode_t mode, dev_t dev) override;
     int unlink(const char* path) override;
@@ -80,6 +82,7 @@ private:
         unsigned controller;
         NodeKind kind = NodeKind::Adapter;
         unsigned device = 0;  // generic: index in devicesOf; disk: container
+        uint64_t offset = 0;  // disk: where the next read starts
     };
     // What a write to a host file means.
     enum class Observed { Scan, ProcScsi, Reset };

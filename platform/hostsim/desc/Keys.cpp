@@ -120,6 +120,17 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.fault#.times", KeyType::Integer, nullptr, "how often it acts (0: always)"},
         {"adapter#.fault#.seen", KeyType::Integer, nullptr, "state files: matches so far"},
         {"adapter#.fault#.acted", KeyType::Integer, nullptr, "state files: times it acted"},
+        // controller discovery: container disks, the connector map, bus identifiers
+        {"adapter#.ld#.image", KeyType::Text, nullptr,
+         "raw bytes the container's /dev/sdX reads return (zeros beyond); a relative name lies beside the "
+         "description file (under the host root for a description given as text)"},
+        {"adapter#.bus#.id", KeyType::Integer, nullptr, "the controller's identifier byte on the bus (default: the bus index)",
+         255},
+        {"adapter#.lane#", KeyType::Object, nullptr,
+         "connector-map lane entry <channel>:<device>; pairs lane, phy, sas_address (its first four bytes)"},
+        {"adapter#.connector#", KeyType::Object, nullptr,
+         "connector-map connector entry <id> <type> <name>; it leads to the lanes whose device number's low byte is "
+         "the first character of its name"},
         // the simulator itself
         {"hostsim.persist", KeyType::Boolean, "1", "0 keeps everything in memory"},
         {"hostsim.seed", KeyType::Wide, nullptr, "state files: FNV-1a 64 of the description"},

@@ -6,6 +6,7 @@
 // configuration records (CT 165, 229, 234, 247, 248, 249).
 #include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/fw/Configuration.h"
+#include "platform/hostsim/fw/ConnectorMap.h"
 #include "platform/hostsim/fw/ContainerTransport.h"
 #include "platform/hostsim/fw/Enclosures.h"
 
@@ -53,6 +54,8 @@ void supplementExt(FibCall& call)
 // lane entries from byte 8, A 16-byte connector entries, 12 zero bytes.
 void connectorMap(FibCall& call)
 {
+    if (describedConnectorMap(call))
+        return;
     const ControllerState& c = call.controller();
     call.clearPayload();
     uint8_t* p = call.payload();

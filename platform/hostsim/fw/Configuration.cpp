@@ -51,7 +51,8 @@ bool parseAddress(const std::string& text, uint32_t* bus, uint32_t* target, uint
     return true;
 }
 
-// Words of a shorthand and its name=value pairs.
+}  // namespace
+
 void splitShorthand(const std::string& value, std::vector<std::string>* words,
                     std::map<std::string, std::string>* pairs)
 {
@@ -65,6 +66,8 @@ void splitShorthand(const std::string& value, std::vector<std::string>* words,
             (*pairs)[w.substr(0, eq)] = w.substr(eq + 1);
     }
 }
+
+namespace {
 
 struct Level {
     const char* name;

@@ -4,6 +4,7 @@
 #include "platform/hostsim/state/Controller.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,10 @@ struct ConfigView {
     std::vector<LogDevView> logDevs;
 };
 ConfigView configurationOf(const ControllerState& c);
+
+// Words of an object shorthand and its name=value pairs.
+void splitShorthand(const std::string& value, std::vector<std::string>* words,
+                    std::map<std::string, std::string>* pairs);
 
 // Logical-device handles and unique ids of the simulator.
 constexpr uint32_t kFirstLogDevHandle = 0x00100000;

@@ -136,6 +136,7 @@ struct BusView {
     uint8_t state = kBusStateNormal;
     int ports = -1;          // -1: the controller's ports when it has one bus
     uint16_t linkSpeed = 0;  // 0: unset
+    int id = -1;             // the controller's identifier byte; -1: the bus index
 };
 
 uint32_t busTypeOf(const std::string& word)
@@ -167,7 +168,7 @@ bool busField(const ControllerState& c, const std::string& bus, const std::strin
 }
 
 // The buses of the description ("busB = <type> <targets>", with link_speed,
-// state and ports as name=value pairs or keys of their own); one SAS bus of
+// state, ports and id as name=value pairs or keys of their own); one SAS bus of
 // 16 targets when none is described.
 std::vector<BusView> busesOf(const ControllerState& c)
 {
@@ -191,6 +192,8 @@ std::vector<BusView> busesOf(const ControllerState& c)
             v.ports = static_cast<int>(field & 0xFF);
         if (busField(c, name, it->second, "link_speed", &field))
             v.linkSpeed = static_cast<uint16_t>(field);
+        if (busField(c, name, it->second, "id", &field))
+            v.id = static_cast<int>(field & 0xFF);
         buses.push_back(v);
     }
     if (buses.empty())
@@ -212,7 +215,7 @@ void fillBusRecord(const ControllerState& c, uint8_t* p, size_t room, bool enhan
         targets = std::max(targets, b.targets);
     putLe32(p + 8, targets);
     for (uint32_t i = 0; i < n; ++i) {
-        p[12 + i] = static_cast<uint8_t>(i);
+        p[12 + i] = static_cast<uint8_t>(buses[i].id >= 0 ? buses[i].id : static_cast<int>(i));
         p[22 + i] = buses[i].state;
     }
     if (!enhanced || room < 156)

@@ -181,6 +181,14 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
         if (def != nullptr && rest.compare(0, 3, "phy") == 0)
             c.phys[parseInteger(rest.substr(3))] = parseHexBytes(value, 64);
     }
+    // A container's own keys ("[adapterN.ldK] image = ...") join its line as pairs.
+    for (auto& [key, line] : c.objects) {
+        if (key.compare(0, 2, "ld") != 0 || key.find('.') != std::string::npos)
+            continue;
+        const std::string image = desc.get(p + key + ".image");
+        if (!image.empty() && line.find(" image=") == std::string::npos)
+            line += " image=" + image;
+    }
     // Faults: [adapterN.faultF] with on, errno, skip, times (and the counters
     // of a state file).
     std::map<unsigned, std::map<std::string, std::string>> faultKeys;

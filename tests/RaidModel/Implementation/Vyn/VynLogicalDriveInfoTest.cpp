@@ -3,7 +3,11 @@
 // the mount-point search.
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_ctrinfo.h"
+#include "Command/Vyn/common/fa_intern_ctr.h"
+#include "Command/Vyn/common/fa_readonly.h"
+#include "Command/Vyn/common/fa_status.h"
 #include "FamilyTest.h"
+#include "RaidModel/Implementation/Vyn/VynAdapter.h"
 #include "RaidModel/Implementation/Vyn/VynLogicalDriveInfo.h"
 #include "support/HostRootTest.h"
 
@@ -17,6 +21,7 @@
 namespace {
 
 using Info = VynLogicalDriveInfo;
+using vyntest::TreePtr;
 
 class VynLogicalDriveInfoTest : public vyntest::FamilyTest {
 protected:
@@ -231,6 +236,55 @@ TEST_F(VynLogicalDriveInfoTest, WriteCacheModeFollowsTheFlagsAndTheBattery)
     for (const auto& r : rows)
         EXPECT_EQ(Info::writeCacheModeOf(r.flags, true, r.battery), r.mode) << r.flags << "/" << r.battery;
     EXPECT_EQ(Info::writeCacheModeOf(0x1, false, 1), 0);
+}
+
+// The probe through the simulated controller: the firmware interface's record
+// names the container's disk, whose reads give the image of the description,
+// zeros beyond it.
+TEST_F(VynLogicalDriveInfoTest, PartitionTablesOfSimulatedContainerDisks)
+{
+    // The type GUID of a basic data partition, as its bytes lie on disk.
+    const std::vector<uint8_t> basicData = {0xA2, 0xA0, 0xD0, 0xEB, 0xE5, 0xB9, 0x33, 0x44,
+                                            0x87, 0xC0, 0x68, 0xB6, 0xB7, 0x26, 0x99, 0xC7};
+    std::vector<uint8_t> unsigned83 = mbr(0x83);
+    unsigned83[511] = 0;
+    const struct {
+        const char* name;
+        std::vector<uint8_t> image;  // empty: no image
+        int state;
+    } cases[] = {
+        {"MBR with a Linux partition", mbr(0x83), 1},
+        {"a typed MBR without its signature", unsigned83, 0},
+        {"GPT with one data partition", gpt(4, 128, basicData), 1},
+        {"a protective MBR alone: the GPT header reads as zeros", mbr(0xEE, 512), 2},
+        {"no image", {}, 0},
+    };
+    // A controller that reports no partition bits of its own (option word 2
+    // without 0x400) leaves the question to the host's probe.
+    std::string description = "[adapter0]\noption_word2 = 0x0EB793DC\n";
+    const size_t n = sizeof cases / sizeof cases[0];
+    for (size_t k = 0; k < n; ++k) {
+        const std::string drive = std::to_string(k);
+        description += "drive" + drive + " = 0:" + drive + " sas 1G\n";
+        description += "ld" + drive + " = volume 0:" + drive + " size=1M";
+        if (!cases[k].image.empty()) {
+            writeDisk("/disk" + drive, cases[k].image);
+            description += " image=disk" + drive;
+        }
+        description += "\n";
+    }
+    startController(description);
+    TreePtr<VynAdapter> adapter = openController();
+    ASSERT_NE(adapter->getAdapterHandle(), nullptr);
+    for (size_t k = 0; k < n; ++k) {
+        std::unique_ptr<FSA_CONTAINER_INFO_EXTND> r(new FSA_CONTAINER_INFO_EXTND());
+        const tag_FSA_CONTAINER key = {static_cast<uint32_t>(k), 0, 0};
+        ASSERT_EQ(FsaGetContainerInfo2(adapter->getAdapterHandle(), 0, &key, r.get(), sizeof *r), FSA_STS_SUCCESS)
+            << cases[k].name;
+        const Info info(r.get(), nullptr, nullptr);
+        EXPECT_EQ(info.getDeviceName(), "/dev/" + sim().diskOf(0, static_cast<unsigned>(k))) << cases[k].name;
+        EXPECT_EQ(info.partitionState(false), cases[k].state) << cases[k].name;
+    }
 }
 
 }  // namespace

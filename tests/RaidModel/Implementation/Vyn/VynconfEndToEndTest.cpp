@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -87,6 +89,59 @@ TEST_F(VynconfEndToEndTest, TheExportCarriesEveryChannelsRecord)
     EXPECT_LT(ports, number);
     EXPECT_LT(number, speed);
     EXPECT_NE(speed, std::string::npos);
+}
+
+// Every element of `kind` in `xml`, from `from` (an attribute name) up to
+// `to` (the first attribute not wanted, or the end of the tag).
+std::vector<std::string> elements(const std::string& xml, const std::string& kind, const std::string& from,
+                                  const std::string& to)
+{
+    std::vector<std::string> out;
+    for (size_t at = xml.find(kind); at != std::string::npos; at = xml.find(kind, at + kind.size())) {
+        const size_t end = xml.find('>', at);
+        const size_t begin = xml.find(from, at);
+        if (begin >= end)
+            continue;
+        out.push_back(xml.substr(begin, std::min(xml.find(to, begin), end) - begin));
+    }
+    return out;
+}
+
+TEST_F(VynconfEndToEndTest, ChannelsAndConnectorsCarryTheDescribedRecords)
+{
+    const vyntest::ProgramRun xml =
+        vyntest::runVynconf(VYNCONF_PATH, root(), std::string(VYN_HOSTSIM_FIXTURE_DIR) + "/three-buses.conf", {"GETXML"});
+    ASSERT_EQ(xml.exitCode, 0) << xml.error;
+    // Clustering and partners are not the firmware's to report: the channel
+    // walk fixes them.
+    const std::string fixed = "fsaMaxUsageType=\"0\" fsaPartnerChanNum=\"4294967295\" fsaPartnerScsiID=\"4294967295\" ";
+    EXPECT_EQ(elements(xml.output, "attachmentType=\"VynChannelAttach\"", "isPaused=", " storlibType="),
+              (std::vector<std::string>{
+                  "isPaused=\"false\" isClustered=\"false\" numPortsMapped=\"0\" fsaChannelNumber=\"0\" "
+                  "fsaAdapterScsiID=\"7\" fsaTargetsAvailable=\"16\" fsaPhysicalType=\"12\" " + fixed +
+                      "fsaChannelStatus=\"0\" fsaMaxSpeedInMbps=\"600\"",
+                  "isPaused=\"false\" isClustered=\"false\" numPortsMapped=\"4\" fsaChannelNumber=\"1\" "
+                  "fsaAdapterScsiID=\"5\" fsaTargetsAvailable=\"16\" fsaPhysicalType=\"11\" " + fixed +
+                      "fsaChannelStatus=\"2\" fsaMaxSpeedInMbps=\"150\"",
+                  "isPaused=\"false\" isClustered=\"false\" numPortsMapped=\"2\" fsaChannelNumber=\"2\" "
+                  "fsaAdapterScsiID=\"2\" fsaTargetsAvailable=\"16\" fsaPhysicalType=\"12\" " + fixed +
+                      "fsaChannelStatus=\"1\" fsaMaxSpeedInMbps=\"300\"",
+              }));
+    // One connector per lane it leads to. A lane entry holds the first four
+    // bytes of its SAS address; the rest is read from what follows it.
+    EXPECT_EQ(elements(xml.output, "<VynSASConnector ", "channelID=", " SASaddress="),
+              (std::vector<std::string>{
+                  "channelID=\"0\" deviceID=\"65\" laneID=\"0\"",
+                  "channelID=\"0\" deviceID=\"65\" laneID=\"1\"",
+                  "channelID=\"1\" deviceID=\"66\" laneID=\"0\"",
+              }));
+    EXPECT_EQ(elements(xml.output, "<VynSASConnector ", "phyID=", "/>"),
+              (std::vector<std::string>{
+                  "phyID=\"0\" connectorID=\"0\" connectorType=\"8\" connectorName=\"A-port\"",
+                  "phyID=\"1\" connectorID=\"0\" connectorType=\"8\" connectorName=\"A-port\"",
+                  "phyID=\"4\" connectorID=\"1\" connectorType=\"8\" connectorName=\"B-port\"",
+              }));
+    EXPECT_NE(xml.output.find("SASaddress=\"50010203"), std::string::npos);
 }
 
 }  // namespace

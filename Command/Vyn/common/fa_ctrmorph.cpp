@@ -110,6 +110,25 @@ void markDead(FSAAPI_CONTEXT* ctx, const uint8_t* e)
     CT_SetDead(ctx, faGetLe16(e + PART_FIRST_CONTAINER), faGetLe16(e + kDeadIndex));
 }
 
+// Acts, under the cache mutex, on every cached partition of a drive with
+// that extent; a locked one stops the walk with 350. Whether any was found.
+template <class Act>
+bool forEachAt(FSAAPI_CONTEXT* ctx, int device, uint64_t start, uint64_t length, Act act)
+{
+    bool found = false;
+    LockedCache cache(ctx);
+    for (uint32_t i = 0; i < cache->count; ++i) {
+        const uint8_t* e = at(cache.operator->(), i);
+        if (!onDevice(e, device) || !sameExtent(e, start, length))
+            continue;
+        if (isLocked(e))
+            throw kPartitionLocked;
+        act(e);
+        found = true;
+    }
+    return found;
+}
+
 uint32_t morphKind(uint32_t type)
 {
     switch (type) {
@@ -284,40 +303,15 @@ void CT_SetDeadPartitions(FSAAPI_CONTEXT* ctx, int device)
 
 void CT_SetDeadPartition(FSAAPI_CONTEXT* ctx, int device, uint32_t start, uint32_t length)
 {
-    bool found = false;
-    {
-        LockedCache cache(ctx);
-        for (uint32_t i = 0; i < cache->count; ++i) {
-            const uint8_t* e = at(cache.operator->(), i);
-            if (!onDevice(e, device) || !sameExtent(e, start, length))
-                continue;
-            if (isLocked(e))
-                throw kPartitionLocked;
-            markDead(ctx, e);
-            found = true;
-        }
-    }
-    if (!found)
+    if (!forEachAt(ctx, device, start, length, [ctx](const uint8_t* e) { markDead(ctx, e); }))
         throw kPartitionNotFound;
     faos_Sleep(kSettleMs);
 }
 
 void CT_ClearDeadPartition(FSAAPI_CONTEXT* ctx, int device, uint64_t start, uint64_t length)
 {
-    bool found = false;
-    {
-        LockedCache cache(ctx);
-        for (uint32_t i = 0; i < cache->count; ++i) {
-            const uint8_t* e = at(cache.operator->(), i);
-            if (!onDevice(e, device) || !sameExtent(e, start, length))
-                continue;
-            if (isLocked(e))
-                throw kPartitionLocked;
-            CT_PartitionEntryZero(ctx, faGetLe32(e + PART_TABLE_INDEX));
-            found = true;
-        }
-    }
-    if (!found)
+    if (!forEachAt(ctx, device, start, length,
+                   [ctx](const uint8_t* e) { CT_PartitionEntryZero(ctx, faGetLe32(e + PART_TABLE_INDEX)); }))
         throw kPartitionNotFound;
     CT_ReConfig(ctx, kReconfigure);
 }

@@ -80,11 +80,7 @@ std::vector<FSA_PPI_ENTRY> missingEntries(FSAAPI_CONTEXT* ctx)
     std::vector<FSA_PPI_ENTRY> entries;
     if (ctx->ppiTable == nullptr || ctx->ppiCount == 0)
         return entries;
-    try {
-        entries.resize(ctx->ppiCount);
-    } catch (const std::bad_alloc&) {
-        throw kNoMemory;
-    }
+    entries.resize(ctx->ppiCount);
     uint32_t n = 0;
     CT_GetMissingPPITableEntries(ctx, entries.data(), &n);
     entries.resize(n);
@@ -267,6 +263,18 @@ FSA_STATUS failoverWorker(FSAAPI_CONTEXT* ctx, uint32_t uniqueId, uint32_t op, u
     }
 }
 
+// The lists and tables here are small, but an allocation that fails still
+// ends the call with 91 rather than escaping the export.
+template <class Work>
+FSA_STATUS allocating(Work&& work)
+{
+    try {
+        return work();
+    } catch (const std::bad_alloc&) {
+        return kNoMemory;
+    }
+}
+
 // The unique id of a container for the spare commands (0 without one), or
 // the status that ends the call.
 FSA_STATUS uniqueIdOf(void* handle, FSAAPI_CONTEXT* ctx, const tag_FSA_CONTAINER* container, bool classic,
@@ -427,7 +435,7 @@ extern "C" FSA_STATUS FsaFailoverSpace(void* handle, const tag_FSA_CONTAINER* co
     return FsaExportedCall("FsaFailoverSpace", handle, FSA_READ_ONLY_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
         if (FsaOptionWord3(ctx) & kOpt3NewSpares)
             return FsaNewFailoverSpace(handle, container, operation, count, drives);
-        return classicFailoverSpace(handle, ctx, container, operation, count, drives);
+        return allocating([&] { return classicFailoverSpace(handle, ctx, container, operation, count, drives); });
     });
 }
 
@@ -435,7 +443,7 @@ extern "C" FSA_STATUS FsaNewFailoverSpace(void* handle, const tag_FSA_CONTAINER*
                                           uint32_t* count, FSA_STORAGE_DEVICE* drives)
 {
     return FsaExportedCall("FsaNewFailoverSpace", handle, FSA_READ_ONLY_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
-        return newFailoverSpace(handle, ctx, container, operation, count, drives);
+        return allocating([&] { return newFailoverSpace(handle, ctx, container, operation, count, drives); });
     });
 }
 
@@ -451,7 +459,7 @@ FSA_STATUS untracedCall(void* handle, uint32_t uniqueId, uint32_t operation, uin
         return status;
     try {
         return FsaRunGuarded(ctx, FSA_READ_ONLY_ROUTINE, [&](FSAAPI_CONTEXT* c) {
-            return failoverWorker(c, uniqueId, operation, count, drives, classic);
+            return allocating([&] { return failoverWorker(c, uniqueId, operation, count, drives, classic); });
         });
     } catch (FSA_STATUS thrown) {
         return thrown;

@@ -80,22 +80,41 @@ const DriveView* driveOfSlice(const ConfigView& v, uint32_t slice)
     return nullptr;
 }
 
-void assignSpare(ControllerState& c, const CtRequest& q, CtReply& r)
+// The owner and the drive a request names, with the drive's owners now.
+struct Assignment {
+    std::string owner;
+    unsigned drive = 0;
+    std::vector<std::string> owners;
+};
+
+std::optional<Assignment> assignmentOf(const ControllerState& c, const CtRequest& q)
 {
-    capture(c, q);
     const std::optional<std::string> owner = ownerOf(c, q.param[0]);
     const ConfigView v = configurationOf(c);
     const DriveView* d = driveOfSlice(v, q.param[1]);
-    r.status = kRefused;
     if (!owner || d == nullptr)
+        return std::nullopt;
+    return Assignment{*owner, d->index, spareOwners(sparePair(c, d->index))};
+}
+
+void setOwners(ControllerState& c, const Assignment& a)
+{
+    setObjectPair(c, "drive" + std::to_string(a.drive), "spare", joined(a.owners));
+    ++c.configAge;
+}
+
+void assignSpare(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    capture(c, q);
+    std::optional<Assignment> a = assignmentOf(c, q);
+    r.status = kRefused;
+    if (!a)
         return;
-    std::vector<std::string> owners = spareOwners(sparePair(c, d->index));
-    if (std::find(owners.begin(), owners.end(), *owner) == owners.end()) {
-        if (sparesOf(c, *owner).size() >= kMaxSlices)
+    if (std::find(a->owners.begin(), a->owners.end(), a->owner) == a->owners.end()) {
+        if (sparesOf(c, a->owner).size() >= kMaxSlices)
             return;
-        owners.push_back(*owner);
-        setObjectPair(c, "drive" + std::to_string(d->index), "spare", joined(owners));
-        ++c.configAge;
+        a->owners.push_back(a->owner);
+        setOwners(c, *a);
     }
     r.status = kSpareDone;
 }
@@ -103,18 +122,14 @@ void assignSpare(ControllerState& c, const CtRequest& q, CtReply& r)
 void clearSpare(ControllerState& c, const CtRequest& q, CtReply& r)
 {
     capture(c, q);
-    const std::optional<std::string> owner = ownerOf(c, q.param[0]);
-    const ConfigView v = configurationOf(c);
-    const DriveView* d = driveOfSlice(v, q.param[1]);
+    std::optional<Assignment> a = assignmentOf(c, q);
     r.status = kRefused;
-    if (!owner || d == nullptr)
+    if (!a)
         return;
-    std::vector<std::string> owners = spareOwners(sparePair(c, d->index));
-    auto it = std::find(owners.begin(), owners.end(), *owner);
-    if (it != owners.end()) {
-        owners.erase(it);
-        setObjectPair(c, "drive" + std::to_string(d->index), "spare", joined(owners));
-        ++c.configAge;
+    auto it = std::find(a->owners.begin(), a->owners.end(), a->owner);
+    if (it != a->owners.end()) {
+        a->owners.erase(it);
+        setOwners(c, *a);
     }
     r.status = kSpareDone;
 }

@@ -270,6 +270,7 @@ TEST_F(DeadPartitionMorphTest, MorphRefusals)
     const FSA_STORAGE_DEVICE high[] = {drive(9)};
     const FSA_STORAGE_DEVICE fine[] = {drive(4)};
     // A slice byte cannot name slice 300.
+    ASSERT_EQ(CT_GetSliceFromDriveHandle(ctx, 9, 0, nullptr), 300);
     EXPECT_EQ(thrownBy([&] { CT_GenerateMorphContainerNew64(ctx, 0, 4, 1, high, 0, 0, 0); }),
               FSA_STS_BAD_PARAMETER);
     EXPECT_EQ(thrownBy([&] { CT_GenerateMorphContainer(ctx, 0, 4, 1, high, 0, 0, 0); }), FSA_STS_BAD_PARAMETER);

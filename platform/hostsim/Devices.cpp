@@ -190,19 +190,25 @@ std::vector<ContainerHostView> containersOf(const ControllerState& c)
     return list;
 }
 
-bool setContainerHost(ControllerState& c, unsigned number, const std::string& host)
+bool setObjectPair(ControllerState& c, const std::string& key, const std::string& name, const std::string& value)
 {
-    auto it = c.objects.find("ld" + std::to_string(number));
+    auto it = c.objects.find(key);
     if (it == c.objects.end())
         return false;
+    const std::string prefix = name + "=";
     std::string line;
     for (const std::string& w : tokens(it->second)) {
-        if (w.compare(0, 5, "host=") == 0)
+        if (w.compare(0, prefix.size(), prefix) == 0)
             continue;
         line += (line.empty() ? "" : " ") + (w.find(' ') != std::string::npos ? "\"" + w + "\"" : w);
     }
-    it->second = line + " host=" + host;
+    it->second = value.empty() ? line : line + " " + prefix + value;
     return true;
+}
+
+bool setContainerHost(ControllerState& c, unsigned number, const std::string& host)
+{
+    return setObjectPair(c, "ld" + std::to_string(number), "host", host);
 }
 
 void makeSense(CdbResult& r, uint8_t key, uint8_t asc, uint8_t ascq)

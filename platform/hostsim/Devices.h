@@ -47,6 +47,9 @@ std::vector<ContainerHostView> containersOf(const ControllerState& c);
 // Rewrites the container's host state in its object line; false when the
 // controller has no such container.
 bool setContainerHost(ControllerState& c, unsigned number, const std::string& host);
+// Sets (an empty value: removes) a name=value pair of an object line; false
+// when the controller has no such object.
+bool setObjectPair(ControllerState& c, const std::string& key, const std::string& name, const std::string& value);
 
 // One SCSI command answered by a device.
 struct CdbResult {

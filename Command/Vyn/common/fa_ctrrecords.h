@@ -52,6 +52,58 @@ constexpr uint8_t PPI_KIND_MASK = 0x0F;
 // The controller's narrow entry: handle u16 at 8, bundle at 10, flags at 11.
 constexpr unsigned PPI_NARROW_BYTES = 12;
 
+// The spares of a container or of the global pool (CT 43, 260 bytes): word 0
+// the count, then up to 64 slice numbers; a slice with bit 31 set is not a
+// usable spare.
+struct FailoverSlices {
+    uint8_t bytes[260];
+
+    static constexpr unsigned kCount = 0;
+    static constexpr unsigned kFirstSlice = 4;
+    static constexpr uint32_t kMaxSlices = 64;
+};
+static_assert(sizeof(FailoverSlices) == 260, "failover data are 260 bytes");
+
+// A firmware segment to delete (24 bytes): device handle at 0, start block
+// (u64) at 8, block count (u64) at 16.
+struct VYNIO_SEGMENT64_S {
+    uint8_t bytes[24];
+
+    static constexpr unsigned kHandle = 0;
+    static constexpr unsigned kStart = 8;
+    static constexpr unsigned kBlocks = 16;
+};
+static_assert(sizeof(VYNIO_SEGMENT64_S) == 24, "segment to delete is 24 bytes");
+
+// The morph request (CT 109): container, morph kind, member count, stripe
+// and new size in blocks (low word), mode, then one slice byte per member.
+struct MorphRequest {
+    uint8_t bytes[152];
+
+    static constexpr unsigned kContainer = 0;
+    static constexpr unsigned kKind = 4;
+    static constexpr unsigned kMembers = 8;
+    static constexpr unsigned kStripe = 12;
+    static constexpr unsigned kSize = 16;
+    static constexpr unsigned kMode = 20;
+    static constexpr unsigned kSlices = 24;
+};
+static_assert(sizeof(MorphRequest) == 152, "morph request is 152 bytes");
+
+// The 64-bit morph request (CT 252): the size is a u64 at 16, so the mode
+// and the slice bytes move four bytes up.
+struct MorphRequest64 {
+    uint8_t bytes[156];
+
+    static constexpr unsigned kSize = 16;
+    static constexpr unsigned kMode = 24;
+    static constexpr unsigned kSlices = 28;
+};
+static_assert(sizeof(MorphRequest64) == 156, "64-bit morph request is 156 bytes");
+
+// Members either morph request has room for.
+constexpr unsigned MORPH_MAX_MEMBERS = 128;
+
 struct SnapshotMap {
     uint8_t bytes[384];
 };

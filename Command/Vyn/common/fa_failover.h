@@ -10,7 +10,11 @@ struct FSA_STORAGE_DEVICE;
 struct FSA_PARTITION;
 
 // Failover spaces and hot spares: `count` is the capacity of `drives` in and
-// the number of drives out. Not available yet: each answers 31.
+// the number of drives out. Operations 0-5 add, remove and list a
+// container's (0-2) or the controller's (3-5) spares, 7 and 8 set and clear
+// the candidate-spare flag; an add or remove handles at most 64 drives (7
+// beyond). A list that does not fit sets the count and answers 5 (1 from the
+// unique-id workers, which leave the array alone).
 extern "C" {
 FSA_STATUS FsaFailoverSpace(void* handle, const tag_FSA_CONTAINER* container, uint32_t operation, uint32_t* count,
                             FSA_STORAGE_DEVICE* drives);

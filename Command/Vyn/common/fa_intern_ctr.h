@@ -264,7 +264,10 @@ uint32_t CT_GetNextFreeContainer(FSAAPI_CONTEXT* ctx, int fromTop, int localOnly
 
 // Controller event log: the history-log commands of fa_dump.h.
 
-// Dead partitions, partition deletion and morphing.
+// Dead partitions, partition deletion and morphing; failures are thrown.
+// Marking partitions dead waits 5000 ms for the controller; the morph
+// requests carry one slice byte per member, so a slice above 255 is refused
+// with 7 and more than 128 members with 24. The container size is in bytes.
 uint64_t CT_GetContainerSize(FSAAPI_CONTEXT* ctx, uint32_t container);
 void CT_RemoveDeadPartitions(FSAAPI_CONTEXT* ctx, int device, const FSA_PARTITION* only);
 void CT_SetDeadPartitions(FSAAPI_CONTEXT* ctx, int device);

@@ -104,7 +104,8 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.bus#", KeyType::Object, nullptr, "bus shorthand"},
         {"adapter#.drive#", KeyType::Object, nullptr,
          "drive shorthand; device-record pairs: slot=E:S|none, version, type, removable, kind, cache, flags, "
-         "flags2, smart=0|1, smart.control, smart.mrie, smart.interval, smart.reports, smart.errors, sas_address"},
+         "flags2, smart=0|1, smart.control, smart.mrie, smart.interval, smart.reports, smart.errors, sas_address, "
+         "spare=global|K[,...] (global pool and containers it stands by for)"},
         {"adapter#.ld#", KeyType::Object, nullptr, "container shorthand"},
         {"adapter#.encl#", KeyType::Object, nullptr,
          "enclosure shorthand <ses2|safte> <bus:target[:lun]>; pairs slots (8), fans, psus, temps, alarm, nvsram"},

@@ -19,16 +19,12 @@ namespace {
 constexpr uint32_t kNewSuccess = 218;
 constexpr uint32_t kNotFound = 194;
 constexpr size_t kNameBytes = 16;
-constexpr size_t kFailoverBytes = 260;
-constexpr size_t kMaxFailoverSlices = 64;
 constexpr size_t kSnapshotInfoBytes = 96;
 constexpr size_t kStatsHeader = 96;
 constexpr size_t kStatsEntry = 92;
 constexpr size_t kStatsBuffered = 88;
 constexpr size_t kPhyDevHeader = 8;
 constexpr uint32_t kAllDevices = 0xFFFFFFFFu;
-constexpr uint32_t kGlobalSpare = 0x80000000u;
-constexpr uint32_t kLegacyGlobalSpare = 99;
 
 bool exists(const ControllerState& c, uint32_t number)
 {
@@ -59,35 +55,6 @@ CtHandler onContainer(uint32_t success, void (*effect)(ControllerState&, const C
 CtHandler answer(uint32_t status)
 {
     return [status](ControllerState&, const CtRequest&, CtReply& r) { r.status = status; };
-}
-
-// Spares of a container, or of the controller as a whole (99 and 0x80000000).
-uint32_t spareOwner(uint32_t number) { return number == kLegacyGlobalSpare ? kGlobalSpare : number; }
-
-void assignFailover(ControllerState& c, const CtRequest& q, CtReply& r)
-{
-    std::vector<uint32_t>& slices = settingsOf(c, spareOwner(q.param[0])).failover;
-    if (slices.size() < kMaxFailoverSlices && std::find(slices.begin(), slices.end(), q.param[1]) == slices.end())
-        slices.push_back(q.param[1]);
-    r.status = 82;
-}
-
-void clearFailover(ControllerState& c, const CtRequest& q, CtReply& r)
-{
-    std::vector<uint32_t>& slices = settingsOf(c, spareOwner(q.param[0])).failover;
-    slices.erase(std::remove(slices.begin(), slices.end(), q.param[1]), slices.end());
-    r.status = 82;
-}
-
-// 260 bytes: the count, then up to 64 slice numbers.
-void failoverData(ControllerState& c, const CtRequest& q, CtReply& r)
-{
-    const std::vector<uint32_t>& slices = settingsOf(c, spareOwner(q.param[0])).failover;
-    r.data.assign(kFailoverBytes, 0);
-    putLe32(r.data.data(), static_cast<uint32_t>(slices.size()));
-    for (size_t i = 0; i < slices.size() && i < kMaxFailoverSlices; ++i)
-        putLe32(r.data.data() + 4 + 4 * i, slices[i]);
-    r.status = 86;
 }
 
 void readName(ControllerState& c, const CtRequest& q, CtReply& r)
@@ -242,9 +209,6 @@ void registerContainerOpHandlers(Dispatcher& dispatcher)
     }));
     addCtHandler(dispatcher, 26, answer(37));
     addCtHandler(dispatcher, 27, answer(37));
-    addCtHandler(dispatcher, 41, assignFailover);
-    addCtHandler(dispatcher, 42, clearFailover);
-    addCtHandler(dispatcher, 43, failoverData);
     addCtHandler(dispatcher, 44, onContainer(131));
     addCtHandler(dispatcher, 48, answer(24));
     addCtHandler(dispatcher, 49, onContainer(13, [](ControllerState& c, const CtRequest& q) {
@@ -301,7 +265,6 @@ void registerContainerOpHandlers(Dispatcher& dispatcher)
     });
     addCtHandler(dispatcher, 155, answer(kNewSuccess));
     addCtHandler(dispatcher, 173, verify);
-    addCtHandler(dispatcher, 197, answer(kNewSuccess));
     addCtHandler(dispatcher, 205, verifyDelay);
     addCtHandler(dispatcher, 207, answer(kNewSuccess));
     addCtHandler(dispatcher, 251, phyDevOperation);

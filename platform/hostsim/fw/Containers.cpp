@@ -1,7 +1,8 @@
 // The legacy container record of one container: CT 178 (1152 bytes) and the
 // older CT 5 (708 bytes). The container status is the firmware container
-// type; the record holds the member count in word 0 and the members'
-// partition-table indexes from word 5. A container described as
+// type; the record holds the member count in word 0, the size in blocks in
+// words 1 (low) and 2 (high), and the members' partition-table indexes from
+// word 5. A container described as
 // "ldK = snapshot N" exists only here: a snapshot (type 5) over container N,
 // named in word 135.
 #include "platform/hostsim/Bytes.h"
@@ -86,6 +87,8 @@ std::vector<uint8_t> recordOf(const ControllerState& c, uint32_t number, uint32_
                         (s->second.locked ? kFlagLocked : 0u) | (s->second.readOnly ? kFlagReadOnly : 0u));
             const size_t n = std::min(l.members.size(), kMaxMembers);
             putLe32(record.data(), static_cast<uint32_t>(n));
+            putLe32(record.data() + 4, static_cast<uint32_t>(l.blocks));
+            putLe32(record.data() + 8, static_cast<uint32_t>(l.blocks >> 32));
             for (size_t m = 0; m < n; ++m)
                 putLe32(record.data() + 4 * (kMembersWord + m), nextIndex + static_cast<uint32_t>(m));
             return record;

@@ -32,15 +32,6 @@ constexpr uint32_t kMorphDone = 253;
 constexpr uint32_t kMarkedDead = 190;
 constexpr size_t kHeaderBytes = 64;
 
-void capture(ControllerState& c, const CtRequest& q)
-{
-    ControllerState::CtCapture k;
-    k.code = q.code;
-    std::copy(q.param, q.param + 3, k.param);
-    if (q.input != nullptr)
-        k.input.assign(q.input, q.input + q.inputSize);
-    c.captured.push_back(std::move(k));
-}
 
 bool driveKnown(const ConfigView& v, uint32_t handle)
 {
@@ -229,6 +220,16 @@ void createLogicalDrive(ControllerState& c, const CtRequest& q, CtReply& r)
 }
 
 }  // namespace
+
+void capture(ControllerState& c, const CtRequest& q)
+{
+    ControllerState::CtCapture k;
+    k.code = q.code;
+    std::copy(q.param, q.param + 3, k.param);
+    if (q.input != nullptr)
+        k.input.assign(q.input, q.input + q.inputSize);
+    c.captured.push_back(std::move(k));
+}
 
 std::vector<uint8_t> ppiEntry(uint32_t id0, uint32_t id1, uint32_t handle, uint8_t bundle, uint8_t flags)
 {

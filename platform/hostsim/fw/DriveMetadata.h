@@ -1,6 +1,7 @@
 #ifndef VYN_PLATFORM_HOSTSIM_FW_DRIVEMETADATA_H
 #define VYN_PLATFORM_HOSTSIM_FW_DRIVEMETADATA_H
 
+#include "platform/hostsim/fw/ContainerTransport.h"
 #include "platform/hostsim/fw/Dispatcher.h"
 
 #include <cstddef>
@@ -13,6 +14,9 @@ namespace vyn::hostsim {
 // bad stripes, power management, the SSD cache pool and the creation
 // requests.
 void registerDriveMetadataHandlers(Dispatcher& dispatcher);
+
+// Keeps a request in the controller's captured list, for tests to read.
+void capture(ControllerState& c, const CtRequest& q);
 
 // The scripted PPI table in entries of `size` bytes (16, or 12 narrowed).
 void scriptedPpiData(const ControllerState& c, size_t size, std::vector<uint8_t>& out);

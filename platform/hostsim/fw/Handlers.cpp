@@ -1,6 +1,7 @@
 #include "platform/hostsim/fw/Dispatcher.h"
 #include "platform/hostsim/fw/DriveMetadata.h"
 #include "platform/hostsim/fw/Partitions.h"
+#include "platform/hostsim/fw/Spares.h"
 
 namespace vyn::hostsim {
 
@@ -20,6 +21,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerPartitionHandlers(dispatcher);
     registerDriveMetadataHandlers(dispatcher);
     registerContainerOpHandlers(dispatcher);
+    registerSpareHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

@@ -5,6 +5,7 @@
 #include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/Devices.h"
 #include "platform/hostsim/fw/Enclosures.h"
+#include "platform/hostsim/fw/Spares.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -176,7 +177,7 @@ void fillDriveRecord(const ControllerState& c, unsigned driveIndex, uint8_t* r)
     uint8_t flags = 0;
     if (d.state == "failed")
         flags |= kFailed;
-    if (d.pair("spare") == "global")
+    if (isGlobalSpare(d.pair("spare")))
         flags |= kGlobalSpare;
     if (disk)
         flags |= kManaged | kInitialised;

@@ -172,8 +172,8 @@ struct ControllerState {
     // read-only flags (CT 50/49, 51/52), mirror delay (CT 25), read and
     // write cache settings (CT 111, partition bytes 137 and 136), whether the
     // cache holds its buffers (CT 112 word 88 of its entry, released by CT
-    // 132), its failover slices (CT 41/42/43) and the snapshot it stands
-    // over (CT 104). Kept in memory only: a state file does not carry them.
+    // 132) and the snapshot it stands over (CT 104). Kept in memory only: a
+    // state file does not carry them.
     struct ContainerSettings {
         bool named = false;
         std::string name;
@@ -184,7 +184,6 @@ struct ControllerState {
         uint8_t readCache = 0;
         uint8_t writeCache = 0;
         uint32_t buffered = 0;
-        std::vector<uint32_t> failover;
         uint32_t snapshotOf = 0xFFFFFFFFu;
     };
     std::map<uint32_t, ContainerSettings> containerSettings;

@@ -6,7 +6,6 @@
 #include "Command/Vyn/common/fa_callbacksup.h"
 #include "Command/Vyn/common/fa_container.h"
 #include "Command/Vyn/common/fa_container_cache.h"
-#include "Command/Vyn/common/fa_failover.h"
 #include "Command/Vyn/common/fa_filesys.h"
 #include "Command/Vyn/common/fa_init.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
@@ -59,9 +58,6 @@ TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
         {"FsaStorageDevice2",
          [&](void* a, FSAAPI_CONTEXT*) { return FsaStorageDevice2(a, &device, 7, nullptr, nullptr); }},
         {"FsaCreateJBOD", [&](void* a, FSAAPI_CONTEXT*) { return FsaCreateJBOD(a, &device); }},
-        {"FsaFailoverSpace",
-         [&](void* a, FSAAPI_CONTEXT*) { return FsaFailoverSpace(a, nullptr, 5, &words[0], &device); }},
-        {"FsaSetAutomaticFailover", [&](void* a, FSAAPI_CONTEXT*) { return FsaSetAutomaticFailover(a, 1); }},
         {"FsaNvram", [&](void* a, FSAAPI_CONTEXT*) { return FsaNvram(a, 0, words); }},
         {"FsaUpdateFlashImages", [&](void* a, FSAAPI_CONTEXT*) { return FsaUpdateFlashImages(nullptr, 0, a); }},
         {"FsaInitStorageDeviceForFsa",
@@ -82,7 +78,6 @@ TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
         {"AIF_GetTaskListForAll",
          [&](void*, FSAAPI_CONTEXT* c) { return thrownBy([&] { AIF_GetTaskListForAll(c, nullptr); }); }},
         {"SCSI_StartVerify", [&](void*, FSAAPI_CONTEXT* c) { return thrownBy([&] { SCSI_StartVerify(c, 0, 1); }); }},
-        {"CT_SetDead", [&](void*, FSAAPI_CONTEXT* c) { return thrownBy([&] { CT_SetDead(c, 0, 0); }); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -40,7 +40,9 @@ protected:
 
 TEST_F(ContainerOpsTest, FailoverDataListsTheAssignedSlices)
 {
-    const int fd = openAdapter(kTwoContainers);
+    // Spares are drives: slices 5 and 9 need drives that hold them.
+    const int fd = openAdapter(std::string(kTwoContainers) + "drive3 = 0:3 sas 146G slice=5\n"
+                                                             "drive4 = 0:4 sas 146G slice=9\n");
     EXPECT_EQ(word(command(fd, 41, 2, 5).data(), 2), 82u);
     EXPECT_EQ(word(command(fd, 41, 2, 9).data(), 2), 82u);
     EXPECT_EQ(word(command(fd, 42, 2, 5).data(), 2), 82u);

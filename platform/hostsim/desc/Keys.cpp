@@ -120,6 +120,15 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.fault#.times", KeyType::Integer, nullptr, "how often it acts (0: always)"},
         {"adapter#.fault#.seen", KeyType::Integer, nullptr, "state files: matches so far"},
         {"adapter#.fault#.acted", KeyType::Integer, nullptr, "state files: times it acted"},
+        // seeded tasks, by task id
+        {"adapter#.task#.job", KeyType::Integer, nullptr, "a task: its job code (3 drive verify, 110 mirror rebuild, 400 adapter verify, ...)"},
+        {"adapter#.task#.object", KeyType::Integer, nullptr, "a task: the drive handle or container number it works on"},
+        {"adapter#.task#.status", KeyType::Integer, nullptr, "a task: report status (101 running, 102 suspended, 1 done, ...; default 101)"},
+        {"adapter#.task#.total", KeyType::Wide, nullptr, "a task: units of work in all"},
+        {"adapter#.task#.done", KeyType::Wide, nullptr, "a task: units done"},
+        {"adapter#.task#.rate", KeyType::Wide, nullptr, "a task: units done per simulated second (default: total / 60)"},
+        {"adapter#.task#.specific", KeyType::IntList, nullptr, "a task: its two task-specific values"},
+        {"adapter#.task#.at_ms", KeyType::Wide, nullptr, "state files: clock time the done count was last brought up to date"},
         // the simulator itself
         {"hostsim.persist", KeyType::Boolean, "1", "0 keeps everything in memory"},
         {"hostsim.seed", KeyType::Wide, nullptr, "state files: FNV-1a 64 of the description"},

@@ -256,6 +256,41 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
         c.pendingAif.push_back(notificationFib(event.first, event.second));
     c.generation = parseWide(desc.get("hostsim.generation"));
     c.clockMs = parseWide(desc.get("hostsim.clock_ms"));
+    // Tasks a description seeds: [adapterN.taskT] job, object, status, total,
+    // done, rate, specific; a task started at the description's clock.
+    const std::string tp = p + "task";
+    for (const auto& [key, value] : desc.values()) {
+        if (key.compare(0, tp.size(), tp) != 0)
+            continue;
+        const size_t dot = key.find('.', tp.size());
+        if (dot == std::string::npos)
+            continue;
+        const uint32_t id = parseInteger(key.substr(tp.size(), dot - tp.size()));
+        const bool fresh = c.tasks.count(id) == 0;
+        Task& task = c.tasks[id];
+        if (fresh)
+            task.atMs = c.clockMs;
+        const std::string field = key.substr(dot + 1);
+        if (field == "job")
+            task.job = parseInteger(value);
+        else if (field == "object")
+            task.object = parseInteger(value);
+        else if (field == "status")
+            task.status = parseInteger(value);
+        else if (field == "total")
+            task.total = parseWide(value);
+        else if (field == "done")
+            task.done = parseWide(value);
+        else if (field == "rate")
+            task.rate = parseWide(value);
+        else if (field == "at_ms")
+            task.atMs = parseWide(value);
+        else if (field == "specific") {
+            const std::vector<uint32_t> words = parseIntList(value);
+            for (size_t i = 0; i < 2; ++i)
+                task.specific[i] = i < words.size() ? words[i] : 0;
+        }
+    }
     return c;
 }
 
@@ -358,6 +393,17 @@ std::string ControllerState::toText(uint64_t seed) const
         line((k + "times").c_str(), std::to_string(f.times));
         line((k + "seen").c_str(), std::to_string(f.seen));
         line((k + "acted").c_str(), std::to_string(f.acted));
+    }
+    for (const auto& [id, task] : tasks) {
+        const std::string k = "task" + std::to_string(id) + ".";
+        line((k + "job").c_str(), std::to_string(task.job));
+        line((k + "object").c_str(), hex32(task.object));
+        line((k + "status").c_str(), std::to_string(task.status));
+        line((k + "total").c_str(), std::to_string(task.total));
+        line((k + "done").c_str(), std::to_string(task.done));
+        line((k + "rate").c_str(), std::to_string(task.rate));
+        line((k + "specific").c_str(), std::to_string(task.specific[0]) + "," + std::to_string(task.specific[1]));
+        line((k + "at_ms").c_str(), std::to_string(task.atMs));
     }
     t += "\n[hostsim]\n";
     char seedText[32];

@@ -120,6 +120,18 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.fault#.times", KeyType::Integer, nullptr, "how often it acts (0: always)"},
         {"adapter#.fault#.seen", KeyType::Integer, nullptr, "state files: matches so far"},
         {"adapter#.fault#.acted", KeyType::Integer, nullptr, "state files: times it acted"},
+        // what the controller changed on a container, by container number
+        {"adapter#.container#.named", KeyType::Boolean, nullptr, "state files: the container has a label (CT 131)"},
+        {"adapter#.container#.label", KeyType::Text, nullptr, "state files: the label as hex bytes"},
+        {"adapter#.container#.user_flags", KeyType::Integer, nullptr, "state files: user flags (CT 106)", 0xFFFF},
+        {"adapter#.container#.locked", KeyType::Boolean, nullptr, "state files: locked (CT 50)"},
+        {"adapter#.container#.read_only", KeyType::Boolean, nullptr, "state files: read-only (CT 51)"},
+        {"adapter#.container#.delay", KeyType::Integer, nullptr, "state files: mirror delay (CT 25)"},
+        {"adapter#.container#.read_cache", KeyType::Integer, nullptr, "state files: read cache setting", 255},
+        {"adapter#.container#.write_cache", KeyType::Integer, nullptr, "state files: write cache setting", 255},
+        {"adapter#.container#.buffered", KeyType::Integer, nullptr, "state files: cache buffers held (CT 112)"},
+        {"adapter#.container#.failover", KeyType::Text, nullptr, "state files: failover slices (CT 41), comma-separated"},
+        {"adapter#.container#.snapshot_of", KeyType::Integer, nullptr, "state files: the container it is a snapshot of"},
         // seeded tasks, by task id
         {"adapter#.task#.job", KeyType::Integer, nullptr, "a task: its job code (3 drive verify, 110 mirror rebuild, 400 adapter verify, ...)"},
         {"adapter#.task#.object", KeyType::Integer, nullptr, "a task: the drive handle or container number it works on"},

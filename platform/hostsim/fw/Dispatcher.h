@@ -103,6 +103,7 @@ void registerContainerHandlers(Dispatcher& dispatcher);
 void registerContainerOpHandlers(Dispatcher& dispatcher);
 void registerControllerObjectHandlers(Dispatcher& dispatcher);
 void registerTaskHandlers(Dispatcher& dispatcher);
+void registerContainerSplitHandlers(Dispatcher& dispatcher);
 
 // The 64-byte record FIB 612 answers for adapter phy `index`.
 std::vector<uint8_t> adapterPhyRecord(const ControllerState& c, uint32_t index);

@@ -21,6 +21,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerDriveMetadataHandlers(dispatcher);
     registerContainerOpHandlers(dispatcher);
     registerTaskHandlers(dispatcher);
+    registerContainerSplitHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

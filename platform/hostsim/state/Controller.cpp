@@ -256,6 +256,43 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
         c.pendingAif.push_back(notificationFib(event.first, event.second));
     c.generation = parseWide(desc.get("hostsim.generation"));
     c.clockMs = parseWide(desc.get("hostsim.clock_ms"));
+    // What the controller changed on its containers: [adapterN.containerK].
+    const std::string cp = p + "container";
+    for (const auto& [key, value] : desc.values()) {
+        if (key.compare(0, cp.size(), cp) != 0)
+            continue;
+        const size_t dot = key.find('.', cp.size());
+        if (dot == std::string::npos)
+            continue;
+        ContainerSettings& set = c.containerSettings[parseInteger(key.substr(cp.size(), dot - cp.size()))];
+        const std::string field = key.substr(dot + 1);
+        if (field == "named") {
+            set.named = value == "1";
+        } else if (field == "label") {
+            std::vector<uint8_t> bytes = parseHexBytes(value, value.size() / 2);
+            while (!bytes.empty() && bytes.back() == 0)
+                bytes.pop_back();
+            set.name.assign(bytes.begin(), bytes.end());
+        } else if (field == "user_flags") {
+            set.userFlags = static_cast<uint16_t>(parseInteger(value));
+        } else if (field == "locked") {
+            set.locked = value == "1";
+        } else if (field == "read_only") {
+            set.readOnly = value == "1";
+        } else if (field == "delay") {
+            set.delay = parseInteger(value);
+        } else if (field == "read_cache") {
+            set.readCache = static_cast<uint8_t>(parseInteger(value));
+        } else if (field == "write_cache") {
+            set.writeCache = static_cast<uint8_t>(parseInteger(value));
+        } else if (field == "buffered") {
+            set.buffered = parseInteger(value);
+        } else if (field == "failover") {
+            set.failover = value.empty() ? std::vector<uint32_t>() : parseIntList(value);
+        } else if (field == "snapshot_of") {
+            set.snapshotOf = parseInteger(value);
+        }
+    }
     // Tasks a description seeds: [adapterN.taskT] job, object, status, total,
     // done, rate, specific; a task started at the description's clock.
     const std::string tp = p + "task";
@@ -393,6 +430,23 @@ std::string ControllerState::toText(uint64_t seed) const
         line((k + "times").c_str(), std::to_string(f.times));
         line((k + "seen").c_str(), std::to_string(f.seen));
         line((k + "acted").c_str(), std::to_string(f.acted));
+    }
+    for (const auto& [number, set] : containerSettings) {
+        const std::string k = "container" + std::to_string(number) + ".";
+        line((k + "named").c_str(), set.named ? "1" : "0");
+        line((k + "label").c_str(), formatHexBytes(std::vector<uint8_t>(set.name.begin(), set.name.end())));
+        line((k + "user_flags").c_str(), hex32(set.userFlags));
+        line((k + "locked").c_str(), set.locked ? "1" : "0");
+        line((k + "read_only").c_str(), set.readOnly ? "1" : "0");
+        line((k + "delay").c_str(), std::to_string(set.delay));
+        line((k + "read_cache").c_str(), std::to_string(set.readCache));
+        line((k + "write_cache").c_str(), std::to_string(set.writeCache));
+        line((k + "buffered").c_str(), std::to_string(set.buffered));
+        std::string slices;
+        for (uint32_t slice : set.failover)
+            slices += (slices.empty() ? "" : ",") + std::to_string(slice);
+        line((k + "failover").c_str(), quoted(slices));
+        line((k + "snapshot_of").c_str(), hex32(set.snapshotOf));
     }
     for (const auto& [id, task] : tasks) {
         const std::string k = "task" + std::to_string(id) + ".";

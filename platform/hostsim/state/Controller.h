@@ -173,7 +173,7 @@ struct ControllerState {
     // write cache settings (CT 111, partition bytes 137 and 136), whether the
     // cache holds its buffers (CT 112 word 88 of its entry, released by CT
     // 132), its failover slices (CT 41/42/43) and the snapshot it stands
-    // over (CT 104). Kept in memory only: a state file does not carry them.
+    // over (CT 104). Saved with the state as [adapterN.containerK].
     struct ContainerSettings {
         bool named = false;
         std::string name;

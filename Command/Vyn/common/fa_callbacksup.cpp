@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 CTaskCallbackManager::CTaskCallbackManager()
 {
@@ -350,17 +351,230 @@ extern "C" FSA_STATUS FsaGetTaskDetails(void* handle, uint32_t taskId, FSA_TASK_
     });
 }
 
-// Task commands, the wait and the progress callbacks are not available yet:
-// each answers 31.
+namespace {
 
-extern "C" FSA_STATUS FsaWaitForTaskComplete(void*, uint32_t, const tag_FSA_CONTAINER*, const FSA_STORAGE_DEVICE*)
+bool taskEnded(const FSA_TASK_INFO& info)
 {
-    return FSA_STS_NOT_SUPPORTED;
+    const uint32_t state = faGetLe32(info.bytes + kInfoState);
+    return state != 0 && state != 1;
 }
 
-extern "C" FSA_STATUS FsaGetTaskProgress(void*, uint32_t, uint32_t, FSA_TASK_PROGRESS_CALLBACK, uint32_t)
+// Lets the context mutex go for the length of a wait, so that other calls on
+// the context proceed meanwhile.
+class ContextMutexReleased {
+public:
+    explicit ContextMutexReleased(FSAAPI_CONTEXT* ctx) : ctx_(ctx), held_(ctx->mutexHeld != 0)
+    {
+        if (held_) {
+            ctx_->mutexHeld = 0;
+            faos_ReleaseMutex(ctx_->contextMutex);
+        }
+    }
+    ~ContextMutexReleased()
+    {
+        if (held_) {
+            faos_WaitForAndGetMutex(ctx_->contextMutex);
+            ctx_->mutexHeld = 1;
+        }
+    }
+    ContextMutexReleased(const ContextMutexReleased&) = delete;
+    ContextMutexReleased& operator=(const ContextMutexReleased&) = delete;
+
+private:
+    FSAAPI_CONTEXT* ctx_;
+    bool held_;
+};
+
+}  // namespace
+
+void CTaskCallbackManager::AddCallback(const ProgressCallbackInfo* info)
 {
-    return FSA_STS_NOT_SUPPORTED;
+    constexpr uint32_t kGrowth = 5;
+    StartAccess();
+    if (count_ == capacity_) {
+        void* grown = std::realloc(callbacks_, (capacity_ + kGrowth) * sizeof *callbacks_);
+        if (grown == nullptr) {
+            FinishAccess();
+            throw static_cast<FSA_STATUS>(91);
+        }
+        callbacks_ = static_cast<ProgressCallbackInfo*>(grown);
+        capacity_ += kGrowth;
+    }
+    callbacks_[count_++] = *info;
+    FinishAccess();
 }
+
+void CTaskCallbackManager::RemoveCallback(uint32_t taskId)
+{
+    StartAccess();
+    if (taskId == 0) {
+        count_ = 0;
+    } else {
+        uint32_t i = 0;
+        while (i < count_) {
+            if (callbacks_[i].taskId == taskId)
+                callbacks_[i] = callbacks_[--count_];
+            else
+                ++i;
+        }
+    }
+    if (count_ == 0) {
+        std::free(callbacks_);
+        callbacks_ = nullptr;
+        capacity_ = 0;
+    }
+    FinishAccess();
+}
+
+int CTaskCallbackManager::DoCallback(FSAAPI_CONTEXT* ctx, FSAAPI_CONTEXT* second, const AifJobProgressReport* report,
+                                     const FSA_TASK_INFO* given)
+{
+    FSA_TASK_INFO info;
+    if (report != nullptr)
+        CB_JobPRToTaskInfo(ctx, second, report, &info);
+    else if (given != nullptr)
+        info = *given;
+    else
+        return 0;
+    const uint32_t taskId = faGetLe32(info.bytes + 0);
+    const uint32_t progress = faGetLe32(info.bytes + kInfoProgress);
+    const bool ended = taskEnded(info);
+    int called = 0;
+    bool signalled = false;
+    StartAccess();
+    for (uint32_t i = 0; i < count_; ++i) {
+        ProgressCallbackInfo& entry = callbacks_[i];
+        if (entry.taskId != 0 && entry.taskId != taskId)
+            continue;
+        uint32_t status = 1;
+        bool final = false;
+        if (ended) {
+            if (entry.taskId == taskId) {
+                status = 99;
+                final = true;
+            }
+            // One signal for the waiter, however many entries match: a
+            // second would end the next wait before its task did.
+            if (taskId == awaitedTask_ && !signalled) {
+                faos_SetSemaphore(semaphore_);
+                signalled = true;
+            }
+        }
+        if (entry.taskId != 0 && !final && entry.last + entry.step > progress)
+            continue;
+        char text[] = "callback-from-FsaGetTaskProgress\n";
+        UtilPrintDebugFormatted(text);
+        entry.callback(status, &info, entry.contextWord);
+        entry.last = progress;
+        called = 1;
+        if (final) {
+            uint32_t k = 0;
+            while (k < count_) {
+                if (callbacks_[k].taskId == taskId)
+                    callbacks_[k] = callbacks_[--count_];
+                else
+                    ++k;
+            }
+            break;
+        }
+    }
+    FinishAccess();
+    return called;
+}
+
+void CTaskCallbackManager::WaitForTaskFinish(FSAAPI_CONTEXT* ctx, uint32_t taskId)
+{
+    faos_ResetSemaphore(semaphore_);
+    awaitedTask_ = taskId;
+    FSA_TASK_INFO info;
+    const FSA_STATUS status = AIF_GetTaskDetails(ctx, taskId, &info);
+    if (status != FSA_STS_SUCCESS)
+        throw status;
+    if (taskEnded(info))
+        return;
+    ContextMutexReleased unlocked(ctx);
+    // The end is signalled only while a progress callback matches the task
+    // and someone asks for progress; between signals the task's details are
+    // read, so that the wait ends when the task does in any case.
+    for (;;) {
+        try {
+            faos_WaitForSemaphore(semaphore_, 0);
+            return;
+        } catch (FSA_STATUS) {
+            // No signal within the semaphore's limit: look at the task.
+        }
+        FSA_STATUS read = FSA_STS_SUCCESS;
+        try {
+            read = AIF_GetTaskDetails(ctx, taskId, &info);
+        } catch (FSA_STATUS thrown) {
+            read = thrown;
+        }
+        if (read != FSA_STS_SUCCESS || taskEnded(info))
+            return;
+    }
+}
+
+extern "C" FSA_STATUS FsaGetTaskProgress(void* handle, uint32_t taskId, uint32_t step,
+                                         FSA_TASK_PROGRESS_CALLBACK callback, uint32_t contextWord)
+{
+    return FsaExportedCall("FsaGetTaskProgress", handle, FSA_READ_ONLY_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
+        CTaskCallbackManager& manager = ctx->taskCallbackManager;
+        if (callback == nullptr) {
+            manager.RemoveCallback(taskId);
+            return static_cast<FSA_STATUS>(FSA_STS_SUCCESS);
+        }
+        const ProgressCallbackInfo entry{taskId, callback, step, 0, contextWord};
+        manager.AddCallback(&entry);
+        constexpr uint32_t kListed = 100;
+        std::vector<FSA_TASK_DESCRIPTOR> tasks(kListed);
+        uint32_t count = 0;
+        const FSA_STATUS listed = FsaGetTaskList(handle, nullptr, nullptr, tasks.data(), &count,
+                                                 static_cast<uint32_t>(kListed * sizeof(FSA_TASK_DESCRIPTOR)));
+        if (listed != FSA_STS_SUCCESS)
+            return listed;
+        for (uint32_t i = 0; i < count && i < kListed; ++i) {
+            _FIB reply;
+            std::memset(&reply, 0, sizeof reply);
+            sendTaskRequest(ctx, kRequestOneJob, tasks[i].taskId, &reply);
+            if (faGetLe32(replyPayload(&reply) + kReplyStatus) == kReplyFinished ||
+                replyRecordCount(&reply, sizeof(AifJobProgressReport)) == 0)
+                continue;
+            AifJobProgressReport report;
+            std::memcpy(report.bytes, replyPayload(&reply) + kReplyRecords, sizeof report.bytes);
+            manager.DoCallback(ctx, nullptr, &report, nullptr);
+        }
+        return static_cast<FSA_STATUS>(FSA_STS_SUCCESS);
+    });
+}
+
+extern "C" FSA_STATUS FsaWaitForTaskComplete(void* handle, uint32_t taskId, const tag_FSA_CONTAINER* container,
+                                             const FSA_STORAGE_DEVICE* device)
+{
+    return FsaExportedCall("FsaWaitForTaskComplete", handle, FSA_READ_ONLY_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
+        CTaskCallbackManager& manager = ctx->taskCallbackManager;
+        if (taskId != 0) {
+            if (container != nullptr || device != nullptr)
+                return static_cast<FSA_STATUS>(FSA_STS_BAD_PARAMETER);
+            manager.WaitForTaskFinish(ctx, taskId);
+            return static_cast<FSA_STATUS>(FSA_STS_SUCCESS);
+        }
+        if ((container == nullptr) == (device == nullptr))
+            return static_cast<FSA_STATUS>(FSA_STS_BAD_PARAMETER);
+        for (;;) {
+            FSA_TASK_DESCRIPTOR first;
+            uint32_t count = 0;
+            const FSA_STATUS listed = FsaGetTaskList(handle, device, container, &first, &count, sizeof first);
+            if (listed != FSA_STS_SUCCESS && listed != kStsMoreTasks)
+                return listed;
+            if (count == 0)
+                return static_cast<FSA_STATUS>(FSA_STS_SUCCESS);
+            manager.WaitForTaskFinish(ctx, first.taskId);
+            if (count == 1)
+                return static_cast<FSA_STATUS>(FSA_STS_SUCCESS);
+        }
+    });
+}
+
+// The task commands are not available yet: each answers 31.
 
 extern "C" FSA_STATUS FsaTask(void*, uint32_t, uint32_t) { return FSA_STS_NOT_SUPPORTED; }

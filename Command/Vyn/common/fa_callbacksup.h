@@ -8,8 +8,23 @@
 #include <cstdint>
 
 class FSAAPI_CONTEXT;
-struct ProgressCallbackInfo;
 struct _FIB;
+struct FSA_TASK_DESCRIPTOR;
+struct AifJobProgressReport;
+
+// A task progress callback: status 1 for progress, 99 for the final call,
+// the task's information and the caller's context word.
+typedef void (*FSA_TASK_PROGRESS_CALLBACK)(uint32_t status, const FSA_TASK_INFO* info, uint32_t contextWord);
+
+// One registered progress callback: its task (0: every task), the step in
+// tenths of a percent between calls and the progress last reported.
+struct ProgressCallbackInfo {
+    uint32_t taskId;
+    FSA_TASK_PROGRESS_CALLBACK callback;
+    uint32_t step;
+    uint32_t last;
+    uint32_t contextWord;
+};
 
 // One task as the API names it: its id, its function (FSA_TF_*), the drive or
 // the container it works on and the adapter identifier.
@@ -72,9 +87,8 @@ static_assert(sizeof(AifJobProgressReport) == 48, "progress report is 48 bytes")
 // Tables of task descriptors hold what one 512-byte reply can carry.
 constexpr uint32_t AIF_MAX_TASKS = 29;
 
-// The context's list of task progress callbacks. Only its construction,
-// destruction and the access lock live here; the callbacks themselves come
-// with the task operations.
+// The context's list of task progress callbacks and the wait for a task's
+// end.
 class CTaskCallbackManager {
 public:
     // Creates the mutex, clears the list under it, creates the semaphore
@@ -87,6 +101,20 @@ public:
     void StartAccess();
     void FinishAccess();
 
+    // Grows the list by 5 entries when full (throws 91).
+    void AddCallback(const ProgressCallbackInfo* info);
+    // Task 0 empties the list.
+    void RemoveCallback(uint32_t taskId);
+    // Calls the callbacks that the task's progress concerns, from a report or
+    // given information; 1 when one was called. A final call removes the
+    // task's entries and, for the awaited task, ends the wait.
+    int DoCallback(FSAAPI_CONTEXT* ctx, FSAAPI_CONTEXT* second, const AifJobProgressReport* report,
+                   const FSA_TASK_INFO* info);
+    // Waits, without the context mutex, until the task has ended (throws the
+    // status of a failed details read).
+    void WaitForTaskFinish(FSAAPI_CONTEXT* ctx, uint32_t taskId);
+    uint32_t CallbackCount() const { return count_; }
+
 private:
     uint32_t count_ = 0;
     uint32_t capacity_ = 0;
@@ -96,13 +124,8 @@ private:
     void* mutex_ = nullptr;
 };
 
-// A task progress callback: status 1 for progress, 99 for the final call,
-// the task's information and the caller's context word.
-typedef void (*FSA_TASK_PROGRESS_CALLBACK)(uint32_t status, const FSA_TASK_INFO* info, uint32_t contextWord);
-
-// Firmware tasks. The list and the details of one task are answered; the
-// task commands, the wait and the progress callbacks are not available yet
-// and answer 31.
+// Firmware tasks. The task commands (suspend, resume, terminate) are not
+// available yet and answer 31.
 extern "C" {
 FSA_STATUS FsaGetTaskList(void* handle, const FSA_STORAGE_DEVICE* device, const tag_FSA_CONTAINER* container,
                           FSA_TASK_DESCRIPTOR* out, uint32_t* count, uint32_t outBytes);

@@ -46,7 +46,6 @@ TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
         // exports, a few per unit
         {"FsaPollForEvent", [&](void* a, FSAAPI_CONTEXT*) { return FsaPollForEvent(a, sizeof words, words); }},
         {"FsaTask", [&](void* a, FSAAPI_CONTEXT*) { return FsaTask(a, 1, 0); }},
-        {"FsaGetTaskProgress", [&](void* a, FSAAPI_CONTEXT*) { return FsaGetTaskProgress(a, 1, 10, nullptr, 0); }},
         {"FsaCreatePrimaryContainer",
          [&](void* a, FSAAPI_CONTEXT*) {
              return FsaCreatePrimaryContainer(a, &container, 1, "x", 0, nullptr, 0, nullptr, 0);

@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 using vyntest::thrownBy;
 
@@ -242,6 +243,105 @@ TEST_F(TaskQueryTest, VerifyTaskThatIsNotRunningIsNotTaken)
     EXPECT_EQ(CtFindVerifyTask(UtilGetContextFromHandle(handle()), &task), 0);
     EXPECT_EQ(sim().clockMs(), before + 1000);
     EXPECT_EQ(task.bytes[0], 0);
+}
+
+struct Call {
+    uint32_t status, task, progress, word;
+};
+std::vector<Call> calls;
+
+void record(uint32_t status, const FSA_TASK_INFO* info, uint32_t word)
+{
+    calls.push_back({status, faGetLe32(info->bytes), faGetLe32(info->bytes + 40), word});
+}
+
+FSA_TASK_INFO taskInfo(uint32_t task, uint32_t state, uint32_t progress)
+{
+    FSA_TASK_INFO info{};
+    faPutLe32(info.bytes + 0, task);
+    faPutLe32(info.bytes + 36, state);
+    faPutLe32(info.bytes + 40, progress);
+    return info;
+}
+
+TEST_F(TaskQueryTest, CallbacksFollowTheirStepAndEndWithTheTask)
+{
+    ASSERT_NE(open(), nullptr);
+    FSAAPI_CONTEXT* ctx = UtilGetContextFromHandle(handle());
+    CTaskCallbackManager& m = ctx->taskCallbackManager;
+    calls.clear();
+    const ProgressCallbackInfo bound{8, record, 100, 0, 1};
+    const ProgressCallbackInfo every{0, record, 100, 0, 2};
+    m.AddCallback(&bound);
+    m.AddCallback(&every);
+    const struct {
+        uint32_t task, state, progress;
+        std::vector<Call> expected;
+    } steps[] = {
+        {8, 1, 50, {{1, 8, 50, 2}}},                    // below the step
+        {8, 1, 150, {{1, 8, 150, 1}, {1, 8, 150, 2}}},  // a step further
+        {8, 1, 200, {{1, 8, 200, 2}}},
+        {9, 1, 10, {{1, 9, 10, 2}}},                    // another task
+        {8, 4, 210, {{99, 8, 210, 1}}},                 // ended: final, then removed
+        {8, 1, 900, {{1, 8, 900, 2}}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.progress);
+        calls.clear();
+        const FSA_TASK_INFO info = taskInfo(step.task, step.state, step.progress);
+        EXPECT_EQ(m.DoCallback(ctx, nullptr, nullptr, &info), 1);
+        ASSERT_EQ(calls.size(), step.expected.size());
+        for (size_t i = 0; i < calls.size(); ++i) {
+            EXPECT_EQ(calls[i].status, step.expected[i].status);
+            EXPECT_EQ(calls[i].task, step.expected[i].task);
+            EXPECT_EQ(calls[i].progress, step.expected[i].progress);
+            EXPECT_EQ(calls[i].word, step.expected[i].word);
+        }
+    }
+    EXPECT_EQ(m.CallbackCount(), 1u);
+    m.RemoveCallback(0);
+    EXPECT_EQ(m.CallbackCount(), 0u);
+    const FSA_TASK_INFO info = taskInfo(8, 1, 999);
+    EXPECT_EQ(m.DoCallback(ctx, nullptr, nullptr, &info), 0);
+}
+
+TEST_F(TaskQueryTest, ProgressIsReportedForEveryRunningTask)
+{
+    ASSERT_NE(open(kTasks), nullptr);
+    calls.clear();
+    ASSERT_EQ(FsaGetTaskProgress(handle(), 0, 10, record, 5), 1);
+    ASSERT_EQ(calls.size(), 4u);
+    EXPECT_EQ(calls[1].task, 8u);
+    EXPECT_EQ(calls[1].progress, 250u);
+    EXPECT_EQ(calls[1].word, 5u);
+    ASSERT_EQ(FsaGetTaskProgress(handle(), 0, 0, nullptr, 0), 1);
+    EXPECT_EQ(UtilGetContextFromHandle(handle())->taskCallbackManager.CallbackCount(), 0u);
+}
+
+TEST_F(TaskQueryTest, WaitsEndWhenTheTaskEnds)
+{
+    // A rebuild of the mirror that ends 6 s on, and a verify of drive 0:3
+    // that has already failed.
+    ASSERT_NE(open("[adapter0.task5]\njob = 110\nobject = 0\ntotal = 600\nrate = 100\n"
+                   "[adapter0.task6]\njob = 3\nobject = 3\nstatus = 3\ntotal = 600\n"),
+              nullptr);
+    sim().setSleepScale(0);
+    const tag_FSA_CONTAINER mirror{0, 0, kAdapterWord};
+    const tag_FSA_CONTAINER stripe{2, 0, kAdapterWord};
+    FSA_STORAGE_DEVICE drive{0, 0, 3, 0, 0, kAdapterWord};
+    EXPECT_EQ(FsaWaitForTaskComplete(handle(), 5, &mirror, nullptr), 7);
+    EXPECT_EQ(FsaWaitForTaskComplete(handle(), 0, nullptr, nullptr), 7);
+    EXPECT_EQ(FsaWaitForTaskComplete(handle(), 0, &mirror, &drive), 7);
+    uint64_t before = sim().clockMs();
+    EXPECT_EQ(FsaWaitForTaskComplete(handle(), 6, nullptr, nullptr), 1);
+    EXPECT_EQ(FsaWaitForTaskComplete(handle(), 0, &stripe, nullptr), 1);
+    EXPECT_EQ(sim().clockMs(), before);
+    EXPECT_EQ(FsaWaitForTaskComplete(handle(), 12, nullptr, nullptr), 100);
+    before = sim().clockMs();
+    EXPECT_EQ(FsaWaitForTaskComplete(handle(), 0, &mirror, nullptr), 1);
+    EXPECT_GE(sim().clockMs(), before + 6000);
+    FSA_TASK_INFO info;
+    EXPECT_EQ(FsaGetTaskDetails(handle(), 5, &info), 111);
 }
 
 }  // namespace

@@ -468,13 +468,7 @@ int CTaskCallbackManager::DoCallback(FSAAPI_CONTEXT* ctx, FSAAPI_CONTEXT* second
         entry.last = progress;
         called = 1;
         if (final) {
-            uint32_t k = 0;
-            while (k < count_) {
-                if (callbacks_[k].taskId == taskId)
-                    callbacks_[k] = callbacks_[--count_];
-                else
-                    ++k;
-            }
+            RemoveCallback(taskId);  // the list's mutex is ours to take again
             break;
         }
     }

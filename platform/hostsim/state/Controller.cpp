@@ -89,6 +89,22 @@ std::string unescapeNewlines(const std::string& text)
     return out;
 }
 
+// The fields of numbered sections "<prefix>N.<field>" of a description, by N.
+std::map<unsigned, std::map<std::string, std::string>> numberedSections(const Description& desc,
+                                                                          const std::string& prefix)
+{
+    std::map<unsigned, std::map<std::string, std::string>> out;
+    for (const auto& [key, value] : desc.values()) {
+        if (key.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const size_t dot = key.find('.', prefix.size());
+        if (dot == std::string::npos)
+            continue;
+        out[parseInteger(key.substr(prefix.size(), dot - prefix.size()))][key.substr(dot + 1)] = value;
+    }
+    return out;
+}
+
 }  // namespace
 
 ControllerState ControllerState::fromDescription(const Description& desc, unsigned index, std::string* error)
@@ -183,17 +199,7 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     }
     // Faults: [adapterN.faultF] with on, errno, skip, times (and the counters
     // of a state file).
-    std::map<unsigned, std::map<std::string, std::string>> faultKeys;
-    const std::string fp = p + "fault";
-    for (const auto& [key, value] : desc.values()) {
-        if (key.compare(0, fp.size(), fp) != 0)
-            continue;
-        const size_t dot = key.find('.', fp.size());
-        if (dot == std::string::npos)
-            continue;
-        faultKeys[parseInteger(key.substr(fp.size(), dot - fp.size()))][key.substr(dot + 1)] = value;
-    }
-    for (const auto& [number, fields] : faultKeys) {
+    for (const auto& [number, fields] : numberedSections(desc, p + "fault")) {
         auto field = [&](const char* name) {
             auto it = fields.find(name);
             return it == fields.end() ? std::string() : it->second;
@@ -257,75 +263,62 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.generation = parseWide(desc.get("hostsim.generation"));
     c.clockMs = parseWide(desc.get("hostsim.clock_ms"));
     // What the controller changed on its containers: [adapterN.containerK].
-    const std::string cp = p + "container";
-    for (const auto& [key, value] : desc.values()) {
-        if (key.compare(0, cp.size(), cp) != 0)
-            continue;
-        const size_t dot = key.find('.', cp.size());
-        if (dot == std::string::npos)
-            continue;
-        ContainerSettings& set = c.containerSettings[parseInteger(key.substr(cp.size(), dot - cp.size()))];
-        const std::string field = key.substr(dot + 1);
-        if (field == "named") {
-            set.named = value == "1";
-        } else if (field == "label") {
-            std::vector<uint8_t> bytes = parseHexBytes(value, value.size() / 2);
-            while (!bytes.empty() && bytes.back() == 0)
-                bytes.pop_back();
-            set.name.assign(bytes.begin(), bytes.end());
-        } else if (field == "user_flags") {
-            set.userFlags = static_cast<uint16_t>(parseInteger(value));
-        } else if (field == "locked") {
-            set.locked = value == "1";
-        } else if (field == "read_only") {
-            set.readOnly = value == "1";
-        } else if (field == "delay") {
-            set.delay = parseInteger(value);
-        } else if (field == "read_cache") {
-            set.readCache = static_cast<uint8_t>(parseInteger(value));
-        } else if (field == "write_cache") {
-            set.writeCache = static_cast<uint8_t>(parseInteger(value));
-        } else if (field == "buffered") {
-            set.buffered = parseInteger(value);
-        } else if (field == "failover") {
-            set.failover = value.empty() ? std::vector<uint32_t>() : parseIntList(value);
-        } else if (field == "snapshot_of") {
-            set.snapshotOf = parseInteger(value);
+    for (const auto& [number, fields] : numberedSections(desc, p + "container")) {
+        ContainerSettings& set = c.containerSettings[number];
+        for (const auto& [field, value] : fields) {
+            if (field == "named") {
+                set.named = value == "1";
+            } else if (field == "label") {
+                std::vector<uint8_t> bytes = parseHexBytes(value, value.size() / 2);
+                while (!bytes.empty() && bytes.back() == 0)
+                    bytes.pop_back();
+                set.name.assign(bytes.begin(), bytes.end());
+            } else if (field == "user_flags") {
+                set.userFlags = static_cast<uint16_t>(parseInteger(value));
+            } else if (field == "locked") {
+                set.locked = value == "1";
+            } else if (field == "read_only") {
+                set.readOnly = value == "1";
+            } else if (field == "delay") {
+                set.delay = parseInteger(value);
+            } else if (field == "read_cache") {
+                set.readCache = static_cast<uint8_t>(parseInteger(value));
+            } else if (field == "write_cache") {
+                set.writeCache = static_cast<uint8_t>(parseInteger(value));
+            } else if (field == "buffered") {
+                set.buffered = parseInteger(value);
+            } else if (field == "failover") {
+                set.failover = value.empty() ? std::vector<uint32_t>() : parseIntList(value);
+            } else if (field == "snapshot_of") {
+                set.snapshotOf = parseInteger(value);
+            }
         }
     }
     // Tasks a description seeds: [adapterN.taskT] job, object, status, total,
     // done, rate, specific; a task started at the description's clock.
-    const std::string tp = p + "task";
-    for (const auto& [key, value] : desc.values()) {
-        if (key.compare(0, tp.size(), tp) != 0)
-            continue;
-        const size_t dot = key.find('.', tp.size());
-        if (dot == std::string::npos)
-            continue;
-        const uint32_t id = parseInteger(key.substr(tp.size(), dot - tp.size()));
-        const bool fresh = c.tasks.count(id) == 0;
+    for (const auto& [id, fields] : numberedSections(desc, p + "task")) {
         Task& task = c.tasks[id];
-        if (fresh)
-            task.atMs = c.clockMs;
-        const std::string field = key.substr(dot + 1);
-        if (field == "job")
-            task.job = parseInteger(value);
-        else if (field == "object")
-            task.object = parseInteger(value);
-        else if (field == "status")
-            task.status = parseInteger(value);
-        else if (field == "total")
-            task.total = parseWide(value);
-        else if (field == "done")
-            task.done = parseWide(value);
-        else if (field == "rate")
-            task.rate = parseWide(value);
-        else if (field == "at_ms")
-            task.atMs = parseWide(value);
-        else if (field == "specific") {
-            const std::vector<uint32_t> words = parseIntList(value);
-            for (size_t i = 0; i < 2; ++i)
-                task.specific[i] = i < words.size() ? words[i] : 0;
+        task.atMs = c.clockMs;
+        for (const auto& [field, value] : fields) {
+            if (field == "job") {
+                task.job = parseInteger(value);
+            } else if (field == "object") {
+                task.object = parseInteger(value);
+            } else if (field == "status") {
+                task.status = parseInteger(value);
+            } else if (field == "total") {
+                task.total = parseWide(value);
+            } else if (field == "done") {
+                task.done = parseWide(value);
+            } else if (field == "rate") {
+                task.rate = parseWide(value);
+            } else if (field == "at_ms") {
+                task.atMs = parseWide(value);
+            } else if (field == "specific") {
+                const std::vector<uint32_t> words = parseIntList(value);
+                for (size_t k = 0; k < 2; ++k)
+                    task.specific[k] = k < words.size() ? words[k] : 0;
+            }
         }
     }
     return c;

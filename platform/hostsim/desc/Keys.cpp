@@ -121,6 +121,8 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.fault#.seen", KeyType::Integer, nullptr, "state files: matches so far"},
         {"adapter#.fault#.acted", KeyType::Integer, nullptr, "state files: times it acted"},
         // what the controller changed on a container, by container number
+        {"adapter#.global_failover", KeyType::Text, nullptr,
+         "state files: failover slices assigned to the controller as a whole, comma-separated"},
         {"adapter#.container#.named", KeyType::Boolean, nullptr, "state files: the container has a label (CT 131)"},
         {"adapter#.container#.label", KeyType::Text, nullptr, "state files: the label as hex bytes"},
         {"adapter#.container#.user_flags", KeyType::Integer, nullptr, "state files: user flags (CT 106)", 0xFFFF},

@@ -89,6 +89,19 @@ std::string unescapeNewlines(const std::string& text)
     return out;
 }
 
+// Settings of the spares assigned to the controller as a whole are kept
+// under this owner; a container's number has at most three digits in a key.
+constexpr uint32_t kGlobalSpareOwner = 0x80000000u;
+constexpr uint32_t kMaxSavedContainer = 999;
+
+std::string joinList(const std::vector<uint32_t>& values)
+{
+    std::string out;
+    for (uint32_t v : values)
+        out += (out.empty() ? "" : ",") + std::to_string(v);
+    return out;
+}
+
 // The fields of numbered sections "<prefix>N.<field>" of a description, by N.
 std::map<unsigned, std::map<std::string, std::string>> numberedSections(const Description& desc,
                                                                           const std::string& prefix)
@@ -294,6 +307,8 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
             }
         }
     }
+    if (desc.has(p + "global_failover") && !get("global_failover").empty())
+        c.containerSettings[kGlobalSpareOwner].failover = parseIntList(get("global_failover"));
     // Tasks a description seeds: [adapterN.taskT] job, object, status, total,
     // done, rate, specific; a task started at the description's clock.
     for (const auto& [id, fields] : numberedSections(desc, p + "task")) {
@@ -388,12 +403,7 @@ std::string ControllerState::toText(uint64_t seed) const
     line("cache_policy", hex32(cachePolicy));
     line("properties_mask", hex32(propertiesMask));
     line("properties_record", formatHexBytes(properties));
-    {
-        std::string reject;
-        for (uint32_t code : propertiesReject)
-            reject += (reject.empty() ? "" : ",") + std::to_string(code);
-        line("properties_reject", quoted(reject));
-    }
+    line("properties_reject", quoted(joinList(propertiesReject)));
     line("auto_failover", autoFailover ? "1" : "0");
     line("verify", verifyOn ? "1" : "0");
     line("verify_priority", std::to_string(verifyPriority));
@@ -424,7 +434,14 @@ std::string ControllerState::toText(uint64_t seed) const
         line((k + "seen").c_str(), std::to_string(f.seen));
         line((k + "acted").c_str(), std::to_string(f.acted));
     }
+    // Spares assigned to the whole controller have a key of their own; other
+    // numbers no container can have are not kept.
+    auto global = containerSettings.find(kGlobalSpareOwner);
+    if (global != containerSettings.end())
+        line("global_failover", quoted(joinList(global->second.failover)));
     for (const auto& [number, set] : containerSettings) {
+        if (number > kMaxSavedContainer)
+            continue;
         const std::string k = "container" + std::to_string(number) + ".";
         line((k + "named").c_str(), set.named ? "1" : "0");
         line((k + "label").c_str(), formatHexBytes(std::vector<uint8_t>(set.name.begin(), set.name.end())));
@@ -435,10 +452,7 @@ std::string ControllerState::toText(uint64_t seed) const
         line((k + "read_cache").c_str(), std::to_string(set.readCache));
         line((k + "write_cache").c_str(), std::to_string(set.writeCache));
         line((k + "buffered").c_str(), std::to_string(set.buffered));
-        std::string slices;
-        for (uint32_t slice : set.failover)
-            slices += (slices.empty() ? "" : ",") + std::to_string(slice);
-        line((k + "failover").c_str(), quoted(slices));
+        line((k + "failover").c_str(), quoted(joinList(set.failover)));
         line((k + "snapshot_of").c_str(), hex32(set.snapshotOf));
     }
     for (const auto& [id, task] : tasks) {

@@ -95,10 +95,15 @@ TEST_F(ContainerStateTest, SettingsSurviveTheStateFile)
     s.failover = {4, 9};
     s.snapshotOf = 0;
     first.containerSettings[0].named = true;  // a label of no characters
+    // Spares of the whole controller; a number no container can have (a
+    // request named it) is not kept, and the file still reads.
+    first.containerSettings[0x80000000u].failover = {3, 7};
+    first.containerSettings[4096].named = true;
     Description again;
     ASSERT_TRUE(again.parse(first.toText(1), "state", error)) << error;
     const ControllerState second = ControllerState::fromDescription(again, 0);
-    ASSERT_EQ(second.containerSettings.size(), 2u);
+    ASSERT_EQ(second.containerSettings.size(), 3u);
+    EXPECT_EQ(second.containerSettings.at(0x80000000u).failover, (std::vector<uint32_t>{3, 7}));
     const ControllerState::ContainerSettings& t = second.containerSettings.at(1);
     EXPECT_TRUE(t.named);
     EXPECT_EQ(t.name, s.name);

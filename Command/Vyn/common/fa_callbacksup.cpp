@@ -372,9 +372,13 @@ public:
     }
     ~ContextMutexReleased()
     {
-        if (held_) {
+        if (!held_)
+            return;
+        try {
             faos_WaitForAndGetMutex(ctx_->contextMutex);
             ctx_->mutexHeld = 1;
+        } catch (FSA_STATUS) {
+            // Not retaken within the limit: the call ends without it.
         }
     }
     ContextMutexReleased(const ContextMutexReleased&) = delete;

@@ -1,5 +1,10 @@
 #include "Command/Vyn/common/fa_async.h"
 
+#include "Command/Vyn/common/fa_fib.h"
+#include "Command/Vyn/common/fa_lowlevel.h"
+
+#include <cstring>
+
 FSA_STATUS AdapterWaitAndGetAsyncFib(FSAAPI_CONTEXT*, _FIB*) { throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED); }
 
 // Event polling and the event channel are not available yet: each routine
@@ -12,9 +17,23 @@ extern "C" FSA_STATUS FsaRegisterGeneralCallback(void*, uint32_t, FSA_EVENT_CALL
     return FSA_STS_NOT_SUPPORTED;
 }
 
-FSA_STATUS AIF_SendFIB(FSAAPI_CONTEXT*, const void*, uint32_t, _FIB*, int throwOnError)
+FSA_STATUS AIF_SendFIB(FSAAPI_CONTEXT* ctx, const void* request, uint32_t requestLength, _FIB* reply,
+                       int throwOnError)
 {
-    return FSA_THROW(throwOnError ? 0 : 1, FSA_STS_NOT_SUPPORTED);
+    constexpr uint16_t kAifCommand = 700;
+    constexpr unsigned kFibHeader = 32;
+    alignas(_FIB) uint8_t fib[FSA_FIB_SIZE];
+    // A request longer than the FIB's payload would run past the block.
+    if (request == nullptr || requestLength > sizeof fib - kFibHeader)
+        return FSA_THROW(throwOnError ? 0 : 1, FSA_STS_BAD_PARAMETER);
+    faBuildFib(fib, sizeof fib, kAifCommand, static_cast<uint16_t>(requestLength));
+    std::memcpy(fib + kFibHeader, request, requestLength);
+    const FSA_STATUS status = FsaInternalSendReceiveFib(ctx, faAsFib(fib), 0, FSA_FIB_SIZE);
+    if (status == FSA_STS_SUCCESS && reply != nullptr)
+        std::memcpy(reply, fib, sizeof fib);
+    if (throwOnError && status != FSA_STS_SUCCESS)
+        throw status;
+    return status;
 }
 
 void AIF_SendEventToAllClients(FSAAPI_CONTEXT*, uint32_t, const FSA_EVENT_DETAILS*)

@@ -376,7 +376,8 @@ uint32_t CT_VerifyTaskOn(FSAAPI_CONTEXT* ctx);
 // the command (37) leaves it; other failures and statuses but 152 throw 520.
 void CT_VerifyGetPriorityDays(FSAAPI_CONTEXT* ctx, unsigned* days);
 // The running background-verify task into *out: 1 when found. Clears the
-// first 36 bytes of *out; until the task queries exist no task is found.
+// first 36 bytes of *out; while verification is on it looks five times,
+// 200 ms apart, and keeps the last find.
 int CtFindVerifyTask(FSAAPI_CONTEXT* ctx, FSA_TASK_INFO* out);
 
 

@@ -2,8 +2,11 @@
 // the background verification's state and period.
 #include "Command/Vyn/common/fa_intern_ctr.h"
 
+#include "Command/Vyn/common/fa_bytes.h"
+#include "Command/Vyn/common/fa_callbacksup.h"
 #include "Command/Vyn/common/fa_readonly.h"
 #include "Command/Vyn/common/fa_status.h"
+#include "Command/Vyn/os/faux_misc.h"
 
 #include <cstring>
 
@@ -67,8 +70,36 @@ void CT_VerifyGetPriorityDays(FSAAPI_CONTEXT* ctx, unsigned* days)
     }
 }
 
-int CtFindVerifyTask(FSAAPI_CONTEXT*, FSA_TASK_INFO* out)
+int CtFindVerifyTask(FSAAPI_CONTEXT* ctx, FSA_TASK_INFO* out)
 {
+    // The controller may list its verify task only a moment after it was
+    // asked to start it, so every round runs even once one was found.
+    constexpr int kRounds = 5;
+    constexpr unsigned kRoundPauseMs = 200;
+    constexpr size_t kTaskState = 36;
     std::memset(out->bytes, 0, 36);
-    return 0;
+    if (CT_VerifyTaskOn(ctx) == 0)
+        return 0;
+    int found = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        FSA_TASK_DESCRIPTOR tasks[AIF_MAX_TASKS];
+        const uint32_t count = AIF_GetTaskListForAll(ctx, tasks);
+        for (uint32_t i = 0; i < count; ++i) {
+            FSA_TASK_INFO details;
+            FSA_STATUS status = FSA_STS_SUCCESS;
+            try {
+                status = AIF_GetTaskDetails(ctx, tasks[i].taskId, &details);
+            } catch (FSA_STATUS thrown) {
+                status = thrown;
+            }
+            if (status != FSA_STS_SUCCESS || faGetLe32(details.bytes + 4) != FSA_TF_ADAPTER_VERIFY ||
+                faGetLe32(details.bytes + kTaskState) > 1)
+                continue;
+            std::memcpy(out->bytes, details.bytes, sizeof out->bytes);
+            found = 1;
+            break;
+        }
+        faos_Sleep(kRoundPauseMs);
+    }
+    return found;
 }

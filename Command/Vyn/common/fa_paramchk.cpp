@@ -32,9 +32,7 @@ bool PCK_HasNoHostDriver(const FSAAPI_CONTEXT* ctx)
 namespace {
 
 constexpr unsigned kRecordBytes = 1152;
-constexpr unsigned kTaskListBytes = 1044;  // 29 descriptors of 36 bytes
-constexpr unsigned kTaskEntryBytes = 36;
-constexpr uint32_t kTaskClear = 3;
+constexpr uint32_t kTaskClear = FSA_TF_CTR_ZERO;
 
 // Fields of the legacy container record.
 constexpr unsigned kRecMembers = 0;
@@ -77,11 +75,11 @@ uint32_t exposureLimit(const FSAAPI_CONTEXT* ctx)
 
 uint32_t maxMembers(const FSAAPI_CONTEXT* ctx) { return faGetLe32(ctx->generalInfo.bytes + GI_MAX_LD_MEMBERS); }
 
-// The tasks of a container; the descriptors' first words hold the task handles.
-uint32_t containerTasks(FSAAPI_CONTEXT* ctx, uint32_t container, uint8_t* list)
+// The tasks of a container.
+uint32_t containerTasks(FSAAPI_CONTEXT* ctx, uint32_t container, FSA_TASK_DESCRIPTOR* list)
 {
-    std::memset(list, 0, kTaskListBytes);
-    return AIF_GetTaskListForContainer(ctx, container, reinterpret_cast<FSA_TASK_DESCRIPTOR*>(list));
+    std::memset(list, 0, AIF_MAX_TASKS * sizeof *list);
+    return AIF_GetTaskListForContainer(ctx, container, list);
 }
 
 bool isUsedByHost(uint32_t usage) { return usage == 7 || usage == 8 || usage == 9 || usage == 11 || usage == 13; }
@@ -111,14 +109,14 @@ FSA_STATUS PCK_ContainerIsRet(FSAAPI_CONTEXT* ctx, uint32_t container, uint64_t 
     if (mask & kAnswerNone)
         return FSA_STS_SUCCESS;
 
-    uint8_t tasks[kTaskListBytes];
+    FSA_TASK_DESCRIPTOR tasks[AIF_MAX_TASKS];
     if (mask & (bit(6) | bit(18))) {
         const uint32_t n = containerTasks(ctx, container, tasks);
         if (n != 0) {
             if (mask & bit(6))
                 return 145;
-            for (uint32_t i = 0; i < n && i < kTaskListBytes / kTaskEntryBytes; ++i)
-                if (faGetLe32(tasks + kTaskEntryBytes * i + 4) == kTaskClear)
+            for (uint32_t i = 0; i < n && i < AIF_MAX_TASKS; ++i)
+                if (tasks[i].function == kTaskClear)
                     return 205;
         }
     }
@@ -291,8 +289,8 @@ uint32_t PCK_ScsiDeviceIs(FSAAPI_CONTEXT* ctx, int device, uint32_t mask, FSA_TH
 {
     if ((mask & 0x1) == 0)
         return 0;
-    uint8_t tasks[kTaskListBytes] = {};
-    if (AIF_GetTaskListForScsi(ctx, static_cast<uint32_t>(device), reinterpret_cast<FSA_TASK_DESCRIPTOR*>(tasks)) == 0)
+    FSA_TASK_DESCRIPTOR tasks[AIF_MAX_TASKS] = {};
+    if (AIF_GetTaskListForScsi(ctx, static_cast<uint32_t>(device), tasks) == 0)
         return 0;
     if (mode == 0)
         throw static_cast<FSA_STATUS>(270);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace vyn::hostsim {
 
@@ -78,8 +79,13 @@ void answer(FibCall& call, uint32_t code, const CtHandler& handler)
     const std::vector<uint8_t> input(req.input, req.input + req.inputSize);
     req.input = input.data();
 
+    // Handlers change the controller through its state; what a state file
+    // would show differently afterwards must be saved.
+    const std::string before = c.toText(0);
     CtReply rep;
     handler(c, req, rep);
+    if (c.toText(0) != before)
+        call.markChanged();
     if (rep.unknown) {
         transportFailure(call, "unhandled");
         return;

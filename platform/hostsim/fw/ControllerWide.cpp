@@ -2,8 +2,7 @@
 // 0x700000, 0xA0000, 0x80000, 0x100), the online diagnostic (FIB 800),
 // copyback (CT 216), statistics (CT 244), the PPI table (CT 194, 195, 202),
 // the NVS RAM clear (CT 10 of class 23), the dynamic properties (class 26),
-// the history logs (CT 189, 57, 231, 232) and the answers of the split
-// commands (CT 30, 31).
+// the history logs (CT 189, 57, 231, 232).
 #include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/fw/ContainerTransport.h"
 #include "platform/hostsim/fw/DriveMetadata.h"
@@ -29,7 +28,6 @@ constexpr size_t kOlderLogEntry = 101;
 constexpr uint32_t kOpt2WidePpi = 0x200000;
 constexpr size_t kPpiHeaderBytes = 24;
 constexpr uint8_t kPpiKind = 1;
-constexpr uint32_t kSplitDone = 134;
 
 uint8_t* scsiData(FibCall& call)
 {
@@ -329,10 +327,6 @@ void registerControllerWideHandlers(Dispatcher& dispatcher)
             olderLogSize(c, r);
     });
     addCtHandler(dispatcher, 57, olderLogEntry);
-    // The split and snapshot commands answer their success status; what they
-    // do to the containers comes with the container operations.
-    for (uint32_t split : {30u, 31u})
-        addCtHandler(dispatcher, split, [](ControllerState&, const CtRequest&, CtReply& r) { r.status = kSplitDone; });
     addCtHandler(dispatcher, 231, [](ControllerState& c, const CtRequest& q, CtReply& r) {
         textLog(c.archiveText, c.archiveChunk, q, r);
     });

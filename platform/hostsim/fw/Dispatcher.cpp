@@ -22,6 +22,8 @@ void FibCall::setWord(size_t n, uint32_t value)
     putLe32(fib_ + kFibHeaderSize + n * 4, value);
 }
 
+void FibCall::setSize(uint16_t size) { putLe16(fib_ + kFibSize, size); }
+
 void FibCall::clearPayload() { std::memset(fib_ + kFibHeaderSize, 0, fibSize_ - kFibHeaderSize); }
 
 void Dispatcher::add(HandlerKind kind, uint32_t code, FibHandler handler)

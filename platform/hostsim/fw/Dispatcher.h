@@ -42,6 +42,8 @@ public:
     uint32_t word(size_t n) const;
     void setWord(size_t n, uint32_t value);
     void clearPayload();
+    // The header's Size word, which some replies use to say how much they hold.
+    void setSize(uint16_t size);
 
     // A handler that changed the controller's state says so, so that it is saved.
     void markChanged() { changed_ = true; }
@@ -100,6 +102,8 @@ void registerLogHandlers(Dispatcher& dispatcher);
 void registerContainerHandlers(Dispatcher& dispatcher);
 void registerContainerOpHandlers(Dispatcher& dispatcher);
 void registerControllerObjectHandlers(Dispatcher& dispatcher);
+void registerTaskHandlers(Dispatcher& dispatcher);
+void registerContainerSplitHandlers(Dispatcher& dispatcher);
 
 // The 64-byte record FIB 612 answers for adapter phy `index`.
 std::vector<uint8_t> adapterPhyRecord(const ControllerState& c, uint32_t index);

@@ -22,6 +22,8 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerDriveMetadataHandlers(dispatcher);
     registerContainerOpHandlers(dispatcher);
     registerSpareHandlers(dispatcher);
+    registerTaskHandlers(dispatcher);
+    registerContainerSplitHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

@@ -89,6 +89,34 @@ std::string unescapeNewlines(const std::string& text)
     return out;
 }
 
+// Settings of the spares assigned to the controller as a whole are kept
+// under this owner; a container's number has at most three digits in a key.
+constexpr uint32_t kMaxSavedContainer = 999;
+
+std::string joinList(const std::vector<uint32_t>& values)
+{
+    std::string out;
+    for (uint32_t v : values)
+        out += (out.empty() ? "" : ",") + std::to_string(v);
+    return out;
+}
+
+// The fields of numbered sections "<prefix>N.<field>" of a description, by N.
+std::map<unsigned, std::map<std::string, std::string>> numberedSections(const Description& desc,
+                                                                          const std::string& prefix)
+{
+    std::map<unsigned, std::map<std::string, std::string>> out;
+    for (const auto& [key, value] : desc.values()) {
+        if (key.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const size_t dot = key.find('.', prefix.size());
+        if (dot == std::string::npos)
+            continue;
+        out[parseInteger(key.substr(prefix.size(), dot - prefix.size()))][key.substr(dot + 1)] = value;
+    }
+    return out;
+}
+
 }  // namespace
 
 ControllerState ControllerState::fromDescription(const Description& desc, unsigned index, std::string* error)
@@ -191,17 +219,7 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     }
     // Faults: [adapterN.faultF] with on, errno, skip, times (and the counters
     // of a state file).
-    std::map<unsigned, std::map<std::string, std::string>> faultKeys;
-    const std::string fp = p + "fault";
-    for (const auto& [key, value] : desc.values()) {
-        if (key.compare(0, fp.size(), fp) != 0)
-            continue;
-        const size_t dot = key.find('.', fp.size());
-        if (dot == std::string::npos)
-            continue;
-        faultKeys[parseInteger(key.substr(fp.size(), dot - fp.size()))][key.substr(dot + 1)] = value;
-    }
-    for (const auto& [number, fields] : faultKeys) {
+    for (const auto& [number, fields] : numberedSections(desc, p + "fault")) {
         auto field = [&](const char* name) {
             auto it = fields.find(name);
             return it == fields.end() ? std::string() : it->second;
@@ -264,6 +282,63 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
         c.pendingAif.push_back(notificationFib(event.first, event.second));
     c.generation = parseWide(desc.get("hostsim.generation"));
     c.clockMs = parseWide(desc.get("hostsim.clock_ms"));
+    // What the controller changed on its containers: [adapterN.containerK].
+    for (const auto& [number, fields] : numberedSections(desc, p + "container")) {
+        ContainerSettings& set = c.containerSettings[number];
+        for (const auto& [field, value] : fields) {
+            if (field == "named") {
+                set.named = value == "1";
+            } else if (field == "label") {
+                std::vector<uint8_t> bytes = parseHexBytes(value, value.size() / 2);
+                while (!bytes.empty() && bytes.back() == 0)
+                    bytes.pop_back();
+                set.name.assign(bytes.begin(), bytes.end());
+            } else if (field == "user_flags") {
+                set.userFlags = static_cast<uint16_t>(parseInteger(value));
+            } else if (field == "locked") {
+                set.locked = value == "1";
+            } else if (field == "read_only") {
+                set.readOnly = value == "1";
+            } else if (field == "delay") {
+                set.delay = parseInteger(value);
+            } else if (field == "read_cache") {
+                set.readCache = static_cast<uint8_t>(parseInteger(value));
+            } else if (field == "write_cache") {
+                set.writeCache = static_cast<uint8_t>(parseInteger(value));
+            } else if (field == "buffered") {
+                set.buffered = parseInteger(value);
+            } else if (field == "snapshot_of") {
+                set.snapshotOf = parseInteger(value);
+            }
+        }
+    }
+    // Tasks a description seeds: [adapterN.taskT] job, object, status, total,
+    // done, rate, specific; a task started at the description's clock.
+    for (const auto& [id, fields] : numberedSections(desc, p + "task")) {
+        Task& task = c.tasks[id];
+        task.atMs = c.clockMs;
+        for (const auto& [field, value] : fields) {
+            if (field == "job") {
+                task.job = parseInteger(value);
+            } else if (field == "object") {
+                task.object = parseInteger(value);
+            } else if (field == "status") {
+                task.status = parseInteger(value);
+            } else if (field == "total") {
+                task.total = parseWide(value);
+            } else if (field == "done") {
+                task.done = parseWide(value);
+            } else if (field == "rate") {
+                task.rate = parseWide(value);
+            } else if (field == "at_ms") {
+                task.atMs = parseWide(value);
+            } else if (field == "specific") {
+                const std::vector<uint32_t> words = parseIntList(value);
+                for (size_t k = 0; k < 2; ++k)
+                    task.specific[k] = k < words.size() ? words[k] : 0;
+            }
+        }
+    }
     return c;
 }
 
@@ -331,12 +406,7 @@ std::string ControllerState::toText(uint64_t seed) const
     line("cache_policy", hex32(cachePolicy));
     line("properties_mask", hex32(propertiesMask));
     line("properties_record", formatHexBytes(properties));
-    {
-        std::string reject;
-        for (uint32_t code : propertiesReject)
-            reject += (reject.empty() ? "" : ",") + std::to_string(code);
-        line("properties_reject", quoted(reject));
-    }
+    line("properties_reject", quoted(joinList(propertiesReject)));
     line("auto_failover", autoFailover ? "1" : "0");
     line("verify", verifyOn ? "1" : "0");
     line("verify_priority", std::to_string(verifyPriority));
@@ -366,6 +436,33 @@ std::string ControllerState::toText(uint64_t seed) const
         line((k + "times").c_str(), std::to_string(f.times));
         line((k + "seen").c_str(), std::to_string(f.seen));
         line((k + "acted").c_str(), std::to_string(f.acted));
+    }
+    // Numbers no container can have are not kept.
+    for (const auto& [number, set] : containerSettings) {
+        if (number > kMaxSavedContainer)
+            continue;
+        const std::string k = "container" + std::to_string(number) + ".";
+        line((k + "named").c_str(), set.named ? "1" : "0");
+        line((k + "label").c_str(), formatHexBytes(std::vector<uint8_t>(set.name.begin(), set.name.end())));
+        line((k + "user_flags").c_str(), hex32(set.userFlags));
+        line((k + "locked").c_str(), set.locked ? "1" : "0");
+        line((k + "read_only").c_str(), set.readOnly ? "1" : "0");
+        line((k + "delay").c_str(), std::to_string(set.delay));
+        line((k + "read_cache").c_str(), std::to_string(set.readCache));
+        line((k + "write_cache").c_str(), std::to_string(set.writeCache));
+        line((k + "buffered").c_str(), std::to_string(set.buffered));
+        line((k + "snapshot_of").c_str(), hex32(set.snapshotOf));
+    }
+    for (const auto& [id, task] : tasks) {
+        const std::string k = "task" + std::to_string(id) + ".";
+        line((k + "job").c_str(), std::to_string(task.job));
+        line((k + "object").c_str(), hex32(task.object));
+        line((k + "status").c_str(), std::to_string(task.status));
+        line((k + "total").c_str(), std::to_string(task.total));
+        line((k + "done").c_str(), std::to_string(task.done));
+        line((k + "rate").c_str(), std::to_string(task.rate));
+        line((k + "specific").c_str(), std::to_string(task.specific[0]) + "," + std::to_string(task.specific[1]));
+        line((k + "at_ms").c_str(), std::to_string(task.atMs));
     }
     t += "\n[hostsim]\n";
     char seedText[32];

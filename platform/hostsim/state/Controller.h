@@ -172,8 +172,8 @@ struct ControllerState {
     // read-only flags (CT 50/49, 51/52), mirror delay (CT 25), read and
     // write cache settings (CT 111, partition bytes 137 and 136), whether the
     // cache holds its buffers (CT 112 word 88 of its entry, released by CT
-    // 132) and the snapshot it stands over (CT 104). Kept in memory only: a
-    // state file does not carry them.
+    // 132) and the snapshot it stands over (CT 104). Saved with the state as
+    // [adapterN.containerK].
     struct ContainerSettings {
         bool named = false;
         std::string name;
@@ -195,6 +195,23 @@ struct ControllerState {
 
     // Objects of later areas, kept as written ("drive3" -> "0:3 sas 146G").
     std::map<std::string, std::string> objects;
+
+    // Firmware tasks by task id: a job code, its object (a drive handle or a
+    // container number), the report status (101 running, 102 suspended, 1
+    // and 2 done, ...), the counters, the progress per simulated second
+    // (0: the task lasts 60 s) and the two task-specific values. A running
+    // task's done count was last brought up to date at clock time atMs.
+    struct Task {
+        uint32_t job = 0;
+        uint32_t object = 0;
+        uint32_t status = 101;
+        uint64_t total = 0;
+        uint64_t done = 0;
+        uint64_t rate = 0;
+        uint32_t specific[2] = {0, 0};
+        uint64_t atMs = 0;
+    };
+    std::map<uint32_t, Task> tasks;
 
     // Persistence.
     uint64_t generation = 0;

@@ -86,6 +86,37 @@ TEST_F(ParameterCheckTest, DeviceTaskCheckWithoutConditionReadsNothing)
     EXPECT_TRUE(sim().requests().empty());
 }
 
+TEST_F(ParameterCheckTest, RunningTasksBlockContainersAndDrives)
+{
+    // A rebuild of the mirror (0), a clear of the stripe (2), a clear of the
+    // first leg of a RAID-10 (4, legs numbered down from 63) and a verify of
+    // drive 0:4.
+    FSAAPI_CONTEXT* ctx = open("drive5 = 0:5 sas 146G\ndrive6 = 0:6 sas 146G\ndrive7 = 0:7 sas 146G\n"
+                               "drive8 = 0:8 sas 146G\nld4 = raid10 0:5,0:6,0:7,0:8\n"
+                               "[adapter0.task1]\njob = 110\nobject = 0\ntotal = 600\n"
+                               "[adapter0.task2]\njob = 101\nobject = 2\ntotal = 600\n"
+                               "[adapter0.task3]\njob = 101\nobject = 63\ntotal = 600\n"
+                               "[adapter0.task4]\njob = 3\nobject = 4\ntotal = 600\n");
+    ASSERT_NE(ctx, nullptr);
+    struct Case {
+        uint32_t container;
+        uint64_t mask;
+        FSA_STATUS status;
+    };
+    const Case cases[] = {
+        {0, bit(6), 145},          {0, bit(18), FSA_STS_SUCCESS}, {2, bit(18), 205},
+        {2, bit(6) | bit(18), 145}, {4, bit(6), 145},              {4, bit(18), FSA_STS_SUCCESS},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.container << " mask 0x" << std::hex << c.mask);
+        int exists = 0;
+        EXPECT_EQ(PCK_ContainerIsRet(ctx, c.container, c.mask, &exists), c.status);
+    }
+    EXPECT_EQ(PCK_ScsiDeviceIs(ctx, 4, 0x1, 1), 1u);
+    EXPECT_EQ(thrownBy([&] { PCK_ThrowIfScsiDeviceIs(ctx, 4, 0x1); }), 270u);
+    EXPECT_EQ(PCK_ScsiDeviceIs(ctx, 3, 0x1, 0), 0u);
+}
+
 TEST_F(ParameterCheckTest, UserChunkSizes)
 {
     // The controller takes chunks of 8 KB to 1 MB.

@@ -44,8 +44,6 @@ TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
     const Case cases[] = {
         // exports, a few per unit
         {"FsaPollForEvent", [&](void* a, FSAAPI_CONTEXT*) { return FsaPollForEvent(a, sizeof words, words); }},
-        {"FsaGetTaskList",
-         [&](void* a, FSAAPI_CONTEXT*) { return FsaGetTaskList(a, nullptr, nullptr, nullptr, &words[0], 0); }},
         {"FsaTask", [&](void* a, FSAAPI_CONTEXT*) { return FsaTask(a, 1, 0); }},
         {"FsaCreatePrimaryContainer",
          [&](void* a, FSAAPI_CONTEXT*) {
@@ -68,15 +66,7 @@ TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
         // first without needing it
         {"SCSI_GetDeviceProbeInfo", [&](void*, FSAAPI_CONTEXT* c) { return SCSI_GetDeviceProbeInfo(c, 0, nullptr); }},
         {"CT_HasDirtyData", [&](void*, FSAAPI_CONTEXT* c) { return CT_HasDirtyData(c); }},
-        {"AIF_SendFIB without throwing",
-         [&](void*, FSAAPI_CONTEXT* c) { return AIF_SendFIB(c, words, sizeof words, nullptr, 0); }},
         // internal routines that throw their status
-        {"AIF_SendFIB throwing",
-         [&](void*, FSAAPI_CONTEXT* c) {
-             return thrownBy([&] { AIF_SendFIB(c, words, sizeof words, nullptr, 1); });
-         }},
-        {"AIF_GetTaskListForAll",
-         [&](void*, FSAAPI_CONTEXT* c) { return thrownBy([&] { AIF_GetTaskListForAll(c, nullptr); }); }},
         {"SCSI_StartVerify", [&](void*, FSAAPI_CONTEXT* c) { return thrownBy([&] { SCSI_StartVerify(c, 0, 1); }); }},
     };
     for (const Case& c : cases) {

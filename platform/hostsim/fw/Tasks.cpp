@@ -1,0 +1,139 @@
+// Firmware tasks over the adapter-initiated requests (FIB 700): the job
+// descriptions of every task (100), the progress reports of a container's
+// (101) or a drive's (102) tasks and the report of one task (103).
+#include "platform/hostsim/Bytes.h"
+#include "platform/hostsim/fw/Dispatcher.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vyn::hostsim {
+
+namespace {
+
+constexpr uint32_t kListAll = 100;
+constexpr uint32_t kListContainer = 101;
+constexpr uint32_t kListDrive = 102;
+constexpr uint32_t kOneTask = 103;
+
+// Reply: word 1 the status, records from payload byte 8; Size = 40 plus the
+// records' bytes.
+constexpr uint32_t kAccepted = 1;
+constexpr uint32_t kNoSuchTask = 4;
+constexpr uint32_t kFinished = 5;
+constexpr size_t kRecords = 8;
+constexpr uint16_t kSizeBase = 40;
+constexpr size_t kJobBytes = 16;
+constexpr size_t kReportBytes = 48;
+
+// Report statuses.
+constexpr uint32_t kRunning = 101;
+constexpr uint32_t kDoneOk = 1;
+constexpr uint32_t kDoneWithErrors = 2;
+constexpr uint64_t kDefaultSeconds = 60;
+
+using Task = ControllerState::Task;
+
+bool finished(const Task& t) { return t.status == kDoneOk || t.status == kDoneWithErrors; }
+
+// Brings a running task's done count up to the simulated clock; a task that
+// reaches its total ends well.
+void advance(Task& t, uint64_t nowMs)
+{
+    if (t.status == kRunning && nowMs > t.atMs) {
+        const uint64_t rate = t.rate != 0 ? t.rate : std::max<uint64_t>(t.total / kDefaultSeconds, 1);
+        t.done = std::min(t.total, t.done + rate * (nowMs - t.atMs) / 1000);
+        if (t.done >= t.total)
+            t.status = kDoneOk;
+    }
+    t.atMs = std::max(t.atMs, nowMs);
+}
+
+void putJob(uint8_t* p, uint32_t id, const Task& t)
+{
+    putLe32(p + 0, id);
+    putLe32(p + 4, t.job);
+    putLe32(p + 8, t.object);
+    putLe32(p + 12, 0);
+}
+
+void putReport(uint8_t* p, uint32_t id, const Task& t)
+{
+    std::memset(p, 0, kReportBytes);
+    putJob(p, id, t);
+    putLe32(p + 16, t.status);
+    for (int half = 0; half < 2; ++half) {
+        putLe32(p + 24 + 4 * half, static_cast<uint32_t>(t.total >> (32 * half)));
+        putLe32(p + 32 + 4 * half, static_cast<uint32_t>(t.done >> (32 * half)));
+    }
+    putLe32(p + 40, t.specific[0]);
+    putLe32(p + 44, t.specific[1]);
+}
+
+// Answers one task request: the records that fit the reply after `select`
+// chose the tasks; one report for request 103.
+void answer(FibCall& call)
+{
+    ControllerState& c = call.controller();
+    const uint32_t request = call.word(0);
+    const uint32_t argument = call.word(2);
+    bool changed = false;
+    for (auto& [id, task] : c.tasks) {
+        const Task before = task;
+        advance(task, c.clockMs);
+        changed = changed || before.done != task.done || before.status != task.status;
+    }
+    if (changed)
+        call.markChanged();
+    call.clearPayload();
+    uint8_t* out = call.payload() + kRecords;
+    const size_t room = call.payloadSize() - kRecords;
+    if (request == kOneTask) {
+        auto it = c.tasks.find(argument);
+        if (it == c.tasks.end()) {
+            call.setWord(1, kNoSuchTask);
+        } else if (finished(it->second)) {
+            call.setWord(1, kFinished);
+        } else {
+            call.setWord(1, kAccepted);
+            putReport(out, it->first, it->second);
+            call.setSize(static_cast<uint16_t>(kSizeBase + kReportBytes));
+            return;
+        }
+        call.setSize(kSizeBase);
+        return;
+    }
+    const size_t recordBytes = request == kListAll ? kJobBytes : kReportBytes;
+    size_t n = 0;
+    for (const auto& [id, task] : c.tasks) {
+        if (finished(task))
+            continue;
+        if (request == kListContainer || request == kListDrive) {
+            // Drive jobs have codes below 100; container jobs from 100 on,
+            // but the adapter verify (400) works on neither.
+            const bool driveJob = task.job < 100;
+            const bool containerJob = task.job >= 100 && task.job != 400;
+            if (task.object != argument || (request == kListDrive ? !driveJob : !containerJob))
+                continue;
+        }
+        if ((n + 1) * recordBytes > room)
+            break;
+        if (request == kListAll)
+            putJob(out + n * recordBytes, id, task);
+        else
+            putReport(out + n * recordBytes, id, task);
+        ++n;
+    }
+    call.setWord(1, kAccepted);
+    call.setSize(static_cast<uint16_t>(kSizeBase + n * recordBytes));
+}
+
+}  // namespace
+
+void registerTaskHandlers(Dispatcher& dispatcher)
+{
+    for (uint32_t request : {kListAll, kListContainer, kListDrive, kOneTask})
+        dispatcher.add(HandlerKind::Aif, request, answer);
+}
+
+}  // namespace vyn::hostsim

@@ -199,6 +199,8 @@ uint32_t openCtTransfer(ControllerState& c, std::vector<uint8_t> data)
     return handle;
 }
 
+void answerCt(FibCall& call, uint32_t code, const CtHandler& handler) { answer(call, code, handler); }
+
 void addCtHandler(Dispatcher& dispatcher, uint32_t code, CtHandler handler)
 {
     dispatcher.add(HandlerKind::Class2, code, [code, h = std::move(handler)](FibCall& call) { answer(call, code, h); });

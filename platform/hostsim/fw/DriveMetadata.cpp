@@ -2,8 +2,9 @@
 // the failover switch (CT 168), snapshot maps (CT 220), bad stripes (CT 227),
 // power management (CT 246), the SSD cache pool (CT 254); the serial number
 // (CT 13), table-entry clear (CT 14), dead marks (CT 72), segment deletion
-// (CT 250), morph requests (CT 109, 252) and the creation requests (CT 124,
-// 171, 172, 179, 221, 237).
+// (CT 250), morph requests (CT 109, 252), the legacy creation request
+// (CT 124) and the stripe and volume sets (CT 171, 172). The current creation
+// requests are answered in Creation.cpp.
 #include "platform/hostsim/fw/DriveMetadata.h"
 
 #include "platform/hostsim/Bytes.h"
@@ -30,7 +31,6 @@ constexpr uint32_t kCreated = 305;
 constexpr uint32_t kCreateRefused = 389;
 constexpr uint32_t kMorphDone = 253;
 constexpr uint32_t kMarkedDead = 190;
-constexpr size_t kHeaderBytes = 64;
 
 void capture(ControllerState& c, const CtRequest& q)
 {
@@ -161,73 +161,6 @@ void createContainer(ControllerState& c, const CtRequest& q, CtReply& r)
     r.status = containerOf(configurationOf(c), number) != nullptr ? kCreateRefused : kCreated;
 }
 
-// Level names of the description by logical-device RAID type code.
-const char* levelOf(uint8_t code)
-{
-    switch (code) {
-    case 0:
-    case 1: return "volume";
-    case 2: return "raid0";
-    case 3: return "raid1";
-    case 4: return "raid10";
-    case 5: return "raid1e";
-    case 7: return "raid5";
-    case 8: return "raid50";
-    case 9: return "raid5ee";
-    case 11:
-    case 13: return "raid6";
-    case 12:
-    case 14: return "raid60";
-    default: return nullptr;
-    }
-}
-
-// CT 237: the header is checked (version 1, members known, the container
-// number free) and the container joins the configuration as if described,
-// placed after what its members already hold.
-void createLogicalDrive(ControllerState& c, const CtRequest& q, CtReply& r)
-{
-    capture(c, q);
-    r.status = kCreateRefused;
-    if (q.inputSize < kHeaderBytes || q.input[0] != 1)
-        return;
-    const uint8_t code = q.input[8];
-    const char* level = levelOf(code);
-    const uint32_t number = getLe32(q.input + 12);
-    const uint16_t n = getLe16(q.input + 30);
-    const size_t record = code == 1 ? 20 : 12;
-    const ConfigView v = configurationOf(c);
-    if (level == nullptr || n == 0 || kHeaderBytes + n * record > q.inputSize || number >= c.maxContainers ||
-        c.objects.count("ld" + std::to_string(number)) != 0)
-        return;
-    std::string members;
-    for (uint16_t i = 0; i < n; ++i) {
-        const uint32_t handle = getLe32(q.input + kHeaderBytes + i * record);
-        if (!driveKnown(v, handle))
-            return;
-        if (!members.empty())
-            members += ',';
-        members += std::to_string(handle >> 24) + ':' + std::to_string(handle & 0xFFFF);
-        if ((handle >> 16 & 0xFF) != 0)
-            members += ':' + std::to_string(handle >> 16 & 0xFF);
-    }
-    uint64_t blocks = 0;
-    for (int b = 7; b >= 0; --b)
-        blocks = blocks << 8 | q.input[32 + b];
-    std::string name(reinterpret_cast<const char*>(q.input + 40), 16);
-    name = name.substr(0, name.find('\0'));
-    std::string text = std::string(level) + ' ' + members + " stripe=" + std::to_string(getLe16(q.input + 26)) + 's';
-    if (blocks != 0)
-        text += " size=" + std::to_string(blocks) + 's';
-    if (!name.empty() && name.find_first_of("\" \\=") == std::string::npos)
-        text += " name=" + name;
-    if (getLe16(q.input + 28) > 1)
-        text += " legs=" + std::to_string(getLe16(q.input + 28));
-    c.objects["ld" + std::to_string(number)] = text;
-    ++c.configAge;
-    r.status = kCreated;
-}
-
 }  // namespace
 
 std::vector<uint8_t> ppiEntry(uint32_t id0, uint32_t id1, uint32_t handle, uint8_t bundle, uint8_t flags)
@@ -305,8 +238,7 @@ void registerDriveMetadataHandlers(Dispatcher& dispatcher)
             capture(c, q);
             r.status = kMorphDone;
         });
-    for (uint32_t create : {124u, 179u, 221u})
-        addCtHandler(dispatcher, create, createContainer);
+    addCtHandler(dispatcher, 124, createContainer);
     addCtHandler(dispatcher, 171, [](ControllerState& c, const CtRequest& q, CtReply& r) {
         capture(c, q);
         r.status = 7;
@@ -315,7 +247,6 @@ void registerDriveMetadataHandlers(Dispatcher& dispatcher)
         capture(c, q);
         r.status = 322;
     });
-    addCtHandler(dispatcher, 237, createLogicalDrive);
 }
 
 }  // namespace vyn::hostsim

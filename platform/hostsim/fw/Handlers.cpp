@@ -20,6 +20,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerPartitionHandlers(dispatcher);
     registerDriveMetadataHandlers(dispatcher);
     registerContainerOpHandlers(dispatcher);
+    registerCreationHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

@@ -42,6 +42,8 @@ void addCtHandler(Dispatcher& dispatcher, HandlerKind kind, uint32_t code, CtHan
 // Answers one class-2 request with `handler` in place, for registrations that
 // wrap the answer (for instance to look at the reply as it finally leaves).
 void answerCt(FibCall& call, uint32_t code, const CtHandler& handler);
+// Keeps the request in the controller's captured list, for tests to read.
+void keepCtRequest(ControllerState& c, const CtRequest& q);
 // Keeps `data` as a 201-form transfer for CT 83; its handle.
 uint32_t openCtTransfer(ControllerState& c, std::vector<uint8_t> data);
 

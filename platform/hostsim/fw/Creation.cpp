@@ -30,16 +30,6 @@ constexpr size_t kPairBytes = 8;
 constexpr size_t kTripleBytes = 12;
 constexpr size_t kMirrorPairBytes = 16;
 
-void capture(ControllerState& c, const CtRequest& q)
-{
-    ControllerState::CtCapture k;
-    k.code = q.code;
-    std::copy(q.param, q.param + 3, k.param);
-    if (q.input != nullptr)
-        k.input.assign(q.input, q.input + q.inputSize);
-    c.captured.push_back(std::move(k));
-}
-
 // What a request asks for, in the description's terms.
 struct Wanted {
     const char* level = nullptr;
@@ -152,7 +142,7 @@ bool driveOfSlice(const ConfigView& v, uint32_t slice, uint32_t* handle)
 // members alternate between two halves of the pair area.
 void createContainer(ControllerState& c, const CtRequest& q, CtReply& r)
 {
-    capture(c, q);
+    keepCtRequest(c, q);
     r.status = kCannotBuild;
     const Input in{q.input, q.input != nullptr ? q.inputSize : 0};
     if (!in.has(0, 8))
@@ -232,7 +222,7 @@ const char* levelOfCode(uint8_t code)
 // of the header.
 void createLogicalDrive(ControllerState& c, const CtRequest& q, CtReply& r)
 {
-    capture(c, q);
+    keepCtRequest(c, q);
     r.status = kNumberTaken;
     const Input in{q.input, q.input != nullptr ? q.inputSize : 0};
     if (!in.has(0, kLdHeaderBytes) || q.input[0] != 1)

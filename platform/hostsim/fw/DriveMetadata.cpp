@@ -32,16 +32,6 @@ constexpr uint32_t kCreateRefused = 389;
 constexpr uint32_t kMorphDone = 253;
 constexpr uint32_t kMarkedDead = 190;
 
-void capture(ControllerState& c, const CtRequest& q)
-{
-    ControllerState::CtCapture k;
-    k.code = q.code;
-    std::copy(q.param, q.param + 3, k.param);
-    if (q.input != nullptr)
-        k.input.assign(q.input, q.input + q.inputSize);
-    c.captured.push_back(std::move(k));
-}
-
 bool driveKnown(const ConfigView& v, uint32_t handle)
 {
     return std::any_of(v.drives.begin(), v.drives.end(), [&](const DriveView& d) { return d.handle() == handle; });
@@ -75,7 +65,7 @@ void readSector(ControllerState& c, const CtRequest& q, CtReply& r)
 
 void writeSector(ControllerState& c, const CtRequest& q, CtReply& r)
 {
-    capture(c, q);
+    keepCtRequest(c, q);
     if (!onKnownDrive(c, q, r))
         return;
     std::vector<uint8_t> sector(kSectorBytes, 0);
@@ -86,7 +76,7 @@ void writeSector(ControllerState& c, const CtRequest& q, CtReply& r)
 
 void setDrivePolicy(ControllerState& c, const CtRequest& q, CtReply& r)
 {
-    capture(c, q);
+    keepCtRequest(c, q);
     if (!onKnownDrive(c, q, r))
         return;
     c.drivePolicy[q.param[0]] = q.param[1];
@@ -104,7 +94,7 @@ void getDrivePolicy(ControllerState& c, const CtRequest& q, CtReply& r)
 
 void powerManagement(ControllerState& c, const CtRequest& q, CtReply& r)
 {
-    capture(c, q);
+    keepCtRequest(c, q);
     if ((c.optionWord[2] & kOpt3PowerManagement) == 0) {
         r.status = kNotSupported;
         return;
@@ -124,7 +114,7 @@ void powerManagement(ControllerState& c, const CtRequest& q, CtReply& r)
 // cache, 11 the dirty-data query.
 void cachePool(ControllerState& c, const CtRequest& q, CtReply& r)
 {
-    capture(c, q);
+    keepCtRequest(c, q);
     r.status = kNewSuccess;
     const uint32_t count = q.inputSize >= 8 ? std::min<uint32_t>(getLe32(q.input + 4), 256) : 0;
     auto handleAt = [&](uint32_t i) -> uint32_t {
@@ -156,7 +146,7 @@ void cachePool(ControllerState& c, const CtRequest& q, CtReply& r)
 // Creation requests: word 1 names the container; a number in use is refused.
 void createContainer(ControllerState& c, const CtRequest& q, CtReply& r)
 {
-    capture(c, q);
+    keepCtRequest(c, q);
     const uint32_t number = q.inputSize >= 8 ? getLe32(q.input + 4) : 0;
     r.status = containerOf(configurationOf(c), number) != nullptr ? kCreateRefused : kCreated;
 }
@@ -200,7 +190,7 @@ void registerDriveMetadataHandlers(Dispatcher& dispatcher)
     addCtHandler(dispatcher, 203, setDrivePolicy);
     addCtHandler(dispatcher, 204, getDrivePolicy);
     addCtHandler(dispatcher, 168, [](ControllerState& c, const CtRequest& q, CtReply& r) {
-        capture(c, q);
+        keepCtRequest(c, q);
         c.autoFailover = q.param[0] != 0;
         r.status = kNewSuccess;
     });
@@ -222,29 +212,29 @@ void registerDriveMetadataHandlers(Dispatcher& dispatcher)
         putLe32(r.data.data() + 4, c.serial[1]);
     });
     addCtHandler(dispatcher, 14, [](ControllerState& c, const CtRequest& q, CtReply& r) {
-        capture(c, q);
+        keepCtRequest(c, q);
         r.status = kNewSuccess;
     });
     addCtHandler(dispatcher, 72, [](ControllerState& c, const CtRequest& q, CtReply& r) {
-        capture(c, q);
+        keepCtRequest(c, q);
         r.status = kMarkedDead;
     });
     addCtHandler(dispatcher, 250, [](ControllerState& c, const CtRequest& q, CtReply& r) {
-        capture(c, q);
+        keepCtRequest(c, q);
         r.status = kNewSuccess;
     });
     for (uint32_t morph : {109u, 252u})
         addCtHandler(dispatcher, morph, [](ControllerState& c, const CtRequest& q, CtReply& r) {
-            capture(c, q);
+            keepCtRequest(c, q);
             r.status = kMorphDone;
         });
     addCtHandler(dispatcher, 124, createContainer);
     addCtHandler(dispatcher, 171, [](ControllerState& c, const CtRequest& q, CtReply& r) {
-        capture(c, q);
+        keepCtRequest(c, q);
         r.status = 7;
     });
     addCtHandler(dispatcher, 172, [](ControllerState& c, const CtRequest& q, CtReply& r) {
-        capture(c, q);
+        keepCtRequest(c, q);
         r.status = 322;
     });
 }

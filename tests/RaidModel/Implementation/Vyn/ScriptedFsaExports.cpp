@@ -266,10 +266,8 @@ FSA_STATUS ScriptedFsaExports::FsaCreateSecondaryContainer(void* handle, tag_FSA
     std::vector<uint64_t> kept = {type, n, chunkSize, static_cast<uint64_t>(noBuild)};
     for (uint32_t i = 0; sources != nullptr && i < n; ++i)
         kept.push_back(sources[i].number);
-    keep("FsaCreateSecondaryContainer", std::move(kept));
-    keepSpaces(name, nullptr, 0);
     FSA_STATUS s;
-    return play("FsaCreateSecondaryContainer", out, sizeof *out, &s)
+    return playCreation("FsaCreateSecondaryContainer", std::move(kept), name, nullptr, 0, out, &s)
                ? s
                : FsaExports::FsaCreateSecondaryContainer(handle, out, type, name, n, sources, chunkSize, noBuild);
 }
@@ -284,10 +282,8 @@ FSA_STATUS ScriptedFsaExports::FsaCreateLogicalDrive(void* handle, tag_FSA_CONTA
     for (int i = 0; i < 4; ++i)
         kept.push_back(options != nullptr ? options[i] : 0);
     kept.insert(kept.end(), {init, priority, extra});
-    keep("FsaCreateLogicalDrive", std::move(kept));
-    keepSpaces(name, spaces, count);
     FSA_STATUS s;
-    return play("FsaCreateLogicalDrive", out, sizeof *out, &s)
+    return playCreation("FsaCreateLogicalDrive", std::move(kept), name, spaces, count, out, &s)
                ? s
                : FsaExports::FsaCreateLogicalDrive(handle, out, type, name, legs, count, spaces, chunkBytes, options,
                                                    init, priority, extra);
@@ -295,26 +291,35 @@ FSA_STATUS ScriptedFsaExports::FsaCreateLogicalDrive(void* handle, tag_FSA_CONTA
 
 namespace {
 
-std::vector<uint64_t> cacheWords(const tag_FSA_CONTAINER_PARAMS* params)
+// The kept arguments of a call with cache parameters: `leading`, the two
+// cache words, the no-build flag.
+std::vector<uint64_t> withCache(std::vector<uint64_t> leading, const tag_FSA_CONTAINER_PARAMS* params, int noBuild)
 {
-    return {params != nullptr ? params->readCache : 0u, params != nullptr ? params->writeCache : 0u};
+    leading.push_back(params != nullptr ? params->readCache : 0u);
+    leading.push_back(params != nullptr ? params->writeCache : 0u);
+    leading.push_back(static_cast<uint64_t>(noBuild));
+    return leading;
 }
 
 }  // namespace
+
+bool ScriptedFsaExports::playCreation(const char* call, std::vector<uint64_t> kept, const char* name,
+                                      const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t count, tag_FSA_CONTAINER* out,
+                                      FSA_STATUS* status)
+{
+    keep(call, std::move(kept));
+    keepSpaces(name, spaces, count);
+    return play(call, out, sizeof *out, status);
+}
 
 FSA_STATUS ScriptedFsaExports::FsaCreateRAID50(void* handle, tag_FSA_CONTAINER* out, uint32_t type, const char* name,
                                                uint32_t legs, uint32_t count, const FSA_STORAGE_DEVICE_SPACE* spaces,
                                                uint32_t chunkSize, const tag_FSA_CONTAINER_PARAMS* cacheParams,
                                                int noBuild)
 {
-    std::vector<uint64_t> kept = {type, legs, count, chunkSize};
-    for (uint64_t w : cacheWords(cacheParams))
-        kept.push_back(w);
-    kept.push_back(static_cast<uint64_t>(noBuild));
-    keep("FsaCreateRAID50", std::move(kept));
-    keepSpaces(name, spaces, count);
     FSA_STATUS s;
-    return play("FsaCreateRAID50", out, sizeof *out, &s)
+    return playCreation("FsaCreateRAID50", withCache({type, legs, count, chunkSize}, cacheParams, noBuild), name,
+                        spaces, count, out, &s)
                ? s
                : FsaExports::FsaCreateRAID50(handle, out, type, name, legs, count, spaces, chunkSize, cacheParams,
                                              noBuild);
@@ -325,14 +330,9 @@ FSA_STATUS ScriptedFsaExports::FsaCreateRAID60(void* handle, tag_FSA_CONTAINER* 
                                                uint32_t chunkSize, const tag_FSA_CONTAINER_PARAMS* cacheParams,
                                                int noBuild)
 {
-    std::vector<uint64_t> kept = {type, legs, count, chunkSize};
-    for (uint64_t w : cacheWords(cacheParams))
-        kept.push_back(w);
-    kept.push_back(static_cast<uint64_t>(noBuild));
-    keep("FsaCreateRAID60", std::move(kept));
-    keepSpaces(name, spaces, count);
     FSA_STATUS s;
-    return play("FsaCreateRAID60", out, sizeof *out, &s)
+    return playCreation("FsaCreateRAID60", withCache({type, legs, count, chunkSize}, cacheParams, noBuild), name,
+                        spaces, count, out, &s)
                ? s
                : FsaExports::FsaCreateRAID60(handle, out, type, name, legs, count, spaces, chunkSize, cacheParams,
                                              noBuild);
@@ -343,14 +343,9 @@ FSA_STATUS ScriptedFsaExports::FsaCreatePrimaryContainer(void* handle, tag_FSA_C
                                                          const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t chunkSize,
                                                          const tag_FSA_CONTAINER_PARAMS* cacheParams, int noBuild)
 {
-    std::vector<uint64_t> kept = {type, count, chunkSize};
-    for (uint64_t w : cacheWords(cacheParams))
-        kept.push_back(w);
-    kept.push_back(static_cast<uint64_t>(noBuild));
-    keep("FsaCreatePrimaryContainer", std::move(kept));
-    keepSpaces(name, spaces, count);
     FSA_STATUS s;
-    return play("FsaCreatePrimaryContainer", out, sizeof *out, &s)
+    return playCreation("FsaCreatePrimaryContainer", withCache({type, count, chunkSize}, cacheParams, noBuild), name,
+                        spaces, count, out, &s)
                ? s
                : FsaExports::FsaCreatePrimaryContainer(handle, out, type, name, count, spaces, chunkSize, cacheParams,
                                                        noBuild);

@@ -132,6 +132,10 @@ public:
 private:
     void keep(const char* name, std::vector<uint64_t> values);
     void keepSpaces(const char* name, const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t count);
+    // Keeps a creation call's arguments, extents and name, then plays it.
+    bool playCreation(const char* call, std::vector<uint64_t> kept, const char* name,
+                      const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t count, tag_FSA_CONTAINER* out,
+                      FSA_STATUS* status);
 
     std::map<std::string, std::vector<std::vector<uint64_t>>> arguments_;
     std::vector<FSA_STORAGE_DEVICE_SPACE> lastSpaces_;

@@ -35,6 +35,18 @@ protected:
     {
         return getLe32(RawFibTest::send(fd, ct(code, input)).data() + kWords + 8);
     }
+    // The same in a 2048-byte FIB (the large send), room for the full
+    // 1068-byte request.
+    uint32_t sendFull(uint32_t code, const std::vector<uint8_t>& input)
+    {
+        std::vector<uint8_t> fib = request(2, code);
+        fib.resize(2048, 0);
+        putLe16(fib.data() + 10, 2048);
+        std::memcpy(fib.data() + kData, input.data(), input.size());
+        putLe16(fib.data() + 8, static_cast<uint16_t>(32 + input.size()));
+        EXPECT_EQ(hostIo().ioctl(fd, 0x42168, fib.data()), 0);
+        return getLe32(fib.data() + kWords + 8);
+    }
     // The top-level container `number` and its legs, or null.
     const LogDevView* container(uint32_t number)
     {
@@ -156,6 +168,48 @@ TEST_F(CreationTest, TwoLevelKindsBuildTheirLegs)
     }
 }
 
+TEST_F(CreationTest, TheFullFormCarriesWideHalvesAndMirrorPairs)
+{
+    fd = openAdapter(kDefault);
+    // Option word 2 bit 0x10: the second RAID-10 half starts 64 slots on.
+    std::vector<uint8_t> r(1068, 0);
+    putLe32(r.data(), 10);
+    putLe32(r.data() + 4, 1);
+    putLe32(r.data() + 32, 2);
+    pair(r, 40, 4, 2048);
+    pair(r, 48, 6, 2048);
+    pair(r, 40 + 64 * 8, 5, 2048);
+    pair(r, 48 + 64 * 8, 7, 2048);
+    EXPECT_EQ(sendFull(221, r), 305u);
+    const LogDevView* raid10 = container(1);
+    ASSERT_NE(raid10, nullptr);
+    std::vector<const LogDevView*> legs = legsOf(*raid10);
+    ASSERT_EQ(legs.size(), 2u);
+    EXPECT_EQ(legs[0]->members[0].phy, 4u);
+    EXPECT_EQ(legs[0]->members[1].phy, 5u);
+    EXPECT_EQ(legs[1]->members[1].phy, 7u);
+
+    // A volume of mirrors: pair records of u16 slices, length and starts.
+    std::fill(r.begin(), r.end(), 0);
+    putLe32(r.data(), 12);
+    putLe32(r.data() + 4, 2);
+    putLe32(r.data() + 24, 2);
+    for (uint16_t h = 0; h < 2; ++h) {
+        putLe16(r.data() + 32 + 16 * h, static_cast<uint16_t>(4 + 2 * h));
+        putLe16(r.data() + 34 + 16 * h, static_cast<uint16_t>(5 + 2 * h));
+        putLe32(r.data() + 36 + 16 * h, 204800);
+    }
+    EXPECT_EQ(sendFull(221, r), 305u);
+    const LogDevView* volume = container(2);
+    ASSERT_NE(volume, nullptr);
+    EXPECT_EQ(volume->raidType, 1u);
+    legs = legsOf(*volume);
+    ASSERT_EQ(legs.size(), 2u);
+    EXPECT_EQ(legs[1]->raidType, 3u);
+    EXPECT_EQ(legs[1]->members[0].phy, 6u);
+    EXPECT_EQ(legs[1]->members[1].phy, 7u);
+}
+
 TEST_F(CreationTest, RequestsTheControllerCannotBuildChangeNothing)
 {
     fd = openAdapter(kDefault);
@@ -183,7 +237,7 @@ TEST_F(CreationTest, RequestsTheControllerCannotBuildChangeNothing)
         {"count past the request", raid0(4, 0x10000000, 4), 2},
         {"no members", raid0(4, 0, 4), 2},
         {"number past the limit", raid0(100000, 2, 4), 2},
-        {"unknown kind", containerRequest(12, 4), 2},
+        {"unknown kind", containerRequest(5, 4), 2},
         {"mirror with an unknown member", raid1, 2},
         {"one leg", oneLeg, 2},
         {"too short for its words", std::vector<uint8_t>(4, 0), 2},

@@ -37,8 +37,8 @@ constexpr int kInitNone = 4;
 constexpr uint32_t kSetDelay = 4;  // FSA_CO_SET_DELAY
 constexpr uint64_t kBlockBytes = 512;
 
-// Firmware drive states: ready for a container, and those that need the
-// drive prepared first.
+// Firmware drive state of a drive ready for a container; states 0, 2 and 4
+// need the drive prepared first, any other cannot take one.
 constexpr uint32_t kDriveReady = 1;
 
 const char* const kBadParam = "*** Bad Parameter: %s, paramValue=%d ***";

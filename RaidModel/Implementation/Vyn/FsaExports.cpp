@@ -120,6 +120,56 @@ FSA_STATUS FsaExports::FsaGetDiskSasPhyInfo(void* handle, const FSA_STORAGE_DEVI
     return ::FsaGetDiskSasPhyInfo(handle, device, first, second);
 }
 
+FSA_STATUS FsaExports::FsaCreateSecondaryContainer(void* handle, tag_FSA_CONTAINER* out, uint32_t type,
+                                                   const char* name, uint32_t n, const tag_FSA_CONTAINER* sources,
+                                                   uint32_t chunkSize, int noBuild)
+{
+    return ::FsaCreateSecondaryContainer(handle, out, type, name, n, sources, chunkSize, noBuild);
+}
+
+FSA_STATUS FsaExports::FsaCreateLogicalDrive(void* handle, tag_FSA_CONTAINER* out, uint32_t type, const char* name,
+                                             uint32_t legs, uint32_t count, const FSA_STORAGE_DEVICE_SPACE* spaces,
+                                             uint32_t chunkBytes, const uint32_t* options, uint32_t init,
+                                             uint32_t priority, uint32_t extra)
+{
+    return ::FsaCreateLogicalDrive(handle, out, type, name, legs, count, spaces, chunkBytes, options, init, priority,
+                                   extra);
+}
+
+FSA_STATUS FsaExports::FsaCreateRAID50(void* handle, tag_FSA_CONTAINER* out, uint32_t type, const char* name,
+                                       uint32_t legs, uint32_t count, const FSA_STORAGE_DEVICE_SPACE* spaces,
+                                       uint32_t chunkSize, const tag_FSA_CONTAINER_PARAMS* cacheParams, int noBuild)
+{
+    return ::FsaCreateRAID50(handle, out, type, name, legs, count, spaces, chunkSize, cacheParams, noBuild);
+}
+
+FSA_STATUS FsaExports::FsaCreateRAID60(void* handle, tag_FSA_CONTAINER* out, uint32_t type, const char* name,
+                                       uint32_t legs, uint32_t count, const FSA_STORAGE_DEVICE_SPACE* spaces,
+                                       uint32_t chunkSize, const tag_FSA_CONTAINER_PARAMS* cacheParams, int noBuild)
+{
+    return ::FsaCreateRAID60(handle, out, type, name, legs, count, spaces, chunkSize, cacheParams, noBuild);
+}
+
+FSA_STATUS FsaExports::FsaCreatePrimaryContainer(void* handle, tag_FSA_CONTAINER* out, uint32_t type,
+                                                 const char* name, uint32_t count,
+                                                 const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t chunkSize,
+                                                 const tag_FSA_CONTAINER_PARAMS* cacheParams, int noBuild)
+{
+    return ::FsaCreatePrimaryContainer(handle, out, type, name, count, spaces, chunkSize, cacheParams, noBuild);
+}
+
+FSA_STATUS FsaExports::FsaInitStorageDeviceForFsa(void* handle, uint32_t force, const FSA_STORAGE_DEVICE* drive,
+                                                  uint32_t waitForTasks)
+{
+    return ::FsaInitStorageDeviceForFsa(handle, force, drive, waitForTasks);
+}
+
+FSA_STATUS FsaExports::FsaContainer(void* handle, const tag_FSA_CONTAINER* container, uint32_t operation,
+                                    void* parameter)
+{
+    return ::FsaContainer(handle, container, operation, parameter);
+}
+
 FsaExports& fsaExports()
 {
     FsaExports* replaced = inForce.load();

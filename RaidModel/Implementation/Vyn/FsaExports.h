@@ -1,10 +1,12 @@
 #ifndef VYN_RAIDMODEL_IMPLEMENTATION_VYN_FSAEXPORTS_H
 #define VYN_RAIDMODEL_IMPLEMENTATION_VYN_FSAEXPORTS_H
 
+#include "Command/Vyn/common/fa_container.h"
 #include "Command/Vyn/common/fa_ctrwide.h"
 #include "Command/Vyn/common/fa_enclmgt.h"
 #include "Command/Vyn/common/fa_enum.h"
 #include "Command/Vyn/common/fa_failover.h"
+#include "Command/Vyn/common/fa_init.h"
 #include "Command/Vyn/common/fa_open.h"
 #include "Command/Vyn/common/fa_pciids.h"
 #include "Command/Vyn/common/fa_readonly.h"
@@ -67,6 +69,29 @@ public:
                                              FSA_SMART_DATA* smart);
     virtual FSA_STATUS FsaGetDiskSasPhyInfo(void* handle, const FSA_STORAGE_DEVICE* device, void* first,
                                             void* second);
+
+    // Logical-drive creation and what follows it.
+    virtual FSA_STATUS FsaCreateSecondaryContainer(void* handle, tag_FSA_CONTAINER* out, uint32_t type,
+                                                   const char* name, uint32_t n, const tag_FSA_CONTAINER* sources,
+                                                   uint32_t chunkSize, int noBuild);
+    virtual FSA_STATUS FsaCreateLogicalDrive(void* handle, tag_FSA_CONTAINER* out, uint32_t type, const char* name,
+                                             uint32_t legs, uint32_t count, const FSA_STORAGE_DEVICE_SPACE* spaces,
+                                             uint32_t chunkBytes, const uint32_t* options, uint32_t init,
+                                             uint32_t priority, uint32_t extra);
+    virtual FSA_STATUS FsaCreateRAID50(void* handle, tag_FSA_CONTAINER* out, uint32_t type, const char* name,
+                                       uint32_t legs, uint32_t count, const FSA_STORAGE_DEVICE_SPACE* spaces,
+                                       uint32_t chunkSize, const tag_FSA_CONTAINER_PARAMS* cacheParams, int noBuild);
+    virtual FSA_STATUS FsaCreateRAID60(void* handle, tag_FSA_CONTAINER* out, uint32_t type, const char* name,
+                                       uint32_t legs, uint32_t count, const FSA_STORAGE_DEVICE_SPACE* spaces,
+                                       uint32_t chunkSize, const tag_FSA_CONTAINER_PARAMS* cacheParams, int noBuild);
+    virtual FSA_STATUS FsaCreatePrimaryContainer(void* handle, tag_FSA_CONTAINER* out, uint32_t type,
+                                                 const char* name, uint32_t count,
+                                                 const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t chunkSize,
+                                                 const tag_FSA_CONTAINER_PARAMS* cacheParams, int noBuild);
+    virtual FSA_STATUS FsaInitStorageDeviceForFsa(void* handle, uint32_t force, const FSA_STORAGE_DEVICE* drive,
+                                                  uint32_t waitForTasks);
+    virtual FSA_STATUS FsaContainer(void* handle, const tag_FSA_CONTAINER* container, uint32_t operation,
+                                    void* parameter);
 };
 
 // The object in force: the real exports unless a test replaced them.

@@ -119,6 +119,11 @@ public:
     const std::map<std::string, const char*>& getSmartAttributeNames() const { return smartNames; }
     const std::map<std::string, const char*>& getSecondSmartAttributeNames() const { return secondSmartNames; }
 
+    // Checks the request against the tree and the controller's features and
+    // creates the logical drive; the new container's number is the Ret's
+    // unsigned value. The tree is left as it was.
+    Ret createLogicalDrive(const LogicalDriveSpec& spec) override;
+
 private:
     void readSettings(Ret* ret);
     // Phases of the tree build over the devices and enclosures; false when

@@ -177,3 +177,18 @@ FsaContainerArrayGrabber::FsaContainerArrayGrabber(const std::vector<VynBasicLog
 }
 
 FsaContainerArrayGrabber::~FsaContainerArrayGrabber() { delete[] containers; }
+
+FsaStorageDeviceSpaceGrabber::FsaStorageDeviceSpaceGrabber(unsigned long countIN)
+{
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE,
+                          "FsaStorageDeviceSpaceGrabber::FsaStorageDeviceSpaceGrabber()");
+    spaces = new (std::nothrow) FSA_STORAGE_DEVICE_SPACE[countIN]();
+    if (spaces == nullptr) {
+        VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE,
+                       "pStorageDeviceSpace = new FSA_STORAGE_DEVICE_SPACE[numItems];");
+        return;
+    }
+    count = countIN;
+}
+
+FsaStorageDeviceSpaceGrabber::~FsaStorageDeviceSpaceGrabber() { delete[] spaces; }

@@ -8,6 +8,7 @@ class ChunkSpec;
 class Ret;
 class RaidObject;
 struct FSA_STORAGE_DEVICE;
+struct FSA_STORAGE_DEVICE_SPACE;
 struct tag_FSA_CONTAINER;
 class VynBasicLogicalDrive;
 
@@ -71,6 +72,24 @@ public:
 private:
     unsigned long count = 0;
     tag_FSA_CONTAINER* containers = nullptr;
+};
+
+// Zeroed device extents of a creation request, for the life of the scope.
+// When the memory cannot be had the array is null (and the error logged);
+// the caller tests it.
+class FsaStorageDeviceSpaceGrabber {
+public:
+    explicit FsaStorageDeviceSpaceGrabber(unsigned long count);
+    ~FsaStorageDeviceSpaceGrabber();
+    FsaStorageDeviceSpaceGrabber(const FsaStorageDeviceSpaceGrabber&) = delete;
+    FsaStorageDeviceSpaceGrabber& operator=(const FsaStorageDeviceSpaceGrabber&) = delete;
+
+    operator FSA_STORAGE_DEVICE_SPACE*() const { return spaces; }
+    unsigned long getNumItems() const { return count; }
+
+private:
+    unsigned long count = 0;
+    FSA_STORAGE_DEVICE_SPACE* spaces = nullptr;
 };
 
 #endif

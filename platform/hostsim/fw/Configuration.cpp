@@ -77,6 +77,8 @@ struct Level {
 const Level kLevels[] = {
     {"volume", 1, 0}, {"raid0", 2, 0},  {"raid1", 3, 0},  {"raid10", 4, 3}, {"raid1e", 5, 0},
     {"raid5", 7, 0},  {"raid50", 8, 7}, {"raid5ee", 9, 0}, {"raid6", 11, 0}, {"raid60", 12, 11},
+    // a volume over mirrored pairs (legs of two)
+    {"mirrorvolume", 1, 3},
 };
 
 uint64_t dataBlocks(uint32_t raidType, size_t n, uint64_t extent)

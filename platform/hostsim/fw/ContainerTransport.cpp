@@ -205,6 +205,18 @@ uint32_t openCtTransfer(ControllerState& c, std::vector<uint8_t> data)
     return handle;
 }
 
+void answerCt(FibCall& call, uint32_t code, const CtHandler& handler) { answer(call, code, handler); }
+
+void keepCtRequest(ControllerState& c, const CtRequest& q)
+{
+    ControllerState::CtCapture k;
+    k.code = q.code;
+    std::copy(q.param, q.param + 3, k.param);
+    if (q.input != nullptr)
+        k.input.assign(q.input, q.input + q.inputSize);
+    c.captured.push_back(std::move(k));
+}
+
 void addCtHandler(Dispatcher& dispatcher, uint32_t code, CtHandler handler)
 {
     dispatcher.add(HandlerKind::Class2, code, [code, h = std::move(handler)](FibCall& call) { answer(call, code, h); });

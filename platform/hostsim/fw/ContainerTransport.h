@@ -39,6 +39,11 @@ using CtHandler = std::function<void(ControllerState&, const CtRequest&, CtReply
 void addCtHandler(Dispatcher& dispatcher, uint32_t code, CtHandler handler);
 // The same for the container requests of another class (21: controller logs).
 void addCtHandler(Dispatcher& dispatcher, HandlerKind kind, uint32_t code, CtHandler handler);
+// Answers one class-2 request with `handler` in place, for registrations that
+// wrap the answer (for instance to look at the reply as it finally leaves).
+void answerCt(FibCall& call, uint32_t code, const CtHandler& handler);
+// Keeps the request in the controller's captured list, for tests to read.
+void keepCtRequest(ControllerState& c, const CtRequest& q);
 // Keeps `data` as a 201-form transfer for CT 83; its handle.
 uint32_t openCtTransfer(ControllerState& c, std::vector<uint8_t> data);
 

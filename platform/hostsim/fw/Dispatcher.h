@@ -108,6 +108,8 @@ void registerContainerSplitHandlers(Dispatcher& dispatcher);
 // The 64-byte record FIB 612 answers for adapter phy `index`.
 std::vector<uint8_t> adapterPhyRecord(const ControllerState& c, uint32_t index);
 void registerEnclosureHandlers(Dispatcher& dispatcher);
+// Container and logical-drive creation requests (CT 179, 221, 237).
+void registerCreationHandlers(Dispatcher& dispatcher);
 
 // Status words the unknown answers use.
 constexpr uint32_t kStatusNotSupported = 10004;

@@ -2,8 +2,9 @@
 // the failover switch (CT 168), snapshot maps (CT 220), bad stripes (CT 227),
 // power management (CT 246), the SSD cache pool (CT 254); the serial number
 // (CT 13), table-entry clear (CT 14), dead marks (CT 72), segment deletion
-// (CT 250), morph requests (CT 109, 252) and the creation requests (CT 124,
-// 171, 172, 179, 221, 237).
+// (CT 250), morph requests (CT 109, 252), the legacy creation request
+// (CT 124) and the stripe and volume sets (CT 171, 172). The current creation
+// requests are answered in Creation.cpp.
 #include "platform/hostsim/fw/DriveMetadata.h"
 
 #include "platform/hostsim/Bytes.h"
@@ -30,8 +31,6 @@ constexpr uint32_t kCreated = 305;
 constexpr uint32_t kCreateRefused = 389;
 constexpr uint32_t kMorphDone = 253;
 constexpr uint32_t kMarkedDead = 190;
-constexpr size_t kHeaderBytes = 64;
-
 
 bool driveKnown(const ConfigView& v, uint32_t handle)
 {
@@ -66,7 +65,7 @@ void readSector(ControllerState& c, const CtRequest& q, CtReply& r)
 
 void writeSector(ControllerState& c, const CtRequest& q, CtReply& r)
 {
-    capture(c, q);
+    keepCtRequest(c, q);
     if (!onKnownDrive(c, q, r))
         return;
     std::vector<uint8_t> sector(kSectorBytes, 0);
@@ -77,7 +76,7 @@ void writeSector(ControllerState& c, const CtRequest& q, CtReply& r)
 
 void setDrivePolicy(ControllerState& c, const CtRequest& q, CtReply& r)
 {
-    capture(c, q);
+    keepCtRequest(c, q);
     if (!onKnownDrive(c, q, r))
         return;
     c.drivePolicy[q.param[0]] = q.param[1];
@@ -95,7 +94,7 @@ void getDrivePolicy(ControllerState& c, const CtRequest& q, CtReply& r)
 
 void powerManagement(ControllerState& c, const CtRequest& q, CtReply& r)
 {
-    capture(c, q);
+    keepCtRequest(c, q);
     if ((c.optionWord[2] & kOpt3PowerManagement) == 0) {
         r.status = kNotSupported;
         return;
@@ -115,7 +114,7 @@ void powerManagement(ControllerState& c, const CtRequest& q, CtReply& r)
 // cache, 11 the dirty-data query.
 void cachePool(ControllerState& c, const CtRequest& q, CtReply& r)
 {
-    capture(c, q);
+    keepCtRequest(c, q);
     r.status = kNewSuccess;
     const uint32_t count = q.inputSize >= 8 ? std::min<uint32_t>(getLe32(q.input + 4), 256) : 0;
     auto handleAt = [&](uint32_t i) -> uint32_t {
@@ -147,89 +146,13 @@ void cachePool(ControllerState& c, const CtRequest& q, CtReply& r)
 // Creation requests: word 1 names the container; a number in use is refused.
 void createContainer(ControllerState& c, const CtRequest& q, CtReply& r)
 {
-    capture(c, q);
+    keepCtRequest(c, q);
     const uint32_t number = q.inputSize >= 8 ? getLe32(q.input + 4) : 0;
     r.status = containerOf(configurationOf(c), number) != nullptr ? kCreateRefused : kCreated;
 }
 
-// Level names of the description by logical-device RAID type code.
-const char* levelOf(uint8_t code)
-{
-    switch (code) {
-    case 0:
-    case 1: return "volume";
-    case 2: return "raid0";
-    case 3: return "raid1";
-    case 4: return "raid10";
-    case 5: return "raid1e";
-    case 7: return "raid5";
-    case 8: return "raid50";
-    case 9: return "raid5ee";
-    case 11:
-    case 13: return "raid6";
-    case 12:
-    case 14: return "raid60";
-    default: return nullptr;
-    }
-}
-
-// CT 237: the header is checked (version 1, members known, the container
-// number free) and the container joins the configuration as if described,
-// placed after what its members already hold.
-void createLogicalDrive(ControllerState& c, const CtRequest& q, CtReply& r)
-{
-    capture(c, q);
-    r.status = kCreateRefused;
-    if (q.inputSize < kHeaderBytes || q.input[0] != 1)
-        return;
-    const uint8_t code = q.input[8];
-    const char* level = levelOf(code);
-    const uint32_t number = getLe32(q.input + 12);
-    const uint16_t n = getLe16(q.input + 30);
-    const size_t record = code == 1 ? 20 : 12;
-    const ConfigView v = configurationOf(c);
-    if (level == nullptr || n == 0 || kHeaderBytes + n * record > q.inputSize || number >= c.maxContainers ||
-        c.objects.count("ld" + std::to_string(number)) != 0)
-        return;
-    std::string members;
-    for (uint16_t i = 0; i < n; ++i) {
-        const uint32_t handle = getLe32(q.input + kHeaderBytes + i * record);
-        if (!driveKnown(v, handle))
-            return;
-        if (!members.empty())
-            members += ',';
-        members += std::to_string(handle >> 24) + ':' + std::to_string(handle & 0xFFFF);
-        if ((handle >> 16 & 0xFF) != 0)
-            members += ':' + std::to_string(handle >> 16 & 0xFF);
-    }
-    uint64_t blocks = 0;
-    for (int b = 7; b >= 0; --b)
-        blocks = blocks << 8 | q.input[32 + b];
-    std::string name(reinterpret_cast<const char*>(q.input + 40), 16);
-    name = name.substr(0, name.find('\0'));
-    std::string text = std::string(level) + ' ' + members + " stripe=" + std::to_string(getLe16(q.input + 26)) + 's';
-    if (blocks != 0)
-        text += " size=" + std::to_string(blocks) + 's';
-    if (!name.empty() && name.find_first_of("\" \\=") == std::string::npos)
-        text += " name=" + name;
-    if (getLe16(q.input + 28) > 1)
-        text += " legs=" + std::to_string(getLe16(q.input + 28));
-    c.objects["ld" + std::to_string(number)] = text;
-    ++c.configAge;
-    r.status = kCreated;
-}
-
 }  // namespace
 
-void capture(ControllerState& c, const CtRequest& q)
-{
-    ControllerState::CtCapture k;
-    k.code = q.code;
-    std::copy(q.param, q.param + 3, k.param);
-    if (q.input != nullptr)
-        k.input.assign(q.input, q.input + q.inputSize);
-    c.captured.push_back(std::move(k));
-}
 
 std::vector<uint8_t> ppiEntry(uint32_t id0, uint32_t id1, uint32_t handle, uint8_t bundle, uint8_t flags)
 {
@@ -268,7 +191,7 @@ void registerDriveMetadataHandlers(Dispatcher& dispatcher)
     addCtHandler(dispatcher, 203, setDrivePolicy);
     addCtHandler(dispatcher, 204, getDrivePolicy);
     addCtHandler(dispatcher, 168, [](ControllerState& c, const CtRequest& q, CtReply& r) {
-        capture(c, q);
+        keepCtRequest(c, q);
         c.autoFailover = q.param[0] != 0;
         r.status = kNewSuccess;
     });
@@ -290,33 +213,31 @@ void registerDriveMetadataHandlers(Dispatcher& dispatcher)
         putLe32(r.data.data() + 4, c.serial[1]);
     });
     addCtHandler(dispatcher, 14, [](ControllerState& c, const CtRequest& q, CtReply& r) {
-        capture(c, q);
+        keepCtRequest(c, q);
         r.status = kNewSuccess;
     });
     addCtHandler(dispatcher, 72, [](ControllerState& c, const CtRequest& q, CtReply& r) {
-        capture(c, q);
+        keepCtRequest(c, q);
         r.status = kMarkedDead;
     });
     addCtHandler(dispatcher, 250, [](ControllerState& c, const CtRequest& q, CtReply& r) {
-        capture(c, q);
+        keepCtRequest(c, q);
         r.status = kNewSuccess;
     });
     for (uint32_t morph : {109u, 252u})
         addCtHandler(dispatcher, morph, [](ControllerState& c, const CtRequest& q, CtReply& r) {
-            capture(c, q);
+            keepCtRequest(c, q);
             r.status = kMorphDone;
         });
-    for (uint32_t create : {124u, 179u, 221u})
-        addCtHandler(dispatcher, create, createContainer);
+    addCtHandler(dispatcher, 124, createContainer);
     addCtHandler(dispatcher, 171, [](ControllerState& c, const CtRequest& q, CtReply& r) {
-        capture(c, q);
+        keepCtRequest(c, q);
         r.status = 7;
     });
     addCtHandler(dispatcher, 172, [](ControllerState& c, const CtRequest& q, CtReply& r) {
-        capture(c, q);
+        keepCtRequest(c, q);
         r.status = 322;
     });
-    addCtHandler(dispatcher, 237, createLogicalDrive);
 }
 
 }  // namespace vyn::hostsim

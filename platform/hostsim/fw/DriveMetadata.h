@@ -15,9 +15,6 @@ namespace vyn::hostsim {
 // requests.
 void registerDriveMetadataHandlers(Dispatcher& dispatcher);
 
-// Keeps a request in the controller's captured list, for tests to read.
-void capture(ControllerState& c, const CtRequest& q);
-
 // The scripted PPI table in entries of `size` bytes (16, or 12 narrowed).
 void scriptedPpiData(const ControllerState& c, size_t size, std::vector<uint8_t>& out);
 

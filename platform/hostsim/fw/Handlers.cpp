@@ -24,6 +24,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerSpareHandlers(dispatcher);
     registerTaskHandlers(dispatcher);
     registerContainerSplitHandlers(dispatcher);
+    registerCreationHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

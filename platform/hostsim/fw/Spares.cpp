@@ -105,7 +105,7 @@ void setOwners(ControllerState& c, const Assignment& a)
 
 void assignSpare(ControllerState& c, const CtRequest& q, CtReply& r)
 {
-    capture(c, q);
+    keepCtRequest(c, q);
     std::optional<Assignment> a = assignmentOf(c, q);
     r.status = kRefused;
     if (!a)
@@ -121,7 +121,7 @@ void assignSpare(ControllerState& c, const CtRequest& q, CtReply& r)
 
 void clearSpare(ControllerState& c, const CtRequest& q, CtReply& r)
 {
-    capture(c, q);
+    keepCtRequest(c, q);
     std::optional<Assignment> a = assignmentOf(c, q);
     r.status = kRefused;
     if (!a)

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "Command/Vyn/common/fa_container_cache.h"
+#include "Command/Vyn/common/fa_intern_ctr.h"
+#include "Command/Vyn/os/faux_char.h"
+
 namespace vyntest {
 
 ScriptedFsaExports::ScriptedFsaExports() : installed_(*this) {}
@@ -233,6 +237,141 @@ FSA_STATUS ScriptedFsaExports::FsaGetDiskSasPhyInfo(void* handle, const FSA_STOR
     if (second != nullptr)
         std::memcpy(second, both + sizeof(_FSA_SAS_DISK_PHY_INFO), sizeof(_FSA_SAS_DISK_PHY_INFO));
     return s;
+}
+
+std::vector<std::vector<uint64_t>> ScriptedFsaExports::arguments(const std::string& name) const
+{
+    auto it = arguments_.find(name);
+    return it != arguments_.end() ? it->second : std::vector<std::vector<uint64_t>>{};
+}
+
+void ScriptedFsaExports::keep(const char* name, std::vector<uint64_t> values)
+{
+    arguments_[name].push_back(std::move(values));
+}
+
+void ScriptedFsaExports::keepSpaces(const char* name, const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t count)
+{
+    lastSpaces_.clear();
+    if (spaces != nullptr)
+        lastSpaces_.assign(spaces, spaces + count);
+    lastName_ = name != nullptr ? std::string(name, strnlen(name, 16)) : std::string();
+}
+
+FSA_STATUS ScriptedFsaExports::FsaCreateSecondaryContainer(void* handle, tag_FSA_CONTAINER* out, uint32_t type,
+                                                           const char* name, uint32_t n,
+                                                           const tag_FSA_CONTAINER* sources, uint32_t chunkSize,
+                                                           int noBuild)
+{
+    std::vector<uint64_t> kept = {type, n, chunkSize, static_cast<uint64_t>(noBuild)};
+    for (uint32_t i = 0; sources != nullptr && i < n; ++i)
+        kept.push_back(sources[i].number);
+    FSA_STATUS s;
+    return playCreation("FsaCreateSecondaryContainer", std::move(kept), name, nullptr, 0, out, &s)
+               ? s
+               : FsaExports::FsaCreateSecondaryContainer(handle, out, type, name, n, sources, chunkSize, noBuild);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaCreateLogicalDrive(void* handle, tag_FSA_CONTAINER* out, uint32_t type,
+                                                     const char* name, uint32_t legs, uint32_t count,
+                                                     const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t chunkBytes,
+                                                     const uint32_t* options, uint32_t init, uint32_t priority,
+                                                     uint32_t extra)
+{
+    std::vector<uint64_t> kept = {type, legs, count, chunkBytes};
+    for (int i = 0; i < 4; ++i)
+        kept.push_back(options != nullptr ? options[i] : 0);
+    kept.insert(kept.end(), {init, priority, extra});
+    FSA_STATUS s;
+    return playCreation("FsaCreateLogicalDrive", std::move(kept), name, spaces, count, out, &s)
+               ? s
+               : FsaExports::FsaCreateLogicalDrive(handle, out, type, name, legs, count, spaces, chunkBytes, options,
+                                                   init, priority, extra);
+}
+
+namespace {
+
+// The kept arguments of a call with cache parameters: `leading`, the two
+// cache words, the no-build flag.
+std::vector<uint64_t> withCache(std::vector<uint64_t> leading, const tag_FSA_CONTAINER_PARAMS* params, int noBuild)
+{
+    leading.push_back(params != nullptr ? params->readCache : 0u);
+    leading.push_back(params != nullptr ? params->writeCache : 0u);
+    leading.push_back(static_cast<uint64_t>(noBuild));
+    return leading;
+}
+
+}  // namespace
+
+bool ScriptedFsaExports::playCreation(const char* call, std::vector<uint64_t> kept, const char* name,
+                                      const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t count, tag_FSA_CONTAINER* out,
+                                      FSA_STATUS* status)
+{
+    keep(call, std::move(kept));
+    keepSpaces(name, spaces, count);
+    return play(call, out, sizeof *out, status);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaCreateRAID50(void* handle, tag_FSA_CONTAINER* out, uint32_t type, const char* name,
+                                               uint32_t legs, uint32_t count, const FSA_STORAGE_DEVICE_SPACE* spaces,
+                                               uint32_t chunkSize, const tag_FSA_CONTAINER_PARAMS* cacheParams,
+                                               int noBuild)
+{
+    FSA_STATUS s;
+    return playCreation("FsaCreateRAID50", withCache({type, legs, count, chunkSize}, cacheParams, noBuild), name,
+                        spaces, count, out, &s)
+               ? s
+               : FsaExports::FsaCreateRAID50(handle, out, type, name, legs, count, spaces, chunkSize, cacheParams,
+                                             noBuild);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaCreateRAID60(void* handle, tag_FSA_CONTAINER* out, uint32_t type, const char* name,
+                                               uint32_t legs, uint32_t count, const FSA_STORAGE_DEVICE_SPACE* spaces,
+                                               uint32_t chunkSize, const tag_FSA_CONTAINER_PARAMS* cacheParams,
+                                               int noBuild)
+{
+    FSA_STATUS s;
+    return playCreation("FsaCreateRAID60", withCache({type, legs, count, chunkSize}, cacheParams, noBuild), name,
+                        spaces, count, out, &s)
+               ? s
+               : FsaExports::FsaCreateRAID60(handle, out, type, name, legs, count, spaces, chunkSize, cacheParams,
+                                             noBuild);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaCreatePrimaryContainer(void* handle, tag_FSA_CONTAINER* out, uint32_t type,
+                                                         const char* name, uint32_t count,
+                                                         const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t chunkSize,
+                                                         const tag_FSA_CONTAINER_PARAMS* cacheParams, int noBuild)
+{
+    FSA_STATUS s;
+    return playCreation("FsaCreatePrimaryContainer", withCache({type, count, chunkSize}, cacheParams, noBuild), name,
+                        spaces, count, out, &s)
+               ? s
+               : FsaExports::FsaCreatePrimaryContainer(handle, out, type, name, count, spaces, chunkSize, cacheParams,
+                                                       noBuild);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaInitStorageDeviceForFsa(void* handle, uint32_t force, const FSA_STORAGE_DEVICE* drive,
+                                                          uint32_t waitForTasks)
+{
+    keep("FsaInitStorageDeviceForFsa",
+         {force, drive != nullptr ? drive->busNumber : 0u, drive != nullptr ? drive->targetId : 0u,
+          drive != nullptr ? drive->lun : 0u, waitForTasks});
+    FSA_STATUS s;
+    return play("FsaInitStorageDeviceForFsa", nullptr, 0, &s)
+               ? s
+               : FsaExports::FsaInitStorageDeviceForFsa(handle, force, drive, waitForTasks);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaContainer(void* handle, const tag_FSA_CONTAINER* container, uint32_t operation,
+                                            void* parameter)
+{
+    uint64_t delay = 0;
+    if (operation == 4 && parameter != nullptr)
+        delay = *static_cast<const unsigned long*>(parameter);
+    keep("FsaContainer", {container != nullptr ? container->number : 0u, operation, delay});
+    FSA_STATUS s;
+    return play("FsaContainer", nullptr, 0, &s) ? s : FsaExports::FsaContainer(handle, container, operation, parameter);
 }
 
 std::vector<uint8_t> words(std::initializer_list<uint32_t> values)

@@ -1,6 +1,7 @@
 #ifndef VYN_TESTS_RAIDMODEL_IMPLEMENTATION_VYN_SCRIPTEDFSAEXPORTS_H
 #define VYN_TESTS_RAIDMODEL_IMPLEMENTATION_VYN_SCRIPTEDFSAEXPORTS_H
 
+#include "Command/Vyn/os/faux_char.h"
 #include "RaidModel/Implementation/Vyn/FsaExports.h"
 
 #include <cstddef>
@@ -92,7 +93,54 @@ public:
     FSA_STATUS FsaGetDiskSasPhyInfo(void* handle, const FSA_STORAGE_DEVICE* device, void* first,
                                     void* second) override;
 
+    // Creation calls. Output: the new container's 12-byte key. Each logs its
+    // numeric arguments (arguments()), its extents and its name.
+    // Kept: type, n, chunk size, no-build flag, then the sources' numbers.
+    FSA_STATUS FsaCreateSecondaryContainer(void* handle, tag_FSA_CONTAINER* out, uint32_t type, const char* name,
+                                           uint32_t n, const tag_FSA_CONTAINER* sources, uint32_t chunkSize,
+                                           int noBuild) override;
+    // Kept: type, legs, count, chunk bytes, the four option words, init,
+    // priority, extra.
+    FSA_STATUS FsaCreateLogicalDrive(void* handle, tag_FSA_CONTAINER* out, uint32_t type, const char* name,
+                                     uint32_t legs, uint32_t count, const FSA_STORAGE_DEVICE_SPACE* spaces,
+                                     uint32_t chunkBytes, const uint32_t* options, uint32_t init, uint32_t priority,
+                                     uint32_t extra) override;
+    // Kept: type, legs, count, chunk size, the two cache words, no-build flag.
+    FSA_STATUS FsaCreateRAID50(void* handle, tag_FSA_CONTAINER* out, uint32_t type, const char* name, uint32_t legs,
+                               uint32_t count, const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t chunkSize,
+                               const tag_FSA_CONTAINER_PARAMS* cacheParams, int noBuild) override;
+    FSA_STATUS FsaCreateRAID60(void* handle, tag_FSA_CONTAINER* out, uint32_t type, const char* name, uint32_t legs,
+                               uint32_t count, const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t chunkSize,
+                               const tag_FSA_CONTAINER_PARAMS* cacheParams, int noBuild) override;
+    // Kept: type, count, chunk size, the two cache words, no-build flag.
+    FSA_STATUS FsaCreatePrimaryContainer(void* handle, tag_FSA_CONTAINER* out, uint32_t type, const char* name,
+                                         uint32_t count, const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t chunkSize,
+                                         const tag_FSA_CONTAINER_PARAMS* cacheParams, int noBuild) override;
+    // Kept: force, bus, target, LUN, wait.
+    FSA_STATUS FsaInitStorageDeviceForFsa(void* handle, uint32_t force, const FSA_STORAGE_DEVICE* drive,
+                                          uint32_t waitForTasks) override;
+    // Kept: container number, operation, and for operation 4 the delay.
+    FSA_STATUS FsaContainer(void* handle, const tag_FSA_CONTAINER* container, uint32_t operation,
+                            void* parameter) override;
+
+    // The kept arguments of each call of `name`, in call order.
+    std::vector<std::vector<uint64_t>> arguments(const std::string& name) const;
+    // The extents and name of the last creation call that had them.
+    const std::vector<FSA_STORAGE_DEVICE_SPACE>& lastSpaces() const { return lastSpaces_; }
+    const std::string& lastName() const { return lastName_; }
+
 private:
+    void keep(const char* name, std::vector<uint64_t> values);
+    void keepSpaces(const char* name, const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t count);
+    // Keeps a creation call's arguments, extents and name, then plays it.
+    bool playCreation(const char* call, std::vector<uint64_t> kept, const char* name,
+                      const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t count, tag_FSA_CONTAINER* out,
+                      FSA_STATUS* status);
+
+    std::map<std::string, std::vector<std::vector<uint64_t>>> arguments_;
+    std::vector<FSA_STORAGE_DEVICE_SPACE> lastSpaces_;
+    std::string lastName_;
+
     struct Answer {
         FSA_STATUS status;
         std::vector<uint8_t> reply;

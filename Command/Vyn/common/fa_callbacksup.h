@@ -8,10 +8,17 @@
 class FSAAPI_CONTEXT;
 struct ProgressCallbackInfo;
 struct FSA_STORAGE_DEVICE;
-struct FSA_TASK_DESCRIPTOR;
 struct FSA_TASK_INFO;
 struct tag_FSA_CONTAINER;
 struct _FIB;
+
+// One task of the task lists (36 bytes): word 0 the task id, word 1 the task
+// function, bytes 8-19 the drive of a drive task, word 5 the number of the
+// object the task runs on, word 6 the container number of a container task.
+struct FSA_TASK_DESCRIPTOR {
+    uint8_t bytes[36];
+};
+static_assert(sizeof(FSA_TASK_DESCRIPTOR) == 36, "task descriptor is 36 bytes");
 
 // The context's list of task progress callbacks. Only its construction,
 // destruction and the access lock live here; the callbacks themselves come

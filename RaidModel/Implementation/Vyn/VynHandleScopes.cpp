@@ -4,6 +4,7 @@
 #include "RaidModel/Implementation/Vyn/VynErrorTexts.h"
 #include "RaidModel/Implementation/Vyn/VynAdapter.h"
 #include "RaidModel/Implementation/Vyn/VynBasicLogicalDrive.h"
+#include "Command/Vyn/common/fa_ctrinfo.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
 #include "RaidModel/Implementation/Vyn/VynConversions.h"
 #include "Command/Vyn/os/faux_char.h"
@@ -177,3 +178,39 @@ FsaContainerArrayGrabber::FsaContainerArrayGrabber(const std::vector<VynBasicLog
 }
 
 FsaContainerArrayGrabber::~FsaContainerArrayGrabber() { delete[] containers; }
+
+FsaStorageDeviceSpaceGrabber::FsaStorageDeviceSpaceGrabber(unsigned long countIN)
+{
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE,
+                          "FsaStorageDeviceSpaceGrabber::FsaStorageDeviceSpaceGrabber()");
+    spaces = new (std::nothrow) FSA_STORAGE_DEVICE_SPACE[countIN]();
+    if (spaces == nullptr) {
+        VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE,
+                       "pStorageDeviceSpace = new FSA_STORAGE_DEVICE_SPACE[numItems];");
+        return;
+    }
+    count = countIN;
+}
+
+FsaStorageDeviceSpaceGrabber::~FsaStorageDeviceSpaceGrabber() { delete[] spaces; }
+
+FsaContainerInfoGrabber::FsaContainerInfoGrabber()
+{
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "FsaContainerInfoGrabber::FsaContainerInfoGrabber()");
+    info = new (std::nothrow) FSA_CONTAINER_INFO_EXTND();
+    if (info == nullptr) {
+        VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE,
+                       "pContainerInfoExtnd = (FSA_CONTAINER_INFO_EXTND *) new "
+                       "char[FSA_MAX_CONTAINER_INFO_EXTND_SIZE];");
+        throw ReturnCode(-3);
+    }
+}
+
+FsaContainerInfoGrabber::~FsaContainerInfoGrabber() { delete info; }
+
+void FsaContainerInfoGrabber::clear()
+{
+    std::memset(info->bytes + sizeof(tag_FSA_CONTAINER), 0, sizeof info->bytes - sizeof(tag_FSA_CONTAINER));
+}
+
+FsaMorphRelationship::FsaMorphRelationship() : word0(0), word1(0), container{} {}

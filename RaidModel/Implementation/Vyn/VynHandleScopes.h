@@ -1,13 +1,16 @@
 #ifndef VYN_RAIDMODEL_IMPLEMENTATION_VYN_VYNHANDLESCOPES_H
 #define VYN_RAIDMODEL_IMPLEMENTATION_VYN_VYNHANDLESCOPES_H
 
+#include <cstdint>
 #include <vector>
 
 class Adapter;
 class ChunkSpec;
 class Ret;
 class RaidObject;
+struct FSA_CONTAINER_INFO_EXTND;
 struct FSA_STORAGE_DEVICE;
+struct FSA_STORAGE_DEVICE_SPACE;
 struct tag_FSA_CONTAINER;
 class VynBasicLogicalDrive;
 
@@ -72,5 +75,51 @@ private:
     unsigned long count = 0;
     tag_FSA_CONTAINER* containers = nullptr;
 };
+
+// Device extents for the life of the scope, zeroed. Memory that cannot be
+// had leaves the array null (reported, not thrown).
+class FsaStorageDeviceSpaceGrabber {
+public:
+    explicit FsaStorageDeviceSpaceGrabber(unsigned long count);
+    ~FsaStorageDeviceSpaceGrabber();
+    FsaStorageDeviceSpaceGrabber(const FsaStorageDeviceSpaceGrabber&) = delete;
+    FsaStorageDeviceSpaceGrabber& operator=(const FsaStorageDeviceSpaceGrabber&) = delete;
+
+    operator FSA_STORAGE_DEVICE_SPACE*() const { return spaces; }
+    unsigned long getNumItems() const { return count; }
+
+private:
+    unsigned long count = 0;
+    FSA_STORAGE_DEVICE_SPACE* spaces = nullptr;
+};
+
+// One zeroed buffer of the largest container record, for the life of the
+// scope. ReturnCode -3 when the memory cannot be had.
+class FsaContainerInfoGrabber {
+public:
+    FsaContainerInfoGrabber();
+    ~FsaContainerInfoGrabber();
+    FsaContainerInfoGrabber(const FsaContainerInfoGrabber&) = delete;
+    FsaContainerInfoGrabber& operator=(const FsaContainerInfoGrabber&) = delete;
+
+    FSA_CONTAINER_INFO_EXTND* operator->() const { return info; }
+    operator FSA_CONTAINER_INFO_EXTND*() const { return info; }
+    // Zeroes all but the container key (the first 12 bytes), which names the
+    // container a walk goes on from.
+    void clear();
+
+private:
+    FSA_CONTAINER_INFO_EXTND* info = nullptr;
+};
+
+// A morph request's relationship: two words and the container key, zeroed.
+struct FsaMorphRelationship {
+    FsaMorphRelationship();
+
+    uint32_t word0;
+    uint32_t word1;
+    uint8_t container[12];
+};
+static_assert(sizeof(FsaMorphRelationship) == 20, "a morph relationship is 20 bytes");
 
 #endif

@@ -3,6 +3,12 @@
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_ctrinfo.h"
 #include "Command/Vyn/os/HostIo.h"
+#include "RaidModel/Implementation/Vyn/VynAdapter.h"
+#include "RaidModel/Implementation/Vyn/VynBasicLogicalDrive.h"
+#include "RaidModel/Implementation/Vyn/VynConversions.h"
+#include "RaidModel/Interface/HardDrive.h"
+#include "common/Progress.h"
+#include "common/Ret.h"
 #include "common/StorDebug.h"
 #include "common/StorDebugTracer.h"
 #include "common/Writer.h"
@@ -108,11 +114,251 @@ void VynLogicalDriveInfo::setOriginalMorphInfo(const FSA_CONTAINER_INFO_EXTND* s
     std::memcpy(record.get() + 192, source->bytes + 192, 4);
 }
 
+namespace {
+
+// Record offsets the update reads.
+constexpr size_t kLabel = 12;
+constexpr size_t kLabelSize = 16;
+constexpr size_t kType = 28;
+constexpr size_t kExtendedType = 32;
+constexpr size_t kUsage = 40;
+constexpr size_t kDriveLetter = 56;
+constexpr size_t kCreation = 88;  // month, day, year (u16), hour, minute, second
+constexpr size_t kCreationSize = 7;
+constexpr size_t kChunkSize = 96;
+constexpr size_t kTaskInProgress = 192;
+constexpr size_t kNotRedundant = 236;
+constexpr size_t kBootContainer = 240;
+constexpr size_t kInitiallyRedundant = 252;
+constexpr size_t kQuickInit = 472;
+constexpr size_t kUnconfig = 476;
+constexpr size_t kFlags = 480;
+constexpr size_t kForceOnline = 488;
+constexpr size_t kPower = 492;
+constexpr size_t kOrvexa = 512;
+constexpr size_t kOrvexaPolicy = 528;
+
+constexpr uint32_t kPowerEnabled = 0x1;
+constexpr uint32_t kPowerStateValid = 0x2;
+constexpr uint32_t kFlagNoDegrade = 0x4 | 0x8;
+constexpr uint32_t kFlagCopyback = 0x8;
+constexpr uint32_t kFlagImpacted = 0x1000;
+
+constexpr int kSubStateClearing = 6;
+constexpr int kSubStateImpacted = 7;
+constexpr int kSubStateQuickInit = 8;
+
+bool isSnapshotType(uint32_t type) { return type == 5 || type == 6; }
+bool isSecondLevelType(uint32_t extended) { return extended == 26 || extended == 50; }
+
+void copyText(char* to, size_t size, const std::string& text)
+{
+    std::snprintf(to, size, "%s", text.c_str());
+}
+
+}  // namespace
+
+void VynLogicalDriveInfo::setWord(size_t offset, uint32_t value)
+{
+    if (record != nullptr && offset + 4 <= COPY_BASE + ELEMENT_SIZE * roomElements)
+        faPutLe32(record.get() + offset, value);
+}
+
+void VynLogicalDriveInfo::setElementAddress(unsigned long i, uint8_t bus, uint8_t target, uint8_t lun)
+{
+    if (record == nullptr || i >= getNumElements())
+        return;
+    uint8_t* element = record.get() + FIXED_SIZE + ELEMENT_SIZE * i;
+    element[4] = bus;
+    element[5] = target;
+    element[6] = lun;
+}
+
+void VynLogicalDriveInfo::copyBytes(const VynLogicalDriveInfo& other, size_t offset, size_t size)
+{
+    if (record == nullptr || other.record == nullptr || offset + size > COPY_BASE + ELEMENT_SIZE * roomElements ||
+        offset + size > COPY_BASE + ELEMENT_SIZE * other.roomElements)
+        return;
+    std::memmove(record.get() + offset, other.record.get() + offset, size);
+}
+
+bool VynLogicalDriveInfo::powerManagementActive() const
+{
+    const uint32_t power = word(kPower);
+    if (power & kPowerStateValid) {
+        const uint32_t state = word(508);
+        return state != 0 && state != 1 && state != 5;
+    }
+    for (HardDrive* member : drive->getHardDriveVector())
+        if (member != nullptr && member->getPMState() > 1)
+            return true;
+    return false;
+}
+
 void VynLogicalDriveInfo::UpdateLogicalDrive()
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynLogicalDriveInfo::UpdateLogicalDrive()");
     if (drive == nullptr || record == nullptr)
         return;
+    VynBasicLogicalDrive& d = *drive;
+    VynAdapter* adapter = d.getVynAdapter();
+    const std::vector<VynLogicalDriveInfo*>& members = d.getMemberRecords();
+    uint8_t* r = record.get();
+    const uint32_t type = word(kType);
+
+    // A snapshot shows its first member's name, creation and flags.
+    if (!members.empty() && isSnapshotType(type) && adapter != nullptr) {
+        const VynLogicalDriveInfo* first = adapter->getLogicalInfoByContainerNum(members[0]->getContainerNumber());
+        if (first != nullptr && first->record != nullptr) {
+            std::memcpy(r + kLabel, first->record.get() + kLabel, kLabelSize);
+            std::memcpy(r + kCreation, first->record.get() + kCreation, kCreationSize);
+            setWord(kFlags, word(kFlags) | first->word(kFlags));
+        }
+    }
+
+    d.creationDate.dateValid = 1;
+    d.creationDate.month = r[kCreation];
+    d.creationDate.day = r[kCreation + 1];
+    d.creationDate.year = faGetLe16(r + kCreation + 2);
+    d.creationDate.timeValid = 1;
+    d.creationDate.hour = r[kCreation + 4];
+    d.creationDate.minute = r[kCreation + 5];
+    d.creationDate.second = r[kCreation + 6];
+    d.creationDate.reserved = 0;
+
+    char label[kLabelSize + 1] = {};
+    std::memcpy(label, r + kLabel, kLabelSize);
+    RemoveEndWS(label);
+    copyText(d.logicalName, sizeof d.logicalName, label);
+
+    d.uniqueID = word(4);
+    d.osDiskNumber = static_cast<int>(word(60));
+    d.taskPriority = GetTaskPriority();
+    d.taskInProgress = word(kTaskInProgress) != 0;
+    d.bootDrive = word(kBootContainer) != 0;
+    d.forceOnlineFlags = static_cast<int>(word(kForceOnline));
+
+    const uint32_t power = word(kPower);
+    d.pmEnabled = (power & kPowerEnabled) != 0;
+    d.pmStandbyTimer = word(496);
+    d.pmOffTimer = word(500);
+    d.pmVerifyTimer = word(504);
+    if (power & kPowerStateValid)
+        d.pmState = static_cast<EnumLogicalDevicePMState>(word(508));
+
+    uint32_t chunk = word(kChunkSize);
+    if (!members.empty()) {
+        if (type == 2 && isSecondLevelType(word(kExtendedType)))
+            chunk = members[0]->word(kChunkSize);
+        if (isSnapshotType(type)) {
+            const VynLogicalDriveInfo* source = members[0];
+            if (isSecondLevelType(source->word(kExtendedType)) && members.size() > 1)
+                source = members[1];
+            chunk = source->word(kChunkSize);
+        }
+    }
+    d.stripeSize = static_cast<EnumStripeSize>(stripeSizeOf(chunk));
+
+    const bool pmActive = powerManagementActive();
+    d.setHasPartitionProperty(static_cast<EnumLogicalDriveHasPartition>(partitionState(pmActive)));
+
+    const uint32_t usage = word(kUsage);
+    if ((usage == 12 || usage == 13) && !pmActive && d.unixMountPoint != nullptr)
+        copyText(d.unixMountPoint.get(), LogicalDrive::MOUNT_POINT_SIZE, mountPointOf(getDeviceName()));
+
+    if (d.driveLetter != nullptr) {
+        std::string letter;
+        if (r[kDriveLetter] != 0)
+            letter.assign(1, static_cast<char>(r[kDriveLetter]));
+        else if (!getDeviceName().empty())
+            letter = getDeviceName().substr(0, LogicalDrive::DRIVE_LETTER_SIZE - 1);
+        else
+            letter = "none";
+        copyText(d.driveLetter.get(), LogicalDrive::DRIVE_LETTER_SIZE, letter);
+    }
+
+    updateCaches();
+    updateStates();
+}
+
+void VynLogicalDriveInfo::updateCaches()
+{
+    VynBasicLogicalDrive& d = *drive;
+    VynAdapter* adapter = d.getVynAdapter();
+    const auto feature = [&](int code) {
+        return adapter != nullptr && adapter->getFeature(static_cast<FeatureEnum>(code)) != 0;
+    };
+    const bool cache = feature(27);
+    const uint32_t readFlags = faGetLe32(cacheParams);
+    const uint32_t writeFlags = faGetLe32(cacheParams + 4);
+    if (cache) {
+        d.readCacheSetting = readFlags != 0 ? 2 : 1;
+        d.writeCacheSetting = (writeFlags & 0x1) ? 3 : (writeFlags & 0x2) ? 2 : 1;
+    } else {
+        d.readCacheSetting = 0;
+        d.writeCacheSetting = 0;
+    }
+    d.writeCacheMode = static_cast<EnumLogicalDriveCacheMode>(
+        writeCacheModeOf(faGetLe32(cacheMode + 4), cache, adapter != nullptr ? adapter->getBatStatus() : 0));
+
+    const auto onOff = [&](size_t offset) { return word(offset) != 0 ? 2 : 1; };
+    if (feature(270)) {
+        d.orvexaPreferredSetting = static_cast<EnumOrvexaPreferredSetting>(onOff(kOrvexa));
+        d.orvexaSetting = onOff(kOrvexa + 4);
+    } else {
+        d.orvexaPreferredSetting = static_cast<EnumOrvexaPreferredSetting>(1);
+        d.orvexaSetting = 1;
+    }
+    if (feature(276)) {
+        d.orvexaWriteCachePreferredSetting = static_cast<EnumOrvexaWriteCachePreferredSetting>(onOff(kOrvexa + 8));
+        d.orvexaWriteCacheSetting = onOff(kOrvexa + 12);
+        const uint8_t policy = record[kOrvexaPolicy];
+        if (policy <= 4)
+            d.orvexaWriteCachePolicySetting = static_cast<EnumOrvexaWriteCachePolicySetting>(policy);
+    } else {
+        d.orvexaWriteCachePreferredSetting = static_cast<EnumOrvexaWriteCachePreferredSetting>(1);
+        d.orvexaWriteCacheSetting = 1;
+        d.orvexaWriteCachePolicySetting = static_cast<EnumOrvexaWriteCachePolicySetting>(5);
+    }
+}
+
+void VynLogicalDriveInfo::updateStates()
+{
+    VynBasicLogicalDrive& d = *drive;
+    const uint32_t flags = word(kFlags);
+    if (word(kNotRedundant) != 0) {
+        const EnumLogicalDeviceState state = d.getState();
+        const bool suboptimal =
+            state == LD_SUBOPTIMAL || state == LD_SUBOPTIMAL_RECONFIGURING || state == LD_SUBOPTIMAL_SYSTEM;
+        if (word(kInitiallyRedundant) != 0 && (flags & kFlagNoDegrade) == 0 && !suboptimal)
+            d.mergeStateProperty(LD_DEGRADED);
+        else
+            d.setSubState(static_cast<EnumLogicalDeviceSubState>(kSubStateImpacted));
+    }
+    if (word(kUnconfig) != 0)
+        d.mergeStateProperty(LD_FAILED);
+    if (word(kQuickInit) != 0)
+        d.setSubState(static_cast<EnumLogicalDeviceSubState>(kSubStateQuickInit));
+    else if (flags & kFlagImpacted)
+        d.setSubState(static_cast<EnumLogicalDeviceSubState>(kSubStateImpacted));
+    if (word(kTaskInProgress) == 0)
+        return;
+    Progress progress;
+    const Ret ret = d.getProgress(progress);
+    if (ret.getReturn() != 0)
+        return;
+    if (progress.getType() == TASK_TYPE_CLEAR) {
+        d.mergeStateProperty(LD_FAILED);
+        d.setSubState(static_cast<EnumLogicalDeviceSubState>(kSubStateClearing));
+        return;
+    }
+    if (progress.getType() == TASK_TYPE_REBUILD) {
+        const std::vector<VynLogicalDriveInfo*>& members = d.getMemberRecords();
+        const uint32_t type = members.empty() ? word(kType) : members[0]->word(kType);
+        if (type != 45)
+            d.mergeStateProperty(LD_DEGRADED);
+        d.setSubState(static_cast<EnumLogicalDeviceSubState>(kSubStateImpacted));
+    }
 }
 
 size_t VynLogicalDriveInfo::getCopySize() const
@@ -354,7 +600,12 @@ void VynLogicalDriveInfo::writeTo(Writer* writer) const
     u("fsaNumberOfElements", 260);
     // The copy-back flag and the RAID-5EE state are the attached drive's;
     // without one the state is unset.
-    writer->writeInt("Raid5EEState", 0x7FFFFFFF);
+    VynAdapter* adapter = drive != nullptr ? drive->getVynAdapter() : nullptr;
+    if (adapter != nullptr && adapter->getFeature(static_cast<FeatureEnum>(40)) != 0)
+        writer->writeBool("copybackInProgress", (word(480) & kFlagCopyback) != 0);
+    const bool raid5EE = adapter != nullptr && adapter->getFeature(static_cast<FeatureEnum>(6)) != 0 &&
+                         drive->getRaidLevel() == RAID_LEVEL_5EE;
+    writer->writeInt("Raid5EEState", raid5EE ? drive->getRaid5EEState() : 0x7FFFFFFF);
     writer->writeUInt("fsaReadCacheFlags", faGetLe32(cacheParams));
     writer->writeUInt("fsaWriteCacheFlags", faGetLe32(cacheParams + 4));
 }

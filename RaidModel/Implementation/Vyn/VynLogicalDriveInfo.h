@@ -43,6 +43,9 @@ public:
     void setFsaInfo(const FSA_CONTAINER_INFO_EXTND* record, const tag_FSA_CONTAINER_PARAMS* cacheParams,
                     const tag_FSA_CONTAINER_PARAMS* cacheMode);
     void setLogicalDrive(VynBasicLogicalDrive* drive);
+    // The drive is going away: the record no longer points at it and
+    // recomputes nothing.
+    void forgetLogicalDrive() { drive = nullptr; }
     // Takes the morph original, source and destination and the task flag of
     // `record`; recomputes nothing.
     void setOriginalMorphInfo(const FSA_CONTAINER_INFO_EXTND* record);
@@ -76,6 +79,13 @@ public:
     // The 32-bit word at `offset` of the record; 0 without a record or
     // beyond the copy.
     uint32_t word(size_t offset) const;
+    // Changes one word of the copy; nothing beyond the copy.
+    void setWord(size_t offset, uint32_t value);
+    // Names another drive in element i (bus, target and LUN bytes).
+    void setElementAddress(unsigned long i, uint8_t bus, uint8_t target, uint8_t lun);
+    // Takes `size` bytes at `offset` of `other`'s copy; nothing beyond either
+    // copy.
+    void copyBytes(const VynLogicalDriveInfo& other, size_t offset, size_t size);
     // The operating-system device name at byte 420, at most 50 characters.
     std::string getDeviceName() const;
 
@@ -101,6 +111,11 @@ public:
     static int writeCacheModeOf(uint32_t writeFlags, bool cacheSupported, int batteryStatus);
 
 private:
+    // Whether the drive's power management keeps its disks from being read.
+    bool powerManagementActive() const;
+    void updateCaches();
+    void updateStates();
+
     VynBasicLogicalDrive* drive = nullptr;
     uint8_t cacheParams[PARAMS_SIZE] = {};
     uint8_t cacheMode[PARAMS_SIZE] = {};

@@ -214,17 +214,17 @@ void VynBasicLogicalDrive::createChunks(VynLogicalDriveInfo* info, unsigned long
                 badBlockCount += static_cast<int>(faGetLe32(partition.bytes + PI_BAD_BLOCK_COUNT));
             const uint32_t type = faGetLe32(partition.bytes + PI_PARTITION_TYPE);
             if (drive != nullptr && drive->getState() == PD_FAILED) {
-                traceDead(drive, getAdapterID(), nullptr, 0, ++dead);
+                traceDead(drive, vynAdapter->getAdapterID(), nullptr, 0, ++dead);
             } else if (deadPartition(type)) {
-                traceDead(drive, getAdapterID(), "type", type, ++dead);
+                traceDead(drive, vynAdapter->getAdapterID(), "type", type, ++dead);
             } else if (type == kRebuildPartition) {
                 if (drive != nullptr)
                     drive->setStateProperty(PD_REBUILDING);
                 if ((flags & kFlagNoDegrade) == 0)
-                    traceDead(drive, getAdapterID(), "rebuild", 0, ++dead);
+                    traceDead(drive, vynAdapter->getAdapterID(), "rebuild", 0, ++dead);
             }
         } else {
-            traceDead(drive, getAdapterID(), "status", static_cast<long>(status), ++dead);
+            traceDead(drive, vynAdapter->getAdapterID(), "status", static_cast<long>(status), ++dead);
             addChild(newOrNull<Chunk>(drive, this, start, blocks, chunkType, group, CHUNK_STATE_NORMAL, i, elements));
             if (drive != nullptr)
                 drive->addChild(
@@ -354,7 +354,7 @@ Ret VynBasicLogicalDrive::getProgress(Progress& progress)
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynBasicLogicalDrive::getProgress(Progress &)");
     Ret ret(0);
     try {
-        Addr addr(static_cast<uint32_t>(getAdapterID()));
+        Addr addr(static_cast<uint32_t>(vynAdapter != nullptr ? vynAdapter->getAdapterID() : getAdapterID()));
         addr.setLogicalDriveID(static_cast<uint32_t>(getLogicalDriveID()));
         progress.setDeviceAddr(addr);
         VynGetLogicalDriveProgress(vynAdapter != nullptr ? vynAdapter->getAdapterHandle() : nullptr, record,
@@ -374,7 +374,7 @@ Ret VynBasicLogicalDrive::getProgress(ProgressCollection& out)
     try {
         void* handle = vynAdapter != nullptr ? vynAdapter->getAdapterHandle() : nullptr;
         Progress progress;
-        Addr addr(static_cast<uint32_t>(getAdapterID()));
+        Addr addr(static_cast<uint32_t>(vynAdapter != nullptr ? vynAdapter->getAdapterID() : getAdapterID()));
         addr.setLogicalDriveID(static_cast<uint32_t>(getLogicalDriveID()));
         progress.setDeviceAddr(addr);
         VynGetLogicalDriveProgress(handle, record, progress, ret);

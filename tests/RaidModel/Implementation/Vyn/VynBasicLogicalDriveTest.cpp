@@ -1,0 +1,489 @@
+// Logical drives of the family built from container records: chunks on the
+// hard drives and placeholders for lost members, the state missing members
+// give, parity space, members and sub-drives, the attributes written, and
+// the drive's progress.
+#include "Command/Vyn/common/fa_bytes.h"
+#include "Command/Vyn/common/fa_ctrinfo.h"
+#include "Command/Vyn/common/fa_readonly.h"
+#include "FamilyTest.h"
+#include "RaidModel/Implementation/Vyn/VynAdapter.h"
+#include "RaidModel/Implementation/Vyn/VynBasicLogicalDrive.h"
+#include "RaidModel/Implementation/Vyn/VynChunk.h"
+#include "RaidModel/Implementation/Vyn/VynHardDrive.h"
+#include "RaidModel/Implementation/Vyn/VynLogicalDriveInfo.h"
+#include "RaidModel/Implementation/Vyn/VynTaskProgress.h"
+#include "RaidModel/Interface/Channel.h"
+#include "ScriptedFsaExports.h"
+#include "common/Progress.h"
+#include "common/Ret.h"
+#include "common/Writer.h"
+#include "common/XMLWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using vyntest::ScriptedFsaExports;
+using vyntest::words;
+
+// One member element of a record: its first word, the drive's address and
+// the extent in blocks.
+struct Element {
+    uint32_t first;
+    uint8_t bus;
+    uint8_t target;
+    uint64_t start;
+    uint64_t blocks;
+};
+
+// An element naming member container `number`.
+Element member(uint32_t number) { return {number, 0, 0, 0, 0}; }
+
+// A container record: number, type, primary or not, capacity in blocks.
+FSA_CONTAINER_INFO_EXTND containerRecord(uint32_t number, uint32_t type, bool primary, uint64_t blocks,
+                                         const std::vector<Element>& elements)
+{
+    FSA_CONTAINER_INFO_EXTND r = {};
+    faPutLe32(r.bytes, number);
+    faPutLe32(r.bytes + 4, 0x5A000000 + number);
+    faPutLe32(r.bytes + 28, type);
+    faPutLe32(r.bytes + 64, primary ? 1 : 0);
+    faPutLe64(r.bytes + 68, blocks * 512);
+    faPutLe32(r.bytes + 104, 0xFFFFFFFF);
+    faPutLe32(r.bytes + 260, static_cast<uint32_t>(elements.size()));
+    for (size_t i = 0; i < elements.size(); ++i) {
+        uint8_t* e = r.bytes + 552 + 28 * i;
+        faPutLe32(e, elements[i].first);
+        e[4] = elements[i].bus;
+        e[5] = elements[i].target;
+        faPutLe64(e + 12, elements[i].start * 512);
+        faPutLe64(e + 20, elements[i].blocks * 512);
+    }
+    return r;
+}
+
+// A partition record of the given type and bad-block count.
+std::vector<uint8_t> partition(uint32_t type, uint32_t badBlocks = 0)
+{
+    std::vector<uint8_t> p(112, 0);
+    faPutLe32(p.data() + 28, type);
+    faPutLe32(p.data() + 36, 9);
+    faPutLe32(p.data() + 72, badBlocks);
+    return p;
+}
+
+std::string xmlOf(const RaidObject& node)
+{
+    char* text = nullptr;
+    XMLWriter writer(&text);
+    static_cast<Writer&>(writer).writeTree(node);
+    return text != nullptr ? std::string(text) : std::string();
+}
+
+// A drive whose blink answers a set result.
+class BlinkingDrive : public VynHardDrive {
+public:
+    BlinkingDrive(VynAdapter* adapter, Channel* channel, unsigned long id, int result)
+        : VynHardDrive(adapter, channel, id, 1000000), result(result)
+    {
+    }
+    Ret identifyDevice(bool) override
+    {
+        ++calls;
+        return Ret(result);
+    }
+    int result;
+    int calls = 0;
+};
+
+class VynBasicLogicalDriveTest : public vyntest::FamilyTest {
+protected:
+    void SetUp() override
+    {
+        vyntest::FamilyTest::SetUp();
+        fsa_.reset(new ScriptedFsaExports());
+        fsa_->answerUnscripted(31);
+        SetUpAdapterOnly();
+    }
+    // A fresh controller that is never opened, with an empty bus 0.
+    void SetUpAdapterOnly()
+    {
+        const _tagFSA_ADAPTER_ENUM_INFO r = craftedRecord(4);
+        adapter_.reset(new VynAdapter(&r, nullptr, 0, nullptr, nullptr));
+        bus_ = new Channel(adapter_.get(), 0, CHANNEL_TYPE_SCSI, SPEED_UNSET);
+        adapter_->addChild(bus_);
+    }
+    void TearDown() override
+    {
+        drive_.reset();
+        adapter_.reset();
+        fsa_.reset();
+        vyntest::FamilyTest::TearDown();
+    }
+    HardDrive* disk(uint8_t target, EnumPhysicalDeviceState state = PD_READY)
+    {
+        auto* d = new VynHardDrive(adapter_.get(), bus_, target, 1000000);
+        d->setStateProperty(state);
+        bus_->addChild(d);
+        return d;
+    }
+    VynLogicalDriveInfo* keep(const FSA_CONTAINER_INFO_EXTND& r)
+    {
+        auto* info = new VynLogicalDriveInfo(&r, nullptr, nullptr);
+        adapter_->addLogicalInfo(info);
+        return info;
+    }
+    VynBasicLogicalDrive* build(VynLogicalDriveInfo* info, EnumRaidLevel level)
+    {
+        drive_.reset(new VynBasicLogicalDrive(info, adapter_.get(), info->getContainerNumber(), level, 1000, 0,
+                                              LD_OPTIMAL, false));
+        return drive_.get();
+    }
+    // A primary container over drives 0:0 .. 0:n-1 of `blocks` each.
+    VynBasicLogicalDrive* primary(uint32_t type, EnumRaidLevel level, unsigned n, uint64_t blocks = 1000)
+    {
+        std::vector<Element> elements;
+        for (unsigned i = 0; i < n; ++i) {
+            if (bus_->getChildCount() <= i)
+                disk(static_cast<uint8_t>(i));
+            elements.push_back({0, 0, static_cast<uint8_t>(i), 128, blocks});
+        }
+        return build(keep(containerRecord(0, type, true, blocks * n, elements)), level);
+    }
+    // Options whose drive-count entry `n` of the first table is {p, d}.
+    void raid6Entries(std::initializer_list<std::array<unsigned, 3>> entries, bool reedSolomon = false)
+    {
+        std::vector<uint8_t> options(340, 0);
+        for (const auto& e : entries) {
+            uint8_t* at = options.data() + (reedSolomon ? 212 : 84) + 4 * e[0];
+            at[1] = static_cast<uint8_t>(e[1]);
+            faPutLe16(at + 2, static_cast<uint16_t>(e[2]));
+        }
+        fsa_->script("FsaGetRaid6Options", 1, options);
+        FSA_GENERAL_INFO2 g = {};
+        faPutLe32(g.bytes + GI_RAID_SUPPORT_MASK, 0x400);
+        adapter_->setFsaGeneralInfo(&g);
+    }
+
+    std::unique_ptr<ScriptedFsaExports> fsa_;
+    vyntest::TreePtr<VynAdapter> adapter_;
+    Channel* bus_ = nullptr;
+    vyntest::TreePtr<VynBasicLogicalDrive> drive_;
+};
+
+TEST_F(VynBasicLogicalDriveTest, EachMemberGetsAChunkUnderTheDriveAndUnderItsHardDrive)
+{
+    HardDrive* d0 = disk(0);
+    HardDrive* d1 = disk(1);
+    fsa_->script("FsaGetFsaPartitionInfo", 1, partition(0, 3));
+    fsa_->script("FsaGetFsaPartitionInfo", 1, partition(0, 4));
+    VynLogicalDriveInfo* info =
+        keep(containerRecord(0, 1, true, 1000, {{0, 0, 0, 128, 1000}, {0, 0, 1, 256, 1000}}));
+    VynBasicLogicalDrive* ld = build(info, RAID_LEVEL_1);
+    EXPECT_EQ(info->getLogicalDrive(), ld);
+    ASSERT_EQ(ld->getNumHardDriveChunks(), 2u);
+    Chunk* second = ld->getHardDriveChunk(1);
+    EXPECT_STREQ(second->typeName(), "VynChunk");
+    EXPECT_EQ(second->getProviderHardDrive(), d1);
+    EXPECT_EQ(second->getStartSector(), 256u);
+    EXPECT_EQ(second->getNumSector(), 1000u);
+    EXPECT_EQ(second->getGroupPosition(), 1u);
+    EXPECT_EQ(second->getGroupSize(), 2u);
+    EXPECT_EQ(ld->getNumHardDrives(), 2u);
+    // The hard drives list their chunk too, and are online in the drive.
+    ASSERT_EQ(d0->getChildCount(), 1u);
+    EXPECT_EQ(static_cast<Chunk*>(d0->getChild(0))->getConsumer(), ld);
+    EXPECT_EQ(d0->getState(), PD_ONLINE);
+    EXPECT_EQ(ld->getParitySpace(), 1000u);
+    EXPECT_EQ(ld->getBadBlockCount(), 7);
+    EXPECT_EQ(ld->getState(), LD_OPTIMAL);
+    EXPECT_EQ(ld->getSubState(), 0x7FFFFFFF);
+}
+
+TEST_F(VynBasicLogicalDriveTest, MissingMembersGiveTheStateOfTheLevel)
+{
+    // Per member: 'k' kept, 'd' dead partition (type 2), 'f' failed drive,
+    // 'q' partition query failing, 'r' rebuilding partition.
+    struct Case {
+        uint32_t type;
+        EnumRaidLevel level;
+        const char* members;
+        uint32_t flags;
+        EnumLogicalDeviceState state;
+    };
+    const Case cases[] = {
+        {4, RAID_LEVEL_5, "dkk", 0, LD_DEGRADED},      {4, RAID_LEVEL_5, "ddk", 0, LD_FAILED},
+        {4, RAID_LEVEL_5, "fkk", 0, LD_DEGRADED},      {4, RAID_LEVEL_5, "qkk", 0, LD_DEGRADED},
+        {4, RAID_LEVEL_5, "rkk", 0, LD_DEGRADED},      {4, RAID_LEVEL_5, "rkk", 0x8, LD_OPTIMAL},
+        {45, RAID_LEVEL_6, "dkkk", 0, LD_SUBOPTIMAL},  {45, RAID_LEVEL_6, "ddkk", 0, LD_DEGRADED},
+        {45, RAID_LEVEL_6, "dddk", 0, LD_FAILED},      {2, RAID_LEVEL_0, "dkk", 0, LD_FAILED},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.members) + " type " + std::to_string(c.type));
+        drive_.reset();
+        adapter_.reset();
+        SetUpAdapterOnly();
+        const std::string m = c.members;
+        std::vector<Element> elements;
+        for (size_t i = 0; i < m.size(); ++i) {
+            disk(static_cast<uint8_t>(i), m[i] == 'f' ? PD_FAILED : PD_READY);
+            elements.push_back({0, 0, static_cast<uint8_t>(i), 128, 1000});
+            if (m[i] == 'q')
+                fsa_->script("FsaGetFsaPartitionInfo", 13);
+            else
+                fsa_->script("FsaGetFsaPartitionInfo", 1, partition(m[i] == 'd' ? 2 : m[i] == 'r' ? 3 : 0));
+        }
+        FSA_CONTAINER_INFO_EXTND r = containerRecord(0, c.type, true, 3000, elements);
+        faPutLe32(r.bytes + 480, c.flags);
+        VynBasicLogicalDrive* ld = build(keep(r), c.level);
+        EXPECT_EQ(ld->getState(), c.state);
+        ASSERT_EQ(ld->getNumHardDriveChunks(), m.size());
+        for (size_t i = 0; i < m.size(); ++i) {
+            Chunk* chunk = ld->getHardDriveChunk(i);
+            EXPECT_STREQ(chunk->typeName(), m[i] == 'q' ? "Chunk" : "VynChunk");
+            EXPECT_EQ(static_cast<int>(chunk->getChunkState()), m[i] == 'd' ? 2 : m[i] == 'r' ? 1 : 0);
+        }
+        if (m[0] == 'r') {
+            EXPECT_EQ(ld->getHardDrive(0)->getState(), PD_REBUILDING);
+        }
+    }
+    EXPECT_NE(traceLog().find("hd ad:0 ch:0 id:0  (partitionType == 2)  deadCount:1"), std::string::npos);
+    EXPECT_NE(traceLog().find("(FsaGetFsaPartitionInfo status == 13)  deadCount:1"), std::string::npos);
+    EXPECT_NE(traceLog().find("(state == DRIVE_DEAD)  deadCount:1"), std::string::npos);
+}
+
+TEST_F(VynBasicLogicalDriveTest, LostMembersBecomePlaceholdersAndReplacedOnesNeverShowTheNewDrive)
+{
+    HardDrive* d0 = disk(0);
+    // Member 0:5 is gone; member 0:0 is marked replaced while its drive is
+    // still there.
+    VynLogicalDriveInfo* info = keep(containerRecord(0, 4, true, 2000, {{1, 0, 0, 128, 1000}, {0, 0, 5, 128, 1000}}));
+    VynBasicLogicalDrive* ld = build(info, RAID_LEVEL_5);
+    ASSERT_EQ(ld->getNumHardDrives(), 2u);
+    HardDrive* replaced = ld->getHardDrive(0);
+    HardDrive* lost = ld->getHardDrive(1);
+    EXPECT_NE(replaced, d0);
+    EXPECT_STREQ(replaced->getVendor(), "*MISSING*");
+    EXPECT_EQ(replaced->getDeviceID(), 0xFF00FFu);
+    EXPECT_EQ(info->getScsiBusNum(0), 0xFFu);
+    EXPECT_STREQ(lost->getVendor(), "*MISSING*");
+    EXPECT_EQ(lost->getChannel(), bus_);
+    EXPECT_EQ(lost->getDeviceID(), 5u);
+    EXPECT_EQ(d0->getChildCount(), 0u);
+    // Both count as missing: the partition queries failed (31).
+    EXPECT_EQ(ld->getState(), LD_FAILED);
+}
+
+TEST_F(VynBasicLogicalDriveTest, ParitySpaceFollowsTheLevel)
+{
+    // 3 chunks of 1001 blocks.
+    EXPECT_EQ(VynBasicLogicalDrive::parityBlocksOf(RAID_LEVEL_1E, 1001, 3, adapter_.get()), 1501u);
+    EXPECT_EQ(VynBasicLogicalDrive::parityBlocksOf(RAID_LEVEL_5, 1001, 3, adapter_.get()), 1001u);
+    EXPECT_EQ(VynBasicLogicalDrive::parityBlocksOf(RAID_LEVEL_50, 1001, 6, adapter_.get()), 1001u);
+    EXPECT_EQ(VynBasicLogicalDrive::parityBlocksOf(RAID_LEVEL_0, 1001, 3, adapter_.get()), 0u);
+    EXPECT_EQ(VynBasicLogicalDrive::parityBlocksOf(RAID_LEVEL_RAID_VOLUME, 1001, 3, adapter_.get()), 0u);
+
+    // RAID 6 of three members reads the entry for four.
+    raid6Entries({{3, 1, 1}, {4, 2, 2}, {6, 2, 4}});
+    EXPECT_EQ(VynBasicLogicalDrive::parityBlocksOf(RAID_LEVEL_6, 1000, 3, adapter_.get()), 2000u);
+    EXPECT_EQ(VynBasicLogicalDrive::parityBlocksOf(RAID_LEVEL_60, 1000, 6, adapter_.get()), 2000u);
+    // No entry for five, none for the Reed-Solomon forms, none beyond the
+    // tables' 32 entries: nothing added, one line each.
+    EXPECT_EQ(VynBasicLogicalDrive::parityBlocksOf(RAID_LEVEL_6, 1000, 5, adapter_.get()), 0u);
+    EXPECT_EQ(VynBasicLogicalDrive::parityBlocksOf(RAID_LEVEL_6RS, 1000, 4, adapter_.get()), 0u);
+    EXPECT_EQ(VynBasicLogicalDrive::parityBlocksOf(RAID_LEVEL_6, 1000, 40, adapter_.get()), 0u);
+    EXPECT_EQ(errorCount("Raid6 parity and data count error."), 2u);
+    EXPECT_EQ(errorCount("Raid6RS parity and data count error."), 1u);
+
+    raid6Entries({{4, 1, 3}}, true);
+    EXPECT_EQ(VynBasicLogicalDrive::parityBlocksOf(RAID_LEVEL_60RS, 1000, 4, adapter_.get()), 1000u);
+
+    // Built: the first chunk's size decides.
+    EXPECT_EQ(primary(40, RAID_LEVEL_1E, 3, 1001)->getParitySpace(), 1501u);
+}
+
+TEST_F(VynBasicLogicalDriveTest, BadBlocksComeFromThePartitionsOrFromTheRecord)
+{
+    for (bool fromRecord : {false, true}) {
+        SCOPED_TRACE(fromRecord);
+        drive_.reset();
+        adapter_.reset();
+        SetUpAdapterOnly();
+        FSA_GENERAL_INFO2 g = {};
+        faPutLe32(g.bytes + GI_SUPPORTED_OPTIONS2, fromRecord ? 1u << 24 : 0);
+        adapter_->setFsaGeneralInfo(&g);
+        disk(0);
+        disk(1);
+        fsa_->script("FsaGetFsaPartitionInfo", 1, partition(0, 5));
+        fsa_->script("FsaGetFsaPartitionInfo", 1, partition(0, 6));
+        FSA_CONTAINER_INFO_EXTND r = containerRecord(0, 1, true, 1000, {{0, 0, 0, 128, 1000}, {0, 0, 1, 128, 1000}});
+        faPutLe32(r.bytes + 484, 40);
+        EXPECT_EQ(build(keep(r), RAID_LEVEL_1)->getBadBlockCount(), fromRecord ? 40 : 11);
+    }
+}
+
+TEST_F(VynBasicLogicalDriveTest, MembersOfATwoLevelDriveAreListedAndWritten)
+{
+    disk(0);
+    disk(1);
+    keep(containerRecord(3, 1, true, 1000, {{0, 0, 0, 128, 1000}}));
+    FSA_CONTAINER_INFO_EXTND seven = containerRecord(7, 1, true, 1000, {{0, 0, 1, 128, 1000}});
+    faPutLe32(seven.bytes + 236, 1);  // not redundant
+    faPutLe32(seven.bytes + 484, 4);
+    keep(seven);
+    FSA_CONTAINER_INFO_EXTND top = containerRecord(20, 2, false, 2000, {member(3), member(7), member(99)});
+    faPutLe32(top.bytes + 32, 26);
+    faPutLe32(top.bytes + 252, 1);
+    VynLogicalDriveInfo* info = keep(top);
+    VynBasicLogicalDrive* ld = build(info, RAID_LEVEL_10);
+    ASSERT_EQ(ld->getMemberRecords().size(), 2u);
+    EXPECT_EQ(ld->getNumHardDriveChunks(), 2u);
+    EXPECT_EQ(ld->getHardDriveChunk(1)->getGroup(), 1u);
+    EXPECT_EQ(ld->getBadBlockCount(), 4);
+    // A member that is not redundant makes the drive so, one that never was
+    // takes the drive's claim away.
+    EXPECT_EQ(info->word(236), 1u);
+    EXPECT_EQ(info->word(252), 0u);
+    const std::string xml = xmlOf(*ld);
+    EXPECT_NE(xml.find("fsaSecContainers=\"3,7\""), std::string::npos) << xml;
+
+    drive_.reset();
+    EXPECT_EQ(xmlOf(*primary(1, RAID_LEVEL_1, 1)).find("fsaSecContainers"), std::string::npos);
+}
+
+TEST_F(VynBasicLogicalDriveTest, NestingDeeperThanThreeLevelsStops)
+{
+    disk(0);
+    keep(containerRecord(6, 1, true, 1000, {{0, 0, 0, 128, 1000}}));
+    // 1 over 2 over ... over 5 over the primary 6.
+    for (uint32_t n = 1; n <= 5; ++n)
+        keep(containerRecord(n, 2, false, 1000, {member(n + 1)}));
+    VynBasicLogicalDrive* ld = build(keep(containerRecord(0, 2, false, 1000, {member(1)})), RAID_LEVEL_10);
+    EXPECT_EQ(errorCount("recursionLevel > 3"), 1u);
+    EXPECT_EQ(ld->getNumHardDriveChunks(), 0u);
+    EXPECT_EQ(ld->getMemberRecords().size(), 5u);
+}
+
+TEST_F(VynBasicLogicalDriveTest, ARaidVolumeHasOneSubDrivePerMember)
+{
+    disk(0);
+    disk(1);
+    fsa_->script("FsaGetFsaPartitionInfo", 1, partition(2));
+    fsa_->script("FsaGetFsaPartitionInfo", 1, partition(0, 2));
+    keep(containerRecord(3, 1, true, 1000, {{0, 0, 0, 128, 1000}}));
+    keep(containerRecord(4, 1, true, 800, {{0, 0, 1, 128, 800}}));
+    VynLogicalDriveInfo* info = keep(containerRecord(9, 15, false, 1800, {member(3), member(4)}));
+    VynBasicLogicalDrive* ld = build(info, RAID_LEVEL_RAID_VOLUME);
+    std::vector<RaidObject*> subs;
+    ld->getChildren(subs, "VynBasicLogicalDrive", false, true);
+    ASSERT_EQ(subs.size(), 2u);
+    auto* second = static_cast<VynBasicLogicalDrive*>(subs[1]);
+    EXPECT_EQ(second->getLogicalDriveID(), 4u);
+    EXPECT_EQ(second->getDataSpace(), 800u);
+    EXPECT_EQ(second->getHardDriveChunk(0)->getGroup(), 1u);
+    // The sub-drive's chunk as the volume's member, in both.
+    std::vector<RaidObject*> own;
+    for (RaidObject* child : ld->getChildList())
+        if (std::string(child->typeName()) == "Chunk")
+            own.push_back(child);
+    ASSERT_EQ(own.size(), 2u);
+    EXPECT_EQ(static_cast<Chunk*>(own[1])->getProviderLogical(), second);
+    EXPECT_EQ(static_cast<Chunk*>(own[1])->getNumSector(), 800u);
+    EXPECT_EQ(static_cast<Chunk*>(own[1])->getGroupPosition(), 1u);
+    EXPECT_EQ(second->getLogicalDriveChunkVector().size(), 1u);
+    // The first member lost its only mirror half: the volume is degraded.
+    EXPECT_EQ(subs[0]->isInstanceOf("LogicalDrive") ? static_cast<LogicalDrive*>(subs[0])->getState() : LD_OPTIMAL,
+              LD_DEGRADED);
+    EXPECT_EQ(ld->getState(), LD_DEGRADED);
+    EXPECT_EQ(ld->getBadBlockCount(), 2);
+    EXPECT_TRUE(ld->getMemberRecords().empty());
+}
+
+TEST_F(VynBasicLogicalDriveTest, ARaidVolumeOverASnapshotTakesTheSnapshotsMembers)
+{
+    disk(0);
+    keep(containerRecord(3, 1, true, 1000, {{0, 0, 0, 128, 1000}}));
+    FSA_CONTAINER_INFO_EXTND snapshot = containerRecord(5, 15, false, 1000, {member(3)});
+    std::memcpy(snapshot.bytes + 12, "Snap            ", 16);
+    faPutLe32(snapshot.bytes + 96, 65536);
+    keep(snapshot);
+    VynLogicalDriveInfo* info = keep(containerRecord(9, 5, false, 1000, {member(5)}));
+    VynBasicLogicalDrive* ld = build(info, RAID_LEVEL_RAID_VOLUME);
+    std::vector<RaidObject*> subs;
+    ld->getChildren(subs, "VynBasicLogicalDrive", false, true);
+    ASSERT_EQ(subs.size(), 1u);
+    EXPECT_EQ(subs[0]->getLogicalDriveID(), 3u);
+    EXPECT_EQ(ld->getSnapshotTopContainer(), 5u);
+    EXPECT_EQ(info->word(96), 65536u);
+    EXPECT_STREQ(ld->getName(), "Snap");
+    EXPECT_NE(xmlOf(*ld).find("fsaSnapshotTopContainer=\"5\""), std::string::npos);
+}
+
+TEST_F(VynBasicLogicalDriveTest, RecordFlagsGiveTheDrivesFlags)
+{
+    struct Case {
+        uint32_t flags;
+        EnumRaidLevel level;
+        int raid5EEState;
+        bool forced;
+        bool noBuild;
+    };
+    const Case cases[] = {
+        {0x2 | 0x1, RAID_LEVEL_5EE, 1, false, false}, {0x1 | 0x4, RAID_LEVEL_5EE, 2, false, false},
+        {0x4, RAID_LEVEL_5EE, 3, false, false},       {0x0, RAID_LEVEL_5EE, 0, false, false},
+        {0x2 | 0x40, RAID_LEVEL_5, 0x7FFFFFFF, true, false}, {0x80, RAID_LEVEL_5, 0x7FFFFFFF, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.flags);
+        drive_.reset();
+        FSA_CONTAINER_INFO_EXTND r = containerRecord(1, 34, true, 0, {});
+        faPutLe32(r.bytes + 480, c.flags);
+        faPutLe32(r.bytes + 488, 0x21);
+        VynBasicLogicalDrive* ld = build(keep(r), c.level);
+        EXPECT_EQ(ld->getRaid5EEState(), c.raid5EEState);
+        EXPECT_EQ(ld->isForcedOnline(), c.forced);
+        EXPECT_EQ(ld->isCreatedWithNoBuild(), c.noBuild);
+        EXPECT_EQ(ld->getForceOnlineFlags(), 0x21);
+    }
+}
+
+TEST_F(VynBasicLogicalDriveTest, IdentifyBlinksEveryMemberAndKeepsTheLastFailure)
+{
+    auto* a = new BlinkingDrive(adapter_.get(), bus_, 0, 0);
+    auto* b = new BlinkingDrive(adapter_.get(), bus_, 1, -5);
+    auto* c = new BlinkingDrive(adapter_.get(), bus_, 2, 0);
+    for (HardDrive* d : {static_cast<HardDrive*>(a), static_cast<HardDrive*>(b), static_cast<HardDrive*>(c)})
+        bus_->addChild(d);
+    fsa_->scriptTimes("FsaGetFsaPartitionInfo", 3, 1, partition(0));
+    VynBasicLogicalDrive* ld = primary(4, RAID_LEVEL_5, 3);
+    EXPECT_EQ(ld->identifyDevice(true).getReturn(), -5);
+    EXPECT_EQ(a->calls + b->calls + c->calls, 3);
+}
+
+TEST_F(VynBasicLogicalDriveTest, ChunksWriteTheirPartitionRecord)
+{
+    disk(0);
+    std::vector<uint8_t> p = partition(4, 12);
+    faPutLe32(p.data() + 32, 7);
+    faPutLe32(p.data() + 48, 3);
+    faPutLe32(p.data() + 52, 11);
+    faPutLe32(p.data() + 64, 1);
+    fsa_->script("FsaGetFsaPartitionInfo", 1, p);
+    VynBasicLogicalDrive* ld = primary(1, RAID_LEVEL_1, 1);
+    const std::string xml = xmlOf(*ld->getHardDriveChunk(0));
+    size_t at = 0;
+    for (const char* attribute : {"fsaPartitionType=\"4\"", "fsaPrimaryContainerType=\"7\"", "fsaPrimaryContainerNum=\"9\"",
+                                  "fsaSecondaryContainerType=\"3\"", "fsaSecondaryContainerNum=\"11\"",
+                                  "fsaReadOnly=\"true\"", "fsaMirrorSlaveSpace=\"false\"", "fsaBadBlockCount=\"12\""}) {
+        at = xml.find(attribute, at);
+        ASSERT_NE(at, std::string::npos) << attribute << "\n" << xml;
+    }
+}
+
+}  // namespace

@@ -133,16 +133,7 @@ public:
     const std::map<std::string, const char*>& getSmartAttributeNames() const { return smartNames; }
     const std::map<std::string, const char*>& getSecondSmartAttributeNames() const { return secondSmartNames; }
 
-private:
-    void readSettings(Ret* ret);
-    // Phases of the tree build over the devices and enclosures; false when
-    // the build must end (an allocation failed).
-    bool findEnclosures(VynTreeWork& work, Ret& retOUT);
-    bool buildPhysicalDevices(VynTreeWork& work, Ret& retOUT);
-    void mapSafteSlots(VynTreeWork& work);
-    void mapSes2EnclosureIds(VynTreeWork& work);
-    void mapSesElements(VynTreeWork& work);
-    void setFeaturesFromTable(const FSA_GENERAL_INFO2* info);
+protected:
     // Phases of the tree build over spares and logical drives; false when
     // the build must end (an allocation failed).
     bool buildSparesAndLogicalDrives(Ret& retOUT);
@@ -153,6 +144,17 @@ private:
     bool buildMorphPair(VynLogicalDriveInfo* info, std::vector<VynBasicLogicalDrive*>& hang, Ret& retOUT);
     void buildDedicatedSpares(const std::vector<VynBasicLogicalDrive*>& hang, FSA_STORAGE_DEVICE* devices,
                               uint32_t capacity, Ret& retOUT);
+
+private:
+    void readSettings(Ret* ret);
+    // Phases of the tree build over the devices and enclosures; false when
+    // the build must end (an allocation failed).
+    bool findEnclosures(VynTreeWork& work, Ret& retOUT);
+    bool buildPhysicalDevices(VynTreeWork& work, Ret& retOUT);
+    void mapSafteSlots(VynTreeWork& work);
+    void mapSes2EnclosureIds(VynTreeWork& work);
+    void mapSesElements(VynTreeWork& work);
+    void setFeaturesFromTable(const FSA_GENERAL_INFO2* info);
 
     std::map<std::string, const char*> smartNames;
     std::map<std::string, const char*> secondSmartNames;

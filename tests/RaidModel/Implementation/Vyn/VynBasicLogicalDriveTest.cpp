@@ -78,6 +78,24 @@ std::vector<uint8_t> partition(uint32_t type, uint32_t badBlocks = 0)
     return p;
 }
 
+// A spare list of the given drives (bus, target).
+std::vector<uint8_t> spares(std::initializer_list<std::pair<uint8_t, uint8_t>> drives)
+{
+    std::vector<uint8_t> reply = words({static_cast<uint32_t>(drives.size())});
+    for (const auto& [bus, target] : drives) {
+        const std::vector<uint8_t> device = {0, 0, 0, 0, bus, target, 0, 0, 0xDE, 0xC0, 0x17, 0x5A};
+        reply.insert(reply.end(), device.begin(), device.end());
+    }
+    return reply;
+}
+
+// Runs single phases of the tree build.
+class PhaseAdapter : public VynAdapter {
+public:
+    using VynAdapter::VynAdapter;
+    using VynAdapter::buildGlobalSpares;
+};
+
 std::string xmlOf(const RaidObject& node)
 {
     char* text = nullptr;
@@ -115,7 +133,7 @@ protected:
     void SetUpAdapterOnly()
     {
         const _tagFSA_ADAPTER_ENUM_INFO r = craftedRecord(4);
-        adapter_.reset(new VynAdapter(&r, nullptr, 0, nullptr, nullptr));
+        adapter_.reset(new PhaseAdapter(&r, nullptr, 0, nullptr, nullptr));
         bus_ = new Channel(adapter_.get(), 0, CHANNEL_TYPE_SCSI, SPEED_UNSET);
         adapter_->addChild(bus_);
     }
@@ -466,6 +484,31 @@ TEST_F(VynBasicLogicalDriveTest, IdentifyBlinksEveryMemberAndKeepsTheLastFailure
     EXPECT_EQ(a->calls + b->calls + c->calls, 3);
 }
 
+TEST_F(VynBasicLogicalDriveTest, GlobalSparesKeepAFailedStateAndLostOnesArePlaceholders)
+{
+    HardDrive* ready = disk(3);
+    HardDrive* failed = disk(4, PD_FAILED);
+    fsa_->script("FsaFailoverSpace", 1, spares({{0, 3}, {0, 4}, {0, 12}}));
+    FSA_STORAGE_DEVICE devices[8] = {};
+    Ret ret;
+    static_cast<PhaseAdapter*>(adapter_.get())->buildGlobalSpares(devices, 8, ret);
+    EXPECT_EQ(ret, Ret());
+    EXPECT_EQ(ready->getState(), PD_HOT_SPARE);
+    EXPECT_EQ(ready->getSpareType(), SPARE_GLOBAL);
+    EXPECT_EQ(failed->getState(), PD_FAILED);
+    EXPECT_EQ(failed->getSpareType(), SPARE_GLOBAL);
+    HardDrive* lost = adapter_->findHardDrive(0, 12);
+    ASSERT_NE(lost, nullptr);
+    EXPECT_STREQ(lost->getVendor(), "*MISSING*");
+    EXPECT_EQ(lost->getState(), PD_FAILED);
+    EXPECT_EQ(lost->getSpareType(), SPARE_GLOBAL);
+    EXPECT_EQ(lost->getChannel(), bus_);
+    // A list longer than the room given is read only as far as the room.
+    fsa_->script("FsaFailoverSpace", 1, spares({{0, 3}, {0, 20}}));
+    static_cast<PhaseAdapter*>(adapter_.get())->buildGlobalSpares(devices, 1, ret);
+    EXPECT_EQ(adapter_->findHardDrive(0, 20), nullptr);
+}
+
 TEST_F(VynBasicLogicalDriveTest, ChunksWriteTheirPartitionRecord)
 {
     disk(0);
@@ -484,6 +527,241 @@ TEST_F(VynBasicLogicalDriveTest, ChunksWriteTheirPartitionRecord)
         at = xml.find(attribute, at);
         ASSERT_NE(at, std::string::npos) << attribute << "\n" << xml;
     }
+}
+
+// The tree build over the simulated controller: spares, the container
+// records, the logical drives and their dedicated spares.
+class VynTreeLogicalDrivesTest : public vyntest::FamilyTest {
+protected:
+    // Builds the first controller of a simulator of `description`, with
+    // room for `spareLimit` spares in a list (the simulated controller
+    // reports none).
+    void build(const std::string& description, uint32_t spareLimit = 8)
+    {
+        startController(description);
+        adapter_ = openController();
+        ASSERT_NE(adapter_, nullptr);
+        FSA_GENERAL_INFO2 info = *adapter_->getFsaInfo();
+        faPutLe32(info.bytes + GI_MAX_GLOBAL_SPARES, spareLimit);
+        adapter_->setFsaGeneralInfo(&info);
+        adapter_->buildChildren(ret_);
+    }
+    // The container walk answers these records, then its end.
+    static void walk(ScriptedFsaExports& fsa, const std::vector<FSA_CONTAINER_INFO_EXTND>& records)
+    {
+        for (const FSA_CONTAINER_INFO_EXTND& r : records)
+            fsa.script("FsaGetContainerInfo2", 1, std::vector<uint8_t>(r.bytes, r.bytes + sizeof r.bytes));
+        fsa.script("FsaGetContainerInfo2", 17);
+        fsa.scriptAlways("FsaContainerGetCacheParams", 1, words({0, 0}));
+        fsa.scriptAlways("FsaContainerGetCacheMode", 1, words({0, 0}));
+        fsa.scriptAlways("FsaGetFsaPartitionInfo", 1, partition(0));
+    }
+    std::vector<VynBasicLogicalDrive*> drives() const
+    {
+        std::vector<RaidObject*> nodes;
+        adapter_->getChildren(nodes, "VynBasicLogicalDrive", false, true);
+        std::vector<VynBasicLogicalDrive*> out;
+        for (RaidObject* node : nodes)
+            out.push_back(static_cast<VynBasicLogicalDrive*>(node));
+        return out;
+    }
+    HardDrive* hardDrive(uint32_t channel, uint32_t device) const
+    {
+        return adapter_->findHardDrive(channel, device);
+    }
+
+    vyntest::TreePtr<VynAdapter> adapter_;
+    Ret ret_;
+};
+
+TEST_F(VynTreeLogicalDrivesTest, TheDefaultControllerHasItsRaid5AndItsGlobalSpare)
+{
+    ScriptedFsaExports fsa;
+    fsa.script("FsaFailoverSpace", 1, spares({{0, 3}}));
+    fsa.scriptAlways("FsaFailoverSpace", 1, words({0}));
+    build("base = default\n");
+    EXPECT_EQ(ret_, Ret());
+    const std::vector<VynBasicLogicalDrive*> found = drives();
+    ASSERT_EQ(found.size(), 1u);
+    VynBasicLogicalDrive* data = found[0];
+    EXPECT_EQ(data->getLogicalDriveID(), 0u);
+    EXPECT_STREQ(data->getName(), "Data");
+    EXPECT_EQ(data->getRaidLevel(), RAID_LEVEL_5);
+    EXPECT_EQ(data->getState(), LD_OPTIMAL);
+    EXPECT_EQ(data->getStripeSize(), 256);
+    ASSERT_EQ(data->getNumHardDriveChunks(), 3u);
+    for (unsigned i = 0; i < 3; ++i) {
+        EXPECT_EQ(data->getHardDrive(i), hardDrive(0, i));
+        EXPECT_EQ(data->getHardDriveChunk(i)->getStartSector(), 128u);
+    }
+    EXPECT_EQ(data->getParitySpace(), data->getHardDriveChunk(0)->getNumSector());
+    HardDrive* spare = hardDrive(0, 3);
+    ASSERT_NE(spare, nullptr);
+    EXPECT_EQ(spare->getState(), PD_HOT_SPARE);
+    EXPECT_EQ(spare->getSpareType(), SPARE_GLOBAL);
+    // The global list without a container, then the drive's own.
+    EXPECT_EQ(fsa.containersAsked(), (std::vector<uint32_t>{0xFFFFFFFFu, 0}));
+    EXPECT_EQ(adapter_->numLogicalInfo(), 1u);
+    const std::string trace = traceLog();
+    EXPECT_NE(trace.find("ctr:0  cacheParams r:"), std::string::npos);
+}
+
+// needs FsaFailoverSpace
+TEST_F(VynTreeLogicalDrivesTest, DISABLED_TheDefaultControllersSpareComesFromTheController)
+{
+    build("base = default\n");
+    EXPECT_EQ(ret_, Ret());
+    HardDrive* spare = hardDrive(0, 3);
+    ASSERT_NE(spare, nullptr);
+    EXPECT_EQ(spare->getState(), PD_HOT_SPARE);
+    EXPECT_EQ(spare->getSpareType(), SPARE_GLOBAL);
+    ASSERT_EQ(drives().size(), 1u);
+}
+
+TEST_F(VynTreeLogicalDrivesTest, FailedSpareListsAreReportedAndTheBuildGoesOn)
+{
+    ScriptedFsaExports fsa;
+    fsa.script("FsaFailoverSpace", 31);
+    fsa.script("FsaFailoverSpace", 479);
+    build("base = default\n");
+    EXPECT_EQ(ret_.getAPIReturn(), 479u);
+    EXPECT_EQ(errorCount("*** FSA API Error: FsaFailoverSpace(x,x,FSA_FF_GET_GLOBAL_SPARE,x,x) fsaStatus=31 ***"), 1u);
+    EXPECT_EQ(errorCount("*** FSA API Error: FsaFailoverSpace(x,x,FSA_FF_GETFAILOVER,x,x) fsaStatus=479 ***"), 1u);
+    EXPECT_EQ(drives().size(), 1u);
+    EXPECT_EQ(hardDrive(0, 3)->getSpareType(), SPARE_NONE);
+}
+
+TEST_F(VynTreeLogicalDrivesTest, RecordsBeyondTheTopLevelAndTheCachePoolAreNotHung)
+{
+    ScriptedFsaExports fsa;
+    fsa.scriptAlways("FsaFailoverSpace", 1, words({0}));
+    FSA_CONTAINER_INFO_EXTND pool = containerRecord(40, 55, true, 4096, {{0, 0, 7, 128, 4096}});
+    FSA_CONTAINER_INFO_EXTND beyond = containerRecord(33, 1, true, 1000, {{0, 0, 4, 128, 1000}});
+    FSA_CONTAINER_INFO_EXTND shown = containerRecord(32, 1, true, 1000, {{0, 0, 5, 128, 1000}});
+    walk(fsa, {pool, beyond, shown});
+    build("base = default\n");
+    EXPECT_EQ(ret_, Ret());
+    EXPECT_EQ(adapter_->numLogicalInfo(), 3u);
+    const std::vector<VynBasicLogicalDrive*> found = drives();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0]->getLogicalDriveID(), 32u);
+    EXPECT_EQ(adapter_->getOrvexaReadCachePoolSize(), 4096u);
+    EXPECT_EQ(adapter_->getNumLogicalDrives(), 1u);
+    // The pool's drive is kept by the controller, its chunk on the SSD.
+    EXPECT_EQ(hardDrive(0, 7)->getChildCount(), 1u);
+    EXPECT_EQ(hardDrive(0, 4)->getChildCount(), 0u);
+}
+
+TEST_F(VynTreeLogicalDrivesTest, AFailedCacheModeReadKeepsTheParametersAndTheWalkGoesOn)
+{
+    ScriptedFsaExports fsa;
+    fsa.scriptAlways("FsaFailoverSpace", 1, words({0}));
+    fsa.script("FsaContainerGetCacheParams", 1, words({1, 2}));
+    fsa.script("FsaContainerGetCacheMode", 31);
+    walk(fsa, {containerRecord(1, 1, true, 1000, {{0, 0, 4, 128, 1000}}),
+               containerRecord(2, 1, true, 1000, {{0, 0, 5, 128, 1000}})});
+    build("base = default\n");
+    EXPECT_EQ(ret_.getAPIReturn(), 31u);
+    EXPECT_EQ(errorCount("*** FSA API Error: FsaContainerGetCacheMode() fsaStatus=31 ***"), 1u);
+    ASSERT_EQ(adapter_->numLogicalInfo(), 2u);
+    const uint8_t* mode = adapter_->getLogicalInfo(0)->getCacheMode();
+    EXPECT_EQ(faGetLe32(mode), 1u);
+    EXPECT_EQ(faGetLe32(mode + 4), 2u);
+    EXPECT_NE(traceLog().find("ctr:1  cacheParams r:1  w:2   cacheMode r:1  w:2"), std::string::npos);
+    EXPECT_EQ(drives().size(), 2u);
+}
+
+TEST_F(VynTreeLogicalDrivesTest, SnapshotsTakeTheLevelOfTheirFirstMember)
+{
+    ScriptedFsaExports fsa;
+    fsa.scriptAlways("FsaFailoverSpace", 1, words({0}));
+    FSA_CONTAINER_INFO_EXTND raid5 =
+        containerRecord(40, 4, true, 2000, {{0, 0, 4, 128, 1000}, {0, 0, 5, 128, 1000}, {0, 0, 6, 128, 1000}});
+    walk(fsa, {raid5, containerRecord(1, 5, false, 2000, {member(40)}), containerRecord(2, 6, false, 10, {member(50)})});
+    build("base = default\n");
+    const std::vector<VynBasicLogicalDrive*> found = drives();
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0]->getRaidLevel(), RAID_LEVEL_5);
+    EXPECT_EQ(found[0]->getDataSpace(), 2000u);
+    EXPECT_EQ(found[1]->getRaidLevel(), RAID_LEVEL_NONE);
+}
+
+TEST_F(VynTreeLogicalDrivesTest, AMorphingContainerIsHungAsSourceThenDestination)
+{
+    // 10 morphs from 41 into 42; 40 is the container it relates to. The
+    // three are beyond the top-level limit: only the pair shows them.
+    FSA_CONTAINER_INFO_EXTND related = containerRecord(40, 1, true, 1000, {});
+    faPutLe32(related.bytes + 4, 0x00100007);
+    faPutLe32(related.bytes + 40, 12);
+    faPutLe32(related.bytes + 480, 0x200 | 0x400);
+    std::memcpy(related.bytes + 420, "/dev/sdq", 8);
+    FSA_CONTAINER_INFO_EXTND source = containerRecord(41, 1, true, 1000, {{0, 0, 4, 128, 1000}});
+    FSA_CONTAINER_INFO_EXTND destination = containerRecord(42, 4, true, 3000, {{0, 0, 5, 128, 1000}});
+    faPutLe32(destination.bytes + 480, 0x800 | 0x40);
+    FSA_CONTAINER_INFO_EXTND morph = containerRecord(10, 16, false, 1000, {});
+    faPutLe32(morph.bytes + 104, 40);
+    faPutLe32(morph.bytes + 116, 41);
+    faPutLe32(morph.bytes + 128, 42);
+    for (bool withSource : {true, false}) {
+        SCOPED_TRACE(withSource);
+        ScriptedFsaExports fsa;
+        fsa.scriptAlways("FsaFailoverSpace", 1, words({0}));
+        std::vector<FSA_CONTAINER_INFO_EXTND> records = {related, destination, morph};
+        if (withSource)
+            records.insert(records.begin() + 1, source);
+        walk(fsa, records);
+        build("base = default\n");
+        const std::vector<VynBasicLogicalDrive*> found = drives();
+        ASSERT_EQ(found.size(), withSource ? 2u : 1u);
+        VynBasicLogicalDrive* to = found.back();
+        EXPECT_EQ(to->getLogicalDriveID(), 10u);
+        EXPECT_EQ(to->getRaidLevel(), RAID_LEVEL_5);
+        EXPECT_EQ(to->getDataSpace(), 3000u);
+        EXPECT_EQ(to->getMorphType(), 2);
+        const VynLogicalDriveInfo* info = to->getLogicalDriveInfo();
+        EXPECT_EQ(info->word(104), 40u);
+        EXPECT_EQ(info->word(4), 0x00100007u);
+        EXPECT_EQ(info->word(40), 12u);
+        EXPECT_EQ(info->getDeviceName(), "/dev/sdq");
+        // Bits are only added.
+        EXPECT_EQ(info->word(480), 0x200u | 0x400u | 0x800u | 0x40u);
+        if (withSource) {
+            VynBasicLogicalDrive* from = found[0];
+            EXPECT_EQ(from->getLogicalDriveID(), 41u);
+            EXPECT_EQ(from->getMorphType(), 1);
+            EXPECT_EQ(from->getMorphPartnerID(), 10);
+            EXPECT_EQ(from->getMorphPartner(), to);
+            EXPECT_EQ(to->getMorphPartnerID(), 41);
+            EXPECT_EQ(to->getMorphPartner(), from);
+            EXPECT_EQ(to->getState(), LD_RECONFIGURING);
+        } else {
+            EXPECT_EQ(to->getMorphPartner(), nullptr);
+            EXPECT_EQ(to->getMorphPartnerID(), 0x7FFFFFFF);
+            EXPECT_EQ(to->getState(), LD_FAILED);
+        }
+        adapter_.reset();
+    }
+}
+
+TEST_F(VynTreeLogicalDrivesTest, DedicatedSparesAreLinkedAndARelatedContainerIsAskedForThem)
+{
+    ScriptedFsaExports fsa;
+    fsa.script("FsaFailoverSpace", 1, words({0}));
+    fsa.script("FsaFailoverSpace", 1, spares({{0, 6}, {0, 13}}));
+    fsa.script("FsaFailoverSpace", 1, spares({{0, 7}}));
+    FSA_CONTAINER_INFO_EXTND plain = containerRecord(1, 1, true, 1000, {{0, 0, 4, 128, 1000}});
+    FSA_CONTAINER_INFO_EXTND related = containerRecord(2, 1, true, 1000, {{0, 0, 5, 128, 1000}});
+    faPutLe32(related.bytes + 100, 3);
+    faPutLe32(related.bytes + 104, 9);
+    walk(fsa, {plain, related});
+    build("base = default\n");
+    EXPECT_EQ(fsa.containersAsked(), (std::vector<uint32_t>{0xFFFFFFFFu, 1, 9}));
+    const std::vector<VynBasicLogicalDrive*> found = drives();
+    ASSERT_EQ(found.size(), 2u);
+    ASSERT_EQ(found[0]->getNumAssignedSpares(), 1u);
+    EXPECT_EQ(found[0]->getAssignedSpare(0), hardDrive(0, 6));
+    EXPECT_EQ(found[1]->getAssignedSpare(0), hardDrive(0, 7));
+    EXPECT_EQ(hardDrive(0, 13), nullptr);
 }
 
 }  // namespace

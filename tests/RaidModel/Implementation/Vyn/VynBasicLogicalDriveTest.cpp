@@ -151,9 +151,14 @@ protected:
         bus_->addChild(d);
         return d;
     }
-    VynLogicalDriveInfo* keep(const FSA_CONTAINER_INFO_EXTND& r)
+    // The record, with cache parameters and cache mode of two words each.
+    VynLogicalDriveInfo* keep(const FSA_CONTAINER_INFO_EXTND& r, std::vector<uint8_t> params = {},
+                              std::vector<uint8_t> mode = {})
     {
-        auto* info = new VynLogicalDriveInfo(&r, nullptr, nullptr);
+        params.resize(VynLogicalDriveInfo::PARAMS_SIZE);
+        mode.resize(VynLogicalDriveInfo::PARAMS_SIZE);
+        auto* info = new VynLogicalDriveInfo(&r, reinterpret_cast<const tag_FSA_CONTAINER_PARAMS*>(params.data()),
+                                             reinterpret_cast<const tag_FSA_CONTAINER_PARAMS*>(mode.data()));
         adapter_->addLogicalInfo(info);
         return info;
     }
@@ -507,6 +512,207 @@ TEST_F(VynBasicLogicalDriveTest, GlobalSparesKeepAFailedStateAndLostOnesArePlace
     fsa_->script("FsaFailoverSpace", 1, spares({{0, 3}, {0, 20}}));
     static_cast<PhaseAdapter*>(adapter_.get())->buildGlobalSpares(devices, 1, ret);
     EXPECT_EQ(adapter_->findHardDrive(0, 20), nullptr);
+}
+
+// A task list of one task with the given id and task function.
+std::vector<uint8_t> oneTask(uint32_t id, uint32_t function)
+{
+    std::vector<uint8_t> reply = words({1, id, function});
+    reply.resize(4 + 36, 0);
+    return reply;
+}
+
+// Task details in state 0 (running) at `tenths` of a percent.
+std::vector<uint8_t> details(uint32_t tenths)
+{
+    std::vector<uint8_t> d(56, 0);
+    faPutLe32(d.data() + 40, tenths);
+    return d;
+}
+
+TEST_F(VynBasicLogicalDriveTest, TheRecordGivesTheDrivesModelFields)
+{
+    for (bool features : {true, false}) {
+        SCOPED_TRACE(features);
+        drive_.reset();
+        for (int f : {27, 270, 276})
+            adapter_->setFeature(static_cast<FeatureEnum>(f), features ? 1 : 0);
+        // Container 64 is beyond what the host's view is probed for.
+        FSA_CONTAINER_INFO_EXTND r = containerRecord(64, 1, true, 0, {});
+        std::memcpy(r.bytes + 12, "Data  \t         ", 16);
+        const uint8_t created[7] = {7, 14, 0xE9, 0x07, 13, 5, 9};
+        std::memcpy(r.bytes + 88, created, sizeof created);
+        faPutLe32(r.bytes + 60, 3);
+        faPutLe32(r.bytes + 76, 50);
+        faPutLe32(r.bytes + 240, 1);
+        faPutLe32(r.bytes + 488, 0x11);
+        faPutLe32(r.bytes + 492, 0x3);
+        faPutLe32(r.bytes + 496, 10);
+        faPutLe32(r.bytes + 500, 20);
+        faPutLe32(r.bytes + 504, 30);
+        faPutLe32(r.bytes + 508, 1);
+        faPutLe32(r.bytes + 96, 262144);
+        r.bytes[56] = 'E';
+        faPutLe32(r.bytes + 512, 1);
+        faPutLe32(r.bytes + 524, 1);
+        r.bytes[528] = 3;
+        VynBasicLogicalDrive* ld = build(keep(r, words({1, 0x1}), words({0, 0x2})), RAID_LEVEL_1);
+        EXPECT_STREQ(ld->getName(), "Data");
+        const LogicalDriveCreationDate& date = ld->getCreationDate();
+        EXPECT_EQ(date.dateValid, 1u);
+        EXPECT_EQ(date.month, 7u);
+        EXPECT_EQ(date.day, 14u);
+        EXPECT_EQ(date.year, 2025u);
+        EXPECT_EQ(date.timeValid, 1u);
+        EXPECT_EQ(date.hour, 13u);
+        EXPECT_EQ(date.minute, 5u);
+        EXPECT_EQ(date.second, 9u);
+        EXPECT_EQ(ld->getUniqueID(), 0x5A000040u);
+        EXPECT_EQ(ld->getOsDiskNumber(), 3);
+        EXPECT_EQ(ld->getTaskPriority(), PRIORITY_MEDIUM);
+        EXPECT_TRUE(ld->isBootDrive());
+        EXPECT_EQ(ld->getForceOnlineFlags(), 0x11);
+        EXPECT_TRUE(ld->getPMEnabled());
+        EXPECT_EQ(ld->getPMStandbyTimer(), 10u);
+        EXPECT_EQ(ld->getPMOffTimer(), 20u);
+        EXPECT_EQ(ld->getPMVerifyTimer(), 30u);
+        EXPECT_EQ(ld->getPMState(), 1);
+        EXPECT_EQ(ld->getStripeSize(), 256);
+        EXPECT_EQ(ld->getHasPartition(), 2);
+        EXPECT_FALSE(ld->hasOSPartition());
+        EXPECT_STREQ(ld->getDriveLetter(), "E");
+        EXPECT_EQ(ld->getReadCacheSetting(), features ? 2 : 0);
+        EXPECT_EQ(ld->getWriteCacheSetting(), features ? 3 : 0);
+        EXPECT_EQ(ld->getWriteCacheMode(), features ? 2 : 0);
+        EXPECT_EQ(ld->getOrvexaPreferredSetting(), features ? 2 : 1);
+        EXPECT_EQ(ld->getOrvexaSetting(), 1);
+        EXPECT_EQ(ld->getOrvexaWriteCachePreferredSetting(), 1);
+        EXPECT_EQ(ld->getOrvexaWriteCacheSetting(), features ? 2 : 1);
+        EXPECT_EQ(ld->getOrvexaWriteCachePolicySetting(), features ? 3 : 5);
+    }
+}
+
+TEST_F(VynBasicLogicalDriveTest, ASnapshotShowsItsFirstMembersNameDateFlagsAndStripe)
+{
+    disk(0);
+    FSA_CONTAINER_INFO_EXTND base = containerRecord(3, 1, true, 1000, {{0, 0, 0, 128, 1000}});
+    std::memcpy(base.bytes + 12, "Base            ", 16);
+    base.bytes[88] = 7;
+    faPutLe32(base.bytes + 480, 0x1000);
+    faPutLe32(base.bytes + 96, 131072);
+    keep(base);
+    FSA_CONTAINER_INFO_EXTND top = containerRecord(9, 5, false, 1000, {member(3)});
+    std::memcpy(top.bytes + 12, "Top             ", 16);
+    faPutLe32(top.bytes + 96, 65536);
+    VynLogicalDriveInfo* info = keep(top);
+    VynBasicLogicalDrive* ld = build(info, RAID_LEVEL_1);
+    EXPECT_STREQ(ld->getName(), "Base");
+    EXPECT_EQ(ld->getCreationDate().month, 7u);
+    EXPECT_EQ(info->word(480) & 0x1000, 0x1000u);
+    EXPECT_EQ(ld->getSubState(), 7);
+    EXPECT_EQ(ld->getStripeSize(), 128);
+}
+
+TEST_F(VynBasicLogicalDriveTest, TheRecordsStateWordsGiveStateAndSubState)
+{
+    struct Case {
+        uint32_t notRedundant;
+        uint32_t initiallyRedundant;
+        uint32_t flags;
+        uint32_t unconfig;
+        uint32_t quickInit;
+        EnumLogicalDeviceState state;
+        int subState;
+    };
+    const Case cases[] = {
+        {1, 1, 0, 0, 0, LD_DEGRADED, 0x7FFFFFFF}, {1, 1, 0x8, 0, 0, LD_OPTIMAL, 7}, {1, 1, 0x4, 0, 0, LD_OPTIMAL, 7},
+        {1, 0, 0, 0, 0, LD_OPTIMAL, 7},           {0, 0, 0, 1, 0, LD_FAILED, 0x7FFFFFFF},
+        {0, 0, 0, 0, 1, LD_OPTIMAL, 8},           {0, 0, 0x1000, 0, 0, LD_OPTIMAL, 7},
+        {0, 0, 0x1000, 0, 1, LD_OPTIMAL, 8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.notRedundant << c.initiallyRedundant << " " << c.flags << " "
+                                        << c.unconfig << c.quickInit);
+        drive_.reset();
+        FSA_CONTAINER_INFO_EXTND r = containerRecord(1, 1, true, 0, {});
+        faPutLe32(r.bytes + 236, c.notRedundant);
+        faPutLe32(r.bytes + 252, c.initiallyRedundant);
+        faPutLe32(r.bytes + 480, c.flags);
+        faPutLe32(r.bytes + 476, c.unconfig);
+        faPutLe32(r.bytes + 472, c.quickInit);
+        VynBasicLogicalDrive* ld = build(keep(r), RAID_LEVEL_1);
+        EXPECT_EQ(ld->getState(), c.state);
+        EXPECT_EQ(ld->getSubState(), c.subState);
+    }
+}
+
+TEST_F(VynBasicLogicalDriveTest, ARunningTaskSetsTheStateFromTheDrivesProgress)
+{
+    struct Case {
+        uint32_t type;
+        FSA_STATUS listed;
+        uint32_t function;
+        EnumLogicalDeviceState state;
+        int subState;
+    };
+    const Case cases[] = {
+        {1, 1, 0, LD_FAILED, 6},          // clearing
+        {1, 1, 5, LD_DEGRADED, 7},        // rebuilding
+        {45, 1, 5, LD_OPTIMAL, 7},        // rebuilding RAID 6
+        {1, 1, 1, LD_OPTIMAL, 0x7FFFFFFF},  // verifying
+        {1, 31, 0, LD_OPTIMAL, 0x7FFFFFFF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.type << " " << c.listed << " " << c.function);
+        drive_.reset();
+        fsa_->clearCalls();
+        FSA_CONTAINER_INFO_EXTND r = containerRecord(5, c.type, true, 0, {});
+        faPutLe32(r.bytes + 192, 1);
+        // Tasks of a container related below 64 run on that one.
+        faPutLe32(r.bytes + 104, 7);
+        fsa_->script("FsaGetTaskList", c.listed, oneTask(77, c.function));
+        if (c.listed == 1)
+            fsa_->script("FsaGetTaskDetails", 1, details(250));
+        VynBasicLogicalDrive* ld = build(keep(r), RAID_LEVEL_1);
+        EXPECT_EQ(ld->getState(), c.state);
+        EXPECT_EQ(ld->getSubState(), c.subState);
+        EXPECT_EQ(fsa_->containersAsked().back(), 7u);
+    }
+    EXPECT_EQ(errorCount("*** FSA API Error: FsaGetTaskList() fsaStatus=31 ***"), 1u);
+}
+
+TEST_F(VynBasicLogicalDriveTest, TheProgressOfADriveOfMembersIsTheLeastAdvancedTask)
+{
+    disk(0);
+    disk(1);
+    keep(containerRecord(3, 1, true, 1000, {{0, 0, 0, 128, 1000}}));
+    keep(containerRecord(70, 1, true, 1000, {{0, 0, 1, 128, 1000}}));
+    VynBasicLogicalDrive* ld = build(keep(containerRecord(9, 2, false, 2000, {member(3), member(70)})), RAID_LEVEL_10);
+    fsa_->clearCalls();
+    // None on the drive's own container; container 3 has two tasks, the
+    // list is asked again with room for both; 70 has one.
+    fsa_->script("FsaGetTaskList", 1, words({0}));
+    fsa_->script("FsaGetTaskList", 5, words({2}));
+    std::vector<uint8_t> two = words({2, 81, 1});
+    two.resize(4 + 72, 0);
+    fsa_->script("FsaGetTaskList", 1, two);
+    fsa_->script("FsaGetTaskDetails", 1, details(300));
+    fsa_->script("FsaGetTaskList", 1, oneTask(82, 1));
+    fsa_->script("FsaGetTaskDetails", 1, details(100));
+    ProgressCollection progress;
+    EXPECT_EQ(ld->getProgress(progress), Ret(0));
+    ASSERT_EQ(progress.getSize(), 1u);
+    EXPECT_EQ(progress.getProgress(0)->getType(), TASK_TYPE_VERIFY);
+    EXPECT_EQ(progress.getProgress(0)->getPercent(), 10u);
+    EXPECT_EQ(progress.getProgress(0)->getTaskID(), 82u);
+    EXPECT_EQ(progress.getProgress(0)->getDeviceAddr()->getLogicalDriveID(), 9u);
+    EXPECT_EQ(fsa_->count("FsaGetTaskList"), 4u);
+
+    // Without tasks the collection stays empty.
+    fsa_->scriptTimes("FsaGetTaskList", 3, 1, words({0}));
+    ProgressCollection none;
+    EXPECT_EQ(ld->getProgress(none), Ret(0));
+    EXPECT_EQ(none.getSize(), 0u);
 }
 
 TEST_F(VynBasicLogicalDriveTest, ChunksWriteTheirPartitionRecord)

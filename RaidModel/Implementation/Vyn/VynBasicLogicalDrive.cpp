@@ -424,7 +424,7 @@ void VynBasicLogicalDrive::writeTo(Writer* writer) const
     writer->writeBool("locked", locked);
     writer->writeBool("forcedOnline", forcedOnline);
     writer->writeBool("noBuild", createdWithNoBuild);
-    writer->writeInt("readCacheMode", getReadCacheMode());
+    writer->writeInt("readCacheMode", readCacheMode);
     writer->writeInt("writeCacheSetting", writeCacheSetting);
     writer->writeInt("readCacheSetting", readCacheSetting);
     writer->writeInt("badBlockCount", badBlockCount);

@@ -474,6 +474,20 @@ TEST_F(VynBasicLogicalDriveTest, RecordFlagsGiveTheDrivesFlags)
         EXPECT_EQ(ld->isCreatedWithNoBuild(), c.noBuild);
         EXPECT_EQ(ld->getForceOnlineFlags(), 0x21);
     }
+    // The record writes the drive's RAID-5EE state and the copy-back flag
+    // only for a controller with those features.
+    drive_.reset();
+    FSA_CONTAINER_INFO_EXTND r = containerRecord(1, 34, true, 0, {});
+    faPutLe32(r.bytes + 480, 0x8 | 0x2);
+    VynBasicLogicalDrive* ld = build(keep(r), RAID_LEVEL_5EE);
+    std::string xml = xmlOf(*ld);
+    EXPECT_NE(xml.find("Raid5EEState=\"2147483647\""), std::string::npos) << xml;
+    EXPECT_EQ(xml.find("copybackInProgress"), std::string::npos);
+    adapter_->setFeature(featRaid5EE, 1);
+    adapter_->setFeature(featCopyBack, 1);
+    xml = xmlOf(*ld);
+    EXPECT_NE(xml.find("Raid5EEState=\"1\""), std::string::npos) << xml;
+    EXPECT_NE(xml.find("copybackInProgress=\"true\""), std::string::npos);
 }
 
 TEST_F(VynBasicLogicalDriveTest, IdentifyBlinksEveryMemberAndKeepsTheLastFailure)

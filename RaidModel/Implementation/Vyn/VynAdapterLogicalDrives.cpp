@@ -32,14 +32,8 @@ constexpr FSA_STATUS kNoMoreContainers = 17;
 constexpr uint32_t kMorphing = 16;
 constexpr uint32_t kCachePool = 55;
 
-// Record offsets.
-constexpr size_t kType = 28;
-constexpr size_t kSize = 68;
-constexpr size_t kTaskRelation = 100;
-constexpr size_t kRelated = 104;
-constexpr size_t kMorphSource = 116;
-constexpr size_t kMorphDestination = 128;
-constexpr size_t kFlags = 480;
+using Info = VynLogicalDriveInfo;
+
 constexpr uint32_t kRelatedContainer = 3;
 
 // Slots of a spare list: more than any controller keeps, so that a limit
@@ -63,18 +57,6 @@ uint32_t deviceIdOf(const FSA_STORAGE_DEVICE& device)
     return static_cast<uint32_t>(device.lun) << 16 | device.targetId;
 }
 
-void apiError(Ret& ret, const char* call, FSA_STATUS status)
-{
-    ret.setApiError(status);
-    VynErrorPrintf(__FILE__, __LINE__, vynerror::API, call, static_cast<int>(status));
-}
-
-void resourceError(Ret& ret, const char* what)
-{
-    ret.setResource();
-    VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE, what);
-}
-
 // The lookups of one build go through an index of the devices, dropped when
 // the build leaves the phases that use it.
 class DriveIndexScope {
@@ -90,6 +72,9 @@ private:
 };
 
 }  // namespace
+
+using vynerror::apiError;
+using vynerror::resourceError;
 
 HardDrive* VynAdapter::findHardDrive(uint32_t channel, uint32_t device) const
 {
@@ -190,13 +175,13 @@ bool VynAdapter::readLogicalDriveInfos(Ret& retOUT)
 
 bool VynAdapter::buildMorphPair(VynLogicalDriveInfo* info, std::vector<VynBasicLogicalDrive*>& hang, Ret& retOUT)
 {
-    VynLogicalDriveInfo* destination = getLogicalInfoByContainerNum(info->word(kMorphDestination));
-    VynLogicalDriveInfo* source = getLogicalInfoByContainerNum(info->word(kMorphSource));
-    VynLogicalDriveInfo* related = getLogicalInfoByContainerNum(info->word(kRelated));
+    VynLogicalDriveInfo* destination = getLogicalInfoByContainerNum(info->word(Info::MORPH_DESTINATION));
+    VynLogicalDriveInfo* source = getLogicalInfoByContainerNum(info->word(Info::MORPH_SOURCE));
+    VynLogicalDriveInfo* related = getLogicalInfoByContainerNum(info->word(Info::RELATED));
     VynBasicLogicalDrive* destinationDrive = nullptr;
     VynBasicLogicalDrive* sourceDrive = nullptr;
     if (destination != nullptr) {
-        destination->setWord(kRelated, info->word(kRelated));
+        destination->setWord(Info::RELATED, info->word(Info::RELATED));
         if (related != nullptr) {
             // What the host sees of the container stays with the one being
             // reshaped; attribute bits are only ever added.
@@ -205,15 +190,15 @@ bool VynAdapter::buildMorphPair(VynLogicalDriveInfo* info, std::vector<VynBasicL
             destination->copyBytes(*related, 420, 51);
             destination->copyBytes(*related, 56, 1);
             destination->copyBytes(*related, 76, 4);
-            const uint32_t relatedFlags = related->word(kFlags);
-            uint32_t flags = destination->word(kFlags);
+            const uint32_t relatedFlags = related->word(Info::FLAGS);
+            uint32_t flags = destination->word(Info::FLAGS);
             if (relatedFlags & 0x200)
                 flags |= 0x200 | (relatedFlags & (0x400 | 0x800));
-            destination->setWord(kFlags, flags);
+            destination->setWord(Info::FLAGS, flags);
         }
         destinationDrive = newOrNull<VynBasicLogicalDrive>(
             destination, this, info->getContainerNumber(), getRaidLevelFromFsa(destination->getContainerInfo()),
-            faGetLe64(destination->getContainer() + kSize) >> 9, 0ull, LD_OPTIMAL, false);
+            faGetLe64(destination->getContainer() + Info::CAPACITY) >> 9, 0ull, LD_OPTIMAL, false);
         if (destinationDrive == nullptr) {
             resourceError(retOUT, "pMorphDestination = new VynBasicLogicalDrive()");
             return false;
@@ -223,7 +208,7 @@ bool VynAdapter::buildMorphPair(VynLogicalDriveInfo* info, std::vector<VynBasicL
     if (source != nullptr) {
         sourceDrive = newOrNull<VynBasicLogicalDrive>(source, this, source->getContainerNumber(),
                                                       getRaidLevelFromFsa(source->getContainerInfo()),
-                                                      faGetLe64(source->getContainer() + kSize) >> 9, 0ull,
+                                                      faGetLe64(source->getContainer() + Info::CAPACITY) >> 9, 0ull,
                                                       LD_OPTIMAL, false);
         if (sourceDrive == nullptr) {
             resourceError(retOUT, "pMorphSource = new VynBasicLogicalDrive()");
@@ -258,7 +243,7 @@ bool VynAdapter::buildLogicalDrives(std::vector<VynBasicLogicalDrive*>& hang, Re
         VynLogicalDriveInfo* info = getLogicalInfo(i);
         if (info == nullptr)
             continue;
-        const uint32_t type = info->word(kType);
+        const uint32_t type = info->word(Info::TYPE);
         if (info->getContainerNumber() > topLimit && type != kCachePool)
             continue;
         if (type == kMorphing) {
@@ -274,7 +259,7 @@ bool VynAdapter::buildLogicalDrives(std::vector<VynBasicLogicalDrive*>& hang, Re
         } else {
             level = getRaidLevelFromFsa(info->getContainerInfo());
         }
-        const unsigned long long size = faGetLe64(info->getContainer() + kSize) >> 9;
+        const unsigned long long size = faGetLe64(info->getContainer() + Info::CAPACITY) >> 9;
         if (type == kCachePool)
             orvexaReadCachePoolSize = size;
         VynBasicLogicalDrive* drive = newOrNull<VynBasicLogicalDrive>(info, this, info->getContainerNumber(), level,
@@ -299,8 +284,8 @@ void VynAdapter::buildDedicatedSpares(const std::vector<VynBasicLogicalDrive*>& 
     for (VynBasicLogicalDrive* drive : hang) {
         const VynLogicalDriveInfo* info = drive->getLogicalDriveInfo();
         const uint8_t* head = info->getContainer();
-        if (info->word(kTaskRelation) == kRelatedContainer)
-            head += kRelated;
+        if (info->word(Info::TASK_RELATION) == kRelatedContainer)
+            head += Info::RELATED;
         const tag_FSA_CONTAINER key = keyAt(head);
         uint32_t count = capacity;
         const FSA_STATUS status = fsaExports().FsaFailoverSpace(adapterHandle, &key, FSA_FF_GETFAILOVER, &count, devices);

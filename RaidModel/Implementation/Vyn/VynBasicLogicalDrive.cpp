@@ -23,17 +23,8 @@
 
 namespace {
 
-// Record words the drive reads.
-constexpr size_t kInitiallyRedundant = 252;
-constexpr size_t kNotRedundant = 236;
-constexpr size_t kQuickInit = 472;
-constexpr size_t kFlags = 480;
-constexpr size_t kBadStripes = 484;
-constexpr size_t kForceOnline = 488;
-constexpr size_t kCapacity = 68;
-constexpr size_t kType = 28;
+using Info = VynLogicalDriveInfo;
 
-constexpr uint32_t kFlagNoDegrade = 0x4 | 0x8;
 constexpr uint32_t kFlagForcedOnline = 0x40;
 constexpr uint32_t kFlagNoBuild = 0x80;
 // General information, option word 2: the record's bad-stripe count is the
@@ -100,12 +91,12 @@ VynBasicLogicalDrive::VynBasicLogicalDrive(VynLogicalDriveInfo* recordIN, VynAda
         createChunks(record, 0, 0);
     else
         addMembers();
-    const uint32_t flags = record->word(kFlags);
+    const uint32_t flags = record->word(Info::FLAGS);
     if (raidLevel == RAID_LEVEL_5EE)
         raid5EEState = raid5EEStateOf(flags);
     forcedOnline = (flags & kFlagForcedOnline) != 0;
     createdWithNoBuild = (flags & kFlagNoBuild) != 0;
-    forceOnlineFlags = static_cast<int>(record->word(kForceOnline));
+    forceOnlineFlags = static_cast<int>(record->word(Info::FORCE_ONLINE));
     record->setLogicalDrive(this);
 }
 
@@ -137,10 +128,10 @@ int VynBasicLogicalDrive::getReadCacheMode() const { return readCacheSetting; }
 
 void VynBasicLogicalDrive::mergeRedundancy(const VynLogicalDriveInfo* member)
 {
-    if (member->word(kInitiallyRedundant) == 0)
-        record->setWord(kInitiallyRedundant, 0);
-    if (member->word(kNotRedundant) != 0)
-        record->setWord(kNotRedundant, 1);
+    if (member->word(Info::INITIALLY_REDUNDANT) == 0)
+        record->setWord(Info::INITIALLY_REDUNDANT, 0);
+    if (member->word(Info::NOT_REDUNDANT) != 0)
+        record->setWord(Info::NOT_REDUNDANT, 1);
 }
 
 HardDrive* VynBasicLogicalDrive::memberDrive(VynLogicalDriveInfo* info, unsigned long i)
@@ -187,8 +178,8 @@ void VynBasicLogicalDrive::createChunks(VynLogicalDriveInfo* info, unsigned long
     const bool stripesFromRecord =
         (faGetLe32(vynAdapter->getFsaInfo()->bytes + GI_SUPPORTED_OPTIONS2) & kBadStripesFromRecord) != 0;
     if (stripesFromRecord)
-        badBlockCount = static_cast<int>(info->word(kBadStripes));
-    const uint32_t flags = info->word(kFlags);
+        badBlockCount = static_cast<int>(info->word(Info::BAD_STRIPES));
+    const uint32_t flags = info->word(Info::FLAGS);
     unsigned long long chunkBlocks = 0;
     bool first = true;
     unsigned long dead = 0;
@@ -220,7 +211,7 @@ void VynBasicLogicalDrive::createChunks(VynLogicalDriveInfo* info, unsigned long
             } else if (type == kRebuildPartition) {
                 if (drive != nullptr)
                     drive->setStateProperty(PD_REBUILDING);
-                if ((flags & kFlagNoDegrade) == 0)
+                if ((flags & Info::FLAG_NO_DEGRADE) == 0)
                     traceDead(drive, vynAdapter->getAdapterID(), "rebuild", 0, ++dead);
             }
         } else {
@@ -290,7 +281,7 @@ EnumLogicalDeviceState VynBasicLogicalDrive::missingMemberState(EnumRaidLevel le
 void VynBasicLogicalDrive::addSubDrive(VynLogicalDriveInfo* member, unsigned long group, unsigned long index,
                                        unsigned long count, unsigned long long& badBlocks)
 {
-    const unsigned long long blocks = faGetLe64(member->getContainer() + kCapacity) / 512;
+    const unsigned long long blocks = faGetLe64(member->getContainer() + Info::CAPACITY) / 512;
     auto* sub = newOrNull<VynBasicLogicalDrive>(member, vynAdapter, member->getContainerNumber(),
                                                 getRaidLevelFromFsa(member->getContainerInfo()), blocks, 0ull,
                                                 LD_OPTIMAL, false);
@@ -305,8 +296,8 @@ void VynBasicLogicalDrive::addSubDrive(VynLogicalDriveInfo* member, unsigned lon
     const auto chunkType = static_cast<EnumChunkType>(0);
     sub->addChild(newOrNull<Chunk>(sub, this, 0ull, blocks, chunkType, group, CHUNK_STATE_NORMAL, index, count));
     addChild(newOrNull<Chunk>(sub, this, 0ull, blocks, chunkType, group, CHUNK_STATE_NORMAL, index, count));
-    if (member->word(kQuickInit) != 0)
-        record->setWord(kQuickInit, member->word(kQuickInit));
+    if (member->word(Info::QUICK_INIT) != 0)
+        record->setWord(Info::QUICK_INIT, member->word(Info::QUICK_INIT));
     badBlocks += static_cast<unsigned long long>(sub->getBadBlockCount());
     addToParitySpace(sub->getParitySpace());
     mergeStateProperty(sub->getState());
@@ -318,7 +309,7 @@ void VynBasicLogicalDrive::addMembers()
     if (vynAdapter == nullptr)
         return;
     unsigned long long badBlocks = 0;
-    const uint32_t ownType = record->word(kType);
+    const uint32_t ownType = record->word(Info::TYPE);
     const unsigned long elements = record->getNumElements();
     for (unsigned long i = 0; i < elements; ++i) {
         VynLogicalDriveInfo* member = vynAdapter->getLogicalInfoByContainerNum(faGetLe32(record->getFsaPartition(i)));
@@ -334,16 +325,16 @@ void VynBasicLogicalDrive::addMembers()
                 if (leg != nullptr)
                     addSubDrive(leg, i, j, legs, badBlocks);
             }
-            record->copyBytes(*member, 12, 16);
-            record->setWord(96, member->word(96));
-            if (member->word(kQuickInit) != 0)
-                record->setWord(kQuickInit, member->word(kQuickInit));
+            record->copyBytes(*member, Info::LABEL, Info::LABEL_SIZE);
+            record->setWord(Info::CHUNK_SIZE, member->word(Info::CHUNK_SIZE));
+            if (member->word(Info::QUICK_INIT) != 0)
+                record->setWord(Info::QUICK_INIT, member->word(Info::QUICK_INIT));
             snapshotTopContainer = member->getContainerNumber();
         } else {
             memberRecords.push_back(member);
             mergeRedundancy(member);
             createChunks(member, memberRecords.size() - 1, 0);
-            badBlocks += member->word(kBadStripes);
+            badBlocks += member->word(Info::BAD_STRIPES);
         }
     }
     badBlockCount = static_cast<int>(badBlocks);

@@ -116,31 +116,10 @@ void VynLogicalDriveInfo::setOriginalMorphInfo(const FSA_CONTAINER_INFO_EXTND* s
 
 namespace {
 
-// Record offsets the update reads.
-constexpr size_t kLabel = 12;
-constexpr size_t kLabelSize = 16;
-constexpr size_t kType = 28;
-constexpr size_t kExtendedType = 32;
-constexpr size_t kUsage = 40;
-constexpr size_t kDriveLetter = 56;
-constexpr size_t kCreation = 88;  // month, day, year (u16), hour, minute, second
 constexpr size_t kCreationSize = 7;
-constexpr size_t kChunkSize = 96;
-constexpr size_t kTaskInProgress = 192;
-constexpr size_t kNotRedundant = 236;
-constexpr size_t kBootContainer = 240;
-constexpr size_t kInitiallyRedundant = 252;
-constexpr size_t kQuickInit = 472;
-constexpr size_t kUnconfig = 476;
-constexpr size_t kFlags = 480;
-constexpr size_t kForceOnline = 488;
-constexpr size_t kPower = 492;
-constexpr size_t kOrvexa = 512;
-constexpr size_t kOrvexaPolicy = 528;
 
 constexpr uint32_t kPowerEnabled = 0x1;
 constexpr uint32_t kPowerStateValid = 0x2;
-constexpr uint32_t kFlagNoDegrade = 0x4 | 0x8;
 constexpr uint32_t kFlagCopyback = 0x8;
 constexpr uint32_t kFlagImpacted = 0x1000;
 
@@ -184,7 +163,7 @@ void VynLogicalDriveInfo::copyBytes(const VynLogicalDriveInfo& other, size_t off
 
 bool VynLogicalDriveInfo::powerManagementActive() const
 {
-    const uint32_t power = word(kPower);
+    const uint32_t power = word(POWER);
     if (power & kPowerStateValid) {
         const uint32_t state = word(508);
         return state != 0 && state != 1 && state != 5;
@@ -204,41 +183,41 @@ void VynLogicalDriveInfo::UpdateLogicalDrive()
     VynAdapter* adapter = d.getVynAdapter();
     const std::vector<VynLogicalDriveInfo*>& members = d.getMemberRecords();
     uint8_t* r = record.get();
-    const uint32_t type = word(kType);
+    const uint32_t type = word(TYPE);
 
     // A snapshot shows its first member's name, creation and flags.
     if (!members.empty() && isSnapshotType(type) && adapter != nullptr) {
         const VynLogicalDriveInfo* first = adapter->getLogicalInfoByContainerNum(members[0]->getContainerNumber());
         if (first != nullptr && first->record != nullptr) {
-            std::memcpy(r + kLabel, first->record.get() + kLabel, kLabelSize);
-            std::memcpy(r + kCreation, first->record.get() + kCreation, kCreationSize);
-            setWord(kFlags, word(kFlags) | first->word(kFlags));
+            std::memcpy(r + LABEL, first->record.get() + LABEL, LABEL_SIZE);
+            std::memcpy(r + CREATION, first->record.get() + CREATION, kCreationSize);
+            setWord(FLAGS, word(FLAGS) | first->word(FLAGS));
         }
     }
 
     d.creationDate.dateValid = 1;
-    d.creationDate.month = r[kCreation];
-    d.creationDate.day = r[kCreation + 1];
-    d.creationDate.year = faGetLe16(r + kCreation + 2);
+    d.creationDate.month = r[CREATION];
+    d.creationDate.day = r[CREATION + 1];
+    d.creationDate.year = faGetLe16(r + CREATION + 2);
     d.creationDate.timeValid = 1;
-    d.creationDate.hour = r[kCreation + 4];
-    d.creationDate.minute = r[kCreation + 5];
-    d.creationDate.second = r[kCreation + 6];
+    d.creationDate.hour = r[CREATION + 4];
+    d.creationDate.minute = r[CREATION + 5];
+    d.creationDate.second = r[CREATION + 6];
     d.creationDate.reserved = 0;
 
-    char label[kLabelSize + 1] = {};
-    std::memcpy(label, r + kLabel, kLabelSize);
+    char label[LABEL_SIZE + 1] = {};
+    std::memcpy(label, r + LABEL, LABEL_SIZE);
     RemoveEndWS(label);
     copyText(d.logicalName, sizeof d.logicalName, label);
 
     d.uniqueID = word(4);
     d.osDiskNumber = static_cast<int>(word(60));
     d.taskPriority = GetTaskPriority();
-    d.taskInProgress = word(kTaskInProgress) != 0;
-    d.bootDrive = word(kBootContainer) != 0;
-    d.forceOnlineFlags = static_cast<int>(word(kForceOnline));
+    d.taskInProgress = word(TASK_IN_PROGRESS) != 0;
+    d.bootDrive = word(BOOT) != 0;
+    d.forceOnlineFlags = static_cast<int>(word(FORCE_ONLINE));
 
-    const uint32_t power = word(kPower);
+    const uint32_t power = word(POWER);
     d.pmEnabled = (power & kPowerEnabled) != 0;
     d.pmStandbyTimer = word(496);
     d.pmOffTimer = word(500);
@@ -246,15 +225,15 @@ void VynLogicalDriveInfo::UpdateLogicalDrive()
     if (power & kPowerStateValid)
         d.pmState = static_cast<EnumLogicalDevicePMState>(word(508));
 
-    uint32_t chunk = word(kChunkSize);
+    uint32_t chunk = word(CHUNK_SIZE);
     if (!members.empty()) {
-        if (type == 2 && isSecondLevelType(word(kExtendedType)))
-            chunk = members[0]->word(kChunkSize);
+        if (type == 2 && isSecondLevelType(word(EXTENDED_TYPE)))
+            chunk = members[0]->word(CHUNK_SIZE);
         if (isSnapshotType(type)) {
             const VynLogicalDriveInfo* source = members[0];
-            if (isSecondLevelType(source->word(kExtendedType)) && members.size() > 1)
+            if (isSecondLevelType(source->word(EXTENDED_TYPE)) && members.size() > 1)
                 source = members[1];
-            chunk = source->word(kChunkSize);
+            chunk = source->word(CHUNK_SIZE);
         }
     }
     d.stripeSize = static_cast<EnumStripeSize>(stripeSizeOf(chunk));
@@ -262,14 +241,14 @@ void VynLogicalDriveInfo::UpdateLogicalDrive()
     const bool pmActive = powerManagementActive();
     d.setHasPartitionProperty(static_cast<EnumLogicalDriveHasPartition>(partitionState(pmActive)));
 
-    const uint32_t usage = word(kUsage);
+    const uint32_t usage = word(USAGE);
     if ((usage == 12 || usage == 13) && !pmActive && d.unixMountPoint != nullptr)
         copyText(d.unixMountPoint.get(), LogicalDrive::MOUNT_POINT_SIZE, mountPointOf(getDeviceName()));
 
     if (d.driveLetter != nullptr) {
         std::string letter;
-        if (r[kDriveLetter] != 0)
-            letter.assign(1, static_cast<char>(r[kDriveLetter]));
+        if (r[DRIVE_LETTER] != 0)
+            letter.assign(1, static_cast<char>(r[DRIVE_LETTER]));
         else if (!getDeviceName().empty())
             letter = getDeviceName().substr(0, LogicalDrive::DRIVE_LETTER_SIZE - 1);
         else
@@ -303,16 +282,16 @@ void VynLogicalDriveInfo::updateCaches()
 
     const auto onOff = [&](size_t offset) { return word(offset) != 0 ? 2 : 1; };
     if (feature(270)) {
-        d.orvexaPreferredSetting = static_cast<EnumOrvexaPreferredSetting>(onOff(kOrvexa));
-        d.orvexaSetting = onOff(kOrvexa + 4);
+        d.orvexaPreferredSetting = static_cast<EnumOrvexaPreferredSetting>(onOff(ORVEXA));
+        d.orvexaSetting = onOff(ORVEXA + 4);
     } else {
         d.orvexaPreferredSetting = static_cast<EnumOrvexaPreferredSetting>(1);
         d.orvexaSetting = 1;
     }
     if (feature(276)) {
-        d.orvexaWriteCachePreferredSetting = static_cast<EnumOrvexaWriteCachePreferredSetting>(onOff(kOrvexa + 8));
-        d.orvexaWriteCacheSetting = onOff(kOrvexa + 12);
-        const uint8_t policy = record[kOrvexaPolicy];
+        d.orvexaWriteCachePreferredSetting = static_cast<EnumOrvexaWriteCachePreferredSetting>(onOff(ORVEXA + 8));
+        d.orvexaWriteCacheSetting = onOff(ORVEXA + 12);
+        const uint8_t policy = record[ORVEXA_POLICY];
         if (policy <= 4)
             d.orvexaWriteCachePolicySetting = static_cast<EnumOrvexaWriteCachePolicySetting>(policy);
     } else {
@@ -325,23 +304,23 @@ void VynLogicalDriveInfo::updateCaches()
 void VynLogicalDriveInfo::updateStates()
 {
     VynBasicLogicalDrive& d = *drive;
-    const uint32_t flags = word(kFlags);
-    if (word(kNotRedundant) != 0) {
+    const uint32_t flags = word(FLAGS);
+    if (word(NOT_REDUNDANT) != 0) {
         const EnumLogicalDeviceState state = d.getState();
         const bool suboptimal =
             state == LD_SUBOPTIMAL || state == LD_SUBOPTIMAL_RECONFIGURING || state == LD_SUBOPTIMAL_SYSTEM;
-        if (word(kInitiallyRedundant) != 0 && (flags & kFlagNoDegrade) == 0 && !suboptimal)
+        if (word(INITIALLY_REDUNDANT) != 0 && (flags & FLAG_NO_DEGRADE) == 0 && !suboptimal)
             d.mergeStateProperty(LD_DEGRADED);
         else
             d.setSubState(static_cast<EnumLogicalDeviceSubState>(kSubStateImpacted));
     }
-    if (word(kUnconfig) != 0)
+    if (word(UNCONFIG) != 0)
         d.mergeStateProperty(LD_FAILED);
-    if (word(kQuickInit) != 0)
+    if (word(QUICK_INIT) != 0)
         d.setSubState(static_cast<EnumLogicalDeviceSubState>(kSubStateQuickInit));
     else if (flags & kFlagImpacted)
         d.setSubState(static_cast<EnumLogicalDeviceSubState>(kSubStateImpacted));
-    if (word(kTaskInProgress) == 0)
+    if (word(TASK_IN_PROGRESS) == 0)
         return;
     Progress progress;
     const Ret ret = d.getProgress(progress);
@@ -354,7 +333,7 @@ void VynLogicalDriveInfo::updateStates()
     }
     if (progress.getType() == TASK_TYPE_REBUILD) {
         const std::vector<VynLogicalDriveInfo*>& members = d.getMemberRecords();
-        const uint32_t type = members.empty() ? word(kType) : members[0]->word(kType);
+        const uint32_t type = members.empty() ? word(TYPE) : members[0]->word(TYPE);
         if (type != 45)
             d.mergeStateProperty(LD_DEGRADED);
         d.setSubState(static_cast<EnumLogicalDeviceSubState>(kSubStateImpacted));

@@ -32,6 +32,37 @@ public:
     static constexpr size_t PARTITION_PROBE_SIZE = 17408;
     static constexpr size_t MOUNT_POINT_SIZE = 128;
 
+    // Offsets of the record's fields that the family reads.
+    enum Field : size_t {
+        LABEL = 12,
+        TYPE = 28,
+        EXTENDED_TYPE = 32,
+        USAGE = 40,
+        DRIVE_LETTER = 56,
+        CAPACITY = 68,  // u64, bytes
+        CREATION = 88,  // month, day, year (u16), hour, minute, second
+        CHUNK_SIZE = 96,
+        TASK_RELATION = 100,
+        RELATED = 104,  // container key
+        MORPH_SOURCE = 116,
+        MORPH_DESTINATION = 128,
+        TASK_IN_PROGRESS = 192,
+        NOT_REDUNDANT = 236,
+        BOOT = 240,
+        INITIALLY_REDUNDANT = 252,
+        QUICK_INIT = 472,
+        UNCONFIG = 476,
+        FLAGS = 480,
+        BAD_STRIPES = 484,
+        FORCE_ONLINE = 488,
+        POWER = 492,
+        ORVEXA = 512,  // read preferred, read, write preferred, write
+        ORVEXA_POLICY = 528,
+    };
+    static constexpr size_t LABEL_SIZE = 16;
+    // Flags that keep missing members from degrading the drive.
+    static constexpr uint32_t FLAG_NO_DEGRADE = 0x4 | 0x8;
+
     // Any pointer may be null: a null record leaves the copy unmade, a null
     // parameter record leaves that record zero.
     VynLogicalDriveInfo(const FSA_CONTAINER_INFO_EXTND* record, const tag_FSA_CONTAINER_PARAMS* cacheParams,

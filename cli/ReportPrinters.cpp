@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -251,7 +252,8 @@ bool spareCovers(HardDrive* spare, LogicalDrive* drive)
     case 0:
         return spare->getSize() >= drive->getDataSpace64();
     case 1: {
-        const Chunk* hole = spare->getLargestHole();
+        // The hole is the caller's to free.
+        const std::unique_ptr<Chunk> hole(spare->getLargestHole());
         const Chunk* smallest = drive->getSmallestChunk();
         return hole != nullptr && smallest != nullptr && hole->getNumSector() >= smallest->getNumSector();
     }

@@ -170,6 +170,47 @@ FSA_STATUS FsaExports::FsaContainer(void* handle, const tag_FSA_CONTAINER* conta
     return ::FsaContainer(handle, container, operation, parameter);
 }
 
+FSA_STATUS FsaExports::FsaFailoverSpace(void* handle, const tag_FSA_CONTAINER* container, uint32_t operation,
+                                        uint32_t* count, FSA_STORAGE_DEVICE* drives)
+{
+    return ::FsaFailoverSpace(handle, container, operation, count, drives);
+}
+
+FSA_STATUS FsaExports::FsaGetContainerInfo2(void* handle, int next, const tag_FSA_CONTAINER* container,
+                                            FSA_CONTAINER_INFO_EXTND* info, uint32_t size)
+{
+    return ::FsaGetContainerInfo2(handle, next, container, info, size);
+}
+
+FSA_STATUS FsaExports::FsaContainerGetCacheParams(void* handle, const tag_FSA_CONTAINER* container,
+                                                  tag_FSA_CONTAINER_PARAMS* out)
+{
+    return ::FsaContainerGetCacheParams(handle, container, out);
+}
+
+FSA_STATUS FsaExports::FsaContainerGetCacheMode(void* handle, const tag_FSA_CONTAINER* container, uint32_t out[2])
+{
+    return ::FsaContainerGetCacheMode(handle, container, out);
+}
+
+FSA_STATUS FsaExports::FsaGetFsaPartitionInfo(void* handle, int next, const FSA_PARTITION* partition,
+                                              FSA_PARTITION_INFO* info)
+{
+    return ::FsaGetFsaPartitionInfo(handle, next, partition, info);
+}
+
+FSA_STATUS FsaExports::FsaGetTaskList(void* handle, const FSA_STORAGE_DEVICE* device,
+                                      const tag_FSA_CONTAINER* container, FSA_TASK_DESCRIPTOR* out, uint32_t* count,
+                                      uint32_t outBytes)
+{
+    return ::FsaGetTaskList(handle, device, container, out, count, outBytes);
+}
+
+FSA_STATUS FsaExports::FsaGetTaskDetails(void* handle, uint32_t taskId, FSA_TASK_INFO* out)
+{
+    return ::FsaGetTaskDetails(handle, taskId, out);
+}
+
 FsaExports& fsaExports()
 {
     FsaExports* replaced = inForce.load();

@@ -2,6 +2,8 @@
 #define VYN_RAIDMODEL_IMPLEMENTATION_VYN_FSAEXPORTS_H
 
 #include "Command/Vyn/common/fa_container.h"
+#include "Command/Vyn/common/fa_callbacksup.h"
+#include "Command/Vyn/common/fa_container_cache.h"
 #include "Command/Vyn/common/fa_ctrwide.h"
 #include "Command/Vyn/common/fa_enclmgt.h"
 #include "Command/Vyn/common/fa_enum.h"
@@ -92,6 +94,22 @@ public:
                                                   uint32_t waitForTasks);
     virtual FSA_STATUS FsaContainer(void* handle, const tag_FSA_CONTAINER* container, uint32_t operation,
                                     void* parameter);
+    // Spares, container records and partitions of the tree build.
+    virtual FSA_STATUS FsaFailoverSpace(void* handle, const tag_FSA_CONTAINER* container, uint32_t operation,
+                                        uint32_t* count, FSA_STORAGE_DEVICE* drives);
+    virtual FSA_STATUS FsaGetContainerInfo2(void* handle, int next, const tag_FSA_CONTAINER* container,
+                                            FSA_CONTAINER_INFO_EXTND* info, uint32_t size);
+    virtual FSA_STATUS FsaContainerGetCacheParams(void* handle, const tag_FSA_CONTAINER* container,
+                                                  tag_FSA_CONTAINER_PARAMS* out);
+    virtual FSA_STATUS FsaContainerGetCacheMode(void* handle, const tag_FSA_CONTAINER* container, uint32_t out[2]);
+    virtual FSA_STATUS FsaGetFsaPartitionInfo(void* handle, int next, const FSA_PARTITION* partition,
+                                              FSA_PARTITION_INFO* info);
+
+    // Tasks of a logical drive.
+    virtual FSA_STATUS FsaGetTaskList(void* handle, const FSA_STORAGE_DEVICE* device,
+                                      const tag_FSA_CONTAINER* container, FSA_TASK_DESCRIPTOR* out, uint32_t* count,
+                                      uint32_t outBytes);
+    virtual FSA_STATUS FsaGetTaskDetails(void* handle, uint32_t taskId, FSA_TASK_INFO* out);
 };
 
 // The object in force: the real exports unless a test replaced them.

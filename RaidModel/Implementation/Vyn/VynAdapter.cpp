@@ -174,9 +174,11 @@ VynAdapter::VynAdapter(const _tagFSA_ADAPTER_ENUM_INFO* record, VynSystem* syste
 VynAdapter::~VynAdapter()
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE_IMPL_CONSTRUCT, "VynAdapter::~VynAdapter()");
+    deleteUnhungDrives();
     for (VynLogicalDriveInfo* info : logicalInfo)
         delete info;
     logicalInfo.clear();
+    logicalInfoByNumber.clear();
     if (rawData != nullptr) {
         std::free(rawData);
         rawData = nullptr;
@@ -385,8 +387,24 @@ void* VynAdapter::getSavedWriteHandle() const
     return savedWriteHandle != nullptr ? savedWriteHandle->getAdapterRWHandle() : nullptr;
 }
 
+void VynAdapter::addLogicalInfo(VynLogicalDriveInfo* info)
+{
+    logicalInfo.push_back(info);
+    if (info != nullptr)
+        logicalInfoByNumber.emplace(info->getContainerNumber(), info);
+}
+
 VynLogicalDriveInfo* VynAdapter::getLogicalInfoByContainerNum(unsigned long container) const
 {
+    if (container > 0xFFFFFFFFul)
+        return nullptr;
+    const auto it = logicalInfoByNumber.find(static_cast<uint32_t>(container));
+    if (it == logicalInfoByNumber.end())
+        return nullptr;
+    if (it->second->getContainerNumber() == container)
+        return it->second;
+    // The record listed first under this number took another one since:
+    // the list decides.
     for (VynLogicalDriveInfo* info : logicalInfo)
         if (info != nullptr && info->getContainerNumber() == container)
             return info;

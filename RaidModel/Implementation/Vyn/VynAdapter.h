@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -12,8 +13,12 @@
 #include "RaidModel/Implementation/Vyn/VynAdapterLimits.h"
 #include "RaidModel/Interface/Adapter.h"
 
+class Addr;
 class FsaWriteHandleGrabber;
+class HardDrive;
 class PhysicalDevice;
+class VynBasicLogicalDrive;
+class VynDriveIndex;
 class VynLogicalDriveInfo;
 class VynSystem;
 struct VynTreeWork;
@@ -79,8 +84,17 @@ public:
 
     VynLogicalDriveInfo* getLogicalInfo(unsigned long index) const { return logicalInfo[index]; }
     unsigned long numLogicalInfo() const { return logicalInfo.size(); }
-    void addLogicalInfo(VynLogicalDriveInfo* info) { logicalInfo.push_back(info); }
+    void addLogicalInfo(VynLogicalDriveInfo* info);
     VynLogicalDriveInfo* getLogicalInfoByContainerNum(unsigned long container) const;
+
+    // The hard drive at (channel, device) below the controller, null when
+    // the object there is none; from the build's index while one is set.
+    HardDrive* findHardDrive(uint32_t channel, uint32_t device) const;
+    // addDeadHardDrive, keeping the build's index in step.
+    HardDrive* addMissingHardDrive(Addr& addr);
+    // Tests and the build: the index the lookups above use (not owned; null
+    // walks the tree).
+    void setDriveIndex(VynDriveIndex* index) { driveIndex = index; }
 
     // Limits of the general information and the container options.
     int getMaxGlobalSpares() const { return maxGlobalSpares; }
@@ -124,6 +138,18 @@ public:
     // unsigned value. The tree is left as it was.
     Ret createLogicalDrive(const LogicalDriveSpec& spec) override;
 
+protected:
+    // Phases of the tree build over spares and logical drives; false when
+    // the build must end (an allocation failed).
+    bool buildSparesAndLogicalDrives(Ret& retOUT);
+    void deleteUnhungDrives();
+    void buildGlobalSpares(FSA_STORAGE_DEVICE* devices, uint32_t capacity, Ret& retOUT);
+    bool readLogicalDriveInfos(Ret& retOUT);
+    bool buildLogicalDrives(std::vector<VynBasicLogicalDrive*>& hang, Ret& retOUT);
+    bool buildMorphPair(VynLogicalDriveInfo* info, std::vector<VynBasicLogicalDrive*>& hang, Ret& retOUT);
+    void buildDedicatedSpares(const std::vector<VynBasicLogicalDrive*>& hang, FSA_STORAGE_DEVICE* devices,
+                              uint32_t capacity, Ret& retOUT);
+
 private:
     void readSettings(Ret* ret);
     // Phases of the tree build over the devices and enclosures; false when
@@ -154,6 +180,12 @@ private:
     FsaWriteHandleGrabber* savedWriteHandle = nullptr;
     uint32_t versionMatchStatus = 2;
     std::vector<VynLogicalDriveInfo*> logicalInfo;
+    // The first record of each container number in the list.
+    std::unordered_map<uint32_t, VynLogicalDriveInfo*> logicalInfoByNumber;
+    VynDriveIndex* driveIndex = nullptr;
+    // Drives of the last build that are not in the tree (the SSD cache
+    // pool), owned here.
+    std::vector<VynBasicLogicalDrive*> unhungDrives;
     std::map<std::string, const char*> vendorNames;
     // The connector map as last read (malloc'ed), kept with the controller.
     uint8_t* connectorMap = nullptr;

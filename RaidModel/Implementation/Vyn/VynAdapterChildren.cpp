@@ -256,6 +256,7 @@ void VynAdapter::buildChildren(Ret& retOUT)
 
     // Phase 3: a tree of an earlier build goes, with the indexes that name
     // its nodes.
+    deleteUnhungDrives();
     if (getChildCount() > 0) {
         deleteAllChildren();
         channels.clear();
@@ -283,10 +284,8 @@ void VynAdapter::buildChildren(Ret& retOUT)
         return;
 
     // Phases 7 to 10.
-    VynTracePrintf("--- GET GLOBAL SPARES ---\n");
-    VynTracePrintf("--- GET VynLogicalDriveInfo STRUCTURES ---\n");
-    VynTracePrintf("--- CREATE VynBasicLogicalDrive OBJECTS ---\n");
-    VynTracePrintf("--- GET DEDICATED SPARES ---\n");
+    if (!buildSparesAndLogicalDrives(retOUT))
+        return;
 
     // Phases 11 to 13.
     mapSafteSlots(work);

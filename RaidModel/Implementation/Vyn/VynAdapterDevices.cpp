@@ -52,24 +52,15 @@ void request(FSA_ENCLOSURE_MGT& r, uint32_t command, uint32_t sub, uint32_t p0)
     r.param[1] = 0;
 }
 
-void apiError(Ret& ret, const char* call, FSA_STATUS status)
-{
-    ret.setApiError(status);
-    VynErrorPrintf(__FILE__, __LINE__, vynerror::API, call, static_cast<int>(status));
-}
-
-void resourceError(Ret& ret, const char* what)
-{
-    ret.setResource();
-    VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE, what);
-}
-
 bool allZero(const unsigned char* bytes, size_t n)
 {
     return bytes == nullptr || std::all_of(bytes, bytes + n, [](unsigned char b) { return b == 0; });
 }
 
 }  // namespace
+
+using vynerror::apiError;
+using vynerror::resourceError;
 
 VynTreeWork::~VynTreeWork()
 {

@@ -4,6 +4,7 @@
 #include "RaidModel/Implementation/Vyn/VynErrorTexts.h"
 #include "RaidModel/Implementation/Vyn/VynAdapter.h"
 #include "RaidModel/Implementation/Vyn/VynBasicLogicalDrive.h"
+#include "Command/Vyn/common/fa_ctrinfo.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
 #include "RaidModel/Implementation/Vyn/VynConversions.h"
 #include "Command/Vyn/os/faux_char.h"
@@ -192,3 +193,24 @@ FsaStorageDeviceSpaceGrabber::FsaStorageDeviceSpaceGrabber(unsigned long countIN
 }
 
 FsaStorageDeviceSpaceGrabber::~FsaStorageDeviceSpaceGrabber() { delete[] spaces; }
+
+FsaContainerInfoGrabber::FsaContainerInfoGrabber()
+{
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "FsaContainerInfoGrabber::FsaContainerInfoGrabber()");
+    info = new (std::nothrow) FSA_CONTAINER_INFO_EXTND();
+    if (info == nullptr) {
+        VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE,
+                       "pContainerInfoExtnd = (FSA_CONTAINER_INFO_EXTND *) new "
+                       "char[FSA_MAX_CONTAINER_INFO_EXTND_SIZE];");
+        throw ReturnCode(-3);
+    }
+}
+
+FsaContainerInfoGrabber::~FsaContainerInfoGrabber() { delete info; }
+
+void FsaContainerInfoGrabber::clear()
+{
+    std::memset(info->bytes + sizeof(tag_FSA_CONTAINER), 0, sizeof info->bytes - sizeof(tag_FSA_CONTAINER));
+}
+
+FsaMorphRelationship::FsaMorphRelationship() : word0(0), word1(0), container{} {}

@@ -1,12 +1,14 @@
 #ifndef VYN_RAIDMODEL_IMPLEMENTATION_VYN_VYNHANDLESCOPES_H
 #define VYN_RAIDMODEL_IMPLEMENTATION_VYN_VYNHANDLESCOPES_H
 
+#include <cstdint>
 #include <vector>
 
 class Adapter;
 class ChunkSpec;
 class Ret;
 class RaidObject;
+struct FSA_CONTAINER_INFO_EXTND;
 struct FSA_STORAGE_DEVICE;
 struct FSA_STORAGE_DEVICE_SPACE;
 struct tag_FSA_CONTAINER;
@@ -91,5 +93,34 @@ private:
     unsigned long count = 0;
     FSA_STORAGE_DEVICE_SPACE* spaces = nullptr;
 };
+
+// One zeroed buffer of the largest container record, for the life of the
+// scope. ReturnCode -3 when the memory cannot be had.
+class FsaContainerInfoGrabber {
+public:
+    FsaContainerInfoGrabber();
+    ~FsaContainerInfoGrabber();
+    FsaContainerInfoGrabber(const FsaContainerInfoGrabber&) = delete;
+    FsaContainerInfoGrabber& operator=(const FsaContainerInfoGrabber&) = delete;
+
+    FSA_CONTAINER_INFO_EXTND* operator->() const { return info; }
+    operator FSA_CONTAINER_INFO_EXTND*() const { return info; }
+    // Zeroes all but the container key (the first 12 bytes), which names the
+    // container a walk goes on from.
+    void clear();
+
+private:
+    FSA_CONTAINER_INFO_EXTND* info = nullptr;
+};
+
+// A morph request's relationship: two words and the container key, zeroed.
+struct FsaMorphRelationship {
+    FsaMorphRelationship();
+
+    uint32_t word0;
+    uint32_t word1;
+    uint8_t container[12];
+};
+static_assert(sizeof(FsaMorphRelationship) == 20, "a morph relationship is 20 bytes");
 
 #endif

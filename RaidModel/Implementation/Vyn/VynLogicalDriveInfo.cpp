@@ -3,6 +3,12 @@
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_ctrinfo.h"
 #include "Command/Vyn/os/HostIo.h"
+#include "RaidModel/Implementation/Vyn/VynAdapter.h"
+#include "RaidModel/Implementation/Vyn/VynBasicLogicalDrive.h"
+#include "RaidModel/Implementation/Vyn/VynConversions.h"
+#include "RaidModel/Interface/HardDrive.h"
+#include "common/Progress.h"
+#include "common/Ret.h"
 #include "common/StorDebug.h"
 #include "common/StorDebugTracer.h"
 #include "common/Writer.h"
@@ -108,11 +114,230 @@ void VynLogicalDriveInfo::setOriginalMorphInfo(const FSA_CONTAINER_INFO_EXTND* s
     std::memcpy(record.get() + 192, source->bytes + 192, 4);
 }
 
+namespace {
+
+constexpr size_t kCreationSize = 7;
+
+constexpr uint32_t kPowerEnabled = 0x1;
+constexpr uint32_t kPowerStateValid = 0x2;
+constexpr uint32_t kFlagCopyback = 0x8;
+constexpr uint32_t kFlagImpacted = 0x1000;
+
+constexpr int kSubStateClearing = 6;
+constexpr int kSubStateImpacted = 7;
+constexpr int kSubStateQuickInit = 8;
+
+bool isSnapshotType(uint32_t type) { return type == 5 || type == 6; }
+bool isSecondLevelType(uint32_t extended) { return extended == 26 || extended == 50; }
+
+void copyText(char* to, size_t size, const std::string& text)
+{
+    std::snprintf(to, size, "%s", text.c_str());
+}
+
+}  // namespace
+
+void VynLogicalDriveInfo::setWord(size_t offset, uint32_t value)
+{
+    if (record != nullptr && offset + 4 <= COPY_BASE + ELEMENT_SIZE * roomElements)
+        faPutLe32(record.get() + offset, value);
+}
+
+void VynLogicalDriveInfo::setElementAddress(unsigned long i, uint8_t bus, uint8_t target, uint8_t lun)
+{
+    if (record == nullptr || i >= getNumElements())
+        return;
+    uint8_t* element = record.get() + FIXED_SIZE + ELEMENT_SIZE * i;
+    element[4] = bus;
+    element[5] = target;
+    element[6] = lun;
+}
+
+void VynLogicalDriveInfo::copyBytes(const VynLogicalDriveInfo& other, size_t offset, size_t size)
+{
+    if (record == nullptr || other.record == nullptr || offset + size > COPY_BASE + ELEMENT_SIZE * roomElements ||
+        offset + size > COPY_BASE + ELEMENT_SIZE * other.roomElements)
+        return;
+    std::memmove(record.get() + offset, other.record.get() + offset, size);
+}
+
+bool VynLogicalDriveInfo::powerManagementActive() const
+{
+    const uint32_t power = word(POWER);
+    if (power & kPowerStateValid) {
+        const uint32_t state = word(508);
+        return state != 0 && state != 1 && state != 5;
+    }
+    for (HardDrive* member : drive->getHardDriveVector())
+        if (member != nullptr && member->getPMState() > 1)
+            return true;
+    return false;
+}
+
 void VynLogicalDriveInfo::UpdateLogicalDrive()
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynLogicalDriveInfo::UpdateLogicalDrive()");
     if (drive == nullptr || record == nullptr)
         return;
+    VynBasicLogicalDrive& d = *drive;
+    VynAdapter* adapter = d.getVynAdapter();
+    const std::vector<VynLogicalDriveInfo*>& members = d.getMemberRecords();
+    uint8_t* r = record.get();
+    const uint32_t type = word(TYPE);
+
+    // A snapshot shows its first member's name, creation and flags.
+    if (!members.empty() && isSnapshotType(type) && adapter != nullptr) {
+        const VynLogicalDriveInfo* first = adapter->getLogicalInfoByContainerNum(members[0]->getContainerNumber());
+        if (first != nullptr && first->record != nullptr) {
+            std::memcpy(r + LABEL, first->record.get() + LABEL, LABEL_SIZE);
+            std::memcpy(r + CREATION, first->record.get() + CREATION, kCreationSize);
+            setWord(FLAGS, word(FLAGS) | first->word(FLAGS));
+        }
+    }
+
+    d.creationDate.dateValid = 1;
+    d.creationDate.month = r[CREATION];
+    d.creationDate.day = r[CREATION + 1];
+    d.creationDate.year = faGetLe16(r + CREATION + 2);
+    d.creationDate.timeValid = 1;
+    d.creationDate.hour = r[CREATION + 4];
+    d.creationDate.minute = r[CREATION + 5];
+    d.creationDate.second = r[CREATION + 6];
+    d.creationDate.reserved = 0;
+
+    char label[LABEL_SIZE + 1] = {};
+    std::memcpy(label, r + LABEL, LABEL_SIZE);
+    RemoveEndWS(label);
+    copyText(d.logicalName, sizeof d.logicalName, label);
+
+    d.uniqueID = word(4);
+    d.osDiskNumber = static_cast<int>(word(60));
+    d.taskPriority = GetTaskPriority();
+    d.taskInProgress = word(TASK_IN_PROGRESS) != 0;
+    d.bootDrive = word(BOOT) != 0;
+    d.forceOnlineFlags = static_cast<int>(word(FORCE_ONLINE));
+
+    const uint32_t power = word(POWER);
+    d.pmEnabled = (power & kPowerEnabled) != 0;
+    d.pmStandbyTimer = word(496);
+    d.pmOffTimer = word(500);
+    d.pmVerifyTimer = word(504);
+    if (power & kPowerStateValid)
+        d.pmState = static_cast<EnumLogicalDevicePMState>(word(508));
+
+    uint32_t chunk = word(CHUNK_SIZE);
+    if (!members.empty()) {
+        if (type == 2 && isSecondLevelType(word(EXTENDED_TYPE)))
+            chunk = members[0]->word(CHUNK_SIZE);
+        if (isSnapshotType(type)) {
+            const VynLogicalDriveInfo* source = members[0];
+            if (isSecondLevelType(source->word(EXTENDED_TYPE)) && members.size() > 1)
+                source = members[1];
+            chunk = source->word(CHUNK_SIZE);
+        }
+    }
+    d.stripeSize = static_cast<EnumStripeSize>(stripeSizeOf(chunk));
+
+    const bool pmActive = powerManagementActive();
+    d.setHasPartitionProperty(static_cast<EnumLogicalDriveHasPartition>(partitionState(pmActive)));
+
+    const uint32_t usage = word(USAGE);
+    if ((usage == 12 || usage == 13) && !pmActive && d.unixMountPoint != nullptr)
+        copyText(d.unixMountPoint.get(), LogicalDrive::MOUNT_POINT_SIZE, mountPointOf(getDeviceName()));
+
+    if (d.driveLetter != nullptr) {
+        std::string letter;
+        if (r[DRIVE_LETTER] != 0)
+            letter.assign(1, static_cast<char>(r[DRIVE_LETTER]));
+        else if (!getDeviceName().empty())
+            letter = getDeviceName().substr(0, LogicalDrive::DRIVE_LETTER_SIZE - 1);
+        else
+            letter = "none";
+        copyText(d.driveLetter.get(), LogicalDrive::DRIVE_LETTER_SIZE, letter);
+    }
+
+    updateCaches();
+    updateStates();
+}
+
+void VynLogicalDriveInfo::updateCaches()
+{
+    VynBasicLogicalDrive& d = *drive;
+    VynAdapter* adapter = d.getVynAdapter();
+    const auto feature = [&](int code) {
+        return adapter != nullptr && adapter->getFeature(static_cast<FeatureEnum>(code)) != 0;
+    };
+    const bool cache = feature(27);
+    const uint32_t readFlags = faGetLe32(cacheParams);
+    const uint32_t writeFlags = faGetLe32(cacheParams + 4);
+    if (cache) {
+        d.readCacheSetting = readFlags != 0 ? 2 : 1;
+        d.writeCacheSetting = (writeFlags & 0x1) ? 3 : (writeFlags & 0x2) ? 2 : 1;
+    } else {
+        d.readCacheSetting = 0;
+        d.writeCacheSetting = 0;
+    }
+    d.writeCacheMode = static_cast<EnumLogicalDriveCacheMode>(
+        writeCacheModeOf(faGetLe32(cacheMode + 4), cache, adapter != nullptr ? adapter->getBatStatus() : 0));
+
+    const auto onOff = [&](size_t offset) { return word(offset) != 0 ? 2 : 1; };
+    if (feature(270)) {
+        d.orvexaPreferredSetting = static_cast<EnumOrvexaPreferredSetting>(onOff(ORVEXA));
+        d.orvexaSetting = onOff(ORVEXA + 4);
+    } else {
+        d.orvexaPreferredSetting = static_cast<EnumOrvexaPreferredSetting>(1);
+        d.orvexaSetting = 1;
+    }
+    if (feature(276)) {
+        d.orvexaWriteCachePreferredSetting = static_cast<EnumOrvexaWriteCachePreferredSetting>(onOff(ORVEXA + 8));
+        d.orvexaWriteCacheSetting = onOff(ORVEXA + 12);
+        const uint8_t policy = record[ORVEXA_POLICY];
+        if (policy <= 4)
+            d.orvexaWriteCachePolicySetting = static_cast<EnumOrvexaWriteCachePolicySetting>(policy);
+    } else {
+        d.orvexaWriteCachePreferredSetting = static_cast<EnumOrvexaWriteCachePreferredSetting>(1);
+        d.orvexaWriteCacheSetting = 1;
+        d.orvexaWriteCachePolicySetting = static_cast<EnumOrvexaWriteCachePolicySetting>(5);
+    }
+}
+
+void VynLogicalDriveInfo::updateStates()
+{
+    VynBasicLogicalDrive& d = *drive;
+    const uint32_t flags = word(FLAGS);
+    if (word(NOT_REDUNDANT) != 0) {
+        const EnumLogicalDeviceState state = d.getState();
+        const bool suboptimal =
+            state == LD_SUBOPTIMAL || state == LD_SUBOPTIMAL_RECONFIGURING || state == LD_SUBOPTIMAL_SYSTEM;
+        if (word(INITIALLY_REDUNDANT) != 0 && (flags & FLAG_NO_DEGRADE) == 0 && !suboptimal)
+            d.mergeStateProperty(LD_DEGRADED);
+        else
+            d.setSubState(static_cast<EnumLogicalDeviceSubState>(kSubStateImpacted));
+    }
+    if (word(UNCONFIG) != 0)
+        d.mergeStateProperty(LD_FAILED);
+    if (word(QUICK_INIT) != 0)
+        d.setSubState(static_cast<EnumLogicalDeviceSubState>(kSubStateQuickInit));
+    else if (flags & kFlagImpacted)
+        d.setSubState(static_cast<EnumLogicalDeviceSubState>(kSubStateImpacted));
+    if (word(TASK_IN_PROGRESS) == 0)
+        return;
+    Progress progress;
+    const Ret ret = d.getProgress(progress);
+    if (ret.getReturn() != 0)
+        return;
+    if (progress.getType() == TASK_TYPE_CLEAR) {
+        d.mergeStateProperty(LD_FAILED);
+        d.setSubState(static_cast<EnumLogicalDeviceSubState>(kSubStateClearing));
+        return;
+    }
+    if (progress.getType() == TASK_TYPE_REBUILD) {
+        const std::vector<VynLogicalDriveInfo*>& members = d.getMemberRecords();
+        const uint32_t type = members.empty() ? word(TYPE) : members[0]->word(TYPE);
+        if (type != 45)
+            d.mergeStateProperty(LD_DEGRADED);
+        d.setSubState(static_cast<EnumLogicalDeviceSubState>(kSubStateImpacted));
+    }
 }
 
 size_t VynLogicalDriveInfo::getCopySize() const
@@ -354,7 +579,12 @@ void VynLogicalDriveInfo::writeTo(Writer* writer) const
     u("fsaNumberOfElements", 260);
     // The copy-back flag and the RAID-5EE state are the attached drive's;
     // without one the state is unset.
-    writer->writeInt("Raid5EEState", 0x7FFFFFFF);
+    VynAdapter* adapter = drive != nullptr ? drive->getVynAdapter() : nullptr;
+    if (adapter != nullptr && adapter->getFeature(static_cast<FeatureEnum>(40)) != 0)
+        writer->writeBool("copybackInProgress", (word(480) & kFlagCopyback) != 0);
+    const bool raid5EE = adapter != nullptr && adapter->getFeature(static_cast<FeatureEnum>(6)) != 0 &&
+                         drive->getRaidLevel() == RAID_LEVEL_5EE;
+    writer->writeInt("Raid5EEState", raid5EE ? drive->getRaid5EEState() : 0x7FFFFFFF);
     writer->writeUInt("fsaReadCacheFlags", faGetLe32(cacheParams));
     writer->writeUInt("fsaWriteCacheFlags", faGetLe32(cacheParams + 4));
 }

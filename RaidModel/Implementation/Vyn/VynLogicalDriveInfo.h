@@ -32,6 +32,37 @@ public:
     static constexpr size_t PARTITION_PROBE_SIZE = 17408;
     static constexpr size_t MOUNT_POINT_SIZE = 128;
 
+    // Offsets of the record's fields that the family reads.
+    enum Field : size_t {
+        LABEL = 12,
+        TYPE = 28,
+        EXTENDED_TYPE = 32,
+        USAGE = 40,
+        DRIVE_LETTER = 56,
+        CAPACITY = 68,  // u64, bytes
+        CREATION = 88,  // month, day, year (u16), hour, minute, second
+        CHUNK_SIZE = 96,
+        TASK_RELATION = 100,
+        RELATED = 104,  // container key
+        MORPH_SOURCE = 116,
+        MORPH_DESTINATION = 128,
+        TASK_IN_PROGRESS = 192,
+        NOT_REDUNDANT = 236,
+        BOOT = 240,
+        INITIALLY_REDUNDANT = 252,
+        QUICK_INIT = 472,
+        UNCONFIG = 476,
+        FLAGS = 480,
+        BAD_STRIPES = 484,
+        FORCE_ONLINE = 488,
+        POWER = 492,
+        ORVEXA = 512,  // read preferred, read, write preferred, write
+        ORVEXA_POLICY = 528,
+    };
+    static constexpr size_t LABEL_SIZE = 16;
+    // Flags that keep missing members from degrading the drive.
+    static constexpr uint32_t FLAG_NO_DEGRADE = 0x4 | 0x8;
+
     // Any pointer may be null: a null record leaves the copy unmade, a null
     // parameter record leaves that record zero.
     VynLogicalDriveInfo(const FSA_CONTAINER_INFO_EXTND* record, const tag_FSA_CONTAINER_PARAMS* cacheParams,
@@ -43,6 +74,9 @@ public:
     void setFsaInfo(const FSA_CONTAINER_INFO_EXTND* record, const tag_FSA_CONTAINER_PARAMS* cacheParams,
                     const tag_FSA_CONTAINER_PARAMS* cacheMode);
     void setLogicalDrive(VynBasicLogicalDrive* drive);
+    // The drive is going away: the record no longer points at it and
+    // recomputes nothing.
+    void forgetLogicalDrive() { drive = nullptr; }
     // Takes the morph original, source and destination and the task flag of
     // `record`; recomputes nothing.
     void setOriginalMorphInfo(const FSA_CONTAINER_INFO_EXTND* record);
@@ -76,6 +110,13 @@ public:
     // The 32-bit word at `offset` of the record; 0 without a record or
     // beyond the copy.
     uint32_t word(size_t offset) const;
+    // Changes one word of the copy; nothing beyond the copy.
+    void setWord(size_t offset, uint32_t value);
+    // Names another drive in element i (bus, target and LUN bytes).
+    void setElementAddress(unsigned long i, uint8_t bus, uint8_t target, uint8_t lun);
+    // Takes `size` bytes at `offset` of `other`'s copy; nothing beyond either
+    // copy.
+    void copyBytes(const VynLogicalDriveInfo& other, size_t offset, size_t size);
     // The operating-system device name at byte 420, at most 50 characters.
     std::string getDeviceName() const;
 
@@ -101,6 +142,11 @@ public:
     static int writeCacheModeOf(uint32_t writeFlags, bool cacheSupported, int batteryStatus);
 
 private:
+    // Whether the drive's power management keeps its disks from being read.
+    bool powerManagementActive() const;
+    void updateCaches();
+    void updateStates();
+
     VynBasicLogicalDrive* drive = nullptr;
     uint8_t cacheParams[PARAMS_SIZE] = {};
     uint8_t cacheMode[PARAMS_SIZE] = {};

@@ -38,6 +38,9 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.option_word3", KeyType::Integer, "0x398", "supplement option word 3"},
         {"adapter#.supplement_version", KeyType::Integer, "11", "version word of the supplement information"},
         {"adapter#.ports", KeyType::Integer, "16", "phys (maximum number of ports)"},
+        {"adapter#.global_spares", KeyType::Integer, "8", "most global hot spares (adapter information word 16)"},
+        {"adapter#.dedicated_spares", KeyType::Integer, "8",
+         "most dedicated hot spares per container (adapter information word 15)"},
         {"adapter#.sas_ports", KeyType::Integer, "2", "SAS ports"},
         // driver answers
         {"adapter#.driver_compatible", KeyType::Boolean, "1", "the revision check's compatibility answer"},

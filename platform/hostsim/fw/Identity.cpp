@@ -20,6 +20,8 @@ constexpr size_t kAiFirmwareRevision = 28;  // dash, type, minor, major, then u3
 constexpr size_t kAiBootRevision = 36;
 constexpr size_t kAiBiosRevision = 44;
 constexpr size_t kAiHardwareRevision = 52;
+constexpr size_t kAiDedicatedSpares = 60;
+constexpr size_t kAiGlobalSpares = 64;
 constexpr size_t kAiSerial0 = 68;
 constexpr size_t kAiSerial1 = 72;
 constexpr size_t kAiOptions = 80;
@@ -60,6 +62,8 @@ void adapterInformation(FibCall& call)
     putRevision(p + kAiBootRevision, c.boot);
     putRevision(p + kAiBiosRevision, c.bios);
     putRevision(p + kAiHardwareRevision, RevisionValue{1, 0, 0, 0, true});
+    putLe32(p + kAiDedicatedSpares, c.dedicatedSpares);
+    putLe32(p + kAiGlobalSpares, c.globalSpares);
     putLe32(p + kAiSerial0, c.serial[0]);
     putLe32(p + kAiSerial1, c.serial[1]);
     putLe32(p + kAiOptions, c.optionWord[0]);

@@ -148,6 +148,8 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.supplementVersion = parseInteger(get("supplement_version"));
     c.ports = parseInteger(get("ports"));
     c.sasPorts = parseInteger(get("sas_ports"));
+    c.globalSpares = parseInteger(get("global_spares"));
+    c.dedicatedSpares = parseInteger(get("dedicated_spares"));
     c.driverCompatible = get("driver_compatible") != "0";
     c.openErrno = static_cast<int>(parseInteger(get("open_errno")));
     c.codeVersionStatus = parseInteger(get("code_version_status"));
@@ -366,6 +368,8 @@ std::string ControllerState::toText(uint64_t seed) const
     line("option_word3", hex32(optionWord[2]));
     line("supplement_version", std::to_string(supplementVersion));
     line("ports", std::to_string(ports));
+    line("global_spares", std::to_string(globalSpares));
+    line("dedicated_spares", std::to_string(dedicatedSpares));
     line("sas_ports", std::to_string(sasPorts));
     line("driver_compatible", driverCompatible ? "1" : "0");
     line("open_errno", std::to_string(openErrno));

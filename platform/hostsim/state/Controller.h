@@ -37,6 +37,8 @@ struct ControllerState {
     uint32_t supplementVersion = 0;
     uint32_t ports = 0;
     uint32_t sasPorts = 0;
+    uint32_t globalSpares = 0;
+    uint32_t dedicatedSpares = 0;
     uint32_t maxContainers = 0;
     uint32_t accessibleContainers = 0;
     uint32_t partitions = 0;

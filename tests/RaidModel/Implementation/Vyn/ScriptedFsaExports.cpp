@@ -1,5 +1,7 @@
 #include "ScriptedFsaExports.h"
 
+#include "Command/Vyn/common/fa_ctrinfo.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -25,6 +27,11 @@ void ScriptedFsaExports::scriptTimes(const std::string& name, unsigned times, FS
         script(name, status, reply);
 }
 
+void ScriptedFsaExports::scriptAlways(const std::string& name, FSA_STATUS status, std::vector<uint8_t> reply)
+{
+    always_[name] = Answer{status, std::move(reply)};
+}
+
 unsigned ScriptedFsaExports::count(const std::string& name) const
 {
     return static_cast<unsigned>(std::count(calls_.begin(), calls_.end(), name));
@@ -34,9 +41,12 @@ bool ScriptedFsaExports::play(const char* name, void* out, size_t room, FSA_STAT
 {
     calls_.emplace_back(name);
     auto it = answers_.find(name);
-    if (it != answers_.end() && !it->second.empty()) {
-        const Answer answer = it->second.front();
-        it->second.pop_front();
+    const auto always = always_.find(name);
+    const bool queued = it != answers_.end() && !it->second.empty();
+    if (queued || always != always_.end()) {
+        const Answer answer = queued ? it->second.front() : always->second;
+        if (queued)
+            it->second.pop_front();
         lastReply_ = answer.reply;
         if (out != nullptr && !answer.reply.empty())
             std::memcpy(out, answer.reply.data(), std::min(room, answer.reply.size()));
@@ -372,6 +382,97 @@ FSA_STATUS ScriptedFsaExports::FsaContainer(void* handle, const tag_FSA_CONTAINE
     keep("FsaContainer", {container != nullptr ? container->number : 0u, operation, delay});
     FSA_STATUS s;
     return play("FsaContainer", nullptr, 0, &s) ? s : FsaExports::FsaContainer(handle, container, operation, parameter);
+}
+
+namespace {
+
+// Splits a scripted reply into a u32 count and the records after it.
+uint32_t countOf(const std::vector<uint8_t>& reply)
+{
+    uint32_t n = 0;
+    for (size_t b = 0; b < 4 && b < reply.size(); ++b)
+        n |= static_cast<uint32_t>(reply[b]) << (8 * b);
+    return n;
+}
+
+void copyRecords(const std::vector<uint8_t>& reply, void* out, size_t room)
+{
+    if (out != nullptr && reply.size() > 4)
+        std::memcpy(out, reply.data() + 4, std::min(room, reply.size() - 4));
+}
+
+}  // namespace
+
+FSA_STATUS ScriptedFsaExports::FsaFailoverSpace(void* handle, const tag_FSA_CONTAINER* container, uint32_t operation,
+                                                uint32_t* count, FSA_STORAGE_DEVICE* drives)
+{
+    FSA_STATUS s;
+    containersAsked_.push_back(container != nullptr ? container->number : 0xFFFFFFFFu);
+    lastReply_.clear();
+    if (!play("FsaFailoverSpace", nullptr, 0, &s))
+        return FsaExports::FsaFailoverSpace(handle, container, operation, count, drives);
+    const size_t room = count != nullptr ? *count * sizeof(FSA_STORAGE_DEVICE) : 0;
+    if (count != nullptr && lastReply_.size() >= 4)
+        *count = countOf(lastReply_);
+    copyRecords(lastReply_, drives, room);
+    return s;
+}
+
+FSA_STATUS ScriptedFsaExports::FsaGetContainerInfo2(void* handle, int next, const tag_FSA_CONTAINER* container,
+                                                    FSA_CONTAINER_INFO_EXTND* info, uint32_t size)
+{
+    FSA_STATUS s;
+    return play("FsaGetContainerInfo2", info, size, &s) ? s
+                                                         : FsaExports::FsaGetContainerInfo2(handle, next, container,
+                                                                                            info, size);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaContainerGetCacheParams(void* handle, const tag_FSA_CONTAINER* container,
+                                                          tag_FSA_CONTAINER_PARAMS* out)
+{
+    FSA_STATUS s;
+    return play("FsaContainerGetCacheParams", out, sizeof *out, &s)
+               ? s
+               : FsaExports::FsaContainerGetCacheParams(handle, container, out);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaContainerGetCacheMode(void* handle, const tag_FSA_CONTAINER* container,
+                                                        uint32_t out[2])
+{
+    FSA_STATUS s;
+    return play("FsaContainerGetCacheMode", out, 2 * sizeof(uint32_t), &s)
+               ? s
+               : FsaExports::FsaContainerGetCacheMode(handle, container, out);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaGetFsaPartitionInfo(void* handle, int next, const FSA_PARTITION* partition,
+                                                      FSA_PARTITION_INFO* info)
+{
+    FSA_STATUS s;
+    return play("FsaGetFsaPartitionInfo", info, sizeof *info, &s)
+               ? s
+               : FsaExports::FsaGetFsaPartitionInfo(handle, next, partition, info);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaGetTaskList(void* handle, const FSA_STORAGE_DEVICE* device,
+                                              const tag_FSA_CONTAINER* container, FSA_TASK_DESCRIPTOR* out,
+                                              uint32_t* count, uint32_t outBytes)
+{
+    FSA_STATUS s;
+    containersAsked_.push_back(container != nullptr ? container->number : 0xFFFFFFFFu);
+    lastReply_.clear();
+    if (!play("FsaGetTaskList", nullptr, 0, &s))
+        return FsaExports::FsaGetTaskList(handle, device, container, out, count, outBytes);
+    if (count != nullptr && lastReply_.size() >= 4)
+        *count = countOf(lastReply_);
+    copyRecords(lastReply_, out, outBytes);
+    return s;
+}
+
+FSA_STATUS ScriptedFsaExports::FsaGetTaskDetails(void* handle, uint32_t taskId, FSA_TASK_INFO* out)
+{
+    FSA_STATUS s;
+    return play("FsaGetTaskDetails", out, sizeof *out, &s) ? s : FsaExports::FsaGetTaskDetails(handle, taskId, out);
 }
 
 std::vector<uint8_t> words(std::initializer_list<uint32_t> values)

@@ -35,6 +35,9 @@ public:
     void script(const std::string& name, FSA_STATUS status, std::vector<uint8_t> reply = {});
     // Queues the same answer `times` times.
     void scriptTimes(const std::string& name, unsigned times, FSA_STATUS status, std::vector<uint8_t> reply = {});
+    // Answers every call of `name` that finds no queued answer the same way
+    // (before the fallback).
+    void scriptAlways(const std::string& name, FSA_STATUS status, std::vector<uint8_t> reply = {});
     // Unscripted calls answer `status` without reaching the firmware
     // interface; 0 sends them to the real exports again.
     void answerUnscripted(FSA_STATUS status) { fallback_ = status; }
@@ -129,6 +132,31 @@ public:
     const std::vector<FSA_STORAGE_DEVICE_SPACE>& lastSpaces() const { return lastSpaces_; }
     const std::string& lastName() const { return lastName_; }
 
+    // Output: `*count` (u32), then that many 12-byte drive records (as many
+    // as the caller's count had room for).
+    FSA_STATUS FsaFailoverSpace(void* handle, const tag_FSA_CONTAINER* container, uint32_t operation,
+                                uint32_t* count, FSA_STORAGE_DEVICE* drives) override;
+    // Output: the container record (at most `size` bytes).
+    FSA_STATUS FsaGetContainerInfo2(void* handle, int next, const tag_FSA_CONTAINER* container,
+                                    FSA_CONTAINER_INFO_EXTND* info, uint32_t size) override;
+    // Output: the two u32 words.
+    FSA_STATUS FsaContainerGetCacheParams(void* handle, const tag_FSA_CONTAINER* container,
+                                          tag_FSA_CONTAINER_PARAMS* out) override;
+    // Output: the two u32 words.
+    FSA_STATUS FsaContainerGetCacheMode(void* handle, const tag_FSA_CONTAINER* container, uint32_t out[2]) override;
+    // Output: the 112-byte partition record.
+    FSA_STATUS FsaGetFsaPartitionInfo(void* handle, int next, const FSA_PARTITION* partition,
+                                      FSA_PARTITION_INFO* info) override;
+    // Output: `*count` (u32), then the 36-byte descriptors (at most
+    // `outBytes`).
+    FSA_STATUS FsaGetTaskList(void* handle, const FSA_STORAGE_DEVICE* device, const tag_FSA_CONTAINER* container,
+                              FSA_TASK_DESCRIPTOR* out, uint32_t* count, uint32_t outBytes) override;
+    // Output: the 56-byte task record.
+    FSA_STATUS FsaGetTaskDetails(void* handle, uint32_t taskId, FSA_TASK_INFO* out) override;
+    // The container keys the failover and task calls were given, in order
+    // (0xFFFFFFFF for none).
+    const std::vector<uint32_t>& containersAsked() const { return containersAsked_; }
+
 private:
     void keep(const char* name, std::vector<uint64_t> values);
     void keepSpaces(const char* name, const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t count);
@@ -150,10 +178,12 @@ private:
     bool play(const char* name, void* out, size_t room, FSA_STATUS* status);
 
     std::map<std::string, std::deque<Answer>> answers_;
+    std::map<std::string, Answer> always_;
     std::vector<std::string> calls_;
     // The reply bytes of the last scripted answer played.
     std::vector<uint8_t> lastReply_;
     FSA_STATUS fallback_ = 0;
+    std::vector<uint32_t> containersAsked_;
     ScopedFsaExports installed_;
 };
 

@@ -277,6 +277,9 @@ TEST_F(VynAdapterTreeTest, BatteryValuesAreTakenWithTheirCapabilityBits)
 
 TEST_F(VynAdapterTreeTest, TheDefaultControllerGetsOneSasChannelPhysAndConnectors)
 {
+    // The spare lists answer "none" here: this case is not about spares.
+    ScriptedFsaExports fsa;
+    fsa.scriptAlways("FsaFailoverSpace", 1, vyntest::words({0}));
     startController();
     vyntest::TreePtr<VynAdapter> adapter = openController();
     Ret ret;
@@ -295,6 +298,9 @@ TEST_F(VynAdapterTreeTest, TheDefaultControllerGetsOneSasChannelPhysAndConnector
 
 TEST_F(VynAdapterTreeTest, ARebuildDropsTheEarlierTreeBeforeTheChannels)
 {
+    // The spare lists answer "none" here: this case is not about spares.
+    ScriptedFsaExports fsa;
+    fsa.scriptAlways("FsaFailoverSpace", 1, vyntest::words({0}));
     startController("adapter0.sas_ports = 0\nadapter0.option_word2 = 0x0EB796DC\n"
                     "adapter0.bus0 = sas 16\nadapter0.bus1 = sata 8\n");
     vyntest::TreePtr<VynAdapter> adapter = openController();
@@ -396,6 +402,7 @@ TEST_F(VynAdapterTreeTest, DiscoveryBuildsEachControllerAndANewTreeTakesOverTheH
 {
     startController();
     ScriptedFsaExports fsa;  // every call reaches the simulator
+    fsa.scriptAlways("FsaFailoverSpace", 1, vyntest::words({0}));
     VynLib lib;
     ASSERT_EQ(lib.getSystemConfig(), Ret(0));
     ASSERT_EQ(lib.getNumVynAdapters(), 1u);

@@ -232,6 +232,34 @@ TEST_F(ChunkArrayTest, EveryBadChunkIsReportedAndTheLastIsKept)
     EXPECT_EQ(errorCount("*** Bad Parameter:"), 3u);
 }
 
+TEST_F(VynConversionsTest, RecordScopesStartZeroedAndAWalkBufferKeepsItsKey)
+{
+    FsaContainerInfoGrabber info;
+    for (size_t i = 0; i < sizeof info->bytes; ++i)
+        ASSERT_EQ(info->bytes[i], 0u) << i;
+    std::memset(info->bytes, 0x5A, sizeof info->bytes);
+    info.clear();
+    EXPECT_EQ(faGetLe32(info->bytes), 0x5A5A5A5Au);
+    EXPECT_EQ(faGetLe32(info->bytes + 8), 0x5A5A5A5Au);
+    for (size_t i = 12; i < sizeof info->bytes; ++i)
+        ASSERT_EQ(info->bytes[i], 0u) << i;
+
+    FsaStorageDeviceSpaceGrabber spaces(3);
+    ASSERT_EQ(spaces.getNumItems(), 3u);
+    const FSA_STORAGE_DEVICE_SPACE* space = spaces;
+    // Packed fields: read by value.
+    const uint64_t start = space[2].start;
+    const uint64_t length = space[2].length;
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(length, 0u);
+
+    const FsaMorphRelationship morph;
+    EXPECT_EQ(morph.word0, 0u);
+    EXPECT_EQ(morph.word1, 0u);
+    for (uint8_t b : morph.container)
+        EXPECT_EQ(b, 0u);
+}
+
 TEST_F(VynConversionsTest, AMissingMemberOnChannel255GetsItsOwnChannel)
 {
     ScriptedFsaExports fsa;

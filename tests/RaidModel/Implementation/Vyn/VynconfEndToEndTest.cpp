@@ -144,4 +144,41 @@ TEST_F(VynconfEndToEndTest, ChannelsAndConnectorsCarryTheDescribedRecords)
     EXPECT_NE(xml.output.find("SASaddress=\"50010203"), std::string::npos);
 }
 
+// The value of the first line that starts with `label` (after blanks), or
+// "" when there is none.
+std::string valueOf(const std::string& text, const std::string& label)
+{
+    const size_t at = text.find("   " + label);
+    if (at == std::string::npos)
+        return "";
+    const size_t end = text.find('\n', at);
+    const std::string line = text.substr(at, end - at);
+    const size_t colon = line.find(": ");
+    return colon == std::string::npos ? "" : line.substr(colon + 2);
+}
+
+TEST_F(VynconfEndToEndTest, TheLogicalDeviceOfTheDefaultController)
+{
+    const vyntest::ProgramRun config = run({"GETCONFIG", "1", "LD"});
+    EXPECT_EQ(config.exitCode, 0) << config.error;
+    EXPECT_EQ(firstLine(config.output), "Controllers found: 1");
+    EXPECT_NE(config.output.find("\nLogical device number 0\n"), std::string::npos) << config.output;
+    EXPECT_EQ(valueOf(config.output, "Logical device name"), "Data") << config.output;
+    EXPECT_EQ(valueOf(config.output, "RAID level"), "5");
+    EXPECT_EQ(valueOf(config.output, "Status of logical device"), "Optimal");
+    EXPECT_EQ(occurrences(config.output, "Segment "), 3u);
+    EXPECT_EQ(lastLine(config.output), "Command completed successfully.");
+}
+
+TEST_F(VynconfEndToEndTest, TheDefaultLogicalDeviceIsProtectedByTheGlobalSpare)
+{
+    const vyntest::ProgramRun config = run({"GETCONFIG", "1", "LD"});
+    EXPECT_EQ(config.exitCode, 0) << config.error;
+    const size_t at = config.output.find("Protected by Hot-Spare");
+    ASSERT_NE(at, std::string::npos) << config.output;
+    const std::string line = config.output.substr(at, config.output.find('\n', at) - at);
+    EXPECT_EQ(line.substr(line.size() - 3), "Yes") << line;
+    EXPECT_EQ(lastLine(config.output), "Command completed successfully.");
+}
+
 }  // namespace

@@ -1,3 +1,4 @@
+#include "platform/hostsim/fw/DeviceAttach.h"
 #include "platform/hostsim/fw/Dispatcher.h"
 #include "platform/hostsim/fw/DriveMetadata.h"
 #include "platform/hostsim/fw/Partitions.h"
@@ -20,6 +21,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerPartitionHandlers(dispatcher);
     registerDriveMetadataHandlers(dispatcher);
     registerContainerOpHandlers(dispatcher);
+    registerDeviceAttachHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

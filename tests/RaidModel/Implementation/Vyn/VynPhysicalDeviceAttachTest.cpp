@@ -22,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -374,6 +375,14 @@ TEST_F(VynPhysicalDeviceAttachTest, SasPhysAreAddedPerPortWithAnAddress)
     const unsigned asked = fsa.count("FsaGetDiskSasPhyInfo");
     drive(channel(300), diskRecord());
     EXPECT_EQ(fsa.count("FsaGetDiskSasPhyInfo"), asked);
+    // Nor does an SES-2 enclosure device on a SAS channel.
+    Channel* sas = channel(400);
+    auto* ses = new RecordingSes2Device();
+    sas->addChild(ses);
+    const FSA_STORAGE_DEVICE_INFO record = diskRecord();
+    new VynPhysicalDeviceAttach(sas, ses, &record, nullptr);
+    EXPECT_EQ(fsa.count("FsaGetDiskSasPhyInfo"), asked);
+    EXPECT_EQ(ses->getNumSASPhys(), 0u);
 }
 
 TEST_F(VynPhysicalDeviceAttachTest, PassThruOutcomesByFirmwareAndDeviceStatus)
@@ -431,6 +440,52 @@ TEST_F(VynPhysicalDeviceAttachTest, PassThruOutcomesByFirmwareAndDeviceStatus)
                   std::string::npos)
             << log;
     }
+}
+
+TEST_F(VynPhysicalDeviceAttachTest, TheDumpShowsTheCdbByItsLengthAndTheDataAreas)
+{
+    struct Case {
+        unsigned long cdbLength;
+        size_t shown;  // CDB bytes in the dump line
+    };
+    const Case cases[] = {{16, 16}, {17, 16}, {15, 12}, {12, 12}, {11, 10}, {10, 10}, {9, 6}, {6, 6}, {5, 0}};
+    ScriptedFsaExports fsa;
+    fsa.answerUnscripted(31);
+    drive(channel(400), diskRecord());
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.cdbLength);
+        vyntest::writeFile(hostFile("/var/log/vynerror.txt"), "");
+        Buffer cdb(k.cdbLength);
+        for (unsigned long i = 0; i < k.cdbLength; ++i)
+            cdb[i] = static_cast<unsigned char>(0xA0 + i);
+        SCSICommand command(cdb, SCSI_DIRECTION_DATA_IN);
+        Buffer in(16);
+        for (unsigned long i = 0; i < 16; ++i)
+            in[i] = static_cast<unsigned char>(i);
+        command.setReadData(in);
+        fsa.script("FsaSendScsiCommand", 1, vyntest::words({0, 1}));
+        Ret ret;
+        attach->doScsiPassThru(command, ret);
+        EXPECT_EQ(ret, Ret());
+        std::string expected = "CDB:";
+        char hex[4];
+        for (size_t i = 0; i < k.shown; ++i) {
+            std::snprintf(hex, sizeof hex, " %02x", static_cast<unsigned>(0xA0 + i));
+            expected += hex;
+        }
+        const std::string log = errorLog();
+        if (k.shown == 0) {
+            EXPECT_EQ(log.find("CDB:"), std::string::npos) << log;
+        } else {
+            EXPECT_NE(log.find(expected + "\n"), std::string::npos) << log;
+        }
+        EXPECT_NE(log.find("Read Data: 00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e 0f"), std::string::npos) << log;
+        EXPECT_EQ(log.find("Write Data:"), std::string::npos) << log;
+        // No sense area: no sense lines.
+        EXPECT_EQ(log.find("Request Sense:"), std::string::npos) << log;
+    }
+    // The whole CDB goes to the firmware, whatever the dump shows of it.
+    EXPECT_EQ(fsa.sent("FsaSendScsiCommand").back().bytes.size(), 5u);
 }
 
 TEST_F(VynPhysicalDeviceAttachTest, IdentifyPicksTheBlinkByWhatHoldsTheDevice)

@@ -133,6 +133,9 @@ public:
     FreeSpaceVector freeSpace;
 
 protected:
+    // The controller family fills the fields from its firmware records.
+    friend class VynPhysicalDeviceAttach;
+
     std::vector<Chunk*> chunks;
     std::vector<LogicalDrive*> assignedLogicals;
     unsigned long long size = 0;

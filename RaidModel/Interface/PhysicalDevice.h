@@ -97,6 +97,9 @@ public:
     void build();
 
 protected:
+    // The controller family fills the fields from its firmware records.
+    friend class VynPhysicalDeviceAttach;
+
     // Collects the attributes of the element the parser stands on, builds
     // its "SASPhy" children, then reads the fields.
     void buildFromXml(SimpleXmlParser& parser);

@@ -1,6 +1,7 @@
 #include "platform/hostsim/Devices.h"
 
 #include "platform/hostsim/Bytes.h"
+#include "platform/hostsim/fw/DeviceAttach.h"
 
 #include <algorithm>
 #include <cctype>
@@ -282,6 +283,7 @@ CdbResult runCdb(const DeviceView& device, const uint8_t* cdb, size_t cdbLength,
         putText(reply + 16, 16, device.product);
         putText(reply + 32, 4, device.revision);
         putText(reply + 36, 20, device.serial);
+        putInquiryVendorBytes(device, reply, sizeof reply);
         replyLength = 128;
         break;
     }

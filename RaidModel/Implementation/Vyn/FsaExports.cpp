@@ -211,6 +211,22 @@ FSA_STATUS FsaExports::FsaGetTaskDetails(void* handle, uint32_t taskId, FSA_TASK
     return ::FsaGetTaskDetails(handle, taskId, out);
 }
 
+FSA_STATUS FsaExports::FsaSendScsiCommand(void* handle, const FSA_STORAGE_DEVICE* device, uint32_t cdbLength,
+                                          uint8_t* cdb, uint32_t* dataLength, uint8_t* data,
+                                          uint32_t dataBufferLength, FSA_SCSI_DATA_DIR direction, int reportSense,
+                                          uint32_t* senseLength, uint8_t* sense, uint32_t senseBufferLength,
+                                          uint32_t* scsiStatus, uint32_t* completionClass)
+{
+    return ::FsaSendScsiCommand(handle, device, cdbLength, cdb, dataLength, data, dataBufferLength, direction,
+                                reportSense, senseLength, sense, senseBufferLength, scsiStatus, completionClass);
+}
+
+FSA_STATUS FsaExports::FsaStorageDevice2(void* handle, const FSA_STORAGE_DEVICE* device, uint32_t operation,
+                                         uint32_t* parameters, uint32_t* extra)
+{
+    return ::FsaStorageDevice2(handle, device, operation, parameters, extra);
+}
+
 FsaExports& fsaExports()
 {
     FsaExports* replaced = inForce.load();

@@ -12,6 +12,7 @@
 #include "Command/Vyn/common/fa_open.h"
 #include "Command/Vyn/common/fa_pciids.h"
 #include "Command/Vyn/common/fa_readonly.h"
+#include "Command/Vyn/common/fa_scsi.h"
 #include "Command/Vyn/common/fa_utils.h"
 #include "Command/Vyn/common/fa_verify.h"
 
@@ -110,6 +111,16 @@ public:
                                       const tag_FSA_CONTAINER* container, FSA_TASK_DESCRIPTOR* out, uint32_t* count,
                                       uint32_t outBytes);
     virtual FSA_STATUS FsaGetTaskDetails(void* handle, uint32_t taskId, FSA_TASK_INFO* out);
+
+    // What a physical device's attachment sends: SCSI pass-through and the
+    // per-drive operations (the locate blink).
+    virtual FSA_STATUS FsaSendScsiCommand(void* handle, const FSA_STORAGE_DEVICE* device, uint32_t cdbLength,
+                                          uint8_t* cdb, uint32_t* dataLength, uint8_t* data,
+                                          uint32_t dataBufferLength, FSA_SCSI_DATA_DIR direction, int reportSense,
+                                          uint32_t* senseLength, uint8_t* sense, uint32_t senseBufferLength,
+                                          uint32_t* scsiStatus, uint32_t* completionClass);
+    virtual FSA_STATUS FsaStorageDevice2(void* handle, const FSA_STORAGE_DEVICE* device, uint32_t operation,
+                                         uint32_t* parameters, uint32_t* extra);
 };
 
 // The object in force: the real exports unless a test replaced them.

@@ -46,6 +46,12 @@ public:
     bool isInstanceOf(const char* name) const override;
     const char* typeName() const override;
     int getLimit(Limit limit) const override;
+    // The family's attributes behind those of Adapter: all it knows, or the
+    // settings a saved configuration keeps.
+    void writeTo(Writer* writer) const override;
+    void writeToXML(Writer* writer) const override;
+    void setFeature(FeatureEnum feature, int value) override;
+    int getFeature(FeatureEnum feature) override;
 
     // Firmware handle.
     void fsaOpen(Ret* ret);

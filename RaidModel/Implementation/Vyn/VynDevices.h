@@ -18,6 +18,8 @@ public:
     unsigned long getScsiDeviceType() const { return scsiDeviceType; }
 
 protected:
+    friend class VynPhysicalDeviceAttach;
+
     uint32_t scsiID = 0;
     uint32_t scsiLUN = 0;
     uint32_t scsiDeviceType = 0;

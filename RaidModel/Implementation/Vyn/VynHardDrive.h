@@ -25,6 +25,9 @@ public:
     unsigned long getDisksetID() const { return disksetID; }
 
 private:
+    // Its attachment fills the usable sizes from the device record.
+    friend class VynPhysicalDeviceAttach;
+
     VynAdapter* vynAdapter;
     unsigned long long vynMaxUsableBlocks = 0;
     unsigned long long numUsableBlocks = 0;

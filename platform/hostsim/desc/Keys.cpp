@@ -94,6 +94,11 @@ const std::vector<KeyDef>& keyTable()
          "00000000000000001000000003000000000000000000000000000000000000000000000000000000000000000000000000000000"
          "0000000000000000000000000000000000000000000000000000000000000000040200000602020008020400",
          "CT 219 RAID-6 options as hex bytes (340 bytes, zero-padded)"},
+        {"adapter#.raid6_drive_counts", KeyType::Text, nullptr,
+         "RAID-6 drive-count entries first:second:count,... (at most 32) over raid6_options; their number "
+         "becomes the entry count"},
+        {"adapter#.raid6_rs_drive_counts", KeyType::Text, nullptr,
+         "Reed-Solomon drive-count entries, the same way; the entry count is the larger of the two lists"},
         {"adapter#.phy#", KeyType::Text, nullptr, "adapter phy record as hex bytes (64 bytes, zero-padded; FIB 612)"},
         // per-bus fields of a bus object
         {"adapter#.bus#.link_speed", KeyType::Integer, nullptr, "link speed of the bus (0: unset)", 65535},
@@ -108,7 +113,9 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.drive#", KeyType::Object, nullptr,
          "drive shorthand; device-record pairs: slot=E:S|none, version, type, removable, kind, cache, flags, "
          "flags2, smart=0|1, smart.control, smart.mrie, smart.interval, smart.reports, smart.errors, sas_address, "
-         "spare=global|K[,...] (global pool and containers it stands by for)"},
+         "spare=global|K[,...] (global pool and containers it stands by for), "
+         "jbod=0|1 (peripheral qualifier of the device record), unsupported, fingerprint, flagged=0|1, "
+         "inquiry36 and inquiry96 (hex bytes of INQUIRY bytes 36-55 and 96-127)"},
         {"adapter#.ld#", KeyType::Object, nullptr, "container shorthand"},
         {"adapter#.encl#", KeyType::Object, nullptr,
          "enclosure shorthand <ses2|safte> <bus:target[:lun]>; pairs slots (8), fans, psus, temps, alarm, nvsram"},

@@ -1,3 +1,4 @@
+#include "platform/hostsim/fw/DeviceAttach.h"
 #include "platform/hostsim/fw/Dispatcher.h"
 #include "platform/hostsim/fw/DriveMetadata.h"
 #include "platform/hostsim/fw/Partitions.h"
@@ -25,6 +26,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerTaskHandlers(dispatcher);
     registerContainerSplitHandlers(dispatcher);
     registerCreationHandlers(dispatcher);
+    registerDeviceAttachHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

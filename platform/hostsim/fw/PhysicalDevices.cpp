@@ -4,6 +4,7 @@
 // and the firmware state words.
 #include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/Devices.h"
+#include "platform/hostsim/fw/DeviceAttach.h"
 #include "platform/hostsim/fw/Enclosures.h"
 #include "platform/hostsim/fw/Spares.h"
 
@@ -215,6 +216,7 @@ void fillDriveRecord(const ControllerState& c, unsigned driveIndex, uint8_t* r)
     putBe64(r + kSasAddress, phy0);
     putText(r + kExtendedId, 20, d.vendor + d.serial);
     putLe32(r + kFirmwareState, d.state == "failed" ? 2 : d.state == "missing" ? 3 : 1);
+    applyAttachFields(d, r);
 }
 
 std::vector<uint32_t> enclosureDeviceHandles(const ControllerState& c)

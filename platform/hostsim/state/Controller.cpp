@@ -2,6 +2,7 @@
 
 #include "platform/hostsim/Devices.h"
 #include "platform/hostsim/desc/Description.h"
+#include "platform/hostsim/fw/DeviceAttach.h"
 
 #include <cstdio>
 #include <map>
@@ -29,22 +30,6 @@ std::string quoted(const std::string& s)
         out += c;
     }
     return out + "\"";
-}
-
-// A byte record written as hex digits; shorter text leaves zeros, odd or
-// foreign characters end it.
-std::vector<uint8_t> parseHexBytes(const std::string& text, size_t size)
-{
-    std::vector<uint8_t> out(size, 0);
-    for (size_t i = 0; i < size && 2 * i + 1 < text.size(); ++i) {
-        const std::string pair = text.substr(2 * i, 2);
-        char* end = nullptr;
-        const unsigned long v = std::strtoul(pair.c_str(), &end, 16);
-        if (end == nullptr || *end != '\0')
-            break;
-        out[i] = static_cast<uint8_t>(v);
-    }
-    return out;
 }
 
 // Hex digits up to the last non-zero byte.
@@ -118,6 +103,20 @@ std::map<unsigned, std::map<std::string, std::string>> numberedSections(const De
 }
 
 }  // namespace
+
+std::vector<uint8_t> parseHexBytes(const std::string& text, size_t size)
+{
+    std::vector<uint8_t> out(size, 0);
+    for (size_t i = 0; i < size && 2 * i + 1 < text.size(); ++i) {
+        const std::string pair = text.substr(2 * i, 2);
+        char* end = nullptr;
+        const unsigned long v = std::strtoul(pair.c_str(), &end, 16);
+        if (end == nullptr || *end != '\0')
+            break;
+        out[i] = static_cast<uint8_t>(v);
+    }
+    return out;
+}
 
 ControllerState ControllerState::fromDescription(const Description& desc, unsigned index, std::string* error)
 {
@@ -197,6 +196,7 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.verifyOn = get("verify") == "1";
     c.verifyPriority = parseInteger(get("verify_priority"));
     c.raid6Options = parseHexBytes(get("raid6_options"), 340);
+    applyRaid6DriveCounts(c.raid6Options, get("raid6_drive_counts"), get("raid6_rs_drive_counts"));
     c.configAge = parseInteger(get("config_age"));
     c.partitionRecords = parseInteger(get("partition_records"));
     for (const auto& [key, value] : desc.values()) {

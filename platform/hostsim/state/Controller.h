@@ -229,6 +229,10 @@ struct ControllerState {
     std::string toText(uint64_t seed) const;
 };
 
+// A byte record written as hex digits, `size` bytes; shorter text leaves
+// zeros, odd or foreign characters end it.
+std::vector<uint8_t> parseHexBytes(const std::string& text, size_t size);
+
 }  // namespace vyn::hostsim
 
 #endif

@@ -74,7 +74,7 @@ TEST_F(DeviceRecordsTest, DriveRecordOfTheDefaultController)
     EXPECT_EQ(getLe32(r + 40), static_cast<uint32_t>(500ull << 21));
     EXPECT_EQ(getLe32(r + 64), 512u);
     EXPECT_EQ(r[68], 0x70);  // managed, initialised, NCQ
-    EXPECT_EQ(r[80], 0);
+    EXPECT_EQ(r[80], 0x20);  // a disk, kept by the controller (not a JBOD): qualifier 1
     EXPECT_EQ(r[82], 5);  // newer than 3 inside an SES-2 enclosure
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(r + 88), 8), "VYNSIM  ");
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(r + 96), 16), "SATA DISK       ");

@@ -214,6 +214,10 @@ FSA_STATUS ScriptedFsaExports::FsaGetConnectorMap(void* handle, void* buffer)
 FSA_STATUS ScriptedFsaExports::FsaEnclosureMgt(void* handle, FSA_ENCLOSURE_MGT* record)
 {
     FSA_STATUS s;
+    if (record != nullptr) {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(record);
+        sent_.push_back({"FsaEnclosureMgt", Sent{handle, std::vector<uint8_t>(bytes, bytes + sizeof *record)}});
+    }
     return play("FsaEnclosureMgt", record, sizeof *record, &s) ? s : FsaExports::FsaEnclosureMgt(handle, record);
 }
 
@@ -473,6 +477,69 @@ FSA_STATUS ScriptedFsaExports::FsaGetTaskDetails(void* handle, uint32_t taskId, 
 {
     FSA_STATUS s;
     return play("FsaGetTaskDetails", out, sizeof *out, &s) ? s : FsaExports::FsaGetTaskDetails(handle, taskId, out);
+}
+
+std::vector<ScriptedFsaExports::Sent> ScriptedFsaExports::sent(const std::string& name) const
+{
+    std::vector<Sent> out;
+    for (const auto& entry : sent_)
+        if (entry.first == name)
+            out.push_back(entry.second);
+    return out;
+}
+
+FSA_STATUS ScriptedFsaExports::FsaSendScsiCommand(void* handle, const FSA_STORAGE_DEVICE* device, uint32_t cdbLength,
+                                                  uint8_t* cdb, uint32_t* dataLength, uint8_t* data,
+                                                  uint32_t dataBufferLength, FSA_SCSI_DATA_DIR direction,
+                                                  int reportSense, uint32_t* senseLength, uint8_t* sense,
+                                                  uint32_t senseBufferLength, uint32_t* scsiStatus,
+                                                  uint32_t* completionClass)
+{
+    sent_.push_back({"FsaSendScsiCommand", Sent{handle, cdb != nullptr ? std::vector<uint8_t>(cdb, cdb + cdbLength)
+                                                                        : std::vector<uint8_t>()}});
+    FSA_STATUS s;
+    lastReply_.clear();
+    if (!play("FsaSendScsiCommand", nullptr, 0, &s))
+        return FsaExports::FsaSendScsiCommand(handle, device, cdbLength, cdb, dataLength, data, dataBufferLength,
+                                              direction, reportSense, senseLength, sense, senseBufferLength,
+                                              scsiStatus, completionClass);
+    const std::vector<uint8_t>& reply = lastReply_;
+    auto word = [&reply](size_t at) {
+        uint32_t v = 0;
+        for (size_t b = 0; b < 4 && at + b < reply.size(); ++b)
+            v |= static_cast<uint32_t>(reply[at + b]) << (8 * b);
+        return v;
+    };
+    if (scsiStatus != nullptr)
+        *scsiStatus = word(0);
+    if (completionClass != nullptr)
+        *completionClass = word(4);
+    const size_t senseAt = 8;
+    const size_t dataAt = senseAt + kScsiSenseBytes;
+    if (sense != nullptr && reply.size() > senseAt) {
+        const size_t n = std::min<size_t>({senseBufferLength, kScsiSenseBytes, reply.size() - senseAt});
+        std::memcpy(sense, reply.data() + senseAt, n);
+        if (senseLength != nullptr)
+            *senseLength = static_cast<uint32_t>(n);
+    }
+    if (data != nullptr && reply.size() > dataAt) {
+        const size_t n = std::min<size_t>(dataBufferLength, reply.size() - dataAt);
+        std::memcpy(data, reply.data() + dataAt, n);
+        if (dataLength != nullptr)
+            *dataLength = static_cast<uint32_t>(n);
+    }
+    return s;
+}
+
+FSA_STATUS ScriptedFsaExports::FsaStorageDevice2(void* handle, const FSA_STORAGE_DEVICE* device, uint32_t operation,
+                                                 uint32_t* parameters, uint32_t* extra)
+{
+    sent_.push_back({"FsaStorageDevice2", Sent{handle, words({operation, parameters != nullptr ? parameters[0] : 0,
+                                                              parameters != nullptr ? parameters[1] : 0})}});
+    FSA_STATUS s;
+    return play("FsaStorageDevice2", nullptr, 0, &s) ? s
+                                                     : FsaExports::FsaStorageDevice2(handle, device, operation,
+                                                                                     parameters, extra);
 }
 
 std::vector<uint8_t> words(std::initializer_list<uint32_t> values)

@@ -43,6 +43,14 @@ public:
     void answerUnscripted(FSA_STATUS status) { fallback_ = status; }
 
     const std::vector<std::string>& calls() const { return calls_; }
+    // What the calls of the members that keep their requests sent, in
+    // order: the handle and the request bytes (named in the member's
+    // comment).
+    struct Sent {
+        void* handle;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<Sent> sent(const std::string& name) const;
     unsigned count(const std::string& name) const;
     void clearCalls() { calls_.clear(); }
 
@@ -84,7 +92,7 @@ public:
     FSA_STATUS FsaGetConnectorMapSize(void* handle, unsigned int* size) override;
     // Output: the map (as many bytes as scripted).
     FSA_STATUS FsaGetConnectorMap(void* handle, void* buffer) override;
-    // Output: the 368-byte request record.
+    // Output: the 368-byte request record. Keeps the request record.
     FSA_STATUS FsaEnclosureMgt(void* handle, FSA_ENCLOSURE_MGT* record) override;
     // Output: the 384-byte device information.
     FSA_STATUS FsaGetStorageDeviceInfo(void* handle, int next, const FSA_STORAGE_DEVICE* device,
@@ -95,6 +103,19 @@ public:
     // Output: the first 48-byte phy record, then the second.
     FSA_STATUS FsaGetDiskSasPhyInfo(void* handle, const FSA_STORAGE_DEVICE* device, void* first,
                                     void* second) override;
+    // Output: u32 SCSI status, u32 completion class, then the sense bytes
+    // (kScsiSenseBytes of them, as much as the caller's room takes), then
+    // the data in. Keeps the CDB.
+    static constexpr size_t kScsiSenseBytes = 32;
+    FSA_STATUS FsaSendScsiCommand(void* handle, const FSA_STORAGE_DEVICE* device, uint32_t cdbLength, uint8_t* cdb,
+                                  uint32_t* dataLength, uint8_t* data, uint32_t dataBufferLength,
+                                  FSA_SCSI_DATA_DIR direction, int reportSense, uint32_t* senseLength,
+                                  uint8_t* sense, uint32_t senseBufferLength, uint32_t* scsiStatus,
+                                  uint32_t* completionClass) override;
+    // No output. Keeps the operation and the first two parameter words, as
+    // three little-endian u32.
+    FSA_STATUS FsaStorageDevice2(void* handle, const FSA_STORAGE_DEVICE* device, uint32_t operation,
+                                 uint32_t* parameters, uint32_t* extra) override;
 
     // Creation calls. Output: the new container's 12-byte key. Each logs its
     // numeric arguments (arguments()), its extents and its name.
@@ -180,6 +201,7 @@ private:
     std::map<std::string, std::deque<Answer>> answers_;
     std::map<std::string, Answer> always_;
     std::vector<std::string> calls_;
+    std::vector<std::pair<std::string, Sent>> sent_;
     // The reply bytes of the last scripted answer played.
     std::vector<uint8_t> lastReply_;
     FSA_STATUS fallback_ = 0;

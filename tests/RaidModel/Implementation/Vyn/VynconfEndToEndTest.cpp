@@ -181,4 +181,18 @@ TEST_F(VynconfEndToEndTest, TheDefaultLogicalDeviceIsProtectedByTheGlobalSpare)
     EXPECT_EQ(lastLine(config.output), "Command completed successfully.");
 }
 
+TEST_F(VynconfEndToEndTest, TheExportCarriesEveryDevicesAttachmentAndTheControllersRecord)
+{
+    const vyntest::ProgramRun xml = run({"GETXML"});
+    EXPECT_EQ(xml.exitCode, 0) << xml.error;
+    // Eight drives and the SES-2 enclosure device, each with its firmware
+    // record; SMART records for the drives alone.
+    EXPECT_EQ(occurrences(xml.output, "attachmentType=\"VynPhysicalDeviceAttach\""), 9u) << xml.output;
+    EXPECT_EQ(occurrences(xml.output, " fsaStdDevType=\""), 9u);
+    EXPECT_EQ(occurrences(xml.output, " fsaSmartEnabled=\""), 8u);
+    EXPECT_EQ(occurrences(xml.output, " pSesElement=\"valid\""), 8u);
+    EXPECT_EQ(occurrences(xml.output, " fsaSupportedOptions2=\"246912988\""), 1u);
+    EXPECT_EQ(occurrences(xml.output, " maxRaid60Members=\""), 1u);
+}
+
 }  // namespace

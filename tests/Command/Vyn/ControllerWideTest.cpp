@@ -201,7 +201,7 @@ TEST_F(ControllerWideTest, OwnerVersionAndSmallExports)
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(FsaGetOwnerId(nullptr), 0u);
     EXPECT_TRUE(sim().requests().empty());
-    EXPECT_EQ(FsaGetOwnerId(h), 0x5A17C0DEull | 1ull << 32);
+    EXPECT_EQ(FsaGetOwnerId(h), 0x30315356ull | 0x32343030ull << 32);
 
     FSA_CODE_VERSION_STATUS v = 77;
     EXPECT_EQ(FsaGetVersionStatus(h, &v), FSA_STS_SUCCESS);

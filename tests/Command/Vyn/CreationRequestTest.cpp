@@ -148,7 +148,7 @@ TEST_F(CreationRequestTest, RequestLayouts)
     r = create(1, 2, 100 * kMiB, 0, 0);
     EXPECT_EQ(r[16], 1u);
     EXPECT_EQ(r[18], 2u);
-    EXPECT_EQ(faGetLe32(r.data() + 24), 0x5A17C0DEu);
+    EXPECT_EQ(faGetLe32(r.data() + 24), 0x30315356u);
     EXPECT_EQ(faGetLe32(r.data() + 8), 204800u);
 }
 

@@ -188,7 +188,7 @@ TEST_F(DeviceInfoTest, RecordOfTheFirstDrive)
     EXPECT_EQ(info.address.targetId, 0);
     EXPECT_EQ(info.address.lun, 0);
     EXPECT_EQ(info.address.storageDeviceType, 3u);  // SAS attachment
-    EXPECT_EQ(info.address.adapterSerial, 0x5A17C0DEu);
+    EXPECT_EQ(info.address.adapterSerial, 0x30315356u);
     // 146G in 512-byte blocks; usable: less 128 at the start and 2048 at the
     // end, in whole 128-block units.
     const uint64_t blocks = 146ull << 21;

@@ -77,8 +77,8 @@ void enumerateTwoAdapters(DriverChannelTest*, vyn::hostsim::Simulator& sim, cons
             std::wstring expected = L"ulb" + std::to_wstring(i);
             EXPECT_EQ(std::wstring(info->adapterName), expected);
             EXPECT_EQ(info->availability, 3u);
-            EXPECT_EQ(info->pcbaSerialNumber, 0x5A170001u);
-            EXPECT_EQ(info->serialNumber[0], 0x5A17C0DEu);
+            EXPECT_EQ(info->pcbaSerialNumber, 0x31304B50u);
+            EXPECT_EQ(info->serialNumber[0], 0x30315356u);
             EXPECT_NE(info->hostName[0], 0);
         } else {
             EXPECT_EQ(answer, -1) << i;

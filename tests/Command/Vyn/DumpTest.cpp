@@ -201,10 +201,10 @@ TEST_F(DumpTest, BatteryText)
     const std::vector<Case> cases = {
         // The full page with every value: W bits 0 to 11.
         {"adapter0.battery_valid = 0xFFF\n", nullptr, nullptr,
-         {"49374", "1200 mAh", "100 mAh", "1250 mAh", "4200 mV", "30 mA", "1", "3.5 K", "0x48", "0xe10"}},
+         {"21334", "1200 mAh", "100 mAh", "1250 mAh", "4200 mV", "30 mA", "1", "3.5 K", "0x48", "0xe10"}},
         // A discharge is shown signed.
         {"adapter0.battery_valid = 0x81\n", "class3 0x700000", "poke = 24:2=0xFFEC",
-         {"49374", "Unknown", "Unknown", "Unknown", "Unknown", "-20 mA", "1", "Unknown", "Unknown", "Unknown"}},
+         {"21334", "Unknown", "Unknown", "Unknown", "Unknown", "-20 mA", "1", "Unknown", "Unknown", "Unknown"}},
         // Without a serial: the ROMB servers say so, others do not know.
         {"adapter0.oem_id = 9\n", "class3 0x80000", "status = 5",
          {"Not Available", "1200 mAh", "100 mAh", "1250 mAh", "Unknown", "30 mA", "1", "3.5 K", "0x48", "0xe10"}},
@@ -358,22 +358,22 @@ TEST_F(DumpTest, PartitionTable)
         title2,
         ruler(title2),
         " 1                      128                   524288   0   M-:C   2  0   0   0   0    1  1  0 00   no    no "
-        "yes  1/ 1/24  0: 0: 0 5A17-C0DE-0000-0000 0001 0\n",
+        "yes  1/ 1/24  0: 0: 0 3031-5356-0000-0000 0001 0\n",
         "NA                   524416                  1570688   0 (Free Space)\n",
         " 2                      128                   524288   0   M-:C   2  0   1   1   0    1  1  0 00   no    no "
-        "yes  1/ 1/24  0: 0: 0 5A17-C0DE-0000-0000 0001 0\n",
+        "yes  1/ 1/24  0: 0: 0 3031-5356-0000-0000 0001 0\n",
         "NA                   524416                  1570688   1 (Free Space)\n",
         " 3                      128                   131072   2   S-:C   2  0   0   2   0    1  1  0 00   no    no "
-        "yes  1/ 1/24  0: 0: 0 5A17-C0DE-0000-0002 0001 0\n",
+        "yes  1/ 1/24  0: 0: 0 3031-5356-0000-0002 0001 0\n",
         "NA                   131200                  1963904   2 (Free Space)\n",
         " 4                      128                   131072   2   S-:C   2  0   1   3   0    1  1  0 00   no    no "
-        "yes  1/ 1/24  0: 0: 0 5A17-C0DE-0000-0002 0001 0\n",
+        "yes  1/ 1/24  0: 0: 0 3031-5356-0000-0002 0001 0\n",
         "NA                   131200                  1963904   3 (Free Space)\n",
     };
     EXPECT_EQ(lines, expected);
     // The titles and the rows line up: each start and count ends under its title.
     EXPECT_EQ(title2.find("Count") + 5, expected[4].find("524288") + 6);
-    EXPECT_EQ(title2.find("Serial Number"), expected[4].find("5A17"));
+    EXPECT_EQ(title2.find("Serial Number"), expected[4].find("3031"));
 }
 
 TEST_F(DumpTest, ContainerTable)
@@ -394,19 +394,19 @@ TEST_F(DumpTest, ContainerTable)
         title2,
         ruler(title2),
         // The mirror: its first member closes the container's line.
-        " 0   MIRROR   512MB  NO     RW  256MB              0:0:0     0    1   1/ 1/24  0: 0: 0 5A17-C0DE-0000-0000 "
+        " 0   MIRROR   512MB  NO     RW  256MB              0:0:0     0    1   1/ 1/24  0: 0: 0 3031-5356-0000-0000 "
         "0001 0            256MB      0     00000000\n",
-        under + "              0:1:0     1    2   1/ 1/24  0: 0: 0 5A17-C0DE-0000-0000 0001 0            256MB      0     "
+        under + "              0:1:0     1    2   1/ 1/24  0: 0: 0 3031-5356-0000-0000 0001 0            256MB      0     "
                 "\n",
         "1       SSRW     0KB       NO   RW       SNAPSHOT(rw:2 ro:0 original:0)\n",
-        " 2   STRIPE   128MB  NO     RW  128MB         0KB  0:2:0     2    3   1/ 1/24  0: 0: 0 5A17-C0DE-0000-0002 "
+        " 2   STRIPE   128MB  NO     RW  128MB         0KB  0:2:0     2    3   1/ 1/24  0: 0: 0 3031-5356-0000-0002 "
         "0001 0             64MB      0     00000000\n",
-        under + "         0KB  0:3:0     3    4   1/ 1/24  0: 0: 0 5A17-C0DE-0000-0002 0001 0             64MB      0     "
+        under + "         0KB  0:3:0     3    4   1/ 1/24  0: 0: 0 3031-5356-0000-0002 0001 0             64MB      0     "
                 "\n",
     };
     EXPECT_EQ(lines, expected);
     EXPECT_EQ(title2.find("B:T:L"), expected[3].find("0:0:0"));
-    EXPECT_EQ(title2.find("SERIAL"), expected[3].find("5A17"));
+    EXPECT_EQ(title2.find("SERIAL"), expected[3].find("3031"));
 }
 
 TEST_F(DumpTest, ContainerFlagsAndLargeSizes)

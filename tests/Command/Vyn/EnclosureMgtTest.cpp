@@ -114,7 +114,7 @@ TEST_F(EnclosureMgtTest, ProcessorInformationAndSafteRecords)
     EXPECT_EQ(c[32], 0);
     EXPECT_EQ(c[33], 6);
     EXPECT_EQ(c[34], 0);
-    EXPECT_EQ(faGetLe32(config.data + (FSA_ENCLOSURE_MGT_ADAPTER_WORD - 36)), 0x5A17C0DEu);
+    EXPECT_EQ(faGetLe32(config.data + (FSA_ENCLOSURE_MGT_ADAPTER_WORD - 36)), 0x30315356u);
 
     // Class 0x80: 332 bytes, the slot table from byte 108.
     FSA_ENCLOSURE_MGT status = request(FSA_ECM_ENCLOSURE_OP, EM_SUB_ENCL_ALL_STATUS, 1);

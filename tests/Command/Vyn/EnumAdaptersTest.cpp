@@ -91,9 +91,9 @@ TEST_F(EnumAdaptersTest, RecordOfTheDefaultController)
     ASSERT_EQ(FsaEnumAdaptersA(nullptr, "", &c, collect), 1u);
     ASSERT_EQ(c.calls.size(), 2u);
     const _tagFSA_ADAPTER_ENUM_INFO& r = c.calls[0].record;
-    EXPECT_EQ(recordWord(r, 2208), 0x5A17C0DEu);
-    EXPECT_EQ(recordWord(r, 2212), 1u);
-    EXPECT_EQ(recordWord(r, 2236), 0x5A170001u);  // the long serial of the serial reply
+    EXPECT_EQ(recordWord(r, 2208), 0x30315356u);
+    EXPECT_EQ(recordWord(r, 2212), 0x32343030u);
+    EXPECT_EQ(recordWord(r, 2236), 0x31304B50u);  // the long serial of the serial reply
     EXPECT_EQ(std::wstring(r.adapterTypeText), L"VYN SIMRAID-8E");
     EXPECT_EQ(r.firmwareMajor, 5u);
     EXPECT_EQ(r.firmwareMinor, 2u);

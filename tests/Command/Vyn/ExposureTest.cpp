@@ -221,11 +221,11 @@ TEST_F(ExposureTest, ContainerIdentifiersAndHooksOfOtherHosts)
 {
     FSAAPI_CONTEXT* ctx = start();
     ASSERT_NE(ctx, nullptr);
-    ctx->adapterIdentityWord = 0x5A17C0DE;
+    ctx->adapterIdentityWord = 0x30315356;
     tag_FSA_CONTAINER id;
     CT_GetStandardID(ctx, &id, 7);
     EXPECT_EQ(id.number, 7u);
-    EXPECT_EQ(id.adapterWord, 0x5A17C0DEu);
+    EXPECT_EQ(id.adapterWord, 0x30315356u);
     EXPECT_EQ(CT_GetInternalID(&id), 7u);
     EXPECT_EQ(faos_CtrValid(ctx, 3), 1);
     EXPECT_EQ(faos_CtrIsSystemBootDevice(ctx, 1, 2), 0);

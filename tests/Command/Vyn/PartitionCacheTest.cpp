@@ -20,7 +20,7 @@ namespace {
 
 using namespace vyn::hostsim;
 
-constexpr uint32_t kSerial0 = 0x5A17C0DE;
+constexpr uint32_t kSerial0 = 0x30315356;
 constexpr uint64_t k1G = 2097152;  // blocks
 // A 146G drive: its slice runs from block 128 for its usable blocks.
 constexpr uint64_t kUsable146 = (146ull * 1024 * 1024 * 2 - 128 - 2048) / 128 * 128;

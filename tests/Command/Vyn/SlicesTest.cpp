@@ -20,7 +20,7 @@ namespace {
 
 using namespace vyn::hostsim;
 
-constexpr uint32_t kSerial0 = 0x5A17C0DE;
+constexpr uint32_t kSerial0 = 0x30315356;
 constexpr uint64_t k1G = 2097152;  // blocks
 
 class SlicesTest : public vyntest::PartitionTest {};

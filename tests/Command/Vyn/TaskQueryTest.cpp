@@ -16,7 +16,7 @@ using vyntest::thrownBy;
 
 namespace {
 
-constexpr uint32_t kAdapterWord = 0x5A17C0DE;
+constexpr uint32_t kAdapterWord = 0x30315356;
 
 // A verify of drive 0:2, a rebuild of the mirror (number 0), the adapter
 // verify, a job code the library does not know and a finished verify.

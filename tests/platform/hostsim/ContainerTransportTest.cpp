@@ -156,8 +156,8 @@ TEST_F(ContainerTransportTest, ControllerWideAnswers)
     // option word 2 bit 0x10, the default)
     r = send(fd, request(2, 87));
     EXPECT_EQ(word(r.data(), 2), 205u);
-    EXPECT_EQ(getLe32(r.data() + 64 + 20), 0x5A17C0DEu);
-    EXPECT_EQ(getLe32(r.data() + 64 + 24), 1u);
+    EXPECT_EQ(getLe32(r.data() + 64 + 20), 0x30315356u);
+    EXPECT_EQ(getLe32(r.data() + 64 + 24), 0x32343030u);
     // CT 193 and CT 239
     EXPECT_EQ(word(send(fd, request(2, 193)).data(), 2), 9u);
     EXPECT_EQ(word(send(fd, request(2, 239)).data(), 3), 2u);
@@ -184,8 +184,8 @@ TEST_F(ContainerTransportTest, MiscStatusIsFortyBytesWithoutTheWideOption)
 {
     const int fd = openAdapter("adapters = 1\nhostsim.persist = 0\nadapter0.option_word2 = 0x0EB797CC\n");
     std::vector<uint8_t> r = send(fd, request(2, 87));
-    EXPECT_EQ(getLe32(r.data() + 64 + 12), 0x5A17C0DEu);
-    EXPECT_EQ(getLe32(r.data() + 64 + 16), 1u);
+    EXPECT_EQ(getLe32(r.data() + 64 + 12), 0x30315356u);
+    EXPECT_EQ(getLe32(r.data() + 64 + 16), 0x32343030u);
 }
 
 TEST_F(ContainerTransportTest, BusRecordsOfTheScsiClassRequests)
@@ -274,7 +274,7 @@ TEST_F(ContainerTransportTest, SplitSnapshotAndPpiTableAnswers)
     r = send(fd, q);
     EXPECT_EQ(word(r.data(), 2), 218u);
     const uint8_t* e = r.data() + 64 + 16;
-    EXPECT_EQ(getLe32(e), 0x5A17C0DEu);
+    EXPECT_EQ(getLe32(e), 0x30315356u);
     EXPECT_EQ(getLe32(e + 4), 1u);
     EXPECT_EQ(getLe32(e + 8), 1u);
     EXPECT_EQ(e[12], 1u);

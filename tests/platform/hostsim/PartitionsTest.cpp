@@ -15,7 +15,7 @@ namespace {
 
 using namespace vyn::hostsim;
 
-constexpr uint32_t kSerial0 = 0x5A17C0DE;
+constexpr uint32_t kSerial0 = 0x30315356;
 constexpr uint64_t kUsable146 = (146ull * 1024 * 1024 * 2 - 128 - 2048) / 128 * 128;
 constexpr const char* kRaid5 = "adapter0.drive0 = 0:0 sas 146G\nadapter0.drive1 = 0:1 sas 146G\n"
                                "adapter0.drive2 = 0:2 sas 146G ondisk=copy\nadapter0.drive3 = 0:3 tape\n"

@@ -57,7 +57,7 @@ _tagFSA_ADAPTER_ENUM_INFO FamilyTest::craftedRecord(uint32_t availability, const
     std::wcsncpy(r.adapterTypeText, typeText, 18);
     r.availability = availability;
     r.oemId = oem;
-    r.serialNumber[0] = 0x5A17C0DE;
+    r.serialNumber[0] = 0x30315356;
     r.serialNumber[1] = 1;
     r.maxPorts = 16;
     r.pcbaSerialNumber = 0xFFFFFFFFu;

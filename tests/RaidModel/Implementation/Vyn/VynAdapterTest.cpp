@@ -57,7 +57,7 @@ TEST_F(VynAdapterTest, VendorAndModelFollowTheTypeTextAndTheOemId)
         EXPECT_EQ(adapter.getAdapterType(), ADAPTER_TYPE_VYN);
         EXPECT_TRUE(adapter.isInstanceOf("VynAdapter"));
         EXPECT_TRUE(adapter.isInstanceOf("Adapter"));
-        EXPECT_EQ(faGetLe32(adapter.getFsaInfo()->bytes + GI_SERIAL_NUMBER_0), 0x5A17C0DEu);
+        EXPECT_EQ(faGetLe32(adapter.getFsaInfo()->bytes + GI_SERIAL_NUMBER_0), 0x30315356u);
         EXPECT_EQ(faGetLe32(adapter.getFsaInfo()->bytes + GI_OEM), c.oem);
         EXPECT_EQ(faGetLe32(adapter.getFsaInfo()->bytes + GI_MAX_NUMBER_PORTS), 16u);
     }
@@ -275,7 +275,7 @@ TEST_F(VynAdapterTest, FeaturesAndLimitsOfTheDefaultController)
     std::memcpy(serial + 4, info->bytes + GI_SERIAL_NUMBER_1, 4);
     std::memcpy(serial + 8, info->bytes + GI_LONG_SERIAL, 4);
     EXPECT_STREQ(adapter->getSerialNumString(), serial);
-    EXPECT_EQ(std::strlen(adapter->getSerialNumString()), 5u);  // 0x5A17C0DE, then word 1 = 1
+    EXPECT_STREQ(adapter->getSerialNumString(), "VS100042PK01");
     EXPECT_STREQ(adapter->getFirmwareVersion(), "5.2-0");
     EXPECT_EQ(adapter->getFwBuildNum(), 20000u);
     EXPECT_EQ(adapter->getLimit(LIMIT_MAX_CHANNELS), 1);

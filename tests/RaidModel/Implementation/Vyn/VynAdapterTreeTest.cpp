@@ -162,7 +162,7 @@ TEST_F(VynAdapterTreeTest, PhysAreAskedOnlyWithSasPortsAndOnePerPort)
         adapter->getChildren(phys, "VynSASPhy", false, true);
         ASSERT_EQ(phys.size(), 8u);
         EXPECT_EQ(phys[5]->getSASPhyID(), 5u);
-        EXPECT_EQ(static_cast<SASPhy*>(phys[5])->getSASAddress(), std::string("50000D1E5A17C0DE"));
+        EXPECT_EQ(static_cast<SASPhy*>(phys[5])->getSASAddress(), std::string("50000D1E30315356"));
     }
 }
 

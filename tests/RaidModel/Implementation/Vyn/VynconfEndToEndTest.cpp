@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -193,6 +195,31 @@ TEST_F(VynconfEndToEndTest, TheExportCarriesEveryDevicesAttachmentAndTheControll
     EXPECT_EQ(occurrences(xml.output, " pSesElement=\"valid\""), 8u);
     EXPECT_EQ(occurrences(xml.output, " fsaSupportedOptions2=\"246912988\""), 1u);
     EXPECT_EQ(occurrences(xml.output, " maxRaid60Members=\""), 1u);
+}
+
+// The README shows what the main job prints on a fresh root; the block there
+// is the program's output, byte for byte.
+std::string readmeBlock(const std::string& name)
+{
+    std::ifstream in(VYN_README_PATH);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string all = text.str();
+    const std::string open = "<!-- " + name + " -->\n```\n";
+    const size_t begin = all.find(open);
+    const size_t end = all.find("```\n<!-- /" + name + " -->", begin);
+    if (begin == std::string::npos || end == std::string::npos)
+        return "";
+    return all.substr(begin + open.size(), end - begin - open.size());
+}
+
+TEST_F(VynconfEndToEndTest, TheMainJobPrintsTheReadmesBlock)
+{
+    const std::string expected = readmeBlock("getconfig-al");
+    ASSERT_FALSE(expected.empty());
+    const vyntest::ProgramRun config = run({"GETCONFIG", "1", "AL"});
+    EXPECT_EQ(config.exitCode, 0) << config.error;
+    EXPECT_EQ(config.output, expected);
 }
 
 }  // namespace

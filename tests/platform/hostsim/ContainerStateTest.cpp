@@ -14,7 +14,7 @@ namespace {
 using namespace vyn::hostsim;
 
 constexpr size_t W0 = 32;
-uint32_t word(const std::vector<uint8_t>& fib, size_t n) { return getLe32(fib.data() + W0 + 4 * n); }
+using vyntest::word;
 
 const char* kMirrors = "[adapter0]\ndrive0 = 0:0 sas 146G\ndrive1 = 0:1 sas 146G\ndrive2 = 0:2 sas 146G\n"
                        "drive3 = 0:3 sas 146G\ndrive4 = 0:4 sas 146G\ndrive5 = 0:5 sas 146G\n"

@@ -11,10 +11,9 @@ namespace {
 
 using namespace vyn::hostsim;
 
-constexpr size_t W0 = 32;  // payload words from byte 32 of the FIB
-uint32_t word(const std::vector<uint8_t>& fib, size_t n) { return getLe32(fib.data() + W0 + 4 * n); }
-void setWord(std::vector<uint8_t>& fib, size_t n, uint32_t v) { putLe32(fib.data() + W0 + 4 * n, v); }
-const uint8_t* replyData(const std::vector<uint8_t>& fib) { return fib.data() + 64; }
+using vyntest::word;
+using vyntest::setWord;
+using vyntest::replyData;
 
 uint64_t be64(const uint8_t* p)
 {

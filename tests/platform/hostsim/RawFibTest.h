@@ -14,6 +14,18 @@
 
 namespace vyntest {
 
+// Payload words of a FIB start at its byte 32; a reply's data at byte 64.
+constexpr size_t FIB_WORDS_AT = 32;
+inline uint32_t word(const std::vector<uint8_t>& fib, size_t n)
+{
+    return vyn::hostsim::getLe32(fib.data() + FIB_WORDS_AT + 4 * n);
+}
+inline void setWord(std::vector<uint8_t>& fib, size_t n, uint32_t v)
+{
+    vyn::hostsim::putLe32(fib.data() + FIB_WORDS_AT + 4 * n, v);
+}
+inline const uint8_t* replyData(const std::vector<uint8_t>& fib) { return fib.data() + 64; }
+
 // Firmware requests sent to the simulator as raw FIBs on its adapter node,
 // with no library in between: handlers are checked against the record tables.
 class RawFibTest : public SimulatorTest {

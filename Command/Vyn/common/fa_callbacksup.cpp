@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <vector>
 
 CTaskCallbackManager::CTaskCallbackManager()
@@ -363,7 +364,10 @@ bool taskEnded(const FSA_TASK_INFO& info)
 // the context proceed meanwhile.
 class ContextMutexReleased {
 public:
-    explicit ContextMutexReleased(FSAAPI_CONTEXT* ctx) : ctx_(ctx), held_(ctx->mutexHeld != 0)
+    // Only a context whose calls really take the mutex holds it; the others
+    // only mark it held.
+    explicit ContextMutexReleased(FSAAPI_CONTEXT* ctx)
+        : ctx_(ctx), held_(ctx->mutexHeld != 0 && FsaTakesContextMutex(ctx) != 0)
     {
         if (held_) {
             ctx_->mutexHeld = 0;
@@ -447,7 +451,9 @@ int CTaskCallbackManager::DoCallback(FSAAPI_CONTEXT* ctx, FSAAPI_CONTEXT* second
     bool signalled = false;
     StartAccess();
     for (uint32_t i = 0; i < count_; ++i) {
-        ProgressCallbackInfo& entry = callbacks_[i];
+        // A copy: the callback may register or remove callbacks, which moves
+        // or frees the list.
+        const ProgressCallbackInfo entry = callbacks_[i];
         if (entry.taskId != 0 && entry.taskId != taskId)
             continue;
         uint32_t status = 1;
@@ -469,7 +475,8 @@ int CTaskCallbackManager::DoCallback(FSAAPI_CONTEXT* ctx, FSAAPI_CONTEXT* second
         char text[] = "callback-from-FsaGetTaskProgress\n";
         UtilPrintDebugFormatted(text);
         entry.callback(status, &info, entry.contextWord);
-        entry.last = progress;
+        if (i < count_ && callbacks_[i].taskId == entry.taskId && callbacks_[i].callback == entry.callback)
+            callbacks_[i].last = progress;
         called = 1;
         if (final) {
             RemoveCallback(taskId);  // the list's mutex is ours to take again
@@ -558,13 +565,16 @@ extern "C" FSA_STATUS FsaWaitForTaskComplete(void* handle, uint32_t taskId, cons
         }
         if ((container == nullptr) == (device == nullptr))
             return static_cast<FSA_STATUS>(FSA_STS_BAD_PARAMETER);
+        // A task the firmware still lists after its wait ended would be
+        // waited for again without end: each task is waited for once.
+        std::set<uint32_t> waited;
         for (;;) {
             FSA_TASK_DESCRIPTOR first;
             uint32_t count = 0;
             const FSA_STATUS listed = FsaGetTaskList(handle, device, container, &first, &count, sizeof first);
             if (listed != FSA_STS_SUCCESS && listed != kStsMoreTasks)
                 return listed;
-            if (count == 0)
+            if (count == 0 || !waited.insert(first.taskId).second)
                 return static_cast<FSA_STATUS>(FSA_STS_SUCCESS);
             manager.WaitForTaskFinish(ctx, first.taskId);
             if (count == 1)

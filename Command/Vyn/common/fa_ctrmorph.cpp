@@ -340,6 +340,11 @@ FSA_STATUS CT_MorphContainer(FSAAPI_CONTEXT* ctx, const tag_FSA_CONTAINER* conta
                              const FSA_STORAGE_DEVICE* drives, uint32_t stripeBytes, uint64_t newSizeBytes,
                              int extend)
 {
+    // The drives are read below before the request is built and checked.
+    if (n > MORPH_MAX_MEMBERS)
+        throw kTooManyMembers;
+    if (n != 0 && drives == nullptr)
+        throw static_cast<FSA_STATUS>(FSA_STS_BAD_PARAMETER);
     const uint32_t number = CT_GetInternalID(container);
     const uint32_t owner = container->adapterWord;
     uint32_t current = 0;

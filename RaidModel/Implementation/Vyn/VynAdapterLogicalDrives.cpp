@@ -253,7 +253,9 @@ bool VynAdapter::buildLogicalDrives(std::vector<VynBasicLogicalDrive*>& hang, Re
         }
         EnumRaidLevel level = RAID_LEVEL_NONE;
         if (type == 5 || type == 6) {
-            const VynLogicalDriveInfo* first = getLogicalInfoByContainerNum(faGetLe32(info->getFsaPartition(0)));
+            const uint8_t* firstElement = info->getFsaPartition(0);
+            const VynLogicalDriveInfo* first =
+                firstElement != nullptr ? getLogicalInfoByContainerNum(faGetLe32(firstElement)) : nullptr;
             if (first != nullptr)
                 level = getRaidLevelFromFsa(first->getContainerInfo());
         } else {

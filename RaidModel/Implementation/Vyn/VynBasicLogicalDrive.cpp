@@ -166,7 +166,10 @@ void VynBasicLogicalDrive::createChunks(VynLogicalDriveInfo* info, unsigned long
         }
         for (unsigned long i = 0; i < elements; ++i) {
             VynLogicalDriveInfo* member = vynAdapter->getLogicalInfoByContainerNum(faGetLe32(info->getFsaPartition(i)));
-            if (member == nullptr)
+            // A record that names itself or a member already listed would
+            // multiply the walk by its element count at every level.
+            if (member == nullptr || member == info ||
+                std::find(memberRecords.begin(), memberRecords.end(), member) != memberRecords.end())
                 continue;
             mergeRedundancy(member);
             memberRecords.push_back(member);
@@ -281,10 +284,19 @@ EnumLogicalDeviceState VynBasicLogicalDrive::missingMemberState(EnumRaidLevel le
 void VynBasicLogicalDrive::addSubDrive(VynLogicalDriveInfo* member, unsigned long group, unsigned long index,
                                        unsigned long count, unsigned long long& badBlocks)
 {
+    // A volume whose members name the volume again would build sub-drives
+    // without end: sub-drives nest no deeper than member records do.
+    static thread_local unsigned long depth = 0;
+    if (depth > MAX_RECURSION) {
+        VynErrorPrintf(__FILE__, __LINE__, "recursionLevel > %d", static_cast<int>(MAX_RECURSION));
+        return;
+    }
     const unsigned long long blocks = faGetLe64(member->getContainer() + Info::CAPACITY) / 512;
+    ++depth;
     auto* sub = newOrNull<VynBasicLogicalDrive>(member, vynAdapter, member->getContainerNumber(),
                                                 getRaidLevelFromFsa(member->getContainerInfo()), blocks, 0ull,
                                                 LD_OPTIMAL, false);
+    --depth;
     if (sub == nullptr) {
         VynErrorPrintf(__FILE__, __LINE__, "*** Resource Error: %s ***", "new VynBasicLogicalDrive()");
         return;

@@ -286,6 +286,8 @@ TEST_F(DeadPartitionMorphTest, MorphRefusals)
     EXPECT_EQ(thrownBy([&] { CT_MorphContainer(ctx, &ld0, 10, 1, fine, 0, 0, 0); }), 22u);
     std::vector<FSA_STORAGE_DEVICE> many(129, drive(4));
     EXPECT_EQ(thrownBy([&] { CT_GenerateMorphContainer(ctx, 0, 4, 129, many.data(), 0, 0, 0); }), 24u);
+    EXPECT_EQ(thrownBy([&] { CT_MorphContainer(ctx, &ld0, 4, 129, many.data(), 0, 0, 0); }), 24u);
+    EXPECT_EQ(thrownBy([&] { CT_MorphContainer(ctx, &ld0, 4, 2, nullptr, 0, 0, 0); }), FSA_STS_BAD_PARAMETER);
 
     // Controller answers other than "started".
     struct Answer {

@@ -305,6 +305,32 @@ TEST_F(TaskQueryTest, CallbacksFollowTheirStepAndEndWithTheTask)
     EXPECT_EQ(m.DoCallback(ctx, nullptr, nullptr, &info), 0);
 }
 
+// A callback that registers more callbacks grows the list under the loop
+// that called it; the loop keeps to what it copied (AddressSanitizer).
+CTaskCallbackManager* growing = nullptr;
+void registerMore(uint32_t, const FSA_TASK_INFO*, uint32_t)
+{
+    for (uint32_t task = 100; task < 120; ++task) {
+        const ProgressCallbackInfo more{task, record, 100, 0, 0};
+        growing->AddCallback(&more);
+    }
+}
+
+TEST_F(TaskQueryTest, ACallbackMayRegisterCallbacks)
+{
+    ASSERT_NE(open(), nullptr);
+    FSAAPI_CONTEXT* ctx = UtilGetContextFromHandle(handle());
+    CTaskCallbackManager& m = ctx->taskCallbackManager;
+    growing = &m;
+    const ProgressCallbackInfo first{8, registerMore, 100, 0, 1};
+    m.AddCallback(&first);
+    const FSA_TASK_INFO info = taskInfo(8, 1, 500);
+    EXPECT_EQ(m.DoCallback(ctx, nullptr, nullptr, &info), 1);
+    EXPECT_EQ(m.CallbackCount(), 21u);
+    m.RemoveCallback(0);
+    growing = nullptr;
+}
+
 TEST_F(TaskQueryTest, ProgressIsReportedForEveryRunningTask)
 {
     ASSERT_NE(open(kTasks), nullptr);
@@ -342,6 +368,18 @@ TEST_F(TaskQueryTest, WaitsEndWhenTheTaskEnds)
     EXPECT_GE(sim().clockMs(), before + 6000);
     FSA_TASK_INFO info;
     EXPECT_EQ(FsaGetTaskDetails(handle(), 5, &info), 111);
+}
+
+// Tasks that have ended but that the firmware still lists are waited for
+// once each, not again and again.
+TEST_F(TaskQueryTest, AnEndedTaskStillListedIsWaitedForOnce)
+{
+    ASSERT_NE(open("[adapter0.task20]\njob = 110\nobject = 2\nstatus = 3\ntotal = 600\n"
+                   "[adapter0.task21]\njob = 110\nobject = 2\nstatus = 3\ntotal = 600\n"),
+              nullptr);
+    sim().setSleepScale(0);
+    const tag_FSA_CONTAINER stripe{2, 0, kAdapterWord};
+    EXPECT_EQ(FsaWaitForTaskComplete(handle(), 0, &stripe, nullptr), 1);
 }
 
 }  // namespace

@@ -393,6 +393,29 @@ TEST_F(VynBasicLogicalDriveTest, NestingDeeperThanThreeLevelsStops)
     EXPECT_EQ(ld->getMemberRecords().size(), 5u);
 }
 
+// Records that name themselves end the walk instead of multiplying it or
+// recursing without end.
+TEST_F(VynBasicLogicalDriveTest, RecordsNamingThemselvesEndTheWalk)
+{
+    disk(0);
+    keep(containerRecord(6, 1, true, 1000, {{0, 0, 0, 128, 1000}}));
+    // Every one of the most elements names the record itself, the last the
+    // primary: walked level by level that is 128 to the fourth power.
+    std::vector<Element> selves(VynLogicalDriveInfo::MAX_ELEMENTS - 1, member(2));
+    selves.push_back(member(6));
+    keep(containerRecord(2, 2, false, 1000, selves));
+    VynBasicLogicalDrive* mirror = build(keep(containerRecord(1, 2, false, 1000, {member(2)})), RAID_LEVEL_10);
+    EXPECT_EQ(mirror->getMemberRecords().size(), 2u);
+    EXPECT_EQ(mirror->getNumHardDriveChunks(), 1u);
+    // A RAID volume over itself.
+    VynBasicLogicalDrive* volume =
+        build(keep(containerRecord(9, 15, false, 1000, {member(9)})), RAID_LEVEL_RAID_VOLUME);
+    std::vector<RaidObject*> subs;
+    volume->getChildren(subs, "VynBasicLogicalDrive", true, true);
+    EXPECT_LE(subs.size(), VynBasicLogicalDrive::MAX_RECURSION + 1);
+    EXPECT_EQ(errorCount("recursionLevel > 3"), 1u);
+}
+
 TEST_F(VynBasicLogicalDriveTest, ARaidVolumeHasOneSubDrivePerMember)
 {
     disk(0);

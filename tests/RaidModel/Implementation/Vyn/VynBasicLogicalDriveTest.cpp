@@ -925,13 +925,16 @@ TEST_F(VynTreeLogicalDrivesTest, SnapshotsTakeTheLevelOfTheirFirstMember)
     fsa.scriptAlways("FsaFailoverSpace", 1, words({0}));
     FSA_CONTAINER_INFO_EXTND raid5 =
         containerRecord(40, 4, true, 2000, {{0, 0, 4, 128, 1000}, {0, 0, 5, 128, 1000}, {0, 0, 6, 128, 1000}});
-    walk(fsa, {raid5, containerRecord(1, 5, false, 2000, {member(40)}), containerRecord(2, 6, false, 10, {member(50)})});
+    // The third is a snapshot without members: no first member to ask.
+    walk(fsa, {raid5, containerRecord(1, 5, false, 2000, {member(40)}), containerRecord(2, 6, false, 10, {member(50)}),
+               containerRecord(3, 5, false, 10, {})});
     build("base = default\n");
     const std::vector<VynBasicLogicalDrive*> found = drives();
-    ASSERT_EQ(found.size(), 2u);
+    ASSERT_EQ(found.size(), 3u);
     EXPECT_EQ(found[0]->getRaidLevel(), RAID_LEVEL_5);
     EXPECT_EQ(found[0]->getDataSpace(), 2000u);
     EXPECT_EQ(found[1]->getRaidLevel(), RAID_LEVEL_NONE);
+    EXPECT_EQ(found[2]->getRaidLevel(), RAID_LEVEL_NONE);
 }
 
 TEST_F(VynTreeLogicalDrivesTest, AMorphingContainerIsHungAsSourceThenDestination)

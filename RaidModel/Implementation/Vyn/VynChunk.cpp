@@ -56,8 +56,6 @@ const char* VynChunk::typeName() const { return "VynChunk"; }
 
 uint32_t VynChunk::word(unsigned offset) const { return faGetLe32(partitionInfo + offset); }
 
-uint32_t VynChunk::getPartitionType() const { return word(PI_PARTITION_TYPE); }
-
 void VynChunk::writeTo(Writer* writer) const
 {
     Chunk::writeTo(writer);

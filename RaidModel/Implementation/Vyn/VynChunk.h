@@ -28,7 +28,6 @@ public:
     void writeTo(Writer* writer) const override;
 
     const uint8_t* getPartitionInfo() const { return partitionInfo; }
-    uint32_t getPartitionType() const;
 
     // The chunk state a partition type gives: failed for the dead kinds,
     // rebuilding for a rebuild target, else `given`.

@@ -89,6 +89,7 @@ void split(ControllerState& c, const CtRequest& q, CtReply& r, bool twoLevel)
     const std::string size = " size=" + std::to_string(blocks) + "s";
     it->second = level + " " + join(kept) + size + s.pairs;
     c.objects["ld" + std::to_string(second)] = level + " " + join(given) + size;
+    ++c.configAge;
     r.status = kSplitDone;
 }
 

@@ -76,7 +76,10 @@ uint32_t addContainer(ControllerState& c, const Wanted& w)
         text += " stripe=" + std::to_string(w.stripeBlocks) + 's';
     if (w.sizeBlocks != 0)
         text += " size=" + std::to_string(w.sizeBlocks) + 's';
-    if (!w.name.empty() && w.name.find_first_of("\" \\=") == std::string::npos)
+    // The name becomes a word of the description line the state file keeps:
+    // one a line break or quote would split is left out.
+    const auto plainWord = [](unsigned char ch) { return ch > ' ' && ch < 0x7F && ch != '"' && ch != '\\' && ch != '='; };
+    if (!w.name.empty() && std::all_of(w.name.begin(), w.name.end(), plainWord))
         text += " name=" + w.name;
     if (twoLevel(w.level))
         text += " legs=" + std::to_string(w.legs);

@@ -52,7 +52,11 @@ size_t readContainerDisk(const std::string& file, uint64_t diskBytes, uint64_t o
     std::memset(out, 0, n);
     if (file.empty())
         return n;
-    // A short image, or one that cannot be read, leaves zeros.
+    // A short image, or one that cannot be read, leaves zeros. Only a plain
+    // file is read: a pipe or terminal named here would block the simulator.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error))
+        return n;
     std::ifstream in(file, std::ios::binary);
     if (in.seekg(static_cast<std::streamoff>(offset)))
         in.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(n));

@@ -5,6 +5,7 @@
 #include "platform/hostsim/fw/Dispatcher.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace vyn::hostsim {
@@ -42,7 +43,11 @@ void advance(Task& t, uint64_t nowMs)
 {
     if (t.status == kRunning && nowMs > t.atMs) {
         const uint64_t rate = t.rate != 0 ? t.rate : std::max<uint64_t>(t.total / kDefaultSeconds, 1);
-        t.done = std::min(t.total, t.done + rate * (nowMs - t.atMs) / 1000);
+        // Counts come from a description: the product is taken wide and the
+        // step saturates rather than wraps.
+        const unsigned __int128 units = static_cast<unsigned __int128>(rate) * (nowMs - t.atMs) / 1000;
+        const uint64_t step = units > UINT64_MAX ? UINT64_MAX : static_cast<uint64_t>(units);
+        t.done = t.done >= t.total || step >= t.total - t.done ? t.total : t.done + step;
         if (t.done >= t.total)
             t.status = kDoneOk;
     }

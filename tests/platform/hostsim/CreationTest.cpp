@@ -299,6 +299,14 @@ TEST_F(CreationTest, LogicalDriveRequestsOfEveryLevel)
         EXPECT_EQ(legsOf(*made).size(), row.legCount);
         sim().controller(0).objects.erase("ld" + std::to_string(number));
     }
+    // A name that would split its description line is left out; the state
+    // file still reads and holds one container more.
+    std::vector<uint8_t> named = header(0, 7, 2, 0);
+    std::memcpy(named.data() + 40, "a\nports = 9", 12);
+    EXPECT_EQ(send(237, named), 305u);
+    ASSERT_NE(container(7), nullptr);
+    EXPECT_EQ(sim().controller(0).objects.at("ld7").find('\n'), std::string::npos);
+    EXPECT_EQ(sim().controller(0).objects.at("ld7").find("name="), std::string::npos);
 }
 
 }  // namespace

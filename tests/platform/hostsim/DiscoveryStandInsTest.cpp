@@ -9,7 +9,9 @@
 #include "RawFibTest.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -64,6 +66,17 @@ TEST_F(DiscoveryStandInsTest, ContainerDisksReadTheirImagesThenZerosUpToTheirSiz
     EXPECT_EQ(plain.find_first_not_of('\0'), std::string::npos);
     // Another host's disk and the adapter node read nothing.
     EXPECT_EQ(readDisk("/dev/sda", 512, 512), "");
+}
+
+// An image that is no plain file (here a pipe nobody writes to, which would
+// block the read) reads as zeros.
+TEST_F(DiscoveryStandInsTest, AnImageThatIsNoPlainFileReadsZeros)
+{
+    const std::string pipe = hostFile("/tmp/image.fifo");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::vector<uint8_t> buffer(512, 0xA5);
+    EXPECT_EQ(readContainerDisk(pipe, 4096, 0, buffer.data(), buffer.size()), 512u);
+    EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0), 512);
 }
 
 TEST_F(DiscoveryStandInsTest, ImagesLieBesideTheDescriptionFileAndSurviveTheStateFile)

@@ -111,6 +111,19 @@ TEST_F(TasksTest, RunningTasksFollowTheSimulatedClock)
     EXPECT_EQ(at(ask(fd, 103, 9), kPayload + 4), 5u);
 }
 
+// Counts a description gives at their largest saturate instead of wrapping
+// back to a small done count.
+TEST_F(TasksTest, HugeCountsReachTheirTotal)
+{
+    const int fd = openAdapter("[adapter0.task1]\njob = 400\ntotal = 0xFFFFFFFFFFFFFFFF\n"
+                               "[adapter0.task2]\njob = 400\ntotal = 1000\nrate = 0xFFFFFFFFFFFFFFFF\n");
+    sim().setSleepScale(0);
+    sim().io().sleepMs(1000);
+    const std::vector<uint8_t> first = ask(fd, 103, 1);
+    EXPECT_GE(at64(first, kRecords + 32), 0xFFFFFFFFFFFFFFFFull / 60);
+    EXPECT_EQ(at(ask(fd, 103, 2), kPayload + 4), 5u);
+}
+
 TEST_F(TasksTest, ManyTasksAreCutToWhatTheReplyHolds)
 {
     std::string text = "hostsim.persist = 0\nadapters = 1\n";

@@ -40,8 +40,10 @@ const unsigned long PROTOCOL_SAS = 6;
 // a reserved byte (EIIOE in bit 0) and the element index.
 const unsigned long AES_HEADER_SIZE = 2;
 const unsigned long AES_INDEX_BYTES = 2;
-const unsigned char AES_EIP = 0x10;   // byte 0
-const unsigned char AES_EIIOE = 0x01; // byte 2
+const unsigned char AES_INVALID = 0x80;  // byte 0
+const unsigned char AES_EIP = 0x10;      // byte 0
+const unsigned char AES_PROTOCOL = 0x0F; // byte 0
+const unsigned char AES_EIIOE = 0x01;    // byte 2
 
 // Control element bits.
 const unsigned char CONTROL_SELECT = 0x80;
@@ -523,10 +525,6 @@ private:
     bool exhausted = false;
 };
 
-} // namespace
-
-namespace {
-
 // The element types whose individual elements the Additional Element Status
 // page describes; without element indexes its descriptors follow the
 // elements of these types in status page order.
@@ -674,14 +672,14 @@ Ret SES2EnclosureDevice::initSESData()
             const unsigned char byte0 = a != 0 ? additional.at(a) : 0;
             const bool eip = (byte0 & AES_EIP) != 0;
             const unsigned long headerBytes = eip ? 8 : 4;
-            if (a == 0 || (byte0 & 0x0F) != PROTOCOL_SAS || a + headerBytes > descriptorEnd) {
+            if (a == 0 || (byte0 & AES_PROTOCOL) != PROTOCOL_SAS || a + headerBytes > descriptorEnd) {
                 if (type == SES_TYPE_DEVICE_SLOT)
                     addChild(new SESDevice(word, text, SESElement::PROTOCOL_NONE));
                 else
                     addChild(new SESArrayDevice(word, text, SESElement::PROTOCOL_NONE));
                 continue;
             }
-            const bool invalid = eip && (byte0 & 0x80) != 0;
+            const bool invalid = eip && (byte0 & AES_INVALID) != 0;
             const unsigned long phyCount = additional.at(a + (eip ? 4 : 2));
             const unsigned char flags = additional.at(a + (eip ? 5 : 3));
             const bool notAllPhys = (flags & 0x01) != 0;

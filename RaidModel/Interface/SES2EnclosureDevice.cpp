@@ -1,5 +1,6 @@
 #include "RaidModel/Interface/SES2EnclosureDevice.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -35,14 +36,22 @@ const unsigned long LOGICAL_ID_OFFSET = 4, LOGICAL_ID_BYTES = 8;
 const unsigned long VENDOR_INFO_OFFSET = 40, VENDOR_INFO_BYTES = 8;
 const unsigned long STRING_IN_SERIAL_OFFSET = 105, STRING_IN_SERIAL_SIZE = 10;
 const unsigned long PROTOCOL_SAS = 6;
+// Additional element status descriptor: two header bytes, then with EIP set
+// a reserved byte (EIIOE in bit 0) and the element index.
+const unsigned long AES_HEADER_SIZE = 2;
+const unsigned long AES_INDEX_BYTES = 2;
+const unsigned char AES_INVALID = 0x80;  // byte 0
+const unsigned char AES_EIP = 0x10;      // byte 0
+const unsigned char AES_PROTOCOL = 0x0F; // byte 0
+const unsigned char AES_EIIOE = 0x01;    // byte 2
 
 // Control element bits.
 const unsigned char CONTROL_SELECT = 0x80;
 const unsigned char ALARM_DISABLE = 0x20;   // byte 0
 const unsigned char ALARM_REMIND = 0x40;    // byte 3
 const unsigned char ALARM_TONE = 0x02;      // byte 3
-const unsigned char SLOT_IDENT = 0x02;      // byte 2
-const unsigned char ENCLOSURE_IDENT = 0x80; // byte 1
+const unsigned char SLOT_IDENT = 0x02;      // byte 2 of a device or array device slot
+const unsigned char ELEMENT_IDENT = 0x80;   // byte 1 of the other types that have one
 
 // Concatenated slot digits beyond this many would no longer fit a number.
 const int MAX_SLOT_DIGITS = 9;
@@ -516,32 +525,131 @@ private:
     bool exhausted = false;
 };
 
+// The element types whose individual elements the Additional Element Status
+// page describes; without element indexes its descriptors follow the
+// elements of these types in status page order.
+bool hasAdditionalStatus(int type)
+{
+    switch (type) {
+    case SES_TYPE_DEVICE_SLOT:
+    case SES_TYPE_ESC_ELECTRONICS:
+    case SES_TYPE_SCSI_TARGET_PORT:
+    case SES_TYPE_SCSI_INITIATOR_PORT:
+    case SES_TYPE_ARRAY_DEVICE_SLOT:
+    case SES_TYPE_SAS_EXPANDER:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Pairs the descriptors of an Additional Element Status page (0x0A) with the
+// elements they describe. A descriptor with EIP set names its element by
+// index: individual elements in status page order, overall elements counted
+// too when the descriptor sets EIIOE. One without EIP describes the element
+// at its own position among the elements of the types that carry
+// descriptors. Returns, per individual element in status page order, the
+// offset of its descriptor in the page, 0 when it has none; the first
+// descriptor naming an element keeps it.
+std::vector<unsigned long> pairAdditionalDescriptors(const Page& page, unsigned long end,
+                                                     const std::vector<QVRN_SES_TYPE_DESCRIPTOR_HEADER>& headers)
+{
+    std::vector<unsigned long> described;   // element index of each element that carries a descriptor
+    std::vector<unsigned long> withOverall; // index counting overall elements -> element index
+    unsigned long count = 0;
+    for (const QVRN_SES_TYPE_DESCRIPTOR_HEADER& header : headers) {
+        withOverall.push_back(UNSET);
+        for (unsigned e = 0; e < header.numPossibleElements; ++e, ++count) {
+            if (hasAdditionalStatus(header.elementType))
+                described.push_back(count);
+            withOverall.push_back(count);
+        }
+    }
+    std::vector<unsigned long> offsets(count, 0);
+    unsigned long position = 0;
+    for (unsigned long a = PAGE_HEADER_SIZE; a + AES_HEADER_SIZE <= end; a += AES_HEADER_SIZE + page.at(a + 1)) {
+        unsigned long element = UNSET;
+        if ((page.at(a) & AES_EIP) == 0) {
+            if (position < described.size())
+                element = described[position];
+        } else if (page.at(a + 1) >= AES_INDEX_BYTES && a + AES_HEADER_SIZE + AES_INDEX_BYTES <= end) {
+            const unsigned long index = page.at(a + 3);
+            if ((page.at(a + 2) & AES_EIIOE) != 0)
+                element = index < withOverall.size() ? withOverall[index] : UNSET;
+            else
+                element = index < count ? index : UNSET;
+        }
+        ++position;
+        if (element != UNSET && offsets[element] == 0)
+            offsets[element] = a;
+    }
+    return offsets;
+}
+
+// The generation code of a page that carries one (bytes 4..7); false for a
+// page too short to hold it.
+bool generationCode(const Buffer& buffer, unsigned char code, unsigned long& generation)
+{
+    const Page page(buffer);
+    if (!page.has(0, PAGE_HEADER_SIZE) || page.at(0) != code)
+        return false;
+    generation = page.be16(4) << 16 | page.be16(6);
+    return true;
+}
+
 } // namespace
+
+bool SES2EnclosureDevice::generationCodesAgree(const Buffer& configuration, const Buffer& status,
+                                               const Buffer& descriptors, const Buffer& additional)
+{
+    unsigned long expected = 0;
+    if (!generationCode(configuration, SES_PAGE_CONFIGURATION, expected))
+        return true;
+    const std::pair<const Buffer*, unsigned char> pages[] = {{&status, SES_PAGE_ENCLOSURE_STATUS},
+                                                             {&descriptors, SES_PAGE_ELEMENT_DESCRIPTOR},
+                                                             {&additional, SES_PAGE_ADDITIONAL_ELEMENT_STATUS}};
+    for (const auto& page : pages) {
+        unsigned long generation = 0;
+        if (generationCode(*page.first, page.second, generation) && generation != expected)
+            return false;
+    }
+    return true;
+}
 
 // SES-2 Enclosure Status (0x02) laid out by the configuration's headers, with
 // the Element Descriptor (0x07) texts and the SAS part of the Additional
 // Element Status (0x0A) for device slots. Element making stops where the
-// status page ends.
-void SES2EnclosureDevice::initSESData()
+// status page ends. Pages read in another configuration than the one the
+// configuration page describes are never joined: the call then answers busy
+// and leaves the elements as they were.
+Ret SES2EnclosureDevice::initSESData()
 {
     if (!statusPageValid)
-        return;
+        return Ret(0);
+    if (!generationCodesAgree(configurationPageValid ? configurationPage : Buffer(), statusPage,
+                              elementDescriptorPageValid ? elementDescriptorPage : Buffer(),
+                              additionalStatusPageValid ? additionalStatusPage : Buffer())) {
+        Ret busy;
+        busy.setBusy();
+        return busy;
+    }
     const Page status(statusPage);
     DescriptorTexts texts(elementDescriptorPage, elementDescriptorPageValid);
     const Page additional(additionalStatusPage);
     const unsigned long additionalEnd = additionalStatusPageValid ? additional.declaredEnd() : 0;
+    const std::vector<unsigned long> additionalAt =
+        additionalStatusPageValid ? pairAdditionalDescriptors(additional, additionalEnd, typeHeaders)
+                                  : std::vector<unsigned long>();
     unsigned long s = PAGE_HEADER_SIZE;
-    unsigned long a = PAGE_HEADER_SIZE;
+    unsigned long elementIndex = 0;
 
     for (const QVRN_SES_TYPE_DESCRIPTOR_HEADER& header : typeHeaders) {
         if (!status.has(s, ELEMENT_SIZE))
             break;
         s += ELEMENT_SIZE;
         texts.next();
-        if (additionalStatusPageValid && a + 4 <= additionalEnd && additional.at(a + 1) == 2)
-            a += 4;
         bool statusEnded = false;
-        for (unsigned e = 0; e < header.numPossibleElements; ++e) {
+        for (unsigned e = 0; e < header.numPossibleElements; ++e, ++elementIndex) {
             if (!status.has(s, ELEMENT_SIZE)) {
                 statusEnded = true;
                 break;
@@ -557,69 +665,65 @@ void SES2EnclosureDevice::initSESData()
                 addChild(new SESElement(word, text, type));
                 continue;
             }
-            if (!additionalStatusPageValid || a + 2 > additionalEnd) {
+            const unsigned long a = elementIndex < additionalAt.size() ? additionalAt[elementIndex] : 0;
+            // A descriptor ends where its own length says, never past the page.
+            const unsigned long descriptorEnd =
+                a != 0 ? std::min(a + AES_HEADER_SIZE + additional.at(a + 1), additionalEnd) : 0;
+            const unsigned char byte0 = a != 0 ? additional.at(a) : 0;
+            const bool eip = (byte0 & AES_EIP) != 0;
+            const unsigned long headerBytes = eip ? 8 : 4;
+            if (a == 0 || (byte0 & AES_PROTOCOL) != PROTOCOL_SAS || a + headerBytes > descriptorEnd) {
                 if (type == SES_TYPE_DEVICE_SLOT)
                     addChild(new SESDevice(word, text, SESElement::PROTOCOL_NONE));
                 else
                     addChild(new SESArrayDevice(word, text, SESElement::PROTOCOL_NONE));
                 continue;
             }
-            const unsigned char byte0 = additional.at(a);
-            const bool eip = (byte0 & 0x10) != 0;
-            const unsigned long protocol = byte0 & 0x0F;
-            const unsigned long headerBytes = eip ? 8 : 4;
-            if (protocol != PROTOCOL_SAS || a + headerBytes > additionalEnd) {
-                if (type == SES_TYPE_DEVICE_SLOT)
-                    addChild(new SESDevice(word, text, SESElement::PROTOCOL_NONE));
-                else
-                    addChild(new SESArrayDevice(word, text, SESElement::PROTOCOL_NONE));
+            const bool invalid = eip && (byte0 & AES_INVALID) != 0;
+            const unsigned long phyCount = additional.at(a + (eip ? 4 : 2));
+            const unsigned char flags = additional.at(a + (eip ? 5 : 3));
+            const bool notAllPhys = (flags & 0x01) != 0;
+            const auto descriptorType =
+                static_cast<EnumSESAdditionalElementDescriptorTypes>(eip ? (flags >> 6) & 0x03 : 0);
+            const unsigned long index = eip ? additional.at(a + 3) : UNSET;
+            const unsigned long bay = eip ? additional.at(a + 7) : UNSET;
+            SESElement* element;
+            SESSasSlotData* sas;
+            if (type == SES_TYPE_DEVICE_SLOT) {
+                auto* device =
+                    new SESDeviceSAS(word, text, notAllPhys, eip, invalid, index, descriptorType, bay, phyCount);
+                element = device;
+                sas = device;
             } else {
-                const bool invalid = eip && (byte0 & 0x80) != 0;
-                const unsigned long phyCount = additional.at(a + (eip ? 4 : 2));
-                const unsigned char flags = additional.at(a + (eip ? 5 : 3));
-                const bool notAllPhys = (flags & 0x01) != 0;
-                const auto descriptorType =
-                    static_cast<EnumSESAdditionalElementDescriptorTypes>(eip ? (flags >> 6) & 0x03 : 0);
-                const unsigned long index = eip ? additional.at(a + 3) : UNSET;
-                const unsigned long bay = eip ? additional.at(a + 7) : UNSET;
-                SESElement* element;
-                SESSasSlotData* sas;
-                if (type == SES_TYPE_DEVICE_SLOT) {
-                    auto* device = new SESDeviceSAS(word, text, notAllPhys, eip, invalid, index, descriptorType,
-                                                    bay, phyCount);
-                    element = device;
-                    sas = device;
-                } else {
-                    auto* device = new SESArrayDeviceSAS(word, text, notAllPhys, eip, invalid, index,
-                                                         descriptorType, bay, phyCount);
-                    element = device;
-                    sas = device;
-                }
-                addChild(element);
-                const unsigned long phys = a + headerBytes;
-                for (unsigned long k = 0; k < phyCount; ++k) {
-                    const unsigned long phy = phys + k * PHY_DESCRIPTOR_SIZE;
-                    if (phy + PHY_DESCRIPTOR_SIZE > additionalEnd)
-                        break;
-                    if (k == 0)
-                        sas->setPhy0(additional.ptr(phy + 12));
-                    else if (k == 1)
-                        sas->setPhy1(additional.ptr(phy + 12));
-                    const std::string address = hexText(additional.ptr(phy + 12), 8);
-                    const std::string attached = hexText(additional.ptr(phy + 4), 8);
-                    element->addChild(new SASPhy(additional.at(phy + 20), address.c_str(), 0, 0, 0,
-                                                 attached.c_str(), 0, 0, EnumSASDeviceType(0),
-                                                 EnumSASNegotiatedLinkRate(0), EnumSASProgrammedLinkRate(0),
-                                                 EnumSASProgrammedLinkRate(0), EnumSASHardwareLinkRate(9),
-                                                 EnumSASHardwareLinkRate(9), 0, false, 0, EnumSASRoutingType(0)));
-                }
+                auto* device = new SESArrayDeviceSAS(word, text, notAllPhys, eip, invalid, index, descriptorType,
+                                                     bay, phyCount);
+                element = device;
+                sas = device;
             }
-            a += additional.at(a + 1) + 2ul;
+            addChild(element);
+            const unsigned long phys = a + headerBytes;
+            for (unsigned long k = 0; k < phyCount; ++k) {
+                const unsigned long phy = phys + k * PHY_DESCRIPTOR_SIZE;
+                if (phy + PHY_DESCRIPTOR_SIZE > descriptorEnd)
+                    break;
+                if (k == 0)
+                    sas->setPhy0(additional.ptr(phy + 12));
+                else if (k == 1)
+                    sas->setPhy1(additional.ptr(phy + 12));
+                const std::string address = hexText(additional.ptr(phy + 12), 8);
+                const std::string attached = hexText(additional.ptr(phy + 4), 8);
+                element->addChild(new SASPhy(additional.at(phy + 20), address.c_str(), 0, 0, 0, attached.c_str(), 0,
+                                             0, EnumSASDeviceType(0), EnumSASNegotiatedLinkRate(0),
+                                             EnumSASProgrammedLinkRate(0), EnumSASProgrammedLinkRate(0),
+                                             EnumSASHardwareLinkRate(9), EnumSASHardwareLinkRate(9), 0, false, 0,
+                                             EnumSASRoutingType(0)));
+            }
         }
         if (statusEnded)
             break;
     }
     sesDataValid = true;
+    return Ret(0);
 }
 
 // Sensors -------------------------------------------------------------------------
@@ -954,9 +1058,43 @@ Ret SES2EnclosureDevice::setAlarmState(EnumAlarmState state)
     });
 }
 
+namespace {
+
+// Where SES-2 puts the RQST IDENT bit in the control element of a type:
+// false for the types whose control element has none.
+bool identifyBit(int type, unsigned& byte, unsigned char& bit)
+{
+    switch (type) {
+    case SES_TYPE_DEVICE_SLOT:
+    case SES_TYPE_ARRAY_DEVICE_SLOT:
+        byte = 2;
+        bit = SLOT_IDENT;
+        return true;
+    case SES_TYPE_POWER_SUPPLY:
+    case SES_TYPE_COOLING:
+    case SES_TYPE_TEMPERATURE:
+    case SES_TYPE_AUDIBLE_ALARM:
+    case SES_TYPE_ENCLOSURE:
+    case SES_TYPE_VOLTAGE:
+    case SES_TYPE_SAS_EXPANDER:
+    case SES_TYPE_SAS_CONNECTOR:
+        byte = 1;
+        bit = ELEMENT_IDENT;
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 Ret SES2EnclosureDevice::blinkElement(bool on, SESElement& element)
 {
     const int type = element.getType();
+    unsigned identByte = 0;
+    unsigned char identBit = 0;
+    if (!identifyBit(type, identByte, identBit))
+        return Ret(-1);
     unsigned long ordinal = UNSET;
     unsigned long seen = 0;
     for (RaidObject* child : getChildren()) {
@@ -968,17 +1106,13 @@ Ret SES2EnclosureDevice::blinkElement(bool on, SESElement& element)
         }
         ++seen;
     }
-    return sendControlPage(type, ordinal, [type, on](unsigned char* page, unsigned long at) {
+    return sendControlPage(type, ordinal, [=](unsigned char* page, unsigned long at) {
         if (at == 0)
             return;
         unsigned char* control = page + at;
-        if (type == SES_TYPE_DEVICE_SLOT || type == SES_TYPE_ARRAY_DEVICE_SLOT) {
-            control[0] |= CONTROL_SELECT;
-            control[2] = static_cast<unsigned char>(on ? control[2] | SLOT_IDENT : control[2] & ~SLOT_IDENT);
-        } else if (type == SES_TYPE_ENCLOSURE) {
-            control[0] |= CONTROL_SELECT;
-            control[1] = static_cast<unsigned char>(on ? control[1] | ENCLOSURE_IDENT : control[1] & ~ENCLOSURE_IDENT);
-        }
+        control[0] |= CONTROL_SELECT;
+        control[identByte] =
+            static_cast<unsigned char>(on ? control[identByte] | identBit : control[identByte] & ~identBit);
     });
 }
 

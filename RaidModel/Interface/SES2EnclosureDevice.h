@@ -88,7 +88,14 @@ public:
     void setElementDescriptorPage(Buffer page);
     void setDeviceElementStatusPage(Buffer page);
     bool supportsDiagnosticPage(int code) const;
-    void initSESData();
+    // Builds the elements from the pages set; answers busy, and builds
+    // nothing, when the pages were read in different configurations.
+    Ret initSESData();
+    // Whether the status, element descriptor and additional element status
+    // pages carry the configuration page's generation code; pages that are
+    // empty or too short to carry one are not compared.
+    static bool generationCodesAgree(const Buffer& configuration, const Buffer& status, const Buffer& descriptors,
+                                     const Buffer& additional);
 
     bool isSESDataValid() const { return sesDataValid; }
     Buffer getConfigurationPage() const { return configurationPage; }

@@ -23,6 +23,9 @@ constexpr unsigned long kPageReadLength = FSA_ECM_MAX_DATA;
 // enclosure is busy; the read is tried this many times in all.
 constexpr unsigned char kEnclosureBusyPage = 9;
 constexpr int kPageTries = 6;
+// Rounds of reading the configuration and status pages until their
+// generation codes agree.
+constexpr int kConsistentReadRounds = 3;
 
 }  // namespace
 
@@ -38,12 +41,12 @@ VynSES2EnclosureDevice::VynSES2EnclosureDevice(VynAdapter* adapter, Channel* cha
     build();
 }
 
-void VynSES2EnclosureDevice::build()
+Ret VynSES2EnclosureDevice::build()
 {
     std::unique_ptr<FSA_ENCLOSURE_MGT> request(new (std::nothrow) FSA_ENCLOSURE_MGT);
     std::unique_ptr<unsigned char[]> page(new (std::nothrow) unsigned char[kPageBufferSize]);
     if (request == nullptr || page == nullptr)
-        return;
+        return Ret(-3);
     std::memset(page.get(), 0, kPageBufferSize);
     if (GetSesPage(request.get(), SES_PAGE_SUPPORTED, kPageReadLength, page.get()))
         setSupportedDiagnosticPages(Buffer(kPageBufferSize, page.get()));
@@ -58,10 +61,31 @@ void VynSES2EnclosureDevice::build()
         {SES_PAGE_ELEMENT_DESCRIPTOR, &SES2EnclosureDevice::setElementDescriptorPage},
         {SES_PAGE_ADDITIONAL_ELEMENT_STATUS, &SES2EnclosureDevice::setDeviceElementStatusPage},
     };
-    for (const Read& read : reads)
-        if (supportsDiagnosticPage(read.code) && GetSesPage(request.get(), read.code, kPageReadLength, page.get()))
-            (this->*read.take)(Buffer(kPageBufferSize, page.get()));
-    initSESData();
+    constexpr std::size_t kReads = sizeof reads / sizeof reads[0];
+    // The pages describe one configuration only when they carry its
+    // generation code; an enclosure that changed between two reads is read
+    // again, and one that keeps changing is left as it was.
+    Buffer arrived[kReads];
+    bool agree = false;
+    for (int round = 0; round < kConsistentReadRounds && !agree; ++round) {
+        for (std::size_t i = 0; i < kReads; ++i) {
+            arrived[i] = Buffer();
+            if (supportsDiagnosticPage(reads[i].code) &&
+                GetSesPage(request.get(), reads[i].code, kPageReadLength, page.get()))
+                arrived[i] = Buffer(kPageBufferSize, page.get());
+        }
+        agree = generationCodesAgree(arrived[0], arrived[1], arrived[3], arrived[4]);
+    }
+    if (!agree) {
+        VynTracePrintf("SES-2 enclosure %u changed while its pages were read\n", fsaEnclosureID);
+        Ret busy;
+        busy.setBusy();
+        return busy;
+    }
+    for (std::size_t i = 0; i < kReads; ++i)
+        if (arrived[i].Size() != 0)
+            (this->*reads[i].take)(arrived[i]);
+    return initSESData();
 }
 
 bool VynSES2EnclosureDevice::GetSesPage(FSA_ENCLOSURE_MGT* request, unsigned char page, unsigned long length,

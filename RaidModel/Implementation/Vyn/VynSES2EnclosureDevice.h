@@ -23,8 +23,9 @@ public:
 
     using SES2EnclosureDevice::build;
     // Reads the enclosure's diagnostic pages and lets the base build its
-    // elements from those that arrived.
-    void build();
+    // elements from those that arrived; busy when the enclosure kept
+    // changing while they were read.
+    Ret build();
     // Reads SES page `page` into `buffer` (`length` bytes) on the
     // controller's read handle; true when the page arrived.
     bool GetSesPage(FSA_ENCLOSURE_MGT* request, unsigned char page, unsigned long length, unsigned char* buffer);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,6 +64,10 @@ void load(SES2EnclosureDevice& device, const Pages& pages)
     device.initSESData();
 }
 
+// The generation code of the fixtures' configuration, which every page
+// joined to it carries.
+const unsigned char FIXTURE_GENERATION[4] = {0xde, 0xad, 0xbe, 0xef};
+
 // An element descriptor page with these texts, one per status element of
 // the fixture's configuration.
 Buffer descriptorPage(const std::vector<std::string>& texts)
@@ -73,7 +78,8 @@ Buffer descriptorPage(const std::vector<std::string>& texts)
         body.insert(body.end(), t.begin(), t.end());
     }
     std::vector<unsigned char> page = {0x07, 0, static_cast<unsigned char>((body.size() + 4) >> 8),
-                                       static_cast<unsigned char>(body.size() + 4), 0, 0, 0, 0};
+                                       static_cast<unsigned char>(body.size() + 4)};
+    page.insert(page.end(), FIXTURE_GENERATION, FIXTURE_GENERATION + 4);
     page.insert(page.end(), body.begin(), body.end());
     return bufferOf(page);
 }
@@ -278,6 +284,7 @@ void loadSlots(SES2EnclosureDevice& device, const std::vector<std::string>& arra
 {
     std::vector<unsigned char> config(8 + 40, 0);
     config[0] = 0x01;
+    std::copy(FIXTURE_GENERATION, FIXTURE_GENERATION + 4, config.begin() + 4);
     config[8 + 2] = 2;
     config[8 + 3] = 36;
     for (unsigned i = 12; i < 36; ++i)
@@ -290,6 +297,7 @@ void loadSlots(SES2EnclosureDevice& device, const std::vector<std::string>& arra
     std::vector<unsigned char> status(8 + 4 * (2 + arrayTexts.size() + deviceTexts.size()), 0);
     status[0] = 0x02;
     status[3] = static_cast<unsigned char>(status.size() - 4);
+    std::copy(FIXTURE_GENERATION, FIXTURE_GENERATION + 4, status.begin() + 4);
     for (std::size_t i = 0; i < deviceTexts.size(); ++i) {
         const std::size_t at = 8 + 4 * (1 + arrayTexts.size() + 1 + i);
         status[at] = 0x01;
@@ -337,9 +345,13 @@ TEST(SESSlotTest, BayNumbersWithEipSelectMethodOne)
     pages.additional = fixture("ses_additional_status_eip.hex");
     CapturingDevice device;
     load(device, pages);
-    // Only the first two slots have additional descriptors on this page; the
-    // other two stay plain, so the SAS index holds two slots.
+    // The page describes the slots its element indexes name, the second and
+    // the third; the other two stay plain, so the SAS index holds two slots.
     ASSERT_NE(device.getSESArrayDeviceSAS(1), nullptr);
+    EXPECT_EQ(device.getSESArrayDeviceSAS(2), nullptr);
+    EXPECT_FALSE(device.getSESArrayDevice(0)->isInstanceOf("SESArrayDeviceSAS"));
+    EXPECT_STREQ(device.getSESArrayDeviceSAS(0)->getDescriptor(), "Slot 02");
+    EXPECT_STREQ(device.getSESArrayDeviceSAS(1)->getDescriptor(), "Slot 03");
     EXPECT_EQ(device.getSESArrayDeviceSAS(0)->getBayNumber(), 7u);
     EXPECT_EQ(device.getSESArrayDeviceSAS(1)->getElementIndex(), 2u);
     EXPECT_TRUE(device.getSESArrayDeviceSAS(1)->isNotAllPhys());
@@ -394,6 +406,121 @@ TEST(SESSlotTest, DrivesTakeTheSlotOfTheElementSharingTheirSasAddress)
     EXPECT_EQ(elsewhere->getSlotID(), slotBefore);
     device.deleteAllChildren();
     adapter.deleteAllChildren();
+}
+
+TEST(SESSlotTest, AnExpanderBeforeTheSlotsLeavesEachDriveInItsOwnSlot)
+{
+    // Drive k (1..4) sits in slot k of ses_expander_config. Its slot id is
+    // the slot's bay number when the descriptors carry one, else the slot's
+    // place among the SAS slots.
+    struct Case {
+        const char* additional;
+        int method;
+        std::vector<unsigned long> slotOfDrive; // UNSET: the drive is not in the enclosure
+        unsigned long physOfFirstSlot;
+    };
+    const unsigned long NONE = 0x7FFFFFFF;
+    const Case cases[] = {
+        {"ses_expander_additional_eip.hex", 2, {11, 12, 13, 14}, 1},
+        {"ses_expander_additional_positional.hex", 5, {NONE, 1, 2, 3}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.additional);
+        Adapter adapter;
+        std::vector<HardDrive*> drives;
+        for (int k = 1; k <= 4; ++k) {
+            auto* drive = new HardDrive();
+            drive->setDeviceID(static_cast<unsigned long>(k));
+            drive->addChild(phyAt(("5000C50000000A0" + std::to_string(k)).c_str()));
+            adapter.addChild(drive);
+            drives.push_back(drive);
+        }
+        const unsigned long unmapped = drives[0]->getSlotID();
+        char empty[] = "";
+        SES2EnclosureDevice device(&adapter, nullptr, 5, empty, empty, empty, empty, PD_READY, empty);
+        device.setConfigurationPage(fixture("ses_expander_config.hex"));
+        device.setStatusPage(fixture("ses_expander_status.hex"));
+        device.setDeviceElementStatusPage(fixture(c.additional));
+        ASSERT_EQ(device.initSESData(), Ret(0));
+        ASSERT_EQ(device.getChildCount(), 5u);
+        EXPECT_EQ(device.getOtherSESElement(0)->getType(), 0x18);
+        ASSERT_NE(device.getSESDeviceSAS(3), nullptr);
+        EXPECT_EQ(device.getSESDeviceSAS(0)->getNumSASPhys(), c.physOfFirstSlot);
+        device.setHardDriveLocationMap(6);
+        EXPECT_EQ(device.getSlotIDMethod(), c.method);
+        for (std::size_t k = 0; k < drives.size(); ++k) {
+            SCOPED_TRACE(k + 1);
+            if (c.slotOfDrive[k] == NONE) {
+                EXPECT_EQ(drives[k]->getSlotID(), unmapped);
+                EXPECT_EQ(device.getDeviceIndexForDrive(drives[k]), NONE);
+                continue;
+            }
+            EXPECT_EQ(drives[k]->getSlotID(), c.slotOfDrive[k]);
+            EXPECT_EQ(drives[k]->getEnclosureID(), 6u);
+            // The slot element that holds the drive's address is slot k.
+            EXPECT_EQ(device.getDeviceIndexForDrive(drives[k]), k);
+            EXPECT_EQ(device.getSESDevice(k)->getSlotAddress(), k);
+        }
+        device.deleteAllChildren();
+        adapter.deleteAllChildren();
+    }
+}
+
+TEST(SESPageTest, PagesOfAnotherGenerationAreNeverJoined)
+{
+    // Each page joined to the configuration must carry its generation code
+    // (bytes 4..7); one that does not answers busy and builds nothing, and a
+    // device decoded before keeps what it had.
+    struct Case {
+        const char* label;
+        Buffer Pages::*page;
+        unsigned at;
+    };
+    const Case cases[] = {
+        {"status", &Pages::status, 7},
+        {"element descriptors", &Pages::descriptors, 4},
+        {"additional element status", &Pages::additional, 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        Pages pages;
+        std::vector<unsigned char> bytes((pages.*c.page).CPtr(), (pages.*c.page).CPtr() + (pages.*c.page).Size());
+        bytes[c.at] ^= 0x01;
+        const Buffer changed = bufferOf(bytes);
+
+        CapturingDevice fresh;
+        Pages mixed;
+        mixed.*c.page = changed;
+        load(fresh, mixed);
+        EXPECT_EQ(fresh.initSESData().getReturn(), -6);
+        EXPECT_FALSE(fresh.isSESDataValid());
+        EXPECT_EQ(fresh.getChildCount(), 0u);
+        EXPECT_EQ(fresh.getSESElement(0), nullptr);
+
+        CapturingDevice decoded;
+        load(decoded, pages);
+        ASSERT_EQ(decoded.getChildCount(), 10u);
+        SESElement* first = decoded.getSESElement(0);
+        if (c.page == &Pages::status)
+            decoded.setStatusPage(changed);
+        else if (c.page == &Pages::descriptors)
+            decoded.setElementDescriptorPage(changed);
+        else
+            decoded.setDeviceElementStatusPage(changed);
+        EXPECT_EQ(decoded.initSESData().getReturn(), -6);
+        EXPECT_TRUE(decoded.isSESDataValid());
+        EXPECT_EQ(decoded.getChildCount(), 10u);
+        EXPECT_EQ(decoded.getSESElement(0), first);
+        decoded.deleteAllChildren();
+    }
+
+    // Pages too short to carry a generation code are not compared; the
+    // configuration page decides, and without one nothing is compared.
+    Buffer shortPage = bufferOf({0x0A, 0, 0, 0});
+    EXPECT_TRUE(SES2EnclosureDevice::generationCodesAgree(Pages().config, Pages().status, Buffer(), shortPage));
+    EXPECT_TRUE(SES2EnclosureDevice::generationCodesAgree(Buffer(), Pages().status, Buffer(), Buffer()));
+    EXPECT_FALSE(SES2EnclosureDevice::generationCodesAgree(fixture("ses_expander_config.hex"), Pages().status,
+                                                           Buffer(), Buffer()));
 }
 
 TEST(SESSlotTest, DriveLookupsNeedSesData)
@@ -460,7 +587,12 @@ TEST_F(SESDeviceTest, BlinkAndRawControlAimAtTheElementsOrdinal)
         {"second slot on", device.getSESArrayDevice(1), true, {{16, 0x80}, {18, 0x02}}},
         {"second slot off", device.getSESArrayDevice(1), false, {{16, 0x80}}},
         {"enclosure on", device.getOtherSESElement(5), true, {{64, 0x80}, {65, 0x80}}},
-        {"fan selects nothing", device.getOtherSESElement(0), true, {}},
+        // The first fan's control element follows the cooling type's overall
+        // one, at 8 + 4 * (1 + 4) + 4.
+        {"fan on", device.getOtherSESElement(0), true, {{32, 0x80}, {33, 0x80}}},
+        {"second fan off", device.getOtherSESElement(1), false, {{36, 0x80}}},
+        {"alarm on", device.getOtherSESElement(2), true, {{ALARM_AT, 0x80}, {ALARM_AT + 1, 0x80}}},
+        {"second sensor on", device.getOtherSESElement(4), true, {{56, 0x80}, {57, 0x80}}},
     };
     for (const Case& c : cases) {
         ASSERT_NE(c.element, nullptr) << c.label;
@@ -536,6 +668,55 @@ TEST(SESControlTest, TheAlarmIsSetInTheLastAlarmTypeOrNotAtAll)
             EXPECT_EQ(device.lastPage[c.selectAt], 0xA0) << c.label;
         }
     }
+}
+
+TEST(SESControlTest, IdentifySetsTheRequestIdentifyBitWhereTheTypeHasOne)
+{
+    // One element of each type, in this order: type i's element lies at
+    // 8 + 8 * i + 4.
+    const std::vector<std::pair<unsigned char, unsigned char>> types = {
+        {0x02, 1}, {0x03, 1}, {0x04, 1}, {0x06, 1}, {0x12, 1}, {0x18, 1},
+        {0x19, 1}, {0x0E, 1}, {0x01, 1}, {0x17, 1}, {0x00, 1}, {0x80, 1},
+    };
+    struct Case {
+        unsigned char type;
+        int ret;
+        unsigned identByte; // 0: nothing sent
+        unsigned char identBit;
+    };
+    const Case cases[] = {
+        {0x02, 0, 1, 0x80}, {0x03, 0, 1, 0x80}, {0x04, 0, 1, 0x80}, {0x06, 0, 1, 0x80},
+        {0x12, 0, 1, 0x80}, {0x18, 0, 1, 0x80}, {0x19, 0, 1, 0x80}, {0x0E, 0, 1, 0x80},
+        {0x01, 0, 2, 0x02}, {0x17, 0, 2, 0x02}, {0x00, -1, 0, 0},    {0x80, -1, 0, 0},
+    };
+    CapturingDevice device;
+    device.setConfigurationPage(configWithTypes(types));
+    std::vector<SESElement*> elements;
+    for (const auto& type : types) {
+        elements.push_back(new SESElement(1, "", type.first));
+        device.addChild(elements.back());
+    }
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(static_cast<int>(c.type));
+        const unsigned at = static_cast<unsigned>(8 + 8 * i + 4);
+        for (bool on : {true, false}) {
+            const int sentBefore = device.sent;
+            EXPECT_EQ(device.blinkElement(on, *elements[i]).getReturn(), c.ret);
+            if (c.identByte == 0) {
+                EXPECT_EQ(device.sent, sentBefore);
+                continue;
+            }
+            ASSERT_EQ(device.sent, sentBefore + 1);
+            std::vector<unsigned char> expected(device.lastPage.size(), 0);
+            std::copy(device.lastPage.begin(), device.lastPage.begin() + 8, expected.begin());
+            expected[at] = 0x80;
+            if (on)
+                expected[at + c.identByte] = c.identBit;
+            EXPECT_EQ(device.lastPage, expected) << on;
+        }
+    }
+    device.deleteAllChildren();
 }
 
 TEST(SESControlTest, WithoutAnAlarmElementNothingIsSent)

@@ -364,6 +364,62 @@ TEST_F(VynAdapterDevicesTest, Ses2PagesAreAskedAgainWhileTheEnclosureIsBusy)
     }
 }
 
+TEST_F(VynAdapterDevicesTest, Ses2PagesOfAnotherGenerationAreReadAgainAndNeverJoined)
+{
+    // An enclosure with one fan whose configuration page carries generation
+    // 1 and whose status page carries generation 2 for the first
+    // `staleStatus` reads.
+    for (unsigned staleStatus : {1u, 2u, 100u}) {
+        SCOPED_TRACE(staleStatus);
+        start();
+        unsigned configReads = 0;
+        unsigned statusReads = 0;
+        sim().addEnclosureHandler(
+            100u << 16 | EM_SUB_SCSI_RECEIVE_DIAGNOSTIC,
+            [&](vyn::hostsim::ControllerState&, const vyn::hostsim::EmRequest& q, vyn::hostsim::EmReply& r) {
+                switch (q.param[1]) {
+                case 0:
+                    r.data = {0, 0, 0, 3, 0, 1, 2};
+                    break;
+                case 1:
+                    ++configReads;
+                    r.data.assign(8 + 40 + 4, 0);
+                    r.data[0] = 1;
+                    r.data[3] = static_cast<uint8_t>(r.data.size() - 4);
+                    r.data[7] = 1;
+                    r.data[8 + 2] = 1;
+                    r.data[8 + 3] = 36;
+                    r.data[48] = 0x03;  // cooling, one element
+                    r.data[49] = 1;
+                    break;
+                case 2:
+                    ++statusReads;
+                    r.data = {2, 0, 0, 12, 0, 0, 0, static_cast<uint8_t>(statusReads <= staleStatus ? 2 : 1),
+                              0, 0, 0, 0, 1, 0, 0, 0};
+                    break;
+                default:
+                    r.data = {0xFF};
+                    break;
+                }
+            });
+        adapter_ = openController();
+        vyntest::TreePtr<VynSES2EnclosureDevice> enclosure(new VynSES2EnclosureDevice(adapter_.get(), nullptr, 8, 0));
+        const bool joined = staleStatus < 3;
+        // Three rounds of reads at most.
+        EXPECT_EQ(configReads, joined ? staleStatus + 1 : 3u);
+        EXPECT_EQ(statusReads, configReads);
+        EXPECT_EQ(enclosure->isSESDataValid(), joined);
+        EXPECT_EQ(enclosure->getFanCount(), joined ? 1 : 0);
+        EXPECT_EQ(enclosure->getNumberOfElementTypesSupported(), joined ? 1 : 0);
+        EXPECT_EQ(traceLog().find("SES-2 enclosure 0 changed while its pages were read") != std::string::npos,
+                  !joined);
+        if (!joined) {
+            EXPECT_EQ(enclosure->build().getReturn(), -6);
+        }
+        adapter_.reset();
+    }
+}
+
 TEST_F(VynAdapterDevicesTest, ADeviceOnAnUnreportedBusHangsOnAPlaceholderChannelOfTheController)
 {
     // The spare lists answer "none" here: this case is not about spares.

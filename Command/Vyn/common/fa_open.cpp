@@ -296,7 +296,7 @@ void readSerials(FSAAPI_CONTEXT* ctx)
             opt2 &= ~kOpt2MfgSerial;
         }
     }
-    if (ctx->boardSerial[1] == 0) {
+    if (ctx->boardSerial[0] == 0) {
         opt2 &= ~kOpt2MfgSerial;
         ctx->boardSerial[0] = faGetLe32(misc + kMiscSerial);
         ctx->boardSerial[1] = faGetLe32(misc + kMiscSerial + 4);
@@ -784,7 +784,8 @@ void FsaGeneralCallbackShell(FSAAPI_CONTEXT* ctx, uint32_t event, const void* de
     if (ctx->eventCallback == nullptr || (ctx->eventMask & event) == 0)
         return;
     FsaApiEntryExit scope("callback-from-FsaRegisterGeneralCallback");
-    ctx->eventCallback(ctx->apiHandle, event, details, ctx->eventUserData);
+    if (ctx->eventCallback(ctx->apiHandle, event, details, ctx->eventUserData) == 0)
+        ctx->eventMask &= ~event;
 }
 
 extern "C" FSA_STATUS FsaCloseAdapter(void* handle)
@@ -907,7 +908,7 @@ extern "C" FSA_STATUS FsaPauseResumeIo(void* handle, int timeoutSeconds, int noR
 
 extern "C" FSA_STATUS FsaPauseResumeIoStatus(void* handle, unsigned int* state)
 {
-    return FsaExportedCall("FsaPauseResumeIoStatus", handle, FSA_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
+    return FsaExportedCall("FsaPauseResumeIoStatus", handle, FSA_OS_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
         if (state != nullptr)
             *state = ctx->paused ? static_cast<unsigned>(FSA_STS_ADAPTER_PAUSED)
                                  : static_cast<unsigned>(FSA_STS_NOT_PAUSED);

@@ -492,3 +492,50 @@ extern "C" FSA_STATUS FsaGetVersionStatus(void* handle, FSA_CODE_VERSION_STATUS*
         return ok();
     });
 }
+
+namespace {
+
+constexpr int kOsWithPnPWindow = 10;
+constexpr unsigned kSettleAfterArrivalMs = 15000;
+constexpr unsigned kWaitWithoutWindowMs = 20000;
+
+bool hasPnPWindow(const FSAAPI_CONTEXT* ctx)
+{
+    const uint32_t os = ctx->osTypeOverride != 0 ? ctx->osTypeOverride : ctx->osType;
+    return os == kOsWithPnPWindow;
+}
+
+}  // namespace
+
+PnPWindowGrabber::PnPWindowGrabber(const FSAAPI_CONTEXT* ctx) : PnPWindowGrabber(ctx != nullptr && hasPnPWindow(ctx)) {}
+
+PnPWindowGrabber::PnPWindowGrabber(bool active)
+    : active_(active), windowOpen_(faos_OpenDeviceNotificationWindow() == FSA_STS_SUCCESS)
+{
+}
+
+PnPWindowGrabber::~PnPWindowGrabber()
+{
+    if (windowOpen_)
+        faos_CloseDeviceNotificationWindow();
+}
+
+void PnPWindowGrabber::WaitForArrival()
+{
+    if (!active_)
+        return;
+    if (!windowOpen_) {
+        faos_Sleep(kWaitWithoutWindowMs);
+        return;
+    }
+    faos_WaitOnDeviceArrivalNotification();
+    faos_Sleep(kSettleAfterArrivalMs);
+}
+
+void PnPWindowGrabber::WaitForRemoval()
+{
+    if (windowOpen_)
+        faos_WaitOnDeviceRemovalNotification();
+    else
+        faos_Sleep(kWaitWithoutWindowMs);
+}

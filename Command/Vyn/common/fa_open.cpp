@@ -27,6 +27,7 @@
 #include "Command/Vyn/os/faux_opensup.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -974,7 +975,33 @@ extern "C" FSA_STATUS FsaNTLinkForContainer(void* handle, uint32_t operation)
     });
 }
 
+extern "C" FSA_STATUS FsaLinkForContainerExInternal(void* handle, uint32_t serial, uint32_t operation)
+{
+    void* entry = nullptr;
+    const FSA_STATUS found = FsaGetHandleFromSerial(handle, serial, &entry);
+    return found != FSA_STS_SUCCESS ? found : FsaNTLinkForContainer(entry, operation);
+}
+
 extern "C" int FsaIsRunningAsServer() { return 0; }
+
+namespace {
+
+std::atomic<int> notThreadOwner{0};
+
+}  // namespace
+
+int FSAAPI_SIM_DRIVE_LETTER[26] = {-2, -2, -2, 0,  1,  -1, -1, -1, -1, -1, -1, -1, -1,
+                                   -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+
+extern "C" FSA_STATUS FsaInitCreateThread(int thread)
+{
+    const int granted = faos_GrantThreadOwnership(thread);
+    if (granted == 1)
+        notThreadOwner = 1;
+    return static_cast<FSA_STATUS>(granted);
+}
+
+int FsaIsNotThreadOwner() { return notThreadOwner.load(); }
 
 void AIF_FileSystemChange(FSAAPI_CONTEXT* ctx, unsigned int container)
 {

@@ -243,9 +243,9 @@ TEST_F(GeneralInformationTest, ExportTakesTheHandleOfTheListEntry)
     EXPECT_EQ(FsaGetHandleFromSerial(FsaHandleFromNumber(1), 0x11, &out), 9u);
 }
 
-// The frame of the exported operations, with the gate kinds piece-03's
-// exports use: the read-only gate tests the pause before any lock, the
-// read-write gate only once it holds the context mutex.
+// The frame of the exported operations, with the gate kinds of the container
+// layer and the exported operations: the read-only gate tests the pause
+// before any lock, the read-write gate only once it holds the context mutex.
 class ExportFrameTest : public GeneralInformationTest {
 protected:
     static CMutexHandle* mutexOf(void* h) { return static_cast<CMutexHandle*>(context(h)->contextMutex); }

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -366,6 +367,30 @@ TEST_F(FailoverSpaceTest, APausedControllerIsReportedOnlyToTheLockHolder)
         EXPECT_EQ(ctx->mutexHeld, 0);
         EXPECT_TRUE(sim().requests().empty());
     }
+
+    // A caller that waits its turn hears of the pause once the lock is free.
+    sim().setSleepScale(10);
+    std::atomic<bool> held{false}, release{false}, answered{false};
+    std::thread holder([&] {
+        faos_WaitForAndGetMutex(ctx->contextMutex);
+        held = true;
+        while (!release)
+            std::this_thread::yield();
+        faos_ReleaseMutex(ctx->contextMutex);
+    });
+    while (!held)
+        std::this_thread::yield();
+    FSA_STATUS status = 0;
+    std::thread caller([&] {
+        status = FsaSetAutomaticFailover(handle_, 1);
+        answered = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(answered.load());
+    release = true;
+    holder.join();
+    caller.join();
+    EXPECT_EQ(status, 129u);
 }
 
 }  // namespace

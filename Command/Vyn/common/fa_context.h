@@ -22,8 +22,9 @@ struct FSA_HANDLE_SERIAL_ENTRY {
     uint32_t serial2;
 };
 
-// The general event callback registered on a context.
-typedef void (*FSA_EVENT_CALLBACK)(void* adapterHandle, uint32_t eventClass, const void* event, void* userData);
+// The general event callback registered on a context. A callback that answers
+// 0 wants no more events of that class: the class's bits leave the mask.
+typedef int (*FSA_EVENT_CALLBACK)(void* adapterHandle, uint32_t eventClass, const void* event, void* userData);
 
 // Everything the firmware interface knows about one opened adapter; one heap
 // object per open, deleted by the close or by a failed open. It owns its

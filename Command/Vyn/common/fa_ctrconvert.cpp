@@ -207,22 +207,22 @@ void firmwareMembers(FSAAPI_CONTEXT* ctx, const uint8_t* r, uint8_t* info, uint3
     uint32_t p2 = CT_STS_NEW_SUCCESS;
     const FSA_STATUS sent = CT_SendReceiveFIB(ctx, CT_GET_LOGDEV_SEGMENT64_LIST, &p0, &p1, &p2, nullptr, 0, list.get(),
                                               static_cast<unsigned>(bytes), 1);
-    FsaDebugPrintf("CT_GET_LOGDEV_SEGMENT64_LIST  fsaStatus:%d  status:%d\n", static_cast<int>(sent),
+    FsaDebugPrintf("CT_GET_LOGDEV_SEGMENT64_LIST  fsaStatus:%d  status:%d", static_cast<int>(sent),
                    static_cast<int>(p2));
     if (sent != FSA_STS_SUCCESS || p2 != CT_STS_NEW_SUCCESS)
         return;
     // Never more entries than the list buffer holds, whatever the count says.
     const uint32_t count =
         std::min<uint32_t>(faGetLe32(list.get() + 4), static_cast<uint32_t>((bytes - kSegmentListHeader) / kSegmentBytes));
-    FsaDebugPrintf("number of segments:%d\n", static_cast<int>(count));
+    FsaDebugPrintf("number of segments:%d", static_cast<int>(count));
     std::memset(info + CI_MEMBERS, 0xFF, std::min(children, capacity) * sizeof(FSA_PARTITION));
     const uint32_t adapterWord = ctx->adapterIdentityWord;
     for (uint32_t i = 0; i < count; ++i) {
         const uint8_t* s = list.get() + kSegmentListHeader + i * kSegmentBytes;
         const uint32_t phy = faGetLe32(s + SEG_PHY_HANDLE);
         const uint32_t log = faGetLe32(s + SEG_LOG_HANDLE);
-        FsaDebugPrintf("index:%d  hPhyDev:%x   hLogDev:%x\n", static_cast<int>(i), phy, log);
-        FsaDebugPrintf("startBlock:%llu  numBlocks:%llu\n",
+        FsaDebugPrintf("index:%d  hPhyDev:%x   hLogDev:%x", static_cast<int>(i), phy, log);
+        FsaDebugPrintf("startBlock:%llu  numBlocks:%llu",
                        static_cast<unsigned long long>(faGetLe64(s + SEG_START)),
                        static_cast<unsigned long long>(faGetLe64(s + SEG_BLOCKS)));
         const uint32_t index = faGetLe16(s + SEG_MEMBER_INDEX);
@@ -314,7 +314,7 @@ void CT_ConvertCtrInfo(FSAAPI_CONTEXT* ctx, VYNIO_LOGDEV_INFO_S* record, FSA_CON
     const uint8_t* r = record->bytes;
     uint8_t* info = out->bytes;
     const uint32_t number = at(r, LD_CONTAINER_NUM);
-    FsaDebugPrintf("Converting container hLogDev:%x  containerNum:%d\n", at(r, LD_HANDLE), static_cast<int>(number));
+    FsaDebugPrintf("Converting container hLogDev:%x  containerNum:%d", at(r, LD_HANDLE), static_cast<int>(number));
     const uint32_t adapterWord = ctx->adapterIdentityWord;
     fillCommon(ctx, r, info);
 
@@ -371,7 +371,7 @@ void CT_ConvertOnlineCtrInfo(FSAAPI_CONTEXT* ctx, FsaVynIoLogDevInfo* node, FSA_
     const FsaVynIoAdapterConfig* model = ctx->vynIoConfig;
     const uint32_t adapterWord = ctx->adapterIdentityWord;
     const uint32_t handle = node->handle();
-    FsaDebugPrintf("Converting container hLogDev:%x  containerNum:%d\n", handle,
+    FsaDebugPrintf("Converting container hLogDev:%x  containerNum:%d", handle,
                    static_cast<int>(at(r, LD_CONTAINER_NUM)));
     fillCommon(ctx, r, info);
 

@@ -45,30 +45,30 @@ void traceRecord(uint32_t index, const uint8_t* r)
 {
     auto w = [r](size_t offset) { return faGetLe32(r + offset); };
     auto i = [r](size_t offset) { return static_cast<int>(faGetLe32(r + offset)); };
-    FsaDebugPrintf("index:%d  devInfo:%x\n", static_cast<int>(index), w(LD_HANDLE));
-    FsaDebugPrintf("supportedOptions1:%x  supportedOptions2:%x\n", w(LD_SUPPORTED_OPTIONS1), w(LD_SUPPORTED_OPTIONS2));
-    FsaDebugPrintf("hLogDev:%x  containerNum:%d  uid:%x\n", w(LD_HANDLE), i(LD_CONTAINER_NUM), w(LD_UID));
-    FsaDebugPrintf("raidType:%d  numChildren:%d\n", i(LD_RAID_TYPE), i(LD_NUM_CHILDREN));
-    FsaDebugPrintf("hParentLogDev:%x  childOffset:%d\n", w(LD_PARENT), i(LD_CHILD_OFFSET));
-    FsaDebugPrintf("numBlocks:%x  blockSize:%x  stripeSize:%x\n", w(LD_NUM_BLOCKS), w(LD_BLOCK_SIZE),
+    FsaDebugPrintf("index:%d  devInfo:%x", static_cast<int>(index), w(LD_HANDLE));
+    FsaDebugPrintf("supportedOptions1:%x  supportedOptions2:%x", w(LD_SUPPORTED_OPTIONS1), w(LD_SUPPORTED_OPTIONS2));
+    FsaDebugPrintf("hLogDev:%x  containerNum:%d  uid:%x", w(LD_HANDLE), i(LD_CONTAINER_NUM), w(LD_UID));
+    FsaDebugPrintf("raidType:%d  numChildren:%d", i(LD_RAID_TYPE), i(LD_NUM_CHILDREN));
+    FsaDebugPrintf("hParentLogDev:%x  childOffset:%d", w(LD_PARENT), i(LD_CHILD_OFFSET));
+    FsaDebugPrintf("numBlocks:%x  blockSize:%x  stripeSize:%x", w(LD_NUM_BLOCKS), w(LD_BLOCK_SIZE),
                    w(LD_STRIPE_SIZE));
-    FsaDebugPrintf("flags1:%x  flags2:%x  performanceFlags:%x  forceOnlineFlags:%x\n", w(LD_FLAGS1), w(LD_FLAGS2),
+    FsaDebugPrintf("flags1:%x  flags2:%x  performanceFlags:%x  forceOnlineFlags:%x", w(LD_FLAGS1), w(LD_FLAGS2),
                    w(LD_PERFORMANCE_FLAGS), w(LD_FORCE_ONLINE_FLAGS));
-    FsaDebugPrintf("faultState:%x  onlineState:%x\n", w(LD_FAULT_STATE), w(LD_ONLINE_STATE));
-    FsaDebugPrintf("taskType:%x  taskProgress:%x  taskState:%x  taskPriority:%x\n", w(LD_TASK_TYPE),
+    FsaDebugPrintf("faultState:%x  onlineState:%x", w(LD_FAULT_STATE), w(LD_ONLINE_STATE));
+    FsaDebugPrintf("taskType:%x  taskProgress:%x  taskState:%x  taskPriority:%x", w(LD_TASK_TYPE),
                    w(LD_TASK_PROGRESS), w(LD_TASK_STATE), w(LD_TASK_PRIORITY));
-    FsaDebugPrintf("readCacheSetting:%x  writeCacheSetting:%x  writeCacheFlags:%x  writeCacheMode:%x\n",
+    FsaDebugPrintf("readCacheSetting:%x  writeCacheSetting:%x  writeCacheFlags:%x  writeCacheMode:%x",
                    w(LD_READ_CACHE_SETTING), w(LD_WRITE_CACHE_SETTING), w(LD_WRITE_CACHE_FLAGS),
                    w(LD_WRITE_CACHE_MODE));
-    FsaDebugPrintf("r6TableVersion:%x  r6NumData:%x  r6NumParity:%x  r6RebuildPartitionMap:%x\n",
+    FsaDebugPrintf("r6TableVersion:%x  r6NumData:%x  r6NumParity:%x  r6RebuildPartitionMap:%x",
                    w(LD_R6_TABLE_VERSION), w(LD_R6_NUM_DATA), w(LD_R6_NUM_PARITY), w(LD_R6_REBUILD_MAP));
-    FsaDebugPrintf("ssFlags:%x  ssHOriginal:%x  ssUsedBlocks:%x  ssAlertAtBlock:%x\n", w(LD_SS_FLAGS),
+    FsaDebugPrintf("ssFlags:%x  ssHOriginal:%x  ssUsedBlocks:%x  ssAlertAtBlock:%x", w(LD_SS_FLAGS),
                    w(LD_SS_ORIGINAL), w(LD_SS_USED_BLOCKS), w(LD_SS_ALERT_AT));
-    FsaDebugPrintf("hMorphSource:%x  hMorphDestination:%x\n", w(LD_MORPH_SOURCE), w(LD_MORPH_DESTINATION));
-    FsaDebugPrintf("badUnitCount:%d\n", i(LD_BAD_UNIT_COUNT));
+    FsaDebugPrintf("hMorphSource:%x  hMorphDestination:%x", w(LD_MORPH_SOURCE), w(LD_MORPH_DESTINATION));
+    FsaDebugPrintf("badUnitCount:%d", i(LD_BAD_UNIT_COUNT));
     char name[CI_NAME_BYTES + 1] = {};
     std::memcpy(name, r + LD_NAME, CI_NAME_BYTES);
-    FsaDebugPrintf("name:%s\n", name);
+    FsaDebugPrintf("name:%s", name);
 }
 
 }  // namespace
@@ -96,7 +96,7 @@ uint32_t CT_GetContainerList(FSAAPI_CONTEXT* ctx, uint32_t which)
     uint32_t p2 = CT_STS_NEW_SUCCESS;
     const FSA_STATUS sent = CT_SendReceiveFIB(ctx, CT_GET_CONTAINER_LIST, &p0, &p1, &p2, nullptr, 0, list,
                                               listBytes(ctx), 1);
-    FsaDebugPrintf("CT_GET_CONTAINER_LIST  fsaStatus:%d  status:%d\n", static_cast<int>(sent), static_cast<int>(p2));
+    FsaDebugPrintf("CT_GET_CONTAINER_LIST  fsaStatus:%d  status:%d", static_cast<int>(sent), static_cast<int>(p2));
     FSA_STATUS status = FSA_STS_SUCCESS;
     if (p2 == 219)
         status = kNotFound;
@@ -107,9 +107,9 @@ uint32_t CT_GetContainerList(FSAAPI_CONTEXT* ctx, uint32_t which)
     if (faGetLe32(list + 4) > ctx->maxContainerCount)
         faPutLe32(list + 4, ctx->maxContainerCount);
     const uint32_t count = faGetLe32(list + 4);
-    FsaDebugPrintf("age:%x  numLogDev:%d\n", faGetLe32(list), static_cast<int>(count));
+    FsaDebugPrintf("age:%x  numLogDev:%d", faGetLe32(list), static_cast<int>(count));
     for (uint32_t i = 0; i < count; ++i)
-        FsaDebugPrintf("index:%d  logDev:%x\n", static_cast<int>(i), faGetLe32(list + 8 + 4 * i));
+        FsaDebugPrintf("index:%d  logDev:%x", static_cast<int>(i), faGetLe32(list + 8 + 4 * i));
     if (status != FSA_STS_SUCCESS) {
         faPutLe32(list + 4, 0);
         throw status;
@@ -172,7 +172,7 @@ FSA_STATUS CT_UpdateContainerLists(FSAAPI_CONTEXT* ctx)
             std::memset(slot, 0, kRecord);
             const FSA_STATUS sent =
                 CT_SendReceiveFIB(ctx, CT_GET_LOGDEV_INFO, &p0, &p1, &p2, nullptr, 0, slot, kRecord, 1);
-            FsaDebugPrintf("CT_GET_LOGDEV_INFO  fsaStatus:%d  status:%d\n", static_cast<int>(sent),
+            FsaDebugPrintf("CT_GET_LOGDEV_INFO  fsaStatus:%d  status:%d", static_cast<int>(sent),
                            static_cast<int>(p2));
             // Numbers beyond the firmware's 256 are no container number at all.
             if (sent != FSA_STS_SUCCESS || p2 != CT_STS_NEW_SUCCESS || faGetLe32(slot + LD_CONTAINER_NUM) >= kNumbers) {

@@ -8,6 +8,7 @@
 #include "Command/Vyn/common/fa_scsi.h"
 #include "Command/Vyn/os/faux_mutex.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -17,6 +18,8 @@ namespace {
 
 constexpr unsigned CT_GET_PPI_HEADERS = 194;
 constexpr unsigned CT_GET_PPI_DATA = 195;
+// Parameter 0 of CT_GET_PPI_DATA: the request for the whole table.
+constexpr uint32_t kPpiDataRequest = 219;
 constexpr uint32_t kOpt2WidePpi = 0x200000;
 constexpr uint32_t kNoHandle = 0xFFFF;
 constexpr FSA_STATUS kNoMemory = 91;
@@ -73,30 +76,38 @@ FSA_STATUS CT_GetPPITable(FSAAPI_CONTEXT* ctx)
         return FSA_STS_GENERAL_FAILURE;
     const bool wide = (FsaOptionWord2(ctx) & kOpt2WidePpi) != 0;
     const size_t entryBytes = wide ? sizeof(FSA_PPI_ENTRY) : PPI_NARROW_BYTES;
-    // The whole table travels in one transfer whose length is 32 bits.
-    if (count > UINT32_MAX / sizeof(FSA_PPI_ENTRY))
-        throw kNoMemory;
+    // The count is one word of the controller's reply: the table cannot hold
+    // more entries than the controller has partitions, so a larger count is a
+    // bad reply, refused before anything is allocated for it.
+    if (count > ctx->partitionLimitWord) {
+        CT_DebugText("PPI table of %u entries refused, the controller has %u partitions\n", count,
+                     ctx->partitionLimitWord);
+        return FSA_STS_GENERAL_FAILURE;
+    }
     auto* raw = static_cast<uint8_t*>(std::calloc(count, entryBytes));
     if (raw == nullptr)
         throw kNoMemory;
-    uint32_t status = 0;
+    uint32_t status = kPpiDataRequest;
+    unsigned received = 0;
     try {
         CT_SendReceiveFIB(ctx, CT_GET_PPI_DATA, &status, nullptr, nullptr, nullptr, 0, raw,
-                          static_cast<unsigned>(count * entryBytes), 1);
+                          static_cast<unsigned>(count * entryBytes), 1, VM_ContainerConfig, nullptr, &received);
     } catch (FSA_STATUS) {
         std::free(raw);
         throw;
     }
-    if (status != CT_STS_NEW_SUCCESS) {
+    // Only the entries that arrived are kept.
+    const uint32_t arrived = static_cast<uint32_t>(std::min<size_t>(count, received / entryBytes));
+    if (status != CT_STS_NEW_SUCCESS || arrived == 0) {
         std::free(raw);
         return FSA_STS_GENERAL_FAILURE;
     }
-    auto* entries = static_cast<FSA_PPI_ENTRY*>(std::calloc(count, sizeof(FSA_PPI_ENTRY)));
+    auto* entries = static_cast<FSA_PPI_ENTRY*>(std::calloc(arrived, sizeof(FSA_PPI_ENTRY)));
     if (entries == nullptr) {
         std::free(raw);
         throw kNoMemory;
     }
-    for (uint32_t i = 0; i < count; ++i) {
+    for (uint32_t i = 0; i < arrived; ++i) {
         if (wide)
             std::memcpy(entries[i].bytes, raw + i * entryBytes, sizeof entries[i].bytes);
         else
@@ -105,7 +116,7 @@ FSA_STATUS CT_GetPPITable(FSAAPI_CONTEXT* ctx)
     std::free(raw);
     std::free(ctx->ppiTable);
     ctx->ppiTable = entries;
-    ctx->ppiCount = count;
+    ctx->ppiCount = arrived;
     ctx->ppiValid = 1;
     return FSA_STS_SUCCESS;
 }

@@ -336,7 +336,7 @@ extern "C" FSA_STATUS FsaBattery(void* handle, uint32_t version, void* record)
 
 extern "C" FSA_STATUS FsaClearPPITable(void* handle)
 {
-    return FsaExportedCall("FsaClearPPITable", handle, FSA_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
+    return FsaExportedCall("FsaClearPPITable", handle, FSA_OS_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
         CT_SendReceiveFIB(ctx, CT_CLEAR_PPI_TABLE, nullptr, nullptr, nullptr, nullptr, 0, nullptr, 0, 1);
         return ok();
     });
@@ -344,7 +344,7 @@ extern "C" FSA_STATUS FsaClearPPITable(void* handle)
 
 extern "C" FSA_STATUS FsaOnlineControllerDiagnostic(void* handle)
 {
-    return FsaExportedCall("FsaOnlineControllerDiagnostic", handle, FSA_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
+    return FsaExportedCall("FsaOnlineControllerDiagnostic", handle, FSA_OS_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
         if ((FsaOptionWord2(ctx) & kFeatureDiagnostic) == 0)
             return static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
         alignas(8) uint8_t fib[512] = {};
@@ -361,7 +361,7 @@ extern "C" FSA_STATUS FsaOnlineControllerDiagnostic(void* handle)
 
 extern "C" FSA_STATUS FsaExposeNewPhysicalSpace(void* handle, const tag_FSA_CONTAINER* container)
 {
-    return FsaExportedCall("FsaExposeNewPhysicalSpace", handle, FSA_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
+    return FsaExportedCall("FsaExposeNewPhysicalSpace", handle, FSA_OS_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
         if (container == nullptr)
             return static_cast<FSA_STATUS>(FSA_STS_BAD_PARAMETER);
         faos_ExposeExtendedContainer(ctx, static_cast<int>(CT_GetInternalID(container)));
@@ -391,7 +391,7 @@ extern "C" FSA_STATUS FsaSetUiThreadCallBack(void* handle, uint32_t a, uint32_t 
 
 extern "C" FSA_STATUS FsaResetController(void* handle)
 {
-    return FsaExportedCall("FsaResetController", handle, FSA_READ_WRITE_ROUTINE,
+    return FsaExportedCall("FsaResetController", handle, FSA_OS_READ_WRITE_ROUTINE,
                            [](FSAAPI_CONTEXT* ctx) { return faos_ResetController(ctx); });
 }
 
@@ -421,7 +421,7 @@ extern "C" FSA_STATUS FsaGetBusTargetLunFromDevHandle(void* handle, int32_t devi
 
 extern "C" FSA_STATUS FsaSetControllerDeviceCachePolicy(void* handle, int32_t first, int32_t second)
 {
-    return FsaExportedCall("FsaSetControllerDeviceCachePolicy", handle, FSA_READ_WRITE_ROUTINE,
+    return FsaExportedCall("FsaSetControllerDeviceCachePolicy", handle, FSA_OS_READ_WRITE_ROUTINE,
                            [&](FSAAPI_CONTEXT* ctx) {
                                CT_SetControllerDeviceCachePolicy(ctx, first, second);
                                return ok();
@@ -430,7 +430,7 @@ extern "C" FSA_STATUS FsaSetControllerDeviceCachePolicy(void* handle, int32_t fi
 
 extern "C" FSA_STATUS FsaSetCopyback(void* handle, uint32_t enable)
 {
-    return FsaExportedCall("FsaSetCopyback", handle, FSA_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
+    return FsaExportedCall("FsaSetCopyback", handle, FSA_OS_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
         if ((FsaOptionWord2(ctx) & kFeatureCopyback) == 0)
             return static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
         uint32_t p0 = enable != 0 ? 1 : 0;
@@ -468,7 +468,7 @@ extern "C" FSA_STATUS FsaGetControllerStats(void* handle, uint32_t type, void* b
 
 extern "C" FSA_STATUS FsaResetControllerStatsCounters(void* handle)
 {
-    return FsaExportedCall("FsaResetControllerStatsCounters", handle, FSA_READ_WRITE_ROUTINE,
+    return FsaExportedCall("FsaResetControllerStatsCounters", handle, FSA_OS_READ_WRITE_ROUTINE,
                            [&](FSAAPI_CONTEXT* ctx) {
                                if ((FsaOptionWord3(ctx) & kSecondStatsReset) == 0)
                                    return static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
@@ -480,7 +480,7 @@ extern "C" FSA_STATUS FsaResetControllerStatsCounters(void* handle)
 
 extern "C" FSA_STATUS FsaClearControllerNvsRam(void* handle)
 {
-    return FsaExportedCall("FsaClearControllerNvsRam", handle, FSA_READ_WRITE_ROUTINE,
+    return FsaExportedCall("FsaClearControllerNvsRam", handle, FSA_OS_READ_WRITE_ROUTINE,
                            [](FSAAPI_CONTEXT* ctx) { return CT_ClearControllerNvsRam(ctx); });
 }
 
@@ -491,4 +491,51 @@ extern "C" FSA_STATUS FsaGetVersionStatus(void* handle, FSA_CODE_VERSION_STATUS*
             faos_GetVersionStatus(ctx, status);
         return ok();
     });
+}
+
+namespace {
+
+constexpr int kOsWithPnPWindow = 10;
+constexpr unsigned kSettleAfterArrivalMs = 15000;
+constexpr unsigned kWaitWithoutWindowMs = 20000;
+
+bool hasPnPWindow(const FSAAPI_CONTEXT* ctx)
+{
+    const uint32_t os = ctx->osTypeOverride != 0 ? ctx->osTypeOverride : ctx->osType;
+    return os == kOsWithPnPWindow;
+}
+
+}  // namespace
+
+PnPWindowGrabber::PnPWindowGrabber(const FSAAPI_CONTEXT* ctx) : PnPWindowGrabber(ctx != nullptr && hasPnPWindow(ctx)) {}
+
+PnPWindowGrabber::PnPWindowGrabber(bool active)
+    : active_(active), windowOpen_(faos_OpenDeviceNotificationWindow() == FSA_STS_SUCCESS)
+{
+}
+
+PnPWindowGrabber::~PnPWindowGrabber()
+{
+    if (windowOpen_)
+        faos_CloseDeviceNotificationWindow();
+}
+
+void PnPWindowGrabber::WaitForArrival()
+{
+    if (!active_)
+        return;
+    if (!windowOpen_) {
+        faos_Sleep(kWaitWithoutWindowMs);
+        return;
+    }
+    faos_WaitOnDeviceArrivalNotification();
+    faos_Sleep(kSettleAfterArrivalMs);
+}
+
+void PnPWindowGrabber::WaitForRemoval()
+{
+    if (windowOpen_)
+        faos_WaitOnDeviceRemovalNotification();
+    else
+        faos_Sleep(kWaitWithoutWindowMs);
 }

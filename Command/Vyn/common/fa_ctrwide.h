@@ -43,4 +43,29 @@ FSA_STATUS FsaClearControllerNvsRam(void* handle);
 FSA_STATUS FsaGetVersionStatus(void* handle, FSA_CODE_VERSION_STATUS* status);
 }
 
+// Waits for the host's plug-and-play notifications around a change of the
+// host's devices, on hosts that have them (OS code 10). It holds the host's
+// notification window open for its life; nothing of the library makes one on
+// this host, whose window does nothing.
+class PnPWindowGrabber {
+public:
+    explicit PnPWindowGrabber(const FSAAPI_CONTEXT* ctx);
+    explicit PnPWindowGrabber(bool active);
+    ~PnPWindowGrabber();
+    PnPWindowGrabber(const PnPWindowGrabber&) = delete;
+    PnPWindowGrabber& operator=(const PnPWindowGrabber&) = delete;
+
+    // Nothing when inactive; else the arrival notification and 15000 ms, or
+    // 20000 ms when no window is open.
+    void WaitForArrival();
+    // The removal notification, or 20000 ms when no window is open.
+    void WaitForRemoval();
+    bool active() const { return active_; }
+    bool windowOpen() const { return windowOpen_; }
+
+private:
+    bool active_;
+    bool windowOpen_;
+};
+
 #endif

@@ -1219,7 +1219,7 @@ void MSC_DumpMonitorArchive(FSAAPI_CONTEXT* ctx, uint32_t flags, FSA_DIAG_CALLBA
         return;
     uint32_t method = 1;
     CT_SetGetNvLogObfuscationMethod(ctx, &method);
-    FsaDebugPrintf("obfuscationMethod:%s\n", std::to_string(method).c_str());
+    FsaDebugPrintf("obfuscationMethod:%s", std::to_string(method).c_str());
     // Lines reach the callback whole: a line split over two entries is
     // carried into the next.
     std::string partial;

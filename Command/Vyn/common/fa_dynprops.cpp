@@ -172,7 +172,7 @@ FSA_STATUS FsaSyncTimeStructs(FSAAPI_CONTEXT* ctx)
 
 extern "C" FSA_STATUS FsaSetDefaultLDTaskPriority(void* handle, uint32_t priority, uint32_t flag)
 {
-    return FsaExportedCall("FsaSetDefaultLDTaskPriority", handle, FSA_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
+    return FsaExportedCall("FsaSetDefaultLDTaskPriority", handle, FSA_OS_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
         Record rec(0);
         const uint32_t field = priority == 0 ? 2 : priority == 1 ? 1 : 0;
         faPutLe32(rec.p() + kPriority, (flag != 0 ? 1u : 0u) | field << 1);
@@ -182,7 +182,7 @@ extern "C" FSA_STATUS FsaSetDefaultLDTaskPriority(void* handle, uint32_t priorit
 
 extern "C" FSA_STATUS FsaSetPerformanceMode(void* handle, uint32_t mode)
 {
-    return FsaExportedCall("FsaSetPerformanceMode", handle, FSA_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
+    return FsaExportedCall("FsaSetPerformanceMode", handle, FSA_OS_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
         Record rec(10);
         faPutLe32(rec.p() + kPerformanceMode, mode);
         return SendSetDynamicAdapterPropertiesFib(ctx, &rec.r);
@@ -191,7 +191,7 @@ extern "C" FSA_STATUS FsaSetPerformanceMode(void* handle, uint32_t mode)
 
 extern "C" FSA_STATUS FsaSetControllerStats(void* handle, uint32_t enable)
 {
-    return FsaExportedCall("FsaSetControllerStats", handle, FSA_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
+    return FsaExportedCall("FsaSetControllerStats", handle, FSA_OS_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
         if ((FsaOptionWord1(ctx) & kCapStatistics) == 0)
             return unsupported();
         // Switching off carries no change bit: kept as the controller expects it.
@@ -204,7 +204,7 @@ extern "C" FSA_STATUS FsaSetControllerStats(void* handle, uint32_t enable)
 extern "C" FSA_STATUS FsaSetPMStayAwakePeriod(void* handle, uint32_t start, uint32_t stop, uint32_t enable,
                                               uint8_t days)
 {
-    return FsaExportedCall("FsaSetPMStayAwakePeriod", handle, FSA_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
+    return FsaExportedCall("FsaSetPMStayAwakePeriod", handle, FSA_OS_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
         const FSA_STATUS refreshed = refresh(handle);
         if (refreshed != FSA_STS_SUCCESS)
             return refreshed;
@@ -227,7 +227,7 @@ extern "C" FSA_STATUS FsaSetPMStayAwakePeriod(void* handle, uint32_t start, uint
 
 extern "C" FSA_STATUS FsaSetPMSpinupLimits(void* handle, uint32_t internal, uint32_t external)
 {
-    return FsaExportedCall("FsaSetPMSpinupLimits", handle, FSA_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
+    return FsaExportedCall("FsaSetPMSpinupLimits", handle, FSA_OS_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
         Record rec(15);
         faPutLe32(rec.p() + kSpinInternal, internal);
         faPutLe32(rec.p() + kSpinExternal, external);
@@ -237,7 +237,7 @@ extern "C" FSA_STATUS FsaSetPMSpinupLimits(void* handle, uint32_t internal, uint
 
 extern "C" FSA_STATUS FsaSetPMUTCToLocalTimeDiff(void* handle, int32_t minutes)
 {
-    return FsaExportedCall("FsaSetPMUTCToLocalTimeDiff", handle, FSA_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
+    return FsaExportedCall("FsaSetPMUTCToLocalTimeDiff", handle, FSA_OS_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
         Record rec(16);
         faPutLe32(rec.p() + kUtcDiff, static_cast<uint32_t>(minutes));
         return SendSetDynamicAdapterPropertiesFib(ctx, &rec.r);
@@ -246,7 +246,7 @@ extern "C" FSA_STATUS FsaSetPMUTCToLocalTimeDiff(void* handle, int32_t minutes)
 
 extern "C" FSA_STATUS FsaSetSataNCQ(void* handle, int32_t enable)
 {
-    return FsaExportedCall("FsaSetSataNCQ", handle, FSA_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
+    return FsaExportedCall("FsaSetSataNCQ", handle, FSA_OS_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
         refresh(handle);
         if ((ctx->generalInfo.bytes[GI_NCQ_FLAGS] & kNcqPresent) == 0)
             return unsupported();
@@ -258,7 +258,7 @@ extern "C" FSA_STATUS FsaSetSataNCQ(void* handle, int32_t enable)
 
 extern "C" FSA_STATUS FsaSetOrvexaFlushAndFetchRate(void* handle, uint32_t rate)
 {
-    return FsaExportedCall("FsaSetOrvexaFlushAndFetchRate", handle, FSA_READ_WRITE_ROUTINE,
+    return FsaExportedCall("FsaSetOrvexaFlushAndFetchRate", handle, FSA_OS_READ_WRITE_ROUTINE,
                            [&](FSAAPI_CONTEXT* ctx) {
                                if ((FsaOptionWord3(ctx) & kSecondFlushRate) == 0)
                                    return unsupported();
@@ -270,7 +270,7 @@ extern "C" FSA_STATUS FsaSetOrvexaFlushAndFetchRate(void* handle, uint32_t rate)
 
 extern "C" FSA_STATUS FsaSetOrvexaRWFactor(void* handle, uint32_t readFactor, uint32_t writeFactor)
 {
-    return FsaExportedCall("FsaSetOrvexaRWFactor", handle, FSA_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
+    return FsaExportedCall("FsaSetOrvexaRWFactor", handle, FSA_OS_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
         if ((FsaOptionWord3(ctx) & kSecondRwFactor) == 0)
             return unsupported();
         Record rec(22);
@@ -282,7 +282,7 @@ extern "C" FSA_STATUS FsaSetOrvexaRWFactor(void* handle, uint32_t readFactor, ui
 
 extern "C" FSA_STATUS FsaSetDirtyPageThresholdValue(void* handle, uint32_t threshold)
 {
-    return FsaExportedCall("FsaSetDirtyPageThresholdValue", handle, FSA_READ_WRITE_ROUTINE,
+    return FsaExportedCall("FsaSetDirtyPageThresholdValue", handle, FSA_OS_READ_WRITE_ROUTINE,
                            [&](FSAAPI_CONTEXT* ctx) {
                                if ((FsaOptionWord3(ctx) & kSecondOrvexa) == 0)
                                    return unsupported();
@@ -294,7 +294,7 @@ extern "C" FSA_STATUS FsaSetDirtyPageThresholdValue(void* handle, uint32_t thres
 
 extern "C" FSA_STATUS FsaSetOrvexaWrite(void* handle, uint32_t enable)
 {
-    return FsaExportedCall("FsaSetOrvexaWrite", handle, FSA_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
+    return FsaExportedCall("FsaSetOrvexaWrite", handle, FSA_OS_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
         refresh(handle);
         if ((giWord(ctx, GI_FURTHER_FLAGS) & kOrvexaWritePresent) == 0)
             return unsupported();

@@ -60,18 +60,22 @@ constexpr uint32_t kFsaModesPassThrough = kFsaModesWrite | 1u << FSA_ACC_LL_READ
 
 constexpr FsaGateKind FSA_READ_ONLY_ROUTINE{"START_READ_ONLY_ROUTINE - Not Supported: File: %s, Line: %d\n",
                                             kFsaModesAll, FSA_STS_NOT_OPEN_READ_ONLY, FsaPauseCheck::BeforeLock};
+// The read-write gate of the container layer and the exported operations: the
+// pause is tested only once the context mutex is held, so a paused controller
+// is reported to a caller that waited its turn, never to one that cut in.
 constexpr FsaGateKind FSA_READ_WRITE_ROUTINE{"START_READ_WRITE_ROUTINE - Not Supported: File: %s, Line: %d\n",
-                                             kFsaModesWrite, FSA_STS_NOT_OPEN_READ_WRITE, FsaPauseCheck::BeforeLock};
+                                             kFsaModesWrite, FSA_STS_NOT_OPEN_READ_WRITE, FsaPauseCheck::AfterLock};
 constexpr FsaGateKind FSA_READ_ONLY_PAUSE_OK_ROUTINE{
     "START_READ_ONLY_PAUSE_OK_ROUTINE - Not Supported: File: %s, Line: %d\n", kFsaModesAll,
     FSA_STS_NOT_OPEN_READ_ONLY, FsaPauseCheck::None};
 constexpr FsaGateKind FSA_RW_PAUSE_OK_ROUTINE{"START_RW_PAUSE_OK_ROUTINE - Not Supported: File: %s, Line: %d\n",
                                               kFsaModesWrite, FSA_STS_NOT_OPEN_READ_WRITE, FsaPauseCheck::None};
-// The read-write gate of the container operations, which test the pause only
-// once they hold the context mutex.
-constexpr FsaGateKind FSA_READ_WRITE_LOCKED_PAUSE_ROUTINE{
-    "START_READ_WRITE_ROUTINE - Not Supported: File: %s, Line: %d\n", kFsaModesWrite, FSA_STS_NOT_OPEN_READ_WRITE,
-    FsaPauseCheck::AfterLock};
+// The read-write gate of the OS layer's own exports (open and pause status,
+// dynamic properties, controller logs, controller-wide settings): they refuse a
+// paused controller before they ask for the context mutex.
+constexpr FsaGateKind FSA_OS_READ_WRITE_ROUTINE{"START_READ_WRITE_ROUTINE - Not Supported: File: %s, Line: %d\n",
+                                                kFsaModesWrite, FSA_STS_NOT_OPEN_READ_WRITE,
+                                                FsaPauseCheck::BeforeLock};
 constexpr FsaGateKind FSA_PASS_THROUGH_ROUTINE{"START_READ_WRITE_ROUTINE - Not Supported: File: %s, Line: %d\n",
                                                kFsaModesPassThrough, FSA_STS_NOT_OPEN_RW_OR_LL_RO,
                                                FsaPauseCheck::BeforeLock};

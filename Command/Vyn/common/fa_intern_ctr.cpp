@@ -147,8 +147,12 @@ void setHeader(uint8_t* fib, unsigned size)
 
 FSA_STATUS CT_SendReceiveFIB(FSAAPI_CONTEXT* ctx, unsigned ctCommand, uint32_t* p0, uint32_t* p1, uint32_t* p2,
                              const void* in, unsigned inLen, void* out, unsigned outLen, int throwOnError,
-                             unsigned vmCommand, const _CONTAINERREPONSE* replyInHand)
+                             unsigned vmCommand, const _CONTAINERREPONSE* replyInHand, unsigned* received)
 {
+    unsigned filled = 0;
+    if (received == nullptr)
+        received = &filled;
+    *received = 0;
     if (inLen > CT_MAX_INPUT)
         return finish(FSA_STS_CT_BAD_STATUS, throwOnError);
 
@@ -193,8 +197,10 @@ FSA_STATUS CT_SendReceiveFIB(FSAAPI_CONTEXT* ctx, unsigned ctCommand, uint32_t* 
     }
 
     const uint32_t status = word(reply, kStatus);
+    const unsigned oneReply = out != nullptr ? std::min(outLen, room) : 0;
     if (word(reply, kReplyHandle) == kSingleReply) {
         singleReply(reply, replyData, room, p0, p1, p2, out, outLen);
+        *received = oneReply;
         return FSA_STS_SUCCESS;
     }
     if (status != CT_STS_MULTI_PACKET_FIRST_IN_REPLY && status != CT_STS_MULTI_PACKET) {
@@ -206,6 +212,7 @@ FSA_STATUS CT_SendReceiveFIB(FSAAPI_CONTEXT* ctx, unsigned ctCommand, uint32_t* 
         } else {
             singleReply(reply, replyData, room, p0, p1, p2, out, outLen);
         }
+        *received = oneReply;
         return FSA_STS_SUCCESS;
     }
 
@@ -265,6 +272,7 @@ FSA_STATUS CT_SendReceiveFIB(FSAAPI_CONTEXT* ctx, unsigned ctCommand, uint32_t* 
         remaining -= n;
     }
 
+    *received = total - remaining;
     if (firstInReply) {
         if (p0 != nullptr)
             *p0 = handedBack;
@@ -289,6 +297,7 @@ FSA_STATUS CT_SendReceiveFIB(FSAAPI_CONTEXT* ctx, unsigned ctCommand, uint32_t* 
             *p0 = handedBack;
     } else {
         singleReply(payload, payload + kRequestHeader, dataRoom(kSmallFib), p0, p1, p2, out, outLen);
+        *received = out != nullptr ? std::min(outLen, dataRoom(kSmallFib)) : 0;
     }
     return FSA_STS_SUCCESS;
 }

@@ -99,10 +99,13 @@ constexpr unsigned CT_SMALL_INPUT = 432;
 // container status and result words 1 and 2 out (after a completed transfer
 // only p0, with the transfer's value). 1, or 37, 38, 644 or the send status;
 // thrown instead when throwOnError is set. A caller holding a multi-packet
-// reply already passes it as replyInHand: nothing is sent for it.
+// reply already passes it as replyInHand: nothing is sent for it. received,
+// when given, learns how many bytes of out the reply filled at most: the
+// announced total of a split reply, else what one reply can carry.
 FSA_STATUS CT_SendReceiveFIB(FSAAPI_CONTEXT* ctx, unsigned ctCommand, uint32_t* p0, uint32_t* p1, uint32_t* p2,
                              const void* in, unsigned inLen, void* out, unsigned outLen, int throwOnError,
-                             unsigned vmCommand = VM_ContainerConfig, const _CONTAINERREPONSE* replyInHand = nullptr);
+                             unsigned vmCommand = VM_ContainerConfig, const _CONTAINERREPONSE* replyInHand = nullptr,
+                             unsigned* received = nullptr);
 
 // The library's container type (FSA_CONTAINER_TYPE) of a firmware container type.
 uint32_t CT_GetFsaCtrType(uint32_t firmwareType);

@@ -94,7 +94,7 @@ int ParseAifEventNotifyFib(FSAAPI_CONTEXT* /*ctx*/, FSAAPI_CONTEXT* /*second*/, 
 
 extern "C" FSA_STATUS FsaClearDriveErrorTable(void* handle)
 {
-    return FsaExportedCall("FsaClearDriveErrorTable", handle, FSA_READ_WRITE_ROUTINE,
+    return FsaExportedCall("FsaClearDriveErrorTable", handle, FSA_OS_READ_WRITE_ROUTINE,
                            [](FSAAPI_CONTEXT* ctx) { return clearLog(ctx, DRVLOG_CLEAR_ERRORS); });
 }
 
@@ -135,7 +135,7 @@ extern "C" FSA_STATUS FsaGetDriveErrorTable2(void* handle, uint32_t size, uint16
 
 extern "C" FSA_STATUS FsaClearDeadDriveLog(void* handle)
 {
-    return FsaExportedCall("FsaClearDeadDriveLog", handle, FSA_READ_WRITE_ROUTINE,
+    return FsaExportedCall("FsaClearDeadDriveLog", handle, FSA_OS_READ_WRITE_ROUTINE,
                            [](FSAAPI_CONTEXT* ctx) { return clearLog(ctx, DRVLOG_CLEAR_DEAD); });
 }
 
@@ -248,13 +248,13 @@ extern "C" FSA_STATUS FsaResetNvramEventLog(void* handle)
             faPutLe16(fib + 8, 464);
             const FSA_STATUS s = FsaInternalSendReceiveFib(ctx, reinterpret_cast<_FIB*>(fib), 1, kFibBytes);
             if (s == FSA_STS_SUCCESS) {
-                FsaDebugPrintf("FsaResetNvramEventLog: <> return FSA_STS_SUCCESS\n");
+                FsaDebugPrintf("FsaResetNvramEventLog: <> return FSA_STS_SUCCESS");
                 return s;
             }
-            FsaDebugPrintf("FsaResetNvramEventLog: <> return FSA_STS_SUCCESS != fsaStatus\n");
+            FsaDebugPrintf("FsaResetNvramEventLog: <> return FSA_STS_SUCCESS != fsaStatus");
             return s;
         } catch (FSA_STATUS thrown) {
-            FsaDebugPrintf("FsaResetNvramEventLog: <> catch\n");
+            FsaDebugPrintf("FsaResetNvramEventLog: <> catch");
             return thrown;
         }
     });

@@ -27,6 +27,7 @@
 #include "Command/Vyn/os/faux_opensup.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -296,7 +297,7 @@ void readSerials(FSAAPI_CONTEXT* ctx)
             opt2 &= ~kOpt2MfgSerial;
         }
     }
-    if (ctx->boardSerial[1] == 0) {
+    if (ctx->boardSerial[0] == 0) {
         opt2 &= ~kOpt2MfgSerial;
         ctx->boardSerial[0] = faGetLe32(misc + kMiscSerial);
         ctx->boardSerial[1] = faGetLe32(misc + kMiscSerial + 4);
@@ -784,7 +785,8 @@ void FsaGeneralCallbackShell(FSAAPI_CONTEXT* ctx, uint32_t event, const void* de
     if (ctx->eventCallback == nullptr || (ctx->eventMask & event) == 0)
         return;
     FsaApiEntryExit scope("callback-from-FsaRegisterGeneralCallback");
-    ctx->eventCallback(ctx->apiHandle, event, details, ctx->eventUserData);
+    if (ctx->eventCallback(ctx->apiHandle, event, details, ctx->eventUserData) == 0)
+        ctx->eventMask &= ~event;
 }
 
 extern "C" FSA_STATUS FsaCloseAdapter(void* handle)
@@ -907,7 +909,7 @@ extern "C" FSA_STATUS FsaPauseResumeIo(void* handle, int timeoutSeconds, int noR
 
 extern "C" FSA_STATUS FsaPauseResumeIoStatus(void* handle, unsigned int* state)
 {
-    return FsaExportedCall("FsaPauseResumeIoStatus", handle, FSA_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
+    return FsaExportedCall("FsaPauseResumeIoStatus", handle, FSA_OS_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
         if (state != nullptr)
             *state = ctx->paused ? static_cast<unsigned>(FSA_STS_ADAPTER_PAUSED)
                                  : static_cast<unsigned>(FSA_STS_NOT_PAUSED);
@@ -973,7 +975,33 @@ extern "C" FSA_STATUS FsaNTLinkForContainer(void* handle, uint32_t operation)
     });
 }
 
+extern "C" FSA_STATUS FsaLinkForContainerExInternal(void* handle, uint32_t serial, uint32_t operation)
+{
+    void* entry = nullptr;
+    const FSA_STATUS found = FsaGetHandleFromSerial(handle, serial, &entry);
+    return found != FSA_STS_SUCCESS ? found : FsaNTLinkForContainer(entry, operation);
+}
+
 extern "C" int FsaIsRunningAsServer() { return 0; }
+
+namespace {
+
+std::atomic<int> notThreadOwner{0};
+
+}  // namespace
+
+int FSAAPI_SIM_DRIVE_LETTER[26] = {-2, -2, -2, 0,  1,  -1, -1, -1, -1, -1, -1, -1, -1,
+                                   -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+
+extern "C" FSA_STATUS FsaInitCreateThread(int thread)
+{
+    const int granted = faos_GrantThreadOwnership(thread);
+    if (granted == 1)
+        notThreadOwner = 1;
+    return static_cast<FSA_STATUS>(granted);
+}
+
+int FsaIsNotThreadOwner() { return notThreadOwner.load(); }
 
 void AIF_FileSystemChange(FSAAPI_CONTEXT* ctx, unsigned int container)
 {

@@ -59,8 +59,23 @@ FSA_STATUS FsaResetScsiBusEx(void* handle, uint32_t index, unsigned int bus);
 FSA_STATUS FsaGetDriveLetterUsage(void* handle);
 FSA_STATUS FsaGetDriveLetterUsageEx(void* handle, uint32_t index);
 FSA_STATUS FsaNTLinkForContainer(void* handle, uint32_t operation);
+// FsaNTLinkForContainer on the adapter of `serial` among the handle's
+// adapters; 3 when none has it.
+FSA_STATUS FsaLinkForContainerExInternal(void* handle, uint32_t serial, uint32_t operation);
 int FsaIsRunningAsServer();
+// Asks the OS layer to grant `thread` the ownership of its threads; on a grant
+// (1) the process is no longer the owner of the library's threads. The OS
+// layer's answer.
+FSA_STATUS FsaInitCreateThread(int thread);
 }
+
+// Set once FsaInitCreateThread handed the thread ownership away.
+int FsaIsNotThreadOwner();
+
+// The simulated drive letters A to Z of hosts with drive letters: -2
+// reserved (A, B, C), -1 free (F to Z), else the container that holds the
+// letter (D container 0, E container 1).
+extern int FSAAPI_SIM_DRIVE_LETTER[26];
 
 // The context forms; the handle forms of the same names belong to the
 // exported operations.

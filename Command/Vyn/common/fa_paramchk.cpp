@@ -86,14 +86,23 @@ bool isUsedByHost(uint32_t usage) { return usage == 7 || usage == 8 || usage == 
 
 bool isRedundant(uint32_t type) { return type == 17 || type == 2 || type == 4 || type == 15 || type == 18; }
 
-// The pair members of a snapshot are checked one level down only: a record
-// naming itself, or two naming each other, would otherwise recurse without end.
-thread_local int pairDepth = 0;
+// The snapshot containers whose pair is being examined on this thread. A pair
+// is followed down to its end, but a record naming itself, or pairs naming
+// each other, end the walk at the first container met twice; container numbers
+// are bounded, so the walk is too.
+thread_local std::vector<uint32_t> pairWalk;
 
-struct PairLevel {
-    PairLevel() { ++pairDepth; }
-    ~PairLevel() { --pairDepth; }
+struct PairVisit {
+    explicit PairVisit(uint32_t container) { pairWalk.push_back(container); }
+    ~PairVisit() { pairWalk.pop_back(); }
+    PairVisit(const PairVisit&) = delete;
+    PairVisit& operator=(const PairVisit&) = delete;
 };
+
+bool onPairWalk(uint32_t container)
+{
+    return std::find(pairWalk.begin(), pairWalk.end(), container) != pairWalk.end();
+}
 
 }  // namespace
 
@@ -172,8 +181,8 @@ FSA_STATUS PCK_ContainerIsRet(FSAAPI_CONTEXT* ctx, uint32_t container, uint64_t 
         const bool skip = record[kRecPairSkip] != 0;
         int ignored = 0;
         FSA_STATUS status = FSA_STS_SUCCESS;
-        if (!skip && pairDepth == 0) {
-            const PairLevel level;
+        if (!skip && !onPairWalk(container)) {
+            const PairVisit visit(container);
             status = PCK_ContainerIsRet(ctx, first, mask & (bit(6) | bit(9) | bit(12) | bit(13) | bit(18)), &ignored);
             if (status == 11)
                 status = FSA_STS_SUCCESS;

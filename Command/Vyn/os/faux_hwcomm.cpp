@@ -174,7 +174,7 @@ void faos_GetPCIBusAndSlotInfo(FSAAPI_CONTEXT* ctx, short* bus, short* slot)
     *slot = -1;
     if (ctx->commContext == nullptr)
         return;
-    uint8_t reply[16] = {};
+    uint8_t reply[kDriverRecordBytes] = {};
     if (hostIo().ioctl(ctx->commContext->fd, FSACTL_GET_PCI_BUS_SLOT, reply) != 0)
         return;
     *bus = static_cast<short>(faGetLe32(reply));

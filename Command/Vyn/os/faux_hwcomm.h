@@ -23,6 +23,11 @@ enum : unsigned long {
     FSACTL_QUERY_DISK = 0x173,
 };
 
+// Room for the small records the driver answers FSACTL_GET_PCI_BUS_SLOT and
+// FSACTL_GET_CODE_VERSION_STATUS with: the driver writes its whole record,
+// though the library reads only its first words.
+constexpr unsigned kDriverRecordBytes = 16;
+
 // The driver connection of one open adapter, owned by its FSAAPI_CONTEXT.
 struct FAUX_COMM_CONTEXT {
     // Creates the three event slots and the "aif" mutex (throws 485).

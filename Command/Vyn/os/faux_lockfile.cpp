@@ -100,7 +100,9 @@ int CLock::OpenLock(const char* adapterName)
             opened = hostIo().open(lockName, O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600);
             err = errno;
         }
-        if (opened >= 0 || err == EACCES || waited + kPollMs > kOpenLimitMs)
+        // Neither a refusal nor a link planted in the lock directory (ELOOP
+        // under O_NOFOLLOW) goes away by waiting.
+        if (opened >= 0 || err == EACCES || err == ELOOP || waited + kPollMs > kOpenLimitMs)
             break;
         hostIo().sleepMs(kPollMs);
     }

@@ -91,7 +91,8 @@ FSA_STATUS faos_GetVersionStatus(FSAAPI_CONTEXT* ctx, FSA_CODE_VERSION_STATUS* o
     if (ctx == nullptr || ctx->commContext == nullptr)
         return FSA_STS_INVALID_HANDLE;
     *out = 2;
-    unsigned char reply[4] = {};
+    // The driver writes its whole record, not only the verdict word.
+    unsigned char reply[kDriverRecordBytes] = {};
     if (hostIo().ioctl(ctx->commContext->fd, FSACTL_GET_CODE_VERSION_STATUS, reply) != 0) {
         FsaUxDbgFilePrintf(FAUX_DBG_IOCTL, 0, 1, "-- GetVersionStatus: ioctl failed [ERR:%d:%s]\n", errno,
                            std::strerror(errno));

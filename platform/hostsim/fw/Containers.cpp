@@ -4,7 +4,9 @@
 // words 1 (low) and 2 (high), and the members' partition-table indexes from
 // word 5. A container described as
 // "ldK = snapshot N" exists only here: a snapshot (type 5) over container N,
-// named in word 135.
+// named in word 135. "original=R" sets word 137, the pair's reference: when it
+// names the snapshot itself, the container it stands over is the first of its
+// pair.
 #include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/fw/Configuration.h"
 #include "platform/hostsim/fw/ContainerTransport.h"
@@ -23,6 +25,7 @@ constexpr size_t kRecordBytes = 1152;
 constexpr size_t kOldRecordBytes = 708;
 constexpr size_t kMembersWord = 5;
 constexpr size_t kSnapshotWord = 135;
+constexpr size_t kPairReferenceWord = 137;
 constexpr size_t kMaxMembers = kSnapshotWord - kMembersWord;
 constexpr uint32_t kTypeSnapshot = 5;
 // Word 3 of the record: bit 28 read-only, bit 31 locked.
@@ -48,9 +51,11 @@ uint32_t firmwareType(uint32_t raidType)
     }
 }
 
-// "ldK = snapshot N": the container a snapshot stands over, or -1.
-long snapshotOver(const ControllerState& c, uint32_t number)
+// "ldK = snapshot N [original=R]": the container a snapshot stands over, or
+// -1; the pair's reference R, 0 unless given.
+long snapshotOver(const ControllerState& c, uint32_t number, uint32_t* reference)
 {
+    *reference = 0;
     auto it = c.objects.find("ld" + std::to_string(number));
     if (it == c.objects.end())
         return -1;
@@ -59,6 +64,10 @@ long snapshotOver(const ControllerState& c, uint32_t number)
     long over = -1;
     if (!(in >> level >> over) || level != "snapshot" || over < 0)
         return -1;
+    std::string word;
+    while (in >> word)
+        if (word.rfind("original=", 0) == 0)
+            *reference = static_cast<uint32_t>(std::strtoul(word.c_str() + 9, nullptr, 10));
     return over;
 }
 
@@ -68,10 +77,12 @@ std::vector<uint8_t> recordOf(const ControllerState& c, uint32_t number, uint32_
 {
     std::vector<uint8_t> record(kRecordBytes, 0);
     *status = 0;
-    const long over = snapshotOver(c, number);
+    uint32_t reference = 0;
+    const long over = snapshotOver(c, number, &reference);
     if (over >= 0) {
         *status = kTypeSnapshot;
         putLe32(record.data() + 4 * kSnapshotWord, static_cast<uint32_t>(over));
+        putLe32(record.data() + 4 * kPairReferenceWord, reference);
         return record;
     }
     // Partition-table indexes are handed out from 1 in configuration order,

@@ -28,6 +28,10 @@ constexpr size_t kOlderLogEntry = 101;
 constexpr uint32_t kOpt2WidePpi = 0x200000;
 constexpr size_t kPpiHeaderBytes = 24;
 constexpr uint8_t kPpiKind = 1;
+// CT 195 reads the table only for its one sub-command (parameter 0); any other
+// is refused as a controller refuses a request it does not know.
+constexpr uint32_t kPpiDataRequest = 219;
+constexpr uint32_t kUnknownRequest = 226;
 
 uint8_t* scsiData(FibCall& call)
 {
@@ -257,7 +261,13 @@ void ppiHeaders(ControllerState& c, const CtRequest&, CtReply& r)
 
 void ppiData(ControllerState& c, const CtRequest& q, CtReply& r)
 {
+    if (q.param[0] != kPpiDataRequest) {
+        r.status = kUnknownRequest;
+        return;
+    }
     r.status = kNewSuccess;
+    // A table too long for one reply hands its status back in result word 2.
+    r.result2 = kNewSuccess;
     const size_t size = ppiEntryBytes(c);
     if (c.ppiScripted) {
         scriptedPpiData(c, size, r.data);

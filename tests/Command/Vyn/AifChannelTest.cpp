@@ -81,6 +81,29 @@ TEST_F(AifChannelTest, FetchesWholeFibsAndReportsAnEmptyQueue)
     EXPECT_EQ(faos_GetAIF(ctx, nullptr, 0, &fib), 3);
 }
 
+TEST_F(AifChannelTest, AnEmptyFetchWithoutWaitKeepsThePollingPace)
+{
+    // A fetch that finds a FIB rests 50 ms; one that finds nothing with wait
+    // 0 rests after its attempt, for its result and before it returns.
+    FSAAPI_CONTEXT* ctx = start();
+    ASSERT_NE(ctx, nullptr);
+    void* slot = faos_OpenAIFReceiveChannel(ctx);
+    ASSERT_NE(slot, nullptr);
+    sim().raiseEvent(0, 5);
+    struct Case {
+        int result;
+        uint64_t ms;
+    };
+    for (const Case& c : {Case{0, 50}, Case{1, 150}}) {
+        SCOPED_TRACE(c.result);
+        _FIB fib;
+        const uint64_t before = sim().clockMs();
+        EXPECT_EQ(faos_GetAIF(ctx, slot, 0, &fib), c.result);
+        EXPECT_EQ(sim().clockMs() - before, c.ms);
+    }
+    faos_CloseAIFReceiveChannel(ctx, slot);
+}
+
 TEST_F(AifChannelTest, InterruptedFetchOfAnOpenChannelAsksAgain)
 {
     FSAAPI_CONTEXT* ctx = start();

@@ -260,4 +260,38 @@ TEST_F(ControllerWideTest, FileSystemChangeWaitsForTheEventSender)
     EXPECT_EQ(sent(700), 0u);
 }
 
+TEST_F(ControllerWideTest, PlugAndPlayWaitsOnlyOnHostsWithTheWindow)
+{
+    void* h = start();
+    ASSERT_NE(h, nullptr);
+    sim().setSleepScale(0);
+    FSAAPI_CONTEXT* ctx = context(h);
+    // This host (OS code 5) has no plug-and-play window to wait on; a host of
+    // code 10 settles for 15 s after the arrival. The window opens on both.
+    struct Case {
+        uint32_t osOverride;
+        bool active;
+        uint64_t arrivalMs;
+    };
+    for (const Case& c : {Case{0, false, 0}, Case{10, true, 15000}}) {
+        SCOPED_TRACE(c.osOverride);
+        ctx->osTypeOverride = c.osOverride;
+        PnPWindowGrabber grabber(ctx);
+        EXPECT_EQ(grabber.active(), c.active);
+        EXPECT_TRUE(grabber.windowOpen());
+        uint64_t before = sim().clockMs();
+        grabber.WaitForArrival();
+        EXPECT_EQ(sim().clockMs() - before, c.arrivalMs);
+        before = sim().clockMs();
+        grabber.WaitForRemoval();
+        EXPECT_EQ(sim().clockMs() - before, 0u);
+    }
+    ctx->osTypeOverride = 0;
+    PnPWindowGrabber told(true);
+    EXPECT_TRUE(told.active());
+    const uint64_t before = sim().clockMs();
+    told.WaitForArrival();
+    EXPECT_EQ(sim().clockMs() - before, 15000u);
+}
+
 }  // namespace

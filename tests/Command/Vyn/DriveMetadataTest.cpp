@@ -168,6 +168,49 @@ TEST_F(DriveMetadataTest, EmptyPpiTableKeepsTheOldEntries)
     EXPECT_EQ(handleAt(ctx->ppiTable, 1), 1u);
 }
 
+TEST_F(DriveMetadataTest, PpiCountsAreBoundedByWhatTheControllerCanHold)
+{
+    // The entry count at byte 16 of the CT 194 reply data (payload byte 48).
+    auto claim = [](uint32_t count) { return Fault{"ct 194", "poke = 48:4=" + std::to_string(count)}; };
+    using vyn::hostsim::ppiEntry;
+    struct Case {
+        const char* name;
+        bool dataFails;
+    };
+    for (const Case& c : {Case{"data request fails", true}, Case{"data request succeeds", false}}) {
+        SCOPED_TRACE(c.name);
+        FSAAPI_CONTEXT* ctx = open();
+        ASSERT_NE(ctx, nullptr);
+        script(state(), {ppiEntry(1, 2, 0, 1, 1), ppiEntry(1, 3, 1, 1, 1)});
+        ASSERT_EQ(CT_GetPPITable(ctx), FSA_STS_SUCCESS);
+        const void* before = ctx->ppiTable;
+        // 0x9000000 entries are far beyond the controller's 128 partitions:
+        // refused as a bad reply before anything is read or allocated.
+        ASSERT_TRUE(sim().addFault(0, claim(0x9000000)));
+        if (c.dataFails) {
+            ASSERT_TRUE(sim().addFault(0, Fault{"ct 195", "status = 3"}));
+        }
+        sim().clearRequests();
+        EXPECT_EQ(CT_GetPPITable(ctx), FSA_STS_GENERAL_FAILURE);
+        EXPECT_EQ(sent(500, 195), 0u);
+        EXPECT_EQ(ctx->ppiCount, 2u);
+        EXPECT_EQ(ctx->ppiTable, before);
+        EXPECT_EQ(handleAt(ctx->ppiTable, 1), 1u);
+    }
+
+    // A count within the limit keeps only the entries the transfer carried.
+    FSAAPI_CONTEXT* ctx = open();
+    ASSERT_NE(ctx, nullptr);
+    std::vector<std::vector<uint8_t>> forty;
+    for (uint32_t i = 0; i < 40; ++i)
+        forty.push_back(ppiEntry(1, i, i, 1, 1));
+    script(state(), forty);
+    ASSERT_TRUE(sim().addFault(0, claim(100)));
+    ASSERT_EQ(CT_GetPPITable(ctx), FSA_STS_SUCCESS);
+    EXPECT_EQ(ctx->ppiCount, 40u);
+    EXPECT_EQ(handleAt(ctx->ppiTable, 39), 39u);
+}
+
 TEST_F(DriveMetadataTest, MissingDrivesAreFilteredAndSorted)
 {
     for (bool wide : {true, false}) {

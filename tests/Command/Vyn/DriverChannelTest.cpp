@@ -1,6 +1,8 @@
+#include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_context.h"
 #include "Command/Vyn/common/fa_paramchk.h"
 #include "Command/Vyn/common/fa_wchar.h"
+#include "Command/Vyn/os/HostIo.h"
 #include "Command/Vyn/os/faux_debug.h"
 #include "Command/Vyn/os/faux_hwcomm.h"
 #include "Command/Vyn/os/faux_linux.h"
@@ -412,6 +414,45 @@ TEST_F(DriverChannelTest, DriverCompatibilityAndVersions)
     EXPECT_EQ(faos_GetVersionStatus(&refused, &verdict), 1u);
     EXPECT_EQ(verdict, 2u);
     faos_CloseChannelToAdapter(&refused);
+}
+
+// A driver that answers the small record requests with its whole record.
+class WholeRecordDriver : public RealHostIo {
+public:
+    explicit WholeRecordDriver(HostIo& below) : below_(below) {}
+    int ioctl(int fd, unsigned long request, void* arg) override
+    {
+        if (request != FSACTL_GET_CODE_VERSION_STATUS && request != FSACTL_GET_PCI_BUS_SLOT)
+            return below_.ioctl(fd, request, arg);
+        uint8_t record[kDriverRecordBytes];
+        std::memset(record, 0xEE, sizeof record);
+        faPutLe32(record, 2);
+        faPutLe32(record + 4, 3);
+        std::memcpy(arg, record, sizeof record);
+        return 0;
+    }
+
+private:
+    HostIo& below_;
+};
+
+TEST_F(DriverChannelTest, TheDriversWholeRecordsFitTheirBuffers)
+{
+    startSimulator("adapters = 1\n[hostsim]\npersist = 0\n");
+    FSAAPI_CONTEXT ctx;
+    ASSERT_EQ(faos_OpenChannelToAdapter(&ctx, L"ulb0"), 1);
+    {
+        WholeRecordDriver driver(hostIo());
+        ScopedHostIo scope(driver);
+        FSA_CODE_VERSION_STATUS verdict = 9;
+        EXPECT_EQ(faos_GetVersionStatus(&ctx, &verdict), 1u);
+        EXPECT_EQ(verdict, 1u);
+        short bus = 0, slot = 0;
+        faos_GetPCIBusAndSlotInfo(&ctx, &bus, &slot);
+        EXPECT_EQ(bus, 2);
+        EXPECT_EQ(slot, 3);
+    }
+    faos_CloseChannelToAdapter(&ctx);
 }
 
 TEST_F(DriverChannelTest, PciLocationUnlessThereIsNoHostDriver)

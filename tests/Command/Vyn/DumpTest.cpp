@@ -113,6 +113,12 @@ TEST_F(DumpTest, MonitorArchiveArrivesLineByLine)
         ASSERT_NE(found, std::string::npos) << piece << "\n" << log;
         at = found + 1;
     }
+    // The method is traced on a line of its own, with no empty line after it.
+    const size_t method = log.find("obfuscationMethod:");
+    ASSERT_NE(method, std::string::npos) << log;
+    const size_t end = log.find('\n', method);
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_NE(log[end + 1], '\n') << log;
     // Without flag bit 3 nothing is read.
     out = Collected();
     flags = 0;

@@ -1,3 +1,4 @@
+#include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
 #include "Command/Vyn/os/faux_ctrprep.h"
 #include "FsaContextTest.h"
@@ -6,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -158,6 +160,41 @@ TEST_F(ExposureTest, SnapshotTypes)
         } catch (FSA_STATUS status) {
             EXPECT_EQ(status, 31u) << type;
         }
+    }
+}
+
+TEST_F(ExposureTest, SnapshotsCarryTheirCopyWordsAndTheLastFlag)
+{
+    FSAAPI_CONTEXT* ctx = start();
+    ASSERT_NE(ctx, nullptr);
+    std::vector<std::vector<uint8_t>> sent;
+    sim().addCtHandler(104, [&sent](vyn::hostsim::ControllerState&, const vyn::hostsim::CtRequest& q,
+                                     vyn::hostsim::CtReply& r) {
+        sent.emplace_back(q.input, q.input + q.inputSize);
+        r.status = 232;
+    });
+    // Type 4 flushes the container around the command, type 5 pauses it
+    // (copy word 3) and marks the snapshot the last one.
+    struct Case {
+        int type;
+        FAOS_COW_INFO cow;
+        uint32_t last;
+    };
+    const Case cases[] = {{4, {{21, 22, 23, 0}}, 0}, {5, {{31, 32, 33, 1}}, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.type);
+        sent.clear();
+        faos_TakeContainerSnapshot(ctx, static_cast<FAOS_SNAPSHOT_TYPE>(c.type), &c.cow, 0, 3);
+        ASSERT_EQ(sent.size(), 1u);
+        ASSERT_GE(sent[0].size(), 28u);
+        auto word = [&](size_t at) { return faGetLe32(sent[0].data() + at); };
+        EXPECT_EQ(word(0), 0u);
+        EXPECT_EQ(word(4), 3u);
+        EXPECT_EQ(word(8), c.cow.word[2]);
+        // The firmware takes copy words 1 and 0 in the opposite order.
+        EXPECT_EQ(word(12), c.cow.word[0]);
+        EXPECT_EQ(word(16), c.cow.word[1]);
+        EXPECT_EQ(word(24), c.last);
     }
 }
 

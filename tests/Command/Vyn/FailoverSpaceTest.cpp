@@ -2,16 +2,23 @@
 // spares, failing a drive's partitions and the automatic-failover switch, in
 // process against the simulator.
 #include "Command/Vyn/common/fa_bytes.h"
+#include "Command/Vyn/common/fa_container_cache.h"
+#include "Command/Vyn/common/fa_ctrwide.h"
 #include "Command/Vyn/common/fa_ctrinfo.h"
 #include "Command/Vyn/common/fa_failover.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
 #include "CapturingSessionTest.h"
+#include "Command/Vyn/os/faux_mutex.h"
 #include "platform/hostsim/fw/DriveMetadata.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -312,6 +319,78 @@ TEST_F(FailoverSpaceTest, FailingAWholeDriveAndTheFailoverSwitch)
     }
     ASSERT_TRUE(sim().addFault(0, Fault{"ct 168", "status = 3"}));
     EXPECT_EQ(FsaSetAutomaticFailover(handle_, 1), 469u);
+}
+
+TEST_F(FailoverSpaceTest, APausedControllerIsReportedOnlyToTheLockHolder)
+{
+    // Read-write exports of the container layer wait their turn at the
+    // context mutex before they look at the pause; the OS layer's own
+    // read-write exports refuse a paused controller before they ask for it.
+    ASSERT_NE(open(), nullptr);
+    FSAAPI_CONTEXT* ctx = context(handle_);
+    const tag_FSA_CONTAINER ld0 = containerOf(ctx, 0);
+    FSA_PARTITION whole{};
+    const FSA_STORAGE_DEVICE d = drive(0);
+    std::memcpy(whole.bytes, &d, sizeof d);
+    struct Case {
+        const char* name;
+        std::function<FSA_STATUS()> call;
+        bool waitsForTheLock;
+    };
+    const Case cases[] = {
+        {"FsaSetAutomaticFailover", [&] { return FsaSetAutomaticFailover(handle_, 1); }, true},
+        {"FsaFailPartition", [&] { return FsaFailPartition(handle_, 1, &whole); }, true},
+        {"FsaContainerSetITPCacheSettings", [&] { return FsaContainerSetITPCacheSettings(handle_, &ld0, 1); }, true},
+        {"FsaSetCopyback", [&] { return FsaSetCopyback(handle_, 1); }, false},
+    };
+    ctx->paused = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim().clearRequests();
+        std::atomic<bool> held{false}, release{false};
+        std::thread holder([&] {
+            faos_WaitForAndGetMutex(ctx->contextMutex);
+            held = true;
+            while (!release)
+                std::this_thread::yield();
+            faos_ReleaseMutex(ctx->contextMutex);
+        });
+        while (!held)
+            std::this_thread::yield();
+        // The mutex wait runs on the simulated clock: a caller that waits for
+        // the lock gives up with 486 while the other caller keeps it.
+        EXPECT_EQ(c.call(), c.waitsForTheLock ? 486u : 129u);
+        release = true;
+        holder.join();
+        EXPECT_EQ(c.call(), 129u);
+        EXPECT_EQ(faux_locked(ctx->contextMutex), 0);
+        EXPECT_EQ(ctx->mutexHeld, 0);
+        EXPECT_TRUE(sim().requests().empty());
+    }
+
+    // A caller that waits its turn hears of the pause once the lock is free.
+    sim().setSleepScale(10);
+    std::atomic<bool> held{false}, release{false}, answered{false};
+    std::thread holder([&] {
+        faos_WaitForAndGetMutex(ctx->contextMutex);
+        held = true;
+        while (!release)
+            std::this_thread::yield();
+        faos_ReleaseMutex(ctx->contextMutex);
+    });
+    while (!held)
+        std::this_thread::yield();
+    FSA_STATUS status = 0;
+    std::thread caller([&] {
+        status = FsaSetAutomaticFailover(handle_, 1);
+        answered = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(answered.load());
+    release = true;
+    holder.join();
+    caller.join();
+    EXPECT_EQ(status, 129u);
 }
 
 }  // namespace

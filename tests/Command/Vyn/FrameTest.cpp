@@ -59,7 +59,7 @@ TEST_F(FrameTest, GatesAcceptTheirModesOnly)
         {&FSA_READ_ONLY_PAUSE_OK_ROUTINE, "read-only pause-OK", 0x7F, 123},
         {&FSA_READ_WRITE_ROUTINE, "read-write", 1 << 1 | 1 << 3 | 1 << 6, 122},
         {&FSA_RW_PAUSE_OK_ROUTINE, "read-write pause-OK", 1 << 1 | 1 << 3 | 1 << 6, 122},
-        {&FSA_READ_WRITE_LOCKED_PAUSE_ROUTINE, "read-write, pause after lock", 1 << 1 | 1 << 3 | 1 << 6, 122},
+        {&FSA_OS_READ_WRITE_ROUTINE, "OS-layer read-write", 1 << 1 | 1 << 3 | 1 << 6, 122},
         {&FSA_PASS_THROUGH_ROUTINE, "pass-through", 1 << 1 | 1 << 2 | 1 << 3 | 1 << 6, 124},
     };
     for (const Case& c : cases) {
@@ -91,7 +91,7 @@ TEST_F(FrameTest, PausedControllerRefusesAllButPauseOkRoutines)
     ctx_.paused = 1;
     EXPECT_EQ(call(FSA_READ_ONLY_ROUTINE), 129u);
     EXPECT_EQ(call(FSA_READ_WRITE_ROUTINE), 129u);
-    EXPECT_EQ(call(FSA_READ_WRITE_LOCKED_PAUSE_ROUTINE), 129u);
+    EXPECT_EQ(call(FSA_OS_READ_WRITE_ROUTINE), 129u);
     EXPECT_EQ(runs_, 0);
     EXPECT_EQ(call(FSA_READ_ONLY_PAUSE_OK_ROUTINE), 1u);
     EXPECT_EQ(call(FSA_RW_PAUSE_OK_ROUTINE), 1u);

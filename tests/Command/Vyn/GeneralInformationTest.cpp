@@ -243,9 +243,9 @@ TEST_F(GeneralInformationTest, ExportTakesTheHandleOfTheListEntry)
     EXPECT_EQ(FsaGetHandleFromSerial(FsaHandleFromNumber(1), 0x11, &out), 9u);
 }
 
-// The frame of the exported operations, with the gate kinds piece-03's
-// exports use: the read-only gate tests the pause before any lock, the
-// read-write gate only once it holds the context mutex.
+// The frame of the exported operations, with the gate kinds of the container
+// layer and the exported operations: the read-only gate tests the pause
+// before any lock, the read-write gate only once it holds the context mutex.
 class ExportFrameTest : public GeneralInformationTest {
 protected:
     static CMutexHandle* mutexOf(void* h) { return static_cast<CMutexHandle*>(context(h)->contextMutex); }
@@ -278,7 +278,7 @@ TEST_F(ExportFrameTest, GatesByOpenMode)
         EXPECT_EQ(FsaGetGeneralInformation2Ex(h, 0, &gi), 1u) << mode;
         ran = false;
         const bool writes = mode == 1 || mode == 3 || mode == 6;
-        EXPECT_EQ(FsaExportedCall("Test", h, FSA_READ_WRITE_LOCKED_PAUSE_ROUTINE, work), writes ? 1u : 122u) << mode;
+        EXPECT_EQ(FsaExportedCall("Test", h, FSA_READ_WRITE_ROUTINE, work), writes ? 1u : 122u) << mode;
         EXPECT_EQ(ran, writes) << mode;
     }
 }
@@ -310,11 +310,11 @@ TEST_F(ExportFrameTest, PausedControllerRefusesInGateOrder)
     while (!held)
         std::this_thread::yield();
     EXPECT_EQ(FsaExportedCall("Test", h, FSA_READ_ONLY_ROUTINE, work), 129u);
-    EXPECT_EQ(FsaExportedCall("Test", h, FSA_READ_WRITE_LOCKED_PAUSE_ROUTINE, work), 486u);
+    EXPECT_EQ(FsaExportedCall("Test", h, FSA_READ_WRITE_ROUTINE, work), 486u);
     release = true;
     holder.join();
 
-    EXPECT_EQ(FsaExportedCall("Test", h, FSA_READ_WRITE_LOCKED_PAUSE_ROUTINE, work), 129u);
+    EXPECT_EQ(FsaExportedCall("Test", h, FSA_READ_WRITE_ROUTINE, work), 129u);
     EXPECT_EQ(faux_locked(ctx->contextMutex), 0);
     EXPECT_EQ(mutexOf(h)->lockCount.load(), 0);
     EXPECT_EQ(ctx->mutexHeld, 0);
@@ -325,7 +325,7 @@ TEST_F(ExportFrameTest, AThrownStatusIsTheResultAndTheNextCallLocks)
     void* h = start(0, 0);
     ASSERT_NE(h, nullptr);
     FSAAPI_CONTEXT* ctx = context(h);
-    EXPECT_EQ(FsaExportedCall("Test", h, FSA_READ_WRITE_LOCKED_PAUSE_ROUTINE,
+    EXPECT_EQ(FsaExportedCall("Test", h, FSA_READ_WRITE_ROUTINE,
                               [](FSAAPI_CONTEXT*) -> FSA_STATUS { throw static_cast<FSA_STATUS>(42); }),
               42u);
     EXPECT_EQ(ctx->mutexHeld, 0);
@@ -345,7 +345,7 @@ TEST_F(ExportFrameTest, AnInnerExportTakesNoSecondLock)
     ASSERT_NE(h, nullptr);
     int inner = -1;
     FSA_STATUS innerStatus = 0;
-    EXPECT_EQ(FsaExportedCall("Outer", h, FSA_READ_WRITE_LOCKED_PAUSE_ROUTINE,
+    EXPECT_EQ(FsaExportedCall("Outer", h, FSA_READ_WRITE_ROUTINE,
                               [&](FSAAPI_CONTEXT*) {
                                   innerStatus = FsaExportedCall("Inner", h, FSA_READ_ONLY_ROUTINE, [&](FSAAPI_CONTEXT*) {
                                       inner = mutexOf(h)->lockCount.load();

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -166,6 +167,36 @@ TEST_F(LockFileTest, APlantedLinkInTheLockDirectoryIsNeverFollowed)
             EXPECT_EQ(descriptorsOn(victim), 0);
         }
         clsALH.ReleaseAdapter(name);
+    }
+}
+
+TEST_F(LockFileTest, APlantedLinkEndsTheOpenAndTheEnumerationAtOnce)
+{
+    // A link does not go away by waiting: both the read-write take and the
+    // enumeration's query give the open's status without retrying.
+    std::filesystem::create_directories(hostFile("/var/lock"));
+    std::filesystem::create_symlink(hostFile("/elsewhere"), hostFile("/var/lock/.ulb0lock"));
+    char name[] = "ulb0";
+    struct Case {
+        const char* path;
+        std::function<void()> call;
+    };
+    const Case cases[] = {
+        {"open", [&] { clsALH.TakeAdapter(name, FSA_ACC_READ_WRITE); }},
+        {"enumeration", [&] { clsALH.QuerryAdapter(name); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const uint64_t before = sim().clockMs();
+        FSA_STATUS thrown = 0;
+        try {
+            c.call();
+        } catch (FSA_STATUS s) {
+            thrown = s;
+        }
+        EXPECT_EQ(thrown, 475u);
+        EXPECT_EQ(sim().clockMs() - before, 0u);
+        EXPECT_EQ(clsALH.count(), 0u);
     }
 }
 

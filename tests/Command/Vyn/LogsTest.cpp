@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -134,6 +135,25 @@ TEST_F(LogsTest, NvramEventLog)
     ASSERT_EQ(FsaGetNvramEventLog(h, buffer.data(), 8), FSA_STS_SUCCESS);
     EXPECT_EQ(faGetLe32(buffer.data()), 0u);
     EXPECT_EQ(buffer[4], 0xEE);
+}
+
+TEST_F(LogsTest, TheNvramResetTracesOneLineEach)
+{
+    vyntest::writeFile(hostFile("/var/log/fsaapi.txt"), "");
+    void* h = start("adapter0.nvlog_entries = 1\n");
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(FsaResetNvramEventLog(h), FSA_STS_SUCCESS);
+    ASSERT_TRUE(sim().addFault(0, Fault{"fib 901", "errno = 5"}));
+    EXPECT_NE(FsaResetNvramEventLog(h), FSA_STS_SUCCESS);
+    const std::string log = vyntest::readFile(hostFile("/var/log/fsaapi.txt"));
+    for (const char* text : {"FsaResetNvramEventLog: <> return FSA_STS_SUCCESS\n", "FsaResetNvramEventLog: <> catch\n"}) {
+        SCOPED_TRACE(text);
+        const size_t at = log.find(text);
+        ASSERT_NE(at, std::string::npos) << log;
+        // The trace ends each line itself: no empty line follows.
+        const size_t next = at + std::strlen(text);
+        EXPECT_TRUE(next == log.size() || log[next] != '\n') << log;
+    }
 }
 
 TEST_F(LogsTest, NvramReplyStatuses)

@@ -77,6 +77,34 @@ TEST_F(ParameterCheckTest, MultiLevelContainersAreJudgedByTheirLegs)
     EXPECT_EQ(PCK_ContainerIsRet(ctx, 4, bit(12) | bit(13), &exists), FSA_STS_SUCCESS);
 }
 
+TEST_F(ParameterCheckTest, SnapshotPairsAreFollowedToTheirEnd)
+{
+    // 10 stands over 11, 11 over the stripe 13: all three are judged by the
+    // stripe. 20 and 21 stand over each other and 22 over itself: their
+    // walks end where a container comes round again.
+    FSAAPI_CONTEXT* ctx = open("drive5 = 0:5 sas 146G\ndrive6 = 0:6 sas 146G\nld13 = raid0 0:5,0:6\n"
+                               "ld10 = snapshot 11 original=10\nld11 = snapshot 13 original=11\n"
+                               "ld20 = snapshot 21 original=20\nld21 = snapshot 20 original=21\n"
+                               "ld22 = snapshot 22 original=22\n");
+    ASSERT_NE(ctx, nullptr);
+    struct Case {
+        uint32_t container;
+        uint64_t mask;
+        FSA_STATUS status;
+    };
+    const Case cases[] = {
+        {13, bit(12), 103}, {11, bit(12), 103}, {10, bit(12), 103}, {10, bit(13), 180},
+        {10, bit(2), 107},  {10, bit(1), FSA_STS_SUCCESS},        {20, bit(12), FSA_STS_SUCCESS},
+        {21, bit(12) | bit(13), FSA_STS_SUCCESS}, {22, bit(12), FSA_STS_SUCCESS},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.container << " mask 0x" << std::hex << c.mask);
+        int exists = 0;
+        EXPECT_EQ(PCK_ContainerIsRet(ctx, c.container, c.mask, &exists), c.status);
+        EXPECT_EQ(exists, 1);
+    }
+}
+
 TEST_F(ParameterCheckTest, DeviceTaskCheckWithoutConditionReadsNothing)
 {
     FSAAPI_CONTEXT* ctx = open();

@@ -279,6 +279,14 @@ TEST_F(ContainerTransportTest, SplitSnapshotAndPpiTableAnswers)
     EXPECT_EQ(getLe32(e + 8), 1u);
     EXPECT_EQ(e[12], 1u);
     EXPECT_EQ(e[13], 1u);
+    // Only sub-command 219 reads the table: anything else is refused.
+    for (uint32_t sub : {0u, 218u, 220u}) {
+        SCOPED_TRACE(sub);
+        setWord(q.data(), 2, sub);
+        r = send(fd, q);
+        EXPECT_EQ(word(r.data(), 2), 226u);
+        EXPECT_EQ(getLe32(r.data() + 64 + 16 + 4), 0u);
+    }
     // A clear empties the table and moves its age on.
     EXPECT_EQ(word(send(fd, request(2, 202)).data(), 2), 218u);
     r = send(fd, request(2, 194));

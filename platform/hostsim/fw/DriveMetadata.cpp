@@ -223,14 +223,16 @@ void registerDriveMetadataHandlers(Dispatcher& dispatcher)
         keepCtRequest(c, q);
         const ConfigView v = configurationOf(c);
         const LogDevView* l = containerOf(v, q.param[0]);
-        if (l == nullptr || q.param[1] >= l->members.size()) {
+        if (l == nullptr) {
             r.status = kNoSuchContainer;
             return;
         }
+        // An index beyond the members has nothing to mark.
         std::vector<uint32_t>& dead = c.containerSettings[q.param[0]].deadMembers;
-        if (std::find(dead.begin(), dead.end(), q.param[1]) == dead.end())
+        if (q.param[1] < l->members.size() && std::find(dead.begin(), dead.end(), q.param[1]) == dead.end()) {
             dead.push_back(q.param[1]);
-        ++c.configAge;
+            ++c.configAge;
+        }
         r.status = kMarkedDead;
     });
     addCtHandler(dispatcher, 250, [](ControllerState& c, const CtRequest& q, CtReply& r) {

@@ -28,6 +28,22 @@ constexpr size_t kFibBytes = 512;
 constexpr size_t kChannelsPerController = 8;
 constexpr size_t kPendingMax = 64;
 constexpr uint16_t kAifRequest = 700;
+// Notifications of containers that came and went.
+constexpr uint32_t kContainerAdded = 15;
+constexpr uint32_t kContainerDeleted = 16;
+
+// The numbers of the controller's containers ("ldK" lines), ascending.
+std::vector<unsigned> containerNumbersOf(const ControllerState& c)
+{
+    std::vector<unsigned> numbers;
+    for (auto it = c.objects.lower_bound("ld"); it != c.objects.end() && it->first.compare(0, 2, "ld") == 0; ++it) {
+        const std::string& key = it->first;
+        if (key.size() > 2 && std::all_of(key.begin() + 2, key.end(), [](char ch) { return std::isdigit(static_cast<unsigned char>(ch)) != 0; }))
+            numbers.push_back(static_cast<unsigned>(std::strtoul(key.c_str() + 2, nullptr, 10)));
+    }
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
+}
 
 // Raw SCSI request and its reply.
 constexpr size_t kSrbChannel = 4;
@@ -471,25 +487,9 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
     }
     // Handlers whose answers follow the simulated clock read it from the state.
     c.clockMs = clockMs_.load();
+    const std::vector<unsigned> containersBefore = containerNumbersOf(c);
     FibCall call(c, bytes, size);
     r.unhandled = !dispatcher_.dispatch(call);
-    // Events a handler raised go to this controller's channels, or wait for
-    // the next one to open.
-    for (std::vector<uint8_t>& raised : c.raisedAif) {
-        bool delivered = false;
-        for (auto& [id, ch] : channels_)
-            if (ch.controller == c.index) {
-                ch.queue.push_back(raised);
-                delivered = true;
-            }
-        if (!delivered) {
-            c.pendingAif.push_back(std::move(raised));
-            if (c.pendingAif.size() > kPendingMax)
-                c.pendingAif.erase(c.pendingAif.begin());
-            call.markChanged();
-        }
-    }
-    c.raisedAif.clear();
     r.rejected = call.rejected();
     if (f != nullptr) {
         uint8_t* payload = bytes + kFibHeaderSize;
@@ -510,6 +510,32 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
             putLe32(payload + 12, f->value);  // a long reply's total (word 3)
     }
     call.finish();
+    // The controller tells of containers that came (15) or went (16) with
+    // the request, as it finally stood.
+    const std::vector<unsigned> containersAfter = containerNumbersOf(c);
+    for (unsigned n : containersAfter)
+        if (!std::binary_search(containersBefore.begin(), containersBefore.end(), n))
+            c.raisedAif.push_back(notificationFib(kContainerAdded, {n}));
+    for (unsigned n : containersBefore)
+        if (!std::binary_search(containersAfter.begin(), containersAfter.end(), n))
+            c.raisedAif.push_back(notificationFib(kContainerDeleted, {n}));
+    // Events a handler raised go to this controller's channels, or wait for
+    // the next one to open.
+    for (std::vector<uint8_t>& raised : c.raisedAif) {
+        bool delivered = false;
+        for (auto& [id, ch] : channels_)
+            if (ch.controller == c.index) {
+                ch.queue.push_back(raised);
+                delivered = true;
+            }
+        if (!delivered) {
+            c.pendingAif.push_back(std::move(raised));
+            if (c.pendingAif.size() > kPendingMax)
+                c.pendingAif.erase(c.pendingAif.begin());
+            call.markChanged();
+        }
+    }
+    c.raisedAif.clear();
     if (call.changed()) {
         c.clockMs = clockMs_.load();
         store_->save(c);
@@ -650,9 +676,13 @@ int SimHostIo::queryDisk(ControllerState& c, uint8_t* bytes, Request& r)
 int SimHostIo::deleteDisk(ControllerState& c, uint8_t* bytes, Request& r)
 {
     const uint32_t container = getLe32(bytes + 4);
-    if (!setContainerHost(c, container, "deleted"))
+    if (setContainerHost(c, container, "deleted")) {
+        store_->save(c);
+    } else if (sdLetter_.count(std::make_pair(c.index, container)) == 0) {
         return fail(r, EINVAL);
-    store_->save(c);
+    }
+    // A disk whose container the controller destroyed still goes from the
+    // host.
     hideContainer(c.index, container);
     record(r);
     return 0;

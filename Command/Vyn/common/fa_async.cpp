@@ -1,5 +1,6 @@
 #include "Command/Vyn/common/fa_async.h"
 
+#include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_fib.h"
 #include "Command/Vyn/common/fa_lowlevel.h"
 
@@ -36,9 +37,21 @@ FSA_STATUS AIF_SendFIB(FSAAPI_CONTEXT* ctx, const void* request, uint32_t reques
     return status;
 }
 
-void AIF_SendEventToAllClients(FSAAPI_CONTEXT*, uint32_t, const FSA_EVENT_DETAILS*)
+void AIF_SendEventToAllClients(FSAAPI_CONTEXT* ctx, uint32_t eventClass, const FSA_EVENT_DETAILS* details)
 {
-    throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
+    // Request 107: word 0 the request, word 2 the class, the details from
+    // byte 12; the request is 68 bytes long, so only 56 bytes of the details
+    // travel.
+    constexpr uint32_t kClientEvent = 107;
+    constexpr uint32_t kRequestBytes = 68;
+    constexpr size_t kDetailsAt = 12;
+    uint8_t request[kRequestBytes] = {};
+    faPutLe32(request, kClientEvent);
+    faPutLe32(request + 8, eventClass);
+    if (details != nullptr)
+        std::memcpy(request + kDetailsAt, details->bytes, kRequestBytes - kDetailsAt);
+    alignas(_FIB) uint8_t reply[FSA_FIB_SIZE];
+    AIF_SendFIB(ctx, request, kRequestBytes, faAsFib(reply), 1);
 }
 
 int AIF_StartThreadProcessing(FSAAPI_CONTEXT*) { return 0; }

@@ -34,6 +34,8 @@ FSA_STATUS FsaRegisterGeneralCallback(void* handle, uint32_t eventMask, FSA_EVEN
 // when throwOnError is set.
 FSA_STATUS AIF_SendFIB(FSAAPI_CONTEXT* ctx, const void* request, uint32_t requestLength, _FIB* reply,
                        int throwOnError);
+// An event for every other client of the controller (request 107): the
+// class and the first 56 bytes of the details. A failure is thrown.
 void AIF_SendEventToAllClients(FSAAPI_CONTEXT* ctx, uint32_t eventClass, const FSA_EVENT_DETAILS* details);
 // 1 when the thread runs, 0 when it could not be started.
 int AIF_StartThreadProcessing(FSAAPI_CONTEXT* ctx);

@@ -8,6 +8,7 @@
 #include "Command/Vyn/common/fa_lowlevel.h"
 #include "Command/Vyn/common/fa_status.h"
 #include "Command/Vyn/common/fa_utils.h"
+#include "Command/Vyn/os/faux_ctrprep.h"
 #include "Command/Vyn/os/faux_hwcomm.h"
 #include "Command/Vyn/os/faux_misc.h"
 #include "Command/Vyn/os/faux_oem_ulb.h"
@@ -342,21 +343,106 @@ FSA_STATUS SendGetDynamicAdapterPropertiesFib(FSAAPI_CONTEXT* ctx, void* record)
     return FSA_STS_SUCCESS;
 }
 
-// Removal, change and exposure of a controller are not available yet: each
-// answers 31.
+// Removal, change and exposure of a container for the host: the work is the
+// OS layer's; these add the no-host-driver shortcut and the status mapping.
+// The handle-taking exports resolve the handle without a gate or the context
+// mutex, so a container operation that holds the mutex may call them.
 
-extern "C" FSA_STATUS FsaPrepareCtrForRemoval(void*, int, int, int, FAOS_CTR_REMOVE_BASE**)
+namespace {
+
+constexpr FSA_STATUS kNoRemovalState = 399;
+
+template <class Work>
+FSA_STATUS onContextOf(void* handle, Work&& work)
 {
-    return FSA_STS_NOT_SUPPORTED;
+    FSAAPI_CONTEXT* ctx = UtilGetContextFromHandle(handle);
+    if (ctx == nullptr)
+        return FSA_STS_INVALID_HANDLE;
+    try {
+        return work(ctx);
+    } catch (FSA_STATUS thrown) {
+        return thrown;
+    }
 }
 
-extern "C" FSA_STATUS FsaCtrRemovalComplete(void*, int, int, FAOS_CTR_REMOVE_BASE*) { return FSA_STS_NOT_SUPPORTED; }
+}  // namespace
 
-extern "C" FSA_STATUS FsaExposeCtrToOs(void*, int, int) { return FSA_STS_NOT_SUPPORTED; }
+FSA_STATUS FsaPrepareCtrForRemoval(FSAAPI_CONTEXT* ctx, int container, int permanent, int force,
+                                   FAOS_CTR_REMOVE_BASE** out)
+{
+    *out = nullptr;
+    if (PCK_HasNoHostDriver(ctx))
+        return FSA_STS_SUCCESS;
+    FAOS_CTR_REMOVE* state = faos_PrepareCtrForRemoval(ctx, container, permanent, force);
+    if (state == nullptr)
+        return ctx->remoteAdapter == 1 ? static_cast<FSA_STATUS>(FSA_STS_SUCCESS) : kNoRemovalState;
+    *out = state;
+    return FSA_STS_SUCCESS;
+}
 
-extern "C" FSA_STATUS FsaPrepareCtrForChange(void*, uint32_t, FAOS_CTR_CHANGE_BASE**) { return FSA_STS_NOT_SUPPORTED; }
+FSA_STATUS FsaCtrRemovalComplete(FSAAPI_CONTEXT* ctx, int container, int failed, FAOS_CTR_REMOVE_BASE* state)
+{
+    if (PCK_HasNoHostDriver(ctx))
+        return FSA_STS_SUCCESS;
+    faos_CtrRemovalComplete(ctx, container, failed, static_cast<FAOS_CTR_REMOVE*>(state));
+    return FSA_STS_SUCCESS;
+}
 
-extern "C" FSA_STATUS FsaCtrChangeComplete(void*, int, int, FAOS_CTR_CHANGE_BASE*) { return FSA_STS_NOT_SUPPORTED; }
+FSA_STATUS FsaExposeCtrToOs(FSAAPI_CONTEXT* ctx, int container, int data)
+{
+    faos_ExposeCtrToOs(ctx, static_cast<unsigned>(container), data);
+    return FSA_STS_SUCCESS;
+}
+
+FSA_STATUS FsaPrepareCtrForChange(FSAAPI_CONTEXT* ctx, uint32_t container, FAOS_CTR_CHANGE_BASE** out)
+{
+    *out = nullptr;
+    // This host keeps no state across a change: the OS layer answers 0.
+    faos_PrepareCtrForChange(ctx, static_cast<int>(container));
+    return FSA_STS_SUCCESS;
+}
+
+FSA_STATUS FsaCtrChangeComplete(FSAAPI_CONTEXT* ctx, int container, int failed, FAOS_CTR_CHANGE_BASE*)
+{
+    faos_CtrChangeComplete(ctx, container, failed);
+    return FSA_STS_SUCCESS;
+}
+
+extern "C" FSA_STATUS FsaPrepareCtrForRemoval(void* handle, int container, int permanent, int force,
+                                              FAOS_CTR_REMOVE_BASE** out)
+{
+    if (out == nullptr)
+        return FSA_STS_BAD_PARAMETER;
+    *out = nullptr;
+    return onContextOf(handle, [&](FSAAPI_CONTEXT* ctx) {
+        return FsaPrepareCtrForRemoval(ctx, container, permanent, force, out);
+    });
+}
+
+extern "C" FSA_STATUS FsaCtrRemovalComplete(void* handle, int container, int failed, FAOS_CTR_REMOVE_BASE* state)
+{
+    return onContextOf(handle,
+                       [&](FSAAPI_CONTEXT* ctx) { return FsaCtrRemovalComplete(ctx, container, failed, state); });
+}
+
+extern "C" FSA_STATUS FsaExposeCtrToOs(void* handle, int container, int data)
+{
+    return onContextOf(handle, [&](FSAAPI_CONTEXT* ctx) { return FsaExposeCtrToOs(ctx, container, data); });
+}
+
+extern "C" FSA_STATUS FsaPrepareCtrForChange(void* handle, uint32_t container, FAOS_CTR_CHANGE_BASE** out)
+{
+    if (out == nullptr)
+        return FSA_STS_BAD_PARAMETER;
+    *out = nullptr;
+    return onContextOf(handle, [&](FSAAPI_CONTEXT* ctx) { return FsaPrepareCtrForChange(ctx, container, out); });
+}
+
+extern "C" FSA_STATUS FsaCtrChangeComplete(void* handle, int container, int failed, FAOS_CTR_CHANGE_BASE* state)
+{
+    return onContextOf(handle,
+                       [&](FSAAPI_CONTEXT* ctx) { return FsaCtrChangeComplete(ctx, container, failed, state); });
+}
 
 FSA_STATUS FsaCtrIsSystemBootDevice(FSAAPI_CONTEXT*, uint32_t, int*) { return FSA_STS_NOT_SUPPORTED; }
 

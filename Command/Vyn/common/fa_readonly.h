@@ -162,8 +162,17 @@ FSA_STATUS FsaGetGeneralInformation2Ex(void* handle, uint32_t index, FSA_GENERAL
 // the container's legacy record (cttype).
 uint32_t GetExtendedType(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t type, const void* record);
 
-// Controller removal, change and exposure for the host; the integer
-// arguments go to the OS layer unchanged. Not available yet: each answers 31.
+// Container removal, change and exposure for the host; the integer
+// arguments go to the OS layer unchanged. The exports resolve the handle (9)
+// without a gate or the context mutex; the overloads on the context do the
+// work and throw what the OS layer throws. A removal state handed out is the
+// caller's to delete after the completion.
+FSA_STATUS FsaPrepareCtrForRemoval(FSAAPI_CONTEXT* ctx, int container, int permanent, int force,
+                                   FAOS_CTR_REMOVE_BASE** out);
+FSA_STATUS FsaCtrRemovalComplete(FSAAPI_CONTEXT* ctx, int container, int failed, FAOS_CTR_REMOVE_BASE* state);
+FSA_STATUS FsaExposeCtrToOs(FSAAPI_CONTEXT* ctx, int container, int data);
+FSA_STATUS FsaPrepareCtrForChange(FSAAPI_CONTEXT* ctx, uint32_t container, FAOS_CTR_CHANGE_BASE** out);
+FSA_STATUS FsaCtrChangeComplete(FSAAPI_CONTEXT* ctx, int container, int failed, FAOS_CTR_CHANGE_BASE* state);
 extern "C" {
 FSA_STATUS FsaPrepareCtrForRemoval(void* handle, int container, int permanent, int force, FAOS_CTR_REMOVE_BASE** out);
 FSA_STATUS FsaCtrRemovalComplete(void* handle, int container, int failed, FAOS_CTR_REMOVE_BASE* state);

@@ -11,6 +11,8 @@
 #include "RaidModel/Implementation/Vyn/VynAdapter.h"
 #include "RaidModel/Implementation/Vyn/VynChunk.h"
 #include "RaidModel/Implementation/Vyn/VynConversions.h"
+#include "RaidModel/Implementation/Vyn/VynErrorTexts.h"
+#include "RaidModel/Implementation/Vyn/VynHandleScopes.h"
 #include "RaidModel/Implementation/Vyn/VynLogicalDriveInfo.h"
 #include "RaidModel/Implementation/Vyn/VynNew.h"
 #include "RaidModel/Implementation/Vyn/VynTaskProgress.h"
@@ -414,6 +416,34 @@ Ret VynBasicLogicalDrive::identifyDevice(bool on)
             result = ret;
     }
     return result;
+}
+
+Ret VynBasicLogicalDrive::deleteLogicalDrive()
+{
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynBasicLogicalDrive::deleteLogicalDrive()");
+    constexpr uint32_t FSA_CO_DELETE_UNCONDITIONAL = 13;
+    Ret ret(0);
+    try {
+        FsaWriteHandleGrabber handle(this, &ret);
+        if (handle.getAdapterRWHandle() == nullptr) {
+            ret.setBusy();
+            VynErrorPrintf(__FILE__, __LINE__, "*** Busy: Failed to obtain FSA API adapter write handle ***");
+            return ret;
+        }
+        // The key is copied out of the record, which keeps it as bytes.
+        tag_FSA_CONTAINER key{};
+        const uint8_t* container = getContainer();
+        if (container != nullptr)
+            std::memcpy(&key, container, sizeof key);
+        const FSA_STATUS status = fsaExports().FsaContainer(
+            handle.getAdapterRWHandle(), container != nullptr ? &key : nullptr, FSA_CO_DELETE_UNCONDITIONAL, nullptr);
+        if (status != FSA_STS_SUCCESS)
+            vynerror::apiError(ret, "FsaContainer(x, x, FSA_CO_DELETE_UNCONDITIONAL, NULL)", status);
+    } catch (...) {
+        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+        ret.setException();
+    }
+    return ret;
 }
 
 void VynBasicLogicalDrive::writeTo(Writer* writer) const

@@ -39,6 +39,8 @@ public:
     Ret getProgress(Progress& progress) override;
     Ret getProgress(ProgressCollection& out) override;
     Ret identifyDevice(bool on) override;
+    // Deletes the drive's container unconditionally on a read-write handle.
+    Ret deleteLogicalDrive() override;
     const char* getName() const override;
 
     // The container key of the firmware calls (number, unique id, adapter

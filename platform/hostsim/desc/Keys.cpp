@@ -154,6 +154,8 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.container#.buffered", KeyType::Integer, nullptr, "state files: cache buffers held (CT 112)"},
         {"adapter#.container#.snapshot_of", KeyType::Integer, nullptr,
          "state files: the container it is a snapshot of"},
+        {"adapter#.container#.dead", KeyType::IntList, nullptr,
+         "state files: member indexes whose partitions are dead (CT 72)"},
         // seeded tasks, by task id
         {"adapter#.task#.job", KeyType::Integer, nullptr,
          "a task: its job code (3 drive verify, 110 mirror rebuild, 400 adapter verify, ...)"},

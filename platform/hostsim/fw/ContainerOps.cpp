@@ -2,14 +2,16 @@
 // statistics, whether a container number is in use, and background
 // verification: each answers the success status
 // the library expects and keeps its effect in the controller's container
-// settings. Creation, deletion and zeroing (CT 17, 59) and verification (CT
-// 173, 205) answer without the fuller effects that creation work adds.
+// settings. Deletion (CT 17) takes the container away; zeroing (CT 59) and
+// verification (CT 173, 205) answer without fuller effects.
 #include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/fw/Configuration.h"
 #include "platform/hostsim/fw/ContainerTransport.h"
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <string>
 #include <vector>
 
 namespace vyn::hostsim {
@@ -196,12 +198,44 @@ void removeSnapshot(ControllerState& c, const CtRequest& q, CtReply& r)
     r.status = 234;
 }
 
+// CT 17: the container goes with what it holds: its partitions, legs and list
+// entries (all computed from its description line), its settings, power
+// management record, cache-pool mode and the tasks running on it. Parameter
+// 2 is 2 for a forced destruction; a locked container is refused unless
+// forced. The controller's container-delete event follows from the
+// transport, which sees the container go.
+void destroyContainer(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    keepCtRequest(c, q);
+    const uint32_t number = q.param[0];
+    auto line = c.objects.find("ld" + std::to_string(number));
+    if (line == c.objects.end()) {
+        r.status = kNotFound;
+        return;
+    }
+    auto s = c.containerSettings.find(number);
+    if (s != c.containerSettings.end() && s->second.locked && q.param[2] != 2) {
+        r.status = 3;
+        return;
+    }
+    c.objects.erase(line);
+    c.containerSettings.erase(number);
+    c.pmRecords.erase(number);
+    c.poolCacheMode.erase(number);
+    for (auto t = c.tasks.begin(); t != c.tasks.end();) {
+        const bool containerJob = t->second.job >= 100 && t->second.job != 400;
+        t = containerJob && t->second.object == number ? c.tasks.erase(t) : std::next(t);
+    }
+    ++c.configAge;
+    r.status = 59;
+}
+
 }  // namespace
 
 void registerContainerOpHandlers(Dispatcher& dispatcher)
 {
     addCtHandler(dispatcher, 6, answer(0));
-    addCtHandler(dispatcher, 17, onContainer(59));
+    addCtHandler(dispatcher, 17, destroyContainer);
     addCtHandler(dispatcher, 21, onContainer(64));
     addCtHandler(dispatcher, 24, onContainer(89));
     addCtHandler(dispatcher, 25, onContainer(0, [](ControllerState& c, const CtRequest& q) {
@@ -250,7 +284,14 @@ void registerContainerOpHandlers(Dispatcher& dispatcher)
     });
     addCtHandler(dispatcher, 111, cacheSet);
     addCtHandler(dispatcher, 112, cacheStats);
-    addCtHandler(dispatcher, 120, onContainer(287));
+    // A restore brings the dead members back.
+    addCtHandler(dispatcher, 120, onContainer(287, [](ControllerState& c, const CtRequest& q) {
+        auto s = c.containerSettings.find(q.param[0]);
+        if (s != c.containerSettings.end() && !s->second.deadMembers.empty()) {
+            s->second.deadMembers.clear();
+            ++c.configAge;
+        }
+    }));
     addCtHandler(dispatcher, 130, readName);
     addCtHandler(dispatcher, 131, writeName);
     addCtHandler(dispatcher, 132, cacheToss);

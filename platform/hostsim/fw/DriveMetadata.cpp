@@ -31,6 +31,7 @@ constexpr uint32_t kCreated = 305;
 constexpr uint32_t kCreateRefused = 389;
 constexpr uint32_t kMorphDone = 253;
 constexpr uint32_t kMarkedDead = 190;
+constexpr uint32_t kNoSuchContainer = 194;
 
 bool driveKnown(const ConfigView& v, uint32_t handle)
 {
@@ -216,8 +217,22 @@ void registerDriveMetadataHandlers(Dispatcher& dispatcher)
         keepCtRequest(c, q);
         r.status = kNewSuccess;
     });
+    // Marks member `param 1` of container `param 0` dead; the partition
+    // records show it until a restore or the container's destruction.
     addCtHandler(dispatcher, 72, [](ControllerState& c, const CtRequest& q, CtReply& r) {
         keepCtRequest(c, q);
+        const ConfigView v = configurationOf(c);
+        const LogDevView* l = containerOf(v, q.param[0]);
+        if (l == nullptr) {
+            r.status = kNoSuchContainer;
+            return;
+        }
+        // An index beyond the members has nothing to mark.
+        std::vector<uint32_t>& dead = c.containerSettings[q.param[0]].deadMembers;
+        if (q.param[1] < l->members.size() && std::find(dead.begin(), dead.end(), q.param[1]) == dead.end()) {
+            dead.push_back(q.param[1]);
+            ++c.configAge;
+        }
         r.status = kMarkedDead;
     });
     addCtHandler(dispatcher, 250, [](ControllerState& c, const CtRequest& q, CtReply& r) {

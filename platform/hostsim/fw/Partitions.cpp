@@ -334,7 +334,12 @@ void writePartitionRecord(const ControllerState& c, const PartitionView& p, uint
     if (s != c.containerSettings.end()) {
         r[kRecWriteCache] = s->second.writeCache;
         r[kRecReadCache] = s->second.readCache;
+        // A dead member shows the bit of its member index (low five bits).
+        for (uint32_t m : s->second.deadMembers)
+            if (m == p.memberIndex)
+                putLe32(r + kRecDeadMask, 1u << (p.memberIndex & 31));
     }
+    putLe16(r + kRecDeadIndex, static_cast<uint16_t>(p.memberIndex));
     std::memcpy(out, r, std::min(recordBytes, sizeof r));
 }
 

@@ -1,6 +1,7 @@
 // Firmware tasks over the adapter-initiated requests (FIB 700): the job
 // descriptions of every task (100), the progress reports of a container's
-// (101) or a drive's (102) tasks and the report of one task (103).
+// (101) or a drive's (102) tasks, the report of one task (103), and the
+// commands that terminate (104), suspend (105) and resume (106) one.
 #include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/fw/Dispatcher.h"
 
@@ -16,12 +17,17 @@ constexpr uint32_t kListAll = 100;
 constexpr uint32_t kListContainer = 101;
 constexpr uint32_t kListDrive = 102;
 constexpr uint32_t kOneTask = 103;
+constexpr uint32_t kTerminate = 104;
+constexpr uint32_t kSuspend = 105;
+constexpr uint32_t kResume = 106;
 
 // Reply: word 1 the status, records from payload byte 8; Size = 40 plus the
 // records' bytes.
 constexpr uint32_t kAccepted = 1;
 constexpr uint32_t kNoSuchTask = 4;
 constexpr uint32_t kFinished = 5;
+constexpr uint32_t kAlreadySuspended = 6;
+constexpr uint32_t kAlreadyRunning = 7;
 constexpr size_t kRecords = 8;
 constexpr uint16_t kSizeBase = 40;
 constexpr size_t kJobBytes = 16;
@@ -29,6 +35,7 @@ constexpr size_t kReportBytes = 48;
 
 // Report statuses.
 constexpr uint32_t kRunning = 101;
+constexpr uint32_t kSuspended = 102;
 constexpr uint32_t kDoneOk = 1;
 constexpr uint32_t kDoneWithErrors = 2;
 constexpr uint64_t kDefaultSeconds = 60;
@@ -133,12 +140,48 @@ void answer(FibCall& call)
     call.setSize(static_cast<uint16_t>(kSizeBase + n * recordBytes));
 }
 
+// Terminate, suspend or resume the task of word 2: word 1 of the reply says
+// how it went. A terminated task leaves the list.
+void command(FibCall& call)
+{
+    ControllerState& c = call.controller();
+    const uint32_t request = call.word(0);
+    const uint32_t id = call.word(2);
+    call.clearPayload();
+    call.setSize(kSizeBase);
+    auto it = c.tasks.find(id);
+    if (it == c.tasks.end()) {
+        call.setWord(1, kNoSuchTask);
+        return;
+    }
+    Task& task = it->second;
+    advance(task, c.clockMs);
+    call.markChanged();
+    if (finished(task)) {
+        call.setWord(1, kFinished);
+        return;
+    }
+    if (request == kTerminate) {
+        c.tasks.erase(it);
+        call.setWord(1, kAccepted);
+    } else if (request == kSuspend) {
+        call.setWord(1, task.status == kSuspended ? kAlreadySuspended : kAccepted);
+        task.status = kSuspended;
+    } else {
+        call.setWord(1, task.status == kRunning ? kAlreadyRunning : kAccepted);
+        task.status = kRunning;
+        task.atMs = c.clockMs;
+    }
+}
+
 }  // namespace
 
 void registerTaskHandlers(Dispatcher& dispatcher)
 {
     for (uint32_t request : {kListAll, kListContainer, kListDrive, kOneTask})
         dispatcher.add(HandlerKind::Aif, request, answer);
+    for (uint32_t request : {kTerminate, kSuspend, kResume})
+        dispatcher.add(HandlerKind::Aif, request, command);
 }
 
 }  // namespace vyn::hostsim

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <map>
 #include <cstdlib>
+#include <sstream>
+#include <string>
 
 namespace vyn::hostsim {
 
@@ -311,6 +313,11 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
                 set.buffered = parseInteger(value);
             } else if (field == "snapshot_of") {
                 set.snapshotOf = parseInteger(value);
+            } else if (field == "dead") {
+                std::istringstream list(value);
+                std::string item;
+                while (std::getline(list, item, ','))
+                    set.deadMembers.push_back(parseInteger(item));
             }
         }
     }
@@ -456,6 +463,12 @@ std::string ControllerState::toText(uint64_t seed) const
         line((k + "write_cache").c_str(), std::to_string(set.writeCache));
         line((k + "buffered").c_str(), std::to_string(set.buffered));
         line((k + "snapshot_of").c_str(), hex32(set.snapshotOf));
+        if (!set.deadMembers.empty()) {
+            std::string dead;
+            for (uint32_t m : set.deadMembers)
+                dead += (dead.empty() ? "" : ",") + std::to_string(m);
+            line((k + "dead").c_str(), dead);
+        }
     }
     for (const auto& [id, task] : tasks) {
         const std::string k = "task" + std::to_string(id) + ".";

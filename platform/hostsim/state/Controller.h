@@ -174,7 +174,7 @@ struct ControllerState {
     // read-only flags (CT 50/49, 51/52), mirror delay (CT 25), read and
     // write cache settings (CT 111, partition bytes 137 and 136), whether the
     // cache holds its buffers (CT 112 word 88 of its entry, released by CT
-    // 132) and the snapshot it stands over (CT 104). Saved with the state as
+    // 132), the snapshot it stands over (CT 104) and its dead members. Saved with the state as
     // [adapterN.containerK].
     struct ContainerSettings {
         bool named = false;
@@ -187,6 +187,9 @@ struct ControllerState {
         uint8_t writeCache = 0;
         uint32_t buffered = 0;
         uint32_t snapshotOf = 0xFFFFFFFFu;
+        // Members whose partitions are dead (CT 72), by member index; a
+        // restore (CT 120) or the container's destruction clears them.
+        std::vector<uint32_t> deadMembers;
     };
     std::map<uint32_t, ContainerSettings> containerSettings;
 

@@ -244,20 +244,21 @@ TEST_F(ControllerWideTest, UiCallbackSkipsTheContextsOwnHandle)
     ctx->handleSerialCount = 1;
 }
 
-TEST_F(ControllerWideTest, FileSystemChangeWaitsForTheEventSender)
+TEST_F(ControllerWideTest, FileSystemChangeGoesToEveryClient)
 {
     void* h = start();
     ASSERT_NE(h, nullptr);
-    // Until the sender to the event clients exists, its 31 is passed on and
-    // nothing reaches the controller.
-    FSA_STATUS thrown = FSA_STS_SUCCESS;
-    try {
-        AIF_FileSystemChange(context(h), 3);
-    } catch (FSA_STATUS status) {
-        thrown = status;
-    }
-    EXPECT_EQ(thrown, FSA_STS_NOT_SUPPORTED);
-    EXPECT_EQ(sent(700), 0u);
+    // One client event (request 107) of class 128 carrying the container's
+    // identifier; with no channel open it waits on the controller.
+    AIF_FileSystemChange(context(h), 3);
+    EXPECT_EQ(sent(700), 1u);
+    const auto& pending = sim().controller(0).pendingAif;
+    ASSERT_EQ(pending.size(), 1u);
+    const uint8_t* payload = pending[0].data() + 32;
+    EXPECT_EQ(faGetLe32(payload), 3u);
+    EXPECT_EQ(faGetLe32(payload + 8), 128u);
+    EXPECT_EQ(faGetLe32(payload + 12), 3u);
+    EXPECT_EQ(faGetLe32(payload + 20), context(h)->adapterIdentityWord);
 }
 
 TEST_F(ControllerWideTest, PlugAndPlayWaitsOnlyOnHostsWithTheWindow)

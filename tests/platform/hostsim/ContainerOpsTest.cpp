@@ -1,6 +1,8 @@
 // Answers of the one-command container operations, container names, cache
 // settings and statistics, checked byte for byte against their layouts.
 #include "RawFibTest.h"
+#include "platform/hostsim/desc/Description.h"
+#include "platform/hostsim/fw/Partitions.h"
 
 #include <cstring>
 #include <string>
@@ -111,11 +113,13 @@ TEST_F(ContainerOpsTest, StatusOnlyCommandsAnswerTheirSuccess)
         uint32_t status;
     };
     const Case cases[] = {
-        {17, 2, 0, 59},    {21, 2, 3, 64},   {24, 0, 0, 89},  {25, 0, 7, 0},     {44, 2, 0, 131},
+        {21, 2, 3, 64},   {24, 0, 0, 89},  {25, 0, 7, 0},     {44, 2, 0, 131},
         {59, 2, 64, 153},  {59, 2, 0xFFFFFFFF, 159},         {59, 1, 64, 154},  {61, 0, 0, 163},
         {71, 0, 0, 186},   {98, 0, 0, 216},  {120, 2, 0, 287}, {133, 0, 0, 308}, {134, 0, 0, 309},
         {143, 0, 0, 314},  {149, 0, 0, 253}, {152, 0, 0, 218}, {173, 1, 0, 218}, {205, 2, 0, 0},
         {21, 1, 3, 194},
+        // last: the stripe goes
+        {17, 2, 0, 59},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);
@@ -124,6 +128,70 @@ TEST_F(ContainerOpsTest, StatusOnlyCommandsAnswerTheirSuccess)
     EXPECT_EQ(word(command(fd, 58, 0).data(), 3), 7u);
     EXPECT_TRUE(sim().controller(0).verifyOn);
     EXPECT_EQ(sim().controller(0).verifyPriority, 2u);
+}
+
+TEST_F(ContainerOpsTest, DestroyTakesTheContainerAndTellsOfIt)
+{
+    const int fd = openAdapter(kTwoContainers);
+    ControllerState& c = sim().controller(0);
+    EXPECT_EQ(word(command(fd, 50, 2).data(), 2), 11u);  // locked
+    EXPECT_EQ(word(command(fd, 111, 2, 0, 0, std::vector<uint8_t>(28, 1)).data(), 2), 264u);
+    const uint32_t age = c.configAge;
+    struct Case {
+        uint32_t container;
+        uint32_t force;
+        uint32_t status;
+    };
+    // A locked container goes only when forced; a number without container
+    // answers 194.
+    const Case cases[] = {{2, 0, 3}, {1, 2, 194}, {2, 2, 59}, {2, 2, 194}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.container);
+        std::vector<uint8_t> fib = request(2, 17);
+        setWord(fib.data(), 2, k.container);
+        setWord(fib.data(), 4, k.force);
+        EXPECT_EQ(word(send(fd, fib).data(), 2), k.status);
+    }
+    EXPECT_EQ(c.objects.count("ld2"), 0u);
+    EXPECT_EQ(c.containerSettings.count(2), 0u);
+    EXPECT_EQ(c.configAge, age + 1);
+    EXPECT_EQ(word(command(fd, 153, 2).data(), 2), 0u);
+    EXPECT_EQ(word(command(fd, 153, 0).data(), 2), 1u);
+    // Its partitions left the table; the mirror's stay.
+    for (const PartitionView& p : partitionsOf(c))
+        EXPECT_EQ(p.firstNumber, 0u);
+    // With no channel open the delete notification (16, container 2) waits.
+    ASSERT_EQ(c.pendingAif.size(), 1u);
+    const uint8_t* notify = c.pendingAif[0].data() + 32;
+    EXPECT_EQ(getLe32(notify), 1u);
+    EXPECT_EQ(getLe32(notify + 8), 16u);
+    EXPECT_EQ(getLe32(notify + 12), 2u);
+}
+
+TEST_F(ContainerOpsTest, DeadMembersShowInThePartitionRecordsUntilRestored)
+{
+    const int fd = openAdapter(kTwoContainers);
+    ControllerState& c = sim().controller(0);
+    EXPECT_EQ(word(command(fd, 72, 0, 1).data(), 2), 190u);
+    EXPECT_EQ(word(command(fd, 72, 0, 1).data(), 2), 190u);
+    EXPECT_EQ(word(command(fd, 72, 1, 0).data(), 2), 194u);
+    ASSERT_EQ(c.containerSettings[0].deadMembers, std::vector<uint32_t>{1});
+    uint8_t record[kPartitionRecordBytes];
+    for (const PartitionView& p : partitionsOf(c)) {
+        SCOPED_TRACE(p.index);
+        writePartitionRecord(c, p, record, sizeof record);
+        EXPECT_EQ(getLe16(record + kRecDeadIndex), p.memberIndex);
+        const bool dead = p.firstNumber == 0 && p.memberIndex == 1;
+        EXPECT_EQ(getLe32(record + kRecDeadMask), dead ? 2u : 0u);
+    }
+    // Kept in the state file, read back as written.
+    Description text;
+    std::string error;
+    ASSERT_TRUE(text.parse(c.toText(1), "state", error)) << error;
+    const ControllerState again = ControllerState::fromDescription(text, 0);
+    EXPECT_EQ(again.containerSettings.at(0).deadMembers, std::vector<uint32_t>{1});
+    EXPECT_EQ(word(command(fd, 120, 0).data(), 2), 287u);
+    EXPECT_TRUE(c.containerSettings[0].deadMembers.empty());
 }
 
 }  // namespace

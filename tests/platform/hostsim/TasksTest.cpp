@@ -157,3 +157,39 @@ TEST_F(TasksTest, SeededTasksSurviveTheStateFile)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TasksTest, TerminateSuspendAndResumeAnswerInWordOne)
+{
+    const int fd = openAdapter(kTasks);
+    struct Case {
+        uint32_t request;
+        uint32_t task;
+        uint32_t answer;
+    };
+    // 104 terminate, 105 suspend, 106 resume; answers 1 done, 4 no such
+    // task, 5 finished, 6 already suspended, 7 already running.
+    const Case cases[] = {
+        {105, 8, 1}, {105, 8, 6}, {106, 8, 1}, {106, 8, 7}, {106, 10, 1},
+        {105, 11, 5}, {104, 7, 1}, {104, 7, 4}, {105, 99, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.request) + " on " + std::to_string(c.task));
+        const std::vector<uint8_t> fib = ask(fd, c.request, c.task);
+        EXPECT_EQ(at(fib, kPayload + 4), c.answer);
+        EXPECT_EQ(getLe16(fib.data() + 8), 40u);
+    }
+    const ControllerState& s = sim().controller(0);
+    EXPECT_EQ(s.tasks.count(7), 0u);
+    EXPECT_EQ(s.tasks.at(8).status, 101u);
+    EXPECT_EQ(s.tasks.at(10).status, 101u);
+    // A suspended task does not advance with the clock.
+    ask(fd, 105, 10);
+    const uint64_t done = sim().controller(0).tasks.at(10).done;
+    sim().setSleepScale(0);
+    hostIo().sleepMs(30000);
+    EXPECT_EQ(at64(ask(fd, 103, 10), kRecords + 32), done);
+}
+
+}  // namespace

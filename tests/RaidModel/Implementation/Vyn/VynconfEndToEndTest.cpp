@@ -222,4 +222,22 @@ TEST_F(VynconfEndToEndTest, TheMainJobPrintsTheReadmesBlock)
     EXPECT_EQ(config.output, expected);
 }
 
+TEST_F(VynconfEndToEndTest, ADeletedLogicalDeviceIsGoneInTheNextRun)
+{
+    // Each run is a process of its own; the controller's state file carries
+    // the delete to the last one.
+    const vyntest::ProgramRun before = run({"GETCONFIG", "1", "LD"});
+    EXPECT_EQ(before.exitCode, 0) << before.error;
+    EXPECT_EQ(occurrences(before.output, "Logical device number 0"), 1u) << before.output;
+
+    const vyntest::ProgramRun removal = run({"DELETE", "1", "LOGICALDRIVE", "0", "noprompt"});
+    EXPECT_EQ(removal.exitCode, 0) << removal.output << removal.error;
+    EXPECT_EQ(lastLine(removal.output), "Command completed successfully.") << removal.output;
+
+    const vyntest::ProgramRun after = run({"GETCONFIG", "1", "LD"});
+    EXPECT_EQ(after.exitCode, 0) << after.error;
+    EXPECT_EQ(occurrences(after.output, "Logical device number"), 0u) << after.output;
+    EXPECT_NE(after.output.find("   No logical devices configured"), std::string::npos) << after.output;
+}
+
 }  // namespace

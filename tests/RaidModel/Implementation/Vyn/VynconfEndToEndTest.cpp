@@ -261,7 +261,7 @@ TEST_F(VynconfEndToEndTest, ASpareStandsByWithoutBeingAMember)
     // drive 0 and a RAID 0 on drive 5.
     const std::string description = root() + "/dedicated.conf";
     vyntest::writeFile(description, "base = default\n[adapter0]\ndrive4 = 0:4 sas 300G spare=0\n"
-                           "ld1 = raid0 0:5 name=Stripe\n");
+                           "ld1 = raid0 0:5 size=100G name=Stripe\n");
     const vyntest::ProgramRun config = vyntest::runVynconf(VYNCONF_PATH, root(), description, {"GETCONFIG", "1", "LD"});
     ASSERT_EQ(config.exitCode, 0) << config.error;
     const size_t second = config.output.find("Logical device number 1");

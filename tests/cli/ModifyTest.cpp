@@ -126,7 +126,7 @@ TEST_F(ModifyTest, SizesThatMustStayTakeMaxOrTheShownMegabytes)
     const std::string mustBe = "The requested modification does not support change of logical device size.\n"
                                "The target logical device must be 10000 MB\n";
     const std::string atLeast = "The target logical device must be at least as large as the source (10000 MB)\n";
-    const unsigned long long raid5Chunk = (10000 * MB + halfMB) / 2 - 64;
+    const unsigned long long raid5Chunk = (10000 * MB + halfMB) / 2 - 128;
     const unsigned long long mirrorChunk = 10000 * MB + halfMB;
     const std::vector<std::string> three{"0", "0", "0", "1", "0", "2"};
     const Case cases[] = {
@@ -181,7 +181,7 @@ TEST_F(ModifyTest, SizesThatMustStayTakeMaxOrTheShownMegabytes)
     // MAX and the shown size ask for the same layout: the source's size.
     ASSERT_EQ(made["5"].size(), 2u);
     EXPECT_EQ(made["5"][0], "modifyLogicalDrive adapter=0,logicalDrive=1 | \"Source\", 5, 128, "
-                            "[0,0@0+10240448;0,1@0+10240448;0,2@0+10240448]");
+                            "[0,0@0+10240384;0,1@0+10240384;0,2@0+10240384]");
     EXPECT_EQ(made["5"][1], made["5"][0]);
     ASSERT_EQ(made["volume"].size(), 2u);
     EXPECT_EQ(made["volume"][0], made["volume"][1]);

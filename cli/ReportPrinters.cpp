@@ -225,6 +225,42 @@ const char* partitionedText(int hasPartition)
     }
 }
 
+// The model hangs the extent a dedicated spare holds for a logical drive
+// below that drive, beside its members' chunks. The spare stands by; it is
+// no member: not a segment, and free to cover the drive.
+constexpr int DEDICATED_SPARE_CHUNK_TYPE = 3;
+
+bool isMemberChunk(const Chunk* chunk)
+{
+    if (static_cast<int>(chunk->getChunkType()) == DEDICATED_SPARE_CHUNK_TYPE)
+        return false;
+    // A configuration read back from XML carries no chunk types.
+    const HardDrive* drive = chunk->getProviderHardDrive();
+    return drive == nullptr || drive->getState() != PD_HOT_SPARE;
+}
+
+std::vector<HardDrive*> memberDrives(LogicalDrive* drive)
+{
+    std::vector<HardDrive*> members;
+    for (const Chunk* chunk : drive->getHardDriveChunkVector()) {
+        HardDrive* member = chunk->getProviderHardDrive();
+        if (member != nullptr && isMemberChunk(chunk))
+            members.push_back(member);
+    }
+    return members;
+}
+
+// The first of the member chunks with the fewest sectors; null when none.
+const Chunk* smallestMemberChunk(LogicalDrive* drive)
+{
+    const Chunk* smallest = nullptr;
+    for (const Chunk* chunk : drive->getHardDriveChunkVector()) {
+        if (isMemberChunk(chunk) && (smallest == nullptr || chunk->getNumSector() < smallest->getNumSector()))
+            smallest = chunk;
+    }
+    return smallest;
+}
+
 bool isMemberOf(const HardDrive* spare, const std::vector<HardDrive*>& members)
 {
     for (const HardDrive* member : members) {
@@ -254,7 +290,7 @@ bool spareCovers(HardDrive* spare, LogicalDrive* drive)
     case 1: {
         // The hole is the caller's to free.
         const std::unique_ptr<Chunk> hole(spare->getLargestHole());
-        const Chunk* smallest = drive->getSmallestChunk();
+        const Chunk* smallest = smallestMemberChunk(drive);
         return hole != nullptr && smallest != nullptr && hole->getNumSector() >= smallest->getNumSector();
     }
     default:
@@ -269,8 +305,7 @@ std::vector<HardDrive*> coveringSpares(LogicalDrive* drive)
     Adapter* adapter = drive->getAdapter();
     if (adapter == nullptr)
         return spares;
-    std::vector<HardDrive*> members;
-    drive->getHardDrives(members);
+    const std::vector<HardDrive*> members = memberDrives(drive);
     for (HardDrive* candidate : adapter->getAllHardDrives()) {
         if (candidate->getState() == PD_HOT_SPARE && !isMemberOf(candidate, members) &&
             spareCovers(candidate, drive))
@@ -286,6 +321,10 @@ void printHotSpares(LogicalDrive* drive)
     bool covered = !spares.empty() || (level == RAID_LEVEL_5EE && drive->getRaid5EEState() == 0);
     const bool tolerant = hasFaultTolerance(level, drive->getParitySpace64()) != 0;
     printLine("Protected by Hot-Spare", yesNo(tolerant && covered));
+    // A drive without redundancy has nothing a spare could rebuild: naming a
+    // spare under "No" would read as a contradiction.
+    if (!tolerant)
+        return;
     for (int dedicated = 0; dedicated < 2; ++dedicated) {
         for (const HardDrive* spare : spares) {
             if ((static_cast<int>(spare->getSpareType()) == 2) != (dedicated == 1))
@@ -1192,6 +1231,8 @@ void printVynSegmentStatus(LogicalDrive* drive)
     std::map<unsigned long, int> positionInGroup;
     int segment = 0;
     for (const Chunk* chunk : drive->getHardDriveChunkVector()) {
+        if (!isMemberChunk(chunk))
+            continue;
         char label[48];
         if (twoLevel) {
             const unsigned long group = chunk->getGroup();

@@ -30,6 +30,13 @@ Addr deviceAddress(int adapterNumber, unsigned long channel, unsigned long devic
     return addr;
 }
 
+Addr channelAddress(int adapterNumber, unsigned long channel)
+{
+    Addr addr = controllerAddress(adapterNumber);
+    addr.setChannelID(static_cast<std::uint32_t>(channel));
+    return addr;
+}
+
 PhysicalDevice* findDevice(Adapter* adapter, unsigned long channel, unsigned long device)
 {
     for (PhysicalDevice* found : collect<PhysicalDevice>(adapter, "PhysicalDevice", false))

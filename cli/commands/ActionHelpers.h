@@ -16,6 +16,7 @@ class StorLibPlugin;
 Addr controllerAddress(int adapterNumber);
 Addr logicalDriveAddress(int adapterNumber, unsigned long logicalDrive);
 Addr deviceAddress(int adapterNumber, unsigned long channel, unsigned long device);
+Addr channelAddress(int adapterNumber, unsigned long channel);
 
 // Any device on a channel of the controller (drive, enclosure, ...); null
 // when none sits at that channel and id.

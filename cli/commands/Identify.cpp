@@ -2,6 +2,7 @@
 
 #include "RaidLib/StorLibPlugin.h"
 #include "RaidModel/Interface/Adapter.h"
+#include "RaidModel/Interface/Channel.h"
 #include "RaidModel/Interface/Chunk.h"
 #include "RaidModel/Interface/LogicalDrive.h"
 #include "RaidModel/Interface/PhysicalDevice.h"
@@ -12,6 +13,7 @@
 #include "cli/commands/CommandHelpers.h"
 #include "common/Ret.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -79,7 +81,14 @@ int Identify::execute(StorLibPlugin* lib)
                 targets.push_back(deviceAddress(adapterNumber, member->getChannelID(), member->getDeviceID()));
         }
     } else {
-        targets.push_back(controllerAddress(adapterNumber));
+        // The controller has no light of its own to blink: its drives blink,
+        // channel by channel.
+        std::vector<Channel*> channels = collect<Channel>(adapter, "Channel", false);
+        std::stable_sort(channels.begin(), channels.end(), [](const Channel* a, const Channel* b) {
+            return a->getChannelID() < b->getChannelID();
+        });
+        for (const Channel* each : channels)
+            targets.push_back(channelAddress(adapterNumber, each->getChannelID()));
     }
 
     bool failed = false;

@@ -224,6 +224,24 @@ int Modify::getOCEFeature(EnumRaidLevel level)
     }
 }
 
+bool Modify::isExpandable(EnumRaidLevel level)
+{
+    const int feature = getOCEFeature(level);
+    return feature < NO_FEATURE && adapter->getFeature(static_cast<FeatureEnum>(feature)) != 0;
+}
+
+// Whether the reconfiguration allowed here must keep the source's size
+// exactly: a stripe-size change on a controller that cannot grow the level,
+// and a mirror swap. Reads the features as isValidRLM does, without its
+// message, so that the size can be settled before the checks that read it.
+bool Modify::keepsSourceSize(bool expandable)
+{
+    const int feature = getRLMFeature(sourceLevel, targetLevel);
+    if (feature >= NO_FEATURE || adapter->getFeature(static_cast<FeatureEnum>(feature)) != 1)
+        return false;
+    return mirrorSwap || (!expandable && sourceLevel == targetLevel);
+}
+
 bool Modify::isValidRLM(EnumRaidLevel from, EnumRaidLevel to)
 {
     const int feature = getRLMFeature(from, to);
@@ -247,6 +265,7 @@ int Modify::loadArguments(char** argv, int argc, StorLibPlugin* lib)
     modifyPriority = PRIORITY_HIGH;
     modifyLegs = 2;
     mirrorSwap = false;
+    keepSize = false;
     sourceDrive = nullptr;
     targetChunkCount = 0;
 
@@ -774,6 +793,9 @@ int Modify::buildLogicalDriveChunkSpec()
                  static_cast<unsigned>(segment * n / SECTORS_PER_MB));
     if (S == 0) {
         segment = 0;
+    } else if (keepSize) {
+        // The source's chunks need not be whole stripes of the new size;
+        // rounding up would ask for more than they hold.
     } else {
         const unsigned long long unit = 2 * static_cast<unsigned long long>(modifyStripe);
         segment = ceilDiv(segment, unit) * unit;
@@ -835,6 +857,13 @@ int Modify::execute(StorLibPlugin* lib)
         return fail();
     }
     const int minimumMB = static_cast<int>(minimum / SECTORS_PER_MB);
+    const bool expandable = isExpandable(sourceLevel);
+    // The source's size is rarely a whole number of MB, and a user can type
+    // only whole MB: where the size may not change, MAX and the size as the
+    // messages show it both mean the source's size.
+    keepSize = keepsSourceSize(expandable);
+    if (keepSize && (targetSize == 0 || targetSize / SECTORS_PER_MB == minimum / SECTORS_PER_MB))
+        targetSize = minimum;
     if (targetSize != 0 && targetSize < minimum) {
         myprintf(stdout, "The target logical device must be at least as large as the source (%d MB)\n", minimumMB);
         return fail();
@@ -855,8 +884,6 @@ int Modify::execute(StorLibPlugin* lib)
     }
 
     const char* const unchangeable = "The requested modification does not support change of logical device %s.\n";
-    const bool expandable = getOCEFeature(sourceLevel) < NO_FEATURE &&
-                            adapter->getFeature(static_cast<FeatureEnum>(getOCEFeature(sourceLevel))) != 0;
     if (!isValidRLM(sourceLevel, targetLevel)) {
         if (!(expandable && sourceLevel == targetLevel)) {
             notSupported();

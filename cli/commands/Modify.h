@@ -42,6 +42,8 @@ private:
     bool getMinChunksAllowed(unsigned& required);
     bool isValid_56_65_Morph(unsigned long t, unsigned long d, unsigned long k);
     bool getMinDataSpace(unsigned long long& space);
+    bool isExpandable(EnumRaidLevel level);
+    bool keepsSourceSize(bool expandable);
     bool calculateMaxDataSize(unsigned long long total, unsigned long n, EnumRaidLevel level, unsigned long legCount,
                               unsigned long long& space);
     const Chunk* sourceChunkOn(unsigned long channel, unsigned long device) const;
@@ -66,6 +68,9 @@ private:
     int modifyStripe = 256;
     EnumPriorityLevel modifyPriority = PRIORITY_HIGH;
     bool mirrorSwap = false;
+    // The target is the source's size exactly (a stripe-size change or a
+    // mirror swap): its chunks are not rounded past the source's.
+    bool keepSize = false;
 };
 
 #endif

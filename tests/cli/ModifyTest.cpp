@@ -4,6 +4,8 @@
 #include "RaidModel/Interface/Features.h"
 #include "cli/Engine.h"
 
+#include <map>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -16,6 +18,7 @@ using ::testing::IsEmpty;
 namespace {
 
 constexpr unsigned long long GB = 2097152;
+constexpr unsigned long long MB = 2048;
 
 class ModifyTest : public CommandTest {
 protected:
@@ -102,6 +105,86 @@ TEST_F(ModifyTest, CapacityExpansionGrowsTheChunksInPlace)
     EXPECT_THAT(runShown({"MODIFY", "1", "FROM", "0", "TO", "10000", "1", "0", "0", "0", "1"}, code),
                 HasSubstr("The requested reconfiguration does not define any changes.\n"));
     EXPECT_EQ(code, 2);
+}
+
+TEST_F(ModifyTest, SizesThatMustStayTakeMaxOrTheShownMegabytes)
+{
+    // Sources whose data space lies between 10000 and 10001 MB: a user can
+    // type neither it nor anything the exact-size paths accepted. The RAID 5
+    // chunks are no whole number of the new stripes.
+    constexpr unsigned long long halfMB = 1024;
+    struct Case {
+        const char* what;
+        EnumRaidLevel level;
+        std::vector<unsigned long> devices;
+        unsigned long long chunk;
+        FeatureEnum feature;
+        std::vector<std::string> to;  // the words after TO, up to the drives
+        std::vector<std::string> drives;
+        const char* refused;          // null: the change is made
+    };
+    const std::string mustBe = "The requested modification does not support change of logical device size.\n"
+                               "The target logical device must be 10000 MB\n";
+    const std::string atLeast = "The target logical device must be at least as large as the source (10000 MB)\n";
+    const unsigned long long raid5Chunk = (10000 * MB + halfMB) / 2 - 128;
+    const unsigned long long mirrorChunk = 10000 * MB + halfMB;
+    const std::vector<std::string> three{"0", "0", "0", "1", "0", "2"};
+    const Case cases[] = {
+        // A stripe-size change on a controller that cannot grow RAID 5.
+        {"stripe, MAX", RAID_LEVEL_5, {0, 1, 2}, raid5Chunk, featMorphRaid5ToRaid5, {"STRIPESIZE", "128", "MAX", "5"},
+         three, nullptr},
+        {"stripe, shown size", RAID_LEVEL_5, {0, 1, 2}, raid5Chunk, featMorphRaid5ToRaid5,
+         {"STRIPESIZE", "128", "10000", "5"}, three, nullptr},
+        {"stripe, larger", RAID_LEVEL_5, {0, 1, 2}, raid5Chunk, featMorphRaid5ToRaid5,
+         {"STRIPESIZE", "128", "10001", "5"}, three, mustBe.c_str()},
+        {"stripe, smaller", RAID_LEVEL_5, {0, 1, 2}, raid5Chunk, featMorphRaid5ToRaid5,
+         {"STRIPESIZE", "128", "9999", "5"}, three, atLeast.c_str()},
+        // The mirror swap.
+        {"swap, MAX", RAID_LEVEL_1, {0, 1}, mirrorChunk, featMorphRaid1ToSimpleVolume, {"MAX", "volume"}, {"0", "0"},
+         nullptr},
+        {"swap, shown size", RAID_LEVEL_1, {0, 1}, mirrorChunk, featMorphRaid1ToSimpleVolume, {"10000", "volume"},
+         {"0", "0"}, nullptr},
+        {"swap, larger", RAID_LEVEL_1, {0, 1}, mirrorChunk, featMorphRaid1ToSimpleVolume, {"10001", "volume"},
+         {"0", "0"}, mustBe.c_str()},
+        // A capacity expansion may not shrink the drive by the half MB.
+        {"expansion", RAID_LEVEL_1, {0, 1}, mirrorChunk, featExpandRaid1, {"10000", "1"}, {"0", "0", "0", "1"},
+         atLeast.c_str()},
+    };
+    std::map<std::string, std::vector<std::string>> made;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const unsigned long long chunk = c.chunk;
+        const EnumRaidLevel level = c.level;
+        const std::vector<unsigned long> devices = c.devices;
+        use("basic").changeTree([=](System& root) {
+            const unsigned long long data = level == RAID_LEVEL_5 ? 2 * chunk : chunk;
+            addFixtureLogicalDrive(fixtureAdapter(root), 1, "Source", level, devices, 0, chunk, data);
+        });
+        scenario->changeTree(setFeatureChange(c.feature, 1));
+        std::vector<std::string> words{"MODIFY", "1", "FROM", "1", "TO"};
+        words.insert(words.end(), c.to.begin(), c.to.end());
+        words.insert(words.end(), c.drives.begin(), c.drives.end());
+        words.push_back("noprompt");
+        int code = -1;
+        const std::string shown = runShown(words, code);
+        if (c.refused != nullptr) {
+            EXPECT_THAT(shown, HasSubstr(c.refused));
+            EXPECT_EQ(code, 2);
+            EXPECT_THAT(scenario->callsOf("modifyLogicalDrive"), IsEmpty());
+            continue;
+        }
+        EXPECT_THAT(shown, EndsWith("Reconfiguring logical device: Source\n\nCommand completed successfully.\n"));
+        EXPECT_EQ(code, 0);
+        ASSERT_EQ(scenario->callsOf("modifyLogicalDrive").size(), 1u);
+        made[c.to.back()].push_back(scenario->callsOf("modifyLogicalDrive")[0]);
+    }
+    // MAX and the shown size ask for the same layout: the source's size.
+    ASSERT_EQ(made["5"].size(), 2u);
+    EXPECT_EQ(made["5"][0], "modifyLogicalDrive adapter=0,logicalDrive=1 | \"Source\", 5, 128, "
+                            "[0,0@0+10240384;0,1@0+10240384;0,2@0+10240384]");
+    EXPECT_EQ(made["5"][1], made["5"][0]);
+    ASSERT_EQ(made["volume"].size(), 2u);
+    EXPECT_EQ(made["volume"][0], made["volume"][1]);
 }
 
 TEST_F(ModifyTest, Raid0ToRaid5AddsAThirdDrive)

@@ -1,5 +1,8 @@
 #include "ActionCommandTest.h"
 
+#include "RaidModel/Interface/Adapter.h"
+#include "RaidModel/Interface/Channel.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -93,7 +96,10 @@ TEST_F(NameAndIdentifyCommandTest, SetNameRenamesAnIdleDriveOnly)
 
 TEST_F(NameAndIdentifyCommandTest, IdentifyTargets)
 {
-    const std::vector<std::string> controller{"identifyDevice adapter=0 | 0", "identifyDevice adapter=0 | 1"};
+    // The controller itself has nothing to blink: its channels blink their
+    // drives.
+    const std::vector<std::string> controller{"identifyDevice adapter=0,channel=0 | 0",
+                                              "identifyDevice adapter=0,channel=0 | 1"};
     const struct {
         std::vector<std::string> words;
         int exitCode;
@@ -126,6 +132,16 @@ TEST_F(NameAndIdentifyCommandTest, IdentifyTargets)
         EXPECT_EQ(runCounting(words), c.exitCode);
         EXPECT_THAT(calls(), ElementsAreArray(c.calls));
     }
+    // Every channel, in channel order, whatever the order of the tree.
+    use("ld").changeTree([](System& root) {
+        Adapter* adapter = &fixtureAdapter(root);
+        adapter->addChild(new SATAChannel(adapter, 2, static_cast<EnumSpeed>(301), 0));
+        adapter->addChild(new SATAChannel(adapter, 1, static_cast<EnumSpeed>(301), 0));
+    });
+    EXPECT_EQ(runCounting({"IDENTIFY", "1", "ALL"}), 0);
+    EXPECT_THAT(calls(), ElementsAre("identifyDevice adapter=0,channel=0 | 0", "identifyDevice adapter=0,channel=1 | 0",
+                                     "identifyDevice adapter=0,channel=2 | 0", "identifyDevice adapter=0,channel=0 | 1",
+                                     "identifyDevice adapter=0,channel=1 | 1", "identifyDevice adapter=0,channel=2 | 1"));
     int code = -1;
     EXPECT_THAT(runShown({"IDENTIFY", "1", "LOGICALDRIVE", "5"}, code), HasSubstr("Logical device 5 does not exist.\n"));
     EXPECT_THAT(runShown({"IDENTIFY", "1", "DEVICE", "0", "9"}, code),
@@ -170,7 +186,7 @@ TEST_F(NameAndIdentifyCommandTest, RemoteCallerKeepsTheBlinkingUntilItAcknowledg
     use("ld").changeTree(setFeatureChange(featFWRawBlink, 1));
     const ProviderResult quiet = runProvider({"IDENTIFY", "1"}, true);
     EXPECT_EQ(quiet.text, std::string("Controllers found: 1\n") + blinking);
-    EXPECT_THAT(calls(), ElementsAre("identifyDevice adapter=0 | 0"));
+    EXPECT_THAT(calls(), ElementsAre("identifyDevice adapter=0,channel=0 | 0"));
     EXPECT_EQ(runProvider({"IDENTIFY", "1"}, false).text, "\nCommand completed successfully.\n");
 }
 

@@ -524,6 +524,32 @@ TEST_F(ReportPrintersTest, HotSparesAndMissingMembers)
     EXPECT_NE(retString.find(line("Segment 1", "Missing")), std::string::npos);
 }
 
+TEST_F(ReportPrintersTest, SparesStandByWithoutBeingMembers)
+{
+    // Drive 2 is a global spare, drive 3 the dedicated spare of logical
+    // drive 0, whose extent the model hangs below that drive.
+    auto root = vyntest::makeFixtureSystem("mixed");
+    FixtureAdapter* adapter = fixtureAdapter(*root);
+    printLogicalDrive(adapter->getLogicalDrive(0));
+    EXPECT_NE(retString.find(line("Protected by Hot-Spare", "Yes") + line("Global Hot-Spare", "0,2") +
+                             line("Dedicated Hot-Spare", "0,3") + line("Bootable", "Yes")),
+              std::string::npos)
+        << retString;
+    // The members' segments close the report.
+    const std::string last = line("Segment 1", "Present (Controller:1,Channel:0,Device:1) d1");
+    ASSERT_GE(retString.size(), last.size());
+    EXPECT_EQ(retString.substr(retString.size() - last.size()), last) << retString;
+
+    // A drive without redundancy names no spare under its "No".
+    retString.clear();
+    FixtureLogicalDrive& lost = vyntest::fixtureLogicalDrive(*root, 1);
+    lost.setStateProperty(LD_OPTIMAL);
+    printLogicalDrive(&lost);
+    EXPECT_NE(retString.find(line("Protected by Hot-Spare", "No") + line("Bootable", "No")), std::string::npos)
+        << retString;
+    EXPECT_EQ(retString.find("Global Hot-Spare"), std::string::npos) << retString;
+}
+
 TEST_F(ReportPrintersTest, HardDriveOfTheBasicFixture)
 {
     auto root = vyntest::makeFixtureSystem("basic");

@@ -115,11 +115,14 @@ void VynAdapter::setFsaGeneralInfo(const FSA_GENERAL_INFO2* info)
         setFeature(featLongSerialNumber, 1);
         longSerialNum = u32(GI_LONG_SERIAL);
         // Three words in memory order, read as characters up to the first
-        // zero byte.
-        char serial[13] = {};
-        std::memcpy(serial, g + GI_SERIAL_NUMBER_0, 4);
-        std::memcpy(serial + 4, g + GI_SERIAL_NUMBER_1, 4);
-        std::memcpy(serial + 8, g + GI_LONG_SERIAL, 4);
+        // zero byte. A board that was never given a serial leaves binary
+        // words there; those bytes must not reach a report as they are.
+        char words[12];
+        std::memcpy(words, g + GI_SERIAL_NUMBER_0, 4);
+        std::memcpy(words + 4, g + GI_SERIAL_NUMBER_1, 4);
+        std::memcpy(words + 8, g + GI_LONG_SERIAL, 4);
+        char serial[sizeof words + 1] = {};
+        SafeAsciiCopy(serial, words, static_cast<int>(sizeof words));
         std::snprintf(serialNumber, sizeof serialNumber, "%s", serial);
     } else {
         std::snprintf(serialNumber, sizeof serialNumber, "%x", serialNum0);

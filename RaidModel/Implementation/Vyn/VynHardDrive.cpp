@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "RaidModel/Implementation/Vyn/VynAdapter.h"
+#include "RaidModel/Implementation/Vyn/VynPhysicalDeviceAttach.h"
 #include "common/StorDebug.h"
 #include "common/StorDebugTracer.h"
 
@@ -29,3 +30,22 @@ bool VynHardDrive::isInstanceOf(const char* name) const
 }
 
 const char* VynHardDrive::typeName() const { return "VynHardDrive"; }
+
+Ret VynHardDrive::identifyDevice(bool on)
+{
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynHardDrive::identifyDevice()");
+    Ret ret(0);
+    Serializable* attachment = getAttachment();
+    if (attachment == nullptr || !attachment->isInstanceOf("VynPhysicalDeviceAttach")) {
+        ret.setBadParam(0);
+        VynErrorPrintf(__FILE__, __LINE__, "*** Bad Parameter: %s, paramValue=%d ***", "pAttach==NULL", 0);
+        return ret;
+    }
+    try {
+        static_cast<VynPhysicalDeviceAttach*>(attachment)->identifyDevice(on, ret);
+    } catch (...) {
+        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+        ret.setException();
+    }
+    return ret;
+}

@@ -20,6 +20,9 @@ public:
 
     bool isInstanceOf(const char* name) const override;
     const char* typeName() const override;
+    // Blinks the drive's locate light through its attachment: by the
+    // enclosure that holds it, else by the controller.
+    Ret identifyDevice(bool on) override;
 
     VynAdapter* getVynAdapter() const { return vynAdapter; }
     unsigned long getDisksetID() const { return disksetID; }

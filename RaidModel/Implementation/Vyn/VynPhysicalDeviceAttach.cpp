@@ -238,8 +238,10 @@ void VynPhysicalDeviceAttach::fillSerialNumber()
     }
     if (vynAdapter == nullptr || (vynAdapter->getFsaInfo()->bytes[kGiDeviceRecordFlags] & kRecordHasSerial) == 0)
         return;
-    char serial[sizeof info.serialNumber + 1] = {};
-    SafeAsciiCopy(serial, info.serialNumber, sizeof info.serialNumber);
+    // The inquiry serial field is too short for the long serials of newer
+    // drives; the controller keeps the whole identifier further on.
+    char serial[sizeof info.extendedIdentifier + 1] = {};
+    SafeAsciiCopy(serial, info.extendedIdentifier, sizeof info.extendedIdentifier);
     device->setSerialNumber(serial);
 }
 

@@ -411,6 +411,35 @@ TEST_F(VynAdapterTest, Raid6OptionsDecideBetweenTheTwoRaid6Kinds)
     EXPECT_EQ(fsa.count("FsaGetRaid6Options"), 0u);
 }
 
+TEST_F(VynAdapterTest, TheLongSerialShowsOnlyPrintableCharacters)
+{
+    ScriptedFsaExports fsa;
+    fsa.answerUnscripted(31);
+    const _tagFSA_ADAPTER_ENUM_INFO enumRecord = craftedRecord(4);
+    VynAdapter adapter(&enumRecord, nullptr, 0, nullptr, nullptr);
+    const struct {
+        const char* what;
+        uint8_t bytes[12];
+        const char* shown;
+    } cases[] = {
+        {"printable", {'V', 'S', '1', '0', '0', '0', '4', '2', 'P', 'K', '0', '1'}, "VS100042PK01"},
+        {"ends early", {'A', 'B', 'C', 0, 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K'}, "ABC"},
+        {"binary words", {0xFF, 0x01, 'A', 0x1B, '[', '2', 'J', 0x80, 'Z', 0x90, ' ', ' '}, "??A?[2J?Z?"},
+        {"blank", {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Crafted in;
+        in.opt2 = 1u << 25;
+        FSA_GENERAL_INFO2 g = record(in);
+        std::memcpy(g.bytes + GI_SERIAL_NUMBER_0, c.bytes, 4);
+        std::memcpy(g.bytes + GI_SERIAL_NUMBER_1, c.bytes + 4, 4);
+        std::memcpy(g.bytes + GI_LONG_SERIAL, c.bytes + 8, 4);
+        adapter.setFsaGeneralInfo(&g);
+        EXPECT_STREQ(adapter.getSerialNumString(), c.shown);
+    }
+}
+
 TEST_F(VynAdapterTest, LimitsOfTheGeneralInformation)
 {
     ScriptedFsaExports fsa;

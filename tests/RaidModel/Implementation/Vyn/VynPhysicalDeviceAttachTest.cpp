@@ -296,7 +296,10 @@ TEST_F(VynPhysicalDeviceAttachTest, VendorModelAndSerialAreFilledOnlyWhereEmpty)
     fsa.answerUnscripted(31);
     Channel* c = channel(400);
     FSA_STORAGE_DEVICE_INFO r = diskRecord();
+    // The short inquiry serial and the controller's whole identifier of the
+    // drive: only the second is the drive's serial number.
     std::memcpy(r.serialNumber, "SER-1234            ", 20);
+    std::memcpy(r.extendedIdentifier, "SEAGATE 3QN0A1B2C3\x01 ", 20);
     VynHardDrive* d = drive(c, r);
     EXPECT_STREQ(d->getVendor(), "SEAGATE");
     EXPECT_STREQ(d->getModel(), "ST3146855SS");
@@ -311,7 +314,7 @@ TEST_F(VynPhysicalDeviceAttachTest, VendorModelAndSerialAreFilledOnlyWhereEmpty)
     new VynPhysicalDeviceAttach(c, set, &r, nullptr);
     EXPECT_STREQ(set->getVendor(), "OWN");
     EXPECT_STREQ(set->getModel(), "MODEL");
-    EXPECT_STREQ(set->getSerialNumber(), "SER-1234");
+    EXPECT_STREQ(set->getSerialNumber(), "SEAGATE 3QN0A1B2C3?");
 
     // A disk without vendor text whose model the controller knows.
     std::memset(r.vendorId, ' ', 8);
@@ -486,6 +489,26 @@ TEST_F(VynPhysicalDeviceAttachTest, TheDumpShowsTheCdbByItsLengthAndTheDataAreas
     }
     // The whole CDB goes to the firmware, whatever the dump shows of it.
     EXPECT_EQ(fsa.sent("FsaSendScsiCommand").back().bytes.size(), 5u);
+}
+
+TEST_F(VynPhysicalDeviceAttachTest, AHardDriveBlinksThroughItsAttachment)
+{
+    ScriptedFsaExports fsa;
+    fsa.answerUnscripted(31);
+    Channel* c = channel(400);
+    VynHardDrive* d = drive(c, diskRecord());
+    fsa.script("FsaStorageDevice2", 9);
+    EXPECT_EQ(d->identifyDevice(true).getReturn(), -5);
+    const auto blinks = fsa.sent("FsaStorageDevice2");
+    ASSERT_EQ(blinks.size(), 1u);
+    EXPECT_EQ(blinks[0].bytes, vyntest::words({7, 7, 3600}));
+
+    // Without an attachment there is nothing to reach the drive by.
+    auto* bare = new VynHardDrive(adapter.get(), c, 9, 0);
+    c->addChild(bare);
+    EXPECT_EQ(bare->identifyDevice(true).getReturn(), -2);
+    EXPECT_EQ(errorCount("*** Bad Parameter: pAttach==NULL, paramValue=0 ***"), 1u);
+    EXPECT_EQ(fsa.sent("FsaStorageDevice2").size(), 1u);
 }
 
 TEST_F(VynPhysicalDeviceAttachTest, IdentifyPicksTheBlinkByWhatHoldsTheDevice)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -195,6 +196,85 @@ TEST_F(VynconfEndToEndTest, TheExportCarriesEveryDevicesAttachmentAndTheControll
     EXPECT_EQ(occurrences(xml.output, " pSesElement=\"valid\""), 8u);
     EXPECT_EQ(occurrences(xml.output, " fsaSupportedOptions2=\"246912988\""), 1u);
     EXPECT_EQ(occurrences(xml.output, " maxRaid60Members=\""), 1u);
+}
+
+TEST_F(VynconfEndToEndTest, ADrivesSerialIsTheWholeIdentifierTheControllerKeeps)
+{
+    // The simulated controller keeps vendor and serial there, as one with
+    // long serials does; the inquiry's short field holds the serial alone.
+    const vyntest::ProgramRun devices = run({"GETCONFIG", "1", "PD"});
+    EXPECT_EQ(devices.exitCode, 0) << devices.error;
+    EXPECT_EQ(valueOf(devices.output, "Serial number"), "VYNSIMSIM1000") << devices.output;
+    const vyntest::ProgramRun drives = run({"GETCONFIG", "1", "LD"});
+    EXPECT_EQ(valueOf(drives.output, "Segment 0"), "Present (Controller:1,Connector:0,Device:0) VYNSIMSIM1000");
+}
+
+TEST_F(VynconfEndToEndTest, IdentifyOfTheControllerBlinksTheDrivesOfItsChannels)
+{
+    // The trace shows which objects were asked to blink.
+    vyntest::writeFile(hostFile("/var/log/vyntrace.txt"), "");
+    const vyntest::ProgramRun drive = run({"IDENTIFY", "1", "DEVICE", "0", "0"});
+    for (const char* form : {"", "ALL"}) {
+        SCOPED_TRACE(form);
+        vyntest::writeFile(hostFile("/var/log/vyntrace.txt"), "");
+        std::vector<std::string> words{"IDENTIFY", "1"};
+        if (*form != '\0')
+            words.push_back(form);
+        const vyntest::ProgramRun all = run(words);
+        EXPECT_EQ(all.output.find("Parameter Check failure"), std::string::npos) << all.output;
+        // The one channel, then each of its eight drives, on and off.
+        const std::string trace = vyntest::readFile(hostFile("/var/log/vyntrace.txt"));
+        EXPECT_EQ(occurrences(trace, "VynSASChannel::identifyDevice(bool bIdentify) IN"), 2u) << trace;
+        EXPECT_EQ(occurrences(trace, "VynHardDrive::identifyDevice() IN"), 16u);
+        // It ends as blinking one of the drives does.
+        EXPECT_EQ(all.output, drive.output);
+        EXPECT_EQ(all.exitCode, drive.exitCode);
+    }
+}
+
+TEST_F(VynconfEndToEndTest, AStripeSizeChangeTakesMaxOrTheShownSize)
+{
+    // Logical drive 0 holds 299005.875 MB; the controller cannot grow a
+    // RAID 5, so its size must stay.
+    const struct {
+        const char* size;
+        const char* shown;
+    } cases[] = {
+        {"MAX", "Reconfiguring logical device: Data\n"},
+        {"299005", "Reconfiguring logical device: Data\n"},
+        {"299006", "The target logical device must be 299005 MB\n"},
+        {"299004", "The target logical device must be at least as large as the source (299005 MB)\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        std::filesystem::remove_all(root() + "/var/lib/hostsim");
+        const vyntest::ProgramRun modify =
+            run({"MODIFY", "1", "FROM", "0", "TO", "STRIPESIZE", "128", c.size, "5", "0", "0", "0", "1", "0", "2",
+                 "noprompt"});
+        EXPECT_NE(modify.output.find(c.shown), std::string::npos) << modify.output;
+    }
+}
+
+TEST_F(VynconfEndToEndTest, ASpareStandsByWithoutBeingAMember)
+{
+    // The default controller with drive 4 the dedicated spare of logical
+    // drive 0 and a RAID 0 on drive 5.
+    const std::string description = root() + "/dedicated.conf";
+    vyntest::writeFile(description, "base = default\n[adapter0]\ndrive4 = 0:4 sas 300G spare=0\n"
+                           "ld1 = raid0 0:5 size=100G name=Stripe\n");
+    const vyntest::ProgramRun config = vyntest::runVynconf(VYNCONF_PATH, root(), description, {"GETCONFIG", "1", "LD"});
+    ASSERT_EQ(config.exitCode, 0) << config.error;
+    const size_t second = config.output.find("Logical device number 1");
+    ASSERT_NE(second, std::string::npos) << config.output;
+    const std::string data = config.output.substr(0, second);
+    const std::string stripe = config.output.substr(second);
+    EXPECT_EQ(valueOf(data, "Protected by Hot-Spare"), "Yes") << data;
+    EXPECT_EQ(valueOf(data, "Dedicated Hot-Spare"), "0,4");
+    EXPECT_EQ(occurrences(data, "   Segment "), 3u);
+    EXPECT_EQ(valueOf(stripe, "Protected by Hot-Spare"), "No") << stripe;
+    EXPECT_EQ(occurrences(stripe, "Global Hot-Spare"), 0u);
+    EXPECT_EQ(occurrences(stripe, "Dedicated Hot-Spare"), 0u);
+    EXPECT_EQ(occurrences(stripe, "   Segment "), 1u);
 }
 
 // The README shows what the main job prints on a fresh root; the block there

@@ -279,7 +279,7 @@ std::vector<PartitionView> partitionsOf(const ConfigView& v)
             p.memberCount = static_cast<uint32_t>(l.members.size());
             p.memberIndex = static_cast<uint32_t>(i);
             p.firstStripe = l.stripeBlocks;
-            p.ppiUid = kFirstUniqueId + (top != nullptr ? top->number : l.number);
+            p.outerNumber = top != nullptr ? top->number : l.number;
             if (m.phy != kNone) {
                 const DriveView* d = driveWithHandle(v, m.phy);
                 if (d == nullptr || d->sliceType == 0)
@@ -316,7 +316,7 @@ void writePartitionRecord(ControllerState& c, const PartitionView& p, uint8_t* o
     r[kRecCreationYear] = kCreationYear;
     putLe32(r + kRecCreationDate, kCreationDate);
     putLe32(r + kRecCreator1, c.serial[0]);
-    putLe32(r + kRecCreator2, p.firstNumber);
+    putLe32(r + kRecCreator2, p.outerNumber);
     putLe32(r + kRecAge, c.configAge);
     putLe32(r + kRecStart32, static_cast<uint32_t>(std::min<uint64_t>(p.start, kNone)));
     putLe32(r + kRecLength32, static_cast<uint32_t>(std::min<uint64_t>(p.blocks, kNone)));
@@ -334,7 +334,7 @@ void writePartitionRecord(ControllerState& c, const PartitionView& p, uint8_t* o
     putLe32(r + kRecFirstStripe, p.firstStripe);
     putLe32(r + kRecSecondStripe, p.secondStripe);
     putLe32(r + kRecAttributes, 1);
-    putLe32(r + kRecPpiUid, p.ppiUid);
+    putLe32(r + kRecPpiUid, kFirstUniqueId + p.outerNumber);
     putLe32(r + kRecStart64, static_cast<uint32_t>(p.start));
     putLe32(r + kRecStart64 + 4, static_cast<uint32_t>(p.start >> 32));
     putLe32(r + kRecLength64, static_cast<uint32_t>(p.blocks));

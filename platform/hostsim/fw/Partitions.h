@@ -20,10 +20,11 @@ struct PartitionView {
     uint64_t blocks = 0;
     uint32_t firstType = 0, firstNumber = 0, memberCount = 0, memberIndex = 0;
     uint32_t secondType = 0, secondNumber = 0, secondCount = 0, legIndex = 0;
-    // Stripe sizes in blocks of the first and of the second owner, and the
-    // unique id the PPI table lists the members under (the outermost
-    // container's).
-    uint32_t firstStripe = 0, secondStripe = 0, ppiUid = 0;
+    // Stripe sizes in blocks of the first and of the second owner.
+    uint32_t firstStripe = 0, secondStripe = 0;
+    // The outermost container: one creation made it with its legs, and the
+    // PPI table lists the members under its unique id.
+    uint32_t outerNumber = 0;
     bool inTable = true;   // in the controller's table
     bool onDisk = false;   // in the slice's own table (the drive's `ondisk` pair)
 };

@@ -382,7 +382,8 @@ TEST_F(PhantomContainerTest, MirrorStates)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.state);
-        FSAAPI_CONTEXT* ctx = begin(kMirror, {{1, c.state}, {1, c.partner}});
+        // Both partitions of the mirror carry its state.
+        FSAAPI_CONTEXT* ctx = begin(kMirror, {{1, c.state}, {1, c.partner}, {2, c.state}, {2, c.partner}});
         ASSERT_NE(ctx, nullptr);
         ASSERT_EQ(phantom(ctx, 2), FSA_STS_SUCCESS);
         EXPECT_EQ(word(CI_MIRROR_STATE), c.reported);

@@ -203,7 +203,7 @@ TEST_F(PartitionsTest, UniqueIdOfAPartition)
     }
 }
 
-TEST_F(PartitionsTest, StripesAndTheUniqueIdOfTheMembers)
+TEST_F(PartitionsTest, StripesAndTheOutermostContainer)
 {
     FSAAPI_CONTEXT* ctx = begin("adapter0.drive0 = 0:0 sas 146G\nadapter0.drive1 = 0:1 sas 146G\n"
                                 "adapter0.drive2 = 0:2 sas 146G\nadapter0.drive3 = 0:3 sas 146G\n"
@@ -225,6 +225,8 @@ TEST_F(PartitionsTest, StripesAndTheUniqueIdOfTheMembers)
         EXPECT_EQ(getLe32(r + 92), c.first);
         EXPECT_EQ(getLe32(r + 96), c.second);
         EXPECT_EQ(getLe32(r + 164), c.uid);
+        // One creation made the container with its legs.
+        EXPECT_EQ(getLe32(r + 16), c.uid - 0x5A000000);
     }
 }
 

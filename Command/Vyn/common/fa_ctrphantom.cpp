@@ -591,7 +591,9 @@ void PhantomBuilder::finishReconfigurationTarget()
 
 void PhantomBuilder::markMissingMembers()
 {
-    const uint32_t limit = faGetLe32(ctx_->generalInfo.bytes + GI_MAX_LD_MEMBERS);
+    // One cookie per member up to the controller's member limit; members
+    // beyond the limit get none.
+    const uint32_t limit = std::min(faGetLe32(ctx_->generalInfo.bytes + GI_MAX_LD_MEMBERS), memberCount_);
     std::vector<uint16_t> cookies;
     try {
         cookies.assign(limit, 0xFFFF);

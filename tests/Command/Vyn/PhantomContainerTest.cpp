@@ -4,6 +4,7 @@
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_ctrinfo.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
+#include "Command/Vyn/common/fa_readonly.h"
 #include "Command/Vyn/common/fa_status.h"
 #include "Command/Vyn/os/faux_mutex.h"
 #include "PartitionTest.h"
@@ -59,8 +60,8 @@ protected:
         size_ = size;
         int answer = -1;
         const FSA_STATUS status = thrownBy([&] {
-            answer = CT_GetPhantomContainer2(ctx, container, reinterpret_cast<FSA_CONTAINER_INFO_EXTND*>(record_.data()),
-                                             size);
+            auto* info = reinterpret_cast<FSA_CONTAINER_INFO_EXTND*>(record_.data());
+            answer = CT_GetPhantomContainer2(ctx, container, info, size);
         });
         if (found != nullptr)
             *found = answer;
@@ -169,13 +170,15 @@ TEST_F(PhantomContainerTest, MirrorWithAMissingDrive)
         const char* what;
         bool loaded;  // the open read the table
         std::vector<std::vector<uint8_t>> table;
+        uint32_t memberLimit;  // 0: the controller's
         uint8_t bus, target, lun;
     };
     const Case cases[] = {
-        {"cookie of the member", true, ppi(1, 3), 0, 1, 0},
-        {"no table loaded", false, ppi(1, 3), 0xFF, 0xFF, 0xFF},
-        {"no cookie in the entry", true, ppi(0xFFFF, 3), 0xFF, 0xFF, 0xFF},
-        {"the table ends before the member", true, ppi(1, 2), 0xFF, 0xFF, 0xFF},
+        {"cookie of the member", true, ppi(1, 3), 0, 0, 1, 0},
+        {"no table loaded", false, ppi(1, 3), 0, 0xFF, 0xFF, 0xFF},
+        {"no cookie in the entry", true, ppi(0xFFFF, 3), 0, 0xFF, 0xFF, 0xFF},
+        {"the table ends before the member", true, ppi(1, 2), 0, 0xFF, 0xFF, 0xFF},
+        {"the member beyond the member limit", true, ppi(1, 3), 1, 0xFF, 0xFF, 0xFF},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -187,6 +190,8 @@ TEST_F(PhantomContainerTest, MirrorWithAMissingDrive)
         FSAAPI_CONTEXT* ctx = begin(description);
         ASSERT_NE(ctx, nullptr);
         ASSERT_EQ(ctx->ppiValid != 0, c.loaded);
+        if (c.memberLimit != 0)
+            faPutLe32(ctx->generalInfo.bytes + GI_MAX_LD_MEMBERS, c.memberLimit);
         ControllerState& s = sim().controller(0);
         s.ppiScripted = true;
         s.ppiTable = c.table;

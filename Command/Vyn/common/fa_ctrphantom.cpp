@@ -199,8 +199,8 @@ bool findUid(FSAAPI_CONTEXT* ctx, const std::vector<Element>& elements, uint32_t
     return false;
 }
 
-// The context's partition cache, refreshed, with its elements copied while
-// the caller holds the cache's mutex.
+// The elements of the context's partition cache, copied while the caller
+// holds the cache's mutex: the lookups below take it again and may refresh.
 std::vector<Element> cachedElements(FSAAPI_CONTEXT* ctx)
 {
     const FSA_PARTITION_CACHE* cache = ctx->partitionCache;
@@ -295,7 +295,7 @@ private:
             putTriple(CI_SNAPSHOT_RELATION,
                       standardId(u8(e, P_SLOT_B) == container_ ? u8(e, P_SNAP_B) : u8(e, P_SNAP_A)));
     }
-    // The mirror state and, for a degraded or rebuilding mirror, its partner.
+    // The mirror state and, in states 2 and 3, the container paired with it.
     void mirror(const Element& e, unsigned partnerAt, uint32_t owner)
     {
         const uint32_t state = mirrorState(u32(e, P_MIRROR_STATE));

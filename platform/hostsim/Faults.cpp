@@ -1,5 +1,6 @@
 #include "platform/hostsim/Faults.h"
 
+#include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/desc/Keys.h"
 
 #include <cstdio>
@@ -39,7 +40,7 @@ bool armFault(const Fault& fault, unsigned number, ArmedFault& out)
     if (a.trigger == "ioctl" || a.trigger == "cdb")
         a.argument = faultRequestText(parseInteger(a.argument));
     else if (a.trigger == "fib" || a.trigger == "aif" || a.trigger == "ct" || a.trigger == "class3" ||
-             a.trigger == "class21" || a.trigger == "class12")
+             a.trigger == "class21" || a.trigger == "class12" || a.trigger == "partition")
         a.argument = std::to_string(parseInteger(a.argument));
     const std::string effect = trim(fault.effect);
     const size_t eq = effect.find('=');
@@ -78,9 +79,10 @@ bool armFault(const Fault& fault, unsigned number, ArmedFault& out)
         return false;
     }
     // A system call can only fail, or (ioctl) have one field of its record
-    // overwritten.
+    // overwritten; a partition fault only shapes fields of its record.
     if ((a.trigger == "open" && a.effect != "errno") ||
-        (a.trigger == "ioctl" && a.effect != "errno" && a.effect != "poke"))
+        (a.trigger == "ioctl" && a.effect != "errno" && a.effect != "poke") ||
+        (a.trigger == "partition" && a.effect != "poke"))
         return false;
     a.skip = fault.skip;
     a.times = fault.times;
@@ -102,21 +104,52 @@ std::string faultEffectText(const ArmedFault& fault)
     return buf;
 }
 
+namespace {
+
+// Whether a fault matching the call acts on it now; its counters advance.
+bool acts(ArmedFault& a, bool& touched)
+{
+    if (a.times != 0 && a.acted >= a.times)
+        return false;
+    touched = true;
+    if (a.seen++ < a.skip)
+        return false;
+    ++a.acted;
+    return true;
+}
+
+}  // namespace
+
 ArmedFault* matchFault(std::vector<ArmedFault>& faults, const std::string& trigger, const std::string& argument,
                        bool& touched)
 {
-    for (ArmedFault& a : faults) {
-        if (a.trigger != trigger || a.argument != argument)
-            continue;
-        if (a.times != 0 && a.acted >= a.times)
-            continue;
-        touched = true;
-        if (a.seen++ < a.skip)
-            continue;
-        ++a.acted;
-        return &a;
-    }
+    for (ArmedFault& a : faults)
+        if (a.trigger == trigger && a.argument == argument && acts(a, touched))
+            return &a;
     return nullptr;
+}
+
+std::vector<ArmedFault*> matchFaults(std::vector<ArmedFault>& faults, const std::string& trigger,
+                                     const std::string& argument, bool& touched)
+{
+    std::vector<ArmedFault*> acting;
+    for (ArmedFault& a : faults)
+        if (a.trigger == trigger && a.argument == argument && acts(a, touched))
+            acting.push_back(&a);
+    return acting;
+}
+
+void pokeField(uint8_t* base, size_t room, const ArmedFault& f)
+{
+    if (f.pokeWidth > room || f.pokeOffset > room - f.pokeWidth)
+        return;
+    uint8_t* p = base + f.pokeOffset;
+    if (f.pokeWidth == 1)
+        *p = static_cast<uint8_t>(f.value);
+    else if (f.pokeWidth == 2)
+        putLe16(p, static_cast<uint16_t>(f.value));
+    else
+        putLe32(p, f.value);
 }
 
 }  // namespace vyn::hostsim

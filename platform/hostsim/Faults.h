@@ -1,6 +1,7 @@
 #ifndef VYN_PLATFORM_HOSTSIM_FAULTS_H
 #define VYN_PLATFORM_HOSTSIM_FAULTS_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -9,7 +10,8 @@ namespace vyn::hostsim {
 
 // One injected fault as written: what it acts on (`on`: "ioctl 0x42008",
 // "open /dev/ulb0", "fib 907", "aif 104" (a FIB 700 request), "cdb 0x12",
-// "ct 239" (a class-2 container command)),
+// "ct 239" (a class-2 container command), "partition 2" (the partition-table
+// entry of that index, in every record the controller writes of it)),
 // its effect (`errno = n`: the call fails; `status = n`: the operation's
 // status word; `sense = k/asc/ascq`: CHECK CONDITION; `truncate = n`: reply
 // data cut to n bytes; `poke = offset:width=value`: one reply field
@@ -52,6 +54,16 @@ bool armFault(const Fault& fault, unsigned number, ArmedFault& out);
 // advanced; null when none acts. `touched` is set when any counter moved.
 ArmedFault* matchFault(std::vector<ArmedFault>& faults, const std::string& trigger, const std::string& argument,
                        bool& touched);
+
+// Every fault of `faults` that acts on this call, in order, with its counters
+// advanced: for shapes that several faults build together (the fields of one
+// partition record).
+std::vector<ArmedFault*> matchFaults(std::vector<ArmedFault>& faults, const std::string& trigger,
+                                     const std::string& argument, bool& touched);
+
+// Writes a poke's value over its field of `base` (`room` bytes); a field
+// that does not lie inside is left alone.
+void pokeField(uint8_t* base, size_t room, const ArmedFault& fault);
 
 // The effect as written ("errno = 5", "sense = 5/0x24/0x0").
 std::string faultEffectText(const ArmedFault& fault);

@@ -83,19 +83,6 @@ void writeTextIfAbsent(const std::string& path, const std::string& text)
     ::close(fd);
 }
 
-void poke(uint8_t* base, size_t room, const ArmedFault& f)
-{
-    if (f.pokeOffset + f.pokeWidth > room)
-        return;
-    uint8_t* p = base + f.pokeOffset;
-    if (f.pokeWidth == 1)
-        *p = static_cast<uint8_t>(f.value);
-    else if (f.pokeWidth == 2)
-        putLe16(p, static_cast<uint16_t>(f.value));
-    else
-        putLe32(p, f.value);
-}
-
 bool hostSees(const std::string& host) { return host == "exposed" || host == "open"; }
 
 }  // namespace
@@ -439,9 +426,9 @@ int SimHostIo::transportIoctl(int fd, OpenNode& node, unsigned long request, voi
 void SimHostIo::pokeRecord(unsigned long request, uint8_t* bytes, const ArmedFault& fault)
 {
     if (request == kQueryDisk)
-        poke(bytes, kQdBytes, fault);
+        pokeField(bytes, kQdBytes, fault);
     else if (request == kDeleteDisk)
-        poke(bytes, 8, fault);
+        pokeField(bytes, 8, fault);
 }
 
 int SimHostIo::closeChannel(uint32_t id, Request& r)
@@ -505,7 +492,7 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
         else if (f->effect == "truncate" && f->value < room)
             std::memset(payload + f->value, 0, room - f->value);
         else if (f->effect == "poke")
-            poke(payload, room, *f);
+            pokeField(payload, room, *f);
         else if (f->effect == "total" && (getLe32(payload + 8) == 200 || getLe32(payload + 8) == 201))
             putLe32(payload + 12, f->value);  // a long reply's total (word 3)
     }
@@ -608,7 +595,7 @@ int SimHostIo::rawSrb(ControllerState& c, uint8_t* bytes, Request& r)
     putLe32(reply + 16, static_cast<uint32_t>(result.senseLength));
     std::memcpy(reply + kReplySense, result.sense, std::min(result.senseLength, kReplyBytes - kReplySense));
     if (faulted && fault.effect == "poke")
-        poke(reply, kReplyBytes, fault);
+        pokeField(reply, kReplyBytes, fault);
     record(r);
     return 0;
 }

@@ -312,6 +312,9 @@ bool checkValue(KeyType type, const std::string& value)
             return isInteger(value.substr(4));
         if (value.compare(0, 3, "ct ") == 0)
             return isInteger(value.substr(3));
+        // partition <table index>: fields of that partition record
+        if (value.compare(0, 10, "partition ") == 0)
+            return isInteger(value.substr(10));
         // class3 <sub-command>, class21 <sub-operation>
         if (value.compare(0, 7, "class3 ") == 0)
             return isInteger(value.substr(7));

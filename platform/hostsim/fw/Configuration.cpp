@@ -130,6 +130,7 @@ ConfigView configurationOf(const ControllerState& c)
             }
         }
         d.ondisk = pairs["ondisk"];
+        d.missing = pairs["state"] == "missing";
         v.drives.push_back(d);
     }
     for (DriveView& d : v.drives) {

@@ -22,6 +22,9 @@ struct DriveView {
     // "copy" its partitions, "only" partitions the controller does not list.
     uint32_t sliceType = 0;
     std::string ondisk;
+    // Gone from the controller (`state = missing`): its slice answers no
+    // more, while the controller's partition table keeps its partitions.
+    bool missing = false;
     uint32_t handle() const { return bus << 24 | lun << 16 | target; }
 };
 

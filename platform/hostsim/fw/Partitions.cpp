@@ -2,7 +2,9 @@
 // partition table in its three record forms (CT 2, 212/198/85, 213/199/3),
 // the slices' boot records and on-disk tables (CT 15, 214/200/86), the
 // configuration age (CT 11) and a partition's unique id (CT 167). Every
-// record is computed from the drives and containers of the state.
+// record is computed from the drives and containers of the state. A missing
+// drive has no slice: its slice information, boot record and own table no
+// longer answer, while the controller's table keeps its partitions.
 #include "platform/hostsim/fw/Partitions.h"
 
 #include "platform/hostsim/Bytes.h"
@@ -11,6 +13,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string>
 
 namespace vyn::hostsim {
 
@@ -56,10 +59,11 @@ const DriveView* driveWithHandle(const ConfigView& v, uint32_t handle)
     return nullptr;
 }
 
+// The drive present with that slice.
 const DriveView* driveWithSlice(const ConfigView& v, uint32_t slice)
 {
     for (const DriveView& d : v.drives)
-        if (d.sliceType != 0 && d.slice == slice)
+        if (d.sliceType != 0 && !d.missing && d.slice == slice)
             return &d;
     return nullptr;
 }
@@ -115,7 +119,7 @@ uint32_t tableSize(const std::vector<PartitionView>& parts)
 }
 
 // The records of one table, each of `recordBytes`, at most `capacity` bytes.
-void putRecords(const ControllerState& c, const std::vector<const PartitionView*>& list, size_t recordBytes,
+void putRecords(ControllerState& c, const std::vector<const PartitionView*>& list, size_t recordBytes,
                 uint32_t capacity, CtReply& r)
 {
     const size_t n = std::min(list.size(), static_cast<size_t>(capacity / recordBytes));
@@ -175,7 +179,7 @@ void sliceCount(ControllerState& c, const CtRequest&, CtReply& r)
     const ConfigView v = configurationOf(c);
     r.status = 0;
     for (const DriveView& d : v.drives)
-        if (d.sliceType != 0)
+        if (d.sliceType != 0 && !d.missing)
             r.status = std::max(r.status, d.slice + 1);
 }
 
@@ -201,7 +205,7 @@ void sliceOfDrive(ControllerState& c, const CtRequest& q, CtReply& r)
     const ConfigView v = configurationOf(c);
     r.data.assign(kSliceReplyBytes, 0);
     const DriveView* d = driveWithHandle(v, q.param[0]);
-    if (d == nullptr || d->sliceType == 0) {
+    if (d == nullptr || d->sliceType == 0 || d->missing) {
         r.status = kNone;
         return;
     }
@@ -274,14 +278,16 @@ std::vector<PartitionView> partitionsOf(const ConfigView& v)
             p.firstNumber = l.number;
             p.memberCount = static_cast<uint32_t>(l.members.size());
             p.memberIndex = static_cast<uint32_t>(i);
+            p.firstStripe = l.stripeBlocks;
+            p.outerNumber = top != nullptr ? top->number : l.number;
             if (m.phy != kNone) {
                 const DriveView* d = driveWithHandle(v, m.phy);
                 if (d == nullptr || d->sliceType == 0)
                     continue;
                 p.slice = d->slice;
                 p.start = m.start;
-                p.onDisk = d->ondisk == "copy" || d->ondisk == "only";
-                p.inTable = d->ondisk != "only";
+                p.onDisk = !d->missing && (d->ondisk == "copy" || d->ondisk == "only");
+                p.inTable = d->missing || d->ondisk != "only";
             } else {
                 // A leg of a two-level container: not placed, located by the leg's number.
                 const LogDevView* leg = logDevWithHandle(v, m.log);
@@ -291,6 +297,7 @@ std::vector<PartitionView> partitionsOf(const ConfigView& v)
                 p.secondType = firmwareType(top->raidType);
                 p.secondNumber = top->number;
                 p.secondCount = static_cast<uint32_t>(top->members.size());
+                p.secondStripe = top->stripeBlocks;
                 for (size_t k = 0; k < top->members.size(); ++k)
                     if (top->members[k].log == l.handle)
                         p.legIndex = static_cast<uint32_t>(k);
@@ -301,7 +308,7 @@ std::vector<PartitionView> partitionsOf(const ConfigView& v)
     return out;
 }
 
-void writePartitionRecord(const ControllerState& c, const PartitionView& p, uint8_t* out, size_t recordBytes)
+void writePartitionRecord(ControllerState& c, const PartitionView& p, uint8_t* out, size_t recordBytes)
 {
     uint8_t r[kPartitionRecordBytes] = {};
     putLe32(r + kRecIndex, p.index);
@@ -309,7 +316,7 @@ void writePartitionRecord(const ControllerState& c, const PartitionView& p, uint
     r[kRecCreationYear] = kCreationYear;
     putLe32(r + kRecCreationDate, kCreationDate);
     putLe32(r + kRecCreator1, c.serial[0]);
-    putLe32(r + kRecCreator2, p.firstNumber);
+    putLe32(r + kRecCreator2, p.outerNumber);
     putLe32(r + kRecAge, c.configAge);
     putLe32(r + kRecStart32, static_cast<uint32_t>(std::min<uint64_t>(p.start, kNone)));
     putLe32(r + kRecLength32, static_cast<uint32_t>(std::min<uint64_t>(p.blocks, kNone)));
@@ -324,7 +331,10 @@ void writePartitionRecord(const ControllerState& c, const PartitionView& p, uint
     putLe16(r + kRecSecondNumber, static_cast<uint16_t>(p.secondNumber));
     putLe16(r + kRecSecondCount, static_cast<uint16_t>(p.secondCount));
     putLe16(r + kRecLegIndex, static_cast<uint16_t>(p.legIndex));
+    putLe32(r + kRecFirstStripe, p.firstStripe);
+    putLe32(r + kRecSecondStripe, p.secondStripe);
     putLe32(r + kRecAttributes, 1);
+    putLe32(r + kRecPpiUid, kFirstUniqueId + p.outerNumber);
     putLe32(r + kRecStart64, static_cast<uint32_t>(p.start));
     putLe32(r + kRecStart64 + 4, static_cast<uint32_t>(p.start >> 32));
     putLe32(r + kRecLength64, static_cast<uint32_t>(p.blocks));
@@ -340,6 +350,9 @@ void writePartitionRecord(const ControllerState& c, const PartitionView& p, uint
                 putLe32(r + kRecDeadMask, 1u << (p.memberIndex & 31));
     }
     putLe16(r + kRecDeadIndex, static_cast<uint16_t>(p.memberIndex));
+    bool touched = false;
+    for (const ArmedFault* f : matchFaults(c.faults, "partition", std::to_string(p.index), touched))
+        pokeField(r, sizeof r, *f);
     std::memcpy(out, r, std::min(recordBytes, sizeof r));
 }
 

@@ -20,12 +20,18 @@ struct PartitionView {
     uint64_t blocks = 0;
     uint32_t firstType = 0, firstNumber = 0, memberCount = 0, memberIndex = 0;
     uint32_t secondType = 0, secondNumber = 0, secondCount = 0, legIndex = 0;
+    // Stripe sizes in blocks of the first and of the second owner.
+    uint32_t firstStripe = 0, secondStripe = 0;
+    // The outermost container: one creation made it with its legs, and the
+    // PPI table lists the members under its unique id.
+    uint32_t outerNumber = 0;
     bool inTable = true;   // in the controller's table
     bool onDisk = false;   // in the slice's own table (the drive's `ondisk` pair)
 };
 
 // Every partition of the controller, in table-index order (of its
-// configuration view `v`, when the caller already has it).
+// configuration view `v`, when the caller already has it). The partitions
+// on a missing drive stay in the table; no drive's own table holds them.
 std::vector<PartitionView> partitionsOf(const ControllerState& c);
 std::vector<PartitionView> partitionsOf(const ConfigView& v);
 
@@ -54,14 +60,18 @@ constexpr size_t kRecSecondCount = 76;   // u16
 constexpr size_t kRecRelated = 79;       // u8
 constexpr size_t kRecLegIndex = 80;      // u16
 constexpr size_t kRecDeadIndex = 88;     // u16, the member index CT 72 takes
+constexpr size_t kRecFirstStripe = 92;   // u32, blocks
+constexpr size_t kRecSecondStripe = 96;  // u32, blocks
 constexpr size_t kRecAttributes = 112;   // u32, bit 0: has a container
 constexpr size_t kRecWriteCache = 136;   // u8, write-cache setting of the owner
 constexpr size_t kRecReadCache = 137;    // u8, read-cache setting of the owner
+constexpr size_t kRecPpiUid = 164;       // u32
 constexpr size_t kRecStart64 = 256;      // u64
 constexpr size_t kRecLength64 = 264;     // u64
 
-// Writes the first `recordBytes` bytes of p's record.
-void writePartitionRecord(const ControllerState& c, const PartitionView& p, uint8_t* out, size_t recordBytes);
+// Writes the first `recordBytes` bytes of p's record, shaped by the faults
+// on its table index ("partition N", poke effects), whose counters advance.
+void writePartitionRecord(ControllerState& c, const PartitionView& p, uint8_t* out, size_t recordBytes);
 
 void registerPartitionHandlers(Dispatcher& dispatcher);
 

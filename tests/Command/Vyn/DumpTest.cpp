@@ -405,9 +405,10 @@ TEST_F(DumpTest, ContainerTable)
         under + "              0:1:0     1    2   1/ 1/24  0: 0: 0 3031-5356-0000-0000 0001 0            256MB      0     "
                 "\n",
         "1       SSRW     0KB       NO   RW       SNAPSHOT(rw:2 ro:0 original:0)\n",
-        " 2   STRIPE   128MB  NO     RW  128MB         0KB  0:2:0     2    3   1/ 1/24  0: 0: 0 3031-5356-0000-0002 "
+        // The stripe's chunk, 512 blocks, overflows its four columns.
+        " 2   STRIPE   128MB  NO     RW  128MB        256KB  0:2:0     2    3   1/ 1/24  0: 0: 0 3031-5356-0000-0002 "
         "0001 0             64MB      0     00000000\n",
-        under + "         0KB  0:3:0     3    4   1/ 1/24  0: 0: 0 3031-5356-0000-0002 0001 0             64MB      0     "
+        under + "        256KB  0:3:0     3    4   1/ 1/24  0: 0: 0 3031-5356-0000-0002 0001 0             64MB      0     "
                 "\n",
     };
     EXPECT_EQ(lines, expected);

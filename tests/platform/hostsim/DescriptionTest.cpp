@@ -26,6 +26,9 @@ TEST_F(DescriptionTest, GoodAndBadLines)
         {"[adapter1]\nfirmware = 5.3-1 21000\nserial = 0x1, 2\n", true, 0},
         {"[driver]\nsysfs = 0\nmajor = 251\n[hostsim]\npersist = 0\n", true, 0},
         {"base = default\n[adapter0]\npci_bus = 7\n", true, 0},
+        // a fault that shapes one field of a partition record
+        {"[adapter0.fault0]\non = partition 2\npoke = 100:4=3\ntimes = 0\n", true, 0},
+        {"[adapter0.fault0]\non = partition two\npoke = 100:4=3\n", false, 2},
         // an unknown key, a bad value, a key given twice
         {"adapters = 1\nwhatever = 3\n", false, 2},
         {"[adapter0]\nbogus_key = 1\n", false, 2},

@@ -203,4 +203,96 @@ TEST_F(PartitionsTest, UniqueIdOfAPartition)
     }
 }
 
+TEST_F(PartitionsTest, StripesAndTheOutermostContainer)
+{
+    FSAAPI_CONTEXT* ctx = begin("adapter0.drive0 = 0:0 sas 146G\nadapter0.drive1 = 0:1 sas 146G\n"
+                                "adapter0.drive2 = 0:2 sas 146G\nadapter0.drive3 = 0:3 sas 146G\n"
+                                "adapter0.drive4 = 0:4 sas 146G\nadapter0.ld1 = raid10 0:0,0:1,0:2,0:3 stripe=64K\n"
+                                "adapter0.ld3 = volume 0:4 size=1G\n");
+    ASSERT_NE(ctx, nullptr);
+    // Entries 1 and 2 place the legs, 3 is the volume's, 4 to 7 are the legs'
+    // members on the drives.
+    const Answer t = ask(ctx, 212, 0, 0, 8 * 420);
+    ASSERT_EQ(t.sent, FSA_STS_SUCCESS);
+    struct Case {
+        uint32_t index, first, second, uid;
+    };
+    const Case cases[] = {{1, 128, 0, 0x5A000001}, {3, 512, 0, 0x5A000003}, {4, 128, 128, 0x5A000001},
+                          {7, 128, 128, 0x5A000001}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.index);
+        const uint8_t* r = t.data.data() + 420 * c.index;
+        EXPECT_EQ(getLe32(r + 92), c.first);
+        EXPECT_EQ(getLe32(r + 96), c.second);
+        EXPECT_EQ(getLe32(r + 164), c.uid);
+        // One creation made the container with its legs.
+        EXPECT_EQ(getLe32(r + 16), c.uid - 0x5A000000);
+    }
+}
+
+TEST_F(PartitionsTest, MissingDriveKeepsItsPartitionsInTheTable)
+{
+    FSAAPI_CONTEXT* ctx = begin("adapter0.drive0 = 0:0 sas 146G ondisk=copy\n"
+                                "adapter0.drive1 = 0:1 sas 146G ondisk=copy state=missing\n"
+                                "adapter0.drive2 = 0:2 sas 146G\nadapter0.ld0 = raid1 0:0,0:1 size=1G\n");
+    ASSERT_NE(ctx, nullptr);
+    // Slices keep their numbers; the missing drive's no longer answers.
+    EXPECT_EQ(ask(ctx, 1, 0, 0, 0).status, 3u);
+    EXPECT_EQ(getLe32(ask(ctx, 63, 1, 0, 32).data.data() + 12), 0xFFFFFFFFu);
+    EXPECT_EQ(getLe32(ask(ctx, 63, 1, 0, 32).data.data() + 20), 0u);
+    EXPECT_EQ(getLe32(ask(ctx, 63, 2, 0, 32).data.data() + 12), 2u);
+    EXPECT_EQ(ask(ctx, 154, 1, 0, 32).status, 0xFFFFFFFFu);
+    EXPECT_NE(ask(ctx, 15, 1, 0, 48).status, 132u);
+    EXPECT_EQ(ask(ctx, 214, 1, 0, 420).status, 0u);
+    EXPECT_EQ(ask(ctx, 214, 0, 0, 420).status, 204u);
+    // The controller's table still holds both members.
+    const Answer t = ask(ctx, 212, 0, 0, 3 * 420);
+    ASSERT_EQ(t.sent, FSA_STS_SUCCESS);
+    const uint8_t* second = t.data.data() + 2 * 420;
+    EXPECT_EQ(getLe32(second + 0), 2u);
+    EXPECT_EQ(getLe32(second + 40), 1u);
+    EXPECT_EQ(getLe16(second + 60), 1u);
+    EXPECT_EQ(getLe32(second + 256), 128u);
+    // A drive missing with the last slice takes it out of the count.
+    ctx = begin("adapter0.drive0 = 0:0 sas 146G\nadapter0.drive1 = 0:1 sas 146G state=missing\n");
+    ASSERT_NE(ctx, nullptr);
+    EXPECT_EQ(ask(ctx, 1, 0, 0, 0).status, 1u);
+}
+
+TEST_F(PartitionsTest, FaultsShapePartitionRecords)
+{
+    FSAAPI_CONTEXT* ctx = begin(kRaid5);
+    ASSERT_NE(ctx, nullptr);
+    // Several fields of one entry, in every record of it; the others stay.
+    ASSERT_TRUE(sim().addFault(0, Fault{"partition 2", "poke = 100:4=3", 0, 0}));
+    ASSERT_TRUE(sim().addFault(0, Fault{"partition 2", "poke = 79:1=9", 0, 0}));
+    ASSERT_TRUE(sim().addFault(0, Fault{"partition 2", "poke = 56:2=0x1234", 0, 2}));
+    for (int read = 0; read < 3; ++read) {
+        SCOPED_TRACE(read);
+        const Answer t = ask(ctx, 212, 0, 0, 4 * 420);
+        const uint8_t* r = t.data.data() + 2 * 420;
+        EXPECT_EQ(getLe32(r + 100), 3u);
+        EXPECT_EQ(r[79], 9);
+        EXPECT_EQ(getLe16(r + 56), read < 2 ? 0x1234u : 3u) << "the third acts twice";
+        EXPECT_EQ(getLe32(t.data.data() + 420 + 100), 0u);
+        EXPECT_EQ(t.data[420 + 79], 0);
+    }
+    const Answer e = ask(ctx, 213, 2, 0, 420, std::vector<uint8_t>(420, 0));
+    EXPECT_EQ(getLe32(e.data.data() + 100), 3u);
+    // Entry 3 in the own table of its drive.
+    ASSERT_TRUE(sim().addFault(0, Fault{"partition 3", "poke = 100:4=5", 0, 0}));
+    const Answer d = ask(ctx, 214, 2, 0, 420);
+    EXPECT_EQ(d.status, 204u);
+    EXPECT_EQ(getLe32(d.data.data()), 3u);
+    EXPECT_EQ(getLe32(d.data.data() + 100), 5u);
+
+    // Only a poke shapes a record.
+    EXPECT_FALSE(sim().addFault(0, Fault{"partition 2", "status = 3"}));
+    EXPECT_FALSE(sim().addFault(0, Fault{"partition x", "poke = 0:4=1"}));
+    // A field past the record is left alone.
+    ASSERT_TRUE(sim().addFault(0, Fault{"partition 1", "poke = 418:4=7", 0, 0}));
+    const Answer t = ask(ctx, 212, 0, 0, 4 * 420);
+    EXPECT_EQ(getLe16(t.data.data() + 420 + 418), 0u);
+}
+
 }  // namespace

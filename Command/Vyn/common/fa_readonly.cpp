@@ -8,6 +8,7 @@
 #include "Command/Vyn/common/fa_lowlevel.h"
 #include "Command/Vyn/common/fa_status.h"
 #include "Command/Vyn/common/fa_utils.h"
+#include "Command/Vyn/os/faux_ctrprep.h"
 #include "Command/Vyn/os/faux_hwcomm.h"
 #include "Command/Vyn/os/faux_misc.h"
 #include "Command/Vyn/os/faux_oem_ulb.h"
@@ -342,8 +343,7 @@ FSA_STATUS SendGetDynamicAdapterPropertiesFib(FSAAPI_CONTEXT* ctx, void* record)
     return FSA_STS_SUCCESS;
 }
 
-// Removal, change and exposure of a controller are not available yet: each
-// answers 31.
+// Removal and change of a controller are not available yet: each answers 31.
 
 extern "C" FSA_STATUS FsaPrepareCtrForRemoval(void*, int, int, int, FAOS_CTR_REMOVE_BASE**)
 {
@@ -352,7 +352,20 @@ extern "C" FSA_STATUS FsaPrepareCtrForRemoval(void*, int, int, int, FAOS_CTR_REM
 
 extern "C" FSA_STATUS FsaCtrRemovalComplete(void*, int, int, FAOS_CTR_REMOVE_BASE*) { return FSA_STS_NOT_SUPPORTED; }
 
-extern "C" FSA_STATUS FsaExposeCtrToOs(void*, int, int) { return FSA_STS_NOT_SUPPORTED; }
+// Exposure goes straight to the host's OS layer: no access gate and no
+// context mutex.
+extern "C" FSA_STATUS FsaExposeCtrToOs(void* handle, int container, int data)
+{
+    FSAAPI_CONTEXT* ctx = UtilGetContextFromHandle(handle);
+    if (ctx == nullptr)
+        return FSA_STS_INVALID_HANDLE;
+    try {
+        faos_ExposeCtrToOs(ctx, static_cast<unsigned>(container), data);
+    } catch (FSA_STATUS thrown) {
+        return thrown;
+    }
+    return FSA_STS_SUCCESS;
+}
 
 extern "C" FSA_STATUS FsaPrepareCtrForChange(void*, uint32_t, FAOS_CTR_CHANGE_BASE**) { return FSA_STS_NOT_SUPPORTED; }
 

@@ -163,7 +163,8 @@ FSA_STATUS FsaGetGeneralInformation2Ex(void* handle, uint32_t index, FSA_GENERAL
 uint32_t GetExtendedType(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t type, const void* record);
 
 // Controller removal, change and exposure for the host; the integer
-// arguments go to the OS layer unchanged. Not available yet: each answers 31.
+// arguments go to the OS layer unchanged. Exposure answers 1 (9 for an
+// unknown handle); the others are not available yet and answer 31.
 extern "C" {
 FSA_STATUS FsaPrepareCtrForRemoval(void* handle, int container, int permanent, int force, FAOS_CTR_REMOVE_BASE** out);
 FSA_STATUS FsaCtrRemovalComplete(void* handle, int container, int failed, FAOS_CTR_REMOVE_BASE* state);

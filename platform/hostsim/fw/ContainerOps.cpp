@@ -2,8 +2,8 @@
 // statistics, whether a container number is in use, and background
 // verification: each answers the success status
 // the library expects and keeps its effect in the controller's container
-// settings. Creation, deletion and zeroing (CT 17, 59) and verification (CT
-// 173, 205) answer without the fuller effects that creation work adds.
+// settings. Creation, deletion and zeroing (CT 17, 59) and the verify priority
+// (CT 205) answer without the fuller effects that creation work adds.
 #include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/fw/Configuration.h"
 #include "platform/hostsim/fw/ContainerTransport.h"
@@ -143,12 +143,6 @@ void cacheToss(ControllerState& c, const CtRequest& q, CtReply& r)
     r.status = kNewSuccess;
 }
 
-void verify(ControllerState& c, const CtRequest& q, CtReply& r)
-{
-    c.verifyOn = q.param[0] != 0;
-    r.status = kNewSuccess;
-}
-
 void verifyDelay(ControllerState& c, const CtRequest& q, CtReply& r)
 {
     c.verifyPriority = q.param[0];
@@ -264,7 +258,6 @@ void registerContainerOpHandlers(Dispatcher& dispatcher)
         r.status = exists(c, q.param[0]) ? 1 : 0;
     });
     addCtHandler(dispatcher, 155, answer(kNewSuccess));
-    addCtHandler(dispatcher, 173, verify);
     addCtHandler(dispatcher, 205, verifyDelay);
     addCtHandler(dispatcher, 207, answer(kNewSuccess));
     addCtHandler(dispatcher, 251, phyDevOperation);

@@ -79,10 +79,16 @@ uint32_t addContainer(ControllerState& c, const Wanted& w)
     if (w.sizeBlocks != 0)
         text += " size=" + std::to_string(w.sizeBlocks) + 's';
     // The name becomes a word of the description line the state file keeps:
-    // one a line break or quote would split is left out.
+    // one a space, line break or quote would split is kept as the
+    // container's label instead, as a label written later would be.
     const auto plainWord = [](unsigned char ch) { return ch > ' ' && ch < 0x7F && ch != '"' && ch != '\\' && ch != '='; };
-    if (!w.name.empty() && std::all_of(w.name.begin(), w.name.end(), plainWord))
+    if (!w.name.empty() && std::all_of(w.name.begin(), w.name.end(), plainWord)) {
         text += " name=" + w.name;
+    } else if (!w.name.empty()) {
+        ControllerState::ContainerSettings& s = c.containerSettings[w.number];
+        s.named = true;
+        s.name = w.name;
+    }
     if (twoLevel(w.level))
         text += " legs=" + std::to_string(w.legs);
     if (!w.starts.empty()) {

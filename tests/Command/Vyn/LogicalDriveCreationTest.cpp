@@ -204,15 +204,17 @@ TEST_F(LogicalDriveCreationTest, HeaderAndMemberRecords)
     create(1, 0, s, 0, cache, 0, 0, 5);
     EXPECT_EQ(lastRequest()[58], 0);
 
-    // Read cache preferring the SSD pool on a controller whose pool does
-    // not take writes: the first option byte says so, the third stays 0.
+    // Read cache preferring the SSD pool on a controller whose pool takes
+    // writes (dynamic property 24, as the refreshed information reports it):
+    // the third option byte says so.
     const uint32_t pool[4] = {1, 0, 1, 0};
     s[0].device.targetId = 6;
     s[1].device.targetId = 7;
     create(1, 0, s, 0, pool);
     r = lastRequest();
-    EXPECT_EQ(r[2], 2);
-    EXPECT_EQ(r[56], 0);
+    ASSERT_NE(faGetLe32(ctx->generalInfo.bytes + GI_FURTHER_FLAGS) & 0x100, 0u);
+    EXPECT_EQ(r[2], 1);
+    EXPECT_EQ(r[56], 1);
 }
 
 TEST_F(LogicalDriveCreationTest, UsableSizeOfEachType)

@@ -205,8 +205,9 @@ FSA_STATUS createLogicalDrive(FSAAPI_CONTEXT* ctx, void* handle, tag_FSA_CONTAIN
     faPutLe16(req + kHdrStripe, static_cast<uint16_t>(chunkBytes / kBlock));
     faPutLe16(req + kHdrLegs, static_cast<uint16_t>(legs == 1 ? 0 : legs));
     faPutLe16(req + VCH_MEMBERS, static_cast<uint16_t>(count));
+    // Sixteen characters, no terminator added; nothing is read past one.
     if (name != nullptr)
-        std::memcpy(req + kHdrName, name, kHdrNameBytes);
+        std::memcpy(req + kHdrName, name, strnlen(name, kHdrNameBytes));
     req[kHdrOption3] = option3;
     req[kHdrOption4] = policyBytes && (word3 & 1) ? 1 : 0;
     req[kHdrOption5] = policyBytes && extra <= kHighestExtra ? static_cast<uint8_t>(extra) : 0;

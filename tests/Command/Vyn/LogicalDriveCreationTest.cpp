@@ -215,6 +215,15 @@ TEST_F(LogicalDriveCreationTest, HeaderAndMemberRecords)
     ASSERT_NE(faGetLe32(ctx->generalInfo.bytes + GI_FURTHER_FLAGS) & 0x100, 0u);
     EXPECT_EQ(r[2], 1);
     EXPECT_EQ(r[56], 1);
+
+    // A shorter name is sent with zeros after it, and nothing past its end
+    // is read.
+    s[0].device.targetId = 8;
+    s[1].device.targetId = 9;
+    tag_FSA_CONTAINER out = {};
+    ASSERT_EQ(FsaCreateLogicalDrive(handle_, &out, 2, "Short", 0, 2, s.data(), 0, nullptr, 0, 0, 0), FSA_STS_SUCCESS);
+    r = lastRequest();
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(r.data() + 40), 16), std::string("Short") + std::string(11, '\0'));
 }
 
 TEST_F(LogicalDriveCreationTest, UsableSizeOfEachType)
@@ -349,9 +358,18 @@ TEST_F(LogicalDriveCreationTest, ForceOnlineStatuses)
     ASSERT_NE(ctx, nullptr);
     tag_FSA_CONTAINER c = {};
     CT_GetStandardID(ctx, &c, 0);
+    c.uniqueId = 0x5A000000;  // the simulator's first unique id
     // No mode: nothing goes to the controller.
     EXPECT_EQ(FsaContainerForceOnline(handle_, &c, 0, 0), FSA_STS_BAD_PARAMETER);
     EXPECT_EQ(sent(500, 224), 0u);
+
+    // The failed container comes back; the lists read before that are stale
+    // for the next request until they are read again.
+    EXPECT_EQ(FsaContainerForceOnline(handle_, &c, 1, 0x3), FSA_STS_SUCCESS);
+    EXPECT_EQ(sim().controller(0).containerSettings[0].forceOnlineFlags, 0x3u);
+    EXPECT_EQ(FsaContainerForceOnline(handle_, &c, 1, 0), 613u);
+    EXPECT_EQ(vyntest::thrownBy([&] { CT_GetContainerList(ctx, 1); }), FSA_STS_SUCCESS);
+    EXPECT_EQ(FsaContainerForceOnline(handle_, &c, 1, 0), 616u);
 
     struct Row {
         uint32_t firmware;

@@ -2,8 +2,11 @@
 // morph and verify tasks and what a logical-drive creation asked for, as the
 // logical-device record, the segment list and the task list show them.
 #include "RawFibTest.h"
+#include "platform/hostsim/desc/Description.h"
+#include "platform/hostsim/state/Controller.h"
 
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -200,6 +203,50 @@ TEST_F(ContainerActivityTest, ALogicalDriveKeepsWhatItsCreationAskedFor)
     const std::vector<uint8_t> plain = record(fd, 4);
     EXPECT_EQ(getLe32(plain.data() + 48), 11u);
     EXPECT_EQ(getLe32(plain.data() + 88) & 0x400, 0u);
+}
+
+TEST(ContainerActivityState, SurvivesTheStateFileAndOlderFilesReadAsBefore)
+{
+    Description desc;
+    std::string error;
+    ASSERT_TRUE(desc.parse(kContainers, "test", error)) << error;
+    ControllerState first = ControllerState::fromDescription(desc, 0);
+    ControllerState::ContainerSettings& s = first.containerSettings[2];
+    s.taskPriority = 2;
+    s.forceOnlineFlags = 0x15;
+    s.morphTask = 7;
+    s.morphSource = kHandle0 + 2;
+    s.morphDestination = kHandle0 + 0x2002;
+    first.verifyTask = 9;
+    const std::string text = first.toText(1);
+    Description again;
+    ASSERT_TRUE(again.parse(text, "state", error)) << error;
+    const ControllerState second = ControllerState::fromDescription(again, 0);
+    const ControllerState::ContainerSettings& t = second.containerSettings.at(2);
+    EXPECT_EQ(t.taskPriority, 2u);
+    EXPECT_EQ(t.forceOnlineFlags, 0x15u);
+    EXPECT_EQ(t.morphTask, 7u);
+    EXPECT_EQ(t.morphSource, kHandle0 + 2);
+    EXPECT_EQ(t.morphDestination, kHandle0 + 0x2002u);
+    EXPECT_EQ(second.verifyTask, 9u);
+
+    // A state file written before these were kept.
+    std::string older;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line))
+        if (line.find("task_priority") == std::string::npos && line.find("force_online") == std::string::npos &&
+            line.find("morph_") == std::string::npos && line.find("verify_task") == std::string::npos)
+            older += line + "\n";
+    Description old;
+    ASSERT_TRUE(old.parse(older, "state", error)) << error;
+    const ControllerState third = ControllerState::fromDescription(old, 0);
+    const ControllerState::ContainerSettings& u = third.containerSettings.at(2);
+    EXPECT_EQ(u.taskPriority, 0u);
+    EXPECT_EQ(u.morphTask, 0u);
+    EXPECT_EQ(u.morphSource, 0xFFFFFFFFu);
+    EXPECT_EQ(u.morphDestination, 0xFFFFFFFFu);
+    EXPECT_EQ(third.verifyTask, 0u);
 }
 
 }  // namespace

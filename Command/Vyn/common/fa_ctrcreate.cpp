@@ -515,8 +515,11 @@ FSA_STATUS CT_VynIoCreateLogicalDrive(FSAAPI_CONTEXT* ctx, VYNIO_CREATE_HEADER_S
     } catch (FSA_STATUS thrown) {
         sent = thrown;
     }
-    if (sent == FSA_STS_SUCCESS && isCreated(status))
+    if (sent == FSA_STS_SUCCESS && isCreated(status)) {
+        // The new drive's partitions are not in the cached layout yet.
+        CT_InvalidateCache(ctx);
         return FSA_STS_SUCCESS;
+    }
     return kCreateRefused;
 }
 

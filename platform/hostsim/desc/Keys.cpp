@@ -90,6 +90,7 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.auto_failover", KeyType::Boolean, "1", "automatic failover switched on (CT 169)"},
         {"adapter#.verify", KeyType::Boolean, "0", "background verification switched on (CT 175)"},
         {"adapter#.verify_priority", KeyType::Integer, "1", "verify priority 1-3, or the period in days (CT 206)"},
+        {"adapter#.verify_task", KeyType::Integer, "0", "state files: the adapter verify task CT 173 started (0 none)"},
         {"adapter#.raid6_options", KeyType::Text,
          "00000000000000001000000003000000000000000000000000000000000000000000000000000000000000000000000000000000"
          "0000000000000000000000000000000000000000000000000000000000000000040200000602020008020400",
@@ -156,6 +157,14 @@ const std::vector<KeyDef>& keyTable()
          "state files: the container it is a snapshot of"},
         {"adapter#.container#.dead", KeyType::IntList, nullptr,
          "state files: member indexes whose partitions are dead (CT 72)"},
+        {"adapter#.container#.task_priority", KeyType::Integer, nullptr,
+         "state files: the task priority it was created with (CT 237)"},
+        {"adapter#.container#.force_online_flags", KeyType::Integer, nullptr,
+         "state files: the flags of its last forced online (CT 224)"},
+        {"adapter#.container#.morph_task", KeyType::Integer, nullptr, "state files: its morph task (CT 109, 252)"},
+        {"adapter#.container#.morph_source", KeyType::Integer, nullptr, "state files: the morph's source handle"},
+        {"adapter#.container#.morph_destination", KeyType::Integer, nullptr,
+         "state files: the morph's destination handle"},
         // seeded tasks, by task id
         {"adapter#.task#.job", KeyType::Integer, nullptr,
          "a task: its job code (3 drive verify, 110 mirror rebuild, 400 adapter verify, ...)"},

@@ -7,6 +7,7 @@
 #include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/fw/Configuration.h"
 #include "platform/hostsim/fw/ConnectorMap.h"
+#include "platform/hostsim/fw/ContainerActivity.h"
 #include "platform/hostsim/fw/ContainerTransport.h"
 #include "platform/hostsim/fw/Enclosures.h"
 
@@ -228,7 +229,7 @@ void containerList(ControllerState& c, const CtRequest& q, CtReply& r)
     r.status = kNewSuccess;
     r.result2 = kNewSuccess;
     r.data.assign(8 + 4 * entries.size(), 0);
-    putLe32(r.data.data(), static_cast<uint32_t>(c.generation));
+    putLe32(r.data.data(), containerListAge(c));
     putLe32(r.data.data() + 4, static_cast<uint32_t>(entries.size()));
     for (size_t i = 0; i < entries.size(); ++i)
         putLe32(r.data.data() + 8 + 4 * i, entries[i]);
@@ -277,6 +278,7 @@ void logDevInfo(ControllerState& c, const CtRequest& q, CtReply& r)
             name = s->second.name;
     }
     std::memcpy(p + 296, name.data(), std::min<size_t>(name.size(), 15));
+    addContainerActivity(c, *l, p);
 }
 
 void phyDevList(ControllerState& c, const CtRequest& q, CtReply& r)

@@ -183,18 +183,32 @@ ConfigView configurationOf(const ControllerState& c)
                 members.push_back(d);
         if (members.empty())
             continue;
+        // Starts a creation asked for ("starts=" in blocks, member order);
+        // members without one follow what their drive already holds.
+        std::vector<uint64_t> starts;
+        if (pairs.count("starts")) {
+            std::istringstream list(pairs["starts"]);
+            std::string word;
+            while (std::getline(list, word, ','))
+                starts.push_back(std::strtoull(word.c_str(), nullptr, 10));
+        }
+        const auto startOf = [&](size_t i, const DriveView* d) {
+            return i < starts.size() ? starts[i] : nextBlock[d->handle()];
+        };
         uint64_t extent = members[0]->usable;
-        for (const DriveView* d : members)
-            extent = std::min(extent, d->usable + kLeadBlocks - std::min(nextBlock[d->handle()], d->usable + kLeadBlocks));
+        for (size_t i = 0; i < members.size(); ++i) {
+            const DriveView* d = members[i];
+            extent = std::min(extent, d->usable + kLeadBlocks - std::min(startOf(i, d), d->usable + kLeadBlocks));
+        }
         // A size asks for less than the members hold (one-level containers).
         const uint64_t perExtent = dataBlocks(level->raidType, members.size(), 1);
         if (pairs.count("size") && level->legType == 0 && perExtent != 0) {
             const uint64_t want = (parseSizeBlocks(pairs["size"]) + perExtent - 1) / perExtent;
             extent = std::min(extent, (want + 127) / 128 * 128);
         }
-        auto placeOn = [&nextBlock, extent](const DriveView* d) {
-            const uint64_t start = nextBlock[d->handle()];
-            nextBlock[d->handle()] = start + extent;
+        auto placeOn = [&nextBlock, &startOf, extent](size_t i, const DriveView* d) {
+            const uint64_t start = startOf(i, d);
+            nextBlock[d->handle()] = std::max(nextBlock[d->handle()], start + extent);
             return start;
         };
         LogDevView top;
@@ -205,8 +219,8 @@ ConfigView configurationOf(const ControllerState& c)
         if (pairs.count("stripe"))
             top.stripeBlocks = static_cast<uint32_t>(parseSizeBlocks(pairs["stripe"]));
         if (level->legType == 0) {
-            for (const DriveView* d : members)
-                top.members.push_back({d->handle(), top.handle, placeOn(d), extent});
+            for (size_t i = 0; i < members.size(); ++i)
+                top.members.push_back({members[i]->handle(), top.handle, placeOn(i, members[i]), extent});
             top.blocks = dataBlocks(level->raidType, members.size(), extent);
         } else {
             const size_t legCount = pairs.count("legs") ? std::strtoul(pairs["legs"].c_str(), nullptr, 10) : 2;
@@ -219,7 +233,7 @@ ConfigView configurationOf(const ControllerState& c)
                 leg.raidType = level->legType;
                 leg.stripeBlocks = top.stripeBlocks;
                 for (size_t m = 0; m < per; ++m)
-                    leg.members.push_back({members[g * per + m]->handle(), leg.handle, placeOn(members[g * per + m]), extent});
+                    leg.members.push_back({members[g * per + m]->handle(), leg.handle, placeOn(g * per + m, members[g * per + m]), extent});
                 leg.blocks = dataBlocks(leg.raidType, per, extent);
                 top.members.push_back({0xFFFFFFFFu, leg.handle, 0, leg.blocks});
                 top.blocks += leg.blocks;

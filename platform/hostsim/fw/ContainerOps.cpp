@@ -3,7 +3,7 @@
 // verification: each answers the success status
 // the library expects and keeps its effect in the controller's container
 // settings. Deletion (CT 17) takes the container away; zeroing (CT 59) and
-// verification (CT 173, 205) answer without fuller effects.
+// the verify priority (CT 205) answer without fuller effects.
 #include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/fw/Configuration.h"
 #include "platform/hostsim/fw/ContainerTransport.h"
@@ -142,12 +142,6 @@ void cacheToss(ControllerState& c, const CtRequest& q, CtReply& r)
     auto it = c.containerSettings.find(q.param[0]);
     if (it != c.containerSettings.end())
         it->second.buffered = 0;
-    r.status = kNewSuccess;
-}
-
-void verify(ControllerState& c, const CtRequest& q, CtReply& r)
-{
-    c.verifyOn = q.param[0] != 0;
     r.status = kNewSuccess;
 }
 
@@ -305,7 +299,6 @@ void registerContainerOpHandlers(Dispatcher& dispatcher)
         r.status = exists(c, q.param[0]) ? 1 : 0;
     });
     addCtHandler(dispatcher, 155, answer(kNewSuccess));
-    addCtHandler(dispatcher, 173, verify);
     addCtHandler(dispatcher, 205, verifyDelay);
     addCtHandler(dispatcher, 207, answer(kNewSuccess));
     addCtHandler(dispatcher, 251, phyDevOperation);

@@ -39,6 +39,8 @@ struct Wanted {
     uint64_t sizeBlocks = 0;        // 0: what the members hold
     uint32_t legs = 0;              // two-level containers
     std::string name;
+    std::vector<uint64_t> starts;   // member start blocks asked for (CT 237)
+    bool reedSolomon = false;       // RAID-6 and RAID-60 of the Reed-Solomon codes
 };
 
 bool twoLevel(const char* level)
@@ -77,12 +79,25 @@ uint32_t addContainer(ControllerState& c, const Wanted& w)
     if (w.sizeBlocks != 0)
         text += " size=" + std::to_string(w.sizeBlocks) + 's';
     // The name becomes a word of the description line the state file keeps:
-    // one a line break or quote would split is left out.
+    // one a space, line break or quote would split is kept as the
+    // container's label instead, as a label written later would be.
     const auto plainWord = [](unsigned char ch) { return ch > ' ' && ch < 0x7F && ch != '"' && ch != '\\' && ch != '='; };
-    if (!w.name.empty() && std::all_of(w.name.begin(), w.name.end(), plainWord))
+    if (!w.name.empty() && std::all_of(w.name.begin(), w.name.end(), plainWord)) {
         text += " name=" + w.name;
+    } else if (!w.name.empty()) {
+        ControllerState::ContainerSettings& s = c.containerSettings[w.number];
+        s.named = true;
+        s.name = w.name;
+    }
     if (twoLevel(w.level))
         text += " legs=" + std::to_string(w.legs);
+    if (!w.starts.empty()) {
+        text += " starts=";
+        for (size_t i = 0; i < w.starts.size(); ++i)
+            text += (i != 0 ? "," : "") + std::to_string(w.starts[i]);
+    }
+    if (w.reedSolomon)
+        text += " rs=1";
     c.objects[key] = text;
     ++c.configAge;
     return kCreated;
@@ -198,7 +213,7 @@ void createContainer(ControllerState& c, const CtRequest& q, CtReply& r)
 }
 
 // Description levels by logical-device RAID type code; the Reed-Solomon codes
-// take their plain level.
+// take their plain level and are marked apart.
 const char* levelOfCode(uint8_t code)
 {
     switch (code) {
@@ -219,10 +234,31 @@ const char* levelOfCode(uint8_t code)
     }
 }
 
+// The job of the task that initialises a new drive of `level`: initialisation
+// code 1 clears it; 2 builds its redundancy; the quick and skipped forms
+// (3, 4, and 0) start nothing.
+uint32_t initialisationJob(uint8_t code, const std::string& level)
+{
+    if (code == 1)
+        return 101;
+    if (code != 2)
+        return 0;
+    if (level == "raid1" || level == "raid10" || level == "raid1e")
+        return 103;
+    if (level == "raid5" || level == "raid50" || level == "raid5ee")
+        return 107;
+    if (level == "raid6" || level == "raid60")
+        return 116;
+    return 0;
+}
+
 // CT 237: a 64-byte header (version 1) and one record per member from byte
 // 64, 20 bytes for type code 1 (handle, start, blocks), else 12 (handle,
 // start). RAID-10 is built of mirrored pairs; RAID-50/60 take the leg count
-// of the header.
+// of the header. The drive takes the member starts asked for; its task
+// priority (u16 at 10), read cache (byte 2, 1 or 2: on) and write cache
+// (byte 3: 1 protected by battery, 2 on) are kept with it, and its
+// initialisation code (byte 1) starts the task that prepares it.
 void createLogicalDrive(ControllerState& c, const CtRequest& q, CtReply& r)
 {
     keepCtRequest(c, q);
@@ -251,14 +287,31 @@ void createLogicalDrive(ControllerState& c, const CtRequest& q, CtReply& r)
         if (std::none_of(v.drives.begin(), v.drives.end(), [&](const DriveView& d) { return d.handle() == handle; }))
             return;
         w.members.push_back(handle);
+        w.starts.push_back(uint64_t{in.u32(at + 8)} << 32 | in.u32(at + 4));
         if (record == 20)
             spanned += uint64_t{in.u32(at + 16)} << 32 | in.u32(at + 12);
     }
     // A volume of extents of their own length, when the header names no size.
     if (w.sizeBlocks == 0)
         w.sizeBlocks = spanned;
+    w.reedSolomon = code == 13 || code == 14;
     const uint32_t status = addContainer(c, w);
     r.status = status == kCreated ? kCreated : kNumberTaken;
+    if (status != kCreated)
+        return;
+    ControllerState::ContainerSettings& s = c.containerSettings[w.number];
+    s.taskPriority = in.u16(10);
+    s.readCache = q.input[2] != 0 ? 1 : 0;
+    s.writeCache = q.input[3];
+    const uint32_t job = initialisationJob(q.input[1], w.level);
+    if (job != 0) {
+        const uint32_t id = c.tasks.empty() ? 1 : c.tasks.rbegin()->first + 1;
+        ControllerState::Task& t = c.tasks[id];
+        t.job = job;
+        t.object = w.number;
+        t.total = 1000;
+        t.atMs = c.clockMs;
+    }
 }
 
 // A creation stands only when its answer leaves as one: a fault that turns
@@ -269,13 +322,18 @@ void addCreation(Dispatcher& dispatcher, uint32_t code, CtHandler handler)
     dispatcher.add(HandlerKind::Class2, code, [code, h = std::move(handler)](FibCall& call) {
         ControllerState& c = call.controller();
         std::map<std::string, std::string> objects = c.objects;
+        std::map<uint32_t, ControllerState::ContainerSettings> settings = c.containerSettings;
+        std::map<uint32_t, ControllerState::Task> tasks = c.tasks;
         const uint32_t age = c.configAge;
         answerCt(call, code, h);
         call.markChanged();
-        call.onFinal([objects = std::move(objects), age](FibCall& final) {
+        call.onFinal([objects = std::move(objects), settings = std::move(settings), tasks = std::move(tasks),
+                      age](FibCall& final) {
             if (final.word(0) == 0 && final.word(2) == kCreated)
                 return;
             final.controller().objects = objects;
+            final.controller().containerSettings = settings;
+            final.controller().tasks = tasks;
             final.controller().configAge = age;
         });
     });

@@ -2,9 +2,9 @@
 // the failover switch (CT 168), snapshot maps (CT 220), bad stripes (CT 227),
 // power management (CT 246), the SSD cache pool (CT 254); the serial number
 // (CT 13), table-entry clear (CT 14), dead marks (CT 72), segment deletion
-// (CT 250), morph requests (CT 109, 252), the legacy creation request
-// (CT 124) and the stripe and volume sets (CT 171, 172). The current creation
-// requests are answered in Creation.cpp.
+// (CT 250), the legacy creation request (CT 124) and the stripe and volume
+// sets (CT 171, 172). The current creation requests are answered in
+// Creation.cpp, morph requests in ContainerActivity.cpp.
 #include "platform/hostsim/fw/DriveMetadata.h"
 
 #include "platform/hostsim/Bytes.h"
@@ -29,7 +29,6 @@ constexpr size_t kPmBytes = 432;
 constexpr uint32_t kOpt3PowerManagement = 0x4;
 constexpr uint32_t kCreated = 305;
 constexpr uint32_t kCreateRefused = 389;
-constexpr uint32_t kMorphDone = 253;
 constexpr uint32_t kMarkedDead = 190;
 constexpr uint32_t kNoSuchContainer = 194;
 
@@ -239,11 +238,6 @@ void registerDriveMetadataHandlers(Dispatcher& dispatcher)
         keepCtRequest(c, q);
         r.status = kNewSuccess;
     });
-    for (uint32_t morph : {109u, 252u})
-        addCtHandler(dispatcher, morph, [](ControllerState& c, const CtRequest& q, CtReply& r) {
-            keepCtRequest(c, q);
-            r.status = kMorphDone;
-        });
     addCtHandler(dispatcher, 124, createContainer);
     addCtHandler(dispatcher, 171, [](ControllerState& c, const CtRequest& q, CtReply& r) {
         keepCtRequest(c, q);

@@ -1,3 +1,4 @@
+#include "platform/hostsim/fw/ContainerActivity.h"
 #include "platform/hostsim/fw/DeviceAttach.h"
 #include "platform/hostsim/fw/Dispatcher.h"
 #include "platform/hostsim/fw/DriveMetadata.h"
@@ -26,6 +27,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerTaskHandlers(dispatcher);
     registerContainerSplitHandlers(dispatcher);
     registerCreationHandlers(dispatcher);
+    registerContainerActivityHandlers(dispatcher);
     registerDeviceAttachHandlers(dispatcher);
 }
 

@@ -197,6 +197,7 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.autoFailover = get("auto_failover") != "0";
     c.verifyOn = get("verify") == "1";
     c.verifyPriority = parseInteger(get("verify_priority"));
+    c.verifyTask = parseInteger(get("verify_task"));
     c.raid6Options = parseHexBytes(get("raid6_options"), 340);
     applyRaid6DriveCounts(c.raid6Options, get("raid6_drive_counts"), get("raid6_rs_drive_counts"));
     c.configAge = parseInteger(get("config_age"));
@@ -318,6 +319,16 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
                 std::string item;
                 while (std::getline(list, item, ','))
                     set.deadMembers.push_back(parseInteger(item));
+            } else if (field == "task_priority") {
+                set.taskPriority = parseInteger(value);
+            } else if (field == "force_online_flags") {
+                set.forceOnlineFlags = parseInteger(value);
+            } else if (field == "morph_task") {
+                set.morphTask = parseInteger(value);
+            } else if (field == "morph_source") {
+                set.morphSource = parseInteger(value);
+            } else if (field == "morph_destination") {
+                set.morphDestination = parseInteger(value);
             }
         }
     }
@@ -421,6 +432,7 @@ std::string ControllerState::toText(uint64_t seed) const
     line("auto_failover", autoFailover ? "1" : "0");
     line("verify", verifyOn ? "1" : "0");
     line("verify_priority", std::to_string(verifyPriority));
+    line("verify_task", std::to_string(verifyTask));
     line("raid6_options", formatHexBytes(raid6Options));
     for (const auto& [number, record] : phys)
         line(("phy" + std::to_string(number)).c_str(), formatHexBytes(record));
@@ -469,6 +481,11 @@ std::string ControllerState::toText(uint64_t seed) const
                 dead += (dead.empty() ? "" : ",") + std::to_string(m);
             line((k + "dead").c_str(), dead);
         }
+        line((k + "task_priority").c_str(), std::to_string(set.taskPriority));
+        line((k + "force_online_flags").c_str(), hex32(set.forceOnlineFlags));
+        line((k + "morph_task").c_str(), std::to_string(set.morphTask));
+        line((k + "morph_source").c_str(), hex32(set.morphSource));
+        line((k + "morph_destination").c_str(), hex32(set.morphDestination));
     }
     for (const auto& [id, task] : tasks) {
         const std::string k = "task" + std::to_string(id) + ".";

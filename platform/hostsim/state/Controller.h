@@ -140,6 +140,8 @@ struct ControllerState {
     bool autoFailover = true;
     bool verifyOn = false;
     uint32_t verifyPriority = 1;
+    // The adapter verify task CT 173 started (0: none).
+    uint32_t verifyTask = 0;
     std::vector<uint8_t> raid6Options;
     std::map<uint32_t, std::vector<uint8_t>> phys;
 
@@ -190,6 +192,14 @@ struct ControllerState {
         // Members whose partitions are dead (CT 72), by member index; a
         // restore (CT 120) or the container's destruction clears them.
         std::vector<uint32_t> deadMembers;
+        // The task priority it was created with, the flags of its last forced
+        // online (CT 224), and its running morph (CT 109, 252): the task and
+        // the source and destination handles.
+        uint32_t taskPriority = 0;
+        uint32_t forceOnlineFlags = 0;
+        uint32_t morphTask = 0;
+        uint32_t morphSource = 0xFFFFFFFFu;
+        uint32_t morphDestination = 0xFFFFFFFFu;
     };
     std::map<uint32_t, ContainerSettings> containerSettings;
 

@@ -49,8 +49,6 @@ TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
          [&](void* a, FSAAPI_CONTEXT*) {
              return FsaCreatePrimaryContainer(a, &container, 1, "x", 0, nullptr, 0, nullptr, 0);
          }},
-        {"FsaVerifyContainer", [&](void* a, FSAAPI_CONTEXT*) { return FsaVerifyContainer(a, 1); }},
-        {"FsaCommitDriveConfiguration", [&](void* a, FSAAPI_CONTEXT*) { return FsaCommitDriveConfiguration(a); }},
         {"FsaStorageDevice2",
          [&](void* a, FSAAPI_CONTEXT*) { return FsaStorageDevice2(a, &device, 7, nullptr, nullptr); }},
         {"FsaCreateJBOD", [&](void* a, FSAAPI_CONTEXT*) { return FsaCreateJBOD(a, &device); }},

@@ -258,8 +258,9 @@ void SimHostIo::observeWrite(const Watched& w, const std::string& text)
         for (const ContainerHostView& v : containersOf(c)) {
             if (v.number != container)
                 continue;
-            if (add && (v.host == "none" || hostSees(v.host))) {
-                if (v.host == "none") {
+            // A disk the host deleted comes back when it is added again.
+            if (add && (v.host == "none" || v.host == "deleted" || hostSees(v.host))) {
+                if (v.host == "none" || v.host == "deleted") {
                     setContainerHost(c, container, "exposed");
                     store_->save(c);
                 }
@@ -650,7 +651,10 @@ int SimHostIo::queryDisk(ControllerState& c, uint8_t* bytes, Request& r)
 int SimHostIo::deleteDisk(ControllerState& c, uint8_t* bytes, Request& r)
 {
     const uint32_t container = getLe32(bytes + 4);
-    if (!setContainerHost(c, container, "deleted"))
+    // The host's disk goes even when the controller moved its container away
+    // since; without either there is nothing to delete.
+    const bool hasDisk = sdLetter_.count(std::make_pair(c.index, container)) != 0;
+    if (!setContainerHost(c, container, "deleted") && !hasDisk)
         return fail(r, EINVAL);
     store_->save(c);
     hideContainer(c.index, container);

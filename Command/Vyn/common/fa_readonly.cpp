@@ -8,6 +8,8 @@
 #include "Command/Vyn/common/fa_lowlevel.h"
 #include "Command/Vyn/common/fa_status.h"
 #include "Command/Vyn/common/fa_utils.h"
+#include "Command/Vyn/common/fa_paramchk.h"
+#include "Command/Vyn/os/faux_ctrprep.h"
 #include "Command/Vyn/os/faux_hwcomm.h"
 #include "Command/Vyn/os/faux_misc.h"
 #include "Command/Vyn/os/faux_oem_ulb.h"
@@ -26,6 +28,9 @@ constexpr uint16_t kFibContainer = 500;
 
 constexpr unsigned kFibHeader = 32;
 constexpr unsigned kFibBytes = 512;
+
+// Removal preparation that the OS layer answered with nothing.
+constexpr FSA_STATUS kStsNoRemovalState = 399;
 
 // Adapter information reply: serial words.
 constexpr size_t kAiSerial0 = 68;
@@ -342,23 +347,91 @@ FSA_STATUS SendGetDynamicAdapterPropertiesFib(FSAAPI_CONTEXT* ctx, void* record)
     return FSA_STS_SUCCESS;
 }
 
-// Removal, change and exposure of a controller are not available yet: each
-// answers 31.
+// Removal, change and exposure of a container for the host: the OS layer's
+// work behind a handle check, without access gate or context mutex.
 
-extern "C" FSA_STATUS FsaPrepareCtrForRemoval(void*, int, int, int, FAOS_CTR_REMOVE_BASE**)
+namespace {
+
+// Runs one host step on the handle's context: 9 for an unknown handle, else
+// the step's result or the status it threw.
+template <class Step>
+FSA_STATUS hostStep(void* handle, Step&& step)
 {
-    return FSA_STS_NOT_SUPPORTED;
+    FSAAPI_CONTEXT* ctx = UtilGetContextFromHandle(handle);
+    if (ctx == nullptr)
+        return FSA_STS_INVALID_HANDLE;
+    try {
+        return step(ctx);
+    } catch (FSA_STATUS thrown) {
+        return thrown;
+    }
 }
 
-extern "C" FSA_STATUS FsaCtrRemovalComplete(void*, int, int, FAOS_CTR_REMOVE_BASE*) { return FSA_STS_NOT_SUPPORTED; }
+}  // namespace
 
-extern "C" FSA_STATUS FsaExposeCtrToOs(void*, int, int) { return FSA_STS_NOT_SUPPORTED; }
+extern "C" FSA_STATUS FsaPrepareCtrForRemoval(void* handle, int container, int permanent, int force,
+                                              FAOS_CTR_REMOVE_BASE** out)
+{
+    return hostStep(handle, [&](FSAAPI_CONTEXT* ctx) -> FSA_STATUS {
+        if (out != nullptr)
+            *out = nullptr;
+        if (PCK_HasNoHostDriver(ctx))
+            return FSA_STS_SUCCESS;
+        FAOS_CTR_REMOVE* removal = faos_PrepareCtrForRemoval(ctx, container, permanent, force);
+        if (removal == nullptr)
+            return ctx->remoteAdapter == 1 ? FSA_STS_SUCCESS : kStsNoRemovalState;
+        if (out != nullptr)
+            *out = removal;
+        else
+            delete removal;
+        return FSA_STS_SUCCESS;
+    });
+}
 
-extern "C" FSA_STATUS FsaPrepareCtrForChange(void*, uint32_t, FAOS_CTR_CHANGE_BASE**) { return FSA_STS_NOT_SUPPORTED; }
+extern "C" FSA_STATUS FsaCtrRemovalComplete(void* handle, int container, int failed, FAOS_CTR_REMOVE_BASE* state)
+{
+    return hostStep(handle, [&](FSAAPI_CONTEXT* ctx) -> FSA_STATUS {
+        if (PCK_HasNoHostDriver(ctx))
+            return FSA_STS_SUCCESS;
+        faos_CtrRemovalComplete(ctx, container, failed, dynamic_cast<FAOS_CTR_REMOVE*>(state));
+        return FSA_STS_SUCCESS;
+    });
+}
 
-extern "C" FSA_STATUS FsaCtrChangeComplete(void*, int, int, FAOS_CTR_CHANGE_BASE*) { return FSA_STS_NOT_SUPPORTED; }
+extern "C" FSA_STATUS FsaExposeCtrToOs(void* handle, int container, int data)
+{
+    return hostStep(handle, [&](FSAAPI_CONTEXT* ctx) -> FSA_STATUS {
+        faos_ExposeCtrToOs(ctx, static_cast<unsigned>(container), data);
+        return FSA_STS_SUCCESS;
+    });
+}
 
-FSA_STATUS FsaCtrIsSystemBootDevice(FSAAPI_CONTEXT*, uint32_t, int*) { return FSA_STS_NOT_SUPPORTED; }
+extern "C" FSA_STATUS FsaPrepareCtrForChange(void* handle, uint32_t container, FAOS_CTR_CHANGE_BASE** out)
+{
+    return hostStep(handle, [&](FSAAPI_CONTEXT* ctx) -> FSA_STATUS {
+        if (out != nullptr)
+            *out = nullptr;
+        // The OS layer keeps no change state on this host.
+        faos_PrepareCtrForChange(ctx, static_cast<int>(container));
+        return FSA_STS_SUCCESS;
+    });
+}
+
+extern "C" FSA_STATUS FsaCtrChangeComplete(void* handle, int container, int failed, FAOS_CTR_CHANGE_BASE*)
+{
+    return hostStep(handle, [&](FSAAPI_CONTEXT* ctx) -> FSA_STATUS {
+        faos_CtrChangeComplete(ctx, container, failed);
+        return FSA_STS_SUCCESS;
+    });
+}
+
+FSA_STATUS FsaCtrIsSystemBootDevice(FSAAPI_CONTEXT* ctx, uint32_t controller, int* flag)
+{
+    if (ctx == nullptr || flag == nullptr)
+        return FSA_STS_BAD_PARAMETER;
+    *flag = faos_CtrIsSystemBootDevice(ctx, static_cast<int>(controller));
+    return FSA_STS_SUCCESS;
+}
 
 void FsaGetGeneralInformation2(void* handle, FSA_GENERAL_INFO2* out)
 {

@@ -162,8 +162,11 @@ FSA_STATUS FsaGetGeneralInformation2Ex(void* handle, uint32_t index, FSA_GENERAL
 // the container's legacy record (cttype).
 uint32_t GetExtendedType(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t type, const void* record);
 
-// Controller removal, change and exposure for the host; the integer
-// arguments go to the OS layer unchanged. Not available yet: each answers 31.
+// Container removal, change and exposure for the host; the integer
+// arguments go to the OS layer unchanged. Each resolves the handle (9) and
+// returns 1 or what the OS layer threw; removal preparation gives 399 when the
+// OS layer hands back no state for a local controller, and 1 with a null state
+// for a controller without host driver.
 extern "C" {
 FSA_STATUS FsaPrepareCtrForRemoval(void* handle, int container, int permanent, int force, FAOS_CTR_REMOVE_BASE** out);
 FSA_STATUS FsaCtrRemovalComplete(void* handle, int container, int failed, FAOS_CTR_REMOVE_BASE* state);

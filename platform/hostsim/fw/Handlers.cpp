@@ -2,6 +2,7 @@
 #include "platform/hostsim/fw/Dispatcher.h"
 #include "platform/hostsim/fw/DriveMetadata.h"
 #include "platform/hostsim/fw/Partitions.h"
+#include "platform/hostsim/fw/SecondaryContainers.h"
 #include "platform/hostsim/fw/Spares.h"
 
 namespace vyn::hostsim {
@@ -27,6 +28,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerContainerSplitHandlers(dispatcher);
     registerCreationHandlers(dispatcher);
     registerDeviceAttachHandlers(dispatcher);
+    registerSecondaryContainerHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

@@ -45,14 +45,9 @@ TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
         // exports, a few per unit
         {"FsaPollForEvent", [&](void* a, FSAAPI_CONTEXT*) { return FsaPollForEvent(a, sizeof words, words); }},
         {"FsaTask", [&](void* a, FSAAPI_CONTEXT*) { return FsaTask(a, 1, 0); }},
-        {"FsaCreatePrimaryContainer",
-         [&](void* a, FSAAPI_CONTEXT*) {
-             return FsaCreatePrimaryContainer(a, &container, 1, "x", 0, nullptr, 0, nullptr, 0);
-         }},
         {"FsaContainer", [&](void* a, FSAAPI_CONTEXT*) { return FsaContainer(a, &container, 0, nullptr); }},
         {"FsaVerifyContainer", [&](void* a, FSAAPI_CONTEXT*) { return FsaVerifyContainer(a, 1); }},
         {"FsaCommitDriveConfiguration", [&](void* a, FSAAPI_CONTEXT*) { return FsaCommitDriveConfiguration(a); }},
-        {"FsaExposeCtrToOs", [&](void* a, FSAAPI_CONTEXT*) { return FsaExposeCtrToOs(a, 0, 0); }},
         {"FsaStorageDevice2",
          [&](void* a, FSAAPI_CONTEXT*) { return FsaStorageDevice2(a, &device, 7, nullptr, nullptr); }},
         {"FsaCreateJBOD", [&](void* a, FSAAPI_CONTEXT*) { return FsaCreateJBOD(a, &device); }},

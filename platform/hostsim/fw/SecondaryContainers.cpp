@@ -337,19 +337,39 @@ void unmirror(ControllerState& c, const CtRequest& q, CtReply& r)
     r.status = kUnmirrored;
 }
 
+// A change stands only when its answer leaves as the success: a fault that
+// turns the reply into another status or a transport failure takes it back.
+void addChange(Dispatcher& dispatcher, uint32_t code, uint32_t success, CtHandler handler)
+{
+    dispatcher.add(HandlerKind::Class2, code, [code, success, h = std::move(handler)](FibCall& call) {
+        ControllerState& c = call.controller();
+        auto objects = c.objects;
+        auto settings = c.containerSettings;
+        const uint32_t age = c.configAge;
+        answerCt(call, code, h);
+        call.onFinal([objects = std::move(objects), settings = std::move(settings), age, success](FibCall& final) {
+            if (final.word(0) == 0 && final.word(2) == success)
+                return;
+            final.controller().objects = objects;
+            final.controller().containerSettings = settings;
+            final.controller().configAge = age;
+        });
+    });
+}
+
 }  // namespace
 
 void registerSecondaryContainerHandlers(Dispatcher& dispatcher)
 {
-    addCtHandler(dispatcher, 21, moveContainer);
-    addCtHandler(dispatcher, 24, unmirror);
-    addCtHandler(dispatcher, 26, generateMirror);
+    addChange(dispatcher, 21, kMoved, moveContainer);
+    addChange(dispatcher, 24, kUnmirrored, unmirror);
+    addChange(dispatcher, 26, kMirrorMade, generateMirror);
     addCtHandler(dispatcher, 44, volumeAdd);
-    addCtHandler(dispatcher, 27, generateMirror2);
-    addCtHandler(dispatcher, 171, [](ControllerState& c, const CtRequest& q, CtReply& r) {
+    addChange(dispatcher, 27, kMirrorMade, generateMirror2);
+    addChange(dispatcher, 171, kVolumeSetMade, [](ControllerState& c, const CtRequest& q, CtReply& r) {
         createSecondary(c, q, r, false);
     });
-    addCtHandler(dispatcher, 172, [](ControllerState& c, const CtRequest& q, CtReply& r) {
+    addChange(dispatcher, 172, kStripeSetMade, [](ControllerState& c, const CtRequest& q, CtReply& r) {
         createSecondary(c, q, r, true);
     });
 }

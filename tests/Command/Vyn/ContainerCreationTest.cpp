@@ -345,6 +345,20 @@ TEST_F(ContainerCreationTest, SourcesMoveToTheTopAndTheVolumeTakesTheLowestNumbe
         }
 }
 
+TEST_F(ContainerCreationTest, ASourceThatCannotMoveStaysWithTheHost)
+{
+    void* h = begin("max_containers = 32\nld0 = raid1 0:0,0:1 size=1G\nld1 = raid1 0:2,0:3 size=2G\n");
+    ASSERT_NE(h, nullptr);
+    // The second source's move is refused: the first already moved.
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 21", "status = 2", 1, 1}));
+    const tag_FSA_CONTAINER sources[] = {id(0), id(1)};
+    tag_FSA_CONTAINER out{};
+    EXPECT_EQ(FsaCreateSecondaryContainer(h, &out, 3, nullptr, 2, sources, 0, 0), 43u);
+    EXPECT_EQ(sent(500, 171), 0u);
+    EXPECT_TRUE(has(1));
+    EXPECT_NE(sim().diskOf(0, 1), "");
+}
+
 TEST_F(ContainerCreationTest, AVolumeGrowsByAtLeast32Megabytes)
 {
     void* h = begin("ld0 = volume 0:0 size=1G\n");

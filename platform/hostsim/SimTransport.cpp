@@ -258,9 +258,8 @@ void SimHostIo::observeWrite(const Watched& w, const std::string& text)
         for (const ContainerHostView& v : containersOf(c)) {
             if (v.number != container)
                 continue;
-            // A disk the host deleted comes back when it is added again.
-            if (add && (v.host == "none" || v.host == "deleted" || hostSees(v.host))) {
-                if (v.host == "none" || v.host == "deleted") {
+            if (add && (v.host == "none" || hostSees(v.host))) {
+                if (v.host == "none") {
                     setContainerHost(c, container, "exposed");
                     store_->save(c);
                 }

@@ -196,12 +196,8 @@ FSA_STATUS FinishCreateSecondaryContainer(FSAAPI_CONTEXT* ctx, tag_FSA_CONTAINER
                 continue;
             }
             if (e.prepared) {
-                // The host layer ends a failed removal by deleting the disk
-                // all the same; the source is shown to the host again where
-                // it now stands, as a container that keeps its data.
-                FSA_STATUS undone = FsaCtrRemovalComplete(handle, static_cast<int>(e.number), 1, e.removal.get());
-                if (undone == FSA_STS_SUCCESS && members[i] < exposureLimit(ctx))
-                    undone = FsaExposeCtrToOs(handle, static_cast<int>(members[i]), 1);
+                const FSA_STATUS undone =
+                    FsaCtrRemovalComplete(handle, static_cast<int>(e.number), 1, e.removal.get());
                 if (undone != FSA_STS_SUCCESS)
                     status = undone;
             }

@@ -115,9 +115,11 @@ void addContainersOverContainers(const ControllerState& c, ConfigView& v)
         std::istringstream list(words[1]);
         std::string m;
         while (std::getline(list, m, ',')) {
+            if (m.size() < 3 || m.compare(0, 2, "ld") != 0)
+                continue;
             const uint32_t number = static_cast<uint32_t>(std::strtoul(m.c_str() + 2, nullptr, 10));
             for (LogDevView& l : v.logDevs)
-                if (l.number == number && l.parent == 0xFFFFFFFFu && m.size() > 2 &&
+                if (l.number == number && l.parent == 0xFFFFFFFFu &&
                     std::find(members.begin(), members.end(), &l) == members.end())
                     members.push_back(&l);
         }

@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr FSA_STATUS kStsNoFreeContainer = 17;
 constexpr FSA_STATUS kStsBadType = 22;
 constexpr FSA_STATUS kStsTooManyMembers = 24;
 constexpr FSA_STATUS kStsTableFull = 89;

@@ -12,8 +12,7 @@ struct FSA_STORAGE_DEVICE_SPACE;
 
 // Exported container operations: creation, mirrors, morphing, verification,
 // logical drives, commit, forced online and power management. Container types
-// are the library's FSA_CONTAINER_TYPE numbers. Not available yet: each
-// answers 31.
+// are the library's FSA_CONTAINER_TYPE numbers.
 extern "C" {
 // Primary containers and RAID-50/60.
 FSA_STATUS FsaCreatePrimaryContainer(void* handle, tag_FSA_CONTAINER* out, uint32_t type, const char* name,

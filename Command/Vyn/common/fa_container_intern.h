@@ -15,6 +15,11 @@ struct tag_FSA_CONTAINER;
 // (and, for a volume, of running tasks): 1, or 421.
 FSA_STATUS VerifySourceContainers(FSAAPI_CONTEXT* ctx, uint32_t type, uint32_t n, const tag_FSA_CONTAINER* sources);
 
+// After a change of the configuration: a configuration model the session
+// already read is read again, so that later queries of the session see the
+// change. Failures leave the old model; nothing is thrown.
+void RefreshConfigurationModel(FSAAPI_CONTEXT* ctx);
+
 // The work of FsaCreateSecondaryContainer once its checks have passed.
 FSA_STATUS FinishCreateSecondaryContainer(FSAAPI_CONTEXT* ctx, tag_FSA_CONTAINER* out, uint32_t type,
                                           const char* name, uint32_t n, const tag_FSA_CONTAINER* sources,

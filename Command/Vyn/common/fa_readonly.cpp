@@ -444,7 +444,13 @@ extern "C" FSA_STATUS FsaCtrChangeComplete(void* handle, int container, int fail
                        [&](FSAAPI_CONTEXT* ctx) { return FsaCtrChangeComplete(ctx, container, failed, state); });
 }
 
-FSA_STATUS FsaCtrIsSystemBootDevice(FSAAPI_CONTEXT*, uint32_t, int*) { return FSA_STS_NOT_SUPPORTED; }
+FSA_STATUS FsaCtrIsSystemBootDevice(FSAAPI_CONTEXT* ctx, uint32_t controller, int* flag)
+{
+    if (ctx == nullptr || flag == nullptr)
+        return FSA_STS_BAD_PARAMETER;
+    *flag = faos_CtrIsSystemBootDevice(ctx, static_cast<int>(controller));
+    return FSA_STS_SUCCESS;
+}
 
 void FsaGetGeneralInformation2(void* handle, FSA_GENERAL_INFO2* out)
 {

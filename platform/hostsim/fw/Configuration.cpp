@@ -94,6 +94,52 @@ uint64_t dataBlocks(uint32_t raidType, size_t n, uint64_t extent)
     }
 }
 
+// "ldK = volume|raid0 ldA,ldB,...": a container over top-level containers of
+// the configuration, which become its members (each member once); the
+// tops stay in number order.
+void addContainersOverContainers(const ControllerState& c, ConfigView& v)
+{
+    for (const auto& [key, value] : c.objects) {
+        std::vector<std::string> words;
+        std::map<std::string, std::string> pairs;
+        splitShorthand(value, &words, &pairs);
+        if (key.size() < 3 || key.compare(0, 2, "ld") != 0 || words.size() < 2 || words[1].compare(0, 2, "ld") != 0 ||
+            (words[0] != "volume" && words[0] != "raid0"))
+            continue;
+        LogDevView top;
+        top.number = static_cast<uint32_t>(std::strtoul(key.c_str() + 2, nullptr, 10));
+        top.handle = kFirstLogDevHandle + top.number;
+        top.raidType = words[0] == "volume" ? 1 : 2;
+        top.name = pairs.count("name") ? pairs["name"] : "";
+        std::vector<LogDevView*> members;
+        std::istringstream list(words[1]);
+        std::string m;
+        while (std::getline(list, m, ',')) {
+            if (m.size() < 3 || m.compare(0, 2, "ld") != 0)
+                continue;
+            const uint32_t number = static_cast<uint32_t>(std::strtoul(m.c_str() + 2, nullptr, 10));
+            for (LogDevView& l : v.logDevs)
+                if (l.number == number && l.parent == 0xFFFFFFFFu &&
+                    std::find(members.begin(), members.end(), &l) == members.end())
+                    members.push_back(&l);
+        }
+        if (members.empty())
+            continue;
+        uint64_t smallest = members[0]->blocks;
+        for (const LogDevView* l : members)
+            smallest = std::min(smallest, l->blocks);
+        for (LogDevView* l : members) {
+            l->parent = top.handle;
+            const uint64_t blocks = top.raidType == 1 ? l->blocks : smallest;
+            top.members.push_back({0xFFFFFFFFu, l->handle, 0, blocks});
+            top.blocks += blocks;
+        }
+        auto at = std::find_if(v.logDevs.begin(), v.logDevs.end(),
+                               [&](const LogDevView& l) { return l.number > top.number; });
+        v.logDevs.insert(at, top);
+    }
+}
+
 }  // namespace
 
 ConfigView configurationOf(const ControllerState& c)
@@ -242,6 +288,7 @@ ConfigView configurationOf(const ControllerState& c)
         }
         v.logDevs.push_back(top);
     }
+    addContainersOverContainers(c, v);
     v.logDevs.insert(v.logDevs.end(), legs.begin(), legs.end());
     // Partition-table indexes from 1, in the order of the devices and their members.
     uint32_t nextIndex = 1;

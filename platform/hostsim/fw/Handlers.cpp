@@ -3,6 +3,7 @@
 #include "platform/hostsim/fw/Dispatcher.h"
 #include "platform/hostsim/fw/DriveMetadata.h"
 #include "platform/hostsim/fw/Partitions.h"
+#include "platform/hostsim/fw/SecondaryContainers.h"
 #include "platform/hostsim/fw/Spares.h"
 
 namespace vyn::hostsim {
@@ -29,6 +30,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerCreationHandlers(dispatcher);
     registerContainerActivityHandlers(dispatcher);
     registerDeviceAttachHandlers(dispatcher);
+    registerSecondaryContainerHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

@@ -222,7 +222,10 @@ TEST_F(CreationRequestTest, Raid10RowRoomWithoutWideHalves)
 
 TEST_F(CreationRequestTest, TwoLevelAndSecondaryRequests)
 {
-    FSAAPI_CONTEXT* ctx = open();
+    // Containers to build secondaries over, each used once.
+    FSAAPI_CONTEXT* ctx = open("adapter0.ld1 = raid0 0:3 size=1G\nadapter0.ld2 = raid0 0:4 size=1G\n"
+                               "adapter0.ld3 = raid0 0:5 size=1G\nadapter0.ld6 = raid0 0:3 size=1G\n"
+                               "adapter0.ld7 = raid0 0:4 size=1G\nadapter0.ld8 = raid0 0:5 size=1G\n");
     ASSERT_NE(ctx, nullptr);
     layout(ctx, 3, 1, 2);
     auto spaces = extents(6);
@@ -236,8 +239,9 @@ TEST_F(CreationRequestTest, TwoLevelAndSecondaryRequests)
     EXPECT_EQ(faGetLe32(sent[0].input.data() + 28), 128u);
 
     const uint32_t members[3] = {1, 2, 3};
+    const uint32_t others[3] = {6, 7, 8};
     EXPECT_EQ(thrownBy([&] { CT_GenerateSecondary(ctx, 5, 2, members, 3, 1024 * 1024); }), FSA_STS_SUCCESS);
-    EXPECT_EQ(thrownBy([&] { CT_GenerateSecondary(ctx, 5, 3, members, 3, 1024 * 1024); }), FSA_STS_SUCCESS);
+    EXPECT_EQ(thrownBy([&] { CT_GenerateSecondary(ctx, 5, 3, others, 3, 1024 * 1024); }), FSA_STS_SUCCESS);
     EXPECT_EQ(thrownBy([&] { CT_GenerateSecondary(ctx, 5, 4, members, 3, 1024 * 1024); }), 210u);
     const auto stripe = captured(172);
     ASSERT_EQ(stripe.size(), 1u);

@@ -4,7 +4,6 @@
 #include "FsaThrown.h"
 #include "Command/Vyn/common/fa_async.h"
 #include "Command/Vyn/common/fa_callbacksup.h"
-#include "Command/Vyn/common/fa_container.h"
 #include "Command/Vyn/common/fa_container_cache.h"
 #include "Command/Vyn/common/fa_filesys.h"
 #include "Command/Vyn/common/fa_init.h"
@@ -37,7 +36,6 @@ TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
     FSAAPI_CONTEXT* ctx = context(h);
     ASSERT_NE(ctx, nullptr);
 
-    tag_FSA_CONTAINER container{};
     FSA_STORAGE_DEVICE device{};
     uint32_t words[4] = {};
     FSA_STORAGE_DEVICE* drives = &device;
@@ -45,10 +43,6 @@ TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
         // exports, a few per unit
         {"FsaPollForEvent", [&](void* a, FSAAPI_CONTEXT*) { return FsaPollForEvent(a, sizeof words, words); }},
         {"FsaTask", [&](void* a, FSAAPI_CONTEXT*) { return FsaTask(a, 1, 0); }},
-        {"FsaCreatePrimaryContainer",
-         [&](void* a, FSAAPI_CONTEXT*) {
-             return FsaCreatePrimaryContainer(a, &container, 1, "x", 0, nullptr, 0, nullptr, 0);
-         }},
         {"FsaStorageDevice2",
          [&](void* a, FSAAPI_CONTEXT*) { return FsaStorageDevice2(a, &device, 7, nullptr, nullptr); }},
         {"FsaCreateJBOD", [&](void* a, FSAAPI_CONTEXT*) { return FsaCreateJBOD(a, &device); }},

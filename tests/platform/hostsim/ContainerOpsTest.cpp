@@ -113,13 +113,13 @@ TEST_F(ContainerOpsTest, StatusOnlyCommandsAnswerTheirSuccess)
         uint32_t status;
     };
     const Case cases[] = {
-        {21, 2, 3, 64},   {24, 0, 0, 89},  {25, 0, 7, 0},     {44, 2, 0, 131},
+        {24, 0, 0, 89},    {25, 0, 7, 0},
         {59, 2, 64, 153},  {59, 2, 0xFFFFFFFF, 159},         {59, 1, 64, 154},  {61, 0, 0, 163},
         {71, 0, 0, 186},   {98, 0, 0, 216},  {120, 2, 0, 287}, {133, 0, 0, 308}, {134, 0, 0, 309},
         {143, 0, 0, 314},  {149, 0, 0, 253}, {152, 0, 0, 218}, {173, 1, 0, 218}, {205, 2, 0, 0},
-        {21, 1, 3, 194},
-        // last: the stripe goes
-        {17, 2, 0, 59},
+        {21, 1, 3, 60},
+        // last: the stripe moves to 3, then goes
+        {21, 2, 3, 64},    {17, 3, 0, 59},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);

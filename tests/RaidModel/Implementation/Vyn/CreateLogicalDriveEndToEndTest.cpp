@@ -68,7 +68,7 @@ std::string field(const std::string& text, const std::string& label)
     return "";
 }
 
-TEST_F(CreateLogicalDriveEndToEndTest, AMirrorOnTheFourDrives)
+TEST_F(CreateLogicalDriveEndToEndTest, AMirrorOnTheFourDrivesComesAndGoes)
 {
     const std::string fourDrives = persistentFourDrives();
     const vyntest::ProgramRun create = run(fourDrives, {"CREATE", "1", "LOGICALDRIVE", "MAX", "1", "0", "0", "0",
@@ -82,6 +82,14 @@ TEST_F(CreateLogicalDriveEndToEndTest, AMirrorOnTheFourDrives)
     EXPECT_EQ(occurrences(config.output, "Logical device number "), 1u) << config.output;
     EXPECT_EQ(field(config.output, "RAID level"), "1") << config.output;
     EXPECT_EQ(field(config.output, "Logical device name"), "LogicalDrv 0") << config.output;
+
+    const vyntest::ProgramRun remove = run(fourDrives, {"DELETE", "1", "LOGICALDRIVE", "0", "noprompt"});
+    EXPECT_EQ(remove.exitCode, 0) << remove.output << remove.error;
+    EXPECT_EQ(lastLine(remove.output), "Command completed successfully.") << remove.output;
+
+    const vyntest::ProgramRun after = run(fourDrives, {"GETCONFIG", "1", "LD"});
+    EXPECT_NE(after.output.find("   No logical devices configured"), std::string::npos) << after.output;
+    EXPECT_EQ(occurrences(after.output, "Logical device number "), 0u) << after.output;
 }
 
 TEST_F(CreateLogicalDriveEndToEndTest, ARaid5OfOneHundredMegabytes)

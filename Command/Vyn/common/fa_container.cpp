@@ -376,6 +376,9 @@ FSA_STATUS deleteContainer(void* handle, FSAAPI_CONTEXT* ctx, const tag_FSA_CONT
     if (!configured)
         sendContainerEvent(ctx, kEventPhantomDeleted, number);
     removal.complete(ctx, number);
+    // Nor may the session's model keep the container that went: a creation
+    // that takes its number would be judged by the old one.
+    RefreshConfigurationModel(ctx);
     return FSA_STS_SUCCESS;
 }
 

@@ -227,6 +227,10 @@ FSA_STATUS createLogicalDrive(FSAAPI_CONTEXT* ctx, void* handle, tag_FSA_CONTAIN
     faPutLe64(req + kHdrUsable, usableBlocks(type, legs, sum, first, raid6));
 
     FSA_STATUS status = CT_VynIoCreateLogicalDrive(ctx, reinterpret_cast<VYNIO_CREATE_HEADER_S*>(req));
+    // The session's model of logical devices must know the new one, or the
+    // next operation on it in this session finds no such container.
+    if (status == FSA_STS_SUCCESS)
+        RefreshConfigurationModel(ctx);
     // No arrival window can be opened on this host: the longer fixed wait
     // before the host looks for the new disk.
     if (arrivalNotices && init != 1 && number < ctx->maxAccessibleContainers)

@@ -336,6 +336,21 @@ TEST_F(LogicalDriveCreationTest, TheNewDriveIsExposedAndTheCacheRebuilt)
     EXPECT_EQ(refused.adapterWord, ctx->adapterIdentityWord);
 }
 
+// One session creates, deletes and creates again on the same number: each
+// operation finds the container the one before it left.
+TEST_F(LogicalDriveCreationTest, ASessionDeletesWhatItCreatedAndCreatesAgain)
+{
+    ASSERT_NE(open(), nullptr);
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        tag_FSA_CONTAINER out = {};
+        ASSERT_EQ(create(2, 0, spaces(2), 0, nullptr, 0, 0, 0, &out), FSA_STS_SUCCESS);
+        EXPECT_EQ(out.number, 0u);
+        EXPECT_EQ(FsaContainer(handle_, &out, 13, nullptr), FSA_STS_SUCCESS);
+        EXPECT_EQ(sim().controller(0).objects.count("ld0"), 0u);
+    }
+}
+
 TEST_F(LogicalDriveCreationTest, CommitAndCacheUpdate)
 {
     FSAAPI_CONTEXT* ctx = open();

@@ -78,12 +78,7 @@ constexpr size_t kSlotMask = 12;
 constexpr unsigned kMapEntries = 24;
 constexpr size_t kMapEntryBytes = 16;
 
-uint32_t memberLimit(const FSAAPI_CONTEXT* ctx) { return faGetLe32(ctx->generalInfo.bytes + GI_MAX_LD_MEMBERS); }
 
-uint32_t accessibleLimit(const FSAAPI_CONTEXT* ctx)
-{
-    return faGetLe32(ctx->generalInfo.bytes + GI_MAX_ACCESSIBLE_CONTAINERS);
-}
 
 bool holds(FSAAPI_CONTEXT* ctx, uint32_t container, uint64_t mask)
 {
@@ -364,14 +359,14 @@ FSA_STATUS deleteContainer(void* handle, FSAAPI_CONTEXT* ctx, const tag_FSA_CONT
         // container the host can reach must still be known to the controller
         // (421 otherwise). The destroy's force is the unconditional flag, so
         // an unconditional delete (code 13) sends parameter 2 = 2.
-        if (number < accessibleLimit(ctx) && CT_CheckConflicts(ctx, number) == 0)
+        if (number < exposureLimit(ctx) && CT_CheckConflicts(ctx, number) == 0)
             throw kNotValid;
         CT_DestroyContainer(ctx, number, static_cast<uint32_t>(unconditional), unconditional);
     } else {
         deletePhantomRemains(handle, ctx, info);
     }
 
-    if (ctx->osType == kPnpOsType && configured && number < accessibleLimit(ctx))
+    if (ctx->osType == kPnpOsType && configured && number < exposureLimit(ctx))
         faos_Sleep(kRemovalWindowMs);
     if (!configured)
         sendContainerEvent(ctx, kEventPhantomDeleted, number);
@@ -428,7 +423,7 @@ FSA_STATUS operate(void* handle, FSAAPI_CONTEXT* ctx, const tag_FSA_CONTAINER* c
         return zero(ctx, number);
     case 9:
         PCK_ThrowIfContainerIs(ctx, number, 0x4100400C);
-        if (CT_GetNextFreeContainer(ctx, 1, 0) < accessibleLimit(ctx))
+        if (CT_GetNextFreeContainer(ctx, 1, 0) < exposureLimit(ctx))
             return kNoHiddenSlot;
         CT_Promote(ctx, number);
         return FSA_STS_SUCCESS;

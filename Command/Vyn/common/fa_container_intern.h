@@ -11,6 +11,12 @@ struct tag_FSA_CONTAINER;
 // Internal steps shared by the container exports. Routines without a result
 // throw their failure as FSA_STATUS.
 
+// Limits of the controller from the general information: members per
+// container, and the container numbers the host can reach (numbers from this
+// one up are never exposed).
+uint32_t memberLimit(const FSAAPI_CONTEXT* ctx);
+uint32_t exposureLimit(const FSAAPI_CONTEXT* ctx);
+
 // Every source must exist and be free of multilevel use, snapshots and locks
 // (and, for a volume, of running tasks): 1, or 421.
 FSA_STATUS VerifySourceContainers(FSAAPI_CONTEXT* ctx, uint32_t type, uint32_t n, const tag_FSA_CONTAINER* sources);

@@ -98,12 +98,7 @@ const TypeRow* rowOf(const TypeRow (&table)[N], uint32_t code)
     return nullptr;
 }
 
-uint32_t exposureLimit(const FSAAPI_CONTEXT* ctx)
-{
-    return faGetLe32(ctx->generalInfo.bytes + GI_MAX_ACCESSIBLE_CONTAINERS);
-}
 
-uint32_t memberLimit(const FSAAPI_CONTEXT* ctx) { return faGetLe32(ctx->generalInfo.bytes + GI_MAX_LD_MEMBERS); }
 
 // Steps shared by both exports before the create request: the member limit,
 // room in the controller's partition table, and the new number.

@@ -69,12 +69,7 @@ constexpr unsigned kMirrorSettleMs = 1000;
 
 uint32_t osTypeOf(const FSAAPI_CONTEXT* ctx) { return ctx->osTypeOverride != 0 ? ctx->osTypeOverride : ctx->osType; }
 
-uint32_t memberLimit(const FSAAPI_CONTEXT* ctx) { return faGetLe32(ctx->generalInfo.bytes + GI_MAX_LD_MEMBERS); }
 
-uint32_t exposureLimit(const FSAAPI_CONTEXT* ctx)
-{
-    return faGetLe32(ctx->generalInfo.bytes + GI_MAX_ACCESSIBLE_CONTAINERS);
-}
 
 // The size of a container in blocks from its record; 0 when none is found.
 uint64_t recordSize(FSAAPI_CONTEXT* ctx, uint32_t number)

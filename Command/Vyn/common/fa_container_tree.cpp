@@ -45,12 +45,7 @@ constexpr FSA_STATUS kListFull = 5;
 constexpr FSA_STATUS kNothingCleared = 11;
 constexpr FSA_STATUS kOutOfMemory = 91;
 
-uint32_t memberLimit(const FSAAPI_CONTEXT* ctx) { return faGetLe32(ctx->generalInfo.bytes + GI_MAX_LD_MEMBERS); }
 
-uint32_t exposureLimit(const FSAAPI_CONTEXT* ctx)
-{
-    return faGetLe32(ctx->generalInfo.bytes + GI_MAX_ACCESSIBLE_CONTAINERS);
-}
 
 // Task types stopped before a container goes: formats and snapshot updates.
 bool stoppedBeforeDelete(uint32_t function)
@@ -174,4 +169,11 @@ FSA_STATUS deletePhantomContainerPartitions(void* handle, uint32_t container)
             CT_ClearDeadPartition(ctx, x.device, x.start, x.length);
         return extents.empty() ? kNothingCleared : static_cast<FSA_STATUS>(FSA_STS_SUCCESS);
     });
+}
+
+uint32_t memberLimit(const FSAAPI_CONTEXT* ctx) { return faGetLe32(ctx->generalInfo.bytes + GI_MAX_LD_MEMBERS); }
+
+uint32_t exposureLimit(const FSAAPI_CONTEXT* ctx)
+{
+    return faGetLe32(ctx->generalInfo.bytes + GI_MAX_ACCESSIBLE_CONTAINERS);
 }

@@ -94,6 +94,20 @@ bool locked(const ControllerState& c, uint32_t number)
     return it != c.containerSettings.end() && it->second.locked;
 }
 
+// The description line of a container a change may touch: end() with the
+// answer set when there is none (194) or it is locked (3).
+decltype(ControllerState::objects)::iterator changeable(ControllerState& c, uint32_t number, CtReply& r)
+{
+    auto it = c.objects.find(keyOf(number));
+    if (it == c.objects.end())
+        r.status = kNotFound;
+    else if (locked(c, number)) {
+        r.status = kLocked;
+        return c.objects.end();
+    }
+    return it;
+}
+
 // A number some container or leg of the configuration, or an object line,
 // already holds.
 bool numberInUse(const ControllerState& c, const ConfigView& v, uint32_t number)
@@ -227,15 +241,9 @@ bool addMirror(const ConfigView& v, Line* line, uint32_t slice)
 // CT 26: parameter 0 the container, parameter 1 the new drive's slice.
 void generateMirror(ControllerState& c, const CtRequest& q, CtReply& r)
 {
-    auto it = c.objects.find(keyOf(q.param[0]));
-    if (it == c.objects.end()) {
-        r.status = kNotFound;
+    auto it = changeable(c, q.param[0], r);
+    if (it == c.objects.end())
         return;
-    }
-    if (locked(c, q.param[0])) {
-        r.status = kLocked;
-        return;
-    }
     Line line;
     if (!parseLine(it->second, &line) || !addMirror(configurationOf(c), &line, q.param[1])) {
         r.status = kRefused;
@@ -256,15 +264,9 @@ void generateMirror2(ControllerState& c, const CtRequest& q, CtReply& r)
         return;
     const uint32_t number = getLe16(q.input);
     const uint32_t n = getLe16(q.input + 2);
-    auto it = c.objects.find(keyOf(number));
-    if (it == c.objects.end()) {
-        r.status = kNotFound;
+    auto it = changeable(c, number, r);
+    if (it == c.objects.end())
         return;
-    }
-    if (locked(c, number)) {
-        r.status = kLocked;
-        return;
-    }
     Line top;
     if (!parseLine(it->second, &top) || n == 0 || n > kMaxMirrorDrives || top.members.size() != n)
         return;
@@ -291,15 +293,9 @@ void generateMirror2(ControllerState& c, const CtRequest& q, CtReply& r)
 void volumeAdd(ControllerState& c, const CtRequest& q, CtReply& r)
 {
     keepCtRequest(c, q);
-    auto it = c.objects.find(keyOf(q.param[0]));
-    if (it == c.objects.end()) {
-        r.status = kNotFound;
+    auto it = changeable(c, q.param[0], r);
+    if (it == c.objects.end())
         return;
-    }
-    if (locked(c, q.param[0])) {
-        r.status = kLocked;
-        return;
-    }
     Line line;
     std::string address;
     if (!parseLine(it->second, &line) || line.level != "volume" || q.param[2] == 0 ||
@@ -313,15 +309,9 @@ void volumeAdd(ControllerState& c, const CtRequest& q, CtReply& r)
 // CT 24: a mirror keeps its first drive as a volume of the mirror's size.
 void unmirror(ControllerState& c, const CtRequest& q, CtReply& r)
 {
-    auto it = c.objects.find(keyOf(q.param[0]));
-    if (it == c.objects.end()) {
-        r.status = kNotFound;
+    auto it = changeable(c, q.param[0], r);
+    if (it == c.objects.end())
         return;
-    }
-    if (locked(c, q.param[0])) {
-        r.status = kLocked;
-        return;
-    }
     Line line;
     const ConfigView v = configurationOf(c);
     const LogDevView* l = topOf(v, q.param[0]);

@@ -5,9 +5,11 @@
 #include "Command/Vyn/common/fa_context.h"
 #include "Command/Vyn/common/fa_fib.h"
 #include "Command/Vyn/common/fa_frame.h"
+#include "Command/Vyn/common/fa_lowlevel.h"
 #include "Command/Vyn/common/fa_scsi.h"
 #include "Command/Vyn/common/fa_types.h"
 #include "Command/Vyn/common/fa_utils.h"
+#include "Command/Vyn/os/faux_misc.h"
 #include "Command/Vyn/os/faux_mutex.h"
 #include "Command/Vyn/os/faux_semaphore.h"
 
@@ -117,10 +119,10 @@ constexpr JobMapping kJobs[] = {
     {116, FSA_TF_CTR_R6SCRUB, JobObject::Container},
     {117, FSA_TF_CTR_SS_BACKUP, JobObject::Container},
     {118, FSA_TF_CTR_ORVEXA_FLUSH, JobObject::Container},
-    {300, FSA_TF_CTR_FORMAT_NTFS, JobObject::Container},
-    {301, FSA_TF_CTR_FORMAT_FAT, JobObject::Container},
+    {300, FSA_TF_CTR_FORMAT_PRIMARY, JobObject::Container},
+    {301, FSA_TF_CTR_FORMAT_COMPACT, JobObject::Container},
     {302, FSA_TF_CTR_UPDATE_SNAPSHOT, JobObject::Container},
-    {303, FSA_TF_CTR_FORMAT_FAT32, JobObject::Container},
+    {303, FSA_TF_CTR_FORMAT_COMPACT_WIDE, JobObject::Container},
     {400, FSA_TF_ADAPTER_VERIFY, JobObject::Neither},
 };
 
@@ -583,6 +585,132 @@ extern "C" FSA_STATUS FsaWaitForTaskComplete(void* handle, uint32_t taskId, cons
     });
 }
 
-// The task commands are not available yet: each answers 31.
+namespace {
 
-extern "C" FSA_STATUS FsaTask(void*, uint32_t, uint32_t) { return FSA_STS_NOT_SUPPORTED; }
+constexpr uint32_t kRequestTerminate = 104;
+constexpr uint32_t kRequestSuspend = 105;
+constexpr uint32_t kRequestResume = 106;
+constexpr uint32_t kRequestFinishJob = 110;
+
+constexpr uint32_t kOperationSuspend = 0;
+constexpr uint32_t kOperationResume = 1;
+constexpr uint32_t kOperationTerminate = 2;
+
+// A job ended on the host's behalf rather than run to its end.
+constexpr uint32_t kFinishStopped = 3;
+
+constexpr uint32_t kCommandPolls = 10;
+constexpr unsigned kCommandPollMs = 1000;
+
+constexpr uint32_t kStateStands = 0;
+constexpr uint32_t kStateRuns = 1;
+
+constexpr FSA_STATUS kStsFailed = 6;
+constexpr FSA_STATUS kStsBadOperation = 92;
+constexpr FSA_STATUS kStsTaskSuspended = 112;
+constexpr FSA_STATUS kStsTaskRunning = 113;
+constexpr FSA_STATUS kStsScsiTaskStays = 155;
+constexpr FSA_STATUS kStsRebuildStays = 176;
+constexpr FSA_STATUS kStsFormatTaskStays = 367;
+
+bool isFormatFunction(uint32_t function)
+{
+    return function == FSA_TF_CTR_FORMAT_PRIMARY || function == FSA_TF_CTR_FORMAT_COMPACT ||
+           function == FSA_TF_CTR_FORMAT_COMPACT_WIDE;
+}
+
+// Word 1 of a command's reply as a status.
+FSA_STATUS commandStatus(uint32_t word)
+{
+    switch (word) {
+    case 1: return FSA_STS_SUCCESS;
+    case kReplyNoSuchTask: return kStsNoSuchTask;
+    case kReplyFinished: return kStsTaskFinished;
+    case 6: return kStsTaskSuspended;
+    case 7: return kStsTaskRunning;
+    default: return kStsFailed;
+    }
+}
+
+FSA_STATUS taskCommand(FSAAPI_CONTEXT* ctx, void* handle, uint32_t taskId, uint32_t operation)
+{
+    uint32_t request = 0;
+    switch (operation) {
+    case kOperationSuspend: request = kRequestSuspend; break;
+    case kOperationResume: request = kRequestResume; break;
+    case kOperationTerminate: request = kRequestTerminate; break;
+    default: return kStsBadOperation;
+    }
+    FSA_TASK_INFO info;
+    const FSA_STATUS read = AIF_GetTaskDetails(ctx, taskId, &info);
+    if (read != FSA_STS_SUCCESS)
+        return read;
+    const uint32_t function = faGetLe32(info.bytes + 4);
+    if (operation == kOperationTerminate) {
+        if (function == FSA_TF_CTR_R5REBUILD || function == FSA_TF_CTR_MREBUILD)
+            return kStsRebuildStays;
+        if (isFormatFunction(function) || function == FSA_TF_CTR_UPDATE_SNAPSHOT)
+            return FtaFinishJob(handle, taskId, kFinishStopped) == 1 ? FSA_STS_SUCCESS : kStsFailed;
+    } else {
+        if (isDriveFunction(function))
+            return kStsScsiTaskStays;
+        if (isFormatFunction(function))
+            return kStsFormatTaskStays;
+    }
+
+    _FIB reply;
+    std::memset(&reply, 0, sizeof reply);
+    sendTaskRequest(ctx, request, taskId, &reply);
+
+    if (operation != kOperationTerminate) {
+        // The controller takes a moment to stand a task or set it running
+        // again: the poll ends once the task has left the state it was in
+        // before the command (running before a suspend, standing before a
+        // resume), or the read fails. Reports give 1 for a running task and
+        // 0 for a standing one; stopping a suspend's poll as soon as the
+        // state is anything but 0 would end it while the task still runs
+        // and keep it going the whole ten seconds once the suspend took.
+        const uint32_t before = operation == kOperationSuspend ? kStateRuns : kStateStands;
+        for (uint32_t poll = 0; poll < kCommandPolls; ++poll) {
+            faos_Sleep(kCommandPollMs);
+            FSA_TASK_INFO now;
+            FSA_STATUS polled = FSA_STS_SUCCESS;
+            try {
+                polled = AIF_GetTaskDetails(ctx, taskId, &now);
+            } catch (FSA_STATUS thrown) {
+                polled = thrown;
+            }
+            if (polled != FSA_STS_SUCCESS || faGetLe32(now.bytes + kInfoState) != before)
+                break;
+        }
+    }
+    return commandStatus(faGetLe32(replyPayload(&reply) + kReplyStatus));
+}
+
+}  // namespace
+
+uint32_t FtaFinishJob(void* handle, uint32_t taskId, uint32_t finishCode)
+{
+    constexpr uint16_t kAifCommand = 700;
+    alignas(_FIB) uint8_t fib[FSA_FIB_SIZE] = {};
+    faBuildFib(fib, sizeof fib, kAifCommand, static_cast<uint16_t>(kRequestBytes));
+    uint8_t* payload = fib + kFibHeader;
+    faPutLe32(payload + 0, kRequestFinishJob);
+    faPutLe32(payload + 8, taskId);
+    faPutLe32(payload + 12, finishCode);
+    const FSA_STATUS sent = FsaSendReceiveFib(handle, faAsFib(fib));
+    if (sent != FSA_STS_SUCCESS)
+        throw sent;
+    if (faGetLe32(payload + 0) != 0)
+        return 4;
+    const uint32_t result = faGetLe32(payload + kReplyStatus);
+    if (result == 1)
+        return 1;
+    return result == kReplyNoSuchTask ? 3 : 5;
+}
+
+extern "C" FSA_STATUS FsaTask(void* handle, uint32_t taskId, uint32_t operation)
+{
+    return FsaExportedCall("FsaTask", handle, FSA_READ_WRITE_ROUTINE,
+                           [&](FSAAPI_CONTEXT* ctx) { return taskCommand(ctx, handle, taskId, operation); });
+}

@@ -54,13 +54,15 @@ enum FSA_TASK_FUNCTION : uint32_t {
     FSA_TF_SD_VERIFY_REPLACE = 12,
     FSA_TF_RESERVED4 = 13,
     FSA_TF_CTR_MORPH = 14,
-    FSA_TF_CTR_FORMAT_NTFS = 15,
-    FSA_TF_CTR_FORMAT_FAT = 16,
+    // The three host file-system formats a container task may run, named by
+    // their role: the primary format, the compact one and its wide variant.
+    FSA_TF_CTR_FORMAT_PRIMARY = 15,
+    FSA_TF_CTR_FORMAT_COMPACT = 16,
     FSA_TF_CTR_MREBUILD = 17,
     FSA_TF_CTR_UPDATE_SNAPSHOT = 18,
     FSA_TF_ADAPTER_VERIFY = 19,
     FSA_TF_UNKNOWN = 20,
-    FSA_TF_CTR_FORMAT_FAT32 = 21,
+    FSA_TF_CTR_FORMAT_COMPACT_WIDE = 21,
     FSA_TF_CTR_COPYBACK = 22,
     FSA_TF_CTR_R5EECOMPACT = 23,
     FSA_TF_CTR_R5EEEXPAND = 24,
@@ -124,8 +126,7 @@ private:
     void* mutex_ = nullptr;
 };
 
-// Firmware tasks. The task commands (suspend, resume, terminate) are not
-// available yet and answer 31.
+// Firmware tasks.
 extern "C" {
 FSA_STATUS FsaGetTaskList(void* handle, const FSA_STORAGE_DEVICE* device, const tag_FSA_CONTAINER* container,
                           FSA_TASK_DESCRIPTOR* out, uint32_t* count, uint32_t outBytes);
@@ -134,9 +135,17 @@ FSA_STATUS FsaWaitForTaskComplete(void* handle, uint32_t taskId, const tag_FSA_C
                                   const FSA_STORAGE_DEVICE* device);
 FSA_STATUS FsaGetTaskProgress(void* handle, uint32_t taskId, uint32_t step, FSA_TASK_PROGRESS_CALLBACK callback,
                               uint32_t contextWord);
-// Operation 0 suspends, 1 resumes, 2 terminates.
+// Operation 0 suspends, 1 resumes, 2 terminates. Drive tasks and format
+// tasks cannot be suspended or resumed (155, 367), rebuilds cannot be
+// terminated (176); format and snapshot-update tasks are ended by finishing
+// their job.
 FSA_STATUS FsaTask(void* handle, uint32_t taskId, uint32_t operation);
 }
+
+// Finishes the task's job with a finish code through the handle's FIB
+// pass-through: 1 accepted, 4 when the controller refused the request, 3 when
+// it knows no such task, 5 otherwise. A failed send is thrown.
+uint32_t FtaFinishJob(void* handle, uint32_t taskId, uint32_t finishCode);
 
 // Task lists into an array of 29 descriptors; the number of tasks.
 uint32_t AIF_GetTaskListForAll(FSAAPI_CONTEXT* ctx, FSA_TASK_DESCRIPTOR* descriptors);

@@ -50,7 +50,7 @@ constexpr FSA_STATUS kOutOfMemory = 91;
 // Task types stopped before a container goes: formats and snapshot updates.
 bool stoppedBeforeDelete(uint32_t function)
 {
-    return function == FSA_TF_CTR_FORMAT_NTFS || function == FSA_TF_CTR_FORMAT_FAT ||
+    return function == FSA_TF_CTR_FORMAT_PRIMARY || function == FSA_TF_CTR_FORMAT_COMPACT ||
            function == FSA_TF_CTR_UPDATE_SNAPSHOT;
 }
 

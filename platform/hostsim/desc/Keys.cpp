@@ -179,6 +179,9 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.task#.specific", KeyType::IntList, nullptr, "a task: its two task-specific values"},
         {"adapter#.task#.at_ms", KeyType::Wide, nullptr,
          "state files: clock time the done count was last brought up to date"},
+        {"adapter#.task#.final_until_ms", KeyType::Wide, nullptr,
+         "state files: a task a command ended reports its end until this clock time"},
+        {"adapter#.task#.finish_code", KeyType::Integer, nullptr, "state files: the code a finish request gave"},
         // the simulator itself
         {"hostsim.persist", KeyType::Boolean, "1", "0 keeps everything in memory"},
         {"hostsim.seed", KeyType::Wide, nullptr, "state files: FNV-1a 64 of the description"},

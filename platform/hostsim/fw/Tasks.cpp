@@ -1,7 +1,10 @@
 // Firmware tasks over the adapter-initiated requests (FIB 700): the job
 // descriptions of every task (100), the progress reports of a container's
-// (101) or a drive's (102) tasks, the report of one task (103), and the
-// commands that terminate (104), suspend (105) and resume (106) one.
+// (101) or a drive's (102) tasks, the report of one task (103), the
+// commands that terminate (104), suspend (105) and resume (106) one, and the
+// finish of a job (110). A task a command ended still answers 103 with its
+// final report for one simulated second, so that a wait for it right after
+// the command sees it end instead of a task that is gone.
 #include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/fw/Dispatcher.h"
 
@@ -20,6 +23,8 @@ constexpr uint32_t kOneTask = 103;
 constexpr uint32_t kTerminate = 104;
 constexpr uint32_t kSuspend = 105;
 constexpr uint32_t kResume = 106;
+constexpr uint32_t kFinishJob = 110;
+constexpr uint64_t kFinalReportMs = 1000;
 
 // Reply: word 1 the status, records from payload byte 8; Size = 40 plus the
 // records' bytes.
@@ -43,6 +48,14 @@ constexpr uint64_t kDefaultSeconds = 60;
 using Task = ControllerState::Task;
 
 bool finished(const Task& t) { return t.status == kDoneOk || t.status == kDoneWithErrors; }
+
+// Ends a task for a command: it leaves the lists at once and reports its end
+// for a while.
+void endByCommand(Task& t, uint64_t nowMs)
+{
+    t.status = kDoneOk;
+    t.finalUntilMs = nowMs + kFinalReportMs;
+}
 
 // Brings a running task's done count up to the simulated clock; a task that
 // reaches its total ends well.
@@ -104,7 +117,7 @@ void answer(FibCall& call)
         auto it = c.tasks.find(argument);
         if (it == c.tasks.end()) {
             call.setWord(1, kNoSuchTask);
-        } else if (finished(it->second)) {
+        } else if (finished(it->second) && c.clockMs >= it->second.finalUntilMs) {
             call.setWord(1, kFinished);
         } else {
             call.setWord(1, kAccepted);
@@ -141,7 +154,7 @@ void answer(FibCall& call)
 }
 
 // Terminate, suspend or resume the task of word 2: word 1 of the reply says
-// how it went. A terminated task leaves the list.
+// how it went. A terminated task leaves the lists.
 void command(FibCall& call)
 {
     ControllerState& c = call.controller();
@@ -162,7 +175,7 @@ void command(FibCall& call)
         return;
     }
     if (request == kTerminate) {
-        c.tasks.erase(it);
+        endByCommand(task, c.clockMs);
         call.setWord(1, kAccepted);
     } else if (request == kSuspend) {
         call.setWord(1, task.status == kSuspended ? kAlreadySuspended : kAccepted);
@@ -174,6 +187,32 @@ void command(FibCall& call)
     }
 }
 
+// Finishes the job of word 2 with the finish code of word 3: word 0 of the
+// reply stays 0 (the request was taken), word 1 says how it went.
+void finishJob(FibCall& call)
+{
+    ControllerState& c = call.controller();
+    const uint32_t id = call.word(2);
+    const uint32_t code = call.word(3);
+    call.clearPayload();
+    call.setSize(kSizeBase);
+    auto it = c.tasks.find(id);
+    if (it == c.tasks.end()) {
+        call.setWord(1, kNoSuchTask);
+        return;
+    }
+    Task& task = it->second;
+    advance(task, c.clockMs);
+    call.markChanged();
+    if (finished(task)) {
+        call.setWord(1, kFinished);
+        return;
+    }
+    task.finishCode = code;
+    endByCommand(task, c.clockMs);
+    call.setWord(1, kAccepted);
+}
+
 }  // namespace
 
 void registerTaskHandlers(Dispatcher& dispatcher)
@@ -182,6 +221,7 @@ void registerTaskHandlers(Dispatcher& dispatcher)
         dispatcher.add(HandlerKind::Aif, request, answer);
     for (uint32_t request : {kTerminate, kSuspend, kResume})
         dispatcher.add(HandlerKind::Aif, request, command);
+    dispatcher.add(HandlerKind::Aif, kFinishJob, finishJob);
 }
 
 }  // namespace vyn::hostsim

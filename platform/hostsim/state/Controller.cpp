@@ -352,6 +352,10 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
                 task.rate = parseWide(value);
             } else if (field == "at_ms") {
                 task.atMs = parseWide(value);
+            } else if (field == "final_until_ms") {
+                task.finalUntilMs = parseWide(value);
+            } else if (field == "finish_code") {
+                task.finishCode = parseInteger(value);
             } else if (field == "specific") {
                 const std::vector<uint32_t> words = parseIntList(value);
                 for (size_t k = 0; k < 2; ++k)
@@ -497,6 +501,8 @@ std::string ControllerState::toText(uint64_t seed) const
         line((k + "rate").c_str(), std::to_string(task.rate));
         line((k + "specific").c_str(), std::to_string(task.specific[0]) + "," + std::to_string(task.specific[1]));
         line((k + "at_ms").c_str(), std::to_string(task.atMs));
+        line((k + "final_until_ms").c_str(), std::to_string(task.finalUntilMs));
+        line((k + "finish_code").c_str(), std::to_string(task.finishCode));
     }
     t += "\n[hostsim]\n";
     char seedText[32];

@@ -225,6 +225,9 @@ struct ControllerState {
         uint64_t rate = 0;
         uint32_t specific[2] = {0, 0};
         uint64_t atMs = 0;
+        // A task a command ended still reports its end until this time.
+        uint64_t finalUntilMs = 0;
+        uint32_t finishCode = 0;
     };
     std::map<uint32_t, Task> tasks;
 

@@ -28,7 +28,7 @@ const char* kTasks =
 
 class TasksTest : public vyntest::RawFibTest {
 protected:
-    std::vector<uint8_t> ask(int fd, uint32_t request, uint32_t argument = 0)
+    std::vector<uint8_t> ask(int fd, uint32_t request, uint32_t argument = 0, uint32_t word3 = 0)
     {
         std::vector<uint8_t> fib(512, 0xA5);
         putLe32(fib.data(), 33);
@@ -38,6 +38,7 @@ protected:
         putLe16(fib.data() + 10, 512);
         putLe32(fib.data() + kPayload, request);
         putLe32(fib.data() + kPayload + 8, argument);
+        putLe32(fib.data() + kPayload + 12, word3);
         return send(fd, fib);
     }
     static uint32_t at(const std::vector<uint8_t>& fib, size_t offset) { return getLe32(fib.data() + offset); }
@@ -172,7 +173,7 @@ TEST_F(TasksTest, TerminateSuspendAndResumeAnswerInWordOne)
     // task, 5 finished, 6 already suspended, 7 already running.
     const Case cases[] = {
         {105, 8, 1}, {105, 8, 6}, {106, 8, 1}, {106, 8, 7}, {106, 10, 1},
-        {105, 11, 5}, {104, 7, 1}, {104, 7, 4}, {105, 99, 4},
+        {105, 11, 5}, {104, 7, 1}, {104, 7, 5}, {105, 99, 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.request) + " on " + std::to_string(c.task));
@@ -181,7 +182,7 @@ TEST_F(TasksTest, TerminateSuspendAndResumeAnswerInWordOne)
         EXPECT_EQ(getLe16(fib.data() + 8), 40u);
     }
     const ControllerState& s = sim().controller(0);
-    EXPECT_EQ(s.tasks.count(7), 0u);
+    EXPECT_EQ(s.tasks.at(7).status, 1u);
     EXPECT_EQ(s.tasks.at(8).status, 101u);
     EXPECT_EQ(s.tasks.at(10).status, 101u);
     // A suspended task does not advance with the clock.
@@ -190,6 +191,62 @@ TEST_F(TasksTest, TerminateSuspendAndResumeAnswerInWordOne)
     sim().setSleepScale(0);
     hostIo().sleepMs(30000);
     EXPECT_EQ(at64(ask(fd, 103, 10), kRecords + 32), done);
+}
+
+// Finishing a job (110, word 3 the finish code): word 0 stays 0, word 1 says
+// how it went; the job's finish code is kept.
+TEST_F(TasksTest, FinishJobAnswersInWordOne)
+{
+    const int fd = openAdapter(kTasks);
+    const struct {
+        uint32_t task, answer;
+    } cases[] = {{8, 1}, {8, 5}, {10, 1}, {11, 5}, {99, 4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.task);
+        const std::vector<uint8_t> fib = ask(fd, 110, c.task, 3);
+        EXPECT_EQ(at(fib, kPayload), 0u);
+        EXPECT_EQ(at(fib, kPayload + 4), c.answer);
+        EXPECT_EQ(getLe16(fib.data() + 8), 40u);
+        EXPECT_EQ(at(fib, kRecords), 0u);
+    }
+    const ControllerState& s = sim().controller(0);
+    EXPECT_EQ(s.tasks.at(8).finishCode, 3u);
+    EXPECT_EQ(s.tasks.at(8).status, 1u);
+    EXPECT_EQ(s.tasks.at(10).finishCode, 3u);
+    EXPECT_EQ(s.tasks.at(11).finishCode, 0u);
+}
+
+// A job a command ended leaves the lists at once but still answers 103 with
+// its final report (status 1) for one simulated second; then it is finished.
+TEST_F(TasksTest, AnEndedJobReportsItsEndForOneSecond)
+{
+    const int fd = openAdapter(kTasks);
+    sim().setSleepScale(0);
+    ask(fd, 104, 8);
+    ask(fd, 110, 10, 3);
+    EXPECT_EQ(getLe16(ask(fd, 101, 0).data() + 8), 40u);
+    EXPECT_EQ(getLe16(ask(fd, 100).data() + 8), 40u + 2 * 16);
+    sim().io().sleepMs(999);
+    for (uint32_t id : {8u, 10u}) {
+        SCOPED_TRACE(id);
+        const std::vector<uint8_t> fib = ask(fd, 103, id);
+        EXPECT_EQ(at(fib, kPayload + 4), 1u);
+        ASSERT_EQ(getLe16(fib.data() + 8), 88u);
+        EXPECT_EQ(at(fib, kRecords), id);
+        EXPECT_EQ(at(fib, kRecords + 16), 1u);
+    }
+    // The final report is still half done for the suspended zeroing.
+    EXPECT_EQ(at64(ask(fd, 103, 10), kRecords + 32), 40u);
+    sim().io().sleepMs(1);
+    EXPECT_EQ(at(ask(fd, 103, 8), kPayload + 4), 5u);
+    EXPECT_EQ(at(ask(fd, 103, 10), kPayload + 4), 5u);
+    // The end survives the state file.
+    Description again;
+    std::string error;
+    ASSERT_TRUE(again.parse(sim().controller(0).toText(1), "state", error)) << error;
+    const ControllerState reread = ControllerState::fromDescription(again, 0);
+    EXPECT_EQ(reread.tasks.at(10).finishCode, 3u);
+    EXPECT_EQ(reread.tasks.at(10).finalUntilMs, sim().controller(0).tasks.at(10).finalUntilMs);
 }
 
 }  // namespace

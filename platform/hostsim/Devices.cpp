@@ -203,7 +203,7 @@ bool setObjectPair(ControllerState& c, const std::string& key, const std::string
             continue;
         line += (line.empty() ? "" : " ") + (w.find(' ') != std::string::npos ? "\"" + w + "\"" : w);
     }
-    it->second = value.empty() ? line : line + " " + prefix + value;
+    c.objects.set(key, value.empty() ? line : line + " " + prefix + value);
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <mutex>
 #include <sstream>
 
 namespace vyn::hostsim {
@@ -96,9 +97,16 @@ uint64_t dataBlocks(uint32_t raidType, size_t n, uint64_t extent)
 
 }  // namespace
 
-ConfigView configurationOf(const ControllerState& c)
+namespace {
+
+struct DerivedView {
+    std::vector<DriveView> drives;
+    std::vector<LogDevView> logDevs;
+};
+
+DerivedView deriveConfiguration(const ControllerState& c)
 {
-    ConfigView v;
+    DerivedView v;
     // Slices: a drive keeps the number its `slice` pair names; the others
     // take the lowest free numbers in drive order.
     std::vector<bool> sliceTaken;
@@ -234,6 +242,61 @@ ConfigView configurationOf(const ControllerState& c)
         for (LogDevView::Member& m : l.members)
             m.tableIndex = nextIndex++;
     return v;
+}
+
+// Views kept for reuse. The rule that keeps them right: a view is derived
+// from the controller's object lines and its container limit (which numbers
+// the legs), and from nothing else, and is kept under the lines' revision and
+// that limit. Whatever changes the lines gives them a new revision: a handler
+// editing them (ObjectLines takes a new revision on every change), a reload
+// of the state file another process wrote, a reset to the description. So a
+// handler that changes the configuration needs no call to drop the view, and
+// a request after the change, in this process or another, derives it anew.
+// A view that comes to read another field of the state must add it to Key.
+class ViewCache {
+public:
+    ConfigView get(const ControllerState& c)
+    {
+        const Key key{c.objects.revision(), c.maxContainers};
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            for (const Entry& e : entries_)
+                if (e.key == key)
+                    return e.view;
+        }
+        DerivedView derived = deriveConfiguration(c);
+        ConfigView view;
+        view.drives = SharedList<DriveView>(std::move(derived.drives));
+        view.logDevs = SharedList<LogDevView>(std::move(derived.logDevs));
+        std::lock_guard<std::mutex> lock(mutex_);
+        // A few controllers, or a few states of one, at a time.
+        if (entries_.size() >= kKept)
+            entries_.erase(entries_.begin());
+        entries_.push_back(Entry{key, view});
+        return view;
+    }
+
+private:
+    struct Key {
+        uint64_t revision;
+        uint32_t maxContainers;
+        bool operator==(const Key& o) const { return revision == o.revision && maxContainers == o.maxContainers; }
+    };
+    struct Entry {
+        Key key;
+        ConfigView view;
+    };
+    static constexpr size_t kKept = 8;
+    std::mutex mutex_;
+    std::vector<Entry> entries_;
+};
+
+}  // namespace
+
+ConfigView configurationOf(const ControllerState& c)
+{
+    static ViewCache cache;
+    return cache.get(c);
 }
 
 }  // namespace vyn::hostsim

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vyn::hostsim {
@@ -47,12 +49,45 @@ struct LogDevView {
     std::vector<Member> members;
 };
 
+// A list of a configuration view. Views are derived once and handed out to
+// every request until the state changes, so the list is shared, read-only, by
+// every copy of the view: a copy costs a reference count.
+template <typename T> class SharedList {
+public:
+    using value_type = T;
+    using const_iterator = typename std::vector<T>::const_iterator;
+    using iterator = const_iterator;
+
+    SharedList() = default;
+    explicit SharedList(std::vector<T> items) : items_(std::make_shared<const std::vector<T>>(std::move(items))) {}
+
+    const std::vector<T>& items() const { return items_ ? *items_ : none(); }
+    operator const std::vector<T>&() const { return items(); }
+    const_iterator begin() const { return items().begin(); }
+    const_iterator end() const { return items().end(); }
+    size_t size() const { return items().size(); }
+    bool empty() const { return items().empty(); }
+    const T& operator[](size_t i) const { return items()[i]; }
+    const T& front() const { return items().front(); }
+    const T& back() const { return items().back(); }
+
+private:
+    static const std::vector<T>& none()
+    {
+        static const std::vector<T> nothing;
+        return nothing;
+    }
+    std::shared_ptr<const std::vector<T>> items_;
+};
+
 // The configuration computed from the description's drives and containers:
 // drives in index order; top-level devices by container number, then legs.
 struct ConfigView {
-    std::vector<DriveView> drives;
-    std::vector<LogDevView> logDevs;
+    SharedList<DriveView> drives;
+    SharedList<LogDevView> logDevs;
 };
+// Derived once per change of the controller's object lines and kept (see the
+// rule in Configuration.cpp): a call costs a look-up, not a derivation.
 ConfigView configurationOf(const ControllerState& c);
 
 // Words of an object shorthand and its name=value pairs.

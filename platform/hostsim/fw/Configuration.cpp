@@ -2,11 +2,12 @@
 // and containers ("ldK = <level> <members>") as the firmware records show them.
 #include "platform/hostsim/fw/Configuration.h"
 
+#include "platform/hostsim/state/Derived.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <mutex>
 #include <sstream>
 
 namespace vyn::hostsim {
@@ -244,59 +245,20 @@ DerivedView deriveConfiguration(const ControllerState& c)
     return v;
 }
 
-// Views kept for reuse. The rule that keeps them right: a view is derived
-// from the controller's object lines and its container limit (which numbers
-// the legs), and from nothing else, and is kept under the lines' revision and
-// that limit. Whatever changes the lines gives them a new revision: a handler
-// editing them (ObjectLines takes a new revision on every change), a reload
-// of the state file another process wrote, a reset to the description. So a
-// handler that changes the configuration needs no call to drop the view, and
-// a request after the change, in this process or another, derives it anew.
-// A view that comes to read another field of the state must add it to Key.
-class ViewCache {
-public:
-    ConfigView get(const ControllerState& c)
-    {
-        const Key key{c.objects.revision(), c.maxContainers};
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            for (const Entry& e : entries_)
-                if (e.key == key)
-                    return e.view;
-        }
-        DerivedView derived = deriveConfiguration(c);
+}  // namespace
+
+// Kept under the rule of ViewStore (state/Derived.h); the container limit,
+// which numbers the legs, is the one other value the view reads.
+ConfigView configurationOf(const ControllerState& c)
+{
+    static ViewStore<ConfigView> store;
+    return *store.get(c, c.maxContainers, [](const ControllerState& state) {
+        DerivedView derived = deriveConfiguration(state);
         ConfigView view;
         view.drives = SharedList<DriveView>(std::move(derived.drives));
         view.logDevs = SharedList<LogDevView>(std::move(derived.logDevs));
-        std::lock_guard<std::mutex> lock(mutex_);
-        // A few controllers, or a few states of one, at a time.
-        if (entries_.size() >= kKept)
-            entries_.erase(entries_.begin());
-        entries_.push_back(Entry{key, view});
         return view;
-    }
-
-private:
-    struct Key {
-        uint64_t revision;
-        uint32_t maxContainers;
-        bool operator==(const Key& o) const { return revision == o.revision && maxContainers == o.maxContainers; }
-    };
-    struct Entry {
-        Key key;
-        ConfigView view;
-    };
-    static constexpr size_t kKept = 8;
-    std::mutex mutex_;
-    std::vector<Entry> entries_;
-};
-
-}  // namespace
-
-ConfigView configurationOf(const ControllerState& c)
-{
-    static ViewCache cache;
-    return cache.get(c);
+    });
 }
 
 }  // namespace vyn::hostsim

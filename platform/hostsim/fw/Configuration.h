@@ -86,8 +86,8 @@ struct ConfigView {
     SharedList<DriveView> drives;
     SharedList<LogDevView> logDevs;
 };
-// Derived once per change of the controller's object lines and kept (see the
-// rule in Configuration.cpp): a call costs a look-up, not a derivation.
+// Derived once per change of the controller's object lines and kept (the
+// rule is at ViewStore, state/Derived.h): a call costs a look-up.
 ConfigView configurationOf(const ControllerState& c);
 
 // Words of an object shorthand and its name=value pairs.

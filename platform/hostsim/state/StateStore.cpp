@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -48,8 +49,11 @@ StateStore::Guard::Guard(StateStore& store) : store_(store)
 
 StateStore::Guard::~Guard()
 {
-    if (store_.persist_ && --store_.lockDepth_ == 0 && store_.lockFd_ >= 0)
-        ::flock(store_.lockFd_, LOCK_UN);
+    if (store_.persist_ && --store_.lockDepth_ == 0) {
+        store_.refreshedInHold_.clear();
+        if (store_.lockFd_ >= 0)
+            ::flock(store_.lockFd_, LOCK_UN);
+    }
     store_.mutex_.unlock();
 }
 
@@ -58,15 +62,22 @@ std::string StateStore::statePath(unsigned index) const
     return dir_ + "/adapter" + std::to_string(index) + ".state";
 }
 
+StateStore::Stamp StateStore::stampOf(const struct ::stat& st)
+{
+    Stamp out;
+    out.dev = st.st_dev;
+    out.ino = st.st_ino;
+    out.size = st.st_size;
+    out.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    return out;
+}
+
 bool StateStore::stampOf(const std::string& path, Stamp& out) const
 {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0)
         return false;
-    out.dev = st.st_dev;
-    out.ino = st.st_ino;
-    out.size = st.st_size;
-    out.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    out = stampOf(st);
     return true;
 }
 
@@ -91,7 +102,7 @@ bool StateStore::load(const std::string& path, ControllerState& live, uint64_t& 
     return true;
 }
 
-bool StateStore::writeAtomically(const std::string& path, const std::string& content)
+bool StateStore::writeAtomically(const std::string& path, const std::string& content, Stamp* written)
 {
     std::error_code ec;
     std::filesystem::create_directories(dir_, ec);
@@ -111,10 +122,20 @@ bool StateStore::writeAtomically(const std::string& path, const std::string& con
         }
         done += static_cast<size_t>(n);
     }
+    // The rename keeps the inode, size and time: this is the stamp the file
+    // will show.
+    struct stat st;
+    const bool stamped = ::fstat(fd, &st) == 0;
     ::close(fd);
     if (std::rename(tmp.c_str(), path.c_str()) != 0) {
         ::unlink(tmp.c_str());
         return false;
+    }
+    if (written != nullptr) {
+        if (stamped)
+            *written = stampOf(st);
+        else if (!stampOf(path, *written))
+            *written = Stamp();
     }
     return true;
 }
@@ -141,6 +162,10 @@ void StateStore::refresh(ControllerState& live)
 {
     if (!persist_)
         return;
+    if (std::find(refreshedInHold_.begin(), refreshedInHold_.end(), live.index) != refreshedInHold_.end())
+        return;
+    if (lockDepth_ > 0)
+        refreshedInHold_.push_back(live.index);
     const std::string path = statePath(live.index);
     Stamp now;
     if (!stampOf(path, now)) {
@@ -163,19 +188,15 @@ void StateStore::save(ControllerState& live)
         return;
     ++live.generation;
     const std::string path = statePath(live.index);
-    if (writeAtomically(path, live.toText(seed_))) {
-        Stamp st;
-        if (stampOf(path, st))
-            stamps_[live.index] = st;
-    }
+    Stamp st;
+    if (writeAtomically(path, live.toText(seed_), &st))
+        stamps_[live.index] = st;
 }
 
-std::vector<NodeEntry> StateStore::readNodes()
+std::vector<NodeEntry> StateStore::parseNodes(const std::string& text) const
 {
-    if (!persist_)
-        return memoryNodes_;
     std::vector<NodeEntry> nodes;
-    std::ifstream in(dir_ + "/nodes");
+    std::istringstream in(text);
     std::string line;
     while (std::getline(in, line)) {
         std::istringstream ls(line);
@@ -189,8 +210,45 @@ std::vector<NodeEntry> StateStore::readNodes()
     return nodes;
 }
 
+const std::vector<NodeEntry>& StateStore::nodes()
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (!persist_)
+        return memoryNodes_;
+    const std::string path = dir_ + "/nodes";
+    Stamp now;
+    if (!stampOf(path, now))
+        now = Stamp();
+    if (nodesCached_ && now == nodesStamp_)
+        return cachedNodes_;
+    cachedNodes_ = now.size < 0 ? std::vector<NodeEntry>() : readNodes();
+    nodesStamp_ = now;
+    nodesCached_ = true;
+    return cachedNodes_;
+}
+
+bool StateStore::nodeAsLastRead(const std::string& path)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    const std::vector<NodeEntry>& known = persist_ ? cachedNodes_ : memoryNodes_;
+    if (persist_ && !nodesCached_)
+        return true;
+    return std::any_of(known.begin(), known.end(), [&path](const NodeEntry& e) { return e.path == path; });
+}
+
+std::vector<NodeEntry> StateStore::readNodes()
+{
+    if (!persist_)
+        return memoryNodes_;
+    std::ifstream in(dir_ + "/nodes", std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return parseNodes(text.str());
+}
+
 void StateStore::writeNodes(const std::vector<NodeEntry>& nodes)
 {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (!persist_) {
         memoryNodes_ = nodes;
         return;
@@ -198,7 +256,14 @@ void StateStore::writeNodes(const std::vector<NodeEntry>& nodes)
     std::string text;
     for (const NodeEntry& e : nodes)
         text += e.line() + "\n";
-    writeAtomically(dir_ + "/nodes", text);
+    Stamp written;
+    if (writeAtomically(dir_ + "/nodes", text, &written)) {
+        cachedNodes_ = nodes;
+        nodesStamp_ = written;
+        nodesCached_ = true;
+    } else {
+        nodesCached_ = false;
+    }
 }
 
 }  // namespace vyn::hostsim

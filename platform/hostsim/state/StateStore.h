@@ -3,6 +3,7 @@
 
 #include "platform/hostsim/state/Controller.h"
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <map>
@@ -51,11 +52,21 @@ public:
     // Takes the controller's state file when its seed is `seed`; otherwise
     // (missing, unreadable, other seed) writes `live` as the new state.
     void seed(ControllerState& live, uint64_t seed);
-    // Reloads `live` when its file changed since this process read or wrote it.
+    // Reloads `live` when its file changed since this process read or wrote
+    // it. Within one hold of the lock no other process can write it, so the
+    // file is looked at once per hold.
     void refresh(ControllerState& live);
     // Writes `live` (generation + 1) through a temporary file and a rename.
     void save(ControllerState& live);
 
+    // The node registry as the file holds it now; read again only when the
+    // file's stamp changed. Files are replaced whole by a rename, so a reader
+    // needs no lock.
+    const std::vector<NodeEntry>& nodes();
+    // False when the registry as last read holds no such path (no look at
+    // the file).
+    bool nodeAsLastRead(const std::string& path);
+    // The registry read afresh, for a change under the Guard.
     std::vector<NodeEntry> readNodes();
     void writeNodes(const std::vector<NodeEntry>& nodes);
 
@@ -72,8 +83,11 @@ private:
     };
     std::string statePath(unsigned index) const;
     bool stampOf(const std::string& path, Stamp& out) const;
+    static Stamp stampOf(const struct ::stat& st);
     bool load(const std::string& path, ControllerState& live, uint64_t& seedOut);
-    bool writeAtomically(const std::string& path, const std::string& content);
+    // `written` gets the stamp of the file as written.
+    bool writeAtomically(const std::string& path, const std::string& content, Stamp* written = nullptr);
+    std::vector<NodeEntry> parseNodes(const std::string& text) const;
 
     std::string root_;
     std::string dir_;
@@ -83,7 +97,14 @@ private:
     int lockDepth_ = 0;
     uint64_t seed_ = 0;
     std::map<unsigned, Stamp> stamps_;
+    // Controllers already looked at in the current hold of the lock.
+    std::vector<unsigned> refreshedInHold_;
     std::vector<NodeEntry> memoryNodes_;
+    // The node registry as last read or written, and the stamp of its file
+    // then (size -1: no file).
+    std::vector<NodeEntry> cachedNodes_;
+    Stamp nodesStamp_;
+    bool nodesCached_ = false;
 };
 
 }  // namespace vyn::hostsim

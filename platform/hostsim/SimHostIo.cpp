@@ -161,6 +161,18 @@ bool SimHostIo::addFault(int adapter, const Fault& fault)
     return true;
 }
 
+bool SimHostIo::faultsArmed(int controller)
+{
+    if (!globalFaults_.empty())
+        return true;
+    auto it = controllers_.find(static_cast<unsigned>(controller));
+    if (controller < 0 || it == controllers_.end())
+        return false;
+    StateStore::Guard guard(*store_);
+    store_->refresh(it->second);
+    return !it->second.faults.empty();
+}
+
 bool SimHostIo::faultFor(int controller, const std::string& trigger, const std::string& argument, ArmedFault& out)
 {
     if (controller >= 0) {
@@ -232,12 +244,7 @@ bool SimHostIo::findNode(const std::string& path, NodeEntry& out)
 {
     // The registry is replaced whole by a rename: a look-up needs no lock,
     // and reads the file again only when it changed.
-    for (const NodeEntry& e : store_->nodes())
-        if (e.path == path) {
-            out = e;
-            return true;
-        }
-    return false;
+    return store_->findNode(path.c_str(), out);
 }
 
 void SimHostIo::record(const Request& r)
@@ -340,7 +347,8 @@ int SimHostIo::ioctl(int fd, unsigned long request, void* arg)
         }
     }
     ArmedFault fault;
-    if (faultFor(static_cast<int>(node.controller), "ioctl", faultRequestText(request), fault)) {
+    if (faultsArmed(static_cast<int>(node.controller)) &&
+        faultFor(static_cast<int>(node.controller), "ioctl", faultRequestText(request), fault)) {
         r.fault = static_cast<long>(fault.number);
         if (fault.effect == "errno")
             return fail(r, fault.errnoValue);
@@ -396,7 +404,8 @@ int SimHostIo::ioctlValue(int fd, unsigned long request, unsigned long value)
     r.node = it->second.name;
     r.request = request;
     ArmedFault fault;
-    if (faultFor(static_cast<int>(it->second.controller), "ioctl", faultRequestText(request), fault)) {
+    if (faultsArmed(static_cast<int>(it->second.controller)) &&
+        faultFor(static_cast<int>(it->second.controller), "ioctl", faultRequestText(request), fault)) {
         r.fault = static_cast<long>(fault.number);
         return fail(r, fault.errnoValue);
     }

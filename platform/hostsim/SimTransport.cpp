@@ -151,7 +151,7 @@ void SimHostIo::registerDevices()
             if (in && text == "\n")
                 std::ofstream(flags, std::ios::trunc) << "SUPPORTED_JBOD\n";
         }
-        const std::vector<DeviceView> devices = devicesOf(c);
+        const SharedList<DeviceView> devices = devicesOf(c);
         for (size_t i = 0; i < devices.size(); ++i) {
             const unsigned m = static_cast<unsigned>(generic_.size());
             generic_.push_back(DeviceSlot{index, i});
@@ -381,7 +381,7 @@ int SimHostIo::transportIoctl(int fd, OpenNode& node, unsigned long request, voi
         if (request == kSgIoRequest)
             return sgIo(node, arg, r);
         if (request == kSgGetScsiId) {
-            const std::vector<DeviceView> devices = devicesOf(c);
+            const SharedList<DeviceView> devices = devicesOf(c);
             if (node.device >= devices.size())
                 return fail(r, ENXIO);
             const DeviceView& d = devices[node.device];
@@ -549,7 +549,7 @@ int SimHostIo::rawSrb(ControllerState& c, uint8_t* bytes, Request& r)
     const unsigned target = getLe32(bytes + kSrbId);
     const unsigned lun = getLe32(bytes + kSrbLun);
     const DeviceView* device = nullptr;
-    const std::vector<DeviceView> devices = devicesOf(c);
+    const SharedList<DeviceView> devices = devicesOf(c);
     for (const DeviceView& d : devices)
         if (d.bus == bus && d.target == target && d.lun == lun)
             device = &d;
@@ -595,7 +595,7 @@ int SimHostIo::sgIo(OpenNode& node, void* arg, Request& r)
         r.rejected = "interface_id";
         return fail(r, EINVAL);
     }
-    const std::vector<DeviceView> devices = devicesOf(controllers_[node.controller]);
+    const SharedList<DeviceView> devices = devicesOf(controllers_[node.controller]);
     if (node.device >= devices.size() || !devices[node.device].answers())
         return fail(r, EIO);
     const bool dataIn = h.dxfer_direction == SG_DXFER_FROM_DEV || h.dxfer_direction == SG_DXFER_TO_FROM_DEV;

@@ -2,6 +2,7 @@
 #define VYN_PLATFORM_HOSTSIM_FW_CONFIGURATION_H
 
 #include "platform/hostsim/state/Controller.h"
+#include "platform/hostsim/state/Derived.h"
 
 #include <cstdint>
 #include <map>
@@ -47,37 +48,6 @@ struct LogDevView {
         uint32_t tableIndex = 0;
     };
     std::vector<Member> members;
-};
-
-// A list of a configuration view. Views are derived once and handed out to
-// every request until the state changes, so the list is shared, read-only, by
-// every copy of the view: a copy costs a reference count.
-template <typename T> class SharedList {
-public:
-    using value_type = T;
-    using const_iterator = typename std::vector<T>::const_iterator;
-    using iterator = const_iterator;
-
-    SharedList() = default;
-    explicit SharedList(std::vector<T> items) : items_(std::make_shared<const std::vector<T>>(std::move(items))) {}
-
-    const std::vector<T>& items() const { return items_ ? *items_ : none(); }
-    operator const std::vector<T>&() const { return items(); }
-    const_iterator begin() const { return items().begin(); }
-    const_iterator end() const { return items().end(); }
-    size_t size() const { return items().size(); }
-    bool empty() const { return items().empty(); }
-    const T& operator[](size_t i) const { return items()[i]; }
-    const T& front() const { return items().front(); }
-    const T& back() const { return items().back(); }
-
-private:
-    static const std::vector<T>& none()
-    {
-        static const std::vector<T> nothing;
-        return nothing;
-    }
-    std::shared_ptr<const std::vector<T>> items_;
 };
 
 // The configuration computed from the description's drives and containers:

@@ -68,24 +68,10 @@ uint32_t pairNumber(const DeviceView& d, const char* name, uint32_t fallback)
     return v.empty() ? fallback : static_cast<uint32_t>(std::strtoul(v.c_str(), nullptr, 0));
 }
 
-// Drives in index order.
-std::map<unsigned, DeviceView> deriveDrives(const ControllerState& c)
-{
-    std::map<unsigned, DeviceView> drives;
-    for (const auto& [key, value] : c.objects) {
-        if (key.compare(0, 5, "drive") != 0)
-            continue;
-        DeviceView d;
-        if (readDevice(key, value, d))
-            drives[numberOf(key, 5)] = d;
-    }
-    return drives;
-}
-
 // Kept between requests while the object lines stay as they are.
 std::shared_ptr<const std::map<unsigned, DeviceView>> drivesOf(const ControllerState& c)
 {
-    return keptView<deriveDrives>(c);
+    return drivesByIndex(c);
 }
 
 void putText(uint8_t* p, size_t width, const std::string& text)

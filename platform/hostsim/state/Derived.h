@@ -58,6 +58,38 @@ private:
     std::vector<Entry> entries_;
 };
 
+// A list of a kept view. Views are derived once and handed out to every
+// request until the object lines change, so the list is shared, read-only, by
+// every copy: a copy costs a reference count.
+template <typename T> class SharedList {
+public:
+    using value_type = T;
+    using const_iterator = typename std::vector<T>::const_iterator;
+    using iterator = const_iterator;
+
+    SharedList() = default;
+    explicit SharedList(std::vector<T> items) : items_(std::make_shared<const std::vector<T>>(std::move(items))) {}
+    explicit SharedList(std::shared_ptr<const std::vector<T>> items) : items_(std::move(items)) {}
+
+    const std::vector<T>& items() const { return items_ ? *items_ : none(); }
+    operator const std::vector<T>&() const { return items(); }
+    const_iterator begin() const { return items().begin(); }
+    const_iterator end() const { return items().end(); }
+    size_t size() const { return items().size(); }
+    bool empty() const { return items().empty(); }
+    const T& operator[](size_t i) const { return items()[i]; }
+    const T& front() const { return items().front(); }
+    const T& back() const { return items().back(); }
+
+private:
+    static const std::vector<T>& none()
+    {
+        static const std::vector<T> nothing;
+        return nothing;
+    }
+    std::shared_ptr<const std::vector<T>> items_;
+};
+
 // The view `Derive(c)` kept under the rule above; one store per function.
 template <auto Derive> auto keptView(const ControllerState& c)
 {

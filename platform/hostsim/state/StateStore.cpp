@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 namespace vyn::hostsim {
 
@@ -221,19 +222,40 @@ const std::vector<NodeEntry>& StateStore::nodes()
         now = Stamp();
     if (nodesCached_ && now == nodesStamp_)
         return cachedNodes_;
-    cachedNodes_ = now.size < 0 ? std::vector<NodeEntry>() : readNodes();
-    nodesStamp_ = now;
-    nodesCached_ = true;
+    remember(now.size < 0 ? std::vector<NodeEntry>() : readNodes(), now);
     return cachedNodes_;
 }
 
-bool StateStore::nodeAsLastRead(const std::string& path)
+void StateStore::indexNodes(const std::vector<NodeEntry>& nodes)
+{
+    cachedIndex_.clear();
+    for (size_t i = 0; i < nodes.size(); ++i)
+        cachedIndex_.emplace(std::string_view(nodes[i].path), i);
+}
+
+void StateStore::remember(std::vector<NodeEntry> nodes, const Stamp& stamp)
+{
+    cachedNodes_ = std::move(nodes);
+    indexNodes(cachedNodes_);
+    nodesStamp_ = stamp;
+    nodesCached_ = true;
+}
+
+bool StateStore::findNode(const char* path, NodeEntry& out)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    const std::vector<NodeEntry>& known = persist_ ? cachedNodes_ : memoryNodes_;
-    if (persist_ && !nodesCached_)
-        return true;
-    return std::any_of(known.begin(), known.end(), [&path](const NodeEntry& e) { return e.path == path; });
+    const std::vector<NodeEntry>& known = nodes();
+    auto it = cachedIndex_.find(std::string_view(path));
+    if (it == cachedIndex_.end() || it->second >= known.size())
+        return false;
+    out = known[it->second];
+    return true;
+}
+
+bool StateStore::nodeAsLastRead(const char* path)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return (persist_ && !nodesCached_) || cachedIndex_.count(std::string_view(path)) != 0;
 }
 
 std::vector<NodeEntry> StateStore::readNodes()
@@ -251,6 +273,7 @@ void StateStore::writeNodes(const std::vector<NodeEntry>& nodes)
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (!persist_) {
         memoryNodes_ = nodes;
+        indexNodes(memoryNodes_);
         return;
     }
     std::string text;
@@ -258,9 +281,7 @@ void StateStore::writeNodes(const std::vector<NodeEntry>& nodes)
         text += e.line() + "\n";
     Stamp written;
     if (writeAtomically(dir_ + "/nodes", text, &written)) {
-        cachedNodes_ = nodes;
-        nodesStamp_ = written;
-        nodesCached_ = true;
+        remember(nodes, written);
     } else {
         nodesCached_ = false;
     }

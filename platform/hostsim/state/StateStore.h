@@ -8,6 +8,8 @@
 
 #include <map>
 #include <mutex>
+#include <string_view>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -65,7 +67,9 @@ public:
     const std::vector<NodeEntry>& nodes();
     // False when the registry as last read holds no such path (no look at
     // the file).
-    bool nodeAsLastRead(const std::string& path);
+    bool nodeAsLastRead(const char* path);
+    // The node registered at `path` (nodes() as it is now).
+    bool findNode(const char* path, NodeEntry& out);
     // The registry read afresh, for a change under the Guard.
     std::vector<NodeEntry> readNodes();
     void writeNodes(const std::vector<NodeEntry>& nodes);
@@ -88,6 +92,9 @@ private:
     // `written` gets the stamp of the file as written.
     bool writeAtomically(const std::string& path, const std::string& content, Stamp* written = nullptr);
     std::vector<NodeEntry> parseNodes(const std::string& text) const;
+    // The registry as read or written now, with its file's stamp.
+    void remember(std::vector<NodeEntry> nodes, const Stamp& stamp);
+    void indexNodes(const std::vector<NodeEntry>& nodes);
 
     std::string root_;
     std::string dir_;
@@ -103,6 +110,8 @@ private:
     // The node registry as last read or written, and the stamp of its file
     // then (size -1: no file).
     std::vector<NodeEntry> cachedNodes_;
+    // Where each path is in the registry as last read (views of its paths).
+    std::unordered_map<std::string_view, size_t> cachedIndex_;
     Stamp nodesStamp_;
     bool nodesCached_ = false;
 };

@@ -160,7 +160,7 @@ private:
 }  // namespace
 
 // Follows toText value for value: a value saved there and left out here
-// would change without being written (ControllerDigestTest changes every key
+// would change without being written (PersistenceTest changes every key
 // of a state file and checks that the digest moves).
 uint64_t ControllerState::savedDigest() const
 {

@@ -1,6 +1,6 @@
 // GETCONFIG 1 AL through the whole program and the family's library, in
 // process, over generated controllers of N drives, N/4 RAID 5 logical drives
-// of four members and two SES-2 enclosures (N = 32, 64, 128); and the part
+// of four members and two SES-2 enclosures (N = 32, 64, 128, 256); and the part
 // of it that builds the tree and writes it as XML (the library's
 // getSystemConfig). Items are drives, bytes are the program's output or the
 // XML text; the fitted complexity should come out linear in N.
@@ -99,6 +99,6 @@ void family_system_xml(benchmark::State& state)
 
 }  // namespace
 
-BENCHMARK(family_getconfig)->Arg(32)->Arg(64)->Arg(128)->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond);
-BENCHMARK(family_system_xml)->Arg(32)->Arg(64)->Arg(128)->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond);
+BENCHMARK(family_getconfig)->Arg(32)->Arg(64)->Arg(128)->Arg(256)->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond);
+BENCHMARK(family_system_xml)->Arg(32)->Arg(64)->Arg(128)->Arg(256)->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

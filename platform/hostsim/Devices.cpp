@@ -76,9 +76,10 @@ unsigned indexOf(const std::string& key, size_t prefix)
 
 std::string pairValue(const std::vector<std::string>& words, const std::string& name)
 {
+    const size_t n = name.size();
     for (const std::string& w : words)
-        if (w.compare(0, name.size() + 1, name + "=") == 0)
-            return w.substr(name.size() + 1);
+        if (w.size() > n && w[n] == '=' && w.compare(0, n, name) == 0)
+            return w.substr(n + 1);
     return std::string();
 }
 
@@ -151,7 +152,9 @@ bool readDevice(const std::string& key, const std::string& value, DeviceView& d)
     return true;
 }
 
-std::vector<DeviceView> devicesOf(const ControllerState& c)
+namespace {
+
+std::vector<DeviceView> deriveDevices(const ControllerState& c)
 {
     std::map<unsigned, DeviceView> drives;
     std::map<unsigned, DeviceView> enclosures;
@@ -172,7 +175,7 @@ std::vector<DeviceView> devicesOf(const ControllerState& c)
     return out;
 }
 
-std::vector<ContainerHostView> containersOf(const ControllerState& c)
+std::vector<ContainerHostView> deriveContainers(const ControllerState& c)
 {
     std::map<unsigned, ContainerHostView> out;
     for (const auto& [key, value] : c.objects) {
@@ -191,6 +194,36 @@ std::vector<ContainerHostView> containersOf(const ControllerState& c)
     return list;
 }
 
+std::map<unsigned, DeviceView> deriveDrives(const ControllerState& c)
+{
+    std::map<unsigned, DeviceView> drives;
+    for (const auto& [key, value] : c.objects) {
+        if (key.compare(0, 5, "drive") != 0)
+            continue;
+        DeviceView d;
+        if (readDevice(key, value, d))
+            drives[indexOf(key, 5)] = d;
+    }
+    return drives;
+}
+
+}  // namespace
+
+std::shared_ptr<const std::map<unsigned, DeviceView>> drivesByIndex(const ControllerState& c)
+{
+    return keptView<deriveDrives>(c);
+}
+
+SharedList<DeviceView> devicesOf(const ControllerState& c)
+{
+    return SharedList<DeviceView>(keptView<deriveDevices>(c));
+}
+
+SharedList<ContainerHostView> containersOf(const ControllerState& c)
+{
+    return SharedList<ContainerHostView>(keptView<deriveContainers>(c));
+}
+
 bool setObjectPair(ControllerState& c, const std::string& key, const std::string& name, const std::string& value)
 {
     auto it = c.objects.find(key);
@@ -203,7 +236,7 @@ bool setObjectPair(ControllerState& c, const std::string& key, const std::string
             continue;
         line += (line.empty() ? "" : " ") + (w.find(' ') != std::string::npos ? "\"" + w + "\"" : w);
     }
-    it->second = value.empty() ? line : line + " " + prefix + value;
+    c.objects.set(key, value.empty() ? line : line + " " + prefix + value);
     return true;
 }
 

@@ -2,9 +2,12 @@
 #define VYN_PLATFORM_HOSTSIM_DEVICES_H
 
 #include "platform/hostsim/state/Controller.h"
+#include "platform/hostsim/state/Derived.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,15 +38,19 @@ struct DeviceView {
 // when the line is not one.
 bool readDevice(const std::string& key, const std::string& value, DeviceView& out);
 
-// Drives in index order, then enclosure devices.
-std::vector<DeviceView> devicesOf(const ControllerState& c);
+// Drives in index order, then enclosure devices; kept while the object lines
+// stay as they are (state/Derived.h).
+SharedList<DeviceView> devicesOf(const ControllerState& c);
 
 // How the host sees a container: none, exposed, open, deleted, unmapped.
 struct ContainerHostView {
     unsigned number = 0;
     std::string host;
 };
-std::vector<ContainerHostView> containersOf(const ControllerState& c);
+// Kept as devicesOf is.
+SharedList<ContainerHostView> containersOf(const ControllerState& c);
+// The drives ("driveI" lines) by I; kept as devicesOf is.
+std::shared_ptr<const std::map<unsigned, DeviceView>> drivesByIndex(const ControllerState& c);
 // Rewrites the container's host state in its object line; false when the
 // controller has no such container.
 bool setContainerHost(ControllerState& c, unsigned number, const std::string& host);

@@ -161,6 +161,18 @@ bool SimHostIo::addFault(int adapter, const Fault& fault)
     return true;
 }
 
+bool SimHostIo::faultsArmed(int controller)
+{
+    if (!globalFaults_.empty())
+        return true;
+    auto it = controllers_.find(static_cast<unsigned>(controller));
+    if (controller < 0 || it == controllers_.end())
+        return false;
+    StateStore::Guard guard(*store_);
+    store_->refresh(it->second);
+    return !it->second.faults.empty();
+}
+
 bool SimHostIo::faultFor(int controller, const std::string& trigger, const std::string& argument, ArmedFault& out)
 {
     if (controller >= 0) {
@@ -219,8 +231,7 @@ void SimHostIo::clearRequests()
 std::vector<NodeEntry> SimHostIo::nodes()
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    StateStore::Guard guard(*store_);
-    return store_->readNodes();
+    return store_->nodes();
 }
 
 size_t SimHostIo::openNodeCount() const
@@ -231,13 +242,9 @@ size_t SimHostIo::openNodeCount() const
 
 bool SimHostIo::findNode(const std::string& path, NodeEntry& out)
 {
-    StateStore::Guard guard(*store_);
-    for (const NodeEntry& e : store_->readNodes())
-        if (e.path == path) {
-            out = e;
-            return true;
-        }
-    return false;
+    // The registry is replaced whole by a rename: a look-up needs no lock,
+    // and reads the file again only when it changed.
+    return store_->findNode(path.c_str(), out);
 }
 
 void SimHostIo::record(const Request& r)
@@ -320,6 +327,9 @@ int SimHostIo::ioctl(int fd, unsigned long request, void* arg)
         return RealHostIo::ioctl(fd, request, arg);
     OpenNode& node = it->second;
     ControllerState& c = controllers_[node.controller];
+    // One hold of the lock for the whole request: its faults, its state and
+    // what it changes are one step for every other process.
+    StateStore::Guard guard(*store_);
     Request r;
     r.node = node.name;
     r.request = request;
@@ -337,7 +347,8 @@ int SimHostIo::ioctl(int fd, unsigned long request, void* arg)
         }
     }
     ArmedFault fault;
-    if (faultFor(static_cast<int>(node.controller), "ioctl", faultRequestText(request), fault)) {
+    if (faultsArmed(static_cast<int>(node.controller)) &&
+        faultFor(static_cast<int>(node.controller), "ioctl", faultRequestText(request), fault)) {
         r.fault = static_cast<long>(fault.number);
         if (fault.effect == "errno")
             return fail(r, fault.errnoValue);
@@ -357,7 +368,6 @@ int SimHostIo::ioctl(int fd, unsigned long request, void* arg)
     if (bytes == nullptr)
         return fail(r, EFAULT);
 
-    StateStore::Guard guard(*store_);
     store_->refresh(c);
     switch (request) {
     case kSendFib:
@@ -389,11 +399,13 @@ int SimHostIo::ioctlValue(int fd, unsigned long request, unsigned long value)
     auto it = open_.find(fd);
     if (it == open_.end())
         return RealHostIo::ioctlValue(fd, request, value);
+    StateStore::Guard guard(*store_);
     Request r;
     r.node = it->second.name;
     r.request = request;
     ArmedFault fault;
-    if (faultFor(static_cast<int>(it->second.controller), "ioctl", faultRequestText(request), fault)) {
+    if (faultsArmed(static_cast<int>(it->second.controller)) &&
+        faultFor(static_cast<int>(it->second.controller), "ioctl", faultRequestText(request), fault)) {
         r.fault = static_cast<long>(fault.number);
         return fail(r, fault.errnoValue);
     }
@@ -410,12 +422,22 @@ int SimHostIo::stat(const char* path, struct stat* st)
         return -1;
     }
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    NodeEntry node;
-    if (!findNode(path, node))
-        return RealHostIo::stat(path, st);
-    std::memset(st, 0, sizeof *st);
+    // Every registered node has its placeholder file under the root, so a
+    // path without a file that the registry did not hold when last read is
+    // no node: the registry file is not looked at again for it. Host scans
+    // probe many such paths.
     struct stat placeholder;
-    const mode_t perms = ::stat((root_ + node.path).c_str(), &placeholder) == 0 ? (placeholder.st_mode & 07777) : 0;
+    const int found = RealHostIo::stat(path, &placeholder);
+    const int error = errno;
+    NodeEntry node;
+    if ((found != 0 && error == ENOENT && !store_->nodeAsLastRead(path)) || !findNode(path, node)) {
+        if (found == 0)
+            *st = placeholder;
+        errno = error;
+        return found;
+    }
+    std::memset(st, 0, sizeof *st);
+    const mode_t perms = found == 0 ? (placeholder.st_mode & 07777) : 0;
     st->st_mode = (node.type == 'c' ? S_IFCHR : S_IFBLK) | perms;
     st->st_rdev = makedev(node.major, node.minor);
     st->st_nlink = 1;

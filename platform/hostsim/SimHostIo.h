@@ -124,6 +124,9 @@ private:
     void record(const Request& r);
     void seedControllers();
     int fail(Request& r, int error);
+    // False when no fault is armed for the controller (-1: none bound) or for
+    // none: the call need not describe itself for the match.
+    bool faultsArmed(int controller);
     // The fault acting on this call, if any (controller -1: none bound).
     bool faultFor(int controller, const std::string& trigger, const std::string& argument, ArmedFault& out);
 

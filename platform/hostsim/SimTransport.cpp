@@ -36,7 +36,8 @@ constexpr uint32_t kContainerDeleted = 16;
 std::vector<unsigned> containerNumbersOf(const ControllerState& c)
 {
     std::vector<unsigned> numbers;
-    for (auto it = c.objects.lower_bound("ld"); it != c.objects.end() && it->first.compare(0, 2, "ld") == 0; ++it) {
+    const auto& lines = c.objects.map();
+    for (auto it = lines.lower_bound("ld"); it != lines.end() && it->first.compare(0, 2, "ld") == 0; ++it) {
         const std::string& key = it->first;
         if (key.size() > 2 && std::all_of(key.begin() + 2, key.end(), [](char ch) { return std::isdigit(static_cast<unsigned char>(ch)) != 0; }))
             numbers.push_back(static_cast<unsigned>(std::strtoul(key.c_str() + 2, nullptr, 10)));
@@ -154,7 +155,7 @@ void SimHostIo::registerDevices()
             if (in && text == "\n")
                 std::ofstream(flags, std::ios::trunc) << "SUPPORTED_JBOD\n";
         }
-        const std::vector<DeviceView> devices = devicesOf(c);
+        const SharedList<DeviceView> devices = devicesOf(c);
         for (size_t i = 0; i < devices.size(); ++i) {
             const unsigned m = static_cast<unsigned>(generic_.size());
             generic_.push_back(DeviceSlot{index, i});
@@ -384,7 +385,7 @@ int SimHostIo::transportIoctl(int fd, OpenNode& node, unsigned long request, voi
         if (request == kSgIoRequest)
             return sgIo(node, arg, r);
         if (request == kSgGetScsiId) {
-            const std::vector<DeviceView> devices = devicesOf(c);
+            const SharedList<DeviceView> devices = devicesOf(c);
             if (node.device >= devices.size())
                 return fail(r, ENXIO);
             const DeviceView& d = devices[node.device];
@@ -474,6 +475,8 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
     }
     // Handlers whose answers follow the simulated clock read it from the state.
     c.clockMs = clockMs_.load();
+    // Containers come and go only with a change of the object lines.
+    const uint64_t linesBefore = c.objects.revision();
     const std::vector<unsigned> containersBefore = containerNumbersOf(c);
     FibCall call(c, bytes, size);
     r.unhandled = !dispatcher_.dispatch(call);
@@ -499,7 +502,8 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
     call.finish();
     // The controller tells of containers that came (15) or went (16) with
     // the request, as it finally stood.
-    const std::vector<unsigned> containersAfter = containerNumbersOf(c);
+    const std::vector<unsigned> containersAfter =
+        c.objects.revision() == linesBefore ? containersBefore : containerNumbersOf(c);
     for (unsigned n : containersAfter)
         if (!std::binary_search(containersBefore.begin(), containersBefore.end(), n))
             c.raisedAif.push_back(notificationFib(kContainerAdded, {n}));
@@ -562,7 +566,7 @@ int SimHostIo::rawSrb(ControllerState& c, uint8_t* bytes, Request& r)
     const unsigned target = getLe32(bytes + kSrbId);
     const unsigned lun = getLe32(bytes + kSrbLun);
     const DeviceView* device = nullptr;
-    const std::vector<DeviceView> devices = devicesOf(c);
+    const SharedList<DeviceView> devices = devicesOf(c);
     for (const DeviceView& d : devices)
         if (d.bus == bus && d.target == target && d.lun == lun)
             device = &d;
@@ -608,7 +612,7 @@ int SimHostIo::sgIo(OpenNode& node, void* arg, Request& r)
         r.rejected = "interface_id";
         return fail(r, EINVAL);
     }
-    const std::vector<DeviceView> devices = devicesOf(controllers_[node.controller]);
+    const SharedList<DeviceView> devices = devicesOf(controllers_[node.controller]);
     if (node.device >= devices.size() || !devices[node.device].answers())
         return fail(r, EIO);
     const bool dataIn = h.dxfer_direction == SG_DXFER_FROM_DEV || h.dxfer_direction == SG_DXFER_TO_FROM_DEV;

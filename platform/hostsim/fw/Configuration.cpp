@@ -2,11 +2,15 @@
 // and containers ("ldK = <level> <members>") as the firmware records show them.
 #include "platform/hostsim/fw/Configuration.h"
 
+#include "platform/hostsim/state/Derived.h"
+
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 namespace vyn::hostsim {
 
@@ -39,16 +43,53 @@ uint64_t parseSizeBlocks(const std::string& text)
     return static_cast<uint64_t>(bytes / 512);
 }
 
+// "bus:target[:lun]", as sscanf("%u:%u:%u") reads it (what follows is
+// ignored), without its cost: the view reads every drive's address.
 bool parseAddress(const std::string& text, uint32_t* bus, uint32_t* target, uint32_t* lun)
 {
-    unsigned b = 0, t = 0, l = 0;
-    const int n = std::sscanf(text.c_str(), "%u:%u:%u", &b, &t, &l);
-    if (n < 2)
+    const char* p = text.c_str();
+    char* end = nullptr;
+    auto number = [&p, &end](uint32_t* out) {
+        while (std::isspace(static_cast<unsigned char>(*p)))
+            ++p;
+        if (!std::isdigit(static_cast<unsigned char>(*p)) && *p != '+' && *p != '-')
+            return false;
+        const unsigned long v = std::strtoul(p, &end, 10);
+        if (end == p)
+            return false;
+        *out = static_cast<uint32_t>(v);
+        p = end;
+        return true;
+    };
+    uint32_t b = 0, t = 0, l = 0;
+    if (!number(&b) || *p != ':')
         return false;
+    ++p;
+    if (!number(&t))
+        return false;
+    const bool hasLun = *p == ':' && (++p, number(&l));
     *bus = b;
     *target = t;
-    *lun = n == 3 ? l : 0;
+    *lun = hasLun ? l : 0;
     return true;
+}
+
+// The number N of a key "<prefix>N" written as the description writes it
+// (decimal, no leading zero), below `limit`; -1 for any other key.
+long objectNumber(const std::string& key, const char* prefix, size_t prefixLength, unsigned limit)
+{
+    if (key.size() <= prefixLength || key.compare(0, prefixLength, prefix) != 0)
+        return -1;
+    unsigned long n = 0;
+    for (size_t i = prefixLength; i < key.size(); ++i) {
+        const char ch = key[i];
+        if (ch < '0' || ch > '9' || (i == prefixLength && ch == '0' && key.size() > prefixLength + 1))
+            return -1;
+        n = n * 10 + static_cast<unsigned long>(ch - '0');
+        if (n >= limit)
+            return -1;
+    }
+    return static_cast<long>(n);
 }
 
 }  // namespace
@@ -56,14 +97,21 @@ bool parseAddress(const std::string& text, uint32_t* bus, uint32_t* target, uint
 void splitShorthand(const std::string& value, std::vector<std::string>* words,
                     std::map<std::string, std::string>* pairs)
 {
-    std::istringstream in(value);
-    std::string w;
-    while (in >> w) {
-        const size_t eq = w.find('=');
-        if (eq == std::string::npos)
-            words->push_back(w);
+    size_t i = 0;
+    while (i < value.size()) {
+        while (i < value.size() && std::isspace(static_cast<unsigned char>(value[i])))
+            ++i;
+        size_t end = i;
+        while (end < value.size() && !std::isspace(static_cast<unsigned char>(value[end])))
+            ++end;
+        if (end == i)
+            break;
+        const size_t eq = value.find('=', i);
+        if (eq == std::string::npos || eq >= end)
+            words->push_back(value.substr(i, end - i));
         else
-            (*pairs)[w.substr(0, eq)] = w.substr(eq + 1);
+            (*pairs)[value.substr(i, eq - i)] = value.substr(eq + 1, end - eq - 1);
+        i = end;
     }
 }
 
@@ -94,10 +142,15 @@ uint64_t dataBlocks(uint32_t raidType, size_t n, uint64_t extent)
     }
 }
 
+struct DerivedView {
+    std::vector<DriveView> drives;
+    std::vector<LogDevView> logDevs;
+};
+
 // "ldK = volume|raid0 ldA,ldB,...": a container over top-level containers of
 // the configuration, which become its members (each member once); the
 // tops stay in number order.
-void addContainersOverContainers(const ControllerState& c, ConfigView& v)
+void addContainersOverContainers(const ControllerState& c, DerivedView& v)
 {
     for (const auto& [key, value] : c.objects) {
         std::vector<std::string> words;
@@ -142,9 +195,11 @@ void addContainersOverContainers(const ControllerState& c, ConfigView& v)
 
 }  // namespace
 
-ConfigView configurationOf(const ControllerState& c)
+namespace {
+
+DerivedView deriveConfiguration(const ControllerState& c)
 {
-    ConfigView v;
+    DerivedView v;
     // Slices: a drive keeps the number its `slice` pair names; the others
     // take the lowest free numbers in drive order.
     std::vector<bool> sliceTaken;
@@ -153,13 +208,20 @@ ConfigView configurationOf(const ControllerState& c)
             sliceTaken.resize(n + 1, false);
         sliceTaken[n] = true;
     };
-    for (unsigned i = 0; i < kMaxObjects; ++i) {
-        auto it = c.objects.find("drive" + std::to_string(i));
-        if (it == c.objects.end())
-            continue;
+    // The drive and container lines by number, in one pass over the lines.
+    std::map<unsigned, const std::string*> driveLines, containerLines;
+    for (const auto& [key, line] : c.objects) {
+        const long drive = objectNumber(key, "drive", 5, kMaxObjects);
+        const long container = objectNumber(key, "ld", 2, kMaxObjects);
+        if (drive >= 0)
+            driveLines[static_cast<unsigned>(drive)] = &line;
+        else if (container >= 0)
+            containerLines[static_cast<unsigned>(container)] = &line;
+    }
+    for (const auto& [i, line] : driveLines) {
         std::vector<std::string> words;
         std::map<std::string, std::string> pairs;
-        splitShorthand(it->second, &words, &pairs);
+        splitShorthand(*line, &words, &pairs);
         DriveView d;
         d.index = i;
         if (words.empty() || !parseAddress(words[0], &d.bus, &d.target, &d.lun))
@@ -193,26 +255,25 @@ ConfigView configurationOf(const ControllerState& c)
     std::map<uint32_t, uint64_t> nextBlock;
     for (const DriveView& d : v.drives)
         nextBlock[d.handle()] = kLeadBlocks;
-    auto driveAt = [&v](const std::string& addr) -> const DriveView* {
+    // The first drive at each address.
+    std::map<std::tuple<uint32_t, uint32_t, uint32_t>, const DriveView*> byAddress;
+    for (const DriveView& d : v.drives)
+        byAddress.emplace(std::make_tuple(d.bus, d.target, d.lun), &d);
+    auto driveAt = [&byAddress](const std::string& addr) -> const DriveView* {
         uint32_t b = 0, t = 0, l = 0;
         if (!parseAddress(addr, &b, &t, &l))
             return nullptr;
-        for (const DriveView& d : v.drives)
-            if (d.bus == b && d.target == t && d.lun == l)
-                return &d;
-        return nullptr;
+        auto it = byAddress.find(std::make_tuple(b, t, l));
+        return it == byAddress.end() ? nullptr : it->second;
     };
 
     std::vector<LogDevView> legs;
     uint32_t nextLegNumber = c.maxContainers > 0 ? c.maxContainers - 1 : 0;
     uint32_t nextLegHandle = kFirstLogDevHandle + 0x1000;
-    for (unsigned k = 0; k < kMaxObjects; ++k) {
-        auto it = c.objects.find("ld" + std::to_string(k));
-        if (it == c.objects.end())
-            continue;
+    for (const auto& [k, line] : containerLines) {
         std::vector<std::string> words;
         std::map<std::string, std::string> pairs;
-        splitShorthand(it->second, &words, &pairs);
+        splitShorthand(*line, &words, &pairs);
         if (words.size() < 2)
             continue;
         const Level* level = nullptr;
@@ -222,11 +283,15 @@ ConfigView configurationOf(const ControllerState& c)
         if (level == nullptr)
             continue;
         std::vector<const DriveView*> members;
-        std::istringstream list(words[1]);
-        std::string addr;
-        while (std::getline(list, addr, ','))
-            if (const DriveView* d = driveAt(addr))
-                members.push_back(d);
+        for (size_t from = 0; from <= words[1].size();) {
+            size_t comma = words[1].find(',', from);
+            if (comma == std::string::npos)
+                comma = words[1].size();
+            if (comma > from)
+                if (const DriveView* d = driveAt(words[1].substr(from, comma - from)))
+                    members.push_back(d);
+            from = comma + 1;
+        }
         if (members.empty())
             continue;
         // Starts a creation asked for ("starts=" in blocks, member order);
@@ -296,6 +361,22 @@ ConfigView configurationOf(const ControllerState& c)
         for (LogDevView::Member& m : l.members)
             m.tableIndex = nextIndex++;
     return v;
+}
+
+}  // namespace
+
+// Kept under the rule of ViewStore (state/Derived.h); the container limit,
+// which numbers the legs, is the one other value the view reads.
+ConfigView configurationOf(const ControllerState& c)
+{
+    static ViewStore<ConfigView> store;
+    return *store.get(c, c.maxContainers, [](const ControllerState& state) {
+        DerivedView derived = deriveConfiguration(state);
+        ConfigView view;
+        view.drives = SharedList<DriveView>(std::move(derived.drives));
+        view.logDevs = SharedList<LogDevView>(std::move(derived.logDevs));
+        return view;
+    });
 }
 
 }  // namespace vyn::hostsim

@@ -2,10 +2,13 @@
 #define VYN_PLATFORM_HOSTSIM_FW_CONFIGURATION_H
 
 #include "platform/hostsim/state/Controller.h"
+#include "platform/hostsim/state/Derived.h"
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vyn::hostsim {
@@ -53,9 +56,11 @@ struct LogDevView {
 // The configuration computed from the description's drives and containers:
 // drives in index order; top-level devices by container number, then legs.
 struct ConfigView {
-    std::vector<DriveView> drives;
-    std::vector<LogDevView> logDevs;
+    SharedList<DriveView> drives;
+    SharedList<LogDevView> logDevs;
 };
+// Derived once per change of the controller's object lines and kept (the
+// rule is at ViewStore, state/Derived.h): a call costs a look-up.
 ConfigView configurationOf(const ControllerState& c);
 
 // Words of an object shorthand and its name=value pairs.

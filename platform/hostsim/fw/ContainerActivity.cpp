@@ -82,13 +82,14 @@ std::string stateOf(const ControllerState& c, uint32_t number)
 
 void setState(ControllerState& c, uint32_t number, const std::string& state)
 {
-    std::string& line = c.objects["ld" + std::to_string(number)];
+    const std::string key = "ld" + std::to_string(number);
+    std::string line = c.objects.count(key) != 0 ? c.objects.at(key) : std::string();
     const size_t at = line.find(" state=");
     if (at != std::string::npos) {
         const size_t end = line.find(' ', at + 1);
         line.erase(at, end == std::string::npos ? std::string::npos : end - at);
     }
-    line += " state=" + state;
+    c.objects.set(key, line + " state=" + state);
 }
 
 // CT 224: a container that failed comes back on line; the request must

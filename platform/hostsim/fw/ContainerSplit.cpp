@@ -87,7 +87,7 @@ void split(ControllerState& c, const CtRequest& q, CtReply& r, bool twoLevel)
         (m % 2 == 0 ? kept : given).push_back(s.members[m]);
     const std::string level = twoLevel ? "raid0" : "volume";
     const std::string size = " size=" + std::to_string(blocks) + "s";
-    it->second = level + " " + join(kept) + size + s.pairs;
+    c.objects.set("ld" + std::to_string(number), level + " " + join(kept) + size + s.pairs);
     c.objects["ld" + std::to_string(second)] = level + " " + join(given) + size;
     ++c.configAge;
     r.status = kSplitDone;

@@ -81,10 +81,10 @@ void answer(FibCall& call, uint32_t code, const CtHandler& handler)
 
     // Handlers change the controller through its state; what a state file
     // would show differently afterwards must be saved.
-    const std::string before = c.toText(0);
+    const uint64_t before = c.savedDigest();
     CtReply rep;
     handler(c, req, rep);
-    if (c.toText(0) != before)
+    if (c.savedDigest() != before)
         call.markChanged();
     if (rep.unknown) {
         transportFailure(call, "unhandled");

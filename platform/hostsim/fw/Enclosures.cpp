@@ -8,12 +8,14 @@
 #include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/Devices.h"
 #include "platform/hostsim/fw/ContainerTransport.h"
+#include "platform/hostsim/state/Derived.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 
 namespace vyn::hostsim {
 
@@ -66,18 +68,10 @@ uint32_t pairNumber(const DeviceView& d, const char* name, uint32_t fallback)
     return v.empty() ? fallback : static_cast<uint32_t>(std::strtoul(v.c_str(), nullptr, 0));
 }
 
-// Drives in index order.
-std::map<unsigned, DeviceView> drivesOf(const ControllerState& c)
+// Kept between requests while the object lines stay as they are.
+std::shared_ptr<const std::map<unsigned, DeviceView>> drivesOf(const ControllerState& c)
 {
-    std::map<unsigned, DeviceView> drives;
-    for (const auto& [key, value] : c.objects) {
-        if (key.compare(0, 5, "drive") != 0)
-            continue;
-        DeviceView d;
-        if (readDevice(key, value, d))
-            drives[numberOf(key, 5)] = d;
-    }
-    return drives;
+    return drivesByIndex(c);
 }
 
 void putText(uint8_t* p, size_t width, const std::string& text)
@@ -197,7 +191,8 @@ std::vector<uint8_t> descriptorPage(const EnclosureView& e)
 // each phy showing the address of the drive port it reaches.
 std::vector<uint8_t> additionalStatusPage(const ControllerState& c, const EnclosureView& e)
 {
-    const std::map<unsigned, DeviceView> drives = drivesOf(c);
+    const auto keptDrives = drivesOf(c);
+    const std::map<unsigned, DeviceView>& drives = *keptDrives;
     std::vector<uint8_t> page(8, 0);
     for (size_t s = 0; s < e.slotDrive.size(); ++s) {
         std::vector<uint8_t> d(8 + 2 * kPhyDescriptor, 0);
@@ -255,7 +250,7 @@ void empInfo(ControllerState& c, const EmRequest& q, EmReply& r)
 void deviceSlot(ControllerState& c, const EmRequest& q, EmReply& r)
 {
     const std::vector<EnclosureView> all = enclosuresOf(c);
-    for (const auto& [index, d] : drivesOf(c)) {
+    for (const auto& [index, d] : *drivesOf(c)) {
         if ((d.bus << 24 | d.lun << 16 | d.target) != q.param[0])
             continue;
         unsigned emp = 0, slot = 0;
@@ -307,7 +302,8 @@ void safteStatus(ControllerState& c, const EmRequest& q, EmReply& r)
     const EnclosureView* e = safte(all, q, r);
     if (e == nullptr)
         return;
-    const std::map<unsigned, DeviceView> drives = drivesOf(c);
+    const auto keptDrives = drivesOf(c);
+    const std::map<unsigned, DeviceView>& drives = *keptDrives;
     r.data.assign(kSafteStatusBytes, 0);
     const size_t room = (kSafteStatusBytes - kSafteSlotTable) / kSafteSlotEntry;
     for (size_t s = 0; s < e->slotDrive.size() && s < room; ++s) {
@@ -410,7 +406,9 @@ uint64_t driveSasAddress(const DeviceView& d, unsigned phy)
     return sasPorts ? first + 1 : 0;
 }
 
-std::vector<EnclosureView> enclosuresOf(const ControllerState& c)
+namespace {
+
+std::vector<EnclosureView> deriveEnclosures(const ControllerState& c)
 {
     std::map<unsigned, EnclosureView> byNumber;
     for (const auto& [key, value] : c.objects) {
@@ -444,7 +442,8 @@ std::vector<EnclosureView> enclosuresOf(const ControllerState& c)
     if (all.empty())
         return all;
 
-    const std::map<unsigned, DeviceView> drives = drivesOf(c);
+    const auto keptDrives = drivesOf(c);
+    const std::map<unsigned, DeviceView>& drives = *keptDrives;
     std::vector<unsigned> unplaced;
     for (const auto& [index, d] : drives) {
         const std::string slot = d.pair("slot");
@@ -471,6 +470,11 @@ std::vector<EnclosureView> enclosuresOf(const ControllerState& c)
     }
     return all;
 }
+
+}  // namespace
+
+// Kept between requests while the object lines stay as they are.
+std::vector<EnclosureView> enclosuresOf(const ControllerState& c) { return *keptView<deriveEnclosures>(c); }
 
 bool slotOfDrive(const std::vector<EnclosureView>& enclosures, unsigned driveIndex, unsigned* emp, unsigned* slot)
 {

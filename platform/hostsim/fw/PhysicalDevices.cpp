@@ -143,11 +143,12 @@ uint32_t fnv(const std::string& text)
 
 void fillDriveRecord(const ControllerState& c, unsigned driveIndex, uint8_t* r)
 {
-    const std::string key = "drive" + std::to_string(driveIndex);
-    auto it = c.objects.find(key);
-    DeviceView d;
-    if (it == c.objects.end() || !readDevice(key, it->second, d))
+    // The drive's line as read while the object lines stay as they are.
+    const auto drives = drivesByIndex(c);
+    auto it = drives->find(driveIndex);
+    if (it == drives->end() || it->second.key != "drive" + std::to_string(driveIndex))
         return;
+    const DeviceView& d = it->second;
     const bool sata = d.kind == "sata" || d.kind == "ssd";
     const bool disk = sata || d.kind == "sas" || d.kind == "sas-ssd";
     const bool solid = d.kind == "ssd" || d.kind == "sas-ssd";

@@ -168,7 +168,8 @@ void moveContainer(ControllerState& c, const CtRequest& q, CtReply& r)
         c.containerSettings.erase(from);
     }
     // Containers built over the moved one follow it.
-    for (auto& [key, value] : c.objects) {
+    std::vector<std::pair<std::string, std::string>> followers;
+    for (const auto& [key, value] : c.objects) {
         if (key.compare(0, 2, "ld") != 0)
             continue;
         Line line;
@@ -181,8 +182,10 @@ void moveContainer(ControllerState& c, const CtRequest& q, CtReply& r)
                 changed = true;
             }
         if (changed)
-            value = line.text();
+            followers.emplace_back(key, line.text());
     }
+    for (const auto& [key, text] : followers)
+        c.objects.set(key, text);
     ++c.configAge;
     r.status = kMoved;
 }
@@ -249,7 +252,7 @@ void generateMirror(ControllerState& c, const CtRequest& q, CtReply& r)
         r.status = kRefused;
         return;
     }
-    it->second = line.text();
+    c.objects.set(it->first, line.text());
     ++c.configAge;
     r.status = kMirrorMade;
 }
@@ -322,7 +325,7 @@ void unmirror(ControllerState& c, const CtRequest& q, CtReply& r)
     line.level = "volume";
     line.members.resize(1);
     line.setPair("size", std::to_string(l->blocks) + "s");
-    it->second = line.text();
+    c.objects.set(it->first, line.text());
     ++c.configAge;
     r.status = kUnmirrored;
 }

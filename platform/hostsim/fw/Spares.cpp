@@ -8,8 +8,10 @@
 #include "platform/hostsim/fw/Configuration.h"
 #include "platform/hostsim/fw/ContainerTransport.h"
 #include "platform/hostsim/fw/DriveMetadata.h"
+#include "platform/hostsim/state/Derived.h"
 
 #include <algorithm>
+#include <map>
 #include <optional>
 #include <sstream>
 
@@ -60,16 +62,25 @@ std::string sparePair(const ControllerState& c, unsigned driveIndex)
     return it != c.objects.end() && readDevice(key, it->second, d) ? d.pair("spare") : "";
 }
 
-// The drives standing by for an owner, in drive order.
+// Every owner's standing-by drives, in drive order.
+std::map<std::string, std::vector<DriveView>> deriveSpares(const ControllerState& c)
+{
+    std::map<std::string, std::vector<DriveView>> out;
+    for (const DriveView& d : configurationOf(c).drives)
+        if (d.sliceType != 0)
+            for (const std::string& owner : spareOwners(sparePair(c, d.index)))
+                if (out[owner].empty() || out[owner].back().index != d.index)
+                    out[owner].push_back(d);
+    return out;
+}
+
+// The drives standing by for an owner, in drive order; the table is kept
+// while the object lines stay as they are.
 std::vector<DriveView> sparesOf(const ControllerState& c, const std::string& owner)
 {
-    std::vector<DriveView> out;
-    for (const DriveView& d : configurationOf(c).drives) {
-        const std::vector<std::string> owners = spareOwners(sparePair(c, d.index));
-        if (d.sliceType != 0 && std::find(owners.begin(), owners.end(), owner) != owners.end())
-            out.push_back(d);
-    }
-    return out;
+    const auto spares = keptView<deriveSpares>(c);
+    auto it = spares->find(owner);
+    return it == spares->end() ? std::vector<DriveView>() : it->second;
 }
 
 const DriveView* driveOfSlice(const ConfigView& v, uint32_t slice)

@@ -4,11 +4,14 @@
 #include "platform/hostsim/desc/Description.h"
 #include "platform/hostsim/fw/DeviceAttach.h"
 
+#include <atomic>
 #include <cstdio>
-#include <map>
 #include <cstdlib>
+#include <cstring>
+#include <map>
 #include <sstream>
 #include <string>
+#include <type_traits>
 
 namespace vyn::hostsim {
 
@@ -105,6 +108,102 @@ std::map<unsigned, std::map<std::string, std::string>> numberedSections(const De
 }
 
 }  // namespace
+
+uint64_t ObjectLines::nextRevision()
+{
+    static std::atomic<uint64_t> last{0};
+    return ++last;
+}
+
+namespace {
+
+// A 64-bit hash of the saved values, eight bytes a step, each value with its
+// length so that neighbours cannot run into each other.
+class Digest {
+public:
+    void bytes(const void* data, size_t size)
+    {
+        word(size);
+        const auto* p = static_cast<const uint8_t*>(data);
+        for (; size >= 8; p += 8, size -= 8) {
+            uint64_t v;
+            std::memcpy(&v, p, 8);
+            word(v);
+        }
+        uint64_t tail = 0;
+        if (size > 0)
+            std::memcpy(&tail, p, size);
+        word(tail);
+    }
+    void word(uint64_t v)
+    {
+        hash_ = (hash_ ^ v) * 0x100000001B3ULL;
+        hash_ ^= hash_ >> 29;
+    }
+    template <typename T> Digest& operator<<(const T& v)
+    {
+        if constexpr (std::is_same_v<T, std::string>)
+            bytes(v.data(), v.size());
+        else if constexpr (std::is_same_v<T, std::vector<uint8_t>>)
+            bytes(v.data(), v.size());
+        else if constexpr (std::is_same_v<T, RevisionValue>)
+            word(uint64_t{v.major} | uint64_t{v.minor} << 8 | uint64_t{v.dash} << 16 | uint64_t{v.build} << 24 |
+                 uint64_t{v.hasBuild} << 56);
+        else
+            word(static_cast<uint64_t>(v));
+        return *this;
+    }
+    uint64_t value() const { return hash_; }
+
+private:
+    uint64_t hash_ = 0xCBF29CE484222325ULL;
+};
+
+}  // namespace
+
+// Follows toText value for value: a value saved there and left out here
+// would change without being written (PersistenceTest changes every key
+// of a state file and checks that the digest moves).
+uint64_t ControllerState::savedDigest() const
+{
+    Digest d;
+    d << index << typeText << oemId << platform << serial[0] << serial[1] << pcbaSerial << firmware << bios << boot
+      << driverRevision << memory << pciBus << pciSlot;
+    d << optionWord[0] << optionWord[1] << optionWord[2] << supplementVersion << ports << globalSpares
+      << dedicatedSpares << sasPorts << driverCompatible << openErrno << codeVersionStatus << paused
+      << pauseReleaseMs << pauseReleaseAtMs << alarm << alarmSoundTime << resetCount << battery << batteryValid
+      << batteryStatus << copyback << statisticsResets << ppiClears << nvlogEntries << deadDriveVersion
+      << deadDriveEntries << driveErrorEntries << historyText << archiveText << archiveChunk << historyStart
+      << ppiEntries << reconfigs << jbodDriver << maxContainers << accessibleContainers << partitions
+      << legacyBusInfo << multipacket << packetSize << containerRecord << heatSensor[0] << heatSensor[1]
+      << heatSensor[2] << cachePolicy << propertiesMask << properties << propertiesReject.size();
+    for (uint32_t v : propertiesReject)
+        d << v;
+    d << autoFailover << verifyOn << verifyPriority << verifyTask << raid6Options << phys.size();
+    for (const auto& [number, record] : phys)
+        d << number << record;
+    d << configAge << partitionRecords << objects.revision() << pendingAif.size();
+    for (const std::vector<uint8_t>& fib : pendingAif)
+        d << fib;
+    d << faults.size();
+    for (const ArmedFault& f : faults)
+        d << f.number << f.trigger << f.argument << faultEffectText(f) << f.skip << f.times << f.seen << f.acted;
+    d << containerSettings.size();
+    for (const auto& [number, set] : containerSettings) {
+        d << number << set.named << set.name << set.userFlags << set.locked << set.readOnly << set.delay
+          << set.readCache << set.writeCache << set.buffered << set.snapshotOf << set.taskPriority
+          << set.forceOnlineFlags << set.morphTask << set.morphSource << set.morphDestination
+          << set.deadMembers.size();
+        for (uint32_t m : set.deadMembers)
+            d << m;
+    }
+    d << tasks.size();
+    for (const auto& [id, task] : tasks)
+        d << id << task.job << task.object << task.status << task.total << task.done << task.rate << task.specific[0]
+          << task.specific[1] << task.atMs << task.finalUntilMs << task.finishCode;
+    d << generation << clockMs;
+    return d.value();
+}
 
 std::vector<uint8_t> parseHexBytes(const std::string& text, size_t size)
 {
@@ -215,17 +314,23 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
             c.phys[parseInteger(rest.substr(3))] = parseHexBytes(value, 64);
     }
     // A container's own keys ("[adapterN.ldK] image = ...") join its line as pairs.
-    for (auto& [key, line] : c.objects) {
+    std::map<std::string, std::string> withImages;
+    for (const auto& [key, line] : c.objects) {
         if (key.compare(0, 2, "ld") != 0 || key.find('.') != std::string::npos)
             continue;
         const std::string image = desc.get(p + key + ".image");
         if (!image.empty() && line.find(" image=") == std::string::npos)
-            line += " image=" + image;
+            withImages[key] = line + " image=" + image;
     }
+    for (const auto& [key, line] : withImages)
+        c.objects.set(key, line);
     // Faults: [adapterN.faultF] with on, errno, skip, times (and the counters
     // of a state file).
-    for (const auto& [number, fields] : numberedSections(desc, p + "fault")) {
-        auto field = [&](const char* name) {
+    for (const auto& section : numberedSections(desc, p + "fault")) {
+        // Named before the lambda: a structured binding cannot be captured.
+        const unsigned number = section.first;
+        const std::map<std::string, std::string>& fields = section.second;
+        auto field = [&fields](const char* name) {
             auto it = fields.find(name);
             return it == fields.end() ? std::string() : it->second;
         };
@@ -366,6 +471,7 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     return c;
 }
 
+// Every value written here also enters savedDigest().
 std::string ControllerState::toText(uint64_t seed) const
 {
     std::string t = "[adapter" + std::to_string(index) + "]\n";

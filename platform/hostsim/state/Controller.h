@@ -7,11 +7,135 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vyn::hostsim {
 
 class Description;
+
+// A controller's object lines ("drive3" -> "0:3 sas 146G"), with a revision
+// number that every change takes anew. Numbers are unique within the process
+// and a copy keeps its original's, so two lines with one revision hold the
+// same text: views derived from the lines are kept under the revision and
+// reused until the lines change (fw/Configuration.cpp). Lines are read as a
+// map; they change only through the members below, each of which takes a new
+// revision, and never through an iterator.
+class ObjectLines {
+public:
+    using Map = std::map<std::string, std::string>;
+    using key_type = Map::key_type;
+    using mapped_type = Map::mapped_type;
+    using value_type = Map::value_type;
+    using size_type = Map::size_type;
+    using const_iterator = Map::const_iterator;
+    using iterator = Map::const_iterator;
+
+    // One line as operator[] hands it out: reading it is reading the map,
+    // assigning it is a change.
+    class Line {
+    public:
+        Line& operator=(const std::string& value)
+        {
+            lines_.set(key_, value);
+            return *this;
+        }
+        Line& operator+=(const std::string& more)
+        {
+            lines_.set(key_, lines_.map_.at(key_) + more);
+            return *this;
+        }
+        operator const std::string&() const { return lines_.map_.at(key_); }
+        const std::string& str() const { return lines_.map_.at(key_); }
+
+    private:
+        friend class ObjectLines;
+        Line(ObjectLines& lines, std::string key) : lines_(lines), key_(std::move(key)) {}
+        ObjectLines& lines_;
+        std::string key_;
+    };
+
+    ObjectLines() : revision_(nextRevision()) {}
+    ObjectLines(Map map) : map_(std::move(map)), revision_(nextRevision()) {}
+    ObjectLines(const ObjectLines&) = default;
+    ObjectLines(ObjectLines&& other) noexcept : map_(std::move(other.map_)), revision_(other.revision_)
+    {
+        other.map_.clear();
+        other.revision_ = nextRevision();
+    }
+    ObjectLines& operator=(const ObjectLines&) = default;
+    ObjectLines& operator=(ObjectLines&& other) noexcept
+    {
+        if (this != &other) {
+            map_ = std::move(other.map_);
+            revision_ = other.revision_;
+            other.map_.clear();
+            other.revision_ = nextRevision();
+        }
+        return *this;
+    }
+    ObjectLines& operator=(Map map)
+    {
+        map_ = std::move(map);
+        revision_ = nextRevision();
+        return *this;
+    }
+
+    uint64_t revision() const { return revision_; }
+    const Map& map() const { return map_; }
+    operator const Map&() const { return map_; }
+
+    const_iterator begin() const { return map_.begin(); }
+    const_iterator end() const { return map_.end(); }
+    const_iterator find(const std::string& key) const { return map_.find(key); }
+    size_type count(const std::string& key) const { return map_.count(key); }
+    const std::string& at(const std::string& key) const { return map_.at(key); }
+    size_type size() const { return map_.size(); }
+    bool empty() const { return map_.empty(); }
+
+    // As std::map's: a missing line is made empty.
+    Line operator[](const std::string& key)
+    {
+        if (map_.count(key) == 0)
+            set(key, std::string());
+        return Line(*this, key);
+    }
+    void set(const std::string& key, const std::string& value)
+    {
+        map_[key] = value;
+        revision_ = nextRevision();
+    }
+    size_type erase(const std::string& key)
+    {
+        revision_ = nextRevision();
+        return map_.erase(key);
+    }
+    const_iterator erase(const_iterator it)
+    {
+        revision_ = nextRevision();
+        return map_.erase(it);
+    }
+    void clear()
+    {
+        map_.clear();
+        revision_ = nextRevision();
+    }
+
+    friend bool operator==(const ObjectLines& a, const ObjectLines& b)
+    {
+        return a.revision_ == b.revision_ || a.map_ == b.map_;
+    }
+    friend bool operator!=(const ObjectLines& a, const ObjectLines& b) { return !(a == b); }
+    friend bool operator==(const ObjectLines& a, const Map& b) { return a.map_ == b; }
+    friend bool operator==(const Map& a, const ObjectLines& b) { return a == b.map_; }
+    friend bool operator!=(const ObjectLines& a, const Map& b) { return !(a == b); }
+    friend bool operator!=(const Map& a, const ObjectLines& b) { return !(a == b); }
+
+private:
+    static uint64_t nextRevision();
+    Map map_;
+    uint64_t revision_;
+};
 
 // The typed state of one simulated controller: every firmware reply is
 // computed from it when asked.
@@ -209,7 +333,7 @@ struct ControllerState {
     uint32_t partitionRecords = 420;
 
     // Objects of later areas, kept as written ("drive3" -> "0:3 sas 146G").
-    std::map<std::string, std::string> objects;
+    ObjectLines objects;
 
     // Firmware tasks by task id: a job code, its object (a drive handle or a
     // container number), the report status (101 running, 102 suspended, 1
@@ -243,6 +367,12 @@ struct ControllerState {
     // The controller as a complete description (every key written) followed by
     // the [hostsim] section with `seed`.
     std::string toText(uint64_t seed) const;
+
+    // A 64-bit digest of everything toText writes but the generation: equal
+    // digests before and after a request mean there is nothing new to save.
+    // The object lines enter by their revision, so the digest costs the same
+    // however many drives and containers there are.
+    uint64_t savedDigest() const;
 };
 
 // A byte record written as hex digits, `size` bytes; shorter text leaves

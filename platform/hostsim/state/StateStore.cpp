@@ -7,11 +7,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 namespace vyn::hostsim {
 
@@ -48,8 +50,11 @@ StateStore::Guard::Guard(StateStore& store) : store_(store)
 
 StateStore::Guard::~Guard()
 {
-    if (store_.persist_ && --store_.lockDepth_ == 0 && store_.lockFd_ >= 0)
-        ::flock(store_.lockFd_, LOCK_UN);
+    if (store_.persist_ && --store_.lockDepth_ == 0) {
+        store_.refreshedInHold_.clear();
+        if (store_.lockFd_ >= 0)
+            ::flock(store_.lockFd_, LOCK_UN);
+    }
     store_.mutex_.unlock();
 }
 
@@ -58,15 +63,22 @@ std::string StateStore::statePath(unsigned index) const
     return dir_ + "/adapter" + std::to_string(index) + ".state";
 }
 
+StateStore::Stamp StateStore::stampOf(const struct ::stat& st)
+{
+    Stamp out;
+    out.dev = st.st_dev;
+    out.ino = st.st_ino;
+    out.size = st.st_size;
+    out.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    return out;
+}
+
 bool StateStore::stampOf(const std::string& path, Stamp& out) const
 {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0)
         return false;
-    out.dev = st.st_dev;
-    out.ino = st.st_ino;
-    out.size = st.st_size;
-    out.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    out = stampOf(st);
     return true;
 }
 
@@ -91,7 +103,7 @@ bool StateStore::load(const std::string& path, ControllerState& live, uint64_t& 
     return true;
 }
 
-bool StateStore::writeAtomically(const std::string& path, const std::string& content)
+bool StateStore::writeAtomically(const std::string& path, const std::string& content, Stamp* written)
 {
     std::error_code ec;
     std::filesystem::create_directories(dir_, ec);
@@ -111,10 +123,20 @@ bool StateStore::writeAtomically(const std::string& path, const std::string& con
         }
         done += static_cast<size_t>(n);
     }
+    // The rename keeps the inode, size and time: this is the stamp the file
+    // will show.
+    struct stat st;
+    const bool stamped = ::fstat(fd, &st) == 0;
     ::close(fd);
     if (std::rename(tmp.c_str(), path.c_str()) != 0) {
         ::unlink(tmp.c_str());
         return false;
+    }
+    if (written != nullptr) {
+        if (stamped)
+            *written = stampOf(st);
+        else if (!stampOf(path, *written))
+            *written = Stamp();
     }
     return true;
 }
@@ -141,6 +163,10 @@ void StateStore::refresh(ControllerState& live)
 {
     if (!persist_)
         return;
+    if (std::find(refreshedInHold_.begin(), refreshedInHold_.end(), live.index) != refreshedInHold_.end())
+        return;
+    if (lockDepth_ > 0)
+        refreshedInHold_.push_back(live.index);
     const std::string path = statePath(live.index);
     Stamp now;
     if (!stampOf(path, now)) {
@@ -163,19 +189,15 @@ void StateStore::save(ControllerState& live)
         return;
     ++live.generation;
     const std::string path = statePath(live.index);
-    if (writeAtomically(path, live.toText(seed_))) {
-        Stamp st;
-        if (stampOf(path, st))
-            stamps_[live.index] = st;
-    }
+    Stamp st;
+    if (writeAtomically(path, live.toText(seed_), &st))
+        stamps_[live.index] = st;
 }
 
-std::vector<NodeEntry> StateStore::readNodes()
+std::vector<NodeEntry> StateStore::parseNodes(const std::string& text) const
 {
-    if (!persist_)
-        return memoryNodes_;
     std::vector<NodeEntry> nodes;
-    std::ifstream in(dir_ + "/nodes");
+    std::istringstream in(text);
     std::string line;
     while (std::getline(in, line)) {
         std::istringstream ls(line);
@@ -189,16 +211,80 @@ std::vector<NodeEntry> StateStore::readNodes()
     return nodes;
 }
 
+const std::vector<NodeEntry>& StateStore::nodes()
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (!persist_)
+        return memoryNodes_;
+    const std::string path = dir_ + "/nodes";
+    Stamp now;
+    if (!stampOf(path, now))
+        now = Stamp();
+    if (nodesCached_ && now == nodesStamp_)
+        return cachedNodes_;
+    remember(now.size < 0 ? std::vector<NodeEntry>() : readNodes(), now);
+    return cachedNodes_;
+}
+
+void StateStore::indexNodes(const std::vector<NodeEntry>& nodes)
+{
+    cachedIndex_.clear();
+    for (size_t i = 0; i < nodes.size(); ++i)
+        cachedIndex_.emplace(std::string_view(nodes[i].path), i);
+}
+
+void StateStore::remember(std::vector<NodeEntry> nodes, const Stamp& stamp)
+{
+    cachedNodes_ = std::move(nodes);
+    indexNodes(cachedNodes_);
+    nodesStamp_ = stamp;
+    nodesCached_ = true;
+}
+
+bool StateStore::findNode(const char* path, NodeEntry& out)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    const std::vector<NodeEntry>& known = nodes();
+    auto it = cachedIndex_.find(std::string_view(path));
+    if (it == cachedIndex_.end() || it->second >= known.size())
+        return false;
+    out = known[it->second];
+    return true;
+}
+
+bool StateStore::nodeAsLastRead(const char* path)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return (persist_ && !nodesCached_) || cachedIndex_.count(std::string_view(path)) != 0;
+}
+
+std::vector<NodeEntry> StateStore::readNodes()
+{
+    if (!persist_)
+        return memoryNodes_;
+    std::ifstream in(dir_ + "/nodes", std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return parseNodes(text.str());
+}
+
 void StateStore::writeNodes(const std::vector<NodeEntry>& nodes)
 {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (!persist_) {
         memoryNodes_ = nodes;
+        indexNodes(memoryNodes_);
         return;
     }
     std::string text;
     for (const NodeEntry& e : nodes)
         text += e.line() + "\n";
-    writeAtomically(dir_ + "/nodes", text);
+    Stamp written;
+    if (writeAtomically(dir_ + "/nodes", text, &written)) {
+        remember(nodes, written);
+    } else {
+        nodesCached_ = false;
+    }
 }
 
 }  // namespace vyn::hostsim

@@ -3,10 +3,13 @@
 
 #include "platform/hostsim/state/Controller.h"
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <map>
 #include <mutex>
+#include <string_view>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -51,11 +54,23 @@ public:
     // Takes the controller's state file when its seed is `seed`; otherwise
     // (missing, unreadable, other seed) writes `live` as the new state.
     void seed(ControllerState& live, uint64_t seed);
-    // Reloads `live` when its file changed since this process read or wrote it.
+    // Reloads `live` when its file changed since this process read or wrote
+    // it. Within one hold of the lock no other process can write it, so the
+    // file is looked at once per hold.
     void refresh(ControllerState& live);
     // Writes `live` (generation + 1) through a temporary file and a rename.
     void save(ControllerState& live);
 
+    // The node registry as the file holds it now; read again only when the
+    // file's stamp changed. Files are replaced whole by a rename, so a reader
+    // needs no lock.
+    const std::vector<NodeEntry>& nodes();
+    // False when the registry as last read holds no such path (no look at
+    // the file).
+    bool nodeAsLastRead(const char* path);
+    // The node registered at `path` (nodes() as it is now).
+    bool findNode(const char* path, NodeEntry& out);
+    // The registry read afresh, for a change under the Guard.
     std::vector<NodeEntry> readNodes();
     void writeNodes(const std::vector<NodeEntry>& nodes);
 
@@ -72,8 +87,14 @@ private:
     };
     std::string statePath(unsigned index) const;
     bool stampOf(const std::string& path, Stamp& out) const;
+    static Stamp stampOf(const struct ::stat& st);
     bool load(const std::string& path, ControllerState& live, uint64_t& seedOut);
-    bool writeAtomically(const std::string& path, const std::string& content);
+    // `written` gets the stamp of the file as written.
+    bool writeAtomically(const std::string& path, const std::string& content, Stamp* written = nullptr);
+    std::vector<NodeEntry> parseNodes(const std::string& text) const;
+    // The registry as read or written now, with its file's stamp.
+    void remember(std::vector<NodeEntry> nodes, const Stamp& stamp);
+    void indexNodes(const std::vector<NodeEntry>& nodes);
 
     std::string root_;
     std::string dir_;
@@ -83,7 +104,16 @@ private:
     int lockDepth_ = 0;
     uint64_t seed_ = 0;
     std::map<unsigned, Stamp> stamps_;
+    // Controllers already looked at in the current hold of the lock.
+    std::vector<unsigned> refreshedInHold_;
     std::vector<NodeEntry> memoryNodes_;
+    // The node registry as last read or written, and the stamp of its file
+    // then (size -1: no file).
+    std::vector<NodeEntry> cachedNodes_;
+    // Where each path is in the registry as last read (views of its paths).
+    std::unordered_map<std::string_view, size_t> cachedIndex_;
+    Stamp nodesStamp_;
+    bool nodesCached_ = false;
 };
 
 }  // namespace vyn::hostsim

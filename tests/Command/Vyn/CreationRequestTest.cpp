@@ -164,7 +164,8 @@ TEST_F(CreationRequestTest, Raid6Size)
     layout(ctx, 5, 1, 1);
     EXPECT_EQ(CT_GetRaid6Size(handle_, 5, 1000 * kMiB, &blocks), FSA_STS_GENERAL_FAILURE);
     EXPECT_EQ(blocks, 0u);
-    EXPECT_EQ(CT_GetRaid6Size(handle_, 7, 1000 * kMiB, &blocks), FSA_STS_GENERAL_FAILURE);
+    // A count the controller's table has no entry for.
+    EXPECT_EQ(CT_GetRaid6Size(handle_, 17, 1000 * kMiB, &blocks), FSA_STS_GENERAL_FAILURE);
     EXPECT_EQ(CT_GetRaid6Size(handle_, 32, 1000 * kMiB, &blocks), FSA_STS_GENERAL_FAILURE);
     EXPECT_EQ(CT_GetRaid6Size(handle_, 1000, 1000 * kMiB, &blocks), FSA_STS_GENERAL_FAILURE);
     EXPECT_EQ(CT_GetRaid6Size(nullptr, 4, 1000 * kMiB, &blocks), 9u);

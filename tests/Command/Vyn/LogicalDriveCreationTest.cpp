@@ -266,6 +266,7 @@ TEST_F(LogicalDriveCreationTest, UsableSizeOfEachType)
     FSAAPI_CONTEXT* ctx = open();
     ASSERT_NE(ctx, nullptr);
     layout(ctx, 4, 2, 2);
+    layout(ctx, 5, 0, 0);
     EXPECT_EQ(create(11, 0, spaces(5)), 6u);
     EXPECT_EQ(requestsOf237(), 0u);
 }

@@ -113,14 +113,34 @@ TEST_F(ControllerObjectTest, Raid6OptionsCarryCountFlagsAndBothTables)
     EXPECT_EQ(word(fib, 5), 0xFFFFFFFFu);
     const uint8_t* data = fib.data() + 64;
     EXPECT_EQ(getLe32(data + 8), 16u);
-    EXPECT_EQ(getLe32(data + 12), 3u);
+    EXPECT_EQ(getLe32(data + 12), 32u);
     EXPECT_EQ(getLe32(data + 16), 0u);
-    EXPECT_EQ(data[84], 4);
-    EXPECT_EQ(data[85], 2);
-    EXPECT_EQ(data[92], 8);
+    // The library looks an entry up by the drive count: each count the
+    // controller builds has an entry, with at least two drives' worth of
+    // parity (p / (p + d) >= 2 / n) and data beside it.
+    for (unsigned n = 0; n < 32; ++n) {
+        SCOPED_TRACE(n);
+        const uint8_t* xorEntry = data + 84 + 4 * n;
+        const uint8_t* rsEntry = data + 212 + 4 * n;
+        const unsigned p = xorEntry[1], d = getLe16(xorEntry + 2);
+        const unsigned rp = rsEntry[1], rd = getLe16(rsEntry + 2);
+        if (n >= 4 && n <= 16) {
+            EXPECT_EQ(xorEntry[0], n);
+            EXPECT_GE(p * n, 2 * (p + d));
+            EXPECT_GT(d, 0u);
+        } else {
+            EXPECT_EQ(p + d, 0u);
+        }
+        if (n >= 4) {
+            EXPECT_EQ(rsEntry[0], n);
+            EXPECT_EQ(rp * n, 2 * (rp + rd));
+        } else {
+            EXPECT_EQ(rp + rd, 0u);
+        }
+    }
     ControllerState& state = sim().controller(0);
     ASSERT_EQ(state.raid6Options.size(), 340u);
-    EXPECT_EQ(getLe32(state.raid6Options.data() + 12), 3u);
+    EXPECT_EQ(getLe32(state.raid6Options.data() + 12), 32u);
 }
 
 TEST_F(ControllerObjectTest, BusRecordCarriesEachBusStatePortsAndLinkSpeed)

@@ -79,8 +79,8 @@ TEST_F(DeviceAttachTest, Raid6DriveCountTablesAndTheirEntryCount)
         std::vector<uint8_t> rsFirst;
     };
     const Case cases[] = {
-        // The default record: three entries in the RAID-6 table.
-        {"", 3, {4, 2, 0, 0}, {0, 0, 0, 0}},
+        // The default record: entries by drive count, none for counts 0 to 3.
+        {"", 32, {0, 0, 0, 0}, {0, 0, 0, 0}},
         {"adapter0.raid6_drive_counts = 3:1:16,4:2:32\n", 2, {3, 1, 16, 0}, {0, 0, 0, 0}},
         {"adapter0.raid6_drive_counts = 3:1:16\nadapter0.raid6_rs_drive_counts = 5:2:300,6:2:8,7:2:9\n", 3,
          {3, 1, 16, 0}, {5, 2, 0x2C, 0x01}},

@@ -22,19 +22,7 @@ typedef FSA_PARTITION_CACHE_ELEMENT Element;
 constexpr FSA_STATUS kListTooSmall = 5;
 constexpr uint32_t kNoHandle = 0xFFFFFFFFu;
 
-// Partition fields read here besides those fa_intern_ctr.h names.
-enum : unsigned {
-    P_PAIR_A = 54,          // u8, the two containers of a snapshot pair
-    P_PAIR_B = 55,          // u8
-    P_SLOT_A = 58,          // u8, the pair's slot containers
-    P_SLOT_B = 59,          // u8
-    P_MEMBER_INDEX = 60,    // u16, place in the first owner
-    P_LOST_MEMBERS = 64,    // u32, one bit per member index that is lost
-    P_RELATED = 79,         // u8
-    P_STATE_FLAGS = 84,     // u32
-    P_MORPH_DESTINATION = 91,  // u8
-};
-constexpr uint32_t kMemberMissing = 0x40;  // bit 6 of the word at byte 84
+constexpr uint32_t kMemberMissing = 0x40;  // in the state flags
 
 // Firmware container types of the first owner.
 enum : uint32_t {
@@ -98,15 +86,15 @@ void CT_AddToFindList(FSAAPI_CONTEXT* ctx, FIND_CT_TO_DELETE_STRUCT* list, uint3
         std::memset(entry, 0, sizeof *entry);
         uint32_t* w = entry->words;
         // Members the container has lost already count as if on the drives.
-        const uint32_t lost = faGetLe32(e + P_LOST_MEMBERS);
-        const uint32_t own = faGetLe16(e + P_MEMBER_INDEX);
+        const uint32_t lost = faGetLe32(e + PART_LOST_MEMBERS);
+        const uint32_t own = faGetLe16(e + PART_MEMBER_INDEX);
         for (uint32_t bit = 0; bit < 32; ++bit) {
             if ((lost & (1u << bit)) != 0 && bit != own) {
                 ++w[FIND_HITS];
                 w[FIND_LOST_MEMBER] = 1;
             }
         }
-        if ((faGetLe32(e + P_STATE_FLAGS) & kMemberMissing) != 0 && w[FIND_HITS] == 0) {
+        if ((faGetLe32(e + PART_STATE_FLAGS) & kMemberMissing) != 0 && w[FIND_HITS] == 0) {
             if (isParity(type) || (isMirrored(type) && (lost & 1) != 0))
                 ++w[FIND_HITS];
             w[FIND_LOST_MEMBER] = 1;
@@ -125,23 +113,23 @@ void CT_AddToFindList(FSAAPI_CONTEXT* ctx, FIND_CT_TO_DELETE_STRUCT* list, uint3
         w[FIND_SECOND + 2] = owner;
         w[FIND_SECOND + 3] = 1;
     }
-    if (e[P_RELATED] != e[P_MORPH_DESTINATION]) {
-        w[FIND_RELATED] = e[P_RELATED];
+    if (e[PART_RELATED] != e[PART_MORPH_DESTINATION]) {
+        w[FIND_RELATED] = e[PART_RELATED];
         w[FIND_RELATED + 1] = uidFromPartition(ctx, element, 2);
         w[FIND_RELATED + 2] = owner;
         w[FIND_RELATED + 3] = 1;
     }
-    if (e[P_PAIR_A] != e[P_PAIR_B]) {
-        w[FIND_PAIR_B] = e[P_PAIR_B];
-        CTGetUid(ctx, e[P_PAIR_B], &w[FIND_PAIR_B + 1]);
+    if (e[PART_PAIR_A] != e[PART_PAIR_B]) {
+        w[FIND_PAIR_B] = e[PART_PAIR_B];
+        CTGetUid(ctx, e[PART_PAIR_B], &w[FIND_PAIR_B + 1]);
         w[FIND_PAIR_B + 2] = owner;
         w[FIND_PAIR_B + 3] = 1;
-        w[FIND_PAIR_A] = e[P_PAIR_A];
-        CTGetUid(ctx, e[P_PAIR_A], &w[FIND_PAIR_A + 1]);
+        w[FIND_PAIR_A] = e[PART_PAIR_A];
+        CTGetUid(ctx, e[PART_PAIR_A], &w[FIND_PAIR_A + 1]);
         w[FIND_PAIR_A + 2] = owner;
         w[FIND_PAIR_A + 3] = 1;
         const uint32_t self = w[FIND_SECOND + 3] != 0 ? w[FIND_SECOND] : number;
-        w[FIND_IN_PAIR_B] = e[P_SLOT_B] == self ? 1 : 0;
+        w[FIND_IN_PAIR_B] = e[PART_SLOT_B] == self ? 1 : 0;
     }
 }
 
@@ -277,11 +265,11 @@ int CTGetUid(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t* uid)
         unsigned owner = 0;
         if (faGetLe32(e + PART_FIRST_OWNER) != 0 && first == container)
             owner = 0;
-        else if (e[P_RELATED] == container && e[P_RELATED] != e[P_MORPH_DESTINATION])
+        else if (e[PART_RELATED] == container && e[PART_RELATED] != e[PART_MORPH_DESTINATION])
             owner = 2;
-        else if (e[P_SLOT_A] != e[P_SLOT_B] &&
-                 ((e[P_PAIR_B] == container && e[P_SLOT_B] == first) ||
-                  (e[P_PAIR_A] == container && e[P_SLOT_A] == first)))
+        else if (e[PART_SLOT_A] != e[PART_SLOT_B] &&
+                 ((e[PART_PAIR_B] == container && e[PART_SLOT_B] == first) ||
+                  (e[PART_PAIR_A] == container && e[PART_SLOT_A] == first)))
             owner = 2;
         else
             continue;

@@ -454,9 +454,18 @@ enum PARTITION_FIELD : unsigned {
     PART_SLICE = 44,           // u32
     PART_FIRST_OWNER = 48,     // u32, type code; 8 = location still holds a slice
     PART_FIRST_CONTAINER = 52, // u16
+    PART_PAIR_A = 54,          // u8, the two containers of a snapshot pair
+    PART_PAIR_B = 55,          // u8
+    PART_SLOT_A = 58,          // u8, the pair's slot containers
+    PART_SLOT_B = 59,          // u8
+    PART_MEMBER_INDEX = 60,    // u16, place in the first owner
+    PART_LOST_MEMBERS = 64,    // u32, one bit per member index that is lost
     PART_SECOND_OWNER = 68,    // u32
     PART_SECOND_CONTAINER = 72,// u16
+    PART_RELATED = 79,         // u8, the container a reconfiguration relates to
+    PART_STATE_FLAGS = 84,     // u32, bit 6: a member is missing
     PART_KEEP_DUPLICATE = 90,  // u8
+    PART_MORPH_DESTINATION = 91,// u8
     PART_WORD_100 = 100,       // u32
     PART_ATTRIBUTES = 112,     // u32: bit 0 has a container, bit 7 keep duplicate
     PART_WORD_128 = 128,       // u32

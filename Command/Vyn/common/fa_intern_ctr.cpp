@@ -43,16 +43,26 @@ void CT_GetStandardID(FSAAPI_CONTEXT* ctx, tag_FSA_CONTAINER* out, uint32_t cont
     out->number = container;
     out->adapterWord = ctx->adapterIdentityWord;
     // The unique id as the partition cache last recorded it for this adapter.
-    if (ctx->uniqueIdTable == nullptr || ctx->uniqueIdMutex == nullptr)
-        return;
-    FAUX_AUTORELEASE_MUTEX lock(ctx->uniqueIdMutex);
-    const uint8_t* table = static_cast<const uint8_t*>(ctx->uniqueIdTable);
-    for (uint32_t i = 0; i < ctx->uniqueIdCount; ++i) {
-        const uint8_t* entry = table + 12 * i;
-        if (faGetLe32(entry) == container && faGetLe32(entry + 8) == out->adapterWord) {
-            out->uniqueId = faGetLe32(entry + 4);
-            return;
+    if (ctx->uniqueIdTable != nullptr && ctx->uniqueIdMutex != nullptr) {
+        FAUX_AUTORELEASE_MUTEX lock(ctx->uniqueIdMutex);
+        const uint8_t* table = static_cast<const uint8_t*>(ctx->uniqueIdTable);
+        for (uint32_t i = 0; i < ctx->uniqueIdCount; ++i) {
+            const uint8_t* entry = table + 12 * i;
+            if (faGetLe32(entry) == container && faGetLe32(entry + 8) == out->adapterWord) {
+                out->uniqueId = faGetLe32(entry + 4);
+                break;
+            }
         }
+    }
+    if (out->uniqueId != 0)
+        return;
+    // A container the table does not know yet, or a level of a multi-level
+    // container: asked of the controller. An identifier is always built, so
+    // a failed read leaves the unique id 0.
+    try {
+        CTGetUid(ctx, container, &out->uniqueId);
+    } catch (FSA_STATUS) {
+        out->uniqueId = 0;
     }
 }
 

@@ -310,12 +310,47 @@ uint32_t CT_GetContainerUsage(FSAAPI_CONTEXT* ctx, uint32_t container);
 FSA_STATUS CheckMContainerValidity(void* adapterHandle, const tag_FSA_CONTAINER* list, uint32_t n, uint32_t type);
 
 // Containers affected by drives.
+
+// One container met while the partitions of the given drives are searched.
+struct FIND_CT_TO_DELETE_STRUCT {
+    uint32_t words[26];
+};
+static_assert(sizeof(FIND_CT_TO_DELETE_STRUCT) == 104, "find-list entry is 26 words");
+enum FIND_CT_WORD : unsigned {
+    FIND_NUMBER = 0,          // words 0-2: the container's identifier
+    FIND_UID = 1,
+    FIND_OWNER = 2,
+    FIND_TYPE = 3,            // the first owner's type word
+    FIND_SURVIVES = 5,
+    FIND_HITS = 6,            // partitions on the drives, plus lost members
+    FIND_DONE = 7,
+    FIND_LOST_MEMBER = 8,
+    FIND_SECOND = 9,          // 9-12: number, unique id, owner word, present
+    FIND_PAIR_B = 13,         // 13-16: the container named by byte 55
+    FIND_PAIR_A = 17,         // 17-20: the container named by byte 54
+    FIND_RELATED = 21,        // 21-24: the container named by byte 79
+    FIND_IN_PAIR_B = 25,      // byte 59 names this entry's container
+};
+// Entries of the work area per drive.
+constexpr uint32_t FIND_ENTRIES_PER_DRIVE = 128;
+
+// Fills `dead` with the containers that die with the drives and `affected`
+// with those that lose members only, each with its highest level, listed
+// once; the sizes are in bytes. Throws 91 without memory for the work area,
+// 5 when the containers met exceed it or a list cannot hold its entries
+// (nothing is written to the lists then), or what the unique-id reads throw.
 void CT_FindContainersToDeleteByDisk(FSAAPI_CONTEXT* ctx, FSA_STORAGE_DEVICE* drives, uint32_t n,
                                      tag_FSA_CONTAINER* dead, uint32_t* deadCount, uint32_t deadSize,
                                      tag_FSA_CONTAINER* affected, uint32_t* affectedCount, uint32_t affectedSize);
+// Counts a partition into the entry of its container, appending one when
+// the container is new; a list already holding `capacity` entries throws 5.
 void CT_AddToFindList(FSAAPI_CONTEXT* ctx, FIND_CT_TO_DELETE_STRUCT* list, uint32_t* count,
-                      FSA_PARTITION_CACHE_ELEMENT* element);
+                      FSA_PARTITION_CACHE_ELEMENT* element, uint32_t capacity);
+// Replaces the entry's container by the highest level it belongs to.
 void CT_CheckForHigherUpContainers(FSAAPI_CONTEXT* ctx, FIND_CT_TO_DELETE_STRUCT* entry);
+// The unique id of any container number, also of a level of a multi-level
+// container: 1 when found, else 0 with *uid 0.
+int CTGetUid(FSAAPI_CONTEXT* ctx, uint32_t container, uint32_t* uid);
 
 // The physical-device table and missing drives.
 // Never throws; `out` is written only for a good reply.
@@ -419,9 +454,18 @@ enum PARTITION_FIELD : unsigned {
     PART_SLICE = 44,           // u32
     PART_FIRST_OWNER = 48,     // u32, type code; 8 = location still holds a slice
     PART_FIRST_CONTAINER = 52, // u16
+    PART_PAIR_A = 54,          // u8, the two containers of a snapshot pair
+    PART_PAIR_B = 55,          // u8
+    PART_SLOT_A = 58,          // u8, the pair's slot containers
+    PART_SLOT_B = 59,          // u8
+    PART_MEMBER_INDEX = 60,    // u16, place in the first owner
+    PART_LOST_MEMBERS = 64,    // u32, one bit per member index that is lost
     PART_SECOND_OWNER = 68,    // u32
     PART_SECOND_CONTAINER = 72,// u16
+    PART_RELATED = 79,         // u8, the container a reconfiguration relates to
+    PART_STATE_FLAGS = 84,     // u32, bit 6: a member is missing
     PART_KEEP_DUPLICATE = 90,  // u8
+    PART_MORPH_DESTINATION = 91,// u8
     PART_WORD_100 = 100,       // u32
     PART_ATTRIBUTES = 112,     // u32: bit 0 has a container, bit 7 keep duplicate
     PART_WORD_128 = 128,       // u32

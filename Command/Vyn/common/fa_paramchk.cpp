@@ -493,6 +493,7 @@ void PCK_ValidateContainerDedicatedHotSpares(FSAAPI_CONTEXT* ctx, const tag_FSA_
 void PCK_CheckAndRemoveActiveCtrs(FSAAPI_CONTEXT* ctx, int device, int allowDelete, int unconditional)
 {
     constexpr uint32_t kListEntries = 128;
+    constexpr uint32_t kListBytes = kListEntries * sizeof(tag_FSA_CONTAINER);
     std::vector<tag_FSA_CONTAINER> dead(kListEntries);
     std::vector<tag_FSA_CONTAINER> affected(kListEntries);
     FSA_STORAGE_DEVICE drive{};
@@ -503,8 +504,8 @@ void PCK_CheckAndRemoveActiveCtrs(FSAAPI_CONTEXT* ctx, int device, int allowDele
     auto list = [&] {
         deadCount = 0;
         affectedCount = 0;
-        CT_FindContainersToDeleteByDisk(ctx, &drive, 1, dead.data(), &deadCount, kListEntries, affected.data(),
-                                        &affectedCount, kListEntries);
+        CT_FindContainersToDeleteByDisk(ctx, &drive, 1, dead.data(), &deadCount, kListBytes, affected.data(),
+                                        &affectedCount, kListBytes);
     };
     list();
     // A controller that keeps listing a container it reports deleted would

@@ -4,6 +4,7 @@
 #include "Command/Vyn/common/fa_async.h"
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_callbacksup.h"
+#include "Command/Vyn/common/fa_container.h"
 #include "OpenSessionTest.h"
 
 #include <gtest/gtest.h>
@@ -75,6 +76,11 @@ protected:
     }
 
     tag_FSA_EVENT event_{};
+};
+
+// The task's state and progress of a polled job-progress event.
+struct Progress {
+    uint32_t function, state, progress;
 };
 
 TEST_F(EventPollingTest, NoPendingEventLeavesTheBufferAlone)
@@ -322,6 +328,47 @@ TEST_F(EventPollingTest, ExpandedScsiAndContainerEvents)
     EXPECT_EQ(event_.eventClass, FSA_EM_EXPANDED_EVENT);
     EXPECT_EQ(word(1), 0u);
     EXPECT_EQ(word(2), 0u);
+}
+
+TEST_F(EventPollingTest, TheControllersOwnTaskProgressIsPolled)
+{
+    void* h = start("", FSA_ACC_READ_WRITE);
+    ASSERT_NE(h, nullptr);
+    sim().setSleepScale(0);
+    while (FsaPollForEvent(h, sizeof event_, &event_) != kNoEvent) {
+    }
+    const auto poll = [&]() {
+        Progress p{0xEE, 0xEE, 0xEE};
+        EXPECT_EQ(FsaPollForEvent(h, sizeof event_, &event_), FSA_STS_SUCCESS);
+        EXPECT_EQ(event_.eventClass, FSA_EM_JOB_PROGRESS);
+        p.function = word(1);
+        p.state = word(9);
+        p.progress = word(10);
+        return p;
+    };
+    // The adapter verify starts, moves on by a tenth (1000 blocks, 60 s),
+    // and ends when verification is switched off.
+    ASSERT_EQ(FsaVerifyContainer(h, 1), FSA_STS_SUCCESS);
+    Progress p = poll();
+    EXPECT_EQ(p.function, static_cast<uint32_t>(FSA_TF_ADAPTER_VERIFY));
+    EXPECT_EQ(p.state, 1u);
+    EXPECT_EQ(p.progress, 0u);
+    EXPECT_EQ(FsaPollForEvent(h, sizeof event_, &event_), kNoEvent);
+
+    sim().io().sleepMs(7000);
+    FSA_TASK_INFO info;
+    ASSERT_EQ(FsaGetTaskDetails(h, faGetLe32(event_.details.bytes), &info), FSA_STS_SUCCESS);
+    p = poll();
+    EXPECT_EQ(p.state, 1u);
+    // The polls' own waits move the clock too: somewhere in the second tenth.
+    EXPECT_GE(p.progress, 100u);
+    EXPECT_LT(p.progress, 200u);
+
+    ASSERT_EQ(FsaVerifyContainer(h, 0), FSA_STS_SUCCESS);
+    p = poll();
+    EXPECT_EQ(p.state, 2u);
+    EXPECT_EQ(p.progress, 1000u);
+    EXPECT_EQ(FsaPollForEvent(h, sizeof event_, &event_), kNoEvent);
 }
 
 }  // namespace

@@ -638,7 +638,12 @@ extern "C" FSA_STATUS FsaPollForEvent(void* handle, uint32_t bufferSize, void* b
         if (fetched == FAOS_AIF_CLOSING) {
             void* closed = channel;
             channel = nullptr;
-            faos_CloseAIFReceiveChannel(ctx, closed);
+            // The driver may refuse to close what it closed itself; the slot
+            // is free either way, and the news is the lost channel.
+            try {
+                faos_CloseAIFReceiveChannel(ctx, closed);
+            } catch (FSA_STATUS) {
+            }
             channel = faos_OpenAIFReceiveChannel(ctx);
             return kChannelClosed;
         }

@@ -144,6 +144,13 @@ TEST_F(EventPollingTest, ChannelClosedByTheDriverIsReopened)
     EXPECT_EQ(FsaPollForEvent(h, sizeof event_, &event_), kChannelClosed);
     EXPECT_EQ(notify(h, 3, {}), FSA_STS_SUCCESS);
     EXPECT_EQ(event_.eventClass, FSA_EM_CONFIG_CHANGE);
+    // A driver that refuses to close the channel it dropped: still 611, and
+    // the new channel works.
+    ASSERT_TRUE(sim().addFault(0, Fault{"ioctl 0x420d4", "errno = 22"}));
+    ASSERT_TRUE(sim().addFault(0, Fault{"ioctl 0x420d8", "errno = 22"}));
+    EXPECT_EQ(FsaPollForEvent(h, sizeof event_, &event_), kChannelClosed);
+    EXPECT_EQ(notify(h, 9, {}), FSA_STS_SUCCESS);
+    EXPECT_EQ(event_.eventClass, FSA_EM_ADAPTER_PAUSED);
 }
 
 TEST_F(EventPollingTest, ClientEventsCarryTheirClassAndDetails)

@@ -478,6 +478,7 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
     // Containers come and go only with a change of the object lines.
     const uint64_t linesBefore = c.objects.revision();
     const std::vector<unsigned> containersBefore = containerNumbersOf(c);
+    const std::map<uint32_t, ControllerState::Task> tasksBefore = c.tasks;
     FibCall call(c, bytes, size);
     r.unhandled = !dispatcher_.dispatch(call);
     r.rejected = call.rejected();
@@ -510,6 +511,9 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
     for (unsigned n : containersBefore)
         if (!std::binary_search(containersAfter.begin(), containersAfter.end(), n))
             c.raisedAif.push_back(notificationFib(kContainerDeleted, {n}));
+    // Job progress of the tasks that started, moved on by a tenth or ended.
+    for (std::vector<uint8_t>& fib : taskProgressFibs(tasksBefore, c))
+        c.raisedAif.push_back(std::move(fib));
     // Events a handler raised go to this controller's channels, or wait for
     // the next one to open.
     for (std::vector<uint8_t>& raised : c.raisedAif) {

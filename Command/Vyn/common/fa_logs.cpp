@@ -1,5 +1,6 @@
 #include "Command/Vyn/common/fa_logs.h"
 
+#include "Command/Vyn/common/fa_async.h"
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_context.h"
 #include "Command/Vyn/common/fa_frame.h"
@@ -19,8 +20,6 @@ namespace {
 
 constexpr uint32_t kFeatureLogs = 0x10;  // option word 2
 constexpr FSA_STATUS kBufferTooSmall = 5;
-constexpr uint32_t kUnknownEventClass = 0x80000000u;
-constexpr size_t kDetailsBytes = 320;
 
 constexpr unsigned kFibHeader = 32;
 constexpr unsigned kFibBytes = 512;
@@ -81,16 +80,6 @@ FSA_STATUS clearLog(FSAAPI_CONTEXT* ctx, uint32_t sub)
 }
 
 }  // namespace
-
-int ParseAifEventNotifyFib(FSAAPI_CONTEXT* /*ctx*/, FSAAPI_CONTEXT* /*second*/, const uint8_t* notify,
-                           uint32_t* eventClass, uint8_t* details)
-{
-    std::memset(details, 0, kDetailsBytes);
-    *eventClass = kUnknownEventClass;
-    faPutLe32(details, 1);
-    faPutLe32(details + 4, faGetLe32(notify));
-    return 1;
-}
 
 extern "C" FSA_STATUS FsaClearDriveErrorTable(void* handle)
 {
@@ -226,9 +215,15 @@ extern "C" FSA_STATUS FsaGetNvramEventLog(void* handle, uint8_t* buffer, uint32_
         for (uint32_t i = 0; i < count; ++i) {
             const uint8_t* entry = temp.get() + 4 + kEntryBytes * i;
             uint8_t* item = buffer + 4 + FSA_NVLOG_ITEM_BYTES * i;
+            // An entry holds less than a whole notification: the rest reads
+            // as zeros rather than as the next entry or past the buffer.
+            AifEventNotify notify{};
+            std::memcpy(notify.bytes, entry + 8, kEntryBytes - 8);
             uint32_t eventClass = 0;
-            ParseAifEventNotifyFib(ctx, nullptr, entry + 8, &eventClass, item + 4 + 8);
+            FSA_EVENT_DETAILS details;
+            ParseAifEventNotifyFib(ctx, nullptr, &notify, &eventClass, &details);
             faPutLe32(item + 4, eventClass);
+            std::memcpy(item + 4 + 8, details.bytes, sizeof details.bytes);
             std::memcpy(item, entry + 4, 4);
         }
         return static_cast<FSA_STATUS>(FSA_STS_SUCCESS);

@@ -28,12 +28,6 @@ constexpr uint32_t FSA_DEAD_DRIVE_HEADER_BYTES = 32;
 constexpr uint32_t FSA_NVLOG_ITEM_BYTES = 336;
 constexpr uint32_t FSA_EVENT_BYTES = 332;
 
-// An adapter event notification (code, then its words) into an event class
-// and 320 bytes of details; 1 to deliver. Codes without their own reading
-// are delivered as class 0x80000000 with details words 1 and the code.
-int ParseAifEventNotifyFib(FSAAPI_CONTEXT* ctx, FSAAPI_CONTEXT* second, const uint8_t* notify, uint32_t* eventClass,
-                           uint8_t* details);
-
 extern "C" {
 FSA_STATUS FsaClearDriveErrorTable(void* handle);
 FSA_STATUS FsaGetDriveErrorTable(void* handle, uint32_t* count, uint8_t* buffer);

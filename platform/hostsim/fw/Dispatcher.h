@@ -103,6 +103,10 @@ void registerContainerHandlers(Dispatcher& dispatcher);
 void registerContainerOpHandlers(Dispatcher& dispatcher);
 void registerControllerObjectHandlers(Dispatcher& dispatcher);
 void registerTaskHandlers(Dispatcher& dispatcher);
+// The job-progress FIBs the controller raises for the tasks that started,
+// crossed a tenth or ended since `before`.
+std::vector<std::vector<uint8_t>> taskProgressFibs(const std::map<uint32_t, ControllerState::Task>& before,
+                                                   const ControllerState& c);
 void registerContainerSplitHandlers(Dispatcher& dispatcher);
 
 // The 64-byte record FIB 612 answers for adapter phy `index`.

@@ -225,3 +225,41 @@ void registerTaskHandlers(Dispatcher& dispatcher)
 }
 
 }  // namespace vyn::hostsim
+
+namespace vyn::hostsim {
+
+std::vector<std::vector<uint8_t>> taskProgressFibs(const std::map<uint32_t, ControllerState::Task>& before,
+                                                   const ControllerState& c)
+{
+    // One report for each task that started, crossed a tenth of its total or
+    // ended; nine reports fill a FIB.
+    constexpr size_t kPerFib = (kFibSmall - kFibHeaderSize - kRecords) / kReportBytes;
+    const auto tenth = [](const Task& t) { return t.total == 0 ? 0 : t.done * 10 / t.total; };
+    std::vector<std::vector<uint8_t>> fibs;
+    size_t n = 0;
+    for (const auto& [id, task] : c.tasks) {
+        auto was = before.find(id);
+        const bool started = was == before.end();
+        const bool reported = started || tenth(was->second) != tenth(task) ||
+                              (finished(task) && !finished(was->second));
+        if (!reported)
+            continue;
+        if (fibs.empty() || n == kPerFib) {
+            std::vector<uint8_t> fib(kFibSmall);
+            putLe32(fib.data() + kFibXferState, 1);
+            putLe16(fib.data() + kFibCommand, 700);
+            fib[kFibStructType] = 1;
+            putLe16(fib.data() + kFibSenderSize, static_cast<uint16_t>(kFibSmall));
+            putLe32(fib.data() + kFibHeaderSize, 2);
+            fibs.push_back(std::move(fib));
+            n = 0;
+        }
+        uint8_t* fib = fibs.back().data();
+        putReport(fib + kFibHeaderSize + kRecords + n * kReportBytes, id, task);
+        ++n;
+        putLe16(fib + kFibSize, static_cast<uint16_t>(kSizeBase + n * kReportBytes));
+    }
+    return fibs;
+}
+
+}  // namespace vyn::hostsim

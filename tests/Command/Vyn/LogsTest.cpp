@@ -122,9 +122,10 @@ TEST_F(LogsTest, NvramEventLog)
     for (uint32_t i = 0; i < 3; ++i) {
         const uint8_t* item = buffer.data() + 4 + 336 * i;
         EXPECT_EQ(faGetLe32(item), 1704067200u + 60 * i);
-        EXPECT_EQ(faGetLe32(item + 4), 0x80000000u);
-        EXPECT_EQ(faGetLe32(item + 12), 1u);
-        EXPECT_EQ(faGetLe32(item + 16), 4u);
+        // Container change (notification 4) of container i.
+        EXPECT_EQ(faGetLe32(item + 4), 32u);
+        EXPECT_EQ(faGetLe32(item + 12), i);
+        EXPECT_EQ(faGetLe32(item + 20), 0x30315356u);
     }
     EXPECT_EQ(buffer[4 + 3 * 336], 0xEE);
     // Room for fewer packets than the log needs.

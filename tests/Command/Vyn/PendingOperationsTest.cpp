@@ -41,7 +41,6 @@ TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
     FSA_STORAGE_DEVICE* drives = &device;
     const Case cases[] = {
         // exports, a few per unit
-        {"FsaPollForEvent", [&](void* a, FSAAPI_CONTEXT*) { return FsaPollForEvent(a, sizeof words, words); }},
         {"FsaStorageDevice2",
          [&](void* a, FSAAPI_CONTEXT*) { return FsaStorageDevice2(a, &device, 7, nullptr, nullptr); }},
         {"FsaCreateJBOD", [&](void* a, FSAAPI_CONTEXT*) { return FsaCreateJBOD(a, &device); }},

@@ -245,9 +245,9 @@ void driveState(FibCall& call)
 {
     ControllerState& c = call.controller();
     const uint32_t request = getLe32(scsiData(call));
-    std::memset(call.payload(), 0, 20);
     const std::vector<DeviceView> devices = devicesOf(c);
     const DeviceView* d = driveOf(devices, call.word(3));
+    std::memset(call.payload(), 0, 20);
     if (d == nullptr || (request != kStateEnable && request != kStateForceDown)) {
         call.setWord(0, kScsiFailed);
         return;

@@ -3,6 +3,7 @@
 #include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/SimHostIo.h"
 #include "platform/hostsim/Transport.h"
+#include "platform/hostsim/fw/DriveRequests.h"
 
 #include <fcntl.h>
 #include <scsi/sg.h>
@@ -589,7 +590,12 @@ int SimHostIo::rawSrb(ControllerState& c, uint8_t* bytes, Request& r)
         if (data == nullptr && length != 0)
             return fail(r, EFAULT);
     }
-    CdbResult result = runCdb(*device, bytes + kSrbCdb, cdbSize, data, length);
+    CdbResult result;
+    bool changed = false;
+    if (!runSelfTestCdb(c, *device, bytes + kSrbCdb, cdbSize, data, length, result, &changed))
+        result = runCdb(*device, bytes + kSrbCdb, cdbSize, data, length);
+    if (changed)
+        store_->save(c);
     ArmedFault fault;
     const bool faulted = cdbSize > 0 && applyCdbFault(c.index, bytes[kSrbCdb], result, fault);
     if (faulted) {
@@ -616,14 +622,22 @@ int SimHostIo::sgIo(OpenNode& node, void* arg, Request& r)
         r.rejected = "interface_id";
         return fail(r, EINVAL);
     }
-    const SharedList<DeviceView> devices = devicesOf(controllers_[node.controller]);
+    ControllerState& c = controllers_[node.controller];
+    StateStore::Guard guard(*store_);
+    store_->refresh(c);
+    const SharedList<DeviceView> devices = devicesOf(c);
     if (node.device >= devices.size() || !devices[node.device].answers())
         return fail(r, EIO);
     const bool dataIn = h.dxfer_direction == SG_DXFER_FROM_DEV || h.dxfer_direction == SG_DXFER_TO_FROM_DEV;
     uint8_t* data = dataIn ? static_cast<uint8_t*>(h.dxferp) : nullptr;
     const size_t length = dataIn ? h.dxfer_len : 0;
     const uint8_t* cdb = h.cmdp;
-    CdbResult result = runCdb(devices[node.device], cdb, h.cmd_len, data, length);
+    CdbResult result;
+    bool changed = false;
+    if (!runSelfTestCdb(c, devices[node.device], cdb, h.cmd_len, data, length, result, &changed))
+        result = runCdb(devices[node.device], cdb, h.cmd_len, data, length);
+    if (changed)
+        store_->save(c);
     ArmedFault fault;
     if (cdb != nullptr && h.cmd_len > 0 && applyCdbFault(node.controller, cdb[0], result, fault)) {
         r.fault = static_cast<long>(fault.number);

@@ -30,6 +30,14 @@ typedef int (*FSA_EVENT_CALLBACK)(void* adapterHandle, uint32_t eventClass, cons
 // object per open, deleted by the close or by a failed open. It owns its
 // caches, the blink manager, the connector map, the heap arrays and the
 // configuration reader; the handle table entry that names it owns it.
+// One other adapter of the host: its handle, identity word and one more word.
+struct FSA_OTHER_ADAPTER {
+    uint32_t handle;
+    uint32_t identity;
+    uint32_t reserved;
+};
+constexpr unsigned FSA_MAX_OTHER_ADAPTERS = 16;
+
 class FSAAPI_CONTEXT {
 public:
     // Builds the task-callback manager and the caches (each with its mutex);
@@ -126,6 +134,11 @@ public:
     void* uniqueIdMutex = nullptr;
     void* ppiTable = nullptr;       // malloc'ed
     void* ppiMutex = nullptr;
+
+    // Other adapters of the host whose drives this context forwards to: their
+    // handle and identity word (nothing fills it yet: every drive is local).
+    FSA_OTHER_ADAPTER otherAdapters[FSA_MAX_OTHER_ADAPTERS] = {};
+    uint32_t otherAdapterCount = 0;
 
     // 12. 0 for every adapter that this system opens.
     int remoteAdapter = 0;

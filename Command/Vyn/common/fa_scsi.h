@@ -8,7 +8,6 @@
 #include <cstdint>
 
 class FSAAPI_CONTEXT;
-struct EnhancedGetDeviceProbeInfo_CSS;
 struct FSA_SMART_DATA;
 
 // SCSI-class request sub-commands of the bus information.
@@ -46,31 +45,57 @@ uint64_t SCSI_GetInternalID(FSAAPI_CONTEXT* ctx, const FSA_STORAGE_DEVICE* devic
 // The device address of a device handle.
 void SCSI_GetStandardID(FSAAPI_CONTEXT* ctx, FSA_STORAGE_DEVICE* device, uint32_t handle);
 
-// SCSI-class requests and SMART settings not available yet: the
-// status-returning routines answer 31, the drive requests throw it, the
-// firmware blink (whose result nobody reads) sends nothing.
-// The device probe information, falling back on the legacy request.
+// The device probe information; the firmware fills the version word at byte
+// 108, a record read with the legacy request (108 bytes) carries version 0.
+struct EnhancedGetDeviceProbeInfo_CSS {
+    uint8_t bytes[204];
+};
+static_assert(sizeof(EnhancedGetDeviceProbeInfo_CSS) == 204, "enhanced device probe information is 204 bytes");
+constexpr size_t DEVICE_PROBE_VERSION = 108;
+
+// The parameter block of the drive operations (FsaStorageDevice2): ten u32
+// words (1 blink seconds, 2 cache policy), then a pointer-sized slot at byte
+// 40 for the password string, which a u32 word cannot hold on a 64-bit host.
+// Always read and written through the helpers below.
+constexpr unsigned FSA_DRIVE_OP_PASSWORD_AT = 40;
+constexpr unsigned FSA_DRIVE_OP_PARAM_BYTES = FSA_DRIVE_OP_PASSWORD_AT + sizeof(void*);
+constexpr unsigned FSA_DRIVE_OP_PARAM_WORDS = (FSA_DRIVE_OP_PARAM_BYTES + 3) / 4;
+uint32_t FsaDriveOpParamWord(const uint32_t* block, unsigned word);
+const char* FsaDriveOpParamPassword(const uint32_t* block);
+void FsaDriveOpParamSetPassword(uint32_t* block, const char* password);
+
+// The device probe information, falling back on the legacy request when the
+// controller answers 72 (a second 72 gives 12). 7 for a null record.
 FSA_STATUS SCSI_GetDeviceProbeInfo(FSAAPI_CONTEXT* ctx, uint32_t handle, EnhancedGetDeviceProbeInfo_CSS* info);
 // Whether the record carries the field at `offset`.
 int SCSI_GetDeviceProbeInfoIsSupported(const EnhancedGetDeviceProbeInfo_CSS* info, size_t offset);
 // 1 when the slice's partition type is 3.
 int SCSI_hasDosPartition(FSAAPI_CONTEXT* ctx, int slice);
+// Blinking by software (throws 31: this build has no blink workers) and by
+// the firmware (CT 241, result ignored).
 void SCSI_BlinkDrive(FSAAPI_CONTEXT* ctx, const FSA_STORAGE_DEVICE* device, uint32_t seconds);
 void SCSI_FWBlinkDrive(FSAAPI_CONTEXT* ctx, const FSA_STORAGE_DEVICE* device, uint32_t seconds);
-// Drive requests on a device handle; the passwords are zero-terminated.
+// Drive requests on a device handle; failures are thrown (a verify the
+// controller refuses as 518). The passwords are zero-terminated, at most 31
+// characters (7 otherwise, nothing sent).
 void SCSI_StartVerify(FSAAPI_CONTEXT* ctx, uint32_t handle, int repair);
 void SCSI_StartZero(FSAAPI_CONTEXT* ctx, uint32_t handle);
 void SCSI_StartSecureErase(FSAAPI_CONTEXT* ctx, uint32_t handle, const char* password);
 void SCSI_SetATAPassword(FSAAPI_CONTEXT* ctx, uint32_t handle, const char* password);
 void SCSI_ClearATAPassword(FSAAPI_CONTEXT* ctx, uint32_t handle, const char* password);
+// The handle of the adapter that owns the device: 0 when it is this adapter
+// or one the context does not know.
+uint32_t ScsiAdapterHandle(FSAAPI_CONTEXT* ctx, const FSA_STORAGE_DEVICE* device);
+uint32_t GetRelevantAdapterForScsi(FSAAPI_CONTEXT* ctx, const FSA_STORAGE_DEVICE* device);
 // The SMART informational-exceptions settings of one drive; `channelMode` is
-// an FSAAPI_CHANNEL_MODE.
+// an FSAAPI_CHANNEL_MODE. Not available yet: each answers 31.
 FSA_STATUS FsaApiInternalSetSmartDeviceInfo(void* handle, int flags, const FSA_STORAGE_DEVICE* device,
                                             FSA_SMART_DATA* smart);
 FSA_STATUS FsaApiInternalSetSmartDeviceInfoForChanMode(void* handle, int flags, const FSA_STORAGE_DEVICE* device,
                                                        FSA_SMART_DATA* smart, uint32_t channelMode);
 
-// Physical device operations. Not available yet: each answers 31.
+// Physical device operations on one drive, forwarded to the adapter that owns
+// it. `parameters` is a drive-operation parameter block (above).
 extern "C" {
 FSA_STATUS FsaStorageDevice2(void* handle, const FSA_STORAGE_DEVICE* device, uint32_t operation,
                              uint32_t* parameters, uint32_t* extra);

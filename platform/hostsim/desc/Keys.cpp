@@ -78,6 +78,7 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.partitions", KeyType::Integer, "128", "CT 4 result word 2: the partition limit"},
         // container transport, heat sensor, cache policy, dynamic properties
         {"adapter#.bus_info", KeyType::Text, "enhanced", "enhanced: class 3 sub-command 12 answers; legacy: only 9"},
+        {"adapter#.device_probe", KeyType::Text, "enhanced", "enhanced: class 3 sub-command 11 answers; legacy: only 5"},
         {"adapter#.multipacket", KeyType::Integer, "201", "long-reply form of the container transport: 201 or 200"},
         {"adapter#.packet_size", KeyType::Integer, "448", "packet size a status-200 transfer announces (0: one byte)"},
         {"adapter#.container_record", KeyType::Integer, "1152", "legacy container record: 1152 (CT 178) or 708 (only CT 5)"},
@@ -123,7 +124,9 @@ const std::vector<KeyDef>& keyTable()
          "flags2, smart=0|1, smart.control, smart.mrie, smart.interval, smart.reports, smart.errors, sas_address, "
          "spare=global|K[,...] (global pool and containers it stands by for), "
          "jbod=0|1 (peripheral qualifier of the device record), unsupported, fingerprint, flagged=0|1, "
-         "inquiry36 and inquiry96 (hex bytes of INQUIRY bytes 36-55 and 96-127)"},
+         "inquiry36 and inquiry96 (hex bytes of INQUIRY bytes 36-55 and 96-127), "
+         "ata_password (hex), blink=1, mode1c (hex page 0x1C), "
+         "selftest=running:<code>:<start ms>|done:<code>:<result>"},
         {"adapter#.ld#", KeyType::Object, nullptr, "container shorthand"},
         {"adapter#.encl#", KeyType::Object, nullptr,
          "enclosure shorthand <ses2|safte> <bus:target[:lun]>; pairs slots (8), fans, psus, temps, alarm, nvsram"},

@@ -2,6 +2,7 @@
 #include "platform/hostsim/fw/DeviceAttach.h"
 #include "platform/hostsim/fw/Dispatcher.h"
 #include "platform/hostsim/fw/DriveMetadata.h"
+#include "platform/hostsim/fw/DriveRequests.h"
 #include "platform/hostsim/fw/Partitions.h"
 #include "platform/hostsim/fw/SecondaryContainers.h"
 #include "platform/hostsim/fw/Spares.h"
@@ -31,6 +32,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerContainerActivityHandlers(dispatcher);
     registerDeviceAttachHandlers(dispatcher);
     registerSecondaryContainerHandlers(dispatcher);
+    registerDriveRequestHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

@@ -280,6 +280,7 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.accessibleContainers = parseInteger(get("accessible_containers"));
     c.partitions = parseInteger(get("partitions"));
     c.legacyBusInfo = get("bus_info") == "legacy";
+    c.legacyDeviceProbe = get("device_probe") == "legacy";
     c.multipacket = parseInteger(get("multipacket"));
     c.packetSize = parseInteger(get("packet_size"));
     c.containerRecord = parseInteger(get("container_record"));
@@ -529,6 +530,7 @@ std::string ControllerState::toText(uint64_t seed) const
     line("accessible_containers", std::to_string(accessibleContainers));
     line("partitions", std::to_string(partitions));
     line("bus_info", legacyBusInfo ? "legacy" : "enhanced");
+    line("device_probe", legacyDeviceProbe ? "legacy" : "enhanced");
     line("multipacket", std::to_string(multipacket));
     line("packet_size", std::to_string(packetSize));
     line("container_record", std::to_string(containerRecord));

@@ -225,6 +225,9 @@ struct ControllerState {
     // The bus records: the enhanced record (class 3 sub-command 12), or only
     // the legacy one (sub-command 9) on an older controller.
     bool legacyBusInfo = false;
+    // The device probe record: the enhanced one (sub-command 11), or only
+    // the legacy one (sub-command 5) on an older controller.
+    bool legacyDeviceProbe = false;
     // Container transport: the long-reply form (201 or 200) and the packet
     // size a status-200 transfer announces.
     uint32_t multipacket = 201;

@@ -41,9 +41,6 @@ TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
     FSA_STORAGE_DEVICE* drives = &device;
     const Case cases[] = {
         // exports, a few per unit
-        {"FsaStorageDevice2",
-         [&](void* a, FSAAPI_CONTEXT*) { return FsaStorageDevice2(a, &device, 7, nullptr, nullptr); }},
-        {"FsaCreateJBOD", [&](void* a, FSAAPI_CONTEXT*) { return FsaCreateJBOD(a, &device); }},
         {"FsaNvram", [&](void* a, FSAAPI_CONTEXT*) { return FsaNvram(a, 0, words); }},
         {"FsaUpdateFlashImages", [&](void* a, FSAAPI_CONTEXT*) { return FsaUpdateFlashImages(nullptr, 0, a); }},
         {"FsaInitStorageDeviceForFsa",
@@ -52,10 +49,8 @@ TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
          [&](void* a, FSAAPI_CONTEXT*) { return FsaStorageDeviceSetCachePool(a, &drives, &words[0], 1); }},
         // internal routines that return their status; the open calls the
         // first without needing it
-        {"SCSI_GetDeviceProbeInfo", [&](void*, FSAAPI_CONTEXT* c) { return SCSI_GetDeviceProbeInfo(c, 0, nullptr); }},
         {"CT_HasDirtyData", [&](void*, FSAAPI_CONTEXT* c) { return CT_HasDirtyData(c); }},
         // internal routines that throw their status
-        {"SCSI_StartVerify", [&](void*, FSAAPI_CONTEXT* c) { return thrownBy([&] { SCSI_StartVerify(c, 0, 1); }); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -73,7 +68,6 @@ TEST_F(PendingOperationsTest, NeverFailingOnesGiveTheirEmptyAnswer)
 
     EXPECT_EQ(AIF_StartThreadProcessing(ctx), 0);
     EXPECT_FALSE(PCK_IsOemServerLegacy(ctx));
-    EXPECT_EQ(SCSI_GetDeviceProbeInfoIsSupported(nullptr, 0), 0);
     EXPECT_EQ(CT_GetFakeSimSignature(), 0x12346789u);
     EXPECT_TRUE(sim().requests().empty());
 }

@@ -1,0 +1,167 @@
+#include "Command/Vyn/common/fa_scsi.h"
+#include "FsaThrown.h"
+#include "OpenSessionTest.h"
+#include "platform/hostsim/Devices.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+using vyn::hostsim::Fault;
+using vyntest::thrownBy;
+
+constexpr const char kDrives[] =
+    "[adapter0]\n"
+    "drive0 = 0:0 sas 146G\n"
+    "drive1 = 0:1 sata 500G\n";
+
+class ScsiRequestsTest : public vyntest::OpenSessionTest {
+protected:
+    FSAAPI_CONTEXT* open(const std::string& extra = "")
+    {
+        void* h = start(std::string(kDrives) + extra);
+        return h == nullptr ? nullptr : context(h);
+    }
+    std::string drivePair(unsigned drive, const std::string& name)
+    {
+        vyn::hostsim::DeviceView d;
+        const std::string key = "drive" + std::to_string(drive);
+        if (!vyn::hostsim::readDevice(key, sim().controller(0).objects[key], d))
+            return "?";
+        return d.pair(name);
+    }
+    // Jobs of the controller's tasks in id order.
+    std::vector<uint32_t> jobs()
+    {
+        std::vector<uint32_t> out;
+        for (const auto& [id, t] : sim().controller(0).tasks)
+            out.push_back(t.job);
+        return out;
+    }
+    static constexpr uint32_t kDrive1 = 1;  // bus 0, LUN 0, target 1
+
+    void checkProbe(const char* probe, uint32_t expected)
+    {
+        FSAAPI_CONTEXT* ctx = open(std::string("device_probe = ") + probe + "\n");
+        ASSERT_NE(ctx, nullptr);
+        EnhancedGetDeviceProbeInfo_CSS info;
+        std::memset(&info, 0xAB, sizeof info);
+        EXPECT_EQ(SCSI_GetDeviceProbeInfo(ctx, kDrive1, &info), 1u);
+        uint32_t version = 0, handle = 0;
+        std::memcpy(&version, info.bytes + DEVICE_PROBE_VERSION, 4);
+        std::memcpy(&handle, info.bytes, 4);
+        EXPECT_EQ(version, expected);
+        EXPECT_EQ(handle, kDrive1);
+        EXPECT_EQ(SCSI_GetDeviceProbeInfoIsSupported(&info, 107), 1);
+        EXPECT_EQ(SCSI_GetDeviceProbeInfoIsSupported(&info, 108), expected >= 2 ? 1 : 0);
+        EXPECT_EQ(SCSI_GetDeviceProbeInfoIsSupported(&info, 120), expected >= 2 ? 1 : 0);
+        EXPECT_EQ(SCSI_GetDeviceProbeInfoIsSupported(&info, 121), 0);
+        EXPECT_EQ(SCSI_GetDeviceProbeInfoIsSupported(nullptr, 0), 0);
+        // the legacy record's tail stays clear
+        if (expected == 0) {
+            EXPECT_EQ(info.bytes[112], 0);
+        }
+        EXPECT_EQ(SCSI_GetDeviceProbeInfo(ctx, kDrive1, nullptr), FSA_STS_BAD_PARAMETER);
+    }
+};
+
+// The probe record of drive 1 and which of its fields count.
+TEST_F(ScsiRequestsTest, DeviceProbeFieldsFollowTheRecordVersion)
+{
+    checkProbe("enhanced", 2);
+}
+
+TEST_F(ScsiRequestsTest, TheLegacyProbeRecordCarriesVersionZero)
+{
+    checkProbe("legacy", 0);
+}
+
+TEST_F(ScsiRequestsTest, ASecondFailureInTheProbeFallBackIsNoDevice)
+{
+    FSAAPI_CONTEXT* ctx = open();
+    ASSERT_NE(ctx, nullptr);
+    ASSERT_TRUE(sim().addFault(0, Fault{"class3 11", "status = 5"}));
+    ASSERT_TRUE(sim().addFault(0, Fault{"class3 5", "status = 5"}));
+    EnhancedGetDeviceProbeInfo_CSS info;
+    EXPECT_EQ(SCSI_GetDeviceProbeInfo(ctx, kDrive1, &info), 12u);
+    // 10004 is no failure to fall back from
+    ASSERT_TRUE(sim().addFault(0, Fault{"class3 11", "status = 10004"}));
+    sim().clearRequests();
+    EXPECT_EQ(SCSI_GetDeviceProbeInfo(ctx, kDrive1, &info), FSA_STS_NOT_SUPPORTED);
+    EXPECT_EQ(sim().requests().size(), 1u);
+}
+
+TEST_F(ScsiRequestsTest, ALunLostInTheHandleGivesNoHandle)
+{
+    // Without the extended handles a LUN keeps three bits.
+    FSAAPI_CONTEXT* ctx = open("option_word2 = 0x0E9797DC\n");
+    ASSERT_NE(ctx, nullptr);
+    FSA_STORAGE_DEVICE device{};
+    device.targetId = 1;
+    device.lun = 8;
+    EXPECT_EQ(SCSI_GetInternalID(ctx, &device) & 0xFFFFFFFFu, 0xFFFFFFFFu);
+    device.lun = 7;
+    EXPECT_NE(SCSI_GetInternalID(ctx, &device) & 0xFFFFFFFFu, 0xFFFFFFFFu);
+}
+
+TEST_F(ScsiRequestsTest, DriveRequestsStartTasksAndKeepPasswords)
+{
+    FSAAPI_CONTEXT* ctx = open();
+    ASSERT_NE(ctx, nullptr);
+    EXPECT_EQ(thrownBy([&] { SCSI_StartVerify(ctx, kDrive1, 1); }), 1u);
+    EXPECT_EQ(thrownBy([&] { SCSI_StartVerify(ctx, kDrive1, 0); }), 1u);
+    EXPECT_EQ(thrownBy([&] { SCSI_StartZero(ctx, kDrive1); }), 1u);
+    EXPECT_EQ(jobs(), (std::vector<uint32_t>{3, 2, 4}));
+
+    EXPECT_EQ(thrownBy([&] { SCSI_SetATAPassword(ctx, kDrive1, "secret"); }), 1u);
+    EXPECT_EQ(drivePair(1, "ata_password"), "736563726574");
+    // a drive with security set erases only with its password
+    EXPECT_EQ(thrownBy([&] { SCSI_StartSecureErase(ctx, kDrive1, nullptr); }), FSA_STS_CT_GENERIC_FAILURE);
+    EXPECT_EQ(thrownBy([&] { SCSI_StartSecureErase(ctx, kDrive1, "other"); }), FSA_STS_CT_GENERIC_FAILURE);
+    EXPECT_EQ(thrownBy([&] { SCSI_StartSecureErase(ctx, kDrive1, "secret"); }), 1u);
+    EXPECT_EQ(jobs().back(), 7u);
+    EXPECT_EQ(thrownBy([&] { SCSI_ClearATAPassword(ctx, kDrive1, "secret"); }), 1u);
+    EXPECT_EQ(drivePair(1, "ata_password"), "");
+}
+
+TEST_F(ScsiRequestsTest, RefusalsOfTheDriveRequests)
+{
+    FSAAPI_CONTEXT* ctx = open();
+    ASSERT_NE(ctx, nullptr);
+    // The controller refuses a verify when too many tasks run.
+    ASSERT_TRUE(sim().addFault(0, Fault{"class3 48", "status = 5"}));
+    EXPECT_EQ(thrownBy([&] { SCSI_StartVerify(ctx, kDrive1, 0); }), 518u);
+    ASSERT_TRUE(sim().addFault(0, Fault{"class3 48", "status = 10004"}));
+    EXPECT_EQ(thrownBy([&] { SCSI_StartVerify(ctx, kDrive1, 0); }), FSA_STS_NOT_SUPPORTED);
+    ASSERT_TRUE(sim().addFault(0, Fault{"class3 48", "status = 5"}));
+    EXPECT_EQ(thrownBy([&] { SCSI_StartZero(ctx, kDrive1); }), FSA_STS_CT_GENERIC_FAILURE);
+
+    // The password field holds 31 characters and the terminating zero.
+    const std::string longest(31, 'p');
+    const std::string tooLong(32, 'p');
+    sim().clearRequests();
+    EXPECT_EQ(thrownBy([&] { SCSI_SetATAPassword(ctx, kDrive1, tooLong.c_str()); }), FSA_STS_BAD_PARAMETER);
+    EXPECT_EQ(thrownBy([&] { SCSI_StartSecureErase(ctx, kDrive1, tooLong.c_str()); }), FSA_STS_BAD_PARAMETER);
+    EXPECT_TRUE(sim().requests().empty());
+    EXPECT_EQ(thrownBy([&] { SCSI_SetATAPassword(ctx, kDrive1, longest.c_str()); }), 1u);
+    EXPECT_EQ(drivePair(1, "ata_password").size(), 62u);
+}
+
+TEST_F(ScsiRequestsTest, FirmwareBlinkSetsTheDrivesFlag)
+{
+    FSAAPI_CONTEXT* ctx = open();
+    ASSERT_NE(ctx, nullptr);
+    FSA_STORAGE_DEVICE device{};
+    device.targetId = 1;
+    SCSI_FWBlinkDrive(ctx, &device, 30);
+    EXPECT_EQ(drivePair(1, "blink"), "1");
+    EXPECT_EQ(sent(500, 241), 1u);
+    SCSI_FWBlinkDrive(ctx, &device, 0);
+    EXPECT_EQ(drivePair(1, "blink"), "");
+    EXPECT_EQ(ScsiAdapterHandle(ctx, &device), 0u);
+}
+
+}  // namespace

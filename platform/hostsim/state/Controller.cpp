@@ -175,7 +175,7 @@ uint64_t ControllerState::savedDigest() const
       << batteryStatus << copyback << statisticsResets << ppiClears << nvlogEntries << deadDriveVersion
       << deadDriveEntries << driveErrorEntries << historyText << archiveText << archiveChunk << historyStart
       << ppiEntries << reconfigs << jbodDriver << maxContainers << accessibleContainers << partitions
-      << legacyBusInfo << multipacket << packetSize << containerRecord << heatSensor[0] << heatSensor[1]
+      << legacyBusInfo << legacyDeviceProbe << multipacket << packetSize << containerRecord << heatSensor[0] << heatSensor[1]
       << heatSensor[2] << cachePolicy << propertiesMask << properties << propertiesReject.size();
     for (uint32_t v : propertiesReject)
         d << v;

@@ -152,7 +152,6 @@ private:
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     std::vector<DeviceSlot> generic_;                     // /dev/sgM -> device
     std::map<std::pair<unsigned, unsigned>, char> sdLetter_;  // (controller, container) -> letter
-    char nextLetter_ = 'b';
     std::map<int, Watched> watched_;
     std::map<uint32_t, Channel> channels_;
     uint32_t nextChannel_ = 1;

@@ -192,9 +192,16 @@ void SimHostIo::exposeContainer(unsigned controller, unsigned container)
     const auto key = std::make_pair(controller, container);
     auto it = sdLetter_.find(key);
     if (it == sdLetter_.end()) {
-        if (nextLetter_ > 'z')
+        // The host names a new disk with the lowest letter no disk holds, as
+        // the kernel does once a disk has gone; "sda" is the host's own.
+        char letter = 'b';
+        for (; letter <= 'z'; ++letter)
+            if (std::none_of(sdLetter_.begin(), sdLetter_.end(),
+                             [letter](const auto& entry) { return entry.second == letter; }))
+                break;
+        if (letter > 'z')
             return;
-        it = sdLetter_.emplace(key, nextLetter_++).first;
+        it = sdLetter_.emplace(key, letter).first;
     }
     const char letter = it->second;
     const std::string node = std::string("/dev/sd") + letter;

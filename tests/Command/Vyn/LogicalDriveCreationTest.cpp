@@ -338,16 +338,20 @@ TEST_F(LogicalDriveCreationTest, TheNewDriveIsExposedAndTheCacheRebuilt)
 }
 
 // One session creates, deletes and creates again on the same number: each
-// operation finds the container the one before it left.
+// operation finds the container the one before it left, and the host sees
+// every new drive, however many came and went before it.
 TEST_F(LogicalDriveCreationTest, ASessionDeletesWhatItCreatedAndCreatesAgain)
 {
     ASSERT_NE(open(), nullptr);
-    for (int round = 0; round < 2; ++round) {
+    for (int round = 0; round < 30; ++round) {
         SCOPED_TRACE(round);
         tag_FSA_CONTAINER out = {};
         ASSERT_EQ(create(2, 0, spaces(2), 0, nullptr, 0, 0, 0, &out), FSA_STS_SUCCESS);
         EXPECT_EQ(out.number, 0u);
-        EXPECT_EQ(FsaContainer(handle_, &out, 13, nullptr), FSA_STS_SUCCESS);
+        uint32_t usage = 0;
+        ASSERT_EQ(FsaGetContainerUsage(handle_, &out, &usage), FSA_STS_SUCCESS);
+        EXPECT_EQ(usage, 12u);  // exposed to the host
+        ASSERT_EQ(FsaContainer(handle_, &out, 13, nullptr), FSA_STS_SUCCESS);
         EXPECT_EQ(sim().controller(0).objects.count("ld0"), 0u);
     }
 }

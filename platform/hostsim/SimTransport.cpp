@@ -29,22 +29,24 @@ constexpr size_t kFibBytes = 512;
 constexpr size_t kChannelsPerController = 8;
 constexpr size_t kPendingMax = 64;
 constexpr uint16_t kAifRequest = 700;
-// Notifications of containers that came and went.
+// Notifications of containers that changed, came and went.
+constexpr uint32_t kContainerChanged = 4;
 constexpr uint32_t kContainerAdded = 15;
 constexpr uint32_t kContainerDeleted = 16;
 
-// The numbers of the controller's containers ("ldK" lines), ascending.
-std::vector<unsigned> containerNumbersOf(const ControllerState& c)
+// The controller's containers ("ldK" lines) by number, ascending, with their
+// lines.
+std::vector<std::pair<unsigned, std::string>> containerLinesOf(const ControllerState& c)
 {
-    std::vector<unsigned> numbers;
+    std::vector<std::pair<unsigned, std::string>> out;
     const auto& lines = c.objects.map();
     for (auto it = lines.lower_bound("ld"); it != lines.end() && it->first.compare(0, 2, "ld") == 0; ++it) {
         const std::string& key = it->first;
         if (key.size() > 2 && std::all_of(key.begin() + 2, key.end(), [](char ch) { return std::isdigit(static_cast<unsigned char>(ch)) != 0; }))
-            numbers.push_back(static_cast<unsigned>(std::strtoul(key.c_str() + 2, nullptr, 10)));
+            out.emplace_back(static_cast<unsigned>(std::strtoul(key.c_str() + 2, nullptr, 10)), it->second);
     }
-    std::sort(numbers.begin(), numbers.end());
-    return numbers;
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 // Raw SCSI request and its reply.
@@ -483,9 +485,9 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
     }
     // Handlers whose answers follow the simulated clock read it from the state.
     c.clockMs = clockMs_.load();
-    // Containers come and go only with a change of the object lines.
+    // Containers come, go and change only with a change of the object lines.
     const uint64_t linesBefore = c.objects.revision();
-    const std::vector<unsigned> containersBefore = containerNumbersOf(c);
+    const std::vector<std::pair<unsigned, std::string>> containersBefore = containerLinesOf(c);
     const std::map<uint32_t, ControllerState::Task> tasksBefore = c.tasks;
     FibCall call(c, bytes, size);
     r.unhandled = !dispatcher_.dispatch(call);
@@ -509,16 +511,26 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
             putLe32(payload + 12, f->value);  // a long reply's total (word 3)
     }
     call.finish();
-    // The controller tells of containers that came (15) or went (16) with
-    // the request, as it finally stood.
-    const std::vector<unsigned> containersAfter =
-        c.objects.revision() == linesBefore ? containersBefore : containerNumbersOf(c);
-    for (unsigned n : containersAfter)
-        if (!std::binary_search(containersBefore.begin(), containersBefore.end(), n))
-            c.raisedAif.push_back(notificationFib(kContainerAdded, {n}));
-    for (unsigned n : containersBefore)
-        if (!std::binary_search(containersAfter.begin(), containersAfter.end(), n))
-            c.raisedAif.push_back(notificationFib(kContainerDeleted, {n}));
+    // The controller tells of containers that came (15), went (16) or
+    // changed (4) with the request, as it finally stood.
+    if (c.objects.revision() != linesBefore) {
+        const std::vector<std::pair<unsigned, std::string>> containersAfter = containerLinesOf(c);
+        const auto byNumber = [](const std::pair<unsigned, std::string>& a, unsigned n) { return a.first < n; };
+        const auto find = [&byNumber](const std::vector<std::pair<unsigned, std::string>>& in, unsigned n) {
+            auto it = std::lower_bound(in.begin(), in.end(), n, byNumber);
+            return it != in.end() && it->first == n ? &*it : nullptr;
+        };
+        for (const auto& [n, line] : containersAfter) {
+            const std::pair<unsigned, std::string>* was = find(containersBefore, n);
+            if (was == nullptr)
+                c.raisedAif.push_back(notificationFib(kContainerAdded, {n}));
+            else if (was->second != line)
+                c.raisedAif.push_back(notificationFib(kContainerChanged, {n}));
+        }
+        for (const auto& [n, line] : containersBefore)
+            if (find(containersAfter, n) == nullptr)
+                c.raisedAif.push_back(notificationFib(kContainerDeleted, {n}));
+    }
     // Job progress of the tasks that started, moved on by a tenth or ended.
     for (std::vector<uint8_t>& fib : taskProgressFibs(tasksBefore, c))
         c.raisedAif.push_back(std::move(fib));

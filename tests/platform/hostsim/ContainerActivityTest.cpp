@@ -96,6 +96,14 @@ TEST_F(ContainerActivityTest, ForceOnlineAnswersFromTheContainer)
     // The change moved the lists on; forced again it is on line.
     EXPECT_NE(listAge(fd), age);
     EXPECT_EQ(forceOnline(fd, 0, kUid0, 0, listAge(fd)), 395u);
+    // The container came back on line: with no channel open, its change
+    // notification (4, container 0) waits, once; the refusals told nothing.
+    const ControllerState& c = sim().controller(0);
+    ASSERT_EQ(c.pendingAif.size(), 1u);
+    const uint8_t* notify = c.pendingAif[0].data() + 32;
+    EXPECT_EQ(getLe32(notify), 1u);
+    EXPECT_EQ(getLe32(notify + 8), 4u);
+    EXPECT_EQ(getLe32(notify + 12), 0u);
 }
 
 TEST_F(ContainerActivityTest, AMorphRunsAsATaskWithSourceAndDestination)

@@ -13,6 +13,7 @@
 #include "Command/Vyn/common/fa_lowlevel.h"
 #include "Command/Vyn/common/fa_status.h"
 #include "Command/Vyn/common/fa_utils.h"
+#include "Command/Vyn/common/fa_vynio.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -768,6 +769,15 @@ FSA_STATUS setSmart(void* handle, FSAAPI_CONTEXT* ctx, const FSA_STORAGE_DEVICE*
     std::memcpy(details.bytes + 4, device, sizeof *device);
     AIF_SendEventToAllClients(ctx, FSA_EM_SMART, &details);
 
+    // The device records are a picture taken earlier: take it again, or the
+    // re-read compares against the settings from before the change.
+    try {
+        const FSA_STATUS fresh = GetVynIoConfig(ctx);
+        if (fresh != FSA_STS_SUCCESS)
+            return fresh;
+    } catch (FSA_STATUS status) {
+        return status;
+    }
     FSA_SMART_DATA after;
     if (readSmart(handle, device, &after) != FSA_STS_SUCCESS || after.smartEnabled == 0)
         return kSmartNotSet;

@@ -158,7 +158,10 @@ void modePage(FibCall& call, bool write)
     }
     if (write) {
         std::vector<uint8_t> page(p, p + kModePageBytes);
-        page[0] &= 0x3F;  // the header's top bits are request flags, not page data
+        // The header's top bits are request flags, not page data; the last
+        // ones sent are kept apart (`mode1c.flags`).
+        setObjectPair(c, d->key, "mode1c.flags", std::to_string(page[0] >> 6));
+        page[0] &= 0x3F;
         std::string text(reinterpret_cast<const char*>(page.data()), page.size());
         setObjectPair(c, d->key, "mode1c", hexOf(text));
         // The drive's SMART state follows its page: the device records read

@@ -13,3 +13,8 @@ FSA_BLINK_MANAGER::~FSA_BLINK_MANAGER()
         // A mutex still held cannot be destroyed; the manager goes anyway.
     }
 }
+
+uint32_t FSA_BLINK_MANAGER::BlinkDrive(FSAAPI_CONTEXT*, const FSA_STORAGE_DEVICE*, uint32_t)
+{
+    throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
+}

@@ -1,5 +1,7 @@
 #include "Command/Vyn/common/fa_scsi.h"
 
+#include "Command/Vyn/common/fa_async.h"
+#include "Command/Vyn/common/fa_blinker.h"
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_context.h"
 #include "Command/Vyn/common/fa_ctrinfo.h"
@@ -11,6 +13,7 @@
 #include "Command/Vyn/common/fa_lowlevel.h"
 #include "Command/Vyn/common/fa_status.h"
 #include "Command/Vyn/common/fa_utils.h"
+#include "Command/Vyn/common/fa_vynio.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -216,10 +219,11 @@ int SCSI_hasDosPartition(FSAAPI_CONTEXT* ctx, int slice)
     return type == kDosPartition ? 1 : 0;
 }
 
-void SCSI_BlinkDrive(FSAAPI_CONTEXT*, const FSA_STORAGE_DEVICE*, uint32_t)
+void SCSI_BlinkDrive(FSAAPI_CONTEXT* ctx, const FSA_STORAGE_DEVICE* device, uint32_t seconds)
 {
-    // Blinking by software needs the blink workers, which this build has not.
-    throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
+    if (ctx->blinkManager == nullptr)
+        throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
+    ctx->blinkManager->BlinkDrive(ctx, device, seconds);
 }
 
 void SCSI_FWBlinkDrive(FSAAPI_CONTEXT* ctx, const FSA_STORAGE_DEVICE* device, uint32_t seconds)
@@ -274,16 +278,6 @@ uint32_t GetRelevantAdapterForScsi(FSAAPI_CONTEXT* ctx, const FSA_SCSI_DEVICE* d
 uint32_t ScsiAdapterHandle(FSAAPI_CONTEXT* ctx, const FSA_STORAGE_DEVICE* device)
 {
     return GetRelevantAdapterForScsi(ctx, device);
-}
-
-FSA_STATUS FsaApiInternalSetSmartDeviceInfo(void*, int, const FSA_STORAGE_DEVICE*, FSA_SMART_DATA*)
-{
-    return FSA_STS_NOT_SUPPORTED;
-}
-
-FSA_STATUS FsaApiInternalSetSmartDeviceInfoForChanMode(void*, int, const FSA_STORAGE_DEVICE*, FSA_SMART_DATA*, uint32_t)
-{
-    return FSA_STS_NOT_SUPPORTED;
 }
 
 namespace {
@@ -682,4 +676,128 @@ extern "C" FSA_STATUS FSASetWearOutParams(void* handle, uint32_t a, uint32_t b, 
             return sent;
         return status == 0 ? static_cast<FSA_STATUS>(FSA_STS_GENERAL_FAILURE) : sent;
     });
+}
+
+namespace {
+
+constexpr uint32_t kSubModePageRead = 17;
+constexpr uint32_t kSubModePageWrite = 18;
+constexpr uint32_t kModePageBytes = 140;
+constexpr uint8_t kPageHeaderFlags = 0xC0;
+constexpr uint8_t kPerf = 0x80, kDexcpt = 0x08, kTest = 0x04, kLogErr = 0x01;
+constexpr uint32_t kSmartChangeEvent = 5;
+
+constexpr FSA_STATUS kMrieFixed = 377;
+constexpr FSA_STATUS kDexcptFixed = 378;
+constexpr FSA_STATUS kLogErrFixed = 379;
+constexpr FSA_STATUS kPerfFixed = 380;
+constexpr FSA_STATUS kSmartUnreadable = 383;
+constexpr FSA_STATUS kSmartNotSet = 384;
+
+// The SMART record's trailing words tell which settings the drive lets a
+// host change: MRIE, exception reporting, error logging, performance.
+enum : unsigned { kMrieChangeable, kDexcptChangeable, kLogErrChangeable, kPerfChangeable };
+
+FSA_STATUS readSmart(void* handle, const FSA_STORAGE_DEVICE* device, FSA_SMART_DATA* smart)
+{
+    std::memset(smart, 0, sizeof *smart);
+    return FsaApiInternalGetSmartDeviceInfo(handle, 0, device, smart);
+}
+
+bool flag(uint32_t word) { return word != 0; }
+
+void putBe32(uint8_t* p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+}
+
+FSA_STATUS setSmart(void* handle, FSAAPI_CONTEXT* ctx, const FSA_STORAGE_DEVICE* device, const FSA_SMART_DATA* want)
+{
+    if (device == nullptr || want == nullptr)
+        return FSA_STS_BAD_PARAMETER;
+    if (const uint32_t owner = ScsiAdapterHandle(ctx, device))
+        return FsaApiInternalSetSmartDeviceInfo(handleOfAdapter(owner), 0, device,
+                                                const_cast<FSA_SMART_DATA*>(want));
+    const uint32_t driveHandle = static_cast<uint32_t>(SCSI_GetInternalID(ctx, device));
+    if (driveHandle == 0xFFFFFFFFu)
+        return FSA_STS_NO_MORE_DEVICES;
+    if (CT_GetSliceFromDriveHandle(ctx, driveHandle, 0, nullptr) < 0)
+        return kNoSuchDevice;
+
+    FSA_SMART_DATA now;
+    const FSA_STATUS read = readSmart(handle, device, &now);
+    if (read != FSA_STS_SUCCESS)
+        return read;
+    if (now.smartEnabled == 0)
+        return kSmartUnreadable;
+    if (want->mrie != now.mrie && now.zero[kMrieChangeable] == 0)
+        return kMrieFixed;
+    if (flag(want->disableException) != flag(now.disableException) && now.zero[kDexcptChangeable] == 0)
+        return kDexcptFixed;
+    if (flag(want->logError) != flag(now.logError) && now.zero[kLogErrChangeable] == 0)
+        return kLogErrFixed;
+    if (flag(want->perf) != flag(now.perf) && now.zero[kPerfChangeable] == 0)
+        return kPerfFixed;
+
+    uint8_t page[kModePageBytes] = {};
+    SCSI_sendfib(ctx, driveHandle, kSubModePageRead, page, sizeof page, 1);
+    uint8_t bits = static_cast<uint8_t>(page[2] & ~(kPerf | kDexcpt | kTest | kLogErr));
+    if (want->perf)
+        bits |= kPerf;
+    if (want->disableException)
+        bits |= kDexcpt;
+    if (want->testError)
+        bits |= kTest;
+    if (want->logError)
+        bits |= kLogErr;
+    page[2] = bits;
+    page[3] = static_cast<uint8_t>((page[3] & 0xF0) | (want->mrie & 0x0F));
+    putBe32(page + 4, want->intervalTimer);
+    putBe32(page + 8, want->reportCount);
+    // Once with the header's top bits set, then with them cleared.
+    page[0] |= kPageHeaderFlags;
+    uint8_t sent[kModePageBytes];
+    std::memcpy(sent, page, sizeof sent);
+    SCSI_sendfib(ctx, driveHandle, kSubModePageWrite, sent, sizeof sent, 1);
+    page[0] &= static_cast<uint8_t>(~kPageHeaderFlags);
+    std::memcpy(sent, page, sizeof sent);
+    SCSI_sendfib(ctx, driveHandle, kSubModePageWrite, sent, sizeof sent, 1);
+
+    FSA_EVENT_DETAILS details = {};
+    faPutLe32(details.bytes, kSmartChangeEvent);
+    std::memcpy(details.bytes + 4, device, sizeof *device);
+    AIF_SendEventToAllClients(ctx, FSA_EM_SMART, &details);
+
+    // The device records are a picture taken earlier: take it again, or the
+    // re-read compares against the settings from before the change.
+    try {
+        const FSA_STATUS fresh = GetVynIoConfig(ctx);
+        if (fresh != FSA_STS_SUCCESS)
+            return fresh;
+    } catch (FSA_STATUS status) {
+        return status;
+    }
+    FSA_SMART_DATA after;
+    if (readSmart(handle, device, &after) != FSA_STS_SUCCESS || after.smartEnabled == 0)
+        return kSmartNotSet;
+    // The drive keeps the interval in whole seconds of its own.
+    const bool same = after.mrie == want->mrie && flag(after.disableException) == flag(want->disableException) &&
+                      flag(after.logError) == flag(want->logError) && flag(after.perf) == flag(want->perf) &&
+                      after.intervalTimer / 10 == want->intervalTimer / 10 && after.reportCount == want->reportCount;
+    return same ? FSA_STS_SUCCESS : kSmartNotSet;
+}
+
+}  // namespace
+
+FSA_STATUS FsaApiInternalSetSmartDeviceInfo(void* handle, int, const FSA_STORAGE_DEVICE* device, FSA_SMART_DATA* smart)
+{
+    return FsaExportedCall("FsaApiInternalSetSmartDeviceInfo", handle, FSA_READ_WRITE_ROUTINE,
+                           [&](FSAAPI_CONTEXT* ctx) { return setSmart(handle, ctx, device, smart); });
+}
+
+FSA_STATUS FsaApiInternalSetSmartDeviceInfoForChanMode(void* handle, int flags, const FSA_STORAGE_DEVICE* device,
+                                                       FSA_SMART_DATA* smart, uint32_t)
+{
+    return FsaApiInternalSetSmartDeviceInfo(handle, flags, device, smart);
 }

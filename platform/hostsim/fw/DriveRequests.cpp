@@ -87,6 +87,12 @@ std::string hexOf(const std::string& text)
     return out;
 }
 
+uint32_t getBe32(const uint8_t* p)
+{
+    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 |
+           p[3];
+}
+
 uint8_t* scsiData(FibCall& call) { return call.payload() + kScsiData; }
 size_t scsiRoom(const FibCall& call) { return call.payloadSize() > kScsiData ? call.payloadSize() - kScsiData : 0; }
 
@@ -152,9 +158,20 @@ void modePage(FibCall& call, bool write)
     }
     if (write) {
         std::vector<uint8_t> page(p, p + kModePageBytes);
-        page[0] &= 0x3F;  // the header's top bits are request flags, not page data
+        // The header's top bits are request flags, not page data; the last
+        // ones sent are kept apart (`mode1c.flags`).
+        setObjectPair(c, d->key, "mode1c.flags", std::to_string(page[0] >> 6));
+        page[0] &= 0x3F;
         std::string text(reinterpret_cast<const char*>(page.data()), page.size());
         setObjectPair(c, d->key, "mode1c", hexOf(text));
+        // The drive's SMART state follows its page: the device records read
+        // the new settings from here.
+        if (page[0] == 0x1C) {
+            setObjectPair(c, d->key, "smart.control", std::to_string(page[2] & 0x8D));
+            setObjectPair(c, d->key, "smart.mrie", std::to_string(page[3] & 0x0F));
+            setObjectPair(c, d->key, "smart.interval", std::to_string(getBe32(page.data() + 4)));
+            setObjectPair(c, d->key, "smart.reports", std::to_string(getBe32(page.data() + 8)));
+        }
         call.markChanged();
         std::memset(call.payload(), 0, 20);
         return;

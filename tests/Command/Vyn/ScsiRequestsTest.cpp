@@ -1,3 +1,4 @@
+#include "Command/Vyn/common/fa_readonly.h"
 #include "Command/Vyn/common/fa_scsi.h"
 #include "FsaThrown.h"
 #include "OpenSessionTest.h"
@@ -162,6 +163,121 @@ TEST_F(ScsiRequestsTest, FirmwareBlinkSetsTheDrivesFlag)
     SCSI_FWBlinkDrive(ctx, &device, 0);
     EXPECT_EQ(drivePair(1, "blink"), "");
     EXPECT_EQ(ScsiAdapterHandle(ctx, &device), 0u);
+}
+
+// The settings the simulated drives start with: MRIE 6, no flags, an
+// interval of 6000 and no report count.
+FSA_SMART_DATA currentSettings()
+{
+    FSA_SMART_DATA s{};
+    s.smartEnabled = 1;
+    s.mrie = 6;
+    s.intervalTimer = 6000;
+    return s;
+}
+
+class SmartSettingsTest : public ScsiRequestsTest {
+protected:
+    FSA_STATUS set(void* h, const FSA_SMART_DATA& want, uint8_t target = 1, uint8_t lun = 0)
+    {
+        FSA_STORAGE_DEVICE device{};
+        device.targetId = target;
+        device.lun = lun;
+        FSA_SMART_DATA request = want;
+        return FsaApiInternalSetSmartDeviceInfo(h, 0, &device, &request);
+    }
+    FSA_SMART_DATA read(void* h)
+    {
+        FSA_STORAGE_DEVICE device{};
+        device.targetId = 1;
+        FSA_SMART_DATA s{};
+        EXPECT_EQ(FsaGetSmartDeviceInfo(h, 0, &device, &s), 1u);
+        return s;
+    }
+};
+
+TEST_F(SmartSettingsTest, RefusalsComeBeforeAnyPageIsWritten)
+{
+    struct Case {
+        const char* name;
+        const char* extra;
+        uint8_t target;
+        uint8_t lun;
+        void (*change)(FSA_SMART_DATA&);
+        FSA_STATUS expected;
+    };
+    const Case cases[] = {
+        // without the extended handles a LUN keeps three bits
+        {"device unknown", "option_word2 = 0x0E9797DC\n", 1, 8, [](FSA_SMART_DATA&) {}, FSA_STS_NO_MORE_DEVICES},
+        {"no slice", "", 9, 0, [](FSA_SMART_DATA&) {}, 12},
+        {"no SMART support", "drive2 = 0:2 sas 146G smart=0\n", 2, 0, [](FSA_SMART_DATA&) {}, 383},
+        {"MRIE", "", 1, 0, [](FSA_SMART_DATA& s) { s.mrie = 4; }, 377},
+        {"exception reporting", "", 1, 0, [](FSA_SMART_DATA& s) { s.disableException = 1; }, 378},
+        {"error logging", "", 1, 0, [](FSA_SMART_DATA& s) { s.logError = 1; }, 379},
+        {"performance", "", 1, 0, [](FSA_SMART_DATA& s) { s.perf = 1; }, 380},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        void* h = start(std::string(kDrives) + c.extra);
+        ASSERT_NE(h, nullptr);
+        FSA_SMART_DATA want = currentSettings();
+        c.change(want);
+        EXPECT_EQ(set(h, want, c.target, c.lun), c.expected);
+        EXPECT_EQ(sent(500, 9), 0u) << "no SCSI-class request";
+        EXPECT_EQ(drivePair(1, "mode1c"), "");
+    }
+}
+
+TEST_F(SmartSettingsTest, ThePageGoesOutTwiceAndTheRereadConfirmsIt)
+{
+    void* h = start(kDrives);
+    ASSERT_NE(h, nullptr);
+    FSA_SMART_DATA want = currentSettings();
+    want.intervalTimer = 3005;
+    want.reportCount = 7;
+    want.testError = 1;
+    // The second write does not arrive: the first went out with the
+    // header's top bits.
+    ASSERT_TRUE(sim().addFault(0, Fault{"class3 18", "errno = 5", 1, 2}));
+    EXPECT_NE(set(h, want), 1u);
+    EXPECT_EQ(drivePair(1, "mode1c.flags"), "3");
+
+    sim().clearRequests();
+    EXPECT_EQ(set(h, want), 1u);
+    EXPECT_EQ(drivePair(1, "mode1c.flags"), "0");
+    EXPECT_EQ(sent(500, 9), 3u) << "one page read, two writes";
+    const FSA_SMART_DATA now = read(h);
+    EXPECT_EQ(now.intervalTimer, 3005u);
+    EXPECT_EQ(now.reportCount, 7u);
+    EXPECT_EQ(now.testError, 1u);
+    EXPECT_EQ(now.mrie, 6u);
+    EXPECT_EQ(now.perf, 0u);
+    // the other clients hear of it
+    EXPECT_GE(sent(700), 1u);
+}
+
+TEST_F(SmartSettingsTest, ARereadThatDisagreesIsReported)
+{
+    void* h = start(kDrives);
+    ASSERT_NE(h, nullptr);
+    FSA_SMART_DATA want = currentSettings();
+    want.reportCount = 7;
+    // Every device record reports 99 as the report count.
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 248", "poke = 312:4=99", 0, 0}));
+    EXPECT_EQ(set(h, want), 384u);
+    EXPECT_EQ(drivePair(1, "smart.reports"), "7");
+}
+
+TEST_F(ScsiRequestsTest, SoftwareBlinkReachesTheBlinkManager)
+{
+    FSAAPI_CONTEXT* ctx = open();
+    ASSERT_NE(ctx, nullptr);
+    ASSERT_NE(ctx->blinkManager, nullptr);
+    FSA_STORAGE_DEVICE device{};
+    device.targetId = 1;
+    // The manager has no blink workers yet.
+    EXPECT_EQ(thrownBy([&] { SCSI_BlinkDrive(ctx, &device, 5); }), FSA_STS_NOT_SUPPORTED);
+    EXPECT_EQ(sent(500, 241), 0u);
 }
 
 }  // namespace

@@ -71,8 +71,8 @@ FSA_STATUS SCSI_GetDeviceProbeInfo(FSAAPI_CONTEXT* ctx, uint32_t handle, Enhance
 int SCSI_GetDeviceProbeInfoIsSupported(const EnhancedGetDeviceProbeInfo_CSS* info, size_t offset);
 // 1 when the slice's partition type is 3.
 int SCSI_hasDosPartition(FSAAPI_CONTEXT* ctx, int slice);
-// Blinking by software (throws 31: this build has no blink workers) and by
-// the firmware (CT 241, result ignored).
+// Blinking by software (the context's blink manager) and by the firmware
+// (CT 241, result ignored).
 void SCSI_BlinkDrive(FSAAPI_CONTEXT* ctx, const FSA_STORAGE_DEVICE* device, uint32_t seconds);
 void SCSI_FWBlinkDrive(FSAAPI_CONTEXT* ctx, const FSA_STORAGE_DEVICE* device, uint32_t seconds);
 // Drive requests on a device handle; failures are thrown (a verify the
@@ -87,8 +87,9 @@ void SCSI_ClearATAPassword(FSAAPI_CONTEXT* ctx, uint32_t handle, const char* pas
 // or one the context does not know.
 uint32_t ScsiAdapterHandle(FSAAPI_CONTEXT* ctx, const FSA_STORAGE_DEVICE* device);
 uint32_t GetRelevantAdapterForScsi(FSAAPI_CONTEXT* ctx, const FSA_STORAGE_DEVICE* device);
-// The SMART informational-exceptions settings of one drive; `channelMode` is
-// an FSAAPI_CHANNEL_MODE. Not available yet: each answers 31.
+// The SMART informational-exceptions settings of one drive: 1 when the drive
+// reads back what was asked, 384 when it does not, 377-383 for a setting the
+// drive cannot take; `channelMode` is an FSAAPI_CHANNEL_MODE.
 FSA_STATUS FsaApiInternalSetSmartDeviceInfo(void* handle, int flags, const FSA_STORAGE_DEVICE* device,
                                             FSA_SMART_DATA* smart);
 FSA_STATUS FsaApiInternalSetSmartDeviceInfoForChanMode(void* handle, int flags, const FSA_STORAGE_DEVICE* device,

@@ -153,37 +153,48 @@ void answer(FibCall& call)
     call.setSize(static_cast<uint16_t>(kSizeBase + n * recordBytes));
 }
 
-// Terminate, suspend or resume the task of word 2: word 1 of the reply says
-// how it went. A terminated task leaves the lists.
-void command(FibCall& call)
+// The task a command names, brought up to the clock, with the reply cleared
+// for its answer; null, with word 1 saying why, when there is none to act on
+// (no such task, or finished already).
+Task* taskToCommand(FibCall& call, uint32_t id)
 {
     ControllerState& c = call.controller();
-    const uint32_t request = call.word(0);
-    const uint32_t id = call.word(2);
     call.clearPayload();
     call.setSize(kSizeBase);
     auto it = c.tasks.find(id);
     if (it == c.tasks.end()) {
         call.setWord(1, kNoSuchTask);
-        return;
+        return nullptr;
     }
     Task& task = it->second;
     advance(task, c.clockMs);
     call.markChanged();
     if (finished(task)) {
         call.setWord(1, kFinished);
-        return;
+        return nullptr;
     }
+    return &task;
+}
+
+// Terminate, suspend or resume the task of word 2: word 1 of the reply says
+// how it went. A terminated task leaves the lists.
+void command(FibCall& call)
+{
+    const uint64_t now = call.controller().clockMs;
+    const uint32_t request = call.word(0);
+    Task* task = taskToCommand(call, call.word(2));
+    if (task == nullptr)
+        return;
     if (request == kTerminate) {
-        endByCommand(task, c.clockMs);
+        endByCommand(*task, now);
         call.setWord(1, kAccepted);
     } else if (request == kSuspend) {
-        call.setWord(1, task.status == kSuspended ? kAlreadySuspended : kAccepted);
-        task.status = kSuspended;
+        call.setWord(1, task->status == kSuspended ? kAlreadySuspended : kAccepted);
+        task->status = kSuspended;
     } else {
-        call.setWord(1, task.status == kRunning ? kAlreadyRunning : kAccepted);
-        task.status = kRunning;
-        task.atMs = c.clockMs;
+        call.setWord(1, task->status == kRunning ? kAlreadyRunning : kAccepted);
+        task->status = kRunning;
+        task->atMs = now;
     }
 }
 
@@ -191,25 +202,13 @@ void command(FibCall& call)
 // reply stays 0 (the request was taken), word 1 says how it went.
 void finishJob(FibCall& call)
 {
-    ControllerState& c = call.controller();
-    const uint32_t id = call.word(2);
+    const uint64_t now = call.controller().clockMs;
     const uint32_t code = call.word(3);
-    call.clearPayload();
-    call.setSize(kSizeBase);
-    auto it = c.tasks.find(id);
-    if (it == c.tasks.end()) {
-        call.setWord(1, kNoSuchTask);
+    Task* task = taskToCommand(call, call.word(2));
+    if (task == nullptr)
         return;
-    }
-    Task& task = it->second;
-    advance(task, c.clockMs);
-    call.markChanged();
-    if (finished(task)) {
-        call.setWord(1, kFinished);
-        return;
-    }
-    task.finishCode = code;
-    endByCommand(task, c.clockMs);
+    task->finishCode = code;
+    endByCommand(*task, now);
     call.setWord(1, kAccepted);
 }
 

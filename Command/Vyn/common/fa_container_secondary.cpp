@@ -2,6 +2,7 @@
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_container.h"
 #include "Command/Vyn/common/fa_container_intern.h"
+#include "Command/Vyn/common/fa_ctrinfo.h"
 #include "Command/Vyn/common/fa_frame.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
 #include "Command/Vyn/common/fa_paramchk.h"
@@ -11,6 +12,7 @@
 #include "Command/Vyn/os/faux_ctrprep.h"
 #include "Command/Vyn/os/faux_misc.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -55,12 +57,6 @@ constexpr uint64_t kMinExtensionBytes = 32ull * 1024 * 1024;
 constexpr uint32_t kMaxMirrorDrives = 32;
 constexpr unsigned kMirrorSlicesAt = 8;
 
-// Container information read to unmirror a multilevel container.
-constexpr unsigned kInfoFixedBytes = 504;
-constexpr unsigned kInfoMemberBytes = 28;
-constexpr unsigned kInfoState = 36;
-constexpr unsigned kInfoMemberCount = 260;
-constexpr unsigned kInfoMembers = 476;
 
 // Waits of a host that announces removals and arrivals but whose
 // notification window cannot be opened here.
@@ -366,7 +362,7 @@ FSA_STATUS unmirror(FSAAPI_CONTEXT* ctx, void* handle, const tag_FSA_CONTAINER* 
         return FSA_STS_SUCCESS;
     }
     const uint32_t limit = memberLimit(ctx);
-    const uint32_t size = kInfoFixedBytes + kInfoMemberBytes * limit;
+    const uint32_t size = FSA_CONTAINER_INFO_MIN + static_cast<uint32_t>(sizeof(FSA_PARTITION)) * limit;
     std::unique_ptr<uint8_t[]> info(new (std::nothrow) uint8_t[size]());
     if (!info)
         return kStsNoMemory;
@@ -374,16 +370,14 @@ FSA_STATUS unmirror(FSAAPI_CONTEXT* ctx, void* handle, const tag_FSA_CONTAINER* 
         FsaGetContainerInfo(handle, 0, container, reinterpret_cast<FSA_CONTAINER_INFO*>(info.get()), size);
     if (read != FSA_STS_SUCCESS)
         return read;
-    const uint32_t state = faGetLe32(info.get() + kInfoState);
+    const uint32_t state = faGetLe32(info.get() + CI_MIRROR_STATE);
     if (state == 2 || state == 3)
         return kStsUnmirrorState;
     // Only the member entries the buffer holds are read.
-    uint32_t members = faGetLe32(info.get() + kInfoMemberCount);
-    const uint32_t room = (size - kInfoMembers) / kInfoMemberBytes;
-    if (members > room)
-        members = room;
+    const uint32_t members =
+        std::min(faGetLe32(info.get() + CI_MEMBER_COUNT), FsaMemberCapacity(size, CI_LEGACY_MEMBERS));
     for (uint32_t i = 0; i < members; ++i)
-        CT_UnMirror(ctx, faGetLe32(info.get() + kInfoMembers + kInfoMemberBytes * i));
+        CT_UnMirror(ctx, faGetLe32(info.get() + CI_LEGACY_MEMBERS + sizeof(FSA_PARTITION) * i));
     return FSA_STS_SUCCESS;
 }
 

@@ -45,8 +45,6 @@ constexpr FSA_STATUS kListFull = 5;
 constexpr FSA_STATUS kNothingCleared = 11;
 constexpr FSA_STATUS kOutOfMemory = 91;
 
-
-
 // Task types stopped before a container goes: formats and snapshot updates.
 bool stoppedBeforeDelete(uint32_t function)
 {

@@ -1,5 +1,6 @@
 #include "Command/Vyn/common/fa_scsi.h"
 #include "OpenSessionTest.h"
+#include "SimulatedDriveState.h"
 #include "platform/hostsim/Devices.h"
 
 #include <gtest/gtest.h>
@@ -32,21 +33,8 @@ protected:
         d.targetId = target;
         return d;
     }
-    std::string drivePair(unsigned n, const std::string& name)
-    {
-        vyn::hostsim::DeviceView d;
-        const std::string key = "drive" + std::to_string(n);
-        if (!vyn::hostsim::readDevice(key, sim().controller(0).objects[key], d))
-            return "?";
-        return d.pair(name);
-    }
-    std::vector<uint32_t> jobs()
-    {
-        std::vector<uint32_t> out;
-        for (const auto& [id, t] : sim().controller(0).tasks)
-            out.push_back(t.job);
-        return out;
-    }
+    std::string drivePair(unsigned n, const std::string& name) { return vyntest::drivePairOf(sim(), n, name); }
+    std::vector<uint32_t> jobs() { return vyntest::taskJobsOf(sim()); }
     unsigned scsiClassRequests()
     {
         unsigned n = 0;

@@ -2,6 +2,7 @@
 #include "Command/Vyn/common/fa_scsi.h"
 #include "FsaThrown.h"
 #include "OpenSessionTest.h"
+#include "SimulatedDriveState.h"
 #include "platform/hostsim/Devices.h"
 
 #include <gtest/gtest.h>
@@ -26,22 +27,8 @@ protected:
         void* h = start(std::string(kDrives) + extra);
         return h == nullptr ? nullptr : context(h);
     }
-    std::string drivePair(unsigned drive, const std::string& name)
-    {
-        vyn::hostsim::DeviceView d;
-        const std::string key = "drive" + std::to_string(drive);
-        if (!vyn::hostsim::readDevice(key, sim().controller(0).objects[key], d))
-            return "?";
-        return d.pair(name);
-    }
-    // Jobs of the controller's tasks in id order.
-    std::vector<uint32_t> jobs()
-    {
-        std::vector<uint32_t> out;
-        for (const auto& [id, t] : sim().controller(0).tasks)
-            out.push_back(t.job);
-        return out;
-    }
+    std::string drivePair(unsigned n, const std::string& name) { return vyntest::drivePairOf(sim(), n, name); }
+    std::vector<uint32_t> jobs() { return vyntest::taskJobsOf(sim()); }
     static constexpr uint32_t kDrive1 = 1;  // bus 0, LUN 0, target 1
 
     void checkProbe(const char* probe, uint32_t expected)

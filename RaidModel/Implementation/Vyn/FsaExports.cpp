@@ -227,6 +227,69 @@ FSA_STATUS FsaExports::FsaStorageDevice2(void* handle, const FSA_STORAGE_DEVICE*
     return ::FsaStorageDevice2(handle, device, operation, parameters, extra);
 }
 
+FSA_STATUS FsaExports::FsaTask(void* handle, uint32_t taskId, uint32_t operation)
+{
+    return ::FsaTask(handle, taskId, operation);
+}
+
+FSA_STATUS FsaExports::FsaPauseResumeIo(void* handle, int timeoutSeconds, int noRescan)
+{
+    return ::FsaPauseResumeIo(handle, timeoutSeconds, noRescan);
+}
+
+FSA_STATUS FsaExports::FsaSetAutomaticFailover(void* handle, uint32_t on) { return ::FsaSetAutomaticFailover(handle, on); }
+
+FSA_STATUS FsaExports::FsaResetController(void* handle) { return ::FsaResetController(handle); }
+
+FSA_STATUS FsaExports::FsaNvram(void* handle, uint32_t operation, uint32_t* record)
+{
+    return ::FsaNvram(handle, operation, record);
+}
+
+FSA_STATUS FsaExports::FsaSetControllerDeviceCachePolicy(void* handle, int32_t first, int32_t second)
+{
+    return ::FsaSetControllerDeviceCachePolicy(handle, first, second);
+}
+
+FSA_STATUS FsaExports::FsaHasDirtyData(void* handle) { return ::FsaHasDirtyData(handle); }
+
+FSA_STATUS FsaExports::FsaFailPartition(void* handle, uint32_t unused, const FSA_PARTITION* partition)
+{
+    return ::FsaFailPartition(handle, unused, partition);
+}
+
+FSA_STATUS FsaExports::FsaCreateJBOD(void* handle, const FSA_STORAGE_DEVICE* device)
+{
+    return ::FsaCreateJBOD(handle, device);
+}
+
+FSA_STATUS FsaExports::FsaDeleteJBOD(void* handle, const FSA_STORAGE_DEVICE* device)
+{
+    return ::FsaDeleteJBOD(handle, device);
+}
+
+FSA_STATUS FsaExports::FsaOnlineDiskDiagnostic(void* handle, const FSA_STORAGE_DEVICE* device, uint32_t operation,
+                                               void* result)
+{
+    return ::FsaOnlineDiskDiagnostic(handle, device, operation, result);
+}
+
+FSA_STATUS FsaExports::FSASetWearOutParams(void* handle, uint32_t a, uint32_t b, uint32_t c)
+{
+    return ::FSASetWearOutParams(handle, a, b, c);
+}
+
+FSA_STATUS FsaExports::FsaPollForEvent(void* handle, uint32_t bufferSize, void* buffer)
+{
+    return ::FsaPollForEvent(handle, bufferSize, buffer);
+}
+
+FSA_STATUS FsaExports::FsaGetBusTargetLunFromDevHandle(void* handle, int32_t device, uint32_t* bus, uint32_t* target,
+                                                       uint32_t* lun)
+{
+    return ::FsaGetBusTargetLunFromDevHandle(handle, device, bus, target, lun);
+}
+
 FsaExports& fsaExports()
 {
     FsaExports* replaced = inForce.load();

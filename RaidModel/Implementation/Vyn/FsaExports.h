@@ -1,13 +1,15 @@
 #ifndef VYN_RAIDMODEL_IMPLEMENTATION_VYN_FSAEXPORTS_H
 #define VYN_RAIDMODEL_IMPLEMENTATION_VYN_FSAEXPORTS_H
 
-#include "Command/Vyn/common/fa_container.h"
+#include "Command/Vyn/common/fa_async.h"
 #include "Command/Vyn/common/fa_callbacksup.h"
+#include "Command/Vyn/common/fa_container.h"
 #include "Command/Vyn/common/fa_container_cache.h"
 #include "Command/Vyn/common/fa_ctrwide.h"
 #include "Command/Vyn/common/fa_enclmgt.h"
 #include "Command/Vyn/common/fa_enum.h"
 #include "Command/Vyn/common/fa_failover.h"
+#include "Command/Vyn/common/fa_filesys.h"
 #include "Command/Vyn/common/fa_init.h"
 #include "Command/Vyn/common/fa_open.h"
 #include "Command/Vyn/common/fa_pciids.h"
@@ -121,6 +123,29 @@ public:
                                           uint32_t* scsiStatus, uint32_t* completionClass);
     virtual FSA_STATUS FsaStorageDevice2(void* handle, const FSA_STORAGE_DEVICE* device, uint32_t operation,
                                          uint32_t* parameters, uint32_t* extra);
+
+    // Controller operations: tasks, I/O pause, failover, reset, alarm,
+    // battery, device cache policy and the cache pool's dirty data.
+    virtual FSA_STATUS FsaTask(void* handle, uint32_t taskId, uint32_t operation);
+    virtual FSA_STATUS FsaPauseResumeIo(void* handle, int timeoutSeconds, int noRescan);
+    virtual FSA_STATUS FsaSetAutomaticFailover(void* handle, uint32_t on);
+    virtual FSA_STATUS FsaResetController(void* handle);
+    virtual FSA_STATUS FsaNvram(void* handle, uint32_t operation, uint32_t* record);
+    virtual FSA_STATUS FsaSetControllerDeviceCachePolicy(void* handle, int32_t first, int32_t second);
+    virtual FSA_STATUS FsaHasDirtyData(void* handle);
+
+    // Hard-drive operations.
+    virtual FSA_STATUS FsaFailPartition(void* handle, uint32_t unused, const FSA_PARTITION* partition);
+    virtual FSA_STATUS FsaCreateJBOD(void* handle, const FSA_STORAGE_DEVICE* device);
+    virtual FSA_STATUS FsaDeleteJBOD(void* handle, const FSA_STORAGE_DEVICE* device);
+    virtual FSA_STATUS FsaOnlineDiskDiagnostic(void* handle, const FSA_STORAGE_DEVICE* device, uint32_t operation,
+                                               void* result);
+    virtual FSA_STATUS FSASetWearOutParams(void* handle, uint32_t a, uint32_t b, uint32_t c);
+
+    // Events.
+    virtual FSA_STATUS FsaPollForEvent(void* handle, uint32_t bufferSize, void* buffer);
+    virtual FSA_STATUS FsaGetBusTargetLunFromDevHandle(void* handle, int32_t device, uint32_t* bus, uint32_t* target,
+                                                       uint32_t* lun);
 };
 
 // The object in force: the real exports unless a test replaced them.

@@ -144,6 +144,26 @@ public:
     // unsigned value. The tree is left as it was.
     Ret createLogicalDrive(const LogicalDriveSpec& spec) override;
 
+    // Tasks and controller operations.
+    Ret getProgress(Progress& progress) override;
+    Ret getProgress(ProgressCollection& collection) override;
+    Ret scanForDrives(bool flag) override;
+    Ret abortTask(unsigned long taskID) override;
+    Ret setTaskPriority(unsigned long taskID, EnumPriorityLevel priority) override;
+    Ret startBatteryCalibration() override;
+    Ret setAlarmState(EnumAlarmState state) override;
+    Ret setAutoFailoverEnabled(bool enable) override;
+    Ret resetController() override;
+    Ret setPhysicalDriveCache(EnumHardDriveCacheMode sata, EnumHardDriveCacheMode sas) override;
+    Ret isOrvexaHasDirtyData() override;
+
+    // Controller events as they arrive.
+    Ret getEvents(std::string& xml) override;
+    Ret getEvents(unsigned long startEventNumber, std::string& xml) override;
+    Ret getEvents(unsigned long startEventNumber, std::vector<GenericRecord>& events) override;
+    Ret getEvents(StorEventCollection& events) override;
+    Ret getEvents(unsigned long startEventNumber, StorEventCollection& events) override;
+
 protected:
     // Phases of the tree build over spares and logical drives; false when
     // the build must end (an allocation failed).

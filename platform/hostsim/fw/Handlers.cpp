@@ -3,6 +3,8 @@
 #include "platform/hostsim/fw/Dispatcher.h"
 #include "platform/hostsim/fw/DriveMetadata.h"
 #include "platform/hostsim/fw/DriveRequests.h"
+#include "platform/hostsim/fw/Flash.h"
+#include "platform/hostsim/fw/Nvram.h"
 #include "platform/hostsim/fw/Partitions.h"
 #include "platform/hostsim/fw/SecondaryContainers.h"
 #include "platform/hostsim/fw/Spares.h"
@@ -33,6 +35,8 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerDeviceAttachHandlers(dispatcher);
     registerSecondaryContainerHandlers(dispatcher);
     registerDriveRequestHandlers(dispatcher);
+    registerNvramHandlers(dispatcher);
+    registerFlashHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

@@ -542,6 +542,142 @@ FSA_STATUS ScriptedFsaExports::FsaStorageDevice2(void* handle, const FSA_STORAGE
                                                                                      parameters, extra);
 }
 
+namespace {
+
+std::vector<uint64_t> deviceWords(const FSA_STORAGE_DEVICE* device)
+{
+    if (device == nullptr)
+        return {0, 0, 0};
+    return {device->busNumber, device->targetId, device->lun};
+}
+
+}  // namespace
+
+FSA_STATUS ScriptedFsaExports::FsaTask(void* handle, uint32_t taskId, uint32_t operation)
+{
+    keep("FsaTask", {taskId, operation});
+    FSA_STATUS s;
+    return play("FsaTask", nullptr, 0, &s) ? s : FsaExports::FsaTask(handle, taskId, operation);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaPauseResumeIo(void* handle, int timeoutSeconds, int noRescan)
+{
+    keep("FsaPauseResumeIo", {static_cast<uint64_t>(static_cast<int64_t>(timeoutSeconds)),
+                              static_cast<uint64_t>(static_cast<int64_t>(noRescan))});
+    FSA_STATUS s;
+    return play("FsaPauseResumeIo", nullptr, 0, &s) ? s
+                                                     : FsaExports::FsaPauseResumeIo(handle, timeoutSeconds, noRescan);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaSetAutomaticFailover(void* handle, uint32_t on)
+{
+    keep("FsaSetAutomaticFailover", {on});
+    FSA_STATUS s;
+    return play("FsaSetAutomaticFailover", nullptr, 0, &s) ? s : FsaExports::FsaSetAutomaticFailover(handle, on);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaResetController(void* handle)
+{
+    keep("FsaResetController", {});
+    FSA_STATUS s;
+    return play("FsaResetController", nullptr, 0, &s) ? s : FsaExports::FsaResetController(handle);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaNvram(void* handle, uint32_t operation, uint32_t* record)
+{
+    std::vector<uint64_t> kept{operation};
+    for (int w = 0; w < 5; ++w)
+        kept.push_back(record != nullptr ? record[w] : 0u);
+    keep("FsaNvram", std::move(kept));
+    FSA_STATUS s;
+    return play("FsaNvram", record, 5 * sizeof(uint32_t), &s) ? s : FsaExports::FsaNvram(handle, operation, record);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaSetControllerDeviceCachePolicy(void* handle, int32_t first, int32_t second)
+{
+    keep("FsaSetControllerDeviceCachePolicy",
+         {static_cast<uint64_t>(static_cast<int64_t>(first)), static_cast<uint64_t>(static_cast<int64_t>(second))});
+    FSA_STATUS s;
+    return play("FsaSetControllerDeviceCachePolicy", nullptr, 0, &s)
+               ? s
+               : FsaExports::FsaSetControllerDeviceCachePolicy(handle, first, second);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaHasDirtyData(void* handle)
+{
+    keep("FsaHasDirtyData", {});
+    FSA_STATUS s;
+    return play("FsaHasDirtyData", nullptr, 0, &s) ? s : FsaExports::FsaHasDirtyData(handle);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaFailPartition(void* handle, uint32_t unused, const FSA_PARTITION* partition)
+{
+    std::vector<uint64_t> kept{unused};
+    for (size_t b = 4; b < 7; ++b)
+        kept.push_back(partition != nullptr ? partition->bytes[FSA_PARTITION_DEVICE + b] : 0u);
+    keep("FsaFailPartition", std::move(kept));
+    FSA_STATUS s;
+    return play("FsaFailPartition", nullptr, 0, &s) ? s : FsaExports::FsaFailPartition(handle, unused, partition);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaCreateJBOD(void* handle, const FSA_STORAGE_DEVICE* device)
+{
+    keep("FsaCreateJBOD", deviceWords(device));
+    FSA_STATUS s;
+    return play("FsaCreateJBOD", nullptr, 0, &s) ? s : FsaExports::FsaCreateJBOD(handle, device);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaDeleteJBOD(void* handle, const FSA_STORAGE_DEVICE* device)
+{
+    keep("FsaDeleteJBOD", deviceWords(device));
+    FSA_STATUS s;
+    return play("FsaDeleteJBOD", nullptr, 0, &s) ? s : FsaExports::FsaDeleteJBOD(handle, device);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaOnlineDiskDiagnostic(void* handle, const FSA_STORAGE_DEVICE* device,
+                                                       uint32_t operation, void* result)
+{
+    std::vector<uint64_t> kept = deviceWords(device);
+    kept.push_back(operation);
+    keep("FsaOnlineDiskDiagnostic", std::move(kept));
+    FSA_STATUS s;
+    return play("FsaOnlineDiskDiagnostic", result, 132, &s)
+               ? s
+               : FsaExports::FsaOnlineDiskDiagnostic(handle, device, operation, result);
+}
+
+FSA_STATUS ScriptedFsaExports::FSASetWearOutParams(void* handle, uint32_t a, uint32_t b, uint32_t c)
+{
+    keep("FSASetWearOutParams", {a, b, c});
+    FSA_STATUS s;
+    return play("FSASetWearOutParams", nullptr, 0, &s) ? s : FsaExports::FSASetWearOutParams(handle, a, b, c);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaPollForEvent(void* handle, uint32_t bufferSize, void* buffer)
+{
+    keep("FsaPollForEvent", {bufferSize});
+    FSA_STATUS s;
+    return play("FsaPollForEvent", buffer, bufferSize, &s) ? s
+                                                            : FsaExports::FsaPollForEvent(handle, bufferSize, buffer);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaGetBusTargetLunFromDevHandle(void* handle, int32_t device, uint32_t* bus,
+                                                               uint32_t* target, uint32_t* lun)
+{
+    keep("FsaGetBusTargetLunFromDevHandle", {static_cast<uint64_t>(static_cast<int64_t>(device))});
+    uint32_t address[3] = {bus != nullptr ? *bus : 0u, target != nullptr ? *target : 0u, lun != nullptr ? *lun : 0u};
+    FSA_STATUS s;
+    if (!play("FsaGetBusTargetLunFromDevHandle", address, sizeof address, &s))
+        return FsaExports::FsaGetBusTargetLunFromDevHandle(handle, device, bus, target, lun);
+    if (bus != nullptr)
+        *bus = address[0];
+    if (target != nullptr)
+        *target = address[1];
+    if (lun != nullptr)
+        *lun = address[2];
+    return s;
+}
+
 std::vector<uint8_t> words(std::initializer_list<uint32_t> values)
 {
     std::vector<uint8_t> out;

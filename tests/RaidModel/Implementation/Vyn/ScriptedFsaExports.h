@@ -178,6 +178,40 @@ public:
     // (0xFFFFFFFF for none).
     const std::vector<uint32_t>& containersAsked() const { return containersAsked_; }
 
+    // Controller operations. Each keeps its numeric arguments (arguments()).
+    // Kept: task id, operation.
+    FSA_STATUS FsaTask(void* handle, uint32_t taskId, uint32_t operation) override;
+    // Kept: timeout, no-rescan flag.
+    FSA_STATUS FsaPauseResumeIo(void* handle, int timeoutSeconds, int noRescan) override;
+    // Kept: the flag.
+    FSA_STATUS FsaSetAutomaticFailover(void* handle, uint32_t on) override;
+    FSA_STATUS FsaResetController(void* handle) override;
+    // Kept: operation, then the five record words as the caller gave them.
+    // Output: the 20-byte record.
+    FSA_STATUS FsaNvram(void* handle, uint32_t operation, uint32_t* record) override;
+    // Kept: both policy words.
+    FSA_STATUS FsaSetControllerDeviceCachePolicy(void* handle, int32_t first, int32_t second) override;
+    FSA_STATUS FsaHasDirtyData(void* handle) override;
+
+    // Hard-drive operations.
+    // Kept: the unused word, then the partition's bus, target and LUN.
+    FSA_STATUS FsaFailPartition(void* handle, uint32_t unused, const FSA_PARTITION* partition) override;
+    // Kept: bus, target, LUN.
+    FSA_STATUS FsaCreateJBOD(void* handle, const FSA_STORAGE_DEVICE* device) override;
+    FSA_STATUS FsaDeleteJBOD(void* handle, const FSA_STORAGE_DEVICE* device) override;
+    // Kept: bus, target, LUN, operation. Output: the 132-byte result.
+    FSA_STATUS FsaOnlineDiskDiagnostic(void* handle, const FSA_STORAGE_DEVICE* device, uint32_t operation,
+                                       void* result) override;
+    // Kept: the three words.
+    FSA_STATUS FSASetWearOutParams(void* handle, uint32_t a, uint32_t b, uint32_t c) override;
+
+    // Events.
+    // Kept: the buffer size. Output: the buffer (at most its size).
+    FSA_STATUS FsaPollForEvent(void* handle, uint32_t bufferSize, void* buffer) override;
+    // Kept: the device handle. Output: bus, target, LUN as three u32.
+    FSA_STATUS FsaGetBusTargetLunFromDevHandle(void* handle, int32_t device, uint32_t* bus, uint32_t* target,
+                                               uint32_t* lun) override;
+
 private:
     void keep(const char* name, std::vector<uint64_t> values);
     void keepSpaces(const char* name, const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t count);

@@ -1,0 +1,1 @@
+// Rendering of controller event records as XML elements.

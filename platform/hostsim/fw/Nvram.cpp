@@ -1,0 +1,7 @@
+#include "platform/hostsim/fw/Nvram.h"
+
+namespace vyn::hostsim {
+
+void registerNvramHandlers(Dispatcher&) {}
+
+}  // namespace vyn::hostsim

@@ -20,6 +20,10 @@ FSAAPI_CONTEXT::FSAAPI_CONTEXT()
 
 FSAAPI_CONTEXT::~FSAAPI_CONTEXT()
 {
+    // First of all: the blink workers send through this context and take its
+    // mutex until the manager has seen the last of them end.
+    delete blinkManager;
+    blinkManager = nullptr;
     try {
         if (contextMutex != nullptr)
             faos_DestroyMutex(contextMutex);
@@ -35,7 +39,6 @@ FSAAPI_CONTEXT::~FSAAPI_CONTEXT()
     std::free(containerList[1]);
     std::free(listIdentifiers);
     std::free(logDevRecords);
-    delete blinkManager;
     std::free(connectorMap);
     std::free(uniqueIdTable);
     std::free(ppiTable);

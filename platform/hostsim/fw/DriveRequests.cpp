@@ -42,10 +42,11 @@ constexpr uint32_t kOpSecureErasePassword = 11;
 constexpr uint32_t kOpSetPassword = 12;
 constexpr uint32_t kOpClearPassword = 13;
 
-// Drive task job codes: verify, verify with repair, zero, secure erase.
-constexpr uint32_t kJobVerify = 2;
-constexpr uint32_t kJobVerifyRepair = 3;
-constexpr uint32_t kJobZero = 4;
+// Drive task job codes, as the firmware's job descriptions name them: zero
+// (clear), verify, verify with repair (verify and replace), secure erase.
+constexpr uint32_t kJobZero = 2;
+constexpr uint32_t kJobVerify = 3;
+constexpr uint32_t kJobVerifyRepair = 5;
 constexpr uint32_t kJobSecureErase = 7;
 constexpr uint32_t kRunning = 101;
 
@@ -56,6 +57,7 @@ constexpr uint32_t kStateForceDown = 6;
 // JBOD container statuses.
 constexpr uint32_t kJbodCreated = 403;
 constexpr uint32_t kJbodDeleted = 405;
+constexpr uint32_t kJbodRefused = 2;
 constexpr uint32_t kNoSuchSlice = 6;
 constexpr uint32_t kWearOutSet = 1;
 
@@ -313,13 +315,38 @@ void blink(ControllerState& c, const CtRequest& q, CtReply& r)
     r.status = 0;
 }
 
+// Whether a logical device has a segment on the drive.
+bool holdsSegments(const ConfigView& v, uint32_t driveHandle)
+{
+    for (const LogDevView& ld : v.logDevs)
+        for (const LogDevView::Member& m : ld.members)
+            if (m.phy == driveHandle)
+                return true;
+    return false;
+}
+
 // CT 242 and 243: the drive of slice parameter 0 becomes a pass-through
-// (JBOD) drive or stops being one.
+// (JBOD) drive or stops being one. Only a ready drive that serves nothing
+// else is passed through, and only a pass-through drive is taken back; the
+// refusal is the container status neither success of the two.
 void jbod(ControllerState& c, const CtRequest& q, CtReply& r, bool create)
 {
     const std::string key = driveOfSlice(c, q.param[0]);
     if (key.empty()) {
         r.status = kNoSuchSlice;
+        return;
+    }
+    const std::vector<DeviceView> devices = devicesOf(c);
+    const DeviceView* d = nullptr;
+    for (const DeviceView& each : devices)
+        if (each.key == key)
+            d = &each;
+    const bool isJbod = d != nullptr && d->pair("jbod") == "1";
+    bool refused = d == nullptr || isJbod != !create;
+    if (create && !refused)
+        refused = !d->answers() || !d->pair("spare").empty() || holdsSegments(configurationOf(c), handleOf(*d));
+    if (refused) {
+        r.status = kJbodRefused;
         return;
     }
     setObjectPair(c, key, "jbod", create ? "1" : "");

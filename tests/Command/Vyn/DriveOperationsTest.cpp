@@ -106,7 +106,7 @@ TEST_F(DriveOperationsTest, OperationCodesAndTheirRefusals)
         EXPECT_EQ(FsaStorageDevice2(h, &d, c.operation, nullptr, nullptr), c.status);
         EXPECT_EQ(scsiClassRequests(), c.scsiRequests);
     }
-    EXPECT_EQ(jobs(), std::vector<uint32_t>{2});
+    EXPECT_EQ(jobs(), std::vector<uint32_t>{3});
     // a drive that has a task is in use
     EXPECT_EQ(FsaStorageDevice2(h, &d, 4, nullptr, nullptr), 270u);
     // the older front knows no operation from 100 on

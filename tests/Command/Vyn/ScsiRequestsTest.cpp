@@ -103,7 +103,7 @@ TEST_F(ScsiRequestsTest, DriveRequestsStartTasksAndKeepPasswords)
     EXPECT_EQ(thrownBy([&] { SCSI_StartVerify(ctx, kDrive1, 1); }), 1u);
     EXPECT_EQ(thrownBy([&] { SCSI_StartVerify(ctx, kDrive1, 0); }), 1u);
     EXPECT_EQ(thrownBy([&] { SCSI_StartZero(ctx, kDrive1); }), 1u);
-    EXPECT_EQ(jobs(), (std::vector<uint32_t>{3, 2, 4}));
+    EXPECT_EQ(jobs(), (std::vector<uint32_t>{5, 3, 2}));
 
     EXPECT_EQ(thrownBy([&] { SCSI_SetATAPassword(ctx, kDrive1, "secret"); }), 1u);
     EXPECT_EQ(drivePair(1, "ata_password"), "736563726574");

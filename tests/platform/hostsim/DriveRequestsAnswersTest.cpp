@@ -1,5 +1,6 @@
 #include "RawFibTest.h"
 #include "platform/hostsim/Devices.h"
+#include "platform/hostsim/fw/Configuration.h"
 #include "platform/hostsim/fw/DriveRequests.h"
 
 #include <gtest/gtest.h>
@@ -108,6 +109,51 @@ TEST_F(DriveRequestsAnswersTest, JbodAndBlinkCommands)
     EXPECT_NE(line(1).find("blink=1"), std::string::npos);
     ct(241, 0, kDrive1);
     EXPECT_EQ(line(1).find("blink"), std::string::npos);
+}
+
+// A controller passes through only a drive that serves nothing else, and
+// takes back only a drive it passes through.
+class JbodRefusalsTest : public DriveRequestsAnswersTest {
+protected:
+    JbodRefusalsTest()
+    {
+        extra_ = "drive2 = 0:2 sas 146G spare=global\ndrive3 = 0:3 sas 146G state=failed\n"
+                 "drive4 = 0:4 sas 146G\nld0 = raid1 0:0,0:4\n";
+    }
+    uint32_t sliceOf(unsigned drive)
+    {
+        for (const DriveView& d : configurationOf(sim().controller(0)).drives)
+            if (d.index == drive)
+                return d.slice;
+        return 0xFFFFFFFFu;
+    }
+    uint32_t jbod(bool create, unsigned drive)
+    {
+        return getLe32(ct(create ? 242 : 243, sliceOf(drive)).data() + kPayload + 8);
+    }
+};
+
+TEST_F(JbodRefusalsTest, OnlyAFreeReadyDriveIsPassedThrough)
+{
+    const struct {
+        const char* what;
+        bool create;
+        unsigned drive;
+    } refused[] = {
+        {"member of a logical drive", true, 0},
+        {"global spare", true, 2},
+        {"failed drive", true, 3},
+        {"not passed through", false, 1},
+    };
+    for (const auto& k : refused) {
+        SCOPED_TRACE(k.what);
+        EXPECT_EQ(jbod(k.create, k.drive), 2u);
+        EXPECT_EQ(line(k.drive).find("jbod"), std::string::npos);
+    }
+    EXPECT_EQ(jbod(true, 1), 403u);
+    // Twice is refused and leaves it passed through.
+    EXPECT_EQ(jbod(true, 1), 2u);
+    EXPECT_NE(line(1).find("jbod=1"), std::string::npos);
 }
 
 TEST_F(DriveRequestsAnswersTest, SelfTestPagesOverTheCdbEngine)

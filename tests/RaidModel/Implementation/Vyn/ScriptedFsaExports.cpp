@@ -464,6 +464,8 @@ FSA_STATUS ScriptedFsaExports::FsaGetTaskList(void* handle, const FSA_STORAGE_DE
 {
     FSA_STATUS s;
     containersAsked_.push_back(container != nullptr ? container->number : 0xFFFFFFFFu);
+    keep("FsaGetTaskList", {reinterpret_cast<uintptr_t>(handle), device != nullptr ? device->targetId : 0xFFFFFFFFu,
+                            outBytes});
     lastReply_.clear();
     if (!play("FsaGetTaskList", nullptr, 0, &s))
         return FsaExports::FsaGetTaskList(handle, device, container, out, count, outBytes);
@@ -536,6 +538,12 @@ FSA_STATUS ScriptedFsaExports::FsaStorageDevice2(void* handle, const FSA_STORAGE
 {
     sent_.push_back({"FsaStorageDevice2", Sent{handle, words({operation, parameters != nullptr ? parameters[0] : 0,
                                                               parameters != nullptr ? parameters[1] : 0})}});
+    keep("FsaStorageDevice2",
+         {operation, device != nullptr ? device->busNumber : 0u, device != nullptr ? device->targetId : 0u,
+          parameters != nullptr ? 1u : 0u, parameters != nullptr ? FsaDriveOpParamWord(parameters, 1) : 0u,
+          parameters != nullptr ? FsaDriveOpParamWord(parameters, 2) : 0u,
+          parameters != nullptr ? reinterpret_cast<uintptr_t>(FsaDriveOpParamPassword(parameters)) : 0u,
+          extra != nullptr ? uint64_t{*extra} : uint64_t{0xFFFFFFFF}});
     FSA_STATUS s;
     return play("FsaStorageDevice2", nullptr, 0, &s) ? s
                                                      : FsaExports::FsaStorageDevice2(handle, device, operation,

@@ -113,7 +113,9 @@ public:
                                   uint8_t* sense, uint32_t senseBufferLength, uint32_t* scsiStatus,
                                   uint32_t* completionClass) override;
     // No output. Keeps the operation and the first two parameter words, as
-    // three little-endian u32.
+    // three little-endian u32. Kept: operation, bus, target, whether a block
+    // came, block words 1 and 2, the password pointer at byte 40, and the
+    // extra word (0xFFFFFFFF without one).
     FSA_STATUS FsaStorageDevice2(void* handle, const FSA_STORAGE_DEVICE* device, uint32_t operation,
                                  uint32_t* parameters, uint32_t* extra) override;
 
@@ -169,7 +171,8 @@ public:
     FSA_STATUS FsaGetFsaPartitionInfo(void* handle, int next, const FSA_PARTITION* partition,
                                       FSA_PARTITION_INFO* info) override;
     // Output: `*count` (u32), then the 36-byte descriptors (at most
-    // `outBytes`).
+    // `outBytes`). Kept: the handle, the drive's target (0xFFFFFFFF without
+    // a drive), `outBytes`.
     FSA_STATUS FsaGetTaskList(void* handle, const FSA_STORAGE_DEVICE* device, const tag_FSA_CONTAINER* container,
                               FSA_TASK_DESCRIPTOR* out, uint32_t* count, uint32_t outBytes) override;
     // Output: the 56-byte task record.

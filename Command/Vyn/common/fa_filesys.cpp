@@ -101,7 +101,7 @@ FSA_STATUS openDisk(const char* base, uint32_t disk, File& out)
             return FSA_STS_UFI_READ_FAILED;
     }
     out.reset(std::fopen(name, "rb"));
-    return out ? FSA_STS_SUCCESS : FSA_STS_UFI_OPEN_FAILED;
+    return out ? static_cast<FSA_STATUS>(FSA_STS_SUCCESS) : FSA_STS_UFI_OPEN_FAILED;
 }
 
 // Step 4: the rest of the file behind what the buffer holds. A file that
@@ -118,7 +118,7 @@ FSA_STATUS appendRest(FILE* file, uint8_t* piece, uint8_t* buffer, uint32_t tota
             have += static_cast<uint32_t>(n);
         }
         if (n < kPieceBytes)
-            return std::ferror(file) ? FSA_STS_UFI_READ_FAILED : FSA_STS_SUCCESS;
+            return std::ferror(file) ? FSA_STS_UFI_READ_FAILED : static_cast<FSA_STATUS>(FSA_STS_SUCCESS);
     }
 }
 

@@ -91,8 +91,9 @@ void flashRequest(FibCall& call)
     const uint32_t first = getLe32(r);
     const uint32_t second = getLe32(r + 4);
     const uint32_t op = getLe32(r + 8);
+    const bool flash = call.word(3) == kCommand;
     std::memset(call.payload(), 0, kData);
-    if (call.word(3) != kCommand)
+    if (!flash)
         return fail(call, "not a flash command");
     c.flashRequests.push_back({op, first, second});
     switch (op) {

@@ -61,7 +61,7 @@ TEST(FlashFileNames, DiskNamesFollowTheBase)
         {"fw", 1, 1, "fw01.ufi"},
         {"fw12.ufi", 1, 1, "fw1201.ufi"},  // only a '0' before the extension marks a disk number
         {"fw12.ufi", 1, 0, "fw1201.UFI"},
-        {"A/b0.UfI", 3, 0, "A/b03.UFI"},   // the extension in any case
+        {"A/b01.UfI", 3, 0, "A/b03.UFI"},  // the extension in any case
         {"x.ufi", 1, 1, "x.ufi01.ufi"},    // shorter than six characters: taken whole
         {"fw", 100, 1, "fw10.ufi"},        // two digits at most
     };

@@ -40,7 +40,8 @@ protected:
         putLe32(fib.data() + kRecord, first);
         putLe32(fib.data() + kRecord + 4, second);
         putLe32(fib.data() + kRecord + 8, op);
-        std::memcpy(fib.data() + kRecord + 12, data.data(), data.size());
+        if (!data.empty())
+            std::memcpy(fib.data() + kRecord + 12, data.data(), data.size());
         return send(fd_, fib);
     }
     static uint32_t status(const std::vector<uint8_t>& fib) { return getLe32(fib.data() + kPayload); }

@@ -21,7 +21,8 @@ namespace vyntest {
 
 class ImageSetWriter {
 public:
-    // The simulator's default controller: its PCI identifiers and OEM id 0.
+    // Defaults: the simulated controller's PCI identifiers, build 4711, no
+    // flash directory, one disk.
     ImageSetWriter& pciIds(uint32_t vendor, uint32_t device, uint32_t subVendor, uint32_t subDevice);
     ImageSetWriter& build(uint32_t build);
     // Adds a flash directory with an OEM component carrying `oem`.

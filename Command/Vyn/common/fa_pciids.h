@@ -7,8 +7,8 @@
 
 extern "C" {
 // The controller's four PCI identifiers (vendor, device, sub-vendor,
-// sub-device). The flash request that reads them is not part of this build:
-// 31, and the identifiers are left as they were.
+// sub-device), read with the flash request; 589, with the identifiers left
+// as they were, when the controller does not answer it.
 FSA_STATUS FsaGetPCIIds(void* handle, uint16_t ids[4]);
 }
 

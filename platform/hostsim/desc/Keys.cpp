@@ -113,6 +113,14 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.bus#.link_speed", KeyType::Integer, nullptr, "link speed of the bus (0: unset)", 65535},
         {"adapter#.bus#.state", KeyType::Integer, nullptr, "bus state byte (1 normal)", 255},
         {"adapter#.bus#.ports", KeyType::Integer, nullptr, "ports of the bus", 255},
+        // flash
+        {"adapter#.pci_ids", KeyType::IntList, "0x5653,0x0008,0x5653,0x0108",
+         "PCI identifiers: vendor, device, sub-vendor, sub-device (flash operation 0x11)"},
+        {"adapter#.staged", KeyType::Revision, "0.0-0 0", "staged firmware revision (supplement information byte 104)"},
+        {"adapter#.flash_read", KeyType::IntList, "1,2",
+         "state files: the flash image each read-back code (0x12078, 0x120C8) reads"},
+        {"adapter#.flash#", KeyType::Text, nullptr,
+         "state files: digest of the flash image kept in adapterN.flash.<id> (16 hex digits)"},
         // slices and partitions
         {"adapter#.config_age", KeyType::Integer, "1", "CT 11: the configuration age"},
         {"adapter#.partition_records", KeyType::Integer, "420",

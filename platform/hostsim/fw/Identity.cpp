@@ -35,6 +35,7 @@ constexpr size_t kSupVersion = 32;
 constexpr size_t kSupOptions2 = 36;
 constexpr size_t kSupPhysicalSlot = 40;  // u16
 constexpr size_t kSupSasPorts = 56;
+constexpr size_t kSupStaged = 104;  // revision and build of the staged firmware
 constexpr size_t kSupOptions3 = 144;
 
 constexpr uint32_t kClockMhz = 1200;
@@ -81,6 +82,7 @@ void supplementInformation(FibCall& call)
     putLe32(p + kSupOptions2, c.optionWord[1]);
     putLe16(p + kSupPhysicalSlot, static_cast<uint16_t>(c.pciSlot));
     putLe32(p + kSupSasPorts, c.sasPorts);
+    putRevision(p + kSupStaged, c.staged);
     putLe32(p + kSupOptions3, c.optionWord[2]);
 }
 

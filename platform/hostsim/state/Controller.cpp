@@ -201,8 +201,21 @@ uint64_t ControllerState::savedDigest() const
     for (const auto& [id, task] : tasks)
         d << id << task.job << task.object << task.status << task.total << task.done << task.rate << task.specific[0]
           << task.specific[1] << task.atMs << task.finalUntilMs << task.finishCode;
+    d << pciIds[0] << pciIds[1] << pciIds[2] << pciIds[3] << staged << flashRead[0] << flashRead[1] << flash.size();
+    for (const auto& [id, image] : flash)
+        d << id << image.digest;
     d << generation << clockMs;
     return d.value();
+}
+
+uint64_t flashDigest(const std::vector<uint8_t>& bytes)
+{
+    uint64_t hash = 0xCBF29CE484222325ULL;
+    for (uint8_t b : bytes) {
+        hash ^= b;
+        hash *= 0x100000001B3ULL;
+    }
+    return hash;
 }
 
 std::vector<uint8_t> parseHexBytes(const std::string& text, size_t size)
@@ -300,6 +313,25 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.verifyTask = parseInteger(get("verify_task"));
     c.raid6Options = parseHexBytes(get("raid6_options"), 340);
     applyRaid6DriveCounts(c.raid6Options, get("raid6_drive_counts"), get("raid6_rs_drive_counts"));
+    {
+        const std::vector<uint32_t> ids = parseIntList(get("pci_ids"));
+        for (size_t i = 0; i < 4; ++i)
+            c.pciIds[i] = i < ids.size() ? ids[i] : 0;
+        const std::vector<uint32_t> read = parseIntList(get("flash_read"));
+        for (size_t i = 0; i < 2; ++i)
+            c.flashRead[i] = i < read.size() ? read[i] : static_cast<uint32_t>(i + 1);
+    }
+    c.staged = parseRevision(get("staged"));
+    c.staged.hasBuild = true;
+    // Flash images, "flashI = <digest>": their bytes are the files beside the
+    // state file, which the state store reads.
+    const std::string fp = p + "flash";
+    for (const auto& [key, value] : desc.values()) {
+        if (key.compare(0, fp.size(), fp) != 0 || key.size() == fp.size() ||
+            key.find_first_not_of("0123456789", fp.size()) != std::string::npos)
+            continue;
+        c.flash[parseInteger(key.substr(fp.size()))].digest = std::strtoull(value.c_str(), nullptr, 16);
+    }
     c.configAge = parseInteger(get("config_age"));
     c.partitionRecords = parseInteger(get("partition_records"));
     for (const auto& [key, value] : desc.values()) {
@@ -548,6 +580,14 @@ std::string ControllerState::toText(uint64_t seed) const
     line("raid6_options", formatHexBytes(raid6Options));
     for (const auto& [number, record] : phys)
         line(("phy" + std::to_string(number)).c_str(), formatHexBytes(record));
+    line("pci_ids", hex32(pciIds[0]) + "," + hex32(pciIds[1]) + "," + hex32(pciIds[2]) + "," + hex32(pciIds[3]));
+    line("staged", formatRevision(staged));
+    line("flash_read", std::to_string(flashRead[0]) + "," + std::to_string(flashRead[1]));
+    for (const auto& [id, image] : flash) {
+        char digest[20];
+        std::snprintf(digest, sizeof digest, "%016llx", static_cast<unsigned long long>(image.digest));
+        line(("flash" + std::to_string(id)).c_str(), quoted(digest));
+    }
     line("config_age", std::to_string(configAge));
     line("partition_records", std::to_string(partitionRecords));
     for (const auto& [key, value] : objects)

@@ -358,6 +358,36 @@ struct ControllerState {
     };
     std::map<uint32_t, Task> tasks;
 
+    // Flash (class 3 command 0x10610299 sub-command 0x52): the four PCI
+    // identifiers (vendor, device, sub-vendor, sub-device), one image per
+    // identifier with the digest of its bytes (saved beside the state file as
+    // adapterN.flash.<id>), the staged revision the last image with a
+    // revision set, and the identifier each read-back code reads (0x12078,
+    // 0x120C8): the image last written with the matching start code.
+    uint32_t pciIds[4] = {0, 0, 0, 0};
+    struct FlashImage {
+        std::vector<uint8_t> bytes;
+        uint64_t digest = 0;
+    };
+    std::map<uint32_t, FlashImage> flash;
+    RevisionValue staged;
+    uint32_t flashRead[2] = {1, 2};
+    // The transfer a start request opened, and every flash request seen
+    // (operation, first and second argument). Not saved: a transfer lives
+    // within one library call, and tests read the requests.
+    struct FlashTransfer {
+        bool open = false;
+        uint32_t startCode = 0;
+        std::vector<uint8_t> bytes;
+    };
+    FlashTransfer flashTransfer;
+    struct FlashRequest {
+        uint32_t operation = 0;
+        uint32_t first = 0;
+        uint32_t second = 0;
+    };
+    std::vector<FlashRequest> flashRequests;
+
     // Persistence.
     uint64_t generation = 0;
     uint64_t clockMs = 0;
@@ -377,6 +407,9 @@ struct ControllerState {
     // however many drives and containers there are.
     uint64_t savedDigest() const;
 };
+
+// The digest a flash image is saved and compared under (FNV-1a 64).
+uint64_t flashDigest(const std::vector<uint8_t>& bytes);
 
 // A byte record written as hex digits, `size` bytes; shorter text leaves
 // zeros, odd or foreign characters end it.

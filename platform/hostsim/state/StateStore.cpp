@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string_view>
 
@@ -97,10 +98,50 @@ bool StateStore::load(const std::string& path, ControllerState& live, uint64_t& 
     const unsigned index = live.index;
     std::vector<ControllerState::CtTransfer> ctTransfers = std::move(live.ctTransfers);
     const uint32_t nextCtTransfer = live.nextCtTransfer;
+    ControllerState::FlashTransfer flashTransfer = std::move(live.flashTransfer);
+    std::vector<ControllerState::FlashRequest> flashRequests = std::move(live.flashRequests);
     live = ControllerState::fromDescription(desc, index);
     live.ctTransfers = std::move(ctTransfers);
     live.nextCtTransfer = nextCtTransfer;
+    live.flashTransfer = std::move(flashTransfer);
+    live.flashRequests = std::move(flashRequests);
+    loadFlash(live);
     return true;
+}
+
+std::string StateStore::flashPath(unsigned index, uint32_t id) const
+{
+    return dir_ + "/adapter" + std::to_string(index) + ".flash." + std::to_string(id);
+}
+
+void StateStore::loadFlash(ControllerState& live)
+{
+    std::map<uint32_t, uint64_t>& written = flashWritten_[live.index];
+    written.clear();
+    for (auto it = live.flash.begin(); it != live.flash.end();) {
+        std::ifstream in(flashPath(live.index, it->first), std::ios::binary);
+        if (!in) {
+            it = live.flash.erase(it);
+            continue;
+        }
+        it->second.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        written[it->first] = it->second.digest;
+        ++it;
+    }
+}
+
+// Images go before the state file that names them, each only when it changed.
+void StateStore::saveFlash(const ControllerState& live)
+{
+    std::map<uint32_t, uint64_t>& written = flashWritten_[live.index];
+    for (const auto& [id, image] : live.flash) {
+        auto it = written.find(id);
+        if (it != written.end() && it->second == image.digest)
+            continue;
+        const std::string content(image.bytes.begin(), image.bytes.end());
+        if (writeAtomically(flashPath(live.index, id), content))
+            written[id] = image.digest;
+    }
 }
 
 bool StateStore::writeAtomically(const std::string& path, const std::string& content, Stamp* written)
@@ -188,6 +229,7 @@ void StateStore::save(ControllerState& live)
     if (!persist_)
         return;
     ++live.generation;
+    saveFlash(live);
     const std::string path = statePath(live.index);
     Stamp st;
     if (writeAtomically(path, live.toText(seed_), &st))

@@ -89,6 +89,10 @@ private:
     bool stampOf(const std::string& path, Stamp& out) const;
     static Stamp stampOf(const struct ::stat& st);
     bool load(const std::string& path, ControllerState& live, uint64_t& seedOut);
+    // Flash images live in files of their own (adapterN.flash.<id>).
+    std::string flashPath(unsigned index, uint32_t id) const;
+    void loadFlash(ControllerState& live);
+    void saveFlash(const ControllerState& live);
     // `written` gets the stamp of the file as written.
     bool writeAtomically(const std::string& path, const std::string& content, Stamp* written = nullptr);
     std::vector<NodeEntry> parseNodes(const std::string& text) const;
@@ -104,6 +108,8 @@ private:
     int lockDepth_ = 0;
     uint64_t seed_ = 0;
     std::map<unsigned, Stamp> stamps_;
+    // The digest of every flash image file as this process read or wrote it.
+    std::map<unsigned, std::map<uint32_t, uint64_t>> flashWritten_;
     // Controllers already looked at in the current hold of the lock.
     std::vector<unsigned> refreshedInHold_;
     std::vector<NodeEntry> memoryNodes_;

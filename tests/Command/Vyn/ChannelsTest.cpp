@@ -368,8 +368,8 @@ TEST_F(ChannelsTest, FailoverVerificationAndPciIdentifiers)
     uint32_t state[3] = {};
     EXPECT_EQ(FsaVerifyContainerGetInfo(h, state), 520u);
     uint16_t ids[4] = {1, 2, 3, 4};
-    EXPECT_EQ(FsaGetPCIIds(h, ids), FSA_STS_NOT_SUPPORTED);
-    EXPECT_EQ(ids[0], 1u);
+    EXPECT_EQ(FsaGetPCIIds(h, ids), FSA_STS_SUCCESS);
+    EXPECT_EQ(ids[0], 0x5653u);
 }
 
 }  // namespace

@@ -282,6 +282,7 @@ TEST_F(PersistenceTest, TheSaveDigestNoticesAChangeOfEverySavedValue)
     s.containerSettings[0].named = true;
     s.containerSettings[0].name = "Named";
     s.propertiesReject = {11};
+    s.flash[3].digest = 0x0123456789ABCDEFULL;
     const std::string text = s.toText(0x1234);
 
     Description same;

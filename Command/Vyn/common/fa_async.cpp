@@ -1,20 +1,24 @@
 #include "Command/Vyn/common/fa_async.h"
 
 #include "Command/Vyn/common/fa_bytes.h"
+#include "Command/Vyn/common/fa_ctrwide.h"
 #include "Command/Vyn/common/fa_fib.h"
 #include "Command/Vyn/common/fa_frame.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
 #include "Command/Vyn/common/fa_lowlevel.h"
+#include "Command/Vyn/common/fa_open.h"
 #include "Command/Vyn/common/fa_readonly.h"
 #include "Command/Vyn/common/fa_scsi.h"
 #include "Command/Vyn/common/fa_status.h"
 #include "Command/Vyn/common/fa_utils.h"
 #include "Command/Vyn/common/fa_vynio.h"
 #include "Command/Vyn/os/faux_aif.h"
+#include "Command/Vyn/os/faux_mutex.h"
+#include "Command/Vyn/os/faux_semaphore.h"
+#include "Command/Vyn/os/faux_threads.h"
 
+#include <algorithm>
 #include <cstring>
-
-FSA_STATUS AdapterWaitAndGetAsyncFib(FSAAPI_CONTEXT*, _FIB*) { throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED); }
 
 namespace {
 
@@ -688,9 +692,17 @@ extern "C" FSA_STATUS FsaPollForEvent(void* handle, uint32_t bufferSize, void* b
     });
 }
 
-extern "C" FSA_STATUS FsaRegisterGeneralCallback(void*, uint32_t, FSA_EVENT_CALLBACK, void*)
+extern "C" FSA_STATUS FsaRegisterGeneralCallback(void* handle, uint32_t eventMask, FSA_EVENT_CALLBACK callback,
+                                                 void* userData)
 {
-    return FSA_STS_NOT_SUPPORTED;
+    return FsaExportedCall("FsaRegisterGeneralCallback", handle, FSA_READ_ONLY_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
+        ctx->eventMask = eventMask;
+        ctx->eventCallback = callback;
+        ctx->eventUserData = userData;
+        FsaGeneralCallbackShell(ctx, FSA_EM_ACKNOWLEDGE, nullptr);
+        CT_UpdateEvents(ctx);
+        return static_cast<FSA_STATUS>(FSA_STS_SUCCESS);
+    });
 }
 
 FSA_STATUS AIF_SendFIB(FSAAPI_CONTEXT* ctx, const void* request, uint32_t requestLength, _FIB* reply,
@@ -729,23 +741,286 @@ void AIF_SendEventToAllClients(FSAAPI_CONTEXT* ctx, uint32_t eventClass, const F
     AIF_SendFIB(ctx, request, kRequestBytes, faAsFib(reply), 1);
 }
 
-int AIF_StartThreadProcessing(FSAAPI_CONTEXT*) { return 0; }
 
-void AIF_StopThreadProcessing(FSAAPI_CONTEXT*) {}
+namespace {
 
-int AIF_FibThreadProcessing(FSAAPI_CONTEXT*) { return 0; }
+// The OS layer's semaphore wait gives up after its own limit, whatever the
+// caller asks for; the start hand-shake allows this much in all and asks
+// again until then.
+constexpr uint32_t kStartHandshakeMs = 180000;
+constexpr uint32_t kOsSemaphoreLimitMs = 5000;
+constexpr int kWaitForever = -1;
 
-void AIF_ParseAndProcessFib(FSAAPI_CONTEXT*, FSAAPI_CONTEXT*, _FIB*)
+// The event thread reads from its own receive channel: a fetch that waits
+// and a poll on one channel would take each other's events and confuse the
+// channel's close hand-shake.
+constexpr size_t kThreadChannel = 1;
+
+constexpr uint32_t kAifDriverEvent = 4;
+constexpr size_t kClientEventDetails = 12;  // payload byte, after the class word
+constexpr uint32_t kReportBytes = sizeof(AifJobProgressReport);
+// Reports that fit the payload after their offset, whatever Size claims.
+constexpr uint32_t kMaxReports =
+    static_cast<uint32_t>((FSA_FIB_SIZE - kFibHeader - kAifCommandData) / kReportBytes);
+
+void* fibThread(void* arg)
 {
-    throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
+    AIF_FibThreadProcessing(static_cast<FSAAPI_CONTEXT*>(arg));
+    return nullptr;
 }
 
-void AIF_ProcessEventNotify(FSAAPI_CONTEXT*, FSAAPI_CONTEXT*, const uint8_t*)
+bool waitForThreadStart(void* started)
 {
-    throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
+    for (uint32_t waited = 0; waited < kStartHandshakeMs; waited += kOsSemaphoreLimitMs) {
+        try {
+            faos_WaitForSemaphore(started, static_cast<int>(kStartHandshakeMs));
+            return true;
+        } catch (FSA_STATUS) {
+        }
+    }
+    return false;
 }
 
-void AIF_FilterAndProcessEvent(FSAAPI_CONTEXT*, FSAAPI_CONTEXT*, uint32_t, FSA_EVENT_DETAILS*)
+void destroySemaphore(void*& semaphore)
 {
-    throw static_cast<FSA_STATUS>(FSA_STS_NOT_SUPPORTED);
+    if (semaphore == nullptr)
+        return;
+    try {
+        faos_DestroySemaphore(semaphore);
+    } catch (FSA_STATUS) {
+    }
+    semaphore = nullptr;
+}
+
+void releaseThreadObjects(FSAAPI_CONTEXT* ctx)
+{
+    destroySemaphore(ctx->aifStartedSemaphore);
+    destroySemaphore(ctx->aifEndedSemaphore);
+    if (ctx->aifThreadMutex != nullptr) {
+        try {
+            faos_DestroyMutex(ctx->aifThreadMutex);
+        } catch (FSA_STATUS) {
+        }
+        ctx->aifThreadMutex = nullptr;
+    }
+    ctx->aifThreadCreated = 0;
+    ctx->aifThreadStarted = 0;
+    ctx->aifThreadStopping = 0;
+}
+
+// Container event codes after which the partitions on the drives may have
+// changed.
+bool changesPartitions(uint32_t containerEvent)
+{
+    switch (containerEvent) {
+    case 0: case 4: case 9: case 10: case 11: case 12: case 19: case 29: return true;
+    default: return false;
+    }
+}
+
+}  // namespace
+
+int AIF_StartThreadProcessing(FSAAPI_CONTEXT* ctx)
+{
+    if (ctx->aifThreadStarted)
+        return 1;
+    try {
+        ctx->aifThreadMutex = faos_CreateMutex(nullptr);
+        ctx->aifEndedSemaphore = faos_CreateSemaphore();
+        ctx->aifThreadStarted = 1;
+        if (ctx->aifNoEventThread)
+            return 1;
+        ctx->aifStartedSemaphore = faos_CreateSemaphore();
+        faos_CreateThread(fibThread, ctx);
+        ctx->aifThreadCreated = 1;
+    } catch (FSA_STATUS) {
+        // No thread runs: nothing is left for a stop to end.
+        releaseThreadObjects(ctx);
+        return 0;
+    }
+    // A thread that has not answered may still run and post the semaphore
+    // later, so it is kept until the stop has seen the thread end.
+    return waitForThreadStart(ctx->aifStartedSemaphore) ? 1 : 0;
+}
+
+void AIF_StopThreadProcessing(FSAAPI_CONTEXT* ctx)
+{
+    if (!ctx->aifThreadStarted)
+        return;
+    void* channel = nullptr;
+    {
+        // Taken together with the thread's checks for a stop, so that a
+        // channel the thread opens after this point is closed by the thread.
+        FAUX_AUTORELEASE_MUTEX lock(ctx->aifThreadMutex);
+        ctx->aifThreadStopping = 1;
+        channel = ctx->aifChannel[kThreadChannel];
+        ctx->aifChannel[kThreadChannel] = nullptr;
+    }
+    if (channel != nullptr) {
+        // Wakes the thread's waiting fetch; the slot is free even when the
+        // driver refuses the close.
+        try {
+            faos_CloseAIFReceiveChannel(ctx, channel);
+        } catch (FSA_STATUS) {
+        }
+    }
+    if (ctx->aifThreadCreated)
+        faos_WaitForSemaphore(ctx->aifEndedSemaphore, kWaitForever);
+    releaseThreadObjects(ctx);
+}
+
+int AIF_FibThreadProcessing(FSAAPI_CONTEXT* ctx)
+{
+    alignas(_FIB) uint8_t fib[FSA_FIB_SIZE];
+    for (;;) {
+        std::memset(fib, 0, sizeof fib);
+        FSA_STATUS fetched = 0;
+        // A channel that cannot be opened ends the thread like a closed one.
+        try {
+            fetched = InternalWaitAndGetAsyncFib(ctx, faAsFib(fib));
+        } catch (FSA_STATUS) {
+        }
+        if (fetched == 0)
+            break;
+        try {
+            AIF_ParseAndProcessFib(ctx, nullptr, faAsFib(fib));
+        } catch (FSA_STATUS) {
+        }
+    }
+    faos_SetSemaphore(ctx->aifEndedSemaphore);
+    return 0;
+}
+
+FSA_STATUS AdapterWaitAndGetAsyncFib(FSAAPI_CONTEXT* ctx, _FIB* fib)
+{
+    if (!ctx->aifThreadStarted || ctx->aifThreadStopping)
+        return 0;
+    void* channel = nullptr;
+    {
+        FAUX_AUTORELEASE_MUTEX lock(ctx->aifThreadMutex);
+        if (ctx->aifThreadStopping)
+            return 0;
+        ctx->aifThreadWaiting = 1;
+        channel = ctx->aifChannel[kThreadChannel];
+    }
+    if (channel == nullptr) {
+        // Opened outside the lock, so that a stop never waits on the driver;
+        // a stop that came meanwhile did not see this channel and leaves it
+        // to be closed here.
+        try {
+            channel = faos_OpenAIFReceiveChannel(ctx);
+        } catch (FSA_STATUS) {
+            ctx->aifThreadWaiting = 0;
+            throw;
+        }
+        bool stopped;
+        {
+            FAUX_AUTORELEASE_MUTEX lock(ctx->aifThreadMutex);
+            stopped = ctx->aifThreadStopping != 0;
+            if (!stopped)
+                ctx->aifChannel[kThreadChannel] = channel;
+        }
+        if (stopped) {
+            if (channel != nullptr) {
+                try {
+                    faos_CloseAIFReceiveChannel(ctx, channel);
+                } catch (FSA_STATUS) {
+                }
+            }
+            ctx->aifThreadWaiting = 0;
+            return 0;
+        }
+    }
+    if (!ctx->aifNoEventThread)
+        faos_SetSemaphore(ctx->aifStartedSemaphore);
+
+    // Hosts other than Unix gather what is pending first, folding repeated
+    // events; here the queue of the channel is read directly.
+    const uint32_t os = ctx->osTypeOverride != 0 ? ctx->osTypeOverride : ctx->osType;
+    if (!FsaIsUnixOS(static_cast<int>(os))) {
+        alignas(_FIB) uint8_t pending[FSA_FIB_SIZE];
+        while (faos_GetAIF(ctx, channel, 0, faAsFib(pending)) == FAOS_AIF_FIB_COPIED)
+            ctx->asyncFibCache.PushOnList(faAsFib(pending));
+    }
+    if (ctx->asyncFibCache.GetFirstAsyncFib(fib)) {
+        ctx->aifThreadWaiting = 0;
+        return 1;
+    }
+    const int got = faos_GetAIF(ctx, channel, 1, fib);
+    ctx->aifThreadWaiting = 0;
+    return got == FAOS_AIF_FIB_COPIED ? 1 : 0;
+}
+
+void AIF_ParseAndProcessFib(FSAAPI_CONTEXT* ctx, FSAAPI_CONTEXT* second, _FIB* fib)
+{
+    uint8_t* raw = reinterpret_cast<uint8_t*>(fib);
+    uint8_t* payload = raw + kFibHeader;
+    uint8_t* data = payload + kAifCommandData;
+    switch (faGetLe32(payload)) {
+    case kAifEventNotify:
+        AIF_ProcessEventNotify(ctx, second, data);
+        return;
+    case kAifJobProgress: {
+        const uint32_t size = faGetLe16(raw + kFibSizeField);
+        const uint32_t head = kFibHeader + kAifCommandData;
+        const uint32_t reports = size < head ? 0 : std::min((size - head) / kReportBytes, kMaxReports);
+        for (uint32_t i = 0; i < reports; ++i) {
+            AifJobProgressReport report;
+            std::memcpy(report.bytes, data + i * kReportBytes, sizeof report.bytes);
+            uint32_t eventClass = 0;
+            FSA_EVENT_DETAILS details;
+            ParseAifJobProgress(ctx, &report, &eventClass, &details);
+            AIF_FilterAndProcessEvent(ctx, second, eventClass, &details);
+            ctx->taskCallbackManager.DoCallback(ctx, second, &report, nullptr);
+        }
+        return;
+    }
+    case kAifClientEvent: {
+        FSA_EVENT_DETAILS details;
+        std::memcpy(details.bytes, payload + kClientEventDetails, sizeof details.bytes);
+        AIF_FilterAndProcessEvent(ctx, second, faGetLe32(data), &details);
+        return;
+    }
+    case kAifDriverEvent:
+        trace("AIF_FibThreadProcessing: API received driver event, ignoring\n");
+        return;
+    default:
+        return;
+    }
+}
+
+void AIF_ProcessEventNotify(FSAAPI_CONTEXT* ctx, FSAAPI_CONTEXT* second, const uint8_t* notify)
+{
+    AifEventNotify copy;
+    std::memcpy(copy.bytes, notify, sizeof copy.bytes);
+    uint32_t eventClass = 0;
+    FSA_EVENT_DETAILS details;
+    try {
+        if (ParseAifEventNotifyFib(ctx, second, &copy, &eventClass, &details) == 0)
+            return;
+    } catch (FSA_STATUS) {
+        return;
+    }
+    AIF_FilterAndProcessEvent(ctx, second, eventClass, &details);
+}
+
+void AIF_FilterAndProcessEvent(FSAAPI_CONTEXT* ctx, FSAAPI_CONTEXT*, uint32_t eventClass, FSA_EVENT_DETAILS* details)
+{
+    bool invalidate = false;
+    switch (eventClass) {
+    case FSA_EM_CONFIG_CHANGE:
+    case FSA_EM_CONTAINER_CHANGE:
+    case FSA_EM_CONTAINER_ADD:
+    case FSA_EM_CONTAINER_DELETE:
+        invalidate = true;
+        break;
+    case FSA_EM_CONTAINER_EVENT:
+        invalidate = details != nullptr && changesPartitions(faGetLe32(details->bytes + 12));
+        break;
+    default:
+        break;
+    }
+    if (invalidate)
+        CT_InvalidateCache(ctx);
+    FsaGeneralCallbackShell(ctx, eventClass, details);
 }

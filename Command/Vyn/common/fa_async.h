@@ -104,8 +104,11 @@ struct FSA_EVENT_SCSI_DEVICE {
 };
 static_assert(sizeof(FSA_EVENT_SCSI_DEVICE) == 8, "SCSI address is 8 bytes");
 
-// Waits for the next adapter-initiated FIB of the context's event thread and
-// copies it into fib (512 bytes). Throws 31 until the event thread exists.
+// The event thread's fetch: waits for the next adapter-initiated FIB on the
+// thread's own channel (opened on first use) and copies it into fib (512
+// bytes): 1, or 0 when the thread must end (stopped, not started, channel
+// closed). Each call answers the start hand-shake. Throws what the channel's
+// open throws.
 FSA_STATUS AdapterWaitAndGetAsyncFib(FSAAPI_CONTEXT* ctx, _FIB* fib);
 
 // The next event of the controller, without waiting, as a 332-byte
@@ -133,9 +136,10 @@ void ParseAifJobProgress(FSAAPI_CONTEXT* ctx, const AifJobProgressReport* report
 void PopulateScsiContents(FSA_EVENT_SCSI_DEVICE* device, uint32_t adapterId, uint8_t bus, uint8_t target, uint8_t lun);
 void PopulateContainerContents(tag_FSA_CONTAINER* container, FSAAPI_CONTEXT* ctx, uint32_t number);
 
-// The general callback and the event thread are not available yet: the
-// export answers 31, the other routines throw it; the thread neither starts
-// nor runs.
+// Registers the general callback for the classes of eventMask (replacing
+// any other), reports FSA_EM_ACKNOWLEDGE to it at once and asks a read-write
+// controller, once per context, to send its events: 1. The callback runs on
+// the event thread; answering 0 leaves the reported class out of the mask.
 extern "C" {
 FSA_STATUS FsaRegisterGeneralCallback(void* handle, uint32_t eventMask, FSA_EVENT_CALLBACK callback, void* userData);
 }
@@ -147,13 +151,26 @@ FSA_STATUS AIF_SendFIB(FSAAPI_CONTEXT* ctx, const void* request, uint32_t reques
 // An event for every other client of the controller (request 107): the
 // class and the first 56 bytes of the details. A failure is thrown.
 void AIF_SendEventToAllClients(FSAAPI_CONTEXT* ctx, uint32_t eventClass, const FSA_EVENT_DETAILS* details);
-// 1 when the thread runs, 0 when it could not be started.
+// Starts the context's event thread: 1 when it answered within 180000 ms
+// (or was running already), 0 otherwise. After a 0 the thread may still run;
+// the stop ends it either way.
 int AIF_StartThreadProcessing(FSAAPI_CONTEXT* ctx);
+// Closes the thread's channel, waits until the thread has ended and frees
+// what the start made; nothing when no thread was started. The adapter's
+// close calls it.
 void AIF_StopThreadProcessing(FSAAPI_CONTEXT* ctx);
-// The thread body; 0.
+// The thread body: fetches and processes FIBs until the fetch answers 0,
+// then signals its end; 0. Statuses thrown by an event never end it.
 int AIF_FibThreadProcessing(FSAAPI_CONTEXT* ctx);
+// One adapter-initiated FIB by its payload word 0: a notification, each
+// progress report of a job-progress FIB (also to the task callbacks), or a
+// client event; driver events are ignored.
 void AIF_ParseAndProcessFib(FSAAPI_CONTEXT* ctx, FSAAPI_CONTEXT* second, _FIB* fib);
+// A notification (324 bytes at notify) translated and processed; one the
+// translation drops or fails is lost.
 void AIF_ProcessEventNotify(FSAAPI_CONTEXT* ctx, FSAAPI_CONTEXT* second, const uint8_t* notify);
+// Invalidates the partition cache for the events that change partitions,
+// then hands the event to the general callback.
 void AIF_FilterAndProcessEvent(FSAAPI_CONTEXT* ctx, FSAAPI_CONTEXT* second, uint32_t eventClass,
                                FSA_EVENT_DETAILS* details);
 

@@ -8,6 +8,7 @@
 #include "Command/Vyn/common/fa_readonly.h"
 #include "Command/Vyn/common/fa_types.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cwchar>
 
@@ -65,6 +66,20 @@ public:
     FSA_EVENT_CALLBACK eventCallback = nullptr;
     uint32_t eventMask = 0;
     void* eventUserData = nullptr;
+    // The event thread (fa_async): its flags, whether a thread was created,
+    // the thread-started and thread-ended semaphores, and the lock that
+    // orders the thread's channel open against a stop. The thread reads its
+    // FIBs from aifChannel[1]; polling keeps aifChannel[0].
+    std::atomic<int> aifThreadStarted{0};
+    std::atomic<int> aifThreadStopping{0};
+    std::atomic<int> aifThreadWaiting{0};
+    int aifThreadCreated = 0;
+    // Set on hosts that start no event thread of their own; nothing sets it
+    // on this one.
+    int aifNoEventThread = 0;
+    void* aifStartedSemaphore = nullptr;
+    void* aifEndedSemaphore = nullptr;
+    void* aifThreadMutex = nullptr;
 
     // 4.
     CTaskCallbackManager taskCallbackManager;

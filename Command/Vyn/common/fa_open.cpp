@@ -800,6 +800,12 @@ extern "C" FSA_STATUS FsaCloseAdapter(void* handle)
         if (status == FSA_STS_SUCCESS)
             status = s;
     };
+    // An event thread reads the context until it has ended.
+    try {
+        AIF_StopThreadProcessing(ctx);
+    } catch (FSA_STATUS s) {
+        keep(s);
+    }
     for (void*& channel : ctx->aifChannel) {
         if (channel == nullptr)
             continue;

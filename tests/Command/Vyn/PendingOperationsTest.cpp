@@ -65,7 +65,6 @@ TEST_F(PendingOperationsTest, NeverFailingOnesGiveTheirEmptyAnswer)
     ASSERT_NE(h, nullptr);
     FSAAPI_CONTEXT* ctx = context(h);
 
-    EXPECT_EQ(AIF_StartThreadProcessing(ctx), 0);
     EXPECT_FALSE(PCK_IsOemServerLegacy(ctx));
     EXPECT_EQ(CT_GetFakeSimSignature(), 0x12346789u);
     EXPECT_TRUE(sim().requests().empty());

@@ -265,6 +265,14 @@ TEST_F(VynEventPollTest, ACollectionReusedAfterALongerListHoldsOnlyTheNewEvents)
     EXPECT_STREQ(job.detailType, "FSA_TF_CTR_R5SCRUB");
     EXPECT_EQ(job.eventAddr.getLogicalDriveID(), 2u);
     const unsigned long firstSize = events.getText().Size();
+    // Parsing left the text in pieces; a caller may have put a whole list
+    // back in its place. Either way it is not the next call's events.
+    std::string earlier = "<eventlog>\n";
+    for (int i = 0; i < 6; ++i)
+        earlier += "\t<event Date=\"1\" eventType=\"FSA_EM_ADAPTER_PAUSED\" eventCode=\"0x400\"/>\n";
+    earlier += "</eventlog>\n";
+    ASSERT_LE(earlier.size(), firstSize);
+    std::memcpy(events.getText().Buffer(), earlier.data(), earlier.size());
 
     fsa.script("FsaPollForEvent", 1, record(0x20000, {{8, 6}}));
     fsa.script("FsaPollForEvent", kNoEvent);

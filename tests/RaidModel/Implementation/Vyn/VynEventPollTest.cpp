@@ -175,6 +175,25 @@ TEST_F(VynEventPollTest, RaisedEventsComeBackAsRecordsInOrder)
     EXPECT_STREQ(battery.attributes.GetValue("currentState"), "1");
 }
 
+TEST_F(VynEventPollTest, TextsOfSeededAndRaisedNotificationsReachTheirAttributes)
+{
+    startController("[adapter0.event0]\nnotify = 1\ntext = \"Battery <low>\"\n");
+    auto adapter = openController();
+    ASSERT_NE(adapter, nullptr);
+    // An expanded generic event (type 0x70000000, priority 2) and its text.
+    sim().raiseEvent(0, 23, {0x70000000, 2}, "fan tray swapped");
+    std::string xml;
+    EXPECT_EQ(adapter->getEvents(0, xml).getReturn(), 0);
+    EXPECT_EQ(maskDates(xml),
+              "<eventlog>\n"
+              "\t<event Date=\"D\" eventType=\"FSA_EM_ADAPTER_TEXT\" eventCode=\"0x10\""
+              " adapterText=\"Battery &lt;low&gt;\" controllerID=\"0\"/>\n"
+              "\t<event Date=\"D\" eventType=\"FSA_EM_EXPANDED_EVENT\" eventCode=\"0x10000000\""
+              " groupType=\"FSA_EXE_GENERIC_GROUP\" groupCode=\"6\" priority=\"2\" subType=\"FSA_EXE_GENERIC\""
+              " subTypeCode=\"1\" text=\"fan tray swapped\" controllerID=\"0\"/>\n"
+              "</eventlog>\n");
+}
+
 TEST_F(VynEventPollTest, AnUnknownClassEndsThePollAndLeavesTheRestPending)
 {
     auto adapter = scriptedController();

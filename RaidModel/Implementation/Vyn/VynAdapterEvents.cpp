@@ -76,7 +76,8 @@ void setField(StorEvent& event, const SimpleXmlParser& parser)
 {
     const char* name = parser.getName();
     for (const FieldName& entry : kFields) {
-        if (std::strcmp(entry.name, name) != 0)
+        // Most attributes set no field; their first letter rules most out.
+        if (entry.name[0] != name[0] || std::strcmp(entry.name, name) != 0)
             continue;
         switch (entry.field) {
         case EventField::Date: event.date = static_cast<uint32_t>(parser.getULONG()); break;

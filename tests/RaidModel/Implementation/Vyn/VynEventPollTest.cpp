@@ -194,6 +194,76 @@ TEST_F(VynEventPollTest, TextsOfSeededAndRaisedNotificationsReachTheirAttributes
               "</eventlog>\n");
 }
 
+TEST_F(VynEventPollTest, NotificationsOfTheControllerRenderAsTheirEventClasses)
+{
+    struct Case {
+        const char* what;
+        uint32_t code;
+        std::vector<uint32_t> words;
+        const char* element;  // after "\t<event Date=\"D\"", before "/>\n"
+    };
+    // Drive handles are bus << 24 | LUN << 16 | target. Expanded events
+    // (23) carry their type and priority, then the type's data.
+    const Case cases[] = {
+        {"disk failure", 5, {0x00000002},
+         " eventType=\"FSA_EM_DISK_FAILURE\" eventCode=\"0x8\" controllerID=\"0\" channelID=\"0\" deviceID=\"2\""},
+        {"JBOD added", 30, {0x00000006},
+         " eventType=\"FSA_EM_JBOD_ADD\" eventCode=\"0x9\" controllerID=\"0\" channelID=\"0\" deviceID=\"6\""},
+        {"drive removed from its slot", 13, {0, 0x00000004, 32},
+         " eventType=\"FSA_EM_ENCLOSURE_MANAGEMENT\" eventCode=\"0x2000\""
+         " enclosureEventType=\"FSA_ECM_DRIVE_REMOVAL\" unitID=\"4\" enclosureEventCode=\"25\" channelID=\"0\""
+         " deviceID=\"4\" controllerID=\"0\""},
+        {"enclosure fan", 13, {0, 0, 1},
+         " eventType=\"FSA_EM_ENCLOSURE_MANAGEMENT\" eventCode=\"0x2000\""
+         " enclosureEventType=\"FSA_ECM_FAN_FAILURE\" enclosureEventCode=\"1\" controllerID=\"0\""},
+        {"battery low after reconditioning", 14, {0, 1, 4},
+         " eventType=\"FSA_EM_BATTERY_CHANGE\" eventCode=\"0x4000\""
+         " batteryEventType=\"FSA_BATTERY_LOW_DONE_RECOND\" batteryEventCode=\"7\" priorState=\"1\""
+         " currentState=\"2\" controllerID=\"0\""},
+        {"heat sensor", 25, {71, 65u << 16 | 10},
+         " eventType=\"FSA_EM_GENERAL_UPDATE_EVENT\" eventCode=\"0x20000000\""
+         " generalUpdateEventType=\"FSA_GENERAL_UPDATE_HEAT_SENSOR\" generalUpdateEventCode=\"3\" overheat=\"1\""
+         " temperature=\"71\" thresholdLo=\"10\" thresholdHi=\"65\" controllerID=\"0\""},
+        {"SSD wear-out", 36, {},
+         " eventType=\"FSA_EM_SSD_WEAROUT_THRESHOLD_REACHED\" eventCode=\"0x40000a\" controllerID=\"0\""},
+        {"firmware panic", 23, {3, 1, 0xBEEF},
+         " eventType=\"FSA_EM_EXPANDED_EVENT\" eventCode=\"0x10000000\" groupType=\"FSA_EXE_FIRMWARE_GROUP\""
+         " groupCode=\"1\" priority=\"1\" subType=\"FSA_EXE_FW_PANIC\" subTypeCode=\"4\" value=\"48879\""
+         " controllerID=\"0\""},
+        {"medium error", 23, {0x10004, 2, 0x01000300, 100, 107},
+         " eventType=\"FSA_EM_EXPANDED_EVENT\" eventCode=\"0x10000000\" groupType=\"FSA_EXE_SCSI_GROUP\""
+         " groupCode=\"2\" priority=\"2\" subType=\"FSA_EXE_SCSI_MEDIUM_ERROR\" subTypeCode=\"5\""
+         " bbrPossibleType=\"FSA_EXE_SCSI_BBR_POSSIBLE\" bbrPossibleCode=\"2\" lbaStart=\"100\" lbaEnd=\"107\""
+         " lun=\"0\" controllerID=\"0\" channelID=\"0\" deviceID=\"3\""},
+        {"hot spare took over", 23, {0x20003, 3, 1, 0x0500},
+         " eventType=\"FSA_EM_EXPANDED_EVENT\" eventCode=\"0x10000000\" groupType=\"FSA_EXE_CONTAINER_GROUP\""
+         " groupCode=\"3\" priority=\"3\" subType=\"FSA_EXE_CT_REPLACED_HOTSPARE\" subTypeCode=\"4\""
+         " replaceEventType=\"FSA_EXE_REPLACE_SUCCESS\" replaceEventCode=\"1\" hotSpareBusNumber=\"0\""
+         " hotSpareID=\"5\" hotSpareLUN=\"0\" bIsDedicated=\"0\" controllerID=\"0\" logicalDriveID=\"0\""},
+        {"enclosure group", 23, {0x40000, 4},
+         " eventType=\"FSA_EM_EXPANDED_EVENT\" eventCode=\"0x10000000\" groupType=\"FSA_EXE_ENCLOSURE_GROUP\""
+         " groupCode=\"5\" priority=\"4\" subType=\"FSA_EXE_ENC_UNKOWN_SUBTYPE\" subTypeCode=\"0\""
+         " controllerID=\"0\""},
+        {"expanded type unknown", 23, {0x50000, 2},
+         " eventType=\"FSA_EM_EXPANDED_EVENT\" eventCode=\"0x10000000\" groupType=\"FSA_EXE_UNKNOWN_GROUP\""
+         " groupCode=\"0\" priority=\"2\" controllerID=\"0\""},
+        {"notification 38", 38, {},
+         " eventType=\"FSA_EM_UNRECOGNIZED_FW_EVENT\" eventCode=\"0x80000000\" fwParam0=\"38\" controllerID=\"0\""},
+    };
+    startController();
+    auto adapter = openController();
+    ASSERT_NE(adapter, nullptr);
+    std::string xml;
+    ASSERT_EQ(adapter->getEvents(0, xml).getReturn(), 0);
+    for (const Case& c : cases) {
+        sim().raiseEvent(0, c.code, c.words);
+        const Ret ret = adapter->getEvents(0, xml);
+        EXPECT_EQ(ret.getReturn(), 0) << c.what;
+        EXPECT_EQ(maskDates(xml), std::string("<eventlog>\n\t<event Date=\"D\"") + c.element + "/>\n</eventlog>\n")
+            << c.what;
+    }
+}
+
 TEST_F(VynEventPollTest, AnUnknownClassEndsThePollAndLeavesTheRestPending)
 {
     auto adapter = scriptedController();

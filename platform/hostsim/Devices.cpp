@@ -354,7 +354,7 @@ CdbResult runCdb(const DeviceView& device, const uint8_t* cdb, size_t cdbLength,
     return r;
 }
 
-std::vector<uint8_t> notificationFib(uint32_t code, const std::vector<uint32_t>& words)
+std::vector<uint8_t> notificationFib(uint32_t code, const std::vector<uint32_t>& words, const std::string& text)
 {
     constexpr size_t kFibBytes = 512;
     std::vector<uint8_t> fib(kFibBytes);
@@ -363,12 +363,17 @@ std::vector<uint8_t> notificationFib(uint32_t code, const std::vector<uint32_t>&
     putLe16(p + kFibCommand, 700);
     p[kFibStructType] = 1;
     const size_t count = std::min(words.size(), (kFibBytes - kFibHeaderSize) / 4 - 3);
-    putLe16(p + kFibSize, static_cast<uint16_t>(12 + 4 * count));
+    const size_t textAt = 12 + 4 * count;
+    // The text keeps its NUL inside the FIB; the rest of the FIB is zero.
+    const size_t textLength = std::min(text.size(), kFibBytes - kFibHeaderSize - textAt - 1);
+    const size_t size = textLength != 0 ? textAt + textLength + 1 : textAt;
+    putLe16(p + kFibSize, static_cast<uint16_t>(size));
     putLe16(p + kFibSenderSize, kFibBytes);
     putLe32(p + kFibHeaderSize, 1);
     putLe32(p + kFibHeaderSize + 8, code);
     for (size_t i = 0; i < count; ++i)
         putLe32(p + kFibHeaderSize + 12 + 4 * i, words[i]);
+    std::memcpy(p + kFibHeaderSize + textAt, text.data(), textLength);
     return fib;
 }
 

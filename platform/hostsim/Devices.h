@@ -75,8 +75,10 @@ CdbResult runCdb(const DeviceView& device, const uint8_t* cdb, size_t cdbLength,
 void makeSense(CdbResult& r, uint8_t key, uint8_t asc, uint8_t ascq);
 
 // A notification as the controller queues it: a 512-byte FIB 700 with
-// payload word 0 = 1, word 2 = the code and its words from word 3.
-std::vector<uint8_t> notificationFib(uint32_t code, const std::vector<uint32_t>& words);
+// payload word 0 = 1, word 2 = the code, its words from word 3 and then the
+// text's bytes with a NUL (cut to the FIB).
+std::vector<uint8_t> notificationFib(uint32_t code, const std::vector<uint32_t>& words,
+                                     const std::string& text = std::string());
 
 // The simulator's CRC of a large-transfer chunk: reflected, polynomial
 // 0xEDB88320, seed 0, no final inversion.

@@ -64,7 +64,8 @@ public:
     // Adapter-initiated FIBs: to every channel open on the controller in this
     // process, else to its pending list (at most 64, oldest dropped).
     void queueAif(unsigned adapter, const uint8_t* fib512);
-    void raiseEvent(unsigned adapter, uint32_t code, const std::vector<uint32_t>& words);
+    void raiseEvent(unsigned adapter, uint32_t code, const std::vector<uint32_t>& words,
+                    const std::string& text = std::string());
     // Controller resets written to the host's reset files.
     unsigned resetCount(unsigned adapter) const;
     // BLKRRPART requests on the container disks.

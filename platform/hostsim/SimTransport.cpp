@@ -330,9 +330,10 @@ void SimHostIo::queueAif(unsigned adapter, const uint8_t* fib512)
     store_->save(c);
 }
 
-void SimHostIo::raiseEvent(unsigned adapter, uint32_t code, const std::vector<uint32_t>& words)
+void SimHostIo::raiseEvent(unsigned adapter, uint32_t code, const std::vector<uint32_t>& words,
+                           const std::string& text)
 {
-    queueAif(adapter, notificationFib(code, words).data());
+    queueAif(adapter, notificationFib(code, words, text).data());
 }
 
 int SimHostIo::transportIoctl(int fd, OpenNode& node, unsigned long request, void* arg, Request& r)

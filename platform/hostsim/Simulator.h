@@ -57,11 +57,12 @@ public:
 
     // Adapter-initiated FIBs for the controller's event channels: raw 512
     // bytes, or a notification (payload word 0 = 1, word 2 = code, words
-    // from word 3).
+    // from word 3, then a text with its NUL).
     void queueAif(unsigned adapter, const uint8_t* fib512) { io_->queueAif(adapter, fib512); }
-    void raiseEvent(unsigned adapter, uint32_t code, const std::vector<uint32_t>& words = {})
+    void raiseEvent(unsigned adapter, uint32_t code, const std::vector<uint32_t>& words = {},
+                    const std::string& text = std::string())
     {
-        io_->raiseEvent(adapter, code, words);
+        io_->raiseEvent(adapter, code, words, text);
     }
     unsigned resetCount(unsigned adapter) const { return io_->resetCount(adapter); }
     unsigned rereadCount() const { return io_->rereadCount(); }

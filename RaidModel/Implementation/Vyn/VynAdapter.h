@@ -22,6 +22,8 @@ class VynDriveIndex;
 class VynLogicalDriveInfo;
 class VynSystem;
 struct VynTreeWork;
+class XMLWriter;
+struct tag_FSA_EVENT;
 
 // A controller of the family in the tree. It holds the controller's
 // read-only firmware handle from construction until it is destroyed (or
@@ -201,6 +203,13 @@ private:
     FSA_CONTAINER_OPTIONS containerOptions;
     FSA_RAID6_OPTIONS raid6Options;
     bool firstEventPoll = true;
+
+public:
+    // Appends one `event` element for a firmware event record; an event
+    // class outside the table is still written and reported through `ret`.
+    void GetXmlFromFsaEvent(const tag_FSA_EVENT& event, XMLWriter* writer, Ret& ret);
+
+private:
     bool reusingFsaHandle = false;
     bool hasFilterDriver = false;
     FsaWriteHandleGrabber* savedWriteHandle = nullptr;

@@ -72,6 +72,8 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.pending#", KeyType::Text, nullptr, "state files: a pending adapter-initiated FIB in hex"},
         {"adapter#.event#.notify", KeyType::Integer, nullptr, "a pending notification: its code"},
         {"adapter#.event#.words", KeyType::IntList, nullptr, "a pending notification: its words from word 3"},
+        {"adapter#.event#.text", KeyType::Text, nullptr,
+         "a pending notification: a text after its words, NUL-terminated (adapter text, expanded-event texts)"},
         {"adapter#.jbod_driver", KeyType::Boolean, "0", "1: the host's flags text of this adapter says SUPPORTED_JBOD"},
         {"adapter#.max_containers", KeyType::Integer, "64", "CT 4 status: the maximum container count"},
         {"adapter#.accessible_containers", KeyType::Integer, "32", "CT 4 result word 1: containers the host can reach"},

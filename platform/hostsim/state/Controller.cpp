@@ -406,8 +406,14 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     }
     for (auto& entry : pending)
         c.pendingAif.push_back(std::move(entry.second));
-    // Events a description seeds: [adapterN.eventE] notify = code, words = ...
-    std::map<unsigned, std::pair<uint32_t, std::vector<uint32_t>>> events;
+    // Events a description seeds: [adapterN.eventE] notify = code, words = ...,
+    // text = ...
+    struct SeededEvent {
+        uint32_t code = 0;
+        std::vector<uint32_t> words;
+        std::string text;
+    };
+    std::map<unsigned, SeededEvent> events;
     const std::string ep = p + "event";
     for (const auto& [key, value] : desc.values()) {
         if (key.compare(0, ep.size(), ep) != 0)
@@ -417,12 +423,14 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
             continue;
         auto& event = events[parseInteger(key.substr(ep.size(), dot - ep.size()))];
         if (key.compare(dot + 1, std::string::npos, "notify") == 0)
-            event.first = parseInteger(value);
+            event.code = parseInteger(value);
+        else if (key.compare(dot + 1, std::string::npos, "text") == 0)
+            event.text = value;
         else
-            event.second = parseIntList(value);
+            event.words = parseIntList(value);
     }
     for (const auto& [number, event] : events)
-        c.pendingAif.push_back(notificationFib(event.first, event.second));
+        c.pendingAif.push_back(notificationFib(event.code, event.words, event.text));
     c.generation = parseWide(desc.get("hostsim.generation"));
     c.clockMs = parseWide(desc.get("hostsim.clock_ms"));
     // What the controller changed on its containers: [adapterN.containerK].

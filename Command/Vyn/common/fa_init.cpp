@@ -109,12 +109,12 @@ void clearTasks(FSAAPI_CONTEXT* ctx, uint32_t device, bool wait, unsigned settle
 // The boot-record checks of an initialisation without waiting: 12 for a
 // record that cannot be read; without force, 20 for a drive that carries
 // the controller's record or a DOS partition.
-void checkBootRecord(FSAAPI_CONTEXT* ctx, int slice, bool force)
+void checkBootRecord(FSAAPI_CONTEXT* ctx, uint32_t slice, bool force)
 {
-    const int mbr = CT_MbrExists(ctx, static_cast<uint32_t>(slice));
+    const int mbr = CT_MbrExists(ctx, slice);
     if (mbr == kMbrUnreadable)
         throw kNotFound;
-    if (!force && (mbr == kMbrOurs || SCSI_hasDosPartition(ctx, slice)))
+    if (!force && (mbr == kMbrOurs || SCSI_hasDosPartition(ctx, static_cast<int>(slice))))
         throw kAlreadyInitialised;
 }
 
@@ -188,15 +188,14 @@ FSA_STATUS initialiseOne(FSAAPI_CONTEXT* ctx, uint32_t force, const FSA_STORAGE_
     const uint32_t device = deviceHandleOf(ctx, drive);
     PCK_ValidateChannelMode(ctx, FSAAPI_CHANNEL_MODE_1, drive, 1);
     clearTasks(ctx, device, wait != 0, kSettleMs);
-    const int slice = CT_GetSliceFromDriveHandle(ctx, device, 1, nullptr);
-    const int mbr = CT_MbrExists(ctx, static_cast<uint32_t>(slice));
-    if (mbr == kMbrUnreadable && wait == 0)
-        return kNotFound;
-    if (force == 0 && wait == 0 && (mbr == kMbrOurs || SCSI_hasDosPartition(ctx, slice)))
-        return kAlreadyInitialised;
-    if (wait == 0)
+    const uint32_t slice = sliceOf(ctx, device);
+    // A caller that waited for the drive's tasks takes the drive as it is,
+    // even with a boot record that cannot be read.
+    if (wait == 0) {
+        checkBootRecord(ctx, slice, force != 0);
         removeActiveContainers(ctx, device);
-    CT_WriteMBR(ctx, static_cast<uint32_t>(slice), ctx->adapterInfoWords[kMbrWordIndex]);
+    }
+    CT_WriteMBR(ctx, slice, ctx->adapterInfoWords[kMbrWordIndex]);
     CT_ReConfig(ctx, kReconfigure);
     return FSA_STS_SUCCESS;
 }
@@ -217,7 +216,7 @@ FSA_STATUS initialiseSet(FSAAPI_CONTEXT* ctx, uint32_t force, uint32_t wait, FSA
         const uint32_t slice = sliceOf(ctx, device);
         list.get()[i] = slice;
         if (wait == 0) {
-            checkBootRecord(ctx, static_cast<int>(slice), force != 0);
+            checkBootRecord(ctx, slice, force != 0);
             removeActiveContainers(ctx, device);
         }
     }

@@ -124,6 +124,8 @@ TEST_F(DriveInitTest, OneDriveIsCheckedForABootRecordUnlessForcedOrWaitedFor)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         state().captured.clear();
+        // A fault the case did not meet does not reach the next one.
+        state().faults.clear();
         sim().clearRequests();
         if (c.faultOn != nullptr)
             fault(c.faultOn, c.effect);
@@ -400,6 +402,19 @@ TEST_F(DriveInitTest, CachePoolTakesTheSlicesOfItsDrives)
     fault("ct 254", "status = 420");
     count = 1;
     EXPECT_EQ(FsaStorageDeviceSetCachePool(h, &drives, &count, 1), 628u);
+}
+
+TEST_F(DriveInitTest, OnlyAnInitialisationWithoutWaitingRemovesTheDrivesContainers)
+{
+    void* h = open("[adapter0]\nld0 = volume 0:1\n");
+    ASSERT_NE(h, nullptr);
+    const FSA_STORAGE_DEVICE member = drive(1);
+    EXPECT_EQ(FsaInitStorageDeviceForFsa(h, 1, &member, 1), 1u);
+    EXPECT_EQ(sent(500, 17), 0u);
+    EXPECT_EQ(state().objects.count("ld0"), 1u);
+    EXPECT_EQ(FsaInitStorageDeviceForFsa(h, 1, &member, 0), 1u);
+    EXPECT_EQ(sent(500, 17), 1u);
+    EXPECT_EQ(state().objects.count("ld0"), 0u);
 }
 
 }  // namespace

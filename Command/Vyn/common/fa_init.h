@@ -8,7 +8,9 @@
 struct FSA_STORAGE_DEVICE;
 
 // Drive initialisation, protection and the SSD cache pool; the set forms take
-// an array of drives with its count. Not available yet: each answers 31.
+// a pointer to an array of 1 to 256 drives and a pointer to its count. The
+// initialisation and protection of a set rewrite the count and the caller's
+// records with the drives the controller acted on.
 extern "C" {
 FSA_STATUS FsaInitStorageDeviceForFsa(void* handle, uint32_t force, const FSA_STORAGE_DEVICE* drive,
                                       uint32_t waitForTasks);

@@ -135,7 +135,7 @@ const std::vector<KeyDef>& keyTable()
          "spare=global|K[,...] (global pool and containers it stands by for), "
          "jbod=0|1 (peripheral qualifier of the device record), unsupported, fingerprint, flagged=0|1, "
          "inquiry36 and inquiry96 (hex bytes of INQUIRY bytes 36-55 and 96-127), "
-         "ata_password (hex), blink=1, mode1c (hex page 0x1C), "
+         "ata_password (hex), blink=1, protected=1, mode1c (hex page 0x1C), "
          "selftest=running:<code>:<start ms>|done:<code>:<result>"},
         {"adapter#.ld#", KeyType::Object, nullptr, "container shorthand"},
         {"adapter#.encl#", KeyType::Object, nullptr,

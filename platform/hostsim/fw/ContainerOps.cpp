@@ -3,8 +3,11 @@
 // verification: each answers the success status
 // the library expects and keeps its effect in the controller's container
 // settings. Deletion (CT 17) takes the container away; zeroing (CT 59) and
-// the verify priority (CT 205) answer without fuller effects.
+// the verify priority (CT 205) answer without fuller effects. The boot
+// record (CT 6) and the physical-device operations (CT 251) change drives:
+// their effects stay in the drives' object lines.
 #include "platform/hostsim/Bytes.h"
+#include "platform/hostsim/Devices.h"
 #include "platform/hostsim/fw/Configuration.h"
 #include "platform/hostsim/fw/ContainerTransport.h"
 
@@ -151,18 +154,72 @@ void verifyDelay(ControllerState& c, const CtRequest& q, CtReply& r)
     r.status = 0;
 }
 
-// The request's count and handles, or every drive for 0xFFFFFFFF; the
-// reply lists the handles acted on.
+// The key of the drive present with that slice, or "".
+std::string driveWithSlice(const ControllerState& c, uint32_t slice)
+{
+    for (const DriveView& d : configurationOf(c).drives)
+        if (d.sliceType != 0 && !d.missing && d.slice == slice)
+            return "drive" + std::to_string(d.index);
+    return "";
+}
+
+// The controller's boot record on a drive makes it a drive initialised for
+// containers, a pass-through drive included.
+void initialiseDrive(ControllerState& c, const std::string& key) { setObjectPair(c, key, "jbod", ""); }
+
+// CT 6: the boot record onto the drive of slice parameter 0 (parameter 2
+// the word it carries). The library reads no status; a slice without a
+// drive is left as it is.
+void writeBootRecord(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    keepCtRequest(c, q);
+    const std::string key = driveWithSlice(c, q.param[0]);
+    if (!key.empty())
+        initialiseDrive(c, key);
+    r.status = 0;
+}
+
+// Operations on a list of drives, named by their slices: initialise (the
+// boot record written), protect and unprotect.
+constexpr uint8_t kPhyDevInitialise = 0;
+constexpr uint8_t kPhyDevProtect = 1;
+constexpr uint8_t kPhyDevUnprotect = 2;
+
+// Acts on the drives of the listed slices and keeps those it found, in the
+// order given, each once; slices without a drive are left out.
+std::vector<uint32_t> actOnSlices(ControllerState& c, uint8_t operation, const std::vector<uint32_t>& slices)
+{
+    std::vector<uint32_t> done;
+    for (uint32_t slice : slices) {
+        const std::string key = driveWithSlice(c, slice);
+        if (key.empty() || std::find(done.begin(), done.end(), slice) != done.end())
+            continue;
+        if (operation == kPhyDevInitialise)
+            initialiseDrive(c, key);
+        else
+            setObjectPair(c, key, "protected", operation == kPhyDevProtect ? "1" : "");
+        done.push_back(slice);
+    }
+    return done;
+}
+
+// CT 251: the request's count and entries, or every drive's handle for
+// 0xFFFFFFFF. Initialise, protect and unprotect name drives by their slices
+// and answer the slices acted on; other operations echo the entries.
 void phyDevOperation(ControllerState& c, const CtRequest& q, CtReply& r)
 {
+    keepCtRequest(c, q);
     std::vector<uint32_t> handles;
     const uint32_t count = q.inputSize >= kPhyDevHeader ? getLe32(q.input + 4) : 0;
+    const uint8_t operation = q.inputSize >= 2 ? q.input[1] : 0xFF;
     if (count == kAllDevices) {
         for (const DriveView& d : configurationOf(c).drives)
             handles.push_back(d.handle());
     } else {
         for (uint32_t i = 0; i < count && kPhyDevHeader + 4 * (i + 1) <= q.inputSize; ++i)
             handles.push_back(getLe32(q.input + kPhyDevHeader + 4 * i));
+        if (operation == kPhyDevInitialise || operation == kPhyDevProtect || operation == kPhyDevUnprotect)
+            handles = actOnSlices(c, operation, handles);
     }
     r.data.assign(std::max<size_t>(q.capacity, kPhyDevHeader), 0);
     r.data[0] = 1;
@@ -228,7 +285,7 @@ void destroyContainer(ControllerState& c, const CtRequest& q, CtReply& r)
 
 void registerContainerOpHandlers(Dispatcher& dispatcher)
 {
-    addCtHandler(dispatcher, 6, answer(0));
+    addCtHandler(dispatcher, 6, writeBootRecord);
     addCtHandler(dispatcher, 17, destroyContainer);
     addCtHandler(dispatcher, 21, onContainer(64));
     addCtHandler(dispatcher, 24, onContainer(89));

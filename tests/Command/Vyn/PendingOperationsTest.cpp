@@ -6,7 +6,6 @@
 #include "Command/Vyn/common/fa_callbacksup.h"
 #include "Command/Vyn/common/fa_container_cache.h"
 #include "Command/Vyn/common/fa_filesys.h"
-#include "Command/Vyn/common/fa_init.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
 #include "Command/Vyn/common/fa_paramchk.h"
 #include "Command/Vyn/common/fa_readonly.h"
@@ -36,19 +35,10 @@ TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
     FSAAPI_CONTEXT* ctx = context(h);
     ASSERT_NE(ctx, nullptr);
 
-    FSA_STORAGE_DEVICE device{};
     uint32_t words[4] = {};
-    FSA_STORAGE_DEVICE* drives = &device;
     const Case cases[] = {
         // exports, a few per unit
         {"FsaNvram", [&](void* a, FSAAPI_CONTEXT*) { return FsaNvram(a, 0, words); }},
-        {"FsaInitStorageDeviceForFsa",
-         [&](void* a, FSAAPI_CONTEXT*) { return FsaInitStorageDeviceForFsa(a, 1, &device, 1); }},
-        {"FsaStorageDeviceSetCachePool",
-         [&](void* a, FSAAPI_CONTEXT*) { return FsaStorageDeviceSetCachePool(a, &drives, &words[0], 1); }},
-        // internal routines that return their status; the open calls the
-        // first without needing it
-        {"CT_HasDirtyData", [&](void*, FSAAPI_CONTEXT* c) { return CT_HasDirtyData(c); }},
         // internal routines that throw their status
     };
     for (const Case& c : cases) {

@@ -849,6 +849,47 @@ TEST_F(VynAdapterTasksSimulatorTest, TasksOfTheControllerArePacedAndStopped)
     EXPECT_EQ(after.getSize(), 0u);
 }
 
+TEST_F(VynAdapterTasksSimulatorTest, OneShotOperationsLastOnTheController)
+{
+    startController("base = default\n");
+    Ret ret(0);
+    vyntest::TreePtr<VynAdapter> adapter = openController(&ret);
+    ASSERT_EQ(ret.getReturn(), 0);
+    auto& state = sim().controller(0);
+
+    EXPECT_EQ(adapter->setAutoFailoverEnabled(false), Ret(0)) << errorLog();
+    EXPECT_FALSE(state.autoFailover);
+    EXPECT_EQ(adapter->setAlarmState(ALARM_OFF), Ret(0)) << errorLog();
+    EXPECT_EQ(state.alarm, "off");
+    EXPECT_EQ(adapter->resetController(), Ret(0)) << errorLog();
+    EXPECT_EQ(sim().resetCount(0), 1u);
+    EXPECT_EQ(adapter->scanForDrives(false), Ret(0)) << errorLog();
+    EXPECT_FALSE(state.paused);
+    // SATA drives cache their writes, SAS drives do not.
+    EXPECT_EQ(adapter->setPhysicalDriveCache(static_cast<EnumHardDriveCacheMode>(0),
+                                             static_cast<EnumHardDriveCacheMode>(1)),
+              Ret(0))
+        << errorLog();
+
+    // A controller object made afterwards reads all of it back.
+    vyntest::TreePtr<VynAdapter> next = openController(&ret);
+    Ret built(0);
+    next->buildChildren(built);
+    EXPECT_FALSE(next->IsAutoFailoverEnabled());
+    EXPECT_EQ(next->getAlarmState(), ALARM_OFF);
+    EXPECT_EQ(static_cast<int>(next->getSataHDCacheMode()), 0);
+    EXPECT_EQ(static_cast<int>(next->getSasHDCacheMode()), 1);
+
+    // Testing an alarm that is off switches it on, then sounds it.
+    EXPECT_EQ(next->setAlarmState(ALARM_TEST), Ret(0)) << errorLog();
+    EXPECT_EQ(state.alarm, "sounding");
+
+    // A pause holds the controller's I/O; no further change gets a handle.
+    EXPECT_EQ(next->scanForDrives(true), Ret(0)) << errorLog();
+    EXPECT_TRUE(state.paused);
+    EXPECT_EQ(next->resetController().getReturn(), -6);
+}
+
 // ---- the command-line program ----
 
 class VynAdapterTasksEndToEndTest : public vyntest::HostRootTest {

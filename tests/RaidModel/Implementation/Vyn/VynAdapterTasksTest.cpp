@@ -919,6 +919,29 @@ TEST_F(VynAdapterTasksEndToEndTest, AControllerWithoutTasksHasNoCurrentOperation
     EXPECT_EQ(lastLine(status.output), "Command completed successfully.");
 }
 
+TEST_F(VynAdapterTasksEndToEndTest, ATaskIsPacedAndStoppedAcrossRuns)
+{
+    // The default controller with a consistency check of logical drive 0.
+    const std::string description = root() + "/task.conf";
+    vyntest::writeFile(description, "base = default\n"
+                                    "adapter0.task1.job = 107\nadapter0.task1.object = 0\n"
+                                    "adapter0.task1.total = 1000\nadapter0.task1.done = 250\n");
+    auto runOn = [&](const std::vector<std::string>& args) {
+        return vyntest::runVynconf(VYNCONF_PATH, root(), description, args);
+    };
+    const vyntest::ProgramRun before = runOn({"GETSTATUS", "1"});
+    EXPECT_TRUE(has(before.output, "Task ID *: 1\n")) << before.output;
+    EXPECT_TRUE(has(before.output, "Priority *: High\n"));
+
+    EXPECT_EQ(lastLine(runOn({"SETPRIORITY", "1", "1", "LOW"}).output), "Command completed successfully.");
+    const vyntest::ProgramRun paced = runOn({"GETSTATUS", "1"});
+    EXPECT_TRUE(has(paced.output, "Priority *: Low\n")) << paced.output;
+
+    EXPECT_EQ(lastLine(runOn({"TASK", "STOP", "1", "LOGICALDRIVE", "0"}).output), "Command completed successfully.");
+    const vyntest::ProgramRun after = runOn({"GETSTATUS", "1"});
+    EXPECT_TRUE(has(after.output, "Current operation *: None\n")) << after.output;
+}
+
 TEST_F(VynAdapterTasksEndToEndTest, ControllerOperationsLastIntoTheNextRun)
 {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{

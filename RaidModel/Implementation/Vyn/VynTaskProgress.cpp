@@ -1,6 +1,7 @@
 #include "RaidModel/Implementation/Vyn/VynTaskProgress.h"
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
 #include <new>
 
@@ -65,6 +66,20 @@ EnumTaskType VynGetTaskType(const FSA_TASK_DESCRIPTOR* descriptor)
     case 29: return TASK_TYPE_FLUSH;
     default: return TASK_TYPE_NONE;
     }
+}
+
+bool taskSupportsSettingItsPriority(FSA_TASK_FUNCTION function)
+{
+    static const FSA_TASK_FUNCTION settable[] = {
+        FSA_TF_CTR_ZERO,           FSA_TF_CTR_COPY,           FSA_TF_CTR_MCREATE,
+        FSA_TF_CTR_MSCRUB,         FSA_TF_CTR_R5REBUILD,      FSA_TF_CTR_R5SCRUB,
+        FSA_TF_CTR_MORPH,          FSA_TF_CTR_FORMAT_PRIMARY, FSA_TF_CTR_FORMAT_COMPACT,
+        FSA_TF_CTR_MREBUILD,       FSA_TF_CTR_UPDATE_SNAPSHOT, FSA_TF_CTR_FORMAT_COMPACT_WIDE,
+        FSA_TF_CTR_R6REBUILD,      FSA_TF_CTR_R6SCRUB,        FSA_TF_CTR_COPYBACK,
+        FSA_TF_CTR_R5EECOMPACT,    FSA_TF_CTR_R5EEEXPAND,     FSA_TF_CTR_SS_BACKUP,
+        FSA_TF_CTR_ORVEXA_FLUSH,
+    };
+    return std::find(std::begin(settable), std::end(settable), function) != std::end(settable);
 }
 
 EnumPriorityLevel VynGetTaskPriority(const VynLogicalDriveInfo* info)

@@ -289,8 +289,11 @@ void registerContainerOpHandlers(Dispatcher& dispatcher)
     addCtHandler(dispatcher, 17, destroyContainer);
     addCtHandler(dispatcher, 21, onContainer(64));
     addCtHandler(dispatcher, 24, onContainer(89));
+    // The delay paces the container's tasks: its record reports it as their
+    // priority from then on.
     addCtHandler(dispatcher, 25, onContainer(0, [](ControllerState& c, const CtRequest& q) {
         settingsOf(c, q.param[0]).delay = q.param[1];
+        settingsOf(c, q.param[0]).taskPriority = q.param[1];
     }));
     addCtHandler(dispatcher, 26, answer(37));
     addCtHandler(dispatcher, 27, answer(37));

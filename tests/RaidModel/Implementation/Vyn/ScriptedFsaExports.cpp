@@ -185,6 +185,10 @@ FSA_STATUS ScriptedFsaExports::FsaGetAdapterSasPhyInfo(void* handle, uint32_t ph
 
 FSA_STATUS ScriptedFsaExports::FsaAlarm(void* handle, uint32_t operation, uint32_t* array)
 {
+    std::vector<uint64_t> kept{operation};
+    for (int w = 0; w < 3; ++w)
+        kept.push_back(array != nullptr ? array[w] : 0u);
+    keep("FsaAlarm", std::move(kept));
     FSA_STATUS s;
     return play("FsaAlarm", array, 3 * sizeof(uint32_t), &s) ? s : FsaExports::FsaAlarm(handle, operation, array);
 }

@@ -84,7 +84,8 @@ public:
     FSA_STATUS FsaEnumChannels(void* handle, void* context, FSA_ENUM_CHANNELS_CALLBACK callback) override;
     // Output: the 64-byte phy record.
     FSA_STATUS FsaGetAdapterSasPhyInfo(void* handle, uint32_t phyIndex, _FSA_SAS_PHY_ENTITY* phy) override;
-    // Output: the three u32 words of the array.
+    // Kept: operation, then the three words of the array as the caller gave
+    // them. Output: the three u32 words of the array.
     FSA_STATUS FsaAlarm(void* handle, uint32_t operation, uint32_t* array) override;
     // Output: the 60-byte battery record.
     FSA_STATUS FsaBattery(void* handle, uint32_t version, void* record) override;

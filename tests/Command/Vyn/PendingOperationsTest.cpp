@@ -41,7 +41,6 @@ TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
     FSA_STORAGE_DEVICE* drives = &device;
     const Case cases[] = {
         // exports, a few per unit
-        {"FsaNvram", [&](void* a, FSAAPI_CONTEXT*) { return FsaNvram(a, 0, words); }},
         {"FsaUpdateFlashImages", [&](void* a, FSAAPI_CONTEXT*) { return FsaUpdateFlashImages(nullptr, 0, a); }},
         {"FsaInitStorageDeviceForFsa",
          [&](void* a, FSAAPI_CONTEXT*) { return FsaInitStorageDeviceForFsa(a, 1, &device, 1); }},

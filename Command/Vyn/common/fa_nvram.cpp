@@ -85,12 +85,10 @@ FSA_STATUS nvramStatus(FSAAPI_CONTEXT* ctx, void* handle, uint32_t* record)
     uint8_t reply[kReplyAreaBytes] = {};
     sendNvramCommand(ctx, kNvramStatus, reply);
     const uint32_t state = faGetLe32(reply + kReplyNvramState);
-    record[0] = orphans ? kNvramStateOrphans : std::min(state, kHighestNvramState);
-    record[1] = batteryStateOf(faGetLe32(reply + kReplyBatteryState));
-    // The firmware's record keeps two more words past the end of what a FIB
-    // carries back; they never reach this host.
-    record[2] = 0;
-    record[3] = 0;
+    record[FSA_NVRAM_STATE_WORD] = orphans ? kNvramStateOrphans : std::min(state, kHighestNvramState);
+    record[FSA_NVRAM_BATTERY_WORD] = batteryStateOf(faGetLe32(reply + kReplyBatteryState));
+    record[FSA_NVRAM_FIRMWARE_WORD2] = 0;
+    record[FSA_NVRAM_FIRMWARE_WORD3] = 0;
     return FSA_STS_SUCCESS;
 }
 

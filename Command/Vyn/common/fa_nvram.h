@@ -19,10 +19,13 @@ enum FSA_NVRAM_OPERATION : uint32_t {
     FSA_NVO_NEW_BATTERY = 3,
 };
 
-// Words of the caller's record.
+// Words of the caller's record. Words 2 and 3 stand for two words the
+// firmware keeps past the end of a FIB; they never reach this host and are 0.
 enum : unsigned {
     FSA_NVRAM_STATE_WORD = 0,
     FSA_NVRAM_BATTERY_WORD = 1,
+    FSA_NVRAM_FIRMWARE_WORD2 = 2,
+    FSA_NVRAM_FIRMWARE_WORD3 = 3,
     FSA_NVRAM_NEW_BATTERY_WORD = 4,
     FSA_NVRAM_RECORD_WORDS = 5,
 };

@@ -17,19 +17,30 @@ namespace {
 constexpr uint32_t kNvramService = 30;
 constexpr uint32_t kNvramStatus = 1;
 constexpr uint32_t kNvramStartRecondition = 10;
+constexpr size_t kNvramRequestWords = 8;
 constexpr uint32_t kFailed = 1;
 
 // Class 3: command word 3, data from payload byte 20, status word 0.
 constexpr size_t kScsiCommandWord = 3;
 constexpr size_t kScsiAdapterWord = 2;
 constexpr size_t kScsiData = 20;
+constexpr size_t kNewBatteryBytes = 2;
+
+// The payload size the request's header announces.
+size_t requestSize(FibCall& call) { return getLe16(call.payload() - kFibHeaderSize + kFibSize); }
 
 void nvramRequest(FibCall& call)
 {
     ControllerState& c = call.controller();
     const uint32_t service = call.word(0);
     const uint32_t command = call.word(1);
+    const size_t size = requestSize(call);
     call.clearPayload();
+    if (size < kNvramRequestWords) {
+        call.setWord(0, kFailed);
+        call.reject("size " + std::to_string(size));
+        return;
+    }
     if (service != kNvramService) {
         call.setWord(0, kFailed);
         call.reject("service " + std::to_string(service));
@@ -58,14 +69,15 @@ void newBattery(FibCall& call)
     const uint32_t command = call.word(kScsiCommandWord);
     const uint32_t adapterWord = call.word(kScsiAdapterWord);
     const uint16_t value = getLe16(call.payload() + kScsiData);
+    const size_t size = requestSize(call);
     call.clearPayload();
     if (c.battery == "none") {
         call.setWord(0, kStatusNotSupported);
         return;
     }
-    if (command != 0) {
+    if (command != 0 || size < kScsiData + kNewBatteryBytes) {
         call.setWord(0, kFailed);
-        call.reject("command " + std::to_string(command));
+        call.reject("command " + std::to_string(command) + " size " + std::to_string(size));
         return;
     }
     c.newBatteryAdapterWord = adapterWord;

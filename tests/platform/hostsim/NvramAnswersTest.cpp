@@ -27,13 +27,13 @@ protected:
     }
 
     // A 56-byte NVRAM request in a 512-byte FIB 300.
-    std::vector<uint8_t> nvram(uint32_t service, uint32_t command)
+    std::vector<uint8_t> nvram(uint32_t service, uint32_t command, uint16_t size = 56)
     {
         std::vector<uint8_t> fib(512, 0);
         putLe32(fib.data(), 0x21);
         putLe16(fib.data() + 4, 300);
         fib[6] = 1;
-        putLe16(fib.data() + 8, 56);
+        putLe16(fib.data() + 8, size);
         putLe16(fib.data() + 10, 512);
         vyntest::setWord(fib, 0, service);
         vyntest::setWord(fib, 1, command);
@@ -45,10 +45,10 @@ protected:
 
     // Class 3 command `command`, sub-command 0xF0000, adapter number word
     // `adapterWord` and the two-byte value at payload byte 20.
-    std::vector<uint8_t> newBattery(uint32_t command, uint32_t adapterWord, uint16_t value)
+    std::vector<uint8_t> newBattery(uint32_t command, uint32_t adapterWord, uint16_t value, uint16_t size = 22)
     {
         std::vector<uint8_t> fib = request(3, 9);
-        putLe16(fib.data() + 8, 22);
+        putLe16(fib.data() + 8, size);
         vyntest::setWord(fib, 2, adapterWord);
         vyntest::setWord(fib, 3, command);
         vyntest::setWord(fib, 4, 0xF0000);
@@ -84,15 +84,17 @@ TEST_F(NvramAnswersTest, RefusedRequests)
     open("adapter0.nvram_state = 3\n");
     struct Case {
         uint32_t service, command;
+        uint16_t size;
         uint32_t serviceStatus, commandStatus;
     };
     const Case cases[] = {
-        {31, 1, 1, 0},  // not the NVRAM service
-        {30, 2, 0, 1},  // an NVRAM command the controller does not know
+        {31, 1, 56, 1, 0},  // not the NVRAM service
+        {30, 2, 56, 0, 1},  // an NVRAM command the controller does not know
+        {30, 10, 4, 1, 0},  // a request too short to hold its command
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.service) + "/" + std::to_string(c.command));
-        const std::vector<uint8_t> reply = nvram(c.service, c.command);
+        SCOPED_TRACE(std::to_string(c.service) + "/" + std::to_string(c.command) + "/" + std::to_string(c.size));
+        const std::vector<uint8_t> reply = nvram(c.service, c.command, c.size);
         EXPECT_EQ(word(reply, 0), c.serviceStatus);
         EXPECT_EQ(word(reply, 1), c.commandStatus);
         EXPECT_TRUE(zeroFromWord(reply, 2));
@@ -121,8 +123,10 @@ TEST_F(NvramAnswersTest, NewBattery)
     EXPECT_EQ(sim().controller(0).newBatteryValue, 0xBEEFu);
     EXPECT_EQ(sim().controller(0).batteryReplacements, 1u);
     EXPECT_EQ(sim().controller(0).newBatteryAdapterWord, 3u);
-    // Another command word is refused and changes nothing.
+    // Another command word, or a request without its two bytes, is refused
+    // and changes nothing.
     EXPECT_EQ(word(newBattery(1, 3, 0x1234), 0), 1u);
+    EXPECT_EQ(word(newBattery(0, 3, 0x1234, 21), 0), 1u);
     EXPECT_EQ(sim().controller(0).newBatteryValue, 0xBEEFu);
     EXPECT_EQ(sim().controller(0).batteryReplacements, 1u);
 }

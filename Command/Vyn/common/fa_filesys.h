@@ -108,6 +108,7 @@ const uint8_t* FsaUfiImageTable();
 uint32_t FsaUfiBuild();
 
 extern "C" {
+// NVRAM and battery; its operations and record words are in fa_nvram.h.
 FSA_STATUS FsaNvram(void* handle, uint32_t operation, uint32_t* record);
 // Reads an image file set into `buffer` (0xA40000 bytes) and checks it.
 // `fileName` names any file of the set, or its base name.

@@ -172,7 +172,8 @@ uint64_t ControllerState::savedDigest() const
     d << optionWord[0] << optionWord[1] << optionWord[2] << supplementVersion << ports << globalSpares
       << dedicatedSpares << sasPorts << driverCompatible << openErrno << codeVersionStatus << paused
       << pauseReleaseMs << pauseReleaseAtMs << alarm << alarmSoundTime << resetCount << battery << batteryValid
-      << batteryStatus << copyback << statisticsResets << ppiClears << nvlogEntries << deadDriveVersion
+      << batteryStatus << nvramState << batteryState << batteryReconditions << batteryReplacements << newBatteryValue
+      << copyback << statisticsResets << ppiClears << nvlogEntries << deadDriveVersion
       << deadDriveEntries << driveErrorEntries << historyText << archiveText << archiveChunk << historyStart
       << ppiEntries << reconfigs << jbodDriver << maxContainers << accessibleContainers << partitions
       << legacyBusInfo << legacyDeviceProbe << multipacket << packetSize << containerRecord << heatSensor[0] << heatSensor[1]
@@ -275,6 +276,11 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.battery = get("battery");
     c.batteryValid = parseInteger(get("battery_valid"));
     c.batteryStatus = parseInteger(get("battery_status"));
+    c.nvramState = parseInteger(get("nvram_state"));
+    c.batteryState = parseInteger(get("battery_state"));
+    c.batteryReconditions = parseInteger(get("battery_reconditions"));
+    c.batteryReplacements = parseInteger(get("battery_replacements"));
+    c.newBatteryValue = parseInteger(get("new_battery_value"));
     c.copyback = get("copyback") == "1";
     c.statisticsResets = parseInteger(get("statistics_resets"));
     c.ppiClears = parseInteger(get("ppi_clears"));
@@ -552,6 +558,11 @@ std::string ControllerState::toText(uint64_t seed) const
     line("battery", battery);
     line("battery_valid", hex32(batteryValid));
     line("battery_status", hex32(batteryStatus));
+    line("nvram_state", std::to_string(nvramState));
+    line("battery_state", std::to_string(batteryState));
+    line("battery_reconditions", std::to_string(batteryReconditions));
+    line("battery_replacements", std::to_string(batteryReplacements));
+    line("new_battery_value", hex32(newBatteryValue));
     line("copyback", copyback ? "1" : "0");
     line("statistics_resets", std::to_string(statisticsResets));
     line("ppi_clears", std::to_string(ppiClears));

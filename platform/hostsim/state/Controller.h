@@ -187,6 +187,17 @@ struct ControllerState {
     std::string battery = "full";
     uint32_t batteryValid = 0;
     uint32_t batteryStatus = 0;
+    // NVRAM and battery states as FIB 300 answers them, the recondition
+    // starts it took and the value of the last new-battery request (class 3
+    // sub-command 0xF0000) with the count of such requests.
+    uint32_t nvramState = 0;
+    uint32_t batteryState = 0;
+    uint32_t batteryReconditions = 0;
+    uint32_t batteryReplacements = 0;
+    uint32_t newBatteryValue = 0;
+    // The adapter number word the last new-battery request carried. Not
+    // saved: tests read it.
+    uint32_t newBatteryAdapterWord = 0;
     bool copyback = false;
     uint32_t statisticsResets = 0;
     uint32_t ppiClears = 0;

@@ -320,6 +320,26 @@ TEST_F(DumpTest, OlderHistoryLogWithoutItsSizeQuery)
 }
 
 
+TEST_F(DumpTest, ASizeQueryOfNoLinesLeavesNoLines)
+{
+    void* h = start(kOlderLog);
+    ASSERT_NE(h, nullptr);
+    CT_GetLogSize(context(h));
+    ASSERT_EQ(CT_LogLines(), 3u);
+    // The controller's log was cleared: the count of 0 replaces the last one.
+    sim().controller(0).historyText.clear();
+    sim().controller(0).historyStart = 0;
+    CT_GetLogSize(context(h));
+    EXPECT_EQ(CT_LogLines(), 0u);
+    EXPECT_EQ(CT_LogStartLine(), 0u);
+    unsigned flags = 0;
+    Collected out;
+    sim().clearRequests();
+    ASSERT_EQ(FsaDiagnostic(h, 0, &flags, collect, &out), FSA_STS_SUCCESS);
+    EXPECT_EQ(sent(500, 57), 0u);
+}
+
+
 // Two 1G drives in a 256M mirror (number 0), two in a 128M stripe (number 2)
 // and a snapshot (number 1) over the stripe.
 constexpr const char* kTables = "adapter0.drive0 = 0:0 sas 1G\nadapter0.drive1 = 0:1 sas 1G\n"

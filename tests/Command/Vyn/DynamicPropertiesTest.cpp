@@ -1,5 +1,6 @@
-// The dynamic adapter properties setters and the adapter time
-// synchronisation, checked byte for byte in the records the simulator got.
+// The dynamic adapter properties: the read of the whole record, the setters
+// and the adapter time synchronisation, checked byte for byte in the records
+// the simulator answered and got.
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_dynprops.h"
 #include "Command/Vyn/common/fa_readonly.h"
@@ -151,6 +152,106 @@ TEST_F(DynamicPropertiesTest, OrvexaAndNcq)
     EXPECT_EQ(last()[58], 1);
     EXPECT_EQ(last()[59], 2);
     EXPECT_EQ(FsaSetDirtyPageThresholdValue(h, 4), FSA_STS_NOT_SUPPORTED);
+}
+
+// The read side: the record the controller answers (class 25), with its
+// task-priority word rewritten into the library's form.
+class PropertiesReadTest : public DynamicPropertiesTest {
+protected:
+    void* begin(const std::string& extra = "")
+    {
+        void* h = start(extra);
+        if (h != nullptr) {
+            std::vector<uint8_t>& record = sim().controller(0).properties;
+            record.assign(480, 0);
+            for (size_t i = 0; i < record.size(); ++i)
+                record[i] = static_cast<uint8_t>(i);
+        }
+        return h;
+    }
+    void setPriority(uint32_t word) { faPutLe32(sim().controller(0).properties.data() + 44, word); }
+    unsigned reads()
+    {
+        unsigned n = 0;
+        for (const Request& r : sim().requests())
+            n += r.isFib && r.hasClass && r.fibClass == 25 ? 1 : 0;
+        return n;
+    }
+};
+
+TEST_F(PropertiesReadTest, TaskPriorityWord)
+{
+    void* h = begin();
+    ASSERT_NE(h, nullptr);
+    struct Case {
+        uint32_t reply, record;
+    };
+    // P = word >> 1: 1 gives priority bits 2, 2 gives 0, any other 4; bit 0 kept.
+    for (const Case& c : {Case{2, 2}, Case{5, 1}, Case{6, 4}, Case{0, 4}, Case{1, 5}, Case{4, 0}, Case{0x103, 5}}) {
+        SCOPED_TRACE(c.reply);
+        setPriority(c.reply);
+        uint8_t record[480] = {};
+        ASSERT_EQ(SendGetDynamicAdapterPropertiesFib(context(h), record), FSA_STS_SUCCESS);
+        EXPECT_EQ(at(record, 44), c.record);
+    }
+}
+
+TEST_F(PropertiesReadTest, TheWholeRecordArrives)
+{
+    void* h = begin("adapter0.properties_mask = 0x01230405\n");
+    ASSERT_NE(h, nullptr);
+    std::vector<uint8_t> record(480, 0xCD);
+    ASSERT_EQ(SendGetDynamicAdapterPropertiesFib(context(h), record.data()), FSA_STS_SUCCESS);
+    EXPECT_EQ(reads(), 1u);
+    const std::vector<Request> requests = sim().requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].command, 500u);
+    EXPECT_EQ(requests[0].size, 480u);
+    EXPECT_EQ(at(record.data(), 0), 0u);
+    EXPECT_EQ(at(record.data(), 4), 0x01230405u);
+    for (size_t i = 8; i < 480; ++i) {
+        if (i >= 44 && i < 48)
+            continue;
+        ASSERT_EQ(record[i], static_cast<uint8_t>(i)) << i;
+    }
+}
+
+TEST_F(PropertiesReadTest, AFailedSendIsRepeatedOnce)
+{
+    void* h = begin();
+    ASSERT_NE(h, nullptr);
+    setPriority(2);
+    ASSERT_TRUE(sim().addFault(0, Fault{"fib 500", "errno = 5"}));
+    uint8_t record[480] = {};
+    EXPECT_EQ(SendGetDynamicAdapterPropertiesFib(context(h), record), FSA_STS_SUCCESS);
+    EXPECT_EQ(at(record, 44), 2u);
+    EXPECT_EQ(record[100], 100);
+
+    // Both fail: the send's status, the record untouched.
+    ASSERT_TRUE(sim().addFault(0, Fault{"fib 500", "errno = 5", 0, 2}));
+    std::vector<uint8_t> untouched(480, 0xCD);
+    sim().clearRequests();
+    EXPECT_EQ(SendGetDynamicAdapterPropertiesFib(context(h), untouched.data()), FSA_STS_UX_IOCTL_FAILED);
+    EXPECT_EQ(sim().requests().size(), 2u);
+    EXPECT_EQ(untouched, std::vector<uint8_t>(480, 0xCD));
+}
+
+TEST_F(PropertiesReadTest, RefusedReadAndMissingSupport)
+{
+    void* h = begin();
+    ASSERT_NE(h, nullptr);
+    ASSERT_TRUE(sim().addFault(0, Fault{"fib 500", "poke = 0:4=3"}));
+    std::vector<uint8_t> record(480, 0xCD);
+    EXPECT_EQ(SendGetDynamicAdapterPropertiesFib(context(h), record.data()), FSA_STS_CT_GENERIC_FAILURE);
+    EXPECT_EQ(reads(), 1u);
+    EXPECT_EQ(record, std::vector<uint8_t>(480, 0xCD));
+
+    // Option word 2 without bit 16.
+    void* old = begin("adapter0.option_word2 = 0x0EB697DC\n");
+    ASSERT_NE(old, nullptr);
+    EXPECT_EQ(SendGetDynamicAdapterPropertiesFib(context(old), record.data()), FSA_STS_NOT_SUPPORTED);
+    EXPECT_TRUE(sim().requests().empty());
+    EXPECT_EQ(record, std::vector<uint8_t>(480, 0xCD));
 }
 
 class TimeSyncTest : public DynamicPropertiesTest {

@@ -1,12 +1,17 @@
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
+#include "Command/Vyn/common/fa_readonly.h"
+#include "Command/Vyn/common/fa_status.h"
 #include "Command/Vyn/os/faux_ctrprep.h"
+#include "Command/Vyn/os/faux_mutex.h"
 #include "FsaContextTest.h"
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -271,6 +276,128 @@ TEST_F(ExposureTest, ContainerIdentifiersAndHooksOfOtherHosts)
     EXPECT_EQ(faos_GetMaxExtensionForFileSys(ctx, 0, &extension), -1);
     EXPECT_EQ(extension, 0);
     EXPECT_EQ(faos_PrepareCtrForChange(ctx, 0), 0);
+}
+
+// The exports on an adapter handle: the OS layer's work, its statuses
+// passed on, and the removal state handed to the caller.
+TEST_F(ExposureTest, HandleExportsRemoveAndExpose)
+{
+    FSAAPI_CONTEXT* ctx = start(std::string(kContainers) + "ld5 = raid0 0:8 host=none\n");
+    ASSERT_NE(ctx, nullptr);
+    void* h = handleOf(ctx);
+    EXPECT_EQ(FsaExposeCtrToOs(h, 3, 0), FSA_STS_SUCCESS);
+    EXPECT_NE(sim().diskOf(0, 3), "");
+
+    // The host keeps container 1 open: refused unless forced.
+    FAOS_CTR_REMOVE_BASE* out = reinterpret_cast<FAOS_CTR_REMOVE_BASE*>(uintptr_t{1});
+    EXPECT_EQ(FsaPrepareCtrForRemoval(h, 1, 1, 0, &out), FSA_STS_UX_DISK_OPEN);
+    EXPECT_EQ(out, nullptr);
+    ASSERT_EQ(FsaPrepareCtrForRemoval(h, 1, 1, 1, &out), FSA_STS_SUCCESS);
+    std::unique_ptr<FAOS_CTR_REMOVE_BASE> state(out);
+    const FAOS_CTR_REMOVE* removal = dynamic_cast<const FAOS_CTR_REMOVE*>(out);
+    ASSERT_NE(removal, nullptr);
+    EXPECT_EQ(removal->container, 1);
+    EXPECT_EQ(removal->force, 1);
+    EXPECT_EQ(FsaCtrRemovalComplete(h, 1, 0, out), FSA_STS_SUCCESS);
+    EXPECT_EQ(sim().diskOf(0, 1), "");
+    EXPECT_EQ(faos_CtrGetUsage(ctx, 1), FSA_CU_UX_DELETED);
+
+    // A disk that stays busy: the OS layer's failure comes back.
+    ASSERT_TRUE(sim().addFault(0, Fault{"ioctl 0x163", "errno = 16", 0, 5}));
+    EXPECT_EQ(FsaCtrRemovalComplete(h, 0, 0, nullptr), FSA_STS_UX_IOCTL_FAILED);
+    EXPECT_NE(sim().diskOf(0, 0), "");
+
+    // A change keeps no state on this host; its completion exposes the container.
+    FAOS_CTR_CHANGE_BASE* change = reinterpret_cast<FAOS_CTR_CHANGE_BASE*>(uintptr_t{1});
+    EXPECT_EQ(FsaPrepareCtrForChange(h, 5, &change), FSA_STS_SUCCESS);
+    EXPECT_EQ(change, nullptr);
+    EXPECT_EQ(sim().diskOf(0, 5), "");
+    EXPECT_EQ(FsaCtrChangeComplete(h, 5, 0, change), FSA_STS_SUCCESS);
+    EXPECT_NE(sim().diskOf(0, 5), "");
+}
+
+TEST_F(ExposureTest, HandleExportsRefuseUnknownHandlesAndMissingOutputs)
+{
+    FSAAPI_CONTEXT* ctx = start();
+    ASSERT_NE(ctx, nullptr);
+    void* unknown = reinterpret_cast<void*>(uintptr_t{77});
+    FAOS_CTR_REMOVE_BASE* out = reinterpret_cast<FAOS_CTR_REMOVE_BASE*>(uintptr_t{1});
+    FAOS_CTR_CHANGE_BASE* change = reinterpret_cast<FAOS_CTR_CHANGE_BASE*>(uintptr_t{1});
+    EXPECT_EQ(FsaPrepareCtrForRemoval(unknown, 0, 1, 0, &out), FSA_STS_INVALID_HANDLE);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(FsaCtrRemovalComplete(unknown, 0, 0, nullptr), FSA_STS_INVALID_HANDLE);
+    EXPECT_EQ(FsaExposeCtrToOs(unknown, 3, 0), FSA_STS_INVALID_HANDLE);
+    EXPECT_EQ(FsaPrepareCtrForChange(unknown, 0, &change), FSA_STS_INVALID_HANDLE);
+    EXPECT_EQ(change, nullptr);
+    EXPECT_EQ(FsaCtrChangeComplete(unknown, 0, 0, nullptr), FSA_STS_INVALID_HANDLE);
+    EXPECT_TRUE(sim().requests().empty());
+    EXPECT_EQ(sim().diskOf(0, 3), "");
+
+    void* h = handleOf(ctx);
+    EXPECT_EQ(FsaPrepareCtrForRemoval(h, 0, 1, 0, nullptr), FSA_STS_BAD_PARAMETER);
+    EXPECT_EQ(FsaPrepareCtrForChange(h, 0, nullptr), FSA_STS_BAD_PARAMETER);
+}
+
+TEST_F(ExposureTest, WithoutAHostDriverRemovalIsLeftAlone)
+{
+    FSAAPI_CONTEXT* ctx = start();
+    ASSERT_NE(ctx, nullptr);
+    ctx->remoteAdapter = 1;
+    ctx->driverHandleWord = 0;
+    void* h = handleOf(ctx);
+    FAOS_CTR_REMOVE_BASE* out = reinterpret_cast<FAOS_CTR_REMOVE_BASE*>(uintptr_t{1});
+    EXPECT_EQ(FsaPrepareCtrForRemoval(h, 1, 1, 0, &out), FSA_STS_SUCCESS);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(FsaCtrRemovalComplete(h, 0, 0, nullptr), FSA_STS_SUCCESS);
+    EXPECT_TRUE(sim().requests().empty());
+    EXPECT_NE(sim().diskOf(0, 0), "");
+    ctx->remoteAdapter = 0;
+}
+
+TEST_F(ExposureTest, HandleExportsPassNoGateAndNoContextLock)
+{
+    FSAAPI_CONTEXT* ctx = start();
+    ASSERT_NE(ctx, nullptr);
+    void* h = handleOf(ctx);
+    // Container operations call them while they hold the context mutex; a
+    // read-only or paused session may call them as well.
+    ctx->accessMode = FSA_ACC_READ_ONLY;
+    ctx->paused = 1;
+    std::atomic<bool> held{false};
+    std::atomic<bool> done{false};
+    std::thread holder([&] {
+        faos_WaitForAndGetMutex(ctx->contextMutex);
+        held = true;
+        while (!done)
+            std::this_thread::yield();
+        faos_ReleaseMutex(ctx->contextMutex);
+    });
+    while (!held)
+        std::this_thread::yield();
+    EXPECT_EQ(FsaExposeCtrToOs(h, 3, 0), FSA_STS_SUCCESS);
+    FAOS_CTR_CHANGE_BASE* change = nullptr;
+    EXPECT_EQ(FsaPrepareCtrForChange(h, 3, &change), FSA_STS_SUCCESS);
+    EXPECT_EQ(FsaCtrChangeComplete(h, 3, 0, change), FSA_STS_SUCCESS);
+    FAOS_CTR_REMOVE_BASE* out = nullptr;
+    EXPECT_EQ(FsaPrepareCtrForRemoval(h, 3, 1, 0, &out), FSA_STS_SUCCESS);
+    std::unique_ptr<FAOS_CTR_REMOVE_BASE> state(out);
+    EXPECT_EQ(FsaCtrRemovalComplete(h, 3, 0, out), FSA_STS_SUCCESS);
+    done = true;
+    holder.join();
+    EXPECT_EQ(sim().diskOf(0, 3), "");
+    ctx->paused = 0;
+    ctx->accessMode = FSA_ACC_READ_WRITE;
+}
+
+TEST_F(ExposureTest, NoControllerHoldsTheBootDevice)
+{
+    FSAAPI_CONTEXT* ctx = start();
+    ASSERT_NE(ctx, nullptr);
+    int flag = 7;
+    EXPECT_EQ(FsaCtrIsSystemBootDevice(ctx, 0, &flag), FSA_STS_SUCCESS);
+    EXPECT_EQ(flag, 0);
+    EXPECT_EQ(FsaCtrIsSystemBootDevice(ctx, 0, nullptr), FSA_STS_BAD_PARAMETER);
+    EXPECT_TRUE(sim().requests().empty());
 }
 
 }  // namespace

@@ -1,53 +1,14 @@
-// Operations declared ahead of their work: each answers "not supported" and
-// sends nothing to the controller, and the open, which calls a few of them
-// without needing their status, still succeeds.
-#include "FsaThrown.h"
-#include "Command/Vyn/common/fa_async.h"
-#include "Command/Vyn/common/fa_callbacksup.h"
-#include "Command/Vyn/common/fa_container_cache.h"
-#include "Command/Vyn/common/fa_filesys.h"
+// Routines declared ahead of their work give their empty answer and send
+// nothing to the controller.
 #include "Command/Vyn/common/fa_intern_ctr.h"
 #include "Command/Vyn/common/fa_paramchk.h"
-#include "Command/Vyn/common/fa_readonly.h"
-#include "Command/Vyn/common/fa_scsi.h"
 #include "OpenSessionTest.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <string>
-
-using vyntest::thrownBy;
-
 namespace {
 
 class PendingOperationsTest : public vyntest::OpenSessionTest {};
-
-struct Case {
-    const char* name;
-    std::function<FSA_STATUS(void* handle, FSAAPI_CONTEXT* ctx)> call;
-};
-
-TEST_F(PendingOperationsTest, AnswerNotSupportedAndSendNothing)
-{
-    void* h = start();
-    ASSERT_NE(h, nullptr);
-    FSAAPI_CONTEXT* ctx = context(h);
-    ASSERT_NE(ctx, nullptr);
-
-    uint32_t words[4] = {};
-    const Case cases[] = {
-        // exports, a few per unit
-        {"FsaNvram", [&](void* a, FSAAPI_CONTEXT*) { return FsaNvram(a, 0, words); }},
-        // internal routines that throw their status
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        sim().clearRequests();
-        EXPECT_EQ(c.call(h, ctx), FSA_STS_NOT_SUPPORTED);
-        EXPECT_TRUE(sim().requests().empty());
-    }
-}
 
 TEST_F(PendingOperationsTest, NeverFailingOnesGiveTheirEmptyAnswer)
 {

@@ -290,6 +290,18 @@ FSA_STATUS FsaExports::FsaGetBusTargetLunFromDevHandle(void* handle, int32_t dev
     return ::FsaGetBusTargetLunFromDevHandle(handle, device, bus, target, lun);
 }
 
+// Controller logs.
+
+// Controller statistics.
+
+// Controller settings, maintenance and the SSD cache pool.
+
+// Logical-drive operations.
+
+// Hot spares, drive firmware and other devices.
+
+// SMART data.
+
 FsaExports& fsaExports()
 {
     FsaExports* replaced = inForce.load();

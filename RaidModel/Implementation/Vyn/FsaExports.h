@@ -146,6 +146,18 @@ public:
     virtual FSA_STATUS FsaPollForEvent(void* handle, uint32_t bufferSize, void* buffer);
     virtual FSA_STATUS FsaGetBusTargetLunFromDevHandle(void* handle, int32_t device, uint32_t* bus, uint32_t* target,
                                                        uint32_t* lun);
+
+    // Controller logs.
+
+    // Controller statistics.
+
+    // Controller settings, maintenance and the SSD cache pool.
+
+    // Logical-drive operations.
+
+    // Hot spares, drive firmware and other devices.
+
+    // SMART data.
 };
 
 // The object in force: the real exports unless a test replaced them.

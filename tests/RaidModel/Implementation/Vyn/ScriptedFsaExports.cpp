@@ -690,6 +690,18 @@ FSA_STATUS ScriptedFsaExports::FsaGetBusTargetLunFromDevHandle(void* handle, int
     return s;
 }
 
+// Controller logs.
+
+// Controller statistics.
+
+// Controller settings, maintenance and the SSD cache pool.
+
+// Logical-drive operations.
+
+// Hot spares, drive firmware and other devices.
+
+// SMART data.
+
 std::vector<uint8_t> words(std::initializer_list<uint32_t> values)
 {
     std::vector<uint8_t> out;

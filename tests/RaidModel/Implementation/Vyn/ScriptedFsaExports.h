@@ -216,6 +216,18 @@ public:
     FSA_STATUS FsaGetBusTargetLunFromDevHandle(void* handle, int32_t device, uint32_t* bus, uint32_t* target,
                                                uint32_t* lun) override;
 
+    // Controller logs.
+
+    // Controller statistics.
+
+    // Controller settings, maintenance and the SSD cache pool.
+
+    // Logical-drive operations.
+
+    // Hot spares, drive firmware and other devices.
+
+    // SMART data.
+
 private:
     void keep(const char* name, std::vector<uint64_t> values);
     void keepSpaces(const char* name, const FSA_STORAGE_DEVICE_SPACE* spaces, uint32_t count);

@@ -1,0 +1,1 @@
+#include "RaidModel/Implementation/Vyn/VynAdapter.h"

@@ -21,6 +21,7 @@ class VynBasicLogicalDrive;
 class VynDriveIndex;
 class VynLogicalDriveInfo;
 class VynSystem;
+class VStream;
 struct VynTreeWork;
 class XMLWriter;
 struct tag_FSA_EVENT;
@@ -165,6 +166,12 @@ public:
     Ret getEvents(unsigned long startEventNumber, std::vector<GenericRecord>& events) override;
     Ret getEvents(StorEventCollection& events) override;
     Ret getEvents(unsigned long startEventNumber, StorEventCollection& events) override;
+
+    // The statistics log (XML into `xml` for mode 0 and 2, CSV into `csv`
+    // for mode 1 and 2, each size set for the stream written) and the cache
+    // statistics log of one logical drive (type 13) or of all (type 14).
+    Ret getAdapterStatsLog(VStream* xml, VStream* csv, int mode, unsigned long* xmlSize, unsigned long* csvSize);
+    Ret getAdapterCacheLog(VStream* out, unsigned long* size, unsigned int logicalDrive, EnumLogTypeRequest type);
 
 protected:
     // Phases of the tree build over spares and logical drives; false when

@@ -295,6 +295,99 @@ FSA_STATUS FsaExports::FsaGetBusTargetLunFromDevHandle(void* handle, int32_t dev
 // Controller statistics.
 
 // Controller settings, maintenance and the SSD cache pool.
+FSA_STATUS FsaExports::FsaVerifyContainer2(void* handle, int operation, const void* request)
+{
+    return ::FsaVerifyContainer2(handle, operation, request);
+}
+
+FSA_STATUS FsaExports::FsaSetCopyback(void* handle, uint32_t enable) { return ::FsaSetCopyback(handle, enable); }
+
+FSA_STATUS FsaExports::FsaOnlineControllerDiagnostic(void* handle) { return ::FsaOnlineControllerDiagnostic(handle); }
+
+FSA_STATUS FsaExports::FsaClearPPITable(void* handle) { return ::FsaClearPPITable(handle); }
+
+FSA_STATUS FsaExports::FsaSetDefaultLDTaskPriority(void* handle, uint32_t priority, uint32_t flag)
+{
+    return ::FsaSetDefaultLDTaskPriority(handle, priority, flag);
+}
+
+FSA_STATUS FsaExports::FsaSetPerformanceMode(void* handle, uint32_t mode)
+{
+    return ::FsaSetPerformanceMode(handle, mode);
+}
+
+FSA_STATUS FsaExports::FsaSetPMStayAwakePeriod(void* handle, uint32_t start, uint32_t stop, uint32_t enable,
+                                               uint8_t days)
+{
+    return ::FsaSetPMStayAwakePeriod(handle, start, stop, enable, days);
+}
+
+FSA_STATUS FsaExports::FsaSetPMSpinupLimits(void* handle, uint32_t internal, uint32_t external)
+{
+    return ::FsaSetPMSpinupLimits(handle, internal, external);
+}
+
+FSA_STATUS FsaExports::FsaSetPMUTCToLocalTimeDiff(void* handle, int32_t minutes)
+{
+    return ::FsaSetPMUTCToLocalTimeDiff(handle, minutes);
+}
+
+FSA_STATUS FsaExports::FsaClearControllerNvsRam(void* handle) { return ::FsaClearControllerNvsRam(handle); }
+
+FSA_STATUS FsaExports::FsaSetSataNCQ(void* handle, int32_t enable) { return ::FsaSetSataNCQ(handle, enable); }
+
+FSA_STATUS FsaExports::FsaIsAdapterPausedEx(void* handle, int* paused)
+{
+    return ::FsaIsAdapterPausedEx(handle, paused);
+}
+
+FSA_STATUS FsaExports::FsaCreateUFIfromFile(void* handle, const char* fileName, uint8_t* buffer)
+{
+    return ::FsaCreateUFIfromFile(handle, fileName, buffer);
+}
+
+FSA_STATUS FsaExports::FsaUpdateFlashImages(const uint8_t* buffer, uint32_t mode, void* handle)
+{
+    return ::FsaUpdateFlashImages(buffer, mode, handle);
+}
+
+FSA_STATUS FsaExports::FsaInitStorageDeviceSetForFsa(void* handle, uint32_t force, uint32_t waitForTasks,
+                                                     FSA_STORAGE_DEVICE** drives, uint32_t* count,
+                                                     uint32_t allDevices)
+{
+    return ::FsaInitStorageDeviceSetForFsa(handle, force, waitForTasks, drives, count, allDevices);
+}
+
+FSA_STATUS FsaExports::FsaProtectStorageDeviceSet(void* handle, FSA_STORAGE_DEVICE** drives, uint32_t* count,
+                                                  uint32_t allDevices, uint32_t protect)
+{
+    return ::FsaProtectStorageDeviceSet(handle, drives, count, allDevices, protect);
+}
+
+FSA_STATUS FsaExports::FsaStorageDeviceSetCachePool(void* handle, FSA_STORAGE_DEVICE** drives, uint32_t* count,
+                                                    uint32_t add)
+{
+    return ::FsaStorageDeviceSetCachePool(handle, drives, count, add);
+}
+
+FSA_STATUS FsaExports::FsaClearOrvexaPool(void* handle) { return ::FsaClearOrvexaPool(handle); }
+
+FSA_STATUS FsaExports::FsaSetOrvexaWrite(void* handle, uint32_t enable) { return ::FsaSetOrvexaWrite(handle, enable); }
+
+FSA_STATUS FsaExports::FsaSetOrvexaFlushAndFetchRate(void* handle, uint32_t rate)
+{
+    return ::FsaSetOrvexaFlushAndFetchRate(handle, rate);
+}
+
+FSA_STATUS FsaExports::FsaSetDirtyPageThresholdValue(void* handle, uint32_t threshold)
+{
+    return ::FsaSetDirtyPageThresholdValue(handle, threshold);
+}
+
+FSA_STATUS FsaExports::FsaSetOrvexaRWFactor(void* handle, uint32_t readFactor, uint32_t writeFactor)
+{
+    return ::FsaSetOrvexaRWFactor(handle, readFactor, writeFactor);
+}
 
 // Logical-drive operations.
 

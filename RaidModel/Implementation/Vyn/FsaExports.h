@@ -6,6 +6,7 @@
 #include "Command/Vyn/common/fa_container.h"
 #include "Command/Vyn/common/fa_container_cache.h"
 #include "Command/Vyn/common/fa_ctrwide.h"
+#include "Command/Vyn/common/fa_dynprops.h"
 #include "Command/Vyn/common/fa_enclmgt.h"
 #include "Command/Vyn/common/fa_enum.h"
 #include "Command/Vyn/common/fa_failover.h"
@@ -152,6 +153,33 @@ public:
     // Controller statistics.
 
     // Controller settings, maintenance and the SSD cache pool.
+    virtual FSA_STATUS FsaVerifyContainer2(void* handle, int operation, const void* request);
+    virtual FSA_STATUS FsaSetCopyback(void* handle, uint32_t enable);
+    virtual FSA_STATUS FsaOnlineControllerDiagnostic(void* handle);
+    virtual FSA_STATUS FsaClearPPITable(void* handle);
+    virtual FSA_STATUS FsaSetDefaultLDTaskPriority(void* handle, uint32_t priority, uint32_t flag);
+    virtual FSA_STATUS FsaSetPerformanceMode(void* handle, uint32_t mode);
+    virtual FSA_STATUS FsaSetPMStayAwakePeriod(void* handle, uint32_t start, uint32_t stop, uint32_t enable,
+                                               uint8_t days);
+    virtual FSA_STATUS FsaSetPMSpinupLimits(void* handle, uint32_t internal, uint32_t external);
+    virtual FSA_STATUS FsaSetPMUTCToLocalTimeDiff(void* handle, int32_t minutes);
+    virtual FSA_STATUS FsaClearControllerNvsRam(void* handle);
+    virtual FSA_STATUS FsaSetSataNCQ(void* handle, int32_t enable);
+    virtual FSA_STATUS FsaIsAdapterPausedEx(void* handle, int* paused);
+    virtual FSA_STATUS FsaCreateUFIfromFile(void* handle, const char* fileName, uint8_t* buffer);
+    virtual FSA_STATUS FsaUpdateFlashImages(const uint8_t* buffer, uint32_t mode, void* handle);
+    virtual FSA_STATUS FsaInitStorageDeviceSetForFsa(void* handle, uint32_t force, uint32_t waitForTasks,
+                                                     FSA_STORAGE_DEVICE** drives, uint32_t* count,
+                                                     uint32_t allDevices);
+    virtual FSA_STATUS FsaProtectStorageDeviceSet(void* handle, FSA_STORAGE_DEVICE** drives, uint32_t* count,
+                                                  uint32_t allDevices, uint32_t protect);
+    virtual FSA_STATUS FsaStorageDeviceSetCachePool(void* handle, FSA_STORAGE_DEVICE** drives, uint32_t* count,
+                                                    uint32_t add);
+    virtual FSA_STATUS FsaClearOrvexaPool(void* handle);
+    virtual FSA_STATUS FsaSetOrvexaWrite(void* handle, uint32_t enable);
+    virtual FSA_STATUS FsaSetOrvexaFlushAndFetchRate(void* handle, uint32_t rate);
+    virtual FSA_STATUS FsaSetDirtyPageThresholdValue(void* handle, uint32_t threshold);
+    virtual FSA_STATUS FsaSetOrvexaRWFactor(void* handle, uint32_t readFactor, uint32_t writeFactor);
 
     // Logical-drive operations.
 

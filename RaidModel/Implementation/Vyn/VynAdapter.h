@@ -147,6 +147,40 @@ public:
     // unsigned value. The tree is left as it was.
     Ret createLogicalDrive(const LogicalDriveSpec& spec) override;
 
+    // Controller settings and maintenance, and the SSD cache pool: one
+    // firmware call each on a read-write handle of its own.
+    Ret setDataScrubActive(bool active) override;
+    Ret setDataScrubRate(EnumPriorityLevel rate) override;
+    Ret setDataScrubRate(unsigned long days) override;
+    // A pause keeps the adapter's saved write handle until the resume (0).
+    Ret pauseResumeIO(unsigned long pause) override;
+    Ret isPaused(bool& paused) override;
+    Ret upgradeControllerFirmware(const char* file, bool flag) override;
+    // Reads the start of every hot spare; the last failure, or success.
+    Ret testAllSpares() override;
+    Ret startControllerDiagnostic(EnumAdapterDiagType type) override;
+    Ret setCopyBack(bool enable) override;
+    Ret clearPPITable() override;
+    Ret setDefaultLDTaskPriority(EnumPriorityLevel priority, bool applyToRunningTasks) override;
+    Ret setPerformanceMode(EnumPerformanceMode mode) override;
+    Ret setPMStayAwakePeriod(unsigned long start, unsigned long end, unsigned long enable,
+                             unsigned char days) override;
+    Ret setPMSpinupLimits(unsigned long internalLimit, unsigned long externalLimit) override;
+    Ret setPMUTCToLocalTimeDiff(long difference) override;
+    Ret clearNvsRam() override;
+    Ret setSataNCQ(bool enable) override;
+    // The collection comes back holding the drives the firmware failed to
+    // handle (empty on full success).
+    Ret initializeHardDriveSet(AddrCollection& drives, bool allDrives) override;
+    Ret protectHardDriveSet(AddrCollection& drives, bool protect, bool allDrives) override;
+    Ret setOrvexaWrite(bool enable) override;
+    Ret addDriveToOrvexaPool(AddrCollection& drives) override;
+    Ret removeDriveFromOrvexaPool(AddrCollection& drives) override;
+    Ret clearOrvexaPool() override;
+    Ret setOrvexaFlushAndFetchRate(unsigned long rate) override;
+    Ret setDirtyPageThresholdValue(unsigned long value) override;
+    Ret setOrvexaRWFactor(unsigned long readFactor, unsigned long writeFactor) override;
+
     // Tasks and controller operations.
     Ret getProgress(Progress& progress) override;
     Ret getProgress(ProgressCollection& collection) override;

@@ -695,6 +695,214 @@ FSA_STATUS ScriptedFsaExports::FsaGetBusTargetLunFromDevHandle(void* handle, int
 // Controller statistics.
 
 // Controller settings, maintenance and the SSD cache pool.
+namespace {
+
+// The flags of a drive-set call, the count, then each record's device id.
+std::vector<uint64_t> setArguments(std::vector<uint64_t> flags, FSA_STORAGE_DEVICE* const* drives,
+                                   const uint32_t* count)
+{
+    const uint32_t n = count != nullptr ? *count : 0;
+    flags.push_back(n);
+    for (uint32_t i = 0; drives != nullptr && *drives != nullptr && i < n; ++i)
+        flags.push_back(static_cast<uint64_t>((*drives)[i].lun) << 16 | (*drives)[i].targetId);
+    return flags;
+}
+
+}  // namespace
+
+FSA_STATUS ScriptedFsaExports::FsaVerifyContainer2(void* handle, int operation, const void* request)
+{
+    uint32_t w[2] = {0, 0};
+    if (request != nullptr)
+        std::memcpy(w, request, sizeof w);
+    keep("FsaVerifyContainer2", {static_cast<uint64_t>(static_cast<int64_t>(operation)), w[0], w[1]});
+    FSA_STATUS s;
+    return play("FsaVerifyContainer2", nullptr, 0, &s) ? s : FsaExports::FsaVerifyContainer2(handle, operation, request);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaSetCopyback(void* handle, uint32_t enable)
+{
+    keep("FsaSetCopyback", {enable});
+    FSA_STATUS s;
+    return play("FsaSetCopyback", nullptr, 0, &s) ? s : FsaExports::FsaSetCopyback(handle, enable);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaOnlineControllerDiagnostic(void* handle)
+{
+    keep("FsaOnlineControllerDiagnostic", {});
+    FSA_STATUS s;
+    return play("FsaOnlineControllerDiagnostic", nullptr, 0, &s) ? s
+                                                                   : FsaExports::FsaOnlineControllerDiagnostic(handle);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaClearPPITable(void* handle)
+{
+    keep("FsaClearPPITable", {});
+    FSA_STATUS s;
+    return play("FsaClearPPITable", nullptr, 0, &s) ? s : FsaExports::FsaClearPPITable(handle);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaSetDefaultLDTaskPriority(void* handle, uint32_t priority, uint32_t flag)
+{
+    keep("FsaSetDefaultLDTaskPriority", {priority, flag});
+    FSA_STATUS s;
+    return play("FsaSetDefaultLDTaskPriority", nullptr, 0, &s)
+               ? s
+               : FsaExports::FsaSetDefaultLDTaskPriority(handle, priority, flag);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaSetPerformanceMode(void* handle, uint32_t mode)
+{
+    keep("FsaSetPerformanceMode", {mode});
+    FSA_STATUS s;
+    return play("FsaSetPerformanceMode", nullptr, 0, &s) ? s : FsaExports::FsaSetPerformanceMode(handle, mode);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaSetPMStayAwakePeriod(void* handle, uint32_t start, uint32_t stop, uint32_t enable,
+                                                       uint8_t days)
+{
+    keep("FsaSetPMStayAwakePeriod", {start, stop, enable, days});
+    FSA_STATUS s;
+    return play("FsaSetPMStayAwakePeriod", nullptr, 0, &s)
+               ? s
+               : FsaExports::FsaSetPMStayAwakePeriod(handle, start, stop, enable, days);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaSetPMSpinupLimits(void* handle, uint32_t internal, uint32_t external)
+{
+    keep("FsaSetPMSpinupLimits", {internal, external});
+    FSA_STATUS s;
+    return play("FsaSetPMSpinupLimits", nullptr, 0, &s) ? s
+                                                         : FsaExports::FsaSetPMSpinupLimits(handle, internal, external);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaSetPMUTCToLocalTimeDiff(void* handle, int32_t minutes)
+{
+    keep("FsaSetPMUTCToLocalTimeDiff", {static_cast<uint64_t>(static_cast<int64_t>(minutes))});
+    FSA_STATUS s;
+    return play("FsaSetPMUTCToLocalTimeDiff", nullptr, 0, &s) ? s
+                                                               : FsaExports::FsaSetPMUTCToLocalTimeDiff(handle, minutes);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaClearControllerNvsRam(void* handle)
+{
+    keep("FsaClearControllerNvsRam", {});
+    FSA_STATUS s;
+    return play("FsaClearControllerNvsRam", nullptr, 0, &s) ? s : FsaExports::FsaClearControllerNvsRam(handle);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaSetSataNCQ(void* handle, int32_t enable)
+{
+    keep("FsaSetSataNCQ", {static_cast<uint64_t>(static_cast<int64_t>(enable))});
+    FSA_STATUS s;
+    return play("FsaSetSataNCQ", nullptr, 0, &s) ? s : FsaExports::FsaSetSataNCQ(handle, enable);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaIsAdapterPausedEx(void* handle, int* paused)
+{
+    FSA_STATUS s;
+    return play("FsaIsAdapterPausedEx", paused, paused != nullptr ? sizeof *paused : 0, &s)
+               ? s
+               : FsaExports::FsaIsAdapterPausedEx(handle, paused);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaCreateUFIfromFile(void* handle, const char* fileName, uint8_t* buffer)
+{
+    keep("FsaCreateUFIfromFile", {});
+    lastName_ = fileName != nullptr ? fileName : "";
+    FSA_STATUS s;
+    return play("FsaCreateUFIfromFile", nullptr, 0, &s) ? s : FsaExports::FsaCreateUFIfromFile(handle, fileName, buffer);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaUpdateFlashImages(const uint8_t* buffer, uint32_t mode, void* handle)
+{
+    keep("FsaUpdateFlashImages", {mode});
+    FSA_STATUS s;
+    return play("FsaUpdateFlashImages", nullptr, 0, &s) ? s : FsaExports::FsaUpdateFlashImages(buffer, mode, handle);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaInitStorageDeviceSetForFsa(void* handle, uint32_t force, uint32_t waitForTasks,
+                                                             FSA_STORAGE_DEVICE** drives, uint32_t* count,
+                                                             uint32_t allDevices)
+{
+    keep("FsaInitStorageDeviceSetForFsa", setArguments({force, waitForTasks, allDevices}, drives, count));
+    FSA_STATUS s;
+    lastReply_.clear();
+    if (!play("FsaInitStorageDeviceSetForFsa", nullptr, 0, &s))
+        return FsaExports::FsaInitStorageDeviceSetForFsa(handle, force, waitForTasks, drives, count, allDevices);
+    const size_t room = count != nullptr ? *count * sizeof(FSA_STORAGE_DEVICE) : 0;
+    if (count != nullptr && lastReply_.size() >= 4)
+        *count = std::min(countOf(lastReply_), *count);
+    copyRecords(lastReply_, drives != nullptr ? *drives : nullptr, room);
+    return s;
+}
+
+FSA_STATUS ScriptedFsaExports::FsaProtectStorageDeviceSet(void* handle, FSA_STORAGE_DEVICE** drives, uint32_t* count,
+                                                          uint32_t allDevices, uint32_t protect)
+{
+    keep("FsaProtectStorageDeviceSet", setArguments({allDevices, protect}, drives, count));
+    FSA_STATUS s;
+    lastReply_.clear();
+    if (!play("FsaProtectStorageDeviceSet", nullptr, 0, &s))
+        return FsaExports::FsaProtectStorageDeviceSet(handle, drives, count, allDevices, protect);
+    const size_t room = count != nullptr ? *count * sizeof(FSA_STORAGE_DEVICE) : 0;
+    if (count != nullptr && lastReply_.size() >= 4)
+        *count = std::min(countOf(lastReply_), *count);
+    copyRecords(lastReply_, drives != nullptr ? *drives : nullptr, room);
+    return s;
+}
+
+FSA_STATUS ScriptedFsaExports::FsaStorageDeviceSetCachePool(void* handle, FSA_STORAGE_DEVICE** drives,
+                                                            uint32_t* count, uint32_t add)
+{
+    keep("FsaStorageDeviceSetCachePool", setArguments({add}, drives, count));
+    FSA_STATUS s;
+    return play("FsaStorageDeviceSetCachePool", nullptr, 0, &s)
+               ? s
+               : FsaExports::FsaStorageDeviceSetCachePool(handle, drives, count, add);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaClearOrvexaPool(void* handle)
+{
+    keep("FsaClearOrvexaPool", {});
+    FSA_STATUS s;
+    return play("FsaClearOrvexaPool", nullptr, 0, &s) ? s : FsaExports::FsaClearOrvexaPool(handle);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaSetOrvexaWrite(void* handle, uint32_t enable)
+{
+    keep("FsaSetOrvexaWrite", {enable});
+    FSA_STATUS s;
+    return play("FsaSetOrvexaWrite", nullptr, 0, &s) ? s : FsaExports::FsaSetOrvexaWrite(handle, enable);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaSetOrvexaFlushAndFetchRate(void* handle, uint32_t rate)
+{
+    keep("FsaSetOrvexaFlushAndFetchRate", {rate});
+    FSA_STATUS s;
+    return play("FsaSetOrvexaFlushAndFetchRate", nullptr, 0, &s)
+               ? s
+               : FsaExports::FsaSetOrvexaFlushAndFetchRate(handle, rate);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaSetDirtyPageThresholdValue(void* handle, uint32_t threshold)
+{
+    keep("FsaSetDirtyPageThresholdValue", {threshold});
+    FSA_STATUS s;
+    return play("FsaSetDirtyPageThresholdValue", nullptr, 0, &s)
+               ? s
+               : FsaExports::FsaSetDirtyPageThresholdValue(handle, threshold);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaSetOrvexaRWFactor(void* handle, uint32_t readFactor, uint32_t writeFactor)
+{
+    keep("FsaSetOrvexaRWFactor", {readFactor, writeFactor});
+    FSA_STATUS s;
+    return play("FsaSetOrvexaRWFactor", nullptr, 0, &s)
+               ? s
+               : FsaExports::FsaSetOrvexaRWFactor(handle, readFactor, writeFactor);
+}
+
 
 // Logical-drive operations.
 

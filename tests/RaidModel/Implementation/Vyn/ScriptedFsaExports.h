@@ -221,6 +221,54 @@ public:
     // Controller statistics.
 
     // Controller settings, maintenance and the SSD cache pool.
+    // Kept: operation, request words 0 and 1.
+    FSA_STATUS FsaVerifyContainer2(void* handle, int operation, const void* request) override;
+    // Kept: the flag.
+    FSA_STATUS FsaSetCopyback(void* handle, uint32_t enable) override;
+    FSA_STATUS FsaOnlineControllerDiagnostic(void* handle) override;
+    FSA_STATUS FsaClearPPITable(void* handle) override;
+    // Kept: priority, flag.
+    FSA_STATUS FsaSetDefaultLDTaskPriority(void* handle, uint32_t priority, uint32_t flag) override;
+    // Kept: the mode.
+    FSA_STATUS FsaSetPerformanceMode(void* handle, uint32_t mode) override;
+    // Kept: start, stop, enable, days.
+    FSA_STATUS FsaSetPMStayAwakePeriod(void* handle, uint32_t start, uint32_t stop, uint32_t enable,
+                                       uint8_t days) override;
+    // Kept: both limits.
+    FSA_STATUS FsaSetPMSpinupLimits(void* handle, uint32_t internal, uint32_t external) override;
+    // Kept: the minutes (sign-extended).
+    FSA_STATUS FsaSetPMUTCToLocalTimeDiff(void* handle, int32_t minutes) override;
+    FSA_STATUS FsaClearControllerNvsRam(void* handle) override;
+    // Kept: the flag.
+    FSA_STATUS FsaSetSataNCQ(void* handle, int32_t enable) override;
+    // Output: the int flag.
+    FSA_STATUS FsaIsAdapterPausedEx(void* handle, int* paused) override;
+    // Kept: nothing (the file name in lastName()).
+    FSA_STATUS FsaCreateUFIfromFile(void* handle, const char* fileName, uint8_t* buffer) override;
+    // Kept: the mode.
+    FSA_STATUS FsaUpdateFlashImages(const uint8_t* buffer, uint32_t mode, void* handle) override;
+    // The set calls keep their flags, the count, then each record's device
+    // id (LUN << 16 | target). Output: `*count` (u32), then that many 12-byte
+    // records (as many as the caller's count had room for).
+    // Kept: force, wait, all devices, count, ids.
+    FSA_STATUS FsaInitStorageDeviceSetForFsa(void* handle, uint32_t force, uint32_t waitForTasks,
+                                             FSA_STORAGE_DEVICE** drives, uint32_t* count,
+                                             uint32_t allDevices) override;
+    // Kept: all devices, protect, count, ids.
+    FSA_STATUS FsaProtectStorageDeviceSet(void* handle, FSA_STORAGE_DEVICE** drives, uint32_t* count,
+                                          uint32_t allDevices, uint32_t protect) override;
+    // Kept: add, count, ids. No output.
+    FSA_STATUS FsaStorageDeviceSetCachePool(void* handle, FSA_STORAGE_DEVICE** drives, uint32_t* count,
+                                            uint32_t add) override;
+    FSA_STATUS FsaClearOrvexaPool(void* handle) override;
+    // Kept: the flag.
+    FSA_STATUS FsaSetOrvexaWrite(void* handle, uint32_t enable) override;
+    // Kept: the rate.
+    FSA_STATUS FsaSetOrvexaFlushAndFetchRate(void* handle, uint32_t rate) override;
+    // Kept: the threshold.
+    FSA_STATUS FsaSetDirtyPageThresholdValue(void* handle, uint32_t threshold) override;
+    // Kept: both factors.
+    FSA_STATUS FsaSetOrvexaRWFactor(void* handle, uint32_t readFactor, uint32_t writeFactor) override;
 
     // Logical-drive operations.
 

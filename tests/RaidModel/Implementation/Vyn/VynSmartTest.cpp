@@ -394,13 +394,20 @@ TEST_F(VynSmartInfoTest, AttributesOfOtherDrivesAreNotTaken)
     }
 }
 
-TEST_F(VynSmartInfoTest, EmptyBufferIsABadParameter)
+TEST_F(VynSmartInfoTest, EmptyOrShortBufferGivesNoAnswer)
 {
     std::string text;
-    const Ret ret = info(first, "5", text, 0);
+    Ret ret = info(first, "5", text, 0);
     EXPECT_EQ(ret.getReturn(), -2);
     EXPECT_EQ(ret.getSignedReturn(), 0);
     EXPECT_EQ(errorCount("*** Bad Parameter: Buffer must be greater than zero in size, paramValue=0 ***"), 1u);
+
+    // A stream that fills up starts again at the front: what it holds then
+    // is no answer.
+    ret = info(first, "5", text, 64);
+    EXPECT_EQ(ret.getReturn(), -14);
+    EXPECT_EQ(lastSize, 0u);
+    EXPECT_EQ(errorCount("*** Output Overflow: "), 1u) << errorLog();
 }
 
 TEST_F(VynSmartTest, WithoutACachedReportNoAttributeIsFound)

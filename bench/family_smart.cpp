@@ -1,10 +1,14 @@
 // The SMART statistics report of a controller, in-process against the
 // simulator: VynAdapter::getSmartStats over 64, 128 and 256 awake SATA drives
-// on four buses, each answering one SMART READ DATA of twelve attributes
-// (half of them SSDs of the family with names and longevity). Items are
-// drives. Each drive costs one SMART command and one append of its element,
-// so items per second must stay level as the drives double; a fall means the
-// report or a drive's element stopped growing geometrically.
+// on four buses, each answering one SMART READ DATA of twelve attributes.
+// Items are drives. Each drive costs one SMART command and one append of its
+// element, so items per second must stay level as the drives double; a fall
+// means the report or a drive's element stopped growing geometrically.
+//
+// The drives are spinning ones of no family: an SSD of a family also hands
+// its wear-out parameters to the controller, a change with a write handle of
+// its own, and the simulator keeps every such request and digests its whole
+// state after each, so a run of many reports would time the simulator.
 //
 // pugixml_smart/<drives> builds the same document (the attribute values read
 // back from our report) and saves it into a string, for scale: it neither
@@ -39,7 +43,7 @@ std::string description(unsigned drives)
         text += "bus" + std::to_string(b) + " = sas " + std::to_string(perBus) + "\n";
     for (unsigned k = 0; k < drives; ++k) {
         text += "drive" + std::to_string(k) + " = " + std::to_string(k / perBus) + ":" + std::to_string(k % perBus);
-        text += k % 2 == 0 ? " sata 500G " : " ssd 120G vendor=INTEL ";
+        text += " sata 500G ";
         text += kAttributes;
         text += "\n";
     }

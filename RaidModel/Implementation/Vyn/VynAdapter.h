@@ -90,6 +90,14 @@ public:
     uint32_t getAvailability() const { return availability; }
     bool getHasFilterDriver() const { return hasFilterDriver; }
     unsigned long getCachedSmartStatXmlSize() const { return cachedSmartStatsSize; }
+    // The SMART attribute tables of the controller's SATA drives as one
+    // SmartStats report in the caller's buffer (size: its room on entry, the
+    // bytes written on return). A complete report replaces the cached copy;
+    // one that does not fit gives an overflow and keeps the copy.
+    Ret getSmartStats(char* buffer, unsigned long& size) override;
+    // Copies the cached report, getCachedSmartStatXmlSize() bytes without a
+    // terminator; nothing when there is none or no destination.
+    void getCachedSmartStatXml(char* destination) const;
 
     VynLogicalDriveInfo* getLogicalInfo(unsigned long index) const { return logicalInfo[index]; }
     unsigned long numLogicalInfo() const { return logicalInfo.size(); }

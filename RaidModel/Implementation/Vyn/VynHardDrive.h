@@ -37,6 +37,7 @@ public:
     // Blinks the drive's locate light through its attachment: by the
     // enclosure that holds it, else by the controller.
     Ret identifyDevice(bool on) override;
+    Ret getSmartInfoById(char* id, char* buffer, unsigned long& size) override;
     // The firmware's cache policy of the drive: 1 with the write cache on,
     // 0 with it off.
     Ret setWriteCacheEnable(bool enable) override;

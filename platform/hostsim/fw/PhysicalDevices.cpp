@@ -216,7 +216,7 @@ void fillDriveRecord(const ControllerState& c, unsigned driveIndex, uint8_t* r)
     }
     putBe64(r + kSasAddress, phy0);
     putText(r + kExtendedId, 20, d.vendor + d.serial);
-    putLe32(r + kFirmwareState, d.state == "failed" ? 2 : d.state == "missing" ? 3 : 1);
+    putLe32(r + kFirmwareState, d.state == "failed" ? 2 : d.state == "missing" ? 3 : number(d, "pm", 1));
     applyAttachFields(d, r);
 }
 

@@ -648,4 +648,89 @@ TEST_F(VynLogicalDriveOpsTest, TaskPriorityIsTheControllers)
     EXPECT_EQ(fsa_->count("FsaOpenAdapter2A"), 0u);
 }
 
+// The commands of the program over the simulated controller: each change is
+// the controller's, so the next run of the program sees it.
+class LogicalDriveCommandsTest : public vyntest::HostRootTest {
+protected:
+    vyntest::ProgramRun run(const std::vector<std::string>& args, const std::string& simulator = "default")
+    {
+        return vyntest::runVynconf(VYNCONF_PATH, root(), simulator, args);
+    }
+    // The value after the colon of the first line naming `label`.
+    static std::string valueOf(const std::string& text, const std::string& label)
+    {
+        const size_t at = text.find("   " + label + " ");
+        if (at == std::string::npos)
+            return "";
+        const size_t colon = text.find(": ", at);
+        return text.substr(colon + 2, text.find('\n', colon) - colon - 2);
+    }
+    static bool completed(const vyntest::ProgramRun& r)
+    {
+        return r.exitCode == 0 && r.output.find("Command completed successfully.\n") != std::string::npos;
+    }
+};
+
+TEST_F(LogicalDriveCommandsTest, ANewNameIsTheControllers)
+{
+    const vyntest::ProgramRun rename = run({"SETNAME", "1", "LOGICALDRIVE", "0", "NewName"});
+    EXPECT_TRUE(completed(rename)) << rename.output << rename.error;
+    const vyntest::ProgramRun config = run({"GETCONFIG", "1", "LD"});
+    ASSERT_EQ(config.exitCode, 0) << config.error;
+    EXPECT_EQ(valueOf(config.output, "Logical device name"), "NewName") << config.output;
+}
+
+TEST_F(LogicalDriveCommandsTest, CacheSettingsAreTheControllers)
+{
+    const vyntest::ProgramRun before = run({"GETCONFIG", "1", "LD"});
+    EXPECT_EQ(valueOf(before.output, "Read-cache mode"), "Disabled") << before.output;
+    EXPECT_EQ(valueOf(before.output, "Write-cache setting"), "Disabled");
+    const vyntest::ProgramRun read = run({"SETCACHE", "1", "LOGICALDRIVE", "0", "RON"});
+    EXPECT_TRUE(completed(read)) << read.output << read.error;
+    const vyntest::ProgramRun write = run({"SETCACHE", "1", "LOGICALDRIVE", "0", "WB", "noprompt"});
+    EXPECT_TRUE(completed(write)) << write.output << write.error;
+    const vyntest::ProgramRun after = run({"GETCONFIG", "1", "LD"});
+    EXPECT_EQ(valueOf(after.output, "Read-cache mode"), "Enabled") << after.output;
+    EXPECT_EQ(valueOf(after.output, "Write-cache setting"), "Enabled");
+}
+
+TEST_F(LogicalDriveCommandsTest, AStripeSizeChangeStartsAReconfiguration)
+{
+    // The default controller's drive, sized so that its members hold whole
+    // stripes of every size.
+    const std::string description = root() + "/aligned.conf";
+    vyntest::writeFile(description,
+                       "base = default\n[adapter0]\nld0 = raid5 0:0,0:1,0:2 stripe=256K size=100G name=Data\n");
+    const vyntest::ProgramRun modify =
+        run({"MODIFY", "1", "FROM", "0", "TO", "STRIPESIZE", "128", "MAX", "5", "0", "0", "0", "1", "0", "2",
+             "noprompt"},
+            description);
+    EXPECT_TRUE(completed(modify)) << modify.output << modify.error;
+    EXPECT_NE(modify.output.find("Reconfiguring logical device: Data\n"), std::string::npos) << modify.output;
+    const vyntest::ProgramRun status = run({"GETSTATUS", "1"}, description);
+    EXPECT_EQ(valueOf(status.output, "Logical device"), "0") << status.output;
+    EXPECT_EQ(valueOf(status.output, "Current operation"), "Reconfiguration") << status.output;
+}
+
+TEST_F(LogicalDriveCommandsTest, LogicalDriveTasksReachTheController)
+{
+    const struct {
+        const char* task;
+        const char* operation;
+    } cases[] = {
+        {"VERIFY", "VynBasicLogicalDrive::verify()"},
+        {"CLEAR", "VynBasicLogicalDrive::initializeLogicalDrive()"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.task);
+        vyntest::writeFile(hostFile("/var/log/vyntrace.txt"), "");
+        vyntest::writeFile(hostFile("/var/log/vynerror.txt"), "");
+        const vyntest::ProgramRun task = run({"TASK", "START", "1", "LOGICALDRIVE", "0", c.task, "noprompt"});
+        EXPECT_TRUE(completed(task)) << task.output << task.error;
+        EXPECT_NE(vyntest::readFile(hostFile("/var/log/vyntrace.txt")).find(c.operation), std::string::npos);
+        EXPECT_EQ(vyntest::readFile(hostFile("/var/log/vynerror.txt")).find("***"), std::string::npos)
+            << vyntest::readFile(hostFile("/var/log/vynerror.txt"));
+    }
+}
+
 }  // namespace

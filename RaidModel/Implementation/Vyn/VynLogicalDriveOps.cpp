@@ -473,8 +473,12 @@ Ret VynBasicLogicalDrive::modify(const LogicalDriveSpec& spec)
             return ret;
         }
         // The migration has started: its pace is set on every container
-        // that takes part, and a refusal there does not undo it.
-        paceMigration(h, key, getFsaDelay(spec.priority));
+        // that takes part, and nothing that fails there undoes it.
+        try {
+            paceMigration(h, key, getFsaDelay(spec.priority));
+        } catch (const ReturnCode&) {
+            VynTracePrintf("FsaContainerInfoGrabber: no record buffer, the migration keeps its pace\n");
+        }
     } catch (const ReturnCode& code) {
         deviceArrayFailed(ret, code);
     } catch (...) {

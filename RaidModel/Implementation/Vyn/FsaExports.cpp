@@ -390,6 +390,47 @@ FSA_STATUS FsaExports::FsaSetOrvexaRWFactor(void* handle, uint32_t readFactor, u
 }
 
 // Logical-drive operations.
+FSA_STATUS FsaExports::FsaMorphContainer(void* handle, const tag_FSA_CONTAINER* container, uint32_t type,
+                                         uint32_t count, FSA_STORAGE_DEVICE* devices, uint32_t chunkBytes,
+                                         uint64_t size, int flag)
+{
+    return ::FsaMorphContainer(handle, container, type, count, devices, chunkBytes, size, flag);
+}
+
+FSA_STATUS FsaExports::FsaContainerSetCacheParams(void* handle, const tag_FSA_CONTAINER* container,
+                                                  const tag_FSA_CONTAINER_PARAMS* params)
+{
+    return ::FsaContainerSetCacheParams(handle, container, params);
+}
+
+FSA_STATUS FsaExports::FsaReleaseContainerCache(void* handle, const tag_FSA_CONTAINER* container, uint32_t* out)
+{
+    return ::FsaReleaseContainerCache(handle, container, out);
+}
+
+FSA_STATUS FsaExports::FsaContainerForceOnline(void* handle, const tag_FSA_CONTAINER* container, uint32_t mode,
+                                               uint32_t flags)
+{
+    return ::FsaContainerForceOnline(handle, container, mode, flags);
+}
+
+FSA_STATUS FsaExports::FsaContainerSetPowerManagement(void* handle, const tag_FSA_CONTAINER* container,
+                                                      uint32_t enable, uint32_t timer1, uint32_t timer2,
+                                                      uint32_t timer3)
+{
+    return ::FsaContainerSetPowerManagement(handle, container, enable, timer1, timer2, timer3);
+}
+
+FSA_STATUS FsaExports::FsaContainerSetITPCacheSettings(void* handle, const tag_FSA_CONTAINER* container, int enable)
+{
+    return ::FsaContainerSetITPCacheSettings(handle, container, enable);
+}
+
+FSA_STATUS FsaExports::FsaContainerSetOrvexaWriteCacheSettings(void* handle, const tag_FSA_CONTAINER* container,
+                                                               uint32_t mode, uint32_t value)
+{
+    return ::FsaContainerSetOrvexaWriteCacheSettings(handle, container, mode, value);
+}
 
 // Hot spares, drive firmware and other devices.
 

@@ -182,6 +182,20 @@ public:
     virtual FSA_STATUS FsaSetOrvexaRWFactor(void* handle, uint32_t readFactor, uint32_t writeFactor);
 
     // Logical-drive operations.
+    virtual FSA_STATUS FsaMorphContainer(void* handle, const tag_FSA_CONTAINER* container, uint32_t type,
+                                         uint32_t count, FSA_STORAGE_DEVICE* devices, uint32_t chunkBytes,
+                                         uint64_t size, int flag);
+    virtual FSA_STATUS FsaContainerSetCacheParams(void* handle, const tag_FSA_CONTAINER* container,
+                                                  const tag_FSA_CONTAINER_PARAMS* params);
+    virtual FSA_STATUS FsaReleaseContainerCache(void* handle, const tag_FSA_CONTAINER* container, uint32_t* out);
+    virtual FSA_STATUS FsaContainerForceOnline(void* handle, const tag_FSA_CONTAINER* container, uint32_t mode,
+                                               uint32_t flags);
+    virtual FSA_STATUS FsaContainerSetPowerManagement(void* handle, const tag_FSA_CONTAINER* container,
+                                                      uint32_t enable, uint32_t timer1, uint32_t timer2,
+                                                      uint32_t timer3);
+    virtual FSA_STATUS FsaContainerSetITPCacheSettings(void* handle, const tag_FSA_CONTAINER* container, int enable);
+    virtual FSA_STATUS FsaContainerSetOrvexaWriteCacheSettings(void* handle, const tag_FSA_CONTAINER* container,
+                                                               uint32_t mode, uint32_t value);
 
     // Hot spares, drive firmware and other devices.
 

@@ -7,6 +7,7 @@
 #include "RaidModel/Interface/LogicalDrive.h"
 
 class HardDrive;
+struct tag_FSA_CONTAINER;
 class VynAdapter;
 class VynLogicalDriveInfo;
 
@@ -42,6 +43,31 @@ public:
     // Deletes the drive's container unconditionally on a read-write handle.
     Ret deleteLogicalDrive() override;
     const char* getName() const override;
+
+    // Logical-drive operations: each change holds its own read-write
+    // handle and acts on the drive's container key.
+    Ret verify() override;
+    Ret synchronize() override;
+    // Only the clear method is taken; the priority is not used.
+    Ret initializeLogicalDrive(EnumInitMethod method, EnumPriorityLevel priority) override;
+    // The controller's label of the drive: at most 16 characters.
+    Ret setName(const char* name) override;
+    Ret setCache(EnumLogicalDriveCacheMode readMode, EnumLogicalDriveCacheMode writeMode) override;
+    // Optimal only: a restore (command 0) of the container or of each of its
+    // member containers, or a forced online.
+    Ret setState(EnumLogicalDeviceState state, EnumLogicalDeviceFOCmd command, unsigned long flags) override;
+    Ret setStripeSize(EnumStripeSize size) override;
+    Ret increaseSize(const std::vector<ChunkSpec>& chunks, EnumPriorityLevel priority) override;
+    // A RAID-level migration. Every member the spec names is one the drive
+    // has or the start of the biggest free extent of its hard drive.
+    Ret modify(const LogicalDriveSpec& spec) override;
+    Ret setPMEnabled(bool enabled) override;
+    Ret setPMTimers(unsigned long standby, unsigned long off, unsigned long verify) override;
+    Ret setOrvexaPreferredCache(EnumOrvexaPreferredSetting setting) override;
+    Ret setPreferredOrvexaWriteCache(EnumOrvexaWriteCachePreferredSetting setting,
+                                     EnumOrvexaWriteCachePolicySetting policy) override;
+    // The adapter's: the task is the controller's.
+    Ret setTaskPriority(unsigned long taskID, EnumPriorityLevel priority) override;
 
     // The container key of the firmware calls (number, unique id, adapter
     // word): the first 12 bytes of the record; null without a record.
@@ -82,6 +108,16 @@ private:
     HardDrive* memberDrive(VynLogicalDriveInfo* info, unsigned long i);
     // Takes the redundancy words of a member into this drive's record.
     void mergeRedundancy(const VynLogicalDriveInfo* member);
+
+    // One container operation on a write handle, failures reported as
+    // `call`.
+    Ret containerOperation(uint32_t operation, void* parameter, const char* call);
+    Ret powerManagement(uint32_t enable, unsigned long standby, unsigned long off, unsigned long verifyTimer);
+    // False, with the Ret set, when the spec names a member the tree does
+    // not have room for.
+    bool specFitsTree(const LogicalDriveSpec& spec, Ret& ret);
+    // The delay of a started migration on each container taking part.
+    void paceMigration(void* writeHandle, const tag_FSA_CONTAINER& key, unsigned long delay);
 
     uint32_t disksetID = 0x7FFFFFFF;
     char logicalName[NAME_SIZE] = {};

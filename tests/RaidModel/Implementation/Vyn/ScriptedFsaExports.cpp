@@ -905,6 +905,88 @@ FSA_STATUS ScriptedFsaExports::FsaSetOrvexaRWFactor(void* handle, uint32_t readF
 
 
 // Logical-drive operations.
+FSA_STATUS ScriptedFsaExports::FsaMorphContainer(void* handle, const tag_FSA_CONTAINER* container, uint32_t type,
+                                                 uint32_t count, FSA_STORAGE_DEVICE* devices, uint32_t chunkBytes,
+                                                 uint64_t size, int flag)
+{
+    std::vector<uint64_t> kept = {container != nullptr ? container->number : 0u, type, count, chunkBytes, size,
+                                  static_cast<uint64_t>(flag)};
+    for (uint32_t i = 0; devices != nullptr && i < count; ++i) {
+        kept.push_back(devices[i].busNumber);
+        kept.push_back(devices[i].targetId);
+    }
+    keep("FsaMorphContainer", std::move(kept));
+    FSA_STATUS s;
+    return play("FsaMorphContainer", nullptr, 0, &s)
+               ? s
+               : FsaExports::FsaMorphContainer(handle, container, type, count, devices, chunkBytes, size, flag);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaContainerSetCacheParams(void* handle, const tag_FSA_CONTAINER* container,
+                                                          const tag_FSA_CONTAINER_PARAMS* params)
+{
+    keep("FsaContainerSetCacheParams", {container != nullptr ? container->number : 0u,
+                                        params != nullptr ? params->readCache : 0u,
+                                        params != nullptr ? params->writeCache : 0u});
+    FSA_STATUS s;
+    return play("FsaContainerSetCacheParams", nullptr, 0, &s)
+               ? s
+               : FsaExports::FsaContainerSetCacheParams(handle, container, params);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaReleaseContainerCache(void* handle, const tag_FSA_CONTAINER* container,
+                                                        uint32_t* out)
+{
+    keep("FsaReleaseContainerCache", {container != nullptr ? container->number : 0u});
+    FSA_STATUS s;
+    return play("FsaReleaseContainerCache", out, out != nullptr ? sizeof *out : 0, &s)
+               ? s
+               : FsaExports::FsaReleaseContainerCache(handle, container, out);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaContainerForceOnline(void* handle, const tag_FSA_CONTAINER* container,
+                                                       uint32_t mode, uint32_t flags)
+{
+    keep("FsaContainerForceOnline", {container != nullptr ? container->number : 0u, mode, flags});
+    FSA_STATUS s;
+    return play("FsaContainerForceOnline", nullptr, 0, &s)
+               ? s
+               : FsaExports::FsaContainerForceOnline(handle, container, mode, flags);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaContainerSetPowerManagement(void* handle, const tag_FSA_CONTAINER* container,
+                                                              uint32_t enable, uint32_t timer1, uint32_t timer2,
+                                                              uint32_t timer3)
+{
+    keep("FsaContainerSetPowerManagement",
+         {container != nullptr ? container->number : 0u, enable, timer1, timer2, timer3});
+    FSA_STATUS s;
+    return play("FsaContainerSetPowerManagement", nullptr, 0, &s)
+               ? s
+               : FsaExports::FsaContainerSetPowerManagement(handle, container, enable, timer1, timer2, timer3);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaContainerSetITPCacheSettings(void* handle, const tag_FSA_CONTAINER* container,
+                                                               int enable)
+{
+    keep("FsaContainerSetITPCacheSettings",
+         {container != nullptr ? container->number : 0u, static_cast<uint64_t>(enable)});
+    FSA_STATUS s;
+    return play("FsaContainerSetITPCacheSettings", nullptr, 0, &s)
+               ? s
+               : FsaExports::FsaContainerSetITPCacheSettings(handle, container, enable);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaContainerSetOrvexaWriteCacheSettings(void* handle,
+                                                                       const tag_FSA_CONTAINER* container,
+                                                                       uint32_t mode, uint32_t value)
+{
+    keep("FsaContainerSetOrvexaWriteCacheSettings", {container != nullptr ? container->number : 0u, mode, value});
+    FSA_STATUS s;
+    return play("FsaContainerSetOrvexaWriteCacheSettings", nullptr, 0, &s)
+               ? s
+               : FsaExports::FsaContainerSetOrvexaWriteCacheSettings(handle, container, mode, value);
+}
 
 // Hot spares, drive firmware and other devices.
 

@@ -270,7 +270,28 @@ public:
     // Kept: both factors.
     FSA_STATUS FsaSetOrvexaRWFactor(void* handle, uint32_t readFactor, uint32_t writeFactor) override;
 
-    // Logical-drive operations.
+    // Logical-drive operations. Each keeps its numeric arguments
+    // (arguments()), the container number first.
+    // Kept: number, type, count, chunk bytes, size, flag, then the devices'
+    // bus and target.
+    FSA_STATUS FsaMorphContainer(void* handle, const tag_FSA_CONTAINER* container, uint32_t type, uint32_t count,
+                                 FSA_STORAGE_DEVICE* devices, uint32_t chunkBytes, uint64_t size, int flag) override;
+    // Kept: number, read word, write word.
+    FSA_STATUS FsaContainerSetCacheParams(void* handle, const tag_FSA_CONTAINER* container,
+                                          const tag_FSA_CONTAINER_PARAMS* params) override;
+    // Kept: number. Output: the u32 word.
+    FSA_STATUS FsaReleaseContainerCache(void* handle, const tag_FSA_CONTAINER* container, uint32_t* out) override;
+    // Kept: number, mode, flags.
+    FSA_STATUS FsaContainerForceOnline(void* handle, const tag_FSA_CONTAINER* container, uint32_t mode,
+                                       uint32_t flags) override;
+    // Kept: number, enable, the three timers.
+    FSA_STATUS FsaContainerSetPowerManagement(void* handle, const tag_FSA_CONTAINER* container, uint32_t enable,
+                                              uint32_t timer1, uint32_t timer2, uint32_t timer3) override;
+    // Kept: number, flag.
+    FSA_STATUS FsaContainerSetITPCacheSettings(void* handle, const tag_FSA_CONTAINER* container, int enable) override;
+    // Kept: number, mode, value.
+    FSA_STATUS FsaContainerSetOrvexaWriteCacheSettings(void* handle, const tag_FSA_CONTAINER* container, uint32_t mode,
+                                                       uint32_t value) override;
 
     // Hot spares, drive firmware and other devices.
 

@@ -559,6 +559,51 @@ TEST_F(VynHardDriveSimulatorTest, TheWriteCacheSettingReachesTheControllerAsItsP
     }
 }
 
+TEST_F(VynHardDriveSimulatorTest, DriveTasksRunOnTheControllerAndReportTheirProgress)
+{
+    // The ready drive at 0:4 of the default controller.
+    struct Row {
+        int task;
+        EnumTaskType type;
+    };
+    const Row rows[] = {{1, TASK_TYPE_VERIFY}, {2, TASK_TYPE_VERIFY_WITH_FIX}, {3, TASK_TYPE_CLEAR},
+                        {4, TASK_TYPE_SECURE_ERASE}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.task);
+        startController("base = default\n");
+        Ret ret(0);
+        TreePtr<VynAdapter> adapter = openController(&ret);
+        ASSERT_EQ(ret.getReturn(), 0);
+        Ret built(0);
+        adapter->buildChildren(built);
+        ASSERT_EQ(built.getReturn(), 0) << errorLog();
+        ASSERT_NE(adapter->getFeature(featSecureErase), 0u);
+        VynHardDrive* ready = nullptr;
+        std::vector<RaidObject*> drives;
+        adapter->getChildren(drives, "VynHardDrive", true, true);
+        for (RaidObject* node : drives)
+            if (static_cast<VynHardDrive*>(node)->getDeviceID() == 4)
+                ready = static_cast<VynHardDrive*>(node);
+        ASSERT_NE(ready, nullptr);
+
+        EXPECT_EQ(ready->startTask(EnumHardDriveTask(row.task), nullptr), Ret(0)) << errorLog();
+        ProgressCollection tasks;
+        EXPECT_EQ(ready->getProgress(tasks), Ret(0)) << errorLog();
+        ASSERT_EQ(tasks.getSize(), 1u);
+        EXPECT_EQ(tasks.getProgress(0)->getType(), row.type);
+        EXPECT_EQ(tasks.getProgress(0)->getDeviceAddr()->getDeviceID(), 4u);
+        // The controller's list carries it on the drive, not on a logical
+        // drive.
+        ProgressCollection all;
+        EXPECT_EQ(adapter->getProgress(all), Ret(0)) << errorLog();
+        ASSERT_EQ(all.getSize(), 1u);
+        EXPECT_EQ(all.getProgress(0)->getType(), row.type);
+        EXPECT_EQ(all.getProgress(0)->getDeviceAddr()->getDeviceID(), 4u);
+        EXPECT_EQ(all.getProgress(0)->getLogicalDrive(), Addr::UNSET_ID);
+        adapter.reset();
+    }
+}
+
 // The command-line program over the simulated controller.
 class VynHardDriveEndToEndTest : public vyntest::HostRootTest {
 protected:

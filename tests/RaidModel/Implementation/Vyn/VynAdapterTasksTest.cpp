@@ -422,6 +422,28 @@ TEST_F(VynAdapterTasksTest, AFailedTaskListSaysWhichCallAndTheCount)
     }
 }
 
+TEST_F(VynAdapterTasksTest, ATaskWhoseDetailsCannotBeReadKeepsNothingOfThePreviousOne)
+{
+    // One record serves every task of the list: the second task's failed
+    // details read must not leave it with the first task's state.
+    fsa->script("FsaGetTaskList", 1, words({2}));
+    fsa->script("FsaGetTaskList", 1,
+                taskList({descriptor(1, 1, kNone, kNone, 0, 2), descriptor(2, 1, kNone, kNone, 0, 3)}));
+    fsa->script("FsaGetTaskDetails", 1, details(1, 1, 500, 6));
+    fsa->script("FsaGetTaskDetails", 100);
+    ProgressCollection all;
+    const Ret ret = adapter->getProgress(all);
+    EXPECT_EQ(ret.getAPIReturn(), 100u);
+    ASSERT_EQ(all.getSize(), 2u);
+    EXPECT_EQ(all.getProgress(0)->getStatus(), TASK_STATE_PAUSED);
+    EXPECT_EQ(all.getProgress(0)->getPercent(), 50u);
+    EXPECT_EQ(all.getProgress(1)->getTaskID(), 2u);
+    EXPECT_EQ(all.getProgress(1)->getStatus(), TASK_STATE_NONE);
+    EXPECT_EQ(all.getProgress(1)->getPercent(), 0u);
+    EXPECT_EQ(all.getProgress(1)->getExplanation(), 0u);
+    EXPECT_EQ(errorCount("*** FSA API Error: VynGetTaskDetails(): FsaGetTaskDetails(x,x,x) fsaStatus=100 ***"), 1u);
+}
+
 TEST_F(VynAdapterTasksTest, AFirmwareCountBeyondWhatAControllerRunsIsNotTrusted)
 {
     // More tasks announced than are allocated: the list asked with the room

@@ -392,15 +392,20 @@ TEST_F(VynEventRenderTest, AnUnknownClassIsWrittenAndReported)
 
 TEST_F(VynEventRenderTest, ADriveHandleThatDoesNotTranslateLeavesOnlyTheUnit)
 {
-    ScriptedFsaExports fsa;
-    fsa.script("FsaGetBusTargetLunFromDevHandle", 9, words({2, 3, 0}));
-    Ret ret(0);
-    EXPECT_EQ(masked(Record(0x2000).u32(12, 0x02000003).u32(16, 25), ret),
-              "\t<event Date=\"D\" eventType=\"FSA_EM_ENCLOSURE_MANAGEMENT\" eventCode=\"0x2000\""
-              " enclosureEventType=\"FSA_ECM_DRIVE_REMOVAL\" unitID=\"33554435\" enclosureEventCode=\"25\""
-              " controllerID=\"0\"/>\n");
-    EXPECT_EQ(fsa.count("FsaGetBusTargetLunFromDevHandle"), 1u);
-    EXPECT_EQ(ret.getReturn(), 0);
+    const std::pair<uint32_t, const char*> slotEvents[] = {{24, "FSA_ECM_DRIVE_INSERTION"},
+                                                           {25, "FSA_ECM_DRIVE_REMOVAL"}};
+    for (const auto& [code, name] : slotEvents) {
+        ScriptedFsaExports fsa;
+        fsa.script("FsaGetBusTargetLunFromDevHandle", 9, words({2, 3, 0}));
+        Ret ret(0);
+        EXPECT_EQ(masked(Record(0x2000).u32(12, 0x02000003).u32(16, code), ret),
+                  std::string("\t<event Date=\"D\" eventType=\"FSA_EM_ENCLOSURE_MANAGEMENT\" eventCode=\"0x2000\""
+                              " enclosureEventType=\"") +
+                      name + "\" unitID=\"33554435\" enclosureEventCode=\"" + std::to_string(code) +
+                      "\" controllerID=\"0\"/>\n");
+        EXPECT_EQ(fsa.count("FsaGetBusTargetLunFromDevHandle"), 1u);
+        EXPECT_EQ(ret.getReturn(), 0);
+    }
 }
 
 TEST_F(VynEventRenderTest, ParameterCountsAreCutAtTheRecordsRoom)

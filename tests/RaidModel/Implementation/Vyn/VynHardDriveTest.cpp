@@ -199,15 +199,18 @@ TEST_F(VynHardDriveTest, WithoutAnAttachmentNothingReachesTheFirmware)
     }
 
     // The reads: no attachment, no address to ask about.
+    fsa.clearCalls();
     SCSICommand command;
     EXPECT_EQ(bare->scsiPassThruCommand(command).getReturn(), -2);
     EXPECT_EQ(errorCount("*** Bad Parameter: Hard drive object had no attachment, paramValue=0 ***"), 1u);
+    EXPECT_EQ(bare->identifyDevice(true).getReturn(), -2);
     Progress progress;
     EXPECT_EQ(bare->getProgress(progress).getReturn(), -2);
     ProgressCollection tasks;
     EXPECT_EQ(bare->getProgress(tasks).getReturn(), -2);
     EXPECT_EQ(tasks.getSize(), 0u);
-    EXPECT_EQ(errorCount("*** Bad Parameter: pAttach==NULL, paramValue=0 ***"), 2u);
+    EXPECT_EQ(errorCount("*** Bad Parameter: pAttach==NULL, paramValue=0 ***"), 3u);
+    EXPECT_EQ(fsa.count("FsaOpenAdapter2A"), 0u);
     EXPECT_EQ(fsa.count("FsaGetTaskList"), 0u);
     // Nothing is known of the drive's health: no warning.
     EXPECT_EQ(bare->getPfaWarn(), 0);
@@ -525,6 +528,80 @@ TEST_F(VynHardDriveTest, AttributesFollowTheModelsInBothForms)
     const std::vector<std::string> userAll = attributeNames(xmlOf(*d, true));
     ASSERT_GE(userAll.size(), user.size());
     EXPECT_EQ(std::vector<std::string>(userAll.end() - static_cast<long>(user.size()), userAll.end()), user);
+}
+
+// The simulated controller behind the firmware interface.
+class VynHardDriveSimulatorTest : public vyntest::FamilyTest {};
+
+TEST_F(VynHardDriveSimulatorTest, TheWriteCacheSettingReachesTheControllerAsItsPolicy)
+{
+    // The firmware interface takes word 2 of the block as "cache writes"
+    // when it is not 0: mode 0 must arrive as 1, every other mode as 0.
+    startController("base = default\n");
+    Ret ret(0);
+    TreePtr<VynAdapter> adapter = openController(&ret);
+    ASSERT_EQ(ret.getReturn(), 0);
+    Ret built(0);
+    adapter->buildChildren(built);
+    ASSERT_EQ(built.getReturn(), 0) << errorLog();
+    std::vector<RaidObject*> drives;
+    adapter->getChildren(drives, "VynHardDrive", true, true);
+    ASSERT_FALSE(drives.empty());
+    auto* d = static_cast<VynHardDrive*>(drives.front());
+
+    const std::pair<int, uint32_t> rows[] = {{1, 0}, {0, 1}, {2, 0}, {0, 1}, {4, 0}};
+    for (const auto& [mode, policy] : rows) {
+        SCOPED_TRACE(mode);
+        EXPECT_EQ(d->setPhysicalDriveCache(EnumHardDriveCacheMode(mode)), Ret(0)) << errorLog();
+        const auto& kept = sim().controller(0).drivePolicy;
+        ASSERT_EQ(kept.size(), 1u);
+        EXPECT_EQ(kept.begin()->second, policy);
+    }
+}
+
+TEST_F(VynHardDriveSimulatorTest, DriveTasksRunOnTheControllerAndReportTheirProgress)
+{
+    // The ready drive at 0:4 of the default controller.
+    struct Row {
+        int task;
+        EnumTaskType type;
+    };
+    const Row rows[] = {{1, TASK_TYPE_VERIFY}, {2, TASK_TYPE_VERIFY_WITH_FIX}, {3, TASK_TYPE_CLEAR},
+                        {4, TASK_TYPE_SECURE_ERASE}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.task);
+        startController("base = default\n");
+        Ret ret(0);
+        TreePtr<VynAdapter> adapter = openController(&ret);
+        ASSERT_EQ(ret.getReturn(), 0);
+        Ret built(0);
+        adapter->buildChildren(built);
+        ASSERT_EQ(built.getReturn(), 0) << errorLog();
+        ASSERT_NE(adapter->getFeature(featSecureErase), 0u);
+        VynHardDrive* ready = nullptr;
+        std::vector<RaidObject*> drives;
+        adapter->getChildren(drives, "VynHardDrive", true, true);
+        for (RaidObject* node : drives)
+            if (static_cast<VynHardDrive*>(node)->getDeviceID() == 4)
+                ready = static_cast<VynHardDrive*>(node);
+        ASSERT_NE(ready, nullptr);
+
+        EXPECT_EQ(ready->startTask(EnumHardDriveTask(row.task), nullptr), Ret(0)) << errorLog();
+        ProgressCollection tasks;
+        EXPECT_EQ(ready->getProgress(tasks), Ret(0)) << errorLog();
+        ASSERT_EQ(tasks.getSize(), 1u);
+        EXPECT_EQ(tasks.getProgress(0)->getType(), row.type);
+        EXPECT_EQ(tasks.getProgress(0)->getDeviceAddr()->getDeviceID(), 4u);
+        // The controller's list carries it on the drive, not on a logical
+        // drive.
+        ProgressCollection all;
+        EXPECT_EQ(adapter->getProgress(all), Ret(0)) << errorLog();
+        ASSERT_EQ(all.getSize(), 1u);
+        EXPECT_EQ(all.getProgress(0)->getType(), row.type);
+        EXPECT_EQ(all.getProgress(0)->getDeviceAddr()->getDeviceID(), 4u);
+        EXPECT_EQ(all.getProgress(0)->getLogicalDrive(), Addr::UNSET_ID);
+        adapter.reset();
+    }
 }
 
 // The command-line program over the simulated controller.

@@ -320,4 +320,32 @@ TEST_F(VynconfEndToEndTest, ADeletedLogicalDeviceIsGoneInTheNextRun)
     EXPECT_NE(after.output.find("   No logical devices configured"), std::string::npos) << after.output;
 }
 
+// ---- controller tasks and operations, drive operations ----
+
+// The contents of every host reset file of the simulated controllers.
+std::string hostResetFiles(const std::string& root)
+{
+    std::string all;
+    std::error_code ec;
+    for (const auto& host : std::filesystem::directory_iterator(root + "/sys/class/scsi_host", ec)) {
+        std::ifstream in(host.path() / "reset_host", std::ios::binary);
+        all += std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    return all;
+}
+
+TEST_F(VynconfEndToEndTest, AResetReachesTheHostAndLeavesTheControllerInUse)
+{
+    const vyntest::ProgramRun reset = run({"RESET", "1", "noprompt"});
+    EXPECT_EQ(reset.exitCode, 0) << reset.error;
+    EXPECT_EQ(lastLine(reset.output), "Command completed successfully.") << reset.output;
+    // The driver is told through its host's reset file; the controller keeps
+    // nothing of it that a later run could show.
+    EXPECT_EQ(hostResetFiles(root()), std::string("!", 2));
+
+    const vyntest::ProgramRun after = run({"GETCONFIG", "1", "LD"});
+    EXPECT_EQ(after.exitCode, 0) << after.error;
+    EXPECT_EQ(occurrences(after.output, "Logical device number 0"), 1u) << after.output;
+}
+
 }  // namespace

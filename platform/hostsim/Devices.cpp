@@ -1,6 +1,7 @@
 #include "platform/hostsim/Devices.h"
 
 #include "platform/hostsim/Bytes.h"
+#include "platform/hostsim/DriveFirmware.h"
 #include "platform/hostsim/SmartPage.h"
 #include "platform/hostsim/fw/DeviceAttach.h"
 
@@ -344,7 +345,8 @@ CdbResult runCdb(const DeviceView& device, const uint8_t* cdb, size_t cdbLength,
         }
         break;
     default:
-        if (runSmartReadCdb(device, cdb, cdbLength, data, dataLength, r))
+        if (runSmartReadCdb(device, cdb, cdbLength, data, dataLength, r) ||
+            runIdentifyCdb(device, cdb, cdbLength, data, dataLength, r))
             return r;
         makeSense(r, 5, 0x20, 0x00);
         return r;

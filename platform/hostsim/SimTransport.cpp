@@ -1,6 +1,7 @@
 // The simulated driver's FIB transport, SCSI pass-through, event channels and
 // host view of containers: the SimHostIo members behind those requests.
 #include "platform/hostsim/Bytes.h"
+#include "platform/hostsim/DriveFirmware.h"
 #include "platform/hostsim/SimHostIo.h"
 #include "platform/hostsim/Transport.h"
 #include "platform/hostsim/fw/DriveRequests.h"
@@ -612,7 +613,9 @@ int SimHostIo::rawSrb(ControllerState& c, uint8_t* bytes, Request& r)
     }
     CdbResult result;
     bool changed = false;
-    if (!runSelfTestCdb(c, *device, bytes + kSrbCdb, cdbSize, data, length, result, &changed))
+    StagedChunk chunk;
+    if (!runSelfTestCdb(c, *device, bytes + kSrbCdb, cdbSize, data, length, result, &changed) &&
+        !runDownloadCdb(*device, bytes + kSrbCdb, cdbSize, data, length, result, chunk))
         result = runCdb(*device, bytes + kSrbCdb, cdbSize, data, length);
     if (changed)
         store_->save(c);
@@ -623,6 +626,10 @@ int SimHostIo::rawSrb(ControllerState& c, uint8_t* bytes, Request& r)
         if (fault.effect == "errno")
             return fail(r, fault.errnoValue);
     }
+    // A download chunk becomes part of the drive's image only when the
+    // command completed.
+    if (result.status == kScsiGood && stageChunk(c, chunk))
+        store_->save(c);
     putLe32(reply + 4, result.status == kScsiGood ? kSrbSuccess : kSrbError);
     putLe32(reply + 8, result.status);
     putLe32(reply + 12, static_cast<uint32_t>(result.transferred));
@@ -652,9 +659,13 @@ int SimHostIo::sgIo(OpenNode& node, void* arg, Request& r)
     uint8_t* data = dataIn ? static_cast<uint8_t*>(h.dxferp) : nullptr;
     const size_t length = dataIn ? h.dxfer_len : 0;
     const uint8_t* cdb = h.cmdp;
+    const bool dataOut = h.dxfer_direction == SG_DXFER_TO_DEV;
+    const uint8_t* out = dataOut ? static_cast<const uint8_t*>(h.dxferp) : nullptr;
     CdbResult result;
     bool changed = false;
-    if (!runSelfTestCdb(c, devices[node.device], cdb, h.cmd_len, data, length, result, &changed))
+    StagedChunk chunk;
+    if (!runSelfTestCdb(c, devices[node.device], cdb, h.cmd_len, data, length, result, &changed) &&
+        !runDownloadCdb(devices[node.device], cdb, h.cmd_len, out, dataOut ? h.dxfer_len : 0, result, chunk))
         result = runCdb(devices[node.device], cdb, h.cmd_len, data, length);
     if (changed)
         store_->save(c);
@@ -664,6 +675,8 @@ int SimHostIo::sgIo(OpenNode& node, void* arg, Request& r)
         if (fault.effect == "errno")
             return fail(r, fault.errnoValue);
     }
+    if (result.status == kScsiGood && stageChunk(c, chunk))
+        store_->save(c);
     h.status = result.status;
     h.masked_status = static_cast<unsigned char>(result.status >> 1);
     h.host_status = 0;

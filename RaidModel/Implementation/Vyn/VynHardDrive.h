@@ -2,6 +2,7 @@
 #define VYN_RAIDMODEL_IMPLEMENTATION_VYN_VYNHARDDRIVE_H
 
 #include <cstdint>
+#include <string>
 
 #include "RaidModel/Implementation/Vyn/VynDevices.h"
 #include "RaidModel/Interface/HardDrive.h"
@@ -70,6 +71,22 @@ public:
     // Controller-wide: the drive only names the controller.
     Ret SetWearOutParams(unsigned long first, unsigned long second, unsigned long third) override;
 
+    // New drive firmware from an image file, in chunks of `chunkSize` bytes
+    // through the drive's own pass-through: DOWNLOAD MICROCODE inside ATA
+    // PASS-THROUGH (12) for a SATA drive (whole 512-byte blocks only), WRITE
+    // BUFFER for a SAS drive. The image is read once per drive object and
+    // read again when another file is named.
+    Ret upgradeSATADriveFirmware(const char* file, unsigned long chunkSize, unsigned char mode) override;
+    Ret upgradeSASDriveFirmware(const char* file, unsigned long chunkSize, unsigned char mode) override;
+    // Word `index` (0 to 255) of a SATA drive's IDENTIFY DEVICE data.
+    Ret GetSataIdentifyWord(unsigned long index, unsigned long* word) override;
+    // The whole file into `image`: -2 when it cannot be opened, sized or
+    // read whole, or is empty; -3 when memory is short.
+    Ret readDriveFirmwareFile(const char* path, Buffer& image) override;
+    // The chunk loops of the two upgrades.
+    Ret flashSataHarddrive(const char* file, unsigned long chunkSize, unsigned char mode);
+    Ret flashSasHarddrive(const char* file, unsigned long chunkSize, unsigned char mode);
+
     VynAdapter* getVynAdapter() const { return vynAdapter; }
     unsigned long getDisksetID() const { return disksetID; }
     unsigned long long getNumUsableBlocks() const { return numUsableBlocks; }
@@ -87,6 +104,9 @@ private:
     unsigned long long numUsableBlocks = 0;
     int32_t clusterState = 0;
     uint32_t disksetID = 0x7FFFFFFF;
+    // The file the image buffer was last filled from ("" when it holds
+    // nothing read by this drive).
+    std::string imageFile;
 };
 
 #endif

@@ -142,7 +142,9 @@ const std::vector<KeyDef>& keyTable()
          "inquiry36 and inquiry96 (hex bytes of INQUIRY bytes 36-55 and 96-127), "
          "ata_password (hex), blink=1, protected=1, mode1c (hex page 0x1C), "
          "selftest=running:<code>:<start ms>|done:<code>:<result>, "
-         "smart.attrs=ID:current:worst:raw,... (SMART READ DATA of a SATA drive), pm (power-management state)"},
+         "smart.attrs=ID:current:worst:raw,... (SMART READ DATA of a SATA drive), pm (power-management state), "
+         "identify.word80 and identify.word120 (IDENTIFY DEVICE words of a SATA drive), "
+         "staged (hex: the image its DOWNLOAD MICROCODE or WRITE BUFFER chunks staged)"},
         {"adapter#.ld#", KeyType::Object, nullptr, "container shorthand"},
         {"adapter#.encl#", KeyType::Object, nullptr,
          "enclosure shorthand <ses2|safte> <bus:target[:lun]>; pairs slots (8), fans, psus, temps, alarm, nvsram"},

@@ -223,6 +223,42 @@ TEST_F(VynSmartTest, DriveOfNoFamilyHasRawValuesOnlyClampedToThirtyTwoBits)
     EXPECT_EQ(fsa.count("FSASetWearOutParams"), 0u);
 }
 
+TEST_F(VynSmartTest, OnlySolidStateDrivesBelongToAFamily)
+{
+    struct Case {
+        DriveSpec drive;
+        bool family;
+    } cases[] = {
+        {{3, "INTEL", "0001", true, 1, true}, true},
+        // The vendor text must be exactly "INTEL".
+        {{4, "Intel", "0001", true, 1, true}, false},
+        {{5, "INTEL", "0001", false, 1, true}, false},
+        // "HPG" anywhere in the firmware level.
+        {{6, "VENDOR", "XHPG", true, 1, true}, true},
+        {{7, "VENDOR", "HPG1", false, 1, true}, false},
+    };
+    for (const Case& k : cases) {
+        addDrive(k.drive);
+        fsa.script("FsaSendScsiCommand", 1, smartReply({{0x09, 100, 100, 1}}));
+    }
+    std::string text;
+    ASSERT_EQ(report(text).getReturn(), 0) << errorLog();
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.drive.target);
+        const std::string element = "<PhysicalDriveSmartStats channel=\"0\" id=\"" +
+                                    std::to_string(k.drive.target) + "\" nonSpinning=\"" +
+                                    (k.drive.solid ? "true" : "false") + "\" isDescriptionAvailable=\"" +
+                                    (k.family ? "true" : "false") + "\" >\n";
+        const size_t at = text.find(element);
+        ASSERT_NE(at, std::string::npos) << text;
+        // A family's drive gets names and longevity figures, another none.
+        const size_t end = text.find("</PhysicalDriveSmartStats>", at);
+        const std::string body = text.substr(at, end - at);
+        EXPECT_EQ(body.find("name=\"Power-On Hours\"") != std::string::npos, k.family) << body;
+        EXPECT_EQ(body.find("<CalculatedLongevity") != std::string::npos, k.family) << body;
+    }
+}
+
 TEST_F(VynSmartTest, SpunDownDrivesAreMarkedSleepingAndNotAsked)
 {
     addDrive({3, "INTEL", "0001", true, 2, true});

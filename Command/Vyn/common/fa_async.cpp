@@ -818,6 +818,26 @@ bool changesPartitions(uint32_t containerEvent)
     }
 }
 
+// The event thread holds no context mutex, so the partition cache is marked
+// stale under its own mutex: a rebuild under way when the event came would
+// otherwise mark it valid again with what it read before the change. The
+// change callback runs after the lock is given back, as an invalidation by
+// an export runs it.
+void invalidatePartitions(FSAAPI_CONTEXT* ctx)
+{
+    FSA_PARTITION_CACHE* cache = ctx->partitionCache;
+    if (cache == nullptr || cache->mutex == nullptr) {
+        CT_InvalidateCache(ctx);
+        return;
+    }
+    {
+        FAUX_AUTORELEASE_MUTEX lock(cache->mutex);
+        cache->valid = 0;
+    }
+    if (ctx->changeNotify && ctx->changeCallback != nullptr)
+        ctx->changeCallback(ctx->changeUserData);
+}
+
 }  // namespace
 
 int AIF_StartThreadProcessing(FSAAPI_CONTEXT* ctx)
@@ -1021,6 +1041,6 @@ void AIF_FilterAndProcessEvent(FSAAPI_CONTEXT* ctx, FSAAPI_CONTEXT*, uint32_t ev
         break;
     }
     if (invalidate)
-        CT_InvalidateCache(ctx);
+        invalidatePartitions(ctx);
     FsaGeneralCallbackShell(ctx, eventClass, details);
 }

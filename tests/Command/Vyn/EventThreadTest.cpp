@@ -8,6 +8,7 @@
 #include "Command/Vyn/common/fa_container.h"
 #include "Command/Vyn/os/faux_aif.h"
 #include "Command/Vyn/os/faux_hwcomm.h"
+#include "Command/Vyn/os/faux_mutex.h"
 #include "FsaThrown.h"
 #include "OpenSessionTest.h"
 
@@ -293,6 +294,29 @@ TEST_F(EventThreadTest, PartitionCacheFollowsTheEventsThatChangePartitions)
         ASSERT_TRUE(eventually([&] { return log_.has(c.eventClass); }));
         EXPECT_EQ(ctx->partitionCache->valid == 0, c.invalidates);
     }
+}
+
+// A rebuild of the cache holds its mutex from the first read to marking it
+// valid; an event that came meanwhile must leave the cache stale afterwards.
+TEST_F(EventThreadTest, AnEventDuringARebuildLeavesTheCacheStale)
+{
+    void* h = begin();
+    ASSERT_NE(h, nullptr);
+    FSAAPI_CONTEXT* ctx = context(h);
+    ASSERT_TRUE(listen(h, FSA_EM_CONTAINER_CHANGE));
+    ASSERT_EQ(FsaForcePartitionCacheUpdate(h), FSA_STS_SUCCESS);
+    FSA_PARTITION_CACHE* cache = ctx->partitionCache;
+    ASSERT_NE(cache, nullptr);
+    {
+        FAUX_AUTORELEASE_MUTEX rebuild(cache->mutex);
+        sim().raiseEvent(0, 4, {5});
+        // Long enough for the thread to have fetched the event many times over.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_FALSE(log_.has(FSA_EM_CONTAINER_CHANGE));
+        cache->valid = 1;
+    }
+    ASSERT_TRUE(eventually([&] { return log_.has(FSA_EM_CONTAINER_CHANGE); }));
+    EXPECT_EQ(cache->valid, 0u);
 }
 
 TEST_F(EventThreadTest, FailoverChangeAboveTheAccessibleLimitIsDropped)

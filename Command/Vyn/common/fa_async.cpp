@@ -971,6 +971,11 @@ FSA_STATUS AdapterWaitAndGetAsyncFib(FSAAPI_CONTEXT* ctx, _FIB* fib)
     return got == FAOS_AIF_FIB_COPIED ? 1 : 0;
 }
 
+// The translations read the container lists and the configuration model of
+// the context and may ask the controller, all of which an export may rebuild
+// meanwhile: the event thread takes the context's API mutex for each
+// translation, as every export does. The callbacks run without it, so that
+// one may wait for a thread that calls an export.
 void AIF_ParseAndProcessFib(FSAAPI_CONTEXT* ctx, FSAAPI_CONTEXT* second, _FIB* fib)
 {
     uint8_t* raw = reinterpret_cast<uint8_t*>(fib);
@@ -989,7 +994,10 @@ void AIF_ParseAndProcessFib(FSAAPI_CONTEXT* ctx, FSAAPI_CONTEXT* second, _FIB* f
             std::memcpy(report.bytes, data + i * kReportBytes, sizeof report.bytes);
             uint32_t eventClass = 0;
             FSA_EVENT_DETAILS details;
-            ParseAifJobProgress(ctx, &report, &eventClass, &details);
+            {
+                CMutexObject api(ctx->contextMutex, &ctx->mutexHeld, 1);
+                ParseAifJobProgress(ctx, &report, &eventClass, &details);
+            }
             AIF_FilterAndProcessEvent(ctx, second, eventClass, &details);
             ctx->taskCallbackManager.DoCallback(ctx, second, &report, nullptr);
         }
@@ -1016,6 +1024,7 @@ void AIF_ProcessEventNotify(FSAAPI_CONTEXT* ctx, FSAAPI_CONTEXT* second, const u
     uint32_t eventClass = 0;
     FSA_EVENT_DETAILS details;
     try {
+        CMutexObject api(ctx->contextMutex, &ctx->mutexHeld, 1);
         if (ParseAifEventNotifyFib(ctx, second, &copy, &eventClass, &details) == 0)
             return;
     } catch (FSA_STATUS) {

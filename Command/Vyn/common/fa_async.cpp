@@ -818,6 +818,26 @@ bool changesPartitions(uint32_t containerEvent)
     }
 }
 
+// The event thread holds no context mutex, so the partition cache is marked
+// stale under its own mutex: a rebuild under way when the event came would
+// otherwise mark it valid again with what it read before the change. The
+// change callback runs after the lock is given back, as an invalidation by
+// an export runs it.
+void invalidatePartitions(FSAAPI_CONTEXT* ctx)
+{
+    FSA_PARTITION_CACHE* cache = ctx->partitionCache;
+    if (cache == nullptr || cache->mutex == nullptr) {
+        CT_InvalidateCache(ctx);
+        return;
+    }
+    {
+        FAUX_AUTORELEASE_MUTEX lock(cache->mutex);
+        cache->valid = 0;
+    }
+    if (ctx->changeNotify && ctx->changeCallback != nullptr)
+        ctx->changeCallback(ctx->changeUserData);
+}
+
 }  // namespace
 
 int AIF_StartThreadProcessing(FSAAPI_CONTEXT* ctx)
@@ -951,6 +971,11 @@ FSA_STATUS AdapterWaitAndGetAsyncFib(FSAAPI_CONTEXT* ctx, _FIB* fib)
     return got == FAOS_AIF_FIB_COPIED ? 1 : 0;
 }
 
+// The translations read the container lists and the configuration model of
+// the context and may ask the controller, all of which an export may rebuild
+// meanwhile: the event thread takes the context's API mutex for each
+// translation, as every export does. The callbacks run without it, so that
+// one may wait for a thread that calls an export.
 void AIF_ParseAndProcessFib(FSAAPI_CONTEXT* ctx, FSAAPI_CONTEXT* second, _FIB* fib)
 {
     uint8_t* raw = reinterpret_cast<uint8_t*>(fib);
@@ -969,7 +994,10 @@ void AIF_ParseAndProcessFib(FSAAPI_CONTEXT* ctx, FSAAPI_CONTEXT* second, _FIB* f
             std::memcpy(report.bytes, data + i * kReportBytes, sizeof report.bytes);
             uint32_t eventClass = 0;
             FSA_EVENT_DETAILS details;
-            ParseAifJobProgress(ctx, &report, &eventClass, &details);
+            {
+                CMutexObject api(ctx->contextMutex, &ctx->mutexHeld, 1);
+                ParseAifJobProgress(ctx, &report, &eventClass, &details);
+            }
             AIF_FilterAndProcessEvent(ctx, second, eventClass, &details);
             ctx->taskCallbackManager.DoCallback(ctx, second, &report, nullptr);
         }
@@ -996,6 +1024,7 @@ void AIF_ProcessEventNotify(FSAAPI_CONTEXT* ctx, FSAAPI_CONTEXT* second, const u
     uint32_t eventClass = 0;
     FSA_EVENT_DETAILS details;
     try {
+        CMutexObject api(ctx->contextMutex, &ctx->mutexHeld, 1);
         if (ParseAifEventNotifyFib(ctx, second, &copy, &eventClass, &details) == 0)
             return;
     } catch (FSA_STATUS) {
@@ -1021,6 +1050,6 @@ void AIF_FilterAndProcessEvent(FSAAPI_CONTEXT* ctx, FSAAPI_CONTEXT*, uint32_t ev
         break;
     }
     if (invalidate)
-        CT_InvalidateCache(ctx);
+        invalidatePartitions(ctx);
     FsaGeneralCallbackShell(ctx, eventClass, details);
 }

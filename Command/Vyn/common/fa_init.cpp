@@ -106,12 +106,12 @@ void clearTasks(FSAAPI_CONTEXT* ctx, uint32_t device, bool wait, unsigned settle
         throw kTasksRunning;
 }
 
-// The boot-record checks of an initialisation without waiting: 12 for a
-// record that cannot be read; without force, 20 for a drive that carries
-// the controller's record or a DOS partition.
-void checkBootRecord(FSAAPI_CONTEXT* ctx, uint32_t slice, bool force)
+// The boot-record checks of an initialisation without waiting, on the
+// answer of CT_MbrExists: 12 for a record that cannot be read; without
+// force, 20 for a drive that carries the controller's record or a DOS
+// partition.
+void checkBootRecord(FSAAPI_CONTEXT* ctx, uint32_t slice, int mbr, bool force)
 {
-    const int mbr = CT_MbrExists(ctx, slice);
     if (mbr == kMbrUnreadable)
         throw kNotFound;
     if (!force && (mbr == kMbrOurs || SCSI_hasDosPartition(ctx, static_cast<int>(slice))))
@@ -189,10 +189,12 @@ FSA_STATUS initialiseOne(FSAAPI_CONTEXT* ctx, uint32_t force, const FSA_STORAGE_
     PCK_ValidateChannelMode(ctx, FSAAPI_CHANNEL_MODE_1, drive, 1);
     clearTasks(ctx, device, wait != 0, kSettleMs);
     const uint32_t slice = sliceOf(ctx, device);
-    // A caller that waited for the drive's tasks takes the drive as it is,
-    // even with a boot record that cannot be read.
+    // The record is read whatever the wait; a caller that waited for the
+    // drive's tasks takes the drive as it is, even with a record that cannot
+    // be read.
+    const int mbr = CT_MbrExists(ctx, slice);
     if (wait == 0) {
-        checkBootRecord(ctx, slice, force != 0);
+        checkBootRecord(ctx, slice, mbr, force != 0);
         removeActiveContainers(ctx, device);
     }
     CT_WriteMBR(ctx, slice, ctx->adapterInfoWords[kMbrWordIndex]);
@@ -216,7 +218,7 @@ FSA_STATUS initialiseSet(FSAAPI_CONTEXT* ctx, uint32_t force, uint32_t wait, FSA
         const uint32_t slice = sliceOf(ctx, device);
         list.get()[i] = slice;
         if (wait == 0) {
-            checkBootRecord(ctx, slice, force != 0);
+            checkBootRecord(ctx, slice, CT_MbrExists(ctx, slice), force != 0);
             removeActiveContainers(ctx, device);
         }
     }

@@ -115,7 +115,7 @@ TEST_F(DriveInitTest, OneDriveIsCheckedForABootRecordUnlessForcedOrWaitedFor)
     const Case cases[] = {
         {"the controller's record, no force", 0, 0, 0, nullptr, "", 20},
         {"the controller's record, forced", 0, 1, 0, nullptr, "", 1},
-        {"waiting leaves the record unchecked", 0, 0, 1, nullptr, "", 1},
+        {"waiting reads the record and leaves it unchecked", 0, 0, 1, nullptr, "", 1},
         {"unreadable record", 1, 1, 0, "ct 15", "status = 0", 12},
         {"unreadable record while waiting", 1, 1, 1, "ct 15", "status = 0", 1},
         {"a DOS partition, no force", 2, 0, 0, "ct 63", std::string("poke = ") + kDosSliceType, 20},
@@ -131,6 +131,9 @@ TEST_F(DriveInitTest, OneDriveIsCheckedForABootRecordUnlessForcedOrWaitedFor)
             fault(c.faultOn, c.effect);
         const FSA_STORAGE_DEVICE d = drive(c.target);
         EXPECT_EQ(FsaInitStorageDeviceForFsa(h, c.force, &d, c.wait), c.status);
+        // The boot record is read, waiting or not.
+        const std::vector<size_t> mbrReads = positionsOf(15);
+        ASSERT_FALSE(mbrReads.empty());
         const std::vector<ControllerState::CtCapture> mbr = captured(6);
         if (c.status != 1) {
             EXPECT_TRUE(mbr.empty());
@@ -138,6 +141,7 @@ TEST_F(DriveInitTest, OneDriveIsCheckedForABootRecordUnlessForcedOrWaitedFor)
             continue;
         }
         ASSERT_EQ(mbr.size(), 1u);
+        EXPECT_LT(mbrReads[0], positionsOf(6).at(0));
         EXPECT_EQ(mbr[0].param[0], c.target);
         EXPECT_EQ(mbr[0].param[2], kMbrWord);
         // The configuration is re-read after the record is written.

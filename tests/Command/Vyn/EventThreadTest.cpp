@@ -6,8 +6,10 @@
 #include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_callbacksup.h"
 #include "Command/Vyn/common/fa_container.h"
+#include "Command/Vyn/common/fa_frame.h"
 #include "Command/Vyn/os/faux_aif.h"
 #include "Command/Vyn/os/faux_hwcomm.h"
+#include "Command/Vyn/os/faux_mutex.h"
 #include "FsaThrown.h"
 #include "OpenSessionTest.h"
 
@@ -293,6 +295,64 @@ TEST_F(EventThreadTest, PartitionCacheFollowsTheEventsThatChangePartitions)
         ASSERT_TRUE(eventually([&] { return log_.has(c.eventClass); }));
         EXPECT_EQ(ctx->partitionCache->valid == 0, c.invalidates);
     }
+}
+
+// A rebuild of the cache holds its mutex from the first read to marking it
+// valid; an event that came meanwhile must leave the cache stale afterwards.
+TEST_F(EventThreadTest, AnEventDuringARebuildLeavesTheCacheStale)
+{
+    void* h = begin();
+    ASSERT_NE(h, nullptr);
+    FSAAPI_CONTEXT* ctx = context(h);
+    ASSERT_TRUE(listen(h, FSA_EM_CONTAINER_CHANGE));
+    ASSERT_EQ(FsaForcePartitionCacheUpdate(h), FSA_STS_SUCCESS);
+    FSA_PARTITION_CACHE* cache = ctx->partitionCache;
+    ASSERT_NE(cache, nullptr);
+    {
+        FAUX_AUTORELEASE_MUTEX rebuild(cache->mutex);
+        sim().raiseEvent(0, 4, {5});
+        // Long enough for the thread to have fetched the event many times over.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_FALSE(log_.has(FSA_EM_CONTAINER_CHANGE));
+        cache->valid = 1;
+    }
+    ASSERT_TRUE(eventually([&] { return log_.has(FSA_EM_CONTAINER_CHANGE); }));
+    EXPECT_EQ(cache->valid, 0u);
+}
+
+// Translating an event reads what exports rebuild under the context's API
+// mutex: while an export holds it, the thread's translation waits.
+TEST_F(EventThreadTest, TranslationWaitsForTheContextMutex)
+{
+    ProgressLog progress;
+    progressLog = &progress;
+    void* h = begin();
+    ASSERT_NE(h, nullptr);
+    FSAAPI_CONTEXT* ctx = context(h);
+    ASSERT_EQ(FsaGetTaskProgress(h, 0, 0, recordProgress, 77), FSA_STS_SUCCESS);
+    ASSERT_TRUE(listen(h, FSA_EM_DISK_FAILURE | FSA_EM_JOB_PROGRESS));
+    struct Case {
+        const char* name;
+        std::function<void()> raise;
+        uint32_t eventClass;
+    };
+    const Case cases[] = {
+        {"notification", [&] { sim().raiseEvent(0, 5, {0x2}); }, FSA_EM_DISK_FAILURE},
+        {"progress report", [&] { sim().queueAif(0, jobProgressFib({21}, 40 + 48).data()); }, FSA_EM_JOB_PROGRESS},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            // As an export on another thread holds it.
+            CMutexObject api(ctx->contextMutex, &ctx->mutexHeld, 1);
+            c.raise();
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            EXPECT_FALSE(log_.has(c.eventClass));
+        }
+        EXPECT_TRUE(eventually([&] { return log_.has(c.eventClass); }));
+    }
+    std::lock_guard<std::mutex> lock(progress.mutex);
+    EXPECT_EQ(progress.calls.size(), 1u);
 }
 
 TEST_F(EventThreadTest, FailoverChangeAboveTheAccessibleLimitIsDropped)

@@ -423,4 +423,71 @@ TEST_F(VynOtherDevicesTest, ACommandGoesThroughTheAttachmentToTheDevice)
     }
 }
 
+// ---- spares over the simulated controller ----
+
+class VynSpareSimulatorTest : public vyntest::FamilyTest {
+protected:
+    // The controller's tree as a fresh build sees it.
+    TreePtr<VynAdapter> built()
+    {
+        Ret ret(0);
+        TreePtr<VynAdapter> adapter = openController(&ret);
+        EXPECT_EQ(ret.getReturn(), 0);
+        Ret children(0);
+        adapter->buildChildren(children);
+        EXPECT_EQ(children.getReturn(), 0) << errorLog();
+        return adapter;
+    }
+    static HardDrive* driveAt(VynAdapter& adapter, uint32_t target)
+    {
+        Addr a(adapter.getAdapterID());
+        a.setChannelID(0);
+        a.setDeviceID(target);
+        RaidObject* found = adapter.getChild(a, true);
+        return found != nullptr && found->isInstanceOf("HardDrive") ? static_cast<HardDrive*>(found) : nullptr;
+    }
+};
+
+TEST_F(VynSpareSimulatorTest, SpareRolesLastIntoTheNextBuild)
+{
+    // The default controller: logical drive 0 on 0:0-0:2, the global spare
+    // at 0:3.
+    startController("base = default\n");
+    {
+        TreePtr<VynAdapter> adapter = built();
+        ASSERT_NE(driveAt(*adapter, 4), nullptr);
+        EXPECT_EQ(driveAt(*adapter, 3)->getSpareType(), SPARE_GLOBAL);
+        // The spare read test reaches the spare and passes; the read it
+        // sends is answered in full.
+        EXPECT_EQ(adapter->testAllSpares(), Ret(0)) << errorLog();
+        SCSICommand read;
+        read.initRead(0, 100, false);
+        EXPECT_EQ(driveAt(*adapter, 3)->scsiPassThruCommand(read), Ret(0));
+        EXPECT_EQ(read.getScsiStatus(), 0);
+        EXPECT_EQ(driveAt(*adapter, 4)->createGlobalHotSpare(), Ret(0)) << errorLog();
+        AddrCollection first;
+        Addr ld(adapter->getAdapterID());
+        ld.setLogicalDriveID(0);
+        first.addAddr(ld);
+        EXPECT_EQ(driveAt(*adapter, 5)->createAssignedHotSpare(first), Ret(0)) << errorLog();
+        EXPECT_EQ(driveAt(*adapter, 3)->deleteHotSpare(), Ret(0)) << errorLog();
+    }
+    {
+        TreePtr<VynAdapter> adapter = built();
+        EXPECT_EQ(driveAt(*adapter, 3)->getSpareType(), SPARE_NONE);
+        EXPECT_EQ(driveAt(*adapter, 4)->getSpareType(), SPARE_GLOBAL);
+        HardDrive* dedicated = driveAt(*adapter, 5);
+        EXPECT_EQ(dedicated->getSpareType(), SPARE_DEDICATED);
+        ASSERT_EQ(dedicated->getNumAssignedLogical().size(), 1u);
+        EXPECT_EQ(dedicated->getNumAssignedLogical()[0]->getLogicalDriveID(), 0u);
+        AddrCollection first;
+        Addr ld(adapter->getAdapterID());
+        ld.setLogicalDriveID(0);
+        first.addAddr(ld);
+        EXPECT_EQ(dedicated->deleteAssignedHotSpare(first), Ret(0)) << errorLog();
+    }
+    TreePtr<VynAdapter> adapter = built();
+    EXPECT_EQ(driveAt(*adapter, 5)->getSpareType(), SPARE_NONE);
+}
+
 }  // namespace

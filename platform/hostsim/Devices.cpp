@@ -329,6 +329,23 @@ CdbResult runCdb(const DeviceView& device, const uint8_t* cdb, size_t cdbLength,
         replyLength = 8;
         break;
     }
+    case 0x28: {  // READ (10): a drive's blocks read as zeros
+        if (cdbLength < 10) {
+            makeSense(r, 5, 0x20, 0x00);
+            return r;
+        }
+        const uint64_t lba = static_cast<uint64_t>(cdb[2]) << 24 | static_cast<uint64_t>(cdb[3]) << 16 |
+                             static_cast<uint64_t>(cdb[4]) << 8 | cdb[5];
+        const uint64_t count = static_cast<uint64_t>(cdb[7]) << 8 | cdb[8];
+        if (lba + count > device.blocks) {
+            makeSense(r, 5, 0x21, 0x00);
+            return r;
+        }
+        r.transferred = static_cast<size_t>(std::min<uint64_t>(count * 512, data != nullptr ? dataLength : 0));
+        if (r.transferred > 0)
+            std::memset(data, 0, r.transferred);
+        return r;
+    }
     case 0x9E:  // READ CAPACITY (16)
         if (cdbLength < 14 || (cdb[1] & 0x1F) != 0x10) {
             makeSense(r, 5, 0x20, 0x00);

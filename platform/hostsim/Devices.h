@@ -68,7 +68,7 @@ struct CdbResult {
 constexpr uint8_t kScsiGood = 0;
 constexpr uint8_t kScsiCheckCondition = 2;
 
-// The CDB engine: INQUIRY, TEST UNIT READY, READ CAPACITY (10) and (16),
+// The CDB engine: INQUIRY, TEST UNIT READY, READ CAPACITY (10) and (16), READ (10),
 // REQUEST SENSE; anything else CHECK CONDITION 5/0x20/0x00.
 CdbResult runCdb(const DeviceView& device, const uint8_t* cdb, size_t cdbLength, uint8_t* data, size_t dataLength);
 // Fixed-format sense data.

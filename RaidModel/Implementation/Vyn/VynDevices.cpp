@@ -3,14 +3,56 @@
 #include <cstring>
 
 #include "RaidModel/Implementation/Vyn/VynAdapter.h"
+#include "RaidModel/Implementation/Vyn/VynPhysicalDeviceAttach.h"
 #include "common/StorDebug.h"
 #include "common/StorDebugTracer.h"
+#include "common/Writer.h"
 
 namespace {
 
 char emptyText[1] = "";
 
 bool named(const char* name, const char* own) { return name != nullptr && std::strcmp(name, own) == 0; }
+
+void writeScsiFields(Writer* writer, unsigned long id, unsigned long lun, unsigned long type)
+{
+    writer->writeULong("scsiID", id);
+    writer->writeULong("scsiLUN", lun);
+    writer->writeULong("scsiDeviceType", type);
+}
+
+VynPhysicalDeviceAttach* attachmentOf(const RaidObject& device)
+{
+    Serializable* attachment = device.getAttachment();
+    if (attachment == nullptr || !attachment->isInstanceOf("VynPhysicalDeviceAttach"))
+        return nullptr;
+    return static_cast<VynPhysicalDeviceAttach*>(attachment);
+}
+
+// Both device operations are the attachment's: `missing` is the bad
+// parameter's text of a device without one.
+template <class Work>
+Ret throughAttachment(const RaidObject& device, const char* missing, Work work)
+{
+    Ret ret(0);
+    try {
+        VynPhysicalDeviceAttach* attachment = attachmentOf(device);
+        if (attachment == nullptr) {
+            ret.setBadParam(0);
+            VynErrorPrintf(__FILE__, __LINE__, "*** Bad Parameter: %s, paramValue=%d ***", missing, 0);
+            return ret;
+        }
+        work(*attachment, ret);
+    } catch (...) {
+        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+        ret.setException();
+    }
+    return ret;
+}
+
+const char* const kCdromMissing = "pAttach==NULL";
+const char* const kTapeMissing = "TapeDrive object had no attachment";
+const char* const kOtherMissing = "OtherDevice object had no attachment";
 
 }  // namespace
 
@@ -32,6 +74,24 @@ bool VynCDROMDrive::isInstanceOf(const char* name) const
 
 const char* VynCDROMDrive::typeName() const { return "VynCDROMDrive"; }
 
+void VynCDROMDrive::writeTo(Writer* writer) const
+{
+    CDROMDrive::writeTo(writer);
+    writeScsiFields(writer, scsiID, scsiLUN, scsiDeviceType);
+}
+
+Ret VynCDROMDrive::scsiPassThruCommand(SCSICommand& command)
+{
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynCDROMDrive::scsiPassThruCommand()");
+    return throughAttachment(*this, kCdromMissing, [&](VynPhysicalDeviceAttach& a, Ret& ret) { a.doScsiPassThru(command, ret); });
+}
+
+Ret VynCDROMDrive::identifyDevice(bool on)
+{
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynCDROMDrive::identifyDevice()");
+    return throughAttachment(*this, kCdromMissing, [&](VynPhysicalDeviceAttach& a, Ret& ret) { a.identifyDevice(on, ret); });
+}
+
 VynTapeDrive::VynTapeDrive(VynAdapter* adapter, Channel* channel, unsigned long deviceID)
     : TapeDrive(adapter, channel, deviceID, "", "", "", "", "")
 {
@@ -49,6 +109,24 @@ bool VynTapeDrive::isInstanceOf(const char* name) const
 }
 
 const char* VynTapeDrive::typeName() const { return "VynTapeDrive"; }
+
+void VynTapeDrive::writeTo(Writer* writer) const
+{
+    TapeDrive::writeTo(writer);
+    writeScsiFields(writer, scsiID, scsiLUN, scsiDeviceType);
+}
+
+Ret VynTapeDrive::scsiPassThruCommand(SCSICommand& command)
+{
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynTapeDrive::scsiPassThruCommand()");
+    return throughAttachment(*this, kTapeMissing, [&](VynPhysicalDeviceAttach& a, Ret& ret) { a.doScsiPassThru(command, ret); });
+}
+
+Ret VynTapeDrive::identifyDevice(bool on)
+{
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynTapeDrive::identifyDevice()");
+    return throughAttachment(*this, kTapeMissing, [&](VynPhysicalDeviceAttach& a, Ret& ret) { a.identifyDevice(on, ret); });
+}
 
 VynOtherDevice::VynOtherDevice(VynAdapter* adapter, Channel* channel, unsigned long deviceID,
                                EnumPhysicalDeviceType type)
@@ -68,3 +146,21 @@ bool VynOtherDevice::isInstanceOf(const char* name) const
 }
 
 const char* VynOtherDevice::typeName() const { return "VynOtherDevice"; }
+
+void VynOtherDevice::writeTo(Writer* writer) const
+{
+    OtherDevice::writeTo(writer);
+    writeScsiFields(writer, scsiID, scsiLUN, scsiDeviceType);
+}
+
+Ret VynOtherDevice::scsiPassThruCommand(SCSICommand& command)
+{
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynOtherDevice::scsiPassThruCommand()");
+    return throughAttachment(*this, kOtherMissing, [&](VynPhysicalDeviceAttach& a, Ret& ret) { a.doScsiPassThru(command, ret); });
+}
+
+Ret VynOtherDevice::identifyDevice(bool on)
+{
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynOtherDevice::identifyDevice()");
+    return throughAttachment(*this, kOtherMissing, [&](VynPhysicalDeviceAttach& a, Ret& ret) { a.identifyDevice(on, ret); });
+}

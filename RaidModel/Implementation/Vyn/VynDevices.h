@@ -28,6 +28,11 @@ protected:
 // CD-ROM, tape and other devices behind a controller of the family, made by
 // the tree build with empty texts; their attachment carries the firmware
 // records. The SCSI fields stay 0 unless the build sets them.
+//
+// Beyond what the model bases do they pass a SCSI command through to the
+// device and switch its identify light, both through the attachment; a
+// device without one answers both with a bad parameter. Neither opens a
+// firmware handle of its own.
 class VynCDROMDrive : public CDROMDrive, public VynScsiFields {
 public:
     VynCDROMDrive(VynAdapter* adapter, Channel* channel, unsigned long deviceID);
@@ -36,6 +41,10 @@ public:
     VynCDROMDrive& operator=(const VynCDROMDrive&) = delete;
     bool isInstanceOf(const char* name) const override;
     const char* typeName() const override;
+    // The base's attributes, then the SCSI fields.
+    void writeTo(Writer* writer) const override;
+    Ret scsiPassThruCommand(SCSICommand& command) override;
+    Ret identifyDevice(bool on) override;
 };
 
 class VynTapeDrive : public TapeDrive, public VynScsiFields {
@@ -46,6 +55,10 @@ public:
     VynTapeDrive& operator=(const VynTapeDrive&) = delete;
     bool isInstanceOf(const char* name) const override;
     const char* typeName() const override;
+    // The base's attributes, then the SCSI fields.
+    void writeTo(Writer* writer) const override;
+    Ret scsiPassThruCommand(SCSICommand& command) override;
+    Ret identifyDevice(bool on) override;
 };
 
 class VynOtherDevice : public OtherDevice, public VynScsiFields {
@@ -56,6 +69,10 @@ public:
     VynOtherDevice& operator=(const VynOtherDevice&) = delete;
     bool isInstanceOf(const char* name) const override;
     const char* typeName() const override;
+    // The base's attributes, then the SCSI fields.
+    void writeTo(Writer* writer) const override;
+    Ret scsiPassThruCommand(SCSICommand& command) override;
+    Ret identifyDevice(bool on) override;
 };
 
 #endif

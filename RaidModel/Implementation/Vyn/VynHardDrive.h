@@ -87,6 +87,21 @@ public:
     Ret flashSataHarddrive(const char* file, unsigned long chunkSize, unsigned char mode);
     Ret flashSasHarddrive(const char* file, unsigned long chunkSize, unsigned char mode);
 
+    // Spare roles. A drive the controller does not use yet is initialised
+    // for it before it stands by; the dedicated forms name logical drives
+    // by their addresses under this drive's controller. Removing the
+    // dedicated protection of some drives checks every address before any
+    // change. Candidates are only proposed by the firmware: creating one
+    // is not supported (-1).
+    Ret createGlobalHotSpare() override;
+    Ret createAssignedHotSpare(const AddrCollection& logicalDrives) override;
+    Ret createAssignedHotSpare(LogicalDrive* logicalDrive) override;
+    Ret createCandidateHotSpare() override;
+    // Drops every role the tree shows: candidate, then global, then each
+    // dedicated protection.
+    Ret deleteHotSpare() override;
+    Ret deleteAssignedHotSpare(const AddrCollection& logicalDrives) override;
+
     VynAdapter* getVynAdapter() const { return vynAdapter; }
     unsigned long getDisksetID() const { return disksetID; }
     unsigned long long getNumUsableBlocks() const { return numUsableBlocks; }

@@ -7,6 +7,7 @@
 #include "platform/hostsim/desc/Description.h"
 #include "platform/hostsim/state/Controller.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -150,6 +151,42 @@ TEST_F(DeviceAttachTest, InquiryVendorBytesComeFromTheDrivePairs)
     EXPECT_EQ(data[111], 0x0F);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(data) + 114, 12), "42D0421     ");
     EXPECT_EQ(data[126], ' ');
+}
+
+TEST_F(DeviceAttachTest, ReadTenAnswersZerosWithinTheDrive)
+{
+    DeviceView drive;
+    ASSERT_TRUE(readDevice("drive0", "0:0 sas 1M", drive));
+    ASSERT_EQ(drive.blocks, 2048u);
+    const struct {
+        const char* what;
+        uint32_t lba;
+        uint16_t count;
+        size_t room;
+        uint8_t status;
+        size_t transferred;
+    } cases[] = {
+        {"the spare test's read", 0, 100, 51200, kScsiGood, 51200},
+        {"the last block", 2047, 1, 512, kScsiGood, 512},
+        {"a buffer shorter than the read", 0, 4, 1000, kScsiGood, 1000},
+        {"past the end", 2047, 2, 1024, kScsiCheckCondition, 0},
+        {"far past the end", 0xFFFFFFFF, 1, 512, kScsiCheckCondition, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const uint8_t cdb[10] = {0x28, 0, static_cast<uint8_t>(c.lba >> 24), static_cast<uint8_t>(c.lba >> 16),
+                                 static_cast<uint8_t>(c.lba >> 8), static_cast<uint8_t>(c.lba), 0,
+                                 static_cast<uint8_t>(c.count >> 8), static_cast<uint8_t>(c.count), 0};
+        std::vector<uint8_t> data(c.room, 0xEE);
+        const CdbResult r = runCdb(drive, cdb, sizeof cdb, data.data(), data.size());
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.transferred, c.transferred);
+        EXPECT_EQ(std::count(data.begin(), data.end(), 0), static_cast<long>(c.transferred));
+        if (c.status == kScsiCheckCondition) {
+            EXPECT_EQ(r.sense[2], 5);
+            EXPECT_EQ(r.sense[12], 0x21);
+        }
+    }
 }
 
 }  // namespace

@@ -224,7 +224,8 @@ TEST_F(TransportTest, CdbEngineAnswers)
         {{0x9E, 0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 32, 0, 0}, 0, 32, 0, 0},  // READ CAPACITY (16)
         {{0x12, 1, 0x80, 0, 64, 0}, 0, 11, 0, 0},                         // serial number page "SIM1000"
         {{0x12, 1, 0x42, 0, 64, 0}, 2, 0, 5, 0x24},                       // no such page
-        {{0x28, 0, 0, 0, 0, 0, 0, 0, 1, 0}, 2, 0, 5, 0x20},               // not in this engine
+        {{0x28, 0, 0, 0, 0, 0, 0, 0, 1, 0}, 0, 64, 0, 0},                 // READ (10): as much as fits
+        {{0x1A, 0, 0x3F, 0, 64, 0}, 2, 0, 5, 0x20},                       // not in this engine
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.cdb[0]));

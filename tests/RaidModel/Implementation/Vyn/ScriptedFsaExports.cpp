@@ -416,6 +416,10 @@ FSA_STATUS ScriptedFsaExports::FsaFailoverSpace(void* handle, const tag_FSA_CONT
 {
     FSA_STATUS s;
     containersAsked_.push_back(container != nullptr ? container->number : 0xFFFFFFFFu);
+    const bool oneDrive = drives != nullptr && count != nullptr && *count != 0;
+    keep("FsaFailoverSpace", {container != nullptr ? container->number : 0xFFFFFFFFu, operation,
+                              count != nullptr ? *count : 0u, oneDrive ? drives[0].busNumber : 0u,
+                              oneDrive ? drives[0].targetId : 0u, oneDrive ? drives[0].lun : 0u});
     lastReply_.clear();
     if (!play("FsaFailoverSpace", nullptr, 0, &s))
         return FsaExports::FsaFailoverSpace(handle, container, operation, count, drives);

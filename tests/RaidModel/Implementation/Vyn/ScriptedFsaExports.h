@@ -157,7 +157,9 @@ public:
     const std::string& lastName() const { return lastName_; }
 
     // Output: `*count` (u32), then that many 12-byte drive records (as many
-    // as the caller's count had room for).
+    // as the caller's count had room for). Kept: container number
+    // (0xFFFFFFFF without one), operation, count as given, then the first
+    // drive's bus, target and LUN (0 without a drive).
     FSA_STATUS FsaFailoverSpace(void* handle, const tag_FSA_CONTAINER* container, uint32_t operation,
                                 uint32_t* count, FSA_STORAGE_DEVICE* drives) override;
     // Output: the container record (at most `size` bytes).

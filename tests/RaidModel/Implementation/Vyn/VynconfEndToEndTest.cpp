@@ -348,4 +348,56 @@ TEST_F(VynconfEndToEndTest, AResetReachesTheHostAndLeavesTheControllerInUse)
     EXPECT_EQ(occurrences(after.output, "Logical device number 0"), 1u) << after.output;
 }
 
+// Spares: each run is a process of its own, so a spare role one run gives or
+// takes is what the next run's tree shows.
+
+TEST_F(VynconfEndToEndTest, SpareRolesMadeByOneRunAreSeenByTheNext)
+{
+    const struct {
+        std::vector<std::string> change;
+        const char* global;     // the "Global Hot-Spare" lines of GETCONFIG LD
+        const char* dedicated;  // the "Dedicated Hot-Spare" value, "" for none
+        const char* state4;     // the state of the drive at 0:4
+    } steps[] = {
+        {{"SETSTATE", "1", "DEVICE", "0", "4", "HSP", "noprompt"}, "0,3|0,4|", "", "Hot Spare"},
+        {{"SETSTATE", "1", "DEVICE", "0", "5", "HSP", "LOGICALDRIVE", "0", "noprompt"}, "0,3|0,4|", "0,5",
+         "Hot Spare"},
+        {{"SETSTATE", "1", "DEVICE", "0", "5", "RDY", "LOGICALDRIVE", "0", "noprompt"}, "0,3|0,4|", "", "Hot Spare"},
+        {{"SETSTATE", "1", "DEVICE", "0", "4", "RDY", "noprompt"}, "0,3|", "", "Ready"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.change[4] + " " + step.change[5]);
+        const vyntest::ProgramRun change = run(step.change);
+        EXPECT_EQ(change.exitCode, 0) << change.output << change.error;
+        EXPECT_EQ(lastLine(change.output), "Command completed successfully.") << change.output;
+
+        const vyntest::ProgramRun config = run({"GETCONFIG", "1", "LD"});
+        std::string globals;
+        for (size_t at = config.output.find("   Global Hot-Spare"); at != std::string::npos;
+             at = config.output.find("   Global Hot-Spare", at + 1))
+            globals += valueOf(config.output.substr(at), "Global Hot-Spare") + "|";
+        EXPECT_EQ(globals, step.global) << config.output;
+        EXPECT_EQ(valueOf(config.output, "Dedicated Hot-Spare"), step.dedicated) << config.output;
+
+        const vyntest::ProgramRun devices = run({"GETCONFIG", "1", "PD"});
+        const size_t drive4 = devices.output.find("Device #4\n");
+        ASSERT_NE(drive4, std::string::npos) << devices.output;
+        EXPECT_EQ(valueOf(devices.output.substr(drive4), "State"), step.state4);
+    }
+}
+
+TEST_F(VynconfEndToEndTest, TheDefaultConfigurationLeavesEveryDriveReady)
+{
+    // The logical drive goes and the global spare with it.
+    const vyntest::ProgramRun reset = run({"SETCONFIG", "1", "DEFAULT", "noprompt"});
+    EXPECT_EQ(reset.exitCode, 0) << reset.output << reset.error;
+    EXPECT_EQ(lastLine(reset.output), "Command completed successfully.") << reset.output;
+
+    const vyntest::ProgramRun devices = run({"GETCONFIG", "1", "PD"});
+    EXPECT_EQ(occurrences(devices.output, "   State "), 8u) << devices.output;
+    EXPECT_EQ(occurrences(devices.output, ": Ready\n"), 8u) << devices.output;
+    const vyntest::ProgramRun drives = run({"GETCONFIG", "1", "LD"});
+    EXPECT_NE(drives.output.find("   No logical devices configured"), std::string::npos) << drives.output;
+}
+
 }  // namespace

@@ -188,10 +188,13 @@ bool VynSystem::isSafeConfig(System& saved, System& current)
             retFlagSafeConfig = true;
             return false;
         }
-        const std::vector<HardDrive*> liveDrives = live->getAllHardDrives();
-        // What an earlier check promised is no promise of this one.
-        for (HardDrive* drive : liveDrives)
+        // The live drives by device id, the first in tree order winning.
+        std::unordered_map<unsigned long, HardDrive*> byDevice;
+        for (HardDrive* drive : live->getAllHardDrives()) {
+            // What an earlier check promised is no promise of this one.
             drive->setPromisedSectors(0);
+            byDevice.emplace(drive->getDeviceID(), drive);
+        }
         auto sizeLogical = [&](LogicalDrive* ld, unsigned long ldID) {
             if (!sizeInSectors(ld->getUserSize(), ld->getUserSizeUnit())) {
                 objectLine(log, id, "Logical Drive", ldID,
@@ -228,13 +231,8 @@ bool VynSystem::isSafeConfig(System& saved, System& current)
                 return false;
             }
             for (HardDrive* member : ld->getHardDriveVector()) {
-                HardDrive* match = nullptr;
-                for (HardDrive* candidate : liveDrives) {
-                    if (candidate->getDeviceID() == member->getDeviceID()) {
-                        match = candidate;
-                        break;
-                    }
-                }
+                auto found = byDevice.find(member->getDeviceID());
+                HardDrive* match = found != byDevice.end() ? found->second : nullptr;
                 if (match == nullptr) {
                     // The "%d" stays as it is: the log has always shown it so.
                     objectLine(log, id, "Logical Drive", ldID, "Unable to locate the hard drive. DeviceID = %d", true);

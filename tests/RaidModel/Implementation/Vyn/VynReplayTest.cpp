@@ -447,6 +447,10 @@ TEST_F(VynReplayTest, SpecificationCodes)
     pooled[1].extra = "OrvexaAssigned=\"true\"";
     std::vector<DriveXml> busy = drivesAt(2);
     busy[1].extra = "taskInProgress=\"true\"";
+    std::vector<DriveXml> empty = drivesAt(1);
+    empty[0].size = 0;
+    empty[0].maxUsable = 0;
+    empty[0].reservedChunk = false;
     std::vector<DriveXml> mixed = drivesAt(2);
     mixed[1].interfaceType = 2;
     const Case cases[] = {
@@ -468,6 +472,8 @@ TEST_F(VynReplayTest, SpecificationCodes)
          std::string(kReserved) + "featMixedArrays=\"1\"", 0, 0},
         {"a member missing live", drivesAt(1), plain(1, {0, 1}, "100", "MB"), kReserved, 0, 4},
         {"a RAID 5 of two", drivesAt(2), plain(5, {0, 1}, "100", "MB"), kReserved, 0, 1},
+        // Members of no size at all have no share to give.
+        {"a spread volume over a drive of size 0", empty, plain(15, {0}, "100", "MB"), kReserved, 0, 2},
         // Forced, the chunk is rescaled by the saved drives' size.
         {"a saved smallest usable size of 0", noSizes, plain(1, {0, 1}, "100", "MB"), kReserved, 1, 1},
         {"forced with saved sizes", drivesAt(2), plain(1, {0, 1}, "100", "MB"), kReserved, 1, 0},
@@ -479,6 +485,9 @@ TEST_F(VynReplayTest, SpecificationCodes)
         std::vector<DriveXml> savedDrives = c.drives;
         while (savedDrives.size() < 4)
             savedDrives.push_back(drivesAt(4)[savedDrives.size()]);
+        // Saved chunks name their drives through the drives' own chunks.
+        for (DriveXml& d : savedDrives)
+            d.reservedChunk = true;
         TreePtr<VynSystem> saved = savedSystem(controllerXml(savedDrives, {c.logical}));
         EXPECT_EQ(specCode(*live, live->getAdapter(0), savedLogical(*saved, 0), c.force), c.code) << c.what;
     }

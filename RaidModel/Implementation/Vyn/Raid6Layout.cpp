@@ -107,3 +107,112 @@ unsigned getMinimumDriveCount(EnumRaidLevel level)
         return 2;
     }
 }
+
+namespace {
+
+// ceil(a / b) in 64 bits.
+unsigned long long ceilDiv(unsigned long long a, unsigned long long b)
+{
+    return (a + b - 1) / b;
+}
+
+}  // namespace
+
+int checkSpanCounts(EnumRaidLevel level, unsigned drives, int legs)
+{
+    switch (level) {
+    case RAID_LEVEL_10:
+        return drives % 2 != 0 ? 1 : 0;
+    case RAID_LEVEL_50:
+    case RAID_LEVEL_60:
+    case RAID_LEVEL_60RS: {
+        if (legs < 2 || drives % static_cast<unsigned>(legs) != 0)
+            return 1;
+        const unsigned perLeg = drives / static_cast<unsigned>(legs);
+        const unsigned parity = level == RAID_LEVEL_50 ? 1 : 2;
+        return perLeg < parity + 2 ? 1 : 0;
+    }
+    default:
+        return 0;
+    }
+}
+
+int sizeChunk(ChunkSizing& z)
+{
+    const unsigned long long s = z.requested;
+    if (s != 0 && s < MIN_REQUESTED_SECTORS)
+        return 3;
+    const int level = static_cast<int>(z.level);
+    if (level < 0 || level >= 20 || z.drives < getMinimumDriveCount(z.level))
+        return 1;
+    const unsigned long long n = z.drives;
+    switch (level) {
+    case RAID_LEVEL_0:
+        z.chunk = ceilDiv(s, n);
+        z.wholeDrive = true;
+        return 0;
+    case RAID_LEVEL_1:
+    case RAID_LEVEL_SPANNED_VOLUME:
+        z.chunk = s;
+        return 0;
+    case RAID_LEVEL_1E:
+        z.chunk = ceilDiv(s, n) * 2;
+        return 0;
+    case RAID_LEVEL_5:
+        z.chunk = ceilDiv(s, n - 1);
+        return 0;
+    case RAID_LEVEL_5EE:
+        z.chunk = ceilDiv(s, n - 2);
+        return 0;
+    case RAID_LEVEL_10:
+        if (checkSpanCounts(z.level, z.drives, z.legs) != 0)
+            return 1;
+        z.spanned = true;
+        z.chunk = ceilDiv(s, n) * 2;
+        return 0;
+    case RAID_LEVEL_50:
+    case RAID_LEVEL_60:
+    case RAID_LEVEL_60RS: {
+        if (checkSpanCounts(z.level, z.drives, z.legs) != 0)
+            return 1;
+        z.spanned = true;
+        const unsigned long long legs = static_cast<unsigned long long>(z.legs);
+        if (level == RAID_LEVEL_50) {
+            z.chunk = ceilDiv(s, n - legs);
+            return 0;
+        }
+        const EnumRaidLevel table = level == RAID_LEVEL_60 ? RAID_LEVEL_6 : RAID_LEVEL_6RS;
+        const unsigned perLeg = z.drives / static_cast<unsigned>(z.legs);
+        const int limit = check_raid6_limits(perLeg, z.stripeKB, table);
+        if (limit != 0)
+            return limit;
+        unsigned long long chunk = z.chunk;
+        if (set_raid6_chunksize(s, chunk, perLeg, table) != 0)
+            return 1;
+        z.chunk = chunk / legs;
+        return 0;
+    }
+    case RAID_LEVEL_SIMPLE_VOLUME:
+        z.chunk = s;
+        z.wholeDrive = true;
+        return 0;
+    case RAID_LEVEL_6:
+    case RAID_LEVEL_6RS: {
+        z.chunk = ceilDiv(s, n - 2);
+        const int limit = check_raid6_limits(z.drives, z.stripeKB, z.level);
+        if (limit != 0)
+            return limit;
+        return set_raid6_chunksize(s, z.chunk, z.drives, z.level) != 0 ? 1 : 0;
+    }
+    default:
+        return 1;
+    }
+}
+
+unsigned long long alignChunkSizeWithStripeSize(unsigned long long chunk, int stripeKB)
+{
+    const unsigned long long stripe = stripeKB < 64 ? 64 : static_cast<unsigned long long>(stripeKB);
+    // Sectors per stripe, less one: the stripe is a power of two.
+    const unsigned long long mask = 2 * stripe - 1;
+    return (chunk + mask) & ~mask;
+}

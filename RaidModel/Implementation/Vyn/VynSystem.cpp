@@ -41,8 +41,10 @@ void* takeOverHandle(StorLib* previous, const _tagFSA_ADAPTER_ENUM_INFO& record)
         if (!adapter->isInstanceOf("VynAdapter"))
             continue;
         auto* vyn = static_cast<VynAdapter*>(adapter);
-        // One that holds no open handle has nothing to hand over.
-        if (vyn->getAdapterHandle() == nullptr)
+        // One that holds no open handle has nothing to hand over, and one
+        // that handed it over already no longer owns it: after a second
+        // rebuild the newer object passes it on, so that only one closes it.
+        if (vyn->getAdapterHandle() == nullptr || vyn->isReusingFsaHandle())
             continue;
         vyn->SetReusingFsaHandle(true);
         return vyn->getAdapterHandle();
@@ -211,12 +213,4 @@ void VynSystem::disableDebugLogging(Ret& ret)
         ret.setException();
         VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
     }
-}
-
-Ret VynSystem::compareConfig(StorLib*, System&, System&, char*, EnumForceOption, bool)
-{
-    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE,
-                          "VynSystem::compareConfig(System &pNewSystemIN,System &curSystemIN, EnumForceOption "
-                          "force, char *logFile, bool slotIDFlag)");
-    return Ret(-1);
 }

@@ -74,7 +74,15 @@ TEST_F(DynamicPropertiesTest, StatisticsOnAndOff)
     EXPECT_EQ(last()[5], 0x08);
     EXPECT_EQ(last()[48] & 0x10, 0x10);
 
-    void* n = start();
+    // The switch reads the reported properties first: a handle opened
+    // for it knows statistics from property 11 alone ...
+    void* p = start();
+    ASSERT_NE(p, nullptr);
+    ASSERT_EQ(FsaSetControllerStats(p, 1), FSA_STS_SUCCESS);
+    EXPECT_EQ(last()[48] & 0x10, 0x10);
+
+    // ... and without it, or the adapter information's bit, refuses.
+    void* n = start("adapter0.properties_mask = 0x010F0000\n");
     ASSERT_NE(n, nullptr);
     EXPECT_EQ(FsaSetControllerStats(n, 1), FSA_STS_NOT_SUPPORTED);
 }

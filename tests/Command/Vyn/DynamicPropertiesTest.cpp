@@ -87,6 +87,18 @@ TEST_F(DynamicPropertiesTest, StatisticsOnAndOff)
     EXPECT_EQ(FsaSetControllerStats(n, 1), FSA_STS_NOT_SUPPORTED);
 }
 
+// Statistics, NCQ and SSD cache writes share the flag byte: switching one
+// leaves the others as the controller had them.
+TEST_F(DynamicPropertiesTest, FlagsSharingAByteStayApart)
+{
+    void* h = start("adapter0.properties_record = " + std::string(96, '0') + "60\n");
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(FsaSetControllerStats(h, 1), FSA_STS_SUCCESS);
+    EXPECT_EQ(sim().controller(0).properties[48], 0x70);
+    ASSERT_EQ(FsaSetControllerStats(h, 0), FSA_STS_SUCCESS);
+    EXPECT_EQ(sim().controller(0).properties[48], 0x60);
+}
+
 TEST_F(DynamicPropertiesTest, StayAwakeWindow)
 {
     void* h = start();

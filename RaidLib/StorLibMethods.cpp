@@ -782,10 +782,10 @@ Ret StorLibPlugin::getSmartStats(const Addr& addr, char* buffer, unsigned long& 
                      [&](Adapter& d) { return d.getSmartStats(buffer, size); });
 }
 
-Ret StorLibPlugin::getControllerStats(const Addr& addr, char* buffer)
+Ret StorLibPlugin::getControllerStats(const Addr& addr, char* buffer, unsigned long& size)
 {
     return runOn<Adapter>(*this, "StorLib::getControllerStats()", addr, "VynAdapter",
-                     [&](Adapter& d) { return d.getAdapterStats(buffer); });
+                     [&](Adapter& d) { return d.getAdapterStats(buffer, size); });
 }
 
 Ret StorLibPlugin::setStatisticDataCollectionMode(const Addr& addr, bool enable)

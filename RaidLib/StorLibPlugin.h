@@ -135,7 +135,7 @@ public:
                                   unsigned long writeFactor);
     virtual Ret setSataNCQ(const Addr& addr, bool enable);
     virtual Ret getSmartStats(const Addr& addr, char* buffer, unsigned long& size);
-    virtual Ret getControllerStats(const Addr& addr, char* buffer);
+    virtual Ret getControllerStats(const Addr& addr, char* buffer, unsigned long& size);
     virtual Ret setStatisticDataCollectionMode(const Addr& addr, bool enable);
     virtual Ret configureATAPassword(const Addr& addr, const char* password, bool set);
     virtual Ret resetStatisticsCounters(const Addr& addr);

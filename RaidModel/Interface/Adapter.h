@@ -116,7 +116,9 @@ public:
     virtual Ret getControllerLog(EnumLogTypeRequest type, char* xmlBuffer, unsigned long& xmlSize,
                                  char* csvBuffer, unsigned long& csvSize);
     virtual Ret clearControllerLog(EnumLogTypeRequest type);
-    virtual Ret getAdapterStats(char* buffer);
+    // The controller's raw statistics block; `size` is the buffer's room on
+    // entry and the bytes copied on return.
+    virtual Ret getAdapterStats(char* buffer, unsigned long& size);
     virtual Ret setDataScrubActive(bool active);
     virtual Ret setDataScrubRate(EnumPriorityLevel rate);
     virtual Ret setDataScrubRate(unsigned long days);

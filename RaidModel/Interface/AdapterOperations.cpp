@@ -58,7 +58,7 @@ Ret Adapter::getControllerLog(EnumLogTypeRequest, char*, unsigned long&, char*, 
 }
 
 Ret Adapter::clearControllerLog(EnumLogTypeRequest) { return notSupported(); }
-Ret Adapter::getAdapterStats(char*) { return notSupported(); }
+Ret Adapter::getAdapterStats(char*, unsigned long&) { return notSupported(); }
 Ret Adapter::setDataScrubActive(bool) { return notSupported(); }
 Ret Adapter::setDataScrubRate(EnumPriorityLevel) { return notSupported(); }
 Ret Adapter::setDataScrubRate(unsigned long) { return notSupported(); }

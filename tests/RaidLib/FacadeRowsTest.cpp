@@ -66,9 +66,10 @@ public:
         xml = "<Events/>";
         return failing ? fullFailure() : Ret(0);
     }
-    Ret getAdapterStats(char* buffer) override
+    Ret getAdapterStats(char* buffer, unsigned long& size) override
     {
         std::strcpy(buffer, "stats");
+        size = 6;
         return Ret(0);
     }
     Ret getControllerLog(EnumLogTypeRequest, char* buffer, unsigned long& size, unsigned int) override
@@ -414,9 +415,11 @@ TEST_F(FacadeRowsTest, LogArraysAreNeitherLeakedNorReleasedTwice)
 TEST_F(FacadeRowsTest, StatisticsNeedTheFamilysController)
 {
     char stats[16] = {};
-    EXPECT_EQ(lib->getControllerStats(controller(), stats).getReturn(), 0);
+    unsigned long size = sizeof stats;
+    EXPECT_EQ(lib->getControllerStats(controller(), stats, size).getReturn(), 0);
     EXPECT_STREQ(stats, "stats");
-    EXPECT_EQ(lib->getControllerStats(drive(), stats).getReturn(), -2);
+    EXPECT_EQ(size, 6u);
+    EXPECT_EQ(lib->getControllerStats(drive(), stats, size).getReturn(), -2);
 }
 
 } // namespace
@@ -550,7 +553,7 @@ public:
     Ret setOrvexaRWFactor(unsigned long r, unsigned long w) override { return heard(calls, "setOrvexaRWFactor", r, w); }
     Ret setSataNCQ(bool on) override { return heard(calls, "setSataNCQ", on); }
     Ret getSmartStats(char*, unsigned long& size) override { return heard(calls, "getSmartStats", size); }
-    Ret getAdapterStats(char*) override { return heard(calls, "getAdapterStats"); }
+    Ret getAdapterStats(char*, unsigned long& size) override { return heard(calls, "getAdapterStats", size); }
     Ret setStatisticDataCollectionMode(bool on) override
     {
         return heard(calls, "setStatisticDataCollectionMode", on);
@@ -908,7 +911,7 @@ const std::vector<Row> rows = {
     ROW(Controller, "setOrvexaRWFactor 5 6", HEARD, setOrvexaRWFactor, 5, 6),
     ROW(Controller, "setSataNCQ 1", HEARD, setSataNCQ, true),
     ROW(Controller, "getSmartStats 11", HEARD, getSmartStats, x.text, x.size),
-    ROW(Controller, "getAdapterStats", HEARD, getControllerStats, x.text),
+    ROW(Controller, "getAdapterStats 11", HEARD, getControllerStats, x.text, x.size),
     ROW(Controller, "setStatisticDataCollectionMode 1", HEARD, setStatisticDataCollectionMode, true),
     ROW(Drive, "setATASecurePassword pw", HEARD, configureATAPassword, "pw", true),
     ROW0(Controller, "resetStatisticsCounters", HEARD, resetStatisticsCounters),

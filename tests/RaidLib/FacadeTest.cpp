@@ -130,7 +130,7 @@ const std::vector<Operation> operations = {
     OP(setOrvexaRWFactor, 1, 1),
     OP(setSataNCQ, true),
     OP(getSmartStats, x.text, x.size),
-    OP(getControllerStats, x.text),
+    OP(getControllerStats, x.text, x.size),
     OP(setStatisticDataCollectionMode, true),
     OP(configureATAPassword, "x", true),
     OP0(resetStatisticsCounters),

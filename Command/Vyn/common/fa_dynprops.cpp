@@ -192,6 +192,9 @@ extern "C" FSA_STATUS FsaSetPerformanceMode(void* handle, uint32_t mode)
 extern "C" FSA_STATUS FsaSetControllerStats(void* handle, uint32_t enable)
 {
     return FsaExportedCall("FsaSetControllerStats", handle, FSA_OS_READ_WRITE_ROUTINE, [&](FSAAPI_CONTEXT* ctx) {
+        // The statistics bit comes from the reported properties: a handle
+        // opened for this change has not read them yet.
+        refresh(handle);
         if ((FsaOptionWord1(ctx) & kCapStatistics) == 0)
             return unsupported();
         // Switching off carries no change bit: kept as the controller expects it.

@@ -293,6 +293,20 @@ FSA_STATUS FsaExports::FsaGetBusTargetLunFromDevHandle(void* handle, int32_t dev
 // Controller logs.
 
 // Controller statistics.
+FSA_STATUS FsaExports::FsaGetControllerStats(void* handle, uint32_t type, void* buffer, uint32_t* size)
+{
+    return ::FsaGetControllerStats(handle, type, buffer, size);
+}
+
+FSA_STATUS FsaExports::FsaSetControllerStats(void* handle, uint32_t enable)
+{
+    return ::FsaSetControllerStats(handle, enable);
+}
+
+FSA_STATUS FsaExports::FsaResetControllerStatsCounters(void* handle)
+{
+    return ::FsaResetControllerStatsCounters(handle);
+}
 
 // Controller settings, maintenance and the SSD cache pool.
 FSA_STATUS FsaExports::FsaVerifyContainer2(void* handle, int operation, const void* request)

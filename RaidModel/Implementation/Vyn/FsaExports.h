@@ -151,6 +151,9 @@ public:
     // Controller logs.
 
     // Controller statistics.
+    virtual FSA_STATUS FsaGetControllerStats(void* handle, uint32_t type, void* buffer, uint32_t* size);
+    virtual FSA_STATUS FsaSetControllerStats(void* handle, uint32_t enable);
+    virtual FSA_STATUS FsaResetControllerStatsCounters(void* handle);
 
     // Controller settings, maintenance and the SSD cache pool.
     virtual FSA_STATUS FsaVerifyContainer2(void* handle, int operation, const void* request);

@@ -14,6 +14,7 @@
 #include "RaidModel/Interface/Adapter.h"
 
 class Addr;
+class CSVWriter;
 class FsaWriteHandleGrabber;
 class HardDrive;
 class PhysicalDevice;
@@ -214,6 +215,31 @@ public:
     // statistics log of one logical drive (type 13) or of all (type 14).
     Ret getAdapterStatsLog(VStream* xml, VStream* csv, int mode, unsigned long* xmlSize, unsigned long* csvSize);
     Ret getAdapterCacheLog(VStream* out, unsigned long* size, unsigned int logicalDrive, EnumLogTypeRequest type);
+
+    // Controller statistics: the raw block (size: the buffer's room on
+    // entry, the bytes copied on return; a buffer smaller than the block is
+    // refused and `size` then tells the room needed), and the collection
+    // switches, which change the controller but not the tree.
+    Ret getAdapterStats(char* buffer, unsigned long& size) override;
+    Ret setStatisticDataCollectionMode(bool enable) override;
+    Ret resetStatisticsCounters() override;
+    // The room the raw block needs for the tree's drives.
+    unsigned long statsBufferSize() const;
+
+    // Reports of a controller statistics record of `length` bytes. Sections
+    // and entries are read only where they lie wholly inside the record; a
+    // record too short for its own header yields no text. They never change
+    // `ret`, but for a single-drive index at or past the section's count,
+    // which is a bad parameter and writes nothing.
+    static void GetStatsXml(const char* record, unsigned long length, XMLWriter* writer, Ret& ret);
+    static void GetCacheXmlSingleLD(const char* record, unsigned long length, XMLWriter* writer,
+                                    unsigned int index, Ret& ret);
+    static void GetCacheXmlAllLD(const char* record, unsigned long length, XMLWriter* writer, Ret& ret);
+    static void GetStatsCSV(const char* record, unsigned long length, CSVWriter* writer, Ret& ret);
+    // Handles of the record: a logical drive's is its id; a device's packs
+    // the channel in bits 31-24 and the id in bits 15-0.
+    static unsigned long GetLDIdFromHandle(unsigned long handle) { return handle; }
+    static void GetChanAndIdFromHandle(unsigned long handle, unsigned int* channel, unsigned int* id);
 
 protected:
     // Phases of the tree build over spares and logical drives; false when

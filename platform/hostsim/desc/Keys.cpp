@@ -94,6 +94,13 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.properties_mask", KeyType::Integer, "0x010F0800", "class 25 reported properties (bit N = property N)"},
         {"adapter#.properties_record", KeyType::Text, "", "class 25 record as hex bytes (480 bytes, zero-padded)"},
         {"adapter#.properties_reject", KeyType::Text, "", "class 26: property codes whose changes are rejected (430)"},
+        // controller statistics (CT 244 type 0); a reset (type 2) clears the counters
+        {"adapter#.log.stats_version", KeyType::Integer, "3", "statistics record version: 3 (3.0) or 2 (2.0)", 3},
+        {"adapter#.log.stats_seconds", KeyType::Integer, "0", "statistics: seconds since the last update"},
+        {"adapter#.log.stats_reads", KeyType::Wide, "0", "statistics: reads counted on every logical drive"},
+        {"adapter#.log.stats_writes", KeyType::Wide, "0", "statistics: writes counted on every logical drive"},
+        {"adapter#.log.stats_ssd_hits", KeyType::Wide, "0", "statistics: SSD cache read hits of every logical drive"},
+        {"adapter#.log.stats_medium_errors", KeyType::Integer, "0", "statistics: medium errors of every device"},
         // controller object: failover, verification, RAID-6 options, phys
         {"adapter#.auto_failover", KeyType::Boolean, "1", "automatic failover switched on (CT 169)"},
         {"adapter#.verify", KeyType::Boolean, "0", "background verification switched on (CT 175)"},

@@ -1,6 +1,6 @@
 // Controller-wide answers: the battery pages (class 3 sub-commands 0x30000,
 // 0x700000, 0xA0000, 0x80000, 0x100), the online diagnostic (FIB 800),
-// copyback (CT 216), statistics (CT 244), the PPI table (CT 194, 195, 202),
+// copyback (CT 216), the PPI table (CT 194, 195, 202),
 // the NVS RAM clear (CT 10 of class 23), the dynamic properties (class 26),
 // the history logs (CT 189, 57, 231, 232).
 #include "platform/hostsim/Bytes.h"
@@ -18,8 +18,6 @@ namespace {
 
 constexpr size_t kScsiData = 20;
 constexpr uint32_t kNewSuccess = 218;
-constexpr uint32_t kStatsReset = 2;
-constexpr size_t kStatisticsBytes = 256;
 constexpr size_t kPropertiesBytes = 480;
 constexpr uint32_t kOpt1NewerLog = 0x10000;
 constexpr uint32_t kLogEntry = 150;
@@ -141,18 +139,6 @@ void copyback(ControllerState& c, const CtRequest& q, CtReply& r)
         c.copyback = q.param[0] != 0;
 }
 
-void statistics(ControllerState& c, const CtRequest& q, CtReply& r)
-{
-    r.status = kNewSuccess;
-    if (q.param[0] == kStatsReset) {
-        ++c.statisticsResets;
-        return;
-    }
-    r.data.assign(kStatisticsBytes, 0);
-    putLe32(r.data.data(), q.param[0]);
-    putLe32(r.data.data() + 4, c.statisticsResets);
-}
-
 // Class 26: the property whose code is at byte 36 is applied, whatever the
 // change mask says; a rejected code answers 430 at byte 40.
 void setProperty(FibCall& call)
@@ -166,16 +152,28 @@ void setProperty(FibCall& call)
     const bool rejected = std::find(c.propertiesReject.begin(), c.propertiesReject.end(), code) !=
                           c.propertiesReject.end();
     if (!rejected) {
+        // Properties that share the flag byte 48 each own one bit of it
+        // (statistics 0x10, NCQ 0x20, SSD cache writes 0x40): setting one
+        // leaves the others as they were.
         struct Field {
             uint32_t code;
             size_t at, len;
+            uint8_t bits;  // 0: the whole field
         };
-        static const Field kFields[] = {{0, 44, 4},  {10, 88, 4},  {11, 48, 1}, {13, 92, 2},  {14, 96, 8},
-                                        {15, 104, 8}, {16, 112, 4}, {17, 116, 4}, {18, 92, 12}, {19, 48, 1},
-                                        {21, 54, 2},  {22, 58, 2},  {23, 120, 1}, {24, 48, 1}};
-        for (const Field& f : kFields)
-            if (f.code == code)
+        static const Field kFields[] = {{0, 44, 4, 0},    {10, 88, 4, 0},   {11, 48, 1, 0x10}, {13, 92, 2, 0},
+                                        {14, 96, 8, 0},   {15, 104, 8, 0},  {16, 112, 4, 0},   {17, 116, 4, 0},
+                                        {18, 92, 12, 0},  {19, 48, 1, 0x20}, {21, 54, 2, 0},   {22, 58, 2, 0},
+                                        {23, 120, 1, 0},  {24, 48, 1, 0x40}};
+        for (const Field& f : kFields) {
+            if (f.code != code)
+                continue;
+            if (f.bits == 0) {
                 std::memcpy(c.properties.data() + f.at, p + f.at, f.len);
+            } else {
+                uint8_t& flags = c.properties[f.at];
+                flags = static_cast<uint8_t>((flags & ~f.bits) | (p[f.at] & f.bits));
+            }
+        }
         call.markChanged();
     }
     std::memset(p, 0, n);
@@ -326,7 +324,6 @@ void registerControllerWideHandlers(Dispatcher& dispatcher)
     dispatcher.add(HandlerKind::Class26, 0, setProperty);
     dispatcher.add(HandlerKind::Class23, 10, clearNvsRam);
     addCtHandler(dispatcher, 216, copyback);
-    addCtHandler(dispatcher, 244, statistics);
     addCtHandler(dispatcher, 202, clearPpi);
     addCtHandler(dispatcher, 194, ppiHeaders);
     addCtHandler(dispatcher, 195, ppiData);

@@ -8,6 +8,7 @@
 #include "platform/hostsim/fw/Partitions.h"
 #include "platform/hostsim/fw/SecondaryContainers.h"
 #include "platform/hostsim/fw/Spares.h"
+#include "platform/hostsim/fw/Statistics.h"
 
 namespace vyn::hostsim {
 
@@ -37,6 +38,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerDriveRequestHandlers(dispatcher);
     registerNvramHandlers(dispatcher);
     registerFlashHandlers(dispatcher);
+    registerStatisticsHandlers(dispatcher);
 }
 
 }  // namespace vyn::hostsim

@@ -180,6 +180,7 @@ uint64_t ControllerState::savedDigest() const
       << heatSensor[2] << cachePolicy << propertiesMask << properties << propertiesReject.size();
     for (uint32_t v : propertiesReject)
         d << v;
+    d << stats.version << stats.seconds << stats.reads << stats.writes << stats.ssdHits << stats.mediumErrors;
     d << autoFailover << verifyOn << verifyPriority << verifyTask << raid6Options << phys.size();
     for (const auto& [number, record] : phys)
         d << number << record;
@@ -313,6 +314,12 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.properties = parseHexBytes(get("properties_record"), 480);
     if (!get("properties_reject").empty())
         c.propertiesReject = parseIntList(get("properties_reject"));
+    c.stats.version = parseInteger(get("log.stats_version"));
+    c.stats.seconds = parseInteger(get("log.stats_seconds"));
+    c.stats.reads = parseWide(get("log.stats_reads"));
+    c.stats.writes = parseWide(get("log.stats_writes"));
+    c.stats.ssdHits = parseWide(get("log.stats_ssd_hits"));
+    c.stats.mediumErrors = parseInteger(get("log.stats_medium_errors"));
     c.autoFailover = get("auto_failover") != "0";
     c.verifyOn = get("verify") == "1";
     c.verifyPriority = parseInteger(get("verify_priority"));
@@ -592,6 +599,12 @@ std::string ControllerState::toText(uint64_t seed) const
     line("properties_mask", hex32(propertiesMask));
     line("properties_record", formatHexBytes(properties));
     line("properties_reject", quoted(joinList(propertiesReject)));
+    line("log.stats_version", std::to_string(stats.version));
+    line("log.stats_seconds", std::to_string(stats.seconds));
+    line("log.stats_reads", std::to_string(stats.reads));
+    line("log.stats_writes", std::to_string(stats.writes));
+    line("log.stats_ssd_hits", std::to_string(stats.ssdHits));
+    line("log.stats_medium_errors", std::to_string(stats.mediumErrors));
     line("auto_failover", autoFailover ? "1" : "0");
     line("verify", verifyOn ? "1" : "0");
     line("verify_priority", std::to_string(verifyPriority));

@@ -260,6 +260,20 @@ struct ControllerState {
     // read them.
     std::vector<std::vector<uint8_t>> propertiesSets;
 
+    // Controller statistics (CT 244): the record's version (3 for 3.0, 2 for
+    // 2.0), the seconds since its last update and the counters every
+    // logical drive and device reports. A reset (type 2) clears the
+    // counters. Collection itself is switched in the dynamic properties.
+    struct Statistics {
+        uint32_t version = 3;
+        uint32_t seconds = 0;
+        uint64_t reads = 0;
+        uint64_t writes = 0;
+        uint64_t ssdHits = 0;
+        uint32_t mediumErrors = 0;
+    };
+    Statistics stats;
+
     // Long replies kept for their follow-up packets. Transfers live within
     // one library call, so they are kept in memory only.
     struct CtTransfer {

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -193,6 +194,61 @@ TEST_F(ControllerWideTest, Statistics)
     void* n = start("adapter0.option_word3 = 0x298\n");
     ASSERT_NE(n, nullptr);
     EXPECT_EQ(FsaResetControllerStatsCounters(n), FSA_STS_NOT_SUPPORTED);
+}
+
+// The record of type 0, read back at the offsets of its layout: sections
+// sized from the containers and the present drives, counters from the
+// description, cleared by the reset.
+TEST_F(ControllerWideTest, StatisticsRecordOfBothVersions)
+{
+    struct Case {
+        const char* version;
+        size_t header;
+        size_t stride;
+        size_t configAge;
+        size_t hitsOnce;  // second bucket of the SSD hit histogram
+    };
+    for (const Case& c : {Case{"3", 144, 1168, 140, 1132}, Case{"2", 136, 1176, 132, 1112}}) {
+        SCOPED_TRACE(c.version);
+        void* h = start(std::string("adapter0.option_word1 = 0x040D0820\n") +
+                        "adapter0.drive0 = 0:0 sas 146G\nadapter0.drive1 = 0:1 sas 146G\n"
+                        "adapter0.ld4 = raid1 0:0,0:1 name=M\nadapter0.log.stats_version = " + c.version + "\n"
+                        "adapter0.log.stats_reads = 5000000000\nadapter0.log.stats_ssd_hits = 3\n"
+                        "adapter0.log.stats_medium_errors = 2\nadapter0.log.stats_seconds = 9\n");
+        ASSERT_NE(h, nullptr);
+        std::vector<uint8_t> r(8192, 0xEE);
+        uint32_t size = static_cast<uint32_t>(r.size());
+        ASSERT_EQ(FsaGetControllerStats(h, 0, r.data(), &size), FSA_STS_SUCCESS);
+        const uint8_t* p = r.data();
+        EXPECT_EQ(faGetLe32(p), c.header);
+        EXPECT_EQ(faGetLe32(p + 8), 9u);
+        EXPECT_EQ(faGetLe32(p + 12), static_cast<uint32_t>(std::stoul(c.version)) << 16);
+        EXPECT_EQ(faGetLe32(p + c.configAge), 1u);
+        const uint8_t* ld = p + c.header;
+        ASSERT_EQ(faGetLe32(ld), 1u);
+        ASSERT_EQ(faGetLe32(ld + 4), c.stride);
+        const uint8_t* e = ld + 24;
+        EXPECT_EQ(faGetLe32(e), 4u);
+        EXPECT_EQ(faGetLe64(e + 928), 5000000000ull);
+        EXPECT_EQ(faGetLe64(e + 944), 40000000000ull);
+        EXPECT_EQ(faGetLe64(e + 1040), 3u);
+        EXPECT_EQ(faGetLe64(e + 976), 4999999997ull);
+        EXPECT_EQ(faGetLe32(e + c.hitsOnce), 3u);
+        const uint8_t* pd = ld + 24 + c.stride;
+        ASSERT_EQ(faGetLe32(pd), 2u);
+        ASSERT_EQ(faGetLe32(pd + 4), 28u);
+        EXPECT_EQ(faGetLe32(pd + 24 + 28), 1u);  // bus 0, target 1
+        EXPECT_EQ(faGetLe32(pd + 24 + 28 + 8), 2u);
+        EXPECT_EQ(r[pd + 24 + 2 * 28 - p], 0xEE);
+
+        ASSERT_EQ(FsaResetControllerStatsCounters(h), FSA_STS_SUCCESS);
+        EXPECT_EQ(sim().controller(0).stats.reads, 0u);
+        EXPECT_EQ(sim().controller(0).stats.version, static_cast<uint32_t>(std::stoul(c.version)));
+        ASSERT_EQ(FsaGetControllerStats(h, 0, r.data(), &size), FSA_STS_SUCCESS);
+        EXPECT_EQ(faGetLe64(e + 928), 0u);
+        EXPECT_EQ(faGetLe32(pd + 24 + 8), 0u);
+        EXPECT_EQ(faGetLe32(p + 8), 0u);
+    }
 }
 
 TEST_F(ControllerWideTest, OwnerVersionAndSmallExports)

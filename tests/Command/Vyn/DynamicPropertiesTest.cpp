@@ -74,9 +74,29 @@ TEST_F(DynamicPropertiesTest, StatisticsOnAndOff)
     EXPECT_EQ(last()[5], 0x08);
     EXPECT_EQ(last()[48] & 0x10, 0x10);
 
-    void* n = start();
+    // The switch reads the reported properties first: a handle opened
+    // for it knows statistics from property 11 alone ...
+    void* p = start();
+    ASSERT_NE(p, nullptr);
+    ASSERT_EQ(FsaSetControllerStats(p, 1), FSA_STS_SUCCESS);
+    EXPECT_EQ(last()[48] & 0x10, 0x10);
+
+    // ... and without it, or the adapter information's bit, refuses.
+    void* n = start("adapter0.properties_mask = 0x010F0000\n");
     ASSERT_NE(n, nullptr);
     EXPECT_EQ(FsaSetControllerStats(n, 1), FSA_STS_NOT_SUPPORTED);
+}
+
+// Statistics, NCQ and SSD cache writes share the flag byte: switching one
+// leaves the others as the controller had them.
+TEST_F(DynamicPropertiesTest, FlagsSharingAByteStayApart)
+{
+    void* h = start("adapter0.properties_record = " + std::string(96, '0') + "60\n");
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(FsaSetControllerStats(h, 1), FSA_STS_SUCCESS);
+    EXPECT_EQ(sim().controller(0).properties[48], 0x70);
+    ASSERT_EQ(FsaSetControllerStats(h, 0), FSA_STS_SUCCESS);
+    EXPECT_EQ(sim().controller(0).properties[48], 0x60);
 }
 
 TEST_F(DynamicPropertiesTest, StayAwakeWindow)

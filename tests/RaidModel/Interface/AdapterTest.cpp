@@ -399,7 +399,7 @@ TEST(AdapterOperations, EveryStubAnswersNotSupportedAndChangesNothing)
         a.getControllerLog(EnumLogTypeRequest(1), text, size, 0),
         a.getControllerLog(EnumLogTypeRequest(1), text, size, text, size2),
         a.clearControllerLog(EnumLogTypeRequest(1)),
-        a.getAdapterStats(text),
+        a.getAdapterStats(text, size),
         a.setDataScrubActive(true),
         a.setDataScrubRate(PRIORITY_HIGH),
         a.setDataScrubRate(5ul),

@@ -646,7 +646,7 @@ Ret RecordingLib::getSmartStats(const Addr& addr, char* buffer, unsigned long& s
     return ret;
 }
 
-Ret RecordingLib::getControllerStats(const Addr& addr, char* /*buffer*/)
+Ret RecordingLib::getControllerStats(const Addr& addr, char* /*buffer*/, unsigned long& /*size*/)
 {
     return record("getControllerStats", addr, {});
 }

@@ -152,7 +152,7 @@ public:
                           unsigned long writeFactor) override;
     Ret setSataNCQ(const Addr& addr, bool enable) override;
     Ret getSmartStats(const Addr& addr, char* buffer, unsigned long& size) override;
-    Ret getControllerStats(const Addr& addr, char* buffer) override;
+    Ret getControllerStats(const Addr& addr, char* buffer, unsigned long& size) override;
     Ret setStatisticDataCollectionMode(const Addr& addr, bool enable) override;
     Ret configureATAPassword(const Addr& addr, const char* password, bool set) override;
     Ret resetStatisticsCounters(const Addr& addr) override;

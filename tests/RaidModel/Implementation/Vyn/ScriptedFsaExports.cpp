@@ -697,6 +697,30 @@ FSA_STATUS ScriptedFsaExports::FsaGetBusTargetLunFromDevHandle(void* handle, int
 // Controller logs.
 
 // Controller statistics.
+FSA_STATUS ScriptedFsaExports::FsaGetControllerStats(void* handle, uint32_t type, void* buffer, uint32_t* size)
+{
+    keep("FsaGetControllerStats", {type, size != nullptr ? *size : 0});
+    FSA_STATUS s;
+    return play("FsaGetControllerStats", buffer, size != nullptr ? *size : 0, &s)
+               ? s
+               : FsaExports::FsaGetControllerStats(handle, type, buffer, size);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaSetControllerStats(void* handle, uint32_t enable)
+{
+    keep("FsaSetControllerStats", {enable});
+    FSA_STATUS s;
+    return play("FsaSetControllerStats", nullptr, 0, &s) ? s : FsaExports::FsaSetControllerStats(handle, enable);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaResetControllerStatsCounters(void* handle)
+{
+    keep("FsaResetControllerStatsCounters", {});
+    FSA_STATUS s;
+    return play("FsaResetControllerStatsCounters", nullptr, 0, &s)
+               ? s
+               : FsaExports::FsaResetControllerStatsCounters(handle);
+}
 
 // Controller settings, maintenance and the SSD cache pool.
 namespace {

@@ -221,6 +221,12 @@ public:
     // Controller logs.
 
     // Controller statistics.
+    // Kept: type, the size word as given. Output: the record (at most the
+    // size word's bytes); the size word is left as given.
+    FSA_STATUS FsaGetControllerStats(void* handle, uint32_t type, void* buffer, uint32_t* size) override;
+    // Kept: the flag.
+    FSA_STATUS FsaSetControllerStats(void* handle, uint32_t enable) override;
+    FSA_STATUS FsaResetControllerStatsCounters(void* handle) override;
 
     // Controller settings, maintenance and the SSD cache pool.
     // Kept: operation, request words 0 and 1.

@@ -401,3 +401,34 @@ TEST_F(VynconfEndToEndTest, TheDefaultConfigurationLeavesEveryDriveReady)
 }
 
 }  // namespace
+
+// Controller statistics: the collection switch and the counter reset reach
+// the controller, and the next run reads the switch back.
+namespace {
+
+TEST_F(VynconfEndToEndTest, StatisticsCollectionAndResetCarryToTheNextRun)
+{
+    const vyntest::ProgramRun before = run({"GETCONFIG", "1", "AD"});
+    EXPECT_EQ(before.exitCode, 0) << before.error;
+    EXPECT_EQ(valueOf(before.output, "Statistics data collection mode"), "Disabled") << before.output;
+
+    const vyntest::ProgramRun enable = run({"SETSTATSDATACOLLECTION", "1", "ENABLE"});
+    EXPECT_EQ(enable.exitCode, 0) << enable.output << enable.error;
+    EXPECT_EQ(lastLine(enable.output), "Command completed successfully.") << enable.output;
+
+    const vyntest::ProgramRun reset = run({"RESETSTATISTICSCOUNTERS", "1"});
+    EXPECT_EQ(reset.exitCode, 0) << reset.output << reset.error;
+    EXPECT_EQ(lastLine(reset.output), "Command completed successfully.") << reset.output;
+
+    const vyntest::ProgramRun after = run({"GETCONFIG", "1", "AD"});
+    EXPECT_EQ(after.exitCode, 0) << after.error;
+    EXPECT_EQ(valueOf(after.output, "Statistics data collection mode"), "Enabled") << after.output;
+
+    // Switching it on again is refused by the program itself.
+    const vyntest::ProgramRun again = run({"SETSTATSDATACOLLECTION", "1", "ENABLE"});
+    EXPECT_NE(again.output.find("Statistics data collection is already enabled for controller 1."),
+              std::string::npos)
+        << again.output;
+}
+
+}  // namespace

@@ -4,6 +4,7 @@
 #include "platform/hostsim/SimHostIo.h"
 #include "platform/hostsim/Transport.h"
 #include "platform/hostsim/fw/DriveRequests.h"
+#include "platform/hostsim/fw/Enclosures.h"
 
 #include <fcntl.h>
 #include <scsi/sg.h>
@@ -612,7 +613,8 @@ int SimHostIo::rawSrb(ControllerState& c, uint8_t* bytes, Request& r)
     }
     CdbResult result;
     bool changed = false;
-    if (!runSelfTestCdb(c, *device, bytes + kSrbCdb, cdbSize, data, length, result, &changed))
+    if (!runSelfTestCdb(c, *device, bytes + kSrbCdb, cdbSize, data, length, result, &changed) &&
+        !runEnclosureCdb(c, *device, bytes + kSrbCdb, cdbSize, data, length, result))
         result = runCdb(*device, bytes + kSrbCdb, cdbSize, data, length);
     if (changed)
         store_->save(c);
@@ -654,7 +656,8 @@ int SimHostIo::sgIo(OpenNode& node, void* arg, Request& r)
     const uint8_t* cdb = h.cmdp;
     CdbResult result;
     bool changed = false;
-    if (!runSelfTestCdb(c, devices[node.device], cdb, h.cmd_len, data, length, result, &changed))
+    if (!runSelfTestCdb(c, devices[node.device], cdb, h.cmd_len, data, length, result, &changed) &&
+        !runEnclosureCdb(c, devices[node.device], cdb, h.cmd_len, data, length, result))
         result = runCdb(devices[node.device], cdb, h.cmd_len, data, length);
     if (changed)
         store_->save(c);

@@ -519,8 +519,11 @@ void sendDiagnostic(ControllerState& c, const EmRequest& q, EmReply& r)
     size_t length = 8;
     for (const ElementType& t : types)
         length += 4 * (1 + t.count);
+    // The request's data length says what was sent; the FIB around it is
+    // larger.
     const uint8_t* page = q.input;
-    if (q.param[1] != 0x02 || page == nullptr || q.inputSize < length || page[0] != 0x02) {
+    const size_t sent = std::min<size_t>(q.length, q.inputSize);
+    if (q.param[1] != 0x02 || page == nullptr || sent < length || page[0] != 0x02) {
         r.status = kBadParameter;
         return;
     }

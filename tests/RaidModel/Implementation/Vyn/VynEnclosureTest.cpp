@@ -10,6 +10,7 @@
 #include "RaidModel/Implementation/Vyn/VynAdapter.h"
 #include "RaidModel/Implementation/Vyn/VynChannels.h"
 #include "RaidModel/Implementation/Vyn/VynEnclosure.h"
+#include "RaidModel/Implementation/Vyn/VynHandleScopes.h"
 #include "RaidModel/Implementation/Vyn/VynPhysicalDeviceAttach.h"
 #include "RaidModel/Implementation/Vyn/VynSES2EnclosureDevice.h"
 #include "RaidModel/Interface/Channel.h"
@@ -709,6 +710,58 @@ TEST_F(VynEnclosureSimTest, SafteRequestsChangeTheSimulatedEnclosure)
     EXPECT_EQ(e->identifyDevice(false), Ret(0));
     EXPECT_EQ(static_cast<PhysicalDevice*>(device(2))->identifyDevice(false), Ret(0));
     EXPECT_EQ(enclosureLine().find("ident="), std::string::npos) << enclosureLine();
+}
+
+TEST_F(VynEnclosureSimTest, TheSimulatorRefusesMalformedEnclosureRequestsAndKeepsItsState)
+{
+    build("adapter0.encl0 = ses2 0:8 alarm=1\nadapter0.encl1 = safte 0:9 slots=4\n");
+    const std::string ses2Line = enclosureLine();
+    const std::string safteLine = sim().controller(0).objects.at("encl1");
+    // A control page as long as the enclosure's, every element selected
+    // with its identify bit: what each malformed variant must not do.
+    std::vector<unsigned char> full = vyntest::readHexPage("ses2_default_status.hex");
+    full.resize(8 + 4 * (1 + 8) + 4 * (1 + 1) + 4 * (1 + 1));  // slots, alarm, enclosure
+    full[0] = 2;
+    for (size_t at = 8; at + 4 <= full.size(); at += 4) {
+        full[at] = 0x80;
+        full[at + 1] = 0x80;
+        full[at + 2] = 0x02;
+    }
+    struct Case {
+        const char* what;
+        uint32_t command, sub, p0, p1;
+        std::vector<unsigned char> data;
+    };
+    std::vector<unsigned char> wrongCode = full;
+    wrongCode[0] = 1;
+    const Case cases[] = {
+        {"control page cut short", 100, 0x2000, 0, 2, std::vector<unsigned char>(full.begin(), full.begin() + 20)},
+        {"another page code", 100, 0x2000, 0, 2, wrongCode},
+        {"another page asked for", 100, 0x2000, 0, 4, full},
+        {"no such enclosure", 100, 0x2000, 7, 2, full},
+        {"control page to a SAF-TE processor", 100, 0x2000, 1, 2, full},
+        {"slot past the last", 3, 0x402, 1, 4, {}},
+        {"SAF-TE identify of an SES-2 device", 2, 0x285, 0, 0, {}},
+        {"alarm of a SAF-TE processor without one", 2, 0x100, 1, 0, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FSA_ENCLOSURE_MGT request;
+        std::memset(&request, 0, sizeof request);
+        request.command = c.command;
+        request.subCommand = c.sub;
+        request.param[0] = c.p0;
+        request.param[1] = c.p1;
+        std::vector<unsigned char> data = c.data;
+        request.dataLength = static_cast<uint32_t>(data.size());
+        if (!data.empty())
+            FsaSetEnclosureMgtData(&request, data.data());
+        FsaWriteHandleGrabber handle(adapter_.get(), nullptr);
+        ASSERT_NE(handle.getAdapterRWHandle(), nullptr);
+        EXPECT_NE(fsaExports().FsaEnclosureMgt(handle.getAdapterRWHandle(), &request), FSA_STS_SUCCESS);
+        EXPECT_EQ(enclosureLine(), ses2Line);
+        EXPECT_EQ(sim().controller(0).objects.at("encl1"), safteLine);
+    }
 }
 
 }  // namespace

@@ -143,8 +143,13 @@ bool readDevice(const std::string& key, const std::string& value, DeviceView& d)
             return false;
         // A SAF-TE enclosure is seen through its processor device.
         d.kind = words[0] == "safte" ? "processor" : "enclosure";
-        d.vendor = "VYNSIM";
-        d.product = "ENCLOSURE";
+        d.vendor = pairValue(words, "vendor");
+        d.product = pairValue(words, "product");
+        d.revision = pairValue(words, "revision");
+        if (d.vendor.empty())
+            d.vendor = "VYNSIM";
+        if (d.product.empty())
+            d.product = "ENCLOSURE";
         d.serial = "ENC" + std::to_string(indexOf(key, 4));
     }
     if (d.revision.empty())

@@ -5,6 +5,7 @@
 #include "platform/hostsim/SimHostIo.h"
 #include "platform/hostsim/Transport.h"
 #include "platform/hostsim/fw/DriveRequests.h"
+#include "platform/hostsim/fw/Enclosures.h"
 
 #include <fcntl.h>
 #include <scsi/sg.h>
@@ -615,7 +616,8 @@ int SimHostIo::rawSrb(ControllerState& c, uint8_t* bytes, Request& r)
     bool changed = false;
     StagedChunk chunk;
     if (!runSelfTestCdb(c, *device, bytes + kSrbCdb, cdbSize, data, length, result, &changed) &&
-        !runDownloadCdb(*device, bytes + kSrbCdb, cdbSize, data, length, result, chunk))
+        !runDownloadCdb(*device, bytes + kSrbCdb, cdbSize, data, length, result, chunk) &&
+        !runEnclosureCdb(c, *device, bytes + kSrbCdb, cdbSize, data, length, result))
         result = runCdb(*device, bytes + kSrbCdb, cdbSize, data, length);
     if (changed)
         store_->save(c);
@@ -665,7 +667,8 @@ int SimHostIo::sgIo(OpenNode& node, void* arg, Request& r)
     bool changed = false;
     StagedChunk chunk;
     if (!runSelfTestCdb(c, devices[node.device], cdb, h.cmd_len, data, length, result, &changed) &&
-        !runDownloadCdb(devices[node.device], cdb, h.cmd_len, out, dataOut ? h.dxfer_len : 0, result, chunk))
+        !runDownloadCdb(devices[node.device], cdb, h.cmd_len, out, dataOut ? h.dxfer_len : 0, result, chunk) &&
+        !runEnclosureCdb(c, devices[node.device], cdb, h.cmd_len, data, length, result))
         result = runCdb(devices[node.device], cdb, h.cmd_len, data, length);
     if (changed)
         store_->save(c);

@@ -3,10 +3,15 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "Command/Vyn/common/fa_enclmgt.h"
 #include "RaidModel/Implementation/Vyn/FsaExports.h"
 #include "RaidModel/Implementation/Vyn/VynAdapter.h"
+#include "RaidModel/Implementation/Vyn/VynErrorTexts.h"
+#include "RaidModel/Implementation/Vyn/VynHandleScopes.h"
+#include "RaidModel/Implementation/Vyn/VynPhysicalDeviceAttach.h"
+#include "RaidModel/Interface/SESElements.h"
 #include "common/Buffer.h"
 #include "common/StorDebug.h"
 #include "common/StorDebugTracer.h"
@@ -26,6 +31,11 @@ constexpr int kPageTries = 6;
 // Rounds of reading the configuration and status pages until their
 // generation codes agree.
 constexpr int kConsistentReadRounds = 3;
+// The SES element type of the enclosure itself, which identify blinks.
+constexpr int kEnclosureElement = 14;
+// Codes of the operations: nothing to act on, and not offered.
+constexpr int kNoSuchElement = -12;
+constexpr int kNotOffered = -1;
 
 }  // namespace
 
@@ -125,3 +135,99 @@ bool VynSES2EnclosureDevice::isInstanceOf(const char* name) const
 }
 
 const char* VynSES2EnclosureDevice::typeName() const { return "VynSES2EnclosureDevice"; }
+
+Ret VynSES2EnclosureDevice::sendDiagnosticPage(EnumSESPageCodes code, unsigned char* page, unsigned long length)
+{
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynSES2EnclosureDevice::sendDiagnosticPage()");
+    Ret ret(0);
+    try {
+        if (!supportsDiagnosticPage(code))
+            return Ret(kNotOffered);
+        Serializable* attachment = getAttachment();
+        if (attachment == nullptr || !attachment->isInstanceOf("VynPhysicalDeviceAttach"))
+            return Ret(kNoSuchElement);
+        FSA_ENCLOSURE_MGT request;
+        std::memset(&request, 0, sizeof request);
+        request.command = FSA_ECM_SES_PAGE;
+        request.subCommand = EM_SUB_SCSI_SEND_DIAGNOSTIC;
+        request.param[0] = static_cast<uint32_t>(static_cast<VynPhysicalDeviceAttach*>(attachment)->getFsaEnclosureId());
+        request.param[1] = static_cast<uint32_t>(code);
+        request.dataLength = static_cast<uint32_t>(length);
+        FsaSetEnclosureMgtData(&request, page);
+        FsaWriteHandleGrabber handle(this, &ret);
+        if (handle.getAdapterRWHandle() == nullptr) {
+            ret.setBusy();
+            return ret;
+        }
+        const FSA_STATUS status = fsaExports().FsaEnclosureMgt(handle.getAdapterRWHandle(), &request);
+        if (status != FSA_STS_SUCCESS)
+            vynerror::apiError(ret, "FsaEnclosureMgt()", status);
+    } catch (...) {
+        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+        ret.setException();
+    }
+    return ret;
+}
+
+Ret VynSES2EnclosureDevice::identifyDevice(bool on)
+{
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynSES2EnclosureDevice::identifyDevice()");
+    try {
+        std::vector<RaidObject*> children;
+        getChildren(children, false, true);
+        for (RaidObject* child : children) {
+            if (child == nullptr || !child->isInstanceOf("SESElement"))
+                continue;
+            auto* element = static_cast<SESElement*>(child);
+            if (element->getType() == kEnclosureElement)
+                return blinkElement(on, *element);
+        }
+        return Ret(kNoSuchElement);
+    } catch (...) {
+        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+        Ret ret(0);
+        ret.setException();
+        return ret;
+    }
+}
+
+Ret VynSES2EnclosureDevice::setAlarmState(EnumAlarmState state)
+{
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynSES2EnclosureDevice::setAlarmState()");
+    try {
+        return SES2EnclosureDevice::setAlarmState(state);
+    } catch (...) {
+        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+        Ret ret(0);
+        ret.setException();
+        return ret;
+    }
+}
+
+Ret VynSES2EnclosureDevice::scsiPassThruCommand(SCSICommand& command)
+{
+    StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynSES2EnclosureDevice::scsiPassThruCommand()");
+    Ret ret(0);
+    try {
+        Serializable* attachment = getAttachment();
+        if (attachment == nullptr || !attachment->isInstanceOf("VynPhysicalDeviceAttach")) {
+            ret.setBadParam(0);
+            VynErrorPrintf(__FILE__, __LINE__, "*** Bad Parameter: %s, paramValue=%d ***",
+                           "SES2 Enclosure device had no attachment", 0);
+            return ret;
+        }
+        static_cast<VynPhysicalDeviceAttach*>(attachment)->doScsiPassThru(command, ret);
+    } catch (...) {
+        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+        ret.setException();
+    }
+    return ret;
+}
+
+Ret VynSES2EnclosureDevice::sendDownloadMicrocodeControlPage(unsigned char, unsigned char, unsigned char,
+                                                             unsigned long, unsigned long, Buffer&)
+{
+    return Ret(kNotOffered);
+}
+
+Ret VynSES2EnclosureDevice::getDownloadMicrocodeStatusPage(Buffer&) { return Ret(kNotOffered); }

@@ -5,6 +5,7 @@
 
 #include "RaidModel/Interface/SES2EnclosureDevice.h"
 
+class SCSICommand;
 class VynAdapter;
 struct FSA_ENCLOSURE_MGT;
 
@@ -20,6 +21,18 @@ public:
 
     bool isInstanceOf(const char* name) const override;
     const char* typeName() const override;
+    Ret scsiPassThruCommand(SCSICommand& command) override;
+    // Blinks the enclosure's own (Enclosure type) element; -12 without one.
+    Ret identifyDevice(bool on) override;
+    Ret setAlarmState(EnumAlarmState state) override;
+    // Microcode download through the enclosure is not offered: -1.
+    Ret sendDownloadMicrocodeControlPage(unsigned char mode, unsigned char bufferID, unsigned char subEnclosure,
+                                         unsigned long offset, unsigned long length, Buffer& data) override;
+    Ret getDownloadMicrocodeStatusPage(Buffer& page) override;
+    // Sends a control page through enclosure management on a write handle:
+    // -1 for a page the enclosure does not list, -12 without an attachment,
+    // -6 (and no record) when no write handle can be had.
+    Ret sendDiagnosticPage(EnumSESPageCodes code, unsigned char* page, unsigned long length) override;
 
     using SES2EnclosureDevice::build;
     // Reads the enclosure's diagnostic pages and lets the base build its

@@ -154,7 +154,9 @@ const std::vector<KeyDef>& keyTable()
          "staged (hex: the image its DOWNLOAD MICROCODE or WRITE BUFFER chunks staged)"},
         {"adapter#.ld#", KeyType::Object, nullptr, "container shorthand"},
         {"adapter#.encl#", KeyType::Object, nullptr,
-         "enclosure shorthand <ses2|safte> <bus:target[:lun]>; pairs slots (8), fans, psus, temps, alarm, nvsram"},
+         "enclosure shorthand <ses2|safte> <bus:target[:lun]>; pairs slots (8), fans, psus, temps, alarm, nvsram, "
+         "vendor, product, revision (inquiry texts), ident=<element type>:<index>,... (elements whose identify "
+         "is on), alarm_state=on|off|silenced|sounding"},
         // faults
         {"adapter#.fault#.on", KeyType::Trigger, nullptr, "what the fault acts on"},
         {"adapter#.fault#.errno", KeyType::Integer, nullptr, "the call fails with this errno"},

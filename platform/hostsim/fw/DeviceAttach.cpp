@@ -1,6 +1,6 @@
 // What the physical-device attachment and the adapter attributes read beyond
-// the device records: the SAF-TE slot identify, the RAID-6 drive-count
-// tables and the vendor bytes of the standard inquiry data.
+// the device records: the RAID-6 drive-count tables and the vendor bytes of
+// the standard inquiry data.
 #include "platform/hostsim/fw/DeviceAttach.h"
 
 #include "platform/hostsim/Bytes.h"
@@ -29,10 +29,6 @@ constexpr size_t kInquiry = 80;
 constexpr size_t kUnsupported = 332;
 constexpr uint8_t kAuxiliaryState = 0x08;
 constexpr uint8_t kQualifierNotConnected = 0x20;
-
-constexpr uint32_t kSlotOp = 3;
-constexpr uint32_t kSlotIdentify = 1026;
-constexpr uint32_t kSlotUnidentify = 1027;
 
 // Writes the entries of `text` into the table at `at`, whose other entries
 // become zero; their number.
@@ -72,8 +68,6 @@ void putVendorBytes(const std::string& hex, uint8_t* p, size_t width)
     std::fill(p, p + width, ' ');
     std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(given), p);
 }
-
-void slotIdentify(ControllerState&, const EmRequest&, EmReply& r) { r.status = 0; }
 
 }  // namespace
 
@@ -118,12 +112,6 @@ void putInquiryVendorBytes(const DeviceView& d, uint8_t* data, size_t size)
         if (!hex.empty() && a.at + a.width <= size)
             putVendorBytes(hex, data + a.at, a.width);
     }
-}
-
-void registerDeviceAttachHandlers(Dispatcher& dispatcher)
-{
-    addEnclosureHandler(dispatcher, kSlotOp << 16 | kSlotIdentify, slotIdentify);
-    addEnclosureHandler(dispatcher, kSlotOp << 16 | kSlotUnidentify, slotIdentify);
 }
 
 }  // namespace vyn::hostsim

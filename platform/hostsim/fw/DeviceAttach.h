@@ -32,10 +32,6 @@ void applyAttachFields(const DeviceView& drive, uint8_t* record);
 // value). `data` holds `size` bytes; what lies beyond it is not written.
 void putInquiryVendorBytes(const DeviceView& drive, uint8_t* data, size_t size);
 
-// Class 12 command 3, sub-commands 1026 and 1027 (SAF-TE slot identify and
-// unidentify): done, without effect on the state.
-void registerDeviceAttachHandlers(Dispatcher& dispatcher);
-
 }  // namespace vyn::hostsim
 
 #endif

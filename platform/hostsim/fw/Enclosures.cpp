@@ -1,8 +1,12 @@
 // Enclosures and their management service (FIB 500, word 0 = 12): the EMP
 // count and information (commands 1 and 7), a drive's slot (command 9), the
 // SAF-TE configuration and status records (command 2, sub-commands 0x240 and
-// 0x280) and the SES-2 diagnostic pages (command 100, sub-command 0x2002),
-// with long replies fetched through the container transport's CT 83 and 84.
+// 0x280), the SAF-TE alarm and identify (command 2, sub-commands 0x100,
+// 0x101, 0x285, 0x286), slot identify (command 3, sub-commands 0x402 and
+// 0x403) and the SES-2 diagnostic pages (command 100, sub-command 0x2002
+// reads one, 0x2000 sends a control page), with long replies fetched through
+// the container transport's CT 83 and 84; and RECEIVE DIAGNOSTIC RESULTS on
+// the enclosure devices.
 #include "platform/hostsim/fw/Enclosures.h"
 
 #include "platform/hostsim/Bytes.h"
@@ -36,15 +40,28 @@ constexpr size_t kWordLength = 7;
 constexpr uint32_t kSes2Marker = 0x50;
 constexpr unsigned kDefaultSlots = 8;
 
-// SAF-TE records: configuration (132 bytes: fans, supplies, slots, door lock,
-// sensors, speaker in bytes 0-5, the slot count again as u32 at 12 and the
-// processor's bus, target and LUN at 32-34) and status (332 bytes; 8-byte
-// slot entries from 108, byte 1 the SCSI ID of the device in the slot).
+// SAF-TE records: configuration (132 bytes: u32 counts of fans at 4,
+// supplies at 8, slots at 12, door lock installed at 16, sensors at 20,
+// audible alarm installed at 24; the processor's bus, target and LUN at
+// 32-34) and status (332 bytes: speaker on (u32) at 8, temperature out of
+// range at 12, temperature flags at 24, a byte per fan from 28 and per
+// supply from 44, the door lock at 60, an i16 per sensor from 76, 8-byte
+// slot entries from 108 (byte 1 the SCSI ID of the device in the slot), a
+// u32 per slot from 268 with its status in the top byte). Room for 16
+// items of each kind; the slot entries end where the slot words begin.
 constexpr size_t kSafteConfigBytes = 132;
 constexpr size_t kSafteStatusBytes = 332;
+constexpr size_t kCfgFans = 4, kCfgPsus = 8, kCfgSlots = 12, kCfgSensors = 20, kCfgAlarm = 24;
+constexpr size_t kStSpeaker = 8, kStFans = 28, kStPsus = 44, kStDoorLock = 60, kStTemps = 76;
 constexpr size_t kSafteSlotTable = 108;
 constexpr size_t kSafteSlotEntry = 8;
+constexpr size_t kStSlotWords = 268;
+constexpr uint32_t kSafteItems = 16;
 constexpr uint8_t kEmptySlotId = 0xFF;
+constexpr uint8_t kSafteOperational = 1;
+constexpr uint8_t kSafteDoorUnlocked = 2;
+constexpr int16_t kSafteTemperature = 25;
+constexpr uint8_t kSlotInserted = 0x01;
 
 // SES-2 element types and diagnostic pages.
 constexpr uint8_t kElemDeviceSlot = 0x01;
@@ -52,7 +69,15 @@ constexpr uint8_t kElemPowerSupply = 0x02;
 constexpr uint8_t kElemCooling = 0x03;
 constexpr uint8_t kElemTemperature = 0x04;
 constexpr uint8_t kElemAlarm = 0x06;
+constexpr uint8_t kElemEnclosure = 0x0E;
 constexpr uint8_t kStatusOk = 0x01;
+// Control and status element bits.
+constexpr uint8_t kSelect = 0x80;         // byte 0 of a control element
+constexpr uint8_t kAlarmDisable = 0x20;   // byte 0 of an alarm element
+constexpr uint8_t kIdent = 0x80;          // byte 1 of the types but the slots
+constexpr uint8_t kSlotIdent = 0x02;      // byte 2 of a device slot
+constexpr uint8_t kAlarmMute = 0x40;      // byte 3 of an alarm element
+constexpr uint8_t kAlarmTones = 0x0F;     // byte 3 of an alarm element
 constexpr uint8_t kStatusNotInstalled = 0x05;
 constexpr uint8_t kProtocolSas = 0x06;
 constexpr size_t kPhyDescriptor = 28;
@@ -111,7 +136,21 @@ std::vector<ElementType> elementTypes(const EnclosureView& e)
         types.push_back({kElemTemperature, e.temps});
     if (e.alarm)
         types.push_back({kElemAlarm, 1});
+    types.push_back({kElemEnclosure, 1});
     return types;
+}
+
+const char* elementName(uint8_t type)
+{
+    switch (type) {
+    case kElemDeviceSlot: return "Slot";
+    case kElemPowerSupply: return "Power Supply";
+    case kElemCooling: return "Cooling";
+    case kElemTemperature: return "Temperature";
+    case kElemAlarm: return "Alarm";
+    case kElemEnclosure: return "Enclosure";
+    default: return "";
+    }
 }
 
 void finishPage(std::vector<uint8_t>& page, uint8_t code)
@@ -158,9 +197,22 @@ std::vector<uint8_t> statusPage(const EnclosureView& e)
         page.insert(page.end(), 4, 0);  // overall status element
         for (uint32_t i = 0; i < t.count; ++i) {
             uint8_t element[4] = {kStatusOk, 0, 0, 0};
+            const bool identified = e.isIdentified(t.type, i);
             if (t.type == kElemDeviceSlot) {
                 element[0] = e.slotDrive[i] >= 0 ? kStatusOk : kStatusNotInstalled;
                 element[1] = static_cast<uint8_t>(i);
+                if (identified)
+                    element[2] |= kSlotIdent;
+            } else if (identified) {
+                element[1] |= kIdent;
+            }
+            if (t.type == kElemAlarm) {
+                if (e.alarmState == "off")
+                    element[0] |= kAlarmDisable;
+                else if (e.alarmState == "silenced")
+                    element[3] |= kAlarmMute;
+                else if (e.alarmState == "sounding")
+                    element[3] |= 0x02;  // critical tone
             }
             page.insert(page.end(), element, element + 4);
         }
@@ -172,12 +224,11 @@ std::vector<uint8_t> statusPage(const EnclosureView& e)
 std::vector<uint8_t> descriptorPage(const EnclosureView& e)
 {
     std::vector<uint8_t> page(8, 0);
-    const char* names[] = {"", "Slot", "Power Supply", "Cooling", "Temperature", "", "Alarm"};
     for (const ElementType& t : elementTypes(e)) {
         page.insert(page.end(), 4, 0);  // overall descriptor, no text
         for (uint32_t i = 0; i < t.count; ++i) {
             char text[32];
-            const int n = std::snprintf(text, sizeof text, "%s %02u", names[t.type], i);
+            const int n = std::snprintf(text, sizeof text, "%s %02u", elementName(t.type), i);
             const uint8_t header[4] = {0, 0, 0, static_cast<uint8_t>(n)};
             page.insert(page.end(), header, header + 4);
             page.insert(page.end(), text, text + n);
@@ -217,6 +268,41 @@ std::vector<uint8_t> additionalStatusPage(const ControllerState& c, const Enclos
         page.insert(page.end(), d.begin(), d.end());
     }
     finishPage(page, 0x0A);
+    return page;
+}
+
+// Element descriptors of a SAF-TE processor in the FRU layout: per element
+// type one group of 68-byte blocks, one per element, the first block's
+// bytes 2-3 giving the length of the group after its first four bytes; in
+// each block the part number at 7, the serial number at 23, the vendor at
+// 39, the date of manufacture at 51 and a short type name at 63, each
+// NUL-terminated inside its field.
+std::vector<uint8_t> fruDescriptorPage(const EnclosureView& e)
+{
+    constexpr size_t kBlock = 68;
+    std::vector<uint8_t> page(8, 0);
+    for (const ElementType& t : elementTypes(e)) {
+        const size_t group = page.size();
+        const size_t length = t.count == 0 ? 0 : kBlock * t.count - 4;
+        page.resize(group + 4 + length, 0);
+        page[group + 2] = static_cast<uint8_t>(length >> 8);
+        page[group + 3] = static_cast<uint8_t>(length);
+        for (uint32_t i = 0; i < t.count; ++i) {
+            char* b = reinterpret_cast<char*>(page.data() + group + kBlock * i);
+            const char* shortName = t.type == kElemDeviceSlot    ? "SLOT"
+                                    : t.type == kElemPowerSupply ? "PSU"
+                                    : t.type == kElemCooling     ? "FAN"
+                                    : t.type == kElemTemperature ? "TEMP"
+                                    : t.type == kElemAlarm       ? "ALRM"
+                                                                 : "ENCL";
+            std::snprintf(b + 7, 16, "PN%02X%02u", t.type, i);
+            std::snprintf(b + 23, 16, "SN%u%02X%02u", e.number, t.type, i);
+            std::snprintf(b + 39, 12, "%s", e.vendor.c_str());
+            std::snprintf(b + 51, 12, "2024-01-01");
+            std::snprintf(b + 63, 5, "%s", shortName);
+        }
+    }
+    finishPage(page, 0x07);
     return page;
 }
 
@@ -284,13 +370,11 @@ void safteConfig(ControllerState& c, const EmRequest& q, EmReply& r)
         return;
     r.data.assign(kSafteConfigBytes, 0);
     uint8_t* p = r.data.data();
-    const uint32_t slots = static_cast<uint32_t>(e->slotDrive.size());
-    p[0] = static_cast<uint8_t>(e->fans);
-    p[1] = static_cast<uint8_t>(e->psus);
-    p[2] = static_cast<uint8_t>(slots);
-    p[4] = static_cast<uint8_t>(e->temps);
-    p[5] = e->alarm ? 1 : 0;
-    putLe32(p + 12, slots);
+    putLe32(p + kCfgFans, e->fans);
+    putLe32(p + kCfgPsus, e->psus);
+    putLe32(p + kCfgSlots, static_cast<uint32_t>(e->slotDrive.size()));
+    putLe32(p + kCfgSensors, e->temps);
+    putLe32(p + kCfgAlarm, e->alarm ? 1 : 0);
     p[32] = static_cast<uint8_t>(e->bus);
     p[33] = static_cast<uint8_t>(e->target);
     p[34] = static_cast<uint8_t>(e->lun);
@@ -305,17 +389,166 @@ void safteStatus(ControllerState& c, const EmRequest& q, EmReply& r)
     const auto keptDrives = drivesOf(c);
     const std::map<unsigned, DeviceView>& drives = *keptDrives;
     r.data.assign(kSafteStatusBytes, 0);
-    const size_t room = (kSafteStatusBytes - kSafteSlotTable) / kSafteSlotEntry;
+    uint8_t* p = r.data.data();
+    putLe32(p + kStSpeaker, e->alarm && e->alarmState == "sounding" ? 1 : 0);
+    for (uint32_t k = 0; k < std::min(e->fans, kSafteItems); ++k)
+        p[kStFans + k] = kSafteOperational;
+    for (uint32_t k = 0; k < std::min(e->psus, kSafteItems); ++k)
+        p[kStPsus + k] = kSafteOperational;
+    p[kStDoorLock] = kSafteDoorUnlocked;
+    for (uint32_t k = 0; k < std::min(e->temps, kSafteItems); ++k)
+        putLe16(p + kStTemps + 2 * k, static_cast<uint16_t>(kSafteTemperature));
+    const size_t room = (kStSlotWords - kSafteSlotTable) / kSafteSlotEntry;
     for (size_t s = 0; s < e->slotDrive.size() && s < room; ++s) {
-        uint8_t* entry = r.data.data() + kSafteSlotTable + s * kSafteSlotEntry;
+        uint8_t* entry = p + kSafteSlotTable + s * kSafteSlotEntry;
         entry[0] = static_cast<uint8_t>(s);
         entry[1] = kEmptySlotId;
         auto it = e->slotDrive[s] >= 0 ? drives.find(static_cast<unsigned>(e->slotDrive[s])) : drives.end();
         if (it != drives.end()) {
             entry[1] = static_cast<uint8_t>(it->second.target);
             entry[2] = 1;  // device installed
+            if (s < kSafteItems)
+                p[kStSlotWords + 4 * s + 3] = kSlotInserted;
         }
     }
+}
+
+// ---- requests that change the enclosure's state ----
+
+std::string identText(const std::vector<std::pair<unsigned, unsigned>>& identified)
+{
+    std::string text;
+    for (const auto& [type, index] : identified)
+        text += (text.empty() ? "" : ",") + std::to_string(type) + ":" + std::to_string(index);
+    return text;
+}
+
+// Sets the identify state of element (type, index) in the enclosure's line.
+// `e` follows, so that one request can change several elements.
+void setIdentified(ControllerState& c, EnclosureView& e, unsigned type, unsigned index, bool on, EmReply& r)
+{
+    std::vector<std::pair<unsigned, unsigned>> next = e.identified;
+    const auto element = std::make_pair(type, index);
+    const auto at = std::lower_bound(next.begin(), next.end(), element);
+    const bool present = at != next.end() && *at == element;
+    if (on == present)
+        return;
+    if (on)
+        next.insert(at, element);
+    else
+        next.erase(at);
+    setObjectPair(c, "encl" + std::to_string(e.number), "ident", identText(next));
+    e.identified = std::move(next);
+    r.changed = true;
+}
+
+void setAlarmState(ControllerState& c, EnclosureView& e, const std::string& state, EmReply& r)
+{
+    if (e.alarmState == state)
+        return;
+    setObjectPair(c, "encl" + std::to_string(e.number), "alarm_state", state == "on" ? "" : state);
+    e.alarmState = state;
+    r.changed = true;
+}
+
+// Command 2, sub-commands 0x100 and 0x101: the SAF-TE alarm sounds (its
+// test) or is silenced.
+void safteAlarm(ControllerState& c, const EmRequest& q, EmReply& r)
+{
+    const std::vector<EnclosureView> all = enclosuresOf(c);
+    const EnclosureView* e = safte(all, q, r);
+    if (e == nullptr)
+        return;
+    if (!e->alarm) {
+        r.status = kNotSupported;
+        return;
+    }
+    EnclosureView view = *e;
+    setAlarmState(c, view, (q.commandWord & 0xFFFF) == 0x100 ? "sounding" : "silenced", r);
+    r.data.assign(4, 0);
+}
+
+// Command 2, sub-commands 0x285 and 0x286: the SAF-TE enclosure's identify.
+void safteIdentify(ControllerState& c, const EmRequest& q, EmReply& r)
+{
+    const std::vector<EnclosureView> all = enclosuresOf(c);
+    const EnclosureView* e = safte(all, q, r);
+    if (e == nullptr)
+        return;
+    EnclosureView view = *e;
+    setIdentified(c, view, kElemEnclosure, 0, (q.commandWord & 0xFFFF) == 0x285, r);
+    r.data.assign(4, 0);
+}
+
+// Command 3, sub-commands 0x402 and 0x403: the identify of slot `parameter
+// 1` of enclosure `parameter 0`.
+void slotIdentify(ControllerState& c, const EmRequest& q, EmReply& r)
+{
+    const std::vector<EnclosureView> all = enclosuresOf(c);
+    const EnclosureView* e = enclosureAt(all, q.param[0]);
+    if (e == nullptr) {
+        r.status = kNoProcessor;
+        return;
+    }
+    if (q.param[1] >= e->slotDrive.size()) {
+        r.status = kBadParameter;
+        return;
+    }
+    EnclosureView view = *e;
+    setIdentified(c, view, kElemDeviceSlot, q.param[1], (q.commandWord & 0xFFFF) == 0x402, r);
+    r.data.assign(4, 0);
+}
+
+// Command 100, sub-command 0x2000: an Enclosure Control page for enclosure
+// `parameter 0`, laid out as its status page. Each element with SELECT set
+// takes its identify bit, and the alarm its disable, mute and tone bits.
+void sendDiagnostic(ControllerState& c, const EmRequest& q, EmReply& r)
+{
+    const std::vector<EnclosureView> all = enclosuresOf(c);
+    const EnclosureView* e = enclosureAt(all, q.param[0]);
+    if (e == nullptr) {
+        r.status = kNoProcessor;
+        return;
+    }
+    if (!e->ses2) {
+        r.status = kNotSupported;
+        return;
+    }
+    EnclosureView view = *e;
+    const std::vector<ElementType> types = elementTypes(view);
+    size_t length = 8;
+    for (const ElementType& t : types)
+        length += 4 * (1 + t.count);
+    // The request's data length says what was sent; the FIB around it is
+    // larger.
+    const uint8_t* page = q.input;
+    const size_t sent = std::min<size_t>(q.length, q.inputSize);
+    if (q.param[1] != 0x02 || page == nullptr || sent < length || page[0] != 0x02) {
+        r.status = kBadParameter;
+        return;
+    }
+    size_t at = 8;
+    for (const ElementType& t : types) {
+        at += 4;  // overall control element
+        for (uint32_t i = 0; i < t.count; ++i, at += 4) {
+            const uint8_t* element = page + at;
+            if ((element[0] & kSelect) == 0)
+                continue;
+            const bool ident = t.type == kElemDeviceSlot ? (element[2] & kSlotIdent) != 0 : (element[1] & kIdent) != 0;
+            setIdentified(c, view, t.type, i, ident, r);
+            if (t.type != kElemAlarm)
+                continue;
+            if ((element[0] & kAlarmDisable) != 0)
+                setAlarmState(c, view, "off", r);
+            else if ((element[3] & kAlarmMute) != 0)
+                setAlarmState(c, view, "silenced", r);
+            else if ((element[3] & kAlarmTones) != 0)
+                setAlarmState(c, view, "sounding", r);
+            else
+                setAlarmState(c, view, "on", r);
+        }
+    }
+    r.data.assign(4, 0);
 }
 
 // Command 100, sub-command 0x2002: SES-2 page `parameter 1` of enclosure
@@ -362,6 +595,8 @@ void answer(FibCall& call, uint32_t commandWord, const EmHandler& handler)
 
     EmReply r;
     handler(c, q, r);
+    if (r.changed)
+        call.markChanged();
 
     call.clearPayload();
     call.setWord(kWordStatus, r.status);
@@ -408,6 +643,24 @@ uint64_t driveSasAddress(const DeviceView& d, unsigned phy)
 
 namespace {
 
+// "<type>:<index>,..." as sorted pairs; malformed entries are passed over.
+std::vector<std::pair<unsigned, unsigned>> identifiedElements(const std::string& text)
+{
+    std::vector<std::pair<unsigned, unsigned>> out;
+    size_t from = 0;
+    while (from < text.size()) {
+        const size_t comma = std::min(text.find(',', from), text.size());
+        unsigned type = 0, index = 0;
+        char tail = 0;
+        if (std::sscanf(text.substr(from, comma - from).c_str(), "%u:%u%c", &type, &index, &tail) == 2)
+            out.emplace_back(type, index);
+        from = comma + 1;
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
 std::vector<EnclosureView> deriveEnclosures(const ControllerState& c)
 {
     std::map<unsigned, EnclosureView> byNumber;
@@ -428,6 +681,11 @@ std::vector<EnclosureView> deriveEnclosures(const ControllerState& c)
         e.temps = pairNumber(d, "temps", 0);
         const std::string alarm = d.pair("alarm");
         e.alarm = !alarm.empty() && alarm != "none" && alarm != "0";
+        const std::string alarmState = d.pair("alarm_state");
+        if (!alarmState.empty())
+            e.alarmState = alarmState;
+        e.identified = identifiedElements(d.pair("ident"));
+        e.vendor = d.vendor;
         e.slotDrive.assign(pairNumber(d, "slots", kDefaultSlots), -1);
         e.nvsram = pairNumber(d, "nvsram", 0xFFFFFFFFu);
         byNumber[e.number] = e;
@@ -494,6 +752,40 @@ void addEnclosureHandler(Dispatcher& dispatcher, uint32_t commandWord, EmHandler
                    [h = std::move(handler)](FibCall& call) { answer(call, call.word(kWordCommand), h); });
 }
 
+bool runEnclosureCdb(const ControllerState& c, const DeviceView& device, const uint8_t* cdb, size_t cdbLength,
+                     uint8_t* data, size_t dataLength, CdbResult& r)
+{
+    if (cdb == nullptr || cdbLength < 6 || cdb[0] != 0x1C || (device.kind != "enclosure" && device.kind != "processor"))
+        return false;
+    const std::vector<EnclosureView> all = enclosuresOf(c);
+    const EnclosureView* e = nullptr;
+    for (const EnclosureView& each : all)
+        if (each.bus == device.bus && each.target == device.target && each.lun == device.lun)
+            e = &each;
+    if (e == nullptr)
+        return false;
+    std::vector<uint8_t> page;
+    if (cdb[2] == 0x01)
+        page = configurationPage(c, *e);
+    else if (cdb[2] == 0x07)
+        page = e->ses2 ? descriptorPage(*e) : fruDescriptorPage(*e);
+    if (page.empty()) {
+        makeSense(r, 5, 0x24, 0x00);  // invalid field in CDB: no such page
+        return true;
+    }
+    const size_t allocation = static_cast<size_t>(cdb[3]) << 8 | cdb[4];
+    const size_t n = std::min({page.size(), allocation, dataLength});
+    if (data != nullptr && n != 0)
+        std::memcpy(data, page.data(), n);
+    r.transferred = data != nullptr ? n : 0;
+    return true;
+}
+
+bool EnclosureView::isIdentified(unsigned type, unsigned index) const
+{
+    return std::binary_search(identified.begin(), identified.end(), std::make_pair(type, index));
+}
+
 void registerEnclosureHandlers(Dispatcher& dispatcher)
 {
     addEnclosureHandler(dispatcher, 1u << 16, empCount);
@@ -502,6 +794,13 @@ void registerEnclosureHandlers(Dispatcher& dispatcher)
     addEnclosureHandler(dispatcher, 2u << 16 | 0x240, safteConfig);
     addEnclosureHandler(dispatcher, 2u << 16 | 0x280, safteStatus);
     addEnclosureHandler(dispatcher, 100u << 16 | 0x2002, receiveDiagnostic);
+    addEnclosureHandler(dispatcher, 2u << 16 | 0x100, safteAlarm);
+    addEnclosureHandler(dispatcher, 2u << 16 | 0x101, safteAlarm);
+    addEnclosureHandler(dispatcher, 2u << 16 | 0x285, safteIdentify);
+    addEnclosureHandler(dispatcher, 2u << 16 | 0x286, safteIdentify);
+    addEnclosureHandler(dispatcher, 3u << 16 | 0x402, slotIdentify);
+    addEnclosureHandler(dispatcher, 3u << 16 | 0x403, slotIdentify);
+    addEnclosureHandler(dispatcher, 100u << 16 | 0x2000, sendDiagnostic);
 }
 
 }  // namespace vyn::hostsim

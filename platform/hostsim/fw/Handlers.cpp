@@ -1,5 +1,4 @@
 #include "platform/hostsim/fw/ContainerActivity.h"
-#include "platform/hostsim/fw/DeviceAttach.h"
 #include "platform/hostsim/fw/Dispatcher.h"
 #include "platform/hostsim/fw/DriveMetadata.h"
 #include "platform/hostsim/fw/DriveRequests.h"
@@ -33,7 +32,6 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerContainerSplitHandlers(dispatcher);
     registerCreationHandlers(dispatcher);
     registerContainerActivityHandlers(dispatcher);
-    registerDeviceAttachHandlers(dispatcher);
     registerSecondaryContainerHandlers(dispatcher);
     registerDriveRequestHandlers(dispatcher);
     registerNvramHandlers(dispatcher);

@@ -63,10 +63,10 @@ TEST_F(EnclosureMgtTest, LimitsAndTheReadOnlyGate)
         {"a sub-command above the last", rw, 2, 0x8003, FSA_STS_ENCL_BAD_SUBCOMMAND, false},
         {"the EMP count, read-only", ro, FSA_ECM_GET_EMP_COUNT, 0, FSA_STS_SUCCESS, true},
         {"alarm on, read-only", ro, FSA_ECM_ENCLOSURE_OP, 0x100, FSA_STS_NOT_OPEN_READ_WRITE, false},
-        // 0x285 has bit 0x80: it passes the gate, and the simulator knows no
-        // identify request of its own.
-        {"identify, read-only", ro, FSA_ECM_ENCLOSURE_OP, EM_SUB_ENCL_IDENTIFY, FSA_STS_ENCL_BAD_SUBCOMMAND, true},
-        {"alarm on, read-write", rw, FSA_ECM_ENCLOSURE_OP, 0x100, FSA_STS_ENCL_BAD_SUBCOMMAND, true},
+        // 0x285 has bit 0x80: it passes the gate; the SES-2 processor has no
+        // SAF-TE identify or alarm of its own.
+        {"identify, read-only", ro, FSA_ECM_ENCLOSURE_OP, EM_SUB_ENCL_IDENTIFY, FSA_STS_ENCL_NOT_SUPPORTED, true},
+        {"alarm on, read-write", rw, FSA_ECM_ENCLOSURE_OP, 0x100, FSA_STS_ENCL_NOT_SUPPORTED, true},
         {"an unknown command", rw, 50, 0, FSA_STS_ENCL_BAD_COMMAND, true},
     };
     for (const Case& c : cases) {

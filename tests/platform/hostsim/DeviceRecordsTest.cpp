@@ -138,7 +138,7 @@ TEST_F(DeviceRecordsTest, EnclosureProcessorsAndSlots)
     EXPECT_EQ(word(enclosure(9, 0, 1u << 24), 0), 20u);  // no drive at 1:0
 
     // Unknown sub-commands of a known command, and unknown commands.
-    EXPECT_EQ(word(enclosure(2, 0x101), 0), 19u);
+    EXPECT_EQ(word(enclosure(2, 0x102), 0), 19u);
     EXPECT_EQ(word(enclosure(60, 0), 0), 18u);
     // An SES-2 processor keeps no SAF-TE records.
     EXPECT_EQ(word(enclosure(2, 0x240, 0), 0), 22u);
@@ -152,8 +152,8 @@ TEST_F(DeviceRecordsTest, SafteRecords)
     std::vector<uint8_t> fib = enclosure(2, 0x240, 0);
     ASSERT_EQ(word(fib, 0), 0u);
     EXPECT_EQ(word(fib, 7), 132u);
-    EXPECT_EQ(replyData(fib)[0], 2);
-    EXPECT_EQ(replyData(fib)[1], 1);
+    EXPECT_EQ(getLe32(replyData(fib) + 4), 2u);   // fans
+    EXPECT_EQ(getLe32(replyData(fib) + 8), 1u);   // supplies
     EXPECT_EQ(getLe32(replyData(fib) + 12), 20u);
     EXPECT_EQ(replyData(fib)[32], 0);
     EXPECT_EQ(replyData(fib)[33], 6);
@@ -193,7 +193,7 @@ TEST_F(DeviceRecordsTest, SesPagesAndTheirLongReplies)
     ASSERT_EQ(word(fib, 0), 0u);
     const uint8_t* page = replyData(fib);
     EXPECT_EQ(page[0], 1);
-    EXPECT_EQ(page[8 + 2], 4);  // slots, supplies, fans, sensors
+    EXPECT_EQ(page[8 + 2], 5);  // slots, supplies, fans, sensors, the enclosure
     EXPECT_EQ(page[48 + 0], 0x01);
     EXPECT_EQ(page[48 + 1], 8);
     EXPECT_EQ(page[2] << 8 | page[3], static_cast<int>(word(fib, 7)) - 4);

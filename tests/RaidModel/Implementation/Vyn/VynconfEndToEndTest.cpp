@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -429,6 +430,63 @@ TEST_F(VynconfEndToEndTest, StatisticsCollectionAndResetCarryToTheNextRun)
     EXPECT_NE(again.output.find("Statistics data collection is already enabled for controller 1."),
               std::string::npos)
         << again.output;
+}
+
+// Enclosures: a SAF-TE enclosure's items in the export, the SES-2 alarm
+// kept for the next run, and identify through enclosure management.
+class VynconfEnclosureEndToEndTest : public vyntest::HostRootTest {
+protected:
+    // The default controller with its enclosure replaced by `enclosure`.
+    vyntest::ProgramRun run(const std::string& enclosure, const std::vector<std::string>& args)
+    {
+        const std::string description = root() + "/enclosure.conf";
+        vyntest::writeFile(description, "base = default\n[adapter0]\nencl0 = " + enclosure + "\n");
+        return vyntest::runVynconf(VYNCONF_PATH, root(), description, args);
+    }
+};
+
+TEST_F(VynconfEnclosureEndToEndTest, ASafteEnclosureExportsSixteenOfItsTwentySlots)
+{
+    const vyntest::ProgramRun xml = run("safte 0:9 slots=20", {"GETXML"});
+    EXPECT_EQ(xml.exitCode, 0) << xml.error;
+    EXPECT_EQ(occurrences(xml.output, "typeName=\"SafteSlot\""), 16u) << xml.output.substr(0, 2000);
+    EXPECT_EQ(occurrences(xml.output, "typeName=\"VynEnclosure\""), 1u);
+}
+
+TEST_F(VynconfEnclosureEndToEndTest, TheSilencedAlarmIsWhatTheNextRunSees)
+{
+    const vyntest::ProgramRun silence = run("ses2 0:8 alarm=1", {"SETALARM", "1", "0", "8", "SILENCE"});
+    EXPECT_EQ(silence.exitCode, 0) << silence.output << silence.error;
+    EXPECT_EQ(lastLine(silence.output), "Command completed successfully.") << silence.output;
+
+    const vyntest::ProgramRun again = run("ses2 0:8 alarm=1", {"SETALARM", "1", "0", "8", "SILENCE"});
+    EXPECT_NE(again.output.find("The enclosure alarm is already in the requested state."), std::string::npos)
+        << again.output << again.error;
+    const vyntest::ProgramRun test = run("ses2 0:8 alarm=1", {"SETALARM", "1", "0", "8", "TEST"});
+    EXPECT_EQ(lastLine(test.output), "Command completed successfully.") << test.output << test.error;
+}
+
+TEST_F(VynconfEnclosureEndToEndTest, IdentifyOfAnEnclosureGoesToEnclosureManagement)
+{
+    // The simulator's trace names each enclosure request: class 12 with
+    // command << 16 | sub-command.
+    const std::string trace = root() + "/simulator.trace";
+    setenv("VYN_SIMULATOR_TRACE", trace.c_str(), 1);
+    const vyntest::ProgramRun safte = run("safte 0:9 slots=8", {"IDENTIFY", "1", "DEVICE", "0", "9"});
+    const std::string safteTrace = vyntest::readFile(trace);
+    std::filesystem::remove(trace);
+    std::filesystem::remove_all(root() + "/var/lib/hostsim");
+    const vyntest::ProgramRun ses = run("ses2 0:8", {"IDENTIFY", "1", "DEVICE", "0", "8"});
+    const std::string sesTrace = vyntest::readFile(trace);
+    unsetenv("VYN_SIMULATOR_TRACE");
+    EXPECT_EQ(safte.exitCode, 0) << safte.output << safte.error;
+    EXPECT_EQ(lastLine(safte.output), "Command completed successfully.") << safte.output;
+    EXPECT_EQ(occurrences(safteTrace, " class=12 ct=" + std::to_string(2u << 16 | 645) + "\n"), 1u) << safteTrace;
+    EXPECT_EQ(occurrences(safteTrace, " class=12 ct=" + std::to_string(2u << 16 | 646) + "\n"), 1u);
+    // The SES-2 enclosure blinks its Enclosure element with a control page,
+    // on and off.
+    EXPECT_EQ(lastLine(ses.output), "Command completed successfully.") << ses.output << ses.error;
+    EXPECT_EQ(occurrences(sesTrace, " class=12 ct=" + std::to_string(100u << 16 | 0x2000) + "\n"), 2u) << sesTrace;
 }
 
 }  // namespace

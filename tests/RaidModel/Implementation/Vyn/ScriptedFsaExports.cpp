@@ -737,7 +737,7 @@ FSA_STATUS ScriptedFsaExports::FsaGetDeadDriveLog2(void* handle, uint32_t* heade
         return FsaExports::FsaGetDeadDriveLog2(handle, header, buffer, size);
     const std::vector<uint8_t> reply = lastReply_;
     constexpr size_t kHeader = 32;
-    if (header != nullptr)
+    if (header != nullptr && !reply.empty())
         std::memcpy(header, reply.data(), std::min(kHeader, reply.size()));
     if (buffer != nullptr && size != nullptr && reply.size() > kHeader)
         std::memcpy(buffer, reply.data() + kHeader, std::min<size_t>(*size, reply.size() - kHeader));

@@ -18,6 +18,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -285,6 +286,24 @@ TEST_F(VynLogsTest, TwoBufferRequestsOfTheXmlLogs)
     size2 = 0;
     EXPECT_EQ(adapter->getControllerLog(logType(5), one.data(), size1, nullptr, size2).getReturn(), -2);
     EXPECT_EQ(errorCount("Buffer must be at least 512 bytes in size"), 1u);
+
+    // Beside buffer 2 that rule does not apply: a buffer 1 too small for
+    // the UART element's closing is an overflow, never a write before it.
+    fsa->script("FsaDiagnostic", FSA_STS_SUCCESS, chunks({"text"}));
+    size1 = 12;
+    size2 = 4096;
+    std::fill(one.begin(), one.end(), '#');
+    ret = adapter->getControllerLog(logType(7), one.data(), size1, two.data(), size2);
+    EXPECT_EQ(ret.getReturn(), -14);
+    EXPECT_EQ(size1, 0u);
+    EXPECT_EQ(std::string(one.data() + 12, 8), "########");
+}
+
+TEST_F(VynLogsTest, ABufferWithoutMemoryIsRefused)
+{
+    unsigned long size = 4096;
+    EXPECT_EQ(adapter->getControllerLog(logType(5), nullptr, size, 0).getReturn(), -2);
+    EXPECT_EQ(fsa->count("FsaGetDeadDriveLog2"), 0u);
 }
 
 TEST_F(VynLogsTest, ATwoBufferStatisticsRequestFillsBoth)
@@ -679,6 +698,15 @@ TEST_F(VynLogsTest, EntriesSmallerThanTheirLayoutEndTheTable)
     const std::string text = request(0);
     EXPECT_EQ(occurrences(text, "<driveErrorEntry"), 0u);
     EXPECT_NE(text.find("</ControllerLog>\n"), std::string::npos);
+
+    // A table shorter than its own header has no entries either.
+    freshExports();
+    fsa->script("FsaGetDriveErrorTableSize", FSA_STS_SUCCESS, words({4}));
+    fsa->script("FsaGetDriveErrorTable2", FSA_STS_SUCCESS, Bytes(4).u16(2, 16).data);
+    const std::string shortTable = request(0);
+    EXPECT_EQ(occurrences(shortTable, "<driveErrorEntry"), 0u);
+    EXPECT_NE(shortTable.find(" version=\"0\" tableFull=\"false\">\n</ControllerLog>\n"), std::string::npos)
+        << shortTable;
 }
 
 TEST_F(VynLogsTest, OlderTableAddressesDecodeByTheOptionBit)

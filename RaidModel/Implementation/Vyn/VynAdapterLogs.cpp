@@ -110,9 +110,6 @@ void overflow(Ret& ret, const char* what)
     VynErrorPrintf(__FILE__, __LINE__, kOverflow, what);
 }
 
-// Raised inside a producer when its stream cannot take a piece at all.
-struct StreamFull {};
-
 // Firmware and adapter texts go into attribute values: the characters that
 // would end or open markup are written as entities.
 std::string escaped(const std::string& text)

@@ -291,6 +291,42 @@ FSA_STATUS FsaExports::FsaGetBusTargetLunFromDevHandle(void* handle, int32_t dev
 }
 
 // Controller logs.
+FSA_STATUS FsaExports::FsaGetNvramEventLog(void* handle, uint8_t* buffer, uint32_t size)
+{
+    return ::FsaGetNvramEventLog(handle, buffer, size);
+}
+
+FSA_STATUS FsaExports::FsaDiagnostic(void* handle, unsigned selector, unsigned* parameter, FSA_DIAG_CALLBACK callback,
+                                     void* arg)
+{
+    return ::FsaDiagnostic(handle, selector, parameter, callback, arg);
+}
+
+FSA_STATUS FsaExports::FsaGetDeadDriveLog2(void* handle, uint32_t* header, uint8_t* buffer, uint32_t* size)
+{
+    return ::FsaGetDeadDriveLog2(handle, header, buffer, size);
+}
+
+FSA_STATUS FsaExports::FsaGetDriveErrorTableSize(void* handle, uint32_t* size)
+{
+    return ::FsaGetDriveErrorTableSize(handle, size);
+}
+
+FSA_STATUS FsaExports::FsaGetDriveErrorTable2(void* handle, uint32_t size, uint16_t* buffer)
+{
+    return ::FsaGetDriveErrorTable2(handle, size, buffer);
+}
+
+FSA_STATUS FsaExports::FsaGetDriveErrorTable(void* handle, uint32_t* count, uint8_t* buffer)
+{
+    return ::FsaGetDriveErrorTable(handle, count, buffer);
+}
+
+FSA_STATUS FsaExports::FsaResetNvramEventLog(void* handle) { return ::FsaResetNvramEventLog(handle); }
+
+FSA_STATUS FsaExports::FsaClearDeadDriveLog(void* handle) { return ::FsaClearDeadDriveLog(handle); }
+
+FSA_STATUS FsaExports::FsaClearDriveErrorTable(void* handle) { return ::FsaClearDriveErrorTable(handle); }
 
 // Controller statistics.
 FSA_STATUS FsaExports::FsaGetControllerStats(void* handle, uint32_t type, void* buffer, uint32_t* size)

@@ -6,12 +6,14 @@
 #include "Command/Vyn/common/fa_container.h"
 #include "Command/Vyn/common/fa_container_cache.h"
 #include "Command/Vyn/common/fa_ctrwide.h"
+#include "Command/Vyn/common/fa_dump.h"
 #include "Command/Vyn/common/fa_dynprops.h"
 #include "Command/Vyn/common/fa_enclmgt.h"
 #include "Command/Vyn/common/fa_enum.h"
 #include "Command/Vyn/common/fa_failover.h"
 #include "Command/Vyn/common/fa_filesys.h"
 #include "Command/Vyn/common/fa_init.h"
+#include "Command/Vyn/common/fa_logs.h"
 #include "Command/Vyn/common/fa_open.h"
 #include "Command/Vyn/common/fa_pciids.h"
 #include "Command/Vyn/common/fa_readonly.h"
@@ -149,6 +151,16 @@ public:
                                                        uint32_t* lun);
 
     // Controller logs.
+    virtual FSA_STATUS FsaGetNvramEventLog(void* handle, uint8_t* buffer, uint32_t size);
+    virtual FSA_STATUS FsaDiagnostic(void* handle, unsigned selector, unsigned* parameter, FSA_DIAG_CALLBACK callback,
+                                     void* arg);
+    virtual FSA_STATUS FsaGetDeadDriveLog2(void* handle, uint32_t* header, uint8_t* buffer, uint32_t* size);
+    virtual FSA_STATUS FsaGetDriveErrorTableSize(void* handle, uint32_t* size);
+    virtual FSA_STATUS FsaGetDriveErrorTable2(void* handle, uint32_t size, uint16_t* buffer);
+    virtual FSA_STATUS FsaGetDriveErrorTable(void* handle, uint32_t* count, uint8_t* buffer);
+    virtual FSA_STATUS FsaResetNvramEventLog(void* handle);
+    virtual FSA_STATUS FsaClearDeadDriveLog(void* handle);
+    virtual FSA_STATUS FsaClearDriveErrorTable(void* handle);
 
     // Controller statistics.
     virtual FSA_STATUS FsaGetControllerStats(void* handle, uint32_t type, void* buffer, uint32_t* size);

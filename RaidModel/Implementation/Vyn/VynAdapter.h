@@ -113,6 +113,7 @@ public:
     // Tests and the build: the index the lookups above use (not owned; null
     // walks the tree).
     void setDriveIndex(VynDriveIndex* index) { driveIndex = index; }
+    bool hasDriveIndex() const { return driveIndex != nullptr; }
 
     // Limits of the general information and the container options.
     int getMaxGlobalSpares() const { return maxGlobalSpares; }
@@ -241,6 +242,22 @@ public:
     static unsigned long GetLDIdFromHandle(unsigned long handle) { return handle; }
     static void GetChanAndIdFromHandle(unsigned long handle, unsigned int* channel, unsigned int* id);
 
+    // Controller logs into the caller's buffers: on entry each size is the
+    // buffer's room, on return the bytes written (without the terminator).
+    // `param` is the logical drive of the single-drive cache log.
+    Ret getControllerLog(EnumLogTypeRequest type, char* buffer, unsigned long& size, unsigned int param) override;
+    Ret getControllerLog(EnumLogTypeRequest type, char* buffer1, unsigned long& size1, char* buffer2,
+                         unsigned long& size2) override;
+    Ret clearControllerLog(EnumLogTypeRequest type) override;
+    // The producers: each writes one ControllerLog element into `out` and
+    // sets `*size` to the bytes written.
+    Ret getEventLog(VStream* out, unsigned long* size);
+    Ret getUARTLog(VStream* out, unsigned long* size);
+    // Also saves the archive as VelmornArch.log in the debug directory.
+    Ret getMonitorArchiveLog(VStream* out, unsigned long* size);
+    Ret getDeadDriveLog(VStream* out, unsigned long* size);
+    Ret getDeviceLog(VStream* out, unsigned long* size);
+
 protected:
     // Phases of the tree build over spares and logical drives; false when
     // the build must end (an allocation failed).
@@ -332,5 +349,11 @@ private:
 // The channel callback of the tree build: one channel object per record
 // under the controller passed as the context.
 void fsaEnumChannelCallback(unsigned index, const _tagFSA_CHANNEL_ENUM_INFO* info, void* context);
+
+// The print callbacks of the UART log (`stream` is the log's VStream) and of
+// the monitor archive (`context` starts with the chunk's byte count, a u32
+// the firmware interface sets, followed by the work stream).
+void fsaUartDumpCallBack(const char* text, void* stream);
+void fsaMonArchDumpCallBack(const char* data, void* context);
 
 #endif

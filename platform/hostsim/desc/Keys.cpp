@@ -67,6 +67,8 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.dead_drive_version", KeyType::Integer, "1", "dead-drive log header version (class 21 sub-operation 7)"},
         {"adapter#.dead_drive_entries", KeyType::Integer, "0", "dead-drive log entries"},
         {"adapter#.drive_error_entries", KeyType::Integer, "0", "drive error table entries"},
+        {"adapter#.drive_error_version", KeyType::Integer, "3",
+         "drive error table version (1 to 3; 0: only the older table of class 21 sub-operation 3)"},
         {"adapter#.log.history", KeyType::Text, "", "controller history text (CT 189); \\n ends a line"},
         {"adapter#.log.archive", KeyType::Text, "", "monitor archive text (CT 231); \\n ends a line"},
         {"adapter#.log.archive_chunk", KeyType::Integer, "432", "bytes one archive or history entry read returns at most"},

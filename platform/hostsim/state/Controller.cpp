@@ -174,7 +174,7 @@ uint64_t ControllerState::savedDigest() const
       << pauseReleaseMs << pauseReleaseAtMs << alarm << alarmSoundTime << resetCount << battery << batteryValid
       << batteryStatus << nvramState << batteryState << batteryReconditions << batteryReplacements << newBatteryValue
       << copyback << statisticsResets << ppiClears << nvlogEntries << deadDriveVersion
-      << deadDriveEntries << driveErrorEntries << historyText << archiveText << archiveChunk << historyStart
+      << deadDriveEntries << driveErrorEntries << driveErrorVersion << historyText << archiveText << archiveChunk << historyStart
       << ppiEntries << reconfigs << jbodDriver << maxContainers << accessibleContainers << partitions
       << legacyBusInfo << legacyDeviceProbe << multipacket << packetSize << containerRecord << heatSensor[0] << heatSensor[1]
       << heatSensor[2] << cachePolicy << propertiesMask << properties << propertiesReject.size();
@@ -289,6 +289,7 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
     c.deadDriveVersion = parseInteger(get("dead_drive_version"));
     c.deadDriveEntries = parseInteger(get("dead_drive_entries"));
     c.driveErrorEntries = parseInteger(get("drive_error_entries"));
+    c.driveErrorVersion = parseInteger(get("drive_error_version"));
     c.historyText = unescapeNewlines(get("log.history"));
     c.archiveText = unescapeNewlines(get("log.archive"));
     c.archiveChunk = parseInteger(get("log.archive_chunk"));
@@ -577,6 +578,7 @@ std::string ControllerState::toText(uint64_t seed) const
     line("dead_drive_version", std::to_string(deadDriveVersion));
     line("dead_drive_entries", std::to_string(deadDriveEntries));
     line("drive_error_entries", std::to_string(driveErrorEntries));
+    line("drive_error_version", std::to_string(driveErrorVersion));
     line("log.history", quoted(escapeNewlines(historyText)));
     line("log.archive", quoted(escapeNewlines(archiveText)));
     line("log.archive_chunk", std::to_string(archiveChunk));

@@ -207,6 +207,9 @@ struct ControllerState {
     uint32_t deadDriveVersion = 1;
     uint32_t deadDriveEntries = 0;
     uint32_t driveErrorEntries = 0;
+    // Version of the drive error table (class 21 sub-operation 12); 0 is a
+    // controller with the older table only.
+    uint32_t driveErrorVersion = 3;
     // History (CT 189) and monitor-archive (CT 231) text, and the bytes one
     // archive entry read returns at most.
     std::string historyText;

@@ -185,4 +185,53 @@ TEST_F(LogsTest, ACountByteClaimingMoreThanArrivedConvertsOnlyWhatArrived)
         ASSERT_EQ(buffer[i], 0xEE) << i;
 }
 
+// The drive logs name the described drives in turn, drive I in slot I.
+TEST_F(LogsTest, DriveLogEntriesNameTheDescribedDrives)
+{
+    const std::string drives = "adapter0.bus0 = sas 16\nadapter0.bus1 = sas 16\n"
+                               "adapter0.drive0 = 0:2 sas 146G\nadapter0.drive1 = 1:5 sas 146G\n";
+    void* h = start(drives + "adapter0.dead_drive_version = 0\nadapter0.dead_drive_entries = 2\n"
+                             "adapter0.drive_error_version = 1\nadapter0.drive_error_entries = 2\n");
+    ASSERT_NE(h, nullptr);
+    uint32_t header[8] = {};
+    std::vector<uint8_t> dead(96, 0xEE);
+    uint32_t size = 96;
+    ASSERT_EQ(FsaGetDeadDriveLog2(h, header, dead.data(), &size), FSA_STS_SUCCESS);
+    const uint8_t* second = dead.data() + 48;
+    // Slot, device, bus, entry type, enclosure, then the serial number
+    // (zero-padded to eight bytes), the failure reason and the address word
+    // (bus in the top byte: option word 2 has bit 21).
+    EXPECT_EQ(std::vector<uint8_t>(second, second + 5), (std::vector<uint8_t>{1, 5, 1, 1, 0}));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(second + 12), 8), "SIM01005");
+    EXPECT_EQ(faGetLe16(second + 10), 2024u);
+    EXPECT_EQ(faGetLe32(dead.data() + 36), 0x04031100u);
+    EXPECT_EQ(faGetLe32(second + 36), 0x02000000u);
+    EXPECT_EQ(faGetLe32(second + 40), 0x01000005u);
+
+    uint32_t tableSize = 0;
+    ASSERT_EQ(FsaGetDriveErrorTableSize(h, &tableSize), FSA_STS_SUCCESS);
+    ASSERT_EQ(tableSize, 12u + 2 * 16);
+    std::vector<uint16_t> table(tableSize / 2);
+    ASSERT_EQ(FsaGetDriveErrorTable2(h, tableSize, table.data()), FSA_STS_SUCCESS);
+    const uint8_t* t = reinterpret_cast<const uint8_t*>(table.data());
+    EXPECT_EQ(faGetLe16(t + 2), 16u);
+    EXPECT_EQ(faGetLe16(t + 8), 1u);
+    EXPECT_EQ(faGetLe32(t + 12 + 16), 0x01000005u);
+    EXPECT_EQ(t[12 + 16 + 5], 1u);
+}
+
+TEST_F(LogsTest, AControllerWithTheOlderTableOnlyDoesNotKnowTheNewerOne)
+{
+    void* h = start("adapter0.drive_error_version = 0\nadapter0.drive_error_entries = 2\n");
+    ASSERT_NE(h, nullptr);
+    uint32_t tableSize = 99;
+    EXPECT_NE(FsaGetDriveErrorTableSize(h, &tableSize), FSA_STS_SUCCESS);
+    uint32_t count = 341;
+    std::vector<uint8_t> buffer(4092, 0xEE);
+    ASSERT_EQ(FsaGetDriveErrorTable(h, &count, buffer.data()), FSA_STS_SUCCESS);
+    EXPECT_EQ(count, 2u);
+    // Without drives, entry i names bus 0, target i + 1.
+    EXPECT_EQ(faGetLe32(buffer.data() + 12), 2u);
+}
+
 }  // namespace

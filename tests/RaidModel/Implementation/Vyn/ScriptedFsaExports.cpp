@@ -695,6 +695,107 @@ FSA_STATUS ScriptedFsaExports::FsaGetBusTargetLunFromDevHandle(void* handle, int
 }
 
 // Controller logs.
+FSA_STATUS ScriptedFsaExports::FsaGetNvramEventLog(void* handle, uint8_t* buffer, uint32_t size)
+{
+    keep("FsaGetNvramEventLog", {size});
+    FSA_STATUS s;
+    return play("FsaGetNvramEventLog", buffer, buffer != nullptr ? size : 0, &s)
+               ? s
+               : FsaExports::FsaGetNvramEventLog(handle, buffer, size);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaDiagnostic(void* handle, unsigned selector, unsigned* parameter,
+                                             FSA_DIAG_CALLBACK callback, void* arg)
+{
+    keep("FsaDiagnostic", {selector, parameter != nullptr ? *parameter : 0xFFFFFFFFu});
+    FSA_STATUS s;
+    lastReply_.clear();
+    if (!play("FsaDiagnostic", nullptr, 0, &s))
+        return FsaExports::FsaDiagnostic(handle, selector, parameter, callback, arg);
+    const std::vector<uint8_t> reply = lastReply_;
+    for (size_t at = 0; callback != nullptr && at + 4 <= reply.size();) {
+        const uint32_t length = static_cast<uint32_t>(reply[at]) | static_cast<uint32_t>(reply[at + 1]) << 8 |
+                                static_cast<uint32_t>(reply[at + 2]) << 16 | static_cast<uint32_t>(reply[at + 3]) << 24;
+        at += 4;
+        const size_t n = std::min<size_t>(length, reply.size() - at);
+        std::vector<char> chunk(reply.begin() + static_cast<long>(at), reply.begin() + static_cast<long>(at + n));
+        chunk.push_back('\0');
+        at += n;
+        if (selector == 6 && arg != nullptr) {
+            auto* word = static_cast<uint8_t*>(arg);
+            for (int b = 0; b < 4; ++b)
+                word[b] = static_cast<uint8_t>(n >> (8 * b));
+        }
+        callback(chunk.data(), arg);
+        delivered_.emplace_back(chunk.data(), n);
+    }
+    return s;
+}
+
+FSA_STATUS ScriptedFsaExports::FsaGetDeadDriveLog2(void* handle, uint32_t* header, uint8_t* buffer, uint32_t* size)
+{
+    keep("FsaGetDeadDriveLog2", {buffer != nullptr ? 1u : 0u, size != nullptr ? *size : 0u});
+    FSA_STATUS s;
+    lastReply_.clear();
+    if (!play("FsaGetDeadDriveLog2", nullptr, 0, &s))
+        return FsaExports::FsaGetDeadDriveLog2(handle, header, buffer, size);
+    const std::vector<uint8_t> reply = lastReply_;
+    constexpr size_t kHeader = 32;
+    if (header != nullptr && !reply.empty())
+        std::memcpy(header, reply.data(), std::min(kHeader, reply.size()));
+    if (buffer != nullptr && size != nullptr && reply.size() > kHeader)
+        std::memcpy(buffer, reply.data() + kHeader, std::min<size_t>(*size, reply.size() - kHeader));
+    return s;
+}
+
+FSA_STATUS ScriptedFsaExports::FsaGetDriveErrorTableSize(void* handle, uint32_t* size)
+{
+    FSA_STATUS s;
+    return play("FsaGetDriveErrorTableSize", size, sizeof *size, &s)
+               ? s
+               : FsaExports::FsaGetDriveErrorTableSize(handle, size);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaGetDriveErrorTable2(void* handle, uint32_t size, uint16_t* buffer)
+{
+    keep("FsaGetDriveErrorTable2", {size});
+    FSA_STATUS s;
+    return play("FsaGetDriveErrorTable2", buffer, buffer != nullptr ? size : 0, &s)
+               ? s
+               : FsaExports::FsaGetDriveErrorTable2(handle, size, buffer);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaGetDriveErrorTable(void* handle, uint32_t* count, uint8_t* buffer)
+{
+    keep("FsaGetDriveErrorTable", {count != nullptr ? *count : 0u});
+    FSA_STATUS s;
+    lastReply_.clear();
+    const uint32_t room = count != nullptr ? *count : 0;
+    if (!play("FsaGetDriveErrorTable", count, count != nullptr ? sizeof *count : 0, &s))
+        return FsaExports::FsaGetDriveErrorTable(handle, count, buffer);
+    const std::vector<uint8_t> reply = lastReply_;
+    if (buffer != nullptr && reply.size() > 4)
+        std::memcpy(buffer, reply.data() + 4, std::min<size_t>(static_cast<size_t>(room) * 12, reply.size() - 4));
+    return s;
+}
+
+FSA_STATUS ScriptedFsaExports::FsaResetNvramEventLog(void* handle)
+{
+    FSA_STATUS s;
+    return play("FsaResetNvramEventLog", nullptr, 0, &s) ? s : FsaExports::FsaResetNvramEventLog(handle);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaClearDeadDriveLog(void* handle)
+{
+    FSA_STATUS s;
+    return play("FsaClearDeadDriveLog", nullptr, 0, &s) ? s : FsaExports::FsaClearDeadDriveLog(handle);
+}
+
+FSA_STATUS ScriptedFsaExports::FsaClearDriveErrorTable(void* handle)
+{
+    FSA_STATUS s;
+    return play("FsaClearDriveErrorTable", nullptr, 0, &s) ? s : FsaExports::FsaClearDriveErrorTable(handle);
+}
 
 // Controller statistics.
 FSA_STATUS ScriptedFsaExports::FsaGetControllerStats(void* handle, uint32_t type, void* buffer, uint32_t* size)

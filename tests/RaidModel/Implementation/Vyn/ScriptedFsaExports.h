@@ -218,7 +218,30 @@ public:
     FSA_STATUS FsaGetBusTargetLunFromDevHandle(void* handle, int32_t device, uint32_t* bus, uint32_t* target,
                                                uint32_t* lun) override;
 
-    // Controller logs.
+    // Controller logs. Each keeps its numeric arguments (arguments()).
+    // Kept: size. Output: the buffer (at most `size` bytes).
+    FSA_STATUS FsaGetNvramEventLog(void* handle, uint8_t* buffer, uint32_t size) override;
+    // Kept: selector, the parameter word (0xFFFFFFFF without one). Output:
+    // chunks, each a u32 length and that many bytes, handed to the callback
+    // in order as NUL-terminated copies; for selector 6 the first u32 of
+    // `arg` is set to the chunk's length before each call. delivered()
+    // holds the chunks as they were after the callback returned.
+    FSA_STATUS FsaDiagnostic(void* handle, unsigned selector, unsigned* parameter, FSA_DIAG_CALLBACK callback,
+                             void* arg) override;
+    const std::vector<std::string>& delivered() const { return delivered_; }
+    // Kept: whether a buffer came, `*size` on entry. Output: the 32-byte
+    // header, then the entries (at most `*size` bytes, only with a buffer).
+    FSA_STATUS FsaGetDeadDriveLog2(void* handle, uint32_t* header, uint8_t* buffer, uint32_t* size) override;
+    // Output: the u32 size.
+    FSA_STATUS FsaGetDriveErrorTableSize(void* handle, uint32_t* size) override;
+    // Kept: size. Output: the table (at most `size` bytes).
+    FSA_STATUS FsaGetDriveErrorTable2(void* handle, uint32_t size, uint16_t* buffer) override;
+    // Kept: the count on entry. Output: the u32 count, then the entries (at
+    // most the entry count's 12-byte entries).
+    FSA_STATUS FsaGetDriveErrorTable(void* handle, uint32_t* count, uint8_t* buffer) override;
+    FSA_STATUS FsaResetNvramEventLog(void* handle) override;
+    FSA_STATUS FsaClearDeadDriveLog(void* handle) override;
+    FSA_STATUS FsaClearDriveErrorTable(void* handle) override;
 
     // Controller statistics.
     // Kept: type, the size word as given. Output: the record (at most the
@@ -333,6 +356,7 @@ private:
     std::vector<uint8_t> lastReply_;
     FSA_STATUS fallback_ = 0;
     std::vector<uint32_t> containersAsked_;
+    std::vector<std::string> delivered_;
     ScopedFsaExports installed_;
 };
 

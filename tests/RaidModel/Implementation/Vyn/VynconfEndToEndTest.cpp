@@ -489,4 +489,105 @@ TEST_F(VynconfEnclosureEndToEndTest, IdentifyOfAnEnclosureGoesToEnclosureManagem
     EXPECT_EQ(occurrences(sesTrace, " class=12 ct=" + std::to_string(100u << 16 | 0x2000) + "\n"), 2u) << sesTrace;
 }
 
+// ---- controller logs ----
+
+// The lines of `text`, each without its line end.
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// The line that starts with `start`, or "" when none does.
+std::string lineStarting(const std::string& text, const std::string& start)
+{
+    for (const std::string& line : linesOf(text))
+        if (line.rfind(start, 0) == 0)
+            return line;
+    return "";
+}
+
+TEST_F(VynconfEndToEndTest, EachXmlLogIsOneControllerLogElement)
+{
+    struct Row {
+        const char* type;
+        const char* opening;  // how its first line starts
+        const char* inside;   // a text the element carries
+    };
+    for (const Row& row : {Row{"DEAD", "<ControllerLog controllerID=\"0\" type=\"5\" time=\"", " version=\""},
+                           Row{"DEVICE", "<ControllerLog controllerID=\"0\" type=\"0\" time=\"", " tableFull=\""},
+                           Row{"EVENT", "<ControllerLog controllerID=\"0\" type=\"6\" time=\"", "\">"}}) {
+        SCOPED_TRACE(row.type);
+        const vyntest::ProgramRun logs = run({"GETLOGS", "1", row.type});
+        EXPECT_EQ(logs.exitCode, 0) << logs.error;
+        const std::string first = lineStarting(logs.output, row.opening);
+        EXPECT_NE(first.find(row.inside), std::string::npos) << logs.output;
+        const std::vector<std::string> lines = linesOf(logs.output);
+        EXPECT_NE(std::find(lines.begin(), lines.end(), "</ControllerLog>"), lines.end()) << logs.output;
+        EXPECT_EQ(lastLine(logs.output), "Command completed successfully.");
+    }
+    const vyntest::ProgramRun events = run({"GETLOGS", "1", "EVENT"});
+    EXPECT_NE(events.output.find("\n    <eventlog>\n    </eventlog>\n</ControllerLog>\n"), std::string::npos)
+        << events.output;
+}
+
+TEST_F(VynconfEndToEndTest, TheUartAndMonitorLogsOfTheSimulatedController)
+{
+    const std::string description = root() + "/logs.conf";
+    vyntest::writeFile(description, "base = default\n[adapter0.log]\nhistory = controller started\\nready\\n\n"
+                                    "archive = archived line\\n\n");
+    const vyntest::ProgramRun uart = vyntest::runVynconf(VYNCONF_PATH, root(), description, {"GETLOGS", "1", "UART"});
+    EXPECT_EQ(uart.exitCode, 0) << uart.error;
+    EXPECT_NE(uart.output.find("controller started\nready\n"), std::string::npos) << uart.output;
+    EXPECT_EQ(uart.output.find("CDATA"), std::string::npos) << uart.output;
+
+    const vyntest::ProgramRun monitor =
+        vyntest::runVynconf(VYNCONF_PATH, root(), description, {"GETLOGS", "1", "MONITOR"});
+    EXPECT_EQ(monitor.exitCode, 0) << monitor.error;
+    const std::string element = lineStarting(monitor.output, "<ControllerLog controllerID=\"0\" type=\"8\" time=\"");
+    EXPECT_NE(element.find(" filename=\"" + hostFile("/var/log/VelmornArch.log") + "\"/>"), std::string::npos)
+        << monitor.output;
+    EXPECT_EQ(vyntest::readFile(hostFile("/var/log/VelmornArch.log")), "archived line\n");
+}
+
+TEST_F(VynconfEndToEndTest, AClearedDeadDriveLogIsEmptyInTheNextRun)
+{
+    const std::string description = root() + "/dead.conf";
+    vyntest::writeFile(description, "base = default\n[adapter0]\ndead_drive_version = 0\ndead_drive_entries = 2\n");
+    const auto logs = [&](std::vector<std::string> args) {
+        return vyntest::runVynconf(VYNCONF_PATH, root(), description, args);
+    };
+    const vyntest::ProgramRun before = logs({"GETLOGS", "1", "DEAD"});
+    EXPECT_EQ(before.exitCode, 0) << before.error;
+    EXPECT_EQ(occurrences(before.output, "    <deadDriveEntry adapterID=\"0\""), 2u) << before.output;
+    // The drives of the default controller sit in an SES-2 enclosure.
+    EXPECT_EQ(occurrences(before.output, " slotNum=\""), 2u) << before.output;
+
+    const vyntest::ProgramRun clear = logs({"GETLOGS", "1", "DEAD", "clear"});
+    EXPECT_EQ(clear.exitCode, 0) << clear.output << clear.error;
+    EXPECT_EQ(lastLine(clear.output), "Command completed successfully.");
+
+    const vyntest::ProgramRun after = logs({"GETLOGS", "1", "DEAD"});
+    EXPECT_EQ(after.exitCode, 0) << after.error;
+    EXPECT_EQ(occurrences(after.output, "<deadDriveEntry"), 0u) << after.output;
+    EXPECT_NE(lineStarting(after.output, "<ControllerLog controllerID=\"0\" type=\"5\""), "") << after.output;
+}
+
+TEST_F(VynconfEndToEndTest, TheSupportArchiveCarriesTheControllerLogs)
+{
+    const vyntest::ProgramRun archive = run({"SAVESUPPORTARCHIVE"});
+    EXPECT_EQ(archive.exitCode, 0) << archive.output << archive.error;
+    for (const char* name : {" Controller 1 Device_log.txt", " Controller 1 Deaddrives.txt",
+                             " Controller 1 Event_log.txt", " Controller 1 Logs.txt", " Controller 1 Monitor_log.txt",
+                             " Controller 1 Stats.txt"}) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(vyntest::fileExists(hostFile(std::string("/var/log/Support/") + name)));
+    }
+    const std::string deviceLog = vyntest::readFile(hostFile("/var/log/Support/ Controller 1 Device_log.txt"));
+    EXPECT_EQ(deviceLog.rfind("<ControllerLog controllerID=\"0\" type=\"0\"", 0), 0u) << deviceLog;
+}
+
 }  // namespace

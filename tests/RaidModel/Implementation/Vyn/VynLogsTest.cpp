@@ -315,7 +315,7 @@ TEST_F(VynLogsTest, ATwoBufferStatisticsRequestFillsBoth)
     ASSERT_EQ(ret.getReturn(), 0);
     ASSERT_GT(size1, 0u);
     ASSERT_GT(size2, 0u);
-    EXPECT_EQ(std::string(one.data(), 30).rfind("<ControllerLog controllerID=\"0\"", 0), 0u);
+    EXPECT_EQ(std::string(one.data(), size1).rfind("<ControllerLog controllerID=\"0\" type=\"9\"", 0), 0u);
     EXPECT_EQ(std::string(two.data(), size2).rfind("ControllerLog \n", 0), 0u);
 }
 

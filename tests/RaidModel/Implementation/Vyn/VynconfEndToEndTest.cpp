@@ -31,6 +31,25 @@ size_t occurrences(const std::string& text, const std::string& what)
     return n;
 }
 
+// The lines of `text`, each without its line end.
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// The line that starts with `start`, or "" when none does.
+std::string lineStarting(const std::string& text, const std::string& start)
+{
+    for (const std::string& line : linesOf(text))
+        if (line.rfind(start, 0) == 0)
+            return line;
+    return "";
+}
+
 std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
 std::string lastLine(const std::string& text)
@@ -425,6 +444,14 @@ TEST_F(VynconfEndToEndTest, StatisticsCollectionAndResetCarryToTheNextRun)
     EXPECT_EQ(after.exitCode, 0) << after.error;
     EXPECT_EQ(valueOf(after.output, "Statistics data collection mode"), "Enabled") << after.output;
 
+    // With collection on, the statistics log carries the controller's record.
+    const vyntest::ProgramRun stats = run({"GETLOGS", "1", "STATS"});
+    EXPECT_EQ(stats.exitCode, 0) << stats.error;
+    EXPECT_NE(lineStarting(stats.output, "<ControllerLog controllerID=\"0\" type=\"9\" time=\""), "") << stats.output;
+    EXPECT_NE(lineStarting(stats.output, "<controllerstats  statsVersion=\"3.0\""), "") << stats.output;
+    EXPECT_EQ(occurrences(stats.output, "<logicaldrivestats "), 1u) << stats.output;
+    EXPECT_EQ(lastLine(stats.output), "Command completed successfully.");
+
     // Switching it on again is refused by the program itself.
     const vyntest::ProgramRun again = run({"SETSTATSDATACOLLECTION", "1", "ENABLE"});
     EXPECT_NE(again.output.find("Statistics data collection is already enabled for controller 1."),
@@ -490,25 +517,6 @@ TEST_F(VynconfEnclosureEndToEndTest, IdentifyOfAnEnclosureGoesToEnclosureManagem
 }
 
 // ---- controller logs ----
-
-// The lines of `text`, each without its line end.
-std::vector<std::string> linesOf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-// The line that starts with `start`, or "" when none does.
-std::string lineStarting(const std::string& text, const std::string& start)
-{
-    for (const std::string& line : linesOf(text))
-        if (line.rfind(start, 0) == 0)
-            return line;
-    return "";
-}
 
 TEST_F(VynconfEndToEndTest, EachXmlLogIsOneControllerLogElement)
 {

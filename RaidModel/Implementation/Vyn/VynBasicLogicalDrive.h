@@ -58,7 +58,7 @@ public:
     Ret setState(EnumLogicalDeviceState state, EnumLogicalDeviceFOCmd command, unsigned long flags) override;
     Ret setStripeSize(EnumStripeSize size) override;
     Ret increaseSize(const std::vector<ChunkSpec>& chunks, EnumPriorityLevel priority) override;
-    // A RAID-level migration. Every member the spec names is one the drive
+    // A RAID-level migration. Every member the request names is one the drive
     // has or the start of the biggest free extent of its hard drive.
     Ret modify(const LogicalDriveSpec& spec) override;
     Ret setPMEnabled(bool enabled) override;
@@ -113,7 +113,7 @@ private:
     // `call`.
     Ret containerOperation(uint32_t operation, void* parameter, const char* call);
     Ret powerManagement(uint32_t enable, unsigned long standby, unsigned long off, unsigned long verifyTimer);
-    // False, with the Ret set, when the spec names a member the tree does
+    // False, with the Ret set, when the request names a member the tree does
     // not have room for.
     bool specFitsTree(const LogicalDriveSpec& spec, Ret& ret);
     // The delay of a started migration on each container taking part.

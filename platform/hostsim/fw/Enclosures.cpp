@@ -118,6 +118,18 @@ const EnclosureView* enclosureAt(const std::vector<EnclosureView>& all, uint32_t
     return emp < all.size() ? &all[emp] : nullptr;
 }
 
+// The SES-2 enclosure a diagnostic-page request names in parameter 0; null,
+// with the reply's status set, when there is none or it is another kind.
+const EnclosureView* ses2EnclosureOf(const std::vector<EnclosureView>& all, const EmRequest& q, EmReply& r)
+{
+    const EnclosureView* e = enclosureAt(all, q.param[0]);
+    if (e == nullptr)
+        r.status = kNoProcessor;
+    else if (!e->ses2)
+        r.status = kNotSupported;
+    return e != nullptr && e->ses2 ? e : nullptr;
+}
+
 // ---- SES-2 diagnostic pages ----
 
 struct ElementType {
@@ -505,15 +517,9 @@ void slotIdentify(ControllerState& c, const EmRequest& q, EmReply& r)
 void sendDiagnostic(ControllerState& c, const EmRequest& q, EmReply& r)
 {
     const std::vector<EnclosureView> all = enclosuresOf(c);
-    const EnclosureView* e = enclosureAt(all, q.param[0]);
-    if (e == nullptr) {
-        r.status = kNoProcessor;
+    const EnclosureView* e = ses2EnclosureOf(all, q, r);
+    if (e == nullptr)
         return;
-    }
-    if (!e->ses2) {
-        r.status = kNotSupported;
-        return;
-    }
     EnclosureView view = *e;
     const std::vector<ElementType> types = elementTypes(view);
     size_t length = 8;
@@ -556,15 +562,9 @@ void sendDiagnostic(ControllerState& c, const EmRequest& q, EmReply& r)
 void receiveDiagnostic(ControllerState& c, const EmRequest& q, EmReply& r)
 {
     const std::vector<EnclosureView> all = enclosuresOf(c);
-    const EnclosureView* e = enclosureAt(all, q.param[0]);
-    if (e == nullptr) {
-        r.status = kNoProcessor;
+    const EnclosureView* e = ses2EnclosureOf(all, q, r);
+    if (e == nullptr)
         return;
-    }
-    if (!e->ses2) {
-        r.status = kNotSupported;
-        return;
-    }
     switch (q.param[1]) {
     case 0x00: r.data = supportedPages(); break;
     case 0x01: r.data = configurationPage(c, *e); break;

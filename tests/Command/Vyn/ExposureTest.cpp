@@ -5,6 +5,7 @@
 #include "Command/Vyn/os/faux_ctrprep.h"
 #include "Command/Vyn/os/faux_mutex.h"
 #include "FsaContextTest.h"
+#include "ContextMutexHolder.h"
 
 #include <algorithm>
 #include <atomic>
@@ -363,17 +364,7 @@ TEST_F(ExposureTest, HandleExportsPassNoGateAndNoContextLock)
     // read-only or paused session may call them as well.
     ctx->accessMode = FSA_ACC_READ_ONLY;
     ctx->paused = 1;
-    std::atomic<bool> held{false};
-    std::atomic<bool> done{false};
-    std::thread holder([&] {
-        faos_WaitForAndGetMutex(ctx->contextMutex);
-        held = true;
-        while (!done)
-            std::this_thread::yield();
-        faos_ReleaseMutex(ctx->contextMutex);
-    });
-    while (!held)
-        std::this_thread::yield();
+    vyntest::ContextMutexHolder holder(ctx);
     EXPECT_EQ(FsaExposeCtrToOs(h, 3, 0), FSA_STS_SUCCESS);
     FAOS_CTR_CHANGE_BASE* change = nullptr;
     EXPECT_EQ(FsaPrepareCtrForChange(h, 3, &change), FSA_STS_SUCCESS);
@@ -382,8 +373,7 @@ TEST_F(ExposureTest, HandleExportsPassNoGateAndNoContextLock)
     EXPECT_EQ(FsaPrepareCtrForRemoval(h, 3, 1, 0, &out), FSA_STS_SUCCESS);
     std::unique_ptr<FAOS_CTR_REMOVE_BASE> state(out);
     EXPECT_EQ(FsaCtrRemovalComplete(h, 3, 0, out), FSA_STS_SUCCESS);
-    done = true;
-    holder.join();
+    holder.release();
     EXPECT_EQ(sim().diskOf(0, 3), "");
     ctx->paused = 0;
     ctx->accessMode = FSA_ACC_READ_WRITE;

@@ -10,6 +10,7 @@
 #include "CapturingSessionTest.h"
 #include "Command/Vyn/os/faux_mutex.h"
 #include "platform/hostsim/fw/DriveMetadata.h"
+#include "ContextMutexHolder.h"
 
 #include <gtest/gtest.h>
 
@@ -347,21 +348,11 @@ TEST_F(FailoverSpaceTest, APausedControllerIsReportedOnlyToTheLockHolder)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         sim().clearRequests();
-        std::atomic<bool> held{false}, release{false};
-        std::thread holder([&] {
-            faos_WaitForAndGetMutex(ctx->contextMutex);
-            held = true;
-            while (!release)
-                std::this_thread::yield();
-            faos_ReleaseMutex(ctx->contextMutex);
-        });
-        while (!held)
-            std::this_thread::yield();
+        vyntest::ContextMutexHolder holder(ctx);
         // The mutex wait runs on the simulated clock: a caller that waits for
         // the lock gives up with 486 while the other caller keeps it.
         EXPECT_EQ(c.call(), c.waitsForTheLock ? 486u : 129u);
-        release = true;
-        holder.join();
+        holder.release();
         EXPECT_EQ(c.call(), 129u);
         EXPECT_EQ(faux_locked(ctx->contextMutex), 0);
         EXPECT_EQ(ctx->mutexHeld, 0);
@@ -370,16 +361,8 @@ TEST_F(FailoverSpaceTest, APausedControllerIsReportedOnlyToTheLockHolder)
 
     // A caller that waits its turn hears of the pause once the lock is free.
     sim().setSleepScale(10);
-    std::atomic<bool> held{false}, release{false}, answered{false};
-    std::thread holder([&] {
-        faos_WaitForAndGetMutex(ctx->contextMutex);
-        held = true;
-        while (!release)
-            std::this_thread::yield();
-        faos_ReleaseMutex(ctx->contextMutex);
-    });
-    while (!held)
-        std::this_thread::yield();
+    std::atomic<bool> answered{false};
+    vyntest::ContextMutexHolder holder(ctx);
     FSA_STATUS status = 0;
     std::thread caller([&] {
         status = FsaSetAutomaticFailover(handle_, 1);
@@ -387,8 +370,7 @@ TEST_F(FailoverSpaceTest, APausedControllerIsReportedOnlyToTheLockHolder)
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_FALSE(answered.load());
-    release = true;
-    holder.join();
+    holder.release();
     caller.join();
     EXPECT_EQ(status, 129u);
 }

@@ -5,6 +5,7 @@
 #include "Command/Vyn/common/fa_readonly.h"
 #include "Command/Vyn/os/faux_mutex.h"
 #include "FsaSessionTest.h"
+#include "ContextMutexHolder.h"
 
 #include <gtest/gtest.h>
 
@@ -298,21 +299,10 @@ TEST_F(ExportFrameTest, PausedControllerRefusesInGateOrder)
 
     // while another thread holds the context mutex, the read-only gate still
     // answers at once, and the read-write gate waits for the lock first
-    std::thread holder;
-    std::atomic<bool> held{false}, release{false};
-    holder = std::thread([&] {
-        faos_WaitForAndGetMutex(ctx->contextMutex);
-        held = true;
-        while (!release)
-            std::this_thread::yield();
-        faos_ReleaseMutex(ctx->contextMutex);
-    });
-    while (!held)
-        std::this_thread::yield();
+    vyntest::ContextMutexHolder holder(ctx);
     EXPECT_EQ(FsaExportedCall("Test", h, FSA_READ_ONLY_ROUTINE, work), 129u);
     EXPECT_EQ(FsaExportedCall("Test", h, FSA_READ_WRITE_ROUTINE, work), 486u);
-    release = true;
-    holder.join();
+    holder.release();
 
     EXPECT_EQ(FsaExportedCall("Test", h, FSA_READ_WRITE_ROUTINE, work), 129u);
     EXPECT_EQ(faux_locked(ctx->contextMutex), 0);

@@ -5,6 +5,7 @@
 #include "Command/Vyn/common/fa_status.h"
 #include "Command/Vyn/os/faux_mutex.h"
 #include "PartitionTest.h"
+#include "ContextMutexHolder.h"
 
 #include <gtest/gtest.h>
 
@@ -288,25 +289,13 @@ TEST_F(PartitionCacheTest, ExportedListTakesNoContextLock)
     FSAAPI_CONTEXT* ctx = begin(kOneDrive);
     ASSERT_NE(ctx, nullptr);
     sim().setSleepScale(0);
-    std::atomic<bool> held{false};
-    std::atomic<bool> done{false};
-    std::thread holder([&] {
-        faos_WaitForAndGetMutex(ctx->contextMutex);
-        held = true;
-        while (!done)
-            std::this_thread::yield();
-        faos_ReleaseMutex(ctx->contextMutex);
-    });
-    while (!held)
-        std::this_thread::yield();
+    vyntest::ContextMutexHolder holder(ctx);
     unsigned count = 0;
     FSA_PARTITION_CACHE_ELEMENT* list = nullptr;
     EXPECT_EQ(FsaGetSortedPartitionList(handle(), &count, &list), FSA_STS_SUCCESS);
     std::free(list);
     // The cache itself is refreshed under the context mutex.
     EXPECT_EQ(thrownBy([&] { CT_UpdateCache(ctx); }), FSA_STS_UX_MUTEX_GET_LOCK);
-    done = true;
-    holder.join();
 }
 
 }  // namespace

@@ -13,11 +13,8 @@
 // pugixml_smart/<drives> builds the same document (the attribute values read
 // back from our report) and saves it into a string, for scale: it neither
 // reads the drives nor computes the longevity figures.
-#include "Command/Vyn/common/fa_enum.h"
-#include "RaidModel/Implementation/Vyn/VynAdapter.h"
-#include "common/Ret.h"
 #include "common/SimpleXmlParser.h"
-#include "fsa_channel.h"
+#include "family_controller.h"
 
 #include <benchmark/benchmark.h>
 #include <pugixml.hpp>
@@ -50,35 +47,11 @@ std::string description(unsigned drives)
     return text;
 }
 
-FSA_STATUS keepFirst(FSA_STATUS status, _tagFSA_ADAPTER_ENUM_INFO* info, void* context)
-{
-    auto* records = static_cast<std::vector<_tagFSA_ADAPTER_ENUM_INFO>*>(context);
-    if (status == FSA_STS_SUCCESS && info != nullptr)
-        records->push_back(*info);
-    return FSA_STS_SUCCESS;
-}
-
 // Runs `body(adapter)` over the built tree of a controller of `drives` SATA
 // drives.
 template <typename Body> void onSmartController(benchmark::State& state, unsigned drives, Body body)
 {
-    fsabench::onSimulator(state, description(drives), [&](vyn::hostsim::Simulator&) {
-        std::vector<_tagFSA_ADAPTER_ENUM_INFO> records;
-        FsaEnumAdaptersA(nullptr, "", &records, keepFirst);
-        if (records.empty()) {
-            state.SkipWithError("no controller listed");
-            return;
-        }
-        Ret ret(0);
-        VynAdapter* adapter = new VynAdapter(&records.front(), nullptr, 0, nullptr, &ret);
-        adapter->buildChildren(ret);
-        if (adapter->getNumHardDrives() != drives)
-            state.SkipWithError(("the tree holds " + std::to_string(adapter->getNumHardDrives()) + " drives").c_str());
-        else
-            body(*adapter);
-        adapter->deleteAllChildren();
-        delete adapter;
-    });
+    familybench::onBuiltController(state, description(drives), drives, body);
 }
 
 void family_smart(benchmark::State& state)

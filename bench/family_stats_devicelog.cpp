@@ -6,10 +6,7 @@
 // drive up in the tree; the log indexes the tree once, so items per second
 // must stay level as the entries grow and as the tree grows; a fall with the
 // tree means a lookup walks it.
-#include "Command/Vyn/common/fa_enum.h"
-#include "RaidModel/Implementation/Vyn/VynAdapter.h"
-#include "common/Ret.h"
-#include "fsa_channel.h"
+#include "family_controller.h"
 
 #include <benchmark/benchmark.h>
 
@@ -35,48 +32,25 @@ std::string description(unsigned drives, unsigned entries)
     return text;
 }
 
-FSA_STATUS keepFirst(FSA_STATUS status, _tagFSA_ADAPTER_ENUM_INFO* info, void* context)
-{
-    auto* records = static_cast<std::vector<_tagFSA_ADAPTER_ENUM_INFO>*>(context);
-    if (status == FSA_STS_SUCCESS && info != nullptr)
-        records->push_back(*info);
-    return FSA_STS_SUCCESS;
-}
-
 void family_stats_devicelog(benchmark::State& state)
 {
     const unsigned entries = static_cast<unsigned>(state.range(0));
     const unsigned drives = static_cast<unsigned>(state.range(1));
-    fsabench::onSimulator(state, description(drives, entries), [&](vyn::hostsim::Simulator&) {
-        std::vector<_tagFSA_ADAPTER_ENUM_INFO> records;
-        FsaEnumAdaptersA(nullptr, "", &records, keepFirst);
-        if (records.empty()) {
-            state.SkipWithError("no controller listed");
-            return;
-        }
-        Ret ret(0);
-        auto* adapter = new VynAdapter(&records.front(), nullptr, 0, nullptr, &ret);
-        adapter->buildChildren(ret);
+    familybench::onBuiltController(state, description(drives, entries), drives, [&](VynAdapter& adapter) {
         std::unique_ptr<char[]> buffer(new char[kLogRoom]);
-        if (adapter->getNumHardDrives() != drives) {
-            state.SkipWithError(("the tree holds " + std::to_string(adapter->getNumHardDrives()) + " drives").c_str());
-        } else {
-            unsigned long bytes = 0;
-            for (auto _ : state) {
-                unsigned long size = kLogRoom;
-                const Ret log = adapter->getControllerLog(static_cast<EnumLogTypeRequest>(0), buffer.get(), size, 0);
-                if (log.getReturn() != 0) {
-                    state.SkipWithError("the log failed");
-                    break;
-                }
-                bytes = size;
-                benchmark::DoNotOptimize(buffer.get());
+        unsigned long bytes = 0;
+        for (auto _ : state) {
+            unsigned long size = kLogRoom;
+            const Ret log = adapter.getControllerLog(static_cast<EnumLogTypeRequest>(0), buffer.get(), size, 0);
+            if (log.getReturn() != 0) {
+                state.SkipWithError("the log failed");
+                break;
             }
-            state.counters["log_bytes"] = static_cast<double>(bytes);
-            state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * entries);
+            bytes = size;
+            benchmark::DoNotOptimize(buffer.get());
         }
-        adapter->deleteAllChildren();
-        delete adapter;
+        state.counters["log_bytes"] = static_cast<double>(bytes);
+        state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * entries);
     });
 }
 

@@ -6,10 +6,7 @@
 // the tree as its phases grow; the counters say what was built. The loops
 // over containers, drives and spares must stay linear: items per second of
 // this controller should match those of smaller ones.
-#include "Command/Vyn/common/fa_enum.h"
-#include "RaidModel/Implementation/Vyn/VynAdapter.h"
-#include "common/Ret.h"
-#include "fsa_channel.h"
+#include "family_controller.h"
 
 #include <benchmark/benchmark.h>
 
@@ -19,14 +16,6 @@
 #include <vector>
 
 namespace {
-
-FSA_STATUS keepFirst(FSA_STATUS status, _tagFSA_ADAPTER_ENUM_INFO* info, void* context)
-{
-    auto* records = static_cast<std::vector<_tagFSA_ADAPTER_ENUM_INFO>*>(context);
-    if (status == FSA_STS_SUCCESS && info != nullptr)
-        records->push_back(*info);
-    return FSA_STS_SUCCESS;
-}
 
 std::string readDescription()
 {
@@ -51,8 +40,7 @@ void family_tree(benchmark::State& state)
         return;
     }
     fsabench::onSimulator(state, description, [&](vyn::hostsim::Simulator&) {
-        std::vector<_tagFSA_ADAPTER_ENUM_INFO> records;
-        FsaEnumAdaptersA(nullptr, "", &records, keepFirst);
+        const std::vector<_tagFSA_ADAPTER_ENUM_INFO> records = familybench::listedControllers();
         if (records.empty()) {
             state.SkipWithError("no controller listed");
             return;

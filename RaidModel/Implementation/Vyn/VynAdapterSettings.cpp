@@ -22,11 +22,6 @@
 
 namespace {
 
-const char* const kBusy = "*** Busy: Failed to obtain FSA API adapter write handle ***";
-const char* const kBadParam = "*** Bad Parameter: %s, paramValue=%d ***";
-const char* const kNotSupported = "*** Not Supported: %s, value=%d ***";
-const char* const kException = "*** Exception Caught ***";
-
 // Background verification: switch on, switch off, adjust its pace.
 constexpr int kVerifyOn = 0;
 constexpr int kVerifyOff = 1;
@@ -59,30 +54,6 @@ uint32_t deviceIdOf(const FSA_STORAGE_DEVICE& device)
     return static_cast<uint32_t>(device.lun) << 16 | device.targetId;
 }
 
-void busy(Ret& ret)
-{
-    ret.setBusy();
-    VynErrorPrintf(__FILE__, __LINE__, kBusy);
-}
-
-void badParam(Ret& ret, const char* what, long value)
-{
-    ret.setBadParam(value);
-    VynErrorPrintf(__FILE__, __LINE__, kBadParam, what, static_cast<int>(value));
-}
-
-void notSupported(Ret& ret, const char* what)
-{
-    ret.setNotSupported(0);
-    VynErrorPrintf(__FILE__, __LINE__, kNotSupported, what, 0);
-}
-
-void exception(Ret& ret)
-{
-    ret.setException();
-    VynErrorPrintf(__FILE__, __LINE__, kException);
-}
-
 // The firmware records of the drives at `drives`, in order, with their
 // attachments. False with the Ret set at the first address that names no
 // object or an object without the firmware side: nothing may go to the
@@ -104,12 +75,12 @@ bool collectDrives(const Adapter& adapter, const AddrCollection& drives, DriveSe
     for (unsigned long i = 0; i < n; ++i) {
         RaidObject* found = adapter.getChild(drives.getAddr(i), true);
         if (found == nullptr) {
-            badParam(ret, "One or more addresses are wrong", static_cast<long>(i));
+            vynerror::badParam(ret, "One or more addresses are wrong", static_cast<long>(i));
             return false;
         }
         Serializable* attachment = found->getAttachment();
         if (attachment == nullptr || !attachment->isInstanceOf("VynPhysicalDeviceAttach")) {
-            badParam(ret, "One or more Hard-drive objects had no attachment", static_cast<long>(i));
+            vynerror::badParam(ret, "One or more Hard-drive objects had no attachment", static_cast<long>(i));
             return false;
         }
         auto* attach = static_cast<VynPhysicalDeviceAttach*>(attachment);
@@ -150,7 +121,7 @@ Ret VynAdapter::setDataScrubActive(bool active)
     try {
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         FSA_VERIFY_REQUEST params;
@@ -161,7 +132,7 @@ Ret VynAdapter::setDataScrubActive(bool active)
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "FsaVerifyContainer(x,x)", status);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -173,7 +144,7 @@ Ret VynAdapter::setDataScrubRate(EnumPriorityLevel rate)
     try {
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         FSA_VERIFY_REQUEST params;
@@ -187,7 +158,7 @@ Ret VynAdapter::setDataScrubRate(EnumPriorityLevel rate)
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "FsaVerifyContainer2(x,FSA_BG_VERIFY_ADJUST_PRIORITY,x)", status);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -199,7 +170,7 @@ Ret VynAdapter::setDataScrubRate(unsigned long days)
     try {
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         FSA_VERIFY_REQUEST params;
@@ -211,7 +182,7 @@ Ret VynAdapter::setDataScrubRate(unsigned long days)
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "FsaVerifyContainer2(x,FSA_BG_VERIFY_ADJUST_PRIORITY,x)", status);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -230,7 +201,7 @@ Ret VynAdapter::pauseResumeIO(unsigned long pause)
             openSavedWriteHandle();
         void* saved = getSavedWriteHandle();
         if (saved == nullptr) {
-            badParam(ret, "No saved FSA API read-write handle available", 0);
+            vynerror::badParam(ret, "No saved FSA API read-write handle available", 0);
             return ret;
         }
         const FSA_STATUS status = fsaExports().FsaPauseResumeIo(saved, static_cast<int>(seconds), 0);
@@ -241,7 +212,7 @@ Ret VynAdapter::pauseResumeIO(unsigned long pause)
         else if (seconds != 0)
             setRescanPending(true);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -259,7 +230,7 @@ Ret VynAdapter::isPaused(bool& paused)
         else
             paused = flag != 0;
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -276,7 +247,7 @@ Ret VynAdapter::upgradeControllerFirmware(const char* file, bool)
         }
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         FsaExports& fsa = fsaExports();
@@ -300,7 +271,7 @@ Ret VynAdapter::upgradeControllerFirmware(const char* file, bool)
         }
         setFsaGeneralInfo(&info);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -312,7 +283,7 @@ Ret VynAdapter::testAllSpares()
     try {
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         std::vector<RaidObject*> drives;
@@ -336,7 +307,7 @@ Ret VynAdapter::testAllSpares()
             }
         }
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -348,14 +319,14 @@ Ret VynAdapter::startControllerDiagnostic(EnumAdapterDiagType)
     try {
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         const FSA_STATUS status = fsaExports().FsaOnlineControllerDiagnostic(handle.getAdapterRWHandle());
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "FsaOnlineControllerDiagnostic()", status);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -366,19 +337,19 @@ Ret VynAdapter::setCopyBack(bool enable)
     Ret ret(0);
     try {
         if (!getFeature(featCopyBack)) {
-            notSupported(ret, "!getFeature(FeatCopyBack)");
+            vynerror::notSupported(ret, "!getFeature(FeatCopyBack)", 0);
             return ret;
         }
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         const FSA_STATUS status = fsaExports().FsaSetCopyback(handle.getAdapterRWHandle(), enable ? 1 : 0);
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "FsaSetCopyback()", status);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -390,7 +361,7 @@ Ret VynAdapter::clearPPITable()
     try {
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         FsaExports& fsa = fsaExports();
@@ -403,7 +374,7 @@ Ret VynAdapter::clearPPITable()
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "FsaPauseResumeIo()", status);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -418,14 +389,14 @@ Ret oneCall(const VynAdapter* adapter, const char* failure, Call call)
     try {
         FsaWriteHandleGrabber handle(adapter, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         const FSA_STATUS status = call(fsaExports(), handle.getAdapterRWHandle());
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, failure, status);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -496,7 +467,7 @@ Ret VynAdapter::initializeHardDriveSet(AddrCollection& drives, bool allDrives)
         // A handle that could not be opened shows as the call's failure.
         FsaWriteHandleGrabber handle(this, nullptr);
         if (allDrives) {
-            badParam(ret, "True option is not supported for bAllDrives", 0);
+            vynerror::badParam(ret, "True option is not supported for bAllDrives", 0);
             return ret;
         }
         DriveSet set;
@@ -513,7 +484,7 @@ Ret VynAdapter::initializeHardDriveSet(AddrCollection& drives, bool allDrives)
         if (keepFailedDrives(drives, set, count))
             vynerror::apiError(ret, "FsaInitStorageDeviceSetForFsa() failedDrives.getAddrCount()", FSA_STS_SUCCESS);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -526,7 +497,7 @@ Ret VynAdapter::protectHardDriveSet(AddrCollection& drives, bool protect, bool a
         FsaWriteHandleGrabber handle(this, nullptr);
         // The whole adapter cannot be asked for; the given drives still are.
         if (allDrives)
-            badParam(ret, "True option is not supported for bAllDrives", 0);
+            vynerror::badParam(ret, "True option is not supported for bAllDrives", 0);
         DriveSet set;
         if (!collectDrives(*this, drives, set, ret))
             return ret;
@@ -541,7 +512,7 @@ Ret VynAdapter::protectHardDriveSet(AddrCollection& drives, bool protect, bool a
         if (keepFailedDrives(drives, set, count))
             vynerror::apiError(ret, "FsaProtectStorageDeviceSet()", FSA_STS_SUCCESS);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -552,13 +523,13 @@ Ret VynAdapter::setOrvexaWrite(bool enable)
     Ret ret(0);
     try {
         if (!getFeature(featOrvexaSupport)) {
-            notSupported(ret, "!getFeature(FeatOrvexaSupport)");
+            vynerror::notSupported(ret, "!getFeature(FeatOrvexaSupport)", 0);
             return ret;
         }
         ret = oneCall(this, "FsaSetOrvexaWrite()",
                       [&](FsaExports& fsa, void* h) { return fsa.FsaSetOrvexaWrite(h, enable ? 1 : 0); });
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -585,7 +556,7 @@ Ret VynAdapter::setOrvexaRWFactor(unsigned long readFactor, unsigned long writeF
     const auto inRange = [](unsigned long f) { return f >= kMinBalanceFactor && f <= kMaxBalanceFactor; };
     if (!inRange(readFactor) || !inRange(writeFactor)) {
         Ret ret(0);
-        badParam(ret, "The read, write balance factor should be in the range of 1 to 10", 0);
+        vynerror::badParam(ret, "The read, write balance factor should be in the range of 1 to 10", 0);
         return ret;
     }
     return oneCall(this, "setOrvexaRWFactor()", [&](FsaExports& fsa, void* h) {
@@ -603,7 +574,7 @@ Ret VynAdapter::clearOrvexaPool()
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "clearOrvexaPool()", status);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -615,7 +586,8 @@ Ret VynAdapter::addDriveToOrvexaPool(AddrCollection& drives)
     try {
         FsaWriteHandleGrabber handle(this, nullptr);
         if (drives.getAddrCount() > 1) {
-            notSupported(ret, "Adding more than one drive to Orvexa Pool in a single API call is not supported");
+            vynerror::notSupported(ret, "Adding more than one drive to Orvexa Pool in a single API call is not supported",
+                                   0);
             return ret;
         }
         DriveSet set;
@@ -627,7 +599,7 @@ Ret VynAdapter::addDriveToOrvexaPool(AddrCollection& drives)
             if (state == kMemberReady)
                 continue;
             if (state != 0 && state != 2 && state != 4) {
-                badParam(ret, "invalid member state", static_cast<long>(i));
+                vynerror::badParam(ret, "invalid member state", static_cast<long>(i));
                 return ret;
             }
             const FSA_STATUS status = fsa.FsaInitStorageDeviceForFsa(handle.getAdapterRWHandle(), 1, &set.records[i], 1);
@@ -642,7 +614,7 @@ Ret VynAdapter::addDriveToOrvexaPool(AddrCollection& drives)
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "addDriveToOrvexaPool()", status);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -663,7 +635,7 @@ Ret VynAdapter::removeDriveFromOrvexaPool(AddrCollection& drives)
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "removeDriveFromOrvexaPool()", status);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }

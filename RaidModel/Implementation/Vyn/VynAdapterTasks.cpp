@@ -22,11 +22,6 @@
 
 namespace {
 
-const char* const kBusy = "*** Busy: Failed to obtain FSA API adapter write handle ***";
-const char* const kBadParam = "*** Bad Parameter: %s, paramValue=%d ***";
-const char* const kNotSupported = "*** Not Supported: %s, value=%d ***";
-const char* const kException = "*** Exception Caught ***";
-
 // More tasks than a controller runs at once: a larger count is the
 // firmware's mistake and is not allocated.
 constexpr uint32_t kMaxTasks = 1024;
@@ -136,8 +131,7 @@ Ret VynAdapter::getProgress(Progress& progress)
         if (ret.getReturn() == 0 && all.getSize() > 0)
             progress = *all.getProgress(0);
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, kException);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -182,8 +176,7 @@ Ret VynAdapter::getProgress(ProgressCollection& collection)
                 collection.add(progress);
         }
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, kException);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -195,8 +188,7 @@ Ret VynAdapter::scanForDrives(bool flag)
     try {
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, kBusy);
+            vynerror::busy(ret);
             return ret;
         }
         const FSA_STATUS status = fsaExports().FsaPauseResumeIo(handle.getAdapterRWHandle(), flag ? 1 : 0, 0);
@@ -205,8 +197,7 @@ Ret VynAdapter::scanForDrives(bool flag)
         else if (!flag)
             setRescanPending(true);
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, kException);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -263,8 +254,7 @@ Ret VynAdapter::abortTask(unsigned long taskID)
 
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, kBusy);
+            vynerror::busy(ret);
             return ret;
         }
         for (uint32_t id : stop) {
@@ -275,8 +265,7 @@ Ret VynAdapter::abortTask(unsigned long taskID)
             }
         }
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, kException);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -295,15 +284,12 @@ Ret VynAdapter::setTaskPriority(unsigned long taskID, EnumPriorityLevel priority
         }
         const uint32_t function = faGetLe32(details.bytes + kTaskFunction);
         if (!taskSupportsSettingItsPriority(static_cast<FSA_TASK_FUNCTION>(function))) {
-            ret.setNotSupported(0);
-            VynErrorPrintf(__FILE__, __LINE__, kNotSupported,
-                           "!taskSupportsSettingItsPriority(taskInfo.taskDesc.taskFunction)", 0);
+            vynerror::notSupported(ret, "!taskSupportsSettingItsPriority(taskInfo.taskDesc.taskFunction)", 0);
             return ret;
         }
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, kBusy);
+            vynerror::busy(ret);
             return ret;
         }
         // The firmware's delay: the lower, the sooner the task runs.
@@ -363,8 +349,7 @@ Ret VynAdapter::setTaskPriority(unsigned long taskID, EnumPriorityLevel priority
                 vynerror::apiError(ret, morph.call, status);
         }
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, kException);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -376,8 +361,7 @@ Ret VynAdapter::startBatteryCalibration()
     try {
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, kBusy);
+            vynerror::busy(ret);
             return ret;
         }
         uint32_t record[5] = {};
@@ -385,8 +369,7 @@ Ret VynAdapter::startBatteryCalibration()
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "FsaNvram(x, FSA_NVO_START_BATT_RECONDITION, x)", status);
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, kException);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -398,8 +381,7 @@ Ret VynAdapter::setAlarmState(EnumAlarmState state)
     try {
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, kBusy);
+            vynerror::busy(ret);
             return ret;
         }
         uint32_t operation = 0;
@@ -421,8 +403,7 @@ Ret VynAdapter::setAlarmState(EnumAlarmState state)
             record[1] = 0xFFFFFFFFu;
             break;
         default:
-            ret.setBadParam(0);
-            VynErrorPrintf(__FILE__, __LINE__, kBadParam, "Invalid Alarm State", 0);
+            vynerror::badParam(ret, "Invalid Alarm State", 0);
             return ret;
         }
         FsaExports& fsa = fsaExports();
@@ -440,8 +421,7 @@ Ret VynAdapter::setAlarmState(EnumAlarmState state)
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "FsaAlarm(x,x,x)", status);
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, kException);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -453,8 +433,7 @@ Ret VynAdapter::setAutoFailoverEnabled(bool enable)
     try {
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, kBusy);
+            vynerror::busy(ret);
             return ret;
         }
         const FSA_STATUS status =
@@ -462,8 +441,7 @@ Ret VynAdapter::setAutoFailoverEnabled(bool enable)
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "FsaSetAutomaticFailover()", status);
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, kException);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -475,16 +453,14 @@ Ret VynAdapter::resetController()
     try {
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, kBusy);
+            vynerror::busy(ret);
             return ret;
         }
         const FSA_STATUS status = fsaExports().FsaResetController(handle.getAdapterRWHandle());
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "FsaResetController()", status);
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, kException);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -511,8 +487,7 @@ Ret VynAdapter::setPhysicalDriveCache(EnumHardDriveCacheMode sata, EnumHardDrive
         }
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, kBusy);
+            vynerror::busy(ret);
             return ret;
         }
         const FSA_STATUS status =
@@ -524,8 +499,7 @@ Ret VynAdapter::setPhysicalDriveCache(EnumHardDriveCacheMode sata, EnumHardDrive
         sataHDCacheMode = sata;
         sasHDCacheMode = sas;
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, kException);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -537,8 +511,7 @@ Ret VynAdapter::isOrvexaHasDirtyData()
     try {
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, kBusy);
+            vynerror::busy(ret);
             return ret;
         }
         // The answer is the status itself: 1 when the pool holds dirty data.
@@ -546,8 +519,7 @@ Ret VynAdapter::isOrvexaHasDirtyData()
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "isOrvexaHasDirtyData()", status);
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, kException);
+        vynerror::exception(ret);
     }
     return ret;
 }

@@ -79,12 +79,9 @@ FsaWriteHandleGrabber::~FsaWriteHandleGrabber()
 
 namespace {
 
-const char* const kBadParam = "*** Bad Parameter: %s, paramValue=%d ***";
-
 [[noreturn]] void badChunks(Ret& ret, const char* text)
 {
-    ret.setBadParam(0);
-    VynErrorPrintf(__FILE__, __LINE__, kBadParam, text, 0);
+    vynerror::badParam(ret, text, 0);
     throw ReturnCode(-2);
 }
 
@@ -142,8 +139,7 @@ FsaStorageDeviceArrayGrabber::FsaStorageDeviceArrayGrabber(Adapter* adapter, con
         }
         if (fault != nullptr) {
             ++errors;
-            ret.setBadParam(static_cast<long>(i));
-            VynErrorPrintf(__FILE__, __LINE__, kBadParam, fault, static_cast<int>(i));
+            vynerror::badParam(ret, fault, static_cast<long>(i));
         }
     }
     if (errors != 0) {

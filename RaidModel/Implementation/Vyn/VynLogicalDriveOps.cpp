@@ -29,10 +29,6 @@
 
 namespace {
 
-const char* const kBusy = "*** Busy: Failed to obtain FSA API adapter write handle ***";
-const char* const kBadParam = "*** Bad Parameter: %s, paramValue=%d ***";
-const char* const kException = "*** Exception Caught ***";
-
 constexpr uint32_t FSA_CO_SET_DELAY = 4;
 constexpr uint32_t FSA_CO_ZERO_ALWAYS = 7;
 constexpr uint32_t FSA_CO_SYNCHRONIZE = 21;
@@ -74,24 +70,6 @@ tag_FSA_CONTAINER keyAt(const uint8_t* bytes)
     return key;
 }
 
-void badParam(Ret& ret, const char* text, long value)
-{
-    ret.setBadParam(value);
-    VynErrorPrintf(__FILE__, __LINE__, kBadParam, text, static_cast<int>(value));
-}
-
-void busy(Ret& ret)
-{
-    ret.setBusy();
-    VynErrorPrintf(__FILE__, __LINE__, kBusy);
-}
-
-void exceptionCaught(Ret& ret)
-{
-    VynErrorPrintf(__FILE__, __LINE__, kException);
-    ret.setException();
-}
-
 // The device array of a request could not be made: the grabber has set the
 // Ret for chunks it could not name, and only logged a shortage of memory.
 void deviceArrayFailed(Ret& ret, const ReturnCode& code)
@@ -114,7 +92,7 @@ Ret VynBasicLogicalDrive::containerOperation(uint32_t operation, void* parameter
     try {
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         const tag_FSA_CONTAINER key = keyAt(getContainer());
@@ -122,7 +100,7 @@ Ret VynBasicLogicalDrive::containerOperation(uint32_t operation, void* parameter
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, call, status);
     } catch (...) {
-        exceptionCaught(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -144,7 +122,7 @@ Ret VynBasicLogicalDrive::initializeLogicalDrive(EnumInitMethod method, EnumPrio
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynBasicLogicalDrive::initializeLogicalDrive()");
     if (static_cast<int>(method) != kInitClear) {
         Ret ret(0);
-        badParam(ret, "methodIN != INIT_CLEAR", 0);
+        vynerror::badParam(ret, "methodIN != INIT_CLEAR", 0);
         return ret;
     }
     return containerOperation(FSA_CO_ZERO_ALWAYS, nullptr, "FsaContainer(x,x,FSA_CO_ZERO_ALWAYS,x)");
@@ -155,12 +133,12 @@ Ret VynBasicLogicalDrive::setName(const char* name)
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynBasicLogicalDrive::setName()");
     Ret ret(0);
     if (name == nullptr) {
-        badParam(ret, "pNameIN==NULL", 0);
+        vynerror::badParam(ret, "pNameIN==NULL", 0);
         return ret;
     }
     const size_t length = std::strlen(name);
     if (length > kLabelChars) {
-        badParam(ret, "strlen(pNameIN) too long", static_cast<long>(length));
+        vynerror::badParam(ret, "strlen(pNameIN) too long", static_cast<long>(length));
         return ret;
     }
     // The firmware reads a whole label; the copy ends it.
@@ -178,11 +156,11 @@ Ret VynBasicLogicalDrive::setCache(EnumLogicalDriveCacheMode readMode, EnumLogic
         FsaWriteHandleGrabber handle(this, &ret);
         void* h = handle.getAdapterRWHandle();
         if (h == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         if (readMode == kNoChange && writeMode == kNoChange) {
-            badParam(ret, "Both read/write cache settings set to LD_CACHE_NO_CHANGE", 0);
+            vynerror::badParam(ret, "Both read/write cache settings set to LD_CACHE_NO_CHANGE", 0);
             return ret;
         }
         const tag_FSA_CONTAINER key = keyAt(getContainer());
@@ -197,7 +175,7 @@ Ret VynBasicLogicalDrive::setCache(EnumLogicalDriveCacheMode readMode, EnumLogic
 
         switch (static_cast<int>(readMode)) {
         case 0:
-            badParam(ret, "LD_CACHE_NOT_SUPPORTED invalid", 0);
+            vynerror::badParam(ret, "LD_CACHE_NOT_SUPPORTED invalid", 0);
             return ret;
         case 1:
             break;
@@ -205,7 +183,7 @@ Ret VynBasicLogicalDrive::setCache(EnumLogicalDriveCacheMode readMode, EnumLogic
             params.readCache = kReadCacheOn;
             break;
         case 3:
-            badParam(ret, "LD_CACHE_WHEN_PROTECTED is not supported for read", 0);
+            vynerror::badParam(ret, "LD_CACHE_WHEN_PROTECTED is not supported for read", 0);
             return ret;
         case 4:
             if (readCacheSetting == 2)
@@ -214,13 +192,13 @@ Ret VynBasicLogicalDrive::setCache(EnumLogicalDriveCacheMode readMode, EnumLogic
         case 5:
             return release();
         default:
-            badParam(ret, "Unknown value passed for readCacheSettingIN", 0);
+            vynerror::badParam(ret, "Unknown value passed for readCacheSettingIN", 0);
             return ret;
         }
 
         switch (static_cast<int>(writeMode)) {
         case 0:
-            badParam(ret, "LD_CACHE_NOT_SUPPORTED invalid", 0);
+            vynerror::badParam(ret, "LD_CACHE_NOT_SUPPORTED invalid", 0);
             return ret;
         case 1:
             break;
@@ -239,7 +217,7 @@ Ret VynBasicLogicalDrive::setCache(EnumLogicalDriveCacheMode readMode, EnumLogic
         case 5:
             return release();
         default:
-            badParam(ret, "Unknown value passed for writeCacheSettingIN", 0);
+            vynerror::badParam(ret, "Unknown value passed for writeCacheSettingIN", 0);
             return ret;
         }
 
@@ -247,7 +225,7 @@ Ret VynBasicLogicalDrive::setCache(EnumLogicalDriveCacheMode readMode, EnumLogic
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "FsaContainerSetCacheParams(x,x,x)", status);
     } catch (...) {
-        exceptionCaught(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -258,13 +236,13 @@ Ret VynBasicLogicalDrive::setState(EnumLogicalDeviceState state, EnumLogicalDevi
     Ret ret(0);
     try {
         if (static_cast<int>(state) != kOptimal) {
-            badParam(ret, "Logical drives can only be forced into the OKAY state", static_cast<long>(state));
+            vynerror::badParam(ret, "Logical drives can only be forced into the OKAY state", static_cast<long>(state));
             return ret;
         }
         FsaWriteHandleGrabber handle(this, &ret);
         void* h = handle.getAdapterRWHandle();
         if (h == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         FsaExports& fsa = fsaExports();
@@ -291,7 +269,7 @@ Ret VynBasicLogicalDrive::setState(EnumLogicalDeviceState state, EnumLogicalDevi
                 vynerror::apiError(ret, "FsaContainer(x, x, FSA_CO_RESTORE_CONTAINER, NULL)", status);
         }
     } catch (...) {
-        exceptionCaught(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -303,7 +281,7 @@ Ret VynBasicLogicalDrive::setStripeSize(EnumStripeSize size)
     try {
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         const tag_FSA_CONTAINER key = keyAt(getContainer());
@@ -313,7 +291,7 @@ Ret VynBasicLogicalDrive::setStripeSize(EnumStripeSize size)
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "FsaMorphContainer()", status);
     } catch (...) {
-        exceptionCaught(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -326,7 +304,7 @@ Ret VynBasicLogicalDrive::increaseSize(const std::vector<ChunkSpec>& chunks, Enu
         FsaWriteHandleGrabber handle(this, &ret);
         void* h = handle.getAdapterRWHandle();
         if (h == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         FsaStorageDeviceArrayGrabber devices(vynAdapter, chunks, ret);
@@ -350,7 +328,7 @@ Ret VynBasicLogicalDrive::increaseSize(const std::vector<ChunkSpec>& chunks, Enu
     } catch (const ReturnCode& code) {
         deviceArrayFailed(ret, code);
     } catch (...) {
-        exceptionCaught(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -448,17 +426,17 @@ Ret VynBasicLogicalDrive::modify(const LogicalDriveSpec& spec)
             return ret;
         const unsigned level = getFsaRaidLevel(spec.raidLevel, static_cast<EnumInitMethod>(0));
         if (level == 0) {
-            badParam(ret, "invalid RAID level", static_cast<long>(spec.raidLevel));
+            vynerror::badParam(ret, "invalid RAID level", static_cast<long>(spec.raidLevel));
             return ret;
         }
         if (spec.chunks.empty()) {
-            badParam(ret, "no members specified", 0);
+            vynerror::badParam(ret, "no members specified", 0);
             return ret;
         }
         FsaWriteHandleGrabber handle(this, &ret);
         void* h = handle.getAdapterRWHandle();
         if (h == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         FsaStorageDeviceArrayGrabber devices(vynAdapter, spec.chunks, ret);
@@ -482,7 +460,7 @@ Ret VynBasicLogicalDrive::modify(const LogicalDriveSpec& spec)
     } catch (const ReturnCode& code) {
         deviceArrayFailed(ret, code);
     } catch (...) {
-        exceptionCaught(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -506,7 +484,7 @@ Ret VynBasicLogicalDrive::powerManagement(uint32_t enable, unsigned long standby
     try {
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         const tag_FSA_CONTAINER key = keyAt(getContainer());
@@ -516,7 +494,7 @@ Ret VynBasicLogicalDrive::powerManagement(uint32_t enable, unsigned long standby
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "FsaContainerSetPowerManagement()", status);
     } catch (...) {
-        exceptionCaught(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -532,12 +510,12 @@ Ret VynBasicLogicalDrive::setOrvexaPreferredCache(EnumOrvexaPreferredSetting set
         } else if (static_cast<int>(setting) == 2) {
             flag = 1;
         } else {
-            badParam(ret, "Unknown value passed for read cache setting", 0);
+            vynerror::badParam(ret, "Unknown value passed for read cache setting", 0);
             return ret;
         }
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         const tag_FSA_CONTAINER key = keyAt(getContainer());
@@ -545,7 +523,7 @@ Ret VynBasicLogicalDrive::setOrvexaPreferredCache(EnumOrvexaPreferredSetting set
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "setOrvexaPreferredCache()", status);
     } catch (...) {
-        exceptionCaught(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -560,16 +538,16 @@ Ret VynBasicLogicalDrive::setPreferredOrvexaWriteCache(EnumOrvexaWriteCachePrefe
         const int preferred = static_cast<int>(setting);
         const int policyValue = static_cast<int>(policy);
         if (preferred < 1 || preferred > 3) {
-            badParam(ret, "Unknown value passed for write cache setting", 0);
+            vynerror::badParam(ret, "Unknown value passed for write cache setting", 0);
             return ret;
         }
         if (policyValue < 0 || policyValue > 4) {
-            badParam(ret, "Unknown value passed for write cache setting", 0);
+            vynerror::badParam(ret, "Unknown value passed for write cache setting", 0);
             return ret;
         }
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         const tag_FSA_CONTAINER key = keyAt(getContainer());
@@ -578,7 +556,7 @@ Ret VynBasicLogicalDrive::setPreferredOrvexaWriteCache(EnumOrvexaWriteCachePrefe
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "setPreferredOrvexaWriteCache()", status);
     } catch (...) {
-        exceptionCaught(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }

@@ -66,8 +66,6 @@ constexpr size_t kInquirySerialBytes = 8;
 constexpr size_t kInquiryFru = 114;
 constexpr size_t kInquiryFruBytes = 12;
 
-const char* const kBadParameter = "*** Bad Parameter: %s, paramValue=%d ***";
-
 // A fixed-width text field with trailing blanks and NULs cut.
 std::string fieldText(const char* field, size_t width)
 {
@@ -392,13 +390,11 @@ void VynPhysicalDeviceAttach::doScsiPassThru(SCSICommand& command, Ret& ret)
                           "VynPhysicalDeviceAttach::doScsiPassThru(SCSICommand& cmd, Ret& ret)");
     ret = Ret(0);
     if (device == nullptr) {
-        ret.setBadParam(0);
-        VynErrorPrintf(__FILE__, __LINE__, kBadParameter, "pDevice==NULL", 0);
+        vynerror::badParam(ret, "pDevice==NULL", 0);
         return;
     }
     if (channel == nullptr) {
-        ret.setBadParam(0);
-        VynErrorPrintf(__FILE__, __LINE__, kBadParameter, "pChannel==NULL", 0);
+        vynerror::badParam(ret, "pChannel==NULL", 0);
         return;
     }
 
@@ -504,8 +500,7 @@ void VynPhysicalDeviceAttach::doBruteForceBlink(bool on, Ret& ret)
                           "VynPhysicalDeviceAttach::doBruteForceBlink(bool bIdentify, Ret& ret)");
     ret = Ret(0);
     if (vynAdapter == nullptr) {
-        ret.setBadParam(0);
-        VynErrorPrintf(__FILE__, __LINE__, kBadParameter, "pVynAdapter==NULL", 0);
+        vynerror::badParam(ret, "pVynAdapter==NULL", 0);
         return;
     }
     // Operation word, seconds; the rest of the block stays zero.
@@ -527,8 +522,7 @@ void VynPhysicalDeviceAttach::doSafteBlink(bool on, Ret& ret)
     try {
         FsaWriteHandleGrabber handle(device, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, "*** Busy: Failed to obtain FSA API adapter write handle ***");
+            vynerror::busy(ret);
             return;
         }
         auto* request = new (std::nothrow) FSA_ENCLOSURE_MGT;
@@ -549,8 +543,7 @@ void VynPhysicalDeviceAttach::doSafteBlink(bool on, Ret& ret)
             VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaEnclosureMgt()", static_cast<int>(status));
         }
     } catch (...) {
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
-        ret.setException();
+        vynerror::exception(ret);
     }
 }
 
@@ -562,14 +555,12 @@ void VynPhysicalDeviceAttach::doSesBlink(bool on, Ret& ret)
     try {
         RaidObject* parent = sesElement != nullptr ? sesElement->getParent() : nullptr;
         if (parent == nullptr || !parent->isInstanceOf("SES2EnclosureDevice")) {
-            ret.setBadParam(0);
-            VynErrorPrintf(__FILE__, __LINE__, kBadParameter, "pSesElement->getParent()", 0);
+            vynerror::badParam(ret, "pSesElement->getParent()", 0);
             return;
         }
         ret = static_cast<SES2EnclosureDevice*>(parent)->blinkElement(on, *sesElement);
     } catch (...) {
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
-        ret.setException();
+        vynerror::exception(ret);
     }
 }
 

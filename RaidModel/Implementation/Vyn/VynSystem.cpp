@@ -150,8 +150,7 @@ void VynSystem::buildChildren(StorLib* previous, Ret& ret)
             ++index;
         }
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+        vynerror::exception(ret);
     }
 }
 
@@ -173,11 +172,10 @@ void VynSystem::buildChildrenForSingleAdapter(StorLib* previous, unsigned long i
     } catch (...) {
     }
     if (!built) {
-        ret.setBadParam(static_cast<long>(index));
-        VynErrorPrintf(__FILE__, __LINE__, "*** Bad Parameter: %s, paramValue=%d ***",
-                       "buildChildrenForSingleAdapter(StorLib *pStorLibIN, ULONG indexIN, Ret & retOUT) - invalid "
-                       "indexIN specified",
-                       static_cast<int>(index));
+        vynerror::badParam(ret,
+                           "buildChildrenForSingleAdapter(StorLib *pStorLibIN, ULONG indexIN, Ret & retOUT) - invalid "
+                           "indexIN specified",
+                           static_cast<long>(index));
     }
 }
 
@@ -194,8 +192,7 @@ int VynSystem::getControllerCount(StorLib*, Ret& ret)
             VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaEnumAdapters()", static_cast<int>(status));
         }
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+        vynerror::exception(ret);
     }
     return static_cast<int>(count);
 }
@@ -210,7 +207,6 @@ void VynSystem::disableDebugLogging(Ret& ret)
             VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaDisableDebugLogs", static_cast<int>(status));
         }
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+        vynerror::exception(ret);
     }
 }

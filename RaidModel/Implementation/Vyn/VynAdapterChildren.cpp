@@ -132,14 +132,12 @@ void VynAdapter::initSasPhyInfo(Ret& ret)
         std::memset(&record, 0, sizeof record);
         const FSA_STATUS status = fsaExports().FsaGetAdapterSasPhyInfo(adapterHandle, index, &record);
         if (status != FSA_STS_SUCCESS) {
-            ret.setApiError(status);
-            VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaGetAdapterSasPhyInfo()", static_cast<int>(status));
+            vynerror::apiError(ret, "FsaGetAdapterSasPhyInfo()", status);
             continue;
         }
         VynSASPhy* phy = newOrNull<VynSASPhy>(&record);
         if (phy == nullptr) {
-            ret.setResource();
-            VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE, "new VynSASPhy()");
+            vynerror::resourceError(ret, "new VynSASPhy()");
             continue;
         }
         addChild(phy);

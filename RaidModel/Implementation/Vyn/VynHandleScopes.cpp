@@ -62,9 +62,7 @@ FsaWriteHandleGrabber::FsaWriteHandleGrabber(const RaidObject* object, Ret* ret)
     handle = nullptr;
     openWord = 0;
     if (ret != nullptr) {
-        ret->setApiError(status);
-        VynErrorPrintf(__FILE__, __LINE__, vynerror::API,
-                       "FsaOpenAdapter2A(FSA_ACC_READ_WRITE)", static_cast<int>(status));
+        vynerror::apiError(*ret, "FsaOpenAdapter2A(FSA_ACC_READ_WRITE)", status);
     } else {
         VynErrorPrintf(__FILE__, __LINE__, "FsaOpenAdapter2A(FSA_ACC_READ_WRITE), fsaStatus=%d",
                        static_cast<int>(status));

@@ -436,8 +436,7 @@ void VynPhysicalDeviceAttach::doScsiPassThru(SCSICommand& command, Ret& ret)
     if (status != FSA_STS_SUCCESS) {
         // The firmware status stays readable in the Ret; the return code
         // stays the API error's.
-        ret.setApiError(status);
-        VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaSendScsiCommand()", static_cast<int>(status));
+        vynerror::apiError(ret, "FsaSendScsiCommand()", status);
     } else if (completionClass != kSrbSuccess && completionClass != kSrbDataOverrun &&
                completionClass != kSrbUnderrunOk && scsiStatus != kScsiGood && scsiStatus != kScsiCheckCondition) {
         VynExtraErrorPrintf("FsaSendScsiCommand(),srbStatus = %x scsiStatus = %x", completionClass, scsiStatus);
@@ -508,9 +507,7 @@ void VynPhysicalDeviceAttach::doBruteForceBlink(bool on, Ret& ret)
     const FSA_STATUS status = fsaExports().FsaStorageDevice2(vynAdapter->getAdapterHandle(), getStorageDevice(),
                                                              kBlinkDrive, parameters, nullptr);
     if (status != FSA_STS_SUCCESS) {
-        ret.setApiError(status);
-        VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaStorageDevice2(x,x,FSA_SDO_BLINK_DRIVE,x,x)",
-                       static_cast<int>(status));
+        vynerror::apiError(ret, "FsaStorageDevice2(x,x,FSA_SDO_BLINK_DRIVE,x,x)", status);
     }
 }
 
@@ -527,8 +524,7 @@ void VynPhysicalDeviceAttach::doSafteBlink(bool on, Ret& ret)
         }
         auto* request = new (std::nothrow) FSA_ENCLOSURE_MGT;
         if (request == nullptr) {
-            ret.setResource();
-            VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE, "new FSA_ENCLOSURE_MGT");
+            vynerror::resourceError(ret, "new FSA_ENCLOSURE_MGT");
             return;
         }
         std::memset(request, 0, sizeof *request);
@@ -539,8 +535,7 @@ void VynPhysicalDeviceAttach::doSafteBlink(bool on, Ret& ret)
         const FSA_STATUS status = fsaExports().FsaEnclosureMgt(handle.getAdapterRWHandle(), request);
         delete request;
         if (status != FSA_STS_SUCCESS) {
-            ret.setApiError(status);
-            VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaEnclosureMgt()", static_cast<int>(status));
+            vynerror::apiError(ret, "FsaEnclosureMgt()", status);
         }
     } catch (...) {
         vynerror::exception(ret);

@@ -117,74 +117,40 @@ bool keepFailedDrives(AddrCollection& drives, const DriveSet& set, uint32_t retu
 Ret VynAdapter::setDataScrubActive(bool active)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setDataScrubActive()");
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            vynerror::busy(ret);
-            return ret;
-        }
+    return writeHandleCall(this, "FsaVerifyContainer(x,x)", [&](FsaExports& fsa, void* h) {
         FSA_VERIFY_REQUEST params;
         std::memset(&params, 0, sizeof params);
         faPutLe32(params.bytes, 1);
-        const FSA_STATUS status =
-            fsaExports().FsaVerifyContainer2(handle.getAdapterRWHandle(), active ? kVerifyOn : kVerifyOff, &params);
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "FsaVerifyContainer(x,x)", status);
-    } catch (...) {
-        vynerror::exception(ret);
-    }
-    return ret;
+        return fsa.FsaVerifyContainer2(h, active ? kVerifyOn : kVerifyOff, &params);
+    });
 }
 
 Ret VynAdapter::setDataScrubRate(EnumPriorityLevel rate)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setDataScrubRate(EnumPriorityLevel)");
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            vynerror::busy(ret);
-            return ret;
-        }
+    const char* const failure = "FsaVerifyContainer2(x,FSA_BG_VERIFY_ADJUST_PRIORITY,x)";
+    return writeHandleCall(this, failure, [&](FsaExports& fsa, void* h) {
         FSA_VERIFY_REQUEST params;
         std::memset(&params, 0, sizeof params);
         // The firmware's priorities count from 1; anything else is left to it
         // as 0.
         if (rate == PRIORITY_LOW || rate == PRIORITY_MEDIUM || rate == PRIORITY_HIGH)
             faPutLe32(params.bytes, static_cast<uint32_t>(rate) + 1);
-        const FSA_STATUS status =
-            fsaExports().FsaVerifyContainer2(handle.getAdapterRWHandle(), kVerifyAdjustPriority, &params);
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "FsaVerifyContainer2(x,FSA_BG_VERIFY_ADJUST_PRIORITY,x)", status);
-    } catch (...) {
-        vynerror::exception(ret);
-    }
-    return ret;
+        return fsa.FsaVerifyContainer2(h, kVerifyAdjustPriority, &params);
+    });
 }
 
 Ret VynAdapter::setDataScrubRate(unsigned long days)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setDataScrubRate(unsigned long)");
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            vynerror::busy(ret);
-            return ret;
-        }
+    const char* const failure = "FsaVerifyContainer2(x,FSA_BG_VERIFY_ADJUST_PRIORITY,x)";
+    return writeHandleCall(this, failure, [&](FsaExports& fsa, void* h) {
         FSA_VERIFY_REQUEST params;
         std::memset(&params, 0, sizeof params);
         // 0 to 2 are the priorities again; a larger value is a period in days.
         faPutLe32(params.bytes + 4, days <= 2 ? static_cast<uint32_t>(days) + 1 : static_cast<uint32_t>(days));
-        const FSA_STATUS status =
-            fsaExports().FsaVerifyContainer2(handle.getAdapterRWHandle(), kVerifyAdjustPriority, &params);
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "FsaVerifyContainer2(x,FSA_BG_VERIFY_ADJUST_PRIORITY,x)", status);
-    } catch (...) {
-        vynerror::exception(ret);
-    }
-    return ret;
+        return fsa.FsaVerifyContainer2(h, kVerifyAdjustPriority, &params);
+    });
 }
 
 Ret VynAdapter::pauseResumeIO(unsigned long pause)
@@ -315,20 +281,8 @@ Ret VynAdapter::testAllSpares()
 Ret VynAdapter::startControllerDiagnostic(EnumAdapterDiagType)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::startControllerDiagnostic()");
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            vynerror::busy(ret);
-            return ret;
-        }
-        const FSA_STATUS status = fsaExports().FsaOnlineControllerDiagnostic(handle.getAdapterRWHandle());
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "FsaOnlineControllerDiagnostic()", status);
-    } catch (...) {
-        vynerror::exception(ret);
-    }
-    return ret;
+    return writeHandleCall(this, "FsaOnlineControllerDiagnostic()",
+                           [&](FsaExports& fsa, void* h) { return fsa.FsaOnlineControllerDiagnostic(h); });
 }
 
 Ret VynAdapter::setCopyBack(bool enable)
@@ -340,14 +294,8 @@ Ret VynAdapter::setCopyBack(bool enable)
             vynerror::notSupported(ret, "!getFeature(FeatCopyBack)", 0);
             return ret;
         }
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            vynerror::busy(ret);
-            return ret;
-        }
-        const FSA_STATUS status = fsaExports().FsaSetCopyback(handle.getAdapterRWHandle(), enable ? 1 : 0);
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "FsaSetCopyback()", status);
+        ret = writeHandleCall(this, "FsaSetCopyback()",
+                              [&](FsaExports& fsa, void* h) { return fsa.FsaSetCopyback(h, enable ? 1 : 0); });
     } catch (...) {
         vynerror::exception(ret);
     }
@@ -379,34 +327,10 @@ Ret VynAdapter::clearPPITable()
     return ret;
 }
 
-// The settings that are one firmware call each with no check of their own.
-namespace {
-
-template <class Call>
-Ret oneCall(const VynAdapter* adapter, const char* failure, Call call)
-{
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(adapter, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            vynerror::busy(ret);
-            return ret;
-        }
-        const FSA_STATUS status = call(fsaExports(), handle.getAdapterRWHandle());
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, failure, status);
-    } catch (...) {
-        vynerror::exception(ret);
-    }
-    return ret;
-}
-
-}  // namespace
-
 Ret VynAdapter::setDefaultLDTaskPriority(EnumPriorityLevel priority, bool applyToRunningTasks)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setDefaultLDTaskPriority()");
-    return oneCall(this, "FsaSetDefaultLDTaskPriority()", [&](FsaExports& fsa, void* h) {
+    return writeHandleCall(this, "FsaSetDefaultLDTaskPriority()", [&](FsaExports& fsa, void* h) {
         return fsa.FsaSetDefaultLDTaskPriority(h, static_cast<uint32_t>(priority), applyToRunningTasks ? 1 : 0);
     });
 }
@@ -414,7 +338,7 @@ Ret VynAdapter::setDefaultLDTaskPriority(EnumPriorityLevel priority, bool applyT
 Ret VynAdapter::setPerformanceMode(EnumPerformanceMode mode)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setPerformanceMode()");
-    return oneCall(this, "FsaSetPerformanceMode()", [&](FsaExports& fsa, void* h) {
+    return writeHandleCall(this, "FsaSetPerformanceMode()", [&](FsaExports& fsa, void* h) {
         return fsa.FsaSetPerformanceMode(h, static_cast<uint32_t>(mode));
     });
 }
@@ -423,7 +347,7 @@ Ret VynAdapter::setPMStayAwakePeriod(unsigned long start, unsigned long end, uns
                                      unsigned char days)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setPMStayAwakePeriod()");
-    return oneCall(this, "setPMStayAwakePeriod()", [&](FsaExports& fsa, void* h) {
+    return writeHandleCall(this, "setPMStayAwakePeriod()", [&](FsaExports& fsa, void* h) {
         return fsa.FsaSetPMStayAwakePeriod(h, static_cast<uint32_t>(start), static_cast<uint32_t>(end),
                                            static_cast<uint32_t>(enable), days);
     });
@@ -432,7 +356,7 @@ Ret VynAdapter::setPMStayAwakePeriod(unsigned long start, unsigned long end, uns
 Ret VynAdapter::setPMSpinupLimits(unsigned long internalLimit, unsigned long externalLimit)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setPMSpinupLimits()");
-    return oneCall(this, "setPMSpinupLimits()", [&](FsaExports& fsa, void* h) {
+    return writeHandleCall(this, "setPMSpinupLimits()", [&](FsaExports& fsa, void* h) {
         return fsa.FsaSetPMSpinupLimits(h, static_cast<uint32_t>(internalLimit), static_cast<uint32_t>(externalLimit));
     });
 }
@@ -440,7 +364,7 @@ Ret VynAdapter::setPMSpinupLimits(unsigned long internalLimit, unsigned long ext
 Ret VynAdapter::setPMUTCToLocalTimeDiff(long difference)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setPMUTCToLocalTimeDiff()");
-    return oneCall(this, "setPMUTCToLocalTimeDiff()", [&](FsaExports& fsa, void* h) {
+    return writeHandleCall(this, "setPMUTCToLocalTimeDiff()", [&](FsaExports& fsa, void* h) {
         return fsa.FsaSetPMUTCToLocalTimeDiff(h, static_cast<int32_t>(difference));
     });
 }
@@ -448,14 +372,14 @@ Ret VynAdapter::setPMUTCToLocalTimeDiff(long difference)
 Ret VynAdapter::clearNvsRam()
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::clearNvsRam()");
-    return oneCall(this, "clearNvsRam()",
+    return writeHandleCall(this, "clearNvsRam()",
                    [&](FsaExports& fsa, void* h) { return fsa.FsaClearControllerNvsRam(h); });
 }
 
 Ret VynAdapter::setSataNCQ(bool enable)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setSataNCQ()");
-    return oneCall(this, "setSataNCQ()",
+    return writeHandleCall(this, "setSataNCQ()",
                    [&](FsaExports& fsa, void* h) { return fsa.FsaSetSataNCQ(h, enable ? 1 : 0); });
 }
 
@@ -526,8 +450,8 @@ Ret VynAdapter::setOrvexaWrite(bool enable)
             vynerror::notSupported(ret, "!getFeature(FeatOrvexaSupport)", 0);
             return ret;
         }
-        ret = oneCall(this, "FsaSetOrvexaWrite()",
-                      [&](FsaExports& fsa, void* h) { return fsa.FsaSetOrvexaWrite(h, enable ? 1 : 0); });
+        ret = writeHandleCall(this, "FsaSetOrvexaWrite()",
+                              [&](FsaExports& fsa, void* h) { return fsa.FsaSetOrvexaWrite(h, enable ? 1 : 0); });
     } catch (...) {
         vynerror::exception(ret);
     }
@@ -537,7 +461,7 @@ Ret VynAdapter::setOrvexaWrite(bool enable)
 Ret VynAdapter::setOrvexaFlushAndFetchRate(unsigned long rate)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setOrvexaFlushAndFetchRate()");
-    return oneCall(this, "setOrvexaFlushAndFetchRate()", [&](FsaExports& fsa, void* h) {
+    return writeHandleCall(this, "setOrvexaFlushAndFetchRate()", [&](FsaExports& fsa, void* h) {
         return fsa.FsaSetOrvexaFlushAndFetchRate(h, static_cast<uint32_t>(rate));
     });
 }
@@ -545,7 +469,7 @@ Ret VynAdapter::setOrvexaFlushAndFetchRate(unsigned long rate)
 Ret VynAdapter::setDirtyPageThresholdValue(unsigned long value)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setDirtyPageThresholdValue()");
-    return oneCall(this, "setDirtyPageThresholdValue()", [&](FsaExports& fsa, void* h) {
+    return writeHandleCall(this, "setDirtyPageThresholdValue()", [&](FsaExports& fsa, void* h) {
         return fsa.FsaSetDirtyPageThresholdValue(h, static_cast<uint32_t>(value));
     });
 }
@@ -559,7 +483,7 @@ Ret VynAdapter::setOrvexaRWFactor(unsigned long readFactor, unsigned long writeF
         vynerror::badParam(ret, "The read, write balance factor should be in the range of 1 to 10", 0);
         return ret;
     }
-    return oneCall(this, "setOrvexaRWFactor()", [&](FsaExports& fsa, void* h) {
+    return writeHandleCall(this, "setOrvexaRWFactor()", [&](FsaExports& fsa, void* h) {
         return fsa.FsaSetOrvexaRWFactor(h, static_cast<uint32_t>(readFactor), static_cast<uint32_t>(writeFactor));
     });
 }
@@ -586,8 +510,8 @@ Ret VynAdapter::addDriveToOrvexaPool(AddrCollection& drives)
     try {
         FsaWriteHandleGrabber handle(this, nullptr);
         if (drives.getAddrCount() > 1) {
-            vynerror::notSupported(ret, "Adding more than one drive to Orvexa Pool in a single API call is not supported",
-                                   0);
+            vynerror::notSupported(
+                ret, "Adding more than one drive to Orvexa Pool in a single API call is not supported", 0);
             return ret;
         }
         DriveSet set;

@@ -184,22 +184,12 @@ Ret VynAdapter::getProgress(ProgressCollection& collection)
 Ret VynAdapter::scanForDrives(bool flag)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::scanForDrives()");
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            vynerror::busy(ret);
-            return ret;
-        }
-        const FSA_STATUS status = fsaExports().FsaPauseResumeIo(handle.getAdapterRWHandle(), flag ? 1 : 0, 0);
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "FsaPauseResumeIo(x,x)", status);
-        else if (!flag)
+    return writeHandleCall(this, "FsaPauseResumeIo(x,x)", [&](FsaExports& fsa, void* h) {
+        const FSA_STATUS status = fsa.FsaPauseResumeIo(h, flag ? 1 : 0, 0);
+        if (status == FSA_STS_SUCCESS && !flag)
             setRescanPending(true);
-    } catch (...) {
-        vynerror::exception(ret);
-    }
-    return ret;
+        return status;
+    });
 }
 
 Ret VynAdapter::abortTask(unsigned long taskID)
@@ -357,21 +347,10 @@ Ret VynAdapter::setTaskPriority(unsigned long taskID, EnumPriorityLevel priority
 Ret VynAdapter::startBatteryCalibration()
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::startBatteryCalibration()");
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            vynerror::busy(ret);
-            return ret;
-        }
+    return writeHandleCall(this, "FsaNvram(x, FSA_NVO_START_BATT_RECONDITION, x)", [&](FsaExports& fsa, void* h) {
         uint32_t record[5] = {};
-        const FSA_STATUS status = fsaExports().FsaNvram(handle.getAdapterRWHandle(), kBatteryRecondition, record);
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "FsaNvram(x, FSA_NVO_START_BATT_RECONDITION, x)", status);
-    } catch (...) {
-        vynerror::exception(ret);
-    }
-    return ret;
+        return fsa.FsaNvram(h, kBatteryRecondition, record);
+    });
 }
 
 Ret VynAdapter::setAlarmState(EnumAlarmState state)
@@ -429,40 +408,16 @@ Ret VynAdapter::setAlarmState(EnumAlarmState state)
 Ret VynAdapter::setAutoFailoverEnabled(bool enable)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setAutoFailoverEnabled()");
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            vynerror::busy(ret);
-            return ret;
-        }
-        const FSA_STATUS status =
-            fsaExports().FsaSetAutomaticFailover(handle.getAdapterRWHandle(), enable ? kFailoverOn : 0);
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "FsaSetAutomaticFailover()", status);
-    } catch (...) {
-        vynerror::exception(ret);
-    }
-    return ret;
+    return writeHandleCall(this, "FsaSetAutomaticFailover()", [&](FsaExports& fsa, void* h) {
+        return fsa.FsaSetAutomaticFailover(h, enable ? kFailoverOn : 0);
+    });
 }
 
 Ret VynAdapter::resetController()
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::resetController()");
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            vynerror::busy(ret);
-            return ret;
-        }
-        const FSA_STATUS status = fsaExports().FsaResetController(handle.getAdapterRWHandle());
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "FsaResetController()", status);
-    } catch (...) {
-        vynerror::exception(ret);
-    }
-    return ret;
+    return writeHandleCall(this, "FsaResetController()",
+                           [&](FsaExports& fsa, void* h) { return fsa.FsaResetController(h); });
 }
 
 Ret VynAdapter::setPhysicalDriveCache(EnumHardDriveCacheMode sata, EnumHardDriveCacheMode sas)
@@ -507,19 +462,7 @@ Ret VynAdapter::setPhysicalDriveCache(EnumHardDriveCacheMode sata, EnumHardDrive
 Ret VynAdapter::isOrvexaHasDirtyData()
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::isOrvexaHasDirtyData()");
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            vynerror::busy(ret);
-            return ret;
-        }
-        // The answer is the status itself: 1 when the pool holds dirty data.
-        const FSA_STATUS status = fsaExports().FsaHasDirtyData(handle.getAdapterRWHandle());
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "isOrvexaHasDirtyData()", status);
-    } catch (...) {
-        vynerror::exception(ret);
-    }
-    return ret;
+    // The answer is the status itself: 1 when the pool holds dirty data.
+    return writeHandleCall(this, "isOrvexaHasDirtyData()",
+                           [&](FsaExports& fsa, void* h) { return fsa.FsaHasDirtyData(h); });
 }

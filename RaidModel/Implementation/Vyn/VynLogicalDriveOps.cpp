@@ -88,21 +88,10 @@ void deviceArrayFailed(Ret& ret, const ReturnCode& code)
 // the shape most of the operations below share.
 Ret VynBasicLogicalDrive::containerOperation(uint32_t operation, void* parameter, const char* call)
 {
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            vynerror::busy(ret);
-            return ret;
-        }
+    return writeHandleCall(this, call, [&](FsaExports& fsa, void* h) {
         const tag_FSA_CONTAINER key = keyAt(getContainer());
-        const FSA_STATUS status = fsaExports().FsaContainer(handle.getAdapterRWHandle(), &key, operation, parameter);
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, call, status);
-    } catch (...) {
-        vynerror::exception(ret);
-    }
-    return ret;
+        return fsa.FsaContainer(h, &key, operation, parameter);
+    });
 }
 
 Ret VynBasicLogicalDrive::verify()
@@ -277,23 +266,11 @@ Ret VynBasicLogicalDrive::setState(EnumLogicalDeviceState state, EnumLogicalDevi
 Ret VynBasicLogicalDrive::setStripeSize(EnumStripeSize size)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynBasicLogicalDrive::setStripeSize()");
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            vynerror::busy(ret);
-            return ret;
-        }
+    return writeHandleCall(this, "FsaMorphContainer()", [&](FsaExports& fsa, void* h) {
         const tag_FSA_CONTAINER key = keyAt(getContainer());
         const uint32_t type = record != nullptr ? record->word(CI_BASE_TYPE) : 0;
-        const FSA_STATUS status = fsaExports().FsaMorphContainer(handle.getAdapterRWHandle(), &key, type, 0, nullptr,
-                                                                 getFsaStripeSize(size), 0, 0);
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "FsaMorphContainer()", status);
-    } catch (...) {
-        vynerror::exception(ret);
-    }
-    return ret;
+        return fsa.FsaMorphContainer(h, &key, type, 0, nullptr, getFsaStripeSize(size), 0, 0);
+    });
 }
 
 Ret VynBasicLogicalDrive::increaseSize(const std::vector<ChunkSpec>& chunks, EnumPriorityLevel priority)
@@ -480,52 +457,29 @@ Ret VynBasicLogicalDrive::setPMTimers(unsigned long standby, unsigned long off, 
 Ret VynBasicLogicalDrive::powerManagement(uint32_t enable, unsigned long standby, unsigned long off,
                                           unsigned long verifyTimer)
 {
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            vynerror::busy(ret);
-            return ret;
-        }
+    return writeHandleCall(this, "FsaContainerSetPowerManagement()", [&](FsaExports& fsa, void* h) {
         const tag_FSA_CONTAINER key = keyAt(getContainer());
-        const FSA_STATUS status = fsaExports().FsaContainerSetPowerManagement(
-            handle.getAdapterRWHandle(), &key, enable, static_cast<uint32_t>(standby), static_cast<uint32_t>(off),
-            static_cast<uint32_t>(verifyTimer));
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "FsaContainerSetPowerManagement()", status);
-    } catch (...) {
-        vynerror::exception(ret);
-    }
-    return ret;
+        return fsa.FsaContainerSetPowerManagement(h, &key, enable, static_cast<uint32_t>(standby),
+                                                  static_cast<uint32_t>(off), static_cast<uint32_t>(verifyTimer));
+    });
 }
 
 Ret VynBasicLogicalDrive::setOrvexaPreferredCache(EnumOrvexaPreferredSetting setting)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynBasicLogicalDrive::setOrvexaPreferredCache()");
-    Ret ret(0);
-    try {
-        int flag = 0;
-        if (static_cast<int>(setting) == 1) {
-            flag = 0;
-        } else if (static_cast<int>(setting) == 2) {
-            flag = 1;
-        } else {
-            vynerror::badParam(ret, "Unknown value passed for read cache setting", 0);
-            return ret;
-        }
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            vynerror::busy(ret);
-            return ret;
-        }
-        const tag_FSA_CONTAINER key = keyAt(getContainer());
-        const FSA_STATUS status = fsaExports().FsaContainerSetITPCacheSettings(handle.getAdapterRWHandle(), &key, flag);
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "setOrvexaPreferredCache()", status);
-    } catch (...) {
-        vynerror::exception(ret);
+    int flag = 0;
+    if (static_cast<int>(setting) == 1) {
+        flag = 0;
+    } else if (static_cast<int>(setting) == 2) {
+        flag = 1;
+    } else {
+        Ret ret(0);
+        return vynerror::badParam(ret, "Unknown value passed for read cache setting", 0);
     }
-    return ret;
+    return writeHandleCall(this, "setOrvexaPreferredCache()", [&](FsaExports& fsa, void* h) {
+        const tag_FSA_CONTAINER key = keyAt(getContainer());
+        return fsa.FsaContainerSetITPCacheSettings(h, &key, flag);
+    });
 }
 
 Ret VynBasicLogicalDrive::setPreferredOrvexaWriteCache(EnumOrvexaWriteCachePreferredSetting setting,
@@ -533,32 +487,17 @@ Ret VynBasicLogicalDrive::setPreferredOrvexaWriteCache(EnumOrvexaWriteCachePrefe
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE,
                           "VynBasicLogicalDrive::setPreferredOrvexaWriteCache()");
-    Ret ret(0);
-    try {
-        const int preferred = static_cast<int>(setting);
-        const int policyValue = static_cast<int>(policy);
-        if (preferred < 1 || preferred > 3) {
-            vynerror::badParam(ret, "Unknown value passed for write cache setting", 0);
-            return ret;
-        }
-        if (policyValue < 0 || policyValue > 4) {
-            vynerror::badParam(ret, "Unknown value passed for write cache setting", 0);
-            return ret;
-        }
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            vynerror::busy(ret);
-            return ret;
-        }
-        const tag_FSA_CONTAINER key = keyAt(getContainer());
-        const FSA_STATUS status = fsaExports().FsaContainerSetOrvexaWriteCacheSettings(
-            handle.getAdapterRWHandle(), &key, static_cast<uint32_t>(preferred), static_cast<uint32_t>(policyValue));
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "setPreferredOrvexaWriteCache()", status);
-    } catch (...) {
-        vynerror::exception(ret);
+    const int preferred = static_cast<int>(setting);
+    const int policyValue = static_cast<int>(policy);
+    if (preferred < 1 || preferred > 3 || policyValue < 0 || policyValue > 4) {
+        Ret ret(0);
+        return vynerror::badParam(ret, "Unknown value passed for write cache setting", 0);
     }
-    return ret;
+    return writeHandleCall(this, "setPreferredOrvexaWriteCache()", [&](FsaExports& fsa, void* h) {
+        const tag_FSA_CONTAINER key = keyAt(getContainer());
+        return fsa.FsaContainerSetOrvexaWriteCacheSettings(h, &key, static_cast<uint32_t>(preferred),
+                                                           static_cast<uint32_t>(policyValue));
+    });
 }
 
 Ret VynBasicLogicalDrive::setTaskPriority(unsigned long taskID, EnumPriorityLevel priority)

@@ -370,7 +370,8 @@ void VynAdapter::openSavedWriteHandle()
     delete savedWriteHandle;
     savedWriteHandle = newOrNull<FsaWriteHandleGrabber>(this, nullptr);
     if (savedWriteHandle == nullptr)
-        VynErrorPrintf(__FILE__, __LINE__, "*** Resource Error: VynAdapter::openSavedWriteHandle(), pSavedWriteHandle==NULL ***");
+        VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE,
+                       "VynAdapter::openSavedWriteHandle(), pSavedWriteHandle==NULL");
 }
 
 void VynAdapter::closeSavedWriteHandle()

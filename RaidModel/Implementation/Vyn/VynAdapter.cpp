@@ -275,8 +275,7 @@ void VynAdapter::fsaOpen(Ret* ret)
             openWord = 0;
             setAdapterStatus(CONTROLLER_STATUS_INACCESSIBLE);
             if (ret != nullptr) {
-                ret->setApiError(status);
-                VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaOpenAdapter2A()", static_cast<int>(status));
+                vynerror::apiError(*ret, "FsaOpenAdapter2A()", status);
             }
         }
     }
@@ -288,9 +287,7 @@ void VynAdapter::fsaOpen(Ret* ret)
     const FSA_STATUS status = fsaExports().FsaGetGeneralInformation2Ex(adapterHandle, 0, &info);
     if (status != FSA_STS_SUCCESS) {
         if (ret != nullptr) {
-            ret->setApiError(status);
-            VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaGetGeneralInformation2Ex()",
-                           static_cast<int>(status));
+            vynerror::apiError(*ret, "FsaGetGeneralInformation2Ex()", status);
         }
         fsaClose();
         return;
@@ -373,7 +370,8 @@ void VynAdapter::openSavedWriteHandle()
     delete savedWriteHandle;
     savedWriteHandle = newOrNull<FsaWriteHandleGrabber>(this, nullptr);
     if (savedWriteHandle == nullptr)
-        VynErrorPrintf(__FILE__, __LINE__, "*** Resource Error: VynAdapter::openSavedWriteHandle(), pSavedWriteHandle==NULL ***");
+        VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE,
+                       "VynAdapter::openSavedWriteHandle(), pSavedWriteHandle==NULL");
 }
 
 void VynAdapter::closeSavedWriteHandle()

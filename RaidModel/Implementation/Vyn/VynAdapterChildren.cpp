@@ -47,7 +47,7 @@ Channel* makeChannel(VynAdapter* adapter, const _tagFSA_CHANNEL_ENUM_INFO* info,
 {
     Channel* channel = newOrNull<ChannelClass>(adapter, info, static_cast<EnumSpeed>(speed));
     if (channel == nullptr)
-        VynErrorPrintf(__FILE__, __LINE__, "%s", failure);
+        VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE, failure);
     return channel;
 }
 
@@ -79,15 +79,15 @@ void fsaEnumChannelCallback(unsigned /*busCount*/, const _tagFSA_CHANNEL_ENUM_IN
         adapter->SetClustered();
     Channel* channel = nullptr;
     if (speed < 100) {
-        channel = makeChannel<VynSCSIChannel>(adapter, info, speed, "*** Resource Error: new VynSCSIChannel() ***");
+        channel = makeChannel<VynSCSIChannel>(adapter, info, speed, "new VynSCSIChannel()");
     } else if (speed < 200) {
         VynErrorPrintf(__FILE__, __LINE__, "Unsupported Channel type (ATA)");
     } else if (speed < 300) {
         VynErrorPrintf(__FILE__, __LINE__, "Unsupported Channel type (Fibre)");
     } else if (speed < 400) {
-        channel = makeChannel<VynSATAChannel>(adapter, info, speed, "*** Resource Error: new VynSATAChannel() ***");
+        channel = makeChannel<VynSATAChannel>(adapter, info, speed, "new VynSATAChannel()");
     } else {
-        channel = makeChannel<VynSASChannel>(adapter, info, speed, "*** Resource Error: new VynSASChannel() ***");
+        channel = makeChannel<VynSASChannel>(adapter, info, speed, "new VynSASChannel()");
     }
     if (channel != nullptr)
         adapter->addChild(channel);
@@ -132,14 +132,12 @@ void VynAdapter::initSasPhyInfo(Ret& ret)
         std::memset(&record, 0, sizeof record);
         const FSA_STATUS status = fsaExports().FsaGetAdapterSasPhyInfo(adapterHandle, index, &record);
         if (status != FSA_STS_SUCCESS) {
-            ret.setApiError(status);
-            VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaGetAdapterSasPhyInfo()", static_cast<int>(status));
+            vynerror::apiError(ret, "FsaGetAdapterSasPhyInfo()", status);
             continue;
         }
         VynSASPhy* phy = newOrNull<VynSASPhy>(&record);
         if (phy == nullptr) {
-            ret.setResource();
-            VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE, "new VynSASPhy()");
+            vynerror::resourceError(ret, "new VynSASPhy()");
             continue;
         }
         addChild(phy);

@@ -33,8 +33,7 @@ void VynAdapter::initConnectionMap(Ret& ret)
     unsigned int size = 0;
     FSA_STATUS status = fsa.FsaGetConnectorMapSize(adapterHandle, &size);
     if (status != FSA_STS_SUCCESS) {
-        ret.setApiError(status);
-        VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaGetConnectorMapSize()", static_cast<int>(status));
+        vynerror::apiError(ret, "FsaGetConnectorMapSize()", status);
         return;
     }
     if (size == 0) {
@@ -43,14 +42,12 @@ void VynAdapter::initConnectionMap(Ret& ret)
     }
     auto* map = static_cast<uint8_t*>(std::malloc(size));
     if (map == nullptr) {
-        ret.setResource();
-        VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE, "malloc(connMapSize)");
+        vynerror::resourceError(ret, "malloc(connMapSize)");
         return;
     }
     status = fsa.FsaGetConnectorMap(adapterHandle, map);
     if (status != FSA_STS_SUCCESS) {
-        ret.setApiError(status);
-        VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaGetConnectorMap()", static_cast<int>(status));
+        vynerror::apiError(ret, "FsaGetConnectorMap()", status);
         std::free(map);
         return;
     }
@@ -82,8 +79,7 @@ void VynAdapter::initConnectionMap(Ret& ret)
             std::memcpy(lane.bytes, map + at, std::min<size_t>(sizeof lane.bytes, size - at));
             VynSASConnector* object = newOrNull<VynSASConnector>(&lane, &connector);
             if (object == nullptr) {
-                ret.setResource();
-                VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE, "new VynSASConnector()");
+                vynerror::resourceError(ret, "new VynSASConnector()");
                 continue;
             }
             addChild(object);

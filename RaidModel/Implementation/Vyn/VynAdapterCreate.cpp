@@ -41,10 +41,6 @@ constexpr uint64_t kBlockBytes = 512;
 // need the drive prepared first, any other cannot take one.
 constexpr uint32_t kDriveReady = 1;
 
-const char* const kBadParam = "*** Bad Parameter: %s, paramValue=%d ***";
-const char* const kNotSupported = "*** Not Supported: %s, value=%d ***";
-const char* const kBusy = "*** Busy: Failed to obtain FSA API adapter write handle ***";
-
 // Per RAID level: the level code of the single creation call and the feature
 // the controller must offer (featMaxIndex: none).
 struct LevelRow {
@@ -102,27 +98,6 @@ uint32_t priorityCode(EnumPriorityLevel priority)
     }
 }
 
-Ret& refuseBadParam(Ret& ret, long value, const char* text)
-{
-    ret.setBadParam(value);
-    VynErrorPrintf(__FILE__, __LINE__, kBadParam, text, static_cast<int>(value));
-    return ret;
-}
-
-Ret& refuseNotSupported(Ret& ret, long value, const char* text)
-{
-    ret.setNotSupported(value);
-    VynErrorPrintf(__FILE__, __LINE__, kNotSupported, text, static_cast<int>(value));
-    return ret;
-}
-
-Ret& apiFailure(Ret& ret, FSA_STATUS status, const char* call)
-{
-    ret.setApiError(status);
-    VynErrorPrintf(__FILE__, __LINE__, vynerror::API, call, static_cast<int>(status));
-    return ret;
-}
-
 const VynPhysicalDeviceAttach* familyAttachment(const HardDrive* drive)
 {
     Serializable* attachment = drive->getAttachment();
@@ -161,7 +136,7 @@ Ret VynAdapter::createLogicalDrive(const LogicalDriveSpec& spec)
                 highestGroup = static_cast<uint32_t>(chunk.getGroupNum());
             RaidObject* member = getChild(addr, true);
             if (member == nullptr)
-                return refuseBadParam(ret, static_cast<long>(i), "member not found");
+                return vynerror::badParam(ret, "member not found", static_cast<long>(i));
             if (member->isInstanceOf("HardDrive")) {
                 auto* drive = static_cast<HardDrive*>(member);
                 hardDrives.push_back(drive);
@@ -171,26 +146,26 @@ Ret VynAdapter::createLogicalDrive(const LogicalDriveSpec& spec)
                 auto* drive = static_cast<LogicalDrive*>(member);
                 for (const LogicalDrive* earlier : logicalDrives)
                     if (earlier->getRaidLevel() != drive->getRaidLevel())
-                        return refuseBadParam(ret, 0, "dissimilar member RAID levels");
+                        return vynerror::badParam(ret, "dissimilar member RAID levels", 0);
                 logicalDrives.push_back(drive);
             } else {
-                return refuseBadParam(ret, 0, "illegal member object type (not a HardDrive or LogicalDrive)");
+                return vynerror::badParam(ret, "illegal member object type (not a HardDrive or LogicalDrive)", 0);
             }
         }
 
         if (level == RAID_LEVEL_RAID_VOLUME) {
             if (logicalDrives.size() < 2)
-                return refuseBadParam(ret, static_cast<long>(logicalDrives.size()), "too few RAID Volume members");
+                return vynerror::badParam(ret, "too few RAID Volume members", static_cast<long>(logicalDrives.size()));
         } else if (hardDrives.empty()) {
-            return refuseBadParam(ret, 0, "no valid members specified");
+            return vynerror::badParam(ret, "no valid members specified", 0);
         }
 
         const uint32_t containerType = getFsaRaidLevel(level, static_cast<EnumInitMethod>(initMethod));
         const LevelRow* row = levelRow(level);
         if (containerType == 0 || row == nullptr)
-            return refuseBadParam(ret, level, "invalid RAID level");
+            return vynerror::badParam(ret, "invalid RAID level", level);
         if (row->missing != nullptr && getFeature(row->feature) == 0)
-            return refuseNotSupported(ret, 0, row->missing);
+            return vynerror::notSupported(ret, row->missing, 0);
 
         const uint32_t capabilities = faGetLe32(getFsaInfo()->bytes + GI_OPTION_WORD3);
         // Read cache, write cache, Orvexa preferred, Orvexa write cache.
@@ -209,15 +184,14 @@ Ret VynAdapter::createLogicalDrive(const LogicalDriveSpec& spec)
             if (spec.orvexaWriteCache == 2)
                 cacheBlock[3] = 1;
             if (spec.orvexaWritePolicy < 0 || spec.orvexaWritePolicy > 4)
-                return refuseNotSupported(ret, spec.orvexaWritePolicy, "not supported write back cache setting");
+                return vynerror::notSupported(ret, "not supported write back cache setting", spec.orvexaWritePolicy);
             writePolicy = static_cast<uint32_t>(spec.orvexaWritePolicy);
         }
         const uint32_t stripeSize = getFsaStripeSize(spec.stripeSize);
 
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, kBusy);
+            vynerror::busy(ret);
             return ret;
         }
         tag_FSA_CONTAINER created = {};
@@ -232,13 +206,13 @@ Ret VynAdapter::createLogicalDrive(const LogicalDriveSpec& spec)
                 handle, &created, containerType, spec.name, static_cast<uint32_t>(containers.getNumItems()),
                 containers, stripeSize, noBuild ? 1 : 0);
             if (status != FSA_STS_SUCCESS)
-                return apiFailure(ret, status, "FsaCreateSecondaryContainer()");
+                return vynerror::apiError(ret, "FsaCreateSecondaryContainer()", status);
             VynTracePrintf("FsaCreateSecondaryContainer() - SUCCESS");
             return ret;
         }
 
         if (chunks.size() != hardDrives.size())
-            return refuseBadParam(ret, 0, "not all members were physical drives");
+            return vynerror::badParam(ret, "not all members were physical drives", 0);
 
         FsaStorageDeviceSpaceGrabber spaces(hardDrives.size());
         if (spaces == nullptr) {
@@ -257,9 +231,10 @@ Ret VynAdapter::createLogicalDrive(const LogicalDriveSpec& spec)
                 groupSeen = true;
                 const VynPhysicalDeviceAttach* attachment = familyAttachment(hardDrives[i]);
                 if (attachment == nullptr)
-                    return refuseBadParam(ret, static_cast<long>(i),
-                                          "HardDrive had no VYN attachment (the drive was probably not physically "
-                                          "found in the system)");
+                    return vynerror::badParam(ret,
+                                              "HardDrive had no VYN attachment (the drive was probably not physically "
+                                              "found in the system)",
+                                              static_cast<long>(i));
                 FSA_STORAGE_DEVICE_SPACE& space = static_cast<FSA_STORAGE_DEVICE_SPACE*>(spaces)[filled++];
                 std::memcpy(&space.device, attachment->getStorageDevice(), sizeof space.device);
                 space.start = chunks[i].getStartBlock() * kBlockBytes;
@@ -271,15 +246,15 @@ Ret VynAdapter::createLogicalDrive(const LogicalDriveSpec& spec)
                 if (state == 0 || state == 2 || state == 4)
                     toPrepare.push_back(attachment->getStorageDevice());
                 else if (state != kDriveReady)
-                    return refuseBadParam(ret, static_cast<long>(i), "invalid member state");
+                    return vynerror::badParam(ret, "invalid member state", static_cast<long>(i));
             }
             if (!groupSeen)
-                return refuseBadParam(ret, 0, "discontiguous RAID group numbers");
+                return vynerror::badParam(ret, "discontiguous RAID group numbers", 0);
         }
 
         if (jbodMember) {
             if (level != RAID_LEVEL_SIMPLE_VOLUME)
-                return refuseBadParam(ret, 0, "JBOD configured drive specified as logical drive member");
+                return vynerror::badParam(ret, "JBOD configured drive specified as logical drive member", 0);
             initMethod = kInitNone;
             noBuild = true;
         }
@@ -288,7 +263,7 @@ Ret VynAdapter::createLogicalDrive(const LogicalDriveSpec& spec)
             for (const FSA_STORAGE_DEVICE* device : toPrepare) {
                 const FSA_STATUS status = fsaExports().FsaInitStorageDeviceForFsa(handle, 1, device, 1);
                 if (status != FSA_STS_SUCCESS)
-                    return apiFailure(ret, status, "FsaInitStorageDeviceForFsa()");
+                    return vynerror::apiError(ret, "FsaInitStorageDeviceForFsa()", status);
             }
         }
 
@@ -319,7 +294,7 @@ Ret VynAdapter::createLogicalDrive(const LogicalDriveSpec& spec)
                                                             stripeSize, &cacheParams, build);
         }
         if (status != FSA_STS_SUCCESS)
-            apiFailure(ret, status, call);
+            vynerror::apiError(ret, call, status);
         else
             VynTracePrintf("%s - SUCCESS", call);
         ret.setMiscErrors(created.number, 0);
@@ -332,8 +307,7 @@ Ret VynAdapter::createLogicalDrive(const LogicalDriveSpec& spec)
                                static_cast<int>(delayed));
         }
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+        vynerror::exception(ret);
     }
     return ret;
 }

@@ -170,8 +170,7 @@ Ret VynAdapter::getEvents(unsigned long /*startEventNumber*/, std::string& xml)
             }
         } catch (...) {
             failed = true;
-            ret.setException();
-            VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+            vynerror::exception(ret);
         }
         writer.writeRawString("</eventlog>\n");
         if (count > 0)
@@ -180,8 +179,7 @@ Ret VynAdapter::getEvents(unsigned long /*startEventNumber*/, std::string& xml)
         if (!failed && status != FSA_STS_SUCCESS && status != kNoPendingEvent)
             vynerror::apiError(ret, "FsaPollForEvent(x,x,x)", status);
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -219,8 +217,7 @@ Ret VynAdapter::getEvents(StorEventCollection& events)
             parseEventList(events, text, length);
         }
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+        vynerror::exception(ret);
     }
     return ret;
 }

@@ -26,11 +26,6 @@
 
 namespace {
 
-const char* const kBusy = "*** Busy: Failed to obtain FSA API adapter write handle ***";
-const char* const kBadParam = "*** Bad Parameter: %s, paramValue=%d ***";
-const char* const kOverflow = "*** Output Overflow: %s ***";
-const char* const kException = "*** Exception Caught ***";
-
 // Log types the family serves.
 constexpr int kDeviceLog = 0;
 constexpr int kDeadDriveLog = 5;
@@ -85,30 +80,6 @@ static_assert(kOldErrorTableBytes == 4092, "the older table is 4092 bytes");
 constexpr uint32_t kOpt2WideDeviceAddress = 1u << 21;
 // Drives of SCSI version above 3 (SAS) report where they sit in an enclosure.
 constexpr uint16_t kEnclosedScsiVersion = 3;
-
-void busy(Ret& ret)
-{
-    ret.setBusy();
-    VynErrorPrintf(__FILE__, __LINE__, kBusy);
-}
-
-void badParam(Ret& ret, const char* what, long value)
-{
-    ret.setBadParam(value);
-    VynErrorPrintf(__FILE__, __LINE__, kBadParam, what, static_cast<int>(value));
-}
-
-void exception(Ret& ret)
-{
-    ret.setException();
-    VynErrorPrintf(__FILE__, __LINE__, kException);
-}
-
-void overflow(Ret& ret, const char* what)
-{
-    ret.setOverflow();
-    VynErrorPrintf(__FILE__, __LINE__, kOverflow, what);
-}
 
 // Firmware and adapter texts go into attribute values: the characters that
 // would end or open markup are written as entities.
@@ -203,7 +174,7 @@ void finish(VStream& out, unsigned long* size, Ret& ret, bool full)
 {
     if (full || out.IsOverflow()) {
         out.Discard();
-        overflow(ret, "vs");
+        vynerror::overflow(ret, "vs");
     }
     out.Terminate();
     *size = out.PutOffset();
@@ -373,11 +344,11 @@ Ret VynAdapter::getControllerLog(EnumLogTypeRequest type, char* buffer, unsigned
     Ret ret(0);
     try {
         if (!oneBufferType(type)) {
-            badParam(ret, "Invalid log type", type);
+            vynerror::badParam(ret, "Invalid log type", type);
             return ret;
         }
         if (buffer == nullptr || size < kMinLogBuffer) {
-            badParam(ret, "Buffer must be at least 512 bytes in size", 0);
+            vynerror::badParam(ret, "Buffer must be at least 512 bytes in size", 0);
             return ret;
         }
         VStream out(buffer, size);
@@ -399,7 +370,7 @@ Ret VynAdapter::getControllerLog(EnumLogTypeRequest type, char* buffer, unsigned
             return getAdapterCacheLog(&out, &size, param, type);
         }
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -411,14 +382,14 @@ Ret VynAdapter::getControllerLog(EnumLogTypeRequest type, char* buffer1, unsigne
     Ret ret(0);
     try {
         if (!twoBufferType(type)) {
-            badParam(ret, "Invalid log type", type);
+            vynerror::badParam(ret, "Invalid log type", type);
             return ret;
         }
         // A buffer without memory counts as none.
         const bool has1 = buffer1 != nullptr && size1 != 0;
         const bool has2 = buffer2 != nullptr && size2 != 0;
         if (!has1 && !has2) {
-            badParam(ret, "Buffer size is too small", 0);
+            vynerror::badParam(ret, "Buffer size is too small", 0);
             return ret;
         }
         if (!has2)
@@ -436,7 +407,7 @@ Ret VynAdapter::getControllerLog(EnumLogTypeRequest type, char* buffer1, unsigne
         // The other logs have no comma-separated form: buffer 2 alone cannot
         // take them.
         if (!has1) {
-            badParam(ret, "Buffer size is too small", 0);
+            vynerror::badParam(ret, "Buffer size is too small", 0);
             return ret;
         }
         out2.Terminate();
@@ -454,7 +425,7 @@ Ret VynAdapter::getControllerLog(EnumLogTypeRequest type, char* buffer1, unsigne
             return getMonitorArchiveLog(out1.get(), &size1);
         }
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -465,12 +436,12 @@ Ret VynAdapter::clearControllerLog(EnumLogTypeRequest type)
     Ret ret(0);
     try {
         if (type != kDeviceLog && type != kDeadDriveLog && type != kEventLog) {
-            badParam(ret, "Invalid log type", type);
+            vynerror::badParam(ret, "Invalid log type", type);
             return ret;
         }
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         FSA_STATUS status;
@@ -488,7 +459,7 @@ Ret VynAdapter::clearControllerLog(EnumLogTypeRequest type)
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, call, status);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -533,7 +504,7 @@ Ret VynAdapter::getEventLog(VStream* out, unsigned long* size)
         }
         finish(*out, size, ret, full);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -559,7 +530,7 @@ Ret VynAdapter::getUARTLog(VStream* out, unsigned long* size)
         }
         closeFitting(*out, "]]></ControllerLog>\n", size, ret);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -587,7 +558,7 @@ Ret VynAdapter::getMonitorArchiveLog(VStream* out, unsigned long* size)
         // A work stream that filled up restarted at its start: what it holds
         // is not the archive, and no file is better than a wrong one.
         if (context.full || archive.IsOverflow()) {
-            overflow(ret, "pTmpBuf");
+            vynerror::overflow(ret, "pTmpBuf");
             return ret;
         }
         // Without a debug directory the name would be relative to wherever
@@ -608,7 +579,7 @@ Ret VynAdapter::getMonitorArchiveLog(VStream* out, unsigned long* size)
         }
         closeFitting(*out, "/>\n", size, ret);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -719,7 +690,7 @@ Ret VynAdapter::getDeadDriveLog(VStream* out, unsigned long* size)
         }
         finish(*out, size, ret, full);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -846,7 +817,7 @@ Ret VynAdapter::getDeviceLog(VStream* out, unsigned long* size)
         }
         finish(*out, size, ret, full);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }

@@ -22,11 +22,6 @@
 
 namespace {
 
-const char* const kBusy = "*** Busy: Failed to obtain FSA API adapter write handle ***";
-const char* const kBadParam = "*** Bad Parameter: %s, paramValue=%d ***";
-const char* const kNotSupported = "*** Not Supported: %s, value=%d ***";
-const char* const kException = "*** Exception Caught ***";
-
 // Background verification: switch on, switch off, adjust its pace.
 constexpr int kVerifyOn = 0;
 constexpr int kVerifyOff = 1;
@@ -59,30 +54,6 @@ uint32_t deviceIdOf(const FSA_STORAGE_DEVICE& device)
     return static_cast<uint32_t>(device.lun) << 16 | device.targetId;
 }
 
-void busy(Ret& ret)
-{
-    ret.setBusy();
-    VynErrorPrintf(__FILE__, __LINE__, kBusy);
-}
-
-void badParam(Ret& ret, const char* what, long value)
-{
-    ret.setBadParam(value);
-    VynErrorPrintf(__FILE__, __LINE__, kBadParam, what, static_cast<int>(value));
-}
-
-void notSupported(Ret& ret, const char* what)
-{
-    ret.setNotSupported(0);
-    VynErrorPrintf(__FILE__, __LINE__, kNotSupported, what, 0);
-}
-
-void exception(Ret& ret)
-{
-    ret.setException();
-    VynErrorPrintf(__FILE__, __LINE__, kException);
-}
-
 // The firmware records of the drives at `drives`, in order, with their
 // attachments. False with the Ret set at the first address that names no
 // object or an object without the firmware side: nothing may go to the
@@ -104,12 +75,12 @@ bool collectDrives(const Adapter& adapter, const AddrCollection& drives, DriveSe
     for (unsigned long i = 0; i < n; ++i) {
         RaidObject* found = adapter.getChild(drives.getAddr(i), true);
         if (found == nullptr) {
-            badParam(ret, "One or more addresses are wrong", static_cast<long>(i));
+            vynerror::badParam(ret, "One or more addresses are wrong", static_cast<long>(i));
             return false;
         }
         Serializable* attachment = found->getAttachment();
         if (attachment == nullptr || !attachment->isInstanceOf("VynPhysicalDeviceAttach")) {
-            badParam(ret, "One or more Hard-drive objects had no attachment", static_cast<long>(i));
+            vynerror::badParam(ret, "One or more Hard-drive objects had no attachment", static_cast<long>(i));
             return false;
         }
         auto* attach = static_cast<VynPhysicalDeviceAttach*>(attachment);
@@ -146,74 +117,40 @@ bool keepFailedDrives(AddrCollection& drives, const DriveSet& set, uint32_t retu
 Ret VynAdapter::setDataScrubActive(bool active)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setDataScrubActive()");
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
-            return ret;
-        }
+    return writeHandleCall(this, "FsaVerifyContainer(x,x)", [&](FsaExports& fsa, void* h) {
         FSA_VERIFY_REQUEST params;
         std::memset(&params, 0, sizeof params);
         faPutLe32(params.bytes, 1);
-        const FSA_STATUS status =
-            fsaExports().FsaVerifyContainer2(handle.getAdapterRWHandle(), active ? kVerifyOn : kVerifyOff, &params);
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "FsaVerifyContainer(x,x)", status);
-    } catch (...) {
-        exception(ret);
-    }
-    return ret;
+        return fsa.FsaVerifyContainer2(h, active ? kVerifyOn : kVerifyOff, &params);
+    });
 }
 
 Ret VynAdapter::setDataScrubRate(EnumPriorityLevel rate)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setDataScrubRate(EnumPriorityLevel)");
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
-            return ret;
-        }
+    const char* const failure = "FsaVerifyContainer2(x,FSA_BG_VERIFY_ADJUST_PRIORITY,x)";
+    return writeHandleCall(this, failure, [&](FsaExports& fsa, void* h) {
         FSA_VERIFY_REQUEST params;
         std::memset(&params, 0, sizeof params);
         // The firmware's priorities count from 1; anything else is left to it
         // as 0.
         if (rate == PRIORITY_LOW || rate == PRIORITY_MEDIUM || rate == PRIORITY_HIGH)
             faPutLe32(params.bytes, static_cast<uint32_t>(rate) + 1);
-        const FSA_STATUS status =
-            fsaExports().FsaVerifyContainer2(handle.getAdapterRWHandle(), kVerifyAdjustPriority, &params);
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "FsaVerifyContainer2(x,FSA_BG_VERIFY_ADJUST_PRIORITY,x)", status);
-    } catch (...) {
-        exception(ret);
-    }
-    return ret;
+        return fsa.FsaVerifyContainer2(h, kVerifyAdjustPriority, &params);
+    });
 }
 
 Ret VynAdapter::setDataScrubRate(unsigned long days)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setDataScrubRate(unsigned long)");
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
-            return ret;
-        }
+    const char* const failure = "FsaVerifyContainer2(x,FSA_BG_VERIFY_ADJUST_PRIORITY,x)";
+    return writeHandleCall(this, failure, [&](FsaExports& fsa, void* h) {
         FSA_VERIFY_REQUEST params;
         std::memset(&params, 0, sizeof params);
         // 0 to 2 are the priorities again; a larger value is a period in days.
         faPutLe32(params.bytes + 4, days <= 2 ? static_cast<uint32_t>(days) + 1 : static_cast<uint32_t>(days));
-        const FSA_STATUS status =
-            fsaExports().FsaVerifyContainer2(handle.getAdapterRWHandle(), kVerifyAdjustPriority, &params);
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "FsaVerifyContainer2(x,FSA_BG_VERIFY_ADJUST_PRIORITY,x)", status);
-    } catch (...) {
-        exception(ret);
-    }
-    return ret;
+        return fsa.FsaVerifyContainer2(h, kVerifyAdjustPriority, &params);
+    });
 }
 
 Ret VynAdapter::pauseResumeIO(unsigned long pause)
@@ -230,7 +167,7 @@ Ret VynAdapter::pauseResumeIO(unsigned long pause)
             openSavedWriteHandle();
         void* saved = getSavedWriteHandle();
         if (saved == nullptr) {
-            badParam(ret, "No saved FSA API read-write handle available", 0);
+            vynerror::badParam(ret, "No saved FSA API read-write handle available", 0);
             return ret;
         }
         const FSA_STATUS status = fsaExports().FsaPauseResumeIo(saved, static_cast<int>(seconds), 0);
@@ -241,7 +178,7 @@ Ret VynAdapter::pauseResumeIO(unsigned long pause)
         else if (seconds != 0)
             setRescanPending(true);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -259,7 +196,7 @@ Ret VynAdapter::isPaused(bool& paused)
         else
             paused = flag != 0;
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -276,7 +213,7 @@ Ret VynAdapter::upgradeControllerFirmware(const char* file, bool)
         }
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         FsaExports& fsa = fsaExports();
@@ -300,7 +237,7 @@ Ret VynAdapter::upgradeControllerFirmware(const char* file, bool)
         }
         setFsaGeneralInfo(&info);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -312,7 +249,7 @@ Ret VynAdapter::testAllSpares()
     try {
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         std::vector<RaidObject*> drives;
@@ -336,7 +273,7 @@ Ret VynAdapter::testAllSpares()
             }
         }
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -344,20 +281,8 @@ Ret VynAdapter::testAllSpares()
 Ret VynAdapter::startControllerDiagnostic(EnumAdapterDiagType)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::startControllerDiagnostic()");
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
-            return ret;
-        }
-        const FSA_STATUS status = fsaExports().FsaOnlineControllerDiagnostic(handle.getAdapterRWHandle());
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "FsaOnlineControllerDiagnostic()", status);
-    } catch (...) {
-        exception(ret);
-    }
-    return ret;
+    return writeHandleCall(this, "FsaOnlineControllerDiagnostic()",
+                           [&](FsaExports& fsa, void* h) { return fsa.FsaOnlineControllerDiagnostic(h); });
 }
 
 Ret VynAdapter::setCopyBack(bool enable)
@@ -366,19 +291,13 @@ Ret VynAdapter::setCopyBack(bool enable)
     Ret ret(0);
     try {
         if (!getFeature(featCopyBack)) {
-            notSupported(ret, "!getFeature(FeatCopyBack)");
+            vynerror::notSupported(ret, "!getFeature(FeatCopyBack)", 0);
             return ret;
         }
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
-            return ret;
-        }
-        const FSA_STATUS status = fsaExports().FsaSetCopyback(handle.getAdapterRWHandle(), enable ? 1 : 0);
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "FsaSetCopyback()", status);
+        ret = writeHandleCall(this, "FsaSetCopyback()",
+                              [&](FsaExports& fsa, void* h) { return fsa.FsaSetCopyback(h, enable ? 1 : 0); });
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -390,7 +309,7 @@ Ret VynAdapter::clearPPITable()
     try {
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         FsaExports& fsa = fsaExports();
@@ -403,39 +322,15 @@ Ret VynAdapter::clearPPITable()
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "FsaPauseResumeIo()", status);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
-
-// The settings that are one firmware call each with no check of their own.
-namespace {
-
-template <class Call>
-Ret oneCall(const VynAdapter* adapter, const char* failure, Call call)
-{
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(adapter, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
-            return ret;
-        }
-        const FSA_STATUS status = call(fsaExports(), handle.getAdapterRWHandle());
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, failure, status);
-    } catch (...) {
-        exception(ret);
-    }
-    return ret;
-}
-
-}  // namespace
 
 Ret VynAdapter::setDefaultLDTaskPriority(EnumPriorityLevel priority, bool applyToRunningTasks)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setDefaultLDTaskPriority()");
-    return oneCall(this, "FsaSetDefaultLDTaskPriority()", [&](FsaExports& fsa, void* h) {
+    return writeHandleCall(this, "FsaSetDefaultLDTaskPriority()", [&](FsaExports& fsa, void* h) {
         return fsa.FsaSetDefaultLDTaskPriority(h, static_cast<uint32_t>(priority), applyToRunningTasks ? 1 : 0);
     });
 }
@@ -443,7 +338,7 @@ Ret VynAdapter::setDefaultLDTaskPriority(EnumPriorityLevel priority, bool applyT
 Ret VynAdapter::setPerformanceMode(EnumPerformanceMode mode)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setPerformanceMode()");
-    return oneCall(this, "FsaSetPerformanceMode()", [&](FsaExports& fsa, void* h) {
+    return writeHandleCall(this, "FsaSetPerformanceMode()", [&](FsaExports& fsa, void* h) {
         return fsa.FsaSetPerformanceMode(h, static_cast<uint32_t>(mode));
     });
 }
@@ -452,7 +347,7 @@ Ret VynAdapter::setPMStayAwakePeriod(unsigned long start, unsigned long end, uns
                                      unsigned char days)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setPMStayAwakePeriod()");
-    return oneCall(this, "setPMStayAwakePeriod()", [&](FsaExports& fsa, void* h) {
+    return writeHandleCall(this, "setPMStayAwakePeriod()", [&](FsaExports& fsa, void* h) {
         return fsa.FsaSetPMStayAwakePeriod(h, static_cast<uint32_t>(start), static_cast<uint32_t>(end),
                                            static_cast<uint32_t>(enable), days);
     });
@@ -461,7 +356,7 @@ Ret VynAdapter::setPMStayAwakePeriod(unsigned long start, unsigned long end, uns
 Ret VynAdapter::setPMSpinupLimits(unsigned long internalLimit, unsigned long externalLimit)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setPMSpinupLimits()");
-    return oneCall(this, "setPMSpinupLimits()", [&](FsaExports& fsa, void* h) {
+    return writeHandleCall(this, "setPMSpinupLimits()", [&](FsaExports& fsa, void* h) {
         return fsa.FsaSetPMSpinupLimits(h, static_cast<uint32_t>(internalLimit), static_cast<uint32_t>(externalLimit));
     });
 }
@@ -469,7 +364,7 @@ Ret VynAdapter::setPMSpinupLimits(unsigned long internalLimit, unsigned long ext
 Ret VynAdapter::setPMUTCToLocalTimeDiff(long difference)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setPMUTCToLocalTimeDiff()");
-    return oneCall(this, "setPMUTCToLocalTimeDiff()", [&](FsaExports& fsa, void* h) {
+    return writeHandleCall(this, "setPMUTCToLocalTimeDiff()", [&](FsaExports& fsa, void* h) {
         return fsa.FsaSetPMUTCToLocalTimeDiff(h, static_cast<int32_t>(difference));
     });
 }
@@ -477,14 +372,14 @@ Ret VynAdapter::setPMUTCToLocalTimeDiff(long difference)
 Ret VynAdapter::clearNvsRam()
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::clearNvsRam()");
-    return oneCall(this, "clearNvsRam()",
+    return writeHandleCall(this, "clearNvsRam()",
                    [&](FsaExports& fsa, void* h) { return fsa.FsaClearControllerNvsRam(h); });
 }
 
 Ret VynAdapter::setSataNCQ(bool enable)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setSataNCQ()");
-    return oneCall(this, "setSataNCQ()",
+    return writeHandleCall(this, "setSataNCQ()",
                    [&](FsaExports& fsa, void* h) { return fsa.FsaSetSataNCQ(h, enable ? 1 : 0); });
 }
 
@@ -496,7 +391,7 @@ Ret VynAdapter::initializeHardDriveSet(AddrCollection& drives, bool allDrives)
         // A handle that could not be opened shows as the call's failure.
         FsaWriteHandleGrabber handle(this, nullptr);
         if (allDrives) {
-            badParam(ret, "True option is not supported for bAllDrives", 0);
+            vynerror::badParam(ret, "True option is not supported for bAllDrives", 0);
             return ret;
         }
         DriveSet set;
@@ -513,7 +408,7 @@ Ret VynAdapter::initializeHardDriveSet(AddrCollection& drives, bool allDrives)
         if (keepFailedDrives(drives, set, count))
             vynerror::apiError(ret, "FsaInitStorageDeviceSetForFsa() failedDrives.getAddrCount()", FSA_STS_SUCCESS);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -526,7 +421,7 @@ Ret VynAdapter::protectHardDriveSet(AddrCollection& drives, bool protect, bool a
         FsaWriteHandleGrabber handle(this, nullptr);
         // The whole adapter cannot be asked for; the given drives still are.
         if (allDrives)
-            badParam(ret, "True option is not supported for bAllDrives", 0);
+            vynerror::badParam(ret, "True option is not supported for bAllDrives", 0);
         DriveSet set;
         if (!collectDrives(*this, drives, set, ret))
             return ret;
@@ -541,7 +436,7 @@ Ret VynAdapter::protectHardDriveSet(AddrCollection& drives, bool protect, bool a
         if (keepFailedDrives(drives, set, count))
             vynerror::apiError(ret, "FsaProtectStorageDeviceSet()", FSA_STS_SUCCESS);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -552,13 +447,13 @@ Ret VynAdapter::setOrvexaWrite(bool enable)
     Ret ret(0);
     try {
         if (!getFeature(featOrvexaSupport)) {
-            notSupported(ret, "!getFeature(FeatOrvexaSupport)");
+            vynerror::notSupported(ret, "!getFeature(FeatOrvexaSupport)", 0);
             return ret;
         }
-        ret = oneCall(this, "FsaSetOrvexaWrite()",
-                      [&](FsaExports& fsa, void* h) { return fsa.FsaSetOrvexaWrite(h, enable ? 1 : 0); });
+        ret = writeHandleCall(this, "FsaSetOrvexaWrite()",
+                              [&](FsaExports& fsa, void* h) { return fsa.FsaSetOrvexaWrite(h, enable ? 1 : 0); });
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -566,7 +461,7 @@ Ret VynAdapter::setOrvexaWrite(bool enable)
 Ret VynAdapter::setOrvexaFlushAndFetchRate(unsigned long rate)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setOrvexaFlushAndFetchRate()");
-    return oneCall(this, "setOrvexaFlushAndFetchRate()", [&](FsaExports& fsa, void* h) {
+    return writeHandleCall(this, "setOrvexaFlushAndFetchRate()", [&](FsaExports& fsa, void* h) {
         return fsa.FsaSetOrvexaFlushAndFetchRate(h, static_cast<uint32_t>(rate));
     });
 }
@@ -574,7 +469,7 @@ Ret VynAdapter::setOrvexaFlushAndFetchRate(unsigned long rate)
 Ret VynAdapter::setDirtyPageThresholdValue(unsigned long value)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setDirtyPageThresholdValue()");
-    return oneCall(this, "setDirtyPageThresholdValue()", [&](FsaExports& fsa, void* h) {
+    return writeHandleCall(this, "setDirtyPageThresholdValue()", [&](FsaExports& fsa, void* h) {
         return fsa.FsaSetDirtyPageThresholdValue(h, static_cast<uint32_t>(value));
     });
 }
@@ -585,10 +480,10 @@ Ret VynAdapter::setOrvexaRWFactor(unsigned long readFactor, unsigned long writeF
     const auto inRange = [](unsigned long f) { return f >= kMinBalanceFactor && f <= kMaxBalanceFactor; };
     if (!inRange(readFactor) || !inRange(writeFactor)) {
         Ret ret(0);
-        badParam(ret, "The read, write balance factor should be in the range of 1 to 10", 0);
+        vynerror::badParam(ret, "The read, write balance factor should be in the range of 1 to 10", 0);
         return ret;
     }
-    return oneCall(this, "setOrvexaRWFactor()", [&](FsaExports& fsa, void* h) {
+    return writeHandleCall(this, "setOrvexaRWFactor()", [&](FsaExports& fsa, void* h) {
         return fsa.FsaSetOrvexaRWFactor(h, static_cast<uint32_t>(readFactor), static_cast<uint32_t>(writeFactor));
     });
 }
@@ -603,7 +498,7 @@ Ret VynAdapter::clearOrvexaPool()
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "clearOrvexaPool()", status);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -615,7 +510,8 @@ Ret VynAdapter::addDriveToOrvexaPool(AddrCollection& drives)
     try {
         FsaWriteHandleGrabber handle(this, nullptr);
         if (drives.getAddrCount() > 1) {
-            notSupported(ret, "Adding more than one drive to Orvexa Pool in a single API call is not supported");
+            vynerror::notSupported(
+                ret, "Adding more than one drive to Orvexa Pool in a single API call is not supported", 0);
             return ret;
         }
         DriveSet set;
@@ -627,7 +523,7 @@ Ret VynAdapter::addDriveToOrvexaPool(AddrCollection& drives)
             if (state == kMemberReady)
                 continue;
             if (state != 0 && state != 2 && state != 4) {
-                badParam(ret, "invalid member state", static_cast<long>(i));
+                vynerror::badParam(ret, "invalid member state", static_cast<long>(i));
                 return ret;
             }
             const FSA_STATUS status = fsa.FsaInitStorageDeviceForFsa(handle.getAdapterRWHandle(), 1, &set.records[i], 1);
@@ -642,7 +538,7 @@ Ret VynAdapter::addDriveToOrvexaPool(AddrCollection& drives)
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "addDriveToOrvexaPool()", status);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -663,7 +559,7 @@ Ret VynAdapter::removeDriveFromOrvexaPool(AddrCollection& drives)
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "removeDriveFromOrvexaPool()", status);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }

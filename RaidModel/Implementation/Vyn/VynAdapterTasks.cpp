@@ -22,11 +22,6 @@
 
 namespace {
 
-const char* const kBusy = "*** Busy: Failed to obtain FSA API adapter write handle ***";
-const char* const kBadParam = "*** Bad Parameter: %s, paramValue=%d ***";
-const char* const kNotSupported = "*** Not Supported: %s, value=%d ***";
-const char* const kException = "*** Exception Caught ***";
-
 // More tasks than a controller runs at once: a larger count is the
 // firmware's mistake and is not allocated.
 constexpr uint32_t kMaxTasks = 1024;
@@ -136,8 +131,7 @@ Ret VynAdapter::getProgress(Progress& progress)
         if (ret.getReturn() == 0 && all.getSize() > 0)
             progress = *all.getProgress(0);
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, kException);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -182,8 +176,7 @@ Ret VynAdapter::getProgress(ProgressCollection& collection)
                 collection.add(progress);
         }
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, kException);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -191,24 +184,12 @@ Ret VynAdapter::getProgress(ProgressCollection& collection)
 Ret VynAdapter::scanForDrives(bool flag)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::scanForDrives()");
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, kBusy);
-            return ret;
-        }
-        const FSA_STATUS status = fsaExports().FsaPauseResumeIo(handle.getAdapterRWHandle(), flag ? 1 : 0, 0);
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "FsaPauseResumeIo(x,x)", status);
-        else if (!flag)
+    return writeHandleCall(this, "FsaPauseResumeIo(x,x)", [&](FsaExports& fsa, void* h) {
+        const FSA_STATUS status = fsa.FsaPauseResumeIo(h, flag ? 1 : 0, 0);
+        if (status == FSA_STS_SUCCESS && !flag)
             setRescanPending(true);
-    } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, kException);
-    }
-    return ret;
+        return status;
+    });
 }
 
 Ret VynAdapter::abortTask(unsigned long taskID)
@@ -263,8 +244,7 @@ Ret VynAdapter::abortTask(unsigned long taskID)
 
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, kBusy);
+            vynerror::busy(ret);
             return ret;
         }
         for (uint32_t id : stop) {
@@ -275,8 +255,7 @@ Ret VynAdapter::abortTask(unsigned long taskID)
             }
         }
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, kException);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -295,15 +274,12 @@ Ret VynAdapter::setTaskPriority(unsigned long taskID, EnumPriorityLevel priority
         }
         const uint32_t function = faGetLe32(details.bytes + kTaskFunction);
         if (!taskSupportsSettingItsPriority(static_cast<FSA_TASK_FUNCTION>(function))) {
-            ret.setNotSupported(0);
-            VynErrorPrintf(__FILE__, __LINE__, kNotSupported,
-                           "!taskSupportsSettingItsPriority(taskInfo.taskDesc.taskFunction)", 0);
+            vynerror::notSupported(ret, "!taskSupportsSettingItsPriority(taskInfo.taskDesc.taskFunction)", 0);
             return ret;
         }
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, kBusy);
+            vynerror::busy(ret);
             return ret;
         }
         // The firmware's delay: the lower, the sooner the task runs.
@@ -363,8 +339,7 @@ Ret VynAdapter::setTaskPriority(unsigned long taskID, EnumPriorityLevel priority
                 vynerror::apiError(ret, morph.call, status);
         }
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, kException);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -372,23 +347,10 @@ Ret VynAdapter::setTaskPriority(unsigned long taskID, EnumPriorityLevel priority
 Ret VynAdapter::startBatteryCalibration()
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::startBatteryCalibration()");
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, kBusy);
-            return ret;
-        }
+    return writeHandleCall(this, "FsaNvram(x, FSA_NVO_START_BATT_RECONDITION, x)", [&](FsaExports& fsa, void* h) {
         uint32_t record[5] = {};
-        const FSA_STATUS status = fsaExports().FsaNvram(handle.getAdapterRWHandle(), kBatteryRecondition, record);
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "FsaNvram(x, FSA_NVO_START_BATT_RECONDITION, x)", status);
-    } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, kException);
-    }
-    return ret;
+        return fsa.FsaNvram(h, kBatteryRecondition, record);
+    });
 }
 
 Ret VynAdapter::setAlarmState(EnumAlarmState state)
@@ -398,8 +360,7 @@ Ret VynAdapter::setAlarmState(EnumAlarmState state)
     try {
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, kBusy);
+            vynerror::busy(ret);
             return ret;
         }
         uint32_t operation = 0;
@@ -421,8 +382,7 @@ Ret VynAdapter::setAlarmState(EnumAlarmState state)
             record[1] = 0xFFFFFFFFu;
             break;
         default:
-            ret.setBadParam(0);
-            VynErrorPrintf(__FILE__, __LINE__, kBadParam, "Invalid Alarm State", 0);
+            vynerror::badParam(ret, "Invalid Alarm State", 0);
             return ret;
         }
         FsaExports& fsa = fsaExports();
@@ -440,8 +400,7 @@ Ret VynAdapter::setAlarmState(EnumAlarmState state)
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "FsaAlarm(x,x,x)", status);
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, kException);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -449,44 +408,16 @@ Ret VynAdapter::setAlarmState(EnumAlarmState state)
 Ret VynAdapter::setAutoFailoverEnabled(bool enable)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::setAutoFailoverEnabled()");
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, kBusy);
-            return ret;
-        }
-        const FSA_STATUS status =
-            fsaExports().FsaSetAutomaticFailover(handle.getAdapterRWHandle(), enable ? kFailoverOn : 0);
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "FsaSetAutomaticFailover()", status);
-    } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, kException);
-    }
-    return ret;
+    return writeHandleCall(this, "FsaSetAutomaticFailover()", [&](FsaExports& fsa, void* h) {
+        return fsa.FsaSetAutomaticFailover(h, enable ? kFailoverOn : 0);
+    });
 }
 
 Ret VynAdapter::resetController()
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::resetController()");
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, kBusy);
-            return ret;
-        }
-        const FSA_STATUS status = fsaExports().FsaResetController(handle.getAdapterRWHandle());
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "FsaResetController()", status);
-    } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, kException);
-    }
-    return ret;
+    return writeHandleCall(this, "FsaResetController()",
+                           [&](FsaExports& fsa, void* h) { return fsa.FsaResetController(h); });
 }
 
 Ret VynAdapter::setPhysicalDriveCache(EnumHardDriveCacheMode sata, EnumHardDriveCacheMode sas)
@@ -511,8 +442,7 @@ Ret VynAdapter::setPhysicalDriveCache(EnumHardDriveCacheMode sata, EnumHardDrive
         }
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, kBusy);
+            vynerror::busy(ret);
             return ret;
         }
         const FSA_STATUS status =
@@ -524,8 +454,7 @@ Ret VynAdapter::setPhysicalDriveCache(EnumHardDriveCacheMode sata, EnumHardDrive
         sataHDCacheMode = sata;
         sasHDCacheMode = sas;
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, kException);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -533,21 +462,7 @@ Ret VynAdapter::setPhysicalDriveCache(EnumHardDriveCacheMode sata, EnumHardDrive
 Ret VynAdapter::isOrvexaHasDirtyData()
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::isOrvexaHasDirtyData()");
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, kBusy);
-            return ret;
-        }
-        // The answer is the status itself: 1 when the pool holds dirty data.
-        const FSA_STATUS status = fsaExports().FsaHasDirtyData(handle.getAdapterRWHandle());
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "isOrvexaHasDirtyData()", status);
-    } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, kException);
-    }
-    return ret;
+    // The answer is the status itself: 1 when the pool holds dirty data.
+    return writeHandleCall(this, "isOrvexaHasDirtyData()",
+                           [&](FsaExports& fsa, void* h) { return fsa.FsaHasDirtyData(h); });
 }

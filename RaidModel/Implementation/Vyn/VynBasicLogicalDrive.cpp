@@ -300,7 +300,7 @@ void VynBasicLogicalDrive::addSubDrive(VynLogicalDriveInfo* member, unsigned lon
                                                 LD_OPTIMAL, false);
     --depth;
     if (sub == nullptr) {
-        VynErrorPrintf(__FILE__, __LINE__, "*** Resource Error: %s ***", "new VynBasicLogicalDrive()");
+        VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE, "new VynBasicLogicalDrive()");
         return;
     }
     for (RaidObject* child : sub->getChildList())
@@ -365,8 +365,7 @@ Ret VynBasicLogicalDrive::getProgress(Progress& progress)
         VynGetLogicalDriveProgress(vynAdapter != nullptr ? vynAdapter->getAdapterHandle() : nullptr, record,
                                    progress, ret);
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -395,8 +394,7 @@ Ret VynBasicLogicalDrive::getProgress(ProgressCollection& out)
         if (progress.getType() != TASK_TYPE_NONE)
             out.add(progress);
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -426,8 +424,7 @@ Ret VynBasicLogicalDrive::deleteLogicalDrive()
     try {
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, "*** Busy: Failed to obtain FSA API adapter write handle ***");
+            vynerror::busy(ret);
             return ret;
         }
         // The key is copied out of the record, which keeps it as bytes.
@@ -440,8 +437,7 @@ Ret VynBasicLogicalDrive::deleteLogicalDrive()
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "FsaContainer(x, x, FSA_CO_DELETE_UNCONDITIONAL, NULL)", status);
     } catch (...) {
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
-        ret.setException();
+        vynerror::exception(ret);
     }
     return ret;
 }

@@ -4,6 +4,7 @@
 
 #include "Command/Vyn/common/fa_bytes.h"
 #include "RaidModel/Implementation/Vyn/VynAdapter.h"
+#include "RaidModel/Implementation/Vyn/VynErrorTexts.h"
 #include "RaidModel/Interface/PhysicalDevice.h"
 #include "common/StorDebug.h"
 #include "common/StorDebugTracer.h"
@@ -231,8 +232,7 @@ Ret VynChannelAttach::identifyDevice(bool on)
     Ret ret(0);
     try {
         if (channel == nullptr) {
-            ret.setBadParam(0);
-            VynErrorPrintf(__FILE__, __LINE__, "*** Bad Parameter: %s, paramValue=%d ***", "pChannel==NULL", 0);
+            vynerror::badParam(ret, "pChannel==NULL", 0);
             return ret;
         }
         std::vector<RaidObject*> drives;
@@ -244,8 +244,7 @@ Ret VynChannelAttach::identifyDevice(bool on)
                 ret = one;
         }
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -287,18 +286,14 @@ Ret VynChannelRecord::identifyChannel(bool on) const
     try {
         Serializable* attach = self->getAttachment();
         if (attach == nullptr) {
-            ret.setBadParam(0);
-            VynErrorPrintf(__FILE__, __LINE__, "*** Bad Parameter: %s, paramValue=%d ***", "pAttach==NULL", 0);
+            vynerror::badParam(ret, "pAttach==NULL", 0);
         } else if (!attach->isInstanceOf("VynChannelAttach")) {
-            ret.setBadParam(0);
-            VynErrorPrintf(__FILE__, __LINE__, "*** Bad Parameter: %s, paramValue=%d ***",
-                           "pAttach != VynChannelAttach", 0);
+            vynerror::badParam(ret, "pAttach != VynChannelAttach", 0);
         } else {
             ret = static_cast<VynChannelAttach*>(attach)->identifyDevice(on);
         }
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+        vynerror::exception(ret);
     }
     return ret;
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "RaidModel/Implementation/Vyn/VynAdapter.h"
+#include "RaidModel/Implementation/Vyn/VynErrorTexts.h"
 #include "RaidModel/Implementation/Vyn/VynPhysicalDeviceAttach.h"
 #include "common/StorDebug.h"
 #include "common/StorDebugTracer.h"
@@ -38,14 +39,12 @@ Ret throughAttachment(const RaidObject& device, const char* missing, Work work)
     try {
         VynPhysicalDeviceAttach* attachment = attachmentOf(device);
         if (attachment == nullptr) {
-            ret.setBadParam(0);
-            VynErrorPrintf(__FILE__, __LINE__, "*** Bad Parameter: %s, paramValue=%d ***", missing, 0);
+            vynerror::badParam(ret, missing, 0);
             return ret;
         }
         work(*attachment, ret);
     } catch (...) {
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
-        ret.setException();
+        vynerror::exception(ret);
     }
     return ret;
 }

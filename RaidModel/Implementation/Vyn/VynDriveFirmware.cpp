@@ -18,10 +18,6 @@
 
 namespace {
 
-const char* const kBadParam = "*** Bad Parameter: %s, paramValue=%d ***";
-const char* const kNotSupported = "*** Not Supported: %s, value=%d ***";
-const char* const kException = "*** Exception Caught ***";
-
 constexpr int kInterfaceSata = 1;
 constexpr int kInterfaceSas = 4;
 constexpr unsigned long kBlockBytes = 512;
@@ -56,24 +52,6 @@ constexpr int kRefused = 6;
 // offset are 16-bit fields, the SAS offset and length 24-bit ones.
 constexpr unsigned long kSataFieldMax = 0xFFFF;
 constexpr unsigned long kSasFieldMax = 0xFFFFFF;
-
-void badParameter(Ret& ret, const char* text, long value)
-{
-    ret.setBadParam(value);
-    VynErrorPrintf(__FILE__, __LINE__, kBadParam, text, static_cast<int>(value));
-}
-
-void notSupported(Ret& ret, const char* text, long value)
-{
-    ret.setNotSupported(value);
-    VynErrorPrintf(__FILE__, __LINE__, kNotSupported, text, static_cast<int>(value));
-}
-
-void exception(Ret& ret)
-{
-    VynErrorPrintf(__FILE__, __LINE__, kException);
-    ret.setException();
-}
 
 // The details of a failed send, one record each.
 void writeSendDetails(const Ret& sent)
@@ -194,34 +172,34 @@ Ret VynHardDrive::readDriveFirmwareFile(const char* path, Buffer& image)
         if (ownImage)
             imageFile.clear();
         if (path == nullptr) {
-            badParameter(ret, "pFileNameIN==NULL", 0);
+            vynerror::badParam(ret, "pFileNameIN==NULL", 0);
             return ret;
         }
         std::unique_ptr<FILE, FileCloser> file(std::fopen(path, "rb"));
         if (file == nullptr) {
-            badParameter(ret, "Unable to open the firmware file", 0);
+            vynerror::badParam(ret, "Unable to open the firmware file", 0);
             return ret;
         }
         // Only a regular file has a size to read; a directory opens too.
         struct stat st;
         if (::fstat(fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode)) {
-            badParameter(ret, "The firmware file is not a regular file", 0);
+            vynerror::badParam(ret, "The firmware file is not a regular file", 0);
             return ret;
         }
         if (std::fseek(file.get(), 0, SEEK_END) != 0) {
-            badParameter(ret, "Unable to position the firmware file", 0);
+            vynerror::badParam(ret, "Unable to position the firmware file", 0);
             return ret;
         }
         const long size = std::ftell(file.get());
         if (size < 0 || static_cast<unsigned long long>(size) > 0xFFFFFFFFULL ||
             std::fseek(file.get(), 0, SEEK_SET) != 0) {
-            badParameter(ret, "Unable to size the firmware file", 0);
+            vynerror::badParam(ret, "Unable to size the firmware file", 0);
             return ret;
         }
         // Nothing to send would be reported as a download done.
         if (size == 0) {
             image.Alloc(0, false);
-            badParameter(ret, "The firmware file is empty", 0);
+            vynerror::badParam(ret, "The firmware file is empty", 0);
             return ret;
         }
         unsigned char* bytes = image.Alloc(static_cast<unsigned long>(size), false);
@@ -235,13 +213,13 @@ Ret VynHardDrive::readDriveFirmwareFile(const char* path, Buffer& image)
         if (read != static_cast<size_t>(size)) {
             // Released, not zeroed: zeros of the file's size would be sent.
             image.Alloc(0, false);
-            badParameter(ret, "Unable to read the whole firmware file", static_cast<long>(read));
+            vynerror::badParam(ret, "Unable to read the whole firmware file", static_cast<long>(read));
             return ret;
         }
         if (ownImage)
             imageFile = path;
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -252,15 +230,15 @@ Ret VynHardDrive::GetSataIdentifyWord(unsigned long index, unsigned long* word)
     Ret ret(0);
     try {
         if (word == nullptr) {
-            badParameter(ret, "*word is NULL", 0);
+            vynerror::badParam(ret, "*word is NULL", 0);
             return ret;
         }
         if (getInterfaceType() != kInterfaceSata) {
-            notSupported(ret, "Hard drive is not SATA", 0);
+            vynerror::notSupported(ret, "Hard drive is not SATA", 0);
             return ret;
         }
         if (index >= kIdentifyWords) {
-            badParameter(ret, "Word index beyond the IDENTIFY data", static_cast<long>(index));
+            vynerror::badParam(ret, "Word index beyond the IDENTIFY data", static_cast<long>(index));
             return ret;
         }
         SCSICommand command;
@@ -278,7 +256,7 @@ Ret VynHardDrive::GetSataIdentifyWord(unsigned long index, unsigned long* word)
             VynTracePrintf("Value of Word %lx = %lx", index, *word);
         }
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -291,21 +269,21 @@ Ret VynHardDrive::upgradeSATADriveFirmware(const char* file, unsigned long chunk
         // What the drive says it supports is only noted.
         unsigned long word = 0;
         if (GetSataIdentifyWord(kMajorVersionWord, &word).getReturn() == 0 && (word & kAta8Bit) != 0) {
-            VynErrorPrintf(__FILE__, __LINE__, kBadParam, "ATA 8 is supported", static_cast<int>(word));
+            VynErrorPrintf(__FILE__, __LINE__, vynerror::BAD_PARAM, "ATA 8 is supported", static_cast<int>(word));
             word = 0;
             if (GetSataIdentifyWord(kDownloadModesWord, &word).getReturn() == 0 && (word & kMode3Bit) != 0)
-                VynErrorPrintf(__FILE__, __LINE__, kBadParam, "Mode 3 is supported", static_cast<int>(word));
+                VynErrorPrintf(__FILE__, __LINE__, vynerror::BAD_PARAM, "Mode 3 is supported", static_cast<int>(word));
         }
         const int type = getInterfaceType();
         if (type != kInterfaceSata) {
-            notSupported(ret, "Hard drive is not SATA", type);
+            vynerror::notSupported(ret, "Hard drive is not SATA", type);
             return ret;
         }
         ret = flashSataHarddrive(file, chunkSize, mode);
         if (ret.getReturn() == 0)
             VynTracePrintf(" scsiPassThruCommand- successful");
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -317,14 +295,14 @@ Ret VynHardDrive::upgradeSASDriveFirmware(const char* file, unsigned long chunkS
     try {
         const int type = getInterfaceType();
         if (type != kInterfaceSas) {
-            notSupported(ret, "Hard drive is not SAS", type);
+            vynerror::notSupported(ret, "Hard drive is not SAS", type);
             return ret;
         }
         ret = flashSasHarddrive(file, chunkSize, mode);
         if (ret.getReturn() == 0)
             VynTracePrintf(" scsiPassThruCommand- successful");
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -348,14 +326,14 @@ Ret VynHardDrive::flashSataHarddrive(const char* file, unsigned long chunkSize, 
     Ret ret(0);
     try {
         if (file == nullptr) {
-            badParameter(ret, "pFileNameIN==NULL", 0);
+            vynerror::badParam(ret, "pFileNameIN==NULL", 0);
             return ret;
         }
         // A chunk of no whole block would never move the download on; one
         // of more blocks than the count field holds cannot be sent.
         const unsigned long chunkBlocks = chunkSize / kBlockBytes;
         if (chunkBlocks == 0 || chunkBlocks > kSataFieldMax) {
-            badParameter(ret, "Chunk size out of range for DOWNLOAD MICROCODE", static_cast<long>(chunkSize));
+            vynerror::badParam(ret, "Chunk size out of range for DOWNLOAD MICROCODE", static_cast<long>(chunkSize));
             return ret;
         }
         ret = loadImage(*this, imageFile, file);
@@ -365,12 +343,12 @@ Ret VynHardDrive::flashSataHarddrive(const char* file, unsigned long chunkSize, 
         // Bytes after the last whole block are not sent.
         const unsigned long totalBlocks = image.Size() / kBlockBytes;
         if (totalBlocks == 0) {
-            badParameter(ret, "Firmware image smaller than one block", static_cast<long>(image.Size()));
+            vynerror::badParam(ret, "Firmware image smaller than one block", static_cast<long>(image.Size()));
             return ret;
         }
         if ((totalBlocks - 1) / chunkBlocks * chunkBlocks > kSataFieldMax) {
-            badParameter(ret, "Firmware image beyond the block offset of DOWNLOAD MICROCODE",
-                         static_cast<long>(image.Size()));
+            vynerror::badParam(ret, "Firmware image beyond the block offset of DOWNLOAD MICROCODE",
+                               static_cast<long>(image.Size()));
             return ret;
         }
         Download d{true, image.CPtr(), kBlockBytes, totalBlocks, chunkBlocks, SCSICommand()};
@@ -384,7 +362,7 @@ Ret VynHardDrive::flashSataHarddrive(const char* file, unsigned long chunkSize, 
         }
         ret = sendChunks(*this, d);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -395,11 +373,11 @@ Ret VynHardDrive::flashSasHarddrive(const char* file, unsigned long chunkSize, u
     Ret ret(0);
     try {
         if (file == nullptr) {
-            badParameter(ret, "pFileNameIN==NULL", 0);
+            vynerror::badParam(ret, "pFileNameIN==NULL", 0);
             return ret;
         }
         if (chunkSize == 0 || chunkSize > kSasFieldMax) {
-            badParameter(ret, "Chunk size out of range for WRITE BUFFER", static_cast<long>(chunkSize));
+            vynerror::badParam(ret, "Chunk size out of range for WRITE BUFFER", static_cast<long>(chunkSize));
             return ret;
         }
         ret = loadImage(*this, imageFile, file);
@@ -408,11 +386,12 @@ Ret VynHardDrive::flashSasHarddrive(const char* file, unsigned long chunkSize, u
         const Buffer& image = *getImageBuffer();
         const unsigned long total = image.Size();
         if (total == 0) {
-            badParameter(ret, "Firmware image is empty", 0);
+            vynerror::badParam(ret, "Firmware image is empty", 0);
             return ret;
         }
         if ((total - 1) / chunkSize * chunkSize > kSasFieldMax) {
-            badParameter(ret, "Firmware image beyond the buffer offset of WRITE BUFFER", static_cast<long>(total));
+            vynerror::badParam(ret, "Firmware image beyond the buffer offset of WRITE BUFFER",
+                               static_cast<long>(total));
             return ret;
         }
         Download d{false, image.CPtr(), 1, total, chunkSize, SCSICommand()};
@@ -423,7 +402,7 @@ Ret VynHardDrive::flashSasHarddrive(const char* file, unsigned long chunkSize, u
         }
         ret = sendChunks(*this, d);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }

@@ -25,9 +25,6 @@ namespace {
 
 char emptyText[1] = "";
 
-const char* const kBusy = "*** Busy: Failed to obtain FSA API adapter write handle ***";
-const char* const kBadParameter = "*** Bad Parameter: %s, paramValue=%d ***";
-
 // The enclosure record, by byte offset from its start (little-endian).
 constexpr size_t kFanCount = 12;
 constexpr size_t kSupplyCount = 16;
@@ -169,7 +166,7 @@ void VynEnclosure::build()
         buildEnclosureItems();
         buildIbmEXP400();
     } catch (...) {
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+        VynErrorPrintf(__FILE__, __LINE__, vynerror::EXCEPTION);
     }
 }
 
@@ -354,8 +351,7 @@ Ret VynEnclosure::identifyDevice(bool on)
     try {
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, kBusy);
+            vynerror::busy(ret);
             return ret;
         }
         auto* request = new (std::nothrow) FSA_ENCLOSURE_MGT;
@@ -372,8 +368,7 @@ Ret VynEnclosure::identifyDevice(bool on)
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "FsaEnclosureMgt(FSA_ECM_ENCLOSURE_OP, FSA_ECM_SUB_ENCL_IDENTIFY)", status);
     } catch (...) {
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
-        ret.setException();
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -389,8 +384,7 @@ Ret VynEnclosure::setAlarmState(EnumAlarmState state)
         } else if (state == ALARM_SILENCE) {
             sub = EM_SUB_ENCL_ALARM_OFF;
         } else {
-            ret.setBadParam(state);
-            VynErrorPrintf(__FILE__, __LINE__, kBadParameter, "Invalid Alarm State", static_cast<int>(state));
+            vynerror::badParam(ret, "Invalid Alarm State", state);
             return ret;
         }
         FsaWriteHandleGrabber handle(this, &ret);
@@ -413,8 +407,7 @@ Ret VynEnclosure::setAlarmState(EnumAlarmState state)
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "FsaEnclosureMgt()", status);
     } catch (...) {
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
-        ret.setException();
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -426,14 +419,12 @@ Ret VynEnclosure::scsiPassThruCommand(SCSICommand& command)
     try {
         Serializable* attachment = getAttachment();
         if (attachment == nullptr || !attachment->isInstanceOf("VynPhysicalDeviceAttach")) {
-            ret.setBadParam(0);
-            VynErrorPrintf(__FILE__, __LINE__, kBadParameter, "Enclosure object had no attachment", 0);
+            vynerror::badParam(ret, "Enclosure object had no attachment", 0);
             return ret;
         }
         static_cast<VynPhysicalDeviceAttach*>(attachment)->doScsiPassThru(command, ret);
     } catch (...) {
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
-        ret.setException();
+        vynerror::exception(ret);
     }
     return ret;
 }

@@ -62,9 +62,7 @@ FsaWriteHandleGrabber::FsaWriteHandleGrabber(const RaidObject* object, Ret* ret)
     handle = nullptr;
     openWord = 0;
     if (ret != nullptr) {
-        ret->setApiError(status);
-        VynErrorPrintf(__FILE__, __LINE__, vynerror::API,
-                       "FsaOpenAdapter2A(FSA_ACC_READ_WRITE)", static_cast<int>(status));
+        vynerror::apiError(*ret, "FsaOpenAdapter2A(FSA_ACC_READ_WRITE)", status);
     } else {
         VynErrorPrintf(__FILE__, __LINE__, "FsaOpenAdapter2A(FSA_ACC_READ_WRITE), fsaStatus=%d",
                        static_cast<int>(status));
@@ -79,12 +77,9 @@ FsaWriteHandleGrabber::~FsaWriteHandleGrabber()
 
 namespace {
 
-const char* const kBadParam = "*** Bad Parameter: %s, paramValue=%d ***";
-
 [[noreturn]] void badChunks(Ret& ret, const char* text)
 {
-    ret.setBadParam(0);
-    VynErrorPrintf(__FILE__, __LINE__, kBadParam, text, 0);
+    vynerror::badParam(ret, text, 0);
     throw ReturnCode(-2);
 }
 
@@ -142,8 +137,7 @@ FsaStorageDeviceArrayGrabber::FsaStorageDeviceArrayGrabber(Adapter* adapter, con
         }
         if (fault != nullptr) {
             ++errors;
-            ret.setBadParam(static_cast<long>(i));
-            VynErrorPrintf(__FILE__, __LINE__, kBadParam, fault, static_cast<int>(i));
+            vynerror::badParam(ret, fault, static_cast<long>(i));
         }
     }
     if (errors != 0) {

@@ -4,15 +4,19 @@
 #include <cstdint>
 #include <vector>
 
+#include "RaidModel/Implementation/Vyn/VynErrorTexts.h"
+
 class Adapter;
+class FsaExports;
 class ChunkSpec;
-class Ret;
 class RaidObject;
 struct FSA_CONTAINER_INFO_EXTND;
 struct FSA_STORAGE_DEVICE;
 struct FSA_STORAGE_DEVICE_SPACE;
 struct tag_FSA_CONTAINER;
 class VynBasicLogicalDrive;
+
+FsaExports& fsaExports();
 
 // A read-write firmware handle on the controller of an object, open for the
 // life of the scope. The handle is null when the object has no controller of
@@ -32,6 +36,29 @@ private:
     void* handle = nullptr;
     int openWord = 0;
 };
+
+// The frame of an operation that is one firmware call on the write handle of
+// an object's controller: no handle is busy, `call(fsa, handle)` answers the
+// firmware's status and anything but success is an API error named
+// `failure`; nothing leaves as an exception. The records name the caller's
+// place.
+template <class Call>
+Ret writeHandleCall(const RaidObject* object, const char* failure, Call call, const char* file = __builtin_FILE(),
+                    int line = __builtin_LINE())
+{
+    Ret ret(0);
+    try {
+        FsaWriteHandleGrabber handle(object, &ret);
+        if (handle.getAdapterRWHandle() == nullptr)
+            return vynerror::busy(ret, file, line);
+        const FSA_STATUS status = call(fsaExports(), handle.getAdapterRWHandle());
+        if (status != FSA_STS_SUCCESS)
+            vynerror::apiError(ret, failure, status, file, line);
+    } catch (...) {
+        vynerror::exception(ret, file, line);
+    }
+    return ret;
+}
 
 // The drives named by a list of chunks, as the firmware records that a
 // container request carries, for the life of the scope. A construction that

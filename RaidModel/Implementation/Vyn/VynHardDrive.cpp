@@ -25,12 +25,6 @@ constexpr FSA_STATUS kBufferTooSmall = 5;
 // its mistake and is not allocated.
 constexpr uint32_t kMaxDriveTasks = 256;
 
-void badParameter(Ret& ret, const char* text, int value, const char* file, int line)
-{
-    ret.setBadParam(value);
-    VynErrorPrintf(file, line, "*** Bad Parameter: %s, paramValue=%d ***", text, value);
-}
-
 }  // namespace
 
 VynHardDrive::VynHardDrive(VynAdapter* adapter, Channel* channel, unsigned long deviceID, unsigned long long size)
@@ -100,14 +94,13 @@ Ret VynHardDrive::identifyDevice(bool on)
     Ret ret(0);
     VynPhysicalDeviceAttach* attachment = fsaAttachment();
     if (attachment == nullptr) {
-        badParameter(ret, "pAttach==NULL", 0, __FILE__, __LINE__);
+        vynerror::badParam(ret, "pAttach==NULL", 0);
         return ret;
     }
     try {
         attachment->identifyDevice(on, ret);
     } catch (...) {
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
-        ret.setException();
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -118,14 +111,13 @@ Ret VynHardDrive::scsiPassThruCommand(SCSICommand& command)
     Ret ret(0);
     VynPhysicalDeviceAttach* attachment = fsaAttachment();
     if (attachment == nullptr) {
-        badParameter(ret, "Hard drive object had no attachment", 0, __FILE__, __LINE__);
+        vynerror::badParam(ret, "Hard drive object had no attachment", 0);
         return ret;
     }
     try {
         attachment->doScsiPassThru(command, ret);
     } catch (...) {
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
-        ret.setException();
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -137,7 +129,7 @@ Ret VynHardDrive::getProgress(Progress& progress)
     try {
         VynPhysicalDeviceAttach* attachment = fsaAttachment();
         if (attachment == nullptr) {
-            badParameter(ret, "pAttach==NULL", 0, __FILE__, __LINE__);
+            vynerror::badParam(ret, "pAttach==NULL", 0);
             return ret;
         }
         Addr* addr = progress.getDeviceAddr();
@@ -179,8 +171,7 @@ Ret VynHardDrive::getProgress(Progress& progress)
         progress.setType(VynGetTaskType(&tasks[0]));
         VynGetTaskDetails(handle, progress, ret);
     } catch (...) {
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
-        ret.setException();
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -195,8 +186,7 @@ Ret VynHardDrive::getProgress(ProgressCollection& out)
         if (ret.getReturn() == 0)
             out.add(progress);
     } catch (...) {
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
-        ret.setException();
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -207,7 +197,7 @@ int VynHardDrive::getPfaWarn()
     VynPhysicalDeviceAttach* attachment = fsaAttachment();
     if (attachment == nullptr) {
         // Nothing is known of the drive: it reports no warning.
-        VynErrorPrintf(__FILE__, __LINE__, "*** Bad Parameter: %s, paramValue=%d ***",
+        VynErrorPrintf(__FILE__, __LINE__, vynerror::BAD_PARAM,
                        "HardDrive had no FSA attachment", 0);
         return 0;
     }

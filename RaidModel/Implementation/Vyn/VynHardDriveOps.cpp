@@ -41,14 +41,6 @@ constexpr uint32_t DIAG_START_OTHER = 6;
 constexpr size_t DIAG_RESULT_BYTES = 132;
 
 const char* const NO_ATTACHMENT = "Hard drive object had no attachment";
-const char* const BUSY = "*** Busy: Failed to obtain FSA API adapter write handle ***";
-
-void badParameter(Ret& ret, const char* text, int value, const char* file = __builtin_FILE(),
-                  int line = __builtin_LINE())
-{
-    ret.setBadParam(value);
-    VynErrorPrintf(file, line, "*** Bad Parameter: %s, paramValue=%d ***", text, value);
-}
 
 // A drive-operation block: the operation in word 0, the rest zero.
 struct DriveOpBlock {
@@ -67,21 +59,19 @@ Ret changeDrive(VynPhysicalDeviceAttach* attachment, const RaidObject* drive, co
     Ret ret(0);
     try {
         if (attachment == nullptr) {
-            badParameter(ret, missingText, 0);
+            vynerror::badParam(ret, missingText, 0);
             return ret;
         }
         FsaWriteHandleGrabber handle(drive, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, BUSY);
+            vynerror::busy(ret);
             return ret;
         }
         const FSA_STATUS status = call(*attachment, handle.getAdapterRWHandle(), ret);
         if (status != FSA_STS_SUCCESS && ret.getReturn() == 0)
             vynerror::apiError(ret, label, status);
     } catch (...) {
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
-        ret.setException();
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -94,7 +84,7 @@ Ret diagnoseDrive(VynPhysicalDeviceAttach* attachment, const RaidObject* drive, 
                        [&](VynPhysicalDeviceAttach& a, void* handle, Ret& ret) -> FSA_STATUS {
                            const FSA_STORAGE_DEVICE_INFO* info = a.getFsaInfo();
                            if (info == nullptr) {
-                               badParameter(ret, "FSA attachment had no associated storage device", 0);
+                               vynerror::badParam(ret, "FSA attachment had no associated storage device", 0);
                                return FSA_STS_SUCCESS;
                            }
                            return call(handle, &info->address);
@@ -109,13 +99,12 @@ Ret VynHardDrive::setState(EnumPhysicalDeviceState state)
     Ret ret(0);
     try {
         if (state != PD_FAILED && state != PD_REBUILDING) {
-            badParameter(ret, "invalid (HardDrive) state", static_cast<int>(state));
+            vynerror::badParam(ret, "invalid (HardDrive) state", static_cast<int>(state));
             return ret;
         }
         FsaWriteHandleGrabber handle(this, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, BUSY);
+            vynerror::busy(ret);
             return ret;
         }
         FsaExports& fsa = fsaExports();
@@ -129,7 +118,7 @@ Ret VynHardDrive::setState(EnumPhysicalDeviceState state)
                     continue;
                 const uint8_t* info = chunk->getPartitionInfo();
                 if (info == nullptr) {
-                    badParameter(ret, "VynChunk had no FSA partition info", 0);
+                    vynerror::badParam(ret, "VynChunk had no FSA partition info", 0);
                     return ret;
                 }
                 FSA_PARTITION partition;
@@ -144,7 +133,7 @@ Ret VynHardDrive::setState(EnumPhysicalDeviceState state)
         }
         VynPhysicalDeviceAttach* attachment = fsaAttachment();
         if (attachment == nullptr) {
-            badParameter(ret, "HardDrive had no FSA attachment", 0);
+            vynerror::badParam(ret, "HardDrive had no FSA attachment", 0);
             return ret;
         }
         const FSA_STATUS status = fsa.FsaStorageDevice2(handle.getAdapterRWHandle(), &attachment->getFsaInfo()->address,
@@ -152,8 +141,7 @@ Ret VynHardDrive::setState(EnumPhysicalDeviceState state)
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "FsaStorageDevice2(x,x,FSA_SDO_VERIFY_REPLACE,x,x)", status);
     } catch (...) {
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
-        ret.setException();
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -224,7 +212,7 @@ Ret VynHardDrive::startTask(EnumHardDriveTask task, const char* argument)
     VynPhysicalDeviceAttach* attachment = fsaAttachment();
     Ret ret(0);
     if (attachment == nullptr) {
-        badParameter(ret, NO_ATTACHMENT, 0);
+        vynerror::badParam(ret, NO_ATTACHMENT, 0);
         return ret;
     }
     uint32_t operation = 0;
@@ -238,7 +226,7 @@ Ret VynHardDrive::startTask(EnumHardDriveTask task, const char* argument)
         operation = FSA_SDO_SECURE_ERASE;
         break;
     default:
-        badParameter(ret, "Invalid hard drive task type.", static_cast<int>(task));
+        vynerror::badParam(ret, "Invalid hard drive task type.", static_cast<int>(task));
         return ret;
     }
     return changeDrive(attachment, this, NO_ATTACHMENT, "FsaStorageDevice2(x,x,x,x,x)",

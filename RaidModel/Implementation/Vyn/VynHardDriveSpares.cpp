@@ -33,25 +33,6 @@ const char* const ADD_FAILOVER = "FsaFailoverSpace(x,x,FSA_FF_ADDFAILOVER,x,x)";
 const char* const REMOVE_FAILOVER = "FsaFailoverSpace(x,x,FSA_FF_REMOVEFAILOVER,x,x)";
 const char* const NO_ATTACHMENT = "Hard drive object had no attachment";
 
-void badParameter(Ret& ret, const char* text, int value, const char* file = __builtin_FILE(),
-                  int line = __builtin_LINE())
-{
-    ret.setBadParam(value);
-    VynErrorPrintf(file, line, "*** Bad Parameter: %s, paramValue=%d ***", text, value);
-}
-
-void busy(Ret& ret)
-{
-    ret.setBusy();
-    VynErrorPrintf(__FILE__, __LINE__, "*** Busy: Failed to obtain FSA API adapter write handle ***");
-}
-
-void exceptionCaught(Ret& ret)
-{
-    VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
-    ret.setException();
-}
-
 tag_FSA_CONTAINER keyOf(const VynBasicLogicalDrive& drive)
 {
     tag_FSA_CONTAINER key{};
@@ -121,17 +102,17 @@ Ret spareChange(const RaidObject* drive, Work work)
     try {
         VynPhysicalDeviceAttach* attachment = attachmentOf(*drive);
         if (attachment == nullptr) {
-            badParameter(ret, NO_ATTACHMENT, 0);
+            vynerror::badParam(ret, NO_ATTACHMENT, 0);
             return ret;
         }
         FsaWriteHandleGrabber handle(drive, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         work(*attachment, handle.getAdapterRWHandle(), ret);
     } catch (...) {
-        exceptionCaught(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -155,11 +136,11 @@ Ret VynHardDrive::createAssignedHotSpare(LogicalDrive* logicalDrive)
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynHardDrive::createAssignedHotSpare(LogicalDrive*)");
     Ret ret(0);
     if (logicalDrive == nullptr) {
-        badParameter(ret, "pLogicalDriveIN==NULL", 0);
+        vynerror::badParam(ret, "pLogicalDriveIN==NULL", 0);
         return ret;
     }
     if (!logicalDrive->isInstanceOf("VynBasicLogicalDrive")) {
-        badParameter(ret, "pLogicalDriveIN parameter is not an VynBasicLogicalDrive", 0);
+        vynerror::badParam(ret, "pLogicalDriveIN parameter is not an VynBasicLogicalDrive", 0);
         return ret;
     }
     const tag_FSA_CONTAINER key = keyOf(*static_cast<VynBasicLogicalDrive*>(logicalDrive));
@@ -180,7 +161,7 @@ Ret VynHardDrive::createAssignedHotSpare(const AddrCollection& logicalDrives)
         for (unsigned long i = 0; i < logicalDrives.getAddrCount(); ++i) {
             const VynBasicLogicalDrive* target = logicalDriveAt(vynAdapter, logicalDrives.getAddr(i));
             if (target == nullptr) {
-                badParameter(ret, "pVynLogical==NULL", 0);
+                vynerror::badParam(ret, "pVynLogical==NULL", 0);
                 return;
             }
             const tag_FSA_CONTAINER key = keyOf(*target);
@@ -228,13 +209,13 @@ Ret VynHardDrive::deleteAssignedHotSpare(const AddrCollection& logicalDrives)
         // Every address is checked before anything changes, so a request
         // that names one wrong drive leaves all of them protected.
         if (getSpareType() != SPARE_DEDICATED) {
-            badParameter(ret, "spareType != SPARE_DEDICATED", static_cast<int>(getSpareType()));
+            vynerror::badParam(ret, "spareType != SPARE_DEDICATED", static_cast<int>(getSpareType()));
             return ret;
         }
         for (unsigned long i = 0; i < logicalDrives.getAddrCount(); ++i) {
             const VynBasicLogicalDrive* target = logicalDriveAt(vynAdapter, logicalDrives.getAddr(i));
             if (target == nullptr) {
-                badParameter(ret, "Invalid logical drive specified", 0);
+                vynerror::badParam(ret, "Invalid logical drive specified", 0);
                 return ret;
             }
             // Two logical drives are the same when their containers are.
@@ -250,13 +231,13 @@ Ret VynHardDrive::deleteAssignedHotSpare(const AddrCollection& logicalDrives)
                 }
             }
             if (!protectedBySpare) {
-                badParameter(ret, "Logical drive not protected by spare", 0);
+                vynerror::badParam(ret, "Logical drive not protected by spare", 0);
                 return ret;
             }
             keys.push_back(keyOf(*target));
         }
     } catch (...) {
-        exceptionCaught(ret);
+        vynerror::exception(ret);
         return ret;
     }
     return spareChange(this, [&](VynPhysicalDeviceAttach& a, void* handle, Ret& r) {

@@ -29,10 +29,6 @@
 
 namespace {
 
-const char* const kBusy = "*** Busy: Failed to obtain FSA API adapter write handle ***";
-const char* const kBadParam = "*** Bad Parameter: %s, paramValue=%d ***";
-const char* const kException = "*** Exception Caught ***";
-
 constexpr uint32_t FSA_CO_SET_DELAY = 4;
 constexpr uint32_t FSA_CO_ZERO_ALWAYS = 7;
 constexpr uint32_t FSA_CO_SYNCHRONIZE = 21;
@@ -74,24 +70,6 @@ tag_FSA_CONTAINER keyAt(const uint8_t* bytes)
     return key;
 }
 
-void badParam(Ret& ret, const char* text, long value)
-{
-    ret.setBadParam(value);
-    VynErrorPrintf(__FILE__, __LINE__, kBadParam, text, static_cast<int>(value));
-}
-
-void busy(Ret& ret)
-{
-    ret.setBusy();
-    VynErrorPrintf(__FILE__, __LINE__, kBusy);
-}
-
-void exceptionCaught(Ret& ret)
-{
-    VynErrorPrintf(__FILE__, __LINE__, kException);
-    ret.setException();
-}
-
 // The device array of a request could not be made: the grabber has set the
 // Ret for chunks it could not name, and only logged a shortage of memory.
 void deviceArrayFailed(Ret& ret, const ReturnCode& code)
@@ -110,21 +88,10 @@ void deviceArrayFailed(Ret& ret, const ReturnCode& code)
 // the shape most of the operations below share.
 Ret VynBasicLogicalDrive::containerOperation(uint32_t operation, void* parameter, const char* call)
 {
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
-            return ret;
-        }
+    return writeHandleCall(this, call, [&](FsaExports& fsa, void* h) {
         const tag_FSA_CONTAINER key = keyAt(getContainer());
-        const FSA_STATUS status = fsaExports().FsaContainer(handle.getAdapterRWHandle(), &key, operation, parameter);
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, call, status);
-    } catch (...) {
-        exceptionCaught(ret);
-    }
-    return ret;
+        return fsa.FsaContainer(h, &key, operation, parameter);
+    });
 }
 
 Ret VynBasicLogicalDrive::verify()
@@ -144,7 +111,7 @@ Ret VynBasicLogicalDrive::initializeLogicalDrive(EnumInitMethod method, EnumPrio
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynBasicLogicalDrive::initializeLogicalDrive()");
     if (static_cast<int>(method) != kInitClear) {
         Ret ret(0);
-        badParam(ret, "methodIN != INIT_CLEAR", 0);
+        vynerror::badParam(ret, "methodIN != INIT_CLEAR", 0);
         return ret;
     }
     return containerOperation(FSA_CO_ZERO_ALWAYS, nullptr, "FsaContainer(x,x,FSA_CO_ZERO_ALWAYS,x)");
@@ -155,12 +122,12 @@ Ret VynBasicLogicalDrive::setName(const char* name)
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynBasicLogicalDrive::setName()");
     Ret ret(0);
     if (name == nullptr) {
-        badParam(ret, "pNameIN==NULL", 0);
+        vynerror::badParam(ret, "pNameIN==NULL", 0);
         return ret;
     }
     const size_t length = std::strlen(name);
     if (length > kLabelChars) {
-        badParam(ret, "strlen(pNameIN) too long", static_cast<long>(length));
+        vynerror::badParam(ret, "strlen(pNameIN) too long", static_cast<long>(length));
         return ret;
     }
     // The firmware reads a whole label; the copy ends it.
@@ -178,11 +145,11 @@ Ret VynBasicLogicalDrive::setCache(EnumLogicalDriveCacheMode readMode, EnumLogic
         FsaWriteHandleGrabber handle(this, &ret);
         void* h = handle.getAdapterRWHandle();
         if (h == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         if (readMode == kNoChange && writeMode == kNoChange) {
-            badParam(ret, "Both read/write cache settings set to LD_CACHE_NO_CHANGE", 0);
+            vynerror::badParam(ret, "Both read/write cache settings set to LD_CACHE_NO_CHANGE", 0);
             return ret;
         }
         const tag_FSA_CONTAINER key = keyAt(getContainer());
@@ -197,7 +164,7 @@ Ret VynBasicLogicalDrive::setCache(EnumLogicalDriveCacheMode readMode, EnumLogic
 
         switch (static_cast<int>(readMode)) {
         case 0:
-            badParam(ret, "LD_CACHE_NOT_SUPPORTED invalid", 0);
+            vynerror::badParam(ret, "LD_CACHE_NOT_SUPPORTED invalid", 0);
             return ret;
         case 1:
             break;
@@ -205,7 +172,7 @@ Ret VynBasicLogicalDrive::setCache(EnumLogicalDriveCacheMode readMode, EnumLogic
             params.readCache = kReadCacheOn;
             break;
         case 3:
-            badParam(ret, "LD_CACHE_WHEN_PROTECTED is not supported for read", 0);
+            vynerror::badParam(ret, "LD_CACHE_WHEN_PROTECTED is not supported for read", 0);
             return ret;
         case 4:
             if (readCacheSetting == 2)
@@ -214,13 +181,13 @@ Ret VynBasicLogicalDrive::setCache(EnumLogicalDriveCacheMode readMode, EnumLogic
         case 5:
             return release();
         default:
-            badParam(ret, "Unknown value passed for readCacheSettingIN", 0);
+            vynerror::badParam(ret, "Unknown value passed for readCacheSettingIN", 0);
             return ret;
         }
 
         switch (static_cast<int>(writeMode)) {
         case 0:
-            badParam(ret, "LD_CACHE_NOT_SUPPORTED invalid", 0);
+            vynerror::badParam(ret, "LD_CACHE_NOT_SUPPORTED invalid", 0);
             return ret;
         case 1:
             break;
@@ -239,7 +206,7 @@ Ret VynBasicLogicalDrive::setCache(EnumLogicalDriveCacheMode readMode, EnumLogic
         case 5:
             return release();
         default:
-            badParam(ret, "Unknown value passed for writeCacheSettingIN", 0);
+            vynerror::badParam(ret, "Unknown value passed for writeCacheSettingIN", 0);
             return ret;
         }
 
@@ -247,7 +214,7 @@ Ret VynBasicLogicalDrive::setCache(EnumLogicalDriveCacheMode readMode, EnumLogic
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "FsaContainerSetCacheParams(x,x,x)", status);
     } catch (...) {
-        exceptionCaught(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -258,13 +225,13 @@ Ret VynBasicLogicalDrive::setState(EnumLogicalDeviceState state, EnumLogicalDevi
     Ret ret(0);
     try {
         if (static_cast<int>(state) != kOptimal) {
-            badParam(ret, "Logical drives can only be forced into the OKAY state", static_cast<long>(state));
+            vynerror::badParam(ret, "Logical drives can only be forced into the OKAY state", static_cast<long>(state));
             return ret;
         }
         FsaWriteHandleGrabber handle(this, &ret);
         void* h = handle.getAdapterRWHandle();
         if (h == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         FsaExports& fsa = fsaExports();
@@ -291,7 +258,7 @@ Ret VynBasicLogicalDrive::setState(EnumLogicalDeviceState state, EnumLogicalDevi
                 vynerror::apiError(ret, "FsaContainer(x, x, FSA_CO_RESTORE_CONTAINER, NULL)", status);
         }
     } catch (...) {
-        exceptionCaught(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -299,23 +266,11 @@ Ret VynBasicLogicalDrive::setState(EnumLogicalDeviceState state, EnumLogicalDevi
 Ret VynBasicLogicalDrive::setStripeSize(EnumStripeSize size)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynBasicLogicalDrive::setStripeSize()");
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
-            return ret;
-        }
+    return writeHandleCall(this, "FsaMorphContainer()", [&](FsaExports& fsa, void* h) {
         const tag_FSA_CONTAINER key = keyAt(getContainer());
         const uint32_t type = record != nullptr ? record->word(CI_BASE_TYPE) : 0;
-        const FSA_STATUS status = fsaExports().FsaMorphContainer(handle.getAdapterRWHandle(), &key, type, 0, nullptr,
-                                                                 getFsaStripeSize(size), 0, 0);
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "FsaMorphContainer()", status);
-    } catch (...) {
-        exceptionCaught(ret);
-    }
-    return ret;
+        return fsa.FsaMorphContainer(h, &key, type, 0, nullptr, getFsaStripeSize(size), 0, 0);
+    });
 }
 
 Ret VynBasicLogicalDrive::increaseSize(const std::vector<ChunkSpec>& chunks, EnumPriorityLevel priority)
@@ -326,7 +281,7 @@ Ret VynBasicLogicalDrive::increaseSize(const std::vector<ChunkSpec>& chunks, Enu
         FsaWriteHandleGrabber handle(this, &ret);
         void* h = handle.getAdapterRWHandle();
         if (h == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         FsaStorageDeviceArrayGrabber devices(vynAdapter, chunks, ret);
@@ -350,7 +305,7 @@ Ret VynBasicLogicalDrive::increaseSize(const std::vector<ChunkSpec>& chunks, Enu
     } catch (const ReturnCode& code) {
         deviceArrayFailed(ret, code);
     } catch (...) {
-        exceptionCaught(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -448,17 +403,17 @@ Ret VynBasicLogicalDrive::modify(const LogicalDriveSpec& spec)
             return ret;
         const unsigned level = getFsaRaidLevel(spec.raidLevel, static_cast<EnumInitMethod>(0));
         if (level == 0) {
-            badParam(ret, "invalid RAID level", static_cast<long>(spec.raidLevel));
+            vynerror::badParam(ret, "invalid RAID level", static_cast<long>(spec.raidLevel));
             return ret;
         }
         if (spec.chunks.empty()) {
-            badParam(ret, "no members specified", 0);
+            vynerror::badParam(ret, "no members specified", 0);
             return ret;
         }
         FsaWriteHandleGrabber handle(this, &ret);
         void* h = handle.getAdapterRWHandle();
         if (h == nullptr) {
-            busy(ret);
+            vynerror::busy(ret);
             return ret;
         }
         FsaStorageDeviceArrayGrabber devices(vynAdapter, spec.chunks, ret);
@@ -482,7 +437,7 @@ Ret VynBasicLogicalDrive::modify(const LogicalDriveSpec& spec)
     } catch (const ReturnCode& code) {
         deviceArrayFailed(ret, code);
     } catch (...) {
-        exceptionCaught(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -502,52 +457,29 @@ Ret VynBasicLogicalDrive::setPMTimers(unsigned long standby, unsigned long off, 
 Ret VynBasicLogicalDrive::powerManagement(uint32_t enable, unsigned long standby, unsigned long off,
                                           unsigned long verifyTimer)
 {
-    Ret ret(0);
-    try {
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
-            return ret;
-        }
+    return writeHandleCall(this, "FsaContainerSetPowerManagement()", [&](FsaExports& fsa, void* h) {
         const tag_FSA_CONTAINER key = keyAt(getContainer());
-        const FSA_STATUS status = fsaExports().FsaContainerSetPowerManagement(
-            handle.getAdapterRWHandle(), &key, enable, static_cast<uint32_t>(standby), static_cast<uint32_t>(off),
-            static_cast<uint32_t>(verifyTimer));
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "FsaContainerSetPowerManagement()", status);
-    } catch (...) {
-        exceptionCaught(ret);
-    }
-    return ret;
+        return fsa.FsaContainerSetPowerManagement(h, &key, enable, static_cast<uint32_t>(standby),
+                                                  static_cast<uint32_t>(off), static_cast<uint32_t>(verifyTimer));
+    });
 }
 
 Ret VynBasicLogicalDrive::setOrvexaPreferredCache(EnumOrvexaPreferredSetting setting)
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynBasicLogicalDrive::setOrvexaPreferredCache()");
-    Ret ret(0);
-    try {
-        int flag = 0;
-        if (static_cast<int>(setting) == 1) {
-            flag = 0;
-        } else if (static_cast<int>(setting) == 2) {
-            flag = 1;
-        } else {
-            badParam(ret, "Unknown value passed for read cache setting", 0);
-            return ret;
-        }
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
-            return ret;
-        }
-        const tag_FSA_CONTAINER key = keyAt(getContainer());
-        const FSA_STATUS status = fsaExports().FsaContainerSetITPCacheSettings(handle.getAdapterRWHandle(), &key, flag);
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "setOrvexaPreferredCache()", status);
-    } catch (...) {
-        exceptionCaught(ret);
+    int flag = 0;
+    if (static_cast<int>(setting) == 1) {
+        flag = 0;
+    } else if (static_cast<int>(setting) == 2) {
+        flag = 1;
+    } else {
+        Ret ret(0);
+        return vynerror::badParam(ret, "Unknown value passed for read cache setting", 0);
     }
-    return ret;
+    return writeHandleCall(this, "setOrvexaPreferredCache()", [&](FsaExports& fsa, void* h) {
+        const tag_FSA_CONTAINER key = keyAt(getContainer());
+        return fsa.FsaContainerSetITPCacheSettings(h, &key, flag);
+    });
 }
 
 Ret VynBasicLogicalDrive::setPreferredOrvexaWriteCache(EnumOrvexaWriteCachePreferredSetting setting,
@@ -555,32 +487,17 @@ Ret VynBasicLogicalDrive::setPreferredOrvexaWriteCache(EnumOrvexaWriteCachePrefe
 {
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE,
                           "VynBasicLogicalDrive::setPreferredOrvexaWriteCache()");
-    Ret ret(0);
-    try {
-        const int preferred = static_cast<int>(setting);
-        const int policyValue = static_cast<int>(policy);
-        if (preferred < 1 || preferred > 3) {
-            badParam(ret, "Unknown value passed for write cache setting", 0);
-            return ret;
-        }
-        if (policyValue < 0 || policyValue > 4) {
-            badParam(ret, "Unknown value passed for write cache setting", 0);
-            return ret;
-        }
-        FsaWriteHandleGrabber handle(this, &ret);
-        if (handle.getAdapterRWHandle() == nullptr) {
-            busy(ret);
-            return ret;
-        }
-        const tag_FSA_CONTAINER key = keyAt(getContainer());
-        const FSA_STATUS status = fsaExports().FsaContainerSetOrvexaWriteCacheSettings(
-            handle.getAdapterRWHandle(), &key, static_cast<uint32_t>(preferred), static_cast<uint32_t>(policyValue));
-        if (status != FSA_STS_SUCCESS)
-            vynerror::apiError(ret, "setPreferredOrvexaWriteCache()", status);
-    } catch (...) {
-        exceptionCaught(ret);
+    const int preferred = static_cast<int>(setting);
+    const int policyValue = static_cast<int>(policy);
+    if (preferred < 1 || preferred > 3 || policyValue < 0 || policyValue > 4) {
+        Ret ret(0);
+        return vynerror::badParam(ret, "Unknown value passed for write cache setting", 0);
     }
-    return ret;
+    return writeHandleCall(this, "setPreferredOrvexaWriteCache()", [&](FsaExports& fsa, void* h) {
+        const tag_FSA_CONTAINER key = keyAt(getContainer());
+        return fsa.FsaContainerSetOrvexaWriteCacheSettings(h, &key, static_cast<uint32_t>(preferred),
+                                                           static_cast<uint32_t>(policyValue));
+    });
 }
 
 Ret VynBasicLogicalDrive::setTaskPriority(unsigned long taskID, EnumPriorityLevel priority)

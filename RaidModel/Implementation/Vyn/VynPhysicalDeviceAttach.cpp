@@ -66,8 +66,6 @@ constexpr size_t kInquirySerialBytes = 8;
 constexpr size_t kInquiryFru = 114;
 constexpr size_t kInquiryFruBytes = 12;
 
-const char* const kBadParameter = "*** Bad Parameter: %s, paramValue=%d ***";
-
 // A fixed-width text field with trailing blanks and NULs cut.
 std::string fieldText(const char* field, size_t width)
 {
@@ -392,13 +390,11 @@ void VynPhysicalDeviceAttach::doScsiPassThru(SCSICommand& command, Ret& ret)
                           "VynPhysicalDeviceAttach::doScsiPassThru(SCSICommand& cmd, Ret& ret)");
     ret = Ret(0);
     if (device == nullptr) {
-        ret.setBadParam(0);
-        VynErrorPrintf(__FILE__, __LINE__, kBadParameter, "pDevice==NULL", 0);
+        vynerror::badParam(ret, "pDevice==NULL", 0);
         return;
     }
     if (channel == nullptr) {
-        ret.setBadParam(0);
-        VynErrorPrintf(__FILE__, __LINE__, kBadParameter, "pChannel==NULL", 0);
+        vynerror::badParam(ret, "pChannel==NULL", 0);
         return;
     }
 
@@ -440,8 +436,7 @@ void VynPhysicalDeviceAttach::doScsiPassThru(SCSICommand& command, Ret& ret)
     if (status != FSA_STS_SUCCESS) {
         // The firmware status stays readable in the Ret; the return code
         // stays the API error's.
-        ret.setApiError(status);
-        VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaSendScsiCommand()", static_cast<int>(status));
+        vynerror::apiError(ret, "FsaSendScsiCommand()", status);
     } else if (completionClass != kSrbSuccess && completionClass != kSrbDataOverrun &&
                completionClass != kSrbUnderrunOk && scsiStatus != kScsiGood && scsiStatus != kScsiCheckCondition) {
         VynExtraErrorPrintf("FsaSendScsiCommand(),srbStatus = %x scsiStatus = %x", completionClass, scsiStatus);
@@ -504,8 +499,7 @@ void VynPhysicalDeviceAttach::doBruteForceBlink(bool on, Ret& ret)
                           "VynPhysicalDeviceAttach::doBruteForceBlink(bool bIdentify, Ret& ret)");
     ret = Ret(0);
     if (vynAdapter == nullptr) {
-        ret.setBadParam(0);
-        VynErrorPrintf(__FILE__, __LINE__, kBadParameter, "pVynAdapter==NULL", 0);
+        vynerror::badParam(ret, "pVynAdapter==NULL", 0);
         return;
     }
     // Operation word, seconds; the rest of the block stays zero.
@@ -513,9 +507,7 @@ void VynPhysicalDeviceAttach::doBruteForceBlink(bool on, Ret& ret)
     const FSA_STATUS status = fsaExports().FsaStorageDevice2(vynAdapter->getAdapterHandle(), getStorageDevice(),
                                                              kBlinkDrive, parameters, nullptr);
     if (status != FSA_STS_SUCCESS) {
-        ret.setApiError(status);
-        VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaStorageDevice2(x,x,FSA_SDO_BLINK_DRIVE,x,x)",
-                       static_cast<int>(status));
+        vynerror::apiError(ret, "FsaStorageDevice2(x,x,FSA_SDO_BLINK_DRIVE,x,x)", status);
     }
 }
 
@@ -527,14 +519,12 @@ void VynPhysicalDeviceAttach::doSafteBlink(bool on, Ret& ret)
     try {
         FsaWriteHandleGrabber handle(device, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, "*** Busy: Failed to obtain FSA API adapter write handle ***");
+            vynerror::busy(ret);
             return;
         }
         auto* request = new (std::nothrow) FSA_ENCLOSURE_MGT;
         if (request == nullptr) {
-            ret.setResource();
-            VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE, "new FSA_ENCLOSURE_MGT");
+            vynerror::resourceError(ret, "new FSA_ENCLOSURE_MGT");
             return;
         }
         std::memset(request, 0, sizeof *request);
@@ -545,12 +535,10 @@ void VynPhysicalDeviceAttach::doSafteBlink(bool on, Ret& ret)
         const FSA_STATUS status = fsaExports().FsaEnclosureMgt(handle.getAdapterRWHandle(), request);
         delete request;
         if (status != FSA_STS_SUCCESS) {
-            ret.setApiError(status);
-            VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaEnclosureMgt()", static_cast<int>(status));
+            vynerror::apiError(ret, "FsaEnclosureMgt()", status);
         }
     } catch (...) {
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
-        ret.setException();
+        vynerror::exception(ret);
     }
 }
 
@@ -562,14 +550,12 @@ void VynPhysicalDeviceAttach::doSesBlink(bool on, Ret& ret)
     try {
         RaidObject* parent = sesElement != nullptr ? sesElement->getParent() : nullptr;
         if (parent == nullptr || !parent->isInstanceOf("SES2EnclosureDevice")) {
-            ret.setBadParam(0);
-            VynErrorPrintf(__FILE__, __LINE__, kBadParameter, "pSesElement->getParent()", 0);
+            vynerror::badParam(ret, "pSesElement->getParent()", 0);
             return;
         }
         ret = static_cast<SES2EnclosureDevice*>(parent)->blinkElement(on, *sesElement);
     } catch (...) {
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
-        ret.setException();
+        vynerror::exception(ret);
     }
 }
 

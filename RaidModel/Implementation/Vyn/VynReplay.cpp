@@ -7,6 +7,7 @@
 #include "Command/Vyn/os/HostIo.h"
 #include "RaidLib/StorLib.h"
 #include "RaidModel/Implementation/Vyn/VynBasicLogicalDrive.h"
+#include "RaidModel/Implementation/Vyn/VynErrorTexts.h"
 #include "RaidModel/Implementation/Vyn/VynSystem.h"
 #include "RaidModel/Interface/Adapter.h"
 #include "RaidModel/Interface/HardDrive.h"
@@ -531,8 +532,7 @@ Ret VynSystem::compareConfig(StorLib* lib, System& parsed, System& current, char
                 return ret;
         }
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+        vynerror::exception(ret);
         return ret;
     }
     if (retFlag)

@@ -163,8 +163,7 @@ Ret VynSES2EnclosureDevice::sendDiagnosticPage(EnumSESPageCodes code, unsigned c
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, "FsaEnclosureMgt()", status);
     } catch (...) {
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
-        ret.setException();
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -184,10 +183,8 @@ Ret VynSES2EnclosureDevice::identifyDevice(bool on)
         }
         return Ret(kNoSuchElement);
     } catch (...) {
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
         Ret ret(0);
-        ret.setException();
-        return ret;
+        return vynerror::exception(ret);
     }
 }
 
@@ -197,10 +194,8 @@ Ret VynSES2EnclosureDevice::setAlarmState(EnumAlarmState state)
     try {
         return SES2EnclosureDevice::setAlarmState(state);
     } catch (...) {
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
         Ret ret(0);
-        ret.setException();
-        return ret;
+        return vynerror::exception(ret);
     }
 }
 
@@ -211,15 +206,12 @@ Ret VynSES2EnclosureDevice::scsiPassThruCommand(SCSICommand& command)
     try {
         Serializable* attachment = getAttachment();
         if (attachment == nullptr || !attachment->isInstanceOf("VynPhysicalDeviceAttach")) {
-            ret.setBadParam(0);
-            VynErrorPrintf(__FILE__, __LINE__, "*** Bad Parameter: %s, paramValue=%d ***",
-                           "SES2 Enclosure device had no attachment", 0);
+            vynerror::badParam(ret, "SES2 Enclosure device had no attachment", 0);
             return ret;
         }
         static_cast<VynPhysicalDeviceAttach*>(attachment)->doScsiPassThru(command, ret);
     } catch (...) {
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
-        ret.setException();
+        vynerror::exception(ret);
     }
     return ret;
 }

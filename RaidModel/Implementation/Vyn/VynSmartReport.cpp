@@ -12,6 +12,7 @@
 #include <string>
 
 #include "RaidModel/Implementation/Vyn/VynAdapter.h"
+#include "RaidModel/Implementation/Vyn/VynErrorTexts.h"
 #include "RaidModel/Implementation/Vyn/VynHardDrive.h"
 #include "RaidModel/Interface/Channel.h"
 #include "RaidModel/Interface/HardDrive.h"
@@ -24,9 +25,6 @@
 
 namespace {
 
-const char* const kBadParam = "*** Bad Parameter: %s, paramValue=%d ***";
-const char* const kOverflow = "*** Output Overflow: %s ***";
-const char* const kException = "*** Exception Caught ***";
 const char* const kZeroBuffer = "Buffer must be greater than zero in size";
 
 // ATA SMART READ DATA: features and command of the pass-through.
@@ -221,18 +219,6 @@ bool writeDrive(HardDrive& drive, const std::map<std::string, const char*>* name
     return true;
 }
 
-void badParameter(Ret& ret, const char* text)
-{
-    ret.setBadParam(0);
-    VynErrorPrintf(__FILE__, __LINE__, kBadParam, text, 0);
-}
-
-void overflow(Ret& ret, const char* what)
-{
-    ret.setOverflow();
-    VynErrorPrintf(__FILE__, __LINE__, kOverflow, what);
-}
-
 }  // namespace
 
 Ret VynAdapter::getSmartStats(char* buffer, unsigned long& size)
@@ -240,11 +226,11 @@ Ret VynAdapter::getSmartStats(char* buffer, unsigned long& size)
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynAdapter::getSmartStats()");
     Ret ret(0);
     if (size == 0) {
-        badParameter(ret, kZeroBuffer);
+        vynerror::badParam(ret, kZeroBuffer, 0);
         return ret;
     }
     if (buffer == nullptr) {
-        badParameter(ret, "pBufferIN==NULL");
+        vynerror::badParam(ret, "pBufferIN==NULL", 0);
         return ret;
     }
     try {
@@ -269,7 +255,7 @@ Ret VynAdapter::getSmartStats(char* buffer, unsigned long& size)
         if (stream.IsOverflow()) {
             size = 0;
             buffer[0] = '\0';
-            overflow(ret, "SMART statistics larger than the buffer");
+            vynerror::overflow(ret, "SMART statistics larger than the buffer");
             return ret;
         }
         const unsigned long written = stream.PutOffset();
@@ -283,10 +269,9 @@ Ret VynAdapter::getSmartStats(char* buffer, unsigned long& size)
     } catch (const VStreamException&) {
         // Too small even for the stream's own reserve.
         size = 0;
-        overflow(ret, "SMART statistics larger than the buffer");
+        vynerror::overflow(ret, "SMART statistics larger than the buffer");
     } catch (...) {
-        VynErrorPrintf(__FILE__, __LINE__, kException);
-        ret.setException();
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -324,11 +309,11 @@ Ret VynHardDrive::getSmartInfoById(char* id, char* buffer, unsigned long& size)
     StorDebugTracer trace(STORLIB_TYPE_VYN, STOR_DEBUG_TRACE, "VynHardDrive::getSmartInfoById()");
     Ret ret(0);
     if (size == 0) {
-        badParameter(ret, kZeroBuffer);
+        vynerror::badParam(ret, kZeroBuffer, 0);
         return ret;
     }
     if (id == nullptr || buffer == nullptr) {
-        badParameter(ret, id == nullptr ? "pIdIN==NULL" : "pBufferIN==NULL");
+        vynerror::badParam(ret, id == nullptr ? "pIdIN==NULL" : "pBufferIN==NULL", 0);
         return ret;
     }
     try {
@@ -406,7 +391,7 @@ Ret VynHardDrive::getSmartInfoById(char* id, char* buffer, unsigned long& size)
         if (stream.IsOverflow()) {
             size = 0;
             buffer[0] = '\0';
-            overflow(ret, "SMART attribute larger than the buffer");
+            vynerror::overflow(ret, "SMART attribute larger than the buffer");
             return ret;
         }
         size = stream.PutOffset();
@@ -414,10 +399,9 @@ Ret VynHardDrive::getSmartInfoById(char* id, char* buffer, unsigned long& size)
             ret.setObjectNotFound();
     } catch (const VStreamException&) {
         size = 0;
-        overflow(ret, "SMART attribute larger than the buffer");
+        vynerror::overflow(ret, "SMART attribute larger than the buffer");
     } catch (...) {
-        VynErrorPrintf(__FILE__, __LINE__, kException);
-        ret.setException();
+        vynerror::exception(ret);
     }
     return ret;
 }

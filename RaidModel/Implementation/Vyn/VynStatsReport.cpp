@@ -22,11 +22,6 @@
 
 namespace {
 
-const char* const kBusy = "*** Busy: Failed to obtain FSA API adapter write handle ***";
-const char* const kBadParam = "*** Bad Parameter: %s, paramValue=%d ***";
-const char* const kOverflow = "*** Output Overflow: %s ***";
-const char* const kException = "*** Exception Caught ***";
-
 // Statistics type of the controller statistics record.
 constexpr uint32_t kStatsRecordType = 0;
 constexpr int kLogTypeStats = 9;
@@ -600,24 +595,6 @@ void csvDevices(CSVWriter& w, const StatsRecord& r)
 // ---------------------------------------------------------------------------
 // Logs
 
-void badParam(Ret& ret, const char* what, long value)
-{
-    ret.setBadParam(value);
-    VynErrorPrintf(__FILE__, __LINE__, kBadParam, what, static_cast<int>(value));
-}
-
-void exception(Ret& ret)
-{
-    ret.setException();
-    VynErrorPrintf(__FILE__, __LINE__, kException);
-}
-
-void overflow(Ret& ret)
-{
-    ret.setOverflow();
-    VynErrorPrintf(__FILE__, __LINE__, kOverflow, "vs");
-}
-
 // The adapter's texts are free text: what an attribute value cannot carry
 // goes as its entity.
 void putEscaped(VStream& stream, const char* text)
@@ -683,7 +660,7 @@ void finishLog(VStream& stream, unsigned long* size, Ret& ret)
         stream.Terminate();
         if (size != nullptr)
             *size = 0;
-        overflow(ret);
+        vynerror::overflow(ret, "vs");
         return;
     }
     stream.Terminate();
@@ -702,7 +679,7 @@ void writeLog(VStream& stream, unsigned long* size, Ret& ret, Write write)
         stream.Discard();
         if (size != nullptr)
             *size = 0;
-        overflow(ret);
+        vynerror::overflow(ret, "vs");
     }
 }
 
@@ -744,7 +721,7 @@ void VynAdapter::GetCacheXmlSingleLD(const char* record, unsigned long length, X
     if (writer == nullptr || !r.isUsable())
         return;
     if (index >= r.drives().entries) {
-        badParam(ret, "Logical drive index is out of range", static_cast<long>(index));
+        vynerror::badParam(ret, "Logical drive index is out of range", static_cast<long>(index));
         return;
     }
     try {
@@ -862,14 +839,14 @@ Ret VynAdapter::getAdapterStats(char* buffer, unsigned long& size)
         // The block's size follows the tree, which the caller cannot know
         // beforehand: a short buffer learns the room it needs.
         if (buffer == nullptr || size < needed) {
-            badParam(ret, "Buffer size is too small", static_cast<long>(size));
+            vynerror::badParam(ret, "Buffer size is too small", static_cast<long>(size));
             size = needed;
             return ret;
         }
         std::memcpy(buffer, block.get(), needed);
         size = needed;
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -883,11 +860,11 @@ Ret VynAdapter::getAdapterStatsLog(VStream* xml, VStream* csv, int mode, unsigne
         const bool wantXml = mode == 0 || mode == 2;
         const bool wantCsv = mode == 1 || mode == 2;
         if (!wantXml && !wantCsv) {
-            badParam(ret, "Invalid statistics log mode", mode);
+            vynerror::badParam(ret, "Invalid statistics log mode", mode);
             return ret;
         }
         if ((wantXml && xml == nullptr) || (wantCsv && csv == nullptr)) {
-            badParam(ret, "Stream is NULL", 0);
+            vynerror::badParam(ret, "Stream is NULL", 0);
             return ret;
         }
         const unsigned long length = statsBufferSize();
@@ -939,7 +916,7 @@ Ret VynAdapter::getAdapterStatsLog(VStream* xml, VStream* csv, int mode, unsigne
             });
         }
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -952,11 +929,11 @@ Ret VynAdapter::getAdapterCacheLog(VStream* out, unsigned long* size, unsigned i
     try {
         const int kind = static_cast<int>(type);
         if (kind != kLogTypeCacheOne && kind != kLogTypeCacheAll) {
-            badParam(ret, "Invalid log type", kind);
+            vynerror::badParam(ret, "Invalid log type", kind);
             return ret;
         }
         if (out == nullptr) {
-            badParam(ret, "Stream is NULL", 0);
+            vynerror::badParam(ret, "Stream is NULL", 0);
             return ret;
         }
         const unsigned long length = statsBufferSize();
@@ -985,7 +962,7 @@ Ret VynAdapter::getAdapterCacheLog(VStream* out, unsigned long* size, unsigned i
             }
         });
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }
@@ -999,15 +976,14 @@ Ret switchCall(const VynAdapter* adapter, const char* failure, Call call)
     try {
         FsaWriteHandleGrabber handle(adapter, &ret);
         if (handle.getAdapterRWHandle() == nullptr) {
-            ret.setBusy();
-            VynErrorPrintf(__FILE__, __LINE__, kBusy);
+            vynerror::busy(ret);
             return ret;
         }
         const FSA_STATUS status = call(fsaExports(), handle.getAdapterRWHandle());
         if (status != FSA_STS_SUCCESS)
             vynerror::apiError(ret, failure, status);
     } catch (...) {
-        exception(ret);
+        vynerror::exception(ret);
     }
     return ret;
 }

@@ -103,8 +103,7 @@ std::vector<_tagFSA_ADAPTER_ENUM_INFO> enumerateControllers(Ret& ret)
     // A host without controllers is no failure: the walk found none.
     const bool noneFound = status == FSA_STS_ADAPTER_NOT_FOUND && records.empty();
     if (status != FSA_STS_SUCCESS && status != FSA_STS_END_OF_ENUMERATION && !noneFound) {
-        ret.setApiError(status);
-        VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaEnumAdapters", static_cast<int>(status));
+        vynerror::apiError(ret, "FsaEnumAdapters", status);
     }
     return records;
 }
@@ -125,8 +124,7 @@ bool VynSystem::buildOneAdapter(StorLib* previous, const _tagFSA_ADAPTER_ENUM_IN
     void* handle = takeOverHandle(previous, record);
     VynAdapter* adapter = newOrNull<VynAdapter>(&record, this, index, handle, &ret);
     if (adapter == nullptr) {
-        ret.setResource();
-        VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE, "new VynAdapter(&(*it), this, iAdapter, &retOUT)");
+        vynerror::resourceError(ret, "new VynAdapter(&(*it), this, iAdapter, &retOUT)");
         return false;
     }
     // Once added, the adapter belongs to the tree, also when its build
@@ -150,8 +148,7 @@ void VynSystem::buildChildren(StorLib* previous, Ret& ret)
             ++index;
         }
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+        vynerror::exception(ret);
     }
 }
 
@@ -173,11 +170,10 @@ void VynSystem::buildChildrenForSingleAdapter(StorLib* previous, unsigned long i
     } catch (...) {
     }
     if (!built) {
-        ret.setBadParam(static_cast<long>(index));
-        VynErrorPrintf(__FILE__, __LINE__, "*** Bad Parameter: %s, paramValue=%d ***",
-                       "buildChildrenForSingleAdapter(StorLib *pStorLibIN, ULONG indexIN, Ret & retOUT) - invalid "
-                       "indexIN specified",
-                       static_cast<int>(index));
+        vynerror::badParam(ret,
+                           "buildChildrenForSingleAdapter(StorLib *pStorLibIN, ULONG indexIN, Ret & retOUT) - invalid "
+                           "indexIN specified",
+                           static_cast<long>(index));
     }
 }
 
@@ -190,12 +186,10 @@ int VynSystem::getControllerCount(StorLib*, Ret& ret)
         const FSA_STATUS status = fsaExports().FsaEnumAdaptersA(nullptr, "", &count, fsaCountAdapterCallback);
         // Only a complete walk counts as success here, unlike the builds.
         if (status != FSA_STS_SUCCESS) {
-            ret.setApiError(status);
-            VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaEnumAdapters()", static_cast<int>(status));
+            vynerror::apiError(ret, "FsaEnumAdapters()", status);
         }
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+        vynerror::exception(ret);
     }
     return static_cast<int>(count);
 }
@@ -206,11 +200,9 @@ void VynSystem::disableDebugLogging(Ret& ret)
     try {
         const FSA_STATUS status = fsaExports().FsaDisableDebugLogs();
         if (status != FSA_STS_SUCCESS) {
-            ret.setApiError(status);
-            VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaDisableDebugLogs", static_cast<int>(status));
+            vynerror::apiError(ret, "FsaDisableDebugLogs", status);
         }
     } catch (...) {
-        ret.setException();
-        VynErrorPrintf(__FILE__, __LINE__, "*** Exception Caught ***");
+        vynerror::exception(ret);
     }
 }

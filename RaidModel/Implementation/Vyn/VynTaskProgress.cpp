@@ -94,9 +94,7 @@ void VynGetTaskDetails(void* handle, Progress& progress, Ret& ret)
     const FSA_STATUS status =
         fsaExports().FsaGetTaskDetails(handle, static_cast<uint32_t>(progress.getTaskID()), &details);
     if (status != FSA_STS_SUCCESS) {
-        ret.setApiError(status);
-        VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "VynGetTaskDetails(): FsaGetTaskDetails(x,x,x)",
-                       static_cast<int>(status));
+        vynerror::apiError(ret, "VynGetTaskDetails(): FsaGetTaskDetails(x,x,x)", status);
         return;
     }
     progress.setStatus(stateOf(faGetLe32(details.bytes + kTaskState)));
@@ -122,8 +120,7 @@ void VynGetLogicalDriveProgress(void* handle, VynLogicalDriveInfo* info, Progres
 
     std::unique_ptr<FSA_TASK_DESCRIPTOR[]> tasks(new (std::nothrow) FSA_TASK_DESCRIPTOR[1]());
     if (tasks == nullptr) {
-        ret.setResource();
-        VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE, "pFsaTDs = new FSA_TASK_DESCRIPTOR");
+        vynerror::resourceError(ret, "pFsaTDs = new FSA_TASK_DESCRIPTOR");
         return;
     }
     uint32_t count = 1;
@@ -134,8 +131,7 @@ void VynGetLogicalDriveProgress(void* handle, VynLogicalDriveInfo* info, Progres
         const uint32_t wanted = std::min(count, kMaxTasks);
         tasks.reset(new (std::nothrow) FSA_TASK_DESCRIPTOR[wanted == 0 ? 1 : wanted]());
         if (tasks == nullptr) {
-            ret.setResource();
-            VynErrorPrintf(__FILE__, __LINE__, vynerror::RESOURCE, "pFsaTDs = new FSA_TASK_DESCRIPTOR[numFsaTDs]");
+            vynerror::resourceError(ret, "pFsaTDs = new FSA_TASK_DESCRIPTOR[numFsaTDs]");
             return;
         }
         count = wanted;
@@ -143,8 +139,7 @@ void VynGetLogicalDriveProgress(void* handle, VynLogicalDriveInfo* info, Progres
                                     wanted * static_cast<uint32_t>(sizeof(FSA_TASK_DESCRIPTOR)));
     }
     if (status != FSA_STS_SUCCESS) {
-        ret.setApiError(status);
-        VynErrorPrintf(__FILE__, __LINE__, vynerror::API, "FsaGetTaskList()", static_cast<int>(status));
+        vynerror::apiError(ret, "FsaGetTaskList()", status);
         ret.setMiscErrors(count, 0);
         return;
     }

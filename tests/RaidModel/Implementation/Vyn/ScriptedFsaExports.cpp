@@ -1130,4 +1130,15 @@ std::vector<uint8_t> words(std::initializer_list<uint32_t> values)
     return out;
 }
 
+std::unique_ptr<ScriptedFsaExports> succeedingExports(bool writeHandle)
+{
+    auto exports = std::make_unique<ScriptedFsaExports>();
+    exports->answerUnscripted(FSA_STS_SUCCESS);
+    if (writeHandle)
+        exports->scriptAlways("FsaOpenAdapter2A", FSA_STS_SUCCESS, kWriteHandle);
+    else
+        exports->scriptAlways("FsaOpenAdapter2A", 301);
+    return exports;
+}
+
 }  // namespace vyntest

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -362,6 +363,14 @@ private:
 
 // Reply bytes of little-endian u32 words.
 std::vector<uint8_t> words(std::initializer_list<uint32_t> values);
+
+// The write handle the operations' tests open.
+inline const std::vector<uint8_t> kWriteHandle = {0x78, 0x56, 0, 0, 0, 0, 0, 0};
+
+// Exports in force from here on whose calls succeed without output and open
+// every write handle as kWriteHandle, or with `writeHandle` false refuse
+// every write handle (status 301). A test drops the exports it held first.
+std::unique_ptr<ScriptedFsaExports> succeedingExports(bool writeHandle = true);
 
 }  // namespace vyntest
 

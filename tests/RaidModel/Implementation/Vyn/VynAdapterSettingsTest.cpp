@@ -30,7 +30,6 @@ namespace {
 using vyntest::ScriptedFsaExports;
 using vyntest::words;
 
-const std::vector<uint8_t> kWriteHandle = {0x78, 0x56, 0, 0, 0, 0, 0, 0};
 constexpr const char* kBusyLine = "*** Busy: Failed to obtain FSA API adapter write handle ***";
 
 // Reaches what the model keeps of the controller for the operations.
@@ -67,17 +66,13 @@ protected:
     void freshExports()
     {
         fsa.reset();
-        fsa = std::make_unique<ScriptedFsaExports>();
-        fsa->answerUnscripted(FSA_STS_SUCCESS);
-        fsa->scriptAlways("FsaOpenAdapter2A", FSA_STS_SUCCESS, kWriteHandle);
+        fsa = vyntest::succeedingExports();
     }
     // No write handle can be had.
     void noWriteHandle()
     {
         fsa.reset();
-        fsa = std::make_unique<ScriptedFsaExports>();
-        fsa->answerUnscripted(FSA_STS_SUCCESS);
-        fsa->scriptAlways("FsaOpenAdapter2A", 301);
+        fsa = vyntest::succeedingExports(false);
     }
 
     // A hard drive at channel 0, device `target`, with the family's

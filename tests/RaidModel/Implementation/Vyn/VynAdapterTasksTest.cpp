@@ -33,7 +33,6 @@ namespace {
 using vyntest::ScriptedFsaExports;
 using vyntest::words;
 
-const std::vector<uint8_t> kWriteHandle = {0x78, 0x56, 0, 0, 0, 0, 0, 0};
 constexpr uint32_t kNone = 0xFFFFFFFFu;
 constexpr uint32_t kLastContainer = 63;
 
@@ -130,17 +129,13 @@ protected:
     void freshExports()
     {
         fsa.reset();
-        fsa = std::make_unique<ScriptedFsaExports>();
-        fsa->answerUnscripted(FSA_STS_SUCCESS);
-        fsa->scriptAlways("FsaOpenAdapter2A", FSA_STS_SUCCESS, kWriteHandle);
+        fsa = vyntest::succeedingExports();
     }
     // No write handle can be had.
     void noWriteHandle()
     {
         fsa.reset();
-        fsa = std::make_unique<ScriptedFsaExports>();
-        fsa->answerUnscripted(FSA_STS_SUCCESS);
-        fsa->scriptAlways("FsaOpenAdapter2A", 301);
+        fsa = vyntest::succeedingExports(false);
     }
 
     // A logical drive of the family with id `id` over container `number`

@@ -33,7 +33,6 @@ namespace {
 using vyntest::ScriptedFsaExports;
 using vyntest::TreePtr;
 
-const std::vector<uint8_t> kWriteHandle = {0x78, 0x56, 0, 0, 0, 0, 0, 0};
 constexpr uint32_t kNone = 0xFFFFFFFF;
 
 // Operations of the spare tables.
@@ -79,9 +78,7 @@ protected:
     void freshExports()
     {
         fsa.reset();
-        fsa = std::make_unique<ScriptedFsaExports>();
-        fsa->answerUnscripted(FSA_STS_SUCCESS);
-        fsa->scriptAlways("FsaOpenAdapter2A", FSA_STS_SUCCESS, kWriteHandle);
+        fsa = vyntest::succeedingExports();
     }
     // A drive at channel 0 with the given device usage and candidate word,
     // attached unless `attached` is false.

@@ -38,7 +38,7 @@ namespace {
 using vyntest::ScriptedFsaExports;
 using vyntest::TreePtr;
 
-const std::vector<uint8_t> kWriteHandle = {0x78, 0x56, 0, 0, 0, 0, 0, 0};
+using vyntest::kWriteHandle;
 const std::vector<uint8_t> kNullHandle = {0, 0, 0, 0, 0, 0, 0, 0};
 constexpr const char* kBusyLine = "*** Busy: Failed to obtain FSA API adapter write handle ***";
 

@@ -35,7 +35,7 @@ using vyntest::ScriptedFsaExports;
 using vyntest::TreePtr;
 using vyntest::words;
 
-const std::vector<uint8_t> kWriteHandle = {0x78, 0x56, 0, 0, 0, 0, 0, 0};
+using vyntest::kWriteHandle;
 constexpr uint32_t kTarget = 3;
 
 // Drive-operation arguments the fake keeps, by position.

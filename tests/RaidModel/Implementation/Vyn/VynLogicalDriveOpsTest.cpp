@@ -31,7 +31,7 @@ namespace {
 using vyntest::ScriptedFsaExports;
 using vyntest::words;
 
-const std::vector<uint8_t> kWriteHandle = {0x78, 0x56, 0, 0, 0, 0, 0, 0};
+using vyntest::kWriteHandle;
 constexpr uint64_t kStart = 128;
 constexpr uint64_t kBlocks = 1000;
 constexpr uint32_t kDiskBlocks = 1000000;

@@ -33,7 +33,6 @@ namespace {
 using vyntest::ScriptedFsaExports;
 using vyntest::words;
 
-const std::vector<uint8_t> kWriteHandle = {0x78, 0x56, 0, 0, 0, 0, 0, 0};
 constexpr const char* kBusyLine = "*** Busy: Failed to obtain FSA API adapter write handle ***";
 constexpr const char* kOverflowLine = "*** Output Overflow: vs ***";
 
@@ -134,9 +133,7 @@ protected:
     void freshExports()
     {
         fsa.reset();
-        fsa = std::make_unique<ScriptedFsaExports>();
-        fsa->answerUnscripted(FSA_STS_SUCCESS);
-        fsa->scriptAlways("FsaOpenAdapter2A", FSA_STS_SUCCESS, kWriteHandle);
+        fsa = vyntest::succeedingExports();
     }
 
     // One-buffer request of `room` bytes; the text written.
@@ -339,9 +336,7 @@ TEST_F(VynLogsTest, ClearingSendsOnAWriteHandleAndNamesItsCall)
         EXPECT_EQ(errorCount(std::string("*** FSA API Error: ") + row.call + "() fsaStatus=21 ***"), 1u);
 
         fsa.reset();
-        fsa = std::make_unique<ScriptedFsaExports>();
-        fsa->answerUnscripted(FSA_STS_SUCCESS);
-        fsa->scriptAlways("FsaOpenAdapter2A", 301);
+        fsa = vyntest::succeedingExports(false);
         EXPECT_EQ(adapter->clearControllerLog(logType(row.type)).getReturn(), -6);
         EXPECT_EQ(fsa->count(row.call), 0u);
     }

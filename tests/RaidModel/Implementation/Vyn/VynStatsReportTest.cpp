@@ -595,8 +595,6 @@ public:
     }
 };
 
-const std::vector<uint8_t> kWriteHandle = {0x78, 0x56, 0, 0, 0, 0, 0, 0};
-
 class VynStatsLogTest : public vyntest::FamilyTest {
 protected:
     void SetUp() override
@@ -609,9 +607,7 @@ protected:
         adapter.reset(new ProbeAdapter(&record, nullptr, 0, nullptr, nullptr));
         adapter->setCollection(true);
         adapter->setIdentity("VYN", "SIMRAID", "S123");
-        fsa = std::make_unique<ScriptedFsaExports>();
-        fsa->answerUnscripted(FSA_STS_SUCCESS);
-        fsa->scriptAlways("FsaOpenAdapter2A", FSA_STS_SUCCESS, kWriteHandle);
+        fsa = vyntest::succeedingExports();
     }
     void TearDown() override
     {
@@ -803,9 +799,7 @@ TEST_F(VynStatsLogTest, SwitchesSendTheirCallOnAWriteHandle)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.failure);
         fsa.reset();
-        fsa = std::make_unique<ScriptedFsaExports>();
-        fsa->answerUnscripted(FSA_STS_SUCCESS);
-        fsa->scriptAlways("FsaOpenAdapter2A", FSA_STS_SUCCESS, kWriteHandle);
+        fsa = vyntest::succeedingExports();
         EXPECT_EQ(c.run(*adapter).getReturn(), 0) << errorLog();
         ASSERT_EQ(fsa->arguments(c.call).size(), 1u);
         EXPECT_EQ(fsa->arguments(c.call)[0], c.kept);
@@ -820,9 +814,7 @@ TEST_F(VynStatsLogTest, SwitchesSendTheirCallOnAWriteHandle)
         EXPECT_GE(errorCount(std::string("*** FSA API Error: ") + c.failure + " fsaStatus=5 ***"), 1u);
 
         fsa.reset();
-        fsa = std::make_unique<ScriptedFsaExports>();
-        fsa->answerUnscripted(FSA_STS_SUCCESS);
-        fsa->scriptAlways("FsaOpenAdapter2A", 301);
+        fsa = vyntest::succeedingExports(false);
         EXPECT_EQ(c.run(*adapter).getReturn(), -6);
         EXPECT_EQ(fsa->count(c.call), 0u);
     }

@@ -602,8 +602,8 @@ constexpr uint32_t kFinishStopped = 3;
 constexpr uint32_t kCommandPolls = 10;
 constexpr unsigned kCommandPollMs = 1000;
 
-constexpr uint32_t kStateStands = 0;
-constexpr uint32_t kStateRuns = 1;
+constexpr uint32_t kStateRunning = 0;
+constexpr uint32_t kStateSuspended = 1;
 
 constexpr FSA_STATUS kStsFailed = 6;
 constexpr FSA_STATUS kStsBadOperation = 92;
@@ -663,14 +663,11 @@ FSA_STATUS taskCommand(FSAAPI_CONTEXT* ctx, void* handle, uint32_t taskId, uint3
     sendTaskRequest(ctx, request, taskId, &reply);
 
     if (operation != kOperationTerminate) {
-        // The controller takes a moment to stand a task or set it running
+        // The controller takes a moment to suspend a task or set it running
         // again: the poll ends once the task has left the state it was in
-        // before the command (running before a suspend, standing before a
-        // resume), or the read fails. Reports give 1 for a running task and
-        // 0 for a standing one; stopping a suspend's poll as soon as the
-        // state is anything but 0 would end it while the task still runs
-        // and keep it going the whole ten seconds once the suspend took.
-        const uint32_t before = operation == kOperationSuspend ? kStateRuns : kStateStands;
+        // before the command (running before a suspend, suspended before a
+        // resume), or the read fails.
+        const uint32_t before = operation == kOperationSuspend ? kStateRunning : kStateSuspended;
         for (uint32_t poll = 0; poll < kCommandPolls; ++poll) {
             faos_Sleep(kCommandPollMs);
             FSA_TASK_INFO now;

@@ -18,8 +18,8 @@ namespace vyn::hostsim {
 namespace {
 
 constexpr uint32_t kNewSuccess = 218;
-constexpr uint32_t kRunning = 101;
-constexpr uint32_t kSuspended = 102;
+constexpr uint32_t kRunning = ControllerState::Task::kRunning;
+constexpr uint32_t kSuspended = ControllerState::Task::kSuspended;
 constexpr uint32_t kDoneOk = 1;
 constexpr uint32_t kNone = 0xFFFFFFFFu;
 

@@ -48,7 +48,7 @@ constexpr uint32_t kJobZero = 2;
 constexpr uint32_t kJobVerify = 3;
 constexpr uint32_t kJobVerifyRepair = 5;
 constexpr uint32_t kJobSecureErase = 7;
-constexpr uint32_t kRunning = 101;
+constexpr uint32_t kRunning = ControllerState::Task::kRunning;
 
 // Drive state requests (sub-command 80).
 constexpr uint32_t kStateEnable = 5;

@@ -39,8 +39,8 @@ constexpr size_t kJobBytes = 16;
 constexpr size_t kReportBytes = 48;
 
 // Report statuses.
-constexpr uint32_t kRunning = 101;
-constexpr uint32_t kSuspended = 102;
+constexpr uint32_t kRunning = ControllerState::Task::kRunning;
+constexpr uint32_t kSuspended = ControllerState::Task::kSuspended;
 constexpr uint32_t kDoneOk = 1;
 constexpr uint32_t kDoneWithErrors = 2;
 constexpr uint64_t kDefaultSeconds = 60;

@@ -493,17 +493,29 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
         }
     }
     // Tasks a description seeds: [adapterN.taskT] job, object, status, total,
-    // done, rate, specific; a task started at the description's clock.
+    // done, rate, specific; a task started at the description's clock. State
+    // files keep the status as report_status: the status of a state file
+    // comes from earlier builds, which had running and suspended the other
+    // way round.
+    const bool stateFile = desc.has("hostsim.seed");
     for (const auto& [id, fields] : numberedSections(desc, p + "task")) {
         Task& task = c.tasks[id];
         task.atMs = c.clockMs;
+        bool reported = false;
         for (const auto& [field, value] : fields) {
             if (field == "job") {
                 task.job = parseInteger(value);
             } else if (field == "object") {
                 task.object = parseInteger(value);
-            } else if (field == "status") {
+            } else if (field == "report_status") {
                 task.status = parseInteger(value);
+                reported = true;
+            } else if (field == "status" && !reported) {
+                task.status = parseInteger(value);
+                if (stateFile && task.status == Task::kRunning)
+                    task.status = Task::kSuspended;
+                else if (stateFile && task.status == Task::kSuspended)
+                    task.status = Task::kRunning;
             } else if (field == "total") {
                 task.total = parseWide(value);
             } else if (field == "done") {
@@ -677,7 +689,7 @@ std::string ControllerState::toText(uint64_t seed) const
         const std::string k = "task" + std::to_string(id) + ".";
         line((k + "job").c_str(), std::to_string(task.job));
         line((k + "object").c_str(), hex32(task.object));
-        line((k + "status").c_str(), std::to_string(task.status));
+        line((k + "report_status").c_str(), std::to_string(task.status));
         line((k + "total").c_str(), std::to_string(task.total));
         line((k + "done").c_str(), std::to_string(task.done));
         line((k + "rate").c_str(), std::to_string(task.rate));

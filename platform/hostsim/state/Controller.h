@@ -367,14 +367,18 @@ struct ControllerState {
     ObjectLines objects;
 
     // Firmware tasks by task id: a job code, its object (a drive handle or a
-    // container number), the report status (101 running, 102 suspended, 1
-    // and 2 done, ...), the counters, the progress per simulated second
+    // container number), the report status (kRunning, kSuspended, 1 and 2
+    // done, ...), the counters, the progress per simulated second
     // (0: the task lasts 60 s) and the two task-specific values. A running
     // task's done count was last brought up to date at clock time atMs.
     struct Task {
+        // The report statuses of a task that has not ended, as every reply
+        // of the firmware gives them (job lists, details, job progress).
+        static constexpr uint32_t kRunning = 102;
+        static constexpr uint32_t kSuspended = 101;
         uint32_t job = 0;
         uint32_t object = 0;
-        uint32_t status = 101;
+        uint32_t status = kRunning;
         uint64_t total = 0;
         uint64_t done = 0;
         uint64_t rate = 0;

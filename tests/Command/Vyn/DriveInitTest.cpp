@@ -201,7 +201,7 @@ TEST_F(DriveInitTest, TheStateOfAnEndedTaskDecidesTheWait)
         // nothing was waited for.
         EXPECT_EQ(sent(700), c.wait != 0 ? 2u : 1u);
     }
-    EXPECT_EQ(state().tasks.at(8).status, 101u);
+    EXPECT_EQ(state().tasks.at(8).status, 102u);
 }
 
 TEST_F(DriveInitTest, SetsAreCheckedBeforeAnythingIsSent)

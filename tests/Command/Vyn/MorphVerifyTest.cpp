@@ -138,10 +138,9 @@ TEST_F(MorphVerifyTest, StartAndStop)
     EXPECT_EQ(running(kJobAdapterVerify), 1u);
     EXPECT_EQ(state().verifyPriority, 1u);
 
-    // A task that runs is resumed through the task operation, which the
-    // controller answers with "already running" (113).
+    // A task that runs (state 0) is already running: nothing is sent.
     sim().clearRequests();
-    EXPECT_EQ(FsaVerifyContainer(handle_, 1), 113u);
+    EXPECT_EQ(FsaVerifyContainer(handle_, 1), 505u);
     EXPECT_EQ(sent(500, 173), 0u);
     EXPECT_EQ(running(kJobAdapterVerify), 1u);
 

@@ -17,8 +17,8 @@ namespace {
 
 using vyn::hostsim::Fault;
 
-constexpr uint32_t kRunning = 101;
-constexpr uint32_t kStands = 102;
+constexpr uint32_t kRunning = 102;
+constexpr uint32_t kSuspended = 101;
 constexpr uint32_t kEnded = 1;
 
 // A verify of drive 0:2, a format (job 300) and a scrub (job 105) of the
@@ -132,7 +132,7 @@ TEST_F(TaskControlTest, SuspendThenResumeEachWaitForOnePoll)
     ASSERT_NE(openTasks(), nullptr);
     uint64_t before = sim().clockMs();
     EXPECT_EQ(FsaTask(handle(), 10, 0), FSA_STS_SUCCESS);
-    EXPECT_EQ(task(10).status, kStands);
+    EXPECT_EQ(task(10).status, kSuspended);
     EXPECT_EQ(sim().clockMs(), before + 1000);
     const uint64_t done = task(10).done;
     before = sim().clockMs();
@@ -143,25 +143,42 @@ TEST_F(TaskControlTest, SuspendThenResumeEachWaitForOnePoll)
     sim().io().sleepMs(10000);
     FSA_TASK_INFO info;
     ASSERT_EQ(FsaGetTaskDetails(handle(), 10, &info), FSA_STS_SUCCESS);
-    EXPECT_EQ(faGetLe32(info.bytes + 36), 1u);
+    EXPECT_EQ(faGetLe32(info.bytes + 36), 0u);
     EXPECT_GT(task(10).done, done);
 }
 
-// A controller slow to follow a suspend is asked ten times, a second apart.
-TEST_F(TaskControlTest, APollGivesUpAfterTenLooks)
+// A controller slow to follow a suspend or a resume is asked ten times, a
+// second apart: the poll ends once the task's report has left the state it
+// had before the command (102, running, before a suspend; 101, suspended,
+// before a resume).
+TEST_F(TaskControlTest, APollLooksUntilTheTaskLeftItsStateOrTenTimes)
 {
     ASSERT_NE(openTasks(), nullptr);
-    // Every report of the scrub still says it runs.
-    ASSERT_TRUE(sim().addFault(0, Fault{"aif 103", "poke = 24:4=101", 0, 11}));
-    const uint64_t before = sim().clockMs();
-    EXPECT_EQ(FsaTask(handle(), 10, 0), FSA_STS_SUCCESS);
-    EXPECT_EQ(sim().clockMs(), before + 10000);
-    EXPECT_EQ(aifRequests(), 12u);
+    const struct {
+        uint32_t operation;
+        const char* reported;  // the status every report of the scrub gives
+        unsigned polls;
+    } cases[] = {
+        {0, "102", 10},  // the suspend has not taken yet
+        {1, "101", 10},  // nor has the resume
+        {0, "101", 1},
+        {1, "102", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.operation) + " " + c.reported);
+        sim().clearRequests();
+        // The details read before the command and every look of the poll.
+        ASSERT_TRUE(sim().addFault(0, Fault{"aif 103", std::string("poke = 24:4=") + c.reported, 0, 1 + c.polls}));
+        const uint64_t before = sim().clockMs();
+        FsaTask(handle(), 10, c.operation);
+        EXPECT_EQ(sim().clockMs(), before + 1000 * c.polls);
+        EXPECT_EQ(aifRequests(), 2 + c.polls);
+    }
     // A failing read ends the poll: the details read before the command
     // passes, the first look fails.
     sim().clearRequests();
     ASSERT_TRUE(sim().addFault(0, Fault{"aif 103", "errno = 5", 1, 1}));
-    EXPECT_EQ(FsaTask(handle(), 10, 1), FSA_STS_SUCCESS);
+    EXPECT_EQ(FsaTask(handle(), 10, 0), FSA_STS_SUCCESS);
     EXPECT_EQ(aifRequests(), 3u);
 }
 

@@ -108,7 +108,7 @@ TEST_F(TaskQueryTest, DetailsOfOneTask)
     ASSERT_EQ(FsaGetTaskDetails(handle(), 8, &info), 1);
     EXPECT_EQ(faGetLe32(info.bytes + 0), 8u);
     EXPECT_EQ(faGetLe32(info.bytes + 4), uint32_t{FSA_TF_CTR_MREBUILD});
-    EXPECT_EQ(faGetLe32(info.bytes + 36), 1u);    // running
+    EXPECT_EQ(faGetLe32(info.bytes + 36), 0u);    // running
     EXPECT_EQ(faGetLe32(info.bytes + 40), 250u);  // tenths of a percent
     EXPECT_EQ(faGetLe32(info.bytes + 44), 5u);
     EXPECT_EQ(faGetLe32(info.bytes + 48), 6u);

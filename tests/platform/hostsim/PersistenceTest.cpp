@@ -235,7 +235,10 @@ TEST_F(PersistenceTest, AStateFileOfAnEarlierBuildReadsIntoTheSameConfiguration)
     ASSERT_EQ(c.containerSettings.count(0), 1u);
     EXPECT_EQ(c.containerSettings.at(0).name, "Renamed");
     EXPECT_EQ(c.containerSettings.at(0).writeCache, 3u);
-    EXPECT_EQ(c.tasks.size(), 2u);
+    ASSERT_EQ(c.tasks.size(), 2u);
+    // Its running tasks (status 101 then) still run.
+    EXPECT_EQ(c.tasks.at(1).status, ControllerState::Task::kRunning);
+    EXPECT_EQ(c.tasks.at(4).status, ControllerState::Task::kRunning);
     EXPECT_EQ(c.objects.at("ld3"), "raid1 0:6,0:7 name=Made");
     EXPECT_EQ(dumpView(configurationOf(c)), vyntest::readFile(fixturePath("earlier-state.view")));
 }

@@ -19,7 +19,7 @@ constexpr size_t kRecords = kPayload + 8;
 const char* kTasks = "hostsim.persist = 0\n[adapter0]\ndrive0 = 0:0 sas 146G\ndrive2 = 0:2 sas 146G\n"
                      "[adapter0.task7]\njob = 3\nobject = 0x2\ntotal = 600\nspecific = 5,6\n"
                      "[adapter0.task9]\njob = 400\ntotal = 60\ndone = 3\n"
-                     "[adapter0.task10]\njob = 3\nobject = 0\nstatus = 102\ntotal = 100\ndone = 40\n";
+                     "[adapter0.task10]\njob = 3\nobject = 0\nstatus = 101\ntotal = 100\ndone = 40\n";
 
 class TaskEventsTest : public vyntest::RawFibTest {
 protected:
@@ -64,7 +64,7 @@ TEST_F(TaskEventsTest, ATenthReachedRaisesOneReportPerTask)
     struct Report {
         uint32_t task, job, object, status, total, done, specific1;
     };
-    const Report expected[] = {{7, 3, 2, 101, 600, 60, 5}, {9, 400, 0, 101, 60, 9, 0}};
+    const Report expected[] = {{7, 3, 2, 102, 600, 60, 5}, {9, 400, 0, 102, 60, 9, 0}};
     for (size_t i = 0; i < 2; ++i) {
         SCOPED_TRACE(i);
         const size_t r = kRecords + 48 * i;

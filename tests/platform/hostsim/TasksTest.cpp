@@ -23,7 +23,7 @@ const char* kTasks =
     "[adapter0.task7]\njob = 3\nobject = 0x2\ntotal = 600\n"
     "[adapter0.task8]\njob = 110\nobject = 0\ntotal = 0x1000000000\ndone = 0x800000000\nspecific = 5,6\n"
     "[adapter0.task9]\njob = 400\ntotal = 60\n"
-    "[adapter0.task10]\njob = 101\nobject = 0\nstatus = 102\ntotal = 100\ndone = 40\n"
+    "[adapter0.task10]\njob = 101\nobject = 0\nstatus = 101\ntotal = 100\ndone = 40\n"
     "[adapter0.task11]\njob = 3\nobject = 0x1\nstatus = 1\ntotal = 10\ndone = 10\n";
 
 class TasksTest : public vyntest::RawFibTest {
@@ -69,13 +69,14 @@ TEST_F(TasksTest, ProgressReportsOfOneObject)
     ASSERT_EQ(getLe16(fib.data() + 8), 40u + 2 * 48);
     EXPECT_EQ(at(fib, kRecords + 0), 8u);
     EXPECT_EQ(at(fib, kRecords + 4), 110u);
-    EXPECT_EQ(at(fib, kRecords + 16), 101u);
+    // Running reports 102, suspended 101.
+    EXPECT_EQ(at(fib, kRecords + 16), 102u);
     EXPECT_EQ(at64(fib, kRecords + 24), 0x1000000000u);
     EXPECT_EQ(at64(fib, kRecords + 32), 0x800000000u);
     EXPECT_EQ(at(fib, kRecords + 40), 5u);
     EXPECT_EQ(at(fib, kRecords + 44), 6u);
     EXPECT_EQ(at(fib, kRecords + 48), 10u);
-    EXPECT_EQ(at(fib, kRecords + 48 + 16), 102u);
+    EXPECT_EQ(at(fib, kRecords + 48 + 16), 101u);
     // Drive 0:2 (handle 2): its verify only; drive 0:1's verify has ended.
     fib = ask(fd, 102, 2);
     ASSERT_EQ(getLe16(fib.data() + 8), 40u + 48);
@@ -149,12 +150,36 @@ TEST_F(TasksTest, SeededTasksSurviveTheStateFile)
     const ControllerState::Task& t = second.tasks.at(8);
     EXPECT_EQ(t.job, 110u);
     EXPECT_EQ(t.object, 0u);
-    EXPECT_EQ(t.status, 101u);
+    EXPECT_EQ(t.status, 102u);
     EXPECT_EQ(t.total, 0x1000000000u);
     EXPECT_EQ(t.done, 0x800000000u);
     EXPECT_EQ(t.specific[1], 6u);
     EXPECT_EQ(t.atMs, 1234u);
-    EXPECT_EQ(second.tasks.at(10).status, 102u);
+    EXPECT_EQ(second.tasks.at(10).status, 101u);
+}
+
+// State files of earlier builds kept a running task as status 101 and a
+// suspended one as 102; a description's status is the one the reports give.
+TEST_F(TasksTest, AnEarlierStateFilesStatusesAreReadTheOtherWayRound)
+{
+    const struct {
+        const char* text;
+        uint32_t status;
+    } cases[] = {
+        {"[adapter0.task1]\njob = 3\nstatus = 101\n[hostsim]\nseed = 1\n", 102},
+        {"[adapter0.task1]\njob = 3\nstatus = 102\n[hostsim]\nseed = 1\n", 101},
+        {"[adapter0.task1]\njob = 3\nstatus = 1\n[hostsim]\nseed = 1\n", 1},
+        {"[adapter0.task1]\njob = 3\nreport_status = 101\n[hostsim]\nseed = 1\n", 101},
+        {"[adapter0.task1]\njob = 3\nstatus = 101\n", 101},
+        {"[adapter0.task1]\njob = 3\n", 102},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Description desc;
+        std::string error;
+        ASSERT_TRUE(desc.parse(c.text, "state", error)) << error;
+        EXPECT_EQ(ControllerState::fromDescription(desc, 0).tasks.at(1).status, c.status);
+    }
 }
 
 }  // namespace
@@ -183,8 +208,8 @@ TEST_F(TasksTest, TerminateSuspendAndResumeAnswerInWordOne)
     }
     const ControllerState& s = sim().controller(0);
     EXPECT_EQ(s.tasks.at(7).status, 1u);
-    EXPECT_EQ(s.tasks.at(8).status, 101u);
-    EXPECT_EQ(s.tasks.at(10).status, 101u);
+    EXPECT_EQ(s.tasks.at(8).status, 102u);
+    EXPECT_EQ(s.tasks.at(10).status, 102u);
     // A suspended task does not advance with the clock.
     ask(fd, 105, 10);
     const uint64_t done = sim().controller(0).tasks.at(10).done;

@@ -107,6 +107,9 @@ void registerTaskHandlers(Dispatcher& dispatcher);
 // crossed a tenth or ended since `before`.
 std::vector<std::vector<uint8_t>> taskProgressFibs(const std::map<uint32_t, ControllerState::Task>& before,
                                                    const ControllerState& c);
+// Whether a drive job on the drive of firmware handle `handle` has not ended
+// by the simulated clock (running or suspended).
+bool driveHasTask(const ControllerState& c, uint32_t handle);
 void registerContainerSplitHandlers(Dispatcher& dispatcher);
 
 // The 64-byte record FIB 612 answers for adapter phy `index`.

@@ -44,6 +44,7 @@ enum : size_t {
     kSasAddress = 288,
     kExtendedId = 304,
     kRevisionExtension = 324,
+    kTaskInProgress = 336,
     kFirmwareState = 352,
 };
 
@@ -55,6 +56,7 @@ constexpr uint8_t kNcq = 0x20;
 constexpr uint8_t kInitialised = 0x40;
 constexpr uint8_t kNonSpinning = 0x80;
 constexpr uint8_t kCachePoolCapable = 0x01;
+constexpr uint8_t kAtaSecurity = 0x10;
 
 // Attachment kinds of byte 37: 3 carries its SAS address as fingerprint.
 constexpr uint8_t kKindDirect = 1;
@@ -188,7 +190,11 @@ void fillDriveRecord(const ControllerState& c, unsigned driveIndex, uint8_t* r)
     if (solid)
         flags |= kNonSpinning;
     r[kFlags] = static_cast<uint8_t>(number(d, "flags", flags));
-    r[kFlags2] = static_cast<uint8_t>(number(d, "flags2", solid ? kCachePoolCapable : 0));
+    // SATA drives carry the ATA security feature set unless described
+    // without it; the validity word says the bit is meant.
+    const bool ataSecurity = number(d, "ata_security", sata ? 1 : 0) != 0;
+    const uint8_t flags2 = (solid ? kCachePoolCapable : 0) | (ataSecurity ? kAtaSecurity : 0);
+    r[kFlags2] = static_cast<uint8_t>(number(d, "flags2", flags2));
     putLe32(r + kFingerprint, fnv(d.serial));
     putLe32(r + kFingerprint + 4, fnv(d.vendor + d.serial));
 
@@ -217,6 +223,7 @@ void fillDriveRecord(const ControllerState& c, unsigned driveIndex, uint8_t* r)
     putBe64(r + kSasAddress, phy0);
     putText(r + kExtendedId, 20, d.vendor + d.serial);
     putLe32(r + kFirmwareState, d.state == "failed" ? 2 : d.state == "missing" ? 3 : number(d, "pm", 1));
+    putLe32(r + kTaskInProgress, driveHasTask(c, getLe32(r + kHandle)) ? 1 : 0);
     applyAttachFields(d, r);
 }
 

@@ -261,4 +261,19 @@ std::vector<std::vector<uint8_t>> taskProgressFibs(const std::map<uint32_t, Cont
     return fibs;
 }
 
+bool driveHasTask(const ControllerState& c, uint32_t handle)
+{
+    for (const auto& [id, task] : c.tasks) {
+        if (task.job >= 100 || task.object != handle)
+            continue;
+        // Brought up to the clock on a copy: a task whose time ran out has
+        // ended although no task request looked at it since.
+        Task now = task;
+        advance(now, c.clockMs);
+        if (now.status == kRunning || now.status == kSuspended)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace vyn::hostsim

@@ -73,6 +73,8 @@ TEST_F(DeviceRecordsTest, DriveRecordOfTheDefaultController)
     EXPECT_EQ(getLe32(r + 40), static_cast<uint32_t>(500ull << 21));
     EXPECT_EQ(getLe32(r + 64), 512u);
     EXPECT_EQ(r[68], 0x70);  // managed, initialised, NCQ
+    EXPECT_EQ(r[69], 0x10);  // the ATA security feature set
+    EXPECT_EQ(getLe32(r + 336), 0u);  // no task
     EXPECT_EQ(r[80], 0x20);  // a disk, kept by the controller (not a JBOD): qualifier 1
     EXPECT_EQ(r[82], 5);  // newer than 3 inside an SES-2 enclosure
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(r + 88), 8), "VYNSIM  ");
@@ -98,6 +100,7 @@ TEST_F(DeviceRecordsTest, DriveRecordOfTheDefaultController)
     fib = ct(248, 0, 440);
     r = replyData(fib);
     EXPECT_EQ(r[37], 3);
+    EXPECT_EQ(r[69], 0);  // no ATA security on SAS
     EXPECT_EQ(be64(r + 224 + 8), be64(r + 176 + 8) + 1);
     EXPECT_EQ(r[224 + 1], 1);
 
@@ -110,6 +113,43 @@ TEST_F(DeviceRecordsTest, DriveRecordOfTheDefaultController)
     EXPECT_EQ(getLe32(r + 136), 0xFFFFFFFFu);
     EXPECT_EQ(r[272], 0);
     EXPECT_EQ(word(ct(248, 9, 440), 2), 219u);
+}
+
+// Word 336 is the drive's task flag: set while a drive job on it runs or is
+// suspended, clear once it ended, by the simulated clock too; a container
+// job on the container of the same number is not the drive's.
+TEST_F(DeviceRecordsTest, TheTaskFlagFollowsTheDrivesJobs)
+{
+    start("hostsim.persist = 0\n[adapter0]\ndrive0 = 0:0 sas 146G\ndrive1 = 0:1 sas 146G\n"
+          "drive2 = 0:2 sas 146G\ndrive3 = 0:3 sas 146G\ndrive4 = 0:4 sas 146G\n"
+          "[adapter0.task1]\njob = 3\nobject = 0\ntotal = 600\n"
+          "[adapter0.task2]\njob = 3\nobject = 1\nstatus = 101\ntotal = 600\n"
+          "[adapter0.task3]\njob = 3\nobject = 2\nstatus = 1\ntotal = 600\n"
+          "[adapter0.task4]\njob = 101\nobject = 3\ntotal = 600\n"
+          "[adapter0.task5]\njob = 2\nobject = 4\ntotal = 600\nrate = 100\n");
+    const auto flags = [this] {
+        std::vector<uint32_t> out;
+        for (uint32_t d = 0; d < 5; ++d)
+            out.push_back(getLe32(replyData(ct(248, d, 440)) + 336));
+        return out;
+    };
+    EXPECT_EQ(flags(), (std::vector<uint32_t>{1, 1, 0, 0, 1}));
+    // Ten simulated seconds on, drive 4's zeroing has run its course though
+    // no task request has looked at it.
+    sim().setSleepScale(0);
+    hostIo().sleepMs(10000);
+    EXPECT_EQ(flags(), (std::vector<uint32_t>{1, 1, 0, 0, 0}));
+}
+
+// A drive's description may say whether it carries the ATA security
+// feature set (byte 69 bit 4); SATA drives do unless told otherwise.
+TEST_F(DeviceRecordsTest, AtaSecurityByKindOrDescription)
+{
+    start("hostsim.persist = 0\n[adapter0]\ndrive0 = 0:0 sata 146G\ndrive1 = 0:1 sata 146G ata_security=0\n"
+          "drive2 = 0:2 sas 146G ata_security=1\ndrive3 = 0:3 ssd 120G\ndrive4 = 0:4 sas 146G\n");
+    const uint8_t expected[] = {0x10, 0, 0x10, 0x11, 0};
+    for (uint32_t d = 0; d < 5; ++d)
+        EXPECT_EQ(replyData(ct(248, d, 440))[69], expected[d]) << d;
 }
 
 TEST_F(DeviceRecordsTest, EnclosureProcessorsAndSlots)

@@ -51,8 +51,14 @@ int libraryOutcome(const Ret& codes, const char* keyword, ResultColumn column)
     }
     char message[kErrorTextSize];
     getErrorMessage(codes, message, keyword != nullptr ? keyword : "");
-    myprintf(stdout, "%s", message);
-    myprintf(stdout, "\n");
+    // A drive-set operation that the firmware took but could not carry out
+    // for some drives fails with the firmware's success status: the command
+    // has named those drives, and the status's own text would call the
+    // failure a success.
+    if (codes.getReturn() != -5 || api != 1) {
+        myprintf(stdout, "%s", message);
+        myprintf(stdout, "\n");
+    }
     return say(kFailed, 1);
 }
 

@@ -281,6 +281,25 @@ TEST_F(TaskCommandTest, InitializingEveryDrive)
                 HasSubstr("Initializing Channel 0, Device 6.\n0 device(s) initialized.\n"
                           "initialization failed Channel 0, Device 4.\n"
                           "initialization failed Channel 0, Device 6.\n"));
+
+    // The library fails a set the firmware took but could not carry out
+    // with the firmware's success status: the named drives are the message,
+    // not that status's text.
+    Ret notAll;
+    notAll.setApiError(1);
+    const std::vector<std::string> initializations[] = {
+        {"TASK", "START", "1", "DEVICE", "ALL", "initialize"},
+        {"TASK", "START", "1", "DEVICE", "0", "6", "initialize"},
+    };
+    for (const std::vector<std::string>& args : initializations) {
+        SCOPED_TRACE(args[4]);
+        use("mixed").changeTree(setFeatureChange(featMultiInit, 1));
+        scenario->answer("initializeHardDriveSet", notAll);
+        const std::string shown = runShown(args, code);
+        EXPECT_THAT(shown, HasSubstr("initialization failed Channel 0, Device 6.\n\nCommand failed.\n"));
+        EXPECT_THAT(shown, Not(HasSubstr("successful")));
+        EXPECT_EQ(code, 1);
+    }
 }
 
 TEST_F(TaskCommandTest, FailedDriveWithAFailedSegmentInitializesWithoutForce)

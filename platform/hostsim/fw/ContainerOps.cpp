@@ -185,27 +185,30 @@ constexpr uint8_t kPhyDevInitialise = 0;
 constexpr uint8_t kPhyDevProtect = 1;
 constexpr uint8_t kPhyDevUnprotect = 2;
 
-// Acts on the drives of the listed slices and keeps those it found, in the
-// order given, each once; slices without a drive are left out.
+// Acts on the drives of the listed slices and answers the slices it could
+// not handle (those without a drive), in the order given, each once: the
+// library hands the answer back as the drives that failed.
 std::vector<uint32_t> actOnSlices(ControllerState& c, uint8_t operation, const std::vector<uint32_t>& slices)
 {
-    std::vector<uint32_t> done;
+    std::vector<uint32_t> failed;
     for (uint32_t slice : slices) {
         const std::string key = driveWithSlice(c, slice);
-        if (key.empty() || std::find(done.begin(), done.end(), slice) != done.end())
-            continue;
-        if (operation == kPhyDevInitialise)
+        if (key.empty()) {
+            if (std::find(failed.begin(), failed.end(), slice) == failed.end())
+                failed.push_back(slice);
+        } else if (operation == kPhyDevInitialise) {
             initialiseDrive(c, key);
-        else
+        } else {
             setObjectPair(c, key, "protected", operation == kPhyDevProtect ? "1" : "");
-        done.push_back(slice);
+        }
     }
-    return done;
+    return failed;
 }
 
 // CT 251: the request's count and entries, or every drive's handle for
 // 0xFFFFFFFF. Initialise, protect and unprotect name drives by their slices
-// and answer the slices acted on; other operations echo the entries.
+// and answer the slices they could not handle; other operations echo the
+// entries.
 void phyDevOperation(ControllerState& c, const CtRequest& q, CtReply& r)
 {
     keepCtRequest(c, q);

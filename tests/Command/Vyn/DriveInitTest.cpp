@@ -38,10 +38,9 @@ constexpr char kController[] = "[adapter0]\n"
 constexpr uint32_t kMbrWord = 0x5A17;
 
 // Container reply data start at payload byte 32: a CT 63 reply's slice type
-// (word 5) and a CT 251 reply's count (word 1) and first entry (word 2).
+// (word 5) and a CT 251 reply's count (word 1).
 constexpr char kDosSliceType[] = "52:4=3";
 constexpr char kPhyDevCount[] = "36:4=";
-constexpr char kPhyDevFirst[] = "40:4=";
 
 FSA_STORAGE_DEVICE drive(uint8_t target)
 {
@@ -298,27 +297,30 @@ TEST_F(DriveInitTest, ASetTakesBackWhatTheControllerAnswers)
     EXPECT_EQ(sent(500, 251), 0u);
     EXPECT_EQ(drivePair(2, "jbod"), "1");
 
-    // The controller answers a first slice of its own (drive 1's): the
-    // caller's first record becomes that drive.
+    // Every drive handled: the controller answers no slice, the count
+    // becomes 0 and the records stay.
     for (FSA_STORAGE_DEVICE& d : set)
         d.storageDeviceType = 0x77;
-    fault("ct 251", std::string("poke = ") + kPhyDevFirst + "1");
     EXPECT_EQ(FsaInitStorageDeviceSetForFsa(h, 1, 0, &drives, &count, 0), 1u);
     EXPECT_EQ(lastPhyDevRequest(), (std::vector<uint32_t>{0, 2, 0}));
-    EXPECT_EQ(count, 2u);
-    EXPECT_EQ(set[0].targetId, 1);
-    EXPECT_EQ(set[1].targetId, 0);
-    EXPECT_NE(set[0].storageDeviceType, 0x77u);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(set[0].targetId, 2);
+    EXPECT_EQ(set[0].storageDeviceType, 0x77u);
     EXPECT_EQ(drivePair(2, "jbod"), "");
 
-    // The count is what the controller reports; later records stay.
+    // The controller answers one slice it could not handle (slice 0, drive
+    // 0's): the count is what it reports, the caller's first record becomes
+    // that drive, later records stay.
     set = {drive(1), drive(2)};
     drives = set.data();
-    set[1].storageDeviceType = 0x77;
+    count = 2;
+    for (FSA_STORAGE_DEVICE& d : set)
+        d.storageDeviceType = 0x77;
     fault("ct 251", std::string("poke = ") + kPhyDevCount + "1");
     EXPECT_EQ(FsaInitStorageDeviceSetForFsa(h, 1, 1, &drives, &count, 0), 1u);
     EXPECT_EQ(count, 1u);
-    EXPECT_EQ(set[0].targetId, 1);
+    EXPECT_EQ(set[0].targetId, 0);
+    EXPECT_NE(set[0].storageDeviceType, 0x77u);
     EXPECT_EQ(set[1].storageDeviceType, 0x77u);
 
     // A drive without a slice cannot be initialised as a set member.
@@ -339,12 +341,13 @@ TEST_F(DriveInitTest, ProtectionIsKeptPerDrive)
     uint32_t count = 2;
     EXPECT_EQ(FsaProtectStorageDeviceSet(h, &drives, &count, 0, 1), 1u);
     EXPECT_EQ(lastPhyDevRequest(), (std::vector<uint32_t>{1, 1, 0}));
-    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(count, 0u);
     EXPECT_EQ(drivePair(0, "protected"), "1");
     EXPECT_EQ(drivePair(1, "protected"), "1");
 
     count = 1;
     EXPECT_EQ(FsaProtectStorageDeviceSet(h, &drives, &count, 0, 0), 1u);
+    EXPECT_EQ(count, 0u);
     EXPECT_EQ(lastPhyDevRequest(), (std::vector<uint32_t>{2, 1}));
     EXPECT_EQ(drivePair(1, "protected"), "");
     EXPECT_EQ(drivePair(0, "protected"), "1");
@@ -353,6 +356,7 @@ TEST_F(DriveInitTest, ProtectionIsKeptPerDrive)
     EXPECT_EQ(sent(500, 15), 0u);
 
     // A controller failure is the result.
+    count = 1;
     fault("ct 251", "status = 226");
     EXPECT_EQ(FsaProtectStorageDeviceSet(h, &drives, &count, 0, 1), FSA_STS_GENERAL_FAILURE);
 }

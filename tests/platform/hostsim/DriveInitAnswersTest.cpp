@@ -104,13 +104,13 @@ TEST_F(DriveInitAnswersTest, ListOperationsActOnTheDrivesOfTheirSlices)
         const char* name;
         uint8_t operation;
         std::vector<uint32_t> entries;
-        std::vector<uint32_t> answered;
+        std::vector<uint32_t> answered;           // the slices that could not be handled
         std::vector<std::string> protectedPairs;  // drives 0 to 2
     };
     const Case cases[] = {
-        {"protect: unknown slices left out, each drive once", 1, {2, 9, 0, 2}, {2, 0}, {"1", "", "1"}},
-        {"unprotect", 2, {0}, {0}, {"", "", "1"}},
-        {"initialise", 0, {1, 7}, {1}, {"", "", "1"}},
+        {"protect: a slice without a drive comes back, once", 1, {2, 9, 0, 9, 2}, {9}, {"1", "", "1"}},
+        {"unprotect: all handled, none comes back", 2, {0}, {}, {"", "", "1"}},
+        {"initialise", 0, {1, 7}, {7}, {"", "", "1"}},
         {"other operations echo their entries", 4, {7, 8}, {7, 8}, {"", "", "1"}},
     };
     for (const Case& c : cases) {

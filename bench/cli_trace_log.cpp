@@ -12,7 +12,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <string>
@@ -48,18 +47,29 @@ private:
     std::string root_;
 };
 
+// The line the trace log writes for kText, into `line`; its length.
+std::size_t traceLine(char* line, std::size_t size)
+{
+    const std::size_t prefix = FnLogger::formatPrefix(line, size, std::time(nullptr),
+                                                      static_cast<unsigned int>(pthread_self()), "fprintf");
+    return prefix + static_cast<std::size_t>(std::snprintf(line + prefix, size - prefix, "%s\n", kText));
+}
+
+void countLines(benchmark::State& state, std::size_t length)
+{
+    state.SetItemsProcessed(state.iterations());
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(length));
+}
+
 void BM_TraceLogLine(benchmark::State& state)
 {
     TraceRoot root;
     FnLogger logger("fprintf");
-    char prefix[128];
-    const std::size_t length = FnLogger::formatPrefix(prefix, sizeof prefix, std::time(nullptr),
-                                                      static_cast<unsigned int>(pthread_self()), "fprintf") +
-                               std::strlen(kText) + 1;
+    char line[256];
+    const std::size_t length = traceLine(line, sizeof line);
     for (auto _ : state)
         logger.log("%s", kText);
-    state.SetItemsProcessed(state.iterations());
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(length));
+    countLines(state, length);
     root.truncate();
 }
 BENCHMARK(BM_TraceLogLine);
@@ -69,18 +79,14 @@ void BM_BareOpenWriteClose(benchmark::State& state)
 {
     TraceRoot root;
     char line[256];
-    const std::size_t prefix = FnLogger::formatPrefix(line, sizeof line, std::time(nullptr),
-                                                      static_cast<unsigned int>(pthread_self()), "fprintf");
-    const std::size_t length = prefix + static_cast<std::size_t>(std::snprintf(line + prefix, sizeof line - prefix,
-                                                                               "%s\n", kText));
+    const std::size_t length = traceLine(line, sizeof line);
     const std::string path = root.log();
     for (auto _ : state) {
         const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
         benchmark::DoNotOptimize(::write(fd, line, length));
         ::close(fd);
     }
-    state.SetItemsProcessed(state.iterations());
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(length));
+    countLines(state, length);
     root.truncate();
 }
 BENCHMARK(BM_BareOpenWriteClose);

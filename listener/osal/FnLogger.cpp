@@ -38,23 +38,45 @@ FnLogger::~FnLogger()
     log("Leaving %s", functionName_.c_str());
 }
 
-std::size_t FnLogger::formatPrefix(char* out, std::size_t size, std::time_t now, unsigned int thread,
-                                   const char* function)
+namespace {
+
+// The date and time text of `now` (month with two digits, day without a
+// leading zero, then the time; the separators are "_" and "." so that the
+// text could stand in a file name); 0 when the local time cannot be had.
+std::size_t formatDate(char* out, std::size_t size, std::time_t now)
+{
+    struct tm local;
+    if (localtime_r(&now, &local) == nullptr)
+        return 0;
+    const int written = std::snprintf(out, size, "%02d_%d_%d %02d.%02d.%02d", local.tm_mon + 1, local.tm_mday,
+                                      local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);
+    return written > 0 && static_cast<std::size_t>(written) < size ? static_cast<std::size_t>(written) : 0;
+}
+
+// The prefix from its date text, cut to fit.
+std::size_t formatPrefixOf(char* out, std::size_t size, const char* date, std::size_t dateLength,
+                           unsigned int thread, const char* function)
 {
     if (size == 0)
         return 0;
     out[0] = '\0';
-    struct tm local;
-    if (localtime_r(&now, &local) == nullptr)
+    if (dateLength == 0)
         return 0;
-    // Month with two digits, day without a leading zero, then the time; the
-    // separators are "_" and "." so that the text could stand in a file name.
-    const int written = std::snprintf(out, std::min(size, kPrefixSize), "%02d_%d_%d %02d.%02d.%02d[%08X] %s - ",
-                                      local.tm_mon + 1, local.tm_mday, local.tm_year + 1900, local.tm_hour,
-                                      local.tm_min, local.tm_sec, thread, function);
+    const std::size_t room = std::min(size, kPrefixSize);
+    const int written =
+        std::snprintf(out, room, "%.*s[%08X] %s - ", static_cast<int>(dateLength), date, thread, function);
     if (written < 0)
         return 0;
-    return std::min(static_cast<std::size_t>(written), std::min(size, kPrefixSize) - 1);
+    return std::min(static_cast<std::size_t>(written), room - 1);
+}
+
+}  // namespace
+
+std::size_t FnLogger::formatPrefix(char* out, std::size_t size, std::time_t now, unsigned int thread,
+                                   const char* function)
+{
+    char date[48];
+    return formatPrefixOf(out, size, date, formatDate(date, sizeof date, now), thread, function);
 }
 
 std::string FnLogger::linePrefix(std::time_t now, unsigned int thread, const std::string& function)
@@ -71,7 +93,17 @@ void FnLogger::log(const char* format, ...)
     // the usual line is formatted on the stack.
     char line[1024];
     const unsigned int thread = static_cast<unsigned int>(pthread_self());
-    const std::size_t prefix = formatPrefix(line, sizeof line, std::time(nullptr), thread, functionName_.c_str());
+    // Lines come many to a second: the date text is made once a second per
+    // thread.
+    thread_local std::time_t dateOf = -1;
+    thread_local char date[48];
+    thread_local std::size_t dateLength = 0;
+    const std::time_t now = std::time(nullptr);
+    if (now != dateOf) {
+        dateLength = formatDate(date, sizeof date, now);
+        dateOf = now;
+    }
+    const std::size_t prefix = formatPrefixOf(line, sizeof line, date, dateLength, thread, functionName_.c_str());
     va_list args;
     va_start(args, format);
     va_list again;

@@ -24,6 +24,7 @@ PAIRS = [
     ("bench_base64", "base64_encode/10485760", "openssl_encode/10485760", 1.0),
     ("bench_base64", "base64_decode/1048576", "openssl_decode/1048576", 0.8),
     ("bench_base64", "base64_decode/10485760", "openssl_decode/10485760", 0.8),
+    ("bench_cli_trace_log", "BM_TraceLogLine", "BM_BareOpenWriteClose", 0.9),
 ]
 
 # Twice the drives and chunks may cost at most this much more time.

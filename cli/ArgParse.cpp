@@ -5,19 +5,25 @@
 
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 namespace {
 
-// Decimal value of text[0, length); wraps at 32 bits like the firmware's
-// own parsers, so callers that need a range check make it themselves.
+// Decimal value of text[0, length). A value past the largest int is not a
+// number: wrapped, 4294967296 would name logical drive 0 and 4294967297
+// controller 1, and the command would act on them.
 int parseDecimal(const char* text, std::size_t length)
 {
+    constexpr std::uint32_t largest = std::numeric_limits<int>::max();
     std::uint32_t value = 0;
     for (std::size_t i = 0; i < length; ++i) {
         const char c = text[i];
         if (c < '0' || c > '9')
             return CLI_NAN;
-        value = value * 10u + static_cast<std::uint32_t>(c - '0');
+        const auto digit = static_cast<std::uint32_t>(c - '0');
+        if (value > (largest - digit) / 10u)
+            return CLI_NAN;
+        value = value * 10u + digit;
     }
     return static_cast<int>(value);
 }

@@ -10,7 +10,7 @@ class Adapter;
 // command compares against it.
 constexpr int CLI_NAN = static_cast<int>(0x80000000u);
 
-// Decimal digits only, accumulated in 32 bits with wrap-around; "" gives 0.
+// Decimal digits only; "" gives 0, a value past the largest int CLI_NAN.
 int ascii2int(const char* text);
 // Hexadecimal digits only, no "0x" prefix; "" gives 0.
 int asciiHex2int(const char* text);

@@ -1,13 +1,15 @@
 #ifndef VYN_LISTENER_OSAL_FNLOGGER_H
 #define VYN_LISTENER_OSAL_FNLOGGER_H
 
+#include <cstddef>
 #include <ctime>
 #include <string>
 
 // Scope trace: construction writes "Entering <name>", destruction
 // "Leaving <name>", and log() writes one line in between. Each line opens the
-// file, appends and closes it, so nothing stays open and a log that cannot be
-// written is silently skipped.
+// file, appends it in a single write and closes it, so nothing stays open,
+// lines of other threads never split it, and a log that cannot be written is
+// silently skipped.
 class FnLogger {
 public:
     // `logFile` is a file name under "/var/log/", or a full path when it
@@ -25,6 +27,9 @@ public:
     // "12_9_2026 09.35.44[7F3A2B00] name - ": the local date text of `now`,
     // the thread in eight upper-case hex digits and the function name.
     static std::string linePrefix(std::time_t now, unsigned int thread, const std::string& function);
+    // The same prefix into `out` (cut to fit, always terminated); its length.
+    static std::size_t formatPrefix(char* out, std::size_t size, std::time_t now, unsigned int thread,
+                                    const char* function);
 
 private:
     std::string functionName_;

@@ -22,7 +22,13 @@ TEST(ArgParseNumbers, DecimalTakesDigitsOnly)
         {"0", 0},
         {"42", 42},
         {"2147483647", 2147483647},
-        {"4294967295", -1},  // wraps in 32 bits, no overflow check
+        // a value that does not fit is not a number, never a wrapped one
+        {"2147483648", CLI_NAN},
+        {"4294967295", CLI_NAN},
+        {"4294967296", CLI_NAN},
+        {"4294967297", CLI_NAN},
+        {"99999999999999999999", CLI_NAN},
+        {"00000000000000000042", 42},
         {"-1", CLI_NAN},
         {"+1", CLI_NAN},
         {"1 ", CLI_NAN},
@@ -122,6 +128,11 @@ TEST(ArgParseDevice, OneOrTwoWords)
         {{"a", "3"}, -1, 99, 99},
         {{"0", "b"}, -1, 99, 99},
         {{"0,-3"}, -1, 99, 99},
+        // numbers too large for an int are bad, not wrapped to 4
+        {{"4294967300,3"}, -1, 99, 3},
+        {{"0,4294967300"}, -1, 99, 99},
+        {{"4294967300", "3"}, -1, 99, 99},
+        {{"0", "4294967300"}, -1, 99, 99},
     };
     for (const auto& c : cases) {
         std::vector<std::string> storage = c.words;

@@ -7,10 +7,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <regex>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace vyntest;
@@ -208,6 +211,118 @@ TEST_F(CommandLogTest, FullOrUnreadableLogsMoveToTheBackupName)
         EXPECT_EQ(logCounter(eventLog()), c.counterAfter);
         EXPECT_EQ(logEntries(eventLog()).back(), "entry");
     }
+}
+
+// Processes that, round after round, write one entry each to the event log
+// at the same moment: each waits on a pipe of its own, and a round releases
+// them all at once.
+class TogetherWriters {
+public:
+    TogetherWriters(int processes, int rounds)
+    {
+        int done[2];
+        if (::pipe(done) != 0)
+            return;
+        done_ = done[0];
+        for (int i = 0; i < processes; ++i) {
+            int go[2];
+            if (::pipe(go) != 0)
+                break;
+            const pid_t child = ::fork();
+            if (child == 0) {
+                ::close(go[1]);
+                for (int round = 0; round < rounds; ++round) {
+                    char byte;
+                    if (::read(go[0], &byte, 1) != 1)
+                        break;
+                    ucliprintf(UCLI_EVENT_LOG, ("new " + std::to_string(i)).c_str());
+                    if (::write(done[1], &byte, 1) != 1)
+                        break;
+                }
+                ::_exit(0);
+            }
+            ::close(go[0]);
+            if (child < 0) {
+                ::close(go[1]);
+                break;
+            }
+            children_.push_back(child);
+            gates_.push_back(go[1]);
+        }
+        ::close(done[1]);
+    }
+    ~TogetherWriters()
+    {
+        for (const int gate : gates_)
+            ::close(gate);
+        if (done_ >= 0)
+            ::close(done_);
+        for (const pid_t child : children_) {
+            int status = 0;
+            ::waitpid(child, &status, 0);
+        }
+    }
+    int processes() const { return static_cast<int>(children_.size()); }
+    // Releases every writer and waits until each has written its entry.
+    bool round()
+    {
+        const char byte = 'g';
+        for (const int gate : gates_)
+            if (::write(gate, &byte, 1) != 1)
+                return false;
+        for (size_t i = 0; i < children_.size(); ++i) {
+            char got;
+            if (::read(done_, &got, 1) != 1)
+                return false;
+        }
+        return true;
+    }
+
+private:
+    std::vector<pid_t> children_;
+    std::vector<int> gates_;
+    int done_ = -1;
+};
+
+TEST_F(CommandLogTest, ProcessesWritingTogetherLoseNoEntryAndNoCount)
+{
+    constexpr int kProcesses = 8;
+    constexpr int kRounds = 10;
+    const std::string path = hostFile("/var/log/UcliEvt.log");
+    const std::string backup = hostFile("/var/log/UcliEvt.bak");
+    for (const int counter : {2500, 100}) {
+        const bool rotates = counter == 2500;
+        std::string old = std::to_string(counter) + "\n";
+        for (int i = 0; i <= counter; ++i)
+            old += "Thu Dec 10 14:35:33 2026  old " + std::to_string(i) + "\n";
+        TogetherWriters writers(kProcesses, kRounds);
+        ASSERT_EQ(writers.processes(), kProcesses);
+        for (int round = 0; round < kRounds; ++round) {
+            SCOPED_TRACE("counter " + std::to_string(counter) + ", round " + std::to_string(round));
+            std::remove(backup.c_str());
+            writeFile(path, old);
+            ASSERT_TRUE(writers.round());
+
+            const std::vector<std::string> entries = logEntries(eventLog());
+            const long written = static_cast<long>(entries.size());
+            EXPECT_EQ(logCounter(eventLog()), written - 1);
+            const long news = std::count_if(entries.begin(), entries.end(),
+                                            [](const std::string& e) { return e.rfind("new ", 0) == 0; });
+            EXPECT_EQ(news, kProcesses);
+            if (rotates) {
+                // Every old entry in the backup, every new one in the log.
+                const std::string kept = readFile(backup);
+                EXPECT_TRUE(kept == old) << "the backup holds " << logEntries(kept).size() << " entries";
+                EXPECT_EQ(written, kProcesses);
+            } else {
+                EXPECT_FALSE(fileExists(backup));
+                EXPECT_EQ(written, counter + 1 + kProcesses);
+            }
+        }
+    }
+    // No file of the writers' own stays beside the logs.
+    for (const auto& file : std::filesystem::directory_iterator(hostFile("/var/log")))
+        EXPECT_EQ(file.path().filename().string().find(".tmp"), std::string::npos) << file.path();
 }
 
 TEST_F(CommandLogTest, BackupNameEndsAtTheFirstDotOfTheLogsOwnPath)

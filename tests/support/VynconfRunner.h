@@ -20,6 +20,13 @@ struct ProgramRun {
 ProgramRun runVynconf(const std::string& program, const std::string& root, const std::string& simulator,
                       const std::vector<std::string>& args);
 
+// Runs of `program` started one right after the other, so that they work
+// at the same time, one for each argument list; waits for all of them and
+// gives their outcomes in the order of the lists.
+std::vector<ProgramRun> runVynconfTogether(const std::string& program, const std::string& root,
+                                           const std::string& simulator,
+                                           const std::vector<std::vector<std::string>>& argsOfEach);
+
 // `text` with every date and time of day (2026-12-11, 12/11/2026, 01:02:03)
 // replaced by "#", so that whole outputs compare.
 std::string maskDates(const std::string& text);

@@ -26,6 +26,8 @@ constexpr FSA_STATUS kTooManyElements = 24;
 constexpr FSA_STATUS kTooManyPartitions = 89;
 constexpr FSA_STATUS kTooFewPartitions = 90;
 constexpr FSA_STATUS kNoMemory = 91;
+// Creations refused for a number another process took meanwhile, at most.
+constexpr int kTakenNumberRetries = 8;
 
 constexpr uint64_t kBlock = 512;
 constexpr uint32_t kHighestTypeCode = 14;
@@ -121,6 +123,23 @@ uint64_t usableBlocks(uint32_t type, uint32_t legs, uint64_t sum, uint64_t first
     }
 }
 
+// After a refused creation: re-reads the controller's layout and, when
+// `number` has been taken since (by another process), gives the lowest free
+// number in `next`. False when the number is still free (the refusal had
+// another cause) or no number is free.
+bool nextFreeIfTaken(FSAAPI_CONTEXT* ctx, uint32_t number, uint32_t* next)
+{
+    CT_InvalidateCache(ctx);
+    try {
+        if (CT_PhantomOrRealExists(ctx, number, 1) == 0)
+            return false;
+        *next = CT_GetNextFreeContainer(ctx, 0, 1);
+    } catch (FSA_STATUS) {
+        return false;
+    }
+    return *next != number;
+}
+
 FSA_STATUS createLogicalDrive(FSAAPI_CONTEXT* ctx, void* handle, tag_FSA_CONTAINER* out, uint32_t type,
                               const char* name, uint32_t legs, uint32_t count, const FSA_STORAGE_DEVICE_SPACE* spaces,
                               uint32_t chunkBytes, const uint32_t* options, uint32_t init, uint32_t priority,
@@ -143,7 +162,7 @@ FSA_STATUS createLogicalDrive(FSAAPI_CONTEXT* ctx, void* handle, tag_FSA_CONTAIN
     CT_GetContainerCount(ctx, &accessible, &partitionLimit);
     if (static_cast<uint64_t>(CT_GetPartitionTableSize(ctx)) + count > partitionLimit)
         return kTooManyPartitions;
-    const uint32_t number = CT_GetNextFreeContainer(ctx, 0, 1);
+    uint32_t number = CT_GetNextFreeContainer(ctx, 0, 1);
     PCK_ValidateFreeSpace(ctx, spaces, count, 0);
 
     const TypeRule rule = ruleOf(type);
@@ -227,6 +246,17 @@ FSA_STATUS createLogicalDrive(FSAAPI_CONTEXT* ctx, void* handle, tag_FSA_CONTAIN
     faPutLe64(req + kHdrUsable, usableBlocks(type, legs, sum, first, raid6));
 
     FSA_STATUS status = CT_VynIoCreateLogicalDrive(ctx, reinterpret_cast<VYNIO_CREATE_HEADER_S*>(req));
+    // The number came from this session's view of the configuration; another
+    // process may have created a container under it since. Such a refusal is
+    // asked again with the number that is free now.
+    for (int retry = 0; status != FSA_STS_SUCCESS && retry < kTakenNumberRetries; ++retry) {
+        uint32_t next = number;
+        if (!nextFreeIfTaken(ctx, number, &next))
+            break;
+        number = next;
+        faPutLe32(req + VCH_CONTAINER, number);
+        status = CT_VynIoCreateLogicalDrive(ctx, reinterpret_cast<VYNIO_CREATE_HEADER_S*>(req));
+    }
     // The session's model of logical devices must know the new one, or the
     // next operation on it in this session finds no such container.
     if (status == FSA_STS_SUCCESS)

@@ -19,6 +19,8 @@ constexpr size_t kHandleListBytes = 4 + 4 * VYNIO_MAX_PHYDEVS;
 constexpr size_t kIoBufferBytes = 4096;
 constexpr uint32_t kOpt3NewConfig = 0x8;
 constexpr FSA_STATUS kNotFound = 12;
+// Reads of a configuration that keeps changing under them, at most.
+constexpr int kConfigReads = 4;
 
 // Container statuses of the reader's commands.
 FSA_STATUS mapStatus(uint32_t status, bool logDevRead)
@@ -134,15 +136,37 @@ uint32_t FsaVynIoAdapterConfig::firstPhyDevAt(uint8_t bus, uint8_t target, uint8
 FSA_STATUS FsaVynIoAdapterConfig::GetConfig()
 {
     FsaApiEntryExit scope("FsaVynIoAdapterConfig::GetConfig");
-    DeleteAll();
     FSA_STATUS status = FSA_STS_SUCCESS;
-    const FSA_STATUS phys = GetPhyDevInfo();
-    if (phys != FSA_STS_SUCCESS)
-        status = phys;
-    const FSA_STATUS logs = GetLogDevInfo();
-    if (logs != FSA_STS_SUCCESS)
-        status = logs;
-    return status;
+    for (int read = 1;; ++read) {
+        DeleteAll();
+        listAge_ = kNoListAge;
+        status = FSA_STS_SUCCESS;
+        const FSA_STATUS phys = GetPhyDevInfo();
+        if (phys != FSA_STS_SUCCESS)
+            status = phys;
+        const FSA_STATUS logs = GetLogDevInfo();
+        if (logs != FSA_STS_SUCCESS)
+            status = logs;
+        // Another process may change the configuration while this one reads
+        // it: a device listed at the start can be gone when its record is
+        // asked for. A read that failed so is made again on the new lists,
+        // rather than leaving a model without the devices that remain.
+        if (status == FSA_STS_SUCCESS || read >= kConfigReads || !listsChangedSinceRead())
+            return status;
+    }
+}
+
+bool FsaVynIoAdapterConfig::listsChangedSinceRead()
+{
+    if (listAge_ == kNoListAge)
+        return false;
+    try {
+        CT_GetContainerList(ctx_, 1);
+    } catch (FSA_STATUS) {
+        return false;
+    }
+    const uint8_t* list = ctx_->containerList[1];
+    return list != nullptr && faGetLe32(list) != listAge_;
 }
 
 FSA_STATUS FsaVynIoAdapterConfig::GetPhyDevInfo()
@@ -204,6 +228,8 @@ FSA_STATUS FsaVynIoAdapterConfig::GetLogDevInfo()
     FSA_STATUS status = FSA_STS_SUCCESS;
     std::unordered_map<uint32_t, FsaVynIoLogDevInfo*> byHandle;
     const uint8_t* list = ctx_->containerList[1];
+    if (list != nullptr)
+        listAge_ = faGetLe32(list);
     const uint32_t handles = list != nullptr ? std::min(faGetLe32(list + 4), ctx_->maxContainerCount) : 0;
     for (uint32_t i = 0; i < handles; ++i) {
         std::memset(ioBuffer_, 0, kIoBufferBytes);

@@ -111,6 +111,8 @@ public:
     const std::vector<FsaVynIoLogDevInfo*>& allLogDevs() const { return allLogDevs_; }
 
 private:
+    static constexpr uint32_t kNoListAge = 0xFFFFFFFFu;
+
     FSA_STATUS addLogDev(const uint8_t* record, std::unordered_map<uint32_t, FsaVynIoLogDevInfo*>& byHandle);
 
     FSAAPI_CONTEXT* ctx_;
@@ -124,6 +126,11 @@ private:
     // device count it was built for.
     mutable std::unordered_map<uint32_t, uint32_t> firstByAddress_;
     mutable size_t addressesIndexed_ = 0;
+    // The age of the logical-device list the last read walked.
+    uint32_t listAge_ = kNoListAge;
+    // True when the controller's list is no longer the one the last read
+    // walked.
+    bool listsChangedSinceRead();
 };
 
 // The context's reader, created on first use: 31 without the newer

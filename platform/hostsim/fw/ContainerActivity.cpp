@@ -93,7 +93,9 @@ void setState(ControllerState& c, uint32_t number, const std::string& state)
 }
 
 // CT 224: a container that failed comes back on line; the request must
-// name it by its unique id and carry the age of the lists it was read from.
+// name it by its unique id, or by its logical-device handle (the identifier
+// word of the container records the newer configuration interface gives),
+// and carry the age of the lists it was read from.
 void forceOnline(FibCall& call)
 {
     ControllerState& c = call.controller();
@@ -103,9 +105,10 @@ void forceOnline(FibCall& call)
     const uint32_t age = call.word(6);
     uint32_t status = kForcedOnline;
     const ConfigView v = configurationOf(c);
-    if (topLevel(v, number) == nullptr) {
+    const LogDevView* container = topLevel(v, number);
+    if (container == nullptr) {
         status = kNoSuchContainer;
-    } else if (uid != kFirstUniqueId + number) {
+    } else if (uid != kFirstUniqueId + number && uid != container->handle) {
         status = kBadUid;
     } else if (age != containerListAge(c)) {
         status = kListAgeChanged;

@@ -137,6 +137,30 @@ TEST_F(ConfigReaderTest, StatusesOfTheReaderCommands)
     }
 }
 
+TEST_F(ConfigReaderTest, AReadThatAChangedConfigurationBrokeIsMadeAgain)
+{
+    // A device listed at the start of the read is gone when its record is
+    // asked for (status 219), and the list the controller gives afterwards
+    // is of another age than the one the read walked: another process
+    // changed the configuration meanwhile.
+    FSAAPI_CONTEXT* ctx = open(drives(4) + "adapter0.ld0 = raid1 0:0,0:1\nadapter0.ld1 = raid1 0:2,0:3\n");
+    ASSERT_NE(ctx, nullptr);
+    Fault staleAge{"ct 229", "poke = 32:4=12345"};
+    staleAge.skip = 1;  // the list of logical devices, after list 0
+    Fault vanished{"ct 234", "status = 219"};
+    vanished.skip = 2;  // the reader's own query, after the list refresh's two
+    ASSERT_TRUE(sim().addFault(0, staleAge));
+    ASSERT_TRUE(sim().addFault(0, vanished));
+    ASSERT_EQ(GetVynIoConfig(ctx), FSA_STS_SUCCESS);
+    EXPECT_EQ(ctx->vynIoConfig->topLevel().size(), 2u);
+    for (const FsaVynIoLogDevInfo* ld : ctx->vynIoConfig->topLevel())
+        EXPECT_EQ(ld->segments.size(), 2u);
+
+    // The same failure on an unchanged configuration is the read's outcome.
+    ASSERT_TRUE(sim().addFault(0, vanished));
+    EXPECT_EQ(GetVynIoConfig(ctx), 12);
+}
+
 TEST_F(ConfigReaderTest, AListClaimingMoreHandlesThanItHoldsIsClamped)
 {
     FSAAPI_CONTEXT* ctx = open(drives(2));

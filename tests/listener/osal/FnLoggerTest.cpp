@@ -11,6 +11,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -107,6 +108,39 @@ TEST_F(FnLoggerTest, FullPathAndDefaultFileStayUnderTheHostRoot)
     ASSERT_EQ(got.size(), 4u);
     EXPECT_NE(got[0].find("] ENTER:AenTerminateMonitor - Entering ENTER:AenTerminateMonitor"), std::string::npos);
     EXPECT_NE(got[3].find("] ENTER:AenTerminateMonitor - Leaving ENTER:AenTerminateMonitor"), std::string::npos);
+}
+
+TEST_F(FnLoggerTest, LinesOfConcurrentThreadsStayWhole)
+{
+    // Lines longer than a stream buffer and than the logger's own line
+    // buffer, so that a line written in pieces would show pieces of others.
+    constexpr int kThreads = 6;
+    constexpr int kLines = 40;
+    constexpr std::size_t kLength = 9000;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t] {
+            FnLogger logger("writer");
+            const std::string text(kLength, static_cast<char>('a' + t));
+            for (int i = 0; i < kLines; ++i)
+                logger.log("%s", text.c_str());
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    const std::vector<std::string> got = lines(vyntest::readFile(hostFile("/var/log/vynconf.log")));
+    ASSERT_EQ(got.size(), static_cast<std::size_t>(kThreads * (kLines + 2)));
+    const std::regex head(R"(^[0-9_]+ [0-9.]+\[[0-9A-F]{8}\] writer - )");
+    for (const std::string& line : got) {
+        const std::size_t cut = line.find(" writer - ");
+        ASSERT_NE(cut, std::string::npos) << line.substr(0, 80);
+        const std::string start = line.substr(0, cut + 10);
+        const std::string text = line.substr(cut + 10);
+        EXPECT_TRUE(std::regex_match(start, head)) << start;
+        const bool scope = text == "Entering writer" || text == "Leaving writer";
+        const bool oneWriter = text.size() == kLength && text.find_first_not_of(text[0]) == std::string::npos;
+        EXPECT_TRUE(scope || oneWriter) << text.substr(0, 40) << " ... (" << line.size() << " bytes)";
+    }
 }
 
 TEST_F(FnLoggerTest, UnwritableLogDirectoryDropsTracingSilently)

@@ -91,6 +91,10 @@ TEST_F(ContainerActivityTest, ForceOnlineAnswersFromTheContainer)
     EXPECT_EQ(forceOnline(fd, 0, kUid0 + 2, 0, age), 394u);  // another's unique id
     EXPECT_EQ(forceOnline(fd, 0, kUid0, 0, age + 1), 390u);  // lists read before a change
     EXPECT_EQ(forceOnline(fd, 2, kUid0 + 2, 0, age), 395u);  // on line already
+    // The logical-device handle names the container as well: the identifier
+    // word of the records of the newer configuration interface.
+    EXPECT_EQ(forceOnline(fd, 2, kHandle0 + 2, 0, age), 395u);
+    EXPECT_EQ(forceOnline(fd, 2, kHandle0, 0, age), 394u);  // another's handle
     EXPECT_EQ(forceOnline(fd, 0, kUid0, 0x15, age), 287u);
     EXPECT_EQ(getLe32(record(fd, 0).data() + 108), 0x15u);
     // The change moved the lists on; forced again it is on line.

@@ -340,6 +340,60 @@ TEST_F(VynconfEndToEndTest, ADeletedLogicalDeviceIsGoneInTheNextRun)
     EXPECT_NE(after.output.find("   No logical devices configured"), std::string::npos) << after.output;
 }
 
+TEST_F(VynconfEndToEndTest, ANumberTooLargeForAnIntIsABadNumberAndChangesNothing)
+{
+    // 4294967296 once wrapped to logical drive 0, which was then deleted or
+    // renamed.
+    const vyntest::ProgramRun before = run({"GETCONFIG", "1", "LD"});
+    ASSERT_EQ(before.exitCode, 0) << before.error;
+    const struct {
+        std::vector<std::string> large;
+        std::vector<std::string> bad;
+    } cases[] = {
+        {{"DELETE", "1", "LOGICALDRIVE", "4294967296", "noprompt"}, {"DELETE", "1", "LOGICALDRIVE", "x", "noprompt"}},
+        {{"SETNAME", "1", "LOGICALDRIVE", "4294967296", "x"}, {"SETNAME", "1", "LOGICALDRIVE", "x", "x"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.large[0]);
+        const vyntest::ProgramRun large = run(c.large);
+        const vyntest::ProgramRun bad = run(c.bad);
+        EXPECT_NE(large.exitCode, 0);
+        EXPECT_EQ(large.exitCode, bad.exitCode);
+        EXPECT_EQ(vyntest::maskDates(large.output), vyntest::maskDates(bad.output));
+        const vyntest::ProgramRun after = run({"GETCONFIG", "1", "LD"});
+        EXPECT_EQ(after.exitCode, 0) << after.error;
+        EXPECT_EQ(vyntest::maskDates(after.output), vyntest::maskDates(before.output));
+        EXPECT_EQ(valueOf(after.output, "Logical device name"), "Data") << after.output;
+    }
+}
+
+TEST_F(VynconfEndToEndTest, ForcingOnlineTellsWhatTheControllerAnswered)
+{
+    // The optimal drive of the default controller is found; the controller
+    // refuses it as on line already, which is what the user reads.
+    const vyntest::ProgramRun optimal =
+        run({"SETSTATE", "1", "LOGICALDRIVE", "0", "OPTIMAL", "ADVANCED", "nocheck", "noprompt"});
+    EXPECT_NE(optimal.exitCode, 0);
+    const std::string said = optimal.output + optimal.error;
+    EXPECT_NE(said.find("The specified logical device is already online."), std::string::npos) << said;
+    EXPECT_EQ(said.find("was not found"), std::string::npos) << said;
+
+    // A failed one comes back on line, and the next run finds it on line.
+    const std::string failed = root() + "/failed.conf";
+    vyntest::writeFile(failed, "base = default\n[adapter0]\n"
+                               "ld0 = raid5 0:0,0:1,0:2 stripe=256K name=Data state=failed\n");
+    const std::vector<std::string> force = {"SETSTATE", "1",        "LOGICALDRIVE", "0",
+                                            "OPTIMAL",  "ADVANCED", "nocheck",      "noprompt"};
+    const vyntest::ProgramRun forced = vyntest::runVynconf(VYNCONF_PATH, root(), failed, force);
+    EXPECT_EQ(forced.exitCode, 0) << forced.output << forced.error;
+    EXPECT_NE(forced.output.find("The logical device has been forced online."), std::string::npos) << forced.output;
+    const vyntest::ProgramRun again = vyntest::runVynconf(VYNCONF_PATH, root(), failed, force);
+    EXPECT_NE(again.exitCode, 0);
+    EXPECT_NE((again.output + again.error).find("The specified logical device is already online."),
+              std::string::npos)
+        << again.output << again.error;
+}
+
 // ---- controller tasks and operations, drive operations ----
 
 // The contents of every host reset file of the simulated controllers.

@@ -205,12 +205,11 @@ private:
         if (words.size() < 2)
             return fail(key, "'" + name(key) + "' needs <level> <members>");
         if (words[0] == "snapshot") {
-            // "snapshot N": a snapshot of container N of the description.
+            // "snapshot N": what it stands over is the firmware's record, which
+            // may name a container gone or itself.
             unsigned long over = 0;
-            if (!decimal(words[1], 999, over) || !desc_.has(prefix_ + "ld" + std::to_string(over)) ||
-                prefix_ + "ld" + std::to_string(over) == key)
-                return fail(key, "'" + name(key) + "' is a snapshot of '" + words[1] +
-                                     "', no other container of the description");
+            if (!decimal(words[1], 0xFFFFFFFFul, over))
+                return fail(key, "'" + name(key) + "' is a snapshot of '" + words[1] + "', no container number");
             return true;
         }
         if (!containerLevel(words[0], &overLegs))

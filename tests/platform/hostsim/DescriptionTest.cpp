@@ -96,8 +96,7 @@ TEST_F(DescriptionTest, WhatNoControllerCouldReportIsRefusedWithItsLine)
         {std::string(kTwo) + "ld0 = raid1 0:0,0:1\nld1 = volume ld0\n", 0, ""},
         {std::string(kTwo) + "ld0 = raid7 0:0,0:1\n", 4, "'raid7' of 'ld0' is no container level"},
         {std::string(kTwo) + "ld0 = raid1 0:0,0:1\nld1 = snapshot 0\n", 0, ""},
-        {std::string(kTwo) + "ld0 = raid1 0:0,0:1\nld1 = snapshot 2\n", 5, "'ld1' is a snapshot of '2'"},
-        {std::string(kTwo) + "ld1 = snapshot 1\n", 3, "'ld1' is a snapshot of '1'"},
+        {std::string(kTwo) + "ld0 = raid1 0:0,0:1\nld1 = snapshot zero\n", 5, "'ld1' is a snapshot of 'zero'"},
         {std::string(kTwo) + "ld0 = raid1\n", 4, "'ld0' needs <level> <members>"},
         // legs of 0, beyond the members, or members left over
         {std::string(kFour) + "ld0 = raid10 0:0,0:1,0:2,0:3 legs=0\n", 6, "do not form 0 legs"},

@@ -55,11 +55,16 @@ bool readAddress(const std::string& text, Address& out)
     return true;
 }
 
-// "146G", "1.5T", "2048s": the number of 512-byte blocks; false when not a size.
+// "146G", "1.5T", "2048s", "0": the number of 512-byte blocks; false when not
+// a size.
 bool readSizeBlocks(const std::string& text, double& blocks)
 {
     static const std::map<char, double> units = {
         {'s', 512.0}, {'K', 1024.0}, {'M', 1024.0 * 1024}, {'G', 1024.0 * 1024 * 1024}, {'T', 1024.0 * 1024 * 1024 * 1024}};
+    if (text == "0") {
+        blocks = 0;
+        return true;
+    }
     if (text.size() < 2 || units.count(text.back()) == 0)
         return false;
     const std::string number = text.substr(0, text.size() - 1);

@@ -120,7 +120,8 @@ TEST_F(DescriptionTest, WhatNoControllerCouldReportIsRefusedWithItsLine)
         {"[adapter0]\ndrive0 = 0:256 sas 1G\n", 2, "'drive0' needs"},
         {"[adapter0]\ndrive0 = 0:0 sas 1.5G\ndrive1 = 0:1 sas 2048s\n", 0, ""},
         // a tape or optical drive may hold no medium
-        {"[adapter0]\ndrive0 = 0:0 tape\ndrive1 = 0:1 cdrom 0M\n", 0, ""},
+        {"[adapter0]\ndrive0 = 0:0 tape\ndrive1 = 0:1 cdrom 0M\ndrive2 = 0:2 other 0\n", 0, ""},
+        {"[adapter0]\ndrive0 = 0:0 sas 0\n", 2, "'drive0' has no blocks (size '0')"},
         {"[adapter0]\ndrive0 = 0:0 tape many\n", 2, "the size 'many' of 'drive0' is not a size"},
         // a quote left open in an object line
         {"[adapter0]\ndrive0 = 0:0 sas 1G vendor=\"ACME\n", 2, "a quote in 'adapter0.drive0' is not closed"},

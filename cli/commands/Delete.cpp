@@ -18,6 +18,19 @@ namespace {
 
 const char* const kKeyword = "DELETE";
 
+// What the library answers for a logical drive the controller does not have:
+// the object is not in the tree, or the controller did not find the
+// container (API status 11).
+constexpr int kObjectNotFound = -12;
+constexpr int kApiError = -5;
+constexpr unsigned kContainerNotFound = 11;
+
+bool isGone(const Ret& ret)
+{
+    return ret.getReturn() == kObjectNotFound ||
+           (ret.getReturn() == kApiError && ret.getAPIReturn() == kContainerNotFound);
+}
+
 }  // namespace
 
 int Delete::loadArguments(char** argv, int argc, StorLibPlugin*)
@@ -152,8 +165,16 @@ int Delete::deleteLogicalDrives(StorLibPlugin* lib, Adapter* adapter)
                 return CONFIRMATION_PENDING;
             myprintf(stdout, "Deleting: logical device %d (\"%s\")\n", id, drive->getName());
         }
+        const Ret deleted = lib->deleteLogicalDrive(logicalDriveAddress(adapterNumber, static_cast<unsigned long>(id)));
+        // The controller no longer has it (a number given twice, or another
+        // process deleted it since the configuration was read): as for any
+        // number without a logical drive.
+        if (isGone(deleted)) {
+            myprintf(stderr, "Logical device %d does not exist.\n", id);
+            continue;
+        }
         ++attempted;
-        if (!keepOutcome(lib->deleteLogicalDrive(logicalDriveAddress(adapterNumber, static_cast<unsigned long>(id)))))
+        if (!keepOutcome(deleted))
             return 5;
     }
     return attempted > 0 ? 5 : 2;

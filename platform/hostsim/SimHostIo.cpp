@@ -62,7 +62,7 @@ SimHostIo::SimHostIo(const std::string& descriptionText, const std::string& sour
 
     Description desc;
     std::string error = loadError;
-    if (error.empty() && !desc.parse(descriptionText, source, error))
+    if (error.empty() && (!desc.parse(descriptionText, source, error) || !checkObjects(desc, error)))
         desc = Description();
     if (!error.empty()) {
         message_ = error;
@@ -514,11 +514,14 @@ std::unique_ptr<HostIo> makeSimHostIo(const char* selection)
     const std::string choice = selection == nullptr ? "default" : selection;
     if (choice == "default")
         return std::make_unique<SimHostIo>(defaultDescriptionText(), "default");
+    // A directory opens like a file and reads as nothing at all.
+    std::error_code ec;
     std::ifstream in(choice, std::ios::binary);
-    if (!in)
-        return std::make_unique<SimHostIo>("", choice, choice + ": cannot read the description");
     std::ostringstream ss;
-    ss << in.rdbuf();
+    if (in && std::filesystem::is_regular_file(choice, ec))
+        ss << in.rdbuf();
+    if (!in || in.bad() || !std::filesystem::is_regular_file(choice, ec))
+        return std::make_unique<SimHostIo>("", choice, choice + ": cannot read the description");
     return std::make_unique<SimHostIo>(ss.str(), choice);
 }
 

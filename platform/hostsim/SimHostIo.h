@@ -152,7 +152,9 @@ private:
     bool realClock_ = false;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     std::vector<DeviceSlot> generic_;                     // /dev/sgM -> device
-    std::map<std::pair<unsigned, unsigned>, char> sdLetter_;  // (controller, container) -> letter
+    // (controller, container) -> the host's disk number k: sda is 0, the host's
+    // own; /dev/<diskName(k)> is b 8 16k.
+    std::map<std::pair<unsigned, unsigned>, unsigned> sdDisk_;
     std::map<int, Watched> watched_;
     std::map<uint32_t, Channel> channels_;
     uint32_t nextChannel_ = 1;

@@ -91,6 +91,19 @@ void writeTextIfAbsent(const std::string& path, const std::string& text)
 
 bool hostSees(const std::string& host) { return host == "exposed" || host == "open"; }
 
+// The kernel's name of its k-th SCSI disk: sda to sdz, then sdaa, sdab, ...,
+// sdzz, sdaaa.
+std::string diskName(unsigned k)
+{
+    std::string letters;
+    for (unsigned long n = k + 1ul; n > 0; n = (n - 1) / 26)
+        letters.insert(letters.begin(), static_cast<char>('a' + (n - 1) % 26));
+    return "sd" + letters;
+}
+
+// Disks are b 8 16k: the minor number has 20 bits.
+constexpr unsigned kMaxDisks = (1u << 20) / 16;
+
 }  // namespace
 
 bool SimHostIo::bindDeviceNode(const NodeEntry& node, OpenNode& bind)
@@ -103,13 +116,13 @@ bool SimHostIo::bindDeviceNode(const NodeEntry& node, OpenNode& bind)
     }
     if (node.type != 'b' || node.major != kSdMajor)
         return false;
-    const char letter = static_cast<char>('a' + node.minor / 16);
-    if (letter == 'a') {
+    const unsigned disk = node.minor / 16;
+    if (disk == 0) {
         bind.kind = NodeKind::ForeignDisk;
         return true;
     }
-    for (const auto& [key, l] : sdLetter_)
-        if (l == letter) {
+    for (const auto& [key, k] : sdDisk_)
+        if (k == disk) {
             bind.kind = NodeKind::Disk;
             bind.controller = key.first;
             bind.device = key.second;
@@ -194,26 +207,28 @@ void SimHostIo::registerDevices()
 void SimHostIo::exposeContainer(unsigned controller, unsigned container)
 {
     const auto key = std::make_pair(controller, container);
-    auto it = sdLetter_.find(key);
-    if (it == sdLetter_.end()) {
-        // The host names a new disk with the lowest letter no disk holds, as
+    auto it = sdDisk_.find(key);
+    if (it == sdDisk_.end()) {
+        // The host names a new disk with the lowest number no disk holds, as
         // the kernel does once a disk has gone; "sda" is the host's own.
-        char letter = 'b';
-        for (; letter <= 'z'; ++letter)
-            if (std::none_of(sdLetter_.begin(), sdLetter_.end(),
-                             [letter](const auto& entry) { return entry.second == letter; }))
-                break;
-        if (letter > 'z')
+        std::vector<bool> taken(sdDisk_.size() + 2, false);
+        for (const auto& entry : sdDisk_)
+            if (entry.second < taken.size())
+                taken[entry.second] = true;
+        unsigned disk = 1;
+        while (taken[disk])
+            ++disk;
+        if (disk >= kMaxDisks)
             return;
-        it = sdLetter_.emplace(key, letter).first;
+        it = sdDisk_.emplace(key, disk).first;
     }
-    const char letter = it->second;
-    const std::string node = std::string("/dev/sd") + letter;
-    mknod(node.c_str(), S_IFBLK | 0660, makedev(kSdMajor, 16 * static_cast<unsigned>(letter - 'a')));
+    const unsigned disk = it->second;
+    const std::string node = "/dev/" + diskName(disk);
+    mknod(node.c_str(), S_IFBLK | 0660, makedev(kSdMajor, 16 * disk));
     if (driver_.sysfs) {
         char dir[160];
-        std::snprintf(dir, sizeof dir, "/sys/class/scsi_host/host%u/device/%u:0:%u:0/block/sd%c", hostOf(controller),
-                      hostOf(controller), container, letter);
+        std::snprintf(dir, sizeof dir, "/sys/class/scsi_host/host%u/device/%u:0:%u:0/block/%s", hostOf(controller),
+                      hostOf(controller), container, diskName(disk).c_str());
         std::error_code ec;
         std::filesystem::create_directories(root_ + dir, ec);
     }
@@ -221,24 +236,24 @@ void SimHostIo::exposeContainer(unsigned controller, unsigned container)
 
 void SimHostIo::hideContainer(unsigned controller, unsigned container)
 {
-    auto it = sdLetter_.find(std::make_pair(controller, container));
-    if (it == sdLetter_.end())
+    auto it = sdDisk_.find(std::make_pair(controller, container));
+    if (it == sdDisk_.end())
         return;
-    const std::string node = std::string("/dev/sd") + it->second;
+    const std::string node = "/dev/" + diskName(it->second);
     unlink(node.c_str());
     char dir[128];
     std::snprintf(dir, sizeof dir, "/sys/class/scsi_host/host%u/device/%u:0:%u:0", hostOf(controller),
                   hostOf(controller), container);
     std::error_code ec;
     std::filesystem::remove_all(root_ + dir, ec);
-    sdLetter_.erase(it);
+    sdDisk_.erase(it);
 }
 
 std::string SimHostIo::diskOf(unsigned adapter, unsigned container) const
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    auto it = sdLetter_.find(std::make_pair(adapter, container));
-    return it == sdLetter_.end() ? std::string() : std::string("sd") + it->second;
+    auto it = sdDisk_.find(std::make_pair(adapter, container));
+    return it == sdDisk_.end() ? std::string() : diskName(it->second);
 }
 
 unsigned SimHostIo::resetCount(unsigned adapter) const
@@ -707,11 +722,11 @@ int SimHostIo::queryDisk(ControllerState& c, uint8_t* bytes, Request& r)
         putLe32(bytes + kQdUnmapped, v.host == "unmapped" ? 1 : 0);
         putLe32(bytes + 8, container);
         putLe32(bytes + kQdInstance, hostOf(c.index));
-        auto it = sdLetter_.find(std::make_pair(c.index, container));
-        if (it != sdLetter_.end()) {
-            bytes[kQdName] = 's';
-            bytes[kQdName + 1] = 'd';
-            bytes[kQdName + 2] = static_cast<uint8_t>(it->second);
+        auto it = sdDisk_.find(std::make_pair(c.index, container));
+        if (it != sdDisk_.end()) {
+            // Up to the unmapped word; a name that fills it has no NUL.
+            const std::string name = diskName(it->second);
+            std::memcpy(bytes + kQdName, name.data(), std::min(name.size(), kQdUnmapped - kQdName));
         }
     }
     record(r);
@@ -723,11 +738,12 @@ int SimHostIo::deleteDisk(ControllerState& c, uint8_t* bytes, Request& r)
     const uint32_t container = getLe32(bytes + 4);
     if (setContainerHost(c, container, "deleted")) {
         store_->save(c);
-    } else if (sdLetter_.count(std::make_pair(c.index, container)) == 0) {
+    } else if (container >= c.maxContainers) {
         return fail(r, EINVAL);
     }
     // A disk whose container the controller destroyed still goes from the
-    // host.
+    // host; a container that had no disk leaves nothing to remove, which is
+    // no failure (the driver only refuses numbers beyond its containers).
     hideContainer(c.index, container);
     record(r);
     return 0;

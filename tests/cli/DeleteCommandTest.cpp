@@ -125,6 +125,34 @@ TEST_F(DeleteCommandTest, FirstFailingDeletionStopsTheCommand)
     EXPECT_THAT(calls(), ElementsAre("deleteJBOD adapter=0,channel=0,device=4"));
 }
 
+// A logical drive the tree still shows but the controller no longer has (a
+// number given twice, another process's deletion) is not there, as any other
+// number without a logical drive: the command goes on with the next number.
+TEST_F(DeleteCommandTest, ALogicalDriveTheControllerNoLongerHasDoesNotExist)
+{
+    Ret notFound(0);
+    notFound.setApiError(11);
+    Ret notInTree(0);
+    notInTree.setObjectNotFound();
+    for (const Ret& gone : {notFound, notInTree}) {
+        SCOPED_TRACE(gone.getReturn());
+        use("mixed").answer("deleteLogicalDrive", gone);
+        expectOutcome("DELETE", {"LOGICALDRIVE", "0", "1", "noprompt"}, 2,
+                      "Deleting: logical device 0 (\"Data\")\nLogical device 0 does not exist.\n\n",
+                      {"deleteLogicalDrive adapter=0,logicalDrive=0", "deleteLogicalDrive adapter=0,logicalDrive=1"});
+        int code = -1;
+        EXPECT_THAT(runShown({"DELETE", "1", "LOGICALDRIVE", "1", "noprompt"}, code),
+                    HasSubstr("Logical device 1 does not exist.\n"));
+        EXPECT_EQ(code, 2);
+    }
+    // Another failure still ends the command at once.
+    Ret refused(0);
+    refused.setApiError(44);
+    use("mixed").answer("deleteLogicalDrive", refused);
+    expectOutcome("DELETE", {"LOGICALDRIVE", "0", "1", "noprompt"}, 1, nullptr,
+                  {"deleteLogicalDrive adapter=0,logicalDrive=0"});
+}
+
 TEST_F(DeleteCommandTest, DriveThatMayBeMountedIsAskedForAtTheTerminal)
 {
     const struct {

@@ -34,6 +34,7 @@ constexpr uint32_t FSA_CO_RESTORE_CONTAINER = 26;
 constexpr uint32_t kLastOperation = 30;
 
 constexpr FSA_STATUS kNotFound = 11;
+constexpr FSA_STATUS kNoSuchContainer = 17;
 constexpr FSA_STATUS kTargetInUse = 23;
 constexpr FSA_STATUS kNotImplemented = FSA_STS_NOT_IMPLEMENTED;
 constexpr FSA_STATUS kOutOfMemory = 91;
@@ -307,7 +308,11 @@ FSA_STATUS deleteContainer(void* handle, FSAAPI_CONTEXT* ctx, const tag_FSA_CONT
     uint32_t number = CT_GetInternalID(container);
     uint32_t uid = CT_GetInternalUID(container);
     InfoBuffer info(ctx);
-    passOn(info.read(handle, container));
+    // The read answers a number without container with the end of a walk
+    // (17, "maximum number exceeded"); here it is a container that is not
+    // there, or no longer: another deletion took it.
+    const FSA_STATUS read = info.read(handle, container);
+    passOn(read == kNoSuchContainer ? kNotFound : read);
     const uint32_t fixedPartner = info.word(CI_FLAG_A);
     const uint32_t usage = info.word(CI_USAGE);
     const uint32_t partner = info.word(CI_RELATED);
@@ -370,7 +375,13 @@ FSA_STATUS deleteContainer(void* handle, FSAAPI_CONTEXT* ctx, const tag_FSA_CONT
         faos_Sleep(kRemovalWindowMs);
     if (!configured)
         sendContainerEvent(ctx, kEventPhantomDeleted, number);
-    removal.complete(ctx, number);
+    // The container is gone now: a host that fails to let go of its disk
+    // (the OS layer has written why) does not make the deletion a failure,
+    // and the model below must still lose the container.
+    try {
+        removal.complete(ctx, number);
+    } catch (FSA_STATUS) {
+    }
     // Nor may the session's model keep the container that went: a creation
     // that takes its number would be judged by the old one.
     RefreshConfigurationModel(ctx);

@@ -2,6 +2,7 @@
 
 #include "platform/hostsim/desc/Keys.h"
 
+#include <algorithm>
 #include <cctype>
 #include <set>
 #include <sstream>
@@ -142,6 +143,7 @@ bool parseLines(const std::string& text, const std::string& source, std::vector<
 bool Description::parse(const std::string& text, const std::string& source, std::string& error)
 {
     values_.clear();
+    origins_.clear();
     seed_ = 0;
     std::vector<Entry> entries;
     if (!parseLines(text, source, entries, error))
@@ -152,18 +154,37 @@ bool Description::parse(const std::string& text, const std::string& source, std:
             std::vector<Entry> base;
             if (!parseLines(defaultDescriptionText(), "default", base, error))
                 return false;
-            for (const Entry& b : base)
+            for (const Entry& b : base) {
                 values_[b.key] = b.value;
+                origins_[b.key] = Origin{"default:" + std::to_string(b.line), static_cast<size_t>(b.line)};
+            }
             expanded = defaultDescriptionText();
         }
     }
     // The text's own keys override what the base gave.
-    for (const Entry& e : entries)
-        if (e.key != "base")
-            values_[e.key] = e.value;
+    // Ranks of the text's keys follow every line of the base.
+    const size_t textRank = std::count(expanded.begin(), expanded.end(), '\n') + 1;
+    for (const Entry& e : entries) {
+        if (e.key == "base")
+            continue;
+        values_[e.key] = e.value;
+        origins_[e.key] = Origin{source + ":" + std::to_string(e.line), textRank + static_cast<size_t>(e.line)};
+    }
     expanded += text;
     seed_ = fnv1a64(expanded);
     return true;
+}
+
+std::string Description::where(const std::string& key) const
+{
+    auto it = origins_.find(key);
+    return it == origins_.end() ? std::string() : it->second.where;
+}
+
+size_t Description::rank(const std::string& key) const
+{
+    auto it = origins_.find(key);
+    return it == origins_.end() ? 0 : it->second.rank;
 }
 
 std::string Description::get(const std::string& key) const

@@ -28,10 +28,28 @@ public:
     // reseeds the controllers' state.
     uint64_t seed() const { return seed_; }
 
+    // Where a key's value was given, "<source>:<line>" ("default:N" for the
+    // base's), for messages about values that only make sense together.
+    std::string where(const std::string& key) const;
+    // Keys given later have a larger rank: the base's come before the text's.
+    size_t rank(const std::string& key) const;
+
 private:
+    struct Origin {
+        std::string where;
+        size_t rank = 0;
+    };
     std::map<std::string, std::string> values_;
+    std::map<std::string, Origin> origins_;
     uint64_t seed_ = 0;
 };
+
+// The checks of what a controller could report that single values cannot
+// show (desc/Objects.cpp): addresses used twice, containers over drives not
+// described or named twice, leg counts, bus target counts, drive sizes,
+// quotes left open in object lines. False with a "<source>:<line>: ..."
+// message for the first fault.
+bool checkObjects(const Description& desc, std::string& error);
 
 uint64_t fnv1a64(const std::string& text);
 

@@ -129,6 +129,21 @@ const Level kLevels[] = {
     {"mirrorvolume", 1, 3},
 };
 
+}  // namespace
+
+bool containerLevel(const std::string& name, bool* overLegs)
+{
+    for (const Level& l : kLevels) {
+        if (name == l.name) {
+            *overLegs = l.legType != 0;
+            return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+
 uint64_t dataBlocks(uint32_t raidType, size_t n, uint64_t extent)
 {
     switch (raidType) {

@@ -67,6 +67,10 @@ ConfigView configurationOf(const ControllerState& c);
 void splitShorthand(const std::string& value, std::vector<std::string>* words,
                     std::map<std::string, std::string>* pairs);
 
+// Whether `name` is a container level of the description ("raid5", ...);
+// `overLegs` tells whether it is built over legs of its own.
+bool containerLevel(const std::string& name, bool* overLegs);
+
 // Logical-device handles and unique ids of the simulator.
 constexpr uint32_t kFirstLogDevHandle = 0x00100000;
 constexpr uint32_t kFirstUniqueId = 0x5A000000;

@@ -3,6 +3,7 @@
 #include "platform/hostsim/desc/Description.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -83,17 +85,39 @@ bool StateStore::stampOf(const std::string& path, Stamp& out) const
     return true;
 }
 
-bool StateStore::load(const std::string& path, ControllerState& live, uint64_t& seedOut)
+StateStore::Loaded StateStore::load(const std::string& path, ControllerState& live, uint64_t& seedOut,
+                                    std::string& error)
 {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 && errno == ENOENT)
+        return Loaded::Missing;
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
     std::ostringstream ss;
-    ss << in.rdbuf();
+    if (in)
+        ss << in.rdbuf();
+    if (!in || !S_ISREG(st.st_mode)) {
+        error = path + ":1: the state file cannot be read";
+        return Loaded::Damaged;
+    }
+    const std::string text = ss.str();
+    // Every state file this simulator writes ends with its [hostsim] section
+    // and a line feed: a file cut short misses one or the other.
+    const auto lineFeeds = std::count(text.begin(), text.end(), '\n');
+    if (text.empty()) {
+        error = path + ":1: the state file is empty";
+        return Loaded::Damaged;
+    }
+    if (text.back() != '\n') {
+        error = path + ":" + std::to_string(lineFeeds + 1) + ": the state file ends inside a line";
+        return Loaded::Damaged;
+    }
     Description desc;
-    std::string error;
-    if (!desc.parse(ss.str(), path, error) || !desc.has("hostsim.seed"))
-        return false;
+    if (!desc.parse(text, path, error))
+        return Loaded::Damaged;
+    if (!desc.has("hostsim.seed") || !desc.has("hostsim.generation") || !desc.has("hostsim.clock_ms")) {
+        error = path + ":" + std::to_string(lineFeeds) + ": the state file ends before its [hostsim] seed, generation and clock_ms";
+        return Loaded::Damaged;
+    }
     seedOut = parseWide(desc.get("hostsim.seed"));
     const unsigned index = live.index;
     std::vector<ControllerState::CtTransfer> ctTransfers = std::move(live.ctTransfers);
@@ -106,7 +130,45 @@ bool StateStore::load(const std::string& path, ControllerState& live, uint64_t& 
     live.flashTransfer = std::move(flashTransfer);
     live.flashRequests = std::move(flashRequests);
     loadFlash(live);
-    return true;
+    return Loaded::Read;
+}
+
+void StateStore::keepDamaged(const std::string& path, const std::string& error, const char* then)
+{
+    std::string kept;
+    for (unsigned k = 1; k < 1000 && kept.empty(); ++k) {
+        const std::string candidate = path + ".damaged-" + std::to_string(k);
+        struct stat st;
+        if (::lstat(candidate.c_str(), &st) != 0 && errno == ENOENT)
+            kept = candidate;
+    }
+    if (!kept.empty() && std::rename(path.c_str(), kept.c_str()) == 0)
+        std::fprintf(stderr, "hostsim: %s; the damaged file is kept as %s; %s\n", error.c_str(), kept.c_str(), then);
+    else
+        std::fprintf(stderr, "hostsim: %s; the damaged file could not be kept aside; %s\n", error.c_str(), then);
+}
+
+void StateStore::removeLeftovers()
+{
+    leftoversRemoved_ = true;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_, ec)) {
+        // "<file>.<pid>.tmp"
+        const std::string name = entry.path().filename().string();
+        const size_t suffix = name.size() >= 4 ? name.size() - 4 : std::string::npos;
+        if (suffix == std::string::npos || name.compare(suffix, 4, ".tmp") != 0)
+            continue;
+        const size_t dot = name.rfind('.', suffix - 1);
+        if (dot == std::string::npos || dot + 1 == suffix ||
+            name.find_first_not_of("0123456789", dot + 1) != suffix)
+            continue;
+        const long pid = std::strtol(name.c_str() + dot + 1, nullptr, 10);
+        // Writers hold the lock while their file exists; a living process
+        // other than this one is left alone all the same.
+        if (pid != static_cast<long>(::getpid()) && pid > 0 && ::kill(static_cast<pid_t>(pid), 0) == 0)
+            continue;
+        std::filesystem::remove(entry.path(), ec);
+    }
 }
 
 std::string StateStore::flashPath(unsigned index, uint32_t id) const
@@ -164,6 +226,13 @@ bool StateStore::writeAtomically(const std::string& path, const std::string& con
         }
         done += static_cast<size_t>(n);
     }
+    // On the disk before it takes the file's name: a crash then leaves the
+    // old file or the new one, never one cut short.
+    if (::fsync(fd) != 0 && errno != EINVAL) {
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        return false;
+    }
     // The rename keeps the inode, size and time: this is the stamp the file
     // will show.
     struct stat st;
@@ -187,16 +256,22 @@ void StateStore::seed(ControllerState& live, uint64_t seed)
     seed_ = seed;
     if (!persist_)
         return;
+    if (!leftoversRemoved_)
+        removeLeftovers();
     const std::string path = statePath(live.index);
     ControllerState stored = live;
     uint64_t storedSeed = 0;
-    if (load(path, stored, storedSeed) && storedSeed == seed) {
+    std::string error;
+    const Loaded got = load(path, stored, storedSeed, error);
+    if (got == Loaded::Read && storedSeed == seed) {
         live = stored;
         Stamp st;
         if (stampOf(path, st))
             stamps_[live.index] = st;
         return;
     }
+    if (got == Loaded::Damaged)
+        keepDamaged(path, error, "starting from the description");
     save(live);
 }
 
@@ -219,7 +294,14 @@ void StateStore::refresh(ControllerState& live)
         return;
     ControllerState stored = live;
     uint64_t storedSeed = 0;
-    if (load(path, stored, storedSeed) && storedSeed == seed_)
+    std::string error;
+    const Loaded got = load(path, stored, storedSeed, error);
+    if (got == Loaded::Damaged) {
+        keepDamaged(path, error, "going on from the state this process read last");
+        save(live);
+        return;
+    }
+    if (got == Loaded::Read && storedSeed == seed_)
         live = stored;
     stamps_[live.index] = now;
 }

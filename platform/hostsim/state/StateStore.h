@@ -52,11 +52,13 @@ public:
     };
 
     // Takes the controller's state file when its seed is `seed`; otherwise
-    // (missing, unreadable, other seed) writes `live` as the new state.
+    // (missing, other seed) writes `live` as the new state. A damaged file is
+    // named on standard error and kept aside first (keepDamaged).
     void seed(ControllerState& live, uint64_t seed);
     // Reloads `live` when its file changed since this process read or wrote
     // it. Within one hold of the lock no other process can write it, so the
-    // file is looked at once per hold.
+    // file is looked at once per hold. A damaged file is named and kept aside,
+    // and `live`, the state this process last had, is written in its place.
     void refresh(ControllerState& live);
     // Writes `live` (generation + 1) through a temporary file and a rename.
     void save(ControllerState& live);
@@ -88,7 +90,17 @@ private:
     std::string statePath(unsigned index) const;
     bool stampOf(const std::string& path, Stamp& out) const;
     static Stamp stampOf(const struct ::stat& st);
-    bool load(const std::string& path, ControllerState& live, uint64_t& seedOut);
+    enum class Loaded { Missing, Damaged, Read };
+    // Damaged: a file that is there but does not read as a whole state file;
+    // `error` then names the file and line.
+    Loaded load(const std::string& path, ControllerState& live, uint64_t& seedOut, std::string& error);
+    // Says what is wrong on standard error and moves the file to a name of
+    // its own beside it (adapterN.state.damaged-K), so that writing the new
+    // state destroys no evidence.
+    void keepDamaged(const std::string& path, const std::string& error, const char* then);
+    // Temporary files of writers that died before their rename; under the
+    // lock no living writer has one open.
+    void removeLeftovers();
     // Flash images live in files of their own (adapterN.flash.<id>).
     std::string flashPath(unsigned index, uint32_t id) const;
     void loadFlash(ControllerState& live);
@@ -112,6 +124,7 @@ private:
     std::map<unsigned, std::map<uint32_t, uint64_t>> flashWritten_;
     // Controllers already looked at in the current hold of the lock.
     std::vector<unsigned> refreshedInHold_;
+    bool leftoversRemoved_ = false;
     std::vector<NodeEntry> memoryNodes_;
     // The node registry as last read or written, and the stamp of its file
     // then (size -1: no file).

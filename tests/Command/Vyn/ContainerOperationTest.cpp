@@ -5,6 +5,7 @@
 #include "Command/Vyn/common/fa_container.h"
 #include "Command/Vyn/common/fa_container_intern.h"
 #include "Command/Vyn/common/fa_intern_ctr.h"
+#include "Command/Vyn/common/fa_readonly.h"
 #include "Command/Vyn/common/fa_status.h"
 #include "ContainerTest.h"
 #include "platform/hostsim/fw/Configuration.h"
@@ -261,6 +262,40 @@ TEST_F(ContainerOperationTest, AContainerTheControllerNoLongerKnowsIsNotDestroye
     EXPECT_EQ(FsaContainer(handle(), &stripe, kDeleteUnconditional, nullptr), 421u);
     EXPECT_EQ(sent(17), 0u);
     EXPECT_EQ(sim().controller(0).objects.count("ld2"), 1u);
+}
+
+// A container deleted once, or by another session since this one read the
+// configuration, is not there: the delete's not-found (11), never the walk's
+// end (17, "maximum number exceeded"), and nothing is sent to destroy it.
+TEST_F(ContainerOperationTest, DeletingAContainerThatIsGoneAnswersNotFound)
+{
+    ASSERT_NE(openWritable(), nullptr);
+    tag_FSA_CONTAINER stripe = id(2);
+    ASSERT_EQ(FsaContainer(handle(), &stripe, kDeleteUnconditional, nullptr), FSA_STS_SUCCESS);
+    sim().clearRequests();
+    EXPECT_EQ(FsaContainer(handle(), &stripe, kDeleteUnconditional, nullptr), 11u);
+    EXPECT_EQ(sent(17), 0u);
+    tag_FSA_CONTAINER never = id(9);
+    EXPECT_EQ(FsaContainer(handle(), &never, kDeleteUnconditional, nullptr), 11u);
+    EXPECT_EQ(sim().controller(0).objects.count("ld0"), 1u);
+}
+
+// Once the controller destroyed the container, the host failing to let go of
+// its disk does not make the deletion fail: the container is gone, and this
+// session's model no longer has it.
+TEST_F(ContainerOperationTest, AHostThatCannotLetGoOfTheDiskDoesNotFailTheDeletion)
+{
+    FSAAPI_CONTEXT* ctx = openWritable("[adapter0.fault0]\non = ioctl 0x163\nerrno = 22\ntimes = 0\n");
+    ASSERT_NE(ctx, nullptr);
+    tag_FSA_CONTAINER stripe = id(2);
+    EXPECT_EQ(FsaContainer(handle(), &stripe, kDeleteUnconditional, nullptr), FSA_STS_SUCCESS);
+    EXPECT_EQ(sent(17), 1u);
+    EXPECT_EQ(sim().controller(0).objects.count("ld2"), 0u);
+    const std::vector<Request> trace = sim().requests();
+    EXPECT_EQ(std::count_if(trace.begin(), trace.end(), [](const Request& r) { return r.request == kDeleteDisk; }), 1);
+    FSA_CONTAINER_INFO_EXTND info{};
+    EXPECT_EQ(FsaGetContainerInfo2(handle(), 0, &stripe, &info, sizeof info), 17u);
+    EXPECT_EQ(FsaContainer(handle(), &stripe, kDeleteUnconditional, nullptr), 11u);
 }
 
 TEST_F(ContainerOperationTest, APhantomsSegmentsGoInBatchesOfTwenty)

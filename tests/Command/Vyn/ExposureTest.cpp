@@ -22,6 +22,9 @@ using vyn::hostsim::Fault;
 constexpr const char kContainers[] =
     "adapters = 1\n"
     "[adapter0]\n"
+    "drive0 = 0:0 sas 146G\ndrive1 = 0:1 sas 146G\ndrive2 = 0:2 sas 146G\ndrive3 = 0:3 sas 146G\n"
+    "drive4 = 0:4 sas 146G\ndrive5 = 0:5 sas 146G\ndrive6 = 0:6 sas 146G\ndrive7 = 0:7 sas 146G\n"
+    "drive8 = 0:8 sas 146G\n"
     "ld0 = raid5 0:0,0:1,0:2\n"
     "ld1 = raid1 0:3,0:4 host=open\n"
     "ld2 = raid0 0:5 host=deleted\n"

@@ -204,6 +204,112 @@ TEST_F(PersistenceTest, TwoProcessesAlternatingChangesSeeEachOtherAndLoseNone)
     ::close(out);
 }
 
+// A state file that does not read as a whole is evidence of what went wrong
+// and holds every change made so far: it is named on standard error, kept
+// aside (never overwritten by a later damage) and only then replaced by the
+// description.
+TEST_F(PersistenceTest, ADamagedStateFileIsNamedKeptAsideAndStartsFromTheDescription)
+{
+    const std::string path = hostFile("/var/lib/hostsim/adapter0.state");
+    struct Case {
+        const char* damage;
+        std::string (*damaged)(const std::string& good);
+        std::string what;
+    };
+    const Case cases[] = {
+        {"a foreign line", [](const std::string& good) { return good + "written by someone else\n"; },
+         ": expected 'key = value', found 'written by someone else'"},
+        {"cut short", [](const std::string& good) { return good.substr(0, good.find("\nld0 = ") + 8); },
+         ": the state file ends inside a line"},
+        {"cut at a line's end",
+         [](const std::string& good) { return good.substr(0, good.find("[hostsim]")); },
+         ": the state file ends before its [hostsim] seed, generation and clock_ms"},
+        {"empty", [](const std::string&) { return std::string(); }, ": the state file is empty"},
+    };
+    int kept = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.damage);
+        {
+            Simulator changer(kController);
+            Side side(changer.io());
+            side.rename("Changed");
+            ASSERT_TRUE(side.ok());
+        }
+        const std::string damaged = c.damaged(vyntest::readFile(path));
+        vyntest::writeFile(path, damaged);
+        const size_t lines = std::count(damaged.begin(), damaged.end(), '\n');
+        const size_t line = damaged.empty() ? 1 : damaged.back() == '\n' ? lines : lines + 1;
+        const std::string keptAs = path + ".damaged-" + std::to_string(++kept);
+
+        ::testing::internal::CaptureStderr();
+        Simulator next(kController);
+        Side side(next.io());
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said, "hostsim: " + path + ":" + std::to_string(line) + c.what + "; the damaged file is kept as " +
+                            keptAs + "; starting from the description\n");
+        EXPECT_EQ(vyntest::readFile(keptAs), damaged);
+        EXPECT_TRUE(vyntest::fileExists(keptAs));
+        // The description's name: a fresh start, written as a whole.
+        EXPECT_EQ(side.name(), "Data");
+        EXPECT_EQ(vyntest::readFile(path).find("written by someone else"), std::string::npos);
+        ::testing::internal::CaptureStderr();
+        { Simulator again(kController); }
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    }
+    // Each damage was kept in a file of its own.
+    for (int k = 1; k <= kept; ++k)
+        EXPECT_TRUE(vyntest::fileExists(path + ".damaged-" + std::to_string(k)));
+
+    // Damaged while a simulator runs: the next request names it, keeps it and
+    // goes on from what this process last read, which it writes back.
+    Simulator running(kController);
+    Side side(running.io());
+    side.rename("Running");
+    vyntest::writeFile(path, vyntest::readFile(path) + "garbage\n");
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(side.name(), "Running");
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("hostsim: " + path + ":"), std::string::npos) << said;
+    EXPECT_NE(said.find("kept as " + path + ".damaged-" + std::to_string(kept + 1) +
+                        "; going on from the state this process read last\n"),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1);
+    EXPECT_TRUE(side.ok());
+    Simulator reader(kController);
+    EXPECT_EQ(Side(reader.io()).name(), "Running");
+}
+
+// A writer killed between writing its temporary file and the rename leaves
+// that file behind; the next simulator over the root removes it, but not the
+// file of a writer that still runs.
+TEST_F(PersistenceTest, TemporaryFilesOfKilledWritersAreRemoved)
+{
+    const pid_t gone = ::fork();
+    ASSERT_GE(gone, 0);
+    if (gone == 0)
+        ::_exit(0);
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    const std::string dir = hostFile("/var/lib/hostsim/");
+    std::filesystem::create_directories(dir);
+    const std::string dead[] = {dir + "adapter0.state." + std::to_string(gone) + ".tmp",
+                                dir + "nodes." + std::to_string(gone) + ".tmp",
+                                dir + "adapter0.flash.1." + std::to_string(gone) + ".tmp"};
+    const std::string living = dir + "adapter0.state." + std::to_string(::getppid()) + ".tmp";
+    const std::string other = dir + "notes.tmp";
+    for (const std::string& f : dead)
+        vyntest::writeFile(f, "[adapter0]\ntype_");
+    vyntest::writeFile(living, "[adapter0]\n");
+    vyntest::writeFile(other, "kept");
+    Simulator s(kController);
+    ASSERT_TRUE(s.ok());
+    for (const std::string& f : dead)
+        EXPECT_FALSE(vyntest::fileExists(f)) << f;
+    EXPECT_TRUE(vyntest::fileExists(living));
+    EXPECT_TRUE(vyntest::fileExists(other));
+    EXPECT_TRUE(vyntest::fileExists(dir + "adapter0.state"));
+}
+
 std::string dumpView(const ConfigView& v)
 {
     std::ostringstream o;

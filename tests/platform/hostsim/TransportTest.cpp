@@ -25,8 +25,8 @@ constexpr const char kDescription[] =
     "drive0 = 0:0 sas 146G vendor=ACME\n"
     "drive1 = 0:3:1 ssd 120G\n"
     "encl0 = ses2 0:8\n"
-    "ld0 = raid5 0:0,0:1,0:2\n"
-    "ld5 = raid1 0:3,0:4 host=none\n";
+    "ld0 = raid1 0:0,0:3:1 size=1G\n"
+    "ld5 = raid1 0:0,0:3:1 size=1G host=none\n";
 
 class TransportTest : public vyntest::SimulatorTest {
 protected:
@@ -408,6 +408,57 @@ TEST_F(TransportTest, FaultEffectsAreCheckedAndKeptWithTheState)
     };
     for (const Case& c : cases)
         EXPECT_EQ(sim().addFault(0, Fault{c.on, c.effect}), c.ok) << c.on << " / " << c.effect;
+}
+
+// The host names its disks as the kernel does, so that every container of a
+// controller with more than 25 is a disk of its own: sdb to sdz, then sdaa.
+TEST_F(TransportTest, HostDisksPastSdzAreNamedAsTheKernelNamesThem)
+{
+    startFixture("twenty-eight-volumes.conf");
+    ASSERT_TRUE(sim().ok()) << sim().message();
+    HostIo& io = hostIo();
+    io.mknod("/dev/ulb0", S_IFCHR, makedev(250, 0));
+    const int fd = io.open("/dev/ulb0", O_RDWR);
+    ASSERT_GE(fd, 0);
+    for (unsigned k = 0; k < 28; ++k) {
+        SCOPED_TRACE(k);
+        const std::string name = k < 25 ? std::string("sd") + static_cast<char>('b' + k)
+                                        : std::string("sda") + static_cast<char>('a' + k - 25);
+        EXPECT_EQ(sim().diskOf(0, k), name);
+        struct stat st;
+        ASSERT_EQ(io.stat(("/dev/" + name).c_str(), &st), 0);
+        EXPECT_TRUE(S_ISBLK(st.st_mode));
+        EXPECT_EQ(minor(st.st_rdev), 16 * (k + 1));
+        uint8_t q[48] = {};
+        putLe32(q, k);
+        ASSERT_EQ(io.ioctl(fd, 0x173, q), 0);
+        EXPECT_EQ(getLe32(q + 16), 1u);  // valid
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(q + 32)), name);
+        EXPECT_TRUE(vyntest::fileExists(hostFile("/sys/class/scsi_host/host1/device/1:0:" + std::to_string(k) +
+                                                 ":0/block/" + name)));
+    }
+    // The disk opens as the container's.
+    const int disk = io.open("/dev/sdac", O_RDONLY);
+    ASSERT_GE(disk, 0);
+    uint32_t idlun[2] = {};
+    ASSERT_EQ(io.ioctl(disk, 0x5382, idlun), 0);
+    EXPECT_EQ(idlun[0] & 0xFF, 27u);
+    io.close(disk);
+
+    // A container without a disk leaves the host nothing to remove: that is
+    // no failure. Only numbers beyond the controller's containers are.
+    uint8_t del[8] = {};
+    putLe32(del + 4, 40);
+    EXPECT_EQ(io.ioctl(fd, 0x163, del), 0);
+    putLe32(del + 4, 27);
+    EXPECT_EQ(io.ioctl(fd, 0x163, del), 0);
+    EXPECT_EQ(sim().diskOf(0, 27), "");
+    EXPECT_EQ(io.ioctl(fd, 0x163, del), 0);
+    putLe32(del + 4, 64);
+    errno = 0;
+    EXPECT_EQ(io.ioctl(fd, 0x163, del), -1);
+    EXPECT_EQ(errno, EINVAL);
+    io.close(fd);
 }
 
 }  // namespace

@@ -694,6 +694,23 @@ TEST_F(LogicalDriveCommandsTest, CacheSettingsAreTheControllers)
     EXPECT_EQ(valueOf(after.output, "Write-cache setting"), "Enabled");
 }
 
+// A number given twice: the first deletes the logical drive, the second
+// finds it gone and says so, as for any number without a logical drive.
+TEST_F(LogicalDriveCommandsTest, ANumberGivenTwiceIsDeletedOnceAndThenDoesNotExist)
+{
+    const vyntest::ProgramRun twice = run({"DELETE", "1", "LOGICALDRIVE", "0", "0", "noprompt"});
+    EXPECT_EQ(twice.exitCode, 0) << twice.output << twice.error;
+    EXPECT_TRUE(completed(twice)) << twice.output << twice.error;
+    const std::string ending = "Deleting: logical device 0 (\"Data\")\nLogical device 0 does not exist.\n\n"
+                               "Command completed successfully.\n";
+    ASSERT_GE(twice.output.size(), ending.size()) << twice.output;
+    EXPECT_EQ(twice.output.substr(twice.output.size() - ending.size()), ending) << twice.output;
+    EXPECT_EQ(twice.output.find("maximum number"), std::string::npos) << twice.output;
+    const vyntest::ProgramRun config = run({"GETCONFIG", "1", "LD"});
+    ASSERT_EQ(config.exitCode, 0) << config.error;
+    EXPECT_NE(config.output.find("No logical devices configured"), std::string::npos) << config.output;
+}
+
 TEST_F(LogicalDriveCommandsTest, AStripeSizeChangeStartsAReconfiguration)
 {
     // The default controller's drive, sized so that its members hold whole

@@ -437,6 +437,12 @@ void RaidObject::getChildren(std::vector<RaidObject*>& out, const char* classNam
     collectChildren(this, out, className == nullptr ? "" : className, recursive, unique, seen);
 }
 
+void RaidObject::getChildren(std::vector<RaidObject*>& out, const char* className, bool recursive, bool unique,
+                             std::unordered_set<const RaidObject*>& seen) const
+{
+    collectChildren(this, out, className == nullptr ? "" : className, recursive, unique, seen);
+}
+
 std::vector<SASPhy*> RaidObject::getSASPhys() const
 {
     std::vector<RaidObject*> nodes;

@@ -97,6 +97,11 @@ public:
     void getChildren(std::vector<RaidObject*>& out, bool recursive, bool unique) const;
     void getChildren(std::vector<RaidObject*>& out, const char* className, bool recursive,
                      bool unique) const;
+    // The same with the caller's visited set, which must hold what `out`
+    // holds: a caller listing many subtrees keeps both and clears them
+    // between calls instead of building a set each time.
+    void getChildren(std::vector<RaidObject*>& out, const char* className, bool recursive, bool unique,
+                     std::unordered_set<const RaidObject*>& seen) const;
     // Every SAS phy below this node (the controller's, the devices' and the
     // enclosure slots'), depth-first.
     std::vector<SASPhy*> getSASPhys() const;

@@ -82,7 +82,8 @@ constexpr uint32_t kOpt2WideDeviceAddress = 1u << 21;
 constexpr uint16_t kEnclosedScsiVersion = 3;
 
 // Firmware and adapter texts go into attribute values: the characters that
-// would end or open markup are written as entities.
+// would end or open markup are written as entities, control characters
+// (which XML allows in no form) as "?".
 std::string escaped(const std::string& text)
 {
     std::string out;
@@ -102,7 +103,7 @@ std::string escaped(const std::string& text)
             out += "&quot;";
             break;
         default:
-            out += c;
+            out += c > 0 && c < 0x20 ? '?' : c;
         }
     }
     return out;
@@ -303,17 +304,33 @@ void fsaUartDumpCallBack(const char* text, void* stream)
         return;
     try {
         const unsigned long n = std::strlen(text);
-        if (out->PutOffset() + n + kStreamSpare > out->BufferSize()) {
+        // The chunk belongs to the firmware interface: the blanks go into a
+        // copy. The text sits in a CDATA section, which "]]>" would end (and
+        // the command engine prints a log only up to it): a blank goes
+        // between "]]" and ">", also where "]]" ended an earlier chunk.
+        const unsigned long at = out->PutOffset();
+        const char* written = out->Buffer();
+        char before[2] = {at >= 2 ? written[at - 2] : '\0', at >= 1 ? written[at - 1] : '\0'};
+        std::string chunk;
+        chunk.reserve(n);
+        for (unsigned long i = 0; i < n; ++i) {
+            char c = text[i];
+            if (static_cast<signed char>(c) < 32 && c != '\t' && c != '\n' && c != '\r')
+                c = ' ';
+            if (c == '>' && before[0] == ']' && before[1] == ']') {
+                chunk += ' ';
+                before[0] = ' ';
+            } else {
+                before[0] = before[1];
+            }
+            before[1] = c;
+            chunk += c;
+        }
+        if (at + chunk.size() + kStreamSpare > out->BufferSize()) {
             out->SetThousandSep(kStreamFull);
             return;
         }
-        // The chunk belongs to the firmware interface: the blanks go into a
-        // copy.
-        std::string chunk(text, n);
-        for (char& c : chunk)
-            if (static_cast<signed char>(c) < 32 && c != '\t' && c != '\n' && c != '\r')
-                c = ' ';
-        out->PutBytes(chunk.data(), n);
+        out->PutBytes(chunk.data(), static_cast<unsigned long>(chunk.size()));
     } catch (...) {
         out->SetThousandSep(kStreamFull);
     }
@@ -605,8 +622,15 @@ Ret VynAdapter::getDeadDriveLog(VStream* out, unsigned long* size)
         std::unique_ptr<uint8_t[]> entries;
         if (count != 0 && entryBytes != 0) {
             const uint64_t wanted = static_cast<uint64_t>(count) * entryBytes;
-            if (wanted <= 0xFFFFFFFFu)
-                entries.reset(new (std::nothrow) uint8_t[wanted]());
+            // The count is believed only as far as the log's size, as the
+            // controller reported it with the header, holds that many
+            // entries: a count beyond it is no answer to allocate for (it
+            // could ask for gigabytes).
+            if (wanted > bytes) {
+                vynerror::apiError(ret, "FsaGetDeadDriveLog()", FSA_STS_CT_BAD_RESPONSE);
+                return ret;
+            }
+            entries.reset(new (std::nothrow) uint8_t[wanted]());
             if (entries == nullptr) {
                 vynerror::resourceError(ret, version == 0
                                                  ? "pDeadDriveLog = new FSA_DEAD_DRIVE_LOG_ENTRY[logHeader.entryCount]"
@@ -636,7 +660,9 @@ Ret VynAdapter::getDeadDriveLog(VStream* out, unsigned long* size)
             opening(*out, controller, kDeadDriveLog);
             number(*out, "version", version);
             *out << ">\n";
-            for (uint32_t i = 0; i < count; ++i) {
+            // An overflowed stream is discarded at the end: the entries after
+            // it would only cost time.
+            for (uint32_t i = 0; i < count && !out->IsOverflow(); ++i) {
                 const uint8_t* e = entries.get() + static_cast<size_t>(entryBytes) * i;
                 *out << "    <deadDriveEntry";
                 if (version == 0) {

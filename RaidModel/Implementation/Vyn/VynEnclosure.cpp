@@ -93,6 +93,8 @@ uint8_t supplyCode(uint8_t firmware)
     }
 }
 
+uint8_t doorLockCode(uint8_t firmware) { return firmware == 1 ? 0 : firmware == 2 ? 1 : 128; }
+
 // The bytes of a received page: no more than the buffer and no more than the
 // page says it holds.
 size_t pageEnd(const Buffer& data)
@@ -196,13 +198,14 @@ void VynEnclosure::buildEnclosureBase()
     std::memset(status.get(), 0, statusLength);
     size_t at = 0;
     auto put = [&](uint8_t byte) { status[at++] = static_cast<char>(byte); };
+    // The page holds SAF-TE codes, as the items do, not the firmware's own.
     for (uint32_t k = 0; k < fans; ++k)
-        put(raw[kFanStatus + k]);
+        put(fanCode(raw[kFanStatus + k]));
     for (uint32_t k = 0; k < supplies; ++k)
-        put(raw[kSupplyStatus + k]);
+        put(supplyCode(raw[kSupplyStatus + k]));
     for (uint32_t k = 0; k < slots; ++k)
         put(raw[kSlotScsiId + 8 * k]);
-    put(raw[kDoorLockStatus]);
+    put(doorLockCode(raw[kDoorLockStatus]));
     put(faGetLe32(raw + kSpeakerOn) != 0 ? 1 : 0);
     for (uint32_t k = 0; k < sensors; ++k)
         put(raw[kTemperature + 2 * k]);
@@ -244,8 +247,7 @@ void VynEnclosure::buildEnclosureItems()
     speakerPresent = faGetLe32(raw + kAlarmInstalled) != 0;
     speakerStatus = faGetLe32(raw + kSpeakerOn) != 0 ? 1 : 0;
     tempOutOfRange = faGetLe32(raw + kTempOutOfRange) != 0;
-    const uint8_t lock = raw[kDoorLockStatus];
-    doorLockStatus = lock == 1 ? 0 : lock == 2 ? 1 : 128;
+    doorLockStatus = doorLockCode(raw[kDoorLockStatus]);
 
     const uint32_t fans = std::min(faGetLe32(raw + kFanCount), kMaxItems);
     const uint32_t supplies = std::min(faGetLe32(raw + kSupplyCount), kMaxItems);

@@ -359,15 +359,21 @@ bool VynSystem::replayLogicalDrives(Adapter& saved, System& current, Ret& ret)
                    succeeded(pm) ? "Logical drive setPMEnabled() has been applied successfully"
                                  : "Error in applying logical drive setPMEnabled()",
                    true);
-        if (!succeeded(pm) && !failedDrive(pm))
-            return false;
+        if (!succeeded(pm)) {
+            if (!failedDrive(pm))
+                return false;
+            continue;
+        }
         const Ret timers = made->setPMTimers(ld->getPMStandbyTimer(), ld->getPMOffTimer(), ld->getPMVerifyTimer());
         objectLine(log, id, word, ldID,
                    succeeded(timers) ? "Logical drive power management timers has been applied successfully"
                                      : "Error in applying logical drive power management timers",
                    true);
-        if (!succeeded(timers) && !failedDrive(timers))
-            return false;
+        if (!succeeded(timers)) {
+            if (!failedDrive(timers))
+                return false;
+            continue;
+        }
         made->setPMState(ld->getPMState());
     }
     return true;

@@ -1,5 +1,6 @@
 #include <cstdint>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "RaidModel/Implementation/Vyn/VynReplay.h"
@@ -33,6 +34,9 @@ class SlotIndex {
 public:
     explicit SlotIndex(const Adapter& live)
     {
+        // Sized once: no rehash while the drives go in.
+        drives.reserve(live.getNumHardDrives());
+        chunks.reserve(live.getNumHardDrives());
         for (HardDrive* drive : live.getAllHardDrives()) {
             if (drive == nullptr || !bothSet(drive->getEnclosureID(), drive->getSlotID()))
                 continue;
@@ -121,11 +125,15 @@ bool VynSystem::assignDeviceIDfromSlotID(System& saved, System& current)
             }
         }
 
+        // One list and one visited set serve every logical drive.
+        std::vector<RaidObject*> chunks;
+        std::unordered_set<const RaidObject*> seen;
         for (LogicalDrive* ld : savedAdapter->getAllLogicalDrives()) {
             if (ld == nullptr)
                 continue;
-            std::vector<RaidObject*> chunks;
-            ld->getChildren(chunks, "Chunk", true, true);
+            chunks.clear();
+            seen.clear();
+            ld->getChildren(chunks, "Chunk", true, true, seen);
             unsigned long k = 0;
             for (RaidObject* node : chunks) {
                 ++k;
@@ -190,6 +198,7 @@ bool VynSystem::isSafeConfig(System& saved, System& current)
         }
         // The live drives by device id, the first in tree order winning.
         std::unordered_map<unsigned long, HardDrive*> byDevice;
+        byDevice.reserve(live->getNumHardDrives());
         for (HardDrive* drive : live->getAllHardDrives()) {
             // What an earlier check promised is no promise of this one.
             drive->setPromisedSectors(0);
@@ -230,7 +239,8 @@ bool VynSystem::isSafeConfig(System& saved, System& current)
             } else if (!sizeLogical(ld, ldID)) {
                 return false;
             }
-            for (HardDrive* member : ld->getHardDriveVector()) {
+            for (unsigned long m = 0; m < ld->getNumHardDrives(); ++m) {
+                const HardDrive* member = ld->getHardDrive(m);
                 auto found = byDevice.find(member->getDeviceID());
                 HardDrive* match = found != byDevice.end() ? found->second : nullptr;
                 if (match == nullptr) {

@@ -610,7 +610,11 @@ void putEscaped(VStream& stream, const char* text)
         case '\'': entity = "&apos;"; break;
         case '<': entity = "&lt;"; break;
         case '>': entity = "&gt;"; break;
-        default: break;
+        default:
+            // Control characters have no form at all in XML.
+            if (*p > 0 && *p < 0x20)
+                entity = "?";
+            break;
         }
         if (entity == nullptr && *p != '\0')
             continue;
@@ -713,6 +717,28 @@ void VynAdapter::GetStatsXml(const char* record, unsigned long length, XMLWriter
         // The text so far stays.
     }
 }
+
+namespace {
+
+// The position (record order) of the logical-drive entry whose handle names
+// logical drive `number`; false when the record lists no such drive. A
+// record that cannot be read at all is left to the report.
+bool entryOfLogicalDrive(const char* record, unsigned long length, unsigned int number, unsigned int& position)
+{
+    position = 0;
+    const StatsRecord r(record, length);
+    if (!r.isUsable())
+        return true;
+    const StatsRecord::Section& ld = r.drives();
+    for (uint32_t i = 0; i < ld.entries; ++i)
+        if (VynAdapter::GetLDIdFromHandle(le32(ld.entry(i), kLdHandle)) == number) {
+            position = i;
+            return true;
+        }
+    return false;
+}
+
+}  // namespace
 
 void VynAdapter::GetCacheXmlSingleLD(const char* record, unsigned long length, XMLWriter* writer, unsigned int index,
                                      Ret& ret)
@@ -951,10 +977,16 @@ Ret VynAdapter::getAdapterCacheLog(VStream* out, unsigned long* size, unsigned i
             putXmlLogStart(*out, *this, kind, now);
             char* text = nullptr;
             XMLWriter writer(&text);
-            if (kind == kLogTypeCacheOne)
-                GetCacheXmlSingleLD(block.get(), length, &writer, logicalDrive, ret);
-            else
+            // The caller names the logical drive by its number; the record
+            // lists the drives in its own order, with gaps where numbers are
+            // free.
+            unsigned int position = 0;
+            if (kind != kLogTypeCacheOne)
                 GetCacheXmlAllLD(block.get(), length, &writer, ret);
+            else if (entryOfLogicalDrive(block.get(), length, logicalDrive, position))
+                GetCacheXmlSingleLD(block.get(), length, &writer, position, ret);
+            else
+                vynerror::badParam(ret, "Logical drive index is out of range", static_cast<long>(logicalDrive));
             if (ret.getReturn() == 0) {
                 putRaw(*out, text);
                 *out << "</statslog>\n";

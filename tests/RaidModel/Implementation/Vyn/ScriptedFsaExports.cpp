@@ -1,5 +1,6 @@
 #include "ScriptedFsaExports.h"
 
+#include "Command/Vyn/common/fa_bytes.h"
 #include "Command/Vyn/common/fa_ctrinfo.h"
 
 #include <algorithm>
@@ -745,6 +746,12 @@ FSA_STATUS ScriptedFsaExports::FsaGetDeadDriveLog2(void* handle, uint32_t* heade
         std::memcpy(header, reply.data(), std::min(kHeader, reply.size()));
     if (buffer != nullptr && size != nullptr && reply.size() > kHeader)
         std::memcpy(buffer, reply.data() + kHeader, std::min<size_t>(*size, reply.size() - kHeader));
+    if (buffer == nullptr && size != nullptr && reply.size() >= kHeader) {
+        const uint16_t version = faGetLe16(reply.data() + 16);
+        const uint32_t entry = version == 0 ? 48 : version == 1 ? 56 : 0;
+        *size = deadDriveLogSize >= 0 ? static_cast<uint32_t>(deadDriveLogSize)
+                                      : faGetLe32(reply.data()) * entry;
+    }
     return s;
 }
 

@@ -232,7 +232,11 @@ public:
     const std::vector<std::string>& delivered() const { return delivered_; }
     // Kept: whether a buffer came, `*size` on entry. Output: the 32-byte
     // header, then the entries (at most `*size` bytes, only with a buffer).
+    // Without a buffer, `*size` becomes the log's size as the export reports
+    // it: deadDriveLogSize when set (not negative), else the header's count
+    // times the entry size of its version, in 32 bits.
     FSA_STATUS FsaGetDeadDriveLog2(void* handle, uint32_t* header, uint8_t* buffer, uint32_t* size) override;
+    long long deadDriveLogSize = -1;
     // Output: the u32 size.
     FSA_STATUS FsaGetDriveErrorTableSize(void* handle, uint32_t* size) override;
     // Kept: size. Output: the table (at most `size` bytes).

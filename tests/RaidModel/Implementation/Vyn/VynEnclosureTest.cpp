@@ -164,8 +164,9 @@ TEST_F(VynEnclosureTest, ItemCountsAreCappedAtSixteenInBothPagesAndTheItems)
         for (int k = 0; k < 16; ++k)
             EXPECT_EQ(status->getSlotScsiID(k), 100 + k);
         EXPECT_EQ(status->getSlotScsiID(16), SafteStatus::NO_DEVICE);
-        // The door lock follows the sixteenth slot id in the status page.
-        EXPECT_EQ(status->getDoorLock(), 2);
+        // The door lock (firmware 2, unlocked) follows the sixteenth slot id
+        // in the status page.
+        EXPECT_EQ(status->getDoorLock(), 1);
         EXPECT_EQ(e->getSafteSlot(15)->getScsiID(), 115u);
         EXPECT_EQ(e->getSafteSlot(16), nullptr);
         EXPECT_NE(e->getSafteFan(15), nullptr);
@@ -194,15 +195,23 @@ TEST_F(VynEnclosureTest, FirmwareStatusBytesBecomeSafteCodes)
         for (size_t k = 0; k < 7; ++k)
             record.u8(184 + k, supplies[k]);
         VynEnclosure* e = enclosure(record);
-        for (unsigned long k = 0; k < 4; ++k)
+        // The items, the status page and the enclosure's own answers (read
+        // from the page) all hold the same SAF-TE codes.
+        const SafteStatus* page = e->getSafteStatus();
+        ASSERT_NE(page, nullptr);
+        for (unsigned long k = 0; k < 4; ++k) {
             EXPECT_EQ(e->getSafteFan(k)->getFanStatus(), fanCodes[k]) << k;
-        for (unsigned long k = 0; k < 7; ++k)
+            EXPECT_EQ(page->getFanStatus(static_cast<int>(k)), fanCodes[k]) << k;
+            EXPECT_EQ(e->getFanStatus(static_cast<unsigned short>(k)), fanCodes[k]) << k;
+        }
+        for (unsigned long k = 0; k < 7; ++k) {
             EXPECT_EQ(e->getSaftePowerSupply(k)->getPowerSupplyStatus(), supplyCodes[k]) << k;
+            EXPECT_EQ(page->getPowerSupplyStatus(static_cast<int>(k)), supplyCodes[k]) << k;
+            EXPECT_EQ(e->getPowerSupplyStatus(static_cast<unsigned short>(k)), supplyCodes[k]) << k;
+        }
         EXPECT_EQ(e->getDoorLockStatus(), lock.lock);
+        EXPECT_EQ(page->getDoorLock(), lock.lock);
         EXPECT_TRUE(e->getDoorLockPresent());
-        // The status page keeps the firmware's own bytes.
-        EXPECT_EQ(e->getSafteStatus()->getPowerSupplyStatus(4), 16);
-        EXPECT_EQ(e->getSafteStatus()->getDoorLock(), lock.firmware);
     }
 }
 

@@ -15,6 +15,7 @@
 #include "common/StorDebugInfo.h"
 
 #include <gtest/gtest.h>
+#include <pugixml.hpp>
 
 #include <unistd.h>
 
@@ -442,6 +443,24 @@ TEST_F(VynLogsTest, UartControlBytesBecomeBlanksInACopy)
     EXPECT_EQ(fsa->arguments("FsaDiagnostic"), (std::vector<std::vector<uint64_t>>{{0, 8}}));
 }
 
+TEST_F(VynLogsTest, UartTextNeverEndsItsCdataSection)
+{
+    // "]]>" inside a chunk and split over chunks in both possible places.
+    fsa->script("FsaDiagnostic", FSA_STS_SUCCESS,
+                chunks({"boot ok\nmap a[b[1]]> 2\n", "x]]", "> y]", "]> z\n", ">]]>", "end\n"}));
+    const std::string text = request(7);
+    EXPECT_EQ(maskTime(text), "<ControllerLog controllerID=\"0\" type=\"7\" time=\"T\"><![CDATA["
+                              "boot ok\nmap a[b[1]] > 2\nx]] > y]] > z\n>]] >end\n]]></ControllerLog>\n");
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(text.c_str())) << text;
+    EXPECT_EQ(std::string(doc.child("ControllerLog").child_value()),
+              "boot ok\nmap a[b[1]] > 2\nx]] > y]] > z\n>]] >end\n");
+    // The firmware interface's chunks stay as they came.
+    ASSERT_EQ(fsa->delivered().size(), 6u);
+    EXPECT_EQ(fsa->delivered()[1], "x]]");
+    EXPECT_EQ(fsa->delivered()[2], "> y]");
+}
+
 TEST_F(VynLogsTest, AUartTextLargerThanTheBufferIsCutAndStillClosed)
 {
     // The third chunk does not fit: it and every later one, even a small
@@ -613,6 +632,34 @@ TEST_F(VynLogsTest, TheSecondReadNeverOutgrowsTheFirstHeader)
     EXPECT_EQ(occurrences(request(5), "<deadDriveEntry"), 1u);
 }
 
+TEST_F(VynLogsTest, ADeadDriveCountBeyondTheLogsSizeAllocatesNothing)
+{
+    // A count whose entries the log's reported size cannot hold, and one
+    // whose room does not fit the 32-bit size at all (the size wraps).
+    struct Row {
+        uint16_t version;
+        uint32_t count;
+        long long reported;  // -1: count x entry size in 32 bits, as the export reports it
+    };
+    for (const Row& row : {Row{1, 0x00800000u, 56}, Row{1, 0x08000000u, -1}, Row{0, 0x10000000u, -1}}) {
+        SCOPED_TRACE(row.count);
+        fsa->deadDriveLogSize = row.reported;
+        Bytes header(32);
+        header.u32(0, row.count).u16(16, row.version);
+        fsa->script("FsaGetDeadDriveLog2", 5, header.data);
+        std::vector<char> buffer(512, '#');
+        unsigned long size = 512;
+        EXPECT_EQ(adapter->getControllerLog(logType(5), buffer.data(), size, 0).getReturn(), -5);
+        EXPECT_EQ(buffer[0], '#');
+        EXPECT_EQ(size, 512u);
+    }
+    // The entries were never asked for.
+    EXPECT_EQ(fsa->count("FsaGetDeadDriveLog2"), 3u);
+    EXPECT_EQ(errorCount("*** FSA API Error: FsaGetDeadDriveLog() fsaStatus=38 ***"), 3u);
+    EXPECT_EQ(errorCount("*** Resource Error: pDeadDriveLog = new FSA_DEAD_DRIVE_LOG_ENTRY2[logHeader.entryCount] ***"),
+              0u);
+}
+
 TEST_F(VynLogsTest, DeadDriveFailuresAndOverflow)
 {
     fsa->script("FsaGetDeadDriveLog2", 21);
@@ -634,6 +681,38 @@ TEST_F(VynLogsTest, DeadDriveFailuresAndOverflow)
     EXPECT_EQ(size, 0u);
     EXPECT_EQ(buffer[0], '\0');
     EXPECT_EQ(errorCount(kOverflowLine), 1u);
+}
+
+TEST_F(VynLogsTest, ControlCharactersInEntryTextsBecomeQuestionMarks)
+{
+    // A dead-drive entry of version 1 and a drive error entry of version 2,
+    // their texts holding control characters: each log is XML a parser reads.
+    struct Row {
+        int type;
+        const char* expected;
+    } rows[] = {
+        {5, " vendorID=\"V?ND\" rtcSeconds"},
+        {5, " serialNumber=\"S?R?\" productID=\"P?\""},
+        {0, " vendorID=\"V?ND\" serialNumber=\"S?R?X\""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.expected);
+        if (row.type == 5) {
+            Bytes e(56);
+            e.text(8, std::string("S\x01R\x1F", 4)).text(36, std::string("V\x02ND", 4)).text(44, "P\x03");
+            scriptDeadLog(1, {e}, 1);
+        } else {
+            Bytes e;
+            e.text(16, std::string("S\x01R\tX", 5)).text(44, std::string("V\x1FND", 4)).text(52, "P\x03");
+            scriptErrorTable(2, 60, {e}, 1);
+        }
+        const std::string text = request(row.type);
+        EXPECT_NE(text.find(row.expected), std::string::npos) << text;
+        for (char c : text)
+            EXPECT_TRUE(c == '\n' || c < 0 || c >= 0x20) << static_cast<int>(c);
+        pugi::xml_document doc;
+        EXPECT_TRUE(doc.load_string(text.c_str())) << text;
+    }
 }
 
 // ---- drive error tables ----
@@ -786,6 +865,35 @@ TEST_F(VynLogsSimulatorTest, EachRecordGenerationOfTheSimulatedLogs)
         ASSERT_EQ(adapter->getControllerLog(logType(row.type), buffer.data(), size, 0).getReturn(), 0);
         EXPECT_EQ(occurrences(std::string(buffer.data(), size), row.entry), 0u);
         adapter.reset();
+    }
+}
+
+TEST_F(VynLogsSimulatorTest, TheSimulatedLogsWithAwkwardTextsAreXmlAParserReads)
+{
+    // Console text with "]]>", a controller serial number with a 0x01 byte.
+    startController("adapter0.log.history = boot ok\\nmap a[b[1]]> 2\\nlater line\\nlast line\\n\n"
+                    "adapter0.serial = 0x30015356,0x32343030\n"
+                    "adapter0.drive_error_entries = 2\n");
+    auto adapter = openController();
+    ASSERT_EQ(adapter->setStatisticDataCollectionMode(true).getReturn(), 0);
+    adapter.reset();
+    adapter = openController();
+    for (int type : {7, 0, 9}) {
+        SCOPED_TRACE(type);
+        std::vector<char> buffer(1 << 20);
+        unsigned long size = buffer.size();
+        ASSERT_EQ(adapter->getControllerLog(logType(type), buffer.data(), size, 0).getReturn(), 0);
+        const std::string text(buffer.data(), size);
+        pugi::xml_document doc;
+        ASSERT_TRUE(doc.load_string(text.c_str())) << text;
+        const pugi::xml_node log = doc.child("ControllerLog");
+        if (type == 7) {
+            const std::string console = log.child_value();
+            for (const char* line : {"boot ok\n", "map a[b[1]]", "later line\n", "last line\n"})
+                EXPECT_NE(console.find(line), std::string::npos) << line << "\n" << console;
+        }
+        if (type == 9)
+            EXPECT_EQ(std::string(log.attribute("serialNumber").value()).find('\x01'), std::string::npos);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -132,9 +133,13 @@ struct Recorder {
     std::vector<LogicalDriveSpec> specs;
     int generation = 0;
 
+    std::set<std::string> failOnce;  // requests whose first call answers -5
+
     Ret call(int gen, const std::string& what)
     {
         calls.push_back(std::to_string(gen) + ":" + what);
+        if (failOnce.erase(what) != 0)
+            return Ret(-5);
         auto it = answers.find(what);
         return Ret(it != answers.end() ? it->second : 0);
     }
@@ -178,6 +183,23 @@ private:
     int gen;
 };
 
+// A live logical drive whose power-management requests are recorded.
+class RecordingLogicalDrive : public BasicLogicalDrive {
+public:
+    RecordingLogicalDrive(Adapter* adapter, SimpleXmlParser& parser, Recorder& recorder)
+        : BasicLogicalDrive(adapter, parser), rec(recorder)
+    {
+    }
+    Ret setPMEnabled(bool) override { return rec.call(rec.generation, "setPMEnabled"); }
+    Ret setPMTimers(unsigned long, unsigned long, unsigned long) override
+    {
+        return rec.call(rec.generation, "setPMTimers");
+    }
+
+private:
+    Recorder& rec;
+};
+
 void readControllers(RaidObject& root, const std::string& xml, Recorder* rec)
 {
     std::vector<char> text(xml.begin(), xml.end());
@@ -206,6 +228,9 @@ public:
 
     Recorder& rec;
     std::string next;
+    // Logical drives (each one LogicalDrive element) that the controller shows
+    // after the n-th rebuild, as recording ones; none when absent.
+    std::vector<std::string> made;
     int rebuilds = 0;
 
 private:
@@ -214,6 +239,17 @@ private:
         ++rebuilds;
         ++rec.generation;
         readControllers(*this, next, &rec);
+        auto* controller = static_cast<Adapter*>(getChildren().back());
+        for (int k = 0; k < rebuilds && k < static_cast<int>(made.size()); ++k) {
+            std::vector<char> text(made[k].begin(), made[k].end());
+            text.push_back('\0');
+            SimpleXmlParser parser(text.data(), static_cast<unsigned long>(made[k].size()));
+            while (parser.parseNext())
+                if (parser.tagIs("LogicalDrive") && parser.foundStartTag()) {
+                    controller->addChild(new RecordingLogicalDrive(controller, parser, rec));
+                    break;
+                }
+        }
     }
 };
 
@@ -977,6 +1013,55 @@ TEST_F(VynReplayRunTest, ADriveMissingFromTheRebuiltControllerIsALoggedFailure)
     EXPECT_EQ(run(s, 0).getReturn(), -1);
     EXPECT_EQ(logCount("Controller 0   Logical Drive 0   Error in applying logical drive setPMEnabled(). \n"), 1u)
         << logText();
+}
+
+TEST_F(VynReplayRunTest, AForcedPowerManagementFailureGoesOnWithTheNextSavedDrive)
+{
+    // Two saved mirrors with power management; the first drive's first or
+    // second power-management request fails under force.
+    LogicalXml first;
+    first.members = {0, 1};
+    first.extra = "pmEnabled=\"true\" pmState=\"2\"";
+    LogicalXml second = first;
+    second.id = 1;
+    second.members = {2, 3};
+    LogicalXml madeFirst;
+    LogicalXml madeSecond;
+    madeSecond.id = 1;
+    struct Case {
+        const char* failing;
+        std::vector<std::string> calls;  // the power-management requests, in order
+        unsigned timersLines;            // power-management timer lines logged
+    } cases[] = {
+        {"setPMEnabled", {"1:setPMEnabled", "2:setPMEnabled", "2:setPMTimers"}, 1},
+        {"setPMTimers", {"1:setPMEnabled", "1:setPMTimers", "2:setPMEnabled", "2:setPMTimers"}, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.failing);
+        std::remove(logPath.c_str());
+        rec = Recorder();
+        rec.failOnce.insert(c.failing);
+        live.reset(new RecordingSystem(rec, controllerXml(drivesAt(4), {})));
+        live->made = {logicalXml(madeFirst), logicalXml(madeSecond)};
+        saved = savedSystem(controllerXml(withLeadingEntry(drivesAt(4)), {first, second}));
+        EXPECT_EQ(replay(*live, *saved, 2).getReturn(), -9) << logText();
+
+        std::vector<std::string> pm;
+        for (const std::string& call : rec.calls)
+            if (call.find(":setPM") != std::string::npos)
+                pm.push_back(call);
+        EXPECT_EQ(pm, c.calls);
+        EXPECT_EQ(logCount("Logical drive power management timers has been applied successfully") +
+                      logCount("Error in applying logical drive power management timers"),
+                  c.timersLines)
+            << logText();
+        // The state is stored only on the drive whose requests both succeeded:
+        // the first rebuild's controller holds the first drive, the second's
+        // the second.
+        ASSERT_EQ(live->getAdapters().size(), 3u);
+        EXPECT_NE(live->getAdapters()[1]->getLogicalDrive(0)->getPMState(), static_cast<EnumLogicalDevicePMState>(2));
+        EXPECT_EQ(live->getAdapters()[2]->getLogicalDrive(1)->getPMState(), static_cast<EnumLogicalDevicePMState>(2));
+    }
 }
 
 TEST_F(VynReplayRunTest, ALogicalDriveWithoutMembersOrOnAControllerWithDrivesIsRefused)

@@ -12,6 +12,7 @@
 #include "common/XMLWriter.h"
 
 #include <gtest/gtest.h>
+#include <pugixml.hpp>
 
 #include <cstring>
 #include <functional>
@@ -702,6 +703,15 @@ TEST_F(VynStatsLogTest, AdapterTextsAreEscapedInTheXmlAndLeftAsTheyAreInTheCsv)
     EXPECT_NE(xml.find(" deviceVendor=\"A&amp;B\" deviceName=\"Say &quot;hi&quot;\" serialNumber=\"&lt;1&gt;\">"),
               std::string::npos);
     EXPECT_NE(csv.find(",A&B,Say \"hi\",<1>\n"), std::string::npos);
+
+    // Control characters have no form in XML: each becomes "?" there, and a
+    // parser reads the log.
+    adapter->setIdentity("V\x01", "N\tM", std::string("S\x1F" "1\x01", 4).c_str());
+    ASSERT_EQ(statsLog(2, &xml, &csv).getReturn(), 0);
+    EXPECT_NE(xml.find(" deviceVendor=\"V?\" deviceName=\"N?M\" serialNumber=\"S?1?\">"), std::string::npos) << xml;
+    pugi::xml_document doc;
+    EXPECT_TRUE(doc.load_string(xml.c_str())) << xml;
+    EXPECT_EQ(std::string(doc.child("ControllerLog").attribute("serialNumber").value()), "S?1?");
 }
 
 TEST_F(VynStatsLogTest, FailuresOfTheLogs)
@@ -731,10 +741,15 @@ TEST_F(VynStatsLogTest, FailuresOfTheLogs)
 
 TEST_F(VynStatsLogTest, CacheLogsOfOneAndAllDrives)
 {
+    // The record lists logical drives 0, 5 and 2 in that order: one drive's
+    // log is the entry of the number asked for, never the one at that
+    // position.
     Record r(3, 0);
-    r.sections(2, 0);
+    r.sections(3, 0);
     r.put32(r.ld(1), 5);
     r.put64(r.ld(1) + 1040, 7);
+    r.put32(r.ld(2), 2);
+    r.put64(r.ld(2) + 1040, 9);
     fsa->scriptAlways("FsaGetControllerStats", FSA_STS_SUCCESS, r.bytes);
     std::vector<char> buffer(1 << 16);
     struct Case {
@@ -743,8 +758,11 @@ TEST_F(VynStatsLogTest, CacheLogsOfOneAndAllDrives)
         int ret;
         const char* piece;
     };
-    for (const Case& c : {Case{13, 1, 0, "<logicaldrivestats  id=\"5\">\n"},
-                          Case{14, 0, 0, "<logicaldrivestats  id=\"ALL\" >\n"}, Case{13, 2, -2, "<statslog>\n"}}) {
+    for (const Case& c : {Case{13, 5, 0, "<logicaldrivestats  id=\"5\">\n<CacheStatistics>\n"},
+                          Case{13, 2, 0, "<logicaldrivestats  id=\"2\">\n"},
+                          Case{13, 0, 0, "<logicaldrivestats  id=\"0\">\n"},
+                          Case{14, 0, 0, "<logicaldrivestats  id=\"ALL\" >\n"}, Case{13, 1, -2, "<statslog>\n"},
+                          Case{13, 3, -2, "<statslog>\n"}}) {
         SCOPED_TRACE(c.type * 10 + c.index);
         VStream out(buffer.data(), buffer.size());
         unsigned long size = 0;
@@ -755,7 +773,8 @@ TEST_F(VynStatsLogTest, CacheLogsOfOneAndAllDrives)
         EXPECT_NE(text.find(c.piece), std::string::npos);
         EXPECT_EQ(text.find("</ControllerLog>") != std::string::npos, c.ret == 0);
     }
-    EXPECT_EQ(errorCount("*** Bad Parameter: Logical drive index is out of range, paramValue=2 ***"), 1u);
+    EXPECT_EQ(errorCount("*** Bad Parameter: Logical drive index is out of range, paramValue=1 ***"), 1u);
+    EXPECT_EQ(errorCount("*** Bad Parameter: Logical drive index is out of range, paramValue=3 ***"), 1u);
 }
 
 TEST_F(VynStatsLogTest, TheRawBlockNeedsTheRoomOfTheTree)

@@ -4,6 +4,7 @@
 #include "support/VynconfRunner.h"
 
 #include <gtest/gtest.h>
+#include <pugixml.hpp>
 
 #include <algorithm>
 #include <cstdlib>
@@ -534,6 +535,22 @@ TEST_F(VynconfEnclosureEndToEndTest, ASafteEnclosureExportsSixteenOfItsTwentySlo
     EXPECT_EQ(occurrences(xml.output, "typeName=\"VynEnclosure\""), 1u);
 }
 
+TEST_F(VynconfEnclosureEndToEndTest, HealthyFansAndSuppliesOfASafteEnclosureReadAsHealthy)
+{
+    const vyntest::ProgramRun config = run("safte 0:9 slots=6 fans=2 psus=2", {"GETCONFIG", "1", "PD"});
+    EXPECT_EQ(config.exitCode, 0) << config.output << config.error;
+    for (const char* label : {"Fan 1 status", "Fan 2 status"})
+        EXPECT_EQ(valueOf(config.output, label), "Optimal") << label << "\n" << config.output;
+    for (const char* label : {"Power supply 1 status", "Power supply 2 status"})
+        EXPECT_EQ(valueOf(config.output, label), "On / Operational") << label << "\n" << config.output;
+
+    // The export's status page and its items agree.
+    const vyntest::ProgramRun xml = run("safte 0:9 slots=6 fans=2 psus=2", {"GETXML"});
+    EXPECT_EQ(xml.exitCode, 0) << xml.error;
+    EXPECT_NE(xml.output.find(" fan0=\"0\""), std::string::npos) << xml.output.substr(0, 4000);
+    EXPECT_EQ(xml.output.find(" fan0=\"1\""), std::string::npos);
+}
+
 TEST_F(VynconfEnclosureEndToEndTest, TheSilencedAlarmIsWhatTheNextRunSees)
 {
     const vyntest::ProgramRun silence = run("ses2 0:8 alarm=1", {"SETALARM", "1", "0", "8", "SILENCE"});
@@ -613,6 +630,69 @@ TEST_F(VynconfEndToEndTest, TheUartAndMonitorLogsOfTheSimulatedController)
     EXPECT_NE(element.find(" filename=\"" + hostFile("/var/log/VelmornArch.log") + "\"/>"), std::string::npos)
         << monitor.output;
     EXPECT_EQ(vyntest::readFile(hostFile("/var/log/VelmornArch.log")), "archived line\n");
+}
+
+TEST_F(VynconfEndToEndTest, EachLogicalDrivesCacheLogIsItsOwn)
+{
+    // Logical drives 0, 2 and 3: the numbers leave a gap the record's order
+    // does not show.
+    const std::string description = root() + "/cache.conf";
+    vyntest::writeFile(description, "base = default\n[adapter0]\n"
+                                    "ld2 = raid1 0:4,0:5 size=10G name=Two\n"
+                                    "ld3 = raid0 0:6 size=10G name=Three\n");
+    const auto vynconf = [&](const std::vector<std::string>& args) {
+        return vyntest::runVynconf(VYNCONF_PATH, root(), description, args);
+    };
+    const vyntest::ProgramRun enable = vynconf({"SETSTATSDATACOLLECTION", "1", "ENABLE"});
+    ASSERT_EQ(enable.exitCode, 0) << enable.output << enable.error;
+    for (const char* number : {"0", "2", "3"}) {
+        SCOPED_TRACE(number);
+        const vyntest::ProgramRun log = vynconf({"GETLOGS", "1", "CACHE", "LOGICALDRIVE", number});
+        EXPECT_EQ(log.exitCode, 0) << log.output << log.error;
+        EXPECT_NE(log.output.find("<logicaldrivestats  id=\"" + std::string(number) + "\">"), std::string::npos)
+            << log.output;
+        EXPECT_EQ(occurrences(log.output, "<logicaldrivestats "), 1u) << log.output;
+    }
+    // A number without a logical drive is refused.
+    const vyntest::ProgramRun missing = vynconf({"GETLOGS", "1", "CACHE", "LOGICALDRIVE", "1"});
+    EXPECT_NE(missing.exitCode, 0) << missing.output;
+    EXPECT_EQ(occurrences(missing.output, "<logicaldrivestats "), 0u) << missing.output;
+}
+
+TEST_F(VynconfEndToEndTest, ConsoleTextAndControlCharactersLeaveTheLogsWellFormed)
+{
+    // The console text carries a "]]>"; the controller's serial number a
+    // control character.
+    const std::string description = root() + "/xml.conf";
+    vyntest::writeFile(description, "base = default\n[adapter0.log]\n"
+                                    "history = boot ok\\nmap a[b[1]]> 2\\nlater line\\nlast line\\n\n"
+                                    "[adapter0]\nserial = 0x30015356,0x32343030\n"
+                                    "drive_error_entries = 2\n");
+    const auto vynconf = [&](const std::vector<std::string>& args) {
+        return vyntest::runVynconf(VYNCONF_PATH, root(), description, args);
+    };
+    // The command engine prints the console text up to the first "]]>".
+    const vyntest::ProgramRun uart = vynconf({"GETLOGS", "1", "UART"});
+    EXPECT_EQ(uart.exitCode, 0) << uart.error;
+    for (const char* line : {"boot ok\n", "2\n", "later line\n", "last line\n"})
+        EXPECT_NE(uart.output.find(line), std::string::npos) << line << "\n" << uart.output;
+    EXPECT_NE(uart.output.find("map a[b[1]]"), std::string::npos) << uart.output;
+
+    const vyntest::ProgramRun enable = vynconf({"SETSTATSDATACOLLECTION", "1", "ENABLE"});
+    ASSERT_EQ(enable.exitCode, 0) << enable.output << enable.error;
+    for (const char* type : {"DEVICE", "STATS"}) {
+        SCOPED_TRACE(type);
+        const vyntest::ProgramRun log = vynconf({"GETLOGS", "1", type});
+        EXPECT_EQ(log.exitCode, 0) << log.error;
+        const size_t from = log.output.find("<ControllerLog ");
+        const size_t to = log.output.find("</ControllerLog>");
+        ASSERT_NE(from, std::string::npos) << log.output;
+        ASSERT_NE(to, std::string::npos) << log.output;
+        const std::string element = log.output.substr(from, to + 16 - from);
+        pugi::xml_document doc;
+        EXPECT_TRUE(doc.load_string(element.c_str())) << element;
+        EXPECT_EQ(element.find('\x01'), std::string::npos) << element;
+    }
 }
 
 TEST_F(VynconfEndToEndTest, AClearedDeadDriveLogIsEmptyInTheNextRun)

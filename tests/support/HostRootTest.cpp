@@ -19,9 +19,14 @@ void HostRootTest::SetUp()
     char* made = ::mkdtemp(tmpl.data());
     ASSERT_NE(made, nullptr) << "mkdtemp failed";
     root_ = made;
-    for (const char* dir : {"var/log", "var/lock", "var/lib", "tmp", "dev", "proc", "sys", "etc"})
-        fs::create_directories(fs::path(root_) / dir);
+    makeHostRoot(root_);
     ::setenv("VYN_HOST_ROOT", root_.c_str(), 1);
+}
+
+void HostRootTest::makeHostRoot(const std::string& path)
+{
+    for (const char* dir : {"var/log", "var/lock", "var/lib", "tmp", "dev", "proc", "sys", "etc"})
+        fs::create_directories(fs::path(path) / dir);
 }
 
 void HostRootTest::TearDown()

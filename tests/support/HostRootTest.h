@@ -21,6 +21,10 @@ protected:
 
     const std::string& root() const { return root_; }
 
+    // A further host root at `path`, with the same directories, for a test
+    // that runs several cases each on a controller of its own.
+    static void makeHostRoot(const std::string& path);
+
 private:
     std::string root_;
     std::string previousRoot_;

@@ -277,7 +277,8 @@ void logDevInfo(ControllerState& c, const CtRequest& q, CtReply& r)
         if (s->second.named)
             name = s->second.name;
     }
-    std::memcpy(p + 296, name.data(), std::min<size_t>(name.size(), 15));
+    // The field holds 16 characters; a name that fills it has no terminator.
+    std::memcpy(p + 296, name.data(), std::min<size_t>(name.size(), 16));
     addContainerActivity(c, *l, p);
 }
 

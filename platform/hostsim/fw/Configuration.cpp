@@ -144,17 +144,46 @@ bool containerLevel(const std::string& name, bool* overLegs)
 
 namespace {
 
-uint64_t dataBlocks(uint32_t raidType, size_t n, uint64_t extent)
+// The data a container of n members holds per block of each member's
+// extent, as a fraction: a RAID-1E keeps half of every extent, so its share
+// is n / 2, which whole numbers per extent cannot express.
+struct Share {
+    uint64_t num = 0;
+    uint64_t den = 1;
+};
+
+Share shareOf(uint32_t raidType, size_t n)
 {
     switch (raidType) {
-    case 2: return n * extent;
-    case 3: return extent;
-    case 5: return n * extent / 2;
-    case 7: return n > 1 ? (n - 1) * extent : 0;
+    case 3: return {1, 1};
+    case 5: return {n, 2};
+    case 7: return {n > 1 ? n - 1 : 0, 1};
     case 9:
-    case 11: return n > 2 ? (n - 2) * extent : 0;
-    default: return n * extent;
+    case 11: return {n > 2 ? n - 2 : 0, 1};
+    default: return {n, 1};
     }
+}
+
+uint64_t dataBlocks(uint32_t raidType, size_t n, uint64_t extent)
+{
+    const Share s = shareOf(raidType, n);
+    return extent * s.num / s.den;
+}
+
+// The smallest extent per member that holds `blocks` of data at `share`.
+uint64_t extentFor(uint64_t blocks, Share share)
+{
+    return share.num == 0 ? 0 : (blocks * share.den + share.num - 1) / share.num;
+}
+
+// A controller lays the members of a striped container in whole stripes, so
+// that a later change of the stripe finds whole stripes too; other
+// containers keep extents of whole 64 KB.
+uint64_t extentUnit(const Level& level, uint32_t stripeBlocks)
+{
+    constexpr uint64_t k64K = 128;
+    const bool striped = level.legType != 0 ? level.raidType != 1 : level.raidType != 1 && level.raidType != 3;
+    return striped && stripeBlocks > k64K && stripeBlocks % k64K == 0 ? stripeBlocks : k64K;
 }
 
 struct DerivedView {
@@ -321,16 +350,25 @@ DerivedView deriveConfiguration(const ControllerState& c)
         const auto startOf = [&](size_t i, const DriveView* d) {
             return i < starts.size() ? starts[i] : nextBlock[d->handle()];
         };
+        const uint32_t stripeBlocks =
+            pairs.count("stripe") ? static_cast<uint32_t>(parseSizeBlocks(pairs["stripe"])) : LogDevView().stripeBlocks;
+        const uint64_t unit = extentUnit(*level, stripeBlocks);
+        const size_t legCount =
+            level->legType == 0 ? 1 : (pairs.count("legs") ? std::strtoul(pairs["legs"].c_str(), nullptr, 10) : 2);
+        const size_t perLeg = legCount > 0 ? members.size() / legCount : 0;
         uint64_t extent = members[0]->usable;
         for (size_t i = 0; i < members.size(); ++i) {
             const DriveView* d = members[i];
             extent = std::min(extent, d->usable + kLeadBlocks - std::min(startOf(i, d), d->usable + kLeadBlocks));
         }
-        // A size asks for less than the members hold (one-level containers).
-        const uint64_t perExtent = dataBlocks(level->raidType, members.size(), 1);
-        if (pairs.count("size") && level->legType == 0 && perExtent != 0) {
-            const uint64_t want = (parseSizeBlocks(pairs["size"]) + perExtent - 1) / perExtent;
-            extent = std::min(extent, (want + 127) / 128 * 128);
+        extent = extent / unit * unit;
+        // A size asks for less than the members hold: each member, of every
+        // leg alike, gets the extent that holds it.
+        Share share = shareOf(level->legType != 0 ? level->legType : level->raidType, perLeg);
+        share.num *= legCount;
+        if (pairs.count("size") && share.num != 0) {
+            const uint64_t want = extentFor(parseSizeBlocks(pairs["size"]), share);
+            extent = std::min(extent, (want + unit - 1) / unit * unit);
         }
         auto placeOn = [&nextBlock, &startOf, extent](size_t i, const DriveView* d) {
             const uint64_t start = startOf(i, d);
@@ -342,15 +380,13 @@ DerivedView deriveConfiguration(const ControllerState& c)
         top.handle = kFirstLogDevHandle + k;
         top.raidType = level->raidType;
         top.name = pairs.count("name") ? pairs["name"] : "";
-        if (pairs.count("stripe"))
-            top.stripeBlocks = static_cast<uint32_t>(parseSizeBlocks(pairs["stripe"]));
+        top.stripeBlocks = stripeBlocks;
         if (level->legType == 0) {
             for (size_t i = 0; i < members.size(); ++i)
                 top.members.push_back({members[i]->handle(), top.handle, placeOn(i, members[i]), extent});
             top.blocks = dataBlocks(level->raidType, members.size(), extent);
         } else {
-            const size_t legCount = pairs.count("legs") ? std::strtoul(pairs["legs"].c_str(), nullptr, 10) : 2;
-            const size_t per = legCount > 0 ? members.size() / legCount : 0;
+            const size_t per = perLeg;
             for (size_t g = 0; per > 0 && g < legCount; ++g) {
                 LogDevView leg;
                 leg.number = nextLegNumber--;

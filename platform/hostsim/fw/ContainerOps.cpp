@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -252,27 +254,50 @@ void removeSnapshot(ControllerState& c, const CtRequest& q, CtReply& r)
     r.status = 234;
 }
 
-// CT 17: the container goes with what it holds: its partitions, legs and list
-// entries (all computed from its description line), its settings, power
-// management record, cache-pool mode and the tasks running on it. Parameter
-// 2 is 2 for a forced destruction; a locked container is refused unless
-// forced. The controller's container-delete event follows from the
-// transport, which sees the container go.
-void destroyContainer(ControllerState& c, const CtRequest& q, CtReply& r)
+// The containers a container over containers ("ldK = volume ldA,ldB") is
+// built of, and theirs in turn, each once; none for a container of drives.
+std::vector<uint32_t> containerMembersOf(const ControllerState& c, uint32_t number)
 {
-    keepCtRequest(c, q);
-    const uint32_t number = q.param[0];
-    auto line = c.objects.find("ld" + std::to_string(number));
-    if (line == c.objects.end()) {
-        r.status = kNotFound;
-        return;
+    std::vector<uint32_t> found;
+    std::vector<uint32_t> pending{number};
+    while (!pending.empty()) {
+        const uint32_t at = pending.back();
+        pending.pop_back();
+        auto line = c.objects.find("ld" + std::to_string(at));
+        if (line == c.objects.end())
+            continue;
+        std::vector<std::string> words;
+        std::map<std::string, std::string> pairs;
+        splitShorthand(line->second, &words, &pairs);
+        if (words.size() < 2)
+            continue;
+        std::istringstream list(words[1]);
+        std::string member;
+        while (std::getline(list, member, ',')) {
+            if (member.size() < 3 || member.compare(0, 2, "ld") != 0 ||
+                member.find_first_not_of("0123456789", 2) != std::string::npos)
+                continue;
+            const uint32_t m = static_cast<uint32_t>(std::strtoul(member.c_str() + 2, nullptr, 10));
+            if (m != number && std::find(found.begin(), found.end(), m) == found.end()) {
+                found.push_back(m);
+                pending.push_back(m);
+            }
+        }
     }
+    return found;
+}
+
+bool isLocked(const ControllerState& c, uint32_t number)
+{
     auto s = c.containerSettings.find(number);
-    if (s != c.containerSettings.end() && s->second.locked && q.param[2] != 2) {
-        r.status = 3;
-        return;
-    }
-    c.objects.erase(line);
+    return s != c.containerSettings.end() && s->second.locked;
+}
+
+// One container's line and everything kept for it: settings, power
+// management record, cache-pool mode and the tasks running on it.
+void forgetContainer(ControllerState& c, uint32_t number)
+{
+    c.objects.erase("ld" + std::to_string(number));
     c.containerSettings.erase(number);
     c.pmRecords.erase(number);
     c.poolCacheMode.erase(number);
@@ -280,6 +305,34 @@ void destroyContainer(ControllerState& c, const CtRequest& q, CtReply& r)
         const bool containerJob = t->second.job >= 100 && t->second.job != 400;
         t = containerJob && t->second.object == number ? c.tasks.erase(t) : std::next(t);
     }
+}
+
+// CT 17: the container goes with what it holds: its partitions, legs and list
+// entries (all computed from its description line), its settings, power
+// management record, cache-pool mode and the tasks running on it. A RAID
+// volume takes its member containers with it, as a two-level container takes
+// its legs: the library hides them at numbers above the accessible ones when
+// it builds the volume, so once the volume is gone no command could reach
+// them or free their space. Parameter 2 is 2 for a forced destruction; a
+// locked container, or a locked member, is refused unless forced. The
+// controller's container-delete events follow from the transport, which sees
+// the containers go.
+void destroyContainer(ControllerState& c, const CtRequest& q, CtReply& r)
+{
+    keepCtRequest(c, q);
+    const uint32_t number = q.param[0];
+    if (c.objects.count("ld" + std::to_string(number)) == 0) {
+        r.status = kNotFound;
+        return;
+    }
+    std::vector<uint32_t> going = containerMembersOf(c, number);
+    going.insert(going.begin(), number);
+    if (q.param[2] != 2 && std::any_of(going.begin(), going.end(), [&](uint32_t n) { return isLocked(c, n); })) {
+        r.status = 3;
+        return;
+    }
+    for (uint32_t n : going)
+        forgetContainer(c, n);
     ++c.configAge;
     r.status = 59;
 }

@@ -2,8 +2,9 @@
 // record, 221 sent in its full 1068-byte form) for every request kind the
 // library builds, and the logical-drive request of CT 237 for every RAID type
 // code. A request the controller can build joins the configuration as a
-// container of the description, placed after what its members already hold;
-// the configuration view then shows it like a described one.
+// container of the description, its members where the request places them
+// (or after what their drives already hold) with the size it names; the
+// configuration view then shows it like a described one.
 #include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/fw/Configuration.h"
 #include "platform/hostsim/fw/ContainerTransport.h"
@@ -26,6 +27,8 @@ constexpr uint32_t kCannotBuild = 2;
 constexpr uint32_t kOpt2WideRaid10Halves = 0x10;
 
 constexpr size_t kLdHeaderBytes = 64;
+// A member start the library leaves to the controller.
+constexpr uint32_t kAnyStart = 0xFFFFFFFFu;
 constexpr size_t kPairBytes = 8;
 constexpr size_t kTripleBytes = 12;
 constexpr size_t kMirrorPairBytes = 16;
@@ -39,7 +42,7 @@ struct Wanted {
     uint64_t sizeBlocks = 0;        // 0: what the members hold
     uint32_t legs = 0;              // two-level containers
     std::string name;
-    std::vector<uint64_t> starts;   // member start blocks asked for (CT 237)
+    std::vector<uint64_t> starts;   // member start blocks asked for
     bool reedSolomon = false;       // RAID-6 and RAID-60 of the Reed-Solomon codes
 };
 
@@ -190,7 +193,7 @@ void createContainer(ControllerState& c, const CtRequest& q, CtReply& r)
     }
     if (kind->stripeAt != 0)
         w.stripeBlocks = in.u32(kind->stripeAt);
-    if (kind->sizeLowAt != 0 && !twoLevel(kind->level))
+    if (kind->sizeLowAt != 0)
         w.sizeBlocks = uint64_t{in.u32(kind->sizeHighAt)} << 32 | in.u32(kind->sizeLowAt);
     const size_t secondHalf = (c.optionWord[1] & kOpt2WideRaid10Halves) != 0 ? 64 : 24;
     const ConfigView v = configurationOf(c);
@@ -208,7 +211,12 @@ void createContainer(ControllerState& c, const CtRequest& q, CtReply& r)
         if (!driveOfSlice(v, slice, &handle))
             return;
         w.members.push_back(handle);
+        w.starts.push_back(in.u32(kind->count == Count::MirrorPairs ? at + 8 + 4 * (i % 2) : at + 4));
     }
+    // Each member starts where the request places it; a start of all ones
+    // leaves every member to follow what its drive holds.
+    if (std::find(w.starts.begin(), w.starts.end(), kAnyStart) != w.starts.end())
+        w.starts.clear();
     r.status = addContainer(c, w);
 }
 

@@ -206,8 +206,9 @@ TEST_F(DeadPartitionMorphTest, DeletingSegmentsAndContainerSize)
     // More segments than one request carries.
     EXPECT_EQ(thrownBy([&] { CT_DeletePartitions(ctx, 0x0AAAAAAB, segments); }), FSA_STS_BAD_PARAMETER);
 
-    // ld0: RAID-5 over three extents of the smallest usable size.
-    const uint64_t extent = (146ull * 1024 * 1024 * 2 - 128 - 2048) / 128 * 128;
+    // ld0: RAID-5 over three extents of the smallest usable size, in whole
+    // stripes of 256 KB.
+    const uint64_t extent = (146ull * 1024 * 1024 * 2 - 128 - 2048) / 128 * 128 / 512 * 512;
     EXPECT_EQ(CT_GetContainerSize(ctx, 0), 2 * extent * 512);
     EXPECT_EQ(thrownBy([&] { CT_GetContainerSize(ctx, 5); }), 11u);
 }

@@ -495,7 +495,7 @@ TEST_F(DumpTest, ContainerTypeNames)
         {kMirror, 17, " 0   RAID1E   512MB"},     {kMirror, 18, " 0   RAID6    512MB"},
         {kMirror, 19, " 0   ???      512MB"},     {kMirror, 5, "0       SSRW"},
         {kMirror, 6, "0       SSRO"},             {kTwoLevel, 3, "0     STRIPE   2.0GB         NO  RW\n"},
-        {kTwoLevel, 2, "0     MIRROR 1022.9MB         NO  RW\n"},
+        {kTwoLevel, 2, "0     MIRROR 1022.8MB         NO  RW\n"},
         // Pass-through is a type of a container made of partitions only.
         {kTwoLevel, 8, "0        ???   2.0GB         NO  RW\n"},
     };

@@ -203,7 +203,7 @@ TEST_F(PartitionCacheTest, UnplacedRecordsFollowInTableOrder)
 {
     FSAAPI_CONTEXT* ctx = begin("adapter0.drive0 = 0:0 sas 146G\nadapter0.drive1 = 0:1 sas 146G\n"
                                 "adapter0.drive2 = 0:2 sas 146G\nadapter0.drive3 = 0:3 sas 146G\n"
-                                "adapter0.ld0 = raid10 0:0,0:1,0:2,0:3\n");
+                                "adapter0.ld0 = raid10 0:0,0:1,0:2,0:3 stripe=64K\n");
     ASSERT_NE(ctx, nullptr);
     const std::vector<Entry> list = sortedList(ctx);
     ASSERT_EQ(list.size(), 6u);

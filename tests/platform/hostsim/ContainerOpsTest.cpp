@@ -2,6 +2,7 @@
 // settings and statistics, checked byte for byte against their layouts.
 #include "RawFibTest.h"
 #include "platform/hostsim/desc/Description.h"
+#include "platform/hostsim/fw/Configuration.h"
 #include "platform/hostsim/fw/Partitions.h"
 
 #include <cstring>
@@ -166,6 +167,74 @@ TEST_F(ContainerOpsTest, DestroyTakesTheContainerAndTellsOfIt)
     EXPECT_EQ(getLe32(notify), 1u);
     EXPECT_EQ(getLe32(notify + 8), 16u);
     EXPECT_EQ(getLe32(notify + 12), 2u);
+}
+
+// A RAID volume is one logical drive to its user: its member containers,
+// hidden at numbers above the accessible ones, go with it (a locked one
+// only when forced), their space free again and their settings gone.
+TEST_F(ContainerOpsTest, DestroyingARaidVolumeTakesItsMembers)
+{
+    const int fd = openAdapter(std::string(kTwoContainers) + "drive3 = 0:3 sas 146G\ndrive4 = 0:4 sas 146G\n"
+                                                             "ld61 = raid1 0:3,0:4 size=100M host=none\n"
+                                                             "ld60 = raid1 0:3,0:4 size=200M host=none\n"
+                                                             "ld1 = volume ld61,ld60\n");
+    ControllerState& c = sim().controller(0);
+    EXPECT_EQ(word(command(fd, 50, 60).data(), 2), 11u);  // a member locked
+    EXPECT_EQ(word(command(fd, 111, 61, 0, 0, std::vector<uint8_t>(28, 1)).data(), 2), 264u);
+    const auto destroy = [&](uint32_t force) {
+        std::vector<uint8_t> fib = request(2, 17);
+        setWord(fib.data(), 2, 1);
+        setWord(fib.data(), 4, force);
+        return word(send(fd, fib).data(), 2);
+    };
+    const auto before = c.objects;
+    EXPECT_EQ(destroy(0), 3u);
+    EXPECT_EQ(c.objects, before);
+    EXPECT_EQ(destroy(2), 59u);
+    for (const char* key : {"ld1", "ld60", "ld61"})
+        EXPECT_EQ(c.objects.count(key), 0u) << key;
+    EXPECT_EQ(c.objects.count("ld0"), 1u);
+    EXPECT_EQ(c.objects.count("ld2"), 1u);
+    EXPECT_EQ(c.containerSettings.count(60), 0u);
+    EXPECT_EQ(c.containerSettings.count(61), 0u);
+    // Only the mirror's and the stripe's partitions are left: 0:3 and 0:4
+    // are free for the next container.
+    for (const PartitionView& p : partitionsOf(c))
+        EXPECT_TRUE(p.firstNumber == 0 || p.firstNumber == 2) << p.firstNumber;
+    // The controller tells of each container that went.
+    std::vector<uint32_t> deleted;
+    for (const std::vector<uint8_t>& aif : c.pendingAif)
+        if (getLe32(aif.data() + 32 + 8) == 16)
+            deleted.push_back(getLe32(aif.data() + 32 + 12));
+    EXPECT_EQ(deleted, (std::vector<uint32_t>{1, 60, 61}));
+}
+
+// The logical-device record's name field is 16 characters wide: a label
+// that fills it has no terminator, one that is longer is cut to it.
+TEST_F(ContainerOpsTest, ALabelFillsTheRecordsSixteenCharacterName)
+{
+    const int fd = openAdapter(kTwoContainers);
+    struct Case {
+        std::string label;
+        std::string shown;
+    };
+    const Case cases[] = {
+        {"Fifteen chars!!", "Fifteen chars!!"},
+        {"SixteenCharsName", "SixteenCharsName"},
+        {"SeventeenCharName", "SeventeenCharNam"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.label);
+        EXPECT_EQ(word(command(fd, 131, 2, 0, 0, std::vector<uint8_t>(k.label.begin(), k.label.end())).data(), 2),
+                  218u);
+        std::vector<uint8_t> fib = command(fd, 234, kFirstLogDevHandle + 2, 1, 432);
+        EXPECT_EQ(word(fib.data(), 2), 218u);
+        const char* name = reinterpret_cast<const char*>(fib.data() + kData + 296);
+        EXPECT_EQ(std::string(name, strnlen(name, 16)), k.shown);
+        EXPECT_EQ(fib[kData + 312], 0u);
+        fib = command(fd, 130, 2, 0, 16);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(fib.data() + kData), k.shown.size()), k.shown);
+    }
 }
 
 TEST_F(ContainerOpsTest, DeadMembersShowInThePartitionRecordsUntilRestored)

@@ -309,4 +309,86 @@ TEST_F(CreationTest, LogicalDriveRequestsOfEveryLevel)
     EXPECT_EQ(sim().controller(0).objects.at("ld7").find("name="), std::string::npos);
 }
 
+// A size the request names is the container's: every member, in every leg
+// alike, gets the extent that holds it, starting where the request says.
+// The sizes are those the library sends for 1000 MB (and one the stripe
+// does not divide).
+TEST_F(CreationTest, SizedRequestsGiveEveryMemberTheExtentTheyName)
+{
+    fd = openAdapter(vyntest::readFile(fixturePath("eight-drives.conf")));
+    struct Row {
+        const char* what;
+        uint32_t code;  // CT 237 RAID type code, or 0x100 + CT 179 kind
+        uint16_t n;
+        uint16_t legs;
+        uint64_t size;
+        uint64_t extent;
+        uint64_t blocks;  // what the container then holds
+    };
+    const Row rows[] = {
+        {"RAID-1E of three", 5, 3, 0, 2048256, 1365504, 2048256},
+        {"RAID-10 of four", 4, 4, 2, 2048000, 1024000, 2048000},
+        {"RAID-50 of two legs of three", 8, 6, 2, 2048000, 512000, 2048000},
+        {"RAID-60 of two legs of four", 12, 8, 2, 2048000, 512000, 2048000},
+        {"RAID-5 of three", 7, 3, 0, 2048000, 1024000, 2048000},
+        {"RAID-0 of two, short of a whole stripe", 2, 2, 0, 2000, 1024, 2048},
+        {"RAID-10 of four (container request)", 0x100 + 10, 4, 2, 2048000, 1024000, 2048000},
+        {"RAID-50 of two legs of three (container request)", 0x100 + 14, 6, 2, 2048000, 512000, 2048000},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        sim().controller(0).objects.erase("ld1");
+        if (row.code < 0x100) {
+            std::vector<uint8_t> h(128 + 12 * row.n, 0);
+            h[0] = 1;
+            h[8] = static_cast<uint8_t>(row.code);
+            putLe32(h.data() + 12, 1);
+            putLe16(h.data() + 26, 512);
+            putLe16(h.data() + 28, row.legs);
+            putLe16(h.data() + 30, row.n);
+            putLe32(h.data() + 32, static_cast<uint32_t>(row.size));
+            for (uint16_t i = 0; i < row.n; ++i) {
+                putLe32(h.data() + 64 + 12 * i, i);
+                putLe32(h.data() + 64 + 12 * i + 4, 2048);
+            }
+            ASSERT_EQ(send(237, h), 305u);
+        } else {
+            // Stripe 512 blocks; RAID-10 pairs alternate between the halves.
+            std::vector<uint8_t> r(1068, 0);
+            putLe32(r.data(), row.code - 0x100);
+            putLe32(r.data() + 4, 1);
+            if (row.code == 0x100 + 10) {
+                putLe32(r.data() + 32, 2);
+                putLe32(r.data() + 12, 512);
+                putLe32(r.data() + 8, static_cast<uint32_t>(row.size));
+                for (uint32_t i = 0; i < row.n; ++i)
+                    pair(r, 40 + 8 * (i / 2) + (i % 2 != 0 ? 64 * 8 : 0), i, 2048);
+            } else {
+                putLe16(r.data() + 32, row.legs);
+                putLe16(r.data() + 34, static_cast<uint16_t>(row.n / row.legs));
+                putLe32(r.data() + 28, 512);
+                putLe32(r.data() + 24, static_cast<uint32_t>(row.size));
+                for (uint32_t i = 0; i < row.n; ++i)
+                    pair(r, 40 + 8 * i, i, 2048);
+            }
+            ASSERT_EQ(sendFull(221, r), 305u);
+        }
+        const LogDevView* made = container(1);
+        ASSERT_NE(made, nullptr);
+        EXPECT_EQ(made->blocks, row.blocks);
+        std::vector<const LogDevView*> holders = legsOf(*made);
+        EXPECT_EQ(holders.size(), size_t{row.legs});
+        if (holders.empty())
+            holders.push_back(made);
+        size_t drives = 0;
+        for (const LogDevView* holder : holders)
+            for (const LogDevView::Member& m : holder->members) {
+                EXPECT_EQ(m.start, 2048u);
+                EXPECT_EQ(m.blocks, row.extent);
+                ++drives;
+            }
+        EXPECT_EQ(drives, row.n);
+    }
+}
+
 }  // namespace

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -347,6 +348,35 @@ TEST_F(PersistenceTest, AStateFileOfAnEarlierBuildReadsIntoTheSameConfiguration)
     EXPECT_EQ(c.tasks.at(4).status, ControllerState::Task::kRunning);
     EXPECT_EQ(c.objects.at("ld3"), "raid1 0:6,0:7 name=Made");
     EXPECT_EQ(dumpView(configurationOf(c)), vyntest::readFile(fixturePath("earlier-state.view")));
+}
+
+// main-state.adapter0.state was written by the simulator as it stood before
+// sized two-level and RAID-1E containers kept their size, on `default`,
+// by: CREATE 1000 MB RAID 1E on 0:4-0:6 and RAID 10 on 0:4-0:7, RAID 1 of
+// 100 and 200 MB on 0:4-0:5 joined into a RAID volume, and SETNAME of
+// "Data" to a name of 16 characters. It still loads, and its containers now
+// hold what their creations asked for.
+TEST_F(PersistenceTest, AStateFileOfTheFormerSizesLoadsWithTheSizesAskedFor)
+{
+    std::filesystem::create_directories(hostFile("/var/lib/hostsim"));
+    vyntest::writeFile(hostFile("/var/lib/hostsim/adapter0.state"),
+                       vyntest::readFile(fixturePath("main-state.adapter0.state")));
+    startSimulator(defaultDescriptionText());
+    ASSERT_TRUE(sim().ok()) << sim().message();
+    const ControllerState& c = sim().controller(0);
+    EXPECT_EQ(c.generation, 11u);
+    EXPECT_EQ(c.objects.at("ld3"), "volume ld61,ld60 host=exposed");
+    ASSERT_EQ(c.containerSettings.count(0), 1u);
+    EXPECT_EQ(c.containerSettings.at(0).name, "SixteenCharsName");
+    const ConfigView v = configurationOf(c);
+    std::map<uint32_t, uint64_t> blocks;
+    for (const LogDevView& l : v.logDevs)
+        blocks[l.number] = l.blocks;
+    EXPECT_EQ(blocks[1], 2048256u);  // 1000 MB of RAID 1E, as the library aligned it
+    EXPECT_EQ(blocks[2], 2048000u);  // 1000 MB of RAID 10
+    EXPECT_EQ(blocks[3], 614400u);   // 100 + 200 MB
+    EXPECT_EQ(blocks[61], 204800u);
+    EXPECT_EQ(blocks[60], 409600u);
 }
 
 // A value of another form for a key of the state file, or "" when the key's

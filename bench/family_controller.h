@@ -32,12 +32,15 @@ inline std::vector<_tagFSA_ADAPTER_ENUM_INFO> listedControllers()
 }
 
 // Runs `body(adapter)` over the built tree of the first controller of
-// `description`; the run is skipped when the tree does not hold `drives`
-// hard drives, so that a figure never stands for a smaller controller.
-template <typename Body>
-void onBuiltController(benchmark::State& state, const std::string& description, unsigned drives, Body body)
+// `description`, after `prepare(sim)` has set what the description does not
+// say; the run is skipped when the tree does not hold `drives` hard drives,
+// so that a figure never stands for a smaller controller.
+template <typename Prepare, typename Body>
+void onBuiltController(benchmark::State& state, const std::string& description, unsigned drives, Prepare prepare,
+                       Body body)
 {
-    fsabench::onSimulator(state, description, [&](vyn::hostsim::Simulator&) {
+    fsabench::onSimulator(state, description, [&](vyn::hostsim::Simulator& sim) {
+        prepare(sim);
         const std::vector<_tagFSA_ADAPTER_ENUM_INFO> records = listedControllers();
         if (records.empty()) {
             state.SkipWithError("no controller listed");
@@ -53,6 +56,12 @@ void onBuiltController(benchmark::State& state, const std::string& description, 
         adapter->deleteAllChildren();
         delete adapter;
     });
+}
+
+template <typename Body>
+void onBuiltController(benchmark::State& state, const std::string& description, unsigned drives, Body body)
+{
+    onBuiltController(state, description, drives, [](vyn::hostsim::Simulator&) {}, body);
 }
 
 }  // namespace familybench

@@ -14,6 +14,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -25,10 +29,12 @@ namespace {
 
 constexpr unsigned kBuses = 4;
 
-std::string description(unsigned drives)
+// With `persist` the controller lives in state files under the host root, as
+// it does for a vynconf process.
+std::string description(unsigned drives, bool persist = false)
 {
     const unsigned perBus = drives / kBuses;
-    std::string text = "adapters = 1\nhostsim.persist = 0\n[adapter0]\n";
+    std::string text = persist ? "adapters = 1\n[adapter0]\n" : "adapters = 1\nhostsim.persist = 0\n[adapter0]\n";
     // Room for every drive and, on the first two buses, an enclosure after them.
     for (unsigned b = 0; b < kBuses; ++b)
         text += "bus" + std::to_string(b) + " = sas " + std::to_string(perBus + 1) + "\n";
@@ -97,8 +103,70 @@ void family_system_xml(benchmark::State& state)
     });
 }
 
+// A vynconf process on a host root that earlier ones left: each round makes
+// the simulator anew over the persisted state files and node registry, as a
+// new process does at its first firmware call, and runs GETCONFIG 1 AL. The
+// start-up of the simulator is part of the round. `registry_reads` is how
+// often a round read the node registry file: once, when nothing changed it.
+void family_getconfig_process(benchmark::State& state)
+{
+    const unsigned drives = static_cast<unsigned>(state.range(0));
+    fsabench::onHostRoot(state, [&] {
+        const std::string root = std::getenv("VYN_HOST_ROOT");
+        std::filesystem::create_directories(root + "/var/log");
+        StorLibInit library;
+        const std::string text = description(drives, true);
+        std::FILE* out = std::tmpfile();
+        if (out == nullptr) {
+            state.SkipWithError("no output file");
+            return;
+        }
+        // An earlier process seeded the state and registered the nodes.
+        {
+            vyn::hostsim::Simulator first(text);
+            first.setSleepScale(0);
+            first.install();
+            if (runVynconf({"vynconf", "GETCONFIG", "1", "AL"}, createStorageLibrary, out) != 0) {
+                state.SkipWithError("the command failed");
+                std::fclose(out);
+                return;
+            }
+        }
+        uint64_t reads = 0;
+        int64_t bytes = 0;
+        for (auto _ : state) {
+            std::rewind(out);
+            if (::ftruncate(::fileno(out), 0) != 0) {
+                state.SkipWithError("output file not emptied");
+                break;
+            }
+            vyn::hostsim::Simulator sim(text);
+            sim.setSleepScale(0);
+            sim.install();
+            const int code = runVynconf({"vynconf", "GETCONFIG", "1", "AL"}, createStorageLibrary, out);
+            reads += sim.nodeReads();
+            std::fflush(out);
+            bytes += std::ftell(out);
+            if (code != 0) {
+                state.SkipWithError("the command failed");
+                break;
+            }
+            state.PauseTiming();
+            clearLogs(root);
+            state.ResumeTiming();
+        }
+        std::fclose(out);
+        state.counters["registry_reads"] =
+            benchmark::Counter(static_cast<double>(reads), benchmark::Counter::kAvgIterations);
+        state.SetBytesProcessed(bytes);
+        state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * drives);
+        state.SetComplexityN(drives);
+    });
+}
+
 }  // namespace
 
+BENCHMARK(family_getconfig_process)->Arg(64)->Arg(128)->Arg(256)->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond);
 BENCHMARK(family_getconfig)->Arg(32)->Arg(64)->Arg(128)->Arg(256)->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond);
 BENCHMARK(family_system_xml)->Arg(32)->Arg(64)->Arg(128)->Arg(256)->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -94,7 +94,13 @@ SimHostIo::SimHostIo(const std::string& descriptionText, const std::string& sour
     store_ = std::make_unique<StateStore>(root_, persist_);
     provisionHostText(root_, driver_, initial_.empty() ? -1 : static_cast<int>(initial_.rbegin()->first));
     seedControllers();
+    // Every process registers the same nodes at start: as one batch, which
+    // changes nothing once they are there.
+    std::vector<GatheredNode> startup;
+    gathering_ = &startup;
     registerDevices();
+    gathering_ = nullptr;
+    registerNodes(startup);
 }
 
 SimHostIo::~SimHostIo()
@@ -232,6 +238,12 @@ std::vector<NodeEntry> SimHostIo::nodes()
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return store_->nodes();
+}
+
+uint64_t SimHostIo::nodeReads() const
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return store_->nodeReads();
 }
 
 size_t SimHostIo::openNodeCount() const
@@ -444,6 +456,33 @@ int SimHostIo::stat(const char* path, struct stat* st)
     return 0;
 }
 
+size_t SimHostIo::registerNodes(const std::vector<GatheredNode>& wanted)
+{
+    std::vector<NodeEntry> entries;
+    entries.reserve(wanted.size());
+    for (const GatheredNode& g : wanted)
+        entries.push_back(g.entry);
+    const std::vector<NodeEntry> added = store_->addNodes(entries);
+    for (const NodeEntry& e : added) {
+        mode_t mode = 0;
+        for (const GatheredNode& g : wanted)
+            if (g.entry.path == e.path) {
+                mode = g.mode;
+                break;
+            }
+        // An empty placeholder, so that listings of the directory see the node.
+        const std::string host = root_ + e.path;
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(host).parent_path(), ec);
+        const int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::fchmod(fd, mode & 07777);
+            ::close(fd);
+        }
+    }
+    return added.size();
+}
+
 int SimHostIo::mknod(const char* path, mode_t mode, dev_t dev)
 {
     if (path == nullptr) {
@@ -455,28 +494,19 @@ int SimHostIo::mknod(const char* path, mode_t mode, dev_t dev)
         return -1;
     }
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    StateStore::Guard guard(*store_);
-    std::vector<NodeEntry> nodes = store_->readNodes();
-    for (const NodeEntry& e : nodes)
-        if (e.path == path) {
-            errno = EEXIST;
-            return -1;
-        }
-    NodeEntry e;
-    e.path = path;
-    e.type = S_ISCHR(mode) ? 'c' : 'b';
-    e.major = ::major(dev);
-    e.minor = ::minor(dev);
-    nodes.push_back(e);
-    store_->writeNodes(nodes);
-    // An empty placeholder, so that listings of the directory see the node.
-    const std::string host = root_ + e.path;
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(host).parent_path(), ec);
-    const int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-        ::fchmod(fd, mode & 07777);
-        ::close(fd);
+    GatheredNode g;
+    g.entry.path = path;
+    g.entry.type = S_ISCHR(mode) ? 'c' : 'b';
+    g.entry.major = ::major(dev);
+    g.entry.minor = ::minor(dev);
+    g.mode = mode;
+    if (gathering_ != nullptr) {
+        gathering_->push_back(g);
+        return 0;
+    }
+    if (registerNodes({g}) == 0) {
+        errno = EEXIST;
+        return -1;
     }
     return 0;
 }
@@ -488,15 +518,9 @@ int SimHostIo::unlink(const char* path)
         return -1;
     }
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    StateStore::Guard guard(*store_);
-    std::vector<NodeEntry> nodes = store_->readNodes();
-    for (auto it = nodes.begin(); it != nodes.end(); ++it) {
-        if (it->path == path) {
-            nodes.erase(it);
-            store_->writeNodes(nodes);
-            ::unlink((root_ + path).c_str());
-            return 0;
-        }
+    if (store_->removeNode(path)) {
+        ::unlink((root_ + path).c_str());
+        return 0;
     }
     return RealHostIo::unlink(path);
 }

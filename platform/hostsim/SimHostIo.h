@@ -58,6 +58,8 @@ public:
     void clearRequests();
     void reset();
     std::vector<NodeEntry> nodes();
+    // How often this simulator has read the node registry file.
+    uint64_t nodeReads() const;
     uint64_t clockMs() const;
     void setSleepScale(unsigned percent) { sleepScale_.store(percent); }
     size_t openNodeCount() const;
@@ -110,6 +112,14 @@ private:
     int queryDisk(ControllerState& c, uint8_t* bytes, Request& r);
     int deleteDisk(ControllerState& c, uint8_t* bytes, Request& r);
     void registerDevices();
+    // A node mknod registers, with the mode of its placeholder file.
+    struct GatheredNode {
+        NodeEntry entry;
+        mode_t mode = 0;
+    };
+    // Registers those of `wanted` not registered yet, in one change of the
+    // registry, each with its placeholder; returns how many it added.
+    size_t registerNodes(const std::vector<GatheredNode>& wanted);
     // Binds an sg or sd node to its device; false when none answers there.
     bool bindDeviceNode(const NodeEntry& node, OpenNode& bind);
     // Remembers a host file whose writes the host acts on.
@@ -151,6 +161,8 @@ private:
     std::atomic<uint64_t> clockMs_{0};
     bool realClock_ = false;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    // While set (at start-up), mknod gathers its nodes here for one batch.
+    std::vector<GatheredNode>* gathering_ = nullptr;
     std::vector<DeviceSlot> generic_;                     // /dev/sgM -> device
     // (controller, container) -> the host's disk number k: sda is 0, the host's
     // own; /dev/<diskName(k)> is b 8 16k.

@@ -6,6 +6,7 @@
 #include "platform/hostsim/Transport.h"
 #include "platform/hostsim/fw/DriveRequests.h"
 #include "platform/hostsim/fw/Enclosures.h"
+#include "platform/hostsim/state/Derived.h"
 
 #include <fcntl.h>
 #include <scsi/sg.h>
@@ -37,8 +38,10 @@ constexpr uint32_t kContainerAdded = 15;
 constexpr uint32_t kContainerDeleted = 16;
 
 // The controller's containers ("ldK" lines) by number, ascending, with their
-// lines.
-std::vector<std::pair<unsigned, std::string>> containerLinesOf(const ControllerState& c)
+// lines. Kept per revision of the object lines (keptView): a request that
+// changes no line costs no copy.
+using ContainerLines = std::vector<std::pair<unsigned, std::string>>;
+ContainerLines containerLinesOf(const ControllerState& c)
 {
     std::vector<std::pair<unsigned, std::string>> out;
     const auto& lines = c.objects.map();
@@ -505,7 +508,8 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
     c.clockMs = clockMs_.load();
     // Containers come, go and change only with a change of the object lines.
     const uint64_t linesBefore = c.objects.revision();
-    const std::vector<std::pair<unsigned, std::string>> containersBefore = containerLinesOf(c);
+    const std::shared_ptr<const ContainerLines> kept = keptView<containerLinesOf>(c);
+    const ContainerLines& containersBefore = *kept;
     const std::map<uint32_t, ControllerState::Task> tasksBefore = c.tasks;
     FibCall call(c, bytes, size);
     r.unhandled = !dispatcher_.dispatch(call);
@@ -532,7 +536,8 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
     // The controller tells of containers that came (15), went (16) or
     // changed (4) with the request, as it finally stood.
     if (c.objects.revision() != linesBefore) {
-        const std::vector<std::pair<unsigned, std::string>> containersAfter = containerLinesOf(c);
+        const std::shared_ptr<const ContainerLines> keptAfter = keptView<containerLinesOf>(c);
+        const ContainerLines& containersAfter = *keptAfter;
         const auto byNumber = [](const std::pair<unsigned, std::string>& a, unsigned n) { return a.first < n; };
         const auto find = [&byNumber](const std::vector<std::pair<unsigned, std::string>>& in, unsigned n) {
             auto it = std::lower_bound(in.begin(), in.end(), n, byNumber);

@@ -51,6 +51,8 @@ public:
 
     // Lines of the node registry.
     std::vector<std::string> nodeLines();
+    // How often the node registry file has been read since this simulator was made.
+    uint64_t nodeReads() const { return io_->nodeReads(); }
     size_t openNodeCount() const { return io_->openNodeCount(); }
     uint64_t clockMs() const { return io_->clockMs(); }
     void setSleepScale(unsigned percent) { io_->setSleepScale(percent); }

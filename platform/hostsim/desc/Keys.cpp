@@ -84,7 +84,11 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.jbod_driver", KeyType::Boolean, "0", "1: the host's flags text of this adapter says SUPPORTED_JBOD"},
         {"adapter#.max_containers", KeyType::Integer, "64", "CT 4 status: the maximum container count"},
         {"adapter#.accessible_containers", KeyType::Integer, "32", "CT 4 result word 1: containers the host can reach"},
-        {"adapter#.partitions", KeyType::Integer, "128", "CT 4 result word 2: the partition limit"},
+        // The library counts every partition and every free region of a drive
+        // against it, so the default leaves room for the drives of a large
+        // controller; 256 is the limit the library's own refusal names.
+        {"adapter#.partitions", KeyType::Integer, "256",
+         "CT 4 result word 2: the partition limit (partitions and free regions)"},
         // container transport, heat sensor, cache policy, dynamic properties
         {"adapter#.bus_info", KeyType::Text, "enhanced", "enhanced: class 3 sub-command 12 answers; legacy: only 9"},
         {"adapter#.device_probe", KeyType::Text, "enhanced", "enhanced: class 3 sub-command 11 answers; legacy: only 5"},

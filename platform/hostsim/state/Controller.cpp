@@ -174,7 +174,7 @@ uint64_t ControllerState::savedDigest() const
       << pauseReleaseMs << pauseReleaseAtMs << alarm << alarmSoundTime << resetCount << battery << batteryValid
       << batteryStatus << nvramState << batteryState << batteryReconditions << batteryReplacements << newBatteryValue
       << copyback << statisticsResets << ppiClears << nvlogEntries << deadDriveVersion
-      << deadDriveEntries << driveErrorEntries << driveErrorVersion << historyText << archiveText << archiveChunk << historyStart
+      << deadDriveEntries << driveErrorEntries << driveErrorVersion << historyText.digest() << archiveText.digest() << archiveChunk << historyStart
       << ppiEntries << reconfigs << jbodDriver << maxContainers << accessibleContainers << partitions
       << legacyBusInfo << legacyDeviceProbe << multipacket << packetSize << containerRecord << heatSensor[0] << heatSensor[1]
       << heatSensor[2] << cachePolicy << propertiesMask << properties << propertiesReject.size();
@@ -208,6 +208,20 @@ uint64_t ControllerState::savedDigest() const
         d << id << image.digest;
     d << generation << clockMs;
     return d.value();
+}
+
+uint64_t BulkText::digest() const
+{
+    if (!hashed_) {
+        uint64_t hash = 0xCBF29CE484222325ULL;
+        for (char ch : text_) {
+            hash ^= static_cast<uint8_t>(ch);
+            hash *= 0x100000001B3ULL;
+        }
+        digest_ = hash;
+        hashed_ = true;
+    }
+    return digest_;
 }
 
 uint64_t flashDigest(const std::vector<uint8_t>& bytes)

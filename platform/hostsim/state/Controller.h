@@ -137,6 +137,51 @@ private:
     uint64_t revision_;
 };
 
+// A bulk text of the state (the console and archive logs: megabytes on a long
+// run) with the digest of its bytes kept until the text changes, so that the
+// test whether a request changed the state costs the same however long the
+// text is. It changes only through the members below, each of which drops
+// the kept digest.
+class BulkText {
+public:
+    BulkText() = default;
+    explicit BulkText(std::string text) : text_(std::move(text)) {}
+    BulkText& operator=(std::string text)
+    {
+        text_ = std::move(text);
+        hashed_ = false;
+        return *this;
+    }
+    BulkText& operator+=(const std::string& more)
+    {
+        text_ += more;
+        hashed_ = false;
+        return *this;
+    }
+    void clear()
+    {
+        text_.clear();
+        hashed_ = false;
+    }
+
+    const std::string& str() const { return text_; }
+    operator const std::string&() const { return text_; }
+    size_t size() const { return text_.size(); }
+    bool empty() const { return text_.empty(); }
+    const char* data() const { return text_.data(); }
+    const char* c_str() const { return text_.c_str(); }
+    // FNV-1a 64 of the bytes, computed once per change.
+    uint64_t digest() const;
+
+    friend bool operator==(const BulkText& a, const std::string& b) { return a.text_ == b; }
+    friend bool operator!=(const BulkText& a, const std::string& b) { return a.text_ != b; }
+
+private:
+    std::string text_;
+    mutable uint64_t digest_ = 0;
+    mutable bool hashed_ = false;
+};
+
 // The typed state of one simulated controller: every firmware reply is
 // computed from it when asked.
 struct ControllerState {
@@ -212,8 +257,8 @@ struct ControllerState {
     uint32_t driveErrorVersion = 3;
     // History (CT 189) and monitor-archive (CT 231) text, and the bytes one
     // archive entry read returns at most.
-    std::string historyText;
-    std::string archiveText;
+    BulkText historyText;
+    BulkText archiveText;
     uint32_t archiveChunk = 432;
     // The older history log (a controller without option word 1 bit
     // 0x10000) serves the history text line by line (CT 189, 57); lines
@@ -435,8 +480,9 @@ struct ControllerState {
 
     // A 64-bit digest of everything toText writes but the generation: equal
     // digests before and after a request mean there is nothing new to save.
-    // The object lines enter by their revision, so the digest costs the same
-    // however many drives and containers there are.
+    // The object lines enter by their revision and the log texts by their kept
+    // digests, so the digest costs the same however many drives and
+    // containers there are and however long the logs have grown.
     uint64_t savedDigest() const;
 };
 

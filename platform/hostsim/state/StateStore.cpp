@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include <iterator>
 #include <sstream>
 #include <string_view>
+#include <unordered_set>
 
 namespace vyn::hostsim {
 
@@ -318,19 +320,50 @@ void StateStore::save(ControllerState& live)
         stamps_[live.index] = st;
 }
 
-std::vector<NodeEntry> StateStore::parseNodes(const std::string& text) const
+namespace {
+
+// The next field of a registry line, blanks skipped; empty at its end.
+std::string_view nextField(std::string_view& line)
+{
+    size_t from = 0;
+    while (from < line.size() && (line[from] == ' ' || line[from] == '\t' || line[from] == '\r'))
+        ++from;
+    size_t to = from;
+    while (to < line.size() && line[to] != ' ' && line[to] != '\t' && line[to] != '\r')
+        ++to;
+    const std::string_view field = line.substr(from, to - from);
+    line.remove_prefix(to);
+    return field;
+}
+
+bool parseUnsigned(std::string_view field, unsigned& out)
+{
+    const char* end = field.data() + field.size();
+    const auto result = std::from_chars(field.data(), end, out);
+    return !field.empty() && result.ec == std::errc() && result.ptr == end;
+}
+
+}  // namespace
+
+// One line per node; a line that is not `<path> c|b <major> <minor>` is
+// passed over.
+std::vector<NodeEntry> StateStore::parseNodes(const std::string& text)
 {
     std::vector<NodeEntry> nodes;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream ls(line);
+    std::string_view rest(text);
+    while (!rest.empty()) {
+        const size_t nl = rest.find('\n');
+        std::string_view line = rest.substr(0, nl);
+        rest.remove_prefix(nl == std::string_view::npos ? rest.size() : nl + 1);
+        const std::string_view path = nextField(line);
+        const std::string_view type = nextField(line);
         NodeEntry e;
-        std::string type;
-        if (ls >> e.path >> type >> e.major >> e.minor && type.size() == 1 && (type[0] == 'c' || type[0] == 'b')) {
-            e.type = type[0];
-            nodes.push_back(e);
-        }
+        if (path.empty() || type.size() != 1 || (type[0] != 'c' && type[0] != 'b') ||
+            !parseUnsigned(nextField(line), e.major) || !parseUnsigned(nextField(line), e.minor))
+            continue;
+        e.path.assign(path);
+        e.type = type[0];
+        nodes.push_back(std::move(e));
     }
     return nodes;
 }
@@ -386,10 +419,61 @@ std::vector<NodeEntry> StateStore::readNodes()
 {
     if (!persist_)
         return memoryNodes_;
+    ++nodeReads_;
     std::ifstream in(dir_ + "/nodes", std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return parseNodes(text.str());
+    std::string text;
+    if (in)
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return parseNodes(text);
+}
+
+const std::vector<NodeEntry>& StateStore::readNodesLocked()
+{
+    if (!persist_)
+        return memoryNodes_;
+    Stamp now;
+    if (!stampOf(dir_ + "/nodes", now))
+        now = Stamp();
+    remember(now.size < 0 ? std::vector<NodeEntry>() : readNodes(), now);
+    return cachedNodes_;
+}
+
+std::vector<NodeEntry> StateStore::addNodes(const std::vector<NodeEntry>& wanted)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    nodes();
+    // Start-up registers the same nodes in every process: nothing to change.
+    if (std::all_of(wanted.begin(), wanted.end(),
+                    [this](const NodeEntry& e) { return cachedIndex_.count(std::string_view(e.path)) != 0; }))
+        return {};
+    Guard guard(*this);
+    std::vector<NodeEntry> nodes = readNodesLocked();
+    std::vector<NodeEntry> added;
+    std::unordered_set<std::string_view> adding;
+    for (const NodeEntry& e : wanted)
+        if (cachedIndex_.count(std::string_view(e.path)) == 0 && adding.insert(std::string_view(e.path)).second)
+            added.push_back(e);
+    if (!added.empty()) {
+        nodes.insert(nodes.end(), added.begin(), added.end());
+        writeNodes(nodes);
+    }
+    return added;
+}
+
+bool StateStore::removeNode(const char* path)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    nodes();
+    if (cachedIndex_.count(std::string_view(path)) == 0)
+        return false;
+    Guard guard(*this);
+    std::vector<NodeEntry> nodes = readNodesLocked();
+    auto it = std::find_if(nodes.begin(), nodes.end(), [path](const NodeEntry& e) { return e.path == path; });
+    if (it == nodes.end())
+        return false;
+    nodes.erase(it);
+    writeNodes(nodes);
+    return true;
 }
 
 void StateStore::writeNodes(const std::vector<NodeEntry>& nodes)

@@ -72,9 +72,17 @@ public:
     bool nodeAsLastRead(const char* path);
     // The node registered at `path` (nodes() as it is now).
     bool findNode(const char* path, NodeEntry& out);
-    // The registry read afresh, for a change under the Guard.
-    std::vector<NodeEntry> readNodes();
-    void writeNodes(const std::vector<NodeEntry>& nodes);
+    // Changes of the registry. Each answers "already there" or "absent" from
+    // the registry as last read while its file is unchanged, with neither the
+    // lock nor a read; only a real change takes the lock, reads the file
+    // afresh and writes it back.
+    // Registers every entry of `wanted` whose path is not registered, in one
+    // write; returns those it added.
+    std::vector<NodeEntry> addNodes(const std::vector<NodeEntry>& wanted);
+    // False when no node is registered at `path`.
+    bool removeNode(const char* path);
+    // How often this store has read the registry file.
+    uint64_t nodeReads() const { return nodeReads_; }
 
 private:
     struct Stamp {
@@ -107,7 +115,12 @@ private:
     void saveFlash(const ControllerState& live);
     // `written` gets the stamp of the file as written.
     bool writeAtomically(const std::string& path, const std::string& content, Stamp* written = nullptr);
-    std::vector<NodeEntry> parseNodes(const std::string& text) const;
+    static std::vector<NodeEntry> parseNodes(const std::string& text);
+    // The registry read from its file now; under the Guard, where no other
+    // process writes it, it is remembered with the file's stamp.
+    std::vector<NodeEntry> readNodes();
+    const std::vector<NodeEntry>& readNodesLocked();
+    void writeNodes(const std::vector<NodeEntry>& nodes);
     // The registry as read or written now, with its file's stamp.
     void remember(std::vector<NodeEntry> nodes, const Stamp& stamp);
     void indexNodes(const std::vector<NodeEntry>& nodes);
@@ -133,6 +146,7 @@ private:
     std::unordered_map<std::string_view, size_t> cachedIndex_;
     Stamp nodesStamp_;
     bool nodesCached_ = false;
+    uint64_t nodeReads_ = 0;
 };
 
 }  // namespace vyn::hostsim

@@ -297,7 +297,7 @@ TEST_F(ContainerListTest, ContainerCountAndLimits)
     uint32_t partitions = 0;
     EXPECT_EQ(CT_GetContainerCount(ctx, &accessible, &partitions), 64u);
     EXPECT_EQ(accessible, 32u);
-    EXPECT_EQ(partitions, 128u);
+    EXPECT_EQ(partitions, 256u);
     ASSERT_TRUE(sim().addFault(0, Fault{"ct 4", "transport = 1"}));
     FSA_STATUS thrown = FSA_STS_SUCCESS;
     try {

@@ -184,7 +184,7 @@ TEST_F(DriveMetadataTest, PpiCountsAreBoundedByWhatTheControllerCanHold)
         script(state(), {ppiEntry(1, 2, 0, 1, 1), ppiEntry(1, 3, 1, 1, 1)});
         ASSERT_EQ(CT_GetPPITable(ctx), FSA_STS_SUCCESS);
         const void* before = ctx->ppiTable;
-        // 0x9000000 entries are far beyond the controller's 128 partitions:
+        // 0x9000000 entries are far beyond the controller's 256 partitions:
         // refused as a bad reply before anything is read or allocated.
         ASSERT_TRUE(sim().addFault(0, claim(0x9000000)));
         if (c.dataFails) {

@@ -454,7 +454,7 @@ TEST_F(DumpTest, ContainerFlagsAndLargeSizes)
     EXPECT_NE(lines[3].find(" 90000080\n"), std::string::npos) << lines[3];
 
     // A member whose table entry cannot be read is left out.
-    ASSERT_TRUE(sim().addFault(0, Fault{"ct 83", "poke = 56:4=200", 0, 1}));
+    ASSERT_TRUE(sim().addFault(0, Fault{"ct 83", "poke = 56:4=300", 0, 1}));
     out = Collected();
     ASSERT_EQ(FsaDiagnostic(h, 0, &flags, collect, &out), FSA_STS_SUCCESS);
     lines = joinedLines(out);

@@ -144,7 +144,7 @@ TEST_F(ContainerTransportTest, ControllerWideAnswers)
     std::vector<uint8_t> r = send(fd, request(2, 4));
     EXPECT_EQ(word(r.data(), 2), 64u);
     EXPECT_EQ(word(r.data(), 3), 32u);
-    EXPECT_EQ(word(r.data(), 4), 128u);
+    EXPECT_EQ(word(r.data(), 4), 256u);
     // CT 73: eight 36-byte entries; RAID-0 is entry 1, entries 6 and 7 unset
     r = send(fd, request(2, 73));
     EXPECT_EQ(word(r.data(), 2), 192u);

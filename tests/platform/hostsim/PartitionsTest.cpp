@@ -87,7 +87,7 @@ TEST_F(PartitionsTest, TableRecords)
     EXPECT_EQ(e.status, 68u);
     EXPECT_EQ(std::vector<uint8_t>(e.data.begin(), e.data.end()),
               std::vector<uint8_t>(t.data.begin() + 3 * 420, t.data.end()));
-    EXPECT_EQ(ask(ctx, 213, 128, 0, 420, std::vector<uint8_t>(420, 0)).status, 0u);
+    EXPECT_EQ(ask(ctx, 213, 256, 0, 420, std::vector<uint8_t>(420, 0)).status, 0u);
     // The drive's own table: its one partition, located by slice.
     const Answer d = ask(ctx, 214, 2, 0, 420);
     EXPECT_EQ(d.status, 204u);

@@ -55,6 +55,7 @@ constexpr uint8_t kNcq = 0x20;
 constexpr uint8_t kInitialised = 0x40;
 constexpr uint8_t kNonSpinning = 0x80;
 constexpr uint8_t kCachePoolCapable = 0x01;
+constexpr uint8_t kCachePoolAssigned = 0x02;
 
 // Attachment kinds of byte 37: 3 carries its SAS address as fingerprint.
 constexpr uint8_t kKindDirect = 1;
@@ -188,7 +189,10 @@ void fillDriveRecord(const ControllerState& c, unsigned driveIndex, uint8_t* r)
     if (solid)
         flags |= kNonSpinning;
     r[kFlags] = static_cast<uint8_t>(number(d, "flags", flags));
-    r[kFlags2] = static_cast<uint8_t>(number(d, "flags2", solid ? kCachePoolCapable : 0));
+    uint8_t flags2 = solid ? kCachePoolCapable : 0;
+    if (std::find(c.cachePool.begin(), c.cachePool.end(), d.bus << 24 | d.lun << 16 | d.target) != c.cachePool.end())
+        flags2 |= kCachePoolAssigned;
+    r[kFlags2] = static_cast<uint8_t>(number(d, "flags2", flags2));
     putLe32(r + kFingerprint, fnv(d.serial));
     putLe32(r + kFingerprint + 4, fnv(d.vendor + d.serial));
 

@@ -307,8 +307,15 @@ void SimHostIo::observeWrite(const Watched& w, const std::string& text)
     };
     switch (w.what) {
     case Observed::Reset:
-        if (controllerOf(w.host, controller))
+        if (controllerOf(w.host, controller)) {
             ++resets_[controller];
+            // The controller counts the reset with its own, for later runs.
+            ControllerState& c = controllers_[controller];
+            StateStore::Guard guard(*store_);
+            store_->refresh(c);
+            ++c.resetCount;
+            store_->save(c);
+        }
         break;
     case Observed::Scan: {
         unsigned bus = 0, target = 0, lun = 0;

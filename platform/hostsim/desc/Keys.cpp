@@ -97,6 +97,9 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.container_record", KeyType::Integer, "1152", "legacy container record: 1152 (CT 178) or 708 (only CT 5)"},
         {"adapter#.heat_sensor", KeyType::IntList, "0x28,0x5,0x37", "FIB 803: temperature, low and high thresholds"},
         {"adapter#.cache_policy", KeyType::Integer, "0", "CT 239 drive write-cache policy mask: 0x2 SATA, 0x1 SAS"},
+        {"adapter#.pool_max_drives", KeyType::Integer, "0", "the most drives the SSD cache pool takes (supplement "
+         "byte 164; 0: no pool)", 255},
+        {"adapter#.cache_pool", KeyType::Text, "", "handles of the drives in the SSD cache pool (CT 254), by commas"},
         {"adapter#.properties_mask", KeyType::Integer, "0x010F0800", "class 25 reported properties (bit N = property N)"},
         {"adapter#.properties_record", KeyType::Text, "", "class 25 record as hex bytes (480 bytes, zero-padded)"},
         {"adapter#.properties_reject", KeyType::Text, "", "class 26: property codes whose changes are rejected (430)"},
@@ -209,6 +212,11 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.container#.morph_source", KeyType::Integer, nullptr, "state files: the morph's source handle"},
         {"adapter#.container#.morph_destination", KeyType::Integer, nullptr,
          "state files: the morph's destination handle"},
+        {"adapter#.container#.pool_read", KeyType::Boolean, nullptr, "state files: SSD read cache wanted (CT 254)"},
+        {"adapter#.container#.pool_write", KeyType::Boolean, nullptr, "state files: SSD write cache wanted (CT 254)"},
+        {"adapter#.container#.pool_policy", KeyType::Integer, nullptr, "state files: SSD write-cache policy 0-4", 4},
+        {"adapter#.container#.created", KeyType::Integer, nullptr,
+         "state files: creation time, seconds since 1970 by the simulated clock (0: none)"},
         // seeded tasks, by task id
         {"adapter#.task#.job", KeyType::Integer, nullptr,
          "a task: its job code (3 drive verify, 110 mirror rebuild, 400 adapter verify, ...)"},

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 
 namespace vyn::hostsim {
 
@@ -24,6 +25,7 @@ constexpr uint32_t kOptionsOk = 192;
 constexpr uint32_t kPauseDone = 173;
 constexpr uint32_t kReleaseDone = 174;
 constexpr uint32_t kNone = 0xFFFFFFFFu;
+constexpr uint8_t kNoChannel = 0xFF;
 
 // Alarm record flags and the answers of the alarm commands.
 constexpr uint32_t kAlarmSoundOn = 0x1;
@@ -67,10 +69,14 @@ void connectorMap(FibCall& call)
     putLe32(p, 1);
     p[4] = static_cast<uint8_t>(a);
     p[5] = static_cast<uint8_t>(b);
+    // The lanes lead to the controller's phys, not to drives: channel 0xFF
+    // (the top byte of the lane's device word) is none, so a connector these
+    // lanes make claims no drive of a channel.
     for (uint32_t i = 0; i < b; ++i) {
         uint8_t* lane = p + 8 + 12 * i;
         lane[0] = static_cast<uint8_t>(i);
         lane[1] = static_cast<uint8_t>(a > 0 ? i / std::max<uint32_t>(1, b / a) : 0);
+        lane[3] = kNoChannel;
     }
     for (uint32_t i = 0; i < a; ++i) {
         uint8_t* con = p + 8 + 12 * b + 16 * i;
@@ -244,6 +250,51 @@ void uniqueId(ControllerState& c, const CtRequest& q, CtReply& r)
             r.result1 = kFirstUniqueId + l.number;
 }
 
+// The write cache in effect: the flags as set (word 38) and the mode (word
+// 39, 1 = write-back). Caching only while protected needs a battery; without
+// one the drive stays write-through.
+void putCacheMode(const ControllerState& c, const ControllerState::ContainerSettings& s, uint8_t* p)
+{
+    const uint32_t flags = s.writeCache & 0x3u;
+    const bool writeBack = (flags & 0x2) != 0 || ((flags & 0x1) != 0 && c.battery != "none");
+    putLe32(p + 152, flags);
+    putLe32(p + 156, writeBack ? 1 : 0);
+}
+
+// SSD-cache preferences in flags1: 0x2000 read cache wanted, 0x4000 read
+// cache in use, 0x8000 write cache wanted, 0x10000 write cache in use (a
+// cache is in use while the pool has drives), and the write policy 1-4 as
+// 0x20000, 0x80000, 0x40000, 0x100000.
+void putPoolPreferences(const ControllerState& c, const ControllerState::ContainerSettings& s, uint8_t* p)
+{
+    static const uint32_t kPolicyFlags[] = {0, 0x20000, 0x80000, 0x40000, 0x100000};
+    const bool pool = !c.cachePool.empty();
+    uint32_t flags = 0;
+    if (s.poolRead)
+        flags |= pool ? 0x6000 : 0x2000;
+    if (s.poolWrite)
+        flags |= pool ? 0x18000 : 0x8000;
+    if (s.poolWrite && s.poolPolicy <= 4)
+        flags |= kPolicyFlags[s.poolPolicy];
+    putLe32(p + 88, getLe32(p + 88) | flags);
+}
+
+// The creation date, packed (bits 0-3 month, 4-8 day, 10-15 hour, 16-21
+// minute, 22-27 second), and the year less 1900.
+void putCreation(uint32_t created, uint8_t* p)
+{
+    if (created == 0)
+        return;
+    const time_t at = static_cast<time_t>(created);
+    struct tm t = {};
+    if (gmtime_r(&at, &t) == nullptr)
+        return;
+    putLe32(p + 240, static_cast<uint32_t>(t.tm_mon + 1) | static_cast<uint32_t>(t.tm_mday) << 4 |
+                         static_cast<uint32_t>(t.tm_hour) << 10 | static_cast<uint32_t>(t.tm_min) << 16 |
+                         static_cast<uint32_t>(t.tm_sec) << 22);
+    putLe32(p + 244, static_cast<uint32_t>(t.tm_year));
+}
+
 void logDevInfo(ControllerState& c, const CtRequest& q, CtReply& r)
 {
     const ConfigView v = configurationOf(c);
@@ -274,6 +325,9 @@ void logDevInfo(ControllerState& c, const CtRequest& q, CtReply& r)
             putLe32(p + 88, 0x2);
         putLe32(p + 144, s->second.readCache);
         putLe32(p + 148, s->second.writeCache);
+        putCacheMode(c, s->second, p);
+        putPoolPreferences(c, s->second, p);
+        putCreation(s->second.created, p);
         if (s->second.named)
             name = s->second.name;
     }
@@ -285,9 +339,12 @@ void logDevInfo(ControllerState& c, const CtRequest& q, CtReply& r)
 void phyDevList(ControllerState& c, const CtRequest& q, CtReply& r)
 {
     const ConfigView v = configurationOf(c);
+    // A drive the controller lost is no longer among its devices; its
+    // containers keep naming it as a member, which so reads as missing.
     std::vector<uint32_t> handles;
     for (const DriveView& d : v.drives)
-        handles.push_back(d.handle());
+        if (!d.missing)
+            handles.push_back(d.handle());
     for (uint32_t h : enclosureDeviceHandles(c))
         handles.push_back(h);
     // The request presets the list's first word with its capacity.
@@ -309,7 +366,7 @@ void phyDevInfo(ControllerState& c, const CtRequest& q, CtReply& r)
 {
     const ConfigView v = configurationOf(c);
     for (const DriveView& d : v.drives) {
-        if (d.handle() != q.param[0])
+        if (d.handle() != q.param[0] || d.missing)
             continue;
         r.status = kNewSuccess;
         r.data.assign(kPhyDevBytes, 0);

@@ -119,7 +119,13 @@ void dynamicProperties(FibCall& call)
     const size_t n = std::min({c.properties.size(), kPropertiesBytes, call.payloadSize()});
     std::memcpy(p, c.properties.data(), n);
     putLe32(p + 0, 0);
-    putLe32(p + 4, c.propertiesMask);
+    uint32_t mask = c.propertiesMask;
+    // A controller with the SSD cache pool reports how many drives it holds.
+    if ((c.optionWord[2] & 0x40) != 0 && call.payloadSize() > 53) {
+        p[53] = static_cast<uint8_t>(std::min<size_t>(c.cachePool.size(), 255));
+        mask |= 1u << 20;
+    }
+    putLe32(p + 4, mask);
 }
 
 // SCSI-class requests (FIB 500 service words 3 and 9): sub-command at word 4,

@@ -139,6 +139,19 @@ void copyback(ControllerState& c, const CtRequest& q, CtReply& r)
         c.copyback = q.param[0] != 0;
 }
 
+// SSD-cache pool tuning by property: the flush-and-fetch rate (21), the
+// read/write balance (22) and the dirty-page threshold (23), each offered by
+// its bit of option word 3.
+bool offersPoolTuning(const ControllerState& c, uint32_t code)
+{
+    switch (code) {
+    case 21: return (c.optionWord[2] & 0x80) != 0;
+    case 22: return (c.optionWord[2] & 0x200) != 0;
+    case 23: return (c.optionWord[2] & 0x8000) != 0;
+    default: return false;
+    }
+}
+
 // Class 26: the property whose code is at byte 36 is applied, whatever the
 // change mask says; a rejected code answers 430 at byte 40.
 void setProperty(FibCall& call)
@@ -152,28 +165,37 @@ void setProperty(FibCall& call)
     const bool rejected = std::find(c.propertiesReject.begin(), c.propertiesReject.end(), code) !=
                           c.propertiesReject.end();
     if (!rejected) {
-        // Properties that share the flag byte 48 each own one bit of it
-        // (statistics 0x10, NCQ 0x20, SSD cache writes 0x40): setting one
-        // leaves the others as they were.
+        // Properties that share a field each own bits of it: the flag byte
+        // 48 (statistics 0x10, NCQ 0x20, SSD cache writes 0x40) and the
+        // power-management word at 92 (12: bits 0-2, 13: bits 3 and 4, 18:
+        // the stay-awake bit 5 and its days in bits 6-12); setting one
+        // leaves the others as they were. The stay-awake setter sends its
+        // window with property 18 as well.
         struct Field {
             uint32_t code;
             size_t at, len;
-            uint8_t bits;  // 0: the whole field
+            uint16_t bits;  // 0: the whole field; else bits of a u8 or u16
         };
-        static const Field kFields[] = {{0, 44, 4, 0},    {10, 88, 4, 0},   {11, 48, 1, 0x10}, {13, 92, 2, 0},
-                                        {14, 96, 8, 0},   {15, 104, 8, 0},  {16, 112, 4, 0},   {17, 116, 4, 0},
-                                        {18, 92, 12, 0},  {19, 48, 1, 0x20}, {21, 54, 2, 0},   {22, 58, 2, 0},
-                                        {23, 120, 1, 0},  {24, 48, 1, 0x40}};
+        static const Field kFields[] = {
+            {0, 44, 4, 0},       {10, 88, 4, 0},      {11, 48, 1, 0x10},  {12, 92, 2, 0x0007}, {13, 92, 2, 0x0018},
+            {14, 96, 8, 0},      {15, 104, 8, 0},     {16, 112, 4, 0},    {17, 116, 4, 0},     {18, 92, 2, 0x1FE0},
+            {18, 96, 8, 0},      {19, 48, 1, 0x20},   {21, 54, 2, 0},     {22, 58, 2, 0},      {23, 120, 1, 0},
+            {24, 48, 1, 0x40}};
         for (const Field& f : kFields) {
             if (f.code != code)
                 continue;
+            uint8_t* to = c.properties.data() + f.at;
             if (f.bits == 0) {
-                std::memcpy(c.properties.data() + f.at, p + f.at, f.len);
+                std::memcpy(to, p + f.at, f.len);
+            } else if (f.len == 1) {
+                to[0] = static_cast<uint8_t>((to[0] & ~f.bits) | (p[f.at] & f.bits));
             } else {
-                uint8_t& flags = c.properties[f.at];
-                flags = static_cast<uint8_t>((flags & ~f.bits) | (p[f.at] & f.bits));
+                putLe16(to, static_cast<uint16_t>((getLe16(to) & ~f.bits) | (getLe16(p + f.at) & f.bits)));
             }
         }
+        // The pool tuning a controller offers is reported once it is set.
+        if (offersPoolTuning(c, code))
+            c.propertiesMask |= 1u << code;
         call.markChanged();
     }
     std::memset(p, 0, n);

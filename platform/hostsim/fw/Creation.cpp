@@ -102,6 +102,7 @@ uint32_t addContainer(ControllerState& c, const Wanted& w)
     if (w.reedSolomon)
         text += " rs=1";
     c.objects[key] = text;
+    c.containerSettings[w.number].created = c.clockSeconds();
     ++c.configAge;
     return kCreated;
 }

@@ -8,6 +8,7 @@
 #include "platform/hostsim/fw/DriveMetadata.h"
 
 #include "platform/hostsim/Bytes.h"
+#include "platform/hostsim/Devices.h"
 #include "platform/hostsim/fw/Configuration.h"
 #include "platform/hostsim/fw/ContainerTransport.h"
 
@@ -80,6 +81,11 @@ void setDrivePolicy(ControllerState& c, const CtRequest& q, CtReply& r)
     if (!onKnownDrive(c, q, r))
         return;
     c.drivePolicy[q.param[0]] = q.param[1];
+    // The drive reports its cache as set from now on (device record byte
+    // 38: 2 write-back, 3 write-through), in this process and the next.
+    for (const DriveView& d : configurationOf(c).drives)
+        if (d.handle() == q.param[0])
+            setObjectPair(c, "drive" + std::to_string(d.index), "cache", q.param[1] != 0 ? "2" : "3");
     r.status = kNewSuccess;
 }
 
@@ -89,6 +95,10 @@ void getDrivePolicy(ControllerState& c, const CtRequest& q, CtReply& r)
         return;
     auto it = c.drivePolicy.find(q.param[0]);
     r.result1 = it != c.drivePolicy.end() ? it->second : 0;
+    if (it == c.drivePolicy.end())
+        for (const auto& [index, d] : *drivesByIndex(c))
+            if (d.key == "drive" + std::to_string(index) && (d.bus << 24 | d.lun << 16 | d.target) == q.param[0])
+                r.result1 = d.pair("cache") == "2" ? 1 : 0;
     r.status = kNewSuccess;
 }
 
@@ -137,7 +147,27 @@ void cachePool(ControllerState& c, const CtRequest& q, CtReply& r)
     case 4:
     case 8:
     case 9:
-    case 10: c.poolCacheMode[q.param[1]] = q.param[0]; break;
+    case 10: {
+        c.poolCacheMode[q.param[1]] = q.param[0];
+        if (containerOf(configurationOf(c), q.param[1]) == nullptr)
+            break;
+        // The container keeps its preferences: 3 and 4 switch the read
+        // cache, 8 switches the write cache on with the policy in
+        // parameter 2, 9 switches it off, 10 changes the policy alone. A
+        // write cache switched on without a policy (0) writes back (1).
+        ControllerState::ContainerSettings& s = c.containerSettings[q.param[1]];
+        if (q.param[0] == 3 || q.param[0] == 4)
+            s.poolRead = q.param[0] == 3;
+        else if (q.param[0] == 9)
+            s.poolWrite = false;
+        else
+            s.poolWrite = true;
+        if ((q.param[0] == 8 || q.param[0] == 10) && q.param[2] >= 1 && q.param[2] <= 4)
+            s.poolPolicy = q.param[2];
+        if (s.poolWrite && s.poolPolicy == 0)
+            s.poolPolicy = 1;
+        break;
+    }
     case 11: break;
     default: r.status = kNotSupported; break;
     }

@@ -37,6 +37,7 @@ constexpr size_t kSupPhysicalSlot = 40;  // u16
 constexpr size_t kSupSasPorts = 56;
 constexpr size_t kSupStaged = 104;  // revision and build of the staged firmware
 constexpr size_t kSupOptions3 = 144;
+constexpr size_t kSupPoolMaxDrives = 164;
 
 constexpr uint32_t kClockMhz = 1200;
 
@@ -84,6 +85,7 @@ void supplementInformation(FibCall& call)
     putLe32(p + kSupSasPorts, c.sasPorts);
     putRevision(p + kSupStaged, c.staged);
     putLe32(p + kSupOptions3, c.optionWord[2]);
+    p[kSupPoolMaxDrives] = static_cast<uint8_t>(c.poolMaxDrives);
 }
 
 void manufacturingSerial(FibCall& call)

@@ -56,6 +56,7 @@ constexpr uint8_t kNcq = 0x20;
 constexpr uint8_t kInitialised = 0x40;
 constexpr uint8_t kNonSpinning = 0x80;
 constexpr uint8_t kCachePoolCapable = 0x01;
+constexpr uint8_t kCachePoolAssigned = 0x02;
 constexpr uint8_t kAtaSecurity = 0x10;
 
 // Attachment kinds of byte 37: 3 carries its SAS address as fingerprint.
@@ -193,7 +194,9 @@ void fillDriveRecord(const ControllerState& c, unsigned driveIndex, uint8_t* r)
     // SATA drives carry the ATA security feature set unless described
     // without it; the validity word says the bit is meant.
     const bool ataSecurity = number(d, "ata_security", sata ? 1 : 0) != 0;
-    const uint8_t flags2 = (solid ? kCachePoolCapable : 0) | (ataSecurity ? kAtaSecurity : 0);
+    uint8_t flags2 = (solid ? kCachePoolCapable : 0) | (ataSecurity ? kAtaSecurity : 0);
+    if (std::find(c.cachePool.begin(), c.cachePool.end(), d.bus << 24 | d.lun << 16 | d.target) != c.cachePool.end())
+        flags2 |= kCachePoolAssigned;
     r[kFlags2] = static_cast<uint8_t>(number(d, "flags2", flags2));
     putLe32(r + kFingerprint, fnv(d.serial));
     putLe32(r + kFingerprint + 4, fnv(d.vendor + d.serial));

@@ -177,7 +177,10 @@ uint64_t ControllerState::savedDigest() const
       << deadDriveEntries << driveErrorEntries << driveErrorVersion << historyText.digest() << archiveText.digest() << archiveChunk << historyStart
       << ppiEntries << reconfigs << jbodDriver << maxContainers << accessibleContainers << partitions
       << legacyBusInfo << legacyDeviceProbe << multipacket << packetSize << containerRecord << heatSensor[0] << heatSensor[1]
-      << heatSensor[2] << cachePolicy << propertiesMask << properties << propertiesReject.size();
+      << heatSensor[2] << cachePolicy << poolMaxDrives << cachePool.size();
+    for (uint32_t h : cachePool)
+        d << h;
+    d << propertiesMask << properties << propertiesReject.size();
     for (uint32_t v : propertiesReject)
         d << v;
     d << stats.version << stats.seconds << stats.reads << stats.writes << stats.ssdHits << stats.mediumErrors;
@@ -194,8 +197,8 @@ uint64_t ControllerState::savedDigest() const
     for (const auto& [number, set] : containerSettings) {
         d << number << set.named << set.name << set.userFlags << set.locked << set.readOnly << set.delay
           << set.readCache << set.writeCache << set.buffered << set.snapshotOf << set.taskPriority
-          << set.forceOnlineFlags << set.morphTask << set.morphSource << set.morphDestination
-          << set.deadMembers.size();
+          << set.forceOnlineFlags << set.morphTask << set.morphSource << set.morphDestination << set.poolRead
+          << set.poolWrite << set.poolPolicy << set.created << set.deadMembers.size();
         for (uint32_t m : set.deadMembers)
             d << m;
     }
@@ -325,6 +328,9 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
             c.heatSensor[i] = i < heat.size() ? static_cast<int32_t>(heat[i]) : 0;
     }
     c.cachePolicy = parseInteger(get("cache_policy"));
+    c.poolMaxDrives = parseInteger(get("pool_max_drives"));
+    if (!get("cache_pool").empty())
+        c.cachePool = parseIntList(get("cache_pool"));
     c.propertiesMask = parseInteger(get("properties_mask"));
     c.properties = parseHexBytes(get("properties_record"), 480);
     if (!get("properties_reject").empty())
@@ -503,6 +509,14 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
                 set.morphSource = parseInteger(value);
             } else if (field == "morph_destination") {
                 set.morphDestination = parseInteger(value);
+            } else if (field == "pool_read") {
+                set.poolRead = value == "1";
+            } else if (field == "pool_write") {
+                set.poolWrite = value == "1";
+            } else if (field == "pool_policy") {
+                set.poolPolicy = parseInteger(value);
+            } else if (field == "created") {
+                set.created = parseInteger(value);
             }
         }
     }
@@ -624,6 +638,8 @@ std::string ControllerState::toText(uint64_t seed) const
                             std::to_string(static_cast<uint32_t>(heatSensor[1])) + "," +
                             std::to_string(static_cast<uint32_t>(heatSensor[2])));
     line("cache_policy", hex32(cachePolicy));
+    line("pool_max_drives", std::to_string(poolMaxDrives));
+    line("cache_pool", quoted(joinList(cachePool)));
     line("properties_mask", hex32(propertiesMask));
     line("properties_record", formatHexBytes(properties));
     line("properties_reject", quoted(joinList(propertiesReject)));
@@ -698,6 +714,10 @@ std::string ControllerState::toText(uint64_t seed) const
         line((k + "morph_task").c_str(), std::to_string(set.morphTask));
         line((k + "morph_source").c_str(), hex32(set.morphSource));
         line((k + "morph_destination").c_str(), hex32(set.morphDestination));
+        line((k + "pool_read").c_str(), set.poolRead ? "1" : "0");
+        line((k + "pool_write").c_str(), set.poolWrite ? "1" : "0");
+        line((k + "pool_policy").c_str(), std::to_string(set.poolPolicy));
+        line((k + "created").c_str(), std::to_string(set.created));
     }
     for (const auto& [id, task] : tasks) {
         const std::string k = "task" + std::to_string(id) + ".";

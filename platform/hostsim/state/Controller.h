@@ -355,11 +355,14 @@ struct ControllerState {
     // one while ppiScripted is set; its age is ppiClears.
     bool ppiScripted = false;
     std::vector<std::vector<uint8_t>> ppiTable;
-    // Power-management records by container (CT 246), the SSD cache-pool
-    // members (CT 254) and the containers whose read cache uses the pool.
+    // Power-management records by container (CT 246), and the last pool
+    // sub-command each container took (CT 254).
     std::map<uint32_t, std::vector<uint8_t>> pmRecords;
-    std::vector<uint32_t> cachePool;
     std::map<uint32_t, uint32_t> poolCacheMode;
+    // The SSD cache pool (CT 254): its drives by handle, saved with the
+    // state, and the most drives it takes (supplement byte 164).
+    std::vector<uint32_t> cachePool;
+    uint32_t poolMaxDrives = 0;
     // The requests of the creation, pool and sector commands, oldest first.
     struct CtCapture {
         uint32_t code = 0;
@@ -400,6 +403,14 @@ struct ControllerState {
         uint32_t morphTask = 0;
         uint32_t morphSource = 0xFFFFFFFFu;
         uint32_t morphDestination = 0xFFFFFFFFu;
+        // Its SSD-cache preferences (CT 254 sub-commands 3, 4 and 8-10): read
+        // cache and write cache wanted, and the write policy (1-4; 0 none).
+        bool poolRead = false;
+        bool poolWrite = false;
+        uint32_t poolPolicy = 0;
+        // When it was created, in seconds since 1970 by the simulated clock
+        // (0: it came with the description).
+        uint32_t created = 0;
     };
     std::map<uint32_t, ContainerSettings> containerSettings;
 
@@ -468,6 +479,10 @@ struct ControllerState {
     // Persistence.
     uint64_t generation = 0;
     uint64_t clockMs = 0;
+
+    // The simulated clock starts at 2024-01-01 00:00:00 UTC.
+    static constexpr uint32_t kClockBaseSeconds = 1704067200;
+    uint32_t clockSeconds() const { return kClockBaseSeconds + static_cast<uint32_t>(clockMs / 1000); }
 
     // Builds controller `index` from a description (keys under "adapter<index>."),
     // taking the key table's defaults for what it does not give.

@@ -121,7 +121,8 @@ TEST_F(ContainerCacheSettingsTest, SettingsComeBackFromTheModel)
     uint32_t mode[2] = {7, 7};
     EXPECT_EQ(FsaContainerGetCacheMode(handle(), &c, mode), FSA_STS_SUCCESS);
     EXPECT_EQ(mode[0], 1u);
-    EXPECT_EQ(mode[1], 0u);
+    // Write-back in effect: the set flags' bit 1 (0x4) and the mode (0x2).
+    EXPECT_EQ(mode[1], 0x6u);
 }
 
 TEST_F(ContainerCacheSettingsTest, WithoutModelSettingsComeFromTheFirstMemberAndTheStatistics)

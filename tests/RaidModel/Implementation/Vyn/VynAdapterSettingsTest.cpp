@@ -20,6 +20,7 @@
 
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <regex>
 #include <string>
@@ -689,6 +690,74 @@ TEST_F(VynAdapterSettingsEndToEndTest, AnImageSetIsFlashedAndTheNextRunSeesItSta
     }
     const vyntest::ProgramRun version = run({"GETVERSION"});
     EXPECT_TRUE(has(version.output, "4711")) << version.output;
+}
+
+// Each step a process of its own on one host root: what one run set, the
+// next run's GETCONFIG shows.
+TEST_F(VynAdapterSettingsEndToEndTest, CacheSsdCacheAndPowerSettingsShowInTheNextRun)
+{
+    const std::string description = std::string(VYN_HOSTSIM_FIXTURE_DIR) + "/pool-and-power.conf";
+    auto runOn = [&](const std::vector<std::string>& args) {
+        return vyntest::runVynconf(VYNCONF_PATH, root(), description, args);
+    };
+    const std::vector<std::string> commands[] = {
+        {"SETPOWER", "1", "stayawake", "1345", "1640"},
+        {"SETORVEXA", "1", "FLUSHANDFETCHRATE", "75"},
+        {"SETORVEXA", "1", "RWBALANCE", "3", "7"},
+        {"SETORVEXA", "1", "DIRTYPAGETHRESHOLD", "40"},
+        {"SETORVEXA", "1", "ADDTOPOOL", "0", "7"},
+        {"SETORVEXA", "1", "LOGICALDRIVE", "0", "READCACHE", "ENABLE"},
+        {"SETORVEXA", "1", "LOGICALDRIVE", "0", "WRITECACHE", "ENABLE", "noprompt"},
+        {"SETORVEXA", "1", "LOGICALDRIVE", "0", "WRITEPOLICY", "WT"},
+        {"SETCACHE", "1", "LOGICALDRIVE", "0", "WB"},
+        {"SETCACHE", "1", "DEVICE", "0", "5", "WB"},
+    };
+    for (const auto& args : commands) {
+        const vyntest::ProgramRun done = runOn(args);
+        EXPECT_EQ(lastLine(done.output), "Command completed successfully.") << args[0] << " " << args[2] << "\n"
+                                                                             << done.output << done.error;
+    }
+    const std::string adapter = runOn({"GETCONFIG", "1", "AD"}).output;
+    for (const char* line : {"Stayawake period *: Enabled\n", "Stayawake period start\\(HHMM\\) *: 1345\n",
+                             "Stayawake period end\\(HHMM\\) *: 1640\n", "SSDs assigned to Orvexa pool *: 1\n",
+                             "Maximum SSDs allowed in Orvexa pool *: 2\n", "Orvexa flush and fetch rate *: 75\n",
+                             "Orvexa Read, Write Balance Factor *: 3,7\n", "Orvexa Dirty Page Threshold *: 40\n"})
+        EXPECT_TRUE(has(adapter, line)) << line << "\n" << adapter;
+    // Power management is still there to be set.
+    EXPECT_EQ(lastLine(runOn({"SETPOWER", "1", "stayawake", "1300", "1400"}).output), "Command completed successfully.");
+
+    const std::string drives = runOn({"GETCONFIG", "1", "LD", "0"}).output;
+    for (const char* line : {"Write-cache mode *: Enabled \\(write-back\\)\n",
+                             "Orvexa preferred read cache setting *: Enabled\n",
+                             "Orvexa preferred write cache setting *: Enabled\n",
+                             "Orvexa write cache policy *: Write Through\n",
+                             "Segment 0 *: Present \\(Controller:1,Enclosure:0,Slot:0\\)"})
+        EXPECT_TRUE(has(drives, line)) << line << "\n" << drives;
+    const std::string devices = runOn({"GETCONFIG", "1", "PD"}).output;
+    EXPECT_TRUE(has(devices, "Write Cache *: Enabled \\(write-back\\)\n")) << devices;
+}
+
+TEST_F(VynAdapterSettingsEndToEndTest, ACreatedDriveIsDatedAndAResetIsKept)
+{
+    EXPECT_EQ(lastLine(run({"CREATE", "1", "LOGICALDRIVE", "1000", "1", "0", "4", "0", "5", "noprompt"}).output),
+              "Command completed successfully.");
+    const std::string xml = run({"GETXML"}).output;
+    // The simulated clock starts on 2024-01-01.
+    EXPECT_TRUE(has(xml, "fsaContainerNum=\"1\"[^>]*fsaCreationMonth=\"1\" fsaCreationDay=\"1\" "
+                         "fsaCreationYear=\"2024\"")) << xml;
+    EXPECT_EQ(lastLine(run({"RESET", "1", "noprompt"}).output), "Command completed successfully.");
+    std::ifstream state(root() + "/var/lib/hostsim/adapter0.state");
+    const std::string text((std::istreambuf_iterator<char>(state)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(has(text, "\nreset_count = 1\n")) << text;
+}
+
+TEST_F(VynAdapterSettingsEndToEndTest, ALostDriveShowsMissingAndDegradesItsDrive)
+{
+    const std::string description = root() + "/lost.conf";
+    vyntest::writeFile(description, "base = default\nadapter0.drive1 = 0:1 sas 146G state=missing\n");
+    const std::string drives = vyntest::runVynconf(VYNCONF_PATH, root(), description, {"GETCONFIG", "1", "LD"}).output;
+    EXPECT_TRUE(has(drives, "Status of logical device *: Degraded\n")) << drives;
+    EXPECT_TRUE(has(drives, "Segment 1 *: Missing\n")) << drives;
 }
 
 }  // namespace

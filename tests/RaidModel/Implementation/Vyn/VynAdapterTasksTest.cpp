@@ -855,7 +855,7 @@ TEST_F(VynAdapterTasksSimulatorTest, TasksOfTheControllerArePacedAndStopped)
 
     // The check runs on container 0: it takes the delay of a low priority.
     EXPECT_EQ(adapter->setTaskPriority(1, PRIORITY_LOW), Ret(0)) << errorLog();
-    EXPECT_EQ(sim().controller(0).containerSettings[0].delay, 100u);
+    EXPECT_EQ(sim().controller(0).containerSettings.at(0).delay, 100u);
     // A drive task takes no pace.
     EXPECT_EQ(adapter->setTaskPriority(2, PRIORITY_LOW).getReturn(), -1);
 

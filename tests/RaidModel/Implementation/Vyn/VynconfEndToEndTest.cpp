@@ -227,7 +227,7 @@ TEST_F(VynconfEndToEndTest, ADrivesSerialIsTheWholeIdentifierTheControllerKeeps)
     EXPECT_EQ(devices.exitCode, 0) << devices.error;
     EXPECT_EQ(valueOf(devices.output, "Serial number"), "VYNSIMSIM1000") << devices.output;
     const vyntest::ProgramRun drives = run({"GETCONFIG", "1", "LD"});
-    EXPECT_EQ(valueOf(drives.output, "Segment 0"), "Present (Controller:1,Connector:0,Device:0) VYNSIMSIM1000");
+    EXPECT_EQ(valueOf(drives.output, "Segment 0"), "Present (Controller:1,Enclosure:0,Slot:0) VYNSIMSIM1000");
 }
 
 TEST_F(VynconfEndToEndTest, IdentifyOfTheControllerBlinksTheDrivesOfItsChannels)

@@ -194,8 +194,8 @@ uint64_t ControllerState::savedDigest() const
     for (const auto& [number, set] : containerSettings) {
         d << number << set.named << set.name << set.userFlags << set.locked << set.readOnly << set.delay
           << set.readCache << set.writeCache << set.buffered << set.snapshotOf << set.taskPriority
-          << set.forceOnlineFlags << set.morphTask << set.morphSource << set.morphDestination
-          << set.deadMembers.size();
+          << set.forceOnlineFlags << set.morphTask << set.morphSource << set.morphDestination << set.clearHost
+          << set.rebuildDrive << set.rebuildTask << set.deadMembers.size();
         for (uint32_t m : set.deadMembers)
             d << m;
     }
@@ -489,6 +489,12 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
                 set.morphSource = parseInteger(value);
             } else if (field == "morph_destination") {
                 set.morphDestination = parseInteger(value);
+            } else if (field == "clear_host") {
+                set.clearHost = value;
+            } else if (field == "rebuild_drive") {
+                set.rebuildDrive = parseInteger(value);
+            } else if (field == "rebuild_task") {
+                set.rebuildTask = parseInteger(value);
             }
         }
     }
@@ -672,6 +678,13 @@ std::string ControllerState::toText(uint64_t seed) const
         line((k + "morph_task").c_str(), std::to_string(set.morphTask));
         line((k + "morph_source").c_str(), hex32(set.morphSource));
         line((k + "morph_destination").c_str(), hex32(set.morphDestination));
+        // Written only while a zeroing or a rebuild needs them.
+        if (!set.clearHost.empty())
+            line((k + "clear_host").c_str(), set.clearHost);
+        if (set.rebuildDrive != 0xFFFFFFFFu || set.rebuildTask != 0) {
+            line((k + "rebuild_drive").c_str(), hex32(set.rebuildDrive));
+            line((k + "rebuild_task").c_str(), std::to_string(set.rebuildTask));
+        }
     }
     for (const auto& [id, task] : tasks) {
         const std::string k = "task" + std::to_string(id) + ".";

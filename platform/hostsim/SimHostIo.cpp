@@ -122,6 +122,7 @@ void SimHostIo::reset()
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     requests_.clear();
     clockMs_.store(0);
+    clockSeen_.clear();
     // A reset starts afresh: state files are rewritten from the description.
     controllers_ = initial_;
     globalFaults_.clear();

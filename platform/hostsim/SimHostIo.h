@@ -14,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -74,6 +75,13 @@ public:
     unsigned rereadCount() const { return rereadCount_; }
     // The disk name ("sdb") of a container the host sees, or "".
     std::string diskOf(unsigned adapter, unsigned container) const;
+    // The drive at bus:target:lun fails now, as a drive that breaks does;
+    // false when the controller has no such drive or it had failed.
+    bool failDrive(unsigned adapter, uint32_t bus, uint32_t target, uint32_t lun = 0);
+    // Simulated time passes, as a sleep of `ms` lets it pass, and what it
+    // brings (tasks that end, rebuilds that follow) happens on every
+    // controller and is saved: tests move the clock on between processes so.
+    void advanceClock(uint64_t ms);
     const std::string& root() const { return root_; }
     const DriverConfig& driver() const { return driver_; }
 
@@ -110,6 +118,14 @@ private:
     int rawSrb(ControllerState& c, uint8_t* bytes, Request& r);
     int sgIo(OpenNode& node, void* arg, Request& r);
     int queryDisk(ControllerState& c, uint8_t* bytes, Request& r);
+    // Hands the events the controller raised to its channels (true when some
+    // wait in its pending list) and shows the disks it gave back.
+    bool deliverRaised(ControllerState& c);
+    // Moves the controller's clock on by what passed in this process.
+    void bringClockUp(ControllerState& c);
+    // Runs `act` on the controller outside any request, as a request runs:
+    // the clock brought up, tasks settled, events delivered, state saved.
+    bool actOnController(unsigned adapter, const std::function<bool(ControllerState&)>& act);
     int deleteDisk(ControllerState& c, uint8_t* bytes, Request& r);
     void registerDevices();
     // A node mknod registers, with the mode of its placeholder file.
@@ -159,6 +175,8 @@ private:
     std::string traceFile_;
     std::atomic<unsigned> sleepScale_{100};
     std::atomic<uint64_t> clockMs_{0};
+    // Per controller, the process clock its clock was last brought up to.
+    std::map<unsigned, uint64_t> clockSeen_;
     bool realClock_ = false;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     // While set (at start-up), mknod gathers its nodes here for one batch.

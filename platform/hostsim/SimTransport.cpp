@@ -4,6 +4,7 @@
 #include "platform/hostsim/DriveFirmware.h"
 #include "platform/hostsim/SimHostIo.h"
 #include "platform/hostsim/Transport.h"
+#include "platform/hostsim/fw/ContainerTasks.h"
 #include "platform/hostsim/fw/DriveRequests.h"
 #include "platform/hostsim/fw/Enclosures.h"
 #include "platform/hostsim/state/Derived.h"
@@ -106,6 +107,28 @@ std::string diskName(unsigned k)
 
 // Disks are b 8 16k: the minor number has 20 bits.
 constexpr unsigned kMaxDisks = (1u << 20) / 16;
+
+// Containers that came (15), went (16) or changed (4) since `before`.
+void raiseContainerEvents(ControllerState& c, const ContainerLines& before)
+{
+    const std::shared_ptr<const ContainerLines> kept = keptView<containerLinesOf>(c);
+    const ContainerLines& after = *kept;
+    const auto byNumber = [](const std::pair<unsigned, std::string>& a, unsigned n) { return a.first < n; };
+    const auto find = [&byNumber](const std::vector<std::pair<unsigned, std::string>>& in, unsigned n) {
+        auto it = std::lower_bound(in.begin(), in.end(), n, byNumber);
+        return it != in.end() && it->first == n ? &*it : nullptr;
+    };
+    for (const auto& [n, line] : after) {
+        const std::pair<unsigned, std::string>* was = find(before, n);
+        if (was == nullptr)
+            c.raisedAif.push_back(notificationFib(kContainerAdded, {n}));
+        else if (was->second != line)
+            c.raisedAif.push_back(notificationFib(kContainerChanged, {n}));
+    }
+    for (const auto& [n, line] : before)
+        if (find(after, n) == nullptr)
+            c.raisedAif.push_back(notificationFib(kContainerDeleted, {n}));
+}
 
 }  // namespace
 
@@ -512,12 +535,14 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
             return fail(r, f->errnoValue);
     }
     // Handlers whose answers follow the simulated clock read it from the state.
-    c.clockMs = clockMs_.load();
+    bringClockUp(c);
     // Containers come, go and change only with a change of the object lines.
     const uint64_t linesBefore = c.objects.revision();
     const std::shared_ptr<const ContainerLines> kept = keptView<containerLinesOf>(c);
     const ContainerLines& containersBefore = *kept;
     const std::map<uint32_t, ControllerState::Task> tasksBefore = c.tasks;
+    // What the controller did on its own since the last request comes first.
+    bool settled = settleTasks(c);
     FibCall call(c, bytes, size);
     r.unhandled = !dispatcher_.dispatch(call);
     r.rejected = call.rejected();
@@ -540,32 +565,29 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
             putLe32(payload + 12, f->value);  // a long reply's total (word 3)
     }
     call.finish();
-    // The controller tells of containers that came (15), went (16) or
-    // changed (4) with the request, as it finally stood.
-    if (c.objects.revision() != linesBefore) {
-        const std::shared_ptr<const ContainerLines> keptAfter = keptView<containerLinesOf>(c);
-        const ContainerLines& containersAfter = *keptAfter;
-        const auto byNumber = [](const std::pair<unsigned, std::string>& a, unsigned n) { return a.first < n; };
-        const auto find = [&byNumber](const std::vector<std::pair<unsigned, std::string>>& in, unsigned n) {
-            auto it = std::lower_bound(in.begin(), in.end(), n, byNumber);
-            return it != in.end() && it->first == n ? &*it : nullptr;
-        };
-        for (const auto& [n, line] : containersAfter) {
-            const std::pair<unsigned, std::string>* was = find(containersBefore, n);
-            if (was == nullptr)
-                c.raisedAif.push_back(notificationFib(kContainerAdded, {n}));
-            else if (was->second != line)
-                c.raisedAif.push_back(notificationFib(kContainerChanged, {n}));
-        }
-        for (const auto& [n, line] : containersBefore)
-            if (find(containersAfter, n) == nullptr)
-                c.raisedAif.push_back(notificationFib(kContainerDeleted, {n}));
-    }
+    settled = settleTasks(c) || settled;
+    if (settled)
+        call.markChanged();
+    // The controller tells of containers that came, went or changed with the
+    // request, as it finally stood.
+    if (c.objects.revision() != linesBefore)
+        raiseContainerEvents(c, containersBefore);
     // Job progress of the tasks that started, moved on by a tenth or ended.
     for (std::vector<uint8_t>& fib : taskProgressFibs(tasksBefore, c))
         c.raisedAif.push_back(std::move(fib));
-    // Events a handler raised go to this controller's channels, or wait for
-    // the next one to open.
+    if (deliverRaised(c))
+        call.markChanged();
+    if (call.changed())
+        store_->save(c);
+    record(r);
+    return 0;
+}
+
+bool SimHostIo::deliverRaised(ControllerState& c)
+{
+    // Events the controller raised go to its channels, or wait for the next
+    // one to open.
+    bool pending = false;
     for (std::vector<uint8_t>& raised : c.raisedAif) {
         bool delivered = false;
         for (auto& [id, ch] : channels_)
@@ -577,16 +599,68 @@ int SimHostIo::sendFib(ControllerState& c, uint8_t* bytes, size_t size, Request&
             c.pendingAif.push_back(std::move(raised));
             if (c.pendingAif.size() > kPendingMax)
                 c.pendingAif.erase(c.pendingAif.begin());
-            call.markChanged();
+            pending = true;
         }
     }
     c.raisedAif.clear();
-    if (call.changed()) {
-        c.clockMs = clockMs_.load();
-        store_->save(c);
+    // Disks the controller gave back: the host sees them again.
+    for (uint32_t container : c.reexposed)
+        exposeContainer(c.index, container);
+    c.reexposed.clear();
+    return pending;
+}
+
+void SimHostIo::bringClockUp(ControllerState& c)
+{
+    // The controller's clock goes on from where the state left it by the
+    // simulated time this process saw pass since it last looked, so that time
+    // adds up over the processes that share the state.
+    const uint64_t now = clockMs();
+    uint64_t& seen = clockSeen_[c.index];
+    if (now > seen) {
+        c.clockMs += now - seen;
+        seen = now;
     }
-    record(r);
-    return 0;
+}
+
+bool SimHostIo::failDrive(unsigned adapter, uint32_t bus, uint32_t target, uint32_t lun)
+{
+    return actOnController(adapter, [&](ControllerState& c) {
+        return vyn::hostsim::failDrive(c, bus << 24 | lun << 16 | target);
+    });
+}
+
+void SimHostIo::advanceClock(uint64_t ms)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    clockMs_.fetch_add(ms);
+    for (auto& entry : controllers_)
+        actOnController(entry.first, [](ControllerState&) { return false; });
+}
+
+bool SimHostIo::actOnController(unsigned adapter, const std::function<bool(ControllerState&)>& act)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    auto it = controllers_.find(adapter);
+    if (it == controllers_.end())
+        return false;
+    ControllerState& c = it->second;
+    StateStore::Guard guard(*store_);
+    store_->refresh(c);
+    bringClockUp(c);
+    const std::map<uint32_t, ControllerState::Task> tasksBefore = c.tasks;
+    const uint64_t linesBefore = c.objects.revision();
+    const std::vector<std::pair<unsigned, std::string>> containersBefore = containerLinesOf(c);
+    const bool acted = act(c);
+    const bool settled = settleTasks(c);
+    if (c.objects.revision() != linesBefore)
+        raiseContainerEvents(c, containersBefore);
+    for (std::vector<uint8_t>& fib : taskProgressFibs(tasksBefore, c))
+        c.raisedAif.push_back(std::move(fib));
+    const bool pending = deliverRaised(c);
+    if (acted || settled || pending || c.objects.revision() != linesBefore)
+        store_->save(c);
+    return acted;
 }
 
 bool SimHostIo::applyCdbFault(unsigned controller, uint8_t opcode, CdbResult& result, ArmedFault& f)

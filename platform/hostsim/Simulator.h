@@ -55,6 +55,15 @@ public:
     uint64_t nodeReads() const { return io_->nodeReads(); }
     size_t openNodeCount() const { return io_->openNodeCount(); }
     uint64_t clockMs() const { return io_->clockMs(); }
+    // Simulated time passes for every controller and what it brings is saved:
+    // a simulator over the root of a run moves the clock on for the next run.
+    void advanceClock(uint64_t ms) { io_->advanceClock(ms); }
+    // The drive at bus:target:lun breaks now; false when there is none or it
+    // had failed.
+    bool failDrive(unsigned adapter, uint32_t bus, uint32_t target, uint32_t lun = 0)
+    {
+        return io_->failDrive(adapter, bus, target, lun);
+    }
     void setSleepScale(unsigned percent) { io_->setSleepScale(percent); }
 
     // Adapter-initiated FIBs for the controller's event channels: raw 512

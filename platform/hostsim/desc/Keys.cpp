@@ -217,6 +217,11 @@ const std::vector<KeyDef>& keyTable()
         {"adapter#.container#.pool_policy", KeyType::Integer, nullptr, "state files: SSD write-cache policy 0-4", 4},
         {"adapter#.container#.created", KeyType::Integer, nullptr,
          "state files: creation time, seconds since 1970 by the simulated clock (0: none)"},
+        {"adapter#.container#.clear_host", KeyType::Text, nullptr,
+         "state files: how the host saw the container before its zeroing (CT 59) took it away"},
+        {"adapter#.container#.rebuild_drive", KeyType::Integer, nullptr,
+         "state files: the member drive whose data is being rebuilt"},
+        {"adapter#.container#.rebuild_task", KeyType::Integer, nullptr, "state files: the rebuild's task"},
         // seeded tasks, by task id
         {"adapter#.task#.job", KeyType::Integer, nullptr,
          "a task: its job code (3 drive verify, 110 mirror rebuild, 400 adapter verify, ...)"},

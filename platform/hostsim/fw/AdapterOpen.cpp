@@ -8,6 +8,7 @@
 #include "platform/hostsim/fw/Configuration.h"
 #include "platform/hostsim/fw/ConnectorMap.h"
 #include "platform/hostsim/fw/ContainerActivity.h"
+#include "platform/hostsim/fw/ContainerTasks.h"
 #include "platform/hostsim/fw/ContainerTransport.h"
 #include "platform/hostsim/fw/Enclosures.h"
 
@@ -413,6 +414,7 @@ void segmentList(ControllerState& c, const CtRequest& q, CtReply& r)
         putLe32(s + 0, m.phy);
         putLe32(s + 4, m.log);
         putLe16(s + 10, static_cast<uint16_t>(i));
+        putLe32(s + 12, segmentFlags(c, *l, m));
         putLe32(s + 16, static_cast<uint32_t>(m.start));
         putLe32(s + 20, static_cast<uint32_t>(m.start >> 32));
         putLe32(s + 24, static_cast<uint32_t>(m.blocks));

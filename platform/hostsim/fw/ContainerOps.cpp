@@ -2,8 +2,9 @@
 // statistics, whether a container number is in use, and background
 // verification: each answers the success status
 // the library expects and keeps its effect in the controller's container
-// settings. Deletion (CT 17) takes the container away; zeroing (CT 59) and
-// the verify priority (CT 205) answer without fuller effects. The boot
+// settings. Deletion (CT 17) takes the container away; the verify priority
+// (CT 205) answers without fuller effects (checks and zeroing, which start
+// tasks, are in ContainerTasks.cpp). The boot
 // record (CT 6) and the physical-device operations (CT 251) change drives:
 // their effects stay in the drives' object lines.
 #include "platform/hostsim/Bytes.h"
@@ -368,13 +369,6 @@ void registerContainerOpHandlers(Dispatcher& dispatcher)
         settingsOf(c, q.param[0]).readOnly = false;
     }));
     addCtHandler(dispatcher, 58, getDelay);
-    // Clearing the file-system area (64 blocks) or zeroing the whole container.
-    addCtHandler(dispatcher, 59, [](ControllerState& c, const CtRequest& q, CtReply& r) {
-        const bool whole = q.param[1] == 0xFFFFFFFFu;
-        r.status = exists(c, q.param[0]) ? (whole ? 159 : 153) : (whole ? 161 : 154);
-    });
-    for (uint32_t scrub : {61u, 67u, 141u, 142u})
-        addCtHandler(dispatcher, scrub, onContainer(163));
     addCtHandler(dispatcher, 71, onContainer(186));
     addCtHandler(dispatcher, 90, [](ControllerState&, const CtRequest& q, CtReply& r) {
         r.data.assign(q.capacity, 0);

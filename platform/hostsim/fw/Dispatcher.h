@@ -103,6 +103,12 @@ void registerContainerHandlers(Dispatcher& dispatcher);
 void registerContainerOpHandlers(Dispatcher& dispatcher);
 void registerControllerObjectHandlers(Dispatcher& dispatcher);
 void registerTaskHandlers(Dispatcher& dispatcher);
+// Whether a task has ended (done, or ended by a command); other tasks are
+// listed and hold their object.
+bool taskFinished(const ControllerState::Task& t);
+// Brings every running task's done count up to the controller's clock; true
+// when any task changed.
+bool advanceTasks(ControllerState& c);
 // The job-progress FIBs the controller raises for the tasks that started,
 // crossed a tenth or ended since `before`.
 std::vector<std::vector<uint8_t>> taskProgressFibs(const std::map<uint32_t, ControllerState::Task>& before,

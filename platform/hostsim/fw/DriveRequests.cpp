@@ -7,6 +7,7 @@
 
 #include "platform/hostsim/Bytes.h"
 #include "platform/hostsim/fw/Configuration.h"
+#include "platform/hostsim/fw/ContainerTasks.h"
 #include "platform/hostsim/fw/ContainerTransport.h"
 
 #include <algorithm>
@@ -259,7 +260,9 @@ void driveRequest(FibCall& call, bool withPassword)
     call.markChanged();
 }
 
-// Sub-command 80: {request, 0}; 5 enables a drive, 6 forces it down.
+// Sub-command 80: {request, 0}; 5 enables a drive, 6 forces it down. A drive
+// forced down fails as any other failing drive does, and one enabled again
+// comes back as a failed drive does (ContainerTasks.cpp).
 void driveState(FibCall& call)
 {
     ControllerState& c = call.controller();
@@ -271,7 +274,10 @@ void driveState(FibCall& call)
         call.setWord(0, kScsiFailed);
         return;
     }
-    setObjectPair(c, d->key, "state", request == kStateForceDown ? "failed" : "");
+    if (request == kStateForceDown)
+        failDrive(c, handleOf(*d));
+    else
+        enableDrive(c, handleOf(*d));
     call.markChanged();
 }
 

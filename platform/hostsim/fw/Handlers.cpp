@@ -1,4 +1,5 @@
 #include "platform/hostsim/fw/ContainerActivity.h"
+#include "platform/hostsim/fw/ContainerTasks.h"
 #include "platform/hostsim/fw/Dispatcher.h"
 #include "platform/hostsim/fw/DriveMetadata.h"
 #include "platform/hostsim/fw/DriveRequests.h"
@@ -27,6 +28,7 @@ void registerAllHandlers(Dispatcher& dispatcher)
     registerPartitionHandlers(dispatcher);
     registerDriveMetadataHandlers(dispatcher);
     registerContainerOpHandlers(dispatcher);
+    registerContainerTaskHandlers(dispatcher);
     registerSpareHandlers(dispatcher);
     registerTaskHandlers(dispatcher);
     registerContainerSplitHandlers(dispatcher);

@@ -6,6 +6,7 @@
 // final report for one simulated second, so that a wait for it right after
 // the command sees it end instead of a task that is gone.
 #include "platform/hostsim/Bytes.h"
+#include "platform/hostsim/fw/ContainerTasks.h"
 #include "platform/hostsim/fw/Dispatcher.h"
 
 #include <algorithm>
@@ -135,10 +136,13 @@ void answer(FibCall& call)
             continue;
         if (request == kListContainer || request == kListDrive) {
             // Drive jobs have codes below 100; container jobs from 100 on,
-            // but the adapter verify (400) works on neither.
+            // but the adapter verify (400) works on neither. A rebuild is
+            // also a task of the drive it writes onto.
             const bool driveJob = task.job < 100;
             const bool containerJob = task.job >= 100 && task.job != 400;
-            if (task.object != argument || (request == kListDrive ? !driveJob : !containerJob))
+            const bool onObject =
+                task.object == argument && (request == kListDrive ? driveJob : containerJob);
+            if (!onObject && !(request == kListDrive && taskWritesDrive(c, id, argument)))
                 continue;
         }
         if ((n + 1) * recordBytes > room)
@@ -226,6 +230,19 @@ void registerTaskHandlers(Dispatcher& dispatcher)
 }  // namespace vyn::hostsim
 
 namespace vyn::hostsim {
+
+bool taskFinished(const ControllerState::Task& t) { return finished(t); }
+
+bool advanceTasks(ControllerState& c)
+{
+    bool changed = false;
+    for (auto& [id, task] : c.tasks) {
+        const Task before = task;
+        advance(task, c.clockMs);
+        changed = changed || before.done != task.done || before.status != task.status;
+    }
+    return changed;
+}
 
 std::vector<std::vector<uint8_t>> taskProgressFibs(const std::map<uint32_t, ControllerState::Task>& before,
                                                    const ControllerState& c)

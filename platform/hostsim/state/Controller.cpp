@@ -198,7 +198,8 @@ uint64_t ControllerState::savedDigest() const
         d << number << set.named << set.name << set.userFlags << set.locked << set.readOnly << set.delay
           << set.readCache << set.writeCache << set.buffered << set.snapshotOf << set.taskPriority
           << set.forceOnlineFlags << set.morphTask << set.morphSource << set.morphDestination << set.poolRead
-          << set.poolWrite << set.poolPolicy << set.created << set.deadMembers.size();
+          << set.poolWrite << set.poolPolicy << set.created << set.clearHost << set.rebuildDrive << set.rebuildTask
+          << set.deadMembers.size();
         for (uint32_t m : set.deadMembers)
             d << m;
     }
@@ -517,6 +518,12 @@ ControllerState ControllerState::fromDescription(const Description& desc, unsign
                 set.poolPolicy = parseInteger(value);
             } else if (field == "created") {
                 set.created = parseInteger(value);
+            } else if (field == "clear_host") {
+                set.clearHost = value;
+            } else if (field == "rebuild_drive") {
+                set.rebuildDrive = parseInteger(value);
+            } else if (field == "rebuild_task") {
+                set.rebuildTask = parseInteger(value);
             }
         }
     }
@@ -718,6 +725,13 @@ std::string ControllerState::toText(uint64_t seed) const
         line((k + "pool_write").c_str(), set.poolWrite ? "1" : "0");
         line((k + "pool_policy").c_str(), std::to_string(set.poolPolicy));
         line((k + "created").c_str(), std::to_string(set.created));
+        // Written only while a zeroing or a rebuild needs them.
+        if (!set.clearHost.empty())
+            line((k + "clear_host").c_str(), set.clearHost);
+        if (set.rebuildDrive != 0xFFFFFFFFu || set.rebuildTask != 0) {
+            line((k + "rebuild_drive").c_str(), hex32(set.rebuildDrive));
+            line((k + "rebuild_task").c_str(), std::to_string(set.rebuildTask));
+        }
     }
     for (const auto& [id, task] : tasks) {
         const std::string k = "task" + std::to_string(id) + ".";

@@ -276,6 +276,10 @@ struct ControllerState {
     // Adapter-initiated FIBs a handler raised during the current request; the
     // driver hands them to the open channels (or the pending list) after it.
     std::vector<std::vector<uint8_t>> raisedAif;
+    // Containers whose disk the controller gave back to the host during the
+    // current request (a zeroing that ended); the driver shows them after it.
+    // Not saved.
+    std::vector<uint32_t> reexposed;
 
     // Open large transfers (FIB 907): handle -> total length. Not saved: a
     // transfer lives within one process's run of chunks.
@@ -411,6 +415,14 @@ struct ControllerState {
         // When it was created, in seconds since 1970 by the simulated clock
         // (0: it came with the description).
         uint32_t created = 0;
+        // A zeroing (CT 59) takes the container from the host: how the host
+        // saw it before, so that it sees it so again when the zeroing ends
+        // ("" when none runs).
+        std::string clearHost;
+        // The member drive whose data is being rebuilt (0xFFFFFFFF: none)
+        // and the rebuild task (0 while it waits for the drive).
+        uint32_t rebuildDrive = 0xFFFFFFFFu;
+        uint32_t rebuildTask = 0;
     };
     std::map<uint32_t, ContainerSettings> containerSettings;
 

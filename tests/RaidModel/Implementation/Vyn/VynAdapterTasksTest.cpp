@@ -17,6 +17,7 @@
 #include "ScriptedFsaExports.h"
 #include "common/Progress.h"
 #include "common/Ret.h"
+#include "platform/hostsim/Simulator.h"
 #include "support/VynconfRunner.h"
 
 #include <gtest/gtest.h>
@@ -957,6 +958,64 @@ TEST_F(VynAdapterTasksEndToEndTest, ATaskIsPacedAndStoppedAcrossRuns)
     EXPECT_EQ(lastLine(runOn({"TASK", "STOP", "1", "LOGICALDRIVE", "0"}).output), "Command completed successfully.");
     const vyntest::ProgramRun after = runOn({"GETSTATUS", "1"});
     EXPECT_TRUE(has(after.output, "Current operation *: None\n")) << after.output;
+}
+
+TEST_F(VynAdapterTasksEndToEndTest, LogicalDriveVerifyAndClearRunUntilStopped)
+{
+    // The default controller with a mirror beside its RAID-5.
+    const std::string description = root() + "/two.conf";
+    vyntest::writeFile(description, "base = default\nadapter0.ld1 = raid1 0:4,0:5 name=Pair\n");
+    auto runOn = [&](const std::vector<std::string>& args) {
+        return vyntest::runVynconf(VYNCONF_PATH, root(), description, args);
+    };
+    EXPECT_EQ(lastLine(runOn({"TASK", "START", "1", "LOGICALDRIVE", "0", "verify", "noprompt"}).output),
+              "Command completed successfully.");
+    EXPECT_EQ(lastLine(runOn({"TASK", "START", "1", "LOGICALDRIVE", "1", "clear", "noprompt"}).output),
+              "Command completed successfully.");
+    const vyntest::ProgramRun both = runOn({"GETSTATUS", "1"});
+    EXPECT_TRUE(has(both.output, "Logical device *: 0\n *Task ID *: 1\n *Current operation *: Verify\n"))
+        << both.output;
+    EXPECT_TRUE(has(both.output, "Logical device *: 1\n *Task ID *: 2\n *Current operation *: Clear\n"));
+
+    // A second verify of drive 0 is refused while the first runs: by the
+    // command when the task reads as running, by the controller otherwise.
+    const vyntest::ProgramRun again = runOn({"TASK", "START", "1", "LOGICALDRIVE", "0", "verify", "noprompt"});
+    if (has(both.output, "Status *: In Progress\n")) {
+        EXPECT_EQ(again.exitCode, 2) << again.output;
+        EXPECT_TRUE(has(again.output, "Task 'Verify' is already running on this device.  Aborting \n"));
+    } else {
+        EXPECT_NE(again.exitCode, 0) << again.output;
+    }
+
+    // The clear stopped, its logical drive is the host's disk again.
+    EXPECT_EQ(lastLine(runOn({"TASK", "STOP", "1", "LOGICALDRIVE", "1"}).output), "Command completed successfully.");
+    const vyntest::ProgramRun one = runOn({"GETSTATUS", "1"});
+    EXPECT_TRUE(has(one.output, "Logical device *: 0\n")) << one.output;
+    EXPECT_FALSE(has(one.output, "Logical device *: 1\n"));
+    EXPECT_TRUE(vyntest::fileExists(root() + "/dev/sdc"));
+    EXPECT_EQ(lastLine(runOn({"TASK", "STOP", "1", "LOGICALDRIVE", "0"}).output), "Command completed successfully.");
+    EXPECT_TRUE(has(runOn({"GETSTATUS", "1"}).output, "Current operation *: None\n"));
+}
+
+TEST_F(VynAdapterTasksEndToEndTest, AFailedMemberIsRebuiltOntoTheHotSpare)
+{
+    const vyntest::ProgramRun down = run({"SETSTATE", "1", "DEVICE", "0", "0", "DDD", "noprompt"});
+    EXPECT_EQ(lastLine(down.output), "Command completed successfully.") << down.output << down.error;
+    const vyntest::ProgramRun status = run({"GETSTATUS", "1"});
+    EXPECT_TRUE(has(status.output, "Logical device *: 0\n *Task ID *: 1\n *Current operation *: Rebuild\n"))
+        << status.output;
+    EXPECT_TRUE(has(status.output, "Channel,Device *: 0,3\n *Task ID *: 1\n *Current operation *: Rebuild\n"));
+    const vyntest::ProgramRun rebuilding = run({"GETCONFIG", "1", "LD"});
+    EXPECT_TRUE(has(rebuilding.output, "Status of logical device *: Degraded\n")) << rebuilding.output;
+
+    // The simulated clock passes the rebuild before the next run.
+    vyn::hostsim::Simulator::fromFile("default")->advanceClock(61000);
+    const vyntest::ProgramRun config = run({"GETCONFIG", "1", "LD"});
+    EXPECT_TRUE(has(config.output, "Logical device name *: Data\n")) << config.output;
+    EXPECT_TRUE(has(config.output, "Status of logical device *: Optimal\n")) << config.output;
+    EXPECT_TRUE(has(config.output, "Segment 0 *: Present \\(Controller:1,Enclosure:0,Slot:3\\)")) << config.output;
+    EXPECT_TRUE(has(run({"GETSTATUS", "1"}).output, "Current operation *: None\n"));
+    EXPECT_TRUE(has(run({"GETCONFIG", "1", "PD"}).output, "Device #0\n(.*\n)*? *State *: Failed\n"));
 }
 
 TEST_F(VynAdapterTasksEndToEndTest, ControllerOperationsLastIntoTheNextRun)

@@ -747,6 +747,8 @@ TEST_F(LogicalDriveCommandsTest, LogicalDriveTasksReachTheController)
         EXPECT_NE(vyntest::readFile(hostFile("/var/log/vyntrace.txt")).find(c.operation), std::string::npos);
         EXPECT_EQ(vyntest::readFile(hostFile("/var/log/vynerror.txt")).find("***"), std::string::npos)
             << vyntest::readFile(hostFile("/var/log/vynerror.txt"));
+        // The task runs on: it is stopped before the next one starts.
+        EXPECT_TRUE(completed(run({"TASK", "STOP", "1", "LOGICALDRIVE", "0"})));
     }
 }
 

@@ -892,8 +892,9 @@ TEST_F(VynLogsSimulatorTest, TheSimulatedLogsWithAwkwardTextsAreXmlAParserReads)
             for (const char* line : {"boot ok\n", "map a[b[1]]", "later line\n", "last line\n"})
                 EXPECT_NE(console.find(line), std::string::npos) << line << "\n" << console;
         }
-        if (type == 9)
+        if (type == 9) {
             EXPECT_EQ(std::string(log.attribute("serialNumber").value()).find('\x01'), std::string::npos);
+        }
     }
 }
 

@@ -63,7 +63,10 @@ void endByCommand(Task& t, uint64_t nowMs)
 void advance(Task& t, uint64_t nowMs)
 {
     if (t.status == kRunning && nowMs > t.atMs) {
-        const uint64_t rate = t.rate != 0 ? t.rate : std::max<uint64_t>(t.total / kDefaultSeconds, 1);
+        // Rounded up, so that a task without a rate of its own ends within its
+        // sixty seconds whatever its total.
+        const uint64_t rate = t.rate != 0 ? t.rate
+                                          : std::max<uint64_t>(t.total / kDefaultSeconds + (t.total % kDefaultSeconds != 0), 1);
         // Counts come from a description: the product is taken wide and the
         // step saturates rather than wraps.
         const unsigned __int128 units = static_cast<unsigned __int128>(rate) * (nowMs - t.atMs) / 1000;

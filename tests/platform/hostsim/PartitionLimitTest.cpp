@@ -49,9 +49,10 @@ TEST_F(PartitionLimitTest, AMirrorOnTwoFreeDrivesOfALargeControllerFitsTheDefaul
         const char* limit;
         FSA_STATUS status;
     };
-    // 64 partitions and 64 free regions are counted; a mirror reserves two
-    // more.
-    const Case cases[] = {{"", FSA_STS_SUCCESS}, {"partitions = 130\n", FSA_STS_SUCCESS}, {"partitions = 129\n", 528}};
+    // 64 partitions and 128 free regions are counted (the 64 free drives and
+    // the tails the RAID 5 members leave behind their whole stripes); a
+    // mirror reserves two more.
+    const Case cases[] = {{"", FSA_STS_SUCCESS}, {"partitions = 194\n", FSA_STS_SUCCESS}, {"partitions = 193\n", 528}};
     for (const Case& k : cases) {
         SCOPED_TRACE(k.limit);
         const std::string description = largeController(k.limit);

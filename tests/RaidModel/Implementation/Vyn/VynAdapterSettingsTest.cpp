@@ -754,7 +754,10 @@ TEST_F(VynAdapterSettingsEndToEndTest, ACreatedDriveIsDatedAndAResetIsKept)
 TEST_F(VynAdapterSettingsEndToEndTest, ALostDriveShowsMissingAndDegradesItsDrive)
 {
     const std::string description = root() + "/lost.conf";
-    vyntest::writeFile(description, "base = default\nadapter0.drive1 = 0:1 sas 146G state=missing\n");
+    // Failover off: with it on, the hot spare 0,3 would take the lost
+    // member's place at once.
+    vyntest::writeFile(description,
+                       "base = default\nadapter0.auto_failover = 0\nadapter0.drive1 = 0:1 sas 146G state=missing\n");
     const std::string drives = vyntest::runVynconf(VYNCONF_PATH, root(), description, {"GETCONFIG", "1", "LD"}).output;
     EXPECT_TRUE(has(drives, "Status of logical device *: Degraded\n")) << drives;
     EXPECT_TRUE(has(drives, "Segment 1 *: Missing\n")) << drives;

@@ -207,14 +207,6 @@ void clientEvent(FibCall& call)
     call.clearPayload();
 }
 
-const LogDevView* findLogDev(const ConfigView& v, uint32_t handle)
-{
-    for (const LogDevView& l : v.logDevs)
-        if (l.handle == handle)
-            return &l;
-    return nullptr;
-}
-
 // List 0: container numbers ascending; list 1: handles, top level first.
 // Each {age, count, entries}, cut to the reply capacity.
 void containerList(ControllerState& c, const CtRequest& q, CtReply& r)
@@ -299,7 +291,7 @@ void putCreation(uint32_t created, uint8_t* p)
 void logDevInfo(ControllerState& c, const CtRequest& q, CtReply& r)
 {
     const ConfigView v = configurationOf(c);
-    const LogDevView* l = findLogDev(v, q.param[0]);
+    const LogDevView* l = logDevWithHandle(v, q.param[0]);
     if (l == nullptr) {
         r.status = kNotFound;
         return;
@@ -396,7 +388,7 @@ void phyDevInfo(ControllerState& c, const CtRequest& q, CtReply& r)
 void segmentList(ControllerState& c, const CtRequest& q, CtReply& r)
 {
     const ConfigView v = configurationOf(c);
-    const LogDevView* l = findLogDev(v, q.param[0]);
+    const LogDevView* l = logDevWithHandle(v, q.param[0]);
     if (l == nullptr) {
         r.status = kNotFound;
         return;

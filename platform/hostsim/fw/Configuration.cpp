@@ -131,6 +131,14 @@ const Level kLevels[] = {
 
 }  // namespace
 
+const LogDevView* logDevWithHandle(const ConfigView& v, uint32_t handle)
+{
+    for (const LogDevView& l : v.logDevs)
+        if (l.handle == handle)
+            return &l;
+    return nullptr;
+}
+
 bool containerLevel(const std::string& name, bool* overLegs)
 {
     for (const Level& l : kLevels) {

@@ -63,6 +63,9 @@ struct ConfigView {
 // rule is at ViewStore, state/Derived.h): a call costs a look-up.
 ConfigView configurationOf(const ControllerState& c);
 
+// The logical device of a view with that handle, or null.
+const LogDevView* logDevWithHandle(const ConfigView& v, uint32_t handle);
+
 // Words of an object shorthand and its name=value pairs.
 void splitShorthand(const std::string& value, std::vector<std::string>* words,
                     std::map<std::string, std::string>* pairs);

@@ -80,14 +80,6 @@ const LogDevView* logDevWithNumber(const ConfigView& v, uint32_t number)
     return nullptr;
 }
 
-const LogDevView* logDevWithHandle(const ConfigView& v, uint32_t handle)
-{
-    for (const LogDevView& l : v.logDevs)
-        if (l.handle == handle)
-            return &l;
-    return nullptr;
-}
-
 // The level that keeps the data of a container: its own, or its legs'.
 uint32_t redundantType(const ConfigView& v, const LogDevView& l)
 {

@@ -68,14 +68,6 @@ const DriveView* driveWithSlice(const ConfigView& v, uint32_t slice)
     return nullptr;
 }
 
-const LogDevView* logDevWithHandle(const ConfigView& v, uint32_t handle)
-{
-    for (const LogDevView& l : v.logDevs)
-        if (l.handle == handle)
-            return &l;
-    return nullptr;
-}
-
 bool containerExists(const ConfigView& v, uint32_t number)
 {
     for (const LogDevView& l : v.logDevs)
